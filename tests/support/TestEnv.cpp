@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QtEndian>
+#include <cmath>
 
 TestEnv::TestEnv()
 {
@@ -33,4 +35,32 @@ bool TestEnv::writePattern(const QString &file, qint64 size)
         done += n;
     }
     return true;
+}
+
+bool TestEnv::writeWav(const QString &file, double seconds, int rate, int channels)
+{
+    const quint32 frames = quint32(std::llround(seconds * rate));
+    const quint32 dataBytes = frames * quint32(channels) * 2;
+    QByteArray out;
+    auto u32 = [&out](quint32 v) { char b[4]; qToLittleEndian(v, b); out.append(b, 4); };
+    auto u16 = [&out](quint16 v) { char b[2]; qToLittleEndian(v, b); out.append(b, 2); };
+    out.append("RIFF");
+    u32(36 + dataBytes);
+    out.append("WAVEfmt ");
+    u32(16);
+    u16(1);
+    u16(quint16(channels));
+    u32(quint32(rate));
+    u32(quint32(rate * channels * 2));
+    u16(quint16(channels * 2));
+    u16(16);
+    out.append("data");
+    u32(dataBytes);
+    for (quint32 i = 0; i < frames; ++i) {
+        const auto v = qint16(std::lround(std::sin(2 * M_PI * 440.0 * i / rate) * 12000));
+        for (int c = 0; c < channels; ++c)
+            u16(quint16(v));
+    }
+    QFile f(file);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(out) == out.size();
 }

@@ -18,6 +18,8 @@ public:
     std::unique_ptr<QSettings> settings(const QString &name = QStringLiteral("settings")) const;
     // Writes `size` bytes of a repeating, position-dependent pattern.
     static bool writePattern(const QString &file, qint64 size);
+    // A 16-bit PCM WAV file holding a 440 Hz sine.
+    static bool writeWav(const QString &file, double seconds, int rate = 44100, int channels = 2);
 
 private:
     QTemporaryDir m_dir;

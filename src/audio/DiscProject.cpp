@@ -1,0 +1,126 @@
+#include "audio/DiscProject.h"
+
+#include "audio/AudioPrep.h"
+
+#include <QFileInfo>
+#include <QFutureWatcher>
+#include <QtConcurrent/QtConcurrentRun>
+#include <cmath>
+
+DiscProject::DiscProject(QObject *parent)
+    : QObject(parent)
+{
+}
+
+void DiscProject::setAlbum(const QString &album)
+{
+    if (album == m_album)
+        return;
+    m_album = album;
+    Q_EMIT albumChanged();
+}
+
+void DiscProject::setArtist(const QString &artist)
+{
+    if (artist == m_artist)
+        return;
+    m_artist = artist;
+    Q_EMIT artistChanged();
+}
+
+void DiscProject::setGapSeconds(double seconds)
+{
+    const double g = std::isfinite(seconds) ? qBound(0.0, std::round(seconds), 5.0) : 2.0;
+    if (g == m_gap)
+        return;
+    m_gap = g;
+    Q_EMIT gapSecondsChanged();
+    Q_EMIT tracksChanged(); // the total depends on the gap
+}
+
+double DiscProject::totalSeconds() const
+{
+    double sum = 0;
+    for (const TrackItem &t : m_tracks)
+        sum += t.seconds;
+    return sum + m_gap * double(std::max<qsizetype>(m_tracks.size() - 1, 0));
+}
+
+QString DiscProject::displayName() const
+{
+    return m_album.isEmpty() ? QStringLiteral("Untitled disc") : m_album;
+}
+
+struct DiscProject::PendingAdd
+{
+    QFutureWatcher<QList<TrackItem>> watcher;
+    std::function<void(int)> done;
+};
+
+static QList<TrackItem> readTracks(const QStringList &paths)
+{
+    QList<TrackItem> items;
+    for (const QString &path : paths) {
+        if (const auto seconds = AudioPrep::duration(path))
+            items.append({QUuid::createUuid(), path, QFileInfo(path).completeBaseName(), *seconds});
+    }
+    return items;
+}
+
+void DiscProject::add(const QStringList &paths, std::function<void(int)> done)
+{
+    auto pending = std::make_shared<PendingAdd>();
+    pending->done = std::move(done);
+    connect(&pending->watcher, &QFutureWatcherBase::finished, this, &DiscProject::appendFinishedAdds);
+    m_pending.append(pending);
+    pending->watcher.setFuture(QtConcurrent::run(readTracks, paths));
+}
+
+void DiscProject::appendFinishedAdds()
+{
+    // A later batch may finish first; it waits for the ones asked for before it.
+    while (!m_pending.isEmpty() && m_pending.first()->watcher.isFinished()) {
+        const auto pending = m_pending.takeFirst();
+        const QList<TrackItem> items = pending->watcher.result();
+        if (!items.isEmpty()) {
+            m_tracks.append(items);
+            Q_EMIT tracksChanged();
+        }
+        Q_EMIT tracksAdded(int(items.size()));
+        if (pending->done)
+            pending->done(int(items.size()));
+    }
+}
+
+void DiscProject::move(int index, int delta)
+{
+    const int j = index + delta;
+    if (index < 0 || index >= count() || j < 0 || j >= count() || j == index)
+        return;
+    m_tracks.swapItemsAt(index, j);
+    Q_EMIT tracksChanged();
+}
+
+void DiscProject::remove(int index)
+{
+    if (index < 0 || index >= count())
+        return;
+    m_tracks.removeAt(index);
+    Q_EMIT tracksChanged();
+}
+
+void DiscProject::clear()
+{
+    if (m_tracks.isEmpty())
+        return;
+    m_tracks.clear();
+    Q_EMIT tracksChanged();
+}
+
+void DiscProject::rename(int index, const QString &title)
+{
+    if (index < 0 || index >= count() || m_tracks[index].title == title)
+        return;
+    m_tracks[index].title = title;
+    Q_EMIT tracksChanged();
+}

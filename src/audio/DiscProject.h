@@ -1,0 +1,84 @@
+#pragma once
+// One audio CD: its tracks in burn order, the CD-Text album and artist, and the
+// silence between tracks. Main thread only; a burn copies what it needs when
+// it starts, so later edits never reach a running burn.
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QUuid>
+#include <functional>
+#include <memory>
+#include <QtQmlIntegration/qqmlintegration.h>
+
+struct TrackItem
+{
+    QUuid id;
+    QString path;   // the source file as the user chose it, never copied
+    QString title;  // CD-Text title; the file name without extension at first
+    double seconds = 0;
+    bool operator==(const TrackItem &) const = default;
+};
+
+class DiscProject : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Projects belong to the application model")
+    Q_PROPERTY(QString album READ album WRITE setAlbum NOTIFY albumChanged)
+    Q_PROPERTY(QString artist READ artist WRITE setArtist NOTIFY artistChanged)
+    Q_PROPERTY(double gapSeconds READ gapSeconds WRITE setGapSeconds NOTIFY gapSecondsChanged)
+    Q_PROPERTY(int count READ count NOTIFY tracksChanged)
+    Q_PROPERTY(double totalSeconds READ totalSeconds NOTIFY tracksChanged)
+    Q_PROPERTY(QString displayName READ displayName NOTIFY albumChanged)
+
+public:
+    // 80 minutes: a project this long still fits on a CD-R; a longer one does not.
+    static constexpr double cdSeconds = 4800.0;
+
+    explicit DiscProject(QObject *parent = nullptr);
+
+    QString album() const { return m_album; }
+    void setAlbum(const QString &album);
+    QString artist() const { return m_artist; }
+    void setArtist(const QString &artist);
+    double gapSeconds() const { return m_gap; }
+    // Rounded to whole seconds and kept within 0…5.
+    void setGapSeconds(double seconds);
+
+    const QList<TrackItem> &tracks() const { return m_tracks; }
+    int count() const { return int(m_tracks.size()); }
+    double totalSeconds() const;
+    bool fits() const { return totalSeconds() <= cdSeconds; }
+    QString displayName() const;
+
+    // Appends every file the audio reader can open, in the order given, and
+    // skips the rest silently. The files are read on a worker thread; the
+    // tracks arrive later on the main thread, batches in the order they were
+    // asked for, followed by tracksAdded and `done` (if given) with the count.
+    Q_INVOKABLE void add(const QStringList &paths) { add(paths, {}); }
+    void add(const QStringList &paths, std::function<void(int added)> done);
+    // Swaps the track with its neighbour; does nothing outside the list.
+    Q_INVOKABLE void move(int index, int delta);
+    Q_INVOKABLE void remove(int index);
+    Q_INVOKABLE void clear();
+    Q_INVOKABLE void rename(int index, const QString &title);
+
+Q_SIGNALS:
+    void albumChanged();
+    void artistChanged();
+    void gapSecondsChanged();
+    void tracksChanged();
+    void tracksAdded(int added);
+
+private:
+    struct PendingAdd;
+    void appendFinishedAdds();
+
+    QList<std::shared_ptr<PendingAdd>> m_pending;
+    QString m_album;
+    QString m_artist;
+    QList<TrackItem> m_tracks;
+    double m_gap = 2.0;
+};
