@@ -1,5 +1,15 @@
+// The entry: builds the model and the window, and nothing else.
+
+#include "app/AppModel.h"
+#include "app/DataPanelModel.h"
+#include "app/SingleInstance.h"
+
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QQmlApplicationEngine>
+#include <QQuickWindow>
+#include <QTimer>
+#include <QSettings>
 #include <QtQml/qqmlextensionplugin.h>
 
 Q_IMPORT_QML_PLUGIN(Tandor_CorePlugin)
@@ -7,8 +17,57 @@ Q_IMPORT_QML_PLUGIN(TandorPlugin)
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
+    QApplication application(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("KLVO"));
+    QApplication::setApplicationName(QStringLiteral("Tandor"));
+    QApplication::setApplicationDisplayName(QStringLiteral("KLVO Tandor"));
+    QApplication::setApplicationVersion(QStringLiteral(TANDOR_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("klvo-tandor"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Burns audio CDs and disc images on up to six burners."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("files"),
+                                 QStringLiteral("Disc images to burn and audio files to add as tracks."),
+                                 QStringLiteral("[files...]"));
+    const QCommandLineOption screenshot(QStringLiteral("screenshot"),
+                                        QStringLiteral("Save a picture of the window to <file> and quit."),
+                                        QStringLiteral("file"));
+    parser.addOption(screenshot);
+    parser.process(application);
+    const QStringList files = parser.positionalArguments();
+
+    SingleInstance instance;
+    if (!parser.isSet(screenshot) && instance.handOver(files))
+        return 0;
+    instance.listen();
+
+    QSettings settings;
+    AppModel model({&settings, true, TDLogFile::defaultPath()});
+    QObject::connect(&instance, &SingleInstance::filesReceived, &model, [&model](const QStringList &paths) {
+        model.openFiles(paths);
+        Q_EMIT model.activationRequested();
+    });
+    QObject::connect(&application, &QCoreApplication::aboutToQuit, &model, [&model] {
+        model.data()->unmountAll();
+        model.logFile().flush();
+    });
+
     QQmlApplicationEngine engine;
+    engine.setInitialProperties({{QStringLiteral("app"), QVariant::fromValue(&model)}});
     engine.load(QUrl(QStringLiteral("qrc:/Tandor/qml/Main.qml")));
-    return engine.rootObjects().isEmpty() ? 1 : app.exec();
+    if (engine.rootObjects().isEmpty())
+        return 1;
+    model.openFiles(files);
+
+    if (parser.isSet(screenshot)) {
+        // Lets the window lay out and draw before the picture is taken.
+        auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
+        QTimer::singleShot(800, window, [window, file = parser.value(screenshot)] {
+            const bool saved = window->grabWindow().save(file);
+            QCoreApplication::exit(saved ? 0 : 1);
+        });
+    }
+    return application.exec();
 }

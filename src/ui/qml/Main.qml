@@ -1,7 +1,27 @@
 import QtQuick
-import QtQuick.Window
+import QtQuick.Controls
+import QtQuick.Dialogs
+import QtQuick.Layouts
+import Tandor.Core
 
-Window {
-    width: 640; height: 480; visible: true
+ApplicationWindow {
+    id: window
+    required property AppModel app
+
+    width: 960; height: 640
+    minimumWidth: 640; minimumHeight: 400
+    visible: true
     title: "KLVO Tandor"
+    color: app.theme.baseColor
+
+    Connections {
+        target: window.app
+        function onActivationRequested() { window.raise(); window.requestActivate() }
+    }
+
+    LogCard {
+        anchors.fill: parent
+        anchors.margins: 16
+        app: window.app
+    }
 }

@@ -1,0 +1,244 @@
+#include "app/AppModel.h"
+
+#include "app/DataPanelModel.h"
+#include "audio/DiscProject.h"
+#include "drives/Deck.h"
+#include "drives/TDDetect.h"
+#include "images/ImageInfo.h"
+#include "platform/linux/FileManager.h"
+#include "platform/linux/Libburn.h"
+#include "queue/JobQueue.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QThread>
+#include <QCoreApplication>
+
+namespace {
+const QString tabKey = QStringLiteral("klvo.td.tab");
+const QString decksKey = QStringLiteral("decks");
+const QString themeKey = QStringLiteral("klvo.td.theme");
+
+template<typename T, typename Signal>
+void assign(AppModel *model, T &field, const T &value, Signal changed)
+{
+    if (field == value)
+        return;
+    field = value;
+    Q_EMIT (model->*changed)();
+}
+} // namespace
+
+AppModel::AppModel(const Config &config, QObject *parent)
+    : QObject(parent)
+    , m_store(config.store)
+    , m_logFile(config.logFile)
+    , m_logLines(new LogModel(this))
+    , m_themes(new ChromeThemeStore(config.store, themeKey, QStringLiteral("midnight"), this))
+    , m_queue(new JobQueue(this))
+    , m_data(new DataPanelModel(this))
+    , m_watchHardware(config.watchHardware)
+{
+    Q_ASSERT(m_store);
+    Q_ASSERT_X(QThread::currentThread() == thread() && (!QCoreApplication::instance()
+                   || QThread::currentThread() == QCoreApplication::instance()->thread()),
+               "AppModel", "must be created on the main thread");
+
+    for (int i = 0; i < maxDecks; ++i) {
+        m_projects.append(new DiscProject(this));
+        m_decks.append(new Deck(i, this));
+    }
+
+    // Stored values that name no screen, or aren't numbers, fall back to the
+    // defaults; both are written straight back so the store always holds a
+    // valid value.
+    m_tab = Tandor::mainTabFromRaw(m_store->value(tabKey).toString());
+    m_store->setValue(tabKey, Tandor::rawValue(m_tab));
+    bool ok = false;
+    m_deckSetting = m_store->value(decksKey).toInt(&ok);
+    if (!ok)
+        m_deckSetting = 0;
+    m_store->setValue(decksKey, m_deckSetting);
+
+    for (Deck *deck : std::as_const(m_decks)) {
+        deck->setApp(this);
+        connect(deck, &Deck::stateChanged, this, &AppModel::decksChanged);
+        connect(deck, &Deck::deviceKeyChanged, this, &AppModel::decksChanged);
+    }
+    m_queue->setApp(this);
+    m_data->setApp(this);
+    connect(m_themes, &ChromeThemeStore::themeChanged, this, &AppModel::themeChanged);
+
+    log(QStringLiteral("Engine ready: libburn ") + Libburn::version()
+        + QStringLiteral(". Audio CDs, data discs and disc images on up to ") + QString::number(maxDecks)
+        + QStringLiteral(" burners."));
+}
+
+AppModel::~AppModel() = default;
+
+void AppModel::log(const QString &text)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    m_logLines->prepend({QUuid::createUuid(), now.toString(QStringLiteral("HH:mm:ss")), text});
+    m_logFile.append(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                     + QStringLiteral("  ") + text);
+}
+
+void AppModel::setMode(BurnMode mode)
+{
+    if (mode == m_mode)
+        return;
+    m_mode = mode;
+    Q_EMIT modeChanged();
+    Q_EMIT editingProjectChanged();
+    log(QStringLiteral("Mode set to ") + Tandor::messageName(mode) + QStringLiteral("."));
+}
+
+void AppModel::setTab(MainTab tab)
+{
+    if (tab == m_tab)
+        return;
+    m_tab = tab;
+    m_store->setValue(tabKey, Tandor::rawValue(tab));
+    Q_EMIT tabChanged();
+}
+
+void AppModel::setDeckSetting(int decks)
+{
+    if (decks == m_deckSetting)
+        return;
+    m_deckSetting = decks;
+    m_store->setValue(decksKey, decks);
+    Q_EMIT deckSettingChanged();
+    Q_EMIT decksChanged();
+}
+
+void AppModel::setEditingIndex(int index)
+{
+    if (index < 0 || index >= maxDecks || index == m_editingIndex)
+        return;
+    m_editingIndex = index;
+    Q_EMIT editingIndexChanged();
+    Q_EMIT editingProjectChanged();
+}
+
+void AppModel::setTest(bool on) { assign(this, m_test, on, &AppModel::testChanged); }
+void AppModel::setVerify(bool on) { assign(this, m_verify, on, &AppModel::verifyChanged); }
+void AppModel::setMatchLoudness(bool on) { assign(this, m_matchLoudness, on, &AppModel::matchLoudnessChanged); }
+void AppModel::setDemo(bool on) { assign(this, m_demo, on, &AppModel::demoChanged); }
+void AppModel::setCopies(int copies) { assign(this, m_copies, std::max(1, copies), &AppModel::copiesChanged); }
+
+bool AppModel::anyBusy() const
+{
+    return std::any_of(m_decks.cbegin(), m_decks.cend(), [](const Deck *d) { return d->busy(); });
+}
+
+int AppModel::visibleCountFor(const QList<bool> &active, int deckSetting)
+{
+    int n = 0;
+    for (int i = int(active.size()) - 1; i >= 0; --i) {
+        if (active[i]) {
+            n = i + 1;
+            break;
+        }
+    }
+    n = std::min(n, maxDecks);
+    if (deckSetting == 0)
+        return std::clamp(n, 2, maxDecks);
+    return std::min(std::max(deckSetting, n), maxDecks);
+}
+
+int AppModel::visibleCount() const
+{
+    QList<bool> active;
+    for (const Deck *d : m_decks) {
+        const auto s = d->state();
+        active.append(d->hasDrive() || s == Deck::State::preparing || s == Deck::State::burning
+                      || s == Deck::State::working);
+    }
+    return visibleCountFor(active, m_deckSetting);
+}
+
+QList<Deck *> AppModel::visibleDecks() const
+{
+    return m_decks.mid(0, visibleCount());
+}
+
+DiscProject *AppModel::editingProject() const
+{
+    return m_mode == BurnMode::independent ? m_projects[m_editingIndex] : m_projects[0];
+}
+
+DiscProject *AppModel::projectFor(const Deck *deck) const
+{
+    return m_mode == BurnMode::independent ? m_projects[deck->index()] : m_projects[0];
+}
+
+void AppModel::openFiles(const QStringList &paths)
+{
+    QStringList images, others;
+    for (const QString &path : paths) {
+        const QString absolute = QFileInfo(path).absoluteFilePath();
+        if (ImageInfo::burnableExtensions().contains(QFileInfo(path).suffix().toLower()))
+            images.append(absolute);
+        else
+            others.append(absolute);
+    }
+    if (!images.isEmpty()) {
+        m_data->setImage(images.first());
+        setTab(MainTab::data);
+    }
+    if (others.isEmpty())
+        return;
+    m_projects[0]->add(others, [this](int added) {
+        log(QStringLiteral("Added ") + QString::number(added) + QStringLiteral(" track(s) to the disc."));
+        setTab(MainTab::audio);
+    });
+}
+
+void AppModel::saveLogCopy(const QString &target)
+{
+    // The copy is made on the log's writer thread after every pending line is
+    // written, so it holds the whole log and the main thread never waits.
+    const QString source = m_logFile.path();
+    const QString fallback = m_logLines->chronologicalText();
+    QPointer<AppModel> self(this);
+    m_logFile.whenWritten([self, source, fallback, target] {
+        QByteArray text;
+        QFile in(source);
+        if (in.open(QIODevice::ReadOnly))
+            text = in.readAll();
+        if (in.error() != QFileDevice::NoError || !in.isOpen())
+            text = fallback.toUtf8();
+        QSaveFile out(target);
+        QString error;
+        if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size() || !out.commit())
+            error = out.errorString();
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, target, error] {
+                if (!self)
+                    return;
+                if (!error.isEmpty())
+                    self->log(QStringLiteral("Couldn't save the log: ") + error);
+                Q_EMIT self->logCopySaved(target, error.isEmpty());
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void AppModel::revealLogFile()
+{
+    const QString path = m_logFile.path();
+    m_logFile.whenWritten([path] {
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [path] { FileManager::reveal(path); },
+                                  Qt::QueuedConnection);
+    });
+}
+
+void AppModel::deckStateChanged(Deck *)
+{
+    Q_EMIT decksChanged();
+}

@@ -1,0 +1,182 @@
+#pragma once
+// The one application object. It owns the six decks, the six audio projects,
+// the job queue, the data-panel model, the theme store and the burn log, and
+// is the one way any part of the program reports to the user (log()).
+//
+// Threading: created on the main thread and used only there. Work running
+// elsewhere reports back through queued calls. The log file is written by its
+// own writer thread, never by the main thread.
+
+#include "app/ChromeThemes.h"
+#include "app/Enums.h"
+#include "app/LogFile.h"
+#include "app/LogModel.h"
+
+#include <QList>
+#include <QObject>
+#include <QSettings>
+#include <QtQmlIntegration/qqmlintegration.h>
+#include <memory>
+
+class Deck;
+class DiscProject;
+class JobQueue;
+class DataPanelModel;
+Q_MOC_INCLUDE("drives/Deck.h")
+Q_MOC_INCLUDE("audio/DiscProject.h")
+Q_MOC_INCLUDE("queue/JobQueue.h")
+Q_MOC_INCLUDE("app/DataPanelModel.h")
+
+class AppModel : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Created once by the program")
+    Q_PROPERTY(Tandor::BurnMode mode READ mode WRITE setMode NOTIFY modeChanged)
+    Q_PROPERTY(QString modeName READ modeName NOTIFY modeChanged)
+    Q_PROPERTY(Tandor::MainTab tab READ tab WRITE setTab NOTIFY tabChanged)
+    Q_PROPERTY(int deckSetting READ deckSetting WRITE setDeckSetting NOTIFY deckSettingChanged)
+    Q_PROPERTY(int editingIndex READ editingIndex WRITE setEditingIndex NOTIFY editingIndexChanged)
+    Q_PROPERTY(bool test READ test WRITE setTest NOTIFY testChanged)
+    Q_PROPERTY(bool verify READ verify WRITE setVerify NOTIFY verifyChanged)
+    Q_PROPERTY(bool matchLoudness READ matchLoudness WRITE setMatchLoudness NOTIFY matchLoudnessChanged)
+    Q_PROPERTY(bool demo READ demo WRITE setDemo NOTIFY demoChanged)
+    Q_PROPERTY(int copies READ copies WRITE setCopies NOTIFY copiesChanged)
+    Q_PROPERTY(int copiesDone READ copiesDone NOTIFY copiesDoneChanged)
+    Q_PROPERTY(int copiesStarted READ copiesStarted NOTIFY copiesStartedChanged)
+    Q_PROPERTY(LogModel *logLines READ logLines CONSTANT)
+    Q_PROPERTY(int connectedCount READ connectedCount NOTIFY connectedCountChanged)
+    Q_PROPERTY(int drivesSeen READ drivesSeen NOTIFY drivesSeenChanged)
+    Q_PROPERTY(QList<DiscProject *> projects READ projects CONSTANT)
+    Q_PROPERTY(QList<Deck *> decks READ decks CONSTANT)
+    Q_PROPERTY(JobQueue *queue READ queue CONSTANT)
+    Q_PROPERTY(DataPanelModel *data READ data CONSTANT)
+    Q_PROPERTY(ChromeThemeStore *themes READ themes CONSTANT)
+    Q_PROPERTY(ChromeTheme theme READ theme NOTIFY themeChanged)
+    Q_PROPERTY(bool anyBusy READ anyBusy NOTIFY decksChanged)
+    Q_PROPERTY(int visibleCount READ visibleCount NOTIFY decksChanged)
+    Q_PROPERTY(QList<Deck *> visibleDecks READ visibleDecks NOTIFY decksChanged)
+    Q_PROPERTY(DiscProject *editingProject READ editingProject NOTIFY editingProjectChanged)
+    Q_PROPERTY(QString logFilePath READ logFilePath CONSTANT)
+
+public:
+    struct Config
+    {
+        QSettings *store = nullptr; // must outlive the model
+        // False: no drive watching of any kind (tests of the model alone).
+        bool watchHardware = true;
+        QString logFile = TDLogFile::defaultPath();
+    };
+
+    explicit AppModel(const Config &config, QObject *parent = nullptr);
+    ~AppModel() override;
+
+    // Appends a line to the burn log: on top of logLines and at the end of the file.
+    Q_INVOKABLE void log(const QString &text);
+
+    BurnMode mode() const { return m_mode; }
+    void setMode(BurnMode mode);
+    QString modeName() const { return Tandor::messageName(m_mode); }
+    MainTab tab() const { return m_tab; }
+    void setTab(MainTab tab);
+    int deckSetting() const { return m_deckSetting; }
+    void setDeckSetting(int decks);
+    int editingIndex() const { return m_editingIndex; }
+    void setEditingIndex(int index);
+    bool test() const { return m_test; }
+    void setTest(bool on);
+    bool verify() const { return m_verify; }
+    void setVerify(bool on);
+    bool matchLoudness() const { return m_matchLoudness; }
+    void setMatchLoudness(bool on);
+    bool demo() const { return m_demo; }
+    void setDemo(bool on);
+    int copies() const { return m_copies; }
+    void setCopies(int copies);
+    int copiesDone() const { return m_copiesDone; }
+    int copiesStarted() const { return m_copiesStarted; }
+    LogModel *logLines() const { return m_logLines; }
+    int connectedCount() const { return m_connectedCount; }
+    int drivesSeen() const { return m_drivesSeen; }
+    QList<DiscProject *> projects() const { return m_projects; }
+    QList<Deck *> decks() const { return m_decks; }
+    JobQueue *queue() const { return m_queue; }
+    DataPanelModel *data() const { return m_data; }
+    ChromeThemeStore *themes() const { return m_themes; }
+    const ChromeTheme &theme() const { return m_themes->theme(); }
+    QSettings *store() const { return m_store; }
+    TDLogFile &logFile() { return m_logFile; }
+    QString logFilePath() const { return m_logFile.path(); }
+
+    bool anyBusy() const;
+    int visibleCount() const;
+    QList<Deck *> visibleDecks() const;
+    DiscProject *editingProject() const;
+    DiscProject *projectFor(const Deck *deck) const;
+
+    // How many deck cards to show, given which decks hold a burner or are at
+    // work (`active`, deck order) and the "decks" setting (0 = Auto).
+    static int visibleCountFor(const QList<bool> &active, int deckSetting);
+
+    // Files handed to the program (command line, a second copy, the desktop):
+    // the first disc image goes to the data panel, everything else becomes
+    // tracks of the first project.
+    Q_INVOKABLE void openFiles(const QStringList &paths);
+
+    // Writes a copy of the whole log file to `target` (replacing it) without
+    // blocking; falls back to the lines in memory when the file can't be read.
+    // A failure is logged. Emits logCopySaved when finished.
+    Q_INVOKABLE void saveLogCopy(const QString &target);
+    // Opens the file manager with the log file selected.
+    Q_INVOKABLE void revealLogFile();
+
+    // Called by a deck whenever its state takes a new value.
+    void deckStateChanged(Deck *deck);
+
+Q_SIGNALS:
+    void modeChanged();
+    void tabChanged();
+    void deckSettingChanged();
+    void editingIndexChanged();
+    void testChanged();
+    void verifyChanged();
+    void matchLoudnessChanged();
+    void demoChanged();
+    void copiesChanged();
+    void copiesDoneChanged();
+    void copiesStartedChanged();
+    void connectedCountChanged();
+    void drivesSeenChanged();
+    void themeChanged();
+    void decksChanged();
+    void editingProjectChanged();
+    void logCopySaved(const QString &target, bool ok);
+    // Another copy of the program was started and handed its files over.
+    void activationRequested();
+
+private:
+    void logSaveFailure(const QString &message);
+
+    QSettings *m_store;
+    TDLogFile m_logFile;
+    LogModel *m_logLines;
+    BurnMode m_mode = BurnMode::mirror;
+    MainTab m_tab = MainTab::audio;
+    ChromeThemeStore *m_themes;
+    int m_deckSetting = 0;
+    int m_editingIndex = 0;
+    bool m_test = false;
+    bool m_verify = true;
+    bool m_matchLoudness = true;
+    bool m_demo = false;
+    int m_copies = 10;
+    int m_copiesDone = 0;
+    int m_copiesStarted = 0;
+    int m_connectedCount = 0;
+    int m_drivesSeen = 0;
+    QList<DiscProject *> m_projects;
+    QList<Deck *> m_decks;
+    JobQueue *m_queue;
+    DataPanelModel *m_data;
+    const bool m_watchHardware;
+};

@@ -1,0 +1,85 @@
+#pragma once
+// The 21 colour themes and the store that remembers the chosen one.
+// A theme is two colours, a base and an accent; every other colour of the
+// controls is derived from them by the kit.
+
+#include <QList>
+#include <QObject>
+#include <QSettings>
+#include <QString>
+#include <QtQmlIntegration/qqmlintegration.h>
+
+struct RGB
+{
+    double r = 0, g = 0, b = 0; // sRGB, 0…1
+    bool operator==(const RGB &) const = default;
+    // "#rrggbb", for the screens.
+    QString name() const;
+};
+
+struct ChromeTheme
+{
+    Q_GADGET
+    Q_PROPERTY(QString id MEMBER id CONSTANT)
+    Q_PROPERTY(QString name MEMBER name CONSTANT)
+    Q_PROPERTY(QString baseColor READ baseColor CONSTANT)
+    Q_PROPERTY(QString accentColor READ accentColor CONSTANT)
+    Q_PROPERTY(bool mirror MEMBER mirror CONSTANT)
+public:
+    enum class Family { masculine, feminine, dark, neutral, light, metal };
+    Q_ENUM(Family)
+
+    QString id;
+    QString name;
+    Family family = Family::dark;
+    RGB base;
+    RGB accent;
+    bool mirror = false;
+
+    QString baseColor() const { return base.name(); }
+    QString accentColor() const { return accent.name(); }
+    bool operator==(const ChromeTheme &) const = default;
+};
+
+namespace ChromeThemes {
+// Every built-in theme, in menu order.
+const QList<ChromeTheme> &all();
+// Midnight Black.
+const ChromeTheme &fallback();
+// The theme with that id, or the fallback.
+const ChromeTheme &named(const QString &id);
+} // namespace ChromeThemes
+
+// Holds the current theme and writes its id to the settings on every change.
+// Main thread only; the settings store must outlive the theme store.
+class ChromeThemeStore : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Owned by the application model")
+    Q_PROPERTY(ChromeTheme theme READ theme NOTIFY themeChanged)
+    Q_PROPERTY(QString themeId READ themeId WRITE select NOTIFY themeChanged)
+    Q_PROPERTY(QStringList ids READ ids CONSTANT)
+    Q_PROPERTY(QStringList names READ names CONSTANT)
+
+public:
+    ChromeThemeStore(QSettings *defaults, const QString &key = QStringLiteral("klvo.chrome.theme"),
+                     const QString &defaultId = QStringLiteral("midnight"), QObject *parent = nullptr);
+
+    const ChromeTheme &theme() const { return m_theme; }
+    QString themeId() const { return m_theme.id; }
+    QString key() const { return m_key; }
+    QStringList ids() const;
+    QStringList names() const;
+
+    // Shows the theme with that id (the fallback for an unknown id) and saves it.
+    Q_INVOKABLE void select(const QString &id);
+
+Q_SIGNALS:
+    void themeChanged();
+
+private:
+    QSettings *m_defaults;
+    QString m_key;
+    ChromeTheme m_theme;
+};
