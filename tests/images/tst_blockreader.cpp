@@ -1,0 +1,216 @@
+#include "images/BlockReader.h"
+#include "images/TDError.h"
+
+#include "TestEnv.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include <atomic>
+#include <cerrno>
+#include <random>
+#include <thread>
+#include <vector>
+#include <unistd.h>
+
+// Readable QCOMPARE failures; found by argument-dependent lookup.
+static char *toString(const TDError &e)
+{
+    return QTest::toString(e.text());
+}
+
+namespace {
+
+QByteArray contents(const QString &file)
+{
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TstBlockReader : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cantOpen_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<int>("err");
+
+        QTest::newRow("missing") << "missing" << ENOENT;
+        QTest::newRow("inside a regular file") << "under-file" << ENOTDIR;
+        QTest::newRow("symlink loop") << "loop" << ELOOP;
+        QTest::newRow("no read permission") << "unreadable" << EACCES;
+    }
+
+    void cantOpen()
+    {
+        QFETCH(QString, setup);
+        QFETCH(int, err);
+        TestEnv env;
+        QString path;
+        if (setup == QLatin1String("missing")) {
+            path = env.path(QStringLiteral("no such.iso"));
+        } else if (setup == QLatin1String("under-file")) {
+            QVERIFY(TestEnv::writePattern(env.path(QStringLiteral("plain")), 10));
+            path = env.path(QStringLiteral("plain/child.iso"));
+        } else if (setup == QLatin1String("loop")) {
+            path = env.path(QStringLiteral("loop"));
+            QVERIFY(QFile::link(path, path));
+        } else {
+            // root reads anything, so denial can't be staged for it.
+            if (::geteuid() == 0)
+                QSKIP("running as root: file permissions don't stop reads");
+            path = env.path(QStringLiteral("locked.iso"));
+            QVERIFY(TestEnv::writePattern(path, 10));
+            QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner));
+        }
+
+        try {
+            BlockReader reader(path);
+            QFAIL("opened");
+        } catch (const TDError &e) {
+            QCOMPARE(e, TDError::cantOpen(path, err));
+            QCOMPARE(e.text(), QStringLiteral("Couldn't open ") + path + QStringLiteral(" (")
+                                   + QString::fromLocal8Bit(strerror(err)) + QStringLiteral(")."));
+        }
+    }
+
+    // open() accepts a directory; the failure shows up at the first read.
+    void directoryFailsOnRead()
+    {
+        TestEnv env;
+        const QString dir = env.path(QStringLiteral("folder"));
+        QVERIFY(QDir().mkpath(dir));
+        BlockReader reader(dir);
+        try {
+            reader.read(0, 10);
+            QFAIL("read a directory");
+        } catch (const TDError &e) {
+            QCOMPARE(e, TDError::readFailed(dir, 0, EISDIR));
+        }
+    }
+
+    void read_data()
+    {
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<qint64>("offset");
+        QTest::addColumn<qint64>("count");
+        QTest::addColumn<qint64>("expected");
+
+        const qint64 mib = BlockReader::chunk;
+        QTest::newRow("whole small file") << qint64(100) << qint64(0) << qint64(100) << qint64(100);
+        QTest::newRow("middle") << qint64(100) << qint64(10) << qint64(20) << qint64(20);
+        QTest::newRow("short at end") << qint64(100) << qint64(90) << qint64(20) << qint64(10);
+        QTest::newRow("at end") << qint64(100) << qint64(100) << qint64(5) << qint64(0);
+        QTest::newRow("past end") << qint64(100) << qint64(5000) << qint64(5) << qint64(0);
+        QTest::newRow("nothing asked") << qint64(100) << qint64(3) << qint64(0) << qint64(0);
+        QTest::newRow("empty file") << qint64(0) << qint64(0) << qint64(mib) << qint64(0);
+        QTest::newRow("one chunk, unaligned") << 3 * mib << qint64(12345) << mib << mib;
+        QTest::newRow("several chunks at once") << 3 * mib + 7 << qint64(1) << 4 * mib << 3 * mib + 6;
+    }
+
+    void read()
+    {
+        QFETCH(qint64, size);
+        QFETCH(qint64, offset);
+        QFETCH(qint64, count);
+        QFETCH(qint64, expected);
+
+        TestEnv env;
+        const QString path = env.path(QStringLiteral("data ü ✓.bin")); // names are not Latin-1
+        QVERIFY(TestEnv::writePattern(path, size));
+        const QByteArray file = contents(path);
+        QCOMPARE(file.size(), size);
+
+        const BlockReader reader(path);
+        const QByteArray got = reader.read(offset, count);
+        QCOMPARE(got.size(), expected);
+        QVERIFY(got == file.mid(offset, expected));
+
+        // The buffer form must not write past what it reports.
+        QByteArray buffer(count + 16, '\xa5');
+        QCOMPARE(reader.read(offset, buffer.data(), count), expected);
+        QVERIFY(buffer.first(expected) == got);
+        QVERIFY(buffer.sliced(expected) == QByteArray(buffer.size() - expected, '\xa5'));
+    }
+
+    // A sparse file with data past 4 GiB: offsets must stay 64-bit all the way.
+    void readsPast4GiB()
+    {
+        TestEnv env;
+        const QString path = env.path(QStringLiteral("sparse.img"));
+        const qint64 at = (qint64(1) << 32) + 4093;
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QVERIFY(f.seek(at));
+            QCOMPARE(f.write("TANDOR"), qint64(6));
+        }
+        const BlockReader reader(path);
+        QCOMPARE(reader.read(at - 2, 100), QByteArray("\0\0TANDOR", 8));
+        QCOMPARE(reader.read(at - (qint64(1) << 32), 6), QByteArray(6, '\0'));
+        QCOMPARE(::fileSize(path), std::optional<qint64>(at + 6));
+    }
+
+    // Reads from several threads at scattered offsets must not disturb each
+    // other, as they would if the reader moved a shared file position.
+    void concurrentReads()
+    {
+        TestEnv env;
+        const QString path = env.path(QStringLiteral("shared.bin"));
+        const qint64 size = 4 * 1048576;
+        QVERIFY(TestEnv::writePattern(path, size));
+        const QByteArray file = contents(path);
+        const BlockReader reader(path);
+
+        std::atomic<int> wrong{0};
+        auto work = [&](unsigned seed) {
+            std::mt19937 random(seed);
+            std::uniform_int_distribution<qint64> pick(0, size - 512);
+            for (int i = 0; i < 20000; ++i) {
+                const qint64 offset = pick(random);
+                if (reader.read(offset, 512) != file.mid(offset, 512))
+                    ++wrong;
+            }
+        };
+        std::vector<std::thread> threads;
+        for (unsigned seed = 1; seed <= 4; ++seed)
+            threads.emplace_back(work, seed);
+        for (std::thread &t : threads)
+            t.join();
+        QCOMPARE(wrong.load(), 0);
+    }
+
+    void fileSize_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<qint64>("written");
+        QTest::addColumn<bool>("known");
+
+        QTest::newRow("file") << "f.bin" << qint64(123457) << true;
+        QTest::newRow("empty file") << "e.bin" << qint64(0) << true;
+        QTest::newRow("missing") << "" << qint64(-1) << false;
+    }
+
+    void fileSize()
+    {
+        QFETCH(QString, name);
+        QFETCH(qint64, written);
+        QFETCH(bool, known);
+        TestEnv env;
+        const QString path = env.path(name.isEmpty() ? QStringLiteral("nothing here") : name);
+        if (written >= 0)
+            QVERIFY(TestEnv::writePattern(path, written));
+        const std::optional<qint64> size = ::fileSize(path);
+        QCOMPARE(size.has_value(), known);
+        if (known)
+            QCOMPARE(*size, written);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstBlockReader)
+#include "tst_blockreader.moc"
