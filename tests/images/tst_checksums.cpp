@@ -1,0 +1,408 @@
+#include "images/BlockReader.h"
+#include "images/Checksums.h"
+
+#include "TestEnv.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+Q_DECLARE_METATYPE(ChecksumMatch)
+
+// Readable QCOMPARE failures; found by argument-dependent lookup.
+static char *toString(const TDError &e)
+{
+    return QTest::toString(e.text());
+}
+
+static char *toString(const Digests &d)
+{
+    return QTest::toString(QStringLiteral("md5 %1 sha256 %2 bytes %3").arg(d.md5, d.sha256).arg(d.bytes));
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// What the openssl command line says, as lower-case hex.
+QString openssl(const char *algorithm, const QString &file)
+{
+    QProcess p;
+    p.start(QStringLiteral("openssl"), {QStringLiteral("dgst"), QLatin1String(algorithm), QStringLiteral("-r"), file});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        return QStringLiteral("openssl failed");
+    return QString::fromLatin1(p.readAllStandardOutput()).section(QLatin1Char(' '), 0, 0);
+}
+
+Digests expectedFor(const QString &file, qint64 size)
+{
+    return {openssl("-md5", file), openssl("-sha256", file), size};
+}
+
+// Threads alive in this process right now.
+int threadCount()
+{
+    return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
+
+// Bytes this process has read through read()-like calls so far.
+qint64 bytesRead()
+{
+    QFile io(QStringLiteral("/proc/self/io"));
+    if (!io.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : io.readAll().split('\n'))
+        if (line.startsWith("rchar:"))
+            return line.mid(6).trimmed().toLongLong();
+    return -1;
+}
+
+bool writeBytes(const QString &file, const QByteArray &data)
+{
+    QFile f(file);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
+}
+
+// Data that never ends before the length asked for: only cancellation stops it.
+const QString endless = QStringLiteral("/dev/zero");
+constexpr qint64 tebibyte = qint64(1) << 40;
+
+const Digests abc{QStringLiteral("900150983cd24fb0d6963f7d28e17f72"),
+                  QStringLiteral("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"), 3};
+
+} // namespace
+
+class TstChecksums : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void knownVectors_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("md5");
+        QTest::addColumn<QString>("sha256");
+
+        QTest::newRow("empty") << QByteArray() << "d41d8cd98f00b204e9800998ecf8427e"
+                               << "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
+        QTest::newRow("abc") << QByteArray("abc") << abc.md5 << abc.sha256;
+        QTest::newRow("two blocks") << QByteArray("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq")
+                                    << "8215ef0796a20bcaaae116d3876c664a"
+                                    << "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1";
+    }
+
+    void knownVectors()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, md5);
+        QFETCH(QString, sha256);
+        TestEnv env;
+        const QString path = env.path(QStringLiteral("v.bin"));
+        QVERIFY(writeBytes(path, content));
+
+        std::vector<double> reports;
+        CancelToken token;
+        const Digests d = Checksums::compute(path, [&](double f) { reports.push_back(f); }, &token);
+        QCOMPARE(d, (Digests{md5, sha256, content.size()}));
+        // A report needs 0.1 s to pass; the last one is always the end.
+        QVERIFY(!reports.empty());
+        QCOMPARE(reports.back(), 1.0);
+        if (content.isEmpty())
+            QCOMPARE(reports, std::vector<double>{1.0});
+    }
+
+    void matchesOpenssl_data()
+    {
+        QTest::addColumn<qint64>("size");
+        const qint64 mib = BlockReader::chunk;
+        QTest::newRow("just under 1 MiB") << mib - 1;
+        QTest::newRow("exactly 1 MiB") << mib;
+        QTest::newRow("just over 1 MiB") << mib + 1;
+        // More chunks than the reader keeps buffers, so buffers are reused.
+        QTest::newRow("9 MiB and a bit") << 9 * mib + 4097;
+    }
+
+    void matchesOpenssl()
+    {
+        QFETCH(qint64, size);
+        TestEnv env;
+        const QString path = env.path(QStringLiteral("data.bin"));
+        QVERIFY(TestEnv::writePattern(path, size));
+
+        std::vector<double> reports;
+        const Digests d = Checksums::compute(path, [&](double f) { reports.push_back(f); }, nullptr);
+        QCOMPARE(d, expectedFor(path, size));
+        QCOMPARE(reports.back(), 1.0);
+        for (size_t i = 1; i < reports.size(); ++i)
+            QVERIFY(reports[i] > reports[i - 1] && reports[i - 1] > 0.0);
+    }
+
+    void lengthPrefix_data()
+    {
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<qint64>("length");
+        QTest::addColumn<qint64>("hashed");
+
+        const qint64 mib = BlockReader::chunk;
+        QTest::newRow("zero") << qint64(4) << qint64(0) << qint64(0);
+        QTest::newRow("negative") << qint64(4) << qint64(-1) << qint64(0);
+        QTest::newRow("prefix") << qint64(10) << qint64(3) << qint64(3);
+        QTest::newRow("all of it") << qint64(10) << qint64(10) << qint64(10);
+        QTest::newRow("chunk boundary") << 2 * mib + 1 << mib << mib;
+        QTest::newRow("across chunks") << 3 * mib + 5 << 2 * mib + 7 << 2 * mib + 7;
+    }
+
+    // With a length, exactly that prefix is hashed, whatever follows it.
+    void lengthPrefix()
+    {
+        QFETCH(qint64, size);
+        QFETCH(qint64, length);
+        QFETCH(qint64, hashed);
+        TestEnv env;
+        const QString path = env.path(QStringLiteral("long.bin"));
+        QVERIFY(TestEnv::writePattern(path, size));
+        const QString prefix = env.path(QStringLiteral("prefix.bin"));
+        QVERIFY(TestEnv::writePattern(prefix, hashed));
+
+        QCOMPARE(Checksums::compute(path, length, nullptr, nullptr), expectedFor(prefix, hashed));
+    }
+
+    void lengthPastEnd_data()
+    {
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<qint64>("length");
+        QTest::addColumn<QString>("where");
+
+        const qint64 mib = BlockReader::chunk;
+        QTest::newRow("tiny file") << qint64(4) << qint64(10) << "1 KB";
+        QTest::newRow("empty file") << qint64(0) << qint64(1) << "0 KB";
+        QTest::newRow("ends inside a later chunk") << mib + 10 << 2 * mib << "1 MB";
+        QTest::newRow("ends on a chunk boundary") << 2 * mib << 3 * mib << "2.1 MB";
+    }
+
+    // The data ending before the length is an I/O error where it ended.
+    void lengthPastEnd()
+    {
+        QFETCH(qint64, size);
+        QFETCH(qint64, length);
+        QFETCH(QString, where);
+        TestEnv env;
+        const QString path = env.path(QStringLiteral("short.bin"));
+        QVERIFY(TestEnv::writePattern(path, size));
+
+        const int threads = threadCount();
+        bool finalReport = false;
+        try {
+            Checksums::compute(path, length, [&](double f) { finalReport |= f == 1.0; }, nullptr);
+            QFAIL("no error");
+        } catch (const TDError &e) {
+            QCOMPARE(e, TDError::readFailed(path, size, EIO));
+            QCOMPARE(e.text(), QStringLiteral("Read error in ") + path + QStringLiteral(" at ") + where
+                                   + QStringLiteral(" (") + QString::fromLocal8Bit(strerror(EIO))
+                                   + QStringLiteral(")."));
+        }
+        QVERIFY(!finalReport);
+        QCOMPARE(threadCount(), threads);
+    }
+
+    void missingFile()
+    {
+        TestEnv env;
+        const QString path = env.path(QStringLiteral("gone.iso"));
+        try {
+            Checksums::compute(path, nullptr, nullptr);
+            QFAIL("no error");
+        } catch (const TDError &e) {
+            QCOMPARE(e, TDError::cantOpen(path, ENOENT));
+        }
+    }
+
+    void cancelledBeforeStart()
+    {
+        TestEnv env;
+        const QString path = env.path(QStringLiteral("data.bin"));
+        QVERIFY(TestEnv::writePattern(path, 3 * BlockReader::chunk));
+        CancelToken token;
+        token.cancel();
+
+        int reports = 0;
+        const qint64 before = bytesRead();
+        try {
+            Checksums::compute(path, [&](double) { ++reports; }, &token);
+            QFAIL("not stopped");
+        } catch (const TDError &e) {
+            QCOMPARE(e, TDError::cancelled());
+            QCOMPARE(e.text(), QStringLiteral("Stopped."));
+        }
+        QVERIFY2(bytesRead() - before < BlockReader::chunk, "read data after cancel");
+        QCOMPARE(reports, 0);
+    }
+
+    void cancelledWhileHashing_data()
+    {
+        QTest::addColumn<int>("atReport");
+        QTest::newRow("first report") << 1;
+        QTest::newRow("third report") << 3;
+    }
+
+    // Cancelling from the progress callback (on the worker thread) stops the
+    // job before its next read, with no further report, and the MD5 thread
+    // has ended by the time the exception arrives.
+    void cancelledWhileHashing()
+    {
+        QFETCH(int, atReport);
+        CancelToken token;
+        std::vector<Clock::time_point> times;
+        std::vector<double> values;
+        qint64 readAtCancel = 0;
+        auto progress = [&](double f) {
+            times.push_back(Clock::now());
+            values.push_back(f);
+            if (int(values.size()) == atReport) {
+                readAtCancel = bytesRead();
+                token.cancel();
+            }
+        };
+
+        const int threads = threadCount();
+        try {
+            Checksums::compute(endless, tebibyte, progress, &token);
+            QFAIL("not stopped");
+        } catch (const TDError &e) {
+            QCOMPARE(e, TDError::cancelled());
+        }
+        QVERIFY2(bytesRead() - readAtCancel < BlockReader::chunk, "read data after cancel");
+        QCOMPARE(threadCount(), threads);
+        QCOMPARE(int(values.size()), atReport);
+        for (size_t i = 0; i < values.size(); ++i) {
+            QVERIFY(values[i] > 0.0 && values[i] < 1.0);
+            if (i > 0) {
+                QVERIFY(values[i] > values[i - 1]);
+                QVERIFY2(times[i] - times[i - 1] >= std::chrono::milliseconds(90), "reports too often");
+            }
+        }
+    }
+
+    void cancelledFromAnotherThread()
+    {
+        CancelToken token;
+        const int threads = threadCount();
+        std::thread stopper([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            token.cancel();
+        });
+        try {
+            Checksums::compute(endless, tebibyte, nullptr, &token);
+            QFAIL("not stopped");
+        } catch (const TDError &e) {
+            QCOMPARE(e, TDError::cancelled());
+        }
+        stopper.join();
+        QCOMPARE(threadCount(), threads);
+    }
+
+    void hex_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("empty") << QByteArray() << "";
+        QTest::newRow("high bits, leading zeros") << QByteArray("\x00\x0f\x80\xff\xa0", 5) << "000f80ffa0";
+    }
+
+    void hex()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, expected);
+        QCOMPARE(Checksums::hex(bytes), expected);
+    }
+
+    void normalize_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("empty") << "" << "";
+        QTest::newRow("only blanks") << " \t\n \r\n" << "";
+        QTest::newRow("sha256sum line") << "  ABCdef  disc.iso\n" << "abcdef";
+        QTest::newRow("tab separated") << "ABC\tdisc.iso" << "abc";
+        QTest::newRow("windows line end") << "Ab12 *disc.iso\r\n" << "ab12";
+        QTest::newRow("newline inside is kept") << "AB\nCD" << "ab\ncd";
+    }
+
+    void normalize()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QCOMPARE(Checksums::normalize(text), expected);
+    }
+
+    void match_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<ChecksumMatch>("expected");
+
+        const QStringList lines = Checksums::fileText(abc, QStringLiteral("abc.txt")).split(QLatin1Char('\n'));
+        const QString md5 = abc.md5;
+        const QString sha = abc.sha256;
+        QTest::newRow("sha256sum output, padded, upper case")
+            << QStringLiteral("   ") + sha.toUpper() + QStringLiteral("  abc.txt\n") << ChecksumMatch::sha256;
+        QTest::newRow("tagged line of our file") << lines[0] << ChecksumMatch::notAChecksum;
+        QTest::newRow("tagged MD5 line of our file") << lines[1] << ChecksumMatch::notAChecksum;
+        QTest::newRow("sha256sum line of our file") << lines[3] << ChecksumMatch::sha256;
+        QTest::newRow("md5 upper case") << md5.toUpper() << ChecksumMatch::md5;
+        QTest::newRow("md5sum binary mode") << md5 + QStringLiteral(" *abc.txt") << ChecksumMatch::md5;
+        QTest::newRow("32 with a g") << md5.left(31) + QLatin1Char('g') << ChecksumMatch::notAChecksum;
+        QTest::newRow("32 with a non-ASCII digit")
+            << md5.left(31) + QChar(0x0663) << ChecksumMatch::notAChecksum; // ARABIC-INDIC DIGIT THREE
+        QTest::newRow("31") << md5.left(31) << ChecksumMatch::notAChecksum;
+        QTest::newRow("33") << md5 + QLatin1Char('0') << ChecksumMatch::notAChecksum;
+        QTest::newRow("63") << sha.left(63) << ChecksumMatch::notAChecksum;
+        QTest::newRow("65") << sha + QLatin1Char('0') << ChecksumMatch::notAChecksum;
+        QTest::newRow("empty") << QString() << ChecksumMatch::notAChecksum;
+        QTest::newRow("md5 of something else") << QString(32, QLatin1Char('0')) << ChecksumMatch::noMatch;
+        QTest::newRow("sha256 of something else") << QString(64, QLatin1Char('a')) << ChecksumMatch::noMatch;
+        // 64 characters starting with the MD5 is not the MD5.
+        QTest::newRow("md5 twice") << md5 + md5 << ChecksumMatch::noMatch;
+        QTest::newRow("sha256 truncated to 32") << sha.left(32) << ChecksumMatch::noMatch;
+    }
+
+    void match()
+    {
+        QFETCH(QString, text);
+        QFETCH(ChecksumMatch, expected);
+        QCOMPARE(Checksums::match(text, abc), expected);
+    }
+
+    void fileText()
+    {
+        QCOMPARE(Checksums::fileText(abc, QStringLiteral("My disc.iso")),
+                 QStringLiteral("SHA-256 (My disc.iso) = ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad\n"
+                                "MD5 (My disc.iso) = 900150983cd24fb0d6963f7d28e17f72\n"
+                                "\n"
+                                "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad  My disc.iso\n"));
+    }
+
+    // The file we write is read back by the standard tool.
+    void fileTextPassesSha256sumCheck()
+    {
+        TestEnv env;
+        QVERIFY(writeBytes(env.path(QStringLiteral("abc.txt")), "abc"));
+        const Digests d = Checksums::compute(env.path(QStringLiteral("abc.txt")), nullptr, nullptr);
+        const QString last = Checksums::fileText(d, QStringLiteral("abc.txt")).split(QLatin1Char('\n')).at(3);
+        QVERIFY(writeBytes(env.path(QStringLiteral("abc.sha256")), (last + QLatin1Char('\n')).toUtf8()));
+        QProcess check;
+        check.setWorkingDirectory(env.root());
+        check.start(QStringLiteral("sha256sum"), {QStringLiteral("-c"), QStringLiteral("abc.sha256")});
+        QVERIFY(check.waitForFinished(30000));
+        QCOMPARE(check.exitCode(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstChecksums)
+#include "tst_checksums.moc"
