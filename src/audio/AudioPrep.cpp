@@ -1,12 +1,451 @@
 #include "audio/AudioPrep.h"
 
+#include "audio/DiscProject.h"
+#include "images/CancelToken.h"
+#include "images/TDError.h"
 #include "platform/ffmpeg/AudioFile.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QThread>
+#include <QUuid>
+#include <QtEndian>
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <cmath>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <numeric>
+#include <thread>
+
+using FFmpegAudio::StereoDecoder;
+
+QString PrepError::text() const
+{
+    switch (m_kind) {
+    case Kind::unreadable:
+        return QStringLiteral("Couldn't read ") + m_name + QStringLiteral(". Try a WAV, AIFF, MP3 or M4A file.");
+    case Kind::convert:
+        return QStringLiteral("Couldn't convert ") + m_name + QStringLiteral(" to CD audio.");
+    }
+    return {};
+}
+
 namespace AudioPrep {
+
+namespace {
+
+// Writes go out in pieces of this many bytes: few system calls, little memory.
+constexpr qsizetype writeChunk = 1 << 20;
+
+QString fileName(const QString &path)
+{
+    return QFileInfo(path).fileName();
+}
+
+bool isCancelled(const CancelToken *cancel)
+{
+    return cancel && cancel->isCancelled();
+}
+
+// A worker gave up because another track failed first; nothing to report.
+struct Abandoned
+{
+};
+
+void openDecoder(StereoDecoder &decoder, const QString &path)
+{
+    switch (decoder.open(path)) {
+    case StereoDecoder::Status::ok:
+        return;
+    case StereoDecoder::Status::unreadable:
+        throw PrepError::unreadable(fileName(path));
+    case StereoDecoder::Status::convert:
+        throw PrepError::convert(fileName(path));
+    }
+}
+
+// The next chunk of a track; empty at its end.
+std::span<const float> nextChunk(StereoDecoder &decoder, const QString &path)
+{
+    std::span<const float> samples;
+    if (decoder.next(samples) != StereoDecoder::Status::ok)
+        throw PrepError::convert(fileName(path));
+    return samples;
+}
+
+// Runs one job per track on a few threads while the calling thread waits and
+// reports each finished job, in the order they finish. When a job throws,
+// the jobs of later tracks give up and earlier ones run on, so the error of
+// the lowest-numbered failing track is the one thrown, as if the tracks had
+// been done one after another.
+class Batch
+{
+public:
+    using Job = std::function<void(int track, const std::function<bool()> &stop)>;
+
+    Batch(int count, CancelToken *cancel)
+        : m_count(count), m_cancel(cancel), m_errors(size_t(count)), m_failedAt(count)
+    {
+    }
+
+    // `order` lists the tracks in the order to start them; `finished(k)` runs
+    // on this thread after the k-th job has finished, while nothing failed.
+    void run(const std::vector<int> &order, const Job &job, const std::function<void(int)> &finished)
+    {
+        m_order = order;
+        m_next = 0;
+        m_done = 0;
+        const int threads = std::clamp(QThread::idealThreadCount(), 1, std::max(m_count, 1));
+        std::vector<std::thread> pool;
+        m_running = threads;
+        for (int t = 0; t < threads; ++t) {
+            try {
+                pool.emplace_back([this, &job] { work(job); });
+            } catch (const std::system_error &) {
+                std::lock_guard lock(m_mutex);
+                --m_running;
+            }
+        }
+        if (pool.empty()) {
+            m_running = 1;
+            work(job);
+        }
+
+        int reported = 0;
+        std::exception_ptr callerError;
+        for (;;) {
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, [&] { return m_done > reported || m_running == 0; });
+            const int done = m_done;
+            const bool over = m_running == 0;
+            const bool failed = m_failedAt.load() < m_count;
+            lock.unlock();
+            while (reported < done) {
+                ++reported;
+                if (!failed && !callerError && finished) {
+                    try {
+                        finished(reported);
+                    } catch (...) {
+                        // Stop the workers before letting the caller's error go.
+                        callerError = std::current_exception();
+                        fail(-1, nullptr);
+                    }
+                }
+            }
+            if (over)
+                break;
+        }
+        for (std::thread &t : pool)
+            t.join();
+        if (callerError)
+            std::rethrow_exception(callerError);
+    }
+
+    bool failed() const { return m_failedAt.load() < m_count || m_stopAll.load(); }
+
+    // Rethrows the error that decides the outcome, if any.
+    void rethrow() const
+    {
+        if (!failed())
+            return;
+        if (isCancelled(m_cancel))
+            throw TDError::cancelled();
+        const int at = m_failedAt.load();
+        if (at < m_count && m_errors[size_t(at)])
+            std::rethrow_exception(m_errors[size_t(at)]);
+    }
+
+private:
+    void work(const Job &job)
+    {
+        for (;;) {
+            int track;
+            {
+                std::lock_guard lock(m_mutex);
+                if (m_next >= int(m_order.size()))
+                    break;
+                track = m_order[size_t(m_next++)];
+            }
+            const auto stop = [this, track] {
+                return m_stopAll.load(std::memory_order_relaxed) || track > m_failedAt.load(std::memory_order_relaxed)
+                       || isCancelled(m_cancel);
+            };
+            bool ok = false;
+            if (!stop()) {
+                try {
+                    job(track, stop);
+                    ok = true;
+                } catch (const Abandoned &) {
+                } catch (...) {
+                    fail(track, std::current_exception());
+                }
+            }
+            if (!ok && isCancelled(m_cancel))
+                m_stopAll = true;
+            std::lock_guard lock(m_mutex);
+            if (ok)
+                ++m_done;
+            m_changed.notify_all();
+        }
+        std::lock_guard lock(m_mutex);
+        --m_running;
+        m_changed.notify_all();
+    }
+
+    // Records `error` for `track`; a negative track stops every job.
+    void fail(int track, std::exception_ptr error)
+    {
+        std::lock_guard lock(m_mutex);
+        if (track < 0) {
+            m_stopAll = true;
+            return;
+        }
+        if (!m_errors[size_t(track)])
+            m_errors[size_t(track)] = error;
+        if (track < m_failedAt.load())
+            m_failedAt = track;
+    }
+
+    const int m_count;
+    CancelToken *const m_cancel;
+    std::vector<std::exception_ptr> m_errors;
+    std::atomic<int> m_failedAt;
+    std::atomic<bool> m_stopAll {false};
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<int> m_order;
+    int m_next = 0;
+    int m_done = 0;
+    int m_running = 0;
+};
+
+// Writes one prepared file: decodes the track again (or for the first time)
+// and stores every sample scaled by `gain`.
+void writeTrack(const QString &source, const QString &target, float gain, const std::function<bool()> &stop)
+{
+    StereoDecoder decoder;
+    openDecoder(decoder, source);
+    QFile out(target);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+        throw TDError::writeFailed(out.errorString());
+    std::vector<char> buffer(size_t(writeChunk) + 2 * size_t(blockFrames) * sizeof(qint16) * 2);
+    qsizetype filled = 0;
+    const auto flush = [&] {
+        if (filled > 0 && out.write(buffer.data(), filled) != filled)
+            throw TDError::writeFailed(out.errorString());
+        filled = 0;
+    };
+    for (;;) {
+        if (stop())
+            throw Abandoned {};
+        std::span<const float> samples = nextChunk(decoder, source);
+        if (samples.empty())
+            break;
+        // A decoded packet is small, but leave room for an odd large one.
+        while (!samples.empty()) {
+            const size_t room = (buffer.size() - size_t(filled)) / sizeof(qint16);
+            const size_t take = std::min(room, samples.size());
+            toCD(samples.first(take), gain, buffer.data() + filled);
+            filled += qsizetype(take * sizeof(qint16));
+            samples = samples.subspan(take);
+            if (filled >= writeChunk || !samples.empty())
+                flush();
+        }
+    }
+    flush();
+    if (!out.flush())
+        throw TDError::writeFailed(out.errorString());
+    out.close();
+    if (out.error() != QFileDevice::NoError)
+        throw TDError::writeFailed(out.errorString());
+}
+
+Level measureTrack(const QString &source, const std::function<bool()> &stop)
+{
+    StereoDecoder decoder;
+    openDecoder(decoder, source);
+    LevelMeter meter;
+    for (;;) {
+        if (stop())
+            throw Abandoned {};
+        const std::span<const float> samples = nextChunk(decoder, source);
+        if (samples.empty())
+            break;
+        meter.add(samples);
+    }
+    return meter.level();
+}
+
+// Longest first, so the last track to finish is a short one and no thread
+// waits long for another at the end of a pass.
+std::vector<int> longestFirst(const QList<TrackItem> &tracks)
+{
+    std::vector<int> order(size_t(tracks.size()));
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int a, int b) { return tracks[a].seconds > tracks[b].seconds; });
+    return order;
+}
+
+} // namespace
+
+QString cacheDir()
+{
+    static std::mutex mutex;
+    static QString made;
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
+                        + QStringLiteral("/KLVO Tandor");
+    std::lock_guard lock(mutex);
+    if (made != dir || !QFileInfo::exists(dir)) {
+        if (QDir().mkpath(dir))
+            made = dir;
+    }
+    return dir;
+}
 
 std::optional<double> duration(const QString &path)
 {
     return FFmpegAudio::durationSeconds(path);
+}
+
+std::vector<float> decode(const QString &path, CancelToken *cancel)
+{
+    StereoDecoder decoder;
+    openDecoder(decoder, path);
+    std::vector<float> all;
+    for (;;) {
+        if (isCancelled(cancel))
+            throw TDError::cancelled();
+        const std::span<const float> samples = nextChunk(decoder, path);
+        if (samples.empty())
+            return all;
+        all.insert(all.end(), samples.begin(), samples.end());
+    }
+}
+
+void LevelMeter::add(std::span<const float> samples)
+{
+    double sum = m_sum;
+    float peak = m_peak;
+    for (const float s : samples) {
+        const float square = s * s;
+        sum += double(square);
+        peak = std::max(peak, std::fabs(s));
+    }
+    m_sum = sum;
+    m_peak = peak;
+    m_count += qint64(samples.size());
+}
+
+Level LevelMeter::level() const
+{
+    if (m_count == 0)
+        return {};
+    return {float(std::sqrt(m_sum / double(m_count))), m_peak};
+}
+
+std::vector<float> gains(const std::vector<Level> &levels)
+{
+    std::vector<float> result(levels.size(), 1.0f);
+    float sum = 0;
+    int audible = 0;
+    for (const Level &l : levels) {
+        if (l.rms > audibleRms) {
+            sum += l.rms;
+            ++audible;
+        }
+    }
+    if (audible == 0)
+        return result;
+    const float target = sum / float(audible);
+    for (size_t i = 0; i < levels.size(); ++i) {
+        const Level &l = levels[i];
+        if (l.rms <= audibleRms)
+            continue;
+        const float limit = l.peak > 0 ? peakCeiling / l.peak : 1.0f;
+        result[i] = std::min(target / l.rms, limit);
+    }
+    return result;
+}
+
+void toCD(std::span<const float> samples, float gain, char *out)
+{
+    for (const float s : samples) {
+        qToLittleEndian<qint16>(toCD(s, gain), out);
+        out += sizeof(qint16);
+    }
+}
+
+QStringList prepare(const QList<TrackItem> &tracks, bool matchLoudness, const std::function<void(double)> &progress,
+                    CancelToken *cancel)
+{
+    const int n = int(tracks.size());
+    if (n == 0)
+        return {};
+    const double a = matchLoudness ? 0.6 : 0.8;
+    const double b = matchLoudness ? 0.4 : 0.2;
+    const auto report = [&](double p) {
+        if (progress)
+            progress(p);
+    };
+    const std::vector<int> order = longestFirst(tracks);
+
+    std::vector<float> gain(size_t(n), 1.0f);
+    if (matchLoudness) {
+        std::vector<Level> levels(static_cast<size_t>(n));
+        Batch measure(n, cancel);
+        measure.run(
+            order,
+            [&](int i, const std::function<bool()> &stop) { levels[size_t(i)] = measureTrack(tracks[i].path, stop); },
+            [&](int k) { report(a * k / n); });
+        measure.rethrow();
+        if (isCancelled(cancel))
+            throw TDError::cancelled();
+        gain = gains(levels);
+    }
+
+    const QString dir = cacheDir();
+    QStringList files;
+    for (int i = 0; i < n; ++i)
+        files.append(dir + QLatin1Char('/') + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()
+                     + QStringLiteral(".cdda"));
+
+    Batch write(n, cancel);
+    try {
+        write.run(
+            order,
+            [&](int i, const std::function<bool()> &stop) {
+                writeTrack(tracks[i].path, files[i], gain[size_t(i)], stop);
+            },
+            [&](int k) {
+                // One pass does both jobs; the measuring steps come as tracks finish.
+                report(matchLoudness ? a + b * k / n : a * k / n);
+            });
+        write.rethrow();
+        if (isCancelled(cancel))
+            throw TDError::cancelled();
+    } catch (...) {
+        cleanup(files);
+        throw;
+    }
+    if (!matchLoudness) {
+        for (int k = 1; k <= n; ++k)
+            report(a + b * k / n);
+    }
+    return files;
+}
+
+void cleanup(const QStringList &paths)
+{
+    for (const QString &path : paths)
+        QFile::remove(path);
 }
 
 } // namespace AudioPrep

@@ -35,7 +35,21 @@ void DiscProject::setGapSeconds(double seconds)
         return;
     m_gap = g;
     Q_EMIT gapSecondsChanged();
-    Q_EMIT tracksChanged(); // the total depends on the gap
+    Q_EMIT totalSecondsChanged();
+}
+
+QString TrackItem::titleFor(const QString &path)
+{
+    const QString name = QFileInfo(path).fileName();
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot > 0 ? name.left(dot) : name;
+}
+
+void DiscProject::changeTracks(bool totalToo)
+{
+    Q_EMIT tracksChanged();
+    if (totalToo)
+        Q_EMIT totalSecondsChanged();
 }
 
 double DiscProject::totalSeconds() const
@@ -62,7 +76,7 @@ static QList<TrackItem> readTracks(const QStringList &paths)
     QList<TrackItem> items;
     for (const QString &path : paths) {
         if (const auto seconds = AudioPrep::duration(path))
-            items.append({QUuid::createUuid(), path, QFileInfo(path).completeBaseName(), *seconds});
+            items.append({QUuid::createUuid(), path, TrackItem::titleFor(path), *seconds});
     }
     return items;
 }
@@ -84,7 +98,7 @@ void DiscProject::appendFinishedAdds()
         const QList<TrackItem> items = pending->watcher.result();
         if (!items.isEmpty()) {
             m_tracks.append(items);
-            Q_EMIT tracksChanged();
+            changeTracks(true);
         }
         Q_EMIT tracksAdded(int(items.size()));
         if (pending->done)
@@ -98,7 +112,7 @@ void DiscProject::move(int index, int delta)
     if (index < 0 || index >= count() || j < 0 || j >= count() || j == index)
         return;
     m_tracks.swapItemsAt(index, j);
-    Q_EMIT tracksChanged();
+    changeTracks(false);
 }
 
 void DiscProject::remove(int index)
@@ -106,7 +120,7 @@ void DiscProject::remove(int index)
     if (index < 0 || index >= count())
         return;
     m_tracks.removeAt(index);
-    Q_EMIT tracksChanged();
+    changeTracks(true);
 }
 
 void DiscProject::clear()
@@ -114,7 +128,7 @@ void DiscProject::clear()
     if (m_tracks.isEmpty())
         return;
     m_tracks.clear();
-    Q_EMIT tracksChanged();
+    changeTracks(true);
 }
 
 void DiscProject::rename(int index, const QString &title)
@@ -122,5 +136,5 @@ void DiscProject::rename(int index, const QString &title)
     if (index < 0 || index >= count() || m_tracks[index].title == title)
         return;
     m_tracks[index].title = title;
-    Q_EMIT tracksChanged();
+    changeTracks(false);
 }

@@ -1,7 +1,14 @@
 #pragma once
 // One audio CD: its tracks in burn order, the CD-Text album and artist, and the
-// silence between tracks. Main thread only; a burn copies what it needs when
-// it starts, so later edits never reach a running burn.
+// silence between tracks.
+//
+// Threading: a project lives on the main thread and every member is called
+// there; only add() reads files, on a worker thread of its own, and hands the
+// tracks back to the main thread. A burn copies what it needs when it starts,
+// so later edits never reach a running burn.
+//
+// Ownership: the application model owns its six projects for its whole life;
+// screens and list models hold them weakly.
 
 #include <QList>
 #include <QObject>
@@ -14,11 +21,15 @@
 
 struct TrackItem
 {
-    QUuid id;
+    QUuid id;       // fresh for every track added; names the row in lists
     QString path;   // the source file as the user chose it, never copied
     QString title;  // CD-Text title; the file name without extension at first
     double seconds = 0;
     bool operator==(const TrackItem &) const = default;
+
+    // The title a new track of `path` starts with: its file name without the
+    // last extension ("a.live.flac" gives "a.live", ".flac" stays ".flac").
+    static QString titleFor(const QString &path);
 };
 
 class DiscProject : public QObject
@@ -30,7 +41,8 @@ class DiscProject : public QObject
     Q_PROPERTY(QString artist READ artist WRITE setArtist NOTIFY artistChanged)
     Q_PROPERTY(double gapSeconds READ gapSeconds WRITE setGapSeconds NOTIFY gapSecondsChanged)
     Q_PROPERTY(int count READ count NOTIFY tracksChanged)
-    Q_PROPERTY(double totalSeconds READ totalSeconds NOTIFY tracksChanged)
+    Q_PROPERTY(double totalSeconds READ totalSeconds NOTIFY totalSecondsChanged)
+    Q_PROPERTY(bool fits READ fits NOTIFY totalSecondsChanged)
     Q_PROPERTY(QString displayName READ displayName NOTIFY albumChanged)
 
 public:
@@ -49,18 +61,25 @@ public:
 
     const QList<TrackItem> &tracks() const { return m_tracks; }
     int count() const { return int(m_tracks.size()); }
+    // Every track's seconds plus one gap between each two tracks.
     double totalSeconds() const;
+    // Exactly 80:00 still fits.
     bool fits() const { return totalSeconds() <= cdSeconds; }
+    // The album, or "Untitled disc" while it is empty.
     QString displayName() const;
 
     // Appends every file the audio reader can open, in the order given, and
     // skips the rest silently. The files are read on a worker thread; the
     // tracks arrive later on the main thread, batches in the order they were
     // asked for, followed by tracksAdded and `done` (if given) with the count.
+    // A batch still being read when the project is destroyed is dropped and
+    // its `done` never runs.
     Q_INVOKABLE void add(const QStringList &paths) { add(paths, {}); }
     void add(const QStringList &paths, std::function<void(int added)> done);
     // Swaps the track with its neighbour; does nothing outside the list.
     Q_INVOKABLE void move(int index, int delta);
+    // Index-based edits do nothing for an index outside the list (a row that
+    // has gone meanwhile).
     Q_INVOKABLE void remove(int index);
     Q_INVOKABLE void clear();
     Q_INVOKABLE void rename(int index, const QString &title);
@@ -69,12 +88,16 @@ Q_SIGNALS:
     void albumChanged();
     void artistChanged();
     void gapSecondsChanged();
+    // Any change of the track list: added, moved, removed, cleared, renamed.
     void tracksChanged();
+    // The total (and so the fit) changed: the tracks or the gap did.
+    void totalSecondsChanged();
     void tracksAdded(int added);
 
 private:
     struct PendingAdd;
     void appendFinishedAdds();
+    void changeTracks(bool totalToo);
 
     QList<std::shared_ptr<PendingAdd>> m_pending;
     QString m_album;

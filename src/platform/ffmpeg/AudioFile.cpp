@@ -1,47 +1,308 @@
 #include "platform/ffmpeg/AudioFile.h"
 
 #include <QFile>
-#include <QScopeGuard>
+
 #include <mutex>
+#include <vector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
 #include <libavutil/log.h>
+#include <libswresample/swresample.h>
 }
 
 namespace FFmpegAudio {
 
 namespace {
+
 void quietLibrary()
 {
     // FFmpeg writes warnings about odd files to stderr; the burn log says what matters.
     static std::once_flag once;
     std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
 }
+
+// A receive error right after another, with no packet in between, means the
+// decoder is stuck; past this many the track ends rather than spin.
+constexpr int maxErrorsInRow = 64;
+
+// The file opened far enough to know its best audio stream has a decoder.
+struct OpenFile
+{
+    AVFormatContext *format = nullptr;
+    int stream = -1;
+    const AVCodec *codec = nullptr;
+
+    OpenFile() = default;
+    OpenFile(const OpenFile &) = delete;
+    OpenFile &operator=(const OpenFile &) = delete;
+    ~OpenFile() { avformat_close_input(&format); }
+
+    bool open(const QString &path)
+    {
+        quietLibrary();
+        const QByteArray native = QFile::encodeName(path);
+        if (avformat_open_input(&format, native.constData(), nullptr, nullptr) < 0)
+            return false;
+        if (avformat_find_stream_info(format, nullptr) < 0)
+            return false;
+        stream = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+        if (stream < 0)
+            return false;
+        const AVCodecParameters *par = format->streams[stream]->codecpar;
+        if (par->sample_rate <= 0 || par->ch_layout.nb_channels <= 0)
+            return false;
+        codec = avcodec_find_decoder(par->codec_id);
+        return codec != nullptr;
+    }
+};
+
 } // namespace
 
 std::optional<double> durationSeconds(const QString &path)
 {
-    quietLibrary();
-    AVFormatContext *format = nullptr;
-    const QByteArray native = QFile::encodeName(path);
-    if (avformat_open_input(&format, native.constData(), nullptr, nullptr) < 0)
+    OpenFile file;
+    if (!file.open(path))
         return std::nullopt;
-    const auto close = qScopeGuard([&format] { avformat_close_input(&format); });
-    if (avformat_find_stream_info(format, nullptr) < 0)
-        return std::nullopt;
-    const int index = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
-    if (index < 0)
-        return std::nullopt;
-    const AVStream *stream = format->streams[index];
-    if (stream->codecpar->sample_rate <= 0 || !avcodec_find_decoder(stream->codecpar->codec_id))
-        return std::nullopt;
+    const AVStream *stream = file.format->streams[file.stream];
     if (stream->duration != AV_NOPTS_VALUE && stream->duration >= 0)
         return double(stream->duration) * av_q2d(stream->time_base);
-    if (format->duration != AV_NOPTS_VALUE && format->duration >= 0)
-        return double(format->duration) / AV_TIME_BASE;
-    return std::nullopt;
+    if (file.format->duration != AV_NOPTS_VALUE && file.format->duration >= 0)
+        return double(file.format->duration) / AV_TIME_BASE;
+    // Some containers store no length at all: add up the packets instead.
+    AVPacket *packet = av_packet_alloc();
+    if (!packet)
+        return std::nullopt;
+    qint64 ticks = 0;
+    while (av_read_frame(file.format, packet) >= 0) {
+        if (packet->stream_index == file.stream && packet->duration > 0)
+            ticks += packet->duration;
+        av_packet_unref(packet);
+    }
+    av_packet_free(&packet);
+    return double(ticks) * av_q2d(stream->time_base);
+}
+
+struct StereoDecoder::Impl
+{
+    OpenFile file;
+    AVCodecContext *codec = nullptr;
+    SwrContext *swr = nullptr;
+    AVPacket *packet = nullptr;
+    AVFrame *frame = nullptr;
+
+    // What the resampler was set up for; a stream may change it mid-way.
+    int inFormat = -1;
+    int inRate = 0;
+    AVChannelLayout inLayout {};
+    bool mono = false;
+
+    bool packetPending = false; // the decoder was full; send it again
+    bool inputEnded = false;
+    bool done = false;
+    int errorsInRow = 0;
+    qint64 rejected = 0;
+    qint64 produced = 0;
+
+    std::vector<float> out;     // interleaved stereo, handed to the caller
+    std::vector<float> monoOut; // the resampler's output for one channel
+
+    ~Impl()
+    {
+        swr_free(&swr);
+        av_channel_layout_uninit(&inLayout);
+        av_frame_free(&frame);
+        av_packet_free(&packet);
+        avcodec_free_context(&codec);
+    }
+
+    // Appends everything the resampler still holds to `out`.
+    bool drainResampler()
+    {
+        if (!swr)
+            return true;
+        for (;;) {
+            const int room = swr_get_out_samples(swr, 0);
+            if (room < 0)
+                return false;
+            if (room == 0)
+                return true;
+            const int n = convert(nullptr, 0, room);
+            if (n < 0)
+                return false;
+            if (n == 0)
+                return true;
+        }
+    }
+
+    // Runs the resampler on `count` input frames (null: flush) and appends
+    // what it gives to `out`. Returns the frames appended or a negative error.
+    int convert(const uint8_t **in, int count, int room)
+    {
+        const size_t start = out.size();
+        uint8_t *target;
+        if (mono) {
+            monoOut.resize(size_t(room));
+            target = reinterpret_cast<uint8_t *>(monoOut.data());
+        } else {
+            out.resize(start + 2 * size_t(room));
+            target = reinterpret_cast<uint8_t *>(out.data() + start);
+        }
+        const int n = swr_convert(swr, &target, room, in, count);
+        if (n < 0) {
+            out.resize(start);
+            return n;
+        }
+        if (mono) {
+            // The one channel feeds both sides unchanged.
+            out.resize(start + 2 * size_t(n));
+            float *dst = out.data() + start;
+            for (int i = 0; i < n; ++i)
+                dst[2 * i] = dst[2 * i + 1] = monoOut[size_t(i)];
+        } else {
+            out.resize(start + 2 * size_t(n));
+        }
+        return n;
+    }
+
+    bool setUpResampler(int format, int rate, const AVChannelLayout &given)
+    {
+        AVChannelLayout layout {};
+        if (given.nb_channels == 1)
+            layout = AV_CHANNEL_LAYOUT_MONO; // whatever the file calls its one channel
+        else if (given.order == AV_CHANNEL_ORDER_UNSPEC)
+            av_channel_layout_default(&layout, given.nb_channels);
+        else if (av_channel_layout_copy(&layout, &given) < 0)
+            return false;
+        if (swr && format == inFormat && rate == inRate && av_channel_layout_compare(&layout, &inLayout) == 0) {
+            av_channel_layout_uninit(&layout);
+            return true;
+        }
+        // The stream changed shape: what the old set-up holds comes first.
+        if (swr && !drainResampler()) {
+            av_channel_layout_uninit(&layout);
+            return false;
+        }
+        swr_free(&swr);
+        av_channel_layout_uninit(&inLayout);
+        inLayout = layout;
+        inFormat = format;
+        inRate = rate;
+        mono = layout.nb_channels == 1;
+        AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+        AVChannelLayout one = AV_CHANNEL_LAYOUT_MONO;
+        if (swr_alloc_set_opts2(&swr, mono ? &one : &stereo, AV_SAMPLE_FMT_FLT, StereoDecoder::rate,
+                                &inLayout, AVSampleFormat(format), rate, 0, nullptr)
+            < 0)
+            return false;
+        return swr_init(swr) >= 0;
+    }
+
+    bool convertFrame()
+    {
+        if (frame->nb_samples <= 0)
+            return true;
+        if (!setUpResampler(frame->format, frame->sample_rate, frame->ch_layout))
+            return false;
+        const int room = swr_get_out_samples(swr, frame->nb_samples);
+        if (room < 0)
+            return false;
+        return convert(const_cast<const uint8_t **>(frame->extended_data), frame->nb_samples, room) >= 0;
+    }
+
+    // Hands the decoder its next packet, or the end of input.
+    void feed()
+    {
+        if (inputEnded)
+            return;
+        if (!packetPending) {
+            for (;;) {
+                if (av_read_frame(file.format, packet) < 0) {
+                    // The end of the file and a read error alike end the track.
+                    inputEnded = true;
+                    avcodec_send_packet(codec, nullptr);
+                    return;
+                }
+                if (packet->stream_index == file.stream)
+                    break;
+                av_packet_unref(packet);
+            }
+        }
+        const int sent = avcodec_send_packet(codec, packet);
+        packetPending = sent == AVERROR(EAGAIN);
+        if (packetPending)
+            return;
+        av_packet_unref(packet);
+        if (sent < 0)
+            ++rejected;
+    }
+};
+
+StereoDecoder::StereoDecoder()
+    : d(std::make_unique<Impl>())
+{
+}
+
+StereoDecoder::~StereoDecoder() = default;
+
+StereoDecoder::Status StereoDecoder::open(const QString &path)
+{
+    if (!d->file.open(path))
+        return Status::unreadable;
+    d->codec = avcodec_alloc_context3(d->file.codec);
+    d->packet = av_packet_alloc();
+    d->frame = av_frame_alloc();
+    if (!d->codec || !d->packet || !d->frame)
+        return Status::convert;
+    if (avcodec_parameters_to_context(d->codec, d->file.format->streams[d->file.stream]->codecpar) < 0)
+        return Status::unreadable;
+    // Tracks are decoded side by side; one thread per decoder keeps that fair.
+    d->codec->thread_count = 1;
+    d->codec->pkt_timebase = d->file.format->streams[d->file.stream]->time_base;
+    if (avcodec_open2(d->codec, d->file.codec, nullptr) < 0)
+        return Status::unreadable;
+    // Fail now on a format the resampler can't take, not after the first packet.
+    if (d->codec->sample_fmt != AV_SAMPLE_FMT_NONE
+        && !d->setUpResampler(d->codec->sample_fmt, d->codec->sample_rate, d->codec->ch_layout))
+        return Status::convert;
+    return Status::ok;
+}
+
+StereoDecoder::Status StereoDecoder::next(std::span<const float> &samples)
+{
+    samples = {};
+    d->out.clear();
+    if (!d->codec)
+        return Status::unreadable;
+    while (d->out.empty() && !d->done) {
+        const int got = avcodec_receive_frame(d->codec, d->frame);
+        if (got == 0) {
+            d->errorsInRow = 0;
+            const bool ok = d->convertFrame();
+            av_frame_unref(d->frame);
+            if (!ok) {
+                d->done = true;
+                return Status::convert;
+            }
+        } else if (got == AVERROR(EAGAIN)) {
+            d->errorsInRow = 0;
+            d->feed();
+        } else if (got == AVERROR_EOF || ++d->errorsInRow > maxErrorsInRow) {
+            d->done = true;
+            if (!d->drainResampler())
+                return Status::convert;
+        } else {
+            ++d->rejected; // a packet the decoder couldn't use; skip it
+        }
+    }
+    d->produced += qint64(d->out.size());
+    // Nothing decoded and something refused: this is no audio we can read.
+    if (d->done && d->produced == 0 && d->rejected > 0)
+        return Status::convert;
+    samples = std::span<const float>(d->out.data(), d->out.size());
+    return Status::ok;
 }
 
 } // namespace FFmpegAudio
