@@ -1,0 +1,266 @@
+// Virtual burners at run time: plugging, unplugging, the media in their trays
+// and where their discs go.
+
+#include "TestEnv.h"
+#include "drives/TDDetect.h"
+#include "platform/virtual/VirtualDiscService.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTest>
+#include <QThread>
+
+namespace {
+
+QStringList ioPaths(const DiscService &service)
+{
+    QStringList paths;
+    for (const DiscDeviceRef &device : service.devices())
+        paths.append(device->info().ioPath);
+    return paths;
+}
+
+} // namespace
+
+class TestVirtualDiscService : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void constructed_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("none") << 0 << QStringList{};
+        QTest::newRow("negative") << -2 << QStringList{};
+        QTest::newRow("one") << 1 << QStringList{"virtual:1"};
+        QTest::newRow("seven, more than the decks") << 7
+            << QStringList{"virtual:1", "virtual:2", "virtual:3", "virtual:4", "virtual:5", "virtual:6", "virtual:7"};
+    }
+    void constructed()
+    {
+        QFETCH(int, count);
+        QFETCH(QStringList, expected);
+        VirtualDiscService service(count);
+        QSignalSpy changed(&service, &DiscService::devicesChanged);
+        QCOMPARE(ioPaths(service), expected);
+        for (const DiscDeviceRef &device : service.devices()) {
+            const DriveSnapshot snapshot = DriveSnapshot::read(*device);
+            const QString number = device->info().ioPath.mid(8);
+            QCOMPARE(snapshot.name, "KLVO Virtual Burner " + number);
+            QCOMPARE(snapshot.bus, "Virtual");
+            QCOMPARE(TDDetect::key(snapshot), "virtual:" + number);
+            QCOMPARE(DriveCaps::from(snapshot).summary(),
+                     "Writes CD/DVD/Blu-ray · Disc-at-once · CD-Text · Test burn · Underrun protection");
+            QCOMPARE(TDDetect::media(snapshot).text, "Blank CD-R ready · 80 min");
+        }
+        // Burners present from the start are not news.
+        QTest::qWait(0);
+        QCOMPARE(changed.count(), 0);
+    }
+
+    // Each script step: "+" plugs a burner, "-N" unplugs burner N.
+    void plugAndUnplug_data()
+    {
+        QTest::addColumn<int>("initial");
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<int>("notifications");
+        QTest::newRow("plug two") << 0 << QStringList{"+", "+"} << QStringList{"virtual:1", "virtual:2"} << 2;
+        QTest::newRow("unplug the first") << 0 << QStringList{"+", "+", "-1"} << QStringList{"virtual:2"} << 3;
+        QTest::newRow("a new one after an unplug has a new identity")
+            << 0 << QStringList{"+", "+", "-1", "+"} << QStringList{"virtual:2", "virtual:3"} << 4;
+        QTest::newRow("unplug the last one, plug again") << 1 << QStringList{"-1", "+"} << QStringList{"virtual:2"} << 2;
+        QTest::newRow("unplugging twice tells once") << 2 << QStringList{"-2", "-2"} << QStringList{"virtual:1"} << 1;
+        QTest::newRow("unknown burner") << 1 << QStringList{"-5"} << QStringList{"virtual:1"} << 0;
+    }
+    void plugAndUnplug()
+    {
+        QFETCH(int, initial);
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, expected);
+        QFETCH(int, notifications);
+
+        VirtualDiscService service(initial);
+        int inside = 0;     // notifications that arrived during a control call
+        int offThread = 0;  // notifications that arrived on another thread
+        bool inCall = false;
+        connect(&service, &DiscService::devicesChanged, this, [&] {
+            inside += inCall;
+            offThread += QThread::currentThread() != thread();
+        });
+        QSignalSpy changed(&service, &DiscService::devicesChanged);
+        QSignalSpy status(&service, &DiscService::deviceStatusChanged);
+
+        for (const QString &step : steps) {
+            inCall = true;
+            if (step == QLatin1String("+"))
+                service.plugBurner();
+            else
+                service.unplugBurner(step.mid(1).toInt());
+            inCall = false;
+        }
+        // The list is right at once; the news follows from the event loop.
+        QCOMPARE(ioPaths(service), expected);
+        QCOMPARE(changed.count(), 0);
+        QTRY_COMPARE(changed.count(), notifications);
+        QTest::qWait(20);
+        QCOMPARE(changed.count(), notifications);
+        QCOMPARE(inside, 0);
+        QCOMPARE(offThread, 0);
+        QCOMPARE(status.count(), 0);
+    }
+
+    void unpluggedBurnerStaysValid()
+    {
+        VirtualDiscService service(2);
+        const DiscDeviceRef first = service.devices().first();
+        QVERIFY(service.unplugBurner(1));
+        QSignalSpy status(&service, &DiscService::deviceStatusChanged);
+        first->ejectMedia();
+        QCOMPARE(first->displayName(), "KLVO Virtual Burner 1");
+        QCOMPARE(first->status()->mediaType, "CDR");
+        QVERIFY(!service.setMedium(1, VirtualDiscService::DVDR));
+        QTest::qWait(20);
+        QCOMPARE(status.count(), 0);
+        QCOMPARE(ioPaths(service), QStringList{"virtual:2"});
+    }
+
+    void medium_data()
+    {
+        QTest::addColumn<VirtualDiscService::Medium>("medium");
+        QTest::addColumn<QString>("mediaType");
+        QTest::addColumn<bool>("erasable");
+        QTest::addColumn<qint64>("blocksFree"); // -1: absent
+        QTest::addColumn<qint64>("freeFrames"); // -1: absent
+        QTest::addColumn<double>("topSpeed");
+        QTest::addColumn<QString>("audioText");
+        QTest::addColumn<QString>("dataText");
+        QTest::addColumn<QString>("eraseText");
+        const QString noRewritable = "No disc — insert a rewritable disc (CD-RW, DVD-RW, DVD+RW)";
+        QTest::newRow("CD-R") << VirtualDiscService::CDR << "CDR" << false << qint64(360000) << qint64(360000)
+                              << 48 * 176.4 << "Blank CD-R ready · 80 min" << "Blank CD-R ready · 737.3 MB"
+                              << "CD-R — can't be erased (only CD-RW, DVD-RW, DVD+RW and BD-RE can)";
+        QTest::newRow("CD-RW") << VirtualDiscService::CDRW << "CDRW" << true << qint64(360000) << qint64(360000)
+                               << 48 * 176.4 << "Blank CD-RW ready · 80 min" << "Blank CD-RW ready · 737.3 MB"
+                               << "CD-RW ready to erase";
+        QTest::newRow("DVD-R") << VirtualDiscService::DVDR << "DVDR" << false << qint64(2298496) << qint64(-1)
+                               << 16 * 1385.0 << "DVD-R — not usable for audio CD" << "Blank DVD-R ready · 4.71 GB"
+                               << "DVD-R — can't be erased (only CD-RW, DVD-RW, DVD+RW and BD-RE can)";
+        QTest::newRow("DVD+RW") << VirtualDiscService::DVDPlusRW << "DVDPlusRW" << true << qint64(2295104)
+                                << qint64(-1) << 16 * 1385.0 << "DVD+RW — not usable for audio CD"
+                                << "Blank DVD+RW ready · 4.7 GB" << "DVD+RW ready to erase";
+        QTest::newRow("BD-R") << VirtualDiscService::BDR << "BDR" << false << qint64(12219392) << qint64(-1)
+                              << 6 * 4496.0 << "BD-R — not usable for audio CD" << "Blank BD-R ready · 25.03 GB"
+                              << "BD-R — can't be erased (only CD-RW, DVD-RW, DVD+RW and BD-RE can)";
+        QTest::newRow("no disc") << VirtualDiscService::NoDisc << "" << false << qint64(-1) << qint64(-1) << 0.0
+                                 << "No disc — insert a blank CD-R"
+                                 << "No disc — insert a blank CD-R, DVD-R or DVD+R" << noRewritable;
+    }
+    void medium()
+    {
+        QFETCH(VirtualDiscService::Medium, medium);
+        QFETCH(QString, mediaType);
+        QFETCH(bool, erasable);
+        QFETCH(qint64, blocksFree);
+        QFETCH(qint64, freeFrames);
+        QFETCH(double, topSpeed);
+        QFETCH(QString, audioText);
+        QFETCH(QString, dataText);
+        QFETCH(QString, eraseText);
+
+        // The second burner, so a mix-up between burners shows.
+        VirtualDiscService service(2);
+        QSignalSpy status(&service, &DiscService::deviceStatusChanged);
+        QVERIFY(service.setMedium(2, medium));
+        QCOMPARE(status.count(), 0);
+        QVERIFY(status.wait(1000));
+        QCOMPARE(service.medium(2), medium);
+        QCOMPARE(service.hasDisc(2), medium != VirtualDiscService::NoDisc);
+
+        const std::optional<DeviceStatus> s = service.devices().at(1)->status();
+        QVERIFY(s);
+        QCOMPARE(s->mediaState, medium == VirtualDiscService::NoDisc ? MediaState::none : MediaState::present);
+        QCOMPARE(s->mediaType, mediaType);
+        QCOMPARE(s->blank, medium != VirtualDiscService::NoDisc);
+        QCOMPARE(s->erasable, erasable);
+        QCOMPARE(s->blocksFree.value_or(-1), blocksFree);
+        QCOMPARE(s->freeFrames.value_or(-1), freeFrames);
+        QCOMPARE(s->burnSpeeds.isEmpty() ? 0.0 : s->burnSpeeds.last(), topSpeed);
+        QVERIFY(std::is_sorted(s->burnSpeeds.begin(), s->burnSpeeds.end()));
+
+        const DriveSnapshot snapshot = DriveSnapshot::read(*service.devices().at(1));
+        QCOMPARE(TDDetect::media(snapshot).text, audioText);
+        QCOMPARE(TDDetect::dataMedia(snapshot, std::nullopt).text, dataText);
+        QCOMPARE(TDDetect::eraseMedia(snapshot).text, eraseText);
+
+        // The first burner kept its CD-R.
+        QCOMPARE(service.devices().at(0)->status()->mediaType, "CDR");
+    }
+
+    void ejectAndInsert_data()
+    {
+        QTest::addColumn<bool>("throughDevice");
+        QTest::newRow("device's eject") << true;
+        QTest::newRow("control eject") << false;
+    }
+    void ejectAndInsert()
+    {
+        QFETCH(bool, throughDevice);
+        VirtualDiscService service(1);
+        const DiscDeviceRef burner = service.devices().first();
+        service.setMedium(1, VirtualDiscService::DVDPlusRW);
+        QSignalSpy status(&service, &DiscService::deviceStatusChanged);
+        QVERIFY(status.wait(1000));
+
+        if (throughDevice)
+            burner->ejectMedia();
+        else
+            QVERIFY(service.eject(1));
+        QCOMPARE(status.count(), 1); // not yet
+        QVERIFY(status.wait(1000));
+        QCOMPARE(burner->status()->mediaState, MediaState::none);
+        QVERIFY(burner->status()->mediaType.isEmpty());
+        QVERIFY(!service.hasDisc(1));
+        QCOMPARE(service.medium(1), VirtualDiscService::DVDPlusRW);
+
+        QVERIFY(service.insertBlank(1));
+        QVERIFY(status.wait(1000));
+        QCOMPARE(burner->status(), VirtualDiscService::blankStatus(VirtualDiscService::DVDPlusRW));
+        QCOMPARE(status.count(), 3);
+    }
+
+    void outputFolder_data()
+    {
+        QTest::addColumn<int>("burner");
+        QTest::addColumn<QString>("relative"); // empty: no folder
+        QTest::newRow("first") << 1 << "Burner 1";
+        QTest::newRow("second") << 2 << "Burner 2";
+        QTest::newRow("not plugged") << 3 << "";
+    }
+    void outputFolder()
+    {
+        QFETCH(int, burner);
+        QFETCH(QString, relative);
+        TestEnv env;
+        const QString root = env.path("xdg_data_home/KLVO Tandor/Virtual Burners");
+        VirtualDiscService service(2);
+        QVERIFY(!QFileInfo::exists(root));
+
+        const QString folder = service.outputFolder(burner);
+        if (relative.isEmpty()) {
+            QVERIFY(folder.isEmpty());
+            QVERIFY(!QFileInfo::exists(root + "/Burner 3"));
+            return;
+        }
+        QCOMPARE(folder, root + "/" + relative);
+        QVERIFY(QFileInfo(folder).isDir());
+        // Only the folder asked for is made.
+        QCOMPARE(QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{relative});
+        QCOMPARE(service.outputFolder(burner), folder);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestVirtualDiscService)
+#include "tst_virtualdiscservice.moc"
