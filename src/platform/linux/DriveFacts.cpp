@@ -1,0 +1,134 @@
+#include "platform/linux/DriveFacts.h"
+
+#include "drives/DiscService.h"
+
+#include <QStringList>
+
+namespace DriveFacts {
+
+QString busName(const QString &idBus, bool sataLink)
+{
+    const QString bus = idBus.trimmed().toLower();
+    if (bus.isEmpty())
+        return {};
+    if (bus == QLatin1String("ata"))
+        return sataLink ? QStringLiteral("SATA") : QStringLiteral("ATAPI");
+    if (bus == QLatin1String("ieee1394"))
+        return QStringLiteral("FireWire");
+    return bus.toUpper();
+}
+
+QString driveName(const QString &vendor, const QString &model)
+{
+    QString name = vendor + QLatin1Char(' ') + model;
+    name.replace(QLatin1Char('_'), QLatin1Char(' '));
+    return name.simplified();
+}
+
+QString rawMediaType(int profile)
+{
+    switch (profile) {
+    case 0x00: return {};
+    case 0x08: return QStringLiteral("CDROM");
+    case 0x09: return QStringLiteral("CDR");
+    case 0x0a: return QStringLiteral("CDRW");
+    case 0x10: return QStringLiteral("DVDROM");
+    case 0x11: return QStringLiteral("DVDR");
+    case 0x12: return QStringLiteral("DVDRAM");
+    case 0x13: // restricted overwrite
+    case 0x14: return QStringLiteral("DVDRW"); // sequential recording
+    case 0x15:
+    case 0x16: return QStringLiteral("DVDRDualLayer");
+    case 0x1a: return QStringLiteral("DVDPlusRW");
+    case 0x1b: return QStringLiteral("DVDPlusR");
+    case 0x2a: return QStringLiteral("DVDPlusRWDoubleLayer");
+    case 0x2b: return QStringLiteral("DVDPlusRDoubleLayer");
+    case 0x40: return QStringLiteral("BDROM");
+    case 0x41:
+    case 0x42: return QStringLiteral("BDR");
+    case 0x43: return QStringLiteral("BDRE");
+    case stdioProfile: return imageFileType;
+    default: return QStringLiteral("Unknown");
+    }
+}
+
+bool isCdProfile(int profile)
+{
+    return profile == 0x08 || profile == 0x09 || profile == 0x0a;
+}
+
+QMap<QString, bool> writeCaps(const WriteFacts &f)
+{
+    const auto has = [&f](int profile) { return f.profiles.contains(profile); };
+    const bool cdr = f.writeCdr || has(0x09);
+    const bool cdrw = f.writeCdrw || has(0x0a);
+    const bool cd = cdr || cdrw;
+    const bool dvdr = f.writeDvdr || has(0x11);
+    const bool dvdrw = has(0x13) || has(0x14);
+    const bool dvdrDl = has(0x15) || has(0x16);
+    const bool dvdram = f.writeDvdram || has(0x12);
+    const bool dvdPlusR = has(0x1b);
+    const bool dvdPlusRW = has(0x1a);
+    const bool dvdPlusRDl = has(0x2b);
+    const bool dvd = dvdr || dvdrw || dvdrDl || dvdram || dvdPlusR || dvdPlusRW || dvdPlusRDl;
+    const bool sao = cd && f.saoBlocks;
+
+    return {
+        {DRCaps::canWriteCD, cd},
+        {DRCaps::canWriteCDR, cdr},
+        {DRCaps::canWriteCDRW, cdrw},
+        {DRCaps::canWriteCDSAO, sao},
+        {DRCaps::canWriteCDTAO, cd && f.taoBlocks},
+        {DRCaps::canWriteCDText, sao},
+        {DRCaps::canTestWriteCD, cd && f.simulate},
+        {DRCaps::canTestWriteDVD, f.simulate && (dvdr || dvdrw || dvdrDl)},
+        {DRCaps::canUnderrunProtectCD, cd && f.underrunProof},
+        {DRCaps::canUnderrunProtectDVD, dvd && f.underrunProof},
+        {DRCaps::canWriteDVDR, dvdr},
+        {DRCaps::canWriteDVDRW, dvdrw},
+        {DRCaps::canWriteDVDRAM, dvdram},
+        {DRCaps::canWriteDVDPlusR, dvdPlusR},
+        {DRCaps::canWriteDVDPlusRW, dvdPlusRW},
+        {DRCaps::canWriteDVDPlusRDoubleLayer, dvdPlusRDl},
+        {DRCaps::canWriteDVDRDualLayer, dvdrDl},
+        {DRCaps::canWriteBDR, has(0x41) || has(0x42)},
+        {DRCaps::canWriteBDRE, has(0x43)},
+    };
+}
+
+UdevMedium udevMedium(const QMap<QString, QString> &properties)
+{
+    QStringList parts;
+    for (auto it = properties.begin(); it != properties.end(); ++it) {
+        if (it.key().startsWith(QLatin1String("ID_CDROM_MEDIA")) || it.key().startsWith(QLatin1String("ID_FS_")))
+            parts.append(it.key() + QLatin1Char('=') + it.value());
+    }
+    return {parts.join(QLatin1Char('\n')), properties.value(QStringLiteral("ID_CDROM_MEDIA")) == QLatin1String("1")};
+}
+
+UdevPlan planUdevEvent(const QString &action, const QMap<QString, QString> &properties, bool known,
+                       const UdevMedium &before)
+{
+    const auto is = [&properties](const char *name) {
+        return properties.value(QLatin1String(name)) == QLatin1String("1");
+    };
+    UdevPlan plan;
+    if (action == QLatin1String("remove")) {
+        plan.remove = known;
+        return plan;
+    }
+    if (!known) {
+        // A "change" can be the first news of a drive whose "add" came
+        // before udev had finished describing it.
+        plan.add = is("ID_CDROM") && (action == QLatin1String("add") || action == QLatin1String("change"));
+        return plan;
+    }
+    if (action != QLatin1String("change"))
+        return plan;
+    const UdevMedium now = udevMedium(properties);
+    plan.reread = is("DISK_MEDIA_CHANGE") || is("DISK_EJECT_REQUEST") || now.fingerprint != before.fingerprint;
+    plan.systemReadChanged = now.systemHasDisc != before.systemHasDisc;
+    return plan;
+}
+
+} // namespace DriveFacts

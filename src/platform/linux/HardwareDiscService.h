@@ -1,0 +1,78 @@
+#pragma once
+// The burner service for real drives: libudev lists the optical drives and
+// watches them come and go, libburn reads what each can write and what is in
+// its tray. Extra libburn addresses (such as "stdio:/path/disc.iso", a
+// pseudo-drive that writes into a file) are listed after the udev drives.
+//
+// Threading: construct, use and destroy on the main thread. The udev monitor
+// is watched by a socket notifier on the main thread; every libburn call runs
+// on the shared libburn thread (LibburnWorker) and its result comes back to
+// the main thread by a queued call. Nothing here waits on a drive.
+//
+// Readings: each drive is read (grab, read, release) when it appears, when
+// udev reports a medium change and after an eject. Until its first reading
+// is back, a device's status() is absent; while a read is under way the last
+// reading stays visible. A drive that can't be grabbed (busy in another
+// program, no permission) has an absent status. deviceStatusChanged is
+// emitted when a reading changes a device's info or status.
+//
+// Ownership: the service owns its devices; a device that is unplugged, or
+// outlives the service, stays valid for its holders but does nothing more.
+
+#include "drives/DiscService.h"
+
+#include <QStringList>
+#include <memory>
+
+class LibburnWorker;
+class QSocketNotifier;
+struct DriveReading;
+struct udev_device;
+
+class HardwareDiscService final : public DiscService
+{
+    Q_OBJECT
+public:
+    // Lists the drives udev knows at once (no drive is touched here) and
+    // starts reading them in the background. `extraAddresses` are libburn
+    // drive addresses (the "klvo.td.extraDrives" setting); blank entries and
+    // repeats are ignored.
+    explicit HardwareDiscService(const QStringList &extraAddresses, QObject *parent = nullptr);
+    // Drops readings still queued; may wait for a libburn call in progress
+    // when this is the last user of the libburn thread.
+    ~HardwareDiscService() override;
+
+    // udev drives sorted by device node, then the extra addresses in the
+    // order given.
+    QList<DiscDeviceRef> devices() const override;
+    // Writing comes later: both return nullptr, meaning the service could
+    // not start the job.
+    std::unique_ptr<DiscJob> burn(const DiscDeviceRef &device, const BurnProperties &properties,
+                                  const BurnLayout &layout) override;
+    std::unique_ptr<DiscJob> erase(const DiscDeviceRef &device, EraseType type) override;
+    // No layouts from image files yet: always std::nullopt.
+    std::optional<BurnLayout> layoutForImageFile(const QString &path) override;
+
+    // False when the udev monitor could not be opened (no hot-plug then:
+    // the drive list stays as it was at start).
+    bool watchesHotPlug() const;
+
+private:
+    class Drive;
+    struct Udev;
+    using DriveRef = std::shared_ptr<Drive>;
+
+    void enumerateUdev();
+    void readUdevEvents();
+    DriveRef makeDrive(udev_device *device);
+    DriveRef driveFor(udev_device *device) const;
+    void addUdevDrive(const DriveRef &drive);
+    void request(const DriveRef &drive, bool eject);
+    void received(const DriveRef &drive, bool wasEject, const DriveReading &reading);
+
+    std::shared_ptr<LibburnWorker> m_worker;
+    std::unique_ptr<Udev> m_udev;
+    QSocketNotifier *m_notifier = nullptr;
+    QList<DriveRef> m_udevDrives;  // sorted by device node
+    QList<DriveRef> m_extraDrives;
+};

@@ -1,0 +1,284 @@
+#include "platform/linux/LibburnWorker.h"
+
+#include "platform/linux/DriveFacts.h"
+
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QMutex>
+#include <QThread>
+#include <algorithm>
+
+#include <libburn/libburn.h>
+
+Q_LOGGING_CATEGORY(lcLibburnWorker, "tandor.libburn", QtWarningMsg)
+
+using namespace burn;
+
+class LibburnWorker::Thread : public QThread
+{
+public:
+    bool ready = false; // worker thread only
+
+protected:
+    void run() override
+    {
+        ready = burn_initialize() != 0;
+        if (ready) {
+            // Queue complaints instead of printing them: a reading reports
+            // the last one, and the rest go to the debug log.
+            char queue[] = "SORRY", print[] = "NEVER", prefix[] = "libburn: ";
+            burn_msgs_set_severities(queue, print, prefix);
+        }
+        exec();
+        if (ready)
+            burn_finish();
+    }
+};
+
+namespace {
+
+// Takes libburn's queued messages; returns the last one worth showing.
+QString drainMessages()
+{
+    QString last;
+    char text[BURN_MSGS_MESSAGE_LEN];
+    char severity[80];
+    char all[] = "ALL";
+    int code = 0, osErrno = 0;
+    while (burn_msgs_obtain(all, &code, text, &osErrno, severity) == 1) {
+        qCDebug(lcLibburnWorker) << severity << text;
+        last = QString::fromLocal8Bit(text);
+    }
+    return last;
+}
+
+// A grabbed drive, released (and its libburn record freed) when it goes.
+class Grab
+{
+public:
+    explicit Grab(const QByteArray &address)
+    {
+        if (address.size() >= BURN_DRIVE_ADR_LEN)
+            return;
+        char adr[BURN_DRIVE_ADR_LEN];
+        qstrncpy(adr, address.constData(), sizeof adr);
+        // load = 0: an open tray stays open; reading must not move it.
+        if (burn_drive_scan_and_grab(&m_infos, adr, 0) == 1 && m_infos)
+            m_drive = m_infos[0].drive;
+    }
+    ~Grab() { release(false); }
+    Grab(const Grab &) = delete;
+    Grab &operator=(const Grab &) = delete;
+
+    burn_drive *drive() const { return m_drive; }
+    const burn_drive_info &info() const { return m_infos[0]; }
+
+    void release(bool eject)
+    {
+        if (m_drive)
+            burn_drive_release(m_drive, eject ? 1 : 0);
+        m_drive = nullptr;
+        if (m_infos)
+            burn_drive_info_free(m_infos);
+        m_infos = nullptr;
+    }
+
+private:
+    burn_drive_info *m_infos = nullptr;
+    burn_drive *m_drive = nullptr;
+};
+
+QList<double> writeSpeeds(burn_drive *d, int profile)
+{
+    QList<double> matching, any;
+    burn_speed_descriptor *list = nullptr;
+    if (burn_drive_get_speedlist(d, &list) == 1) {
+        for (burn_speed_descriptor *s = list; s; s = s->next) {
+            if (s->write_speed <= 0)
+                continue;
+            any.append(s->write_speed);
+            if (s->profile_loaded == profile)
+                matching.append(s->write_speed);
+        }
+        burn_drive_free_speedlist(&list);
+    }
+    QList<double> speeds = matching.isEmpty() ? any : matching;
+    if (speeds.isEmpty()) {
+        const int top = burn_drive_get_write_speed(d);
+        if (top > 0)
+            speeds.append(top);
+    }
+    std::sort(speeds.begin(), speeds.end());
+    speeds.erase(std::unique(speeds.begin(), speeds.end()), speeds.end());
+    return speeds;
+}
+
+QMap<QString, bool> capabilities(const Grab &grab)
+{
+    const burn_drive_info &info = grab.info();
+    DriveFacts::WriteFacts facts;
+    facts.writeCdr = info.write_cdr;
+    facts.writeCdrw = info.write_cdrw;
+    facts.writeDvdr = info.write_dvdr;
+    facts.writeDvdram = info.write_dvdram;
+    facts.simulate = info.write_simulate;
+    facts.saoBlocks = (info.sao_block_types & BURN_BLOCK_SAO) != 0;
+    facts.taoBlocks = info.tao_block_types != 0;
+
+    int count = 0;
+    int profiles[64] = {};
+    char current[64] = {};
+    burn_drive_get_all_profiles(grab.drive(), &count, profiles, current);
+    for (int i = 0; i < std::clamp(count, 0, 64); ++i)
+        facts.profiles.append(profiles[i]);
+
+    // The write options ask the drive whether it offers BURNFREE.
+    if (burn_write_opts *opts = burn_write_opts_new(grab.drive())) {
+        facts.underrunProof = burn_write_opts_set_underrun_proof(opts, 1) == 1;
+        burn_write_opts_free(opts);
+    }
+    return DriveFacts::writeCaps(facts);
+}
+
+DriveReading readGrabbed(const Grab &grab, const QByteArray &address)
+{
+    burn_drive *d = grab.drive();
+    DriveReading r;
+    r.grabbed = true;
+    r.writeCaps = capabilities(grab);
+
+    const int role = burn_drive_get_drive_role(d);
+    const burn_disc_status state = burn_disc_get_status(d);
+    int profile = 0;
+    char profileName[80] = {};
+    if (burn_disc_get_profile(d, &profile, profileName) != 1)
+        profile = 0;
+
+    DeviceStatus &s = r.status;
+    switch (state) {
+    case BURN_DISC_EMPTY:
+        s.mediaState = MediaState::none;
+        return r;
+    case BURN_DISC_UNREADY:
+        s.mediaState = MediaState::inTransition;
+        r.settled = false;
+        return r;
+    case BURN_DISC_UNGRABBED:
+        r.grabbed = false;
+        r.status = {};
+        return r;
+    case BURN_DISC_BLANK:
+    case BURN_DISC_APPENDABLE:
+    case BURN_DISC_FULL:
+    case BURN_DISC_UNSUITABLE:
+        break;
+    }
+
+    s.mediaState = MediaState::present;
+    if (role == 1) {
+        s.mediaType = profile > 0 ? DriveFacts::rawMediaType(profile) : QStringLiteral("Unknown");
+        s.blank = state == BURN_DISC_BLANK;
+    } else {
+        // A pseudo-drive always "holds" its file. libburn calls a random
+        // access file blank even when it holds an image; what counts here is
+        // whether anything was written to it yet.
+        s.mediaType = DriveFacts::imageFileType;
+        if (role == 2) {
+            const QFileInfo file(QString::fromLocal8Bit(address.mid(int(qstrlen("stdio:")))));
+            s.blank = !file.exists() || file.size() == 0;
+        } else {
+            s.blank = state == BURN_DISC_BLANK;
+        }
+    }
+    const qint64 blocks = qint64(burn_disc_available_space(d, nullptr)) / 2048;
+    s.blocksFree = std::max<qint64>(blocks, 0);
+    if (role == 1 && DriveFacts::isCdProfile(profile))
+        s.freeFrames = s.blocksFree; // a CD sector is one frame
+    s.erasable = burn_disc_erasable(d) != 0;
+    s.burnSpeeds = writeSpeeds(d, profile);
+    return r;
+}
+
+DriveReading perform(const QByteArray &address, LibburnWorker::Action action)
+{
+    if (action == LibburnWorker::Action::ejectThenRead) {
+        Grab grab(address);
+        grab.release(true);
+    }
+    DriveReading reading;
+    {
+        Grab grab(address);
+        if (grab.drive())
+            reading = readGrabbed(grab, address);
+    }
+    const QString complaint = drainMessages();
+    if (!reading.grabbed)
+        reading.error = complaint.isEmpty() ? QStringLiteral("The drive could not be opened.") : complaint;
+    return reading;
+}
+
+QMutex sharedLock;
+std::weak_ptr<LibburnWorker> sharedWorker;
+
+} // namespace
+
+LibburnWorker::LibburnWorker()
+    : m_thread(std::make_unique<Thread>()), m_home(std::make_unique<QObject>())
+{
+    m_thread->setObjectName(QStringLiteral("libburn"));
+    m_onThread = new QObject;
+    m_onThread->moveToThread(m_thread.get());
+    m_thread->start();
+}
+
+LibburnWorker::~LibburnWorker()
+{
+    m_stopping = true;
+    m_thread->quit();
+    m_thread->wait();
+    // The thread has ended: its object and any requests still posted to it
+    // can go from here.
+    delete m_onThread;
+}
+
+std::shared_ptr<LibburnWorker> LibburnWorker::shared()
+{
+    QMutexLocker lock(&sharedLock);
+    std::shared_ptr<LibburnWorker> worker = sharedWorker.lock();
+    if (!worker) {
+        worker.reset(new LibburnWorker);
+        sharedWorker = worker;
+    }
+    return worker;
+}
+
+void LibburnWorker::submit(const QString &address, Action action, QObject *receiver, Reply reply)
+{
+    QPointer<QObject> guard(receiver);
+    QObject *home = m_home.get();
+    const std::atomic<bool> *stopping = &m_stopping;
+    Thread *thread = m_thread.get();
+    QMetaObject::invokeMethod(
+        m_onThread,
+        [address = address.toLocal8Bit(), action, guard = std::move(guard), reply = std::move(reply), home,
+         stopping, thread]() mutable {
+            if (stopping->load())
+                return;
+            DriveReading reading;
+            if (thread->ready) {
+                reading = perform(address, action);
+            } else {
+                reading.error = QStringLiteral("libburn could not be started.");
+            }
+            // `home` outlives this call: the worker waits for it before
+            // deleting anything.
+            QMetaObject::invokeMethod(
+                home,
+                [guard = std::move(guard), reply = std::move(reply), reading = std::move(reading)] {
+                    if (guard)
+                        reply(reading);
+                },
+                Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+}

@@ -1,0 +1,73 @@
+#pragma once
+// The one thread that makes the program's libburn calls. libburn calls can
+// take seconds (a drive spinning up, a tray moving) and libburn keeps global
+// drive tables, so every call goes through this thread, one at a time, in
+// the order the requests were made.
+//
+// A drive is never kept grabbed: each request grabs it, does its work and
+// releases it before the next request starts, so other programs can use the
+// drive in between.
+//
+// Threading: create, submit and destroy on the main thread (any thread with
+// an event loop, as long as it is always the same one). Replies run on that
+// thread, from its event loop, never inside submit().
+//
+// Ownership: one worker per process, shared by every hardware service through
+// shared(). It starts libburn when it starts and shuts libburn down when the
+// last holder lets go.
+//
+// Cancelling: a request can't be withdrawn once made; a reply whose receiver
+// has been destroyed is dropped. Destroying the worker drops the requests that
+// have not started and waits for the one in progress (one libburn call
+// sequence, at most a few seconds) so that libburn is shut down cleanly.
+
+#include "drives/DiscService.h"
+
+#include <QMap>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <atomic>
+#include <functional>
+#include <memory>
+
+// One reading of a drive through libburn.
+struct DriveReading
+{
+    bool grabbed = false;          // false: libburn couldn't take the drive; `error` says why
+    QString error;                 // libburn's last complaint, when it had one
+    QMap<QString, bool> writeCaps; // DRCaps flags; empty when not grabbed
+    DeviceStatus status;           // bsdName is left empty: only udev knows it
+    bool settled = true;           // false: the drive was still assessing the disc
+};
+
+class LibburnWorker
+{
+public:
+    // The process's worker, started on first use. Main thread.
+    static std::shared_ptr<LibburnWorker> shared();
+    ~LibburnWorker();
+
+    LibburnWorker(const LibburnWorker &) = delete;
+    LibburnWorker &operator=(const LibburnWorker &) = delete;
+
+    enum class Action {
+        read,          // grab, read capabilities and medium, release
+        ejectThenRead, // grab, release with eject, then read as above
+    };
+    using Reply = std::function<void(const DriveReading &)>;
+
+    // Queues `action` on the drive at libburn `address` ("/dev/sr0",
+    // "stdio:/path/disc.iso"). `reply` runs later on this thread unless
+    // `receiver` is gone by then. Returns at once.
+    void submit(const QString &address, Action action, QObject *receiver, Reply reply);
+
+private:
+    class Thread;
+    LibburnWorker();
+
+    std::unique_ptr<Thread> m_thread;
+    QObject *m_onThread = nullptr;      // lives on the worker thread; requests are posted to it
+    std::unique_ptr<QObject> m_home;    // lives on the creating thread; replies are posted to it
+    std::atomic<bool> m_stopping{false};
+};
