@@ -32,7 +32,8 @@ public:
 
     const QString &path() const { return m_path; }
 
-    // Up to `count` bytes from `offset`; empty at or past the end.
+    // Up to `count` bytes from `offset` (a buffer of `count` is allocated
+    // first); empty at or past the end.
     // Throws TDError::readFailed(path, offset of the failing byte, errno).
     QByteArray read(qint64 offset, qint64 count) const;
     // The same into the caller's buffer of at least `count` bytes, for loops
