@@ -13,6 +13,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QSet>
+#include <QTimer>
 #include <QThread>
 #include <QCoreApplication>
 
@@ -40,6 +42,7 @@ AppModel::AppModel(const Config &config, QObject *parent)
     , m_queue(new JobQueue(this))
     , m_data(new DataPanelModel(this))
     , m_watchHardware(config.watchHardware)
+    , m_service(config.service)
 {
     Q_ASSERT(m_store);
     Q_ASSERT_X(QThread::currentThread() == thread() && (!QCoreApplication::instance()
@@ -64,8 +67,7 @@ AppModel::AppModel(const Config &config, QObject *parent)
 
     for (Deck *deck : std::as_const(m_decks)) {
         deck->setApp(this);
-        connect(deck, &Deck::stateChanged, this, &AppModel::decksChanged);
-        connect(deck, &Deck::deviceKeyChanged, this, &AppModel::decksChanged);
+        connect(deck, &Deck::deviceChanged, this, &AppModel::decksChanged);
     }
     m_queue->setApp(this);
     m_data->setApp(this);
@@ -74,6 +76,23 @@ AppModel::AppModel(const Config &config, QObject *parent)
     log(QStringLiteral("Engine ready: libburn ") + Libburn::version()
         + QStringLiteral(". Audio CDs, data discs and disc images on up to ") + QString::number(maxDecks)
         + QStringLiteral(" burners."));
+
+    if (!m_watchHardware || !m_service)
+        return;
+    // Queued: the service's notifications are handled from the event loop,
+    // never inside the service's own call stack.
+    connect(m_service, &DiscService::devicesChanged, this, &AppModel::assignDevices, Qt::QueuedConnection);
+    connect(m_service, &DiscService::deviceStatusChanged, this, &AppModel::onDeviceStatus, Qt::QueuedConnection);
+    assignDevices();
+    if (m_drivesSeen == 0)
+        log(TDMessages::noBurner);
+    // Burners that the system reports late are picked up by these two checks.
+    QTimer::singleShot(1000, this, &AppModel::assignIfChanged);
+    QTimer::singleShot(3000, this, &AppModel::assignIfChanged);
+    m_watch = new QTimer(this);
+    m_watch->setInterval(hardwareWatchMs);
+    connect(m_watch, &QTimer::timeout, this, &AppModel::assignIfChanged);
+    m_watch->start();
 }
 
 AppModel::~AppModel() = default;
@@ -241,4 +260,98 @@ void AppModel::revealLogFile()
 void AppModel::deckStateChanged(Deck *)
 {
     Q_EMIT decksChanged();
+}
+
+void AppModel::setConnectedCount(int count) { assign(this, m_connectedCount, count, &AppModel::connectedCountChanged); }
+void AppModel::setDrivesSeen(int count) { assign(this, m_drivesSeen, count, &AppModel::drivesSeenChanged); }
+
+AppModel::Drives AppModel::currentDrives() const
+{
+    Drives drives;
+    if (!m_service)
+        return drives;
+    for (const DiscDeviceRef &device : m_service->devices()) {
+        const QString key = Deck::keyFor(*device);
+        if (drives.byKey.contains(key))
+            continue;
+        drives.order.append(key);
+        drives.byKey.insert(key, device);
+    }
+    return drives;
+}
+
+void AppModel::assignDevices()
+{
+    if (QThread::currentThread() != thread()) {
+        QMetaObject::invokeMethod(this, &AppModel::assignDevices, Qt::QueuedConnection);
+        return;
+    }
+    const Drives drives = currentDrives();
+    setDrivesSeen(int(drives.order.size()));
+    QStringList current;
+    for (const Deck *deck : std::as_const(m_decks))
+        current.append(deck->deviceKey());
+    const QStringList next = TDDetect::assign(current, drives.order);
+    for (int i = 0; i < maxDecks; ++i) {
+        Deck *deck = m_decks[i];
+        if (next[i] == deck->deviceKey())
+            continue;
+        if (deck->hasDrive()) {
+            log(QStringLiteral("Deck ") + deck->letter() + QStringLiteral(": ") + deck->driveName()
+                + QStringLiteral(" was unplugged."));
+            if (deck->busy())
+                deck->stop();
+        }
+        deck->attach(drives.byKey.value(next[i]));
+        if (deck->hasDrive()) {
+            const QString name = deck->device()->displayName();
+            log(QStringLiteral("Deck ") + deck->letter() + QStringLiteral(": ")
+                + (name.isEmpty() ? QStringLiteral("burner") : name) + QStringLiteral(" found. ")
+                + deck->mediaText() + QStringLiteral("."));
+        }
+    }
+    if (drives.order.size() > maxDecks)
+        log(QStringLiteral("More than 6 burners connected. Extra ones are ignored."));
+    setConnectedCount(int(std::count_if(m_decks.cbegin(), m_decks.cend(), [](const Deck *d) { return d->hasDrive(); })));
+    for (Deck *deck : std::as_const(m_decks))
+        deck->refreshStatus();
+    Q_EMIT decksChanged();
+    m_queue->pump();
+}
+
+void AppModel::assignIfChanged()
+{
+    const QStringList present = currentDrives().order;
+    QSet<QString> assigned;
+    for (const Deck *deck : std::as_const(m_decks))
+        if (!deck->deviceKey().isEmpty())
+            assigned.insert(deck->deviceKey());
+    if (QSet<QString>(present.cbegin(), present.cend()) != assigned)
+        assignDevices();
+}
+
+void AppModel::onDeviceStatus()
+{
+    assignIfChanged();
+    for (Deck *deck : std::as_const(m_decks))
+        deck->refreshStatus();
+    m_queue->pump();
+}
+
+void AppModel::refreshDrives()
+{
+    assignDevices();
+    for (Deck *deck : std::as_const(m_decks))
+        deck->refreshStatus();
+    if (m_drivesSeen == 0) {
+        log(QStringLiteral("Refresh: ") + TDMessages::noBurner);
+    } else {
+        QStringList entries;
+        for (const Deck *deck : std::as_const(m_decks))
+            if (deck->hasDrive())
+                entries.append(QStringLiteral("Deck ") + deck->letter() + QStringLiteral(": ") + deck->mediaText());
+        log(QStringLiteral("Refresh: ") + QString::number(m_drivesSeen) + QStringLiteral(" drive(s) found. ")
+            + entries.join(QStringLiteral(" · ")));
+    }
+    m_queue->pump();
 }

@@ -12,6 +12,9 @@
 #include "app/LogFile.h"
 #include "app/LogModel.h"
 
+#include "drives/DiscService.h"
+
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QSettings>
@@ -19,6 +22,7 @@
 #include <memory>
 
 class Deck;
+class QTimer;
 class DiscProject;
 class JobQueue;
 class DataPanelModel;
@@ -66,7 +70,11 @@ public:
         // False: no drive watching of any kind (tests of the model alone).
         bool watchHardware = true;
         QString logFile = TDLogFile::defaultPath();
+        DiscService *service = nullptr; // the burners; must outlive the model
     };
+
+    // Every 4 s the burners are checked, in case a notification was missed.
+    static constexpr int hardwareWatchMs = 4000;
 
     explicit AppModel(const Config &config, QObject *parent = nullptr);
     ~AppModel() override;
@@ -133,6 +141,22 @@ public:
     // Called by a deck whenever its state takes a new value.
     void deckStateChanged(Deck *deck);
 
+    // The burners now present: their keys in service order (the first device
+    // with a key wins) and each key's device.
+    struct Drives
+    {
+        QStringList order;
+        QHash<QString, DiscDeviceRef> byKey;
+    };
+    Drives currentDrives() const;
+    // Matches the burners now present to decks, logging who came and went.
+    void assignDevices();
+    // assignDevices, but only when the set of burners changed.
+    void assignIfChanged();
+    // The Refresh Drives command.
+    Q_INVOKABLE void refreshDrives();
+    DiscService *service() const { return m_service; }
+
 Q_SIGNALS:
     void modeChanged();
     void tabChanged();
@@ -155,7 +179,9 @@ Q_SIGNALS:
     void activationRequested();
 
 private:
-    void logSaveFailure(const QString &message);
+    void setConnectedCount(int count);
+    void setDrivesSeen(int count);
+    void onDeviceStatus();
 
     QSettings *m_store;
     TDLogFile m_logFile;
@@ -179,4 +205,6 @@ private:
     JobQueue *m_queue;
     DataPanelModel *m_data;
     const bool m_watchHardware;
+    DiscService *m_service;
+    QTimer *m_watch = nullptr;
 };

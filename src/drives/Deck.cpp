@@ -1,31 +1,56 @@
 #include "drives/Deck.h"
 
 #include "app/AppModel.h"
-#include "drives/TDDetect.h"
+#include "app/Format.h"
+#include "audio/DiscProject.h"
+#include "images/CancelToken.h"
+
+namespace {
+template<typename T, typename Signal>
+bool assign(Deck *deck, T &field, const T &value, Signal changed)
+{
+    if (field == value)
+        return false;
+    field = value;
+    Q_EMIT (deck->*changed)();
+    return true;
+}
+} // namespace
 
 Deck::Deck(int index, QObject *parent)
     : QObject(parent)
     , m_index(index)
+    , m_cancel(std::make_shared<CancelToken>())
 {
     Q_ASSERT(index >= 0 && index < maxDecks);
 }
+
+Deck::~Deck() = default;
 
 QString Deck::letter() const
 {
     return deckLetters[size_t(m_index)];
 }
 
+void Deck::setApp(AppModel *app)
+{
+    m_app = app;
+}
+
 QString Deck::driveName() const
 {
-    return QStringLiteral("No burner connected");
+    const QString name = m_device ? m_device->displayName() : QString();
+    return name.isEmpty() ? QStringLiteral("No burner connected") : name;
+}
+
+QString Deck::interconnect() const
+{
+    return m_snapshot ? m_snapshot->bus : QString();
 }
 
 void Deck::setSpeedX(int x)
 {
-    if (x == m_speedX)
-        return;
-    m_speedX = x;
-    Q_EMIT speedXChanged();
+    assign(this, m_speedX, x, &Deck::speedXChanged);
 }
 
 bool Deck::busy() const
@@ -33,18 +58,108 @@ bool Deck::busy() const
     return m_state == State::preparing || m_state == State::burning || m_state == State::working;
 }
 
+QString Deck::etaText() const
+{
+    if (m_state != State::burning || m_actualX <= 0.5 || !m_app || m_op != Op::audio)
+        return QStringLiteral("—");
+    const double total = m_app->projectFor(this)->totalSeconds();
+    return fmt(total * (1 - m_progress) / m_actualX);
+}
+
+MediaReport Deck::dataReport(std::optional<qint64> imageBytes) const
+{
+    if (!m_device)
+        return {TDMessages::noBurnerShort, false};
+    return TDDetect::dataMedia(m_snapshot, imageBytes);
+}
+
+MediaReport Deck::eraseReport() const
+{
+    if (!m_device)
+        return {TDMessages::noBurnerShort, false};
+    return TDDetect::eraseMedia(m_snapshot);
+}
+
+MediaReport Deck::readReport() const
+{
+    if (!m_device)
+        return {QStringLiteral("No drive connected"), false};
+    return TDDetect::readMedia(m_snapshot);
+}
+
+QString Deck::keyFor(const DiscDevice &device)
+{
+    return TDDetect::key(DriveSnapshot::read(device));
+}
+
+void Deck::attach(const DiscDeviceRef &device)
+{
+    const bool changed = device != m_device;
+    m_device = device;
+    m_deviceKey = device ? keyFor(*device) : QString();
+    if (changed)
+        Q_EMIT deviceChanged();
+    refreshStatus();
+}
+
 void Deck::refreshStatus()
 {
-    if (!hasDrive()) {
-        if (m_mediaText != QStringLiteral("No burner connected")) {
-            m_mediaText = QStringLiteral("No burner connected");
-            Q_EMIT mediaTextChanged();
-        }
-        if (m_blankLoaded) {
-            m_blankLoaded = false;
-            Q_EMIT blankLoadedChanged();
-        }
+    std::optional<DriveSnapshot> snapshot;
+    if (m_device)
+        snapshot = DriveSnapshot::read(*m_device);
+    assign(this, m_snapshot, snapshot, &Deck::snapshotChanged);
+    assign(this, m_caps, snapshot ? DriveCaps::from(*snapshot) : DriveCaps{}, &Deck::capsChanged);
+    assign(this, m_maxSpeedX, snapshot ? snapshot->topSpeedX : 0, &Deck::maxSpeedXChanged);
+    const MediaReport report = m_device ? TDDetect::media(snapshot)
+                                        : MediaReport{QStringLiteral("No burner connected"), false};
+    assign(this, m_mediaText, report.text, &Deck::mediaTextChanged);
+    assign(this, m_blankLoaded, report.ready, &Deck::blankLoadedChanged);
+}
+
+std::shared_ptr<CancelToken> Deck::beginRead(const QString &job)
+{
+    m_cancel = std::make_shared<CancelToken>();
+    setJobName(job);
+    setOp(Op::read);
+    setProgress(0);
+    setActualX(0);
+    setState(State::working);
+    setPhase(QStringLiteral("Reading the disc"));
+    m_startedAt = QDateTime::currentDateTime();
+    return m_cancel;
+}
+
+void Deck::endRead(bool ok, const QString &message)
+{
+    setOp(Op::none);
+    setState(ok ? State::done : m_cancel->isCancelled() ? State::stopped : State::failed);
+    if (ok) {
+        setPhase(QStringLiteral("Image saved"));
+        setProgress(1);
+    } else {
+        setPhase(message);
     }
+}
+
+void Deck::stop()
+{
+    if (m_op == Op::read)
+        m_cancel->cancel();
+    setState(State::stopped);
+    setActualX(0);
+    setPhase(QStringLiteral("Stopped"));
+}
+
+void Deck::eject()
+{
+    if (busy())
+        return;
+    if (m_device)
+        m_device->ejectMedia();
+    setState(State::idle);
+    setProgress(0);
+    setPhase(QStringLiteral("Ready"));
+    logLine(QStringLiteral(": eject."));
 }
 
 void Deck::setState(State s)
@@ -53,19 +168,36 @@ void Deck::setState(State s)
         return;
     m_state = s;
     Q_EMIT stateChanged();
+    Q_EMIT etaTextChanged();
     if (m_app)
         m_app->deckStateChanged(this);
 }
 
-void Deck::setPhase(const QString &phase)
+void Deck::setOp(Op op)
 {
-    if (phase == m_phase)
-        return;
-    m_phase = phase;
-    Q_EMIT phaseChanged();
+    if (assign(this, m_op, op, &Deck::opChanged))
+        Q_EMIT etaTextChanged();
 }
 
-void Deck::setApp(AppModel *app)
+void Deck::setProgress(double p)
 {
-    m_app = app;
+    if (assign(this, m_progress, p, &Deck::progressChanged))
+        Q_EMIT etaTextChanged();
+}
+
+void Deck::setActualX(double x)
+{
+    if (assign(this, m_actualX, x, &Deck::actualXChanged))
+        Q_EMIT etaTextChanged();
+}
+
+void Deck::setPhase(const QString &phase) { assign(this, m_phase, phase, &Deck::phaseChanged); }
+void Deck::setCurrentTrack(int track) { assign(this, m_currentTrack, track, &Deck::currentTrackChanged); }
+void Deck::setBuffer(double fill) { assign(this, m_buffer, fill, &Deck::bufferChanged); }
+void Deck::setJobName(const QString &job) { assign(this, m_jobName, job, &Deck::jobNameChanged); }
+
+void Deck::logLine(const QString &text) const
+{
+    if (m_app)
+        m_app->log(QStringLiteral("Deck ") + letter() + text);
 }

@@ -1,15 +1,32 @@
 #pragma once
 // One of the six burner slots, lettered A to F. It holds the burner attached
-// to the slot, what is in its tray and the state of the one operation it runs.
-// Main thread only. The deck never outlives its application model; it holds
-// the model weakly and reports to it when its state changes.
+// to the slot, what that burner can do and what is in its tray, and the state
+// of the one operation it runs at a time.
+//
+// Threading: main thread only. Background work that reports to a deck (disc
+// copies, preparation, read-back) posts back to the main thread and holds the
+// deck through a QPointer.
+//
+// Ownership: created once by the application model, never replaced; it holds
+// the model weakly (QPointer) and does nothing through it once it is gone. It
+// holds its burner through a shared_ptr, so an unplugged burner stays valid
+// until the deck lets go.
 
+#include "drives/DiscService.h"
+#include "drives/TDDetect.h"
+
+#include <QDateTime>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QtQmlIntegration/qqmlintegration.h>
 
+#include <functional>
+#include <memory>
+#include <optional>
+
 class AppModel;
+class CancelToken;
 
 class Deck : public QObject
 {
@@ -18,17 +35,26 @@ class Deck : public QObject
     QML_UNCREATABLE("Decks are created by the application model")
     Q_PROPERTY(int index READ index CONSTANT)
     Q_PROPERTY(QString letter READ letter CONSTANT)
-    Q_PROPERTY(QString deviceKey READ deviceKey NOTIFY deviceKeyChanged)
-    Q_PROPERTY(bool hasDrive READ hasDrive NOTIFY deviceKeyChanged)
-    Q_PROPERTY(QString driveName READ driveName NOTIFY deviceKeyChanged)
+    Q_PROPERTY(QString deviceKey READ deviceKey NOTIFY deviceChanged)
+    Q_PROPERTY(bool hasDrive READ hasDrive NOTIFY deviceChanged)
+    Q_PROPERTY(QString driveName READ driveName NOTIFY deviceChanged)
+    Q_PROPERTY(QString interconnect READ interconnect NOTIFY snapshotChanged)
+    Q_PROPERTY(QString capsSummary READ capsSummary NOTIFY capsChanged)
+    Q_PROPERTY(bool canTestBurn READ canTestBurn NOTIFY capsChanged)
     Q_PROPERTY(QString mediaText READ mediaText NOTIFY mediaTextChanged)
     Q_PROPERTY(bool blankLoaded READ blankLoaded NOTIFY blankLoadedChanged)
+    Q_PROPERTY(int maxSpeedX READ maxSpeedX NOTIFY maxSpeedXChanged)
     Q_PROPERTY(int speedX READ speedX WRITE setSpeedX NOTIFY speedXChanged)
     Q_PROPERTY(State state READ state NOTIFY stateChanged)
     Q_PROPERTY(bool busy READ busy NOTIFY stateChanged)
     Q_PROPERTY(Op op READ op NOTIFY opChanged)
     Q_PROPERTY(double progress READ progress NOTIFY progressChanged)
+    Q_PROPERTY(double actualX READ actualX NOTIFY actualXChanged)
     Q_PROPERTY(QString phase READ phase NOTIFY phaseChanged)
+    Q_PROPERTY(int currentTrack READ currentTrack NOTIFY currentTrackChanged)
+    Q_PROPERTY(double buffer READ buffer NOTIFY bufferChanged)
+    Q_PROPERTY(QString jobName READ jobName NOTIFY jobNameChanged)
+    Q_PROPERTY(QString etaText READ etaText NOTIFY etaTextChanged)
 
 public:
     enum class State { idle, preparing, burning, working, done, failed, stopped, waiting };
@@ -37,16 +63,26 @@ public:
     Q_ENUM(Op)
 
     explicit Deck(int index, QObject *parent = nullptr);
+    ~Deck() override;
 
     int index() const { return m_index; }
     QString letter() const;
+    AppModel *app() const { return m_app; }
     void setApp(AppModel *app);
 
+    const DiscDeviceRef &device() const { return m_device; }
     QString deviceKey() const { return m_deviceKey; }
-    bool hasDrive() const { return !m_deviceKey.isEmpty(); }
+    bool hasDrive() const { return m_device != nullptr; }
+    // The burner's name; "No burner connected" without a burner or a name.
     QString driveName() const;
+    QString interconnect() const;
+    const DriveCaps &caps() const { return m_caps; }
+    QString capsSummary() const { return m_caps.summary(); }
+    bool canTestBurn() const { return m_caps.testBurn; }
     QString mediaText() const { return m_mediaText; }
     bool blankLoaded() const { return m_blankLoaded; }
+    int maxSpeedX() const { return m_maxSpeedX; }
+    // 0 means the drive's top speed.
     int speedX() const { return m_speedX; }
     void setSpeedX(int x);
     State state() const { return m_state; }
@@ -54,35 +90,89 @@ public:
     bool busy() const;
     Op op() const { return m_op; }
     double progress() const { return m_progress; }
+    double actualX() const { return m_actualX; }
     QString phase() const { return m_phase; }
+    int currentTrack() const { return m_currentTrack; }
+    double buffer() const { return m_buffer; }
+    QString jobName() const { return m_jobName; }
+    const std::optional<DriveSnapshot> &snapshot() const { return m_snapshot; }
+    const std::shared_ptr<CancelToken> &cancelToken() const { return m_cancel; }
+    // Time left on an audio burn, "m:ss", or "—".
+    QString etaText() const;
 
-    // Re-reads the tray. Without a burner: "No burner connected".
+    MediaReport dataReport(std::optional<qint64> imageBytes) const;
+    MediaReport eraseReport() const;
+    MediaReport readReport() const;
+
+    // A fresh reading's identity key.
+    static QString keyFor(const DiscDevice &device);
+
+    // Holds `device` (or none) and re-reads its tray.
+    void attach(const DiscDeviceRef &device);
+    // Re-reads the tray: snapshot, capabilities, top speed and the audio
+    // media line. Without a burner: "No burner connected".
     Q_INVOKABLE void refreshStatus();
 
-protected:
-    // Every change of value tells the model (which may react, e.g. in Copies mode).
-    void setState(State s);
-    void setPhase(const QString &phase);
+    // A disc copy shown on this deck. beginRead returns the token the copy
+    // polls; endRead reports its end exactly once.
+    std::shared_ptr<CancelToken> beginRead(const QString &job);
+    void endRead(bool ok, const QString &message);
+
+    // Ends what the deck is doing, as far as it can be ended.
+    Q_INVOKABLE void stop();
+    // Opens the tray when the deck is not busy.
+    Q_INVOKABLE void eject();
 
 Q_SIGNALS:
-    void deviceKeyChanged();
+    void deviceChanged();
+    void snapshotChanged();
+    void capsChanged();
     void mediaTextChanged();
     void blankLoadedChanged();
+    void maxSpeedXChanged();
     void speedXChanged();
     void stateChanged();
     void opChanged();
     void progressChanged();
+    void actualXChanged();
     void phaseChanged();
+    void currentTrackChanged();
+    void bufferChanged();
+    void jobNameChanged();
+    void etaTextChanged();
+
+protected:
+    // Every new value tells the model, which may react (Copies mode).
+    void setState(State s);
+    void setOp(Op op);
+    void setProgress(double p);
+    void setActualX(double x);
+    void setPhase(const QString &phase);
+    void setCurrentTrack(int track);
+    void setBuffer(double fill);
+    void setJobName(const QString &job);
+    // "Deck X" + text, through the model's log (skipped when it is gone).
+    void logLine(const QString &text) const;
 
 private:
     const int m_index;
     QPointer<AppModel> m_app;
+    DiscDeviceRef m_device;
     QString m_deviceKey;
+    DriveCaps m_caps;
     QString m_mediaText = QStringLiteral("No burner");
     bool m_blankLoaded = false;
+    int m_maxSpeedX = 0;
     int m_speedX = 16;
     State m_state = State::idle;
     Op m_op = Op::none;
     double m_progress = 0;
+    double m_actualX = 0;
     QString m_phase = QStringLiteral("Ready");
+    int m_currentTrack = 0;
+    double m_buffer = 1.0;
+    QString m_jobName;
+    std::optional<DriveSnapshot> m_snapshot;
+    QDateTime m_startedAt = QDateTime::currentDateTime();
+    std::shared_ptr<CancelToken> m_cancel;
 };

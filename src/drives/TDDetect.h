@@ -1,22 +1,109 @@
 #pragma once
 // Pure functions that turn what the burner service reports into the values and
-// texts a deck shows. Nothing here touches hardware; every function may be
-// called from any thread.
+// texts a deck shows. Apart from DriveSnapshot::read, nothing here touches a
+// device; every function may be called from any thread.
 
+#include "drives/DiscService.h"
+
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <optional>
 
 inline constexpr int maxDecks = 6;
 inline const std::array<QString, maxDecks> deckLetters = {
     QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"),
     QStringLiteral("D"), QStringLiteral("E"), QStringLiteral("F")};
 
+// One reading of a burner.
+struct DriveSnapshot
+{
+    std::optional<QString> ioPath;
+    QString name;
+    QString bus;
+    std::optional<QMap<QString, bool>> writeCaps;
+    bool statusAvailable = false;
+    // Fields below keep their empty values when statusAvailable is false.
+    std::optional<MediaState> mediaState;
+    std::optional<QString> mediaType;
+    bool blank = false;
+    std::optional<int> freeMinutes;
+    int topSpeedX = 0;
+    std::optional<qint64> freeBlocks;
+    bool erasable = false;
+    std::optional<QString> bsdName;
+
+    bool operator==(const DriveSnapshot &) const = default;
+
+    // Reads info, display name and status of a device once, in that order.
+    // Main thread (the service's readings never block).
+    static DriveSnapshot read(const DiscDevice &device);
+};
+
+// What a burner can write.
+struct DriveCaps
+{
+    bool cdText = false;
+    bool testBurn = false;
+    bool sao = false;
+    bool underrunProtection = false;
+    bool writesCD = false;
+    bool writesDVD = false;
+    bool writesBD = false;
+
+    bool operator==(const DriveCaps &) const = default;
+
+    static DriveCaps from(const DriveSnapshot &snapshot);
+    // "Writes CD/DVD · Disc-at-once · CD-Text · Test burn · Underrun protection"
+    QString summary() const;
+};
+
+// The line shown for a tray, and whether the operation may start.
+struct MediaReport
+{
+    QString text;
+    bool ready = false;
+    bool operator==(const MediaReport &) const = default;
+};
+
+enum class DiscFamily { cd, dvd, bd, hddvd, unknown };
+
+namespace TDMessages {
+extern const QString noBurner;
+extern const QString noBurnerShort;
+extern const QString protectedDisc;
+} // namespace TDMessages
+
 namespace TDDetect {
+
+// A burner's identity: its registry path, else "drive:" + name + "|" + bus.
+QString key(const DriveSnapshot &snapshot);
+
+// Unknown (nullopt) when the drive's capabilities are absent or empty.
+std::optional<bool> canWriteCD(const DriveSnapshot &snapshot);
+std::optional<bool> canWrite(DiscFamily family, const DriveSnapshot &snapshot);
+
+QString rawType(const std::optional<QString> &mediaType);
+DiscFamily family(const std::optional<QString> &mediaType);
+// "DVD+R", "Blu-ray" etc.; an unlisted raw type as it is; "Unknown disc".
+QString mediaTypeName(const std::optional<QString> &mediaType);
+// "CD", "DVD", "Blu-ray", "HD DVD", "disc".
+QString familyWord(DiscFamily family);
+
+MediaReport media(const std::optional<DriveSnapshot> &snapshot);
+MediaReport dataMedia(const std::optional<DriveSnapshot> &snapshot, std::optional<qint64> imageBytes);
+MediaReport eraseMedia(const std::optional<DriveSnapshot> &snapshot);
+MediaReport readMedia(const std::optional<DriveSnapshot> &snapshot);
 
 // A byte count for messages, in decimal units limited to KB, MB and GB, the way
 // a file manager writes file sizes: "4.38 GB", "700 MB", "12 KB".
 // KB have no decimals, MB one, GB two; trailing zeros are dropped.
 QString bytes(qint64 count);
+
+// New deck keys: burners still present keep their deck, vanished ones leave
+// theirs empty, new ones take the lowest empty decks in service order, and
+// burners beyond the free decks get none. Same length as `current`.
+QStringList assign(const QStringList &current, const QStringList &drives);
 
 } // namespace TDDetect

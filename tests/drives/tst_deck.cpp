@@ -1,0 +1,152 @@
+// A deck follows its burner and reports its state changes to the model.
+
+#include "ScriptedDiscService.h"
+#include "TestEnv.h"
+#include "app/AppModel.h"
+#include "audio/DiscProject.h"
+#include "drives/Deck.h"
+#include "images/CancelToken.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+class TestDeck : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void withoutBurner()
+    {
+        Deck deck(2);
+        QCOMPARE(deck.letter(), QStringLiteral("C"));
+        QCOMPARE(deck.mediaText(), QStringLiteral("No burner"));
+        deck.refreshStatus();
+        QCOMPARE(deck.mediaText(), QStringLiteral("No burner connected"));
+        QCOMPARE(deck.driveName(), QStringLiteral("No burner connected"));
+        QCOMPARE(deck.dataReport(100).text, TDMessages::noBurnerShort);
+        QCOMPARE(deck.eraseReport().text, TDMessages::noBurnerShort);
+        QCOMPARE(deck.readReport().text, QStringLiteral("No drive connected"));
+        QCOMPARE(deck.etaText(), QStringLiteral("—"));
+    }
+
+    void followsItsBurner()
+    {
+        Deck deck(0);
+        auto device = std::make_shared<ScriptedDevice>(QStringLiteral("DRW-24"), QStringLiteral("pci-1"));
+        QSignalSpy media(&deck, &Deck::mediaTextChanged);
+        deck.attach(device);
+        QCOMPARE(deck.deviceKey(), QStringLiteral("pci-1"));
+        QCOMPARE(deck.mediaText(), QStringLiteral("Blank CD-R ready · 80 min"));
+        QVERIFY(deck.blankLoaded());
+        QCOMPARE(deck.maxSpeedX(), 48);
+        QVERIFY(deck.caps().sao && deck.caps().cdText);
+        QCOMPARE(deck.interconnect(), QStringLiteral("USB"));
+
+        device->m_status = ScriptedDevice::emptyTray();
+        deck.refreshStatus();
+        QCOMPARE(deck.mediaText(), QStringLiteral("No disc — insert a blank CD-R"));
+        QVERIFY(!deck.blankLoaded());
+        deck.refreshStatus(); // nothing changed: no second notification
+        QCOMPARE(media.size(), 2);
+
+        deck.attach(nullptr);
+        QCOMPARE(deck.deviceKey(), QString());
+        QCOMPARE(deck.mediaText(), QStringLiteral("No burner connected"));
+        QCOMPARE(deck.maxSpeedX(), 0);
+        QCOMPARE(deck.caps(), DriveCaps{});
+    }
+
+    void busyStates_data()
+    {
+        QTest::addColumn<int>("state");
+        QTest::addColumn<bool>("busy");
+        using S = Deck::State;
+        const std::pair<S, bool> table[] = {{S::idle, false},    {S::preparing, true}, {S::burning, true},
+                                            {S::working, true},  {S::done, false},     {S::failed, false},
+                                            {S::stopped, false}, {S::waiting, false}};
+        for (auto [state, busy] : table)
+            QTest::newRow(QMetaEnum::fromType<S>().valueToKey(int(state))) << int(state) << busy;
+    }
+    void busyStates()
+    {
+        QFETCH(int, state);
+        QFETCH(bool, busy);
+        struct Probe : Deck
+        {
+            using Deck::Deck;
+            using Deck::setState;
+        } deck(0);
+        deck.setState(Deck::State(state));
+        QCOMPARE(deck.busy(), busy);
+    }
+
+    void stateHookOnlyOnRealChange()
+    {
+        TestEnv env;
+        auto settings = env.settings();
+        AppModel model({settings.get(), false, env.path(QStringLiteral("log.txt"))});
+        Deck *deck = model.decks().at(1);
+        QSignalSpy hook(&model, &AppModel::decksChanged);
+        deck->beginRead(QStringLiteral("Copy"));
+        QCOMPARE(hook.size(), 1);
+        QVERIFY(model.anyBusy());
+        deck->beginRead(QStringLiteral("Copy again")); // still working
+        QCOMPARE(hook.size(), 1);
+        QCOMPARE(model.visibleCount(), 2);
+    }
+
+    void readEndings_data()
+    {
+        QTest::addColumn<bool>("stopFirst");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<int>("state");
+        QTest::addColumn<QString>("phase");
+        QTest::newRow("saved") << false << true << int(Deck::State::done) << "Image saved";
+        QTest::newRow("failed") << false << false << int(Deck::State::failed) << "The disc couldn't be read.";
+        QTest::newRow("stopped, not failed") << true << false << int(Deck::State::stopped)
+                                             << "The disc couldn't be read.";
+    }
+    void readEndings()
+    {
+        QFETCH(bool, stopFirst);
+        QFETCH(bool, ok);
+        QFETCH(int, state);
+        QFETCH(QString, phase);
+        Deck deck(0);
+        const auto token = deck.beginRead(QStringLiteral("Copy disc"));
+        QCOMPARE(deck.phase(), QStringLiteral("Reading the disc"));
+        QCOMPARE(deck.op(), Deck::Op::read);
+        if (stopFirst) {
+            deck.stop();
+            QVERIFY(token->isCancelled());
+            QCOMPARE(deck.phase(), QStringLiteral("Stopped"));
+        }
+        deck.endRead(ok, QStringLiteral("The disc couldn't be read."));
+        QCOMPARE(int(deck.state()), state);
+        QCOMPARE(deck.phase(), phase);
+        QCOMPARE(deck.op(), Deck::Op::none);
+        QCOMPARE(deck.progress(), ok ? 1.0 : 0.0);
+    }
+
+    void ejectLogsAndResets()
+    {
+        TestEnv env;
+        auto settings = env.settings();
+        ScriptedDiscService service;
+        auto device = service.plug(QStringLiteral("DRW"), QStringLiteral("p1"));
+        AppModel model({settings.get(), true, env.path(QStringLiteral("log.txt")), &service});
+        Deck *deck = model.decks().at(0);
+        deck->beginRead(QStringLiteral("Copy"));
+        deck->eject(); // busy: ignored
+        QCOMPARE(device->ejects, 0);
+        deck->endRead(true, {});
+        deck->eject();
+        QCOMPARE(device->ejects, 1);
+        QCOMPARE(deck->state(), Deck::State::idle);
+        QCOMPARE(deck->phase(), QStringLiteral("Ready"));
+        QCOMPARE(model.logLines()->lines().first().text, QStringLiteral("Deck A: eject."));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDeck)
+#include "tst_deck.moc"
