@@ -3,6 +3,10 @@
 #include "app/AppModel.h"
 #include "app/DataPanelModel.h"
 #include "app/SingleInstance.h"
+#include "drives/CombinedDiscService.h"
+#include "drives/TDDetect.h"
+#include "platform/linux/HardwareDiscService.h"
+#include "platform/virtual/VirtualDiscService.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -35,6 +39,11 @@ int main(int argc, char *argv[])
                                         QStringLiteral("Save a picture of the window to <file> and quit."),
                                         QStringLiteral("file"));
     parser.addOption(screenshot);
+    const QCommandLineOption virtualBurners(
+        QStringLiteral("virtual-burners"),
+        QStringLiteral("Add <count> virtual burners that write their discs to files (0 to 8)."),
+        QStringLiteral("count"));
+    parser.addOption(virtualBurners);
     parser.process(application);
     const QStringList files = parser.positionalArguments();
 
@@ -44,7 +53,15 @@ int main(int argc, char *argv[])
     instance.listen();
 
     QSettings settings;
-    AppModel model({&settings, true, TDLogFile::defaultPath()});
+    int virtualCount = settings.value(QStringLiteral("klvo.td.virtualBurners"), 0).toInt();
+    if (parser.isSet(virtualBurners))
+        virtualCount = parser.value(virtualBurners).toInt();
+    // The combined service owns the two it shows as one.
+    auto *virtuals = new VirtualDiscService(std::clamp(virtualCount, 0, 8));
+    CombinedDiscService service(
+        {new HardwareDiscService(settings.value(QStringLiteral("klvo.td.extraDrives")).toStringList()), virtuals});
+
+    AppModel model({&settings, true, TDLogFile::defaultPath(), &service});
     QObject::connect(&instance, &SingleInstance::filesReceived, &model, [&model](const QStringList &paths) {
         model.openFiles(paths);
         Q_EMIT model.activationRequested();

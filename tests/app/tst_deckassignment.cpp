@@ -4,6 +4,7 @@
 #include "TestEnv.h"
 #include "app/AppModel.h"
 #include "drives/Deck.h"
+#include "platform/virtual/VirtualDiscService.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -154,6 +155,30 @@ private Q_SLOTS:
         QCOMPARE(f.model->drivesSeen(), 1);
         QCOMPARE(f.keys().first(), QStringLiteral("drive:Same|USB"));
         QCOMPARE(f.model->connectedCount(), 1);
+    }
+
+    void virtualBurnersComeAndGoAtRunTime()
+    {
+        TestEnv env;
+        auto settings = env.settings();
+        VirtualDiscService burners(2);
+        AppModel model({settings.get(), true, env.path(QStringLiteral("log.txt")), &burners});
+        QCOMPARE(model.connectedCount(), 2);
+        for (Deck *deck : model.visibleDecks())
+            QCOMPARE(deck->mediaText(), QStringLiteral("Blank CD-R ready · 80 min"));
+        const QString b = model.decks().at(1)->deviceKey();
+
+        QSignalSpy connected(&model, &AppModel::connectedCountChanged);
+        QVERIFY(burners.unplugBurner(burners.burnerNumbers().first()));
+        QVERIFY(connected.wait());
+        QVERIFY(!model.decks().at(0)->hasDrive());
+        burners.plugBurner();
+        QVERIFY(connected.wait());
+        QVERIFY(model.decks().at(0)->hasDrive());
+        QCOMPARE(model.decks().at(1)->deviceKey(), b);
+        QCOMPARE(model.decks().at(0)->driveName(), QStringLiteral("KLVO Virtual Burner 3"));
+        QCOMPARE(model.logLines()->lines().first().text,
+                 QStringLiteral("Deck A: KLVO Virtual Burner 3 found. Blank CD-R ready · 80 min."));
     }
 
     void burnerOnDeckEShowsFiveCards()

@@ -10,7 +10,8 @@ Rectangle {
     id: card
     required property AppModel app
     readonly property color accent: app.theme.accentColor
-    readonly property color ink: Qt.lighter(app.theme.baseColor, 1.0).hslLightness > 0.5 ? "#1b1c20" : "#e8eaee"
+    readonly property color base: app.theme.baseColor
+    readonly property color ink: base.hslLightness > 0.5 ? "#1b1c20" : "#e8eaee"
 
     radius: 10
     color: Qt.rgba(ink.r, ink.g, ink.b, 0.06)

@@ -19,9 +19,19 @@ ApplicationWindow {
         function onActivationRequested() { window.raise(); window.requestActivate() }
     }
 
-    LogCard {
+    ColumnLayout {
         anchors.fill: parent
         anchors.margins: 16
-        app: window.app
+        spacing: 12
+
+        BurnerList {
+            app: window.app
+            Layout.fillWidth: true
+        }
+        LogCard {
+            app: window.app
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+        }
     }
 }
