@@ -18,6 +18,10 @@
 //
 // Ownership: the service owns its devices; a device that is unplugged, or
 // outlives the service, stays valid for its holders but does nothing more.
+//
+// Cancelling: a reading or an eject, once asked for, runs to its end on the
+// libburn thread; its result is dropped when the drive has gone or the
+// service has been destroyed meanwhile.
 
 #include "drives/DiscService.h"
 

@@ -13,6 +13,9 @@
 // Ownership: the service owns its burners; an unplugged burner stays valid
 // for its holders, keeps its last status and ignores ejectMedia().
 //
+// Cancelling: there is nothing to cancel; every control call is done when it
+// returns, and only its notification is still to come.
+//
 // Burners are numbered from 1 in the order they were plugged; numbers are
 // never reused, so a burner plugged in later is a new identity
 // ("virtual:" + number).
