@@ -257,9 +257,102 @@ void AppModel::revealLogFile()
     });
 }
 
-void AppModel::deckStateChanged(Deck *)
+void AppModel::deckStateChanged(Deck *deck)
 {
     Q_EMIT decksChanged();
+    if (!deck->busy())
+        QTimer::singleShot(0, this, [this] { m_queue->pump(); });
+}
+
+void AppModel::setCopiesStarted(int count) { assign(this, m_copiesStarted, std::max(count, 0), &AppModel::copiesStartedChanged); }
+void AppModel::setCopiesDone(int count) { assign(this, m_copiesDone, count, &AppModel::copiesDoneChanged); }
+
+void AppModel::start(Deck *deck)
+{
+    if (m_queue->usesDeck(deck->index())) {
+        log(QStringLiteral("Deck ") + deck->letter()
+            + QStringLiteral(" is waiting for a job in the queue. Remove that job first."));
+        return;
+    }
+    if (m_mode != BurnMode::queue) {
+        deck->start(projectFor(deck), m_test, m_verify, m_matchLoudness, m_demo, QString());
+        return;
+    }
+    if (m_copiesStarted >= m_copies) {
+        log(QStringLiteral("Copies: all ") + QString::number(m_copies) + QStringLiteral(" copies are started or done."));
+        return;
+    }
+    setCopiesStarted(m_copiesStarted + 1);
+    deck->start(m_projects[0], m_test, m_verify, m_matchLoudness, m_demo,
+                QStringLiteral("Copy %1 of %2").arg(m_copiesStarted).arg(m_copies));
+    if (!deck->busy())
+        setCopiesStarted(m_copiesStarted - 1); // refused: the copy is not taken
+}
+
+void AppModel::burnAll()
+{
+    QList<Deck *> ready;
+    for (Deck *deck : visibleDecks()) {
+        if (deck->busy() || m_queue->usesDeck(deck->index()))
+            continue;
+        if (m_demo || (deck->hasDrive() && deck->blankLoaded()))
+            ready.append(deck);
+    }
+    if (ready.isEmpty()) {
+        log(m_demo                  ? QStringLiteral("Nothing to start.")
+            : m_connectedCount == 0 ? TDMessages::noBurner
+                                    : QStringLiteral("No deck has a blank CD-R loaded yet."));
+        return;
+    }
+    // Each start re-checks the deck when it runs: it may have changed meanwhile.
+    for (int i = 0; i < ready.size(); ++i)
+        QTimer::singleShot(i * staggerMs, ready[i], [this, deck = ready[i]] { start(deck); });
+}
+
+void AppModel::resetQueue()
+{
+    setCopiesDone(0);
+    setCopiesStarted(0);
+}
+
+void AppModel::queueDeckReady(Deck *deck)
+{
+    if (m_mode != BurnMode::queue || deck->state() != Deck::State::waiting || m_copiesStarted >= m_copies)
+        return;
+    deck->setState(Deck::State::idle);
+    start(deck);
+}
+
+void AppModel::deckFinished(Deck *deck)
+{
+    deck->setOp(Deck::Op::none);
+    if (m_mode != BurnMode::queue)
+        return;
+    if (deck->state() == Deck::State::done)
+        setCopiesDone(m_copiesDone + 1);
+    else
+        setCopiesStarted(m_copiesStarted - 1);
+    if (m_copiesStarted >= m_copies) {
+        if (m_copiesDone >= m_copies)
+            log(QStringLiteral("Copies: all ") + QString::number(m_copies) + QStringLiteral(" copies are done."));
+        return;
+    }
+    deck->setState(Deck::State::waiting);
+    deck->setPhase(QStringLiteral("Insert a blank CD-R for copy ") + QString::number(m_copiesStarted + 1));
+    if (m_demo) {
+        QPointer<Deck> waiting(deck);
+        QTimer::singleShot(staggerMs, this, [this, waiting] {
+            if (waiting)
+                queueDeckReady(waiting);
+        });
+    }
+}
+
+void AppModel::deckStopped(Deck *deck)
+{
+    deck->setOp(Deck::Op::none);
+    if (m_mode == BurnMode::queue)
+        setCopiesStarted(m_copiesStarted - 1);
 }
 
 void AppModel::setConnectedCount(int count) { assign(this, m_connectedCount, count, &AppModel::connectedCountChanged); }

@@ -138,8 +138,24 @@ public:
     // Opens the file manager with the log file selected.
     Q_INVOKABLE void revealLogFile();
 
-    // Called by a deck whenever its state takes a new value.
+    // Audio burns. Starts the deck's disc (by mode) with the model's options.
+    Q_INVOKABLE void start(Deck *deck);
+    // Starts every shown deck that is ready, 1.5 s apart.
+    Q_INVOKABLE void burnAll();
+    // Clears the Copies counters (every mode pick does).
+    Q_INVOKABLE void resetQueue();
+    // Decks are started this far apart so burners don't draw peak power together.
+    static constexpr int staggerMs = 1500;
+
+    // Reports from decks.
     void deckStateChanged(Deck *deck);
+    void queueDeckReady(Deck *deck);
+    void deckFinished(Deck *deck);
+    void deckStopped(Deck *deck);
+
+    // Seconds every demo run lasts; 0 (the default) lets each run decide.
+    double demoSeconds() const { return m_demoSeconds; }
+    void setDemoSeconds(double seconds) { m_demoSeconds = seconds; }
 
     // The burners now present: their keys in service order (the first device
     // with a key wins) and each key's device.
@@ -180,6 +196,8 @@ Q_SIGNALS:
 
 private:
     void setConnectedCount(int count);
+    void setCopiesStarted(int count);
+    void setCopiesDone(int count);
     void setDrivesSeen(int count);
     void onDeviceStatus();
 
@@ -207,4 +225,5 @@ private:
     const bool m_watchHardware;
     DiscService *m_service;
     QTimer *m_watch = nullptr;
+    double m_demoSeconds = 0;
 };

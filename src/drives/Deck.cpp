@@ -25,7 +25,12 @@ Deck::Deck(int index, QObject *parent)
     Q_ASSERT(index >= 0 && index < maxDecks);
 }
 
-Deck::~Deck() = default;
+Deck::~Deck()
+{
+    // A preparation still running posts to this deck; let it end first.
+    m_cancel->cancel();
+    m_preparation.waitForFinished();
+}
 
 QString Deck::letter() const
 {
@@ -114,6 +119,8 @@ void Deck::refreshStatus()
                                         : MediaReport{QStringLiteral("No burner connected"), false};
     assign(this, m_mediaText, report.text, &Deck::mediaTextChanged);
     assign(this, m_blankLoaded, report.ready, &Deck::blankLoadedChanged);
+    if (m_state == State::waiting && m_blankLoaded && m_app)
+        m_app->queueDeckReady(this);
 }
 
 std::shared_ptr<CancelToken> Deck::beginRead(const QString &job)
@@ -139,15 +146,6 @@ void Deck::endRead(bool ok, const QString &message)
     } else {
         setPhase(message);
     }
-}
-
-void Deck::stop()
-{
-    if (m_op == Op::read)
-        m_cancel->cancel();
-    setState(State::stopped);
-    setActualX(0);
-    setPhase(QStringLiteral("Stopped"));
 }
 
 void Deck::eject()

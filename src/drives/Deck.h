@@ -12,10 +12,13 @@
 // holds its burner through a shared_ptr, so an unplugged burner stays valid
 // until the deck lets go.
 
+#include "audio/DiscProject.h"
 #include "drives/DiscService.h"
 #include "drives/TDDetect.h"
 
 #include <QDateTime>
+#include <QFuture>
+#include <QStringList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -27,10 +30,13 @@
 
 class AppModel;
 class CancelToken;
+class QTimer;
 
 class Deck : public QObject
 {
     Q_OBJECT
+    // Audio burn control moves decks between copies (op, waiting, idle).
+    friend class AppModel;
     QML_ELEMENT
     QML_UNCREATABLE("Decks are created by the application model")
     Q_PROPERTY(int index READ index CONSTANT)
@@ -118,10 +124,32 @@ public:
     std::shared_ptr<CancelToken> beginRead(const QString &job);
     void endRead(bool ok, const QString &message);
 
-    // Ends what the deck is doing, as far as it can be ended.
+    // How an image burn or an erase ended: called once, on the main thread.
+    using DoneFn = std::function<void(bool ok, const QString &message)>;
+
+    // Burns `project` as an audio CD: refusals only log; otherwise the audio
+    // is prepared in the background and then written. The end goes to the
+    // model's deckFinished (or deckStopped after stop()).
+    void start(DiscProject *project, bool test, bool verify, bool matchLoudness, bool demo, const QString &job);
+    // Erases a rewritable disc. `done` hears the end exactly once.
+    void eraseDisc(bool complete, bool demo, const QString &job, DoneFn done);
+
+    // Ends what the deck is doing, as far as it can be ended (an erase can't).
     Q_INVOKABLE void stop();
     // Opens the tray when the deck is not busy.
     Q_INVOKABLE void eject();
+
+    // Demo runs tick this often.
+    static constexpr int demoTickMs = 200;
+    // Simulated top speed of a deck without a burner, by deck index.
+    static int demoFallbackSpeed(int index, bool audio);
+    // Seconds an audio demo lasts for a project of `totalSeconds` at speed `speed`.
+    static double demoAudioSeconds(double totalSeconds, int speed);
+    // The speed a demo simulates: the top speed, or the chosen one when lower.
+    int demoSpeed(bool audio) const;
+
+    // The service's status of the running burn or erase (main thread).
+    void apply(const JobStatus &status);
 
 Q_SIGNALS:
     void deviceChanged();
@@ -155,6 +183,26 @@ protected:
     void logLine(const QString &text) const;
 
 private:
+    struct AudioBurn
+    {
+        QList<TrackItem> tracks;
+        QString album, artist;
+        double gap = 2;
+        bool test = false, verify = false;
+    };
+    void beginBurn(const QStringList &files, const AudioBurn &burn);
+    void watch(std::unique_ptr<DiscJob> job, bool erase);
+    // The burn or erase ended in failure with `message`.
+    void failed(const QString &message);
+    // Releases the running burn or erase, its producers and prepared files.
+    void finishDR();
+    void finishOp(bool ok, const QString &message);
+    void startDemo(std::function<void()> tick);
+    void stopDemo();
+    void demoAudioTick(double seconds, QList<double> lengths, bool verify, bool test);
+    double demoOverride() const;
+
+private:
     const int m_index;
     QPointer<AppModel> m_app;
     DiscDeviceRef m_device;
@@ -175,4 +223,12 @@ private:
     std::optional<DriveSnapshot> m_snapshot;
     QDateTime m_startedAt = QDateTime::currentDateTime();
     std::shared_ptr<CancelToken> m_cancel;
+    std::unique_ptr<DiscJob> m_burn;
+    std::unique_ptr<DiscJob> m_erase;
+    bool m_burnIsTest = false;
+    QStringList m_prepared;
+    QTimer *m_demoTimer = nullptr;
+    QFuture<void> m_preparation;
+    std::shared_ptr<void> m_keepAlive;
+    DoneFn m_onDone;
 };

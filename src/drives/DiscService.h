@@ -173,9 +173,13 @@ public:
     using QObject::QObject;
     // The burners now connected, in a stable order.
     virtual QList<DiscDeviceRef> devices() const = 0;
-    // Starts writing `layout`. Producers are called on the service's thread.
+    // Starts writing `layout`; nullptr when the job can't be started. The job
+    // emits nothing before this returns. Producers are called on the
+    // service's thread and kept alive by the service until its thread is done
+    // with them.
     virtual std::unique_ptr<DiscJob> burn(const DiscDeviceRef &device, const BurnProperties &properties,
                                           const BurnLayout &layout) = 0;
+    // Starts erasing; nullptr when it can't be started.
     virtual std::unique_ptr<DiscJob> erase(const DiscDeviceRef &device, EraseType type) = 0;
     // A layout the service makes from an image file by itself (cue sheets),
     // or nothing when it can't read that file.

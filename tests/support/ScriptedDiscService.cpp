@@ -45,3 +45,22 @@ void ScriptedDiscService::unplug(const QString &ioPath)
 {
     list.removeIf([&](const DiscDeviceRef &d) { return d->info().ioPath == ioPath; });
 }
+
+std::unique_ptr<DiscJob> ScriptedDiscService::burn(const DiscDeviceRef &device, const BurnProperties &properties,
+                                                   const BurnLayout &layout)
+{
+    if (std::exchange(refuse, false))
+        return nullptr;
+    auto job = std::make_unique<ScriptedJob>();
+    jobs.append({device, properties, layout, std::nullopt, job.get()});
+    return job;
+}
+
+std::unique_ptr<DiscJob> ScriptedDiscService::erase(const DiscDeviceRef &device, EraseType type)
+{
+    if (std::exchange(refuse, false))
+        return nullptr;
+    auto job = std::make_unique<ScriptedJob>();
+    jobs.append({device, {}, {}, type, job.get()});
+    return job;
+}

@@ -5,6 +5,8 @@
 
 #include "drives/DiscService.h"
 
+#include <QPointer>
+
 class ScriptedDevice : public DiscDevice
 {
 public:
@@ -25,16 +27,29 @@ public:
     int ejects = 0;
 };
 
+// A burn or erase whose statuses the test sends.
+class ScriptedJob : public DiscJob
+{
+    Q_OBJECT
+public:
+    void abort() override { ++aborts; }
+    void send(JobState state, double percent = -1, double speed = 0, int track = 0, const QString &error = {})
+    {
+        Q_EMIT statusChanged(JobStatus{state, percent, speed, track, error});
+    }
+    int aborts = 0;
+};
+
 class ScriptedDiscService : public DiscService
 {
     Q_OBJECT
 public:
     QList<DiscDeviceRef> devices() const override { return list; }
-    std::unique_ptr<DiscJob> burn(const DiscDeviceRef &, const BurnProperties &, const BurnLayout &) override
-    {
-        return nullptr;
-    }
-    std::unique_ptr<DiscJob> erase(const DiscDeviceRef &, EraseType) override { return nullptr; }
+    // Every started job is recorded with what it was asked to do; the test
+    // drives it through `jobs`. `refuse` makes the next start fail.
+    std::unique_ptr<DiscJob> burn(const DiscDeviceRef &device, const BurnProperties &properties,
+                                  const BurnLayout &layout) override;
+    std::unique_ptr<DiscJob> erase(const DiscDeviceRef &device, EraseType type) override;
     std::optional<BurnLayout> layoutForImageFile(const QString &) override { return std::nullopt; }
 
     // Adds a burner with a blank CD-R; returns it so the test can change it.
@@ -44,4 +59,14 @@ public:
     void notifyStatus() { Q_EMIT deviceStatusChanged(); }
 
     QList<DiscDeviceRef> list;
+    struct Started
+    {
+        DiscDeviceRef device;
+        BurnProperties properties;
+        BurnLayout layout;
+        std::optional<EraseType> erase;
+        QPointer<ScriptedJob> job;
+    };
+    QList<Started> jobs;
+    bool refuse = false;
 };

@@ -1,0 +1,384 @@
+// A deck's audio burns, erases, the service's status, stop and their endings.
+
+#include "drives/Deck.h"
+
+#include "app/AppModel.h"
+#include "app/Format.h"
+#include "audio/AudioPrep.h"
+#include "audio/CDAudioProducer.h"
+#include "images/CancelToken.h"
+#include "images/TDError.h"
+
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace {
+// Prepared files are removed off the main thread; a handle the burner still
+// holds keeps its data until it is closed.
+void removeLater(const QStringList &files)
+{
+    if (!files.isEmpty())
+        QThreadPool::globalInstance()->start([files] { AudioPrep::cleanup(files); });
+}
+
+double unitFor(const std::optional<DriveSnapshot> &snapshot)
+{
+    switch (TDDetect::family(snapshot ? snapshot->mediaType : std::nullopt)) {
+    case DiscFamily::dvd: return DRUnits::dvd1x;
+    case DiscFamily::bd: return DRUnits::bd1x;
+    default: return DRUnits::cd1x;
+    }
+}
+} // namespace
+
+void Deck::start(DiscProject *project, bool test, bool verify, bool matchLoudness, bool demo, const QString &job)
+{
+    if (busy())
+        return;
+    if (project->count() == 0) {
+        logLine(QStringLiteral(": add some tracks first."));
+        return;
+    }
+    if (project->totalSeconds() > DiscProject::cdSeconds) {
+        logLine(QStringLiteral(": the tracks run over 80 minutes. Remove a track."));
+        return;
+    }
+    if (!demo && !m_device) {
+        logLine(QStringLiteral(": ") + TDMessages::noBurner);
+        return;
+    }
+    if (!demo && !m_blankLoaded) {
+        logLine(QStringLiteral(": insert a blank CD-R first."));
+        return;
+    }
+    setJobName(job);
+    setOp(Op::audio);
+    setProgress(0);
+    setCurrentTrack(0);
+    setActualX(0);
+    setBuffer(1.0);
+    m_startedAt = QDateTime::currentDateTime();
+
+    if (demo) {
+        setState(State::burning);
+        setPhase(QStringLiteral("Demo: writing lead-in"));
+        QList<double> lengths;
+        for (const TrackItem &t : project->tracks())
+            lengths.append(t.seconds);
+        const double seconds = demoOverride() > 0 ? demoOverride()
+                                                  : demoAudioSeconds(project->totalSeconds(), demoSpeed(true));
+        logLine(QStringLiteral(": demo burn at ")
+                + (m_speedX == 0 ? QStringLiteral("max") : QString::number(m_speedX) + QStringLiteral("x"))
+                + QStringLiteral(". No disc is used."));
+        startDemo([this, seconds, lengths, verify, test] { demoAudioTick(seconds, lengths, verify, test); });
+        return;
+    }
+
+    setState(State::preparing);
+    setPhase(QStringLiteral("Preparing audio on the internal drive"));
+    // The burn works on a copy: later edits of the project never reach it.
+    const AudioBurn burn{project->tracks(), project->album(), project->artist(), project->gapSeconds(), test, verify};
+    m_cancel = std::make_shared<CancelToken>();
+    const auto token = m_cancel;
+    QPointer<Deck> self(this);
+    m_preparation = QtConcurrent::run([self, token, burn, matchLoudness] {
+        QStringList files;
+        QString error;
+        try {
+            files = AudioPrep::prepare(
+                burn.tracks, matchLoudness,
+                [self](double f) {
+                    QMetaObject::invokeMethod(
+                        self.data(), [self, f] { if (self && self->m_state == State::preparing) self->setProgress(0.02 * f); },
+                        Qt::QueuedConnection);
+                },
+                token.get());
+        } catch (const PrepError &e) {
+            error = e.text();
+        } catch (const TDError &e) {
+            error = e.text();
+        }
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, files, error, burn] {
+                if (!self) {
+                    removeLater(files);
+                    return;
+                }
+                if (!error.isEmpty()) {
+                    if (self->m_state != State::preparing)
+                        return; // stopped meanwhile; the stop has been reported
+                    self->setState(State::failed);
+                    self->setPhase(error);
+                    self->logLine(QStringLiteral(": ") + error);
+                    if (self->m_app)
+                        self->m_app->deckFinished(self);
+                    return;
+                }
+                self->m_prepared = files;
+                self->beginBurn(files, burn);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void Deck::beginBurn(const QStringList &files, const AudioBurn &burn)
+{
+    if (m_state != State::preparing || !m_device) {
+        removeLater(std::exchange(m_prepared, {}));
+        return;
+    }
+    if (burn.test && !m_caps.testBurn) {
+        logLine(QStringLiteral(": this burner can't do test burns. Stopped so no disc is used."));
+        setState(State::stopped);
+        setPhase(QStringLiteral("This burner can't do test burns"));
+        removeLater(std::exchange(m_prepared, {}));
+        return;
+    }
+
+    BurnLayout layout;
+    auto producers = std::make_shared<QList<std::shared_ptr<CDAudioProducer>>>();
+    for (int i = 0; i < files.size(); ++i) {
+        auto producer = std::make_shared<CDAudioProducer>(files[i]);
+        producers->append(producer);
+        layout.tracks.append({BurnTrack::Kind::audio, producer, producer->frames(), CDAudioProducer::blockBytes,
+                              CDAudioProducer::preGapFrames(i, burn.gap)});
+    }
+    m_keepAlive = producers;
+
+    BurnProperties properties;
+    properties.test = burn.test;
+    properties.verify = burn.verify && !burn.test;
+    properties.underrunProtection = true;
+    properties.completion = CompletionAction::eject;
+    properties.appendable = false;
+    properties.sao = m_caps.sao;
+    properties.strategyRequired = false;
+    properties.requestedSpeed = m_speedX == 0 ? 0 : DRUnits::cd1x * m_speedX;
+    if (m_caps.cdText && m_caps.sao) {
+        CDText text;
+        text.discTitle = burn.album;
+        text.discPerformer = burn.artist;
+        for (const TrackItem &t : burn.tracks) {
+            text.trackTitles.append(t.title);
+            text.trackPerformers.append(burn.artist);
+        }
+        properties.cdText = text;
+    }
+
+    DiscService *service = m_app ? m_app->service() : nullptr;
+    std::unique_ptr<DiscJob> job = service ? service->burn(m_device, properties, layout) : nullptr;
+    m_burnIsTest = burn.test;
+    setState(State::burning);
+    setPhase(burn.test ? QStringLiteral("Test burn: starting") : QStringLiteral("Starting"));
+    logLine(QStringLiteral(": ") + (burn.test ? QStringLiteral("test burn") : QStringLiteral("burning"))
+            + QStringLiteral(" at ")
+            + (m_speedX == 0 ? QStringLiteral("max speed") : QString::number(m_speedX) + QStringLiteral("x"))
+            + (m_caps.cdText ? QString() : QStringLiteral(" (this burner has no CD-Text)")) + QStringLiteral("."));
+    if (!job) {
+        // Nothing was written: the burner refused the job outright.
+        failed(QStringLiteral("The burner couldn't start the burn."));
+        return;
+    }
+    watch(std::move(job), false);
+}
+
+void Deck::watch(std::unique_ptr<DiscJob> job, bool erase)
+{
+    connect(job.get(), &DiscJob::statusChanged, this, &Deck::apply);
+    (erase ? m_erase : m_burn) = std::move(job);
+}
+
+void Deck::failed(const QString &message)
+{
+    setState(State::failed);
+    setActualX(0);
+    setPhase(message);
+    logLine(QStringLiteral(": failed. ") + message);
+    finishDR();
+    if (m_op == Op::audio) {
+        if (m_app)
+            m_app->deckFinished(this);
+    } else {
+        finishOp(false, message);
+    }
+}
+
+void Deck::eraseDisc(bool complete, bool demo, const QString &job, DoneFn done)
+{
+    if (busy()) {
+        if (done)
+            done(false, QStringLiteral("Deck ") + letter() + QStringLiteral(" is busy."));
+        return;
+    }
+    setJobName(job);
+    setOp(Op::erase);
+    m_onDone = std::move(done);
+    setProgress(0);
+    setActualX(0);
+    m_startedAt = QDateTime::currentDateTime();
+
+    if (demo) {
+        setState(State::working);
+        setPhase(QStringLiteral("Demo: quick erase"));
+        const double seconds = demoOverride() > 0 ? demoOverride() : 8.0;
+        startDemo([this, seconds] {
+            setProgress(std::min(m_progress + demoTickMs / 1000.0 / seconds, 1.0));
+            if (m_progress < 1)
+                return;
+            stopDemo();
+            setState(State::done);
+            setPhase(QStringLiteral("Demo: erased."));
+            const QString line = QStringLiteral(": demo erase finished.");
+            logLine(line);
+            finishOp(true, QStringLiteral("Deck ") + letter() + line);
+        });
+        return;
+    }
+    if (!m_device) {
+        finishOp(false, TDMessages::noBurner);
+        return;
+    }
+    if (const MediaReport report = eraseReport(); !report.ready) {
+        finishOp(false, QStringLiteral("Deck ") + letter() + QStringLiteral(": ") + report.text);
+        return;
+    }
+    DiscService *service = m_app ? m_app->service() : nullptr;
+    std::unique_ptr<DiscJob> eraseJob =
+        service ? service->erase(m_device, complete ? EraseType::complete : EraseType::quick) : nullptr;
+    if (!eraseJob) {
+        finishOp(false, QStringLiteral("Deck ") + letter() + QStringLiteral(": The erase failed."));
+        return;
+    }
+    watch(std::move(eraseJob), true);
+    setState(State::working);
+    setPhase(complete ? QStringLiteral("Erasing the whole disc") : QStringLiteral("Quick erase"));
+    logLine(QStringLiteral(": ") + (complete ? QStringLiteral("complete") : QStringLiteral("quick"))
+            + QStringLiteral(" erase started."));
+}
+
+void Deck::apply(const JobStatus &status)
+{
+    if (!m_burn && !m_erase)
+        return;
+    if (status.percent >= 0) {
+        const double p = std::min(status.percent, 1.0);
+        setProgress(m_op == Op::audio ? 0.02 + 0.98 * p : p);
+    }
+    setActualX(status.speed / unitFor(m_snapshot));
+    if (status.currentTrack > 0)
+        setCurrentTrack(status.currentTrack);
+
+    const QString prefix = m_burnIsTest ? QStringLiteral("Test burn: ") : QString();
+    const QString writing = m_op == Op::audio ? QStringLiteral("Writing track ") + QString::number(m_currentTrack)
+                                              : QStringLiteral("Writing data");
+    switch (status.state) {
+    case JobState::preparing: setPhase(prefix + QStringLiteral("Preparing the burner")); return;
+    case JobState::sessionOpen: setPhase(prefix + QStringLiteral("Writing lead-in")); return;
+    case JobState::trackOpen:
+    case JobState::trackWrite: setPhase(prefix + writing); return;
+    case JobState::trackClose:
+    case JobState::sessionClose: setPhase(prefix + QStringLiteral("Closing the disc")); return;
+    case JobState::finishing: setPhase(prefix + QStringLiteral("Finishing")); return;
+    case JobState::verifying: setPhase(QStringLiteral("Verifying the disc (read back)")); return;
+    case JobState::erasing: setPhase(QStringLiteral("Erasing")); return;
+    case JobState::none: return;
+    case JobState::done: break;
+    case JobState::failed:
+        failed(!status.errorText.isEmpty() ? status.errorText
+               : m_erase                   ? QStringLiteral("The erase failed.")
+                                           : QStringLiteral("The burn failed."));
+        return;
+    }
+
+    // Done.
+    setActualX(0);
+    const QString elapsed = fmt(double(m_startedAt.msecsTo(QDateTime::currentDateTime())) / 1000.0);
+    if (m_erase) {
+        setProgress(1);
+        setState(State::done);
+        setPhase(QStringLiteral("Erased. The disc is blank."));
+        const QString line = QStringLiteral(": disc erased in ") + elapsed + QStringLiteral(".");
+        logLine(line);
+        finishDR();
+        finishOp(true, QStringLiteral("Deck ") + letter() + line);
+        return;
+    }
+    setProgress(1);
+    setState(State::done);
+    setPhase(m_burnIsTest ? QStringLiteral("Test passed. The disc was not written.")
+                          : QStringLiteral("Done. Disc ejecting."));
+    const QString line = QStringLiteral(": ")
+        + (m_burnIsTest ? QStringLiteral("test burn passed") : QStringLiteral("disc finished")) + QStringLiteral(" in ")
+        + elapsed + QStringLiteral(".");
+    logLine(line);
+    finishDR();
+    if (m_op == Op::audio) {
+        if (m_app)
+            m_app->deckFinished(this);
+    } else {
+        finishOp(true, QStringLiteral("Deck ") + letter() + line);
+    }
+}
+
+void Deck::finishDR()
+{
+    // The job may be the sender of the status being handled: release it
+    // after the signal has returned.
+    for (auto *job : {m_burn.release(), m_erase.release()}) {
+        if (job) {
+            disconnect(job, nullptr, this, nullptr);
+            job->deleteLater();
+        }
+    }
+    m_keepAlive.reset();
+    removeLater(std::exchange(m_prepared, {}));
+}
+
+void Deck::finishOp(bool ok, const QString &message)
+{
+    if (!ok) {
+        if (m_state != State::stopped) {
+            setState(State::failed);
+            if (m_phase == QStringLiteral("Ready") || m_phase.isEmpty())
+                setPhase(message);
+        }
+        if (!busy() && (m_phase == QStringLiteral("Starting") || m_phase.isEmpty()))
+            setPhase(message);
+    }
+    setOp(Op::none);
+    if (DoneFn done = std::exchange(m_onDone, {}))
+        done(ok, message);
+}
+
+void Deck::stop()
+{
+    if (m_burn) {
+        m_burn->abort();
+        logLine(m_burnIsTest ? QStringLiteral(": test stopped. Disc untouched.")
+                             : QStringLiteral(": burn stopped. That disc can't be used."));
+        finishDR();
+    } else if (m_erase) {
+        logLine(QStringLiteral(": the erase can't be stopped part-way; it will finish on its own."));
+        return;
+    } else if (m_demoTimer) {
+        stopDemo();
+        logLine(QStringLiteral(": demo stopped."));
+    } else if (m_op == Op::read || m_state == State::preparing) {
+        // A disc copy or an audio preparation notices the token and cleans up.
+        m_cancel->cancel();
+    }
+    setState(State::stopped);
+    setActualX(0);
+    setPhase(QStringLiteral("Stopped"));
+    switch (m_op) {
+    case Op::none:
+    case Op::audio:
+        if (m_app)
+            m_app->deckStopped(this);
+        break;
+    case Op::read: break;
+    case Op::image:
+    case Op::erase: finishOp(false, QStringLiteral("Deck ") + letter() + QStringLiteral(": stopped.")); break;
+    }
+}

@@ -1,0 +1,221 @@
+// Audio burns across decks: which disc each deck burns, the stagger of
+// "Burn all", and the Copies counters as copies succeed, fail and stop.
+
+#include "ScriptedDiscService.h"
+#include "TestEnv.h"
+#include "app/AppModel.h"
+#include "audio/DiscProject.h"
+#include "drives/Deck.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTest>
+
+class TestBurnControl : public QObject
+{
+    Q_OBJECT
+
+    struct Rig
+    {
+        TestEnv env;
+        std::unique_ptr<QSettings> settings = env.settings();
+        ScriptedDiscService service;
+        std::unique_ptr<AppModel> model;
+
+        explicit Rig(int burners)
+        {
+            for (int i = 0; i < burners; ++i)
+                service.plug(QStringLiteral("B%1").arg(i), QStringLiteral("p%1").arg(i));
+            model = std::make_unique<AppModel>(
+                AppModel::Config{settings.get(), true, env.path(QStringLiteral("log.txt")), &service});
+            model->setDemoSeconds(0.4);
+        }
+        void addTrack(int project)
+        {
+            const QString file = env.path(QStringLiteral("p%1.wav").arg(project));
+            TestEnv::writeWav(file, 0.3);
+            DiscProject *p = model->projects().at(project);
+            QSignalSpy added(p, &DiscProject::tracksAdded);
+            p->add({file});
+            QVERIFY(added.wait());
+        }
+        Deck *deck(int i) const { return model->decks().at(i); }
+        QStringList texts() const
+        {
+            QStringList out;
+            for (const auto &l : model->logLines()->lines())
+                out.prepend(l.text);
+            return out;
+        }
+    };
+
+private Q_SLOTS:
+    void burnAllStaggersDecks()
+    {
+        Rig rig(3);
+        rig.addTrack(0);
+        rig.model->setDeckSetting(4);
+        QElapsedTimer clock;
+        clock.start();
+        rig.model->burnAll();
+        QCOMPARE(rig.deck(0)->state(), Deck::State::idle); // scheduled, not run inside the call
+        QTRY_VERIFY(rig.deck(0)->state() != Deck::State::idle);
+        QCOMPARE(rig.deck(1)->state(), Deck::State::idle);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.deck(1)->state() != Deck::State::idle, 3000);
+        const qint64 b = clock.elapsed();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.deck(2)->state() != Deck::State::idle, 4000);
+        const qint64 c = clock.elapsed();
+        QVERIFY2(b >= 1400, qPrintable(QString::number(b)));
+        QVERIFY2(c >= 2900, qPrintable(QString::number(c)));
+        QCOMPARE(rig.deck(3)->state(), Deck::State::idle); // no burner
+        QTRY_COMPARE(rig.service.jobs.size(), 3);
+        for (const auto &job : rig.service.jobs)
+            QCOMPARE(job.properties.cdText->trackTitles, QStringList{"p0"});
+    }
+
+    void burnAllRefusals_data()
+    {
+        QTest::addColumn<int>("burners");
+        QTest::addColumn<bool>("blank");
+        QTest::addColumn<bool>("demo");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("no burner") << 0 << true << false << TDMessages::noBurner;
+        QTest::newRow("no blank") << 2 << false << false << "No deck has a blank CD-R loaded yet.";
+    }
+    void burnAllRefusals()
+    {
+        QFETCH(int, burners);
+        QFETCH(bool, blank);
+        QFETCH(bool, demo);
+        QFETCH(QString, line);
+        Rig rig(burners);
+        if (!blank) {
+            for (const auto &d : rig.service.list)
+                static_cast<ScriptedDevice *>(d.get())->m_status = ScriptedDevice::emptyTray();
+            rig.model->refreshDrives();
+        }
+        rig.model->setDemo(demo);
+        rig.model->burnAll();
+        QCOMPARE(rig.texts().last(), line);
+    }
+
+    void nothingToStartInDemoWhenAllBusy()
+    {
+        Rig rig(0);
+        rig.model->setDemo(true);
+        rig.model->decks().at(0)->beginRead(QStringLiteral("a"));
+        rig.model->decks().at(1)->beginRead(QStringLiteral("b"));
+        rig.model->burnAll();
+        QCOMPARE(rig.texts().last(), QStringLiteral("Nothing to start."));
+    }
+
+    void independentDecksBurnTheirOwnDisc()
+    {
+        Rig rig(0);
+        rig.addTrack(2);
+        rig.model->setDemo(true);
+        rig.model->setMode(BurnMode::independent);
+        rig.model->start(rig.deck(0));
+        QCOMPARE(rig.texts().last(), QStringLiteral("Deck A: add some tracks first."));
+        rig.model->start(rig.deck(2));
+        QCOMPARE(rig.deck(2)->state(), Deck::State::burning);
+        rig.model->setMode(BurnMode::mirror);
+        QCOMPARE(rig.model->projectFor(rig.deck(2)), rig.model->projects().at(0));
+    }
+
+    void copiesAreHandedOutInOrder()
+    {
+        Rig rig(0);
+        rig.addTrack(0);
+        rig.model->setDemo(true);
+        rig.model->setDemoSeconds(30);
+        rig.model->setMode(BurnMode::queue);
+        rig.model->setCopies(2);
+        for (int i = 0; i < 4; ++i)
+            rig.model->start(rig.deck(i));
+        QCOMPARE(rig.deck(0)->jobName(), QStringLiteral("Copy 1 of 2"));
+        QCOMPARE(rig.deck(1)->jobName(), QStringLiteral("Copy 2 of 2"));
+        QVERIFY(!rig.deck(2)->busy() && !rig.deck(3)->busy());
+        QCOMPARE(rig.texts().count(QStringLiteral("Copies: all 2 copies are started or done.")), 2);
+        QCOMPARE(rig.model->copiesStarted(), 2);
+
+        rig.deck(1)->stop(); // gives its copy back
+        QCOMPARE(rig.model->copiesStarted(), 1);
+        rig.model->start(rig.deck(2));
+        QCOMPARE(rig.deck(2)->jobName(), QStringLiteral("Copy 2 of 2"));
+    }
+
+    void refusedCopyIsNotTaken()
+    {
+        Rig rig(1);
+        rig.model->setMode(BurnMode::queue);
+        rig.model->start(rig.deck(0)); // no tracks
+        QCOMPARE(rig.model->copiesStarted(), 0);
+    }
+
+    void demoStackRunsToTheEnd()
+    {
+        Rig rig(0);
+        rig.addTrack(0);
+        rig.model->setDemo(true);
+        rig.model->setMode(BurnMode::queue);
+        rig.model->setCopies(3);
+        rig.model->start(rig.deck(0));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.model->copiesDone(), 1, 3000);
+        QCOMPARE(rig.deck(0)->state(), Deck::State::waiting);
+        QCOMPARE(rig.deck(0)->phase(), QStringLiteral("Insert a blank CD-R for copy 2"));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.model->copiesDone(), 3, 10000);
+        QCOMPARE(rig.texts().count(QStringLiteral("Copies: all 3 copies are done.")), 1);
+        QCOMPARE(rig.model->copiesStarted(), 3);
+        QCOMPARE(rig.deck(0)->state(), Deck::State::done);
+        rig.model->resetQueue();
+        QCOMPARE(rig.model->copiesDone(), 0);
+    }
+
+    void failedCopyIsMadeAgain()
+    {
+        Rig rig(1);
+        rig.addTrack(0);
+        rig.model->setMode(BurnMode::queue);
+        rig.model->setCopies(3);
+        auto device = std::static_pointer_cast<ScriptedDevice>(rig.service.list.first());
+        rig.model->start(rig.deck(0));
+        QTRY_COMPARE(rig.service.jobs.size(), 1);
+        rig.service.jobs.last().job->send(JobState::done);
+        QCOMPARE(rig.model->copiesDone(), 1);
+        // Still a blank in the tray: the next copy starts as soon as the deck looks.
+        rig.deck(0)->refreshStatus();
+        QCOMPARE(rig.deck(0)->jobName(), QStringLiteral("Copy 2 of 3"));
+        QTRY_COMPARE(rig.service.jobs.size(), 2);
+        rig.service.jobs.last().job->send(JobState::failed);
+        QCOMPARE(rig.model->copiesStarted(), 1);
+        QCOMPARE(rig.deck(0)->state(), Deck::State::waiting);
+        QCOMPARE(rig.deck(0)->phase(), QStringLiteral("Insert a blank CD-R for copy 2"));
+
+        device->m_status = ScriptedDevice::emptyTray();
+        rig.deck(0)->refreshStatus();
+        QCOMPARE(rig.deck(0)->state(), Deck::State::waiting); // no blank yet
+        device->m_status = ScriptedDevice::blankCDR();
+        rig.service.notifyStatus();
+        QTRY_VERIFY(rig.deck(0)->busy());
+        QCOMPARE(rig.deck(0)->jobName(), QStringLiteral("Copy 2 of 3"));
+        QCOMPARE(rig.model->copiesStarted(), 2);
+    }
+
+    void loweringCopiesEndsTheStack()
+    {
+        Rig rig(1);
+        rig.addTrack(0);
+        rig.model->setMode(BurnMode::queue);
+        rig.model->setCopies(3);
+        rig.model->start(rig.deck(0));
+        QTRY_COMPARE(rig.service.jobs.size(), 1);
+        rig.model->setCopies(1);
+        rig.service.jobs.last().job->send(JobState::done);
+        QCOMPARE(rig.deck(0)->state(), Deck::State::done);
+        QCOMPARE(rig.texts().last(), QStringLiteral("Copies: all 1 copies are done."));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBurnControl)
+#include "tst_burncontrol.moc"

@@ -1,0 +1,362 @@
+// A deck's audio burns and erases against a scripted burner service:
+// refusals, the service's statuses, endings, stop and demo runs.
+
+#include "ScriptedDiscService.h"
+#include "TestEnv.h"
+#include "app/AppModel.h"
+#include "audio/AudioPrep.h"
+#include "audio/DiscProject.h"
+#include "drives/Deck.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QTest>
+
+class TestDeckBurn : public QObject
+{
+    Q_OBJECT
+
+    struct Rig
+    {
+        TestEnv env;
+        std::unique_ptr<QSettings> settings = env.settings();
+        ScriptedDiscService service;
+        std::shared_ptr<ScriptedDevice> device = service.plug(QStringLiteral("DRW"), QStringLiteral("p1"));
+        std::unique_ptr<AppModel> model;
+        Deck *deck = nullptr;
+        DiscProject *project = nullptr;
+
+        explicit Rig(int tracks = 2)
+        {
+            model = std::make_unique<AppModel>(
+                AppModel::Config{settings.get(), true, env.path(QStringLiteral("log.txt")), &service});
+            deck = model->decks().at(0);
+            project = model->projects().at(0);
+            if (tracks > 0) {
+                QStringList files;
+                for (int i = 0; i < tracks; ++i) {
+                    files.append(env.path(QStringLiteral("t%1.wav").arg(i)));
+                    TestEnv::writeWav(files.last(), 0.5 + i);
+                }
+                QSignalSpy added(project, &DiscProject::tracksAdded);
+                project->add(files);
+                added.wait();
+            }
+        }
+        QString last() const { return model->logLines()->lines().first().text; }
+        int cacheFiles() const
+        {
+            return int(QDir(AudioPrep::cacheDir()).entryList(QDir::Files).size());
+        }
+        // Starts an audio burn and waits until the burner has the job.
+        ScriptedJob *burn(bool test = false, bool verify = true)
+        {
+            deck->start(project, test, verify, true, false, QStringLiteral("Job"));
+            if (!QTest::qWaitFor([&] { return deck->state() != Deck::State::preparing; }, 10000))
+                return nullptr;
+            return service.jobs.isEmpty() ? nullptr : service.jobs.last().job.data();
+        }
+    };
+
+private Q_SLOTS:
+    void audioRefusals_data()
+    {
+        QTest::addColumn<int>("tracks");
+        QTest::addColumn<bool>("plugged");
+        QTest::addColumn<bool>("blank");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("no tracks") << 0 << true << true << "Deck A: add some tracks first.";
+        QTest::newRow("no burner") << 1 << false << true << QString("Deck A: ") + TDMessages::noBurner;
+        QTest::newRow("no blank") << 1 << true << false << "Deck A: insert a blank CD-R first.";
+    }
+    void audioRefusals()
+    {
+        QFETCH(int, tracks);
+        QFETCH(bool, plugged);
+        QFETCH(bool, blank);
+        QFETCH(QString, line);
+        Rig rig(tracks);
+        if (!blank)
+            rig.device->m_status = ScriptedDevice::emptyTray();
+        if (!plugged)
+            rig.service.unplug(QStringLiteral("p1"));
+        rig.model->assignDevices();
+        rig.deck->start(rig.project, false, true, true, false, {});
+        QCOMPARE(rig.last(), line);
+        QVERIFY(!rig.deck->busy());
+        QCOMPARE(rig.deck->op(), Deck::Op::none);
+        QVERIFY(rig.service.jobs.isEmpty());
+    }
+
+    void audioBurnEndToEnd()
+    {
+        Rig rig;
+        rig.project->setAlbum(QStringLiteral("Live"));
+        rig.project->setArtist(QStringLiteral("The Band"));
+        rig.project->setGapSeconds(3);
+        rig.deck->setSpeedX(16);
+        QSignalSpy progress(rig.deck, &Deck::progressChanged);
+        ScriptedJob *job = rig.burn();
+        QVERIFY(job);
+        QCOMPARE(rig.deck->state(), Deck::State::burning);
+        QCOMPARE(rig.deck->phase(), QStringLiteral("Starting"));
+        QCOMPARE(rig.last(), QStringLiteral("Deck A: burning at 16x."));
+        QVERIFY(progress.size() >= 1); // preparation filled the first 2 %
+        QCOMPARE(rig.cacheFiles(), 2);
+
+        const auto &started = rig.service.jobs.last();
+        QCOMPARE(started.properties.requestedSpeed, 16 * DRUnits::cd1x);
+        QVERIFY(started.properties.verify && !started.properties.test && started.properties.sao);
+        QCOMPARE(started.properties.completion, CompletionAction::eject);
+        QVERIFY(started.properties.cdText);
+        QCOMPARE(started.properties.cdText->discTitle, QStringLiteral("Live"));
+        QCOMPARE(started.properties.cdText->trackTitles, (QStringList{"t0", "t1"}));
+        QCOMPARE(started.properties.cdText->trackPerformers, (QStringList{"The Band", "The Band"}));
+        QCOMPARE(started.layout.tracks.size(), 2);
+        QCOMPARE(started.layout.tracks[0].preGapFrames, 150u);
+        QCOMPARE(started.layout.tracks[1].preGapFrames, 225u);
+        QCOMPARE(started.layout.tracks[0].blockSize, 2352u);
+        QCOMPARE(started.layout.tracks[0].lengthBlocks, quint64((22050 * 4 + 2351) / 2352));
+
+        job->send(JobState::trackWrite, 0.5, 8 * DRUnits::cd1x, 2);
+        QCOMPARE(rig.deck->phase(), QStringLiteral("Writing track 2"));
+        QCOMPARE(rig.deck->progress(), 0.02 + 0.98 * 0.5);
+        QCOMPARE(rig.deck->actualX(), 8.0);
+        job->send(JobState::trackWrite, -1); // no percent: progress kept
+        QCOMPARE(rig.deck->progress(), 0.02 + 0.98 * 0.5);
+        job->send(JobState::verifying);
+        QCOMPARE(rig.deck->phase(), QStringLiteral("Verifying the disc (read back)"));
+        job->send(JobState::done);
+        QCOMPARE(rig.deck->state(), Deck::State::done);
+        QCOMPARE(rig.deck->phase(), QStringLiteral("Done. Disc ejecting."));
+        QCOMPARE(rig.deck->op(), Deck::Op::none);
+        QCOMPARE(rig.deck->progress(), 1.0);
+        QCOMPARE(rig.last(), QStringLiteral("Deck A: disc finished in 0:00."));
+        QTRY_COMPARE(rig.cacheFiles(), 0);
+    }
+
+    void testBurnNeverVerifies()
+    {
+        Rig rig;
+        ScriptedJob *job = rig.burn(true, true);
+        QVERIFY(job);
+        QVERIFY(rig.service.jobs.last().properties.test);
+        QVERIFY(!rig.service.jobs.last().properties.verify);
+        QCOMPARE(rig.last(), QStringLiteral("Deck A: test burn at 16x."));
+        job->send(JobState::sessionOpen);
+        QCOMPARE(rig.deck->phase(), QStringLiteral("Test burn: Writing lead-in"));
+        job->send(JobState::done);
+        QCOMPARE(rig.deck->phase(), QStringLiteral("Test passed. The disc was not written."));
+        QCOMPARE(rig.last(), QStringLiteral("Deck A: test burn passed in 0:00."));
+    }
+
+    void burnerWithoutTestBurnStops()
+    {
+        Rig rig;
+        rig.device->m_info.writeCaps->remove(DRCaps::canTestWriteCD);
+        rig.deck->refreshStatus();
+        QVERIFY(!rig.burn(true));
+        QCOMPARE(rig.deck->state(), Deck::State::stopped);
+        QCOMPARE(rig.deck->phase(), QStringLiteral("This burner can't do test burns"));
+        QCOMPARE(rig.last(), QStringLiteral("Deck A: this burner can't do test burns. Stopped so no disc is used."));
+        QTRY_COMPARE(rig.cacheFiles(), 0);
+    }
+
+    void noCdTextWithoutDiscAtOnce()
+    {
+        Rig rig;
+        rig.device->m_info.writeCaps->remove(DRCaps::canWriteCDSAO);
+        rig.device->m_info.writeCaps->remove(DRCaps::canWriteCDText);
+        rig.deck->refreshStatus();
+        rig.deck->setSpeedX(0);
+        QVERIFY(rig.burn());
+        QVERIFY(!rig.service.jobs.last().properties.cdText);
+        QVERIFY(!rig.service.jobs.last().properties.sao);
+        QCOMPARE(rig.service.jobs.last().properties.requestedSpeed, 0.0);
+        QCOMPARE(rig.last(), QStringLiteral("Deck A: burning at max speed (this burner has no CD-Text)."));
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QString>("phase");
+        QTest::newRow("service text") << "Medium not writable" << "Medium not writable";
+        QTest::newRow("no text") << "" << "The burn failed.";
+    }
+    void failures()
+    {
+        QFETCH(QString, error);
+        QFETCH(QString, phase);
+        Rig rig;
+        ScriptedJob *job = rig.burn();
+        QVERIFY(job);
+        job->send(JobState::failed, -1, 0, 0, error);
+        QCOMPARE(rig.deck->state(), Deck::State::failed);
+        QCOMPARE(rig.deck->phase(), phase);
+        QCOMPARE(rig.last(), QStringLiteral("Deck A: failed. ") + phase);
+        QCOMPARE(rig.deck->op(), Deck::Op::none);
+        QTRY_COMPARE(rig.cacheFiles(), 0);
+    }
+
+    void stopAbortsAndIgnoresLaterStatus()
+    {
+        Rig rig;
+        QPointer<ScriptedJob> job = rig.burn();
+        QVERIFY(job);
+        rig.deck->stop();
+        QCOMPARE(job->aborts, 1);
+        QCOMPARE(rig.deck->state(), Deck::State::stopped);
+        QCOMPARE(rig.deck->phase(), QStringLiteral("Stopped"));
+        QCOMPARE(rig.last(), QStringLiteral("Deck A: burn stopped. That disc can't be used."));
+        job->send(JobState::failed, -1, 0, 0, QStringLiteral("aborted"));
+        QCOMPARE(rig.deck->state(), Deck::State::stopped);
+        QTRY_VERIFY(!job); // released once the deck let go of it
+    }
+
+    void stopDuringPreparationBurnsNothing()
+    {
+        Rig rig;
+        rig.deck->start(rig.project, false, true, true, false, {});
+        QCOMPARE(rig.deck->state(), Deck::State::preparing);
+        rig.deck->stop();
+        QCOMPARE(rig.deck->state(), Deck::State::stopped);
+        QTest::qWait(300);
+        QTRY_COMPARE(rig.cacheFiles(), 0);
+        QVERIFY(rig.service.jobs.isEmpty());
+        QCOMPARE(rig.deck->state(), Deck::State::stopped);
+    }
+
+    void refusedJobFails()
+    {
+        Rig rig;
+        rig.service.refuse = true;
+        rig.deck->start(rig.project, false, true, true, false, {});
+        QTRY_COMPARE(rig.deck->state(), Deck::State::failed);
+        QCOMPARE(rig.last(), QStringLiteral("Deck A: failed. The burner couldn't start the burn."));
+    }
+
+    void erase_data()
+    {
+        QTest::addColumn<bool>("rewritable");
+        QTest::addColumn<bool>("complete");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("not erasable") << false << false << false
+                                      << "Deck A: CD-R — can't be erased (only CD-RW, DVD-RW, DVD+RW and BD-RE can)";
+        QTest::newRow("quick") << true << false << true << "Deck A: disc erased in 0:00.";
+        QTest::newRow("complete") << true << true << true << "Deck A: disc erased in 0:00.";
+    }
+    void erase()
+    {
+        QFETCH(bool, rewritable);
+        QFETCH(bool, complete);
+        QFETCH(bool, ok);
+        QFETCH(QString, message);
+        Rig rig(0);
+        if (rewritable) {
+            DeviceStatus rw = ScriptedDevice::blankCDR();
+            rw.mediaType = QStringLiteral("CDRW");
+            rw.blank = false;
+            rw.erasable = true;
+            rig.device->m_status = rw;
+            rig.deck->refreshStatus();
+        }
+        QList<std::pair<bool, QString>> ends;
+        rig.deck->eraseDisc(complete, false, QStringLiteral("Erase"), [&](bool k, const QString &m) { ends.append({k, m}); });
+        if (rewritable) {
+            QCOMPARE(rig.deck->phase(), complete ? QStringLiteral("Erasing the whole disc") : QStringLiteral("Quick erase"));
+            QCOMPARE(rig.last(), complete ? QStringLiteral("Deck A: complete erase started.")
+                                          : QStringLiteral("Deck A: quick erase started."));
+            QCOMPARE(*rig.service.jobs.last().erase, complete ? EraseType::complete : EraseType::quick);
+            rig.deck->stop(); // an erase can't be stopped
+            QCOMPARE(rig.last(), QStringLiteral("Deck A: the erase can't be stopped part-way; it will finish on its own."));
+            QCOMPARE(rig.deck->state(), Deck::State::working);
+            rig.service.jobs.last().job->send(JobState::erasing, 0.4);
+            QCOMPARE(rig.deck->phase(), QStringLiteral("Erasing"));
+            rig.service.jobs.last().job->send(JobState::done);
+            QCOMPARE(rig.deck->phase(), QStringLiteral("Erased. The disc is blank."));
+        } else {
+            QCOMPARE(rig.deck->state(), Deck::State::failed);
+            QCOMPARE(rig.deck->phase(), message);
+        }
+        QCOMPARE(ends.size(), 1);
+        QCOMPARE(ends.first(), std::make_pair(ok, message));
+        QCOMPARE(rig.deck->op(), Deck::Op::none);
+        // A busy deck refuses at once.
+        rig.deck->beginRead(QStringLiteral("Copy"));
+        rig.deck->eraseDisc(false, false, {}, [&](bool k, const QString &m) { ends.append({k, m}); });
+        QCOMPARE(ends.last(), std::make_pair(false, QStringLiteral("Deck A is busy.")));
+    }
+
+    void demoDurations_data()
+    {
+        QTest::addColumn<double>("total");
+        QTest::addColumn<int>("speed");
+        QTest::addColumn<double>("seconds");
+        QTest::newRow("60 min at 40x is raised to 25 s") << 3600.0 << 40 << 25.0;
+        QTest::newRow("80 min at 1x is capped at 90 s") << 4800.0 << 1 << 90.0;
+        QTest::newRow("in between") << 4800.0 << 4 << 75.0;
+        QTest::newRow("empty project counts as 1 s") << 0.0 << 1 << 25.0;
+    }
+    void demoDurations()
+    {
+        QFETCH(double, total);
+        QFETCH(int, speed);
+        QFETCH(double, seconds);
+        QCOMPARE(Deck::demoAudioSeconds(total, speed), seconds);
+    }
+
+    void demoSpeeds()
+    {
+        Deck c(2);
+        QCOMPARE(c.demoSpeed(true), 16); // speedX 16 is below the 40x fallback
+        c.setSpeedX(0);
+        QCOMPARE(c.demoSpeed(true), 40);
+        QCOMPARE(c.demoSpeed(false), 24);
+        c.setSpeedX(52);
+        QCOMPARE(c.demoSpeed(false), 24);
+    }
+
+    void audioDemoRunsWithoutBurner()
+    {
+        Rig rig;
+        rig.service.unplug(QStringLiteral("p1"));
+        rig.model->assignDevices();
+        rig.model->setDemoSeconds(0.6);
+        rig.deck->setSpeedX(52);
+        QSignalSpy buffer(rig.deck, &Deck::bufferChanged);
+        rig.deck->start(rig.project, false, true, true, true, QStringLiteral("Demo"));
+        QCOMPARE(rig.deck->state(), Deck::State::burning);
+        QCOMPARE(rig.last(), QStringLiteral("Deck A: demo burn at 52x. No disc is used."));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.deck->state(), Deck::State::done, 5000);
+        QCOMPARE(rig.deck->phase(), QStringLiteral("Demo finished."));
+        QCOMPARE(rig.last(), QStringLiteral("Deck A: demo burn finished."));
+        QCOMPARE(rig.deck->op(), Deck::Op::none);
+        QVERIFY(!buffer.isEmpty());
+        QVERIFY(rig.deck->buffer() >= 0.88 && rig.deck->buffer() <= 1.0);
+        QVERIFY(rig.service.jobs.isEmpty());
+    }
+
+    void demoEraseAndStop()
+    {
+        Rig rig(0);
+        rig.model->setDemoSeconds(0.6);
+        QList<std::pair<bool, QString>> ends;
+        rig.deck->eraseDisc(true, true, {}, [&](bool k, const QString &m) { ends.append({k, m}); });
+        QCOMPARE(rig.deck->phase(), QStringLiteral("Demo: quick erase"));
+        QTRY_COMPARE(ends.size(), 1);
+        QCOMPARE(ends.first(), std::make_pair(true, QStringLiteral("Deck A: demo erase finished.")));
+        QCOMPARE(rig.deck->phase(), QStringLiteral("Demo: erased."));
+        QCOMPARE(rig.deck->buffer(), 1.0);
+
+        rig.model->setDemoSeconds(30);
+        rig.deck->eraseDisc(false, true, {}, [&](bool k, const QString &m) { ends.append({k, m}); });
+        rig.deck->stop();
+        QCOMPARE(rig.last(), QStringLiteral("Deck A: demo stopped."));
+        QCOMPARE(ends.last(), std::make_pair(false, QStringLiteral("Deck A: stopped.")));
+        QCOMPARE(rig.deck->state(), Deck::State::stopped);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDeckBurn)
+#include "tst_deckburn.moc"
