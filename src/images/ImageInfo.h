@@ -1,15 +1,69 @@
 #pragma once
 // What an image file is and which discs it fits on.
+//
+// inspect() reads at most 16.5 KiB of the file and never throws; everything
+// else here is pure. All of it may be called from any thread; inspect() blocks
+// on the file system, so the UI calls it off the main thread for files on slow
+// or network storage.
 
+#include <QString>
 #include <QStringList>
+
+#include <optional>
+
+// Byte capacities of the disc classes, each a whole number of 2048-byte sectors.
+struct DiscSizes
+{
+    static constexpr qint64 cd = 737280000;       // 80-minute CD-R, 360 000 sectors
+    static constexpr qint64 dvd = 4700372992;     // single-layer DVD, 2 295 104 sectors
+    static constexpr qint64 dvdDL = 8547991552;   // DVD+R DL, 4 173 824 sectors
+    static constexpr qint64 bd = 25025314816;     // single-layer BD-R, 12 219 392 sectors
+
+    // The smallest disc class that holds `bytes`, as the line the Data panel
+    // shows ("Needs a DVD (too big for a CD)"). A size equal to a capacity fits.
+    static QString fits(qint64 bytes);
+};
+
+// The kind of image made from a folder.
+enum class ImageFormat { iso, dmg };
+
+namespace ImageFormats {
+// Every format, in the order the format picker lists them.
+QList<ImageFormat> all();
+// "ISO", "DMG": the format's stable identifier.
+QString id(ImageFormat format);
+// The format whose id() is `id`, if any.
+std::optional<ImageFormat> fromId(const QString &id);
+// "iso", "dmg": the file-name extension, lower case, no dot.
+QString extension(ImageFormat format);
+// The sentence the format picker shows under the choice.
+QString explanation(ImageFormat format);
+} // namespace ImageFormats
 
 struct ImageInfo
 {
+    QString path;                       // the image file, absolute
+    qint64 bytes = 0;                   // its size
+    bool isUDIF = false;                // a UDIF ("koly") container with no UDF recognition sequence
+    bool hasISO9660 = false;            // at least one CD001 volume descriptor
+    bool hasUDF = false;                // a BEA01, NSR02 or NSR03 recognition entry
+    std::optional<QString> volumeName;  // Joliet name, else the primary name; never empty
+
+    bool operator==(const ImageInfo &) const = default;
+
+    // A plain sector image that can be written to a disc as it stands.
+    bool isRaw() const { return !isUDIF; }
+    // "ISO 9660 image", "Mac disk image (DMG)", "Raw disc image", ...
+    QString formatName() const;
+    // DiscSizes::fits(bytes).
+    QString fitsOn() const { return DiscSizes::fits(bytes); }
+
+    // Looks inside `path`: the last 512 bytes for a UDIF trailer and sectors
+    // 16 to 23 for ISO 9660 and UDF descriptors. Nothing when the path is not
+    // a regular file, is empty, or can't be opened; a read that fails only
+    // clears what it would have found. Never throws.
+    static std::optional<ImageInfo> inspect(const QString &path);
+
     // File-name extensions (lower case, no dot) of the disc images the program burns.
-    static const QStringList &burnableExtensions()
-    {
-        static const QStringList exts = {QStringLiteral("iso"), QStringLiteral("dmg"), QStringLiteral("cdr"),
-                                         QStringLiteral("img"), QStringLiteral("toc"), QStringLiteral("cue")};
-        return exts;
-    }
+    static const QStringList &burnableExtensions();
 };

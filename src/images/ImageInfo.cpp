@@ -1,0 +1,192 @@
+#include "images/ImageInfo.h"
+
+#include "images/BlockReader.h"
+#include "images/TDError.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+
+#include <sys/stat.h>
+
+namespace {
+
+constexpr qint64 sector = 2048;
+constexpr qint64 descriptorStart = 16 * sector; // sectors 16..23: where ISO 9660 and UDF announce themselves
+constexpr qint64 descriptorWindow = 8 * sector;
+constexpr qint64 trailerSize = 512;             // a UDIF trailer fills the last 512 bytes
+
+bool isPadding(QChar c)
+{
+    return c.isSpace() || c.category() == QChar::Other_Control;
+}
+
+// Volume names are padded with spaces (ISO 9660) or NULs (sloppy writers).
+QString trimName(const QString &name)
+{
+    qsizetype begin = 0;
+    qsizetype end = name.size();
+    while (begin < end && isPadding(name[begin]))
+        ++begin;
+    while (end > begin && isPadding(name[end - 1]))
+        --end;
+    return name.mid(begin, end - begin);
+}
+
+std::optional<QString> jolietName(const char *field)
+{
+    QStringDecoder decode(QStringConverter::Utf16BE, QStringConverter::Flag::Stateless);
+    const QString name = decode(QByteArrayView(field, 32));
+    // Qt's decoder passes unpaired surrogates through; they are no name either.
+    if (decode.hasError() || !name.isValidUtf16())
+        return std::nullopt;
+    return trimName(name);
+}
+
+struct Descriptors
+{
+    bool iso9660 = false;
+    bool udf = false;
+    std::optional<QString> primary;
+    std::optional<QString> joliet;
+    bool jolietSeen = false;
+};
+
+Descriptors scan(const QByteArray &window)
+{
+    Descriptors d;
+    for (qint64 s = 0; s + sector <= window.size(); s += sector) {
+        const char *base = window.constData() + s;
+        const QByteArrayView id(base + 1, 5);
+        if (id == "CD001") {
+            d.iso9660 = true;
+            const auto type = quint8(base[0]);
+            if (type == 1 && !d.primary)
+                d.primary = trimName(QString::fromUtf8(base + 40, 32));
+            else if (type == 2 && base[88] == '%' && base[89] == '/' && !d.jolietSeen) {
+                d.jolietSeen = true;
+                d.joliet = jolietName(base + 40);
+            }
+        } else if (id == "BEA01" || id == "NSR02" || id == "NSR03") {
+            d.udf = true;
+        }
+    }
+    return d;
+}
+
+} // namespace
+
+QString DiscSizes::fits(qint64 bytes)
+{
+    if (bytes <= cd)
+        return QStringLiteral("Fits on a CD-R, DVD or Blu-ray");
+    if (bytes <= dvd)
+        return QStringLiteral("Needs a DVD (too big for a CD)");
+    if (bytes <= dvdDL)
+        return QStringLiteral("Needs a dual-layer DVD (DVD+R DL) or a Blu-ray");
+    if (bytes <= bd)
+        return QStringLiteral("Needs a Blu-ray (BD-R)");
+    return QStringLiteral("Too big for any single disc");
+}
+
+namespace ImageFormats {
+
+QList<ImageFormat> all()
+{
+    return {ImageFormat::iso, ImageFormat::dmg};
+}
+
+QString id(ImageFormat format)
+{
+    return format == ImageFormat::dmg ? QStringLiteral("DMG") : QStringLiteral("ISO");
+}
+
+std::optional<ImageFormat> fromId(const QString &id)
+{
+    for (const ImageFormat f : all())
+        if (ImageFormats::id(f) == id)
+            return f;
+    return std::nullopt;
+}
+
+QString extension(ImageFormat format)
+{
+    return format == ImageFormat::dmg ? QStringLiteral("dmg") : QStringLiteral("iso");
+}
+
+QString explanation(ImageFormat format)
+{
+    if (format == ImageFormat::dmg)
+        return QStringLiteral("Mac disk image (read-only, Mac OS Extended). Opens on any Mac.");
+    return QStringLiteral(
+        "ISO 9660 + Joliet + Rock Ridge: opens on Mac, Windows and Linux, and burns to any CD, DVD or Blu-ray.");
+}
+
+} // namespace ImageFormats
+
+QString ImageInfo::formatName() const
+{
+    if (isUDIF)
+        return QStringLiteral("Mac disk image (DMG)");
+    if (hasISO9660 && hasUDF)
+        return QStringLiteral("ISO 9660 + UDF image");
+    if (hasISO9660)
+        return QStringLiteral("ISO 9660 image");
+    if (hasUDF)
+        return QStringLiteral("UDF image");
+    if (QFileInfo(path).suffix().compare(QLatin1String("cdr"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("CD/DVD master (CDR)");
+    return QStringLiteral("Raw disc image");
+}
+
+std::optional<ImageInfo> ImageInfo::inspect(const QString &path)
+{
+    // Only regular files: a directory opens on Linux and then fails every
+    // read, and a device or FIFO could block or has no size.
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    const std::optional<qint64> size = fileSize(path);
+    if (!size || *size <= 0)
+        return std::nullopt;
+
+    try {
+        const BlockReader reader(path);
+        ImageInfo info;
+        info.path = path;
+        info.bytes = *size;
+
+        bool koly = false;
+        try {
+            const QByteArray tail = reader.read(std::max(*size, trailerSize) - trailerSize, trailerSize);
+            koly = tail.startsWith("koly");
+        } catch (const TDError &) {
+        }
+
+        Descriptors d;
+        try {
+            const QByteArray window = reader.read(descriptorStart, descriptorWindow);
+            if (window.size() >= sector)
+                d = scan(window);
+        } catch (const TDError &) {
+        }
+
+        info.hasISO9660 = d.iso9660;
+        info.hasUDF = d.udf;
+        if (d.joliet && !d.joliet->isEmpty())
+            info.volumeName = d.joliet;
+        else if (d.primary && !d.primary->isEmpty())
+            info.volumeName = d.primary;
+        info.isUDIF = koly && !d.udf;
+        return info;
+    } catch (const TDError &) {
+        return std::nullopt; // couldn't open it
+    }
+}
+
+const QStringList &ImageInfo::burnableExtensions()
+{
+    static const QStringList exts = {QStringLiteral("iso"), QStringLiteral("dmg"), QStringLiteral("cdr"),
+                                     QStringLiteral("img"), QStringLiteral("toc"), QStringLiteral("cue")};
+    return exts;
+}

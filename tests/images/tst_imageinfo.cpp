@@ -1,0 +1,392 @@
+#include "images/ImageInfo.h"
+
+#include "TestEnv.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <functional>
+#include <sys/fsuid.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+constexpr qint64 sector = 2048;
+
+// A volume descriptor in sector `index` of `image`: type byte, identifier,
+// and optionally a 32-byte name field at offset 40 and the Joliet escape.
+void putDescriptor(QByteArray &image, int index, quint8 type, const char *id, const QByteArray &name = {},
+                   bool jolietEscape = false)
+{
+    const qint64 s = index * sector;
+    if (image.size() < s + sector)
+        image.resize(s + sector, '\0');
+    image[s] = char(type);
+    std::memcpy(image.data() + s + 1, id, 5);
+    if (!name.isEmpty())
+        std::memcpy(image.data() + s + 40, name.constData(), size_t(std::min<qsizetype>(name.size(), 32)));
+    if (jolietEscape) {
+        image[s + 88] = '%';
+        image[s + 89] = '/';
+        image[s + 90] = 'E';
+    }
+}
+
+QByteArray padded(const QByteArray &text, char pad)
+{
+    QByteArray field = text.left(32);
+    field.append(32 - field.size(), pad);
+    return field;
+}
+
+QByteArray utf16be(const QString &text)
+{
+    QByteArray out;
+    for (const QChar c : text) {
+        out += char(c.unicode() >> 8);
+        out += char(c.unicode() & 0xff);
+    }
+    return out;
+}
+
+QByteArray jolietField(const QString &text)
+{
+    QByteArray field = utf16be(text);
+    while (field.size() < 32)
+        field += utf16be(QStringLiteral(" "));
+    return field.left(32);
+}
+
+QByteArray withKoly(QByteArray image)
+{
+    QByteArray trailer(512, '\0');
+    std::memcpy(trailer.data(), "koly", 4);
+    image += trailer;
+    return image;
+}
+
+QByteArray noise(qint64 size, quint32 seed)
+{
+    QRandomGenerator rng(seed);
+    QByteArray data(size, Qt::Uninitialized);
+    for (qint64 i = 0; i < size; ++i)
+        data[i] = char(rng.generate() & 0xff);
+    return data;
+}
+
+bool writeFile(const QString &path, const QByteArray &data)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
+}
+
+// Runs `fn` on a thread whose file-system identity is `uid`: as root the
+// permission bits are otherwise ignored, so a file without read permission
+// is only unreadable to somebody else.
+template<typename Fn>
+void asUser(uid_t uid, Fn fn)
+{
+    std::thread([&] {
+        const uid_t before = ::setfsuid(uid);
+        fn();
+        ::setfsuid(before);
+    }).join();
+}
+
+} // namespace
+
+class TstImageInfo : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void inspectsDescriptors_data();
+    void inspectsDescriptors();
+    void fits_data();
+    void fits();
+    void badInput_data();
+    void badInput();
+
+private:
+    TestEnv m_env;
+};
+
+void TstImageInfo::inspectsDescriptors_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<bool>("udif");
+    QTest::addColumn<QString>("volume"); // empty: none
+
+    const QByteArray primaryMydisc = padded("MYDISC", ' ');
+
+    QTest::newRow("2 KiB text file named .cue")
+        << QByteArray(2048, 'x') << "disc.cue" << "Raw disc image" << false << "";
+
+    {
+        QByteArray img;
+        putDescriptor(img, 16, 1, "CD001", primaryMydisc);
+        putDescriptor(img, 17, 2, "CD001", jolietField(QStringLiteral("My Disc")), true);
+        putDescriptor(img, 18, 255, "CD001");
+        QTest::newRow("primary MYDISC, Joliet My Disc") << img << "a.iso" << "ISO 9660 image" << false << "My Disc";
+    }
+    {
+        QByteArray img;
+        putDescriptor(img, 16, 1, "CD001", primaryMydisc);
+        putDescriptor(img, 17, 2, "CD001", jolietField(QString()), true);
+        QTest::newRow("empty Joliet name falls back to primary")
+            << img << "a.iso" << "ISO 9660 image" << false << "MYDISC";
+    }
+    {
+        QByteArray img;
+        putDescriptor(img, 16, 1, "CD001", padded("\t NUL PADDED", '\0'));
+        QTest::newRow("primary name padded with NULs and a tab")
+            << img << "a.iso" << "ISO 9660 image" << false << "NUL PADDED";
+    }
+    {
+        QByteArray img;
+        putDescriptor(img, 16, 1, "CD001", primaryMydisc);
+        QByteArray lone = utf16be(QStringLiteral("AB"));
+        lone += "\xD8\x00"; // a high surrogate with nothing after it
+        putDescriptor(img, 17, 2, "CD001", lone + QByteArray(32 - lone.size(), '\0'), true);
+        QTest::newRow("undecodable Joliet name falls back to primary")
+            << img << "a.iso" << "ISO 9660 image" << false << "MYDISC";
+    }
+    {
+        QByteArray img;
+        putDescriptor(img, 16, 1, "CD001", padded("", ' '));
+        QTest::newRow("blank primary name is no name") << img << "a.iso" << "ISO 9660 image" << false << "";
+    }
+    {
+        QByteArray img;
+        putDescriptor(img, 16, 1, "CD001", padded("FIRST", ' '));
+        putDescriptor(img, 17, 1, "CD001", padded("SECOND", ' '));
+        QTest::newRow("first primary name wins") << img << "a.iso" << "ISO 9660 image" << false << "FIRST";
+    }
+    {
+        QByteArray img;
+        putDescriptor(img, 16, 1, "CD001", primaryMydisc);
+        putDescriptor(img, 17, 2, "CD001", jolietField(QStringLiteral("Not Joliet")));
+        QTest::newRow("supplementary without Joliet escape is ignored")
+            << img << "a.iso" << "ISO 9660 image" << false << "MYDISC";
+    }
+    {
+        QByteArray img;
+        putDescriptor(img, 16, 1, "CD001", primaryMydisc);
+        putDescriptor(img, 17, 255, "CD001");
+        putDescriptor(img, 18, 2, "CD001", jolietField(QStringLiteral("After End")), true);
+        QTest::newRow("scan goes past the terminator")
+            << img << "a.iso" << "ISO 9660 image" << false << "After End";
+    }
+    {
+        QByteArray img;
+        putDescriptor(img, 16, 1, "CD001", primaryMydisc);
+        putDescriptor(img, 18, 0, "BEA01");
+        putDescriptor(img, 19, 0, "NSR02");
+        QTest::newRow("hybrid CD001 + BEA01/NSR02")
+            << img << "a.iso" << "ISO 9660 + UDF image" << false << "MYDISC";
+    }
+    {
+        QByteArray img;
+        putDescriptor(img, 23, 0, "NSR03");
+        QTest::newRow("NSR03 in the last sector of the window") << img << "a.img" << "UDF image" << false << "";
+    }
+    {
+        QByteArray img;
+        putDescriptor(img, 24, 1, "CD001", primaryMydisc);
+        QTest::newRow("CD001 beyond sector 23 is not seen") << img << "a.iso" << "Raw disc image" << false << "";
+    }
+    QTest::newRow("koly over compressed data")
+        << withKoly(noise(64 * 1024, 7)) << "a.dmg" << "Mac disk image (DMG)" << true << "";
+    {
+        QByteArray img;
+        putDescriptor(img, 17, 0, "NSR02");
+        QTest::newRow("koly with NSR02 is UDF, not UDIF") << withKoly(img) << "a.dmg" << "UDF image" << false << "";
+    }
+    {
+        QByteArray img;
+        putDescriptor(img, 16, 1, "CD001", primaryMydisc);
+        putDescriptor(img, 17, 0, "BEA01");
+        QTest::newRow("koly with CD001 and BEA01")
+            << withKoly(img) << "a.dmg" << "ISO 9660 + UDF image" << false << "MYDISC";
+    }
+    {
+        QByteArray img;
+        putDescriptor(img, 16, 1, "CD001", primaryMydisc);
+        QTest::newRow("koly with CD001 only is still UDIF")
+            << withKoly(img) << "a.dmg" << "Mac disk image (DMG)" << true << "MYDISC";
+    }
+    QTest::newRow("koly in a file under 512 bytes") << QByteArray("koly and a little more") << "tiny.dmg"
+                                                    << "Mac disk image (DMG)" << true << "";
+    QTest::newRow("koly not at the trailer start")
+        << (noise(4096, 3) + QByteArray("xkoly") + QByteArray(507, '\0')) << "a.dmg" << "Raw disc image" << false << "";
+    {
+        QByteArray img;
+        putDescriptor(img, 16, 1, "CD001", primaryMydisc);
+        img.truncate(34815);
+        QTest::newRow("34 815 bytes: one byte short of a whole descriptor")
+            << img << "a.iso" << "Raw disc image" << false << "";
+    }
+    {
+        QByteArray img;
+        putDescriptor(img, 16, 1, "CD001", primaryMydisc);
+        QCOMPARE(img.size(), 34816);
+        QTest::newRow("34 816 bytes: exactly one descriptor")
+            << img << "a.iso" << "ISO 9660 image" << false << "MYDISC";
+    }
+    QTest::newRow("CDR extension in upper case") << QByteArray(4096, '\0') << "master.CDR" << "CD/DVD master (CDR)"
+                                                 << false << "";
+}
+
+void TstImageInfo::inspectsDescriptors()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, name);
+    QFETCH(QString, format);
+    QFETCH(bool, udif);
+    QFETCH(QString, volume);
+
+    const QString path = m_env.path(name);
+    QVERIFY(writeFile(path, content));
+    const std::optional<ImageInfo> info = ImageInfo::inspect(path);
+    QVERIFY(info);
+    QCOMPARE(info->path, path);
+    QCOMPARE(info->bytes, content.size());
+    QCOMPARE(info->formatName(), format);
+    QCOMPARE(info->isUDIF, udif);
+    QCOMPARE(info->isRaw(), !udif);
+    QCOMPARE(info->volumeName.value_or(QString()), volume);
+    QVERIFY(!info->volumeName || !info->volumeName->isEmpty());
+    QVERIFY(QFile::remove(path));
+}
+
+void TstImageInfo::fits_data()
+{
+    QTest::addColumn<qint64>("bytes");
+    QTest::addColumn<QString>("text");
+
+    const QString cd = QStringLiteral("Fits on a CD-R, DVD or Blu-ray");
+    const QString dvd = QStringLiteral("Needs a DVD (too big for a CD)");
+    const QString dl = QStringLiteral("Needs a dual-layer DVD (DVD+R DL) or a Blu-ray");
+    const QString bd = QStringLiteral("Needs a Blu-ray (BD-R)");
+    const QString none = QStringLiteral("Too big for any single disc");
+
+    QTest::newRow("1 byte") << qint64(1) << cd;
+    QTest::newRow("exactly a CD") << qint64(737280000) << cd;
+    QTest::newRow("a CD plus one byte") << qint64(737280001) << dvd;
+    QTest::newRow("exactly a DVD") << qint64(4700372992) << dvd;
+    QTest::newRow("a DVD plus one byte") << qint64(4700372993) << dl;
+    QTest::newRow("exactly a DVD+R DL") << qint64(8547991552) << dl;
+    QTest::newRow("a DVD+R DL plus one byte") << qint64(8547991553) << bd;
+    QTest::newRow("exactly a BD-R") << qint64(25025314816) << bd;
+    QTest::newRow("a BD-R plus one byte") << qint64(25025314817) << none;
+}
+
+void TstImageInfo::fits()
+{
+    QFETCH(qint64, bytes);
+    QFETCH(QString, text);
+    QCOMPARE(DiscSizes::fits(bytes), text);
+
+    // The same through a real (sparse) file of that size.
+    const QString path = m_env.path(QStringLiteral("sized.iso"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QVERIFY(f.resize(bytes));
+    f.close();
+    const std::optional<ImageInfo> info = ImageInfo::inspect(path);
+    QVERIFY(info);
+    QCOMPARE(info->bytes, bytes);
+    QCOMPARE(info->fitsOn(), text);
+    QVERIFY(QFile::remove(path));
+}
+
+void TstImageInfo::badInput_data()
+{
+    // Each row makes something a user could pick and says whether inspect()
+    // answers; either way it must return.
+    QTest::addColumn<std::function<QString(const QString &dir)>>("make");
+    QTest::addColumn<bool>("answers");
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<bool>("otherUser"); // inspect as uid 65534 rather than as ourselves
+
+    using Make = std::function<QString(const QString &)>;
+    const auto file = [](const QString &name, const QByteArray &data) -> Make {
+        return [=](const QString &dir) {
+            const QString path = QDir(dir).filePath(name);
+            return writeFile(path, data) ? path : QString();
+        };
+    };
+
+    for (quint32 seed = 1; seed <= 4; ++seed) {
+        const qint64 size = qint64(seed) * 13331 + (seed == 4 ? 40000 : 0);
+        QTest::addRow("random bytes, %lld bytes", size)
+            << file(QStringLiteral("noise%1.iso").arg(seed), noise(size, seed)) << true << "Raw disc image" << false;
+    }
+    {
+        QByteArray img;
+        putDescriptor(img, 16, 1, "CD001", padded("CUT", ' '));
+        putDescriptor(img, 17, 255, "CD001");
+        QTest::newRow("ISO cut inside its first descriptor") << file("cut1.iso", img.left(33000)) << true
+                                                             << "Raw disc image" << false;
+        QTest::newRow("ISO cut after its first descriptor") << file("cut2.iso", img.left(35000)) << true
+                                                            << "ISO 9660 image" << false;
+        QTest::newRow("ISO cut before sector 16") << file("cut3.iso", img.left(20000)) << true << "Raw disc image" << false;
+    }
+    QTest::newRow("zero-byte file") << file("empty.iso", {}) << false << "" << false;
+    QTest::newRow("directory") << Make([](const QString &dir) {
+        const QString path = QDir(dir).filePath(QStringLiteral("folder.iso"));
+        return QDir().mkpath(path) ? path : QString();
+    }) << false << "" << false;
+    QTest::newRow("missing file") << Make([](const QString &dir) { return QDir(dir).filePath("gone.iso"); })
+                                  << false << "" << false;
+    QTest::newRow("named pipe (would block on open)") << Make([](const QString &dir) {
+        const QString path = QDir(dir).filePath(QStringLiteral("pipe.iso"));
+        return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0 ? path : QString();
+    }) << false << "" << false;
+    QTest::newRow("character device") << Make([](const QString &) { return QStringLiteral("/dev/zero"); })
+                                      << false << "" << false;
+    QTest::newRow("symbolic link to an image") << Make([](const QString &dir) {
+        QByteArray img;
+        putDescriptor(img, 16, 1, "CD001", padded("LINKED", ' '));
+        const QString target = QDir(dir).filePath(QStringLiteral("target.iso"));
+        const QString link = QDir(dir).filePath(QStringLiteral("link.iso"));
+        return writeFile(target, img) && QFile::link(target, link) ? link : QString();
+    }) << true << "ISO 9660 image" << false;
+    QTest::newRow("file without read permission") << Make([](const QString &dir) {
+        QByteArray img;
+        putDescriptor(img, 16, 1, "CD001", padded("SECRET", ' '));
+        const QString path = QDir(dir).filePath(QStringLiteral("secret.iso"));
+        return writeFile(path, img) && QFile::setPermissions(path, QFileDevice::WriteOwner) ? path : QString();
+    }) << false << "" << true;
+}
+
+void TstImageInfo::badInput()
+{
+    QFETCH(std::function<QString(const QString &)>, make);
+    QFETCH(bool, answers);
+    QFETCH(QString, format);
+    QFETCH(bool, otherUser);
+
+    QTemporaryDir dir;
+    QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                                  | QFileDevice::ExeOther));
+    const QString path = make(dir.path());
+    QVERIFY(!path.isEmpty());
+    std::optional<ImageInfo> info;
+    if (otherUser)
+        asUser(65534, [&] { info = ImageInfo::inspect(path); });
+    else
+        info = ImageInfo::inspect(path);
+    QCOMPARE(info.has_value(), answers);
+    if (info)
+        QCOMPARE(info->formatName(), format);
+}
+
+QTEST_GUILESS_MAIN(TstImageInfo)
+#include "tst_imageinfo.moc"
