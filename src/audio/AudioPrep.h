@@ -124,7 +124,9 @@ void toCD(std::span<const float> samples, float gain, char *out);
 // Tracks are decoded side by side on up to one thread per core. With
 // `matchLoudness` a first pass measures every track and a second decodes it
 // again and writes it; without it one pass writes the files. Memory stays a
-// few megabytes per thread whatever the length of the disc.
+// few megabytes per thread whatever the length of the disc, and the files
+// hold exactly the bytes a preparation keeping the whole disc in memory
+// would write: the decoder gives the same samples on every pass.
 //
 // `progress` (may be empty) runs on the calling thread only, never while a
 // lock is held, with a x k / n after k tracks have been measured and then

@@ -115,7 +115,7 @@ private slots:
         QVERIFY(TestEnv::writeWav(fixture("mono8k.wav"), 1.0, 8000, 1));
         QVERIFY(TestEnv::writeWav(fixture("silence.wav"), 0.0));
         QVERIFY(ffmpeg(tones(44100, 2.0, 2) + QStringList{"-c:a", codecFlac}, fixture("tones.flac")));
-        QVERIFY(ffmpeg(tones(48000, 1.5, 2) + QStringList{"-c:a", "libmp3lame", "-b:a", "128k"}, fixture("tones48k.mp3")));
+        QVERIFY(ffmpeg(tones(48000, 7.0, 2) + QStringList{"-c:a", "libmp3lame", "-b:a", "128k"}, fixture("tones48k.mp3")));
         QVERIFY(ffmpeg(tones(44100, 1.2, 2) + QStringList{"-c:a", "aac", "-b:a", "128k"}, fixture("tones.m4a")));
         QVERIFY(ffmpeg(tones(44100, 1.0, 2) + QStringList{"-c:a", "pcm_s16be"}, fixture("tones.aiff")));
         QVERIFY(ffmpeg(tones(32000, 1.0, 1) + QStringList{"-c:a", "libmp3lame"}, fixture("mono32k.mp3")));
@@ -130,7 +130,12 @@ private slots:
                        fixture("quiet.wav")));
     }
 
-    void init() { QVERIFY(filesIn(cache()).isEmpty()); }
+    // A failed check leaves its files behind; the next test starts clean.
+    void cleanup()
+    {
+        for (const QString &name : filesIn(cache()))
+            QFile::remove(cache() + QLatin1Char('/') + name);
+    }
 
     void quantisation_data()
     {
@@ -144,6 +149,8 @@ private slots:
         QTest::newRow("exactly 1.0") << 1.0f << 1.0f << 32767;
         QTest::newRow("exactly -1.0") << -1.0f << 1.0f << -32767;
         QTest::newRow("just below 1.0") << 0.99999994f << 1.0f << 32766;
+        QTest::newRow("just below -1.0") << -1.0000001f << 1.0f << -32767;
+        QTest::newRow("huge") << 3e38f << 1.0f << 32767;
         QTest::newRow("tiny positive") << 0.00003f << 1.0f << 0;
         QTest::newRow("gain applies before the clip") << 0.6f << 2.0f << 32767;
         QTest::newRow("gain lowers") << 0.5f << 0.5f << 8191;
@@ -157,9 +164,12 @@ private slots:
         QFETCH(float, gain);
         QFETCH(int, expected);
         QCOMPARE(int(AudioPrep::toCD(sample, gain)), expected);
-        char bytes[2];
-        AudioPrep::toCD(std::span<const float>(&sample, 1), gain, bytes);
-        QCOMPARE(int(qFromLittleEndian<qint16>(bytes)), expected);
+        // Long enough for the blocks of several samples and a remainder.
+        const std::vector<float> run(19, sample);
+        char bytes[2 * 19];
+        AudioPrep::toCD(run, gain, bytes);
+        for (int i = 0; i < 19; ++i)
+            QCOMPARE(int(qFromLittleEndian<qint16>(bytes + 2 * i)), expected);
     }
 
     void gains_data()
@@ -238,7 +248,7 @@ private slots:
         QTest::newRow("WAV") << "stereo.wav" << 1.5;
         QTest::newRow("mono WAV at 22 050 Hz") << "mono22050.wav" << 1.0;
         QTest::newRow("FLAC") << "tones.flac" << 2.0;
-        QTest::newRow("MP3 at 48 kHz") << "tones48k.mp3" << 1.5;
+        QTest::newRow("MP3 at 48 kHz") << "tones48k.mp3" << 7.0;
         QTest::newRow("M4A") << "tones.m4a" << 1.2;
         QTest::newRow("AIFF") << "tones.aiff" << 1.0;
         QTest::newRow("zero-byte file") << "empty.wav" << -1.0;
@@ -269,7 +279,7 @@ private slots:
         QTest::newRow("mono 22 050 Hz WAV feeds both sides") << "mono22050.wav" << 1.0 << true;
         QTest::newRow("mono 8 kHz WAV") << "mono8k.wav" << 1.0 << true;
         QTest::newRow("mono 32 kHz MP3") << "mono32k.mp3" << 1.0 << true;
-        QTest::newRow("stereo 48 kHz MP3 keeps its sides") << "tones48k.mp3" << 1.5 << false;
+        QTest::newRow("stereo 48 kHz MP3 keeps its sides") << "tones48k.mp3" << 7.0 << false;
         QTest::newRow("7.1 FLAC folds to stereo") << "surround71.flac" << 1.0 << false;
         QTest::newRow("AIFF") << "tones.aiff" << 1.0 << false;
         QTest::newRow("empty WAV") << "silence.wav" << 0.0 << true;
@@ -452,7 +462,7 @@ private slots:
     {
         QFETCH(bool, matchLoudness);
         QFETCH(int, afterSteps);
-        const QList<TrackItem> tracks{track(fixture("tones.flac"), 2), track(fixture("tones48k.mp3"), 1.5),
+        const QList<TrackItem> tracks{track(fixture("tones.flac"), 2), track(fixture("tones48k.mp3"), 7),
                                       track(fixture("stereo.wav"), 1.5), track(fixture("mono22050.wav"), 1)};
         CancelToken token;
         if (afterSteps == 0)
