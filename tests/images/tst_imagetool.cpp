@@ -1,0 +1,237 @@
+#include "images/ImageTool.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <thread>
+
+static char *toString(const TDError &e)
+{
+    return QTest::toString(e.text());
+}
+
+namespace {
+
+// A tool that is /bin/sh running `script`, read with xorriso's rules: the
+// runner's own behaviour (exit status, streams, lines, cancellation) is what
+// these tests are about.
+QString runScript(const QString &script, const std::function<void(double)> &progress = {},
+                  CancelToken *cancel = nullptr)
+{
+    return ImageTool::xorriso().withProgram(QStringLiteral("/bin/sh")).run({QStringLiteral("-c"), script}, progress,
+                                                                          cancel);
+}
+
+} // namespace
+
+class TstImageTool : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void failureMessage_data();
+    void failureMessage();
+    void progressLines_data();
+    void progressLines();
+    void runs_data();
+    void runs();
+    void reportsProgressWhileRunning();
+    void cancelTerminatesTheTool();
+    void cancelledBeforeStartRunsNothing();
+    void missingProgram();
+};
+
+void TstImageTool::failureMessage_data()
+{
+    QTest::addColumn<QString>("errors");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("one line on stderr") << "xorriso: create failed - Resource busy\n" << ""
+                                        << "xorriso: create failed - Resource busy";
+    QTest::newRow("nothing at all") << "" << "" << "xorriso: xorriso failed";
+    QTest::newRow("only blank lines") << "\n  \n\t\n" << "\n" << "xorriso: xorriso failed";
+    QTest::newRow("output comes after errors") << "first problem\n" << "last words\n" << "xorriso: last words";
+    QTest::newRow("progress lines are never the message")
+        << "real problem\nxorriso : UPDATE :  42.00% done\n" << "" << "xorriso: real problem";
+    QTest::newRow("abort notice and NOTE lines are chatter")
+        << "xorriso : FAILURE : Cannot determine attributes of source file '/nope' : No such file or directory\n"
+           "xorriso : aborting : -abort_on 'FAILURE' encountered 'FAILURE'\n"
+           "xorriso : NOTE : -return_with SORRY 32 triggered by problem severity FAILURE\n"
+        << "" << "xorriso: Cannot determine attributes of source file '/nope' : No such file or directory";
+    QTest::newRow("banner and drive report are chatter")
+        << "xorriso 1.5.4 : RockRidge filesystem manipulator, libburnia project.\n\n"
+           "Drive current: -outdev 'stdio:/x.iso'\nMedia summary: 0 sessions\n"
+        << "" << "xorriso: xorriso failed";
+    QTest::newRow("library severity is dropped, library name kept")
+        << "libburn : SORRY : Neither stdio-path nor its directory exist\n" << ""
+        << "xorriso: libburn : Neither stdio-path nor its directory exist";
+    QTest::newRow("every own prefix removed")
+        << "xorriso: xorriso : said xorriso: twice\n" << "" << "xorriso: said twice";
+    QTest::newRow("CRLF endings") << "broken pipe\r\n" << "" << "xorriso: broken pipe";
+    QTest::newRow("last line kept untrimmed inside") << "  indented  text\n" << ""
+                                                     << "xorriso:   indented  text";
+}
+
+void TstImageTool::failureMessage()
+{
+    QFETCH(QString, errors);
+    QFETCH(QString, output);
+    QFETCH(QString, message);
+    QCOMPARE(ImageTool::xorriso().failureMessage(errors, output), message);
+}
+
+void TstImageTool::progressLines_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<double>("fraction"); // -1: not a progress line
+
+    QTest::newRow("xorriso percent") << "xorriso : UPDATE :  43.96% done" << 0.4396;
+    QTest::newRow("with an estimate") << "xorriso : UPDATE :  2.5% done, estimate finish Thu Dec  5" << 0.025;
+    QTest::newRow("whole number") << "xorriso : UPDATE : 100% done" << 1.0;
+    QTest::newRow("file count is not progress") << "xorriso : UPDATE :       6 files added in 1 seconds" << -1.0;
+    QTest::newRow("other text") << "Writing to 'stdio:x.iso' completed successfully." << -1.0;
+}
+
+void TstImageTool::progressLines()
+{
+    QFETCH(QString, line);
+    QFETCH(double, fraction);
+    const std::optional<double> got = ImageTool::xorriso().progressOf(line);
+    QCOMPARE(got.value_or(-1.0), fraction);
+}
+
+void TstImageTool::runs_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("result");   // standard output on success
+    QTest::addColumn<QString>("error");    // the TDError text on failure
+    QTest::addColumn<QList<double>>("progress");
+
+    QTest::newRow("success returns stdout") << "echo one; echo two >&2; printf 'two\\nthree'" << "one\ntwo\nthree"
+                                            << "" << QList<double>{};
+    QTest::newRow("status 1 with a message on stderr")
+        << "echo 'xorriso: create failed - Resource busy' >&2; exit 1" << "" << "xorriso: create failed - Resource busy"
+        << QList<double>{};
+    QTest::newRow("status 1 and silent") << "exit 1" << "" << "xorriso: xorriso failed" << QList<double>{};
+    QTest::newRow("killed by a signal") << "echo 'about to die' >&2; kill -SEGV $$" << ""
+                                        << "xorriso: about to die" << QList<double>{};
+    QTest::newRow("progress on both streams, clamped, negatives ignored")
+        << "echo 'xorriso : UPDATE :  42.5% done' >&2; echo 'xorriso : UPDATE : -1% done';"
+           " echo 'xorriso : UPDATE : 150% done' >&2; printf 'xorriso : UPDATE : 99%% done'"
+        << "xorriso : UPDATE : -1% done\nxorriso : UPDATE : 99% done" << ""
+        << QList<double>{0.425, 1.0, 0.99};
+    QTest::newRow("a line split across writes is one line")
+        << "printf 'xorriso : UPDATE :  1' >&2; sleep 0.3; printf '2.5%% done\\n' >&2" << "" << ""
+        << QList<double>{0.125};
+    QTest::newRow("much output does not block the tool") << "head -c 3000000 /dev/zero | tr '\\0' 'x'; echo"
+                                                         << QString(3000000, QLatin1Char('x')) + "\n" << ""
+                                                         << QList<double>{};
+    QTest::newRow("invalid UTF-8 is repaired") << "printf 'caf\\351\\n'" << QString::fromUtf8("caf\xEF\xBF\xBD\n")
+                                               << "" << QList<double>{};
+}
+
+void TstImageTool::runs()
+{
+    QFETCH(QString, script);
+    QFETCH(QString, result);
+    QFETCH(QString, error);
+    QFETCH(QList<double>, progress);
+
+    QList<double> reports;
+    // Progress lines reach the callback in stream order; the two streams'
+    // relative order is not kept, so compare them sorted.
+    try {
+        const QString out = runScript(script, [&](double p) { reports << p; });
+        QVERIFY2(error.isEmpty(), "expected an error");
+        QCOMPARE(out, result);
+    } catch (const TDError &e) {
+        QCOMPARE(e.kind(), TDError::Kind::tool);
+        QCOMPARE(e.text(), error);
+    }
+    std::sort(reports.begin(), reports.end());
+    std::sort(progress.begin(), progress.end());
+    QCOMPARE(reports, progress);
+}
+
+void TstImageTool::reportsProgressWhileRunning()
+{
+    // The first report arrives while the tool is still busy, not at its end.
+    QElapsedTimer clock;
+    clock.start();
+    qint64 firstAt = -1;
+    runScript(QStringLiteral("echo 'xorriso : UPDATE : 10% done' >&2; sleep 1.5"), [&](double) {
+        if (firstAt < 0)
+            firstAt = clock.elapsed();
+    });
+    QVERIFY(firstAt >= 0);
+    QVERIFY2(firstAt < 1200, qPrintable(QString::number(firstAt)));
+}
+
+void TstImageTool::cancelTerminatesTheTool()
+{
+    QTemporaryDir dir;
+    const QString pidFile = dir.filePath(QStringLiteral("pid"));
+    CancelToken token;
+    std::thread canceller([&] {
+        while (QFileInfo(pidFile).size() == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        token.cancel();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    try {
+        // exec: SIGTERM reaches the sleeping process itself.
+        runScript(QStringLiteral("echo $$ > '%1'; exec sleep 30").arg(pidFile), {}, &token);
+        QFAIL("not cancelled");
+    } catch (const TDError &e) {
+        QCOMPARE(e, TDError::cancelled());
+    }
+    canceller.join();
+    QVERIFY2(clock.elapsed() < 5000, "the tool was not stopped");
+    QFile f(pidFile);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray pid = f.readAll().trimmed();
+    QVERIFY(!pid.isEmpty());
+    QVERIFY2(!QFileInfo::exists(QStringLiteral("/proc/") + QString::fromLatin1(pid)), "the tool is still there");
+}
+
+void TstImageTool::cancelledBeforeStartRunsNothing()
+{
+    QTemporaryDir dir;
+    const QString marker = dir.filePath(QStringLiteral("ran"));
+    CancelToken token;
+    token.cancel();
+    try {
+        runScript(QStringLiteral("touch '%1'").arg(marker), {}, &token);
+        QFAIL("not cancelled");
+    } catch (const TDError &e) {
+        QCOMPARE(e, TDError::cancelled());
+    }
+    QVERIFY(!QFile::exists(marker));
+}
+
+void TstImageTool::missingProgram()
+{
+    const ImageTool tool(QStringLiteral("no-such-image-tool"), {}, {}, {});
+    try {
+        tool.run({});
+        QFAIL("started");
+    } catch (const TDError &e) {
+        QCOMPARE(e.text(), QStringLiteral("Couldn't start no-such-image-tool: No such file or directory"));
+    }
+    const ImageTool notExecutable(QStringLiteral("fuseiso"), QStringLiteral("/etc/hostname"), {}, {});
+    try {
+        notExecutable.run({});
+        QFAIL("started");
+    } catch (const TDError &e) {
+        QVERIFY2(e.text().startsWith(QStringLiteral("Couldn't start fuseiso: ")), qPrintable(e.text()));
+    }
+}
+
+QTEST_GUILESS_MAIN(TstImageTool)
+#include "tst_imagetool.moc"
