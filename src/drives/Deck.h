@@ -19,6 +19,7 @@
 #include <QDateTime>
 #include <QFuture>
 #include <QStringList>
+#include <QMetaEnum>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -52,6 +53,7 @@ class Deck : public QObject
     Q_PROPERTY(int maxSpeedX READ maxSpeedX NOTIFY maxSpeedXChanged)
     Q_PROPERTY(int speedX READ speedX WRITE setSpeedX NOTIFY speedXChanged)
     Q_PROPERTY(State state READ state NOTIFY stateChanged)
+    Q_PROPERTY(QString stateName READ stateName NOTIFY stateChanged)
     Q_PROPERTY(bool busy READ busy NOTIFY stateChanged)
     Q_PROPERTY(Op op READ op NOTIFY opChanged)
     Q_PROPERTY(double progress READ progress NOTIFY progressChanged)
@@ -92,6 +94,8 @@ public:
     int speedX() const { return m_speedX; }
     void setSpeedX(int x);
     State state() const { return m_state; }
+    // The state's name ("burning"), for the screens.
+    QString stateName() const { return QString::fromLatin1(QMetaEnum::fromType<State>().valueToKey(int(m_state))); }
     // Preparing, burning or working.
     bool busy() const;
     Op op() const { return m_op; }

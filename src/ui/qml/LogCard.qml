@@ -6,16 +6,8 @@ import QtQuick.Layouts
 import Tandor.Core
 
 // The burn log, newest line on top, with its save and show commands.
-Rectangle {
+Panel {
     id: card
-    required property AppModel app
-    readonly property color accent: app.theme.accentColor
-    readonly property color base: app.theme.baseColor
-    readonly property color ink: base.hslLightness > 0.5 ? "#1b1c20" : "#e8eaee"
-
-    radius: 10
-    color: Qt.rgba(ink.r, ink.g, ink.b, 0.06)
-    border.color: Qt.rgba(ink.r, ink.g, ink.b, 0.18)
 
     ColumnLayout {
         anchors.fill: parent
