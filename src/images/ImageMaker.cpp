@@ -1,0 +1,118 @@
+#include "images/ImageMaker.h"
+
+#include "images/ImageTool.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace ImageMaker {
+
+namespace {
+
+constexpr qsizetype maxVolumeName = 32;
+
+QString systemText(int err)
+{
+    return QString::fromLocal8Bit(std::strerror(err));
+}
+
+// A full disk shows up in two ways: xorriso checks the free space before it
+// writes ("Image size 1651s exceeds free space on media 512s"), or a write
+// fails with ENOSPC. Either way the user is told what they would be told by
+// any other save.
+bool diskFull(const QString &message)
+{
+    return message.contains(QLatin1String("exceeds free space on media"))
+           || message.contains(systemText(ENOSPC));
+}
+
+} // namespace
+
+QString volumeName(const QString &name)
+{
+    QString cleaned;
+    for (const char32_t c : name.toUcs4()) {
+        const bool keep = (c < 0x80 && QChar::isLetterOrNumber(c)) || c == U' ' || c == U'_' || c == U'-';
+        cleaned += keep ? QChar(char16_t(c)) : QLatin1Char('_');
+    }
+    cleaned = cleaned.trimmed().left(maxVolumeName).trimmed();
+    return cleaned.isEmpty() ? QStringLiteral("DISC") : cleaned;
+}
+
+qint64 folderBytes(const QString &folder)
+{
+    qint64 total = 0;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo info = it.fileInfo();
+        if (info.isFile() && !info.isSymLink())
+            total += info.size();
+    }
+    return total;
+}
+
+QString workPath(const QString &output, ImageFormat format)
+{
+    const QFileInfo info(output);
+    return info.dir().filePath(info.completeBaseName() + QStringLiteral(".partial.")
+                               + ImageFormats::extension(format));
+}
+
+QStringList arguments(const QString &folder, const QString &output, ImageFormat format, const QString &volume)
+{
+    // Level 3 allows files over 4 GiB; -r is Rock Ridge with the owners and
+    // modes made readable for whoever mounts the disc; -joliet-long keeps
+    // Windows names up to 103 characters.
+    QStringList args = {QStringLiteral("-as"),      QStringLiteral("mkisofs"),    QStringLiteral("-iso-level"),
+                        QStringLiteral("3"),        QStringLiteral("-J"),         QStringLiteral("-joliet-long"),
+                        QStringLiteral("-r"),       QStringLiteral("-input-charset"), QStringLiteral("UTF-8")};
+    if (format == ImageFormat::dmg)
+        args << QStringLiteral("-hfsplus");
+    args << QStringLiteral("-V") << volumeName(volume) << QStringLiteral("-o") << output << folder;
+    return args;
+}
+
+QString make(const QString &folder, const QString &output, ImageFormat format, const QString &volume,
+             const std::function<void(double)> &progress, CancelToken *cancel)
+{
+    if (!QFileInfo(folder).isDir())
+        throw TDError::tool(QStringLiteral("The folder ") + QFileInfo(folder).fileName()
+                            + QStringLiteral(" can't be found."));
+    if (format == ImageFormat::dmg)
+        throw TDError::tool(QStringLiteral("DMG images can't be made on this system yet. Choose ISO instead."));
+
+    const QString work = workPath(output, format);
+    QFile::remove(work); // a leftover of a run that was killed; nobody else names files like this
+
+    try {
+        try {
+            ImageTool::xorriso().run(arguments(folder, work, format, volume), progress, cancel);
+        } catch (const TDError &e) {
+            if (e.kind() == TDError::Kind::tool && diskFull(e.message()))
+                throw TDError::writeFailed(systemText(ENOSPC));
+            throw;
+        }
+        if (!QFileInfo::exists(work))
+            throw TDError::tool(QStringLiteral("xorriso didn't make the image."));
+        // rename() replaces the older image in one step: there is never a
+        // moment without a whole file at `output`.
+        if (std::rename(QFile::encodeName(work).constData(), QFile::encodeName(output).constData()) != 0)
+            throw TDError::writeFailed(systemText(errno));
+    } catch (...) {
+        QFile::remove(work);
+        throw;
+    }
+    if (progress)
+        progress(1.0);
+    return output;
+}
+
+} // namespace ImageMaker

@@ -1,0 +1,59 @@
+#pragma once
+// Makes a disc image of a folder with xorriso: ISO 9660 level 3 with Joliet
+// and Rock Ridge, so the files open under their own names on any system.
+//
+// volumeName(), workPath() and arguments() are pure; folderBytes() reads the
+// file system; make() runs xorriso. All may be called from any thread;
+// folderBytes() and make() block and belong on a worker thread.
+
+#include "images/CancelToken.h"
+#include "images/ImageInfo.h"
+#include "images/TDError.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace ImageMaker {
+
+// A name that every file system accepts as a volume label: each character
+// other than an ASCII letter, digit, space, "_" or "-" becomes "_"; trimmed,
+// cut to 32 characters, trimmed again; "DISC" when nothing is left.
+QString volumeName(const QString &name);
+
+// The total size of the regular files under `folder`, hidden ones included
+// (they go into the image too); 0 when it can't be listed. Symbolic links
+// are not followed.
+qint64 folderBytes(const QString &folder);
+
+// Where make() writes before the image is complete: beside `output`, named
+// after it without its extension + ".partial." + the format's extension.
+QString workPath(const QString &output, ImageFormat format);
+
+// xorriso's arguments for an image of `folder` written to `output`, with
+// volume name volumeName(volume). For dmg they make the HFS+ hybrid that a
+// UDIF container will wrap.
+QStringList arguments(const QString &folder, const QString &output, ImageFormat format, const QString &volume);
+
+// Makes the image: xorriso writes workPath(output), which replaces `output`
+// (atomically, by rename) only once it is complete. On any failure or
+// cancellation the work file is removed and `output` is left as it was.
+//
+// Blocking: until xorriso ends; call it on a worker thread.
+// `progress`, if set, gets xorriso's own percentage lines as fractions on
+// the calling thread, then 1.0 once the image is in place. Small images
+// finish before xorriso reports any percentage.
+// Cancellation: `cancel` (may be null) terminates xorriso (ImageTool::run);
+// the call then throws TDError::cancelled() after removing the work file.
+//
+// Throws TDError: tool("The folder NAME can't be found.") before anything is
+// written when `folder` is not a directory; tool(…) for dmg, which isn't
+// made yet; writeFailed(reason) when the disk is full ("No space left on
+// device", whether xorriso saw it coming or ran into it) or the finished
+// image can't be moved into place; tool("xorriso: …") for other failures
+// of the tool; cancelled.
+QString make(const QString &folder, const QString &output, ImageFormat format, const QString &volume,
+             const std::function<void(double)> &progress, CancelToken *cancel);
+
+} // namespace ImageMaker

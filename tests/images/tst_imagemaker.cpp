@@ -1,0 +1,330 @@
+#include "images/ImageInfo.h"
+#include "images/ImageMaker.h"
+
+#include "TestEnv.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <sys/mount.h>
+#include <thread>
+
+static char *toString(const TDError &e)
+{
+    return QTest::toString(e.text());
+}
+
+namespace {
+
+constexpr qint64 mib = 1048576;
+
+bool writeFile(const QString &path, const QByteArray &data)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
+}
+
+// The files xorriso itself finds in an image, as sorted ISO paths.
+QStringList filesInImage(const QString &image)
+{
+    QProcess p;
+    p.start(QStringLiteral("xorriso"), {QStringLiteral("-indev"), image, QStringLiteral("-find"), QStringLiteral("/"),
+                                        QStringLiteral("-type"), QStringLiteral("f")});
+    if (!p.waitForFinished(30000))
+        return {QStringLiteral("xorriso did not finish")};
+    QStringList files;
+    for (const QByteArray &line : p.readAllStandardOutput().split('\n'))
+        if (!line.trimmed().isEmpty())
+            files << QString::fromUtf8(line.trimmed()).remove(QLatin1Char('\''));
+    files.sort();
+    return files;
+}
+
+// Everything in `dir` (names only, recursively), to prove nothing was left.
+QStringList leftovers(const QString &dir)
+{
+    QStringList names;
+    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        names << QDir(dir).relativeFilePath(it.next());
+    names.sort();
+    return names;
+}
+
+// xorriso processes whose command line mentions `text`.
+int toolsMentioning(const QString &text)
+{
+    int count = 0;
+    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile cmd(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (!cmd.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = cmd.readAll();
+        if (line.left(line.indexOf('\0')).endsWith("xorriso") && line.contains(text.toUtf8()))
+            ++count;
+    }
+    return count;
+}
+
+// `size` bytes quickly: one MiB of noise, each copy stamped with its index
+// so no two chunks are alike.
+bool writeBulk(const QString &path, qint64 size)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    QByteArray block(mib, Qt::Uninitialized);
+    QRandomGenerator rng(42);
+    rng.fillRange(reinterpret_cast<quint32 *>(block.data()), block.size() / 4);
+    for (qint64 done = 0; done < size; done += mib) {
+        std::memcpy(block.data(), &done, sizeof done);
+        const qint64 n = std::min(mib, size - done);
+        if (f.write(block.constData(), n) != n)
+            return false;
+    }
+    return true;
+}
+
+// A folder of size `bytes` as one tmpfs, unmounted when this goes away.
+class SmallDisk
+{
+public:
+    SmallDisk(const QString &where, qint64 bytes) : m_path(where)
+    {
+        QDir().mkpath(where);
+        const QByteArray options = "size=" + QByteArray::number(bytes);
+        m_mounted = ::mount("tmpfs", QFile::encodeName(where).constData(), "tmpfs", 0, options.constData()) == 0;
+    }
+    ~SmallDisk()
+    {
+        if (m_mounted)
+            ::umount2(QFile::encodeName(m_path).constData(), MNT_DETACH);
+    }
+    bool mounted() const { return m_mounted; }
+
+private:
+    QString m_path;
+    bool m_mounted = false;
+};
+
+} // namespace
+
+class TstImageMaker : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void volumeName_data();
+    void volumeName();
+    void folderBytes();
+    void makesAnIsoOfNestedAndHiddenFiles();
+    void refuses_data();
+    void refuses();
+    void diskFullLeavesTheOlderImage();
+    void reportsProgressAndCancels();
+
+private:
+    TestEnv m_env;
+    QString m_folder; // nested and hidden files
+};
+
+void TstImageMaker::initTestCase()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("xorriso")).isEmpty())
+        QSKIP("xorriso is not installed (scripts/install-deps installs it)");
+    m_folder = m_env.path(QStringLiteral("My Files"));
+    QVERIFY(writeFile(m_folder + "/readme.txt", "hello\n"));
+    QVERIFY(writeFile(m_folder + "/.hidden-note", "secret\n"));
+    QVERIFY(writeFile(m_folder + "/photos/2024/Grüße aus Köln.jpg", QByteArray(70000, 'j')));
+    QVERIFY(writeFile(m_folder + "/photos/.cache/thumb.bin", QByteArray(1234, 't')));
+    QVERIFY(writeFile(m_folder + "/a name that is longer than sixty-four characters so Joliet must be long.txt",
+                      "long\n"));
+    QVERIFY(writeFile(m_folder + "/empty.txt", {}));
+    QVERIFY(QDir().mkpath(m_folder + "/data"));
+    QVERIFY(TestEnv::writePattern(m_folder + "/data/big.bin", 3 * mib + 5));
+    QVERIFY(QFile::link(m_folder + "/readme.txt", m_folder + "/link-to-readme"));
+}
+
+void TstImageMaker::volumeName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("volume");
+
+    QTest::newRow("slash and bang") << "My Files / 2024!" << "My Files _ 2024_";
+    QTest::newRow("only symbols") << "!@#$" << "____";
+    QTest::newRow("only spaces") << "   " << "DISC";
+    QTest::newRow("empty") << "" << "DISC";
+    QTest::newRow("40 characters cut to 32 then trimmed")
+        << "abcdefghijklmnopqrstuvwxyz12345 ABCDEFGH" << "abcdefghijklmnopqrstuvwxyz12345";
+    QTest::newRow("accents are not ASCII") << "Café Noël" << "Caf_ No_l";
+    QTest::newRow("a character outside the BMP is one underscore") << "A😀B" << "A_B";
+    QTest::newRow("tab inside becomes underscore") << "a\tb" << "a_b";
+    QTest::newRow("keeps dash and underscore") << "  back-up_01  " << "back-up_01";
+}
+
+void TstImageMaker::volumeName()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, volume);
+    QCOMPARE(ImageMaker::volumeName(name), volume);
+}
+
+void TstImageMaker::folderBytes()
+{
+    // Hidden files count (they go into the image); the symlink doesn't.
+    const qint64 expected = 6 + 7 + 70000 + 1234 + 5 + 0 + (3 * mib + 5);
+    QCOMPARE(ImageMaker::folderBytes(m_folder), expected);
+    QCOMPARE(ImageMaker::folderBytes(m_env.path(QStringLiteral("no such folder"))), 0);
+}
+
+void TstImageMaker::makesAnIsoOfNestedAndHiddenFiles()
+{
+    const QString outDir = m_env.path(QStringLiteral("out-good"));
+    QVERIFY(QDir().mkpath(outDir));
+    const QString output = outDir + "/My Files.iso";
+    QVERIFY(writeFile(output, "an older image"));
+
+    QList<double> reports;
+    QCOMPARE(ImageMaker::make(m_folder, output, ImageFormat::iso, QStringLiteral("My Files / 2024!"),
+                              [&](double p) { reports << p; }, nullptr),
+             output);
+    QCOMPARE(reports.value(reports.size() - 1), 1.0);
+    QCOMPARE(leftovers(outDir), QStringList{QStringLiteral("My Files.iso")});
+
+    const std::optional<ImageInfo> info = ImageInfo::inspect(output);
+    QVERIFY(info);
+    QCOMPARE(info->formatName(), QStringLiteral("ISO 9660 image"));
+    QCOMPARE(info->volumeName, QStringLiteral("My Files _ 2024_"));
+
+    QCOMPARE(filesInImage(output),
+             QStringList({"/.hidden-note",
+                          "/a name that is longer than sixty-four characters so Joliet must be long.txt",
+                          "/data/big.bin", "/empty.txt", "/photos/.cache/thumb.bin",
+                          "/photos/2024/Grüße aus Köln.jpg", "/readme.txt"}));
+}
+
+void TstImageMaker::refuses_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<int>("format");
+    QTest::addColumn<QString>("error"); // exact text, or a prefix ending in "…"
+
+    const QString out = m_env.path(QStringLiteral("out-refused"));
+    QTest::newRow("folder missing") << m_env.path(QStringLiteral("Gone Folder")) << out + "/x.iso"
+                                    << int(ImageFormat::iso) << "The folder Gone Folder can't be found.";
+    QTest::newRow("folder is a file") << m_folder + "/readme.txt" << out + "/x.iso" << int(ImageFormat::iso)
+                                      << "The folder readme.txt can't be found.";
+    QTest::newRow("dmg isn't made yet") << m_folder << out + "/x.dmg" << int(ImageFormat::dmg)
+                                        << "DMG images can't be made on this system yet. Choose ISO instead.";
+    QTest::newRow("output folder missing") << m_folder << out + "/nowhere/x.iso" << int(ImageFormat::iso)
+                                           << "xorriso: Cannot acquire drive…";
+}
+
+void TstImageMaker::refuses()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, output);
+    QFETCH(int, format);
+    QFETCH(QString, error);
+
+    const QString outDir = m_env.path(QStringLiteral("out-refused"));
+    QVERIFY(QDir().mkpath(outDir));
+    try {
+        ImageMaker::make(folder, output, ImageFormat(format), QStringLiteral("V"), {}, nullptr);
+        QFAIL("made an image");
+    } catch (const TDError &e) {
+        if (error.endsWith(QStringLiteral("…")))
+            QVERIFY2(e.text().startsWith(error.chopped(1)), qPrintable(e.text()));
+        else
+            QCOMPARE(e.text(), error);
+    }
+    QCOMPARE(leftovers(outDir), QStringList());
+}
+
+void TstImageMaker::diskFullLeavesTheOlderImage()
+{
+    // A 1 MiB file system for the output: xorriso sees the 3 MiB image won't fit.
+    const QString small = m_env.path(QStringLiteral("small-disk"));
+    SmallDisk disk(small, mib);
+    if (!disk.mounted())
+        QSKIP("can't mount a small tmpfs here (needs root)");
+    const QString output = small + "/backup.iso";
+    const QByteArray older(100 * 1024, 'o');
+    QVERIFY(writeFile(output, older));
+
+    try {
+        ImageMaker::make(m_folder, output, ImageFormat::iso, QStringLiteral("Backup"), {}, nullptr);
+        QFAIL("the image fit");
+    } catch (const TDError &e) {
+        QCOMPARE(e.text(), QStringLiteral("Couldn't save the file: No space left on device"));
+    }
+    QCOMPARE(leftovers(small), QStringList{QStringLiteral("backup.iso")});
+    QCOMPARE(readFile(output), older);
+}
+
+void TstImageMaker::reportsProgressAndCancels()
+{
+    // Big enough that xorriso prints its percentages (it does about once a
+    // second) and that cancelling lands while it writes.
+    const QString folder = m_env.path(QStringLiteral("Big"));
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(writeBulk(folder + "/one.bin", 120 * mib));
+    QVERIFY(writeBulk(folder + "/two.bin", 120 * mib));
+    const QString outDir = m_env.path(QStringLiteral("out-big"));
+    QVERIFY(QDir().mkpath(outDir));
+    const QString output = outDir + "/big.iso";
+
+    QList<double> reports;
+    ImageMaker::make(folder, output, ImageFormat::iso, QStringLiteral("Big"), [&](double p) { reports << p; },
+                     nullptr);
+    QVERIFY2(reports.size() >= 2, "xorriso reported no percentage");
+    QVERIFY2(reports.first() < 1.0, qPrintable(QString::number(reports.first())));
+    for (int i = 1; i < reports.size(); ++i)
+        QVERIFY(reports[i] >= reports[i - 1]);
+    QCOMPARE(reports.last(), 1.0);
+    const QByteArray made = QCryptographicHash::hash(readFile(output), QCryptographicHash::Sha256);
+
+    // Again over the finished image, cancelled once xorriso has begun writing.
+    const QString work = ImageMaker::workPath(output, ImageFormat::iso);
+    CancelToken token;
+    int runningWhenCancelled = 0;
+    std::thread canceller([&] {
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (QFileInfo(work).size() < 8 * mib && std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        runningWhenCancelled = toolsMentioning(work);
+        token.cancel();
+    });
+    try {
+        ImageMaker::make(folder, output, ImageFormat::iso, QStringLiteral("Big"), {}, &token);
+        canceller.join();
+        QFAIL("not cancelled");
+    } catch (const TDError &e) {
+        canceller.join();
+        QCOMPARE(e, TDError::cancelled());
+    }
+    QCOMPARE(runningWhenCancelled, 1);
+    QCOMPARE(toolsMentioning(work), 0);
+    QCOMPARE(leftovers(outDir), QStringList{QStringLiteral("big.iso")});
+    QCOMPARE(QCryptographicHash::hash(readFile(output), QCryptographicHash::Sha256), made);
+    QVERIFY(QDir(outDir).removeRecursively());
+    QVERIFY(QDir(folder).removeRecursively());
+}
+
+QTEST_GUILESS_MAIN(TstImageMaker)
+#include "tst_imagemaker.moc"
