@@ -30,6 +30,7 @@ Deck::~Deck()
     // A preparation still running posts to this deck; let it end first.
     m_cancel->cancel();
     m_preparation.waitForFinished();
+    m_check.waitForFinished();
 }
 
 QString Deck::letter() const

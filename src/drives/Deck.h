@@ -15,6 +15,7 @@
 #include "audio/DiscProject.h"
 #include "drives/DiscService.h"
 #include "drives/TDDetect.h"
+#include "images/ImageInfo.h"
 
 #include <QDateTime>
 #include <QFuture>
@@ -135,6 +136,11 @@ public:
     // is prepared in the background and then written. The end goes to the
     // model's deckFinished (or deckStopped after stop()).
     void start(DiscProject *project, bool test, bool verify, bool matchLoudness, bool demo, const QString &job);
+    // Burns a disc image described by `info`; with `checksum` (and no test)
+    // the new disc is read back and its SHA-256 compared with the image.
+    // `done` hears the end exactly once.
+    void burnImage(const ImageInfo &info, bool test, bool verify, bool checksum, bool demo, const QString &job,
+                   DoneFn done);
     // Erases a rewritable disc. `done` hears the end exactly once.
     void eraseDisc(bool complete, bool demo, const QString &job, DoneFn done);
 
@@ -198,6 +204,9 @@ private:
     void watch(std::unique_ptr<DiscJob> job, bool erase);
     // The burn or erase ended in failure with `message`.
     void failed(const QString &message);
+    // Waits for the new disc's device, then compares it with the image.
+    void checkDisc(const QString &image);
+    void checkDiscEnded(bool ok, const QString &message);
     // Releases the running burn or erase, its producers and prepared files.
     void finishDR();
     void finishOp(bool ok, const QString &message);
@@ -233,6 +242,9 @@ private:
     QStringList m_prepared;
     QTimer *m_demoTimer = nullptr;
     QFuture<void> m_preparation;
+    QFuture<void> m_check;
+    std::optional<QString> m_imageToCheck;
+    bool m_imageDemoChecksum = false;
     std::shared_ptr<void> m_keepAlive;
     DoneFn m_onDone;
 };

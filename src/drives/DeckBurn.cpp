@@ -263,7 +263,7 @@ void Deck::apply(const JobStatus &status)
         return;
     if (status.percent >= 0) {
         const double p = std::min(status.percent, 1.0);
-        setProgress(m_op == Op::audio ? 0.02 + 0.98 * p : p);
+        setProgress(m_op == Op::audio ? 0.02 + 0.98 * p : m_imageToCheck ? 0.85 * p : p);
     }
     setActualX(status.speed / unitFor(m_snapshot));
     if (status.currentTrack > 0)
@@ -302,6 +302,11 @@ void Deck::apply(const JobStatus &status)
         logLine(line);
         finishDR();
         finishOp(true, QStringLiteral("Deck ") + letter() + line);
+        return;
+    }
+    if (m_imageToCheck) {
+        finishDR();
+        checkDisc(*m_imageToCheck);
         return;
     }
     setProgress(1);
@@ -364,7 +369,7 @@ void Deck::stop()
     } else if (m_demoTimer) {
         stopDemo();
         logLine(QStringLiteral(": demo stopped."));
-    } else if (m_op == Op::read || m_state == State::preparing) {
+    } else if (m_op == Op::read || m_imageToCheck || m_state == State::preparing) {
         // A disc copy or an audio preparation notices the token and cleans up.
         m_cancel->cancel();
     }

@@ -7,6 +7,9 @@
 #include "audio/AudioPrep.h"
 #include "audio/DiscProject.h"
 #include "drives/Deck.h"
+#include "drives/ImageBurn.h"
+
+#include <QFile>
 
 #include <QDir>
 #include <QSignalSpy>
@@ -334,6 +337,160 @@ private Q_SLOTS:
         QCOMPARE(rig.deck->op(), Deck::Op::none);
         QVERIFY(!buffer.isEmpty());
         QVERIFY(rig.deck->buffer() >= 0.88 && rig.deck->buffer() <= 1.0);
+        QVERIFY(rig.service.jobs.isEmpty());
+    }
+
+    void imageRefusals_data()
+    {
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<bool>("plugged");
+        QTest::addColumn<bool>("test");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no burner") << qint64(4096) << false << false << TDMessages::noBurner;
+        QTest::newRow("too big for the disc") << qint64(2048) * 360001 << true << false
+                                              << "Deck A: Blank CD-R — too small for this image (needs 737.3 MB, holds 737.3 MB)";
+        QTest::newRow("not whole sectors") << qint64(4097) << true << false
+                                           << "KLVO Tandor can't burn image.iso. Use an ISO, CDR, DMG or CUE image.";
+        QTest::newRow("no test burns") << qint64(4096) << true << true
+                                       << "Deck A: this burner can't do test burns. Stopped so no disc is used.";
+    }
+    void imageRefusals()
+    {
+        QFETCH(qint64, size);
+        QFETCH(bool, plugged);
+        QFETCH(bool, test);
+        QFETCH(QString, message);
+        Rig rig(0);
+        const QString image = rig.env.path(QStringLiteral("image.iso"));
+        QFile f(image);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.resize(size));
+        f.close();
+        DeviceStatus blank = ScriptedDevice::blankCDR();
+        blank.blocksFree = 360000;
+        rig.device->m_status = blank;
+        rig.device->m_info.writeCaps->remove(DRCaps::canTestWriteCD);
+        if (!plugged)
+            rig.service.unplug(QStringLiteral("p1"));
+        rig.model->assignDevices();
+        QList<std::pair<bool, QString>> ends;
+        rig.deck->burnImage(*ImageInfo::inspect(image), test, true, true, false, {},
+                            [&](bool k, const QString &m) { ends.append({k, m}); });
+        QCOMPARE(ends, (QList<std::pair<bool, QString>>{{false, message}}));
+        QCOMPARE(rig.deck->state(), Deck::State::failed);
+        QCOMPARE(rig.deck->phase(), message);
+        QVERIFY(rig.service.jobs.isEmpty());
+    }
+
+    void imageBurnWithReadBack_data()
+    {
+        QTest::addColumn<bool>("sameDisc");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("phase");
+        QTest::newRow("disc matches") << true << true << "Done and checked. Disc ejecting.";
+        QTest::newRow("disc differs") << false << false << "Check failed";
+    }
+    void imageBurnWithReadBack()
+    {
+        QFETCH(bool, sameDisc);
+        QFETCH(bool, ok);
+        QFETCH(QString, phase);
+        Rig rig(0);
+        const QString image = rig.env.path(QStringLiteral("data.iso"));
+        const QString disc = rig.env.path(QStringLiteral("disc.bin"));
+        QVERIFY(TestEnv::writePattern(image, 2048 * 100));
+        QVERIFY(TestEnv::writePattern(disc, 2048 * 101)); // a disc runs past the image
+        if (!sameDisc) {
+            QFile d(disc);
+            QVERIFY(d.open(QIODevice::ReadWrite));
+            d.seek(5000);
+            d.write("X");
+        }
+        QList<std::pair<bool, QString>> ends;
+        rig.deck->setSpeedX(8);
+        rig.deck->burnImage(*ImageInfo::inspect(image), false, true, true, false, QStringLiteral("Burn"),
+                            [&](bool k, const QString &m) { ends.append({k, m}); });
+        QCOMPARE(rig.last(), QStringLiteral("Deck A: burning data.iso (205 KB, raw data track) at 8x."));
+        const auto started = rig.service.jobs.last();
+        QCOMPARE(started.properties.completion, CompletionAction::mount);
+        QCOMPARE(started.properties.requestedSpeed, 8 * DRUnits::cd1x);
+        QCOMPARE(started.layout.tracks.size(), 1);
+        QCOMPARE(started.layout.tracks[0].lengthBlocks, 100u);
+        started.job->send(JobState::trackWrite, 0.5);
+        QCOMPARE(rig.deck->progress(), 0.425);
+        QCOMPARE(rig.deck->phase(), QStringLiteral("Writing data"));
+        DeviceStatus burned = ScriptedDevice::blankCDR();
+        burned.blank = false;
+        burned.bsdName = disc; // the disc as the system shows it
+        rig.device->m_status = burned;
+        started.job->send(JobState::done);
+        QCOMPARE(rig.deck->phase(), QStringLiteral("Checking the disc against the image (SHA-256)"));
+        QTRY_COMPARE(ends.size(), 1);
+        QCOMPARE(ends.first().first, ok);
+        QCOMPARE(rig.deck->phase(), phase);
+        QCOMPARE(rig.device->ejects, 1);
+        QVERIFY(ends.first().second.startsWith(ok ? QStringLiteral("Deck A: Match — SHA-256 ")
+                                                  : QStringLiteral("Deck A: NO MATCH — first difference at 5 KB (byte 5000).")));
+        QCOMPARE(rig.last(), ends.first().second);
+    }
+
+    void testImageBurnSkipsReadBack()
+    {
+        Rig rig(0);
+        const QString image = rig.env.path(QStringLiteral("data.iso"));
+        QVERIFY(TestEnv::writePattern(image, 2048 * 10));
+        QList<std::pair<bool, QString>> ends;
+        rig.deck->burnImage(*ImageInfo::inspect(image), true, true, true, false, {},
+                            [&](bool k, const QString &m) { ends.append({k, m}); });
+        const auto started = rig.service.jobs.last();
+        QCOMPARE(started.properties.completion, CompletionAction::eject);
+        QVERIFY(started.properties.test && !started.properties.verify);
+        started.job->send(JobState::done);
+        QCOMPARE(ends, (QList<std::pair<bool, QString>>{{true, QStringLiteral("Deck A: test burn passed in 0:00.")}}));
+        QCOMPARE(rig.deck->phase(), QStringLiteral("Test passed. The disc was not written."));
+    }
+
+    void rawProducerBlocks()
+    {
+        TestEnv env;
+        const QString image = env.path(QStringLiteral("three.iso"));
+        QVERIFY(TestEnv::writePattern(image, 2048 * 3));
+        QFile f(image);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        RawImageProducer producer(image, bytes.size());
+        QCOMPARE(producer.estimateLength(), 3u);
+        QVERIFY(producer.prepareTrack());
+        QByteArray buffer(2048 * 2, 'x');
+        // The last request runs past the end: the rest is zeros, the length full.
+        QCOMPARE(producer.produceData(buffer.data(), 4096, 2, 2048), 4096u);
+        QCOMPARE(buffer.left(2048), bytes.mid(4096));
+        QCOMPARE(buffer.mid(2048), QByteArray(2048, '\0'));
+        QCOMPARE(producer.produceData(buffer.data(), 2048, 9, 2048), 2048u);
+        QCOMPARE(buffer.left(2048), QByteArray(2048, '\0'));
+        QVERIFY(producer.prepareTrackForVerification());
+        QVERIFY(producer.verifyData(bytes.constData() + 2048, 2048, 1, 2048));
+        QByteArray changed = bytes.mid(2048, 2048);
+        changed[100] = char(changed[100] ^ 1);
+        QVERIFY(!producer.verifyData(changed.constData(), 2048, 1, 2048));
+        QVERIFY(producer.cleanupTrackAfterVerification());
+        QVERIFY(producer.cleanupTrackAfterVerification()); // twice is harmless
+        RawImageProducer missing(env.path(QStringLiteral("gone.iso")), 2048);
+        QVERIFY(!missing.prepareTrack());
+    }
+
+    void imageDemoSimulatesTheCheck()
+    {
+        Rig rig(0);
+        const QString image = rig.env.path(QStringLiteral("demo.iso"));
+        QVERIFY(TestEnv::writePattern(image, 2048 * 4));
+        rig.model->setDemoSeconds(0.6);
+        QList<std::pair<bool, QString>> ends;
+        rig.deck->burnImage(*ImageInfo::inspect(image), false, true, true, true, {},
+                            [&](bool k, const QString &m) { ends.append({k, m}); });
+        QCOMPARE(rig.last(), QStringLiteral("Deck A: demo burn of demo.iso. No disc is used."));
+        QTRY_COMPARE(ends.size(), 1);
+        QCOMPARE(ends.first(),
+                 std::make_pair(true, QStringLiteral("Deck A: demo burn of demo.iso finished (SHA-256 check simulated).")));
         QVERIFY(rig.service.jobs.isEmpty());
     }
 

@@ -1,0 +1,217 @@
+// A deck's image burns and the SHA-256 read-back of the burned disc.
+
+#include "drives/Deck.h"
+
+#include "app/AppModel.h"
+#include "drives/ImageBurn.h"
+#include "images/CancelToken.h"
+#include "images/TDError.h"
+#include "images/Verifier.h"
+
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <cstring>
+
+namespace {
+// The new disc shows up within 30 s or the read-back is skipped.
+constexpr int discPolls = 60;
+constexpr int discPollMs = 500;
+
+QString speedText(int speedX, const QString &max)
+{
+    return speedX == 0 ? max : QString::number(speedX) + QStringLiteral("x");
+}
+} // namespace
+
+void Deck::burnImage(const ImageInfo &info, bool test, bool verify, bool checksum, bool demo, const QString &job,
+                     DoneFn done)
+{
+    if (busy()) {
+        if (done)
+            done(false, QStringLiteral("Deck ") + letter() + QStringLiteral(" is busy."));
+        return;
+    }
+    const QString name = QFileInfo(info.path).fileName();
+    setJobName(job);
+    setOp(Op::image);
+    m_onDone = std::move(done);
+    m_cancel = std::make_shared<CancelToken>();
+    setProgress(0);
+    setCurrentTrack(0);
+    setActualX(0);
+    setBuffer(1.0);
+    m_startedAt = QDateTime::currentDateTime();
+    m_imageToCheck.reset();
+    if (checksum && !test && info.isRaw())
+        m_imageToCheck = info.path;
+
+    if (demo) {
+        m_imageDemoChecksum = m_imageToCheck.has_value();
+        m_imageToCheck.reset();
+        setState(State::burning);
+        setPhase(QStringLiteral("Demo: writing lead-in"));
+        logLine(QStringLiteral(": demo burn of ") + name + QStringLiteral(". No disc is used."));
+        const double seconds = demoOverride() > 0 ? demoOverride() : 20.0;
+        startDemo([this, seconds, name] {
+            const double p = m_progress;
+            setActualX(demoSpeed(false) * (std::min(2 * p, 1.0) * 0.5 + 0.5));
+            setBuffer(0.9 + QRandomGenerator::global()->generateDouble() * 0.1);
+            setProgress(std::min(p + demoTickMs / 1000.0 / seconds, 1.0));
+            if (m_progress < 0.03)
+                setPhase(QStringLiteral("Demo: writing lead-in"));
+            else if (m_progress < 0.85)
+                setPhase(QStringLiteral("Demo: writing data"));
+            else
+                setPhase(m_imageDemoChecksum ? QStringLiteral("Demo: checking the disc against the image (SHA-256)")
+                                             : QStringLiteral("Demo: closing the disc"));
+            if (m_progress < 1)
+                return;
+            stopDemo();
+            setState(State::done);
+            setActualX(0);
+            setPhase(QStringLiteral("Demo finished."));
+            const QString line = QStringLiteral(": demo burn of ") + name + QStringLiteral(" finished")
+                + (m_imageDemoChecksum ? QStringLiteral(" (SHA-256 check simulated)") : QString()) + QStringLiteral(".");
+            logLine(line);
+            finishOp(true, QStringLiteral("Deck ") + letter() + line);
+        });
+        return;
+    }
+
+    const QString deckPrefix = QStringLiteral("Deck ") + letter() + QStringLiteral(": ");
+    if (!m_device) {
+        finishOp(false, TDMessages::noBurner);
+        return;
+    }
+    if (const MediaReport report = dataReport(info.bytes); !report.ready) {
+        finishOp(false, deckPrefix + report.text);
+        return;
+    }
+    if (test && !m_caps.testBurn) {
+        finishOp(false, deckPrefix + QStringLiteral("this burner can't do test burns. Stopped so no disc is used."));
+        return;
+    }
+    DiscService *service = m_app ? m_app->service() : nullptr;
+    const auto layout = ImageBurn::layout(info, false, service);
+    if (!layout) {
+        finishOp(false, QStringLiteral("KLVO Tandor can't burn ") + name
+                            + QStringLiteral(". Use an ISO, CDR, DMG or CUE image."));
+        return;
+    }
+    m_keepAlive = layout->keep;
+
+    double unit = DRUnits::cd1x;
+    switch (TDDetect::family(m_snapshot ? m_snapshot->mediaType : std::nullopt)) {
+    case DiscFamily::dvd: unit = DRUnits::dvd1x; break;
+    case DiscFamily::bd: unit = DRUnits::bd1x; break;
+    default: break;
+    }
+    BurnProperties properties;
+    properties.test = test;
+    properties.verify = verify && !test;
+    properties.underrunProtection = true;
+    // The disc stays in when it is to be read back.
+    properties.completion = m_imageToCheck ? CompletionAction::mount : CompletionAction::eject;
+    properties.appendable = false;
+    properties.requestedSpeed = m_speedX == 0 ? 0 : unit * m_speedX;
+
+    std::unique_ptr<DiscJob> burnJob = service ? service->burn(m_device, properties, layout->layout) : nullptr;
+    m_burnIsTest = test;
+    setState(State::burning);
+    setPhase(test ? QStringLiteral("Test burn: starting") : QStringLiteral("Starting"));
+    logLine(QStringLiteral(": ") + (test ? QStringLiteral("test burn of") : QStringLiteral("burning"))
+            + QStringLiteral(" ") + name + QStringLiteral(" (") + TDDetect::bytes(info.bytes) + QStringLiteral(", ")
+            + layout->how + QStringLiteral(") at ") + speedText(m_speedX, QStringLiteral("max speed"))
+            + QStringLiteral("."));
+    if (!burnJob) {
+        failed(QStringLiteral("The burner couldn't start the burn."));
+        return;
+    }
+    watch(std::move(burnJob), false);
+}
+
+void Deck::checkDisc(const QString &image)
+{
+    setState(State::working);
+    setPhase(QStringLiteral("Checking the disc against the image (SHA-256)"));
+    setProgress(0.85);
+
+    // Polled on the main thread (the device is read there); the comparison
+    // itself runs in the background.
+    const auto token = m_cancel;
+    auto *poll = new QTimer(this);
+    poll->setInterval(discPollMs);
+    auto tries = std::make_shared<int>(0);
+    auto tick = [this, poll, tries, token, image] {
+        if (token->isCancelled()) {
+            poll->deleteLater();
+            checkDiscEnded(false, QStringLiteral("Stopped."));
+            return;
+        }
+        const auto status = m_device ? m_device->status() : std::nullopt;
+        if (!status || status->bsdName.isEmpty()) {
+            if (++*tries < discPolls)
+                return;
+            poll->deleteLater();
+            checkDiscEnded(true, QStringLiteral("Burned. The SHA-256 read-back was skipped because the system "
+                                                "didn't report the new disc."));
+            return;
+        }
+        poll->stop();
+        poll->deleteLater();
+        const QString disc = status->bsdName.startsWith(QLatin1Char('/')) ? status->bsdName
+                                                                          : QStringLiteral("/dev/") + status->bsdName;
+        QPointer<Deck> self(this);
+        m_check = QtConcurrent::run([self, token, image, disc] {
+            bool ok = false;
+            QString message;
+            try {
+                const VerifyResult result = Verifier::compare(
+                    image, disc,
+                    [self](double f) {
+                        QMetaObject::invokeMethod(
+                            self.data(), [self, f] { if (self && self->m_state == State::working) self->setProgress(0.85 + 0.15 * f); },
+                            Qt::QueuedConnection);
+                    },
+                    token.get());
+                ok = result.match;
+                message = result.summary();
+            } catch (const TDError &e) {
+                if (e.kind() == TDError::Kind::cantOpen) {
+                    ok = true;
+                    message = QStringLiteral("Burned and verified by the burner. The extra SHA-256 read-back couldn't "
+                                             "open the disc (")
+                        + QString::fromLocal8Bit(std::strerror(e.errorNumber())) + QStringLiteral(").");
+                } else {
+                    message = e.text();
+                }
+            }
+            QMetaObject::invokeMethod(
+                self.data(), [self, ok, message] { if (self) self->checkDiscEnded(ok, message); },
+                Qt::QueuedConnection);
+        });
+    };
+    connect(poll, &QTimer::timeout, this, tick);
+    poll->start();
+    tick();
+}
+
+void Deck::checkDiscEnded(bool ok, const QString &message)
+{
+    m_imageToCheck.reset();
+    if (m_device)
+        m_device->ejectMedia();
+    if (ok) {
+        setProgress(1);
+        setState(State::done);
+        setPhase(QStringLiteral("Done and checked. Disc ejecting."));
+    } else {
+        setState(State::failed);
+        setPhase(QStringLiteral("Check failed"));
+    }
+    logLine(QStringLiteral(": ") + message);
+    finishOp(ok, QStringLiteral("Deck ") + letter() + QStringLiteral(": ") + message);
+}
