@@ -1,0 +1,218 @@
+#include "images/Mounter.h"
+
+#include "images/ImageTool.h"
+#include "platform/linux/MountTable.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStandardPaths>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+namespace Mounter {
+
+namespace {
+
+const QString udisksService = QStringLiteral("org.freedesktop.UDisks2");
+
+QString noFormat()
+{
+    return QStringLiteral("The image was opened, but the system couldn't read a disc format on it (no files to show).");
+}
+
+QString noDevice()
+{
+    return QStringLiteral("The image was attached, but gave no device.");
+}
+
+QString noPlace()
+{
+    return QStringLiteral("The image was attached, but the system didn't say where.");
+}
+
+bool isLoopDevice(const QString &device)
+{
+    return device.startsWith(QLatin1String("/dev/"));
+}
+
+// Mount points of a block device, found by its device number (the table
+// names the source as the tools passed it, which may be a symlink).
+QStringList mountPointsOfDevice(const QString &device)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(device).constData(), &st) != 0 || !S_ISBLK(st.st_mode))
+        return {};
+    return MountTable::mountPointsOf(MountTable::current(), major(st.st_rdev), minor(st.st_rdev));
+}
+
+// ---- udisks2 ----
+
+MountedImage attachLoop(const QString &image, bool mount)
+{
+    const ImageTool &udisks = ImageTool::udisksctl();
+    const QString mapped = udisks.run({QStringLiteral("loop-setup"), QStringLiteral("--no-user-interaction"),
+                                       QStringLiteral("--read-only"), QStringLiteral("--file"), image});
+    // "Mapped file /home/me/disc.iso as /dev/loop0."
+    static const QRegularExpression asDevice(QStringLiteral(R"(\bas\s+(/dev/\S+?)\.?\s*$)"),
+                                             QRegularExpression::MultilineOption);
+    const QString device = asDevice.match(mapped).captured(1);
+    if (device.isEmpty())
+        throw TDError::tool(noDevice());
+    MountedImage result{image, device, {}};
+    if (!mount)
+        return result;
+
+    const auto undo = [&] {
+        try {
+            udisks.run({QStringLiteral("loop-delete"), QStringLiteral("--no-user-interaction"),
+                        QStringLiteral("--block-device"), device});
+        } catch (const TDError &) {
+            // the attach error below is the one worth telling
+        }
+    };
+    try {
+        udisks.run({QStringLiteral("mount"), QStringLiteral("--no-user-interaction"),
+                    QStringLiteral("--block-device"), device, QStringLiteral("--options"), QStringLiteral("ro")});
+    } catch (const TDError &e) {
+        undo();
+        // "Object … is not a mountable filesystem."
+        if (e.message().contains(QLatin1String("not a mountable filesystem")))
+            throw TDError::tool(noFormat());
+        throw;
+    }
+    result.mountPoints = mountPointsOfDevice(device);
+    if (result.mountPoints.isEmpty()) {
+        try {
+            detach(device, false);
+        } catch (const TDError &) {
+        }
+        throw TDError::tool(noFormat());
+    }
+    return result;
+}
+
+void detachLoop(const QString &device, bool force)
+{
+    const ImageTool &udisks = ImageTool::udisksctl();
+    if (!mountPointsOfDevice(device).isEmpty()) {
+        QStringList args = {QStringLiteral("unmount"), QStringLiteral("--no-user-interaction"),
+                            QStringLiteral("--block-device"), device};
+        if (force)
+            args << QStringLiteral("--force");
+        udisks.run(args);
+    }
+    udisks.run({QStringLiteral("loop-delete"), QStringLiteral("--no-user-interaction"),
+                QStringLiteral("--block-device"), device});
+}
+
+// ---- FUSE ----
+
+// A new empty folder for one mount, named after the image.
+QString makeMountFolder(const QString &image)
+{
+    const QDir root(fuseMountRoot());
+    QString base = QFileInfo(image).completeBaseName().trimmed();
+    if (base.isEmpty() || base.startsWith(QLatin1Char('.')))
+        base = QStringLiteral("Image") + base;
+    for (int n = 1; n < 1000; ++n) {
+        const QString name = n == 1 ? base : base + QLatin1Char(' ') + QString::number(n);
+        if (root.mkdir(name))
+            return root.filePath(name);
+    }
+    throw TDError::tool(QStringLiteral("Couldn't make a folder to open the image in under ") + root.path() + QLatin1Char('.'));
+}
+
+MountedImage attachFuse(const QString &image, bool mount)
+{
+    if (!mount)
+        throw TDError::tool(QStringLiteral(
+            "The image can't be attached without opening it here: that needs udisks2, which isn't running."));
+    const QString folder = makeMountFolder(image);
+    try {
+        // -n: don't keep fuseiso's own mount list in the user's home.
+        ImageTool::fuseiso().run({QStringLiteral("-n"), image, folder});
+    } catch (const TDError &e) {
+        QDir().rmdir(folder);
+        // fuseiso's words for a file in none of the formats it reads.
+        if (e.message().contains(QLatin1String("is it really supported file")))
+            throw TDError::tool(noFormat());
+        throw;
+    }
+    if (!MountTable::isMountPoint(MountTable::current(), folder)) {
+        QDir().rmdir(folder);
+        throw TDError::tool(noPlace());
+    }
+    return {image, folder, {folder}};
+}
+
+void detachFuse(const QString &folder, bool force)
+{
+    QStringList args = {QStringLiteral("-u")};
+    if (force)
+        args << QStringLiteral("-z"); // lazy: gone from the tree now, released when the last file closes
+    args << folder;
+    if (MountTable::isMountPoint(MountTable::current(), folder))
+        ImageTool::fusermount().run(args);
+    QDir().rmdir(folder); // only ever empty here; fails harmlessly if something else is in it
+}
+
+} // namespace
+
+bool udisksAnswers()
+{
+    if (!QFileInfo::exists(QStringLiteral("/run/dbus/system_bus_socket"))
+        && qEnvironmentVariableIsEmpty("DBUS_SYSTEM_BUS_ADDRESS"))
+        return false; // no system bus: don't let QtDBus try and time out
+    const QDBusConnection bus = QDBusConnection::systemBus();
+    if (!bus.isConnected() || !bus.interface())
+        return false;
+    if (bus.interface()->isServiceRegistered(udisksService))
+        return true;
+    const QDBusReply<QStringList> activatable = bus.interface()->activatableServiceNames();
+    return activatable.isValid() && activatable.value().contains(udisksService);
+}
+
+QString fuseMountRoot()
+{
+    QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (runtime.isEmpty() || !QFileInfo(runtime).isDir())
+        runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    const QString root = QDir(runtime).filePath(QStringLiteral("KLVO Tandor/mounts"));
+    QDir().mkpath(root);
+    return root;
+}
+
+MountedImage attach(const QString &image, bool browse, bool mount)
+{
+    Q_UNUSED(browse);
+    const QString path = QFileInfo(image).absoluteFilePath(); // fuseiso runs on after we return, from "/"
+    MountedImage result = udisksAnswers() ? attachLoop(path, mount) : attachFuse(path, mount);
+    result.image = image;
+    return result;
+}
+
+void detach(const QString &device, bool force)
+{
+    const auto once = [&](bool forced) {
+        if (isLoopDevice(device))
+            detachLoop(device, forced);
+        else
+            detachFuse(device, forced);
+    };
+    if (force) {
+        once(true);
+        return;
+    }
+    try {
+        once(false);
+    } catch (const TDError &) {
+        once(true);
+    }
+}
+
+} // namespace Mounter
