@@ -1,0 +1,249 @@
+#include "platform/linux/OpticalDiscs.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <libudev.h>
+#include <scsi/sg.h>
+#include <sys/ioctl.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+namespace OpticalDiscs {
+
+namespace {
+
+const QString mediaPrefix = QStringLiteral("ID_CDROM_MEDIA_");
+
+// A libudev handle released at the end of a scope.
+template<typename T, T *(*Unref)(T *)>
+struct Ref
+{
+    T *p = nullptr;
+    explicit Ref(T *ptr) : p(ptr) {}
+    ~Ref()
+    {
+        if (p)
+            Unref(p);
+    }
+    Ref(const Ref &) = delete;
+    Ref &operator=(const Ref &) = delete;
+    explicit operator bool() const { return p != nullptr; }
+};
+using Udev = Ref<udev, udev_unref>;
+using Device = Ref<udev_device, udev_device_unref>;
+using Enumerate = Ref<udev_enumerate, udev_enumerate_unref>;
+
+QMap<QString, QString> propertiesOf(udev_device *dev)
+{
+    QMap<QString, QString> props;
+    for (udev_list_entry *e = udev_device_get_properties_list_entry(dev); e; e = udev_list_entry_get_next(e))
+        props.insert(QString::fromUtf8(udev_list_entry_get_name(e)),
+                     QString::fromUtf8(udev_list_entry_get_value(e)));
+    return props;
+}
+
+QString sysattr(udev_device *dev, const char *name)
+{
+    return QString::fromUtf8(udev_device_get_sysattr_value(dev, name)).trimmed();
+}
+
+// ID_FS_LABEL_ENC writes unsafe bytes as \xNN.
+QString decodeLabel(const QString &encoded)
+{
+    QByteArray out;
+    const QByteArray in = encoded.toUtf8();
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        if (in[i] == '\\' && i + 3 < in.size() && in[i + 1] == 'x') {
+            bool ok = false;
+            const int value = in.mid(i + 2, 2).toInt(&ok, 16);
+            if (ok) {
+                out += char(value);
+                i += 3;
+                continue;
+            }
+        }
+        out += in[i];
+    }
+    return QString::fromUtf8(out);
+}
+
+std::optional<QString> nonEmpty(const QString &s)
+{
+    return s.isEmpty() ? std::nullopt : std::optional<QString>(s);
+}
+
+std::optional<QString> labelOf(const QMap<QString, QString> &p)
+{
+    const QString enc = p.value(QStringLiteral("ID_FS_LABEL_ENC"));
+    return nonEmpty(enc.isEmpty() ? p.value(QStringLiteral("ID_FS_LABEL")) : decodeLabel(enc));
+}
+
+// "DVD_PLUS_R_DL" → "DVD+R DL"; a bare class is the pressed disc.
+QString mediaNameOf(const QString &key)
+{
+    QString name = key.mid(mediaPrefix.size());
+    if (name == QLatin1String("CD") || name == QLatin1String("DVD") || name == QLatin1String("BD"))
+        return name + QStringLiteral("-ROM");
+    name.replace(QLatin1String("_PLUS_"), QLatin1String("+"));
+    if (name.endsWith(QLatin1String("_DL")))
+        name = name.chopped(3) + QStringLiteral(" DL");
+    name.replace(QLatin1Char('_'), QLatin1Char('-'));
+    return name;
+}
+
+} // namespace
+
+std::optional<DiscInfo> fromProperties(const QString &name, const QMap<QString, QString> &p, qint64 bytes,
+                                       int blockSize, unsigned major, unsigned minor,
+                                       const QList<MountTable::Entry> &mounts, const QList<Partition> &partitions)
+{
+    if (p.value(QStringLiteral("ID_CDROM")) != QLatin1String("1")
+        || p.value(QStringLiteral("ID_CDROM_MEDIA")) != QLatin1String("1"))
+        return std::nullopt;
+
+    // The class from the most capable family the drive reports for the
+    // medium; the name from its most specific key.
+    DiscInfo d;
+    d.bsdName = name;
+    for (const char *kind : {"BD", "DVD", "CD"}) {
+        const QString prefix = mediaPrefix + QLatin1String(kind);
+        QString best;
+        for (auto it = p.begin(); it != p.end(); ++it) {
+            const bool sameFamily = it.key() == prefix || it.key().startsWith(prefix + QLatin1Char('_'));
+            if (sameFamily && it.value() == QLatin1String("1") && it.key().size() > best.size())
+                best = it.key();
+        }
+        if (!best.isEmpty()) {
+            d.mediaKind = QLatin1String(kind);
+            d.mediaName = mediaNameOf(best);
+            break;
+        }
+    }
+    if (d.mediaKind.isEmpty())
+        return std::nullopt;
+
+    d.bytes = bytes;
+    d.blockSize = blockSize > 0 ? blockSize : 2048;
+    const int audio = p.value(QStringLiteral("ID_CDROM_MEDIA_TRACK_COUNT_AUDIO")).toInt();
+    const int data = p.value(QStringLiteral("ID_CDROM_MEDIA_TRACK_COUNT_DATA")).toInt();
+    if (audio > 0 && data == 0)
+        d.volumeKind = QStringLiteral("cdda");
+    else
+        d.volumeKind = nonEmpty(p.value(QStringLiteral("ID_FS_TYPE")));
+    d.volumeName = labelOf(p);
+    d.mountPoint = nonEmpty(MountTable::mountPointsOf(mounts, major, minor).value(0));
+    const QString state = p.value(QStringLiteral("ID_CDROM_MEDIA_STATE"));
+    d.writable = state == QLatin1String("blank") || state == QLatin1String("appendable");
+
+    // A disc with a partition table keeps its volumes there; each of the
+    // first four fills in only what is still missing.
+    if (!d.mountPoint || !d.volumeKind) {
+        for (const Partition &part : partitions.mid(0, 4)) {
+            if (!d.volumeKind)
+                d.volumeKind = nonEmpty(part.properties.value(QStringLiteral("ID_FS_TYPE")));
+            if (!d.volumeName)
+                d.volumeName = labelOf(part.properties);
+            if (!d.mountPoint)
+                d.mountPoint = nonEmpty(MountTable::mountPointsOf(mounts, part.major, part.minor).value(0));
+        }
+    }
+    return d;
+}
+
+QStringList names()
+{
+    Udev u(udev_new());
+    if (!u)
+        return {};
+    Enumerate e(udev_enumerate_new(u.p));
+    if (!e)
+        return {};
+    udev_enumerate_add_match_subsystem(e.p, "block");
+    udev_enumerate_add_match_property(e.p, "ID_CDROM", "1");
+    udev_enumerate_scan_devices(e.p);
+    QStringList found;
+    for (udev_list_entry *l = udev_enumerate_get_list_entry(e.p); l; l = udev_list_entry_get_next(l)) {
+        Device dev(udev_device_new_from_syspath(u.p, udev_list_entry_get_name(l)));
+        if (!dev || qstrcmp(udev_device_get_devtype(dev.p), "disk") != 0)
+            continue;
+        if (qstrcmp(udev_device_get_property_value(dev.p, "ID_CDROM_MEDIA"), "1") == 0)
+            found << QString::fromUtf8(udev_device_get_sysname(dev.p));
+    }
+    return found;
+}
+
+std::optional<DiscInfo> describe(const QString &name)
+{
+    if (name.isEmpty() || name.contains(QLatin1Char('/')))
+        return std::nullopt;
+    Udev u(udev_new());
+    if (!u)
+        return std::nullopt;
+    Device dev(udev_device_new_from_subsystem_sysname(u.p, "block", name.toUtf8().constData()));
+    if (!dev || qstrcmp(udev_device_get_devtype(dev.p), "disk") != 0)
+        return std::nullopt;
+
+    const qint64 bytes = sysattr(dev.p, "size").toLongLong() * 512; // sysfs counts 512-byte units
+    const int blockSize = sysattr(dev.p, "queue/logical_block_size").toInt();
+    const dev_t devnum = udev_device_get_devnum(dev.p);
+
+    QList<Partition> partitions;
+    Enumerate e(udev_enumerate_new(u.p));
+    if (e) {
+        udev_enumerate_add_match_parent(e.p, dev.p);
+        udev_enumerate_add_match_subsystem(e.p, "block");
+        udev_enumerate_scan_devices(e.p);
+        QList<QPair<QString, Partition>> named;
+        for (udev_list_entry *l = udev_enumerate_get_list_entry(e.p); l; l = udev_list_entry_get_next(l)) {
+            Device part(udev_device_new_from_syspath(u.p, udev_list_entry_get_name(l)));
+            if (!part || qstrcmp(udev_device_get_devtype(part.p), "partition") != 0)
+                continue;
+            const dev_t n = udev_device_get_devnum(part.p);
+            named.append({QString::fromUtf8(udev_device_get_sysname(part.p)),
+                          Partition{propertiesOf(part.p), major(n), minor(n)}});
+        }
+        std::sort(named.begin(), named.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+        for (const auto &n : named)
+            partitions << n.second;
+    }
+    return fromProperties(name, propertiesOf(dev.p), bytes, blockSize, major(devnum), minor(devnum),
+                          MountTable::current(), partitions);
+}
+
+int dvdCopyProtection(const QString &devicePath)
+{
+    // O_NONBLOCK: opening a drive must not wait for the tray or the disc.
+    const int fd = ::open(QFile::encodeName(devicePath).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+
+    // MMC READ DISC STRUCTURE (ADh), format 01h: the 4-byte header and the
+    // copyright information; byte 4 is the copy protection system type.
+    unsigned char cdb[12] = {0xAD, 0, 0, 0, 0, 0, 0, 0x01, 0, 8, 0, 0};
+    unsigned char answer[8] = {};
+    unsigned char sense[32] = {};
+    sg_io_hdr_t io = {};
+    io.interface_id = 'S';
+    io.dxfer_direction = SG_DXFER_FROM_DEV;
+    io.cmd_len = sizeof cdb;
+    io.cmdp = cdb;
+    io.dxferp = answer;
+    io.dxfer_len = sizeof answer;
+    io.sbp = sense;
+    io.mx_sb_len = sizeof sense;
+    io.timeout = 10000; // ms: a drive may have to spin the disc up first
+
+    int rc;
+    do
+        rc = ::ioctl(fd, SG_IO, &io);
+    while (rc < 0 && errno == EINTR);
+    ::close(fd);
+    if (rc < 0 || (io.info & SG_INFO_OK_MASK) != SG_INFO_OK)
+        return -1;
+    return answer[4];
+}
+
+} // namespace OpticalDiscs

@@ -1,0 +1,46 @@
+#pragma once
+// Optical discs as the system sees them: libudev for the drives and what
+// they hold, /proc/self/mountinfo for where their volumes are, SG_IO for the
+// DVD copy-protection query. No system headers here.
+//
+// list() and describe() read udev's database and sysfs (no device is opened,
+// so they never spin up a drive); dvdCopyProtection() sends one command to
+// the drive and waits for it. All block briefly; call them on a worker
+// thread. Any thread; nothing is kept between calls.
+
+#include "images/DiscReader.h"
+#include "platform/linux/MountTable.h"
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+namespace OpticalDiscs {
+
+// Names ("sr0", ...) of the optical drives that hold a disc, as udev lists them.
+QStringList names();
+
+// The disc in drive `name`; nothing when it is not an optical drive or is empty.
+std::optional<DiscInfo> describe(const QString &name);
+
+// What describe() makes of one drive's udev properties, its size in bytes,
+// its logical block size (0 when unknown), the mount table and its device
+// number. Partitions on the disc fill in a volume the whole disc lacks:
+// `partitions` holds their properties and device numbers, in name order.
+struct Partition
+{
+    QMap<QString, QString> properties;
+    unsigned major = 0;
+    unsigned minor = 0;
+};
+std::optional<DiscInfo> fromProperties(const QString &name, const QMap<QString, QString> &properties, qint64 bytes,
+                                       int blockSize, unsigned major, unsigned minor,
+                                       const QList<MountTable::Entry> &mounts,
+                                       const QList<Partition> &partitions = {});
+
+// READ DISC STRUCTURE, format 01h (copyright information) on the device at
+// `devicePath`: the copy protection system type, or -1 when the device can't
+// be opened or the command fails.
+int dvdCopyProtection(const QString &devicePath);
+
+} // namespace OpticalDiscs
