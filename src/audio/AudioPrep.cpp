@@ -473,20 +473,16 @@ QStringList prepare(const QList<TrackItem> &tracks, bool matchLoudness, const st
             [&](int i, const std::function<bool()> &stop) {
                 writeTrack(tracks[i].path, files[i], gain[size_t(i)], stop);
             },
-            [&](int k) {
-                // One pass does both jobs; the measuring steps come as tracks finish.
-                report(matchLoudness ? a + b * k / n : a * k / n);
-            });
+            [&](int k) { report(matchLoudness ? a + b * k / n : a * k / n); });
         write.rethrow();
+        // One pass did both jobs; its writing steps come once it is over.
+        for (int k = 1; !matchLoudness && k <= n; ++k)
+            report(a + b * k / n);
         if (isCancelled(cancel))
             throw TDError::cancelled();
     } catch (...) {
         cleanup(files);
         throw;
-    }
-    if (!matchLoudness) {
-        for (int k = 1; k <= n; ++k)
-            report(a + b * k / n);
     }
     return files;
 }

@@ -8,20 +8,13 @@ namespace {
 
 constexpr quint32 block = 2352;
 
-// A prepared file of `size` bytes whose byte at offset i is (i * 7 + 3) % 251 + 1,
-// never zero, so padding shows.
+// Bytes that are never zero, so padding shows.
 QByteArray pattern(qint64 size)
 {
     QByteArray b(size, Qt::Uninitialized);
     for (qint64 i = 0; i < size; ++i)
         b[i] = char((i * 7 + 3) % 251 + 1);
     return b;
-}
-
-bool write(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
 } // namespace
@@ -31,74 +24,53 @@ class TstCDAudioProducer : public QObject
     Q_OBJECT
 
     TestEnv env;
-    QString file(const QString &name) const { return env.path(name); }
+
+    QString write(const QByteArray &bytes)
+    {
+        const QString path = env.path(QStringLiteral("track.cdda"));
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size() ? path : QString();
+    }
 
 private slots:
-    void frames_data()
-    {
-        QTest::addColumn<qint64>("size");
-        QTest::addColumn<quint64>("frames");
-        QTest::newRow("empty") << qint64(0) << quint64(0);
-        QTest::newRow("one byte") << qint64(1) << quint64(1);
-        QTest::newRow("one block") << qint64(block) << quint64(1);
-        QTest::newRow("one byte over") << qint64(block + 1) << quint64(2);
-        QTest::newRow("two blocks") << qint64(2 * block) << quint64(2);
-        QTest::newRow("a second of CD audio") << qint64(176400) << quint64(75);
-    }
-
-    void frames()
-    {
-        QFETCH(qint64, size);
-        QFETCH(quint64, frames);
-        QVERIFY(write(file("f.cdda"), pattern(size)));
-        CDAudioProducer p(file("f.cdda"));
-        QCOMPARE(p.byteLength(), quint64(size));
-        QCOMPARE(p.frames(), frames);
-        QCOMPARE(p.estimateLength(), frames);
-    }
-
-    void missingFile()
-    {
-        CDAudioProducer p(file("never-made.cdda"));
-        QCOMPARE(p.byteLength(), quint64(0));
-        QCOMPARE(p.frames(), quint64(0));
-        QVERIFY(!p.prepareTrack());
-        QVERIFY(!p.prepareTrackForVerification());
-        QVERIFY(p.cleanupTrackAfterVerification());
-    }
-
     void produce_data()
     {
         QTest::addColumn<qint64>("size");
+        QTest::addColumn<quint64>("frames");
         QTest::addColumn<quint64>("address");
         QTest::addColumn<quint32>("length");
         QTest::addColumn<quint32>("blockSize");
-        QTest::addColumn<qint64>("audioBytes"); // bytes of the file expected at the start, zeros after
-        QTest::newRow("first block") << qint64(3 * block) << quint64(0) << block << block << qint64(block);
-        QTest::newRow("middle, several blocks") << qint64(5 * block) << quint64(1) << 3 * block << block
-                                                << qint64(3 * block);
-        QTest::newRow("partial last block is padded") << qint64(block + 1) << quint64(1) << block << block
-                                                      << qint64(1);
-        QTest::newRow("read running over the end") << qint64(2 * block + 100) << quint64(1) << 2 * block << block
-                                                   << qint64(block + 100);
-        QTest::newRow("past the end is silence") << qint64(block) << quint64(1) << block << block << qint64(0);
-        QTest::newRow("far past the end") << qint64(block) << quint64(1000000) << block << block << qint64(0);
-        QTest::newRow("address beyond 64-bit offsets") << qint64(block) << quint64(UINT64_MAX / 2) << 64u << block
-                                                       << qint64(0);
-        QTest::newRow("its own block size") << qint64(4096) << quint64(2) << 2048u << 1024u << qint64(2048);
-        QTest::newRow("empty file") << qint64(0) << quint64(0) << block << block << qint64(0);
+        QTest::addColumn<qint64>("audioBytes"); // file bytes expected at the start of the buffer; zeros after
+        QTest::newRow("first block") << qint64(3 * block) << quint64(3) << quint64(0) << block << block
+                                     << qint64(block);
+        QTest::newRow("several blocks at once") << qint64(5 * block) << quint64(5) << quint64(1) << 3 * block
+                                                << block << qint64(3 * block);
+        QTest::newRow("2353 bytes: the second block is 1 byte and zeros")
+            << qint64(block + 1) << quint64(2) << quint64(1) << block << block << qint64(1);
+        QTest::newRow("read running over the end") << qint64(2 * block + 100) << quint64(3) << quint64(1)
+                                                   << 2 * block << block << qint64(block + 100);
+        QTest::newRow("past the end is silence") << qint64(block) << quint64(1) << quint64(1000000) << block
+                                                 << block << qint64(0);
+        QTest::newRow("offset beyond 64 bits") << qint64(block) << quint64(1) << quint64(UINT64_MAX / 2) << 64u
+                                               << block << qint64(0);
+        QTest::newRow("the block size given is used") << qint64(4096) << quint64(2) << quint64(2) << 2048u << 1024u
+                                                      << qint64(2048);
+        QTest::newRow("empty file, 0 blocks") << qint64(0) << quint64(0) << quint64(0) << block << block
+                                              << qint64(0);
     }
 
     void produce()
     {
         QFETCH(qint64, size);
+        QFETCH(quint64, frames);
         QFETCH(quint64, address);
         QFETCH(quint32, length);
         QFETCH(quint32, blockSize);
         QFETCH(qint64, audioBytes);
         const QByteArray content = pattern(size);
-        QVERIFY(write(file("p.cdda"), content));
-        CDAudioProducer p(file("p.cdda"));
+        CDAudioProducer p(write(content));
+        QCOMPARE(p.byteLength(), quint64(size));
+        QCOMPARE(p.estimateLength(), frames);
         QVERIFY(p.prepareTrack());
 
         QByteArray buffer(length, char(0x55)); // stale bytes that must not survive
@@ -113,45 +85,31 @@ private slots:
         QVERIFY(!p.verifyData(buffer.constData(), length, address, blockSize));
     }
 
-    void preGapIsSilence()
-    {
-        QVERIFY(write(file("g.cdda"), pattern(block)));
-        CDAudioProducer p(file("g.cdda"));
-        QVERIFY(p.prepareTrack());
-        QByteArray buffer(4 * block, char(0x7f));
-        QCOMPARE(p.producePreGap(buffer.data(), 4 * block, 0, block), 4 * block);
-        QCOMPARE(buffer, QByteArray(4 * block, '\0'));
-        QVERIFY(p.verifyPreGap(pattern(block).constData(), block, 0, block));
-    }
-
-    void withoutHandle()
-    {
-        // Before prepareTrack and after the cleanup the producer gives silence.
-        QVERIFY(write(file("h.cdda"), pattern(block)));
-        CDAudioProducer p(file("h.cdda"));
-        QByteArray buffer(block, char(1));
-        QCOMPARE(p.produceData(buffer.data(), block, 0, block), block);
-        QCOMPARE(buffer, QByteArray(block, '\0'));
-        QVERIFY(p.verifyData(QByteArray(block, '\0').constData(), block, 0, block));
-        QVERIFY(!p.verifyData(pattern(block).constData(), block, 0, block));
-    }
-
     void burnThenVerify()
     {
         const QByteArray content = pattern(3 * block + 10);
-        QVERIFY(write(file("v.cdda"), content));
-        CDAudioProducer p(file("v.cdda"));
+        CDAudioProducer p(write(content));
+        QByteArray buffer(block, char(1));
+        // Before prepareTrack there is nothing to read: silence.
+        p.produceData(buffer.data(), block, 0, block);
+        QCOMPARE(buffer, QByteArray(block, '\0'));
         QVERIFY(p.prepareTrack());
         QVERIFY(p.prepareTrack()); // again: replaces the handle
+
+        QByteArray gap(4 * block, char(0x7f));
+        QCOMPARE(p.producePreGap(gap.data(), 4 * block, 0, block), 4 * block);
+        QCOMPARE(gap, QByteArray(4 * block, '\0'));
+        QVERIFY(p.verifyPreGap(content.constData(), block, 0, block));
+
         QByteArray disc;
         for (quint64 a = 0; a < p.frames(); ++a) {
-            QByteArray b(block, Qt::Uninitialized);
-            QCOMPARE(p.produceData(b.data(), block, a, block), block);
-            disc += b;
+            p.produceData(buffer.data(), block, a, block);
+            disc += buffer;
         }
+        QCOMPARE(disc.left(content.size()), content);
         p.cleanupTrackAfterBurn();
         // The handle stays open for verification, even with the file gone.
-        QVERIFY(QFile::remove(file("v.cdda")));
+        QVERIFY(QFile::remove(p.path()));
         QVERIFY(p.prepareTrackForVerification());
         for (quint64 a = 0; a < p.frames(); ++a)
             QVERIFY(p.verifyData(disc.constData() + a * block, block, a, block));
@@ -160,9 +118,10 @@ private slots:
         QVERIFY(!p.verifyData(disc.constData(), block, p.frames(), block));
         QVERIFY(p.cleanupTrackAfterVerification());
         QVERIFY(p.cleanupTrackAfterVerification());
-        // Closed and the file gone: nothing left to verify against.
+        // Closed and the file gone: nothing to open any more.
         QVERIFY(!p.prepareTrackForVerification());
-        QCOMPARE(disc.left(content.size()), content);
+        QVERIFY(!p.prepareTrack());
+        QCOMPARE(CDAudioProducer(p.path()).frames(), quint64(0));
     }
 
     void preGapFrames_data()
@@ -172,7 +131,6 @@ private slots:
         QTest::addColumn<quint32>("frames");
         QTest::newRow("first track is always 2 s") << 0 << 5.0 << 150u;
         QTest::newRow("first track with no gap") << 0 << 0.0 << 150u;
-        QTest::newRow("later track, 2 s") << 1 << 2.0 << 150u;
         QTest::newRow("later track, no gap") << 3 << 0.0 << 0u;
         QTest::newRow("later track, 5 s") << 2 << 5.0 << 375u;
         QTest::newRow("fractions truncate") << 1 << 1.999 << 149u;

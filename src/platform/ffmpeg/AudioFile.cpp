@@ -2,8 +2,9 @@
 
 #include <QFile>
 
+#include <algorithm>
+#include <memory>
 #include <mutex>
-#include <vector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -59,6 +60,37 @@ struct OpenFile
     }
 };
 
+// A growable float buffer that, unlike std::vector, doesn't zero what the
+// resampler is about to overwrite anyway.
+class FloatBuffer
+{
+public:
+    size_t size() const { return m_size; }
+    bool empty() const { return m_size == 0; }
+    float *data() { return m_data.get(); }
+    void clear() { m_size = 0; }
+    void shrink(size_t size) { m_size = std::min(m_size, size); }
+    // Makes room for `more` floats after the end and returns where they go.
+    float *grow(size_t more)
+    {
+        if (m_size + more > m_capacity) {
+            const size_t capacity = std::max(m_size + more, 2 * m_capacity);
+            auto bigger = std::make_unique_for_overwrite<float[]>(capacity);
+            std::copy_n(m_data.get(), m_size, bigger.get());
+            m_data = std::move(bigger);
+            m_capacity = capacity;
+        }
+        float *end = m_data.get() + m_size;
+        m_size += more;
+        return end;
+    }
+
+private:
+    std::unique_ptr<float[]> m_data;
+    size_t m_size = 0;
+    size_t m_capacity = 0;
+};
+
 } // namespace
 
 std::optional<double> durationSeconds(const QString &path)
@@ -106,8 +138,8 @@ struct StereoDecoder::Impl
     qint64 rejected = 0;
     qint64 produced = 0;
 
-    std::vector<float> out;     // interleaved stereo, handed to the caller
-    std::vector<float> monoOut; // the resampler's output for one channel
+    FloatBuffer out;     // interleaved stereo, handed to the caller
+    FloatBuffer monoOut; // the resampler's output for one channel
 
     ~Impl()
     {
@@ -142,28 +174,26 @@ struct StereoDecoder::Impl
     int convert(const uint8_t **in, int count, int room)
     {
         const size_t start = out.size();
+        float *stereo = out.grow(2 * size_t(room));
         uint8_t *target;
         if (mono) {
-            monoOut.resize(size_t(room));
-            target = reinterpret_cast<uint8_t *>(monoOut.data());
+            monoOut.clear();
+            target = reinterpret_cast<uint8_t *>(monoOut.grow(size_t(room)));
         } else {
-            out.resize(start + 2 * size_t(room));
-            target = reinterpret_cast<uint8_t *>(out.data() + start);
+            target = reinterpret_cast<uint8_t *>(stereo);
         }
         const int n = swr_convert(swr, &target, room, in, count);
         if (n < 0) {
-            out.resize(start);
+            out.shrink(start);
             return n;
         }
         if (mono) {
             // The one channel feeds both sides unchanged.
-            out.resize(start + 2 * size_t(n));
-            float *dst = out.data() + start;
+            const float *one = monoOut.data();
             for (int i = 0; i < n; ++i)
-                dst[2 * i] = dst[2 * i + 1] = monoOut[size_t(i)];
-        } else {
-            out.resize(start + 2 * size_t(n));
+                stereo[2 * i] = stereo[2 * i + 1] = one[i];
         }
+        out.shrink(start + 2 * size_t(n));
         return n;
     }
 
