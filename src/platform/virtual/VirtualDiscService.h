@@ -3,18 +3,38 @@
 // burner service interface, so a user can try every burn without hardware
 // and tests can drive the whole burn path. Each has every write capability,
 // per-medium speeds and a tray whose medium can be chosen at run time:
-// a blank CD-R 80 min (the default), CD-RW, DVD-R, DVD+RW, BD-R, or no disc.
+// a blank CD-R 80 min (the default), CD-RW, DVD-R, DVD+RW, BD-R, BD-RE or no
+// disc.
+//
+// What a burn leaves in the burner's output folder (outputFolder()), with NNN
+// the lowest three-digit number no file of the folder uses yet (001 first):
+// - audio tracks: "Disc NNN.bin" (every sector as the producers gave it,
+//   pre-gaps included) and "Disc NNN.cue" (CD-Text as TITLE/PERFORMER, each
+//   pre-gap as INDEX 00);
+// - one data track: "Disc NNN.iso" (the track's blocks, without its pre-gap).
+// Files are written as "… .partial" and renamed only once the burn (and its
+// verify pass) has succeeded; a failed, stopped or test burn leaves nothing,
+// and no existing file is ever replaced.
 //
 // Threading: main thread only, like every service. The control calls change
 // a burner at once (status() shows the change straight away) and post the
 // matching notification, which is emitted later from the event loop, never
-// inside the call, as a real service would.
+// inside the call, as a real service would. Each running burn or erase has a
+// worker thread of its own that calls the producers and does the file I/O;
+// it reports to the job through queued calls, so a job's statusChanged is
+// emitted on the main thread.
 //
 // Ownership: the service owns its burners; an unplugged burner stays valid
-// for its holders, keeps its last status and ignores ejectMedia().
+// for its holders, keeps its last status and ignores ejectMedia(). The
+// caller owns a job; the service keeps the job's layout (and so its
+// producers) until the worker has finished with it.
 //
-// Cancelling: there is nothing to cancel; every control call is done when it
-// returns, and only its notification is still to come.
+// Cancelling: control calls have nothing to cancel. A burn stops at the next
+// block after DiscJob::abort(), after the job is destroyed, or when its burner
+// is unplugged; its partial files are removed and the job (if still alive)
+// ends with `failed`. Erases can't be stopped, except by unplugging.
+// Destroying the service stops and joins every worker; jobs still alive then
+// end without a final status.
 //
 // Burners are numbered from 1 in the order they were plugged; numbers are
 // never reused, so a burner plugged in later is a new identity
@@ -26,37 +46,75 @@
 #include <QString>
 #include <memory>
 
+class QSettings;
+
 class VirtualDiscService final : public DiscService
 {
     Q_OBJECT
 public:
-    enum Medium { NoDisc, CDR, CDRW, DVDR, DVDPlusRW, BDR };
+    enum Medium { NoDisc, CDR, CDRW, DVDR, DVDPlusRW, BDR, BDRE };
     Q_ENUM(Medium)
 
     // `count` burners (the --virtual-burners option or the
     // "klvo.td.virtualBurners" setting), numbered 1 to count, each with a
     // blank CD-R. A negative count gives none.
     explicit VirtualDiscService(int count, QObject *parent = nullptr);
+    // Stops the running jobs and waits for their workers (at most one block
+    // of I/O each).
     ~VirtualDiscService() override;
 
     // The plugged burners in the order they were plugged.
     QList<DiscDeviceRef> devices() const override;
-    // Writing comes later: both return nullptr, meaning the service could
-    // not start the job.
+
+    // Starts a burn on a worker thread. nullptr when it can't start: the
+    // device is not one of this service's plugged burners, the burner is busy,
+    // the layout is empty, mixes audio and data, holds more than one data
+    // track, or is a cue sheet (BurnLayout::cueSheet: not supported).
+    // Problems with the disc (none, not blank, too small, audio on a DVD) give
+    // a job that fails with a message. Statuses: preparing, sessionOpen, then
+    // per track trackOpen, trackWrite, trackClose, then sessionClose,
+    // finishing, verifying (with properties.verify, not for a test) and done;
+    // each state change is sent, and progress at most every 100 ms. percent
+    // is that of the writing, then of the verify pass; speed is in kB/s
+    // (achieved, or the write speed while paced); currentTrack counts from 1.
+    // A successful real burn leaves a written disc in the tray, or none with
+    // CompletionAction::eject.
     std::unique_ptr<DiscJob> burn(const DiscDeviceRef &device, const BurnProperties &properties,
                                   const BurnLayout &layout) override;
+    // Blanks an erasable disc (quick or complete): preparing, erasing with
+    // percent, done; the tray then holds a blank of the same kind. nullptr
+    // for a burner that isn't plugged or is busy; a job that fails for no
+    // disc or a disc that can't be erased.
     std::unique_ptr<DiscJob> erase(const DiscDeviceRef &device, EraseType type) override;
-    // No layouts from image files yet: always std::nullopt.
+    // No layouts from image files: always std::nullopt.
     std::optional<BurnLayout> layoutForImageFile(const QString &path) override;
+
+    // Settings, for jobs started afterwards.
+
+    // Unthrottled burns and erases go as fast as the producers and the disk
+    // allow; otherwise they take the time a real burner at the requested
+    // speed would (requestedSpeed, 0 or above the top: the medium's top
+    // speed). Off by default.
+    void setUnthrottled(bool unthrottled);
+    bool unthrottled() const { return m_unthrottled; }
+    // After an eject (by hand or at the end of a burn), a burner puts a new
+    // blank of its chosen kind in its empty tray after `seconds`; 0 (the
+    // default) never does.
+    void setAutoInsertSeconds(int seconds);
+    int autoInsertSeconds() const { return m_autoInsertSeconds; }
+    // Takes both from "klvo.td.virtualUnthrottled" (bool) and
+    // "klvo.td.virtualAutoInsert" (seconds).
+    void readSettings(const QSettings &settings);
 
     // Control. Each returns at once; the notification follows from the event
     // loop. Calls naming a burner that isn't plugged do nothing and return
-    // false.
+    // false; so do calls that would open the tray of a busy burner.
 
     // Plugs in a new burner with a blank CD-R; returns its number.
     // Posts devicesChanged.
     Q_INVOKABLE int plugBurner();
-    // Posts devicesChanged.
+    // Posts devicesChanged. A job running on the burner fails with "The
+    // burner was unplugged." once its worker has stopped.
     Q_INVOKABLE bool unplugBurner(int number);
     // Numbers of the plugged burners, in device order.
     Q_INVOKABLE QList<int> burnerNumbers() const;
@@ -68,11 +126,16 @@ public:
     Q_INVOKABLE bool insertBlank(int number);
     // Empties the tray, as ejectMedia() does. Posts deviceStatusChanged.
     Q_INVOKABLE bool eject(int number);
+    // The next burn on the burner (test burns too) fails with a write error
+    // once `percent` (0…1) of it is written. False for an unknown burner.
+    Q_INVOKABLE bool failNextBurnAt(int number, double percent);
     // The kind chosen for the burner (what insertBlank puts in); NoDisc for
     // an unknown burner.
     Q_INVOKABLE VirtualDiscService::Medium medium(int number) const;
     // Whether the tray holds a disc.
     Q_INVOKABLE bool hasDisc(int number) const;
+    // Whether a burn or erase is running on the burner.
+    Q_INVOKABLE bool isBusy(int number) const;
     // Where burner `number` puts the discs it writes:
     // "$XDG_DATA_HOME/KLVO Tandor/Virtual Burners/Burner N" (by default under
     // ~/.local/share), created on first use. Empty when it can't be created.
@@ -84,9 +147,22 @@ public:
 
 private:
     class Burner;
+    class Job;
+    struct Run;
+    friend class Job;
+
     std::shared_ptr<Burner> find(int number) const;
+    std::shared_ptr<Burner> ours(const DiscDeviceRef &device) const;
     void post(void (DiscService::*signal)());
+    std::unique_ptr<DiscJob> start(const std::shared_ptr<Run> &run, const QString &refusal);
+    void deliver(const std::shared_ptr<Run> &run, const JobStatus &status);
+    void finish(const std::shared_ptr<Run> &run, const JobStatus &status);
+    void setTray(Burner &burner, Medium kind, const DeviceStatus &status);
+    void scheduleAutoInsert(const std::shared_ptr<Burner> &burner);
 
     QList<std::shared_ptr<Burner>> m_burners;
+    QList<std::shared_ptr<Run>> m_runs;
     int m_lastNumber = 0;
+    bool m_unthrottled = false;
+    int m_autoInsertSeconds = 0;
 };
