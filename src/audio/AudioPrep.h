@@ -82,7 +82,8 @@ struct Level
 
 // Measures a track fed in consecutive chunks. Each square is taken in single
 // precision and added in double precision in sample order, so the result
-// does not depend on how the track was cut into chunks.
+// does not depend on how the track was cut into chunks. A plain value, used
+// by one thread at a time.
 class LevelMeter
 {
 public:
@@ -132,8 +133,9 @@ void toCD(std::span<const float> samples, float gain, char *out);
 // lock is held, with a x k / n after k tracks have been measured and then
 // a + b x k / n after k have been written, where a, b are 0.6, 0.4 with
 // loudness matching and 0.8, 0.2 without; so 4 matched tracks give 0.15,
-// 0.3, 0.45, 0.6, 0.7, 0.8, 0.9, 1.0. The calling thread blocks until every
-// helper thread has ended.
+// 0.3, 0.45, 0.6, 0.7, 0.8, 0.9, 1.0. Without matching, the one pass
+// reports 0.8 x k / n as tracks are written and the last steps at its end.
+// The calling thread blocks until every helper thread has ended.
 //
 // Errors: throws the error of the lowest-numbered track that failed — a
 // PrepError, or TDError::writeFailed with the system's text when a file
