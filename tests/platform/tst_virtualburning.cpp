@@ -632,13 +632,16 @@ private Q_SLOTS:
         QTest::addColumn<bool>("written");
         QTest::addColumn<bool>("complete");
         QTest::addColumn<QString>("error"); // empty: erased
-        QTest::newRow("written CD-RW, quick") << VirtualDiscService::CDRW << true << false << "";
-        QTest::newRow("written CD-RW, complete") << VirtualDiscService::CDRW << true << true << "";
-        QTest::newRow("blank DVD+RW") << VirtualDiscService::DVDPlusRW << false << false << "";
-        QTest::newRow("written BD-RE") << VirtualDiscService::BDRE << true << true << "";
-        QTest::newRow("CD-R") << VirtualDiscService::CDR << false << false << "This disc can't be erased.";
+        QTest::addColumn<bool>("unplug");   // half-way through
+        QTest::newRow("written CD-RW, quick") << VirtualDiscService::CDRW << true << false << "" << false;
+        QTest::newRow("written CD-RW, complete") << VirtualDiscService::CDRW << true << true << "" << false;
+        QTest::newRow("blank DVD+RW") << VirtualDiscService::DVDPlusRW << false << false << "" << false;
+        QTest::newRow("written BD-RE") << VirtualDiscService::BDRE << true << true << "" << false;
+        QTest::newRow("CD-R") << VirtualDiscService::CDR << false << false << "This disc can't be erased." << false;
         QTest::newRow("no disc") << VirtualDiscService::NoDisc << false << false
-                                 << "There's no disc in the burner.";
+                                 << "There's no disc in the burner." << false;
+        QTest::newRow("unplugged while erasing") << VirtualDiscService::CDRW << false << false
+                                                 << "The burner was unplugged." << true;
     }
     void erase()
     {
@@ -646,9 +649,11 @@ private Q_SLOTS:
         QFETCH(bool, written);
         QFETCH(bool, complete);
         QFETCH(QString, error);
+        QFETCH(bool, unplug);
         TestEnv env;
         VirtualDiscService service(1);
-        service.setUnthrottled(true);
+        // A quick erase in real time takes long enough to unplug during it.
+        service.setUnthrottled(!unplug);
         service.setMedium(1, medium);
         const DiscDeviceRef burner = service.devices().first();
         if (written) {
@@ -664,8 +669,19 @@ private Q_SLOTS:
         auto job = service.erase(burner, complete ? EraseType::complete : EraseType::quick);
         QVERIFY(job);
         Recorder r(job.get());
+        if (unplug) {
+            QTRY_VERIFY(!r.statuses.isEmpty() && r.last().state == JobState::erasing);
+            job->abort(); // can't stop an erase
+            QTest::qWait(20);
+            QCOMPARE(r.finals(), 0);
+            QVERIFY(service.unplugBurner(1));
+        }
         QVERIFY(ends(r));
         QCOMPARE(r.last().errorText, error);
+        if (unplug) {
+            QCOMPARE(r.states(), (QStringList{"preparing", "erasing", "failed"}));
+            return;
+        }
         if (!error.isEmpty()) {
             QCOMPARE(r.states(), (QStringList{"failed"}));
             QCOMPARE(*burner->status(), before);
