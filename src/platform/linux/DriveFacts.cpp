@@ -2,7 +2,10 @@
 
 #include "drives/DiscService.h"
 
+#include <QDir>
+#include <QRegularExpression>
 #include <QStringList>
+#include <algorithm>
 
 namespace DriveFacts {
 
@@ -129,6 +132,108 @@ UdevPlan planUdevEvent(const QString &action, const QMap<QString, QString> &prop
     plan.reread = is("DISK_MEDIA_CHANGE") || is("DISK_EJECT_REQUEST") || now.fingerprint != before.fingerprint;
     plan.systemReadChanged = now.systemHasDisc != before.systemHasDisc;
     return plan;
+}
+
+} // namespace DriveFacts
+
+namespace DriveFacts {
+
+std::optional<QStringList> cueSheetFiles(const QString &text)
+{
+    QStringList files;
+    bool audio = false, data = false;
+    const QStringList lines = text.split(QRegularExpression(QStringLiteral("[\r\n]+")));
+    for (const QString &raw : lines) {
+        const QString line = raw.trimmed();
+        const QString keyword = line.section(QLatin1Char(' '), 0, 0).toUpper();
+        if (keyword == QLatin1String("FILE")) {
+            QString rest = line.mid(4).trimmed();
+            QString name;
+            if (rest.startsWith(QLatin1Char('"'))) {
+                const qsizetype close = rest.indexOf(QLatin1Char('"'), 1);
+                if (close < 0)
+                    return std::nullopt;
+                name = rest.mid(1, close - 1);
+                rest = rest.mid(close + 1).trimmed();
+            } else {
+                name = rest.section(QLatin1Char(' '), 0, 0);
+                rest = rest.section(QLatin1Char(' '), 1).trimmed();
+            }
+            const QString type = rest.toUpper();
+            if (name.isEmpty()
+                || (type != QLatin1String("BINARY") && type != QLatin1String("MOTOROLA") && type != QLatin1String("WAVE")))
+                return std::nullopt;
+            files.append(name);
+        } else if (keyword == QLatin1String("TRACK")) {
+            const QString type = line.section(QLatin1Char(' '), 2, 2, QString::SectionSkipEmpty).toUpper();
+            if (files.isEmpty())
+                return std::nullopt;
+            if (type == QLatin1String("AUDIO"))
+                audio = true;
+            else if (type == QLatin1String("MODE1/2048"))
+                data = true;
+            else
+                return std::nullopt;
+        }
+    }
+    if ((!audio && !data) || (audio && data))
+        return std::nullopt;
+    return files;
+}
+
+QString cueSheetWithFilesIn(const QString &text, const QString &folder)
+{
+    QStringList lines = text.split(QLatin1Char('\n'));
+    const QDir dir(folder);
+    for (QString &line : lines) {
+        const QString trimmed = line.trimmed();
+        if (trimmed.section(QLatin1Char(' '), 0, 0).toUpper() != QLatin1String("FILE"))
+            continue;
+        QString rest = trimmed.mid(4).trimmed();
+        QString name;
+        if (rest.startsWith(QLatin1Char('"'))) {
+            const qsizetype close = rest.indexOf(QLatin1Char('"'), 1);
+            if (close < 0)
+                continue;
+            name = rest.mid(1, close - 1);
+            rest = rest.mid(close + 1).trimmed();
+        } else {
+            name = rest.section(QLatin1Char(' '), 0, 0);
+            rest = rest.section(QLatin1Char(' '), 1).trimmed();
+        }
+        line = QStringLiteral("FILE \"%1\" %2").arg(QDir::cleanPath(dir.absoluteFilePath(name)), rest);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+int cdTextLanguage(const QString &code)
+{
+    static const QMap<QString, int> codes = {
+        {QStringLiteral("ca"), 0x03}, {QStringLiteral("cs"), 0x06}, {QStringLiteral("da"), 0x07},
+        {QStringLiteral("de"), 0x08}, {QStringLiteral("en"), 0x09}, {QStringLiteral("es"), 0x0a},
+        {QStringLiteral("fr"), 0x0f}, {QStringLiteral("ga"), 0x11}, {QStringLiteral("is"), 0x14},
+        {QStringLiteral("it"), 0x15}, {QStringLiteral("hu"), 0x1b}, {QStringLiteral("nl"), 0x1d},
+        {QStringLiteral("no"), 0x1e}, {QStringLiteral("pl"), 0x20}, {QStringLiteral("pt"), 0x21},
+        {QStringLiteral("ro"), 0x22}, {QStringLiteral("sk"), 0x25}, {QStringLiteral("sl"), 0x26},
+        {QStringLiteral("fi"), 0x27}, {QStringLiteral("sv"), 0x28}, {QStringLiteral("tr"), 0x29},
+        {QStringLiteral("ru"), 0x56}, {QStringLiteral("ja"), 0x69}, {QStringLiteral("el"), 0x70},
+    };
+    return codes.value(code.trimmed().toLower().left(2), 0x09);
+}
+
+double writePercent(const QList<qint64> &trackBlocks, int track, qint64 sector)
+{
+    qint64 total = 0, done = 0;
+    for (int i = 0; i < trackBlocks.size(); ++i) {
+        total += trackBlocks[i];
+        if (i < track)
+            done += trackBlocks[i];
+        else if (i == track)
+            done += std::clamp<qint64>(sector, 0, trackBlocks[i]);
+    }
+    if (total <= 0)
+        return -1;
+    return double(done) / double(total);
 }
 
 } // namespace DriveFacts

@@ -6,6 +6,8 @@
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <QStringList>
+#include <optional>
 
 namespace DriveFacts {
 
@@ -75,5 +77,28 @@ struct UdevPlan
 // two would chase each other.
 UdevPlan planUdevEvent(const QString &action, const QMap<QString, QString> &properties, bool known,
                        const UdevMedium &before);
+
+} // namespace DriveFacts
+
+namespace DriveFacts {
+
+// The files a cue sheet burns, as named on its FILE lines, when libburn's cue
+// reader can burn it: FILE types BINARY, MOTOROLA or WAVE, TRACK types AUDIO
+// or MODE1/2048 and not both, every TRACK after a FILE, at least one track.
+// Nothing when it can't.
+std::optional<QStringList> cueSheetFiles(const QString &text);
+
+// `text` with the name on each FILE line made absolute (quoted), relative
+// names being taken from `folder`; other lines as they were.
+QString cueSheetWithFilesIn(const QString &text, const QString &folder);
+
+// CD-Text language code (EBU Tech 3264) of an ISO 639-1 code such as "en";
+// English for codes it doesn't know.
+int cdTextLanguage(const QString &code);
+
+// Overall write progress, 0…1, from libburn's position: `sector` blocks done
+// in track `track` (from 0) of tracks `trackBlocks` long. Below 0 when there
+// is nothing to write.
+double writePercent(const QList<qint64> &trackBlocks, int track, qint64 sector);
 
 } // namespace DriveFacts

@@ -7,6 +7,8 @@
 #include <QMutex>
 #include <QThread>
 #include <algorithm>
+#include <future>
+#include <thread>
 
 #include <libburn/libburn.h>
 
@@ -26,7 +28,9 @@ protected:
         if (ready) {
             // Queue complaints instead of printing them: a reading reports
             // the last one, and the rest go to the debug log.
-            char queue[] = "SORRY", print[] = "NEVER", prefix[] = "libburn: ";
+            // DEBUG too: a job learns from it when libburn's own write
+            // thread has ended.
+            char queue[] = "DEBUG", print[] = "NEVER", prefix[] = "libburn: ";
             burn_msgs_set_severities(queue, print, prefix);
         }
         exec();
@@ -37,20 +41,37 @@ protected:
 
 namespace {
 
-// Takes libburn's queued messages; returns the last one worth showing.
-QString drainMessages()
+// libburn's queue is global: every taker goes through this log, so a job
+// can still find its complaint after a reading took it off the queue.
+struct MessageLog
 {
-    QString last;
-    char text[BURN_MSGS_MESSAGE_LEN];
-    char severity[80];
-    char all[] = "ALL";
-    int code = 0, osErrno = 0;
-    while (burn_msgs_obtain(all, &code, text, &osErrno, severity) == 1) {
-        qCDebug(lcLibburnWorker) << severity << text;
-        last = QString::fromLocal8Bit(text);
+    QMutex lock;
+    quint64 taken = 0;                 // complaints taken so far
+    struct Entry
+    {
+        quint64 number;
+        bool complaint; // SORRY or worse
+        QString text;
+    };
+    QList<Entry> recent;
+
+    void drain() // with `lock` held
+    {
+        char text[BURN_MSGS_MESSAGE_LEN];
+        char severity[80];
+        char all[] = "ALL";
+        int code = 0, osErrno = 0;
+        while (burn_msgs_obtain(all, &code, text, &osErrno, severity) == 1) {
+            qCDebug(lcLibburnWorker) << severity << text;
+            const QByteArray sev(severity);
+            const bool complaint = sev == "SORRY" || sev == "FAILURE" || sev == "FATAL" || sev == "ABORT";
+            recent.append({++taken, complaint, QString::fromLocal8Bit(text).trimmed()});
+            if (recent.size() > 256)
+                recent.removeFirst();
+        }
     }
-    return last;
-}
+};
+MessageLog messageLog;
 
 // A grabbed drive, released (and its libburn record freed) when it goes.
 class Grab
@@ -201,6 +222,7 @@ DriveReading readGrabbed(const Grab &grab, const QByteArray &address)
 
 DriveReading perform(const QByteArray &address, LibburnWorker::Action action)
 {
+    const quint64 mark = LibburnWorker::messageMark();
     if (action == LibburnWorker::Action::ejectThenRead) {
         Grab grab(address);
         grab.release(true);
@@ -211,7 +233,7 @@ DriveReading perform(const QByteArray &address, LibburnWorker::Action action)
         if (grab.drive())
             reading = readGrabbed(grab, address);
     }
-    const QString complaint = drainMessages();
+    const QString complaint = LibburnWorker::lastMessageSince(mark);
     if (!reading.grabbed)
         reading.error = complaint.isEmpty() ? QStringLiteral("The drive could not be opened.") : complaint;
     return reading;
@@ -231,9 +253,20 @@ LibburnWorker::LibburnWorker()
     m_thread->start();
 }
 
+struct LibburnWorker::JobThread
+{
+    std::thread thread;
+    std::shared_ptr<std::atomic<bool>> finished = std::make_shared<std::atomic<bool>>(false);
+};
+
 LibburnWorker::~LibburnWorker()
 {
     m_stopping = true;
+    // Jobs still release their drives through the libburn thread, so it
+    // keeps running until they have ended.
+    for (const auto &job : m_jobs)
+        job->thread.join();
+    m_jobs.clear();
     m_thread->quit();
     m_thread->wait();
     // The thread has ended: its object and any requests still posted to it
@@ -250,6 +283,68 @@ std::shared_ptr<LibburnWorker> LibburnWorker::shared()
         sharedWorker = worker;
     }
     return worker;
+}
+
+quint64 LibburnWorker::messageMark()
+{
+    QMutexLocker lock(&messageLog.lock);
+    messageLog.drain();
+    return messageLog.taken;
+}
+
+QString LibburnWorker::lastMessageSince(quint64 mark)
+{
+    QMutexLocker lock(&messageLog.lock);
+    messageLog.drain();
+    for (auto it = messageLog.recent.crbegin(); it != messageLog.recent.crend() && it->number > mark; ++it) {
+        if (it->complaint)
+            return it->text;
+    }
+    return {};
+}
+
+bool LibburnWorker::messageSince(quint64 mark, const QString &part, const QString &end)
+{
+    QMutexLocker lock(&messageLog.lock);
+    messageLog.drain();
+    for (auto it = messageLog.recent.crbegin(); it != messageLog.recent.crend() && it->number > mark; ++it) {
+        if (it->text.contains(part) && it->text.endsWith(end))
+            return true;
+    }
+    return false;
+}
+
+bool LibburnWorker::call(const std::function<void()> &work)
+{
+    std::promise<bool> ran;
+    std::future<bool> done = ran.get_future();
+    Thread *thread = m_thread.get();
+    QMetaObject::invokeMethod(
+        m_onThread,
+        [&work, &ran, thread] {
+            if (thread->ready)
+                work();
+            ran.set_value(thread->ready);
+        },
+        Qt::QueuedConnection);
+    return done.get();
+}
+
+void LibburnWorker::startJob(std::function<void()> body)
+{
+    // Threads that have ended are joined here, so they don't pile up.
+    std::erase_if(m_jobs, [](const std::unique_ptr<JobThread> &job) {
+        if (!job->finished->load())
+            return false;
+        job->thread.join();
+        return true;
+    });
+    auto job = std::make_unique<JobThread>();
+    job->thread = std::thread([body = std::move(body), finished = job->finished] {
+        body();
+        finished->store(true);
+    });
+    m_jobs.push_back(std::move(job));
 }
 
 void LibburnWorker::submit(const QString &address, Action action, QObject *receiver, Reply reply)

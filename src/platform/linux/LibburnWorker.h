@@ -20,6 +20,12 @@
 // has been destroyed is dropped. Destroying the worker drops the requests that
 // have not started and waits for the one in progress (one libburn call
 // sequence, at most a few seconds) so that libburn is shut down cleanly.
+//
+// Burns and erases run on job threads the worker starts (startJob): a job
+// thread waits on the drive as long as it likes, but grabs and releases
+// through call(), since those touch libburn's drive tables. Destroying the
+// worker waits for every job thread to end; the jobs' owners have asked them
+// to stop by then (see LibburnJob), except erases, which run to their end.
 
 #include "drives/DiscService.h"
 
@@ -30,6 +36,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <vector>
 
 // One reading of a drive through libburn.
 struct DriveReading
@@ -62,6 +69,32 @@ public:
     // `receiver` is gone by then. Returns at once.
     void submit(const QString &address, Action action, QObject *receiver, Reply reply);
 
+    // Runs `work` on the libburn thread after the requests queued before it
+    // and returns once it has run. Job threads only: calling it on the
+    // creating thread or the libburn thread would dead-lock or stall the UI.
+    // Returns false, without running `work`, when libburn could not start.
+    bool call(const std::function<void()> &work);
+
+    // Starts `body` on a thread of its own and returns at once. Main thread.
+    // The thread may use call() and post to home() until it returns.
+    void startJob(std::function<void()> body);
+
+    // An object on the creating thread, alive as long as the worker: job
+    // threads post their results to it.
+    QObject *home() const { return m_home.get(); }
+
+    // libburn's messages, taken from its queue in order; complaints are
+    // those of severity SORRY and worse. Any thread. messageMark() numbers
+    // the point reached; lastMessageSince() gives the last complaint after
+    // that point, empty when none. The queue
+    // is shared by every drive, so a complaint about another drive that
+    // comes at the same moment can be taken for this one.
+    static quint64 messageMark();
+    static QString lastMessageSince(quint64 mark);
+    // Whether any message after `mark`, whatever its severity, contains
+    // `part` and ends with `end`.
+    static bool messageSince(quint64 mark, const QString &part, const QString &end);
+
 private:
     class Thread;
     LibburnWorker();
@@ -70,4 +103,6 @@ private:
     QObject *m_onThread = nullptr;      // lives on the worker thread; requests are posted to it
     std::unique_ptr<QObject> m_home;    // lives on the creating thread; replies are posted to it
     std::atomic<bool> m_stopping{false};
+    struct JobThread;
+    std::vector<std::unique_ptr<JobThread>> m_jobs; // creating thread only
 };
