@@ -1,8 +1,11 @@
 #include "platform/linux/HardwareDiscService.h"
 
 #include "platform/linux/DriveFacts.h"
+#include "platform/linux/LibburnJob.h"
 #include "platform/linux/LibburnWorker.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QPointer>
@@ -73,6 +76,7 @@ public:
     QPointer<HardwareDiscService> service;
     bool plugged = true;
     bool busy = false; // a request is with the libburn thread
+    bool inJob = false; // a burn or erase holds the drive
     bool readAgain = false;
     bool ejectAgain = false;
     int unsettled = 0;
@@ -148,19 +152,88 @@ QList<DiscDeviceRef> HardwareDiscService::devices() const
     return list;
 }
 
-std::unique_ptr<DiscJob> HardwareDiscService::burn(const DiscDeviceRef &, const BurnProperties &, const BurnLayout &)
+HardwareDiscService::DriveRef HardwareDiscService::jobDrive(const DiscDeviceRef &device) const
 {
-    return nullptr;
+    for (const QList<DriveRef> *list : {&m_udevDrives, &m_extraDrives}) {
+        for (const DriveRef &drive : *list) {
+            if (drive == device)
+                return drive->plugged && !drive->inJob ? drive : DriveRef();
+        }
+    }
+    return {};
 }
 
-std::unique_ptr<DiscJob> HardwareDiscService::erase(const DiscDeviceRef &, EraseType)
+void HardwareDiscService::jobEnded(const DriveRef &drive)
 {
-    return nullptr;
+    drive->inJob = false;
+    // The disc has changed (or left): read it again, after any eject asked
+    // for meanwhile.
+    if (drive->ejectAgain) {
+        drive->ejectAgain = false;
+        drive->readAgain = false;
+        request(drive, true);
+    } else {
+        drive->readAgain = false;
+        request(drive, false);
+    }
 }
 
-std::optional<BurnLayout> HardwareDiscService::layoutForImageFile(const QString &)
+std::unique_ptr<DiscJob> HardwareDiscService::burn(const DiscDeviceRef &device, const BurnProperties &properties,
+                                                   const BurnLayout &layout)
 {
-    return std::nullopt;
+    const DriveRef drive = jobDrive(device);
+    if (!drive)
+        return nullptr;
+    if (layout.cueSheet.isEmpty()) {
+        if (layout.tracks.isEmpty())
+            return nullptr;
+        for (const BurnTrack &track : layout.tracks) {
+            if (!track.producer)
+                return nullptr;
+        }
+    }
+    drive->inJob = true;
+    std::weak_ptr<Drive> weak = drive;
+    QPointer<HardwareDiscService> self(this);
+    return LibburnJob::startBurn(m_worker, drive->address, properties, layout, [self, weak] {
+        if (DriveRef d = weak.lock(); d && self)
+            self->jobEnded(d);
+    });
+}
+
+std::unique_ptr<DiscJob> HardwareDiscService::erase(const DiscDeviceRef &device, EraseType type)
+{
+    const DriveRef drive = jobDrive(device);
+    if (!drive)
+        return nullptr;
+    drive->inJob = true;
+    std::weak_ptr<Drive> weak = drive;
+    QPointer<HardwareDiscService> self(this);
+    return LibburnJob::startErase(m_worker, drive->address, type, [self, weak] {
+        if (DriveRef d = weak.lock(); d && self)
+            self->jobEnded(d);
+    });
+}
+
+std::optional<BurnLayout> HardwareDiscService::layoutForImageFile(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.suffix().compare(QLatin1String("cue"), Qt::CaseInsensitive) != 0 || !info.isFile())
+        return std::nullopt;
+    QFile file(info.absoluteFilePath());
+    // A cue sheet is a few kilobytes; anything far bigger is not one.
+    if (!file.open(QIODevice::ReadOnly) || file.size() > 1024 * 1024)
+        return std::nullopt;
+    const std::optional<QStringList> files = DriveFacts::cueSheetFiles(QString::fromUtf8(file.readAll()));
+    if (!files)
+        return std::nullopt;
+    for (const QString &name : *files) {
+        if (!QFileInfo(info.absoluteDir(), name).isFile())
+            return std::nullopt;
+    }
+    BurnLayout layout;
+    layout.cueSheet = info.absoluteFilePath();
+    return layout;
 }
 
 bool HardwareDiscService::watchesHotPlug() const
@@ -263,7 +336,7 @@ void HardwareDiscService::request(const DriveRef &drive, bool eject)
 {
     if (!drive->plugged)
         return;
-    if (drive->busy) {
+    if (drive->busy || drive->inJob) {
         // One request per drive at a time; a second one runs after it.
         (eject ? drive->ejectAgain : drive->readAgain) = true;
         return;

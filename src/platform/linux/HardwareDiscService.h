@@ -19,9 +19,13 @@
 // Ownership: the service owns its devices; a device that is unplugged, or
 // outlives the service, stays valid for its holders but does nothing more.
 //
+// Burns and erases: each runs as a LibburnJob on a thread of its own, one
+// job per drive at a time. While a job holds a drive, readings and ejects of
+// that drive wait; the drive is read again once the job has released it.
+//
 // Cancelling: a reading or an eject, once asked for, runs to its end on the
 // libburn thread; its result is dropped when the drive has gone or the
-// service has been destroyed meanwhile.
+// service has been destroyed meanwhile. Jobs: see LibburnJob.
 
 #include "drives/DiscService.h"
 
@@ -49,12 +53,17 @@ public:
     // udev drives sorted by device node, then the extra addresses in the
     // order given.
     QList<DiscDeviceRef> devices() const override;
-    // Writing comes later: both return nullptr, meaning the service could
-    // not start the job.
+    // nullptr when `device` is not one of this service's plugged drives,
+    // when a job already holds it, or (burn) when the layout has neither
+    // tracks with producers nor a cue sheet. Otherwise the job runs as
+    // described in LibburnJob.h; a problem found later (no disc, libburn
+    // refusing the layout) ends it with a `failed` status.
     std::unique_ptr<DiscJob> burn(const DiscDeviceRef &device, const BurnProperties &properties,
                                   const BurnLayout &layout) override;
     std::unique_ptr<DiscJob> erase(const DiscDeviceRef &device, EraseType type) override;
-    // No layouts from image files yet: always std::nullopt.
+    // A .cue file that libburn's cue reader can burn (see
+    // DriveFacts::cueSheetFiles) and whose files exist: a layout holding its
+    // absolute path. Reads only the file, never a drive; main thread.
     std::optional<BurnLayout> layoutForImageFile(const QString &path) override;
 
     // False when the udev monitor could not be opened (no hot-plug then:
@@ -73,6 +82,9 @@ private:
     void addUdevDrive(const DriveRef &drive);
     void request(const DriveRef &drive, bool eject);
     void received(const DriveRef &drive, bool wasEject, const DriveReading &reading);
+    // The drive `device` names, when a job may start on it.
+    DriveRef jobDrive(const DiscDeviceRef &device) const;
+    void jobEnded(const DriveRef &drive);
 
     std::shared_ptr<LibburnWorker> m_worker;
     std::unique_ptr<Udev> m_udev;
