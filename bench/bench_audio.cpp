@@ -2,7 +2,8 @@
 // (best of several runs, the files expected to be in the page cache) and
 // reports the process's peak resident memory over all runs. The prepared
 // files go to $XDG_CACHE_HOME and are removed after each run.
-// Prints "seconds=<best>" and "peak_rss_mb=<peak>" last for bench/run.
+// Prints "seconds=<best>", "cpu_seconds=<all runs>" and "peak_rss_mb=<peak>"
+// last for bench/run.
 //
 // usage: bench_audio RUNS TRACK...
 
@@ -26,6 +27,15 @@ double peakRssMb()
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     return double(usage.ru_maxrss) / 1024.0; // kilobytes on Linux
+}
+
+// User and system time of every thread of the process so far.
+double cpuSeconds()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto s = [](const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return s(usage.ru_utime) + s(usage.ru_stime);
 }
 
 } // namespace
@@ -54,6 +64,7 @@ int main(int argc, char **argv)
     std::printf("memory before the first run: %.1f MB\n", peakRssMb());
 
     double best = std::numeric_limits<double>::infinity();
+    const double cpuBefore = cpuSeconds();
     try {
         for (int i = 0; i < runs; ++i) {
             int reports = 0;
@@ -78,6 +89,7 @@ int main(int argc, char **argv)
         return 1;
     }
     std::printf("seconds=%.3f\n", best);
+    std::printf("cpu_seconds=%.2f\n", cpuSeconds() - cpuBefore);
     std::printf("peak_rss_mb=%.1f\n", peakRssMb());
     return 0;
 }
