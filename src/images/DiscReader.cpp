@@ -87,15 +87,15 @@ QString copyInto(int fd, qint64 length, const std::function<void(double)> &progr
 
 QList<DiscInfo> opticalDiscs()
 {
+    // A drive udev reports twice still gives one entry; sorting the names
+    // sorts the list.
+    QStringList names = OpticalDiscs::names();
+    names.sort();
+    names.removeDuplicates();
     QList<DiscInfo> discs;
-    for (const QString &name : OpticalDiscs::names()) {
-        const std::optional<DiscInfo> disc = info(name);
-        const bool listed = std::any_of(discs.begin(), discs.end(),
-                                        [&](const DiscInfo &d) { return d.bsdName == name; });
-        if (disc && !listed)
+    for (const QString &name : names)
+        if (const std::optional<DiscInfo> disc = info(name))
             discs << *disc;
-    }
-    std::sort(discs.begin(), discs.end(), [](const DiscInfo &a, const DiscInfo &b) { return a.bsdName < b.bsdName; });
     return discs;
 }
 

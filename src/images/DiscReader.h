@@ -56,7 +56,8 @@ struct Outcome
 // (fewer only at the end); throws TDError::readFailed. BlockReader::read fits.
 using ReadFunction = std::function<qint64(qint64 offset, char *into, qint64 count)>;
 
-// Every optical disc in a drive now, sorted by bsdName, each once.
+// Every optical disc in a drive now, sorted by bsdName, each once. Reads
+// udev's records only, so it is quick and takes no token.
 QList<DiscInfo> opticalDiscs();
 
 // The disc in drive `bsd` ("sr0", "/dev/sr0"); nothing when there is no such

@@ -43,7 +43,8 @@ bool sameBytes(const QString &a, const QString &b, CancelToken *cancel);
 
 // Compares every file of files(folder) with the file of the same relative
 // path under `root` (the mounted image). `progress`, if set, is called on the
-// calling thread after each file with the share of bytes done.
+// calling thread after each file with the share of bytes done. `cancel` (may
+// be null) is polled before every chunk of every file compared.
 // Throws what sameBytes() throws.
 FolderCompareResult compare(const QString &folder, const QString &root, const std::function<void(double)> &progress,
                             CancelToken *cancel);

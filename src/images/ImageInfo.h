@@ -2,9 +2,10 @@
 // What an image file is and which discs it fits on.
 //
 // inspect() reads at most 16.5 KiB of the file and never throws; everything
-// else here is pure. All of it may be called from any thread; inspect() blocks
-// on the file system, so the UI calls it off the main thread for files on slow
-// or network storage.
+// else here is pure. All of it may be called from any thread. inspect() is
+// too short to need cancelling, but it does block on the file system: a file
+// on slow or network storage is better inspected off the main thread.
+// Everything here is a plain value; nothing is shared or kept between calls.
 
 #include <QString>
 #include <QStringList>

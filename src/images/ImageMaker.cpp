@@ -25,11 +25,11 @@ QString systemText(int err)
 // A full disk shows up in two ways: xorriso checks the free space before it
 // writes ("Image size 1651s exceeds free space on media 512s"), or a write
 // fails with ENOSPC. Either way the user is told what they would be told by
-// any other save.
+// any other save. The tool runs in the C.UTF-8 locale, so its words are English.
 bool diskFull(const QString &message)
 {
     return message.contains(QLatin1String("exceeds free space on media"))
-           || message.contains(systemText(ENOSPC));
+           || message.contains(QLatin1String("No space left on device"));
 }
 
 } // namespace

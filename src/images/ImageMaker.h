@@ -24,7 +24,7 @@ QString volumeName(const QString &name);
 
 // The total size of the regular files under `folder`, hidden ones included
 // (they go into the image too); 0 when it can't be listed. Symbolic links
-// are not followed.
+// are not followed. Reads only directory entries, so it takes no token.
 qint64 folderBytes(const QString &folder);
 
 // Where make() writes before the image is complete: beside `output`, named
