@@ -58,6 +58,7 @@ int main(int argc, char *argv[])
         virtualCount = parser.value(virtualBurners).toInt();
     // The combined service owns the two it shows as one.
     auto *virtuals = new VirtualDiscService(std::clamp(virtualCount, 0, 8));
+    virtuals->readSettings(settings);
     CombinedDiscService service(
         {new HardwareDiscService(settings.value(QStringLiteral("klvo.td.extraDrives")).toStringList()), virtuals});
 

@@ -172,6 +172,9 @@ public:
         m_wake.notify_all();
     }
     Stop stop() const { return Stop(m_stop.load()); }
+    // The disc file a finished burn wrote. Set by the worker before its last
+    // post and read after the join, so it needs no lock.
+    QString written;
     // False when a stop was asked for before `until`.
     bool sleepUntil(Clock::time_point until)
     {
@@ -550,6 +553,7 @@ private:
             }
             out.renamed = true;
         }
+        m_control.written = QFile::decodeName(m_outputs[0].final);
         return true;
     }
 
@@ -873,6 +877,9 @@ void VirtualDiscService::finish(const std::shared_ptr<Run> &run, const JobStatus
                 setTray(*burner, NoDisc, blankStatus(NoDisc));
                 scheduleAutoInsert(burner);
             } else {
+                // The disc stays in and the system "reads" it: its file
+                // stands where a real disc's block device would.
+                written.bsdName = run->written;
                 setTray(*burner, run->kind, written);
             }
         }
