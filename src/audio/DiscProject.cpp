@@ -30,6 +30,7 @@ void DiscProject::setArtist(const QString &artist)
 
 void DiscProject::setGapSeconds(double seconds)
 {
+    // Not a number can't come from the knob; treat it as its reset value.
     const double g = std::isfinite(seconds) ? qBound(0.0, std::round(seconds), 5.0) : 2.0;
     if (g == m_gap)
         return;
