@@ -1,3 +1,4 @@
+#include "ImageFixtures.h"
 #include "images/BlockReader.h"
 #include "images/TDError.h"
 
@@ -15,10 +16,6 @@
 #include <unistd.h>
 
 // Readable QCOMPARE failures; found by argument-dependent lookup.
-static char *toString(const TDError &e)
-{
-    return QTest::toString(e.text());
-}
 
 namespace {
 

@@ -1,3 +1,4 @@
+#include "ImageFixtures.h"
 #include "images/BlockReader.h"
 #include "images/Checksums.h"
 
@@ -17,10 +18,6 @@
 Q_DECLARE_METATYPE(ChecksumMatch)
 
 // Readable QCOMPARE failures; found by argument-dependent lookup.
-static char *toString(const TDError &e)
-{
-    return QTest::toString(e.text());
-}
 
 static char *toString(const Digests &d)
 {

@@ -1,3 +1,4 @@
+#include "ImageFixtures.h"
 #include "images/DiscReader.h"
 #include "platform/linux/OpticalDiscs.h"
 
@@ -14,23 +15,12 @@
 #include <cerrno>
 #include <sys/mount.h>
 
-static char *toString(const TDError &e)
-{
-    return QTest::toString(e.text());
-}
 
 using Properties = QMap<QString, QString>;
 
 namespace {
 
-constexpr qint64 mib = 1048576;
 
-bool writeFile(const QString &path, const QByteArray &data)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
-}
 
 QByteArray readFile(const QString &path)
 {
@@ -85,27 +75,6 @@ DiscInfo dataCD(qint64 bytes)
     return d;
 }
 
-// A file system of `bytes` for the copy's target, unmounted at the end.
-class SmallDisk
-{
-public:
-    SmallDisk(const QString &where, qint64 bytes) : m_path(where)
-    {
-        QDir().mkpath(where);
-        const QByteArray options = "size=" + QByteArray::number(bytes);
-        m_mounted = ::mount("tmpfs", QFile::encodeName(where).constData(), "tmpfs", 0, options.constData()) == 0;
-    }
-    ~SmallDisk()
-    {
-        if (m_mounted)
-            ::umount2(QFile::encodeName(m_path).constData(), MNT_DETACH);
-    }
-    bool mounted() const { return m_mounted; }
-
-private:
-    QString m_path;
-    bool m_mounted = false;
-};
 
 } // namespace
 

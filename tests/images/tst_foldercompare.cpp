@@ -1,3 +1,4 @@
+#include "ImageFixtures.h"
 #include "images/FolderCompare.h"
 
 #include "TestEnv.h"
@@ -8,21 +9,10 @@
 
 #include <cerrno>
 
-static char *toString(const TDError &e)
-{
-    return QTest::toString(e.text());
-}
 
 namespace {
 
-constexpr qint64 mib = 1048576;
 
-bool writeFile(const QString &path, const QByteArray &data)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
-}
 
 QByteArray pattern(qint64 size, int seed)
 {

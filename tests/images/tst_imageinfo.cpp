@@ -1,3 +1,4 @@
+#include "ImageFixtures.h"
 #include "images/ImageInfo.h"
 
 #include "TestEnv.h"
@@ -78,11 +79,6 @@ QByteArray noise(qint64 size, quint32 seed)
     return data;
 }
 
-bool writeFile(const QString &path, const QByteArray &data)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
-}
 
 // Runs `fn` on a thread whose file-system identity is `uid`: as root the
 // permission bits are otherwise ignored, so a file without read permission

@@ -1,3 +1,4 @@
+#include "ImageFixtures.h"
 #include "images/ImageInfo.h"
 #include "images/ImageMaker.h"
 
@@ -15,21 +16,10 @@
 #include <sys/mount.h>
 #include <thread>
 
-static char *toString(const TDError &e)
-{
-    return QTest::toString(e.text());
-}
 
 namespace {
 
-constexpr qint64 mib = 1048576;
 
-bool writeFile(const QString &path, const QByteArray &data)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
-}
 
 QByteArray readFile(const QString &path)
 {
@@ -98,27 +88,6 @@ bool writeBulk(const QString &path, qint64 size)
     return true;
 }
 
-// A folder of size `bytes` as one tmpfs, unmounted when this goes away.
-class SmallDisk
-{
-public:
-    SmallDisk(const QString &where, qint64 bytes) : m_path(where)
-    {
-        QDir().mkpath(where);
-        const QByteArray options = "size=" + QByteArray::number(bytes);
-        m_mounted = ::mount("tmpfs", QFile::encodeName(where).constData(), "tmpfs", 0, options.constData()) == 0;
-    }
-    ~SmallDisk()
-    {
-        if (m_mounted)
-            ::umount2(QFile::encodeName(m_path).constData(), MNT_DETACH);
-    }
-    bool mounted() const { return m_mounted; }
-
-private:
-    QString m_path;
-    bool m_mounted = false;
-};
 
 } // namespace
 

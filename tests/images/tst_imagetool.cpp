@@ -1,3 +1,4 @@
+#include "ImageFixtures.h"
 #include "images/ImageTool.h"
 
 #include <QElapsedTimer>
@@ -9,10 +10,6 @@
 #include <csignal>
 #include <thread>
 
-static char *toString(const TDError &e)
-{
-    return QTest::toString(e.text());
-}
 
 namespace {
 

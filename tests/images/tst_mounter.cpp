@@ -1,3 +1,4 @@
+#include "ImageFixtures.h"
 #include "images/FolderCompare.h"
 #include "images/ImageMaker.h"
 #include "images/ImageTool.h"
@@ -13,12 +14,6 @@
 
 namespace {
 
-bool writeFile(const QString &path, const QByteArray &data)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
-}
 
 bool mounted(const QString &path)
 {

@@ -1,3 +1,4 @@
+#include "ImageFixtures.h"
 #include "images/Verifier.h"
 
 #include "TestEnv.h"
@@ -8,10 +9,6 @@
 
 #include <cerrno>
 
-static char *toString(const TDError &e)
-{
-    return QTest::toString(e.text());
-}
 
 namespace {
 
@@ -34,13 +31,7 @@ QByteArray pattern(qint64 size)
     return data;
 }
 
-bool writeFile(const QString &path, const QByteArray &data)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
-}
 
-constexpr qint64 mib = 1048576;
 
 // Where an image first differs from a disc that ended at `from`: the disc
 // side reads as zeros from there.

@@ -1,0 +1,54 @@
+#pragma once
+// Small pieces the image and disc tests share.
+
+#include "images/TDError.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+
+#include <sys/mount.h>
+
+// QCOMPARE prints a TDError as its text.
+inline char *toString(const TDError &e)
+{
+    return QTest::toString(e.text());
+}
+
+inline constexpr qint64 mib = 1048576;
+
+// Writes `data` as the whole file, making its folder first.
+inline bool writeFile(const QString &path, const QByteArray &data)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
+}
+
+// A folder that is a tmpfs of `bytes`, to run out of space on purpose;
+// unmounted when this goes away. Mounting needs root: check mounted().
+class SmallDisk
+{
+public:
+    SmallDisk(const QString &where, qint64 bytes)
+        : m_path(where)
+    {
+        QDir().mkpath(where);
+        const QByteArray options = "size=" + QByteArray::number(bytes);
+        m_mounted = ::mount("tmpfs", QFile::encodeName(where).constData(), "tmpfs", 0, options.constData()) == 0;
+    }
+    ~SmallDisk()
+    {
+        if (m_mounted)
+            ::umount2(QFile::encodeName(m_path).constData(), MNT_DETACH);
+    }
+    SmallDisk(const SmallDisk &) = delete;
+    SmallDisk &operator=(const SmallDisk &) = delete;
+    bool mounted() const { return m_mounted; }
+
+private:
+    QString m_path;
+    bool m_mounted = false;
+};
