@@ -306,7 +306,7 @@ void AppModel::burnAll()
     }
     // Each start re-checks the deck when it runs: it may have changed meanwhile.
     for (int i = 0; i < ready.size(); ++i)
-        QTimer::singleShot(i * staggerMs, ready[i], [this, deck = ready[i]] { start(deck); });
+        QTimer::singleShot(i * staggerMs, Qt::PreciseTimer, ready[i], [this, deck = ready[i]] { start(deck); });
 }
 
 void AppModel::resetQueue()
