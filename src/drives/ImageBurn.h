@@ -3,6 +3,7 @@
 // (a cue sheet), or one Mode 1 data track fed from a plain sector image.
 
 #include "drives/DiscService.h"
+#include "drives/FileTrackProducer.h"
 #include "images/ImageInfo.h"
 
 #include <QString>
@@ -10,42 +11,21 @@
 #include <optional>
 
 // Streams a raw image (.iso, .cdr) in 2048-byte blocks and checks the disc
-// against it when the burn is verified.
-//
-// Threading: the service calls it from its burn thread, one call at a time.
-// Ownership: the deck keeps it alive for the whole burn. Failures: a read or
-// seek error delivers zeros (the verify pass then reports the difference);
-// only an image that can't be opened fails the burn, at prepareTrack.
-class RawImageProducer final : public TrackProducer
+// against it when the burn is verified. Threading, ownership and failures
+// are FileTrackProducer's.
+class RawImageProducer final : public FileTrackProducer
 {
 public:
     static constexpr quint32 blockBytes = 2048;
 
-    RawImageProducer(const QString &path, qint64 bytes);
-    ~RawImageProducer() override;
-    RawImageProducer(const RawImageProducer &) = delete;
-    RawImageProducer &operator=(const RawImageProducer &) = delete;
+    RawImageProducer(const QString &path, qint64 bytes) : FileTrackProducer(path, quint64(std::max<qint64>(bytes, 0))) {}
 
-    quint64 blocks() const { return quint64(m_bytes) / blockBytes; }
-    BurnTrack makeTrack(const std::shared_ptr<RawImageProducer> &self) const;
-
+    quint64 blocks() const { return byteLength() / blockBytes; }
+    BurnTrack makeTrack(const std::shared_ptr<RawImageProducer> &self) const
+    {
+        return {BurnTrack::Kind::data, self, blocks(), blockBytes, 0};
+    }
     quint64 estimateLength() override { return blocks(); }
-    bool prepareTrack() override;
-    quint32 producePreGap(char *buffer, quint32 length, quint64 address, quint32 blockSize) override;
-    quint32 produceData(char *buffer, quint32 length, quint64 address, quint32 blockSize) override;
-    void cleanupTrackAfterBurn() override {}
-    bool prepareTrackForVerification() override;
-    bool verifyPreGap(const char *buffer, quint32 length, quint64 address, quint32 blockSize) override;
-    bool verifyData(const char *buffer, quint32 length, quint64 address, quint32 blockSize) override;
-    bool cleanupTrackAfterVerification() override;
-
-private:
-    void fill(char *buffer, quint32 length, quint64 address, quint32 blockSize) const;
-    void close();
-
-    const QString m_path;
-    const qint64 m_bytes;
-    int m_fd = -1;
 };
 
 namespace ImageBurn {

@@ -1,0 +1,97 @@
+#include "drives/FileTrackProducer.h"
+
+#include <QFile>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <unistd.h>
+
+FileTrackProducer::FileTrackProducer(const QString &path, quint64 byteLength)
+    : m_path(path)
+    , m_byteLength(byteLength)
+{
+}
+
+FileTrackProducer::~FileTrackProducer()
+{
+    close();
+}
+
+bool FileTrackProducer::prepareTrack()
+{
+    close();
+    do {
+        m_fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_CLOEXEC);
+    } while (m_fd < 0 && errno == EINTR);
+    return m_fd >= 0;
+}
+
+quint32 FileTrackProducer::producePreGap(char *buffer, quint32 length, quint64, quint32)
+{
+    std::memset(buffer, 0, length);
+    return length;
+}
+
+quint32 FileTrackProducer::produceData(char *buffer, quint32 length, quint64 address, quint32 blockSize)
+{
+    fill(buffer, length, address, blockSize);
+    return length;
+}
+
+bool FileTrackProducer::prepareTrackForVerification()
+{
+    return m_fd >= 0 || prepareTrack();
+}
+
+bool FileTrackProducer::verifyPreGap(const char *, quint32, quint64, quint32)
+{
+    return true;
+}
+
+bool FileTrackProducer::verifyData(const char *buffer, quint32 length, quint64 address, quint32 blockSize)
+{
+    const auto expected = std::make_unique<char[]>(length);
+    fill(expected.get(), length, address, blockSize);
+    return std::memcmp(expected.get(), buffer, length) == 0;
+}
+
+bool FileTrackProducer::cleanupTrackAfterVerification()
+{
+    close();
+    return true;
+}
+
+void FileTrackProducer::fill(char *buffer, quint32 length, quint64 address, quint32 blockSize) const
+{
+    std::memset(buffer, 0, length);
+    // An address whose offset doesn't fit in 64 bits is past any file.
+    if (blockSize != 0 && address > UINT64_MAX / blockSize)
+        return;
+    const quint64 offset = address * blockSize;
+    if (offset >= m_byteLength || m_fd < 0)
+        return;
+    const quint64 want = std::min<quint64>(m_byteLength - offset, length);
+    quint64 got = 0;
+    while (got < want) {
+        const ssize_t n = ::pread(m_fd, buffer + got, want - got, off_t(offset + got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            // A failed read is zeros, not half a block of data.
+            std::memset(buffer, 0, length);
+            return;
+        }
+        if (n == 0)
+            return; // the file got shorter: the rest stays zeros
+        got += quint64(n);
+    }
+}
+
+void FileTrackProducer::close()
+{
+    if (m_fd >= 0)
+        ::close(m_fd); // a close error changes nothing for a read-only handle
+    m_fd = -1;
+}

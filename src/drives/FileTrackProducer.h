@@ -1,0 +1,65 @@
+#pragma once
+// A track fed from a file of raw blocks: the prepared audio of a CD track, or
+// a plain sector image. Produces the file's bytes block by block, zeros past
+// its end, and checks the disc against the file again when the burn is
+// verified.
+//
+// Threading: built on any thread; afterwards the service calls it from its
+// burn thread only, one call at a time (TrackProducer's contract), so it has
+// no lock. path() and byteLength() are constant and may be read anywhere.
+//
+// Ownership: the deck keeps the producer (shared_ptr) for the whole burn. The
+// producer owns its file handle: opened by prepareTrack(), kept after the burn
+// for a verify pass, closed by cleanupTrackAfterVerification() or by the
+// destructor. It never deletes the file.
+//
+// Failures: only prepareTrack() and prepareTrackForVerification() can fail
+// (the file can't be opened). Seek and read errors later become zeros when
+// producing and a comparison against zeros when verifying; nothing else is
+// reported, so a damaged file never stops a burn half-way.
+//
+// Cancellation: none of its own; the service stops calling.
+
+#include "drives/TrackProducer.h"
+
+#include <QString>
+
+class FileTrackProducer : public TrackProducer
+{
+public:
+    // `byteLength` is how much of the file the track holds.
+    FileTrackProducer(const QString &path, quint64 byteLength);
+    ~FileTrackProducer() override;
+    FileTrackProducer(const FileTrackProducer &) = delete;
+    FileTrackProducer &operator=(const FileTrackProducer &) = delete;
+
+    const QString &path() const { return m_path; }
+    quint64 byteLength() const { return m_byteLength; }
+
+    // Opens the file, replacing a handle still open. False when it can't.
+    bool prepareTrack() override;
+    // Zeros: a gap is silence, or empty blocks.
+    quint32 producePreGap(char *buffer, quint32 length, quint64 address, quint32 blockSize) override;
+    // The file's bytes from address x blockSize, zeros past the track's end or
+    // when they can't be read. Always `length`.
+    quint32 produceData(char *buffer, quint32 length, quint64 address, quint32 blockSize) override;
+    // Keeps the handle for a verify pass.
+    void cleanupTrackAfterBurn() override {}
+    // Reuses the open handle or opens the file again.
+    bool prepareTrackForVerification() override;
+    // Always true: the gap isn't compared.
+    bool verifyPreGap(const char *buffer, quint32 length, quint64 address, quint32 blockSize) override;
+    // True when `buffer` holds exactly what produceData() gives for the blocks.
+    bool verifyData(const char *buffer, quint32 length, quint64 address, quint32 blockSize) override;
+    // Closes the handle (harmless when already closed). Always true.
+    bool cleanupTrackAfterVerification() override;
+
+private:
+    // Zeros `length` bytes of `buffer`, then copies in what the file holds there.
+    void fill(char *buffer, quint32 length, quint64 address, quint32 blockSize) const;
+    void close();
+
+    const QString m_path;
+    const quint64 m_byteLength;
+    int m_fd = -1;
+};
