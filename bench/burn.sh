@@ -7,7 +7,7 @@ bench_burn() {
         ffmpeg -v error -y -f lavfi -i "sine=frequency=$((200 * i)):duration=600:sample_rate=44100" -ac 2 \
             "$work/track$i.wav"
     done
-    head -c 700000000 /dev/urandom >"$work/image.iso"
+    head -c $((341797 * 2048)) /dev/urandom >"$work/image.iso" # 700 MB in whole sectors
     cat "$work"/*.wav "$work/image.iso" >/dev/null
 
     local out seconds bytes delay
