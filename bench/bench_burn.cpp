@@ -1,6 +1,7 @@
 // Six virtual burners burning at once, unthrottled: audio CDs on three decks
-// and a disc image on three. Prints the longest delay of a 10 ms main-thread
-// timer during the run and how many bytes were written in how long.
+// and a disc image on three, then the image on all six. Prints the longest
+// delay of a 10 ms main-thread timer during the runs and how many bytes each
+// run wrote in how long.
 //
 // usage: bench_burn WORKDIR AUDIO1 AUDIO2 AUDIO3 IMAGE
 
@@ -56,38 +57,54 @@ int main(int argc, char *argv[])
         worstDelay = std::max(worstDelay, sinceTick.restart() - 10);
     });
 
-    QElapsedTimer clock;
-    clock.start();
+    // Burns on every deck given, waits for all of them, and says how long it took.
+    const auto run = [&](const QList<int> &audioDecks, const QList<int> &imageDecks) {
+        QElapsedTimer clock;
+        clock.start();
+        int ended = 0;
+        for (int i : audioDecks)
+            model.start(model.decks().at(i));
+        for (int i : imageDecks)
+            model.decks().at(i)->burnImage(*image, false, false, false, false, {},
+                                           [&ended](bool, const QString &) { ++ended; });
+        QTimer watch;
+        watch.setInterval(20);
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            int done = ended;
+            for (int i : audioDecks)
+                done += model.decks().at(i)->busy() ? 0 : 1;
+            if (done == audioDecks.size() + imageDecks.size())
+                QCoreApplication::quit();
+        });
+        watch.start();
+        QCoreApplication::exec();
+        return clock.elapsed() / 1000.0;
+    };
+    const auto written = [&work] {
+        qint64 bytes = 0;
+        QDirIterator it(work + QStringLiteral("/xdg_data_home"), QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            it.next();
+            bytes += it.fileInfo().size();
+        }
+        return bytes;
+    };
+
     sinceTick.start();
     probe.start();
-    int ended = 0;
-    for (int i = 0; i < 3; ++i)
-        model.start(model.decks().at(i));
-    for (int i = 3; i < 6; ++i)
-        model.decks().at(i)->burnImage(*image, false, false, false, false, {}, [&ended](bool, const QString &) { ++ended; });
-    QTimer watch;
-    watch.setInterval(20);
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        int done = ended;
-        for (int i = 0; i < 3; ++i)
-            done += model.decks().at(i)->busy() ? 0 : 1;
-        if (done == 6)
-            QCoreApplication::quit();
-    });
-    watch.start();
-    QCoreApplication::exec();
-    const double seconds = clock.elapsed() / 1000.0;
-
-    qint64 bytes = 0;
-    int discs = 0;
-    QDirIterator it(work + QStringLiteral("/xdg_data_home"), QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        it.next();
-        bytes += it.fileInfo().size();
-        ++discs;
-    }
+    const double mixed = run({0, 1, 2}, {3, 4, 5});
+    const qint64 mixedBytes = written();
     for (const Deck *deck : model.decks())
         std::printf("deck %s: %s\n", qPrintable(deck->letter()), qPrintable(deck->phase()));
-    std::printf("files=%d\nbytes=%lld\nseconds=%.3f\nworst_delay_ms=%lld\n", discs, bytes, seconds, worstDelay);
+
+    // Every tray gets a new blank, then the image goes on all six.
+    for (int number : burners->burnerNumbers())
+        burners->insertBlank(number);
+    model.refreshDrives();
+    const double images = run({}, {0, 1, 2, 3, 4, 5});
+    const qint64 imageBytes = written() - mixedBytes;
+
+    std::printf("bytes=%lld\nseconds=%.3f\nimage_bytes=%lld\nimage_seconds=%.3f\nworst_delay_ms=%lld\n", mixedBytes,
+                mixed, imageBytes, images, worstDelay);
     return 0;
 }

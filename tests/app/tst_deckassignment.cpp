@@ -4,7 +4,10 @@
 #include "TestEnv.h"
 #include "app/AppModel.h"
 #include "drives/Deck.h"
+#include "platform/linux/HardwareDiscService.h"
 #include "platform/virtual/VirtualDiscService.h"
+
+#include <QFile>
 
 #include <QSignalSpy>
 #include <QTest>
@@ -179,6 +182,26 @@ private Q_SLOTS:
         QCOMPARE(model.decks().at(0)->driveName(), QStringLiteral("KLVO Virtual Burner 3"));
         QCOMPARE(model.logLines()->lines().first().text,
                  QStringLiteral("Deck A: KLVO Virtual Burner 3 found. Blank CD-R ready · 80 min."));
+    }
+
+    void libburnAddressFromSettingsIsADeck()
+    {
+        TestEnv env;
+        auto settings = env.settings();
+        const QString image = env.path(QStringLiteral("disc.iso"));
+        settings->setValue(QStringLiteral("klvo.td.extraDrives"), QStringList{QStringLiteral("stdio:") + image});
+        HardwareDiscService hardware(settings->value(QStringLiteral("klvo.td.extraDrives")).toStringList());
+        AppModel model({settings.get(), true, env.path(QStringLiteral("log.txt")), &hardware});
+        Deck *a = model.decks().at(0);
+        QVERIFY(a->hasDrive());
+        QCOMPARE(a->deviceKey(), QStringLiteral("stdio:") + image);
+        // libburn reads the pseudo-drive in the background; the status
+        // notification brings the tray line.
+        QTRY_COMPARE_WITH_TIMEOUT(a->mediaText(), QStringLiteral("Image file — not usable for audio CD"), 10000);
+        QVERIFY(a->dataReport(2048 * 10).ready);
+        QVERIFY(a->dataReport(2048 * 10).text.startsWith(QStringLiteral("Blank Image file ready · ")));
+        QCOMPARE(a->interconnect(), QStringLiteral("File"));
+        QVERIFY(!QFile::exists(image)); // reading a drive writes nothing
     }
 
     void burnerOnDeckEShowsFiveCards()
