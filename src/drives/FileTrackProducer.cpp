@@ -65,28 +65,26 @@ bool FileTrackProducer::cleanupTrackAfterVerification()
 
 void FileTrackProducer::fill(char *buffer, quint32 length, quint64 address, quint32 blockSize) const
 {
-    std::memset(buffer, 0, length);
-    // An address whose offset doesn't fit in 64 bits is past any file.
-    if (blockSize != 0 && address > UINT64_MAX / blockSize)
-        return;
-    const quint64 offset = address * blockSize;
-    if (offset >= m_byteLength || m_fd < 0)
-        return;
-    const quint64 want = std::min<quint64>(m_byteLength - offset, length);
+    // Only what the file doesn't cover is zeroed: this runs for every block
+    // of a burn, and clearing the whole buffer first would touch it twice.
     quint64 got = 0;
-    while (got < want) {
-        const ssize_t n = ::pread(m_fd, buffer + got, want - got, off_t(offset + got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            // A failed read is zeros, not half a block of data.
-            std::memset(buffer, 0, length);
-            return;
+    const quint64 offset = blockSize != 0 && address > UINT64_MAX / blockSize ? UINT64_MAX : address * blockSize;
+    if (offset < m_byteLength && m_fd >= 0) {
+        const quint64 want = std::min<quint64>(m_byteLength - offset, length);
+        while (got < want) {
+            const ssize_t n = ::pread(m_fd, buffer + got, want - got, off_t(offset + got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                got = 0; // a failed read is zeros, not half a block of data
+                break;
+            }
+            if (n == 0)
+                break; // the file got shorter: the rest is zeros
+            got += quint64(n);
         }
-        if (n == 0)
-            return; // the file got shorter: the rest stays zeros
-        got += quint64(n);
     }
+    std::memset(buffer + got, 0, length - got);
 }
 
 void FileTrackProducer::close()
