@@ -15,18 +15,9 @@
 #include <cerrno>
 #include <sys/mount.h>
 
-
 using Properties = QMap<QString, QString>;
 
 namespace {
-
-
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
-}
 
 QString openssl(const QString &file)
 {
@@ -74,7 +65,6 @@ DiscInfo dataCD(qint64 bytes)
     d.volumeName = QStringLiteral("PHOTOS");
     return d;
 }
-
 
 } // namespace
 

@@ -9,10 +9,7 @@
 
 #include <cerrno>
 
-
 namespace {
-
-
 
 QByteArray pattern(qint64 size, int seed)
 {

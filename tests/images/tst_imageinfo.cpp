@@ -79,7 +79,6 @@ QByteArray noise(qint64 size, quint32 seed)
     return data;
 }
 
-
 // Runs `fn` on a thread whose file-system identity is `uid`: as root the
 // permission bits are otherwise ignored, so a file without read permission
 // is only unreadable to somebody else.

@@ -16,16 +16,7 @@
 #include <sys/mount.h>
 #include <thread>
 
-
 namespace {
-
-
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
-}
 
 // The files xorriso itself finds in an image, as sorted ISO paths.
 QStringList filesInImage(const QString &image)
@@ -87,7 +78,6 @@ bool writeBulk(const QString &path, qint64 size)
     }
     return true;
 }
-
 
 } // namespace
 

@@ -10,7 +10,6 @@
 #include <csignal>
 #include <thread>
 
-
 namespace {
 
 // A tool that is /bin/sh running `script`, read with xorriso's rules: the

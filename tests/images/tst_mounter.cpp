@@ -14,7 +14,6 @@
 
 namespace {
 
-
 bool mounted(const QString &path)
 {
     return MountTable::isMountPoint(MountTable::current(), path);

@@ -9,7 +9,6 @@
 
 #include <cerrno>
 
-
 namespace {
 
 // SHA-256 by the openssl command line, so the expected values don't come
@@ -30,8 +29,6 @@ QByteArray pattern(qint64 size)
         data[i] = char((i * 131 + (i >> 12)) & 0xff);
     return data;
 }
-
-
 
 // Where an image first differs from a disc that ended at `from`: the disc
 // side reads as zeros from there.

@@ -1,6 +1,7 @@
 // Several burner services presented as one: order, notifications, and jobs
 // sent to the service that owns the burner.
 
+#include "ScriptedDiscService.h"
 #include "drives/CombinedDiscService.h"
 #include "platform/virtual/VirtualDiscService.h"
 
@@ -65,14 +66,6 @@ private:
     QList<DiscDeviceRef> m_devices;
     std::optional<QString> m_cueSheet;
 };
-
-QStringList ioPaths(const DiscService &service)
-{
-    QStringList paths;
-    for (const DiscDeviceRef &device : service.devices())
-        paths.append(device->info().ioPath);
-    return paths;
-}
 
 } // namespace
 

@@ -2,6 +2,7 @@
 // drives (this machine has no optical drive), and the tables that turn what
 // udev and libburn report into device values.
 
+#include "ScriptedDiscService.h"
 #include "platform/linux/DriveFacts.h"
 #include "platform/linux/HardwareDiscService.h"
 
@@ -17,14 +18,6 @@ Q_DECLARE_METATYPE(DriveFacts::WriteFacts)
 Q_DECLARE_METATYPE(DriveFacts::UdevPlan)
 
 namespace {
-
-QStringList ioPaths(const DiscService &service)
-{
-    QStringList paths;
-    for (const DiscDeviceRef &device : service.devices())
-        paths.append(device->info().ioPath);
-    return paths;
-}
 
 bool writeBytes(const QString &path, qint64 size)
 {

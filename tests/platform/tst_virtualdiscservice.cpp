@@ -1,6 +1,7 @@
 // Virtual burners at run time: plugging, unplugging, the media in their trays
 // and where their discs go.
 
+#include "ScriptedDiscService.h"
 #include "TestEnv.h"
 #include "drives/TDDetect.h"
 #include "platform/virtual/VirtualDiscService.h"
@@ -10,18 +11,6 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
-
-namespace {
-
-QStringList ioPaths(const DiscService &service)
-{
-    QStringList paths;
-    for (const DiscDeviceRef &device : service.devices())
-        paths.append(device->info().ioPath);
-    return paths;
-}
-
-} // namespace
 
 class TestVirtualDiscService : public QObject
 {

@@ -27,6 +27,13 @@ inline bool writeFile(const QString &path, const QByteArray &data)
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
 }
 
+// The whole file, or "(unreadable)" so a comparison shows why it failed.
+inline QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
+}
+
 // A folder that is a tmpfs of `bytes`, to run out of space on purpose;
 // unmounted when this goes away. Mounting needs root: check mounted().
 class SmallDisk

@@ -7,6 +7,15 @@
 
 #include <QPointer>
 
+// The identities of a service's devices, in its order.
+inline QStringList ioPaths(const DiscService &service)
+{
+    QStringList paths;
+    for (const DiscDeviceRef &device : service.devices())
+        paths.append(device->info().ioPath);
+    return paths;
+}
+
 class ScriptedDevice : public DiscDevice
 {
 public:

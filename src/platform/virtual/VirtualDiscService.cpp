@@ -1024,36 +1024,34 @@ QList<int> VirtualDiscService::burnerNumbers() const
     return numbers;
 }
 
-bool VirtualDiscService::setMedium(int number, Medium medium)
+bool VirtualDiscService::loadTray(int number, std::optional<Medium> chosen, bool eject)
 {
     const auto burner = find(number);
     if (!burner || burner->busy)
         return false;
-    burner->chosen = medium;
+    if (chosen)
+        burner->chosen = *chosen;
+    const Medium medium = eject ? NoDisc : burner->chosen;
     setTray(*burner, medium, blankStatus(medium));
     post(&DiscService::deviceStatusChanged);
+    if (eject)
+        scheduleAutoInsert(burner);
     return true;
+}
+
+bool VirtualDiscService::setMedium(int number, Medium medium)
+{
+    return loadTray(number, medium, false);
 }
 
 bool VirtualDiscService::insertBlank(int number)
 {
-    const auto burner = find(number);
-    if (!burner || burner->busy)
-        return false;
-    setTray(*burner, burner->chosen, blankStatus(burner->chosen));
-    post(&DiscService::deviceStatusChanged);
-    return true;
+    return loadTray(number, std::nullopt, false);
 }
 
 bool VirtualDiscService::eject(int number)
 {
-    const auto burner = find(number);
-    if (!burner || burner->busy)
-        return false;
-    setTray(*burner, NoDisc, blankStatus(NoDisc));
-    post(&DiscService::deviceStatusChanged);
-    scheduleAutoInsert(burner);
-    return true;
+    return loadTray(number, std::nullopt, true);
 }
 
 bool VirtualDiscService::failNextBurnAt(int number, double percent)

@@ -158,6 +158,8 @@ private:
     void deliver(const std::shared_ptr<Run> &run, const JobStatus &status);
     void finish(const std::shared_ptr<Run> &run, const JobStatus &status);
     void setTray(Burner &burner, Medium kind, const DeviceStatus &status);
+    // Changes an idle burner's tray: a blank of `chosen` (or of its kind), or empty.
+    bool loadTray(int number, std::optional<Medium> chosen, bool eject);
     void scheduleAutoInsert(const std::shared_ptr<Burner> &burner);
 
     QList<std::shared_ptr<Burner>> m_burners;
