@@ -17,6 +17,8 @@
 #include <QtQml/qqmlextensionplugin.h>
 
 Q_IMPORT_QML_PLUGIN(Tandor_CorePlugin)
+Q_IMPORT_QML_PLUGIN(Tandor_KitPlugin)
+Q_IMPORT_QML_PLUGIN(Tandor_HelpPlugin)
 Q_IMPORT_QML_PLUGIN(TandorPlugin)
 
 int main(int argc, char *argv[])

@@ -1,6 +1,7 @@
 #include "app/AppModel.h"
 
 #include "app/DataPanelModel.h"
+#include "app/Zoom.h"
 #include "audio/DiscProject.h"
 #include "drives/Deck.h"
 #include "drives/TDDetect.h"
@@ -41,6 +42,7 @@ AppModel::AppModel(const Config &config, QObject *parent)
     , m_themes(new ChromeThemeStore(config.store, themeKey, QStringLiteral("midnight"), this))
     , m_queue(new JobQueue(this))
     , m_data(new DataPanelModel(this))
+    , m_zoom(new KVZoom(config.store, this))
     , m_watchHardware(config.watchHardware)
     , m_service(config.service)
 {

@@ -26,10 +26,12 @@ class QTimer;
 class DiscProject;
 class JobQueue;
 class DataPanelModel;
+class KVZoom;
 Q_MOC_INCLUDE("drives/Deck.h")
 Q_MOC_INCLUDE("audio/DiscProject.h")
 Q_MOC_INCLUDE("queue/JobQueue.h")
 Q_MOC_INCLUDE("app/DataPanelModel.h")
+Q_MOC_INCLUDE("app/Zoom.h")
 
 class AppModel : public QObject
 {
@@ -56,6 +58,7 @@ class AppModel : public QObject
     Q_PROPERTY(JobQueue *queue READ queue CONSTANT)
     Q_PROPERTY(DataPanelModel *data READ data CONSTANT)
     Q_PROPERTY(ChromeThemeStore *themes READ themes CONSTANT)
+    Q_PROPERTY(KVZoom *zoom READ zoom CONSTANT)
     Q_PROPERTY(ChromeTheme theme READ theme NOTIFY themeChanged)
     Q_PROPERTY(bool anyBusy READ anyBusy NOTIFY decksChanged)
     Q_PROPERTY(int visibleCount READ visibleCount NOTIFY decksChanged)
@@ -110,6 +113,7 @@ public:
     QList<Deck *> decks() const { return m_decks; }
     JobQueue *queue() const { return m_queue; }
     DataPanelModel *data() const { return m_data; }
+    KVZoom *zoom() const { return m_zoom; }
     ChromeThemeStore *themes() const { return m_themes; }
     const ChromeTheme &theme() const { return m_themes->theme(); }
     QSettings *store() const { return m_store; }
@@ -222,6 +226,7 @@ private:
     QList<Deck *> m_decks;
     JobQueue *m_queue;
     DataPanelModel *m_data;
+    KVZoom *m_zoom;
     const bool m_watchHardware;
     DiscService *m_service;
     QTimer *m_watch = nullptr;

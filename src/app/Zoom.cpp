@@ -1,0 +1,46 @@
+#include "Zoom.h"
+
+#include <algorithm>
+#include <cmath>
+
+KVZoom::KVZoom(QSettings *defaults, QObject *parent)
+    : QObject(parent)
+    , m_defaults(defaults)
+{
+}
+
+double KVZoom::clamp(double x)
+{
+    return std::clamp(std::round(x * 100) / 100, min, max);
+}
+
+QString KVZoom::levelTitle(int percent)
+{
+    return QString::number(percent) + QLatin1Char('%');
+}
+
+double KVZoom::value() const
+{
+    const double saved = m_defaults ? m_defaults->value(key, 0.0).toDouble() : 0.0;
+    return saved == 0.0 ? 1.0 : clamp(saved);
+}
+
+void KVZoom::setValue(double x)
+{
+    const double next = clamp(x);
+    const double old = value();
+    if (m_defaults)
+        m_defaults->setValue(key, next);
+    if (next != old)
+        Q_EMIT valueChanged();
+}
+
+void KVZoom::zoomIn()
+{
+    setValue(std::round((value() + step) * 100) / 100);
+}
+
+void KVZoom::zoomOut()
+{
+    setValue(std::round((value() - step) * 100) / 100);
+}
