@@ -1,0 +1,167 @@
+// Window size rules, the saved frame, the page width under zoom and the header status line.
+
+#include "TestEnv.h"
+#include "app/WindowRules.h"
+
+#include <QTest>
+
+using OptSize = std::optional<QSizeF>;
+Q_DECLARE_METATYPE(OptSize)
+
+class TestWindowRules : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void defaultSize_data()
+    {
+        QTest::addColumn<OptSize>("visible");
+        QTest::addColumn<QSizeF>("expected");
+        QTest::newRow("full HD") << OptSize(QSizeF(1920, 1080)) << QSizeF(1440, 960);
+        QTest::newRow("1280x800") << OptSize(QSizeF(1280, 800)) << QSizeF(1203, 752);
+        QTest::newRow("no screen") << OptSize() << QSizeF(1203, 676);
+        // A screen smaller than the minimum window gets the whole screen, not more.
+        QTest::newRow("tiny screen") << OptSize(QSizeF(800, 500)) << QSizeF(800, 500);
+        // Between the two: the minimum wins over 94 %.
+        QTest::newRow("just above minimum") << OptSize(QSizeF(950, 590)) << QSizeF(900, 560);
+        QTest::newRow("huge screen") << OptSize(QSizeF(5120, 2880)) << QSizeF(1440, 960);
+    }
+
+    void defaultSize()
+    {
+        QFETCH(OptSize, visible);
+        QFETCH(QSizeF, expected);
+        QCOMPARE(TDWindow::defaultSize(visible), expected);
+        // QML passes zeros when it knows no screen.
+        if (!visible)
+            QCOMPARE(WindowRules::defaultSize(0, 0), expected);
+    }
+
+    void fit_data()
+    {
+        QTest::addColumn<QRectF>("frame");
+        QTest::addColumn<QRectF>("visible");
+        QTest::addColumn<QRectF>("expected");
+        const QRectF screen(0, 25, 1920, 1055);
+        QTest::newRow("already inside") << QRectF(100, 100, 1440, 960) << screen << QRectF(100, 100, 1440, 960);
+        QTest::newRow("off to the right keeps size") << QRectF(2500, 100, 1200, 800) << screen
+                                                     << QRectF(720, 100, 1200, 800);
+        QTest::newRow("above and left") << QRectF(-400, -300, 1000, 700) << screen << QRectF(0, 25, 1000, 700);
+        QTest::newRow("below the bottom") << QRectF(50, 900, 1000, 700) << screen << QRectF(50, 380, 1000, 700);
+        QTest::newRow("too big shrinks to the screen") << QRectF(-10, 0, 2500, 1400) << screen << screen;
+        QTest::newRow("too small grows to the minimum") << QRectF(10, 30, 400, 300) << screen
+                                                        << QRectF(10, 30, 900, 560);
+        QTest::newRow("screen smaller than minimum") << QRectF(0, 0, 400, 300) << QRectF(0, 0, 800, 500)
+                                                     << QRectF(0, 0, 800, 500);
+        QTest::newRow("second screen to the right") << QRectF(100, 100, 1000, 700)
+                                                    << QRectF(1920, 0, 1280, 1024) << QRectF(1920, 100, 1000, 700);
+        QTest::newRow("rounds outwards") << QRectF(10.4, 20.6, 1000.2, 700.1) << screen
+                                         << QRectF(10, 25, 1001, 701);
+        QTest::newRow("rounds outwards, both edges fractional") << QRectF(10.6, 30.5, 1000.0, 700.0) << screen
+                                                                << QRectF(10, 30, 1001, 701);
+    }
+
+    void fit()
+    {
+        QFETCH(QRectF, frame);
+        QFETCH(QRectF, visible);
+        QFETCH(QRectF, expected);
+        QCOMPARE(TDWindow::fit(frame, visible), expected);
+        // Fitting is idempotent: a fitted frame stays where it is.
+        QCOMPARE(TDWindow::fit(expected, visible), expected);
+    }
+
+    void savedFrame_data()
+    {
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<QVariant>("expected");
+        const QVariant none;
+        QTest::newRow("absent") << none << none;
+        QTest::newRow("valid") << QVariant("{{120, 80}, {1440, 960}}") << QVariant(QRectF(120, 80, 1440, 960));
+        QTest::newRow("negative and fractional")
+            << QVariant("{{-1920.5, 0}, {1203, 752.25}}") << QVariant(QRectF(-1920.5, 0, 1203, 752.25));
+        QTest::newRow("no spaces") << QVariant("{{1,2},{300,400}}") << QVariant(QRectF(1, 2, 300, 400));
+        QTest::newRow("garbage") << QVariant("not a frame") << none;
+        QTest::newRow("three numbers") << QVariant("{{1, 2}, {300}}") << none;
+        QTest::newRow("trailing text") << QVariant("{{1, 2}, {300, 400}} x") << none;
+        QTest::newRow("empty") << QVariant("") << none;
+        QTest::newRow("50 x 50 ignored") << QVariant("{{10, 10}, {50, 50}}") << none;
+        QTest::newRow("narrow ignored") << QVariant("{{10, 10}, {99, 800}}") << none;
+        QTest::newRow("low ignored") << QVariant("{{10, 10}, {800, 99.5}}") << none;
+        QTest::newRow("100 x 100 kept") << QVariant("{{0, 0}, {100, 100}}") << QVariant(QRectF(0, 0, 100, 100));
+    }
+
+    void savedFrame()
+    {
+        QFETCH(QVariant, stored);
+        QFETCH(QVariant, expected);
+        TestEnv env;
+        auto settings = env.settings();
+        if (stored.isValid())
+            settings->setValue(TDWindow::frameKey, stored);
+        const std::optional<QRectF> frame = TDWindow::savedFrame(*settings);
+        QCOMPARE(frame.has_value(), expected.isValid());
+        if (frame)
+            QCOMPARE(*frame, expected.toRectF());
+    }
+
+    void saveRoundTrips()
+    {
+        TestEnv env;
+        auto settings = env.settings();
+        const QRectF frame(-1280, 37.5, 1203, 752);
+        TDWindow::save(frame, *settings);
+        QCOMPARE(settings->value(TDWindow::frameKey).toString(), QStringLiteral("{{-1280, 37.5}, {1203, 752}}"));
+        settings->sync();
+        auto again = env.settings();
+        QCOMPARE(TDWindow::savedFrame(*again), std::optional<QRectF>(frame));
+    }
+
+    void designWidth_data()
+    {
+        QTest::addColumn<double>("viewport");
+        QTest::addColumn<double>("zoom");
+        QTest::addColumn<double>("expected");
+        QTest::newRow("wide at 100%") << 1440.0 << 1.0 << 1440.0;
+        QTest::newRow("wide at 150%") << 1920.0 << 1.5 << 1280.0;
+        QTest::newRow("narrow at 100%") << 900.0 << 1.0 << 1180.0;
+        QTest::newRow("zoom makes it narrow") << 1440.0 << 2.0 << 1180.0;
+        QTest::newRow("zoom out widens") << 1440.0 << 0.85 << 1440.0 / 0.85;
+    }
+
+    void designWidth()
+    {
+        QFETCH(double, viewport);
+        QFETCH(double, zoom);
+        QFETCH(double, expected);
+        QCOMPARE(TDLayout::designWidth(viewport, zoom), expected);
+    }
+
+    void statusText_data()
+    {
+        QTest::addColumn<int>("connected");
+        QTest::addColumn<int>("running");
+        QTest::addColumn<int>("waiting");
+        QTest::addColumn<bool>("demo");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("everything") << 2 << 1 << 0 << true << QStringLiteral("2 BURNERS · 1 RUNNING · DEMO MODE");
+        QTest::newRow("nothing") << 0 << 0 << 0 << false << QStringLiteral("NO BURNER FOUND");
+        QTest::newRow("one burner") << 1 << 0 << 0 << false << QStringLiteral("1 BURNER");
+        QTest::newRow("waiting only") << 6 << 0 << 3 << false << QStringLiteral("6 BURNERS · 3 WAITING");
+        QTest::newRow("no burner, demo") << 0 << 0 << 0 << true << QStringLiteral("NO BURNER FOUND · DEMO MODE");
+        QTest::newRow("all four") << 1 << 2 << 5 << true << QStringLiteral("1 BURNER · 2 RUNNING · 5 WAITING · DEMO MODE");
+    }
+
+    void statusText()
+    {
+        QFETCH(int, connected);
+        QFETCH(int, running);
+        QFETCH(int, waiting);
+        QFETCH(bool, demo);
+        QFETCH(QString, expected);
+        QCOMPARE(TDWindow::statusText(connected, running, waiting, demo), expected);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWindowRules)
+#include "tst_windowrules.moc"

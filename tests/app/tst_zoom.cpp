@@ -1,0 +1,114 @@
+// The interface zoom: what a saved factor reads as, and where each command lands.
+
+#include "TestEnv.h"
+#include "app/Zoom.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+class TestZoom : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void reads_data()
+    {
+        QTest::addColumn<QVariant>("saved");
+        QTest::addColumn<double>("expected");
+        QTest::newRow("nothing saved") << QVariant() << 1.0;
+        QTest::newRow("zero counts as nothing") << QVariant(0.0) << 1.0;
+        QTest::newRow("three decimals") << QVariant(1.234) << 1.23;
+        QTest::newRow("below the range") << QVariant(0.5) << 0.85;
+        QTest::newRow("above the range") << QVariant(3.0) << 2.0;
+        QTest::newRow("stored as text") << QVariant(QStringLiteral("1.5")) << 1.5;
+        QTest::newRow("not a number") << QVariant(QStringLiteral("big")) << 1.0;
+    }
+
+    void reads()
+    {
+        QFETCH(QVariant, saved);
+        QFETCH(double, expected);
+        TestEnv env;
+        auto settings = env.settings();
+        if (saved.isValid())
+            settings->setValue(KVZoom::key, saved);
+        KVZoom zoom(settings.get());
+        QCOMPARE(zoom.value(), expected);
+    }
+
+    void commands_data()
+    {
+        QTest::addColumn<QVariant>("saved");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<double>("expected");
+        const QVariant none;
+        QTest::newRow("in from nothing") << none << "in" << 1.15;
+        QTest::newRow("out from nothing") << none << "out" << 0.85;
+        QTest::newRow("in from 1.90") << QVariant(1.9) << "in" << 2.0;
+        QTest::newRow("in at the top stays") << QVariant(2.0) << "in" << 2.0;
+        QTest::newRow("out from 0.90 clamps") << QVariant(0.9) << "out" << 0.85;
+        QTest::newRow("out from 1.15") << QVariant(1.15) << "out" << 1.0;
+        // Steps from an odd value keep whole percents.
+        QTest::newRow("in from 1.23") << QVariant(1.234) << "in" << 1.38;
+        QTest::newRow("actual size") << QVariant(1.75) << "actual" << 1.0;
+        QTest::newRow("level 130") << none << "130" << 1.3;
+        QTest::newRow("level 200") << QVariant(0.85) << "200" << 2.0;
+    }
+
+    void commands()
+    {
+        QFETCH(QVariant, saved);
+        QFETCH(QString, command);
+        QFETCH(double, expected);
+        TestEnv env;
+        auto settings = env.settings();
+        if (saved.isValid())
+            settings->setValue(KVZoom::key, saved);
+        KVZoom zoom(settings.get());
+        if (command == QLatin1String("in"))
+            zoom.zoomIn();
+        else if (command == QLatin1String("out"))
+            zoom.zoomOut();
+        else if (command == QLatin1String("actual"))
+            zoom.actualSize();
+        else
+            zoom.setLevel(command.toInt());
+        QCOMPARE(zoom.value(), expected);
+        QCOMPARE(settings->value(KVZoom::key).toDouble(), expected);
+    }
+
+    void inFromNinetyTwiceStaysAtTop()
+    {
+        TestEnv env;
+        auto settings = env.settings();
+        settings->setValue(KVZoom::key, 1.9);
+        KVZoom zoom(settings.get());
+        QSignalSpy changed(&zoom, &KVZoom::valueChanged);
+        zoom.zoomIn();
+        zoom.zoomIn();
+        QCOMPARE(zoom.value(), 2.0);
+        QCOMPARE(changed.size(), 1);
+    }
+
+    void nothingWrittenUntilAChange()
+    {
+        TestEnv env;
+        auto settings = env.settings();
+        KVZoom zoom(settings.get());
+        QCOMPARE(zoom.value(), 1.0);
+        QVERIFY(!settings->contains(KVZoom::key));
+        zoom.zoomOut();
+        QVERIFY(settings->contains(KVZoom::key));
+    }
+
+    void levels()
+    {
+        QCOMPARE(KVZoom::levels(), (QList<int>{85, 100, 115, 130, 150, 175, 200}));
+        QCOMPARE(KVZoom::levelTitle(115), QStringLiteral("115%"));
+        for (int level : KVZoom::levels())
+            QCOMPARE(KVZoom::clamp(level / 100.0), level / 100.0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestZoom)
+#include "tst_zoom.moc"
