@@ -1,5 +1,6 @@
 #include "app/ChromeThemes.h"
 
+#include <algorithm>
 #include <cmath>
 
 QString RGB::name() const
@@ -9,6 +10,90 @@ QString RGB::name() const
         .arg(c(r), 2, 16, QLatin1Char('0'))
         .arg(c(g), 2, 16, QLatin1Char('0'))
         .arg(c(b), 2, 16, QLatin1Char('0'));
+}
+
+RGB RGB::mix(const RGB &o, double t) const
+{
+    return {r + t * (o.r - r), g + t * (o.g - g), b + t * (o.b - b)};
+}
+
+RGB RGB::lighter(double t) const
+{
+    return {r + t * (1 - r), g + t * (1 - g), b + t * (1 - b)};
+}
+
+RGB RGB::darker(double t) const
+{
+    return {r * (1 - t), g * (1 - t), b * (1 - t)};
+}
+
+double RGB::luminance() const
+{
+    auto lin = [](double c) { return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+    return 0.2126 * lin(r) + 0.7152 * lin(g) + 0.0722 * lin(b);
+}
+
+double contrastRatio(double a, double b)
+{
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
+
+namespace {
+// The dark text drawn on caps, and its luminance worked out once.
+constexpr RGB capDark{0.06, 0.06, 0.08};
+constexpr double capDarkLuminance = 0.005062232844546803;
+
+// White or the cap's dark text, whichever stands out more on the colour.
+RGB textOn(const RGB &surface)
+{
+    const double l = surface.luminance();
+    return contrastRatio(1.0, l) > contrastRatio(capDarkLuminance, l) ? RGB::white() : capDark;
+}
+
+// The colour stepped towards black (light surfaces) or white (dark ones) until
+// it stands 3 : 1 from the surface.
+RGB readableOn(RGB colour, const RGB &surface, bool lightSurface)
+{
+    const double ls = surface.luminance();
+    for (int step = 0; step < 20 && contrastRatio(colour.luminance(), ls) < 3.0; ++step)
+        colour = lightSurface ? colour.darker(0.1) : colour.lighter(0.1);
+    return colour;
+}
+} // namespace
+
+ChromeColors ChromeColors::of(const ChromeTheme &theme)
+{
+    const RGB b = theme.base;
+    const RGB a = theme.accent;
+    const bool light = b.luminance() > 0.22;
+    const bool m = theme.mirror;
+    ChromeColors c;
+    c.isLight = light;
+    c.mirror = m;
+    c.base = b;
+    c.accent = a;
+    c.windowTop = light ? b.mix(RGB::white(), 0.35) : b.mix(RGB::black(), 0.55);
+    c.windowBottom = b.darker(light ? 0.12 : 0.82);
+    c.panelTop = light ? b.lighter(0.55) : b.darker(0.3).lighter(0.08);
+    c.panelBottom = light ? b.mix(RGB::white(), 0.1) : b.mix(RGB::black(), 0.7);
+    c.capTop = b.lighter(m ? 0.75 : 0.45);
+    c.capBottom = b.darker(m ? 0.45 : 0.55);
+    c.chromeLight = RGB{0.97, 0.97, 0.98}.mix(b, 0.1);
+    c.chromeMid = RGB{0.62, 0.63, 0.66}.mix(b, 0.12);
+    c.chromeDark = RGB{0.16, 0.16, 0.18}.mix(b, 0.1);
+    c.text = light ? RGB{0.08, 0.08, 0.10} : RGB{0.96, 0.96, 0.98};
+    c.dimText = light ? RGB{0.24, 0.24, 0.28} : RGB{0.74, 0.75, 0.79};
+    c.capText = textOn(b);
+    c.lcdBack = RGB{0.02, 0.03, 0.05}.mix(b, 0.1);
+    c.lcdText = a.lighter(a.luminance() < 0.25 ? 0.55 : 0.15);
+    c.accentInk = readableOn(a, c.panelTop.mix(c.panelBottom, 0.5), light);
+    c.accentText = textOn(c.accentInk);
+    // Darker on light surfaces so a status word stays readable.
+    c.ok = light ? RGB{0.09, 0.50, 0.20} : RGB{0.30, 0.86, 0.46};
+    c.stop = light ? RGB{0.78, 0.11, 0.10} : RGB{1.00, 0.38, 0.34};
+    c.waiting = light ? RGB{0.78, 0.40, 0.00} : RGB{1.00, 0.66, 0.16};
+    c.glossTop = m ? 0.75 : 0.55;
+    return c;
 }
 
 namespace {

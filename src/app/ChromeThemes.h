@@ -15,7 +15,20 @@ struct RGB
     bool operator==(const RGB &) const = default;
     // "#rrggbb", for the screens.
     QString name() const;
+
+    static constexpr RGB white() { return {1, 1, 1}; }
+    static constexpr RGB black() { return {0, 0, 0}; }
+    // self + t × (other − self), per channel.
+    RGB mix(const RGB &other, double t) const;
+    // Towards white by t; towards black by t.
+    RGB lighter(double t) const;
+    RGB darker(double t) const;
+    // Relative luminance of the sRGB colour (0 black … 1 white).
+    double luminance() const;
 };
+
+// Contrast ratio of two relative luminances: (lighter + 0.05) / (darker + 0.05).
+double contrastRatio(double luminanceA, double luminanceB);
 
 struct ChromeTheme
 {
@@ -39,6 +52,33 @@ public:
     QString baseColor() const { return base.name(); }
     QString accentColor() const { return accent.name(); }
     bool operator==(const ChromeTheme &) const = default;
+};
+
+// Every colour the controls draw with, derived from a theme's base and accent
+// by fixed formulas. A plain value; the kit turns it into colours for QML.
+struct ChromeColors
+{
+    bool isLight = false; // luminance(base) > 0.22: dark text on light surfaces
+    bool mirror = false;
+    RGB base, accent;
+    RGB windowTop, windowBottom;
+    RGB panelTop, panelBottom;
+    RGB capTop, capBottom;
+    RGB chromeLight, chromeMid, chromeDark;
+    RGB text, dimText, capText;
+    RGB lcdBack, lcdText;
+    // The accent moved just far enough from the panels to read on them (3 : 1),
+    // for accent text, rings and lit chips; pale accents on light metal need it.
+    RGB accentInk;
+    // Text drawn on accentInk (prominent buttons, selected chips).
+    RGB accentText;
+    // Outcome colours: finished well, failed or stopped, waiting its turn.
+    RGB ok, stop, waiting;
+    // Opacity of the white gloss at the top of caps; it fades to 0.05 at the centre.
+    double glossTop = 0.55;
+
+    static ChromeColors of(const ChromeTheme &theme);
+    bool operator==(const ChromeColors &) const = default;
 };
 
 namespace ChromeThemes {

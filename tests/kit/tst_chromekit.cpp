@@ -1,0 +1,127 @@
+// The kit's C++ side: the icon table against the installed font, and the
+// Chrome singleton's theme, palette and help request.
+
+#include "Chrome.h"
+#include "ChromeIcons.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QRawFont>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTest>
+
+class TestChromeKit : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void everyGlyphIsInTheFont()
+    {
+        const QString path = ChromeIcons::fontPath();
+        QVERIFY2(!path.isEmpty(), "Material Icons font not installed");
+        const QRawFont font(path, 24);
+        QVERIFY(font.isValid());
+        for (const auto &e : ChromeIcons::all())
+            QVERIFY2(font.supportsCharacter(QChar(e.codepoint)), e.symbol);
+    }
+
+    void codePointsMatchTheFontsNames()
+    {
+        // The font package lists each glyph's name and code point; a typo in
+        // the table would show a different icon than the one named.
+        QFile list(QStringLiteral(
+            "/usr/share/fonts-material-design-icons-iconfont/scss/_variables.scss"));
+        if (!list.open(QIODevice::ReadOnly))
+            QSKIP("the font's code point list is not installed");
+        QHash<QString, uint> byName;
+        static const QRegularExpression row(QStringLiteral("\"([a-z0-9_]+)\": ([0-9a-f]{4,5})"));
+        for (auto m = row.globalMatch(QString::fromUtf8(list.readAll())); m.hasNext();) {
+            const auto hit = m.next();
+            byName.insert(hit.captured(1), hit.captured(2).toUInt(nullptr, 16));
+        }
+        QVERIFY(byName.size() > 1000);
+        for (const auto &e : ChromeIcons::all()) {
+            const QString name = QString::fromLatin1(e.material);
+            QVERIFY2(byName.contains(name), e.material);
+            QCOMPARE(byName.value(name), uint(e.codepoint));
+        }
+    }
+
+    void everySymbolTheScreensUse_data()
+    {
+        QTest::addColumn<QString>("symbol");
+        for (const char *s : {"flame.fill", "flame", "opticaldisc", "opticaldiscdrive.fill", "eraser",
+                              "eraser.fill", "number", "number.square.fill", "checkmark.shield",
+                              "checkmark.shield.fill", "checkmark.seal.fill", "xmark.octagon.fill",
+                              "folder.badge.plus", "questionmark.circle", "arrow.clockwise", "list.number",
+                              "list.bullet.rectangle", "stop.circle", "xmark.circle", "arrow.up",
+                              "cable.connector", "checkmark.circle.fill", "circle.dashed", "externaldrive.fill",
+                              "externaldrive.fill.badge.plus", "square.stack.3d.up.fill", "chevron.up",
+                              "chevron.down", "xmark", "checkmark"})
+            QTest::newRow(s) << QString::fromLatin1(s);
+    }
+    void everySymbolTheScreensUse()
+    {
+        QFETCH(QString, symbol);
+        QCOMPARE(ChromeIcons::glyph(symbol).size(), 1);
+    }
+
+    void unknownSymbolsDrawNothingAndNamesAreUnique()
+    {
+        QCOMPARE(ChromeIcons::glyph(QStringLiteral("no.such.symbol")), QString());
+        QCOMPARE(ChromeIcons::glyph(QString()), QString());
+        QSet<QString> seen;
+        for (const auto &e : ChromeIcons::all()) {
+            QVERIFY2(!seen.contains(QString::fromLatin1(e.symbol)), e.symbol);
+            seen.insert(QString::fromLatin1(e.symbol));
+        }
+    }
+
+    void themeChoosesThePalette_data()
+    {
+        QTest::addColumn<QVariant>("theme");
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<bool>("light");
+        QTest::addColumn<QColor>("text");
+        const QColor dark = QColor::fromRgbF(0.08f, 0.08f, 0.10f);
+        const QColor bright = QColor::fromRgbF(0.96f, 0.96f, 0.98f);
+        QTest::newRow("pearl theme") << QVariant::fromValue(ChromeThemes::named("pearl")) << "pearl" << true << dark;
+        QTest::newRow("navy theme") << QVariant::fromValue(ChromeThemes::named("navy")) << "navy" << false << bright;
+        QTest::newRow("gold by id") << QVariant("gold") << "gold" << true << dark;
+        QTest::newRow("unknown id") << QVariant("neon") << "midnight" << false << bright;
+        QTest::newRow("not a theme") << QVariant(42) << "midnight" << false << bright;
+    }
+    void themeChoosesThePalette()
+    {
+        QFETCH(QVariant, theme);
+        QFETCH(QString, id);
+        QFETCH(bool, light);
+        QFETCH(QColor, text);
+        Chrome chrome;
+        chrome.setTheme(QVariant("ocean")); // start away from every expected theme
+        QSignalSpy changed(&chrome, &Chrome::themeChanged);
+        chrome.setTheme(theme);
+        QCOMPARE(chrome.themeId(), id);
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(chrome.palette().isLight, light);
+        QCOMPARE(chrome.palette().text.name(), text.name());
+        QCOMPARE(chrome.property("palette").value<ChromePalette>(), chrome.palette());
+        chrome.setTheme(theme);
+        QCOMPARE(changed.size(), 1);
+    }
+
+    void helpRequestCarriesTheTopic()
+    {
+        Chrome chrome;
+        QSignalSpy asked(&chrome, &Chrome::helpRequested);
+        chrome.showHelp(QStringLiteral("burn-image"));
+        chrome.showHelp();
+        QCOMPARE(asked.size(), 2);
+        QCOMPARE(asked.at(0).at(0).toString(), QStringLiteral("burn-image"));
+        QCOMPARE(asked.at(1).at(0).toString(), QString());
+    }
+};
+
+QTEST_MAIN(TestChromeKit)
+#include "tst_chromekit.moc"
