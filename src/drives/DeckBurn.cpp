@@ -273,18 +273,18 @@ void Deck::apply(const JobStatus &status)
     const QString writing = m_op == Op::audio ? QStringLiteral("Writing track ") + QString::number(m_currentTrack)
                                               : QStringLiteral("Writing data");
     switch (status.state) {
-    case JobState::preparing: setPhase(prefix + QStringLiteral("Preparing the burner")); return;
-    case JobState::sessionOpen: setPhase(prefix + QStringLiteral("Writing lead-in")); return;
-    case JobState::trackOpen:
-    case JobState::trackWrite: setPhase(prefix + writing); return;
-    case JobState::trackClose:
-    case JobState::sessionClose: setPhase(prefix + QStringLiteral("Closing the disc")); return;
-    case JobState::finishing: setPhase(prefix + QStringLiteral("Finishing")); return;
-    case JobState::verifying: setPhase(QStringLiteral("Verifying the disc (read back)")); return;
-    case JobState::erasing: setPhase(QStringLiteral("Erasing")); return;
-    case JobState::none: return;
-    case JobState::done: break;
-    case JobState::failed:
+    case DiscJobState::preparing: setPhase(prefix + QStringLiteral("Preparing the burner")); return;
+    case DiscJobState::sessionOpen: setPhase(prefix + QStringLiteral("Writing lead-in")); return;
+    case DiscJobState::trackOpen:
+    case DiscJobState::trackWrite: setPhase(prefix + writing); return;
+    case DiscJobState::trackClose:
+    case DiscJobState::sessionClose: setPhase(prefix + QStringLiteral("Closing the disc")); return;
+    case DiscJobState::finishing: setPhase(prefix + QStringLiteral("Finishing")); return;
+    case DiscJobState::verifying: setPhase(QStringLiteral("Verifying the disc (read back)")); return;
+    case DiscJobState::erasing: setPhase(QStringLiteral("Erasing")); return;
+    case DiscJobState::none: return;
+    case DiscJobState::done: break;
+    case DiscJobState::failed:
         failed(!status.errorText.isEmpty() ? status.errorText
                : m_erase                   ? QStringLiteral("The erase failed.")
                                            : QStringLiteral("The burn failed."));

@@ -137,14 +137,14 @@ struct BurnProperties
 
 enum class EraseType { quick, complete };
 
-enum class JobState {
+enum class DiscJobState {
     none, preparing, sessionOpen, trackOpen, trackWrite, trackClose, sessionClose,
     finishing, verifying, erasing, done, failed
 };
 
 struct JobStatus
 {
-    JobState state = JobState::none;
+    DiscJobState state = DiscJobState::none;
     double percent = -1;  // 0…1; below 0 while the service can't tell
     double speed = 0;     // kB/s
     int currentTrack = 0; // from 1; 0 when none

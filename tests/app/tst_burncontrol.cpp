@@ -181,13 +181,13 @@ private Q_SLOTS:
         auto device = std::static_pointer_cast<ScriptedDevice>(rig.service.list.first());
         rig.model->start(rig.deck(0));
         QTRY_COMPARE(rig.service.jobs.size(), 1);
-        rig.service.jobs.last().job->send(JobState::done);
+        rig.service.jobs.last().job->send(DiscJobState::done);
         QCOMPARE(rig.model->copiesDone(), 1);
         // Still a blank in the tray: the next copy starts as soon as the deck looks.
         rig.deck(0)->refreshStatus();
         QCOMPARE(rig.deck(0)->jobName(), QStringLiteral("Copy 2 of 3"));
         QTRY_COMPARE(rig.service.jobs.size(), 2);
-        rig.service.jobs.last().job->send(JobState::failed);
+        rig.service.jobs.last().job->send(DiscJobState::failed);
         QCOMPARE(rig.model->copiesStarted(), 1);
         QCOMPARE(rig.deck(0)->state(), Deck::State::waiting);
         QCOMPARE(rig.deck(0)->phase(), QStringLiteral("Insert a blank CD-R for copy 2"));
@@ -211,7 +211,7 @@ private Q_SLOTS:
         rig.model->start(rig.deck(0));
         QTRY_COMPARE(rig.service.jobs.size(), 1);
         rig.model->setCopies(1);
-        rig.service.jobs.last().job->send(JobState::done);
+        rig.service.jobs.last().job->send(DiscJobState::done);
         QCOMPARE(rig.deck(0)->state(), Deck::State::done);
         QCOMPARE(rig.texts().last(), QStringLiteral("Copies: all 1 copies are done."));
     }

@@ -121,15 +121,15 @@ private Q_SLOTS:
         QCOMPARE(started.layout.tracks[0].blockSize, 2352u);
         QCOMPARE(started.layout.tracks[0].lengthBlocks, quint64((22050 * 4 + 2351) / 2352));
 
-        job->send(JobState::trackWrite, 0.5, 8 * DRUnits::cd1x, 2);
+        job->send(DiscJobState::trackWrite, 0.5, 8 * DRUnits::cd1x, 2);
         QCOMPARE(rig.deck->phase(), QStringLiteral("Writing track 2"));
         QCOMPARE(rig.deck->progress(), 0.02 + 0.98 * 0.5);
         QCOMPARE(rig.deck->actualX(), 8.0);
-        job->send(JobState::trackWrite, -1); // no percent: progress kept
+        job->send(DiscJobState::trackWrite, -1); // no percent: progress kept
         QCOMPARE(rig.deck->progress(), 0.02 + 0.98 * 0.5);
-        job->send(JobState::verifying);
+        job->send(DiscJobState::verifying);
         QCOMPARE(rig.deck->phase(), QStringLiteral("Verifying the disc (read back)"));
-        job->send(JobState::done);
+        job->send(DiscJobState::done);
         QCOMPARE(rig.deck->state(), Deck::State::done);
         QCOMPARE(rig.deck->phase(), QStringLiteral("Done. Disc ejecting."));
         QCOMPARE(rig.deck->op(), Deck::Op::none);
@@ -146,9 +146,9 @@ private Q_SLOTS:
         QVERIFY(rig.service.jobs.last().properties.test);
         QVERIFY(!rig.service.jobs.last().properties.verify);
         QCOMPARE(rig.last(), QStringLiteral("Deck A: test burn at 16x."));
-        job->send(JobState::sessionOpen);
+        job->send(DiscJobState::sessionOpen);
         QCOMPARE(rig.deck->phase(), QStringLiteral("Test burn: Writing lead-in"));
-        job->send(JobState::done);
+        job->send(DiscJobState::done);
         QCOMPARE(rig.deck->phase(), QStringLiteral("Test passed. The disc was not written."));
         QCOMPARE(rig.last(), QStringLiteral("Deck A: test burn passed in 0:00."));
     }
@@ -193,7 +193,7 @@ private Q_SLOTS:
         Rig rig;
         ScriptedJob *job = rig.burn();
         QVERIFY(job);
-        job->send(JobState::failed, -1, 0, 0, error);
+        job->send(DiscJobState::failed, -1, 0, 0, error);
         QCOMPARE(rig.deck->state(), Deck::State::failed);
         QCOMPARE(rig.deck->phase(), phase);
         QCOMPARE(rig.last(), QStringLiteral("Deck A: failed. ") + phase);
@@ -211,7 +211,7 @@ private Q_SLOTS:
         QCOMPARE(rig.deck->state(), Deck::State::stopped);
         QCOMPARE(rig.deck->phase(), QStringLiteral("Stopped"));
         QCOMPARE(rig.last(), QStringLiteral("Deck A: burn stopped. That disc can't be used."));
-        job->send(JobState::failed, -1, 0, 0, QStringLiteral("aborted"));
+        job->send(DiscJobState::failed, -1, 0, 0, QStringLiteral("aborted"));
         QCOMPARE(rig.deck->state(), Deck::State::stopped);
         QTRY_VERIFY(!job); // released once the deck let go of it
     }
@@ -274,9 +274,9 @@ private Q_SLOTS:
             rig.deck->stop(); // an erase can't be stopped
             QCOMPARE(rig.last(), QStringLiteral("Deck A: the erase can't be stopped part-way; it will finish on its own."));
             QCOMPARE(rig.deck->state(), Deck::State::working);
-            rig.service.jobs.last().job->send(JobState::erasing, 0.4);
+            rig.service.jobs.last().job->send(DiscJobState::erasing, 0.4);
             QCOMPARE(rig.deck->phase(), QStringLiteral("Erasing"));
-            rig.service.jobs.last().job->send(JobState::done);
+            rig.service.jobs.last().job->send(DiscJobState::done);
             QCOMPARE(rig.deck->phase(), QStringLiteral("Erased. The disc is blank."));
         } else {
             QCOMPARE(rig.deck->state(), Deck::State::failed);
@@ -415,14 +415,14 @@ private Q_SLOTS:
         QCOMPARE(started.properties.requestedSpeed, 8 * DRUnits::cd1x);
         QCOMPARE(started.layout.tracks.size(), 1);
         QCOMPARE(started.layout.tracks[0].lengthBlocks, 100u);
-        started.job->send(JobState::trackWrite, 0.5);
+        started.job->send(DiscJobState::trackWrite, 0.5);
         QCOMPARE(rig.deck->progress(), 0.425);
         QCOMPARE(rig.deck->phase(), QStringLiteral("Writing data"));
         DeviceStatus burned = ScriptedDevice::blankCDR();
         burned.blank = false;
         burned.bsdName = disc; // the disc as the system shows it
         rig.device->m_status = burned;
-        started.job->send(JobState::done);
+        started.job->send(DiscJobState::done);
         QCOMPARE(rig.deck->phase(), QStringLiteral("Checking the disc against the image (SHA-256)"));
         QTRY_COMPARE(ends.size(), 1);
         QCOMPARE(ends.first().first, ok);
@@ -444,7 +444,7 @@ private Q_SLOTS:
         const auto started = rig.service.jobs.last();
         QCOMPARE(started.properties.completion, CompletionAction::eject);
         QVERIFY(started.properties.test && !started.properties.verify);
-        started.job->send(JobState::done);
+        started.job->send(DiscJobState::done);
         QCOMPARE(ends, (QList<std::pair<bool, QString>>{{true, QStringLiteral("Deck A: test burn passed in 0:00.")}}));
         QCOMPARE(rig.deck->phase(), QStringLiteral("Test passed. The disc was not written."));
     }

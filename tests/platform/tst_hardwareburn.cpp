@@ -129,12 +129,12 @@ struct Watch
                 offMainThread = true;
             if (finals > 0)
                 afterFinal = true;
-            if (s.state == JobState::done || s.state == JobState::failed)
+            if (s.state == DiscJobState::done || s.state == DiscJobState::failed)
                 ++finals;
             statuses.append(s);
         });
     }
-    bool sawState(JobState state) const
+    bool sawState(DiscJobState state) const
     {
         return std::any_of(statuses.begin(), statuses.end(), [state](const JobStatus &s) { return s.state == state; });
     }
@@ -239,8 +239,8 @@ private Q_SLOTS:
         QVERIFY(!watch.afterFinal);
         QVERIFY(!watch.offMainThread);
         QCOMPARE(watch.last().errorText, error);
-        QCOMPARE(watch.last().state, error.isEmpty() ? JobState::done : JobState::failed);
-        QCOMPARE(watch.sawState(JobState::verifying), verify && !test);
+        QCOMPARE(watch.last().state, error.isEmpty() ? DiscJobState::done : DiscJobState::failed);
+        QCOMPARE(watch.sawState(DiscJobState::verifying), verify && !test);
 
         if (test || (!error.isEmpty() && lyingTrack == 0)) {
             QVERIFY(fileBytes(target).isEmpty());
@@ -283,7 +283,7 @@ private Q_SLOTS:
         QVERIFY(job);
         Watch watch;
         watch.attach(job.get());
-        QTRY_VERIFY_WITH_TIMEOUT(watch.sawState(JobState::trackWrite) && slow->produced > 0, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(watch.sawState(DiscJobState::trackWrite) && slow->produced > 0, 5000);
         // Another job can't take the drive meanwhile.
         QVERIFY(!service.burn(device, plainProperties(), dataLayout({slow}, {4000})));
 
@@ -295,7 +295,7 @@ private Q_SLOTS:
             QTest::qWait(300);
             QCOMPARE(watch.finals, 1);
             QVERIFY(!watch.afterFinal);
-            QCOMPARE(watch.last().state, JobState::failed);
+            QCOMPARE(watch.last().state, DiscJobState::failed);
             QCOMPARE(watch.last().errorText, QStringLiteral("The burn was stopped."));
         }
         QVERIFY(slow->produced < 4000u * 2048u);
@@ -313,7 +313,7 @@ private Q_SLOTS:
         Watch second;
         second.attach(again.get());
         QTRY_VERIFY_WITH_TIMEOUT(second.ended(), 10000);
-        QCOMPARE(second.last().state, JobState::done);
+        QCOMPARE(second.last().state, DiscJobState::done);
         QVERIFY(fileBytes(target).left(100 * 2048) == pattern(100 * 2048, 4));
     }
 
@@ -346,7 +346,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(watch.ended(), 10000);
         QTest::qWait(200);
         QCOMPARE(watch.finals, 1);
-        QCOMPARE(watch.last().state, JobState::failed);
+        QCOMPARE(watch.last().state, DiscJobState::failed);
         QVERIFY2(watch.last().errorText.contains(QLatin1String("audio track prohibited")),
                  qPrintable(watch.last().errorText));
         QCOMPARE(producer->produced.load(), quint64(0));
@@ -380,7 +380,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(watch.ended(), 10000);
         QTest::qWait(200);
         QCOMPARE(watch.finals, 1);
-        QCOMPARE(watch.last().state, JobState::failed);
+        QCOMPARE(watch.last().state, DiscJobState::failed);
         QVERIFY2(watch.last().errorText.contains(QLatin1String("unsuitable for blanking")),
                  qPrintable(watch.last().errorText));
         QVERIFY(fileBytes(target) == pattern(8 * 2048, 6));
@@ -439,7 +439,7 @@ private Q_SLOTS:
         watch.attach(job.get());
         QTRY_VERIFY_WITH_TIMEOUT(watch.ended(), 10000);
         QCOMPARE(watch.last().errorText, QString());
-        QCOMPARE(watch.last().state, JobState::done);
+        QCOMPARE(watch.last().state, DiscJobState::done);
         QVERIFY(fileBytes(target) == image);
     }
 

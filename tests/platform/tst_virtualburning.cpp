@@ -82,21 +82,21 @@ private:
     char m_gapByte;
 };
 
-QString stateName(JobState s)
+QString stateName(DiscJobState s)
 {
     switch (s) {
-    case JobState::none: return "none";
-    case JobState::preparing: return "preparing";
-    case JobState::sessionOpen: return "sessionOpen";
-    case JobState::trackOpen: return "trackOpen";
-    case JobState::trackWrite: return "trackWrite";
-    case JobState::trackClose: return "trackClose";
-    case JobState::sessionClose: return "sessionClose";
-    case JobState::finishing: return "finishing";
-    case JobState::verifying: return "verifying";
-    case JobState::erasing: return "erasing";
-    case JobState::done: return "done";
-    case JobState::failed: return "failed";
+    case DiscJobState::none: return "none";
+    case DiscJobState::preparing: return "preparing";
+    case DiscJobState::sessionOpen: return "sessionOpen";
+    case DiscJobState::trackOpen: return "trackOpen";
+    case DiscJobState::trackWrite: return "trackWrite";
+    case DiscJobState::trackClose: return "trackClose";
+    case DiscJobState::sessionClose: return "sessionClose";
+    case DiscJobState::finishing: return "finishing";
+    case DiscJobState::verifying: return "verifying";
+    case DiscJobState::erasing: return "erasing";
+    case DiscJobState::done: return "done";
+    case DiscJobState::failed: return "failed";
     }
     return {};
 }
@@ -114,7 +114,7 @@ struct Recorder
     int finals() const
     {
         return int(std::count_if(statuses.begin(), statuses.end(), [](const JobStatus &s) {
-            return s.state == JobState::done || s.state == JobState::failed;
+            return s.state == DiscJobState::done || s.state == DiscJobState::failed;
         }));
     }
     // The states in order, repeats folded.
@@ -141,7 +141,7 @@ bool ends(const Recorder &r, int timeout = 10000)
     while (r.finals() == 0 && t.elapsed() < timeout)
         QTest::qWait(5);
     QTest::qWait(50);
-    return r.finals() == 1 && (r.last().state == JobState::done || r.last().state == JobState::failed);
+    return r.finals() == 1 && (r.last().state == DiscJobState::done || r.last().state == DiscJobState::failed);
 }
 
 QByteArray readAll(const QString &path)
@@ -270,7 +270,7 @@ private Q_SLOTS:
         Recorder r(job.get());
         QVERIFY(ends(r));
         QCOMPARE(r.last().errorText, QString());
-        QCOMPARE(r.last().state, JobState::done);
+        QCOMPARE(r.last().state, DiscJobState::done);
         QCOMPARE(r.offMainThread, 0);
 
         QStringList states{"preparing", "sessionOpen"};
@@ -284,7 +284,7 @@ private Q_SLOTS:
         QList<int> opened;
         for (const JobStatus &s : r.statuses) {
             QVERIFY(s.percent <= 1.0);
-            if (s.state == JobState::trackOpen)
+            if (s.state == DiscJobState::trackOpen)
                 opened.append(s.currentTrack);
         }
         QCOMPARE(opened, (QList<int>{1, 2, 3}));
@@ -310,7 +310,7 @@ private Q_SLOTS:
         auto job = service.burn(service.devices().first(), properties, layout);
         Recorder r(job.get());
         QVERIFY(ends(r));
-        QCOMPARE(r.last().state, JobState::done);
+        QCOMPARE(r.last().state, DiscJobState::done);
         const QByteArray expected = QByteArray(3 * 2352, char(0x5a)) + first->data() + QByteArray(2352, char(0x11))
             + second->data();
         QCOMPARE(readAll(service.outputFolder(1) + "/Disc 001.bin"), expected);
@@ -354,7 +354,7 @@ private Q_SLOTS:
         QVERIFY(job);
         Recorder r(job.get());
         QVERIFY(ends(r));
-        QCOMPARE(r.last().state, JobState::done);
+        QCOMPARE(r.last().state, DiscJobState::done);
         QCOMPARE(r.states().contains("verifying"), verify);
 
         const QString folder = service.outputFolder(1);
@@ -376,7 +376,7 @@ private Q_SLOTS:
         auto again = service.burn(service.devices().first(), properties, layout);
         Recorder second(again.get());
         QVERIFY(ends(second));
-        QCOMPARE(second.last().state, JobState::failed);
+        QCOMPARE(second.last().state, DiscJobState::failed);
         QCOMPARE(filesIn(folder), QStringList{"Disc 001.iso"});
     }
 
@@ -408,7 +408,7 @@ private Q_SLOTS:
         auto job = service.burn(service.devices().first(), keepDisc(), {{dataTrack(producer, 3)}, {}});
         Recorder r(job.get());
         QVERIFY(ends(r));
-        QCOMPARE(r.last().state, JobState::done);
+        QCOMPARE(r.last().state, DiscJobState::done);
         QStringList expected = existing;
         expected.append(written);
         expected.sort();
@@ -441,7 +441,7 @@ private Q_SLOTS:
         auto job = service.burn(service.devices().first(), properties, layout);
         Recorder r(job.get());
         QVERIFY(ends(r));
-        QCOMPARE(r.last().state, JobState::done);
+        QCOMPARE(r.last().state, DiscJobState::done);
         QVERIFY(r.states().contains("trackWrite"));
         QVERIFY(!r.states().contains("verifying"));
         QVERIFY(producer->dataCalls > 0);
@@ -504,7 +504,7 @@ private Q_SLOTS:
         QVERIFY(job);
         Recorder r(job.get());
         if (midway) {
-            QTRY_VERIFY(!r.statuses.isEmpty() && r.last().state == JobState::trackWrite && r.last().percent > 0.05);
+            QTRY_VERIFY(!r.statuses.isEmpty() && r.last().state == DiscJobState::trackWrite && r.last().percent > 0.05);
             QCOMPARE(r.last().speed, 4 * DRUnits::cd1x);
             if (how == "abort")
                 job->abort();
@@ -512,7 +512,7 @@ private Q_SLOTS:
                 QVERIFY(service.unplugBurner(1));
         }
         QVERIFY(ends(r));
-        QCOMPARE(r.last().state, JobState::failed);
+        QCOMPARE(r.last().state, DiscJobState::failed);
         QCOMPARE(r.last().errorText, error);
         QCOMPARE(filesIn(folder), QStringList{});
         if (how == "failAt")
@@ -531,7 +531,7 @@ private Q_SLOTS:
             auto next = service.burn(burner, keepDisc(), {{dataTrack(producers[0], 4)}, {}});
             Recorder again(next.get());
             QVERIFY(ends(again));
-            QCOMPARE(again.last().state, JobState::done);
+            QCOMPARE(again.last().state, DiscJobState::done);
         }
     }
 
@@ -615,10 +615,10 @@ private Q_SLOTS:
         auto job = service.burn(service.devices().first(), properties, {{dataTrack(producer, 20)}, {}});
         Recorder r(job.get());
         QVERIFY(ends(r));
-        QCOMPARE(r.last().state, JobState::done);
+        QCOMPARE(r.last().state, DiscJobState::done);
         int writing = 0;
         for (const JobStatus &s : r.statuses) {
-            if (s.state == JobState::trackWrite) {
+            if (s.state == DiscJobState::trackWrite) {
                 ++writing;
                 QCOMPARE(s.speed, reported);
             }
@@ -670,7 +670,7 @@ private Q_SLOTS:
         QVERIFY(job);
         Recorder r(job.get());
         if (unplug) {
-            QTRY_VERIFY(!r.statuses.isEmpty() && r.last().state == JobState::erasing);
+            QTRY_VERIFY(!r.statuses.isEmpty() && r.last().state == DiscJobState::erasing);
             job->abort(); // can't stop an erase
             QTest::qWait(20);
             QCOMPARE(r.finals(), 0);
@@ -717,7 +717,7 @@ private Q_SLOTS:
             auto job = service.burn(burner, BurnProperties(), {{dataTrack(producer, 8)}, {}});
             Recorder r(job.get());
             QVERIFY(ends(r));
-            QCOMPARE(r.last().state, JobState::done);
+            QCOMPARE(r.last().state, DiscJobState::done);
         } else {
             QVERIFY(service.eject(1));
         }

@@ -42,7 +42,7 @@ class ScriptedJob : public DiscJob
     Q_OBJECT
 public:
     void abort() override { ++aborts; }
-    void send(JobState state, double percent = -1, double speed = 0, int track = 0, const QString &error = {})
+    void send(DiscJobState state, double percent = -1, double speed = 0, int track = 0, const QString &error = {})
     {
         Q_EMIT statusChanged(JobStatus{state, percent, speed, track, error});
     }

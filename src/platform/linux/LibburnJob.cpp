@@ -149,33 +149,33 @@ burn_source *fifoFor(const std::shared_ptr<Feed> &feed)
     return fifo;
 }
 
-JobState stateFor(burn_drive_status status)
+DiscJobState stateFor(burn_drive_status status)
 {
     switch (status) {
     case BURN_DRIVE_IDLE:
     case BURN_DRIVE_SPAWNING:
     case BURN_DRIVE_GRABBING:
-        return JobState::preparing;
+        return DiscJobState::preparing;
     case BURN_DRIVE_WRITING_LEADIN:
-        return JobState::sessionOpen;
+        return DiscJobState::sessionOpen;
     case BURN_DRIVE_WRITING_PREGAP:
-        return JobState::trackOpen;
+        return DiscJobState::trackOpen;
     case BURN_DRIVE_WRITING:
     case BURN_DRIVE_WRITING_SYNC:
-        return JobState::trackWrite;
+        return DiscJobState::trackWrite;
     case BURN_DRIVE_CLOSING_TRACK:
-        return JobState::trackClose;
+        return DiscJobState::trackClose;
     case BURN_DRIVE_WRITING_LEADOUT:
     case BURN_DRIVE_CLOSING_SESSION:
-        return JobState::sessionClose;
+        return DiscJobState::sessionClose;
     case BURN_DRIVE_ERASING:
     case BURN_DRIVE_FORMATTING:
-        return JobState::erasing;
+        return DiscJobState::erasing;
     case BURN_DRIVE_READING:
     case BURN_DRIVE_READING_SYNC:
-        return JobState::verifying;
+        return DiscJobState::verifying;
     }
-    return JobState::preparing;
+    return DiscJobState::preparing;
 }
 
 QString reasonsText(const char *reasons)
@@ -256,9 +256,9 @@ void LibburnJob::Run::post(const JobStatus &status)
 void LibburnJob::Run::finish(const QString &error)
 {
     JobStatus status;
-    status.state = error.isEmpty() ? JobState::done : JobState::failed;
+    status.state = error.isEmpty() ? DiscJobState::done : DiscJobState::failed;
     status.errorText = error;
-    if (status.state == JobState::done)
+    if (status.state == DiscJobState::done)
         status.percent = 1;
     posted = false; // the final status always goes out
     post(status);
@@ -328,7 +328,7 @@ void LibburnJob::Run::execute()
 {
     mark = LibburnWorker::messageMark();
     JobStatus preparing;
-    preparing.state = isErase ? JobState::erasing : JobState::preparing;
+    preparing.state = isErase ? DiscJobState::erasing : DiscJobState::preparing;
     post(preparing);
     const QString error = isErase ? erase() : burn();
     // The producers go now, not when the job object does.
@@ -353,7 +353,7 @@ QString LibburnJob::Run::erase()
     // libburn may still be starting the erase when the call returns.
     while ((status = burn_drive_get_status(drive, &progress)) != BURN_DRIVE_IDLE) {
         JobStatus s;
-        s.state = JobState::erasing;
+        s.state = DiscJobState::erasing;
         if (status == BURN_DRIVE_ERASING && progress.sectors > 0)
             s.percent = std::clamp(double(progress.sector) / double(progress.sectors), 0.0, 1.0);
         post(s);
@@ -588,9 +588,9 @@ QString LibburnJob::Run::burn()
                 break;
             JobStatus s;
             s.state = stateFor(status);
-            if (s.state == JobState::trackOpen || s.state == JobState::trackWrite || s.state == JobState::trackClose)
+            if (s.state == DiscJobState::trackOpen || s.state == DiscJobState::trackWrite || s.state == DiscJobState::trackClose)
                 s.currentTrack = progress.track + 1;
-            if (s.state == JobState::trackWrite)
+            if (s.state == DiscJobState::trackWrite)
                 s.percent = DriveFacts::writePercent(trackBlocks, progress.track, progress.sector);
             const auto now = std::chrono::steady_clock::now();
             const double seconds = std::chrono::duration<double>(now - lastTime).count();
@@ -600,7 +600,7 @@ QString LibburnJob::Run::burn()
                 lastBytes = progress.buffered_bytes;
                 lastTime = now;
             }
-            s.speed = s.state == JobState::trackWrite ? speed : 0;
+            s.speed = s.state == DiscJobState::trackWrite ? speed : 0;
             post(s);
             pause();
         }
@@ -619,7 +619,7 @@ QString LibburnJob::Run::burn()
     QList<qint64> starts;
     if (error.isEmpty() && properties.verify && !properties.test && !fromCue) {
         JobStatus s;
-        s.state = JobState::finishing;
+        s.state = DiscJobState::finishing;
         post(s);
         burn_write_opts_free(opts);
         opts = nullptr;
@@ -660,7 +660,7 @@ QString LibburnJob::Run::burn()
 
     if (error.isEmpty() && !starts.isEmpty()) {
         JobStatus s;
-        s.state = JobState::verifying;
+        s.state = DiscJobState::verifying;
         s.percent = 0;
         post(s);
         qint64 totalBlocks = 0, doneBlocks = 0;
@@ -709,7 +709,7 @@ QString LibburnJob::Run::burn()
                 block += count;
                 doneBlocks += qint64(count);
                 JobStatus v;
-                v.state = JobState::verifying;
+                v.state = DiscJobState::verifying;
                 v.currentTrack = i + 1;
                 v.percent = totalBlocks > 0 ? double(doneBlocks) / double(totalBlocks) : -1;
                 post(v);
@@ -727,7 +727,7 @@ QString LibburnJob::Run::burn()
     closeProducers();
     if (error.isEmpty() && wrote) {
         JobStatus s;
-        s.state = JobState::finishing;
+        s.state = DiscJobState::finishing;
         post(s);
     }
     release(error.isEmpty() && properties.completion == CompletionAction::eject);
@@ -760,7 +760,7 @@ void LibburnJob::deliver(const JobStatus &status)
 {
     if (m_ended)
         return;
-    m_ended = status.state == JobState::done || status.state == JobState::failed;
+    m_ended = status.state == DiscJobState::done || status.state == DiscJobState::failed;
     Q_EMIT statusChanged(status);
 }
 

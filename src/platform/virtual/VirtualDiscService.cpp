@@ -202,7 +202,7 @@ public:
     double pacedSpeed = 0;
     int track = 0;
 
-    void state(JobState state, double percent, bool moving = false)
+    void state(DiscJobState state, double percent, bool moving = false)
     {
         m_state = state;
         m_moving = moving;
@@ -236,7 +236,7 @@ private:
 
     Send m_send;
     double m_unitBytes;
-    JobState m_state = JobState::none;
+    DiscJobState m_state = DiscJobState::none;
     bool m_moving = false;
     Clock::time_point m_lastPost = Clock::now();
     quint64 m_sectors = 0;
@@ -281,7 +281,7 @@ public:
     void run()
     {
         JobStatus result = burn();
-        if (result.state == JobState::failed)
+        if (result.state == DiscJobState::failed)
             discard();
         m_report.end(result);
     }
@@ -289,7 +289,7 @@ public:
 private:
     JobStatus burn()
     {
-        m_report.state(JobState::preparing, -1);
+        m_report.state(DiscJobState::preparing, -1);
         for (int i = 0; i < m_plan.tracks.size(); ++i) {
             if (!m_plan.tracks[i].producer->prepareTrack())
                 return failed(QStringLiteral("Couldn't read track %1.").arg(i + 1));
@@ -301,27 +301,27 @@ private:
             largest = std::max<std::size_t>(largest, std::size_t(chunkBlocks(t.blockSize, m_plan.writeSpeed)) * t.blockSize);
         m_buffer.resize(largest);
 
-        m_report.state(JobState::sessionOpen, 0);
+        m_report.state(DiscJobState::sessionOpen, 0);
         m_report.pacedSpeed = m_plan.writeSpeed;
         m_paceStart = Clock::now();
         for (int i = 0; i < m_plan.tracks.size(); ++i) {
             const BurnTrack &t = m_plan.tracks[i];
             m_report.track = i + 1;
-            m_report.state(JobState::trackOpen, percent());
-            m_report.state(JobState::trackWrite, percent(), true);
+            m_report.state(DiscJobState::trackOpen, percent());
+            m_report.state(DiscJobState::trackWrite, percent(), true);
             // A data track's pre-gap goes to the disc but not into the image.
             const int gapFd = m_plan.audio && !m_outputs.empty() ? m_outputs[0].fd : -1;
             const int dataFd = m_outputs.empty() ? -1 : m_outputs[0].fd;
             if (!pump(t, true, gapFd) || !pump(t, false, dataFd))
                 return failed(m_error);
             t.producer->cleanupTrackAfterBurn();
-            m_report.state(JobState::trackClose, percent());
+            m_report.state(DiscJobState::trackClose, percent());
         }
         if (!checkpoint())
             return failed(m_error);
         m_report.pacedSpeed = 0;
-        m_report.state(JobState::sessionClose, 1);
-        m_report.state(JobState::finishing, 1);
+        m_report.state(DiscJobState::sessionClose, 1);
+        m_report.state(DiscJobState::finishing, 1);
         if (!m_plan.test && m_plan.audio) {
             const QByteArray cue =
                 cueSheet(QFileInfo(QFile::decodeName(m_outputs[0].final)).fileName(), m_plan.tracks, m_plan.cdText);
@@ -332,7 +332,7 @@ private:
             return failed(m_error);
         if (!m_plan.test && !commit())
             return failed(m_error);
-        return {JobState::done, 1, 0, m_report.track, {}};
+        return {DiscJobState::done, 1, 0, m_report.track, {}};
     }
 
     // Blocks per producer call: a chunk, or about 1/20 s of a paced burn so
@@ -463,7 +463,7 @@ private:
     bool verify()
     {
         m_report.track = 0;
-        m_report.state(JobState::verifying, 0);
+        m_report.state(DiscJobState::verifying, 0);
         m_report.pacedSpeed = m_plan.verifySpeed;
         quint64 total = 0;
         for (const BurnTrack &t : m_plan.tracks)
@@ -576,7 +576,7 @@ private:
             why = stoppedText;
         else if (m_control.stop() == Control::unplugged)
             why = unpluggedText;
-        return {JobState::failed, percent(), 0, m_report.track, why};
+        return {DiscJobState::failed, percent(), 0, m_report.track, why};
     }
 
     BurnPlan m_plan;
@@ -596,21 +596,21 @@ private:
 void eraseDisc(double seconds, Control &control, const Send &send)
 {
     Reporter report(send, 0);
-    report.state(JobState::preparing, -1);
-    report.state(JobState::erasing, 0);
+    report.state(DiscJobState::preparing, -1);
+    report.state(DiscJobState::erasing, 0);
     const auto start = Clock::now();
     for (double done = 0; done < 1;) {
         const auto due = std::min(start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds)),
                                   Clock::now() + statusInterval);
         if (seconds > 0 && !control.sleepUntil(due)) {
-            report.end({JobState::failed, done, 0, 0,
+            report.end({DiscJobState::failed, done, 0, 0,
                         control.stop() == Control::unplugged ? unpluggedText : QStringLiteral("The erase was stopped.")});
             return;
         }
         done = seconds > 0 ? std::min(1.0, std::chrono::duration<double>(Clock::now() - start).count() / seconds) : 1.0;
-        report.state(JobState::erasing, done);
+        report.state(DiscJobState::erasing, done);
     }
-    report.end({JobState::done, 1, 0, 0, {}});
+    report.end({DiscJobState::done, 1, 0, 0, {}});
 }
 
 } // namespace
@@ -834,7 +834,7 @@ std::unique_ptr<DiscJob> VirtualDiscService::start(const std::shared_ptr<Run> &r
     m_runs.append(run);
     if (!refusal.isEmpty()) {
         // Reported later: a job emits nothing before it is handed out.
-        const JobStatus status{JobState::failed, -1, 0, 0, refusal};
+        const JobStatus status{DiscJobState::failed, -1, 0, 0, refusal};
         QMetaObject::invokeMethod(this, [this, run, status] { finish(run, status); }, Qt::QueuedConnection);
     }
     return job;
@@ -860,7 +860,7 @@ void VirtualDiscService::finish(const std::shared_ptr<Run> &run, const JobStatus
     const auto burner = run->burner;
     burner->busy = false;
 
-    if (status.state == JobState::done && (run->erase || !run->test) && m_burners.contains(burner)) {
+    if (status.state == DiscJobState::done && (run->erase || !run->test) && m_burners.contains(burner)) {
         if (run->erase) {
             setTray(*burner, run->kind, blankStatus(run->kind));
         } else {
