@@ -262,8 +262,8 @@ void AppModel::revealLogFile()
 void AppModel::deckStateChanged(Deck *deck)
 {
     Q_EMIT decksChanged();
-    if (!deck->busy())
-        QTimer::singleShot(0, this, [this] { m_queue->pump(); });
+    Q_UNUSED(deck);
+    m_queue->pump();
 }
 
 void AppModel::setCopiesStarted(int count) { assign(this, m_copiesStarted, std::max(count, 0), &AppModel::copiesStartedChanged); }

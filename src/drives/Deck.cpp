@@ -137,6 +137,12 @@ std::shared_ptr<CancelToken> Deck::beginRead(const QString &job)
     return m_cancel;
 }
 
+void Deck::readProgress(double fraction)
+{
+    if (m_op == Op::read)
+        setProgress(fraction);
+}
+
 void Deck::endRead(bool ok, const QString &message)
 {
     setOp(Op::none);
@@ -166,6 +172,11 @@ void Deck::setState(State s)
     if (s == m_state)
         return;
     m_state = s;
+    // A burn that ends has usually ejected or changed its disc: whoever
+    // reacts to the new state (the queue starting the next job) must not
+    // see the tray as it was before.
+    if ((s == State::done || s == State::failed || s == State::stopped) && m_device)
+        refreshStatus();
     Q_EMIT stateChanged();
     Q_EMIT etaTextChanged();
     if (m_app)

@@ -128,6 +128,8 @@ public:
     // polls; endRead reports its end exactly once.
     std::shared_ptr<CancelToken> beginRead(const QString &job);
     void endRead(bool ok, const QString &message);
+    // How far the disc copy shown on this deck has got (0…1).
+    void readProgress(double fraction);
 
     // How an image burn or an erase ended: called once, on the main thread.
     using DoneFn = std::function<void(bool ok, const QString &message)>;

@@ -172,7 +172,7 @@ private Q_SLOTS:
         DiscProject *first = model.projects().at(0);
         QSignalSpy added(first, &DiscProject::tracksAdded);
         model.openFiles({song, iso, notes, mono});
-        QCOMPARE(model.data()->imagePath(), iso);
+        QCOMPARE(model.data()->image(), iso);
         QCOMPARE(model.tab(), MainTab::data);
         QVERIFY(added.wait());
         QCOMPARE(model.tab(), MainTab::audio);
@@ -191,7 +191,7 @@ private Q_SLOTS:
         AppModel model({settings.get(), false, env.path(QStringLiteral("log.txt"))});
         const int before = model.logLines()->rowCount();
         model.openFiles({env.path(QStringLiteral("a.cue")), env.path(QStringLiteral("b.iso"))});
-        QCOMPARE(model.data()->imagePath(), env.path(QStringLiteral("a.cue")));
+        QCOMPARE(model.data()->image(), env.path(QStringLiteral("a.cue")));
         QCOMPARE(model.tab(), MainTab::data);
         QCOMPARE(model.logLines()->rowCount(), before);
     }

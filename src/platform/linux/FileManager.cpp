@@ -10,16 +10,16 @@
 
 namespace FileManager {
 
-static void openFolder(const QString &path)
+void openFolder(const QString &folder)
 {
-    QProcess::startDetached(QStringLiteral("xdg-open"), {QFileInfo(path).absolutePath()});
+    QProcess::startDetached(QStringLiteral("xdg-open"), {folder});
 }
 
 void reveal(const QString &path)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
-        openFolder(path);
+        openFolder(QFileInfo(path).absolutePath());
         return;
     }
     QDBusMessage call = QDBusMessage::createMethodCall(
@@ -29,7 +29,7 @@ void reveal(const QString &path)
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call));
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [path](QDBusPendingCallWatcher *w) {
         if (QDBusPendingReply<> reply = *w; reply.isError())
-            openFolder(path);
+            openFolder(QFileInfo(path).absolutePath());
         w->deleteLater();
     });
 }

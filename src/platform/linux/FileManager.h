@@ -6,4 +6,6 @@ namespace FileManager {
 // (org.freedesktop.FileManager1), or opens its folder with xdg-open when no
 // file manager answers on the session bus. Main thread; never blocks.
 void reveal(const QString &path);
+// Opens `folder` itself in the file manager (xdg-open). Never blocks.
+void openFolder(const QString &folder);
 } // namespace FileManager

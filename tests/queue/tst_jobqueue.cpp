@@ -1,0 +1,458 @@
+// The job queue with the real application model, virtual burners and real
+// files: chains, the burn stagger, cancelling and removing running work, the
+// alert on failure, results flowing back to the data panel, and a stress run
+// of many jobs with random cancels.
+
+#include "ImageFixtures.h"
+#include "TestEnv.h"
+#include "app/AppModel.h"
+#include "app/DataPanelModel.h"
+#include "app/LogModel.h"
+#include "drives/Deck.h"
+#include "images/Checksums.h"
+#include "images/ImageMaker.h"
+#include "images/Mounter.h"
+#include "platform/virtual/VirtualDiscService.h"
+#include "queue/JobQueue.h"
+
+#include <QAbstractItemModelTester>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTest>
+#include <QTimer>
+
+#include <random>
+
+namespace {
+
+struct Rig
+{
+    TestEnv env;
+    std::unique_ptr<QSettings> settings = env.settings();
+    VirtualDiscService *burners;
+    std::unique_ptr<DiscService> owner;
+    std::unique_ptr<AppModel> model;
+    std::unique_ptr<QAbstractItemModelTester> tester;
+
+    explicit Rig(int count)
+        : burners(new VirtualDiscService(count))
+        , owner(burners)
+    {
+        burners->setUnthrottled(true);
+        model = std::make_unique<AppModel>(
+            AppModel::Config{settings.get(), true, env.path(QStringLiteral("log.txt")), burners});
+        model->refreshDrives();
+        tester = std::make_unique<QAbstractItemModelTester>(queue()->model(),
+                                                            QAbstractItemModelTester::FailureReportingMode::QtTest);
+    }
+    JobQueue *queue() const { return model->queue(); }
+    Deck *deck(int i) const { return model->decks().at(i); }
+    QString folder(int deck) const { return burners->outputFolder(burners->burnerNumbers().at(deck)); }
+    QJob job(const QUuid &id) const { return *queue()->job(id); }
+    JobState state(const QUuid &id) const { return queue()->job(id) ? job(id).state : JobState::waiting; }
+    // The log, oldest first.
+    QStringList texts() const
+    {
+        QStringList out;
+        for (const auto &l : model->logLines()->lines())
+            out.prepend(l.text);
+        return out;
+    }
+    int lines(const QString &text) const { return int(texts().count(text)); }
+};
+
+bool canMount()
+{
+    return QFile::exists(QStringLiteral("/dev/fuse")) && !Mounter::udisksAnswers()
+           && !QStandardPaths::findExecutable(QStringLiteral("fuseiso")).isEmpty()
+           && !QStandardPaths::findExecutable(QStringLiteral("xorriso")).isEmpty();
+}
+
+// A file of `size` bytes that takes no disk space: quick to make, slow
+// enough to hash that a cancel lands while it runs.
+bool sparse(const QString &path, qint64 size)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.resize(size);
+}
+
+QStringList partials(const QString &root)
+{
+    QStringList out;
+    QDirIterator it(root, {QStringLiteral("*.partial")}, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        out.append(it.next());
+    return out;
+}
+
+} // namespace
+
+class TstJobQueue : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void makeCheckThenBurnOnTwoDecks()
+    {
+        if (!canMount())
+            QSKIP("making and checking an image needs xorriso and FUSE");
+        Rig rig(2);
+        const QString folder = rig.env.path(QStringLiteral("Photos"));
+        QVERIFY(writeFile(folder + QStringLiteral("/a.txt"), "first\n"));
+        QVERIFY(QDir().mkpath(folder + QStringLiteral("/sub")));
+        QVERIFY(TestEnv::writePattern(folder + QStringLiteral("/sub/b.bin"), 3 * mib + 5));
+        rig.model->data()->setFolder(folder);
+        rig.model->data()->setBurnAfter(true);
+        const QString output = rig.env.path(QStringLiteral("Photos.iso"));
+
+        // When each deck really starts burning.
+        QList<qint64> began(2, -1);
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < 2; ++i)
+            connect(rig.deck(i), &Deck::opChanged, this, [&, i] {
+                if (rig.deck(i)->op() == Deck::Op::image && began[i] < 0)
+                    began[i] = clock.elapsed();
+            });
+
+        rig.model->data()->makeFromFolder(output);
+        const QList<QJob> jobs = rig.queue()->jobs();
+        QCOMPARE(jobs.size(), 3);
+        QCOMPARE(jobs[0].title, QStringLiteral("Make Photos.iso from “Photos”"));
+        QCOMPARE(jobs[1].title, QStringLiteral("Burn Photos.iso on Deck A"));
+        QCOMPARE(jobs[2].title, QStringLiteral("Burn Photos.iso on Deck B"));
+        QCOMPARE(jobs[1].dependsOn, std::optional(jobs[0].id));
+        QCOMPARE(rig.queue()->waitReasons().value(jobs[2].id),
+                 QStringLiteral("Starts after “Make Photos.iso from “Photos””"));
+
+        QTRY_VERIFY_WITH_TIMEOUT(rig.job(jobs[0].id).finished(), 60000);
+        QCOMPARE(rig.state(jobs[0].id), JobState::done);
+        QVERIFY2(rig.job(jobs[0].id).detail.contains(QStringLiteral("). Checked: ")), qPrintable(rig.job(jobs[0].id).detail));
+        // Both burns became startable in one pass: the second is staggered.
+        QCOMPARE(rig.job(jobs[2].id).detail, QStringLiteral("Starting in 1.5 s"));
+
+        QTRY_VERIFY_WITH_TIMEOUT(rig.job(jobs[1].id).finished() && rig.job(jobs[2].id).finished(), 60000);
+        QVERIFY2(rig.state(jobs[1].id) == JobState::done, qPrintable(rig.job(jobs[1].id).detail));
+        QVERIFY2(rig.state(jobs[2].id) == JobState::done, qPrintable(rig.job(jobs[2].id).detail));
+        QVERIFY(began[0] >= 0 && began[1] >= 0);
+        QVERIFY2(began[1] - began[0] >= 1400, qPrintable(QString::number(began[1] - began[0])));
+        const QByteArray image = readFile(output);
+        QVERIFY(!image.isEmpty());
+        QCOMPARE(readFile(rig.folder(0) + QStringLiteral("/Disc 001.iso")), image);
+        QCOMPARE(readFile(rig.folder(1) + QStringLiteral("/Disc 001.iso")), image);
+        QCOMPARE(rig.lines(QStringLiteral("Queue: done — “Burn Photos.iso on Deck B”. ") + rig.job(jobs[2].id).detail), 1);
+    }
+
+    void failedImageSkipsItsBurns()
+    {
+        Rig rig(2);
+        QSignalSpy alert(rig.queue(), &JobQueue::failureAlert);
+        rig.model->data()->setFolder(rig.env.path(QStringLiteral("Gone")));
+        rig.model->data()->setBurnAfter(true);
+        rig.model->data()->makeFromFolder(rig.env.path(QStringLiteral("Gone.iso")));
+        const QList<QJob> jobs = rig.queue()->jobs();
+        QCOMPARE(jobs.size(), 3);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.job(jobs[2].id).finished(), 30000);
+        QCOMPARE(rig.state(jobs[0].id), JobState::failed);
+        const QString skipped = QStringLiteral("Skipped: “Make Gone.iso from “Gone”” didn't finish.");
+        for (int i : {1, 2}) {
+            QCOMPARE(rig.state(jobs[i].id), JobState::cancelled);
+            QCOMPARE(rig.job(jobs[i].id).detail, skipped);
+            QCOMPARE(rig.lines(QStringLiteral("Queue: “") + jobs[i].title + QStringLiteral("” — ") + skipped), 1);
+        }
+        QCOMPARE(alert.count(), 1);
+        QVERIFY(!QFile::exists(rig.env.path(QStringLiteral("Gone.iso"))));
+        QVERIFY(partials(rig.env.root()).isEmpty());
+    }
+
+    void cancellingARunningChecksumStopsIt()
+    {
+        Rig rig(0);
+        QSignalSpy alert(rig.queue(), &JobQueue::failureAlert);
+        const QString big = rig.env.path(QStringLiteral("big.bin"));
+        QVERIFY(sparse(big, 8LL * 1024 * mib));
+        rig.model->data()->checksum(big);
+        const QUuid id = rig.queue()->jobs().first().id;
+        QTRY_VERIFY(rig.job(id).progress > 0);
+        rig.queue()->cancel(id);
+        QCOMPARE(rig.state(id), JobState::running); // until the work has ended
+        QTRY_COMPARE(rig.state(id), JobState::cancelled);
+        QCOMPARE(rig.job(id).detail, QStringLiteral("Stopped."));
+        QCOMPARE(rig.lines(QStringLiteral("Queue: stopped — “Checksums of big.bin”. Stopped.")), 1);
+        QVERIFY(!rig.model->data()->sums());
+        QCOMPARE(alert.count(), 0);
+    }
+
+    void removingARunningJobKeepsItUntilItStops()
+    {
+        Rig rig(0);
+        const QString big = rig.env.path(QStringLiteral("big.bin"));
+        QVERIFY(sparse(big, 8LL * 1024 * mib));
+        rig.model->data()->checksum(big);
+        const QUuid id = rig.queue()->jobs().first().id;
+        QTRY_VERIFY(rig.job(id).progress > 0);
+        rig.queue()->remove(id);
+        QVERIFY(rig.queue()->job(id));
+        QTRY_COMPARE(rig.state(id), JobState::cancelled);
+        QVERIFY(rig.queue()->job(id)); // still listed, now finished
+        rig.queue()->remove(id);
+        QVERIFY(!rig.queue()->job(id));
+        QVERIFY(rig.queue()->jobs().isEmpty());
+    }
+
+    void checksumAndVerifyResultsReachTheDataPanel()
+    {
+        Rig rig(0);
+        QSignalSpy alert(rig.queue(), &JobQueue::failureAlert);
+        DataPanelModel *data = rig.model->data();
+        const QString image = rig.env.path(QStringLiteral("disc.iso"));
+        const QString same = rig.env.path(QStringLiteral("copy.iso"));
+        const QString other = rig.env.path(QStringLiteral("other.iso"));
+        QVERIFY(TestEnv::writePattern(image, 3 * mib));
+        QVERIFY(QFile::copy(image, same));
+        QByteArray changed = readFile(image);
+        changed[int(2 * mib + 7)] = char(changed[int(2 * mib + 7)] ^ 1);
+        QVERIFY(writeFile(other, changed));
+
+        data->checksum(image);
+        QTRY_VERIFY(data->sums().has_value());
+        const Digests expected = Checksums::compute(image, {}, nullptr);
+        QCOMPARE(*data->sums(), expected);
+        const QJob sumJob = rig.queue()->jobs().first();
+        QCOMPARE(sumJob.detail, QStringLiteral("MD5 ") + expected.md5 + QStringLiteral(" · SHA-256 ") + expected.sha256);
+        data->setExpected(expected.sha256.toUpper());
+        QCOMPARE(data->verdict(), QStringLiteral("MATCH — the SHA-256 is the same."));
+
+        data->setVerifyImage(image);
+        data->setVerifyAgainst(same);
+        data->verifyNow();
+        QTRY_VERIFY(data->lastVerify().has_value());
+        QVERIFY(data->lastVerify()->match);
+        QTRY_COMPARE(rig.state(rig.queue()->jobs().last().id), JobState::done);
+
+        data->setVerifyAgainst(other);
+        data->verifyNow();
+        QVERIFY(!data->lastVerify()); // cleared at once
+        QTRY_VERIFY(data->lastVerify().has_value());
+        QVERIFY(!data->lastVerify()->match);
+        const QUuid failed = rig.queue()->jobs().last().id;
+        QTRY_COMPARE(rig.state(failed), JobState::failed);
+        QCOMPARE(rig.job(failed).detail, data->lastVerify()->summary());
+        QCOMPARE(rig.job(failed).title, QStringLiteral("Verify disc.iso against other.iso"));
+        QCOMPARE(alert.count(), 1);
+    }
+
+    void refusalsAddNothing()
+    {
+        Rig rig(2);
+        QTRY_VERIFY(rig.deck(1)->hasDrive());
+        QVERIFY(!rig.queue()->add(Jobs::Erase{2, false}, QStringLiteral("Quick erase on Deck C")));
+        QCOMPARE(rig.texts().last(), QStringLiteral("Deck C has no burner. Pick a deck that shows a burner, or plug "
+                                                    "one in (straight into the computer) and click Refresh Drives."));
+        const QString text = rig.env.path(QStringLiteral("notes.iso"));
+        QVERIFY(writeFile(text, QByteArray()));
+        QVERIFY(!rig.queue()->add(Jobs::BurnImage{text, 0, false, true, true}, QStringLiteral("Burn")));
+        QCOMPARE(rig.texts().last(), QStringLiteral("notes.iso can't be read as a disc image."));
+        QVERIFY(rig.queue()->jobs().isEmpty());
+    }
+
+    void onePassStaggersBurnsButNotComputerJobs()
+    {
+        Rig rig(3);
+        QTRY_VERIFY(rig.deck(2)->hasDrive());
+        const QString image = rig.env.path(QStringLiteral("small.iso"));
+        QVERIFY(TestEnv::writePattern(image, 2048 * 300));
+        rig.queue()->setAutoStart(false);
+        const auto sum = rig.queue()->add(Jobs::Checksum{image}, QStringLiteral("Checksums of small.iso"));
+        QList<QUuid> burns;
+        for (int d = 0; d < 3; ++d)
+            burns.append(*rig.queue()->add(Jobs::BurnImage{image, d, false, false, false},
+                                           QStringLiteral("Burn on %1").arg(d)));
+        for (const QJob &j : rig.queue()->jobs())
+            QCOMPARE(j.state, JobState::waiting);
+
+        rig.queue()->setAutoStart(true);
+        QCOMPARE(rig.state(*sum), JobState::running);
+        QCOMPARE(rig.job(*sum).detail, QString());
+        QCOMPARE(rig.job(burns[0]).detail, QString());
+        QCOMPARE(rig.job(burns[1]).detail, QStringLiteral("Starting in 1.5 s"));
+        QCOMPARE(rig.job(burns[2]).detail, QStringLiteral("Starting in 3.0 s"));
+        QTRY_VERIFY_WITH_TIMEOUT(rig.queue()->activeCount() == 0, 30000);
+        for (const QUuid &id : burns)
+            QVERIFY2(rig.state(id) == JobState::done, qPrintable(rig.job(id).detail));
+
+        // Added one after another, each burn starts in its own pass: no delay.
+        for (int d = 0; d < 2; ++d)
+            rig.burners->insertBlank(rig.burners->burnerNumbers().at(d));
+        rig.model->refreshDrives();
+        QTRY_VERIFY(rig.deck(0)->blankLoaded() && rig.deck(1)->blankLoaded());
+        const auto a = rig.queue()->add(Jobs::BurnImage{image, 0, false, false, false}, QStringLiteral("Again A"));
+        const auto b = rig.queue()->add(Jobs::BurnImage{image, 1, false, false, false}, QStringLiteral("Again B"));
+        QVERIFY(!rig.job(*a).detail.startsWith(QStringLiteral("Starting in")));
+        QVERIFY(!rig.job(*b).detail.startsWith(QStringLiteral("Starting in")));
+        QTRY_VERIFY_WITH_TIMEOUT(rig.queue()->activeCount() == 0, 30000);
+    }
+
+    void cancellingAWaitingJobSkipsItsChain()
+    {
+        Rig rig(1);
+        QTRY_VERIFY(rig.deck(0)->hasDrive());
+        rig.queue()->setAutoStart(false);
+        const auto make = rig.queue()->add(
+            Jobs::MakeImage{rig.env.root(), rig.env.path(QStringLiteral("x.iso")), ImageFormat::iso, QStringLiteral("X"), false},
+            QStringLiteral("Make x.iso"));
+        const auto burn = rig.queue()->add(Jobs::BurnImage{rig.env.path(QStringLiteral("x.iso")), 0, false, true, true},
+                                           QStringLiteral("Burn x.iso on Deck A"), make);
+        const auto after = rig.queue()->add(Jobs::Checksum{rig.env.path(QStringLiteral("x.iso"))},
+                                            QStringLiteral("Checksums of x.iso"), burn);
+        QVERIFY(make && burn && after);
+        rig.queue()->cancel(*make);
+        QCOMPARE(rig.state(*make), JobState::cancelled);
+        QCOMPARE(rig.job(*make).detail, QStringLiteral("Cancelled"));
+        QCOMPARE(rig.lines(QStringLiteral("Queue: cancelled “Make x.iso”.")), 1);
+        // The whole chain goes at the same re-plan.
+        QCOMPARE(rig.state(*burn), JobState::cancelled);
+        QCOMPARE(rig.job(*burn).detail, QStringLiteral("Skipped: “Make x.iso” didn't finish."));
+        QCOMPARE(rig.state(*after), JobState::cancelled);
+        QVERIFY(!rig.queue()->usesDeck(0));
+
+        QCOMPARE(rig.queue()->finishedCount(), 3);
+        rig.queue()->clearFinished();
+        QVERIFY(rig.queue()->jobs().isEmpty());
+    }
+
+    void moveUpReordersWaitingJobsOnly()
+    {
+        Rig rig(0);
+        rig.queue()->setAutoStart(false);
+        const auto a = rig.queue()->add(Jobs::Checksum{QStringLiteral("/a")}, QStringLiteral("A"));
+        const auto b = rig.queue()->add(Jobs::Checksum{QStringLiteral("/b")}, QStringLiteral("B"));
+        rig.queue()->moveUp(*b);
+        QCOMPARE(rig.queue()->jobs().first().id, *b);
+        QCOMPARE(rig.queue()->waitReasons().value(*a), QStringLiteral("Waits for the job before it"));
+        rig.queue()->moveUp(*b); // already first
+        QCOMPARE(rig.queue()->jobs().first().id, *b);
+        rig.queue()->cancel(*a);
+        rig.queue()->moveUp(*a); // finished jobs stay where they are
+        QCOMPARE(rig.queue()->jobs().last().id, *a);
+    }
+
+    void copiesADiscIntoAnImage()
+    {
+        Rig rig(0);
+        const QString disc = rig.env.path(QStringLiteral("disc-in-drive.iso"));
+        QVERIFY(TestEnv::writePattern(disc, 2048 * 700));
+        DiscInfo info;
+        info.bsdName = QStringLiteral("sr7");
+        info.mediaKind = QStringLiteral("CD");
+        info.mediaName = QStringLiteral("CD-ROM");
+        info.bytes = 2048 * 700;
+        info.volumeKind = QStringLiteral("iso9660");
+        info.volumeName = QStringLiteral("Holiday");
+        rig.queue()->setDiscLookup([&](const QString &bsd) -> std::optional<JobQueue::DiscSource> {
+            if (bsd != info.bsdName)
+                return std::nullopt;
+            return JobQueue::DiscSource{info, disc};
+        });
+        DataPanelModel *data = rig.model->data();
+        data->applyDiscs({info}, false);
+        const QString out = rig.env.path(QStringLiteral("Holiday.iso"));
+        data->makeFromDisc(out);
+        const QJob job = rig.queue()->jobs().first();
+        QCOMPARE(job.title, QStringLiteral("Copy Holiday to Holiday.iso"));
+        QCOMPARE(job.kind.resource(), std::optional(QStringLiteral("disc:sr7")));
+        QTRY_VERIFY_WITH_TIMEOUT(rig.job(job.id).finished(), 20000);
+        QVERIFY2(rig.state(job.id) == JobState::done, qPrintable(rig.job(job.id).detail));
+        QCOMPARE(readFile(out), readFile(disc));
+        QVERIFY(rig.job(job.id).detail.startsWith(QStringLiteral("Saved Holiday.iso. ")));
+        QVERIFY(rig.job(job.id).detail.endsWith(QStringLiteral(" SHA-256 ")
+                                                + Checksums::compute(disc, {}, nullptr).sha256));
+
+        // The disc left the drive before its copy started.
+        data->makeFromDisc(rig.env.path(QStringLiteral("Again.iso")));
+        rig.queue()->setDiscLookup([](const QString &) { return std::nullopt; });
+        const QUuid gone = rig.queue()->jobs().last().id;
+        QTRY_VERIFY(rig.job(gone).finished());
+        QCOMPARE(rig.job(gone).detail, QStringLiteral("The disc (sr7) is no longer there."));
+        QVERIFY(!QFile::exists(rig.env.path(QStringLiteral("Again.iso"))));
+    }
+
+    // Many jobs of every kind over six burners, a third cancelled at random
+    // moments: each ends exactly once, with exactly one log line, and nothing
+    // is left half-written.
+    void stressWithRandomCancels()
+    {
+        Rig rig(6);
+        QTRY_VERIFY(rig.deck(5)->hasDrive());
+        for (int n : rig.burners->burnerNumbers().mid(4))
+            rig.burners->setMedium(n, VirtualDiscService::CDRW);
+        rig.model->refreshDrives();
+        QTRY_VERIFY(rig.deck(4)->blankLoaded() && rig.deck(5)->blankLoaded());
+
+        const QString image = rig.env.path(QStringLiteral("stress.iso"));
+        QVERIFY(TestEnv::writePattern(image, 2048 * 800));
+        const QString copy = rig.env.path(QStringLiteral("stress-copy.iso"));
+        QVERIFY(QFile::copy(image, copy));
+
+        // The operator: a tray left empty or holding a used disc gets a blank.
+        QTimer swapper;
+        connect(&swapper, &QTimer::timeout, this, [&rig] {
+            const QList<int> numbers = rig.burners->burnerNumbers();
+            for (int d = 0; d < numbers.size(); ++d)
+                if (!rig.deck(d)->busy() && !rig.burners->isBusy(numbers[d]) && !rig.deck(d)->blankLoaded())
+                    rig.burners->insertBlank(numbers[d]);
+        });
+        swapper.start(150);
+
+        QRandomGenerator random(20261205);
+        QList<QUuid> ids;
+        for (int i = 0; i < 50; ++i) {
+            const QString title = QStringLiteral("Job %1").arg(i);
+            std::optional<QUuid> id;
+            switch (i % 5) {
+            case 0:
+            case 1: id = rig.queue()->add(Jobs::BurnImage{image, i % 4, false, i % 3 == 0, i % 2 == 0}, title); break;
+            case 2: id = rig.queue()->add(Jobs::Erase{4 + i % 2, false}, title); break;
+            case 3: id = rig.queue()->add(Jobs::Checksum{image}, title); break;
+            case 4: id = rig.queue()->add(Jobs::Verify{image, copy}, title); break;
+            }
+            QVERIFY(id);
+            ids.append(*id);
+        }
+        QList<QUuid> doomed = ids;
+        std::shuffle(doomed.begin(), doomed.end(), std::mt19937(7));
+        doomed = doomed.mid(0, 17);
+        for (const QUuid &id : std::as_const(doomed))
+            QTimer::singleShot(int(random.bounded(4000)), rig.queue(), [&rig, id] { rig.queue()->cancel(id); });
+
+        QTRY_VERIFY_WITH_TIMEOUT(rig.queue()->activeCount() == 0, 120000);
+        const QStringList log = rig.texts();
+        for (int i = 0; i < ids.size(); ++i) {
+            const QJob job = rig.job(ids[i]);
+            QVERIFY(job.finished());
+            QVERIFY(job.endedAt.has_value());
+            const QString quoted = QStringLiteral("“") + job.title + QStringLiteral("”");
+            const int endings = int(std::count_if(log.cbegin(), log.cend(), [&](const QString &line) {
+                return line.startsWith(QStringLiteral("Queue: done — ") + quoted + QStringLiteral("."))
+                       || line.startsWith(QStringLiteral("Queue: stopped — ") + quoted + QStringLiteral("."))
+                       || line.startsWith(QStringLiteral("Queue: FAILED — ") + quoted + QStringLiteral("."))
+                       || line == QStringLiteral("Queue: cancelled ") + quoted + QStringLiteral(".")
+                       || line.startsWith(QStringLiteral("Queue: ") + quoted + QStringLiteral(" — "));
+            }));
+            QVERIFY2(endings == 1, qPrintable(job.title + QStringLiteral(": ") + QString::number(endings)));
+            if (!doomed.contains(ids[i]))
+                QVERIFY2(job.state == JobState::done, qPrintable(job.title + QStringLiteral(": ") + job.detail));
+        }
+        for (int d = 0; d < 6; ++d)
+            QVERIFY2(partials(rig.folder(d)).isEmpty(), qPrintable(partials(rig.folder(d)).join(", ")));
+        QVERIFY(partials(rig.env.root()).isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TstJobQueue)
+#include "tst_jobqueue.moc"

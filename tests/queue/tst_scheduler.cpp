@@ -1,0 +1,266 @@
+// The scheduler's start/wait/cancel decisions and the refusals, as tables,
+// plus the job values' derived members the scheduler relies on.
+
+#include "drives/TDDetect.h"
+#include "queue/TDScheduler.h"
+
+#include <QTest>
+
+namespace {
+
+struct Row
+{
+    JobKind kind;
+    JobState state = JobState::waiting;
+    int dependsOn = -1; // index of the job it needs, -2: a job no longer listed
+};
+
+using Rows = QList<Row>;
+using Reasons = QMap<int, QString>; // by job index
+
+JobKind burn(int deck) { return Jobs::BurnImage{QStringLiteral("/img.iso"), deck, false, true, true}; }
+JobKind erase(int deck) { return Jobs::Erase{deck, false}; }
+JobKind sum() { return Jobs::Checksum{QStringLiteral("/f")}; }
+JobKind make() { return Jobs::MakeImage{QStringLiteral("/dir"), QStringLiteral("/out.iso"), ImageFormat::iso, QStringLiteral("X"), true}; }
+JobKind copyFromDrive(const QString &bsd) { return Jobs::ReadDisc{bsd, std::nullopt, QStringLiteral("/o.iso")}; }
+JobKind copyOnDeck(int deck) { return Jobs::ReadDisc{QStringLiteral("sr0"), deck, QStringLiteral("/o.iso")}; }
+
+QString title(int i) { return QStringLiteral("Job %1").arg(i); }
+
+QList<QJob> jobsFrom(const Rows &rows)
+{
+    QList<QJob> jobs;
+    for (int i = 0; i < rows.size(); ++i)
+        jobs.append(QJob(QUuid::createUuid(), rows[i].kind, title(i)));
+    for (int i = 0; i < rows.size(); ++i) {
+        jobs[i].state = rows[i].state;
+        if (rows[i].dependsOn >= 0)
+            jobs[i].dependsOn = jobs[rows[i].dependsOn].id;
+        else if (rows[i].dependsOn == -2)
+            jobs[i].dependsOn = QUuid::createUuid();
+    }
+    return jobs;
+}
+
+} // namespace
+
+class TstScheduler : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void plan_data()
+    {
+        QTest::addColumn<Rows>("rows");
+        QTest::addColumn<QList<int>>("busyDecks");
+        QTest::addColumn<Reasons>("notReady");
+        QTest::addColumn<QList<int>>("start");
+        QTest::addColumn<Reasons>("wait");
+        QTest::addColumn<Reasons>("cancel");
+
+        const QString waitsA = QStringLiteral("Waits for Deck A (a job before it uses it)");
+        const QString waitsB = QStringLiteral("Waits for Deck B (a job before it uses it)");
+        const QString before = QStringLiteral("Waits for the job before it");
+
+        QTest::newRow("empty") << Rows{} << QList<int>{} << Reasons{} << QList<int>{} << Reasons{} << Reasons{};
+        QTest::newRow("per-deck order; B never waits for A")
+            << Rows{{burn(0)}, {burn(1)}, {burn(0)}, {erase(1)}} << QList<int>{} << Reasons{}
+            << QList<int>{0, 1} << Reasons{{2, waitsA}, {3, waitsB}} << Reasons{};
+        QTest::newRow("running erase holds its deck")
+            << Rows{{erase(0), JobState::running}, {burn(0)}, {burn(2)}} << QList<int>{} << Reasons{}
+            << QList<int>{2} << Reasons{{1, waitsA}} << Reasons{};
+        QTest::newRow("finished jobs hold nothing")
+            << Rows{{burn(0), JobState::done}, {erase(0), JobState::failed}, {burn(0)}} << QList<int>{} << Reasons{}
+            << QList<int>{2} << Reasons{} << Reasons{};
+        QTest::newRow("audio burn on the deck; the next one waits behind it")
+            << Rows{{burn(0)}, {burn(0)}, {burn(1)}} << QList<int>{0} << Reasons{}
+            << QList<int>{2} << Reasons{{0, QStringLiteral("Deck A is busy with an audio CD")}, {1, waitsA}}
+            << Reasons{};
+        QTest::newRow("not ready: the reason verbatim, and the deck stays held")
+            << Rows{{burn(0)}, {erase(0)}} << QList<int>{} << Reasons{{0, QStringLiteral("Deck A: no blank disc")}}
+            << QList<int>{} << Reasons{{0, QStringLiteral("Deck A: no blank disc")}, {1, waitsA}} << Reasons{};
+        QTest::newRow("computer jobs one at a time")
+            << Rows{{sum()}, {make()}, {sum()}} << QList<int>{} << Reasons{}
+            << QList<int>{0} << Reasons{{1, before}, {2, before}} << Reasons{};
+        QTest::newRow("a running checksum keeps all computer jobs waiting, not the burns")
+            << Rows{{sum(), JobState::running}, {sum()}, {burn(3)}, {make()}} << QList<int>{} << Reasons{}
+            << QList<int>{2} << Reasons{{1, before}, {3, before}} << Reasons{};
+        QTest::newRow("computer jobs ignore busy decks and readiness")
+            << Rows{{sum()}} << QList<int>{0, 1, 2} << Reasons{{0, QStringLiteral("never asked")}}
+            << QList<int>{0} << Reasons{} << Reasons{};
+        QTest::newRow("dependency running: starts after it, and holds its deck")
+            << Rows{{make(), JobState::running}, {burn(0), JobState::waiting, 0}, {burn(0)}} << QList<int>{}
+            << Reasons{} << QList<int>{} << Reasons{{1, QStringLiteral("Starts after “Job 0”")}, {2, waitsA}}
+            << Reasons{};
+        QTest::newRow("dependency waiting")
+            << Rows{{sum(), JobState::running}, {make()}, {burn(1), JobState::waiting, 1}} << QList<int>{}
+            << Reasons{} << QList<int>{} << Reasons{{1, before}, {2, QStringLiteral("Starts after “Job 1”")}}
+            << Reasons{};
+        QTest::newRow("dependency done: like any other burn")
+            << Rows{{make(), JobState::done}, {burn(0), JobState::waiting, 0}, {burn(1), JobState::waiting, 0}}
+            << QList<int>{1} << Reasons{} << QList<int>{1}
+            << Reasons{{2, QStringLiteral("Deck B is busy with an audio CD")}} << Reasons{};
+        QTest::newRow("dependency failed or cancelled")
+            << Rows{{make(), JobState::failed}, {burn(0), JobState::waiting, 0}, {copyOnDeck(1), JobState::cancelled},
+                    {burn(2), JobState::waiting, 2}}
+            << QList<int>{} << Reasons{} << QList<int>{} << Reasons{}
+            << Reasons{{1, QStringLiteral("Skipped: “Job 0” didn't finish.")},
+                       {3, QStringLiteral("Skipped: “Job 2” didn't finish.")}};
+        QTest::newRow("dependency removed")
+            << Rows{{burn(0), JobState::waiting, -2}, {burn(0)}} << QList<int>{} << Reasons{} << QList<int>{1}
+            << Reasons{} << Reasons{{0, QStringLiteral("Skipped: the job it needed was removed.")}};
+        QTest::newRow("a copy on a burner deck conflicts with burns there")
+            << Rows{{copyOnDeck(0)}, {burn(0)}, {erase(0)}} << QList<int>{} << Reasons{} << QList<int>{0}
+            << Reasons{{1, waitsA}, {2, waitsA}} << Reasons{};
+        QTest::newRow("copies from plain drives: only the same drive waits")
+            << Rows{{copyFromDrive(QStringLiteral("sr1")), JobState::running}, {copyFromDrive(QStringLiteral("sr1"))},
+                    {copyFromDrive(QStringLiteral("sr2"))}, {burn(0)}}
+            << QList<int>{} << Reasons{} << QList<int>{2, 3}
+            << Reasons{{1, QStringLiteral("Waits for the drive (a job before it uses it)")}} << Reasons{};
+        QTest::newRow("a copy from a plain drive is never asked about decks")
+            << Rows{{copyFromDrive(QStringLiteral("sr1"))}} << QList<int>{0, 1, 2, 3, 4, 5} << Reasons{}
+            << QList<int>{0} << Reasons{} << Reasons{};
+        QTest::newRow("running and finished jobs appear nowhere")
+            << Rows{{burn(0), JobState::running}, {sum(), JobState::done}, {burn(5)}} << QList<int>{} << Reasons{}
+            << QList<int>{2} << Reasons{} << Reasons{};
+    }
+
+    void plan()
+    {
+        QFETCH(Rows, rows);
+        QFETCH(QList<int>, busyDecks);
+        QFETCH(Reasons, notReady);
+        QFETCH(QList<int>, start);
+        QFETCH(Reasons, wait);
+        QFETCH(Reasons, cancel);
+
+        const QList<QJob> jobs = jobsFrom(rows);
+        const auto indexOf = [&](const QUuid &id) {
+            for (int i = 0; i < jobs.size(); ++i)
+                if (jobs[i].id == id)
+                    return i;
+            return -1;
+        };
+        const TDScheduler::Decision d = TDScheduler::plan(
+            jobs, [&](int deck) { return busyDecks.contains(deck); },
+            [&](const QJob &job) -> std::optional<QString> {
+                const int i = indexOf(job.id);
+                return notReady.contains(i) ? std::optional(notReady[i]) : std::nullopt;
+            });
+
+        QList<int> started;
+        for (const QUuid &id : d.start)
+            started.append(indexOf(id));
+        QCOMPARE(started, start);
+        Reasons waited, cancelled;
+        for (auto it = d.wait.cbegin(); it != d.wait.cend(); ++it)
+            waited.insert(indexOf(it.key()), it.value());
+        for (auto it = d.cancel.cbegin(); it != d.cancel.cend(); ++it)
+            cancelled.insert(indexOf(it.key()), it.value());
+        QCOMPARE(waited, wait);
+        QCOMPARE(cancelled, cancel);
+
+        // Every waiting job is in exactly one of the three.
+        for (int i = 0; i < jobs.size(); ++i) {
+            const int places = int(started.contains(i)) + int(waited.contains(i)) + int(cancelled.contains(i));
+            QCOMPARE(places, jobs[i].state == JobState::waiting ? 1 : 0);
+        }
+    }
+
+    void moreComputerJobsWhenAllowed()
+    {
+        const QList<QJob> jobs = jobsFrom({{sum()}, {make()}, {sum()}});
+        const auto d = TDScheduler::plan(jobs, [](int) { return false; }, {}, 2);
+        QCOMPARE(d.start, (QList<QUuid>{jobs[0].id, jobs[1].id}));
+        QCOMPARE(d.wait.value(jobs[2].id), QStringLiteral("Waits for the job before it"));
+    }
+
+    void refusal_data()
+    {
+        QTest::addColumn<JobKind>("kind");
+        QTest::addColumn<QList<int>>("withDrive");
+        QTest::addColumn<bool>("demo");
+        QTest::addColumn<QString>("expected"); // empty: accepted
+
+        const QString noC = QStringLiteral("Deck C has no burner. Pick a deck that shows a burner, or plug one in "
+                                           "(straight into the computer) and click Refresh Drives.");
+        QTest::newRow("burn on a deck with a burner") << burn(0) << QList<int>{0, 1} << false << QString();
+        QTest::newRow("burn on a deck without one") << burn(2) << QList<int>{0, 1} << false << noC;
+        QTest::newRow("erase with no burner at all") << erase(2) << QList<int>{} << false << TDMessages::noBurner;
+        QTest::newRow("demo: burn needs no burner") << burn(2) << QList<int>{} << true << QString();
+        QTest::newRow("demo: erase needs no burner") << erase(4) << QList<int>{0} << true << QString();
+        QTest::newRow("demo: a copy on a deck still needs it") << copyOnDeck(2) << QList<int>{0, 1} << true << noC;
+        QTest::newRow("demo: copy with no burner at all") << copyOnDeck(0) << QList<int>{} << true
+                                                          << TDMessages::noBurner;
+        QTest::newRow("computer job with no burner") << sum() << QList<int>{} << false << QString();
+        QTest::newRow("copy from a plain drive") << copyFromDrive(QStringLiteral("sr3")) << QList<int>{} << false
+                                                 << QString();
+    }
+
+    void refusal()
+    {
+        QFETCH(JobKind, kind);
+        QFETCH(QList<int>, withDrive);
+        QFETCH(bool, demo);
+        QFETCH(QString, expected);
+        const auto got = TDScheduler::refusal(kind, QSet<int>(withDrive.cbegin(), withDrive.cend()), demo);
+        QCOMPARE(got.value_or(QString()), expected);
+    }
+
+    void kindMembers_data()
+    {
+        QTest::addColumn<JobKind>("kind");
+        QTest::addColumn<int>("deck"); // -1: none
+        QTest::addColumn<QString>("resource");
+        QTest::addColumn<int>("action");
+        QTest::addColumn<QString>("symbol");
+
+        QTest::newRow("make") << make() << -1 << QString() << int(TDAction::makeImage) << "folder.badge.plus";
+        QTest::newRow("copy on deck C") << copyOnDeck(2) << 2 << "deck:2" << int(TDAction::readDisc) << "opticaldisc";
+        QTest::newRow("copy from a drive") << copyFromDrive(QStringLiteral("sr1")) << -1 << "disc:sr1"
+                                           << int(TDAction::readDisc) << "opticaldisc";
+        QTest::newRow("burn on F") << burn(5) << 5 << "deck:5" << int(TDAction::burn) << "flame";
+        QTest::newRow("erase on A") << erase(0) << 0 << "deck:0" << int(TDAction::erase) << "eraser";
+        QTest::newRow("checksum") << sum() << -1 << QString() << int(TDAction::checksum) << "number";
+        QTest::newRow("verify") << JobKind(Jobs::Verify{QStringLiteral("/a"), QStringLiteral("/b")}) << -1 << QString()
+                                << int(TDAction::verify) << "checkmark.shield";
+    }
+
+    void kindMembers()
+    {
+        QFETCH(JobKind, kind);
+        QFETCH(int, deck);
+        QFETCH(QString, resource);
+        QFETCH(int, action);
+        QFETCH(QString, symbol);
+        QCOMPARE(kind.deck().value_or(-1), deck);
+        QCOMPARE(kind.resource().value_or(QString()), resource);
+        QCOMPARE(int(kind.action()), action);
+        QCOMPARE(kind.symbol(), symbol);
+    }
+
+    void statesAndEquality()
+    {
+        for (JobState s : {JobState::waiting, JobState::running, JobState::done, JobState::failed, JobState::cancelled})
+            QCOMPARE(jobStateFromRaw(rawValue(s)), std::optional(s));
+        QCOMPARE(rawValue(JobState::cancelled), QStringLiteral("Cancelled"));
+        QVERIFY(!jobStateFromRaw(QStringLiteral("waiting")));
+
+        QJob a(QUuid::createUuid(), burn(0), QStringLiteral("t"));
+        QVERIFY(!a.finished());
+        QJob b = a;
+        QCOMPARE(a, b);
+        b.progress = 0.5;
+        QVERIFY(a != b);
+        QJob c(QUuid::createUuid(), burn(0), QStringLiteral("t"));
+        QVERIFY(a != c);
+        QVERIFY(JobKind(burn(0)) != JobKind(burn(1)));
+        a.state = JobState::running;
+        QVERIFY(!a.finished());
+        a.state = JobState::cancelled;
+        QVERIFY(a.finished());
+    }
+};
+
+QTEST_GUILESS_MAIN(TstScheduler)
+#include "tst_scheduler.moc"
