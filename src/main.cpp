@@ -3,6 +3,7 @@
 #include "app/AppModel.h"
 #include "app/DataPanelModel.h"
 #include "app/SingleInstance.h"
+#include "queue/JobQueue.h"
 #include "drives/CombinedDiscService.h"
 #include "drives/TDDetect.h"
 #include "platform/linux/HardwareDiscService.h"
@@ -69,6 +70,8 @@ int main(int argc, char *argv[])
         model.openFiles(paths);
         Q_EMIT model.activationRequested();
     });
+    // A failed job sounds the alert once; the queue itself knows nothing of widgets.
+    QObject::connect(model.queue(), &JobQueue::failureAlert, &application, &QApplication::beep);
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &model, [&model] {
         model.data()->unmountAll();
         model.logFile().flush();
