@@ -75,6 +75,7 @@ Item {
         }
         IconButton {
             id: helpButton
+            objectName: "helpButton"
             visible: card.helpTopic !== ""
             symbol: "questionmark.circle"
             help: "Help: " + card.title

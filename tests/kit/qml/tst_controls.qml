@@ -1,0 +1,218 @@
+import QtQuick
+import QtTest
+import Tandor.Kit
+
+// What the controls do with clicks, keys and assistive technology.
+Item {
+    id: root
+    width: 800; height: 600
+
+    Component { id: chipsComponent; DeckChips { count: 4 } }
+    Component { id: segmentsComponent; SegmentedControl { model: ["Quick", "Complete", "Other"] } }
+    Component { id: checkboxComponent; ChromeCheckbox { text: "Verify"; help: "Reads each disc back." } }
+    Component { id: buttonComponent; ChromeButton { text: "Burn Image"; help: "Burns it." } }
+    Component { id: iconButtonComponent; IconButton { symbol: "stop.circle"; help: "Cancel" } }
+    Component { id: knobComponent; Knob { from: 0; to: 5; stepSize: 1; label: "Gap" } }
+    Component { id: faderComponent; Fader { from: 0; to: 1; stepSize: 0.1 } }
+    Component { id: barComponent; GlowBar { width: 200 } }
+    Component { id: cardComponent; Card { width: 300; title: "Burn a disc image"; symbol: "flame.fill"; helpTopic: "burn-image" } }
+    Component { id: textComponent; Text { text: "x"; color: Chrome.palette.text } }
+    Component { id: spyComponent; SignalSpy {} }
+
+    function chip(chips, letter) {
+        for (let i = 0; i < chips.children.length; ++i)
+            if (chips.children[i].text === letter)
+                return chips.children[i]
+        return null
+    }
+    function spyOn(target, signalName) {
+        return tc.createTemporaryObject(spyComponent, root, { target: target, signalName: signalName })
+    }
+    function near(a, b) {
+        return Math.abs(a.r - b.r) < 0.01 && Math.abs(a.g - b.g) < 0.01 && Math.abs(a.b - b.b) < 0.01
+    }
+
+    TestCase {
+        id: tc
+        name: "Controls"
+        when: windowShown
+
+        function cleanup() { Chrome.theme = "midnight" }
+
+        function test_deckChipsToggleKeepsSortedUniqueIndices() {
+            const chips = createTemporaryObject(chipsComponent, root, { selection: [2, 0, 2] })
+            const edited = spyOn(chips, "edited")
+            mouseClick(chip(chips, "B"))
+            compare(chips.selection, [0, 1, 2])
+            mouseClick(chip(chips, "A"))
+            compare(chips.selection, [1, 2])
+            mouseClick(chip(chips, "D"))
+            compare(chips.selection, [1, 2, 3])
+            mouseClick(chip(chips, "C"))
+            mouseClick(chip(chips, "B"))
+            mouseClick(chip(chips, "D"))
+            compare(chips.selection, [])
+            compare(edited.count, 6)
+        }
+
+        function test_deckChipsSingleModeChoosesOne() {
+            const chips = createTemporaryObject(chipsComponent, root, { multi: false, current: 0 })
+            mouseClick(chip(chips, "C"))
+            compare(chips.current, 2)
+            compare(chips.selection, [2])
+            mouseClick(chip(chips, "C"))
+            compare(chips.current, 2)
+            const b = chip(chips, "B")
+            b.forceActiveFocus()
+            keyClick(Qt.Key_Space)
+            compare(chips.current, 1)
+            compare(chips.selection, [1])
+            verify(chips.isSelected(1) && !chips.isSelected(2))
+        }
+
+        function test_segmentedClickAndKeysClamp() {
+            const seg = createTemporaryObject(segmentsComponent, root)
+            const activated = spyOn(seg, "activated")
+            waitForRendering(seg)
+            mouseClick(seg, seg.segmentWidth * 2.5, seg.height / 2)
+            compare(seg.currentIndex, 2)
+            compare(activated.signalArguments[0][0], 2)
+            verify(seg.activeFocus)
+            keyClick(Qt.Key_Right)
+            compare(seg.currentIndex, 2)
+            compare(activated.count, 1)
+            keyClick(Qt.Key_Left)
+            compare(seg.currentIndex, 1)
+            keyClick(Qt.Key_Home)
+            compare(seg.currentIndex, 0)
+            keyClick(Qt.Key_Left)
+            compare(seg.currentIndex, 0)
+            keyClick(Qt.Key_End)
+            compare(seg.currentIndex, 2)
+            compare(activated.count, 4)
+            seg.model = []
+            seg.select(1)
+            compare(activated.count, 4)
+        }
+
+        function test_checkboxTogglesByClickSpaceAndEnter() {
+            const box = createTemporaryObject(checkboxComponent, root)
+            const toggled = spyOn(box, "toggled")
+            mouseClick(box)
+            verify(box.checked)
+            box.forceActiveFocus(Qt.TabFocusReason)
+            keyClick(Qt.Key_Space)
+            verify(!box.checked)
+            keyClick(Qt.Key_Return)
+            verify(box.checked)
+            compare(toggled.count, 3)
+        }
+
+        function test_knobClampsAtBothEnds() {
+            const knob = createTemporaryObject(knobComponent, root, { value: 4 })
+            const moved = spyOn(knob, "moved")
+            knob.forceActiveFocus()
+            keyClick(Qt.Key_Up)
+            keyClick(Qt.Key_Up)
+            keyClick(Qt.Key_Right)
+            compare(knob.value, 5)
+            compare(moved.count, 1)
+            for (let i = 0; i < 8; ++i)
+                keyClick(Qt.Key_Down)
+            compare(knob.value, 0)
+            keyClick(Qt.Key_End)
+            compare(knob.value, 5)
+            knob.setValue(2.6)
+            compare(knob.value, 3)
+        }
+
+        function test_faderClampsAtBothEnds() {
+            const fader = createTemporaryObject(faderComponent, root, { value: 0.95 })
+            fader.forceActiveFocus()
+            keyClick(Qt.Key_Up)
+            fuzzyCompare(fader.value, 1, 1e-9)
+            keyClick(Qt.Key_Up)
+            fuzzyCompare(fader.value, 1, 1e-9)
+            for (let i = 0; i < 15; ++i)
+                keyClick(Qt.Key_Down)
+            fuzzyCompare(fader.value, 0, 1e-9)
+            verify(fader.value >= 0)
+        }
+
+        function test_glowBarStaysInItsTrack_data() {
+            return [
+                { tag: "above one", value: 1.7, fraction: 1 },
+                { tag: "below zero", value: -0.5, fraction: 0 },
+                { tag: "not a number", value: NaN, fraction: 0 },
+                { tag: "half", value: 0.5, fraction: 0.5 },
+            ]
+        }
+        function test_glowBarStaysInItsTrack(data) {
+            const bar = createTemporaryObject(barComponent, root, { value: data.value })
+            const fill = findChild(bar, "fill")
+            verify(fill)
+            compare(bar.position, data.fraction)
+            verify(fill.x + fill.width <= bar.width)
+            fuzzyCompare(fill.width, (bar.width - 2) * data.fraction, 0.5)
+        }
+
+        function test_cardHelpButtonAsksForItsTopic() {
+            const card = createTemporaryObject(cardComponent, root)
+            const asked = spyOn(Chrome, "helpRequested")
+            const help = findChild(card, "helpButton")
+            verify(help && help.visible)
+            compare(access.name(help), "Help: Burn a disc image")
+            mouseClick(help)
+            compare(asked.count, 1)
+            compare(asked.signalArguments[0][0], "burn-image")
+            card.helpTopic = ""
+            verify(!help.visible)
+        }
+
+        function test_accessibleNamesAreLabelsOrHelp() {
+            const icon = createTemporaryObject(iconButtonComponent, root)
+            compare(access.name(icon), "Cancel")
+            const button = createTemporaryObject(buttonComponent, root)
+            compare(access.name(button), "Burn Image")
+            const box = createTemporaryObject(checkboxComponent, root)
+            compare(access.name(box), "Verify")
+        }
+
+        function test_screenReaderPressClicksOnce() {
+            const button = createTemporaryObject(buttonComponent, root)
+            const clicked = spyOn(button, "clicked")
+            verify(access.perform(button, "Press"))
+            compare(clicked.count, 1)
+            const icon = createTemporaryObject(iconButtonComponent, root)
+            const iconClicked = spyOn(icon, "clicked")
+            verify(access.perform(icon, "Press"))
+            compare(iconClicked.count, 1)
+            const box = createTemporaryObject(checkboxComponent, root)
+            verify(access.perform(box, "Toggle"))
+            verify(box.checked)
+        }
+
+        function test_buttonAnswersEnterAndSpace() {
+            const button = createTemporaryObject(buttonComponent, root)
+            const clicked = spyOn(button, "clicked")
+            button.forceActiveFocus(Qt.TabFocusReason)
+            keyClick(Qt.Key_Return)
+            keyClick(Qt.Key_Space)
+            compare(clicked.count, 2)
+        }
+
+        function test_paletteFollowsTheTheme_data() {
+            return [
+                { tag: "pearl", text: Qt.rgba(0.08, 0.08, 0.10, 1), light: true },
+                { tag: "navy", text: Qt.rgba(0.96, 0.96, 0.98, 1), light: false },
+                { tag: "unknown", text: Qt.rgba(0.96, 0.96, 0.98, 1), light: false },
+            ]
+        }
+        function test_paletteFollowsTheTheme(data) {
+            const label = createTemporaryObject(textComponent, root)
+            Chrome.theme = data.tag
+            compare(Chrome.palette.isLight, data.light)
+            verify(near(label.color, data.text), String(label.color))
+        }
+    }
+}
