@@ -87,7 +87,8 @@ ChromeColors ChromeColors::of(const ChromeTheme &theme)
     c.lcdBack = RGB{0.02, 0.03, 0.05}.mix(b, 0.1);
     c.lcdText = a.lighter(a.luminance() < 0.25 ? 0.55 : 0.15);
     c.accentInk = readableOn(a, c.panelTop.mix(c.panelBottom, 0.5), light);
-    c.accentText = textOn(c.accentInk);
+    c.accentText = textOn(a);
+    c.accentInkText = textOn(c.accentInk);
     // Darker on light surfaces so a status word stays readable.
     c.ok = light ? RGB{0.09, 0.50, 0.20} : RGB{0.30, 0.86, 0.46};
     c.stop = light ? RGB{0.78, 0.11, 0.10} : RGB{1.00, 0.38, 0.34};

@@ -70,8 +70,9 @@ struct ChromeColors
     // The accent moved just far enough from the panels to read on them (3 : 1),
     // for accent text, rings and lit chips; pale accents on light metal need it.
     RGB accentInk;
-    // Text drawn on accentInk (prominent buttons, selected chips).
-    RGB accentText;
+    // Text drawn on the accent (selections), and on accentInk (prominent
+    // buttons, lit chips): white or the cap's dark text, whichever reads better.
+    RGB accentText, accentInkText;
     // Outcome colours: finished well, failed or stopped, waiting its turn.
     RGB ok, stop, waiting;
     // Opacity of the white gloss at the top of caps; it fades to 0.05 at the centre.

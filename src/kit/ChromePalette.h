@@ -34,6 +34,7 @@ struct ChromePalette
     Q_PROPERTY(QColor lcdText MEMBER lcdText CONSTANT)
     Q_PROPERTY(QColor accentInk MEMBER accentInk CONSTANT)
     Q_PROPERTY(QColor accentText MEMBER accentText CONSTANT)
+    Q_PROPERTY(QColor accentInkText MEMBER accentInkText CONSTANT)
     Q_PROPERTY(QColor ok MEMBER ok CONSTANT)
     Q_PROPERTY(QColor stop MEMBER stop CONSTANT)
     Q_PROPERTY(QColor waiting MEMBER waiting CONSTANT)
@@ -48,7 +49,7 @@ public:
     QColor base, accent;
     QColor windowTop, windowBottom, panelTop, panelBottom, capTop, capBottom;
     QColor chromeLight, chromeMid, chromeDark;
-    QColor text, dimText, capText, lcdBack, lcdText, accentInk, accentText;
+    QColor text, dimText, capText, lcdBack, lcdText, accentInk, accentText, accentInkText;
     QColor ok, stop, waiting;
     double glossTop = 0.55;
 

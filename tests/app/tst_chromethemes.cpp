@@ -166,6 +166,29 @@ private Q_SLOTS:
         }
     }
 
+    void accentInkReadsOnThePanels()
+    {
+        for (const ChromeTheme &t : ChromeThemes::all()) {
+            const ChromeColors c = ChromeColors::of(t);
+            const RGB mid = c.panelTop.mix(c.panelBottom, 0.5);
+            const double lp = lum({mid.r, mid.g, mid.b});
+            auto ratio = [lp](const RGB &x) {
+                const double l = lum({x.r, x.g, x.b});
+                return (std::max(l, lp) + 0.05) / (std::min(l, lp) + 0.05);
+            };
+            QVERIFY2(ratio(c.accentInk) >= 3.0, qPrintable(t.id));
+            // An accent that already reads is left alone.
+            if (ratio(t.accent) >= 3.0)
+                QCOMPARE(c.accentInk, t.accent);
+        }
+        // Gold's pale accent on light gold metal has to be deepened; its own
+        // text stays dark, the deepened ink takes white.
+        const ChromeColors gold = ChromeColors::of(ChromeThemes::named(QStringLiteral("gold")));
+        QVERIFY(gold.accentInk.luminance() < gold.accent.luminance());
+        QVERIFY(near(gold.accentText, {0.06, 0.06, 0.08}));
+        QVERIFY(near(gold.accentInkText, {1, 1, 1}));
+    }
+
     void storeReadsSavedId_data()
     {
         QTest::addColumn<QVariant>("saved");

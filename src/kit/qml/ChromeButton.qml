@@ -11,7 +11,7 @@ T.Button {
     property bool compact: false
     property string help
 
-    readonly property color ink: prominent ? Chrome.palette.accentText : Chrome.palette.capText
+    readonly property color ink: prominent ? Chrome.palette.accentInkText : Chrome.palette.capText
     readonly property real capRadius: compact ? 6 : 7
 
     implicitWidth: Math.max(implicitBackgroundWidth, implicitContentWidth + leftPadding + rightPadding)

@@ -96,7 +96,7 @@ Row {
                 verticalAlignment: Text.AlignVCenter
                 font.pixelSize: 13
                 font.weight: Font.Bold
-                color: chip.on ? Chrome.palette.accentText : Chrome.palette.capText
+                color: chip.on ? Chrome.palette.accentInkText : Chrome.palette.capText
             }
         }
     }

@@ -102,7 +102,7 @@ FocusScope {
                         width: Math.min(parent.width - 16, 28)
                         height: 2
                         radius: 1
-                        color: Chrome.palette.lcdText
+                        color: Chrome.palette.isLight ? Chrome.palette.accentInk : Chrome.palette.lcdText
                     }
                 }
                 Rectangle {

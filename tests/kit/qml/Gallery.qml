@@ -48,7 +48,7 @@ Rectangle {
                 Hint { text: "Each deck burns at its own speed (set it on the Audio CD screen deck card). Two decks burn at the same time." }
                 RowLayout {
                     ChromeButton { text: "Burn Image"; symbol: "flame.fill"; prominent: true }
-                    ChromeButton { text: "Eject"; symbol: "eject" }
+                    ChromeButton { objectName: "focused"; text: "Eject"; symbol: "eject" }
                     ChromeButton { text: "Stop"; compact: true }
                     IconButton { symbol: "arrow.up"; help: "Move up" }
                     IconButton { symbol: "stop.circle"; help: "Stop" }

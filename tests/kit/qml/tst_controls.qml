@@ -201,6 +201,13 @@ Item {
             compare(clicked.count, 2)
         }
 
+        function test_themeFromTheModelIsTaken() {
+            Chrome.theme = access.pearl
+            compare(Chrome.themeId, "pearl")
+            verify(Chrome.palette.isLight)
+            compare(Chrome.theme.name, "Pearl White")
+        }
+
         function test_paletteFollowsTheTheme_data() {
             return [
                 { tag: "pearl", text: Qt.rgba(0.08, 0.08, 0.10, 1), light: true },

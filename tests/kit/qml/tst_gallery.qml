@@ -20,6 +20,7 @@ Item {
             Chrome.theme = data.tag
             const gallery = createTemporaryObject(galleryComponent, root)
             verify(gallery)
+            findChild(gallery, "focused").forceActiveFocus(Qt.TabFocusReason)
             waitForRendering(gallery)
             const dir = access.shotDir()
             if (dir !== "")
