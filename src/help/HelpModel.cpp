@@ -42,17 +42,20 @@ void HelpModel::setQuery(const QString &query)
 {
     if (query == m_query)
         return;
+    const QString empty = emptyText();
     m_query = query;
     const QList<KLVOHelpTopic> results = KLVOHelp::search(query, m_topics);
+    if (results != m_results) {
+        // The results are a short list that changes as a whole; a reset is
+        // simplest for the view, which re-selects its topic by id afterwards.
+        beginResetModel();
+        m_results = results;
+        endResetModel();
+        Q_EMIT resultsChanged();
+    }
     Q_EMIT queryChanged();
-    if (results == m_results)
-        return;
-    // The results are a short list that changes as a whole; a reset is simplest
-    // for the view, which re-selects its topic by id afterwards.
-    beginResetModel();
-    m_results = results;
-    endResetModel();
-    Q_EMIT resultsChanged();
+    if (emptyText() != empty)
+        Q_EMIT emptyTextChanged();
 }
 
 QString HelpModel::emptyText() const

@@ -19,7 +19,7 @@ class HelpModel : public QAbstractListModel
     Q_PROPERTY(QString query READ query WRITE setQuery NOTIFY queryChanged)
     Q_PROPERTY(int count READ count NOTIFY resultsChanged)
     // What the list says when a search found nothing; empty otherwise.
-    Q_PROPERTY(QString emptyText READ emptyText NOTIFY resultsChanged)
+    Q_PROPERTY(QString emptyText READ emptyText NOTIFY emptyTextChanged)
     // The topic shown when none (or an unknown one) is asked for.
     Q_PROPERTY(QString firstId READ firstId CONSTANT)
 
@@ -53,6 +53,7 @@ public:
 Q_SIGNALS:
     void queryChanged();
     void resultsChanged();
+    void emptyTextChanged();
 
 private:
     QList<KLVOHelpTopic> m_topics;

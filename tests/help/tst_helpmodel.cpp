@@ -84,12 +84,18 @@ void TestHelpModel::queryFilters()
 void TestHelpModel::emptyTextOnlyWhenNothingMatches()
 {
     HelpModel model;
+    QSignalSpy changed(&model, &HelpModel::emptyTextChanged);
     QCOMPARE(model.emptyText(), QString());
+    model.setQuery("zz");
+    QCOMPARE(model.emptyText(), QStringLiteral("Nothing found for \"zz\""));
+    // Still nothing found, but the text names the new query.
     model.setQuery("zzzz");
     QCOMPARE(model.count(), 0);
     QCOMPARE(model.emptyText(), QStringLiteral("Nothing found for \"zzzz\""));
+    QCOMPARE(changed.size(), 2);
     model.setQuery("   ");
     QCOMPARE(model.emptyText(), QString());
+    QCOMPARE(changed.size(), 3);
     QCOMPARE(model.count(), int(KLVOHelp::allTopics().size()));
 }
 
