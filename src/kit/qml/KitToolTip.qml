@@ -10,6 +10,8 @@ T.ToolTip {
     delay: 600
     timeout: 10000
     padding: 7
+    // Kept inside the window when its control sits near an edge.
+    margins: 6
     width: Math.min(implicitContentWidth + leftPadding + rightPadding, 340)
     implicitHeight: implicitContentHeight + topPadding + bottomPadding
     closePolicy: T.Popup.CloseOnEscape | T.Popup.CloseOnPressOutsideParent | T.Popup.CloseOnReleaseOutsideParent
