@@ -78,6 +78,8 @@ int main(int argc, char *argv[])
     });
 
     QQmlApplicationEngine engine;
+    // The modules' qmldir files are compiled in under qrc:/<URI path>.
+    engine.addImportPath(QStringLiteral("qrc:/"));
     engine.setInitialProperties({{QStringLiteral("app"), QVariant::fromValue(&model)}});
     engine.load(QUrl(QStringLiteral("qrc:/Tandor/qml/Main.qml")));
     if (engine.rootObjects().isEmpty())

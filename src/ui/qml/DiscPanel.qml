@@ -3,45 +3,43 @@ import QtQuick.Controls
 import QtQuick.Dialogs
 import QtQuick.Layouts
 import Tandor.Core
+import Tandor.Kit
 
 // The disc being edited: CD-Text, tracks and the 80-minute fit.
-Panel {
+Card {
     id: panel
+    required property AppModel app
     readonly property DiscProject project: app.editingProject
     readonly property bool locked: app.anyBusy
 
-    ColumnLayout {
-        anchors.fill: parent
-        anchors.margins: 12
-        spacing: 8
+    title: app.modeName === "Independent" ? "Disc for Deck " + "ABCDEF"[app.editingIndex]
+           : app.modeName === "Copies" ? "Disc to copy" : "Disc for every deck"
+    symbol: "music.note"
+    helpTopic: "audio-tracks"
+    fillContent: true
 
-        Label {
-            text: panel.app.modeName === "Independent" ? "Disc for Deck " + "ABCDEF"[panel.app.editingIndex]
-                  : panel.app.modeName === "Copies" ? "Disc to copy" : "Disc for every deck"
-            font.bold: true
-            font.pixelSize: 15
-            color: panel.ink
-            Accessible.role: Accessible.Heading
-        }
-        RowLayout {
+    RowLayout {
+        Layout.fillWidth: true
+        TDTextField {
+            placeholderText: "Album"
+            text: panel.project.album
+            enabled: !panel.locked
+            onEditingFinished: panel.project.album = text
             Layout.fillWidth: true
-            TextField {
-                placeholderText: "Album"
-                text: panel.project.album
-                enabled: !panel.locked
-                onEditingFinished: panel.project.album = text
-                Accessible.name: "Album"
-                Layout.fillWidth: true
-            }
-            TextField {
-                placeholderText: "Artist"
-                text: panel.project.artist
-                enabled: !panel.locked
-                onEditingFinished: panel.project.artist = text
-                Accessible.name: "Artist"
-                Layout.fillWidth: true
-            }
         }
+        TDTextField {
+            placeholderText: "Artist"
+            text: panel.project.artist
+            enabled: !panel.locked
+            onEditingFinished: panel.project.artist = text
+            Layout.fillWidth: true
+        }
+    }
+    ChromeWell {
+        fillContent: true
+        Layout.fillWidth: true
+        Layout.fillHeight: true
+        Layout.minimumHeight: 200
         ListView {
             id: tracks
             Layout.fillWidth: true
@@ -50,73 +48,69 @@ Panel {
             spacing: 2
             model: TrackListModel { project: panel.project }
             ScrollBar.vertical: ScrollBar {}
+            Accessible.role: Accessible.List
             Accessible.name: "Tracks"
             delegate: RowLayout {
                 required property int index
                 required property string title
                 required property string lengthText
                 width: tracks.width - 12
-                Label {
+                spacing: 8
+                Text {
                     text: String(parent.index + 1).padStart(2, "0")
-                    font.family: "monospace"
-                    color: panel.accent
+                    font.family: Chrome.monoFamily
+                    color: Chrome.palette.lcdText
                 }
-                Label {
+                Text {
                     text: parent.title
-                    color: panel.ink
+                    color: Chrome.palette.text
                     elide: Text.ElideRight
                     Layout.fillWidth: true
                 }
-                Label {
+                Text {
                     text: parent.lengthText
-                    font.family: "monospace"
-                    color: panel.ink
+                    font.family: Chrome.monoFamily
+                    color: Chrome.palette.lcdText
                 }
-                Button {
-                    text: "Remove"
-                    flat: true
+                IconButton {
+                    symbol: "xmark.circle"
+                    help: "Remove " + parent.title
                     enabled: !panel.locked
-                    Accessible.name: text
-                    Accessible.onPressAction: clicked()
                     onClicked: panel.project.remove(parent.index)
                 }
             }
-            Label {
+            Text {
                 anchors.centerIn: parent
                 visible: tracks.count === 0
                 text: "Add WAV, AIFF, MP3, M4A or FLAC files"
-                color: panel.ink
-                opacity: 0.6
+                color: Chrome.palette.dimText
             }
         }
-        RowLayout {
-            Layout.fillWidth: true
-            Button {
-                text: "Add Tracks…"
-                enabled: !panel.locked
-                Accessible.name: text
-                Accessible.onPressAction: clicked()
-                onClicked: addDialog.open()
-            }
-            Button {
-                text: "Clear"
-                enabled: !panel.locked && tracks.count > 0
-                Accessible.name: text
-                Accessible.onPressAction: clicked()
-                onClicked: panel.project.clear()
-            }
-            Label {
-                readonly property bool over: panel.project.totalSeconds > 4800
-                text: panel.project.count + " TRACKS · " + panel.fmt(panel.project.totalSeconds) + " of 80:00"
-                color: over ? "#ff5c66" : panel.ink
-                horizontalAlignment: Text.AlignRight
-                Layout.fillWidth: true
-            }
+    }
+    RowLayout {
+        Layout.fillWidth: true
+        ChromeButton {
+            text: "Add Tracks…"
+            symbol: "plus"
+            compact: true
+            enabled: !panel.locked
+            onClicked: addDialog.open()
+        }
+        ChromeButton {
+            text: "Clear"
+            compact: true
+            enabled: !panel.locked && tracks.count > 0
+            onClicked: panel.project.clear()
+        }
+        Item { Layout.fillWidth: true }
+        LCDChip {
+            readonly property bool over: panel.project.totalSeconds > 4800
+            text: panel.project.count + " TRACKS · " + panel.fmt(panel.project.totalSeconds) + " OF 80:00"
         }
     }
 
     function fmt(seconds) {
-        var s = Math.max(0, Math.round(seconds))
+        const s = Math.max(0, Math.round(seconds))
         return Math.floor(s / 60) + ":" + String(s % 60).padStart(2, "0")
     }
 
@@ -126,9 +120,12 @@ Panel {
         fileMode: FileDialog.OpenFiles
         nameFilters: ["Audio files (*.wav *.aif *.aiff *.mp3 *.m4a *.flac)", "All files (*)"]
         onAccepted: {
-            var paths = []
-            for (var i = 0; i < selectedFiles.length; ++i)
-                paths.push(decodeURIComponent(selectedFiles[i].toString().replace(/^file:\/\//, "")))
+            const paths = []
+            for (let i = 0; i < selectedFiles.length; ++i) {
+                const path = WindowRules.localPath(selectedFiles[i])
+                if (path !== "")
+                    paths.push(path)
+            }
             panel.project.add(paths)
         }
     }

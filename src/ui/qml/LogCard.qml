@@ -1,83 +1,77 @@
-import QtCore
 import QtQuick
 import QtQuick.Controls
-import QtQuick.Dialogs
 import QtQuick.Layouts
 import Tandor.Core
+import Tandor.Kit
 
 // The burn log, newest line on top, with its save and show commands.
-Panel {
+Card {
     id: card
+    required property AppModel app
+    required property Panels panels
 
-    ColumnLayout {
-        anchors.fill: parent
-        anchors.margins: 12
-        spacing: 8
+    title: "Burn log"
+    symbol: "list.bullet.rectangle"
+    helpTopic: "log"
+    fillContent: true
 
-        RowLayout {
-            Layout.fillWidth: true
-            Label {
-                text: "Burn Log"
-                font.bold: true
-                font.pixelSize: 15
-                color: card.ink
-                Layout.fillWidth: true
-                Accessible.role: Accessible.Heading
-            }
-            Button {
-                text: "Save Burn Log…"
-                Accessible.name: text
-                Accessible.onPressAction: clicked()
-                onClicked: saveDialog.open()
-            }
-            Button {
-                text: "Show in File Manager"
-                Accessible.name: text
-                Accessible.onPressAction: clicked()
-                onClicked: card.app.revealLogFile()
-            }
-        }
-
+    ChromeWell {
+        fillContent: true
+        Layout.fillWidth: true
+        Layout.fillHeight: true
+        Layout.minimumHeight: 150
         ListView {
             id: lines
             Layout.fillWidth: true
             Layout.fillHeight: true
             clip: true
             model: card.app.logLines
-            spacing: 4
+            spacing: 3
             ScrollBar.vertical: ScrollBar {}
+            Accessible.role: Accessible.List
             Accessible.name: "Burn log"
             delegate: RowLayout {
                 required property string time
                 required property string text
                 width: lines.width - 12
                 spacing: 10
-                Label {
+                Text {
                     text: parent.time
-                    font.family: "monospace"
-                    color: card.accent
+                    font.family: Chrome.monoFamily
+                    font.pixelSize: 11
+                    color: Chrome.palette.lcdText
                     Layout.alignment: Qt.AlignTop
                 }
-                Label {
+                TextEdit {
                     text: parent.text
-                    color: card.ink
+                    readOnly: true
+                    selectByMouse: true
+                    color: Chrome.palette.text
+                    selectionColor: Chrome.palette.accent
+                    selectedTextColor: Chrome.palette.accentText
+                    font.pixelSize: 12
                     wrapMode: Text.Wrap
                     Layout.fillWidth: true
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
                 }
             }
         }
     }
-
-    FileDialog {
-        id: saveDialog
-        title: "Save a copy of the burn log"
-        fileMode: FileDialog.SaveFile
-        currentFolder: StandardPaths.standardLocations(StandardPaths.DocumentsLocation)[0]
-        selectedFile: currentFolder + "/KLVO Tandor Log.txt"
-        nameFilters: ["Text files (*.txt)", "All files (*)"]
-        onAccepted: {
-            var url = selectedFile.toString()
-            card.app.saveLogCopy(decodeURIComponent(url.replace(/^file:\/\//, "")))
+    RowLayout {
+        Layout.fillWidth: true
+        Item { Layout.fillWidth: true }
+        ChromeButton {
+            text: "Save Log…"
+            symbol: "square.and.arrow.down"
+            compact: true
+            onClicked: card.panels.saveLog()
+        }
+        ChromeButton {
+            text: "Show in File Manager"
+            symbol: "folder"
+            compact: true
+            onClicked: card.app.revealLogFile()
         }
     }
 }

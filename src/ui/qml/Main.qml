@@ -1,138 +1,346 @@
 import QtQuick
 import QtQuick.Controls
-import QtQuick.Layouts
+import QtQuick.Window
+import Tandor
 import Tandor.Core
+import Tandor.Kit
 
+// The one window: its menus, its frame, and the zoomed page.
 ApplicationWindow {
     id: window
     required property AppModel app
+    readonly property size startSize: WindowRules.defaultSize(Screen.desktopAvailableWidth,
+                                                              Screen.desktopAvailableHeight)
+    // The zoomed page, for tests and the screenshot.
+    readonly property alias zoomHost: host
 
-    width: 1180; height: 800
-    minimumWidth: 960; minimumHeight: 640
-    visible: true
     title: "KLVO Tandor"
-    color: app.theme.baseColor
+    width: startSize.width
+    height: startSize.height
+    minimumWidth: WindowRules.minSize.width
+    minimumHeight: WindowRules.minSize.height
+    visible: true
+    color: Chrome.palette.windowBottom
 
-    // Controls take their text colours from the theme, light or dark.
-    readonly property color base: app.theme.baseColor
-    readonly property color ink: base.hslLightness > 0.5 ? "#1b1c20" : "#e8eaee"
-    readonly property bool light: base.hslLightness > 0.5
-    palette.window: base
-    palette.windowText: ink
-    palette.base: light ? Qt.darker(base, 1.04) : Qt.lighter(base, 1.6)
-    palette.alternateBase: light ? Qt.darker(base, 1.08) : Qt.lighter(base, 1.9)
-    palette.text: ink
-    palette.placeholderText: Qt.rgba(ink.r, ink.g, ink.b, 0.5)
-    palette.button: light ? Qt.darker(base, 1.08) : Qt.lighter(base, 2.2)
-    palette.buttonText: ink
-    palette.highlight: app.theme.accentColor
-    palette.highlightedText: base
-    palette.mid: Qt.rgba(ink.r, ink.g, ink.b, 0.3)
-    palette.light: Qt.rgba(ink.r, ink.g, ink.b, 0.15)
-    palette.dark: Qt.rgba(ink.r, ink.g, ink.b, 0.45)
+    // Every control of the kit draws from the current theme.
+    Binding {
+        target: Chrome
+        property: "theme"
+        value: window.app.theme
+    }
+
+    palette.window: Chrome.palette.panelTop
+    palette.windowText: Chrome.palette.text
+    palette.base: Chrome.palette.panelTop
+    palette.text: Chrome.palette.text
+    palette.button: Chrome.palette.panelTop
+    palette.buttonText: Chrome.palette.text
+    palette.highlight: Chrome.palette.accent
+    palette.highlightedText: Chrome.palette.accentText
+    palette.light: Chrome.palette.panelTop
+    palette.midlight: Chrome.palette.accent
+    palette.mid: Chrome.palette.chromeMid
+    palette.dark: Chrome.palette.chromeDark
+    palette.shadow: Chrome.palette.chromeDark
+    palette.toolTipBase: Chrome.palette.panelTop
+    palette.toolTipText: Chrome.palette.text
+    palette.placeholderText: Chrome.palette.dimText
+
+    background: Rectangle {
+        gradient: WindowGradient {}
+    }
+
+    WindowFitter {
+        window: window
+        app: window.app
+    }
 
     Connections {
         target: window.app
-        function onActivationRequested() { window.raise(); window.requestActivate() }
+        function onActivationRequested() {
+            window.raise()
+            window.requestActivate()
+        }
     }
 
-    ColumnLayout {
-        anchors.fill: parent
-        anchors.margins: 16
-        spacing: 12
+    Panels {
+        id: panels
+        app: window.app
+    }
 
-        Panel {
-            app: window.app
-            Layout.fillWidth: true
-            implicitHeight: bar.implicitHeight + 16
-            RowLayout {
-                id: bar
-                anchors.fill: parent
-                anchors.margins: 8
-                spacing: 12
-                ComboBox {
-                    model: ["Mirror", "Independent", "Copies"]
-                    currentIndex: model.indexOf(window.app.modeName)
-                    enabled: !window.app.anyBusy
-                    Accessible.name: "Burn mode"
-                    onActivated: index => {
-                        window.app.mode = index
-                        window.app.resetQueue()
-                    }
-                }
-                SpinBox {
-                    visible: window.app.modeName === "Copies"
-                    from: 1; to: 500
-                    value: window.app.copies
-                    onValueModified: window.app.copies = value
-                    Accessible.name: "Copies to make"
-                }
-                Label {
-                    visible: window.app.modeName === "Copies"
-                    color: window.app.theme.accentColor
-                    text: window.app.copiesDone + " DONE · "
-                          + Math.max(0, window.app.copiesStarted - window.app.copiesDone) + " BURNING · "
-                          + Math.max(0, window.app.copies - window.app.copiesStarted) + " WAITING"
-                }
-                CheckBox { text: "Test burn"; checked: window.app.test; onToggled: window.app.test = checked; Accessible.name: text }
-                CheckBox { text: "Verify"; checked: window.app.verify; onToggled: window.app.verify = checked; Accessible.name: text }
-                CheckBox { text: "Match loudness"; checked: window.app.matchLoudness; onToggled: window.app.matchLoudness = checked; Accessible.name: text }
-                CheckBox { text: "Demo mode"; checked: window.app.demo; onToggled: window.app.demo = checked; Accessible.name: text }
-                Item { Layout.fillWidth: true }
-                Button {
-                    text: "Refresh Drives"
-                    Accessible.name: text
-                    Accessible.onPressAction: clicked()
-                    onClicked: window.app.refreshDrives()
-                }
-                Button {
-                    text: "Burn all"
-                    highlighted: true
-                    Accessible.name: text
-                    Accessible.onPressAction: clicked()
-                    onClicked: window.app.burnAll()
-                }
+    // Screens -------------------------------------------------------------
+
+    function showTab(tab) { app.tab = tab }
+    // A mode picked from the menu: never while a deck is at work.
+    function changeMode(mode) {
+        if (app.anyBusy)
+            return
+        app.tab = 0
+        app.mode = mode
+        app.resetQueue()
+    }
+    function openImage() {
+        panels.chooseImage("", path => {
+            app.data.setImage(path)
+            app.tab = 1
+        })
+    }
+    function burnImage() {
+        app.tab = 1
+        if (app.data.hasImage) {
+            app.data.burnImage()
+            return
+        }
+        panels.chooseImage("", path => {
+            app.data.setImage(path)
+            if (app.data.hasImage)
+                app.data.burnImage()
+        })
+    }
+
+    // Help ----------------------------------------------------------------
+
+    // The help and about windows are made the first time they are asked for
+    // and kept (only hidden) when closed.
+    property var helpWindow: null
+    property var aboutWindow: null
+    function makeWindow(type) {
+        try {
+            return Qt.createQmlObject("import Tandor.Help; " + type + " {}", window, type)
+        } catch (error) {
+            console.warn("No " + type + ": " + error.message)
+            return null
+        }
+    }
+    function showHelp(topic) {
+        if (!helpWindow)
+            helpWindow = makeWindow("HelpWindow")
+        if (helpWindow)
+            helpWindow.show(topic)
+    }
+    function showAbout() {
+        if (!aboutWindow)
+            aboutWindow = makeWindow("AboutWindow")
+        if (aboutWindow)
+            aboutWindow.show()
+    }
+    Connections {
+        target: Chrome
+        function onHelpRequested(topic) { window.showHelp(topic) }
+    }
+    Shortcut {
+        sequences: ["F1", "Ctrl+?"]
+        context: Qt.ApplicationShortcut
+        onActivated: Chrome.showHelp("")
+    }
+    Shortcut {
+        sequences: ["Ctrl+="]
+        onActivated: window.app.zoom.zoomIn()
+    }
+
+    // Menus ---------------------------------------------------------------
+
+    menuBar: MenuBar {
+        id: menus
+        Accessible.name: "Menu bar"
+
+        Menu {
+            title: "KLVO Tandor"
+            MenuEntry {
+                text: "About KLVO Tandor"
+                onTriggered: window.showAbout()
+            }
+            MenuEntry {
+                text: "KLVO on the Web"
+                onTriggered: Qt.openUrlExternally("https://klvo.app")
+            }
+            MenuSeparator {}
+            MenuEntry {
+                text: "Quit KLVO Tandor"
+                keys: "Ctrl+Q"
+                action: Action { shortcut: StandardKey.Quit; onTriggered: Qt.quit() }
             }
         }
-
-        RowLayout {
-            Layout.fillWidth: true
-            Layout.fillHeight: true
-            spacing: 12
-
-            DiscPanel {
-                app: window.app
-                Layout.preferredWidth: 400
-                Layout.fillHeight: true
+        Menu {
+            title: "File"
+            MenuEntry {
+                keys: "Ctrl+O"
+                action: Action { text: "Open Image to Burn…"; shortcut: "Ctrl+O"; onTriggered: window.openImage() }
             }
-            ScrollView {
-                id: decks
-                Layout.fillWidth: true
-                Layout.fillHeight: true
-                contentWidth: availableWidth
-                GridLayout {
-                    width: decks.availableWidth
-                    columns: 2
-                    columnSpacing: 12
-                    rowSpacing: 12
-                    Repeater {
-                        model: window.app.visibleDecks
-                        delegate: DeckCard {
-                            required property Deck modelData
-                            app: window.app
-                            deck: modelData
-                            Layout.fillWidth: true
-                            Layout.preferredWidth: (decks.availableWidth - 12) / 2
+            MenuEntry {
+                keys: "Shift+Ctrl+O"
+                action: Action {
+                    text: "Mount Image…"
+                    shortcut: "Shift+Ctrl+O"
+                    onTriggered: panels.chooseImage("Choose an image to look inside",
+                                                    path => window.app.data.mount(path, true))
+                }
+            }
+            MenuSeparator {}
+            MenuEntry {
+                keys: "Alt+Ctrl+I"
+                action: Action {
+                    text: "Make ISO from Folder…"
+                    shortcut: "Alt+Ctrl+I"
+                    onTriggered: {
+                        window.app.tab = 1
+                        panels.chooseFolder("Choose the folder to put on the disc",
+                                            path => window.app.data.setFolder(path))
+                    }
+                }
+            }
+            MenuEntry {
+                keys: "Alt+Ctrl+D"
+                action: Action {
+                    text: "Make ISO from Disc…"
+                    shortcut: "Alt+Ctrl+D"
+                    onTriggered: {
+                        window.app.tab = 1
+                        window.app.data.refreshDiscs()
+                    }
+                }
+            }
+            MenuEntry {
+                text: "Checksums of a File…"
+                onTriggered: {
+                    window.app.tab = 2
+                    panels.chooseFile("Choose an image (or any file) to check",
+                                      path => window.app.data.checksum(path))
+                }
+            }
+            MenuSeparator {}
+            MenuEntry {
+                text: "Save Burn Log…"
+                onTriggered: panels.saveLog()
+            }
+        }
+        Menu {
+            id: viewMenu
+            title: "View"
+            MenuEntry {
+                objectName: "zoomInItem"
+                keys: "Ctrl++"
+                action: Action { text: "Zoom In"; shortcut: "Ctrl++"; onTriggered: window.app.zoom.zoomIn() }
+            }
+            MenuEntry {
+                keys: "Ctrl+-"
+                action: Action { text: "Zoom Out"; shortcut: "Ctrl+-"; onTriggered: window.app.zoom.zoomOut() }
+            }
+            MenuEntry {
+                keys: "Ctrl+0"
+                action: Action {
+                    text: "Actual Size (100%)"
+                    shortcut: "Ctrl+0"
+                    onTriggered: window.app.zoom.actualSize()
+                }
+            }
+            Menu {
+                id: levelMenu
+                title: "Zoom Level"
+                Component {
+                    id: levelEntry
+                    MenuEntry {
+                        property int percent
+                        text: window.app.zoom.levelTitle(percent)
+                        checkable: true
+                        checked: Math.round(window.app.zoom.value * 100) === percent
+                        onTriggered: {
+                            window.app.zoom.setLevel(percent)
+                            checked = Qt.binding(() => Math.round(window.app.zoom.value * 100) === percent)
                         }
                     }
                 }
+                Component.onCompleted: {
+                    for (const percent of window.app.zoom.levels)
+                        addItem(levelEntry.createObject(null, {percent: percent}))
+                }
             }
         }
-
-        LogCard {
+        ThemeMenu {
+            id: themeMenu
+            objectName: "themeMenu"
             app: window.app
-            Layout.fillWidth: true
-            Layout.preferredHeight: 190
         }
+        Menu {
+            title: "Burn"
+            MenuEntry {
+                keys: "Shift+Ctrl+B"
+                action: Action {
+                    text: "Burn All Decks (Audio CD)"
+                    shortcut: "Shift+Ctrl+B"
+                    onTriggered: {
+                        window.app.tab = 0
+                        window.app.burnAll()
+                    }
+                }
+            }
+            MenuEntry {
+                text: "Burn Image…"
+                onTriggered: window.burnImage()
+            }
+            MenuEntry {
+                text: "Erase Disc…"
+                onTriggered: window.app.tab = 1
+            }
+            MenuSeparator {}
+            MenuEntry {
+                keys: "Ctrl+1"
+                action: Action { text: "Mirror Mode"; shortcut: "Ctrl+1"; onTriggered: window.changeMode(0) }
+            }
+            MenuEntry {
+                keys: "Ctrl+2"
+                action: Action { text: "Independent Mode"; shortcut: "Ctrl+2"; onTriggered: window.changeMode(1) }
+            }
+            MenuEntry {
+                keys: "Ctrl+3"
+                action: Action { text: "Copies Mode"; shortcut: "Ctrl+3"; onTriggered: window.changeMode(2) }
+            }
+            MenuSeparator {}
+            MenuEntry {
+                keys: "Ctrl+R"
+                action: Action { text: "Refresh Drives"; shortcut: "Ctrl+R"; onTriggered: window.app.refreshDrives() }
+            }
+            MenuEntry {
+                text: "Clear Finished Jobs"
+                onTriggered: window.app.queue.clearFinished()
+            }
+        }
+        Menu {
+            title: "Help"
+            MenuEntry {
+                text: "KLVO Tandor Help"
+                keys: "F1"
+                onTriggered: Chrome.showHelp("")
+            }
+            MenuEntry {
+                text: "KLVO on the Web"
+                onTriggered: Qt.openUrlExternally("https://klvo.app")
+            }
+        }
+    }
+
+    // The page ------------------------------------------------------------
+
+    ZoomHost {
+        id: host
+        objectName: "zoomHost"
+        anchors.fill: parent
+        app: window.app
+
+        MainView {
+            id: page
+            objectName: "page"
+            x: 20
+            y: 18
+            width: host.designWidth - 40
+            app: window.app
+            panels: panels
+        }
+    }
+
+    Component.onCompleted: {
+        // The first size only: later screens changes go through the fitter.
+        width = width
+        height = height
     }
 }

@@ -1,0 +1,94 @@
+import QtCore
+import QtQuick
+import QtQuick.Dialogs
+import Tandor.Core
+
+// The open and save dialogs of the menus and screens. Each call opens its
+// dialog and returns at once; `done(path)` runs only when the user chooses
+// something, with the chosen local path.
+Item {
+    id: panels
+    required property AppModel app
+
+    readonly property string defaultImageMessage: "Choose a disc image (ISO, DMG or CDR)"
+
+    function chooseImage(message, done) {
+        imageDialog.run(message || defaultImageMessage, done)
+    }
+    function chooseFile(message, done) {
+        fileDialog.run(message, done)
+    }
+    function chooseFolder(message, done) {
+        folderDialog.title = message
+        folderDialog.done = done
+        folderDialog.open()
+    }
+    // `format` is "ISO" or "DMG".
+    function saveImage(name, format, done) {
+        const ext = format.toLowerCase()
+        saveImageDialog.nameFilters = [format + " image (*." + ext + ")"]
+        saveImageDialog.defaultSuffix = ext
+        saveImageDialog.selectedFile = saveImageDialog.currentFolder + "/" + encodeURIComponent(name + "." + ext)
+        saveImageDialog.run("Where should the " + format + " image be saved?", done)
+    }
+    function saveLog() {
+        logDialog.selectedFile = logDialog.currentFolder + "/" + encodeURIComponent("KLVO Tandor Log.txt")
+        logDialog.run("Save a copy of the burn log", path => panels.app.saveLogCopy(path))
+    }
+
+    component PathDialog: FileDialog {
+        property var done: null
+        function run(message, callback) {
+            title = message
+            done = callback
+            open()
+        }
+        onAccepted: {
+            const path = WindowRules.localPath(selectedFile)
+            const callback = done
+            done = null
+            if (path !== "" && callback)
+                callback(path)
+        }
+        onRejected: done = null
+    }
+
+    PathDialog {
+        id: imageDialog
+        fileMode: FileDialog.OpenFile
+        nameFilters: {
+            const patterns = []
+            for (let i = 0; i < WindowRules.imageExtensions.length; ++i)
+                patterns.push("*." + WindowRules.imageExtensions[i])
+            return ["Disc images (" + patterns.join(" ") + ")", "All files (*)"]
+        }
+    }
+    PathDialog {
+        id: fileDialog
+        fileMode: FileDialog.OpenFile
+    }
+    PathDialog {
+        id: saveImageDialog
+        fileMode: FileDialog.SaveFile
+        currentFolder: StandardPaths.standardLocations(StandardPaths.DocumentsLocation)[0]
+    }
+    PathDialog {
+        id: logDialog
+        fileMode: FileDialog.SaveFile
+        currentFolder: StandardPaths.standardLocations(StandardPaths.DocumentsLocation)[0]
+        nameFilters: ["Text files (*.txt)", "All files (*)"]
+        defaultSuffix: "txt"
+    }
+    FolderDialog {
+        id: folderDialog
+        property var done: null
+        onAccepted: {
+            const path = WindowRules.localPath(selectedFolder)
+            const callback = done
+            done = null
+            if (path !== "" && callback)
+                callback(path)
+        }
+        onRejected: done = null
+    }
+}

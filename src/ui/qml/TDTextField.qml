@@ -1,0 +1,23 @@
+import QtQuick
+import QtQuick.Controls
+import Tandor.Kit
+
+// A one-line text field in the theme's inset look.
+TextField {
+    id: field
+    color: Chrome.palette.text
+    placeholderTextColor: Chrome.palette.dimText
+    selectionColor: Chrome.palette.accent
+    selectedTextColor: Chrome.palette.accentText
+    font.pixelSize: 13
+    leftPadding: 8
+    rightPadding: 8
+    Accessible.name: placeholderText
+    background: Rectangle {
+        implicitHeight: 30
+        radius: 6
+        color: Chrome.palette.lcdBack
+        border.width: field.activeFocus ? 2 : 1
+        border.color: field.activeFocus ? Chrome.palette.accent : Chrome.palette.chromeDark
+    }
+}

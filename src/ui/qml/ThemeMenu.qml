@@ -1,0 +1,31 @@
+import QtQuick
+import QtQuick.Controls
+import Tandor.Core
+
+// The 21 themes in menu order, the current one checked. Used as the Theme
+// menu and under the header's theme button.
+Menu {
+    id: menu
+    required property AppModel app
+
+    title: "Theme"
+
+    Component {
+        id: entry
+        MenuEntry {
+            property string themeId
+            checkable: true
+            checked: menu.app.themes.themeId === themeId
+            onTriggered: {
+                menu.app.themes.themeId = themeId
+                // A click toggles the check; the store decides it.
+                checked = Qt.binding(() => menu.app.themes.themeId === themeId)
+            }
+        }
+    }
+    Component.onCompleted: {
+        const ids = app.themes.ids, names = app.themes.names
+        for (let i = 0; i < ids.length; ++i)
+            addItem(entry.createObject(null, {text: names[i], themeId: ids[i]}))
+    }
+}

@@ -1,0 +1,308 @@
+// The real main window on a real model with scripted burners: the header's
+// status line and controls, the menus and shortcuts, the zoomed page.
+
+#include "ScriptedDiscService.h"
+#include "TestEnv.h"
+#include "app/AppModel.h"
+#include "app/Zoom.h"
+#include "audio/DiscProject.h"
+#include "drives/Deck.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QSignalSpy>
+#include <QTest>
+#include <QtQml/qqmlextensionplugin.h>
+
+Q_IMPORT_QML_PLUGIN(Tandor_CorePlugin)
+Q_IMPORT_QML_PLUGIN(Tandor_KitPlugin)
+Q_IMPORT_QML_PLUGIN(Tandor_HelpPlugin)
+Q_IMPORT_QML_PLUGIN(TandorPlugin)
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+    struct Rig
+    {
+        TestEnv env;
+        std::unique_ptr<QSettings> settings = env.settings();
+        ScriptedDiscService service;
+        std::unique_ptr<AppModel> model;
+        std::unique_ptr<QQmlApplicationEngine> engine;
+        QQuickWindow *window = nullptr;
+
+        explicit Rig(int burners, const QString &savedFrame = {})
+        {
+            if (!savedFrame.isEmpty())
+                settings->setValue(QStringLiteral("klvo.td.windowFrame"), savedFrame);
+            for (int i = 0; i < burners; ++i)
+                service.plug(QStringLiteral("B%1").arg(i), QStringLiteral("p%1").arg(i));
+            model = std::make_unique<AppModel>(
+                AppModel::Config{settings.get(), true, env.path(QStringLiteral("log.txt")), &service});
+            engine = std::make_unique<QQmlApplicationEngine>();
+            engine->addImportPath(QStringLiteral("qrc:/"));
+            engine->setInitialProperties({{QStringLiteral("app"), QVariant::fromValue(model.get())}});
+            engine->load(QUrl(QStringLiteral("qrc:/Tandor/qml/Main.qml")));
+            if (!engine->rootObjects().isEmpty())
+                window = qobject_cast<QQuickWindow *>(engine->rootObjects().first());
+        }
+        ~Rig()
+        {
+            // The window goes before the model it shows.
+            engine.reset();
+        }
+        template <typename T = QQuickItem>
+        T *find(const QString &name) const
+        {
+            return window ? window->findChild<T *>(name) : nullptr;
+        }
+        QString status() const
+        {
+            auto *text = find(QStringLiteral("statusText"));
+            return text ? text->property("text").toString() : QString();
+        }
+        bool show()
+        {
+            window->show();
+            window->requestActivate();
+            return QTest::qWaitForWindowActive(window);
+        }
+        // Starts deck A on a short track; the scripted burner keeps it burning.
+        bool startBurn()
+        {
+            const QString file = env.path(QStringLiteral("t.wav"));
+            TestEnv::writeWav(file, 0.3);
+            DiscProject *p = model->projects().at(0);
+            QSignalSpy added(p, &DiscProject::tracksAdded);
+            p->add({file});
+            if (!added.wait())
+                return false;
+            model->start(model->decks().at(0));
+            return model->anyBusy();
+        }
+    };
+
+    // Every item's accessible role and name under `item` (items that say
+    // nothing to assistive technology are skipped).
+    static void collectNames(QQuickItem *item, QList<QPair<int, QString>> &out)
+    {
+        for (QObject *child : item->children()) {
+            if (qstrcmp(child->metaObject()->className(), "QQuickAccessibleAttached") == 0)
+                out.append({child->property("role").toInt(), child->property("name").toString()});
+        }
+        for (QQuickItem *child : item->childItems())
+            collectNames(child, out);
+    }
+
+private Q_SLOTS:
+    void opens()
+    {
+        Rig rig(0);
+        QVERIFY(rig.window);
+        QCOMPARE(rig.window->title(), QStringLiteral("KLVO Tandor"));
+        QCOMPARE(rig.window->minimumSize(), QSize(900, 560));
+        QVERIFY(rig.find(QStringLiteral("header")));
+        QVERIFY(rig.find(QStringLiteral("bottomRow")));
+    }
+
+    void statusLineFollowsTheModel()
+    {
+        Rig rig(0);
+        QVERIFY(rig.window);
+        QCOMPARE(rig.status(), QStringLiteral("NO BURNER FOUND"));
+        rig.service.plug(QStringLiteral("Late"), QStringLiteral("late"));
+        rig.model->assignDevices();
+        QCOMPARE(rig.status(), QStringLiteral("1 BURNER"));
+        rig.service.plug(QStringLiteral("Later"), QStringLiteral("later"));
+        rig.model->assignDevices();
+        rig.model->setDemo(true);
+        QCOMPARE(rig.status(), QStringLiteral("2 BURNERS · DEMO MODE"));
+    }
+
+    void demoCheckboxLockedWhileADeckIsBusy()
+    {
+        Rig rig(1);
+        QVERIFY(rig.window);
+        auto *demo = rig.find(QStringLiteral("demoCheckbox"));
+        QVERIFY(demo);
+        QVERIFY(demo->isEnabled());
+        QVERIFY(rig.startBurn());
+        QVERIFY(!demo->isEnabled());
+        // Mode keys do nothing while a deck works.
+        QVERIFY(rig.show());
+        rig.model->setTab(MainTab::tools);
+        QTest::keyClick(rig.window, Qt::Key_3, Qt::ControlModifier);
+        QCOMPARE(rig.model->mode(), BurnMode::mirror);
+        QCOMPARE(rig.model->tab(), MainTab::tools);
+    }
+
+    void modeKeysSwitchToTheAudioScreen()
+    {
+        Rig rig(1);
+        QVERIFY(rig.window);
+        QVERIFY(rig.show());
+        rig.model->setTab(MainTab::data);
+        QTest::keyClick(rig.window, Qt::Key_3, Qt::ControlModifier);
+        QCOMPARE(rig.model->mode(), BurnMode::queue);
+        QCOMPARE(rig.model->tab(), MainTab::audio);
+        QTest::keyClick(rig.window, Qt::Key_2, Qt::ControlModifier);
+        QCOMPARE(rig.model->mode(), BurnMode::independent);
+    }
+
+    void zoomKeys_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<double>("expected");
+        QTest::newRow("Ctrl++") << int(Qt::Key_Plus) << 1.15;
+        QTest::newRow("Ctrl+=") << int(Qt::Key_Equal) << 1.15;
+        QTest::newRow("Ctrl+-") << int(Qt::Key_Minus) << 0.85;
+    }
+
+    void zoomKeys()
+    {
+        QFETCH(int, key);
+        QFETCH(double, expected);
+        Rig rig(0);
+        QVERIFY(rig.window);
+        QVERIFY(rig.show());
+        QTest::keyClick(rig.window, Qt::Key(key), Qt::ControlModifier);
+        QCOMPARE(rig.model->zoom()->value(), expected);
+        QTest::keyClick(rig.window, Qt::Key_0, Qt::ControlModifier);
+        QCOMPARE(rig.model->zoom()->value(), 1.0);
+    }
+
+    void pageScalesAndReturnsToTop()
+    {
+        Rig rig(3);
+        QVERIFY(rig.window);
+        QVERIFY(rig.show());
+        rig.window->resize(900, 560);
+        auto *host = rig.find(QStringLiteral("zoomHost"));
+        auto *page = rig.find(QStringLiteral("page"));
+        QVERIFY(host && page);
+        // A narrow window lays the page out at the design minimum and scrolls.
+        QTRY_COMPARE(host->property("designWidth").toDouble(), 1180.0);
+        QTRY_VERIFY(host->property("contentHeight").toDouble() > host->height() + 1);
+
+        host->setProperty("contentY", 300);
+        rig.model->setTab(MainTab::tools);
+        QCOMPARE(host->property("contentY").toDouble(), 0.0);
+
+        host->setProperty("contentY", 200);
+        rig.model->zoom()->setValue(1.5);
+        QCOMPARE(host->property("contentY").toDouble(), 0.0);
+        QCOMPARE(page->parentItem()->scale(), 1.5);
+        QTRY_COMPARE(host->property("contentWidth").toDouble(), std::ceil(1180.0 * 1.5));
+    }
+
+    void themeMenuSelectsTheTheme()
+    {
+        Rig rig(0);
+        QVERIFY(rig.window);
+        auto *menu = rig.window->findChild<QObject *>(QStringLiteral("themeMenu"));
+        QVERIFY(menu);
+        QCOMPARE(menu->property("count").toInt(), 21);
+        QQuickItem *pearl = nullptr;
+        for (int i = 0; i < 21; ++i) {
+            QQuickItem *item = nullptr;
+            QMetaObject::invokeMethod(menu, "itemAt", Q_RETURN_ARG(QQuickItem *, item), Q_ARG(int, i));
+            QVERIFY(item);
+            QCOMPARE(item->property("checked").toBool(), item->property("text").toString() == "Midnight Black");
+            if (item->property("text").toString() == QLatin1String("Pearl White"))
+                pearl = item;
+        }
+        QVERIFY(pearl);
+        QMetaObject::invokeMethod(pearl, "triggered");
+        QCOMPARE(rig.model->themes()->themeId(), QStringLiteral("pearl"));
+        QVERIFY(pearl->property("checked").toBool());
+        // The header draws from the theme the window hands the kit.
+        QObject *chrome = rig.engine->singletonInstance<QObject *>(
+            qmlTypeId("Tandor.Kit", 1, 0, "Chrome"));
+        QVERIFY(chrome);
+        QCOMPARE(chrome->property("themeId").toString(), QStringLiteral("pearl"));
+    }
+
+    void headerControlsHaveNames()
+    {
+        Rig rig(1);
+        QVERIFY(rig.window);
+        QVERIFY(rig.show());
+        auto *header = rig.find(QStringLiteral("header"));
+        QVERIFY(header);
+        QList<QPair<int, QString>> names;
+        collectNames(header, names);
+        QStringList all;
+        for (const auto &n : names) {
+            all.append(n.second);
+            if (n.first == QAccessible::Button || n.first == QAccessible::CheckBox || n.first == QAccessible::Link
+                || n.first == QAccessible::PageTab)
+                QVERIFY2(!n.second.isEmpty(), "a control without a name");
+        }
+        for (const QString &expected :
+             {QStringLiteral("KLVO TANDOR"), QStringLiteral("KLVO"), QStringLiteral("1 BURNER"),
+              QStringLiteral("Theme — 21 chrome and anodized finishes (also in the Theme menu)"),
+              QStringLiteral("KLVO Tandor Help (F1)"), QStringLiteral("Demo mode"), QStringLiteral("Refresh Drives")})
+            QVERIFY2(all.contains(expected), qPrintable(expected + " not in: " + all.join(" | ")));
+    }
+
+    void frame_data()
+    {
+        QTest::addColumn<QString>("saved");
+        QTest::addColumn<QRect>("expected");
+        QTest::addColumn<bool>("placed");
+        // The test screen is 1920 × 1080 (see main below).
+        QTest::newRow("nothing saved") << QString() << QRect(0, 0, 1440, 960) << false;
+        QTest::newRow("too small to restore") << QStringLiteral("{{10, 10}, {50, 50}}") << QRect(0, 0, 1440, 960) << false;
+        QTest::newRow("inside") << QStringLiteral("{{100, 50}, {1200, 800}}") << QRect(100, 50, 1200, 800) << true;
+        QTest::newRow("partly off the screen")
+            << QStringLiteral("{{1500, 700}, {1200, 800}}") << QRect(720, 280, 1200, 800) << true;
+    }
+
+    void frame()
+    {
+        QFETCH(QString, saved);
+        QFETCH(QRect, expected);
+        QFETCH(bool, placed);
+        Rig rig(0, saved);
+        QVERIFY(rig.window);
+        QCOMPARE(rig.window->screen()->availableGeometry(), QRect(0, 0, 1920, 1080));
+        QCOMPARE(rig.window->size(), expected.size());
+        if (placed)
+            QCOMPARE(rig.window->position(), expected.topLeft());
+    }
+
+    void movesAreSaved()
+    {
+        Rig rig(0);
+        QVERIFY(rig.window);
+        QVERIFY(rig.show());
+        rig.window->setGeometry(200, 100, 1000, 700);
+        QTRY_COMPARE(rig.settings->value(QStringLiteral("klvo.td.windowFrame")).toString(),
+                     QStringLiteral("{{200, 100}, {1000, 700}}"));
+    }
+};
+
+int main(int argc, char **argv)
+{
+    // One known screen, so the window's size rules give known frames.
+    QTemporaryDir dir;
+    const QString config = dir.filePath(QStringLiteral("screens.json"));
+    QFile file(config);
+    if (!file.open(QIODevice::WriteOnly)
+        || file.write(R"({"screens": [{"name": "test", "x": 0, "y": 0, "width": 1920, "height": 1080,
+                         "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})") < 0)
+        return 2;
+    file.close();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.toLocal8Bit());
+    QApplication app(argc, argv);
+    TestMainWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_mainwindow.moc"
