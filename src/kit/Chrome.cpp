@@ -47,8 +47,10 @@ QString Chrome::monoFamily() const
 QString Chrome::glyph(const QString &symbol) const
 {
     const QString g = ChromeIcons::glyph(symbol);
-    if (g.isEmpty() && !symbol.isEmpty())
+    if (g.isEmpty() && !symbol.isEmpty() && !m_unmapped.contains(symbol)) {
+        m_unmapped.insert(symbol); // once per name, not once per binding
         qWarning("Icon: no glyph for the symbol \"%s\"", qPrintable(symbol));
+    }
     return g;
 }
 

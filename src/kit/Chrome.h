@@ -7,6 +7,7 @@
 #include "app/ChromeThemes.h"
 
 #include <QObject>
+#include <QSet>
 #include <QUrl>
 #include <QVariant>
 #include <QtQmlIntegration/qqmlintegration.h>
@@ -53,4 +54,5 @@ private:
     ChromeTheme m_theme;
     ChromePalette m_palette;
     QString m_appName = QStringLiteral("KLVO Tandor");
+    mutable QSet<QString> m_unmapped;
 };

@@ -63,15 +63,16 @@ Item {
             radius: width / 2
             color: Chrome.palette.chromeDark
         }
-        // The reflections of a spinning disc sweep round with it.
+        // The reflections of a spinning disc sweep round with it; turning the
+        // item, not the gradient, keeps the shape from being redrawn each frame.
         SpunMetal {
             id: face
             anchors.fill: parent
             inset: 1
             angle: 60
-            NumberAnimation on angle {
+            RotationAnimation on rotation {
                 running: disc.spinning
-                from: 60; to: 420
+                from: 0; to: 360
                 duration: 1600
                 loops: Animation.Infinite
             }
