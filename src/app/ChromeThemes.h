@@ -1,7 +1,8 @@
 #pragma once
 // The 21 colour themes and the store that remembers the chosen one.
 // A theme is two colours, a base and an accent; every other colour of the
-// controls is derived from them by the kit.
+// controls is derived from them here (ChromeColors) as plain RGB, which the
+// kit turns into QML colours. The values are pure and usable on any thread.
 
 #include <QList>
 #include <QObject>
