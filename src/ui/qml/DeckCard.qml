@@ -79,6 +79,19 @@ Card {
             text: card.deck.actualX > 0 ? card.deck.actualX.toFixed(1) + "x" : "—"
             Layout.preferredWidth: 56
         }
+        SegmentedControl {
+            compact: true
+            model: ["4x", "8x", "16x", "24x", "Max"]
+            currentIndex: Math.max(0, card.speeds.indexOf(card.deck.speedX))
+            enabled: !card.deck.busy
+            Accessible.name: "Write speed"
+            onActivated: index => card.deck.speedX = card.speeds[index]
+        }
+        Item { Layout.fillWidth: true }
+    }
+    RowLayout {
+        Layout.fillWidth: true
+        spacing: 8
         Text {
             text: (card.deck.currentTrack > 0 ? "Track " + card.deck.currentTrack + "  " : "") + card.deck.etaText
             color: Chrome.palette.dimText
@@ -87,18 +100,6 @@ Card {
             Layout.fillWidth: true
             Layout.minimumWidth: 0
         }
-    }
-    RowLayout {
-        Layout.fillWidth: true
-        spacing: 8
-        SegmentedControl {
-            model: ["4x", "8x", "16x", "24x", "Max"]
-            currentIndex: Math.max(0, card.speeds.indexOf(card.deck.speedX))
-            enabled: !card.deck.busy
-            Accessible.name: "Write speed"
-            onActivated: index => card.deck.speedX = card.speeds[index]
-        }
-        Item { Layout.fillWidth: true }
         ChromeButton {
             visible: card.independent
             text: "Edit disc"

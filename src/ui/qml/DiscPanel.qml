@@ -59,7 +59,7 @@ Card {
                 Text {
                     text: String(parent.index + 1).padStart(2, "0")
                     font.family: Chrome.monoFamily
-                    color: Chrome.palette.lcdText
+                    color: Chrome.palette.accentInk
                 }
                 Text {
                     text: parent.title
@@ -70,7 +70,7 @@ Card {
                 Text {
                     text: parent.lengthText
                     font.family: Chrome.monoFamily
-                    color: Chrome.palette.lcdText
+                    color: Chrome.palette.accentInk
                 }
                 IconButton {
                     symbol: "xmark.circle"

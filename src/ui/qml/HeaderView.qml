@@ -47,29 +47,38 @@ ColumnLayout {
         ChromeWell {
             id: statusWell
             Layout.preferredWidth: 420
-            padding: 12
-            RowLayout {
+            padding: 6
+            // The readout itself is an LCD strip, in every theme.
+            Rectangle {
                 Layout.fillWidth: true
-                spacing: 10
-                Lamp {
-                    on: header.app.connectedCount > 0 || header.app.demo
-                    color: header.runningJobs > 0 || header.app.anyBusy ? Chrome.palette.accent
-                           : header.app.connectedCount > 0 ? Chrome.palette.ok
-                           : header.app.demo ? Chrome.palette.waiting : Chrome.palette.stop
-                    Layout.alignment: Qt.AlignVCenter
-                }
-                Text {
-                    id: statusLine
-                    objectName: "statusText"
-                    text: header.statusText
-                    color: Chrome.palette.lcdText
-                    font.family: Chrome.monoFamily
-                    font.pixelSize: 14
-                    font.letterSpacing: 1
-                    elide: Text.ElideRight
-                    Layout.fillWidth: true
-                    Accessible.role: Accessible.StaticText
-                    Accessible.name: text
+                implicitHeight: 34
+                radius: 6
+                color: Chrome.palette.lcdBack
+                RowLayout {
+                    anchors.fill: parent
+                    anchors.leftMargin: 10
+                    anchors.rightMargin: 10
+                    spacing: 10
+                    Lamp {
+                        on: header.app.connectedCount > 0 || header.app.demo
+                        color: header.runningJobs > 0 || header.app.anyBusy ? Chrome.palette.accent
+                               : header.app.connectedCount > 0 ? Chrome.palette.ok
+                               : header.app.demo ? Chrome.palette.waiting : Chrome.palette.stop
+                        Layout.alignment: Qt.AlignVCenter
+                    }
+                    Text {
+                        id: statusLine
+                        objectName: "statusText"
+                        text: header.statusText
+                        color: Chrome.palette.lcdText
+                        font.family: Chrome.monoFamily
+                        font.pixelSize: 14
+                        font.letterSpacing: 1
+                        elide: Text.ElideRight
+                        Layout.fillWidth: true
+                        Accessible.role: Accessible.StaticText
+                        Accessible.name: text
+                    }
                 }
             }
         }

@@ -39,7 +39,7 @@ Card {
                     text: parent.time
                     font.family: Chrome.monoFamily
                     font.pixelSize: 11
-                    color: Chrome.palette.lcdText
+                    color: Chrome.palette.accentInk
                     Layout.alignment: Qt.AlignTop
                 }
                 TextEdit {

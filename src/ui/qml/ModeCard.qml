@@ -27,29 +27,6 @@ Card {
                 card.app.resetQueue()
             }
         }
-        RowLayout {
-            visible: card.copiesMode
-            spacing: 6
-            ChromeButton {
-                text: "−"
-                compact: true
-                help: "One copy fewer"
-                enabled: card.app.copies > 1
-                onClicked: card.app.copies = card.app.copies - 1
-            }
-            LCDChip { text: card.app.copies + " COPIES" }
-            ChromeButton {
-                text: "+"
-                compact: true
-                help: "One copy more"
-                onClicked: card.app.copies = card.app.copies + 1
-            }
-            LCDChip {
-                text: card.app.copiesDone + " DONE · "
-                      + Math.max(0, card.app.copiesStarted - card.app.copiesDone) + " BURNING · "
-                      + Math.max(0, card.app.copies - card.app.copiesStarted) + " WAITING"
-            }
-        }
         Item { Layout.fillWidth: true }
         ChromeCheckbox {
             text: "Test burn"
@@ -72,6 +49,29 @@ Card {
             prominent: true
             help: "Starts every deck that is ready (Shift+Ctrl+B)."
             onClicked: card.app.burnAll()
+        }
+    }
+    RowLayout {
+        visible: card.copiesMode
+        spacing: 6
+        ChromeButton {
+            text: "−"
+            compact: true
+            help: "One copy fewer"
+            enabled: card.app.copies > 1
+            onClicked: card.app.copies = card.app.copies - 1
+        }
+        LCDChip { text: card.app.copies + " COPIES" }
+        ChromeButton {
+            text: "+"
+            compact: true
+            help: "One copy more"
+            onClicked: card.app.copies = card.app.copies + 1
+        }
+        LCDChip {
+            text: card.app.copiesDone + " DONE · "
+                  + Math.max(0, card.app.copiesStarted - card.app.copiesDone) + " BURNING · "
+                  + Math.max(0, card.app.copies - card.app.copiesStarted) + " WAITING"
         }
     }
     Hint {

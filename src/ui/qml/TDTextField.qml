@@ -16,8 +16,9 @@ TextField {
     background: Rectangle {
         implicitHeight: 30
         radius: 6
-        color: Chrome.palette.lcdBack
+        color: Chrome.palette.isLight ? Qt.rgba(1, 1, 1, 0.75) : Qt.rgba(0, 0, 0, 0.35)
         border.width: field.activeFocus ? 2 : 1
-        border.color: field.activeFocus ? Chrome.palette.accent : Chrome.palette.chromeDark
+        border.color: field.activeFocus ? Chrome.palette.accentInk
+                      : Chrome.palette.isLight ? Qt.rgba(0, 0, 0, 0.25) : Qt.rgba(1, 1, 1, 0.12)
     }
 }
