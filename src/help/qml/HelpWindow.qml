@@ -24,6 +24,10 @@ Window {
 
     property bool placed: false
 
+    // The accent, unless it is too pale to show on a light theme's panels.
+    readonly property color mark: !Chrome.palette.isLight || Chrome.palette.accent.hslLightness < 0.65
+                                  ? Chrome.palette.accent : Chrome.palette.dimText
+
     // Opens the window on a topic: "" or an unknown id opens the first one.
     // Each call starts a fresh viewer: the search is cleared.
     function show(requested) {
@@ -142,7 +146,7 @@ Window {
             placeholderText: "Search help"
             placeholderTextColor: Chrome.palette.dimText
             color: Chrome.palette.text
-            selectionColor: Chrome.palette.accent
+            selectionColor: window.mark
             selectedTextColor: Chrome.palette.isLight ? "white" : "black"
             font.pixelSize: 13
             leftPadding: 30
@@ -171,7 +175,7 @@ Window {
                     radius: 11
                     color: "transparent"
                     border.width: 2
-                    border.color: Chrome.palette.accent
+                    border.color: window.mark
                 }
             }
 
@@ -225,13 +229,13 @@ Window {
                 width: ListView.view.width
                 height: label.implicitHeight + 12
                 radius: 6
-                color: current ? Qt.rgba(Chrome.palette.accent.r, Chrome.palette.accent.g, Chrome.palette.accent.b,
+                color: current ? Qt.rgba(window.mark.r, window.mark.g, window.mark.b,
                                          list.activeFocus ? 0.42 : 0.28)
                                : rowMouse.containsMouse ? (Chrome.palette.isLight ? Qt.rgba(0, 0, 0, 0.06)
                                                                                  : Qt.rgba(1, 1, 1, 0.06))
                                                         : "transparent"
                 border.width: current ? 1 : 0
-                border.color: Chrome.palette.accent
+                border.color: window.mark
 
                 Accessible.role: Accessible.ListItem
                 Accessible.name: title
@@ -344,7 +348,7 @@ Window {
             wrapMode: TextEdit.Wrap
             font.pointSize: window.paragraphSize
             color: Chrome.palette.text
-            selectionColor: Chrome.palette.accent
+            selectionColor: window.mark
             selectedTextColor: Chrome.palette.isLight ? "white" : "black"
             Accessible.role: Accessible.StaticText
             Accessible.name: text
@@ -371,7 +375,7 @@ Window {
                 y: words.y + words.baselineOffset - baselineOffset
                 font.pointSize: window.paragraphSize
                 font.bold: true
-                color: Chrome.palette.accent
+                color: window.mark
                 Accessible.ignored: true
             }
             TextEdit {
@@ -384,7 +388,7 @@ Window {
                 wrapMode: TextEdit.Wrap
                 font.pointSize: window.paragraphSize
                 color: Chrome.palette.text
-                selectionColor: Chrome.palette.accent
+                selectionColor: window.mark
                 selectedTextColor: Chrome.palette.isLight ? "white" : "black"
                 Accessible.ignored: true
             }
