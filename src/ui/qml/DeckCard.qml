@@ -93,7 +93,10 @@ Card {
         Layout.fillWidth: true
         spacing: 8
         Text {
-            text: (card.deck.currentTrack > 0 ? "Track " + card.deck.currentTrack + "  " : "") + card.deck.etaText
+            // Track and time left mean something only while the deck works.
+            text: card.deck.busy
+                  ? (card.deck.currentTrack > 0 ? "Track " + card.deck.currentTrack + "  " : "") + card.deck.etaText
+                  : ""
             color: Chrome.palette.dimText
             font.pixelSize: 12
             elide: Text.ElideRight
