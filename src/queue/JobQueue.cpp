@@ -342,6 +342,8 @@ void JobQueue::run(const QUuid &id)
                        + TDMessages::noBurnerShort);
             return;
         }
+        if (backToWaiting(id))
+            return;
         deck->eraseDisc(erase->complete, a->demo(), job.title, deckDone(id, deck));
         watchDeck(deck, id);
     } else if (const auto *sum = job.kind.as<Jobs::Checksum>()) {
@@ -395,6 +397,8 @@ void JobQueue::runBurn(const QUuid &id, const Jobs::BurnImage &burn)
                                                 + QStringLiteral(": ") + TDMessages::noBurnerShort);
                     return;
                 }
+                if (self->backToWaiting(id))
+                    return;
                 self->m_launched.insert(id);
                 self->update(id, std::nullopt, QStringLiteral("Burning on Deck ") + deck->letter());
                 deck->burnImage(*info, burn.test, burn.verify, burn.checksum, a->demo(), self->m_model->at(row).title,
@@ -403,6 +407,24 @@ void JobQueue::runBurn(const QUuid &id, const Jobs::BurnImage &burn)
             },
             Qt::QueuedConnection);
     });
+}
+
+bool JobQueue::backToWaiting(const QUuid &id)
+{
+    const int row = m_model->indexOf(id);
+    if (row < 0 || !notReady(m_model->at(row)))
+        return false;
+    // The tray changed during the stagger delay (a disc ejected or taken
+    // out): the job waits for the deck again instead of failing.
+    m_launched.remove(id);
+    m_model->change(row, [](QJob &j) {
+        j.state = JobState::waiting;
+        j.startedAt.reset();
+        j.detail.clear();
+    });
+    Q_EMIT changed();
+    pump();
+    return true;
 }
 
 std::function<void(bool, const QString &)> JobQueue::deckDone(const QUuid &id, Deck *deck)

@@ -123,6 +123,9 @@ private:
     Deck *deckAt(int index) const;
     void run(const QUuid &id);
     void runBurn(const QUuid &id, const Jobs::BurnImage &burn);
+    // At the moment a burn or erase is handed to its deck: when the deck
+    // can't take it after all, puts the job back to waiting and says true.
+    bool backToWaiting(const QUuid &id);
     void background(const QUuid &id, std::shared_ptr<CancelToken> token, Work work,
                     std::function<void(bool ok, const QString &message)> after = {});
     void update(const QUuid &id, std::optional<double> progress, std::optional<QString> detail);

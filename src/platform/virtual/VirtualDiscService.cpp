@@ -677,8 +677,20 @@ public:
     }
     void abort() override
     {
-        if (!m_run->erase)
-            m_run->requestStop(Control::aborted);
+        if (m_run->erase || m_run->ended)
+            return;
+        m_run->requestStop(Control::aborted);
+        // A real burn stopped part-way leaves a disc that is no longer
+        // blank; the tray says so at once, so nothing queued tries it.
+        VirtualDiscService *service = m_run->burner->service;
+        if (!m_run->test && service && service->m_burners.contains(m_run->burner)) {
+            DeviceStatus ruined = m_run->burner->tray;
+            ruined.blank = false;
+            ruined.freeFrames = 0;
+            ruined.blocksFree = 0;
+            service->setTray(*m_run->burner, m_run->kind, ruined);
+            service->post(&DiscService::deviceStatusChanged);
+        }
     }
     void report(const JobStatus &status) { Q_EMIT statusChanged(status); }
 
