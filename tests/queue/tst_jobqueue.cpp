@@ -223,6 +223,8 @@ private Q_SLOTS:
         QTRY_VERIFY(data->sums().has_value());
         const Digests expected = Checksums::compute(image, {}, nullptr);
         QCOMPARE(*data->sums(), expected);
+        // The digests arrive just before the job is recorded as done.
+        QTRY_COMPARE(rig.state(rig.queue()->jobs().first().id), JobState::done);
         const QJob sumJob = rig.queue()->jobs().first();
         QCOMPARE(sumJob.detail, QStringLiteral("MD5 ") + expected.md5 + QStringLiteral(" · SHA-256 ") + expected.sha256);
         data->setExpected(expected.sha256.toUpper());
