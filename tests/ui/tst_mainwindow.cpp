@@ -7,6 +7,7 @@
 #include "app/Zoom.h"
 #include "audio/DiscProject.h"
 #include "drives/Deck.h"
+#include "queue/JobQueue.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -286,6 +287,46 @@ private Q_SLOTS:
         rig.window->setGeometry(200, 100, 1000, 700);
         QTRY_COMPARE(rig.settings->value(QStringLiteral("klvo.td.windowFrame")).toString(),
                      QStringLiteral("{{200, 100}, {1000, 700}}"));
+    }
+    // The queue card counts only unfinished jobs, says "Waiting" for a job
+    // with no reason yet, and clears finished jobs only once there are some.
+    void queueCard()
+    {
+        Rig rig(0);
+        QVERIFY(rig.window);
+        JobQueue *queue = rig.model->queue();
+        queue->setAutoStart(false);
+        QList<QUuid> ids;
+        for (const char *name : {"a", "b", "c"})
+            ids.append(*queue->add(Jobs::Checksum{rig.env.path(QString::fromLatin1(name))},
+                                   QStringLiteral("Checksums of ") + QString::fromLatin1(name)));
+        queue->cancel(ids[0]);
+        queue->cancel(ids[1]);
+        auto *card = rig.find(QStringLiteral("queueCard"));
+        QVERIFY(card);
+        QTRY_COMPARE(card->property("title").toString(), QStringLiteral("Queue (1 to do)"));
+
+        // Repeater rows are visual children only, so walk the item tree.
+        QStringList details;
+        QList<QQuickItem *> todo{card};
+        while (!todo.isEmpty()) {
+            QQuickItem *item = todo.takeLast();
+            todo += item->childItems();
+            if (item->objectName() == QLatin1String("jobDetail") && item->isVisible())
+                details.append(item->property("text").toString());
+        }
+        details.sort();
+        QCOMPARE(details, (QStringList{"Cancelled", "Cancelled", "Waiting"}));
+
+        // TANDOR_SHOTS=DIR keeps a picture of the card for looking at.
+        if (const QString shots = qEnvironmentVariable("TANDOR_SHOTS"); !shots.isEmpty() && rig.show())
+            rig.window->grabWindow().save(shots + QStringLiteral("/queue-card.png"));
+
+        auto *clear = rig.find(QStringLiteral("clearFinished"));
+        QVERIFY(clear && clear->isEnabled());
+        QMetaObject::invokeMethod(clear, "clicked");
+        QTRY_COMPARE(queue->jobs().size(), 1);
+        QTRY_VERIFY(!clear->isEnabled());
     }
 };
 

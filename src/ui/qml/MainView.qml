@@ -28,6 +28,7 @@ ColumnLayout {
         objectName: "bottomRow"
         app: page.app
         panels: page.panels
+        queueCard: Component { QueueCard { app: page.app } }
         Layout.fillWidth: true
     }
 
