@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
+import Tandor
 import Tandor.Core
 
 // The Checksums & Mount screen: the checksum card beside a column with the
@@ -14,13 +15,33 @@ RowLayout {
     ColumnLayout {
         objectName: "checksumColumn"
         Layout.fillWidth: true
+        Layout.preferredWidth: 1
         Layout.alignment: Qt.AlignTop
         spacing: 14
+        ChecksumCard {
+            objectName: "checksumCard"
+            app: screen.app
+            panels: screen.panels
+            Layout.fillWidth: true
+        }
     }
     ColumnLayout {
         objectName: "verifyMountColumn"
         Layout.fillWidth: true
+        Layout.preferredWidth: 1
         Layout.alignment: Qt.AlignTop
         spacing: 14
+        VerifyCard {
+            objectName: "verifyCard"
+            app: screen.app
+            panels: screen.panels
+            Layout.fillWidth: true
+        }
+        MountCard {
+            objectName: "mountCard"
+            app: screen.app
+            panels: screen.panels
+            Layout.fillWidth: true
+        }
     }
 }

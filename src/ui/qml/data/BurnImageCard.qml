@@ -1,0 +1,116 @@
+import QtQuick
+import QtQuick.Layouts
+import Tandor
+import Tandor.Core
+import Tandor.Kit
+
+// Burning a chosen disc image on the decks picked under "Burn on".
+Card {
+    id: card
+    required property AppModel app
+    required property Panels panels
+    readonly property DataPanelModel dp: app.data
+    readonly property var info: dp.imageInfo
+    readonly property bool inspected: info.formatName !== undefined
+
+    title: "Burn a disc image"
+    symbol: "flame.fill"
+    helpTopic: "burn-image"
+
+    RowLayout {
+        Layout.fillWidth: true
+        spacing: 8
+        PathWell {
+            objectName: "imageWell"
+            Layout.fillWidth: true
+            path: card.dp.image
+            placeholder: "No image chosen — ISO, DMG or CDR"
+            symbol: "opticaldisc"
+        }
+        ChromeButton {
+            objectName: "chooseImageButton"
+            text: "Choose Image…"
+            onClicked: card.panels.chooseImage("", path => card.dp.setImage(path))
+        }
+    }
+    RowLayout {
+        objectName: "imageFacts"
+        visible: card.inspected
+        Layout.fillWidth: true
+        spacing: 8
+        LCDChip { text: card.inspected ? card.info.formatName : "" }
+        Text {
+            text: card.inspected ? card.info.bytesText : ""
+            color: Chrome.palette.text
+            font.pixelSize: 13
+        }
+        Text {
+            objectName: "fitsText"
+            Layout.fillWidth: true
+            horizontalAlignment: Text.AlignRight
+            text: card.inspected ? card.info.fitsOn : ""
+            color: Chrome.palette.dimText
+            font.pixelSize: 12
+            elide: Text.ElideLeft
+        }
+    }
+    RowLayout {
+        spacing: 10
+        Text {
+            text: "Burn on"
+            color: Chrome.palette.text
+            font.pixelSize: 13
+        }
+        DeckChips {
+            objectName: "burnOnChips"
+            Accessible.name: "Burn on"
+            count: Math.max(1, card.app.visibleCount)
+            multi: true
+            selection: card.dp.targets
+            onEdited: card.dp.targets = selection
+        }
+    }
+    Flow {
+        Layout.fillWidth: true
+        spacing: 14
+        ChromeCheckbox {
+            objectName: "testBurnBox"
+            text: "Test burn"
+            help: "Laser at low power: every step runs, nothing is written. Not every burner can do this, and DVD+R can't."
+            checked: card.dp.test
+            onToggled: card.dp.test = checked
+        }
+        ChromeCheckbox {
+            objectName: "verifyBox"
+            text: "Verify (read back)"
+            help: "The burner reads the disc back and compares every byte with the image."
+            checked: card.dp.verify
+            onToggled: card.dp.verify = checked
+        }
+        ChromeCheckbox {
+            objectName: "sha256Box"
+            text: "SHA-256 check"
+            help: "After burning, Tandor reads the disc and compares its SHA-256 checksum with the image's (ISO and CDR images)."
+            enabled: !(card.inspected && card.info.isUDIF)
+            checked: card.dp.checksumCheck
+            onToggled: card.dp.checksumCheck = checked
+        }
+    }
+    RowLayout {
+        Layout.fillWidth: true
+        spacing: 12
+        Hint {
+            Layout.fillWidth: true
+            text: "Each deck burns at its own speed (set it on the Audio CD screen deck card). Two decks burn at the same time."
+        }
+        ChromeButton {
+            objectName: "burnImageButton"
+            Layout.alignment: Qt.AlignBottom
+            text: card.dp.test ? "Test Burn" : "Burn Image"
+            symbol: "flame.fill"
+            prominent: true
+            enabled: card.inspected
+            onClicked: card.dp.burnImage()
+        }
+    }
+}

@@ -1,0 +1,209 @@
+import QtQuick
+import QtQuick.Dialogs
+import QtQuick.Layouts
+import Tandor
+import Tandor.Core
+import Tandor.Kit
+
+// MD5 and SHA-256 of any file, compared with a pasted checksum.
+Card {
+    id: card
+    required property AppModel app
+    required property Panels panels
+    readonly property DataPanelModel dp: app.data
+    readonly property var sums: dp.sums
+    readonly property bool hasSums: sums.sha256 !== undefined
+    readonly property string verdict: dp.verdict
+    readonly property bool matched: verdict.startsWith("MATCH")
+    readonly property bool mismatched: verdict.startsWith("NO MATCH")
+
+    // The first unfinished checksum job for the chosen file, by its title.
+    readonly property string jobTitle: dp.sumFile !== "" ? "Checksums of " + dp.sumFile.split("/").pop() : ""
+    readonly property var job: {
+        if (jobTitle === "")
+            return null
+        for (let i = 0; i < jobs.count; ++i) {
+            const j = jobs.objectAt(i)
+            if (j && j.title === jobTitle && !j.finished)
+                return j
+        }
+        return null
+    }
+
+    title: "Checksums (MD5 and SHA-256)"
+    symbol: "number.square.fill"
+    helpTopic: "checksums"
+
+    Instantiator {
+        id: jobs
+        model: card.app.queue.jobs
+        delegate: QtObject {
+            required property string title
+            required property bool finished
+            required property real progress
+        }
+    }
+
+    RowLayout {
+        Layout.fillWidth: true
+        spacing: 8
+        PathWell {
+            Layout.fillWidth: true
+            path: card.dp.sumFile
+            placeholder: "No file chosen — any image or file"
+            symbol: "doc"
+        }
+        ChromeButton {
+            text: "Choose File…"
+            onClicked: card.panels.chooseFile("Choose an image (or any file) to check", path => card.dp.checksum(path))
+        }
+    }
+    ColumnLayout {
+        objectName: "checksumProgress"
+        visible: card.job !== null
+        Layout.fillWidth: true
+        spacing: 4
+        GlowBar {
+            Layout.fillWidth: true
+            value: card.job ? card.job.progress : 0
+        }
+        Hint {
+            objectName: "checksumProgressText"
+            text: "Working out the checksums… " + Math.floor((card.job ? card.job.progress : 0) * 100) + "%"
+        }
+    }
+    GridLayout {
+        objectName: "sumRows"
+        visible: card.hasSums
+        Layout.fillWidth: true
+        columns: 2
+        columnSpacing: 10
+        rowSpacing: 6
+        Text { text: "MD5"; color: Chrome.palette.dimText; font.pixelSize: 11; font.weight: Font.Bold }
+        LCDChip {
+            objectName: "md5Value"
+            Layout.fillWidth: true
+            clip: true
+            pixelSize: 11
+            text: card.hasSums ? card.sums.md5 : ""
+        }
+        Text { text: "SHA-256"; color: Chrome.palette.dimText; font.pixelSize: 11; font.weight: Font.Bold }
+        LCDChip {
+            objectName: "sha256Value"
+            Layout.fillWidth: true
+            clip: true
+            pixelSize: 11
+            text: card.hasSums ? card.sums.sha256 : ""
+        }
+        Text { text: "SIZE"; color: Chrome.palette.dimText; font.pixelSize: 11; font.weight: Font.Bold }
+        LCDChip {
+            objectName: "sizeValue"
+            Layout.fillWidth: true
+            clip: true
+            pixelSize: 11
+            text: card.hasSums ? card.sizeText : ""
+        }
+    }
+    Text {
+        Layout.fillWidth: true
+        text: "Compare with a checksum from a website or a .sha256 file:"
+        color: Chrome.palette.text
+        font.pixelSize: 12
+        wrapMode: Text.Wrap
+    }
+    TDTextField {
+        objectName: "expectedField"
+        Layout.fillWidth: true
+        placeholderText: "Paste an MD5 or SHA-256 here"
+        text: card.dp.expected
+        onTextEdited: card.dp.expected = text
+    }
+    RowLayout {
+        objectName: "verdictLine"
+        visible: card.verdict !== ""
+        Layout.fillWidth: true
+        spacing: 6
+        Icon {
+            objectName: "verdictIcon"
+            visible: card.matched || card.mismatched
+            symbol: card.matched ? "checkmark.seal.fill" : "xmark.octagon.fill"
+            color: verdictText.color
+            size: 16
+        }
+        Text {
+            id: verdictText
+            objectName: "verdictText"
+            Layout.fillWidth: true
+            text: card.verdict
+            color: card.matched ? Chrome.palette.ok : card.mismatched ? Chrome.palette.stop : Chrome.palette.dimText
+            font.pixelSize: 12
+            font.weight: card.matched || card.mismatched ? Font.Bold : Font.Normal
+            wrapMode: Text.Wrap
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
+        }
+    }
+    RowLayout {
+        Layout.alignment: Qt.AlignRight
+        spacing: 8
+        ChromeButton {
+            objectName: "copySha256Button"
+            text: "Copy SHA-256"
+            enabled: card.hasSums
+            onClicked: {
+                clipboard.text = card.sums.sha256
+                clipboard.selectAll()
+                clipboard.copy()
+                clipboard.text = ""
+            }
+        }
+        ChromeButton {
+            objectName: "saveSumsButton"
+            text: "Save .sha256 File…"
+            enabled: card.hasSums
+            onClicked: {
+                saveDialog.selectedFile = saveDialog.currentFolder + "/" + encodeURIComponent(card.dp.sumFileName())
+                saveDialog.open()
+            }
+        }
+    }
+
+    readonly property string sizeText: hasSums
+        ? (sums.bytesText !== undefined ? sums.bytesText : sizeInUnits(Number(sums.bytes)))
+          + " (" + sums.bytes + " bytes)" : ""
+    // The sums carry no size text; this writes the byte count the way every
+    // other size in the window is written (decimal KB, MB, GB).
+    function sizeInUnits(n) {
+        const trim = (v, d) => {
+            const t = v.toFixed(d)
+            return t.indexOf(".") < 0 ? t : t.replace(/0+$/, "").replace(/\.$/, "")
+        }
+        if (n <= 0)
+            return "0 KB"
+        if (Math.round(n / 1e3) < 1000)
+            return Math.max(1, Math.round(n / 1e3)) + " KB"
+        if (Math.round(n / 1e5) < 10000)
+            return trim(Math.round(n / 1e5) / 10, 1) + " MB"
+        return trim(Math.round(n / 1e7) / 100, 2) + " GB"
+    }
+
+    // Qt Quick has no clipboard of its own; a hidden editor copies for us.
+    TextEdit {
+        id: clipboard
+        visible: false
+        Layout.preferredHeight: 0
+        Layout.preferredWidth: 0
+    }
+    FileDialog {
+        id: saveDialog
+        title: "Save the checksums"
+        fileMode: FileDialog.SaveFile
+        nameFilters: ["Checksum files (*.sha256)", "All files (*)"]
+        defaultSuffix: "sha256"
+        onAccepted: {
+            const path = WindowRules.localPath(selectedFile)
+            if (path !== "")
+                card.dp.saveChecksums(path)
+        }
+    }
+}
