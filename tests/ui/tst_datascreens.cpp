@@ -1,0 +1,268 @@
+// The Data & ISO and Checksums & Mount screens in the real window on a real
+// model: what each card enables and says as the model changes underneath it.
+
+#include "ImageFixtures.h"
+#include "ScriptedDiscService.h"
+#include "TestEnv.h"
+#include "app/AppModel.h"
+#include "app/DataPanelModel.h"
+#include "drives/TDDetect.h"
+#include "images/Checksums.h"
+#include "queue/JobQueue.h"
+
+#include <QDir>
+#include <QQmlApplicationEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QTest>
+#include <QtQml/qqmlextensionplugin.h>
+
+Q_IMPORT_QML_PLUGIN(Tandor_CorePlugin)
+Q_IMPORT_QML_PLUGIN(Tandor_KitPlugin)
+Q_IMPORT_QML_PLUGIN(Tandor_HelpPlugin)
+Q_IMPORT_QML_PLUGIN(TandorPlugin)
+
+namespace {
+
+const QString md5 = QStringLiteral("d41d8cd98f00b204e9800998ecf8427e");
+const QString sha = QStringLiteral("e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+
+struct Rig
+{
+    TestEnv env;
+    std::unique_ptr<QSettings> settings = env.settings();
+    ScriptedDiscService service;
+    std::unique_ptr<AppModel> model;
+    std::unique_ptr<QQmlApplicationEngine> engine;
+    QQuickWindow *window = nullptr;
+
+    explicit Rig(MainTab tab)
+    {
+        for (int i = 0; i < 2; ++i)
+            service.plug(QStringLiteral("B%1").arg(i), env.path(QStringLiteral("dev%1").arg(i)));
+        model = std::make_unique<AppModel>(
+            AppModel::Config{settings.get(), true, env.path(QStringLiteral("log.txt")), &service});
+        model->refreshDrives();
+        // Queued jobs stay as they are, so the cards can be read mid-way.
+        model->queue()->setAutoStart(false);
+        model->setTab(tab);
+        engine = std::make_unique<QQmlApplicationEngine>();
+        engine->addImportPath(QStringLiteral("qrc:/"));
+        engine->setInitialProperties({{QStringLiteral("app"), QVariant::fromValue(model.get())}});
+        engine->load(QUrl(QStringLiteral("qrc:/Tandor/qml/Main.qml")));
+        if (!engine->rootObjects().isEmpty())
+            window = qobject_cast<QQuickWindow *>(engine->rootObjects().first());
+    }
+    ~Rig() { engine.reset(); }
+    DataPanelModel *data() const { return model->data(); }
+    QQuickItem *find(const QString &name) const
+    {
+        return window ? window->findChild<QQuickItem *>(name) : nullptr;
+    }
+    QString text(const QString &name) const
+    {
+        QQuickItem *item = find(name);
+        return item ? item->property("text").toString() : QStringLiteral("(no %1)").arg(name);
+    }
+    bool enabled(const QString &name) const
+    {
+        QQuickItem *item = find(name);
+        return item && item->isEnabled();
+    }
+    // Whether the item and everything above it is shown.
+    bool shown(const QString &name) const
+    {
+        QQuickItem *item = find(name);
+        return item && item->isVisible();
+    }
+    void choose(const QString &image)
+    {
+        data()->setImage(image);
+        QTRY_VERIFY(data()->imageInfo().has_value());
+    }
+};
+
+} // namespace
+
+class TestDataScreens : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void sha256CheckFollowsTheImageKind_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("checkable");
+        QTest::newRow("iso") << "disc.iso" << true;
+        QTest::newRow("cdr") << "disc.cdr" << true;
+        QTest::newRow("dmg") << "mac.dmg" << false;
+    }
+    void sha256CheckFollowsTheImageKind()
+    {
+        QFETCH(QString, file);
+        QFETCH(bool, checkable);
+        Rig rig(MainTab::data);
+        QVERIFY(rig.window);
+        // Nothing to burn before an image has been looked at.
+        QVERIFY(!rig.enabled(QStringLiteral("burnImageButton")));
+        QVERIFY(rig.enabled(QStringLiteral("sha256Box")));
+
+        const QString image = rig.env.path(file);
+        if (file.endsWith(QLatin1String(".dmg"))) {
+            QByteArray trailer(512, '\0');
+            std::memcpy(trailer.data(), "koly", 4);
+            QVERIFY(writeFile(image, QByteArray(4096, 'x') + trailer));
+        } else {
+            QVERIFY(TestEnv::writePattern(image, 2048 * 64));
+        }
+        rig.choose(image);
+        QCOMPARE(rig.enabled(QStringLiteral("sha256Box")), checkable);
+        QVERIFY(rig.enabled(QStringLiteral("burnImageButton")));
+        QVERIFY(rig.shown(QStringLiteral("imageFacts")));
+        QCOMPARE(rig.text(QStringLiteral("fitsText")), rig.data()->imageInfoMap().value("fitsOn").toString());
+    }
+
+    void testBurnRenamesTheMainButton()
+    {
+        Rig rig(MainTab::data);
+        QVERIFY(rig.window);
+        rig.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(rig.window));
+        QCOMPARE(rig.text(QStringLiteral("burnImageButton")), QStringLiteral("Burn Image"));
+
+        // A click on the box reaches the model, and the model renames the button.
+        QQuickItem *box = rig.find(QStringLiteral("testBurnBox"));
+        QVERIFY(box);
+        const QPointF centre = box->mapToScene(QPointF(box->width() / 2, box->height() / 2));
+        QTest::mouseClick(rig.window, Qt::LeftButton, {}, centre.toPoint());
+        QVERIFY(rig.data()->test());
+        QCOMPARE(rig.text(QStringLiteral("burnImageButton")), QStringLiteral("Test Burn"));
+
+        rig.data()->setTest(false);
+        QCOMPARE(rig.text(QStringLiteral("burnImageButton")), QStringLiteral("Burn Image"));
+        QVERIFY(!box->property("checked").toBool());
+    }
+
+    void makeImageNeedsAFolderAndNamesTheFormat()
+    {
+        Rig rig(MainTab::data);
+        QVERIFY(rig.window);
+        const QString button = QStringLiteral("makeImageButton");
+        QCOMPARE(rig.text(button), QStringLiteral("Make ISO…"));
+        QVERIFY(!rig.enabled(button));
+
+        const QString folder = rig.env.path(QStringLiteral("Holiday"));
+        QVERIFY(QDir().mkpath(folder));
+        rig.data()->setFolder(folder);
+        QVERIFY(rig.enabled(button));
+        rig.data()->setFormatId(QStringLiteral("DMG"));
+        QCOMPARE(rig.text(button), QStringLiteral("Make DMG…"));
+        QCOMPARE(rig.find(QStringLiteral("formatControl"))->property("currentIndex").toInt(), 1);
+        // The name field shows what the model filled in from the folder.
+        QCOMPARE(rig.text(QStringLiteral("volumeField")), rig.data()->volume());
+    }
+
+    void checksumRowsAndVerdict_data()
+    {
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QString>("verdict");
+        QTest::addColumn<QString>("icon"); // "" = no icon
+        QTest::newRow("sha256") << sha.toUpper() << "MATCH — the SHA-256 is the same." << "checkmark.seal.fill";
+        QTest::newRow("md5") << md5 << "MATCH — the MD5 is the same." << "checkmark.seal.fill";
+        QTest::newRow("other file") << QString(64, QLatin1Char('a'))
+                                    << "NO MATCH — this file is not the one that checksum belongs to."
+                                    << "xmark.octagon.fill";
+        QTest::newRow("not a sum") << "hello"
+                                   << "That isn't an MD5 or SHA-256 (32 or 64 letters and numbers)." << "";
+    }
+    void checksumRowsAndVerdict()
+    {
+        QFETCH(QString, expected);
+        QFETCH(QString, verdict);
+        QFETCH(QString, icon);
+        Rig rig(MainTab::tools);
+        QVERIFY(rig.window);
+        QVERIFY(!rig.shown(QStringLiteral("sumRows")));
+        QVERIFY(!rig.enabled(QStringLiteral("copySha256Button")));
+        QVERIFY(!rig.enabled(QStringLiteral("saveSumsButton")));
+
+        rig.data()->setSums(Digests{md5, sha, 1234567});
+        QVERIFY(rig.shown(QStringLiteral("sumRows")));
+        QCOMPARE(rig.text(QStringLiteral("md5Value")), md5);
+        QCOMPARE(rig.text(QStringLiteral("sha256Value")), sha);
+        QCOMPARE(rig.text(QStringLiteral("sizeValue")), QStringLiteral("1.2 MB (1234567 bytes)"));
+        QVERIFY(rig.enabled(QStringLiteral("copySha256Button")));
+        QVERIFY(rig.enabled(QStringLiteral("saveSumsButton")));
+        QVERIFY(!rig.shown(QStringLiteral("verdictLine")));
+
+        rig.data()->setExpected(expected);
+        QVERIFY(rig.shown(QStringLiteral("verdictLine")));
+        QCOMPARE(rig.text(QStringLiteral("verdictText")), verdict);
+        QQuickItem *mark = rig.find(QStringLiteral("verdictIcon"));
+        QVERIFY(mark);
+        QCOMPARE(mark->isVisible(), !icon.isEmpty());
+        if (!icon.isEmpty())
+            QCOMPARE(mark->property("symbol").toString(), icon);
+    }
+
+    // The card writes sizes itself; they must read as every other size does.
+    void checksumSizeReadsLikeOtherSizes_data()
+    {
+        QTest::addColumn<qint64>("bytes");
+        for (qint64 n : {qint64(1), qint64(999), qint64(999'499), qint64(999'999), qint64(10'000'000),
+                         qint64(999'950'000), qint64(4'700'000'000), qint64(25'000'000'000)})
+            QTest::newRow(QByteArray::number(n)) << n;
+    }
+    void checksumSizeReadsLikeOtherSizes()
+    {
+        QFETCH(qint64, bytes);
+        Rig rig(MainTab::tools);
+        QVERIFY(rig.window);
+        rig.data()->setSums(Digests{md5, sha, bytes});
+        QCOMPARE(rig.text(QStringLiteral("sizeValue")),
+                 TDDetect::bytes(bytes) + QStringLiteral(" (%1 bytes)").arg(bytes));
+    }
+
+    void checksumProgressShowsForTheChosenFileOnly()
+    {
+        Rig rig(MainTab::tools);
+        QVERIFY(rig.window);
+        const QString file = rig.env.path(QStringLiteral("big.bin"));
+        QVERIFY(TestEnv::writePattern(file, 4096));
+        QVERIFY(!rig.shown(QStringLiteral("checksumProgress")));
+        rig.data()->checksum(file);
+        QCOMPARE(rig.model->queue()->activeCount(), 1);
+        QVERIFY(rig.shown(QStringLiteral("checksumProgress")));
+        QCOMPARE(rig.text(QStringLiteral("checksumProgressText")), QStringLiteral("Working out the checksums… 0%"));
+        // Once the job is gone, so is its bar.
+        const QList<QJob> jobs = rig.model->queue()->jobs();
+        for (const QJob &job : jobs)
+            rig.model->queue()->cancel(job.id);
+        QVERIFY(!rig.shown(QStringLiteral("checksumProgress")));
+    }
+
+    void verifyNeedsBothSides_data()
+    {
+        QTest::addColumn<bool>("image");
+        QTest::addColumn<bool>("against");
+        QTest::newRow("neither") << false << false;
+        QTest::newRow("image only") << true << false;
+        QTest::newRow("copy only") << false << true;
+        QTest::newRow("both") << true << true;
+    }
+    void verifyNeedsBothSides()
+    {
+        QFETCH(bool, image);
+        QFETCH(bool, against);
+        Rig rig(MainTab::tools);
+        QVERIFY(rig.window);
+        if (image)
+            rig.data()->setVerifyImage(rig.env.path(QStringLiteral("a.iso")));
+        if (against)
+            rig.data()->setVerifyAgainst(rig.env.path(QStringLiteral("b.iso")));
+        QCOMPARE(rig.enabled(QStringLiteral("verifyButton")), image && against);
+    }
+};
+
+QTEST_MAIN(TestDataScreens)
+#include "tst_datascreens.moc"
