@@ -209,7 +209,7 @@ private Q_SLOTS:
     void checksumSizeReadsLikeOtherSizes_data()
     {
         QTest::addColumn<qint64>("bytes");
-        for (qint64 n : {qint64(1), qint64(999), qint64(999'499), qint64(999'999), qint64(10'000'000),
+        for (qint64 n : {qint64(1), qint64(999), qint64(999'499), qint64(999'999), qint64(10'000'000), qint64(123'456'789),
                          qint64(999'950'000), qint64(4'700'000'000), qint64(25'000'000'000)})
             QTest::newRow(QByteArray::number(n)) << n;
     }
