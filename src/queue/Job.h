@@ -99,6 +99,12 @@ struct JobKind
 
 enum class JobState { waiting, running, done, failed, cancelled };
 
+// A job's title between curly quotes, as log lines and reasons quote it.
+inline QString quotedTitle(const QString &title)
+{
+    return QStringLiteral("“") + title + QStringLiteral("”");
+}
+
 // "Waiting", "Running", "Done", "Failed", "Cancelled": also the shown text.
 QString rawValue(JobState state);
 std::optional<JobState> jobStateFromRaw(const QString &raw);

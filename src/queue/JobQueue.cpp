@@ -23,11 +23,6 @@
 
 namespace {
 
-QString quoted(const QString &title)
-{
-    return QStringLiteral("“") + title + QStringLiteral("”");
-}
-
 QString fileName(const QString &path)
 {
     return QFileInfo(path).fileName();
@@ -172,7 +167,7 @@ std::optional<QUuid> JobQueue::add(const JobKind &kind, const QString &title, co
     }
     const QJob job(QUuid::createUuid(), kind, title, dependsOn);
     m_model->append(job);
-    log(QStringLiteral("Queue: added ") + quoted(title) + QStringLiteral("."));
+    log(QStringLiteral("Queue: added ") + quotedTitle(title) + QStringLiteral("."));
     Q_EMIT changed();
     pump();
     return job.id;
@@ -208,7 +203,7 @@ void JobQueue::pump()
                 continue;
             m_model->change(row, [&](QJob &j) { j.detail = it.value(); });
             setState(row, JobState::cancelled);
-            log(QStringLiteral("Queue: ") + quoted(m_model->at(row).title) + QStringLiteral(" — ") + it.value());
+            log(QStringLiteral("Queue: ") + quotedTitle(m_model->at(row).title) + QStringLiteral(" — ") + it.value());
             cancelledAny = changedAny = true;
         }
         if (!cancelledAny)
@@ -533,7 +528,7 @@ void JobQueue::finish(const QUuid &id, bool ok, const QString &message, bool can
     setState(row, cancelled ? JobState::cancelled : ok ? JobState::done : JobState::failed);
     log(QStringLiteral("Queue: ")
         + (ok ? QStringLiteral("done") : cancelled ? QStringLiteral("stopped") : QStringLiteral("FAILED"))
-        + QStringLiteral(" — ") + quoted(m_model->at(row).title) + QStringLiteral(". ") + message);
+        + QStringLiteral(" — ") + quotedTitle(m_model->at(row).title) + QStringLiteral(". ") + message);
     Q_EMIT changed();
     if (!ok && !cancelled)
         Q_EMIT failureAlert();
@@ -549,7 +544,7 @@ void JobQueue::cancel(const QUuid &id)
     if (job.state == JobState::waiting) {
         m_model->change(row, [](QJob &j) { j.detail = QStringLiteral("Cancelled"); });
         setState(row, JobState::cancelled);
-        log(QStringLiteral("Queue: cancelled ") + quoted(job.title) + QStringLiteral("."));
+        log(QStringLiteral("Queue: cancelled ") + quotedTitle(job.title) + QStringLiteral("."));
         Q_EMIT changed();
         pump();
         return;
@@ -614,11 +609,15 @@ QString JobQueue::makeImage(const Jobs::MakeImage &job, CancelToken *token, cons
 
     detail(QStringLiteral("Checking the new image against the folder"));
     const MountedImage mounted = Mounter::attach(job.output, false, true);
-    if (mounted.mountPoints.isEmpty()) {
+    // The check is over either way; an image left mounted would be harmless.
+    const auto detach = [&mounted] {
         try {
             Mounter::detach(mounted.device, false);
         } catch (const TDError &) {
         }
+    };
+    if (mounted.mountPoints.isEmpty()) {
+        detach();
         throw TDError::tool(QStringLiteral("The new image didn't open for checking."));
     }
     FolderCompareResult result;
@@ -626,17 +625,10 @@ QString JobQueue::makeImage(const Jobs::MakeImage &job, CancelToken *token, cons
         result = FolderCompare::compare(job.folder, mounted.mountPoints.first(),
                                         [&](double p) { progress(0.7 + p * 0.3); }, token);
     } catch (...) {
-        try {
-            Mounter::detach(mounted.device, false);
-        } catch (const TDError &) {
-        }
+        detach();
         throw;
     }
-    try {
-        Mounter::detach(mounted.device, false);
-    } catch (const TDError &) {
-        // The check is done; an image that stays mounted is harmless.
-    }
+    detach();
     if (!result.ok())
         throw TDError::tool(result.summary());
     return saved + QStringLiteral(". Checked: ") + result.summary();

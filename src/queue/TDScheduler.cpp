@@ -4,13 +4,6 @@
 
 namespace TDScheduler {
 
-namespace {
-QString quoted(const QString &title)
-{
-    return QStringLiteral("“") + title + QStringLiteral("”");
-}
-} // namespace
-
 Decision plan(const QList<QJob> &jobs, const DeckBusy &deckBusy, const NotReady &notReady, int maxComputerJobs)
 {
     Decision decision;
@@ -38,12 +31,12 @@ Decision plan(const QList<QJob> &jobs, const DeckBusy &deckBusy, const NotReady 
                 continue;
             }
             if (need->state == JobState::failed || need->state == JobState::cancelled) {
-                decision.cancel.insert(job.id, QStringLiteral("Skipped: ") + quoted(need->title)
+                decision.cancel.insert(job.id, QStringLiteral("Skipped: ") + quotedTitle(need->title)
                                                    + QStringLiteral(" didn't finish."));
                 continue;
             }
             if (need->state != JobState::done) {
-                decision.wait.insert(job.id, QStringLiteral("Starts after ") + quoted(need->title));
+                decision.wait.insert(job.id, QStringLiteral("Starts after ") + quotedTitle(need->title));
                 // It keeps its place on the deck: later jobs there wait behind it.
                 if (resource)
                     held.insert(*resource);

@@ -86,11 +86,7 @@ void TstMounter::parsesMountInfo()
 
 void TstMounter::initTestCase()
 {
-    // FUSE needs the device and the tools; udisks2 is used instead when its
-    // daemon runs, and that is a different machine from this test's.
-    m_canMount = QFile::exists(QStringLiteral("/dev/fuse")) && !Mounter::udisksAnswers()
-                 && !QStandardPaths::findExecutable(QStringLiteral("fuseiso")).isEmpty()
-                 && !QStandardPaths::findExecutable(QStringLiteral("xorriso")).isEmpty();
+    m_canMount = canMountWithFuse();
 
     m_folder = m_env.path(QStringLiteral("Holiday"));
     QVERIFY(writeFile(m_folder + "/notes.txt", "day one\n"));

@@ -66,13 +66,6 @@ struct Rig
     int lines(const QString &text) const { return int(texts().count(text)); }
 };
 
-bool canMount()
-{
-    return QFile::exists(QStringLiteral("/dev/fuse")) && !Mounter::udisksAnswers()
-           && !QStandardPaths::findExecutable(QStringLiteral("fuseiso")).isEmpty()
-           && !QStandardPaths::findExecutable(QStringLiteral("xorriso")).isEmpty();
-}
-
 // A file of `size` bytes that takes no disk space: quick to make, slow
 // enough to hash that a cancel lands while it runs.
 bool sparse(const QString &path, qint64 size)
@@ -99,7 +92,7 @@ class TstJobQueue : public QObject
 private Q_SLOTS:
     void makeCheckThenBurnOnTwoDecks()
     {
-        if (!canMount())
+        if (!canMountWithFuse())
             QSKIP("making and checking an image needs xorriso and FUSE");
         Rig rig(2);
         const QString folder = rig.env.path(QStringLiteral("Photos"));

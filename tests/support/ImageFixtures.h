@@ -1,12 +1,14 @@
 #pragma once
 // Small pieces the image and disc tests share.
 
+#include "images/Mounter.h"
 #include "images/TDError.h"
 
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <sys/mount.h>
@@ -59,3 +61,13 @@ private:
     QString m_path;
     bool m_mounted = false;
 };
+
+// Whether images can be made and mounted here the way the tests do it:
+// FUSE with fuseiso and xorriso (udisks2, where its daemon runs, is another
+// machine's path).
+inline bool canMountWithFuse()
+{
+    return QFile::exists(QStringLiteral("/dev/fuse")) && !Mounter::udisksAnswers()
+           && !QStandardPaths::findExecutable(QStringLiteral("fuseiso")).isEmpty()
+           && !QStandardPaths::findExecutable(QStringLiteral("xorriso")).isEmpty();
+}
