@@ -177,7 +177,8 @@ QVariantMap DataPanelModel::sumsMap() const
         return {};
     return {{QStringLiteral("md5"), m_sums->md5},
             {QStringLiteral("sha256"), m_sums->sha256},
-            {QStringLiteral("bytes"), m_sums->bytes}};
+            {QStringLiteral("bytes"), m_sums->bytes},
+            {QStringLiteral("bytesText"), TDDetect::bytes(m_sums->bytes)}};
 }
 
 QString DataPanelModel::verdict() const

@@ -50,11 +50,11 @@ class DataPanelModel : public QObject
     Q_PROPERTY(QString volume READ volume WRITE setVolume NOTIFY volumeChanged)
     Q_PROPERTY(bool checkAfter READ checkAfter WRITE setCheckAfter NOTIFY checkAfterChanged)
     Q_PROPERTY(bool burnAfter READ burnAfter WRITE setBurnAfter NOTIFY burnAfterChanged)
-    // [{bsdName, label, volumeName}]
+    // [{bsdName, label, volumeName, device}]
     Q_PROPERTY(QVariantList discs READ discsList NOTIFY discsChanged)
     Q_PROPERTY(QString discBSD READ discBSD WRITE setDiscBSD NOTIFY discBSDChanged)
     Q_PROPERTY(QString sumFile READ sumFile NOTIFY sumFileChanged)
-    // {md5, sha256, bytes}; empty until worked out.
+    // {md5, sha256, bytes, bytesText}; empty until worked out.
     Q_PROPERTY(QVariantMap sums READ sumsMap NOTIFY sumsChanged)
     Q_PROPERTY(QString expected READ expected WRITE setExpected NOTIFY expectedChanged)
     // The verdict on `expected` against `sums`; empty while either is missing.

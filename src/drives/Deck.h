@@ -112,6 +112,11 @@ public:
     QString etaText() const;
 
     MediaReport dataReport(std::optional<qint64> imageBytes) const;
+    // The same line for the screens; `imageBytes` 0 or less: no image chosen.
+    Q_INVOKABLE QString dataReportText(double imageBytes) const
+    {
+        return dataReport(imageBytes > 0 ? std::optional<qint64>(qint64(imageBytes)) : std::nullopt).text;
+    }
     MediaReport eraseReport() const;
     MediaReport readReport() const;
 

@@ -168,24 +168,7 @@ Card {
         }
     }
 
-    readonly property string sizeText: hasSums
-        ? (sums.bytesText !== undefined ? sums.bytesText : sizeInUnits(Number(sums.bytes)))
-          + " (" + sums.bytes + " bytes)" : ""
-    // The sums carry no size text; this writes the byte count the way every
-    // other size in the window is written (decimal KB, MB, GB).
-    function sizeInUnits(n) {
-        const trim = (v, d) => {
-            const t = v.toFixed(d)
-            return t.indexOf(".") < 0 ? t : t.replace(/0+$/, "").replace(/\.$/, "")
-        }
-        if (n <= 0)
-            return "0 KB"
-        if (Math.round(n / 1e3) < 1000)
-            return Math.max(1, Math.round(n / 1e3)) + " KB"
-        if (Math.round(n / 1e5) < 10000)
-            return trim(Math.round(n / 1e5) / 10, 1) + " MB"
-        return trim(Math.round(n / 1e7) / 100, 2) + " GB"
-    }
+    readonly property string sizeText: hasSums ? sums.bytesText + " (" + sums.bytes + " bytes)" : ""
 
     // Qt Quick has no clipboard of its own; a hidden editor copies for us.
     TextEdit {
@@ -196,7 +179,7 @@ Card {
     }
     FileDialog {
         id: saveDialog
-        title: "Save the checksums"
+        title: "Save the checksums next to the image so anyone can check it later"
         fileMode: FileDialog.SaveFile
         nameFilters: ["Checksum files (*.sha256)", "All files (*)"]
         defaultSuffix: "sha256"

@@ -7,6 +7,8 @@ import Tandor.Kit
 Rectangle {
     id: mini
     required property Deck deck
+    // The size of the image chosen for burning; 0 when there is none.
+    property real imageBytes: 0
     readonly property string stateName: deck.stateName
     readonly property bool showsPhase: deck.busy || stateName === "done" || stateName === "failed"
 
@@ -72,9 +74,7 @@ Rectangle {
                 Text {
                     id: status
                     anchors { left: parent.left; right: parent.right; verticalCenter: parent.verticalCenter; leftMargin: mini.showsPhase ? 0 : 5; rightMargin: 5 }
-                    // The deck's own one-line tray report stands in for the
-                    // per-image readiness while idle.
-                    text: mini.showsPhase ? mini.deck.phase : mini.deck.mediaText
+                    text: mini.showsPhase ? mini.deck.phase : mini.deck.dataReportText(mini.imageBytes)
                     color: mini.stateName === "failed" ? Chrome.palette.stop
                            : mini.stateName === "done" ? Chrome.palette.ok
                            : Chrome.palette.text
