@@ -1,7 +1,7 @@
 // Whole burns on virtual burners: audio CDs in Mirror and Copies mode, an
 // image with its SHA-256 read-back, and a burner unplugged mid-burn.
 
-#include "TestEnv.h"
+#include "VirtualRig.h"
 #include "app/AppModel.h"
 #include "audio/AudioPrep.h"
 #include "audio/DiscProject.h"
@@ -21,31 +21,9 @@ class TestBurnEndToEnd : public QObject
 {
     Q_OBJECT
 
-    struct Rig
+    struct Rig : VirtualRig
     {
-        TestEnv env;
-        std::unique_ptr<QSettings> settings = env.settings();
-        VirtualDiscService *burners;
-        std::unique_ptr<DiscService> owner;
-        std::unique_ptr<AppModel> model;
-
-        explicit Rig(int count)
-            : burners(new VirtualDiscService(count))
-            , owner(burners)
-        {
-            burners->setUnthrottled(true);
-            model = std::make_unique<AppModel>(
-                AppModel::Config{settings.get(), true, env.path(QStringLiteral("log.txt")), burners});
-        }
-        Deck *deck(int i) const { return model->decks().at(i); }
-        QStringList texts() const
-        {
-            QStringList out;
-            for (const auto &l : model->logLines()->lines())
-                out.prepend(l.text);
-            return out;
-        }
-        QString folder(int deckIndex) const { return burners->outputFolder(burners->burnerNumbers().at(deckIndex)); }
+        using VirtualRig::VirtualRig;
         static QByteArray read(const QString &path)
         {
             QFile f(path);

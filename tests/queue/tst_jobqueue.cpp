@@ -4,7 +4,7 @@
 // of many jobs with random cancels.
 
 #include "ImageFixtures.h"
-#include "TestEnv.h"
+#include "VirtualRig.h"
 #include "app/AppModel.h"
 #include "app/DataPanelModel.h"
 #include "app/LogModel.h"
@@ -30,39 +30,20 @@
 
 namespace {
 
-struct Rig
+struct Rig : VirtualRig
 {
-    TestEnv env;
-    std::unique_ptr<QSettings> settings = env.settings();
-    VirtualDiscService *burners;
-    std::unique_ptr<DiscService> owner;
-    std::unique_ptr<AppModel> model;
     std::unique_ptr<QAbstractItemModelTester> tester;
 
     explicit Rig(int count)
-        : burners(new VirtualDiscService(count))
-        , owner(burners)
+        : VirtualRig(count)
     {
-        burners->setUnthrottled(true);
-        model = std::make_unique<AppModel>(
-            AppModel::Config{settings.get(), true, env.path(QStringLiteral("log.txt")), burners});
         model->refreshDrives();
         tester = std::make_unique<QAbstractItemModelTester>(queue()->model(),
                                                             QAbstractItemModelTester::FailureReportingMode::QtTest);
     }
     JobQueue *queue() const { return model->queue(); }
-    Deck *deck(int i) const { return model->decks().at(i); }
-    QString folder(int deck) const { return burners->outputFolder(burners->burnerNumbers().at(deck)); }
     QJob job(const QUuid &id) const { return *queue()->job(id); }
     JobState state(const QUuid &id) const { return queue()->job(id) ? job(id).state : JobState::waiting; }
-    // The log, oldest first.
-    QStringList texts() const
-    {
-        QStringList out;
-        for (const auto &l : model->logLines()->lines())
-            out.prepend(l.text);
-        return out;
-    }
     int lines(const QString &text) const { return int(texts().count(text)); }
 };
 

@@ -2,16 +2,13 @@
 // model: what each card enables and says as the model changes underneath it.
 
 #include "ImageFixtures.h"
-#include "ScriptedDiscService.h"
-#include "TestEnv.h"
-#include "app/AppModel.h"
+#include "MainWindowRig.h"
 #include "app/DataPanelModel.h"
 #include "drives/TDDetect.h"
 #include "images/Checksums.h"
 #include "queue/JobQueue.h"
 
 #include <QDir>
-#include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTest>
@@ -27,38 +24,18 @@ namespace {
 const QString md5 = QStringLiteral("d41d8cd98f00b204e9800998ecf8427e");
 const QString sha = QStringLiteral("e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
 
-struct Rig
+struct Rig : MainWindowRig
 {
-    TestEnv env;
-    std::unique_ptr<QSettings> settings = env.settings();
-    ScriptedDiscService service;
-    std::unique_ptr<AppModel> model;
-    std::unique_ptr<QQmlApplicationEngine> engine;
-    QQuickWindow *window = nullptr;
-
     explicit Rig(MainTab tab)
+        : MainWindowRig(2, [tab](MainWindowRig &rig) {
+            rig.model->refreshDrives();
+            // Queued jobs stay as they are, so the cards can be read mid-way.
+            rig.model->queue()->setAutoStart(false);
+            rig.model->setTab(tab);
+        })
     {
-        for (int i = 0; i < 2; ++i)
-            service.plug(QStringLiteral("B%1").arg(i), env.path(QStringLiteral("dev%1").arg(i)));
-        model = std::make_unique<AppModel>(
-            AppModel::Config{settings.get(), true, env.path(QStringLiteral("log.txt")), &service});
-        model->refreshDrives();
-        // Queued jobs stay as they are, so the cards can be read mid-way.
-        model->queue()->setAutoStart(false);
-        model->setTab(tab);
-        engine = std::make_unique<QQmlApplicationEngine>();
-        engine->addImportPath(QStringLiteral("qrc:/"));
-        engine->setInitialProperties({{QStringLiteral("app"), QVariant::fromValue(model.get())}});
-        engine->load(QUrl(QStringLiteral("qrc:/Tandor/qml/Main.qml")));
-        if (!engine->rootObjects().isEmpty())
-            window = qobject_cast<QQuickWindow *>(engine->rootObjects().first());
     }
-    ~Rig() { engine.reset(); }
     DataPanelModel *data() const { return model->data(); }
-    QQuickItem *find(const QString &name) const
-    {
-        return window ? window->findChild<QQuickItem *>(name) : nullptr;
-    }
     QString text(const QString &name) const
     {
         QQuickItem *item = find(name);

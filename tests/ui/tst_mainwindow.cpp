@@ -1,8 +1,7 @@
 // The real main window on a real model with scripted burners: the header's
 // status line and controls, the menus and shortcuts, the zoomed page.
 
-#include "ScriptedDiscService.h"
-#include "TestEnv.h"
+#include "MainWindowRig.h"
 #include "app/AppModel.h"
 #include "app/Zoom.h"
 #include "audio/DiscProject.h"
@@ -30,39 +29,14 @@ class TestMainWindow : public QObject
 {
     Q_OBJECT
 
-    struct Rig
+    struct Rig : MainWindowRig
     {
-        TestEnv env;
-        std::unique_ptr<QSettings> settings = env.settings();
-        ScriptedDiscService service;
-        std::unique_ptr<AppModel> model;
-        std::unique_ptr<QQmlApplicationEngine> engine;
-        QQuickWindow *window = nullptr;
-
         explicit Rig(int burners, const QString &savedFrame = {})
+            : MainWindowRig(burners, [&](MainWindowRig &rig) {
+                if (!savedFrame.isEmpty())
+                    rig.settings->setValue(QStringLiteral("klvo.td.windowFrame"), savedFrame);
+            })
         {
-            if (!savedFrame.isEmpty())
-                settings->setValue(QStringLiteral("klvo.td.windowFrame"), savedFrame);
-            for (int i = 0; i < burners; ++i)
-                service.plug(QStringLiteral("B%1").arg(i), QStringLiteral("p%1").arg(i));
-            model = std::make_unique<AppModel>(
-                AppModel::Config{settings.get(), true, env.path(QStringLiteral("log.txt")), &service});
-            engine = std::make_unique<QQmlApplicationEngine>();
-            engine->addImportPath(QStringLiteral("qrc:/"));
-            engine->setInitialProperties({{QStringLiteral("app"), QVariant::fromValue(model.get())}});
-            engine->load(QUrl(QStringLiteral("qrc:/Tandor/qml/Main.qml")));
-            if (!engine->rootObjects().isEmpty())
-                window = qobject_cast<QQuickWindow *>(engine->rootObjects().first());
-        }
-        ~Rig()
-        {
-            // The window goes before the model it shows.
-            engine.reset();
-        }
-        template <typename T = QQuickItem>
-        T *find(const QString &name) const
-        {
-            return window ? window->findChild<T *>(name) : nullptr;
         }
         QString status() const
         {
