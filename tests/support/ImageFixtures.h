@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -70,4 +71,15 @@ inline bool canMountWithFuse()
     return QFile::exists(QStringLiteral("/dev/fuse")) && !Mounter::udisksAnswers()
            && !QStandardPaths::findExecutable(QStringLiteral("fuseiso")).isEmpty()
            && !QStandardPaths::findExecutable(QStringLiteral("xorriso")).isEmpty();
+}
+
+// SHA-256 by the openssl command line, so expected values don't come from
+// the code under test.
+inline QString opensslSha256(const QString &file)
+{
+    QProcess p;
+    p.start(QStringLiteral("openssl"), {QStringLiteral("dgst"), QStringLiteral("-sha256"), QStringLiteral("-r"), file});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        return QStringLiteral("openssl failed");
+    return QString::fromLatin1(p.readAllStandardOutput()).section(QLatin1Char(' '), 0, 0);
 }
