@@ -87,6 +87,7 @@ ChromeColors ChromeColors::of(const ChromeTheme &theme)
     c.lcdBack = RGB{0.02, 0.03, 0.05}.mix(b, 0.1);
     c.lcdText = a.lighter(a.luminance() < 0.25 ? 0.55 : 0.15);
     c.accentInk = readableOn(a, c.panelTop.mix(c.panelBottom, 0.5), light);
+    c.accentInkAlt = readableOn(light ? a.lighter(0.5) : a.darker(0.4), c.panelTop.mix(c.panelBottom, 0.5), light);
     c.accentText = textOn(a);
     c.accentInkText = textOn(c.accentInk);
     // Darker on light surfaces so a status word stays readable.

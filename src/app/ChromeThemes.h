@@ -71,6 +71,9 @@ struct ChromeColors
     // The accent moved just far enough from the panels to read on them (3 : 1),
     // for accent text, rings and lit chips; pale accents on light metal need it.
     RGB accentInk;
+    // A second tone of accentInk (deeper on dark metal, paler on light), just
+    // as readable, so neighbouring decks tell apart at a glance.
+    RGB accentInkAlt;
     // Text drawn on the accent (selections), and on accentInk (prominent
     // buttons, lit chips): white or the cap's dark text, whichever reads better.
     RGB accentText, accentInkText;

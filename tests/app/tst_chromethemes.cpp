@@ -177,6 +177,9 @@ private Q_SLOTS:
                 return (std::max(l, lp) + 0.05) / (std::min(l, lp) + 0.05);
             };
             QVERIFY2(ratio(c.accentInk) >= 3.0, qPrintable(t.id));
+            // The odd decks' tone reads as well, and is a different tone.
+            QVERIFY2(ratio(c.accentInkAlt) >= 3.0, qPrintable(t.id));
+            QVERIFY2(!near(c.accentInkAlt, {c.accentInk.r, c.accentInk.g, c.accentInk.b}), qPrintable(t.id));
             // An accent that already reads is left alone.
             if (ratio(t.accent) >= 3.0)
                 QCOMPARE(c.accentInk, t.accent);

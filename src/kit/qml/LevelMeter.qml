@@ -7,6 +7,8 @@ Rectangle {
     property real level: 0
     property int segments: 24
     property color ink: Chrome.palette.lcdText
+    // What the meter measures, for screen readers ("Buffer").
+    property string label
     readonly property real position: isNaN(level) ? 0 : Math.max(0, Math.min(1, level))
     readonly property int litCount: Math.round(position * segments)
 
@@ -18,7 +20,9 @@ Rectangle {
     border.color: Chrome.palette.isLight ? Qt.rgba(0, 0, 0, 0.4) : Qt.rgba(1, 1, 1, 0.12)
 
     Accessible.role: Accessible.ProgressBar
-    Accessible.name: Math.round(position * 100) + " percent"
+    Accessible.name: label !== "" ? label : percentText
+    Accessible.description: percentText
+    readonly property string percentText: Math.round(position * 100) + " percent"
 
     Row {
         id: leds

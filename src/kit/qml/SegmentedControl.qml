@@ -9,6 +9,8 @@ FocusScope {
     property var model: []
     property int currentIndex: 0
     property bool compact: false
+    // The tooltip, and what a screen reader adds to the control's name.
+    property string help
     signal activated(int index)
 
     readonly property int count: model ? model.length : 0
@@ -45,6 +47,13 @@ FocusScope {
     }
 
     Accessible.role: Accessible.PageTabList
+    Accessible.description: help
+
+    HoverHandler { id: controlHover }
+    KitToolTip {
+        text: control.help
+        visible: controlHover.hovered && control.help !== ""
+    }
 
     Rectangle {
         id: groove
