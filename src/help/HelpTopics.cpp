@@ -42,7 +42,7 @@ R"(The Audio CD screen burns on every deck that has a burner — up to six, lett
 • Mirror: one disc, burned on every deck at once. Each deck runs at its own speed and finishes on its own.
 • Independent: a different disc on each deck. Click Edit disc on a deck to set its tracks; the editor then shows “Disc for Deck” and that deck's letter.
 • Copies: make a stack of copies of one disc. Whichever deck frees up first takes the next one. Insert a blank and it starts by itself.
-Pick the mode on the Audio CD screen or from the Burn menu (Ctrl+1, Ctrl+2, Ctrl+3). The mode can't be changed while a deck is burning, and picking a mode — even the one already chosen — starts the copy count again from zero.
+Pick the mode with the Mode selector on the Audio CD screen or from the Burn menu (Ctrl+1, Ctrl+2, Ctrl+3). The mode can't be changed while a deck is burning. Picking a mode starts the copy count again from zero; to start a new stack in the same mode, pick it again from the Burn menu.
 ## Burn all decks
 “Burn all decks” (Shift+Ctrl+B) starts every deck that has a blank CD-R, one after another, 1.5 seconds apart so the burners don't all draw power at once. A deck that is waiting for a job of the queue is left out. Each deck also has its own Burn button.
 ## Copies
@@ -51,7 +51,7 @@ Pick the mode on the Audio CD screen or from the Burn menu (Ctrl+1, Ctrl+2, Ctrl
 • After each copy the deck ejects the disc and waits: put a blank CD-R in that deck and the next copy starts on its own.
 • A copy that fails or is stopped is made again by the next free deck.
 ## How many decks are shown
-The deck selector shows Auto (one card per burner plugged in, at least two), 2, 4 or 6 decks. A deck with a burner or a running burn is never hidden.)",
+The Decks selector shows Auto (one card per burner plugged in, at least two), 2, 4 or 6 decks. A deck with a burner or a running burn is never hidden.)",
             {"mirror", "independent", "copies", "queue", "decks", "burn all"}),
 
         topic("audio-tracks", "Audio CD: the track list and CD-Text",
@@ -61,7 +61,7 @@ R"(The disc editor under the decks holds the tracks of the disc being prepared.
 • WAV, AIFF, MP3, M4A (AAC or ALAC) and FLAC all work. A file that can't be read as audio is left out.
 • Tracks are burned in list order. Use the up and down arrows of a row to move a track, × to remove it, and Clear to empty the list.
 ## CD-Text
-• Album title and Artist go onto the disc as CD-Text; each track's title is its CD-Text title. A new track is titled after its file name — click the title to change it.
+• “Album title (CD-Text)” and “Artist (CD-Text)” go onto the disc as CD-Text; each track's title is its CD-Text title. A new track is titled after its file name — click the title to change it.
 • CD-Text is written only when the burner can write CD-Text and burn disc-at-once. The deck's capability line says what the burner can do.
 ## Gap between tracks
 The Gap knob sets the silence between tracks: 0 to 5 seconds, in whole seconds. Double-click the knob to set it back to 2 seconds. The first track always starts after the 2-second pause every audio CD has.
