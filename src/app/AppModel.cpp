@@ -19,6 +19,8 @@
 #include <QThread>
 #include <QCoreApplication>
 
+#include <algorithm>
+
 namespace {
 const QString tabKey = QStringLiteral("klvo.td.tab");
 const QString decksKey = QStringLiteral("decks");
@@ -149,7 +151,7 @@ void AppModel::setTest(bool on) { assign(this, m_test, on, &AppModel::testChange
 void AppModel::setVerify(bool on) { assign(this, m_verify, on, &AppModel::verifyChanged); }
 void AppModel::setMatchLoudness(bool on) { assign(this, m_matchLoudness, on, &AppModel::matchLoudnessChanged); }
 void AppModel::setDemo(bool on) { assign(this, m_demo, on, &AppModel::demoChanged); }
-void AppModel::setCopies(int copies) { assign(this, m_copies, std::max(1, copies), &AppModel::copiesChanged); }
+void AppModel::setCopies(int copies) { assign(this, m_copies, std::clamp(copies, minCopies, maxCopies), &AppModel::copiesChanged); }
 
 bool AppModel::anyBusy() const
 {

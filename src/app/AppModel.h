@@ -40,6 +40,7 @@ class AppModel : public QObject
     QML_UNCREATABLE("Created once by the program")
     Q_PROPERTY(Tandor::BurnMode mode READ mode WRITE setMode NOTIFY modeChanged)
     Q_PROPERTY(QString modeName READ modeName NOTIFY modeChanged)
+    Q_PROPERTY(QString modeHelp READ modeHelp NOTIFY modeChanged)
     Q_PROPERTY(Tandor::MainTab tab READ tab WRITE setTab NOTIFY tabChanged)
     Q_PROPERTY(int deckSetting READ deckSetting WRITE setDeckSetting NOTIFY deckSettingChanged)
     Q_PROPERTY(int editingIndex READ editingIndex WRITE setEditingIndex NOTIFY editingIndexChanged)
@@ -88,6 +89,7 @@ public:
     BurnMode mode() const { return m_mode; }
     void setMode(BurnMode mode);
     QString modeName() const { return Tandor::messageName(m_mode); }
+    QString modeHelp() const { return Tandor::helpText(m_mode); }
     MainTab tab() const { return m_tab; }
     void setTab(MainTab tab);
     int deckSetting() const { return m_deckSetting; }
@@ -103,7 +105,10 @@ public:
     bool demo() const { return m_demo; }
     void setDemo(bool on);
     int copies() const { return m_copies; }
+    // Kept within minCopies…maxCopies, the range the Copies card offers.
     void setCopies(int copies);
+    static constexpr int minCopies = 1;
+    static constexpr int maxCopies = 500;
     int copiesDone() const { return m_copiesDone; }
     int copiesStarted() const { return m_copiesStarted; }
     LogModel *logLines() const { return m_logLines; }
@@ -124,7 +129,10 @@ public:
     int visibleCount() const;
     QList<Deck *> visibleDecks() const;
     DiscProject *editingProject() const;
+    // The disc `deck` burns in the current mode.
     DiscProject *projectFor(const Deck *deck) const;
+    // The same for the screens, which re-read it when the mode changes; null for no deck.
+    Q_INVOKABLE DiscProject *projectForDeck(Deck *deck) const { return deck ? projectFor(deck) : nullptr; }
 
     // How many deck cards to show, given which decks hold a burner or are at
     // work (`active`, deck order) and the "decks" setting (0 = Auto).

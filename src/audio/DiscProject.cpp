@@ -1,5 +1,6 @@
 #include "audio/DiscProject.h"
 
+#include "app/Format.h"
 #include "audio/AudioPrep.h"
 
 #include <QFileInfo>
@@ -59,6 +60,11 @@ double DiscProject::totalSeconds() const
     for (const TrackItem &t : m_tracks)
         sum += t.seconds;
     return sum + m_gap * double(std::max<qsizetype>(m_tracks.size() - 1, 0));
+}
+
+QString DiscProject::totalText() const
+{
+    return fmt(totalSeconds());
 }
 
 QString DiscProject::displayName() const

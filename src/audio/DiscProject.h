@@ -42,6 +42,7 @@ class DiscProject : public QObject
     Q_PROPERTY(double gapSeconds READ gapSeconds WRITE setGapSeconds NOTIFY gapSecondsChanged)
     Q_PROPERTY(int count READ count NOTIFY tracksChanged)
     Q_PROPERTY(double totalSeconds READ totalSeconds NOTIFY totalSecondsChanged)
+    Q_PROPERTY(QString totalText READ totalText NOTIFY totalSecondsChanged)
     Q_PROPERTY(bool fits READ fits NOTIFY totalSecondsChanged)
     Q_PROPERTY(QString displayName READ displayName NOTIFY albumChanged)
 
@@ -63,6 +64,8 @@ public:
     int count() const { return int(m_tracks.size()); }
     // Every track's seconds plus one gap between each two tracks.
     double totalSeconds() const;
+    // The total as "m:ss".
+    QString totalText() const;
     // Exactly 80:00 still fits.
     bool fits() const { return totalSeconds() <= cdSeconds; }
     // The album, or "Untitled disc" while it is empty.

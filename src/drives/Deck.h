@@ -57,6 +57,7 @@ class Deck : public QObject
     Q_PROPERTY(QString stateName READ stateName NOTIFY stateChanged)
     Q_PROPERTY(bool busy READ busy NOTIFY stateChanged)
     Q_PROPERTY(Op op READ op NOTIFY opChanged)
+    Q_PROPERTY(QString opName READ opName NOTIFY opChanged)
     Q_PROPERTY(double progress READ progress NOTIFY progressChanged)
     Q_PROPERTY(double actualX READ actualX NOTIFY actualXChanged)
     Q_PROPERTY(QString phase READ phase NOTIFY phaseChanged)
@@ -100,6 +101,8 @@ public:
     // Preparing, burning or working.
     bool busy() const;
     Op op() const { return m_op; }
+    // The operation's name ("audio"), for the screens.
+    QString opName() const { return QString::fromLatin1(QMetaEnum::fromType<Op>().valueToKey(int(m_op))); }
     double progress() const { return m_progress; }
     double actualX() const { return m_actualX; }
     QString phase() const { return m_phase; }

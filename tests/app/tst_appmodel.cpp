@@ -94,6 +94,27 @@ private Q_SLOTS:
         QCOMPARE(model.logLines()->rowCount(), before + 2);
     }
 
+    void copiesStayWithinTheirRange_data()
+    {
+        QTest::addColumn<int>("asked");
+        QTest::addColumn<int>("kept");
+        QTest::newRow("none") << 0 << 1;
+        QTest::newRow("negative") << -4 << 1;
+        QTest::newRow("one") << 1 << 1;
+        QTest::newRow("500") << 500 << 500;
+        QTest::newRow("501") << 501 << 500;
+    }
+    void copiesStayWithinTheirRange()
+    {
+        QFETCH(int, asked);
+        QFETCH(int, kept);
+        TestEnv env;
+        auto settings = env.settings();
+        AppModel model({settings.get(), false, env.path(QStringLiteral("log.txt"))});
+        model.setCopies(asked);
+        QCOMPARE(model.copies(), kept);
+    }
+
     void editingProjectFollowsMode()
     {
         TestEnv env;

@@ -1,6 +1,7 @@
 #pragma once
-// The real main window (Main.qml) on a real model with scripted burners, for
-// the window tests. The test program imports the QML plugins itself.
+// The real main window (Main.qml) on a real model with scripted burners (or
+// any other burner service), for the window tests. The test program imports
+// the QML plugins itself.
 
 #include "ScriptedDiscService.h"
 #include "TestEnv.h"
@@ -9,6 +10,10 @@
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QTest>
+#include <QtQuickTest/quicktest.h>
+
+#include <algorithm>
 
 #include <functional>
 
@@ -22,12 +27,15 @@ struct MainWindowRig
     QQuickWindow *window = nullptr;
 
     // `beforeLoad` sets up the model and settings before the window is made.
-    explicit MainWindowRig(int burners, const std::function<void(MainWindowRig &)> &beforeLoad = {})
+    // With `burnerService`, the model takes its burners from there (it must
+    // outlive the rig) and `burners` is ignored.
+    explicit MainWindowRig(int burners, const std::function<void(MainWindowRig &)> &beforeLoad = {},
+                           DiscService *burnerService = nullptr)
     {
-        for (int i = 0; i < burners; ++i)
+        for (int i = 0; i < burners && !burnerService; ++i)
             service.plug(QStringLiteral("B%1").arg(i), env.path(QStringLiteral("dev%1").arg(i)));
-        model = std::make_unique<AppModel>(
-            AppModel::Config{settings.get(), true, env.path(QStringLiteral("log.txt")), &service});
+        model = std::make_unique<AppModel>(AppModel::Config{settings.get(), true, env.path(QStringLiteral("log.txt")),
+                                                            burnerService ? burnerService : &service});
         if (beforeLoad)
             beforeLoad(*this);
         engine = std::make_unique<QQmlApplicationEngine>();
@@ -44,5 +52,86 @@ struct MainWindowRig
     T *find(const QString &name) const
     {
         return window ? window->findChild<T *>(name) : nullptr;
+    }
+
+    // Items made by repeaters and list views are visual children only, so
+    // these walk the item tree (from `root`, or the whole window).
+    QList<QQuickItem *> findAll(const QString &name, QQuickItem *root = nullptr) const
+    {
+        QList<QQuickItem *> found;
+        QList<QQuickItem *> todo{root ? root : (window ? window->contentItem() : nullptr)};
+        while (!todo.isEmpty()) {
+            QQuickItem *item = todo.takeFirst();
+            if (!item)
+                continue;
+            if (item->objectName() == name)
+                found.append(item);
+            todo += item->childItems();
+        }
+        return found;
+    }
+    // The items called `name`, top to bottom (a list view keeps its
+    // delegates in the order it made them, not in the order they show).
+    QList<QQuickItem *> rows(const QString &name) const
+    {
+        QList<QQuickItem *> all = findAll(name);
+        std::sort(all.begin(), all.end(),
+                  [](QQuickItem *a, QQuickItem *b) { return a->mapToScene({}).y() < b->mapToScene({}).y(); });
+        return all;
+    }
+    QQuickItem *item(const QString &name, QQuickItem *root = nullptr) const
+    {
+        const QList<QQuickItem *> all = findAll(name, root);
+        return all.isEmpty() ? nullptr : all.first();
+    }
+
+    bool show()
+    {
+        window->show();
+        window->requestActivate();
+        return QTest::qWaitForWindowActive(window);
+    }
+    // Scrolls the zoomed page until `target` is in view, as a user would,
+    // and returns its centre in window coordinates.
+    QPoint reveal(QQuickItem *target, QPointF at = {-1, -1}) const
+    {
+        QQuickItem *host = find(QStringLiteral("zoomHost"));
+        if (at.x() < 0)
+            at = QPointF(target->width() / 2, target->height() / 2);
+        if (host) {
+            const double y = target->mapToItem(host, at).y();
+            if (y < 20 || y > host->height() - 20) {
+                const double contentY = host->property("contentY").toDouble() + y - host->height() / 2;
+                const double most = host->property("contentHeight").toDouble() - host->height();
+                host->setProperty("contentY", std::clamp(contentY, 0.0, std::max(most, 0.0)));
+            }
+        }
+        return target->mapToScene(at).toPoint();
+    }
+    // Types `text` into whatever has the keyboard focus, a key at a time.
+    void type(const QString &text) const
+    {
+        for (QChar c : text)
+            QTest::sendKeyEvent(QTest::Click, window, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        settle();
+    }
+    // Clicks where the user would see `target` (scrolled into view) once the
+    // window has laid out what the last action changed.
+    void click(QQuickItem *target, QPointF at = {-1, -1}) const
+    {
+        settle();
+        QTest::mouseClick(window, Qt::LeftButton, {}, reveal(target, at));
+        settle();
+    }
+    void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) const
+    {
+        QTest::keyClick(window, key, modifiers);
+        settle();
+    }
+    // Lets the window lay out pending changes, as it does before a user sees them.
+    void settle() const
+    {
+        if (window && window->isVisible())
+            QQuickTest::qWaitForPolish(window);
     }
 };

@@ -2,8 +2,8 @@ import QtQuick
 import QtQuick.Layouts
 import Tandor.Core
 
-// The Audio CD screen: the burn mode and options, the disc being edited and
-// one card per shown deck.
+// The Audio CD screen, top to bottom: the burn settings, the Copies card (in
+// Copies mode), one card per shown deck, and the disc being edited.
 ColumnLayout {
     id: screen
     required property AppModel app
@@ -11,37 +11,45 @@ ColumnLayout {
 
     spacing: 14
 
-    ModeCard {
+    AudioSettings {
+        objectName: "audioSettings"
         app: screen.app
         Layout.fillWidth: true
     }
-    RowLayout {
+    CopiesCard {
+        objectName: "copiesCard"
+        visible: screen.app.modeName === "Copies"
+        app: screen.app
         Layout.fillWidth: true
-        spacing: 14
-
-        DiscPanel {
-            app: screen.app
-            Layout.preferredWidth: 420
-            Layout.fillHeight: true
-        }
-        GridLayout {
-            id: decks
-            Layout.fillWidth: true
-            Layout.alignment: Qt.AlignTop
-            columns: 2
-            columnSpacing: 14
-            rowSpacing: 14
-            Repeater {
-                model: screen.app.visibleDecks
-                delegate: DeckCard {
-                    required property Deck modelData
-                    app: screen.app
-                    deck: modelData
-                    Layout.fillWidth: true
-                    Layout.preferredWidth: 1
-                    Layout.alignment: Qt.AlignTop
-                }
+    }
+    GridLayout {
+        id: deckGrid
+        objectName: "deckGrid"
+        readonly property int count: screen.app.visibleCount
+        Layout.fillWidth: true
+        columns: count < 3 ? 2 : 3
+        columnSpacing: 14
+        rowSpacing: 14
+        Repeater {
+            model: screen.app.visibleDecks
+            delegate: DeckCard {
+                required property Deck modelData
+                objectName: "deckCard" + modelData.letter
+                app: screen.app
+                deck: modelData
+                large: deckGrid.count === 2
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                // Equal columns, whatever each card holds.
+                Layout.preferredWidth: 1
+                Layout.alignment: Qt.AlignTop
             }
         }
+    }
+    DiscEditor {
+        objectName: "discEditor"
+        app: screen.app
+        panels: screen.panels
+        Layout.fillWidth: true
     }
 }

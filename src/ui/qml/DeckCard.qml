@@ -3,35 +3,73 @@ import QtQuick.Layouts
 import Tandor.Core
 import Tandor.Kit
 
-// One deck: its burner and tray, what it is doing, and its controls.
+// One deck on the Audio CD screen: its burner and tray, the disc turning
+// while it works, its readouts and meters, its speed, and its buttons.
 Card {
     id: card
     required property AppModel app
     required property Deck deck
-    readonly property bool independent: app.modeName === "Independent"
-    readonly property var speeds: [4, 8, 16, 24, 0]
+    // Two decks get roomy cards; three or more share the width.
+    property bool large: false
 
-    title: "Deck " + deck.letter
+    readonly property bool independent: app.modeName === "Independent"
+    readonly property bool editing: app.editingIndex === deck.index
+    // Neighbouring decks alternate between two tones of the accent.
+    readonly property color ink: deck.index % 2 === 0 ? Chrome.palette.accentInk : Chrome.palette.accentInkAlt
+    readonly property DiscProject project: {
+        app.mode // the disc a deck burns follows the mode
+        return app.projectForDeck(deck)
+    }
+    readonly property var speeds: [4, 8, 16, 24, 0]
+    // A queued image burn, erase or disc copy is stopped from the queue.
+    readonly property bool queueOwnsDeck: deck.busy && deck.opName !== "none" && deck.opName !== "audio"
+
+    function mainLabel() {
+        if (deck.busy)
+            return "Stop"
+        if (deck.stateName === "waiting")
+            return "Burn next"
+        if (deck.stateName === "done")
+            return app.modeName === "Copies" ? "Burn next" : "Burn again"
+        return app.test ? "Test" : app.demo ? "Demo" : "Burn"
+    }
+    function firstStat() {
+        if (deck.busy && deck.opName === "audio" && deck.currentTrack >= 1)
+            return deck.currentTrack + "/" + (project ? project.count : 0)
+        if (deck.busy)
+            return Math.floor(deck.progress * 100) + "%"
+        return "—"
+    }
+
+    title: "DECK " + deck.letter
     symbol: "opticaldiscdrive.fill"
     helpTopic: "audio-options"
+    spacing: 8
 
     RowLayout {
         Layout.fillWidth: true
         spacing: 12
-        DiscGraphic {
-            progress: card.deck.progress
-            spinning: card.deck.busy
-            Layout.preferredWidth: 64
-            Layout.preferredHeight: 64
+        ColumnLayout {
+            spacing: 4
             Layout.alignment: Qt.AlignTop
+            DiscGraphic {
+                objectName: "disc"
+                progress: card.deck.progress
+                spinning: card.deck.busy
+                color: card.ink
+                small: !card.large
+                Layout.preferredWidth: card.large ? 112 : 72
+                Layout.preferredHeight: Layout.preferredWidth
+                Layout.alignment: Qt.AlignHCenter
+            }
         }
         ColumnLayout {
             Layout.fillWidth: true
+            Layout.alignment: Qt.AlignTop
             spacing: 3
             Text {
-                text: card.deck.hasDrive
-                      ? card.deck.driveName + (card.deck.interconnect ? " · " + card.deck.interconnect : "")
-                      : "no burner"
+                objectName: "driveName"
+                text: card.deck.driveName
                 color: Chrome.palette.text
                 font.pixelSize: 13
                 font.bold: true
@@ -39,90 +77,148 @@ Card {
                 Layout.fillWidth: true
             }
             Text {
+                objectName: "interconnect"
+                visible: card.deck.interconnect !== ""
+                text: card.deck.interconnect
+                color: Chrome.palette.dimText
+                font.pixelSize: 11
+                Layout.fillWidth: true
+            }
+            Text {
+                objectName: "mediaText"
                 visible: card.deck.hasDrive
                 text: card.deck.mediaText
                 color: card.deck.blankLoaded ? Chrome.palette.ok : Chrome.palette.text
                 font.pixelSize: 12
-                elide: Text.ElideRight
+                wrapMode: Text.Wrap
                 Layout.fillWidth: true
             }
             Text {
+                objectName: "capsLine"
                 visible: card.deck.hasDrive && card.deck.capsSummary !== ""
                 text: card.deck.capsSummary
                 color: Chrome.palette.dimText
                 font.pixelSize: 11
-                elide: Text.ElideRight
+                wrapMode: Text.Wrap
                 Layout.fillWidth: true
             }
-            Text {
-                text: (card.deck.jobName ? card.deck.jobName + " — " : "") + card.deck.phase
-                color: card.deck.stateName === "failed" ? Chrome.palette.stop
-                       : card.deck.stateName === "done" ? Chrome.palette.ok : Chrome.palette.text
-                font.pixelSize: 12
-                font.bold: true
-                elide: Text.ElideRight
-                Layout.fillWidth: true
-                Accessible.role: Accessible.StaticText
-                Accessible.name: "Status: " + text
+            Hint {
+                objectName: "plugHint"
+                visible: !card.deck.hasDrive
+                text: "Plug a burner straight into the computer, then Refresh Drives"
             }
         }
     }
-    GlowBar {
-        value: card.deck.progress
+    Text {
+        objectName: "phaseLine"
+        text: (card.deck.jobName ? card.deck.jobName + " — " : "") + card.deck.phase
+        color: card.deck.stateName === "failed" ? Chrome.palette.stop
+               : card.deck.stateName === "done" ? Chrome.palette.ok : Chrome.palette.text
+        font.pixelSize: 12
+        font.bold: true
+        wrapMode: Text.Wrap
+        maximumLineCount: 2
+        elide: Text.ElideRight
         Layout.fillWidth: true
-        Accessible.name: "Progress"
+        Accessible.role: Accessible.StaticText
+        Accessible.name: text
     }
     RowLayout {
         Layout.fillWidth: true
-        spacing: 8
-        LCDChip {
-            text: card.deck.actualX > 0 ? card.deck.actualX.toFixed(1) + "x" : "—"
-            Layout.preferredWidth: 56
+        spacing: 10
+        Stat {
+            objectName: "trackStat"
+            label: card.deck.opName === "audio" ? "Track" : "Done"
+            value: card.firstStat()
+            small: !card.large
+            Layout.fillWidth: true
+        }
+        Stat {
+            objectName: "speedStat"
+            label: "Speed"
+            value: card.deck.busy && card.deck.actualX > 0 ? card.deck.actualX.toFixed(1) + "x" : "—"
+            small: !card.large
+            Layout.fillWidth: true
+        }
+        Stat {
+            objectName: "leftStat"
+            label: "Left"
+            value: card.deck.etaText
+            small: !card.large
+            Layout.fillWidth: true
+        }
+    }
+    ColumnLayout {
+        Layout.fillWidth: true
+        spacing: 2
+        Text {
+            text: "BUFFER"
+            color: Chrome.palette.dimText
+            font.pixelSize: 10
+            font.weight: Font.DemiBold
+            font.letterSpacing: 1
+        }
+        LevelMeter {
+            objectName: "bufferMeter"
+            label: "Buffer"
+            level: card.deck.buffer
+            ink: card.ink
+            Layout.fillWidth: true
+        }
+    }
+    ColumnLayout {
+        Layout.fillWidth: true
+        spacing: 2
+        Text {
+            objectName: "speedCaption"
+            text: "SPEED" + (card.deck.maxSpeedX > 0 ? " · drive max " + card.deck.maxSpeedX + "x" : "")
+            color: Chrome.palette.dimText
+            font.pixelSize: 10
+            font.weight: Font.DemiBold
+            font.letterSpacing: 1
         }
         SegmentedControl {
+            objectName: "speedSelector"
             compact: true
             model: ["4x", "8x", "16x", "24x", "Max"]
             currentIndex: Math.max(0, card.speeds.indexOf(card.deck.speedX))
             enabled: !card.deck.busy
-            Accessible.name: "Write speed"
-            onActivated: index => card.deck.speedX = card.speeds[index]
+            Accessible.name: "Speed"
+            onActivated: index => {
+                card.deck.speedX = card.speeds[index]
+                currentIndex = Qt.binding(() => Math.max(0, card.speeds.indexOf(card.deck.speedX)))
+            }
         }
-        Item { Layout.fillWidth: true }
     }
     RowLayout {
         Layout.fillWidth: true
         spacing: 8
-        Text {
-            // Track and time left mean something only while the deck works.
-            text: card.deck.busy
-                  ? (card.deck.currentTrack > 0 ? "Track " + card.deck.currentTrack + "  " : "") + card.deck.etaText
-                  : ""
-            color: Chrome.palette.dimText
-            font.pixelSize: 12
-            elide: Text.ElideRight
-            Layout.fillWidth: true
-            Layout.minimumWidth: 0
-        }
         ChromeButton {
-            visible: card.independent
-            text: "Edit disc"
-            compact: true
-            enabled: card.app.editingIndex !== card.deck.index
-            onClicked: card.app.editingIndex = card.deck.index
-        }
-        ChromeButton {
-            text: card.deck.busy ? "Stop" : "Burn"
+            objectName: "mainButton"
+            text: card.mainLabel()
             symbol: card.deck.busy ? "stop.fill" : "flame.fill"
             compact: true
             prominent: !card.deck.busy
+            enabled: !card.queueOwnsDeck
             onClicked: card.deck.busy ? card.deck.stop() : card.app.start(card.deck)
         }
         ChromeButton {
+            objectName: "ejectButton"
             text: "Eject"
             symbol: "eject"
             compact: true
             enabled: card.deck.hasDrive && !card.deck.busy
             onClicked: card.deck.eject()
+        }
+        Item { Layout.fillWidth: true }
+        ChromeButton {
+            objectName: "editButton"
+            visible: card.independent
+            text: card.editing ? "Editing" : "Edit disc"
+            symbol: "music.note.list"
+            compact: true
+            prominent: card.editing
+            onClicked: card.app.editingIndex = card.deck.index
         }
     }
 }

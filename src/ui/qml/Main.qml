@@ -65,6 +65,7 @@ ApplicationWindow {
 
     Panels {
         id: panels
+        objectName: "panels"
         app: window.app
     }
 

@@ -15,6 +15,11 @@ Item {
     function chooseImage(message, done) {
         imageDialog.run(message || defaultImageMessage, done)
     }
+    // Several audio files at once; `done(paths)` gets them in the chosen order.
+    function chooseAudioFiles(done) {
+        audioDialog.done = done
+        audioDialog.open()
+    }
     function chooseFile(message, done) {
         fileDialog.run(message, done)
     }
@@ -55,6 +60,7 @@ Item {
 
     PathDialog {
         id: imageDialog
+        objectName: "imageDialog"
         fileMode: FileDialog.OpenFile
         nameFilters: {
             const patterns = []
@@ -65,22 +71,47 @@ Item {
     }
     PathDialog {
         id: fileDialog
+        objectName: "fileDialog"
         fileMode: FileDialog.OpenFile
     }
     PathDialog {
         id: saveImageDialog
+        objectName: "saveImageDialog"
         fileMode: FileDialog.SaveFile
         currentFolder: StandardPaths.standardLocations(StandardPaths.DocumentsLocation)[0]
     }
     PathDialog {
         id: logDialog
+        objectName: "logDialog"
         fileMode: FileDialog.SaveFile
         currentFolder: StandardPaths.standardLocations(StandardPaths.DocumentsLocation)[0]
         nameFilters: ["Text files (*.txt)", "All files (*)"]
         defaultSuffix: "txt"
     }
+    FileDialog {
+        id: audioDialog
+        objectName: "audioDialog"
+        property var done: null
+        title: "Choose WAV, AIFF, MP3, M4A or FLAC files for this disc"
+        fileMode: FileDialog.OpenFiles
+        nameFilters: ["Audio files (*.wav *.wave *.aif *.aiff *.aifc *.mp3 *.m4a *.flac)", "All files (*)"]
+        onAccepted: {
+            const paths = []
+            for (const url of selectedFiles) {
+                const path = WindowRules.localPath(url)
+                if (path !== "")
+                    paths.push(path)
+            }
+            const callback = done
+            done = null
+            if (paths.length > 0 && callback)
+                callback(paths)
+        }
+        onRejected: done = null
+    }
     FolderDialog {
         id: folderDialog
+        objectName: "folderDialog"
         property var done: null
         onAccepted: {
             const path = WindowRules.localPath(selectedFolder)

@@ -11,6 +11,7 @@ TextField {
     selectedTextColor: Chrome.palette.accentText
     font.pixelSize: 13
     leftPadding: 8
+    opacity: enabled ? 1 : 0.6
     rightPadding: 8
     Accessible.name: placeholderText
     background: Rectangle {

@@ -1,0 +1,91 @@
+import QtQuick
+import QtQuick.Layouts
+import Tandor.Core
+import Tandor.Kit
+
+// The row of burn settings: the mode (with its hint), how many decks to
+// show, the options every audio burn takes, and Burn all decks.
+Card {
+    id: card
+    required property AppModel app
+    readonly property var deckOptions: [0, 2, 4, 6]
+
+    title: "Audio CD"
+    symbol: "opticaldisc"
+    helpTopic: "audio-modes"
+
+    RowLayout {
+        Layout.fillWidth: true
+        spacing: 14
+        SegmentedControl {
+            objectName: "modeSelector"
+            model: ["Mirror", "Independent", "Copies"]
+            currentIndex: card.app.mode
+            enabled: !card.app.anyBusy
+            Accessible.name: "Mode"
+            onActivated: index => {
+                // A pick that can't happen while a deck works (the control is
+                // disabled then); it starts the copy count afresh.
+                card.app.mode = index
+                card.app.editingIndex = 0
+                card.app.resetQueue()
+                currentIndex = Qt.binding(() => card.app.mode)
+            }
+        }
+        RowLayout {
+            spacing: 6
+            Text {
+                text: "Decks"
+                color: Chrome.palette.dimText
+                font.pixelSize: 12
+            }
+            SegmentedControl {
+                objectName: "deckCountSelector"
+                compact: true
+                model: ["Auto", "2", "4", "6"]
+                currentIndex: Math.max(0, card.deckOptions.indexOf(card.app.deckSetting))
+                help: "How many decks to show. Auto shows one per burner plugged in."
+                Accessible.name: "Decks"
+                onActivated: index => {
+                    card.app.deckSetting = card.deckOptions[index]
+                    currentIndex = Qt.binding(() => Math.max(0, card.deckOptions.indexOf(card.app.deckSetting)))
+                }
+            }
+        }
+        Item { Layout.fillWidth: true }
+        ChromeCheckbox {
+            objectName: "testBox"
+            text: "Test burn"
+            help: "The burner goes through every step with the laser at low power. The disc is not written."
+            checked: card.app.test
+            onToggled: card.app.test = checked
+        }
+        ChromeCheckbox {
+            objectName: "verifyBox"
+            text: "Verify"
+            help: "Reads each disc back after burning and checks every byte."
+            checked: card.app.verify
+            onToggled: card.app.verify = checked
+        }
+        ChromeCheckbox {
+            objectName: "loudnessBox"
+            text: "Match loudness"
+            help: "Evens out the volume between tracks before burning."
+            checked: card.app.matchLoudness
+            onToggled: card.app.matchLoudness = checked
+        }
+        ChromeButton {
+            objectName: "burnAllButton"
+            text: card.app.test ? "Test all decks" : "Burn all decks"
+            symbol: "flame.fill"
+            prominent: true
+            enabled: !card.app.anyBusy
+            help: "Starts every deck with a blank CD-R, 1.5 seconds apart so the burners don't all draw power at once (Shift+Ctrl+B)."
+            onClicked: card.app.burnAll()
+        }
+    }
+    Hint {
+        objectName: "modeHint"
+        text: card.app.modeHelp
+    }
+}

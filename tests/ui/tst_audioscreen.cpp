@@ -1,0 +1,601 @@
+// The Audio CD screen in the real window on a real model with scripted
+// burners: what each control shows and allows as the decks and the disc
+// change, and that clicks on the controls reach the model.
+
+#include "MainWindowRig.h"
+#include "app/DataPanelModel.h"
+#include "audio/DiscProject.h"
+#include "drives/Deck.h"
+#include "queue/JobQueue.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QQuickItem>
+#include <QSignalSpy>
+#include <QTest>
+#include <QtQml/qqmlextensionplugin.h>
+
+Q_IMPORT_QML_PLUGIN(Tandor_CorePlugin)
+Q_IMPORT_QML_PLUGIN(Tandor_KitPlugin)
+Q_IMPORT_QML_PLUGIN(Tandor_HelpPlugin)
+Q_IMPORT_QML_PLUGIN(TandorPlugin)
+
+namespace {
+
+struct Rig : MainWindowRig
+{
+    explicit Rig(int burners)
+        : MainWindowRig(burners, [](MainWindowRig &rig) { rig.model->refreshDrives(); })
+    {
+        if (window)
+            window->resize(1900, 1060);
+    }
+    Deck *deck(int i) const { return model->decks().at(i); }
+    QQuickItem *card(int i) const { return item(QStringLiteral("deckCard") + deck(i)->letter()); }
+    QQuickItem *inCard(int i, const QString &name) const
+    {
+        QQuickItem *c = card(i);
+        return c ? item(name, c) : nullptr;
+    }
+    QString textOf(QQuickItem *it) const { return it ? it->property("text").toString() : QStringLiteral("(none)"); }
+    QString text(const QString &name) const { return textOf(item(name)); }
+    // Clicks segment `index` of a segmented control.
+    void pick(const QString &control, int index) const
+    {
+        QQuickItem *c = item(control);
+        QVERIFY(c);
+        const double w = c->property("segmentWidth").toDouble();
+        click(c, QPointF(2 + w * (index + 0.5), c->height() / 2));
+    }
+    // Adds short tracks to `project` and waits for them.
+    bool addTracks(DiscProject *project, int count, double seconds = 0.4, int rate = 44100, int channels = 2)
+    {
+        QStringList files;
+        for (int i = 0; i < count; ++i) {
+            const QString file = env.path(QStringLiteral("p%1-t%2.wav").arg(qintptr(project)).arg(i));
+            if (!TestEnv::writeWav(file, seconds, rate, channels))
+                return false;
+            files.append(file);
+        }
+        QSignalSpy added(project, &DiscProject::tracksAdded);
+        project->add(files);
+        return added.wait() && added.first().first().toInt() == count;
+    }
+    // Starts deck `i` on its disc; the scripted burner keeps writing until told.
+    ScriptedJob *startBurning(int i)
+    {
+        const int before = int(service.jobs.size());
+        model->start(deck(i));
+        if (!QTest::qWaitFor([&] { return service.jobs.size() > before; }, 10000))
+            return nullptr;
+        return service.jobs.last().job;
+    }
+};
+
+namespace Setup {
+constexpr int idle = 0, burningAudio = 1, burningImage = 2, done = 3, waiting = 4;
+}
+
+} // namespace
+
+class TestAudioScreen : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void mainButton_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("test");
+        QTest::addColumn<bool>("demo");
+        QTest::addColumn<int>("setup");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<bool>("enabled");
+        const int mirror = int(BurnMode::mirror), copies = int(BurnMode::queue);
+        QTest::newRow("idle") << mirror << false << false << Setup::idle << "Burn" << true;
+        QTest::newRow("test") << mirror << true << false << Setup::idle << "Test" << true;
+        QTest::newRow("demo") << mirror << false << true << Setup::idle << "Demo" << true;
+        QTest::newRow("test beats demo") << mirror << true << true << Setup::idle << "Test" << true;
+        QTest::newRow("burning audio") << mirror << false << false << Setup::burningAudio << "Stop" << true;
+        QTest::newRow("burning a queued image") << mirror << false << false << Setup::burningImage << "Stop" << false;
+        QTest::newRow("done in Mirror") << mirror << false << false << Setup::done << "Burn again" << true;
+        QTest::newRow("done in Copies") << copies << false << false << Setup::done << "Burn next" << true;
+        QTest::newRow("waiting for a blank") << copies << false << false << Setup::waiting << "Burn next" << true;
+    }
+    void mainButton()
+    {
+        QFETCH(int, mode);
+        QFETCH(bool, test);
+        QFETCH(bool, demo);
+        QFETCH(int, setup);
+        QFETCH(QString, label);
+        QFETCH(bool, enabled);
+        Rig rig(2);
+        QVERIFY(rig.window);
+        rig.model->setMode(BurnMode(mode));
+        // Copies: one copy ends the stack at done, two leave the deck waiting for the next.
+        rig.model->setCopies(setup == Setup::waiting ? 2 : 1);
+        QVERIFY(rig.addTracks(rig.model->projects().at(0), 1));
+        if (setup == Setup::burningAudio || setup == Setup::done || setup == Setup::waiting) {
+            ScriptedJob *job = rig.startBurning(0);
+            QVERIFY(job);
+            if (setup != Setup::burningAudio)
+                job->send(DiscJobState::done);
+        } else if (setup == Setup::burningImage) {
+            const QString image = rig.env.path(QStringLiteral("disc.iso"));
+            QVERIFY(TestEnv::writePattern(image, 2048 * 64));
+            rig.model->data()->setImage(image);
+            QTRY_VERIFY(rig.model->data()->imageInfo().has_value());
+            rig.model->data()->setTargets({0});
+            rig.model->data()->burnImage();
+            QTRY_VERIFY(rig.deck(0)->busy());
+            QCOMPARE(rig.deck(0)->op(), Deck::Op::image);
+        }
+        rig.model->setTest(test);
+        rig.model->setDemo(demo);
+        QQuickItem *button = rig.inCard(0, QStringLiteral("mainButton"));
+        QVERIFY(button);
+        QCOMPARE(rig.textOf(button), label);
+        QCOMPARE(button->isEnabled(), enabled);
+        // The deck's card says "Done" for anything but an audio burn.
+        QCOMPARE(rig.inCard(0, QStringLiteral("trackStat"))->property("label").toString(),
+                 setup == Setup::burningAudio ? QStringLiteral("Track") : QStringLiteral("Done"));
+    }
+
+    // Clicking the main button starts the deck, and clicking it again stops it.
+    void mainButtonStartsAndStops()
+    {
+        Rig rig(1);
+        QVERIFY(rig.window && rig.show());
+        QVERIFY(rig.addTracks(rig.model->projects().at(0), 3));
+        QQuickItem *button = rig.inCard(0, QStringLiteral("mainButton"));
+        rig.click(button);
+        QTRY_COMPARE(rig.service.jobs.size(), 1);
+        ScriptedJob *job = rig.service.jobs.last().job;
+        // 10x on a CD: 1764 kB/s.
+        job->send(DiscJobState::trackWrite, 40, 1764, 2);
+        QCOMPARE(rig.inCard(0, QStringLiteral("trackStat"))->property("value").toString(), QStringLiteral("2/3"));
+        QCOMPARE(rig.inCard(0, QStringLiteral("speedStat"))->property("value").toString(), QStringLiteral("10.0x"));
+        QCOMPARE(rig.inCard(0, QStringLiteral("leftStat"))->property("value").toString(), rig.deck(0)->etaText());
+        QVERIFY(rig.deck(0)->etaText() != QStringLiteral("—"));
+        QCOMPARE(rig.inCard(0, QStringLiteral("disc"))->property("spinning").toBool(), true);
+        QVERIFY(!rig.inCard(0, QStringLiteral("speedSelector"))->isEnabled());
+        QVERIFY(!rig.inCard(0, QStringLiteral("ejectButton"))->isEnabled());
+        rig.click(button);
+        QTRY_COMPARE(job->aborts, 1);
+    }
+
+    void burnAllButton()
+    {
+        Rig rig(2);
+        QVERIFY(rig.window && rig.show());
+        QVERIFY(rig.addTracks(rig.model->projects().at(0), 1));
+        QQuickItem *all = rig.item(QStringLiteral("burnAllButton"));
+        QCOMPARE(rig.textOf(all), QStringLiteral("Burn all decks"));
+        rig.click(rig.item(QStringLiteral("testBox")));
+        QVERIFY(rig.model->test());
+        QCOMPARE(rig.textOf(all), QStringLiteral("Test all decks"));
+        QCOMPARE(rig.textOf(rig.inCard(1, QStringLiteral("mainButton"))), QStringLiteral("Test"));
+        rig.click(rig.item(QStringLiteral("testBox")));
+        QCOMPARE(rig.textOf(all), QStringLiteral("Burn all decks"));
+
+        rig.click(all);
+        QTRY_VERIFY(rig.model->anyBusy());
+        QVERIFY(!all->isEnabled());
+        QVERIFY(!rig.item(QStringLiteral("modeSelector"))->isEnabled());
+        QCOMPARE(rig.item(QStringLiteral("modeSelector"))->opacity(), 0.6);
+        // The second deck follows 1.5 s later.
+        QTRY_COMPARE_WITH_TIMEOUT(rig.service.jobs.size(), 2, 5000);
+    }
+
+    void optionBoxesReachTheModel_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QByteArray>("property");
+        QTest::newRow("Test burn") << "testBox" << QByteArray("test");
+        QTest::newRow("Verify") << "verifyBox" << QByteArray("verify");
+        QTest::newRow("Match loudness") << "loudnessBox" << QByteArray("matchLoudness");
+    }
+    void optionBoxesReachTheModel()
+    {
+        QFETCH(QString, box);
+        QFETCH(QByteArray, property);
+        Rig rig(0);
+        QVERIFY(rig.window && rig.show());
+        const bool before = rig.model->property(property).toBool();
+        QQuickItem *item = rig.item(box);
+        QVERIFY(item);
+        QCOMPARE(item->property("text").toString(), QString::fromLatin1(QTest::currentDataTag()));
+        QVERIFY(!item->property("help").toString().isEmpty());
+        rig.click(item);
+        QCOMPARE(rig.model->property(property).toBool(), !before);
+        QCOMPARE(item->property("checked").toBool(), !before);
+    }
+
+    // The mode selector changes the mode, starts the copy count afresh and
+    // goes back to deck A's disc; its hint follows.
+    void modeSelector()
+    {
+        Rig rig(2);
+        QVERIFY(rig.window && rig.show());
+        rig.model->setEditingIndex(1);
+        rig.pick(QStringLiteral("modeSelector"), 1);
+        QCOMPARE(rig.model->mode(), BurnMode::independent);
+        QCOMPARE(rig.model->editingIndex(), 0);
+        QCOMPARE(rig.text(QStringLiteral("modeHint")),
+                 QStringLiteral("Independent: a different disc on each deck. Click Edit disc on a deck to set its tracks."));
+        QVERIFY(!rig.item(QStringLiteral("copiesCard"))->isVisible());
+
+        // Edit disc on deck B puts B's disc in the editor.
+        QCOMPARE(rig.textOf(rig.inCard(0, QStringLiteral("editButton"))), QStringLiteral("Editing"));
+        QCOMPARE(rig.textOf(rig.inCard(1, QStringLiteral("editButton"))), QStringLiteral("Edit disc"));
+        rig.click(rig.inCard(1, QStringLiteral("editButton")));
+        QCOMPARE(rig.model->editingIndex(), 1);
+        QCOMPARE(rig.item(QStringLiteral("discEditor"))->property("title").toString(), QStringLiteral("Disc for Deck B"));
+        QCOMPARE(rig.textOf(rig.inCard(1, QStringLiteral("editButton"))), QStringLiteral("Editing"));
+
+        rig.pick(QStringLiteral("modeSelector"), 2);
+        QCOMPARE(rig.model->mode(), BurnMode::queue);
+        QVERIFY(rig.item(QStringLiteral("copiesCard"))->isVisible());
+        QVERIFY(!rig.inCard(0, QStringLiteral("editButton"))->isVisible());
+        QCOMPARE(rig.item(QStringLiteral("discEditor"))->property("title").toString(), QStringLiteral("Disc to copy"));
+        rig.pick(QStringLiteral("modeSelector"), 0);
+        QCOMPARE(rig.item(QStringLiteral("discEditor"))->property("title").toString(),
+                 QStringLiteral("Disc for every deck"));
+    }
+
+    void copiesStepper_data()
+    {
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("downs");
+        QTest::addColumn<int>("ups");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("down to seven") << 10 << 3 << 0 << 7;
+        QTest::newRow("never below one") << 2 << 3 << 0 << 1;
+        QTest::newRow("never above 500") << 499 << 0 << 3 << 500;
+    }
+    void copiesStepper()
+    {
+        QFETCH(int, start);
+        QFETCH(int, downs);
+        QFETCH(int, ups);
+        QFETCH(int, expected);
+        Rig rig(0);
+        QVERIFY(rig.window && rig.show());
+        rig.model->setMode(BurnMode::queue);
+        rig.model->setCopies(start);
+        QQuickItem *stepper = rig.item(QStringLiteral("copiesStepper"));
+        QVERIFY(stepper && stepper->isVisible());
+        QCOMPARE(stepper->property("label").toString(), QStringLiteral("Copies to make"));
+        for (int i = 0; i < downs; ++i)
+            rig.click(rig.item(QStringLiteral("stepDown"), stepper));
+        for (int i = 0; i < ups; ++i)
+            rig.click(rig.item(QStringLiteral("stepUp"), stepper));
+        QCOMPARE(rig.model->copies(), expected);
+        QCOMPARE(rig.textOf(rig.item(QStringLiteral("stepValue"), stepper)), QString::number(expected));
+        QCOMPARE(rig.item(QStringLiteral("stepDown"), stepper)->isEnabled(), expected > 1);
+        QCOMPARE(rig.item(QStringLiteral("stepUp"), stepper)->isEnabled(), expected < 500);
+        // The keyboard reaches the same bounds.
+        stepper->forceActiveFocus();
+        rig.key(Qt::Key_End);
+        QCOMPARE(rig.model->copies(), 500);
+        rig.key(Qt::Key_PageDown);
+        QCOMPARE(rig.model->copies(), 490);
+        rig.key(Qt::Key_Home);
+        QCOMPARE(rig.model->copies(), 1);
+    }
+
+    // Lowering the count below the copies already started shows no negative
+    // number of copies waiting.
+    void copiesLineNeverNegative()
+    {
+        Rig rig(2);
+        QVERIFY(rig.window && rig.show());
+        rig.model->setMode(BurnMode::queue);
+        rig.model->setCopies(3);
+        QVERIFY(rig.addTracks(rig.model->projects().at(0), 1));
+        QCOMPARE(rig.text(QStringLiteral("copiesLine")), QStringLiteral("0 DONE · 0 BURNING · 3 WAITING"));
+        QVERIFY(rig.startBurning(0));
+        QVERIFY(rig.startBurning(1));
+        QCOMPARE(rig.text(QStringLiteral("copiesLine")), QStringLiteral("0 DONE · 2 BURNING · 1 WAITING"));
+        rig.service.jobs.first().job->send(DiscJobState::done);
+        QCOMPARE(rig.text(QStringLiteral("copiesLine")), QStringLiteral("1 DONE · 1 BURNING · 1 WAITING"));
+        QCOMPARE(rig.item(QStringLiteral("copiesBar"))->property("value").toDouble(), 1.0 / 3);
+        QQuickItem *stepper = rig.item(QStringLiteral("copiesStepper"));
+        rig.click(rig.item(QStringLiteral("stepDown"), stepper));
+        rig.click(rig.item(QStringLiteral("stepDown"), stepper));
+        QCOMPARE(rig.model->copies(), 1);
+        QCOMPARE(rig.text(QStringLiteral("copiesLine")), QStringLiteral("1 DONE · 1 BURNING · 0 WAITING"));
+    }
+
+    void deckGrid_data()
+    {
+        QTest::addColumn<int>("burners");
+        QTest::addColumn<int>("segment"); // of the deck-count selector: Auto, 2, 4, 6
+        QTest::addColumn<int>("cards");
+        QTest::addColumn<int>("columns");
+        QTest::addColumn<bool>("large");
+        QTest::newRow("no burner, Auto") << 0 << 0 << 2 << 2 << true;
+        QTest::newRow("two burners, Auto") << 2 << 0 << 2 << 2 << true;
+        QTest::newRow("five burners, Auto") << 5 << 0 << 5 << 3 << false;
+        QTest::newRow("one burner, 4") << 1 << 2 << 4 << 3 << false;
+        QTest::newRow("five burners, 2") << 5 << 1 << 5 << 3 << false;
+        QTest::newRow("no burner, 6") << 0 << 3 << 6 << 3 << false;
+    }
+    void deckGrid()
+    {
+        QFETCH(int, burners);
+        QFETCH(int, segment);
+        QFETCH(int, cards);
+        QFETCH(int, columns);
+        QFETCH(bool, large);
+        Rig rig(burners);
+        QVERIFY(rig.window && rig.show());
+        rig.model->setDeckSetting(6); // the click below must change something
+        rig.pick(QStringLiteral("deckCountSelector"), segment);
+        QCOMPARE(rig.model->deckSetting(), QList<int>({0, 2, 4, 6}).at(segment));
+        QQuickItem *grid = rig.item(QStringLiteral("deckGrid"));
+        QCOMPARE(grid->property("columns").toInt(), columns);
+        for (int i = 0; i < 6; ++i) {
+            QQuickItem *card = rig.card(i);
+            QCOMPARE(card != nullptr, i < cards);
+            if (card)
+                QCOMPARE(card->property("large").toBool(), large);
+        }
+        // Cards of one row share the width (to the pixel the layout rounds).
+        QVERIFY(qAbs(rig.card(0)->width() - rig.card(1)->width()) <= 1);
+        QCOMPARE(rig.card(1)->x() > rig.card(0)->x(), true);
+    }
+
+    // Without a burner the card says how to plug one in; decks alternate
+    // their accent tone.
+    void deckCardWithoutBurner()
+    {
+        Rig rig(0);
+        QVERIFY(rig.window);
+        QVERIFY(rig.inCard(0, QStringLiteral("plugHint"))->isVisible());
+        QCOMPARE(rig.textOf(rig.inCard(0, QStringLiteral("plugHint"))),
+                 QStringLiteral("Plug a burner straight into the computer, then Refresh Drives"));
+        QVERIFY(!rig.inCard(0, QStringLiteral("ejectButton"))->isEnabled());
+        QCOMPARE(rig.textOf(rig.inCard(0, QStringLiteral("trackStat"))->findChild<QQuickItem *>("value")),
+                 QStringLiteral("—"));
+        QVERIFY(rig.inCard(0, QStringLiteral("disc"))->property("color")
+                != rig.inCard(1, QStringLiteral("disc"))->property("color"));
+    }
+
+    void speedCaption_data()
+    {
+        QTest::addColumn<int>("burners");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("no drive maximum") << 0 << "SPEED";
+        QTest::newRow("48x drive") << 1 << "SPEED · drive max 48x";
+    }
+    void speedCaption()
+    {
+        QFETCH(int, burners);
+        QFETCH(QString, caption);
+        Rig rig(burners);
+        QVERIFY(rig.window && rig.show());
+        QCOMPARE(rig.textOf(rig.inCard(0, QStringLiteral("speedCaption"))), caption);
+        // Its selector writes the deck's speed: "Max" is 0.
+        QQuickItem *speeds = rig.inCard(0, QStringLiteral("speedSelector"));
+        const double w = speeds->property("segmentWidth").toDouble();
+        rig.click(speeds, QPointF(2 + w * 4.5, speeds->height() / 2));
+        QCOMPARE(rig.deck(0)->speedX(), 0);
+        rig.click(speeds, QPointF(2 + w * 0.5, speeds->height() / 2));
+        QCOMPARE(rig.deck(0)->speedX(), 4);
+    }
+
+    void editorLock_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("editing");
+        QTest::addColumn<bool>("locked");
+        // Deck B burns in every row.
+        QTest::newRow("Mirror: any deck locks") << int(BurnMode::mirror) << 0 << true;
+        QTest::newRow("Copies: any deck locks") << int(BurnMode::queue) << 0 << true;
+        QTest::newRow("Independent: another deck's disc") << int(BurnMode::independent) << 0 << false;
+        QTest::newRow("Independent: the burning deck's disc") << int(BurnMode::independent) << 1 << true;
+    }
+    void editorLock()
+    {
+        QFETCH(int, mode);
+        QFETCH(int, editing);
+        QFETCH(bool, locked);
+        Rig rig(2);
+        QVERIFY(rig.window && rig.show());
+        rig.model->setMode(BurnMode(mode));
+        rig.model->setEditingIndex(editing);
+        for (DiscProject *p : rig.model->projects().mid(0, 2))
+            QVERIFY(rig.addTracks(p, 2));
+        QTRY_COMPARE(rig.rows(QStringLiteral("titleField")).size(), 2);
+        QVERIFY(rig.startBurning(1));
+        for (const char *name : {"albumField", "artistField", "gapKnob", "addTracksButton", "clearButton", "titleField",
+                                 "moveDown", "removeTrack"})
+            QVERIFY2(rig.item(QString::fromLatin1(name))->isEnabled() == !locked, name);
+        QCOMPARE(rig.item(QStringLiteral("trackDrop"))->isEnabled(), !locked);
+        QCOMPARE(rig.item(QStringLiteral("lockedText"))->isVisible(), locked);
+        if (locked)
+            QCOMPARE(rig.text(QStringLiteral("lockedText")), QStringLiteral("Locked while burning"));
+    }
+
+    void fitRow_data()
+    {
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<QString>("time");
+        QTest::addColumn<bool>("over");
+        QTest::newRow("exactly 80:00 fits") << 4800.0 << "80:00 of 80:00" << false;
+        QTest::newRow("one second over") << 4801.0 << "80:01 of 80:00" << true;
+    }
+    void fitRow()
+    {
+        QFETCH(double, seconds);
+        QFETCH(QString, time);
+        QFETCH(bool, over);
+        Rig rig(0);
+        QVERIFY(rig.window);
+        QCOMPARE(rig.text(QStringLiteral("fitTime")), QStringLiteral("0:00 of 80:00"));
+        // A long file kept small: mono at 1 kHz.
+        QVERIFY(rig.addTracks(rig.model->projects().at(0), 1, seconds, 1000, 1));
+        QCOMPARE(rig.text(QStringLiteral("fitTime")), time);
+        QCOMPARE(rig.text(QStringLiteral("summaryLine")), QStringLiteral("1 TRACKS · ") + time.section(u' ', 0, 0));
+        const QColor red = QColor::fromRgbF(1.0f, 0.36f, 0.4f);
+        const QColor shown = rig.item(QStringLiteral("fitTime"))->property("color").value<QColor>();
+        QCOMPARE(shown.rgb() == red.rgb(), over);
+        QCOMPARE(rig.item(QStringLiteral("fitBar"))->property("color").value<QColor>().rgb() == red.rgb(), over);
+    }
+
+    // The track list: the empty text, the row buttons and the titles typed in place.
+    void trackList()
+    {
+        Rig rig(0);
+        QVERIFY(rig.window && rig.show());
+        QCOMPARE(rig.text(QStringLiteral("emptyText")),
+                 QStringLiteral("Drag audio files here, or click Add Tracks.\nWAV, AIFF, MP3, M4A and FLAC all work."));
+        DiscProject *project = rig.model->projects().at(0);
+        QVERIFY(rig.addTracks(project, 3));
+        QTRY_COMPARE(rig.rows(QStringLiteral("titleField")).size(), 3);
+        QVERIFY(!rig.item(QStringLiteral("emptyText"))->isVisible());
+        const QString first = project->tracks().at(0).title, last = project->tracks().at(2).title;
+        QList<QQuickItem *> ups = rig.rows(QStringLiteral("moveUp"));
+        QList<QQuickItem *> downs = rig.rows(QStringLiteral("moveDown"));
+        QCOMPARE(ups.size(), 3);
+        QVERIFY(!ups.first()->isEnabled());
+        QVERIFY(!downs.last()->isEnabled());
+        rig.click(ups.last());
+        QCOMPARE(project->tracks().at(1).title, last);
+        rig.click(rig.rows(QStringLiteral("moveDown")).first());
+        QCOMPARE(project->tracks().at(1).title, first);
+
+        QQuickItem *title = rig.rows(QStringLiteral("titleField")).at(2);
+        rig.click(title);
+        rig.key(Qt::Key_A, Qt::ControlModifier);
+        rig.type(QStringLiteral("Coda"));
+        QCOMPARE(project->tracks().at(2).title, QStringLiteral("Coda"));
+
+        rig.click(rig.rows(QStringLiteral("removeTrack")).first());
+        QCOMPARE(project->count(), 2);
+        rig.click(rig.item(QStringLiteral("clearButton")));
+        QCOMPARE(project->count(), 0);
+        QVERIFY(!rig.item(QStringLiteral("clearButton"))->isEnabled());
+    }
+
+    // The gap knob: arrow keys in whole seconds from 0 to 5, and a double
+    // click back to 2.
+    void gapKnob()
+    {
+        Rig rig(0);
+        QVERIFY(rig.window && rig.show());
+        DiscProject *project = rig.model->projects().at(0);
+        QQuickItem *knob = rig.item(QStringLiteral("gapKnob"));
+        QCOMPARE(knob->property("valueText").toString(), QStringLiteral("2 s"));
+        rig.click(knob);
+        for (int i = 0; i < 5; ++i)
+            rig.key(Qt::Key_Up);
+        QCOMPARE(project->gapSeconds(), 5.0);
+        QCOMPARE(knob->property("valueText").toString(), QStringLiteral("5 s"));
+        QTest::mouseDClick(rig.window, Qt::LeftButton, {}, rig.reveal(knob));
+        QCOMPARE(project->gapSeconds(), 2.0);
+        // The knob follows the project it shows.
+        project->setGapSeconds(0);
+        QCOMPARE(knob->property("valueText").toString(), QStringLiteral("0 s"));
+    }
+
+    // What assistive technology reads: every control on the screen is named
+    // after its label (icon buttons after their help), and the disc picture
+    // reads its progress.
+    void accessibleNames()
+    {
+        Rig rig(2);
+        QVERIFY(rig.window && rig.show());
+        rig.model->setMode(BurnMode::independent);
+        QVERIFY(rig.addTracks(rig.model->projects().at(0), 1));
+        QQuickItem *screen = rig.item(QStringLiteral("screen"));
+        QVERIFY(screen);
+        int buttons = 0;
+        QList<QQuickItem *> todo{screen};
+        while (!todo.isEmpty()) {
+            QQuickItem *item = todo.takeFirst();
+            todo += item->childItems();
+            if (!item->isVisible())
+                continue;
+            QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(item);
+            if (!iface)
+                continue;
+            const QAccessible::Role role = iface->role();
+            const QString name = iface->text(QAccessible::Name);
+            if (role == QAccessible::Button || role == QAccessible::CheckBox) {
+                ++buttons;
+                const QString label = item->property("text").toString();
+                QVERIFY2(!name.isEmpty(), item->metaObject()->className());
+                if (!label.isEmpty())
+                    QCOMPARE(name, label);
+            }
+        }
+        QVERIFY2(buttons >= 15, qPrintable(QString::number(buttons)));
+        QCOMPARE(QAccessible::queryAccessibleInterface(rig.inCard(0, QStringLiteral("disc")))->text(QAccessible::Name),
+                 QStringLiteral("Progress 0 percent"));
+    }
+
+    // TANDOR_SHOTS=DIR keeps pictures of the screen for looking at: two and
+    // five decks, idle with tracks and mid-burn, in a dark and a light theme.
+    void pictures_data()
+    {
+        QTest::addColumn<int>("burners");
+        QTest::addColumn<QString>("theme");
+        QTest::addColumn<bool>("burning");
+        QTest::addColumn<int>("mode");
+        for (const char *theme : {"midnight", "pearl"})
+            for (int burners : {2, 5})
+                for (bool burning : {false, true})
+                    QTest::addRow("%s-%d-%s", theme, burners, burning ? "burning" : "idle")
+                        << burners << QString::fromLatin1(theme) << burning << int(BurnMode::mirror);
+        QTest::newRow("midnight-3-copies") << 3 << "midnight" << true << int(BurnMode::queue);
+        QTest::newRow("pearl-3-independent") << 3 << "pearl" << true << int(BurnMode::independent);
+    }
+    void pictures()
+    {
+        const QString shots = qEnvironmentVariable("TANDOR_SHOTS");
+        if (shots.isEmpty())
+            QSKIP("TANDOR_SHOTS is not set");
+        QFETCH(int, burners);
+        QFETCH(QString, theme);
+        QFETCH(bool, burning);
+        QFETCH(int, mode);
+        Rig rig(burners);
+        QVERIFY(rig.window);
+        rig.model->themes()->select(theme);
+        rig.model->setMode(BurnMode(mode));
+        rig.model->setCopies(25);
+        for (DiscProject *p : rig.model->projects().mid(1, 2))
+            QVERIFY(rig.addTracks(p, 2, 1.0));
+        rig.window->resize(1440, 960);
+        QVERIFY(rig.show());
+        DiscProject *project = rig.model->projects().at(0);
+        QVERIFY(rig.addTracks(project, 4, 1.0));
+        project->setAlbum(QStringLiteral("Sunday Service"));
+        project->setArtist(QStringLiteral("The Choir"));
+        if (burning) {
+            for (int i = 0; i < 2; ++i) {
+                ScriptedJob *job = rig.startBurning(i);
+                QVERIFY(job);
+                job->send(DiscJobState::trackWrite, 45 + 10 * i, 1764 * (i + 1), 2);
+            }
+        }
+        // The whole page, not only what fits in the window.
+        QQuickItem *host = rig.find(QStringLiteral("zoomHost"));
+        for (int part = 0; part < 2; ++part) {
+            host->setProperty("contentY", part * 600);
+            QTest::qWait(300);
+            rig.window->grabWindow().save(QStringLiteral("%1/audio-%2-%3.png").arg(shots, QString::fromLatin1(QTest::currentDataTag())).arg(part));
+        }
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    TestAudioScreen test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_audioscreen.moc"

@@ -1,0 +1,157 @@
+// One walk through the real window on two virtual burners, driven only the
+// way a user drives it: files dropped on the disc editor, titles typed, a
+// track moved, the gap knob turned, album and artist typed, Burn all decks;
+// then a stack of copies. The discs the burners wrote are checked afterwards.
+
+#include "MainWindowRig.h"
+#include "audio/DiscProject.h"
+#include "drives/Deck.h"
+#include "platform/virtual/VirtualDiscService.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QMimeData>
+#include <QQuickItem>
+#include <QRegularExpression>
+#include <QTest>
+#include <QtQml/qqmlextensionplugin.h>
+
+Q_IMPORT_QML_PLUGIN(Tandor_CorePlugin)
+Q_IMPORT_QML_PLUGIN(Tandor_KitPlugin)
+Q_IMPORT_QML_PLUGIN(Tandor_HelpPlugin)
+Q_IMPORT_QML_PLUGIN(TandorPlugin)
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Sends the drag-and-drop events a file manager's drop causes, at `at`.
+void dropFiles(QWindow *window, QPoint at, const QStringList &files, QQuickItem *highlightOwner)
+{
+    QMimeData mime;
+    QList<QUrl> urls;
+    for (const QString &f : files)
+        urls.append(QUrl::fromLocalFile(f));
+    mime.setUrls(urls);
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &enter);
+    QDragMoveEvent move(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &move);
+    // The editor lights up while the files are over it.
+    QVERIFY(highlightOwner->property("dragging").toBool());
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &drop);
+    QVERIFY(drop.isAccepted());
+    QVERIFY(!highlightOwner->property("dragging").toBool());
+}
+
+} // namespace
+
+class TestAudioWalk : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void burnTwoDecksThenCopies()
+    {
+        auto *burners = new VirtualDiscService(2);
+        std::unique_ptr<DiscService> owner(burners);
+        burners->setUnthrottled(true);
+        burners->setAutoInsertSeconds(1);
+        MainWindowRig rig(0, {}, burners);
+        QVERIFY(rig.window);
+        rig.window->resize(1900, 1060);
+        QVERIFY(rig.show());
+
+        const QStringList files{rig.env.path("Opening.wav"), rig.env.path("Middle.wav"), rig.env.path("Closing.wav")};
+        QVERIFY(TestEnv::writeWav(files[0], 1.0));
+        QVERIFY(TestEnv::writeWav(files[1], 1.5));
+        QVERIFY(TestEnv::writeWav(files[2], 0.5));
+
+        QQuickItem *editor = rig.item(QStringLiteral("discEditor"));
+        QVERIFY(editor);
+        dropFiles(rig.window, rig.reveal(rig.item(QStringLiteral("trackList"))), files, editor);
+        DiscProject *project = rig.model->projects().at(0);
+        QTRY_COMPARE(rig.findAll(QStringLiteral("titleField")).size(), 3);
+        QCOMPARE(project->tracks().at(0).title, QStringLiteral("Opening"));
+
+        // Rename the first two, then move the last one up.
+        const auto typeInto = [&](QQuickItem *field, const QString &text) {
+            rig.click(field);
+            rig.key(Qt::Key_A, Qt::ControlModifier);
+            rig.type(text);
+            rig.key(Qt::Key_Tab);
+        };
+        typeInto(rig.rows(QStringLiteral("titleField")).at(0), QStringLiteral("Sunrise Ω"));
+        typeInto(rig.rows(QStringLiteral("titleField")).at(1), QStringLiteral("Über den Wolken"));
+        rig.click(rig.rows(QStringLiteral("moveUp")).at(2));
+
+        // The gap down to nothing with the knob.
+        QQuickItem *knob = rig.item(QStringLiteral("gapKnob"));
+        rig.click(knob);
+        rig.key(Qt::Key_Down);
+        rig.key(Qt::Key_Down);
+        rig.key(Qt::Key_Down);
+        QCOMPARE(knob->property("valueText").toString(), QStringLiteral("0 s"));
+
+        typeInto(rig.item(QStringLiteral("albumField")), QStringLiteral("Walk Album"));
+        typeInto(rig.item(QStringLiteral("artistField")), QStringLiteral("The Walkers"));
+
+        rig.click(rig.item(QStringLiteral("burnAllButton")));
+        const auto mainButton = [&](const char *letter) {
+            return rig.item(QStringLiteral("mainButton"), rig.item(QStringLiteral("deckCard") + QLatin1String(letter)))
+                ->property("text")
+                .toString();
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(mainButton("A"), QStringLiteral("Burn again"), 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(mainButton("B"), QStringLiteral("Burn again"), 60000);
+
+        const QString folderA = burners->outputFolder(burners->burnerNumbers().at(0));
+        const QString folderB = burners->outputFolder(burners->burnerNumbers().at(1));
+        for (const QString &folder : {folderA, folderB}) {
+            const QString cue = QString::fromUtf8(readAll(folder + QStringLiteral("/Disc 001.cue")));
+            QStringList titles;
+            const QRegularExpression titleLine(QStringLiteral("^    TITLE \"(.*)\"$"), QRegularExpression::MultilineOption);
+            for (auto it = titleLine.globalMatch(cue); it.hasNext();)
+                titles.append(it.next().captured(1));
+            // CD-Text carries Latin-1: Ω can't be written and becomes "?".
+            QCOMPARE(titles, (QStringList{"Sunrise ?", "Closing", "Über den Wolken"}));
+            QVERIFY(cue.startsWith(QStringLiteral("TITLE \"Walk Album\"\n")));
+            QVERIFY(cue.contains(QStringLiteral("\nPERFORMER \"The Walkers\"")));
+            // Only the first track has the pause every disc starts with.
+            QCOMPARE(cue.count(QStringLiteral("INDEX 00")), 1);
+        }
+        const QByteArray binA = readAll(folderA + QStringLiteral("/Disc 001.bin"));
+        QVERIFY(binA.size() > 2352 * 75 * 3);
+        QCOMPARE(binA, readAll(folderB + QStringLiteral("/Disc 001.bin")));
+
+        // A stack of three copies over the two decks; each new blank goes in by itself.
+        QQuickItem *modes = rig.item(QStringLiteral("modeSelector"));
+        rig.click(modes, QPointF(2 + modes->property("segmentWidth").toDouble() * 2.5, modes->height() / 2));
+        QCOMPARE(rig.model->mode(), BurnMode::queue);
+        QQuickItem *stepper = rig.item(QStringLiteral("copiesStepper"));
+        for (int i = 0; i < 7; ++i)
+            rig.click(rig.item(QStringLiteral("stepDown"), stepper));
+        QCOMPARE(rig.model->copies(), 3);
+        // The blanks inserted after the first burns are in by now.
+        QTRY_VERIFY_WITH_TIMEOUT(rig.model->decks().at(0)->blankLoaded() && rig.model->decks().at(1)->blankLoaded(),
+                                 10000);
+        rig.click(rig.item(QStringLiteral("burnAllButton")));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.item(QStringLiteral("copiesLine"))->property("text").toString(),
+                                  QStringLiteral("3 DONE · 0 BURNING · 0 WAITING"), 90000);
+        const QStringList discs = QDir(folderA).entryList({"Disc *.bin"}) + QDir(folderB).entryList({"Disc *.bin"});
+        QCOMPARE(discs.size(), 2 + 3);
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    TestAudioWalk test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_audiowalk.moc"
