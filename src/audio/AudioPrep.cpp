@@ -252,6 +252,7 @@ void writeTrack(const QString &source, const QString &target, float gain, const 
 
     StereoDecoder decoder;
     openDecoder(decoder, source);
+    Dither dither;
     QFile out(target);
     if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
         throw TDError::writeFailed(out.errorString());
@@ -267,11 +268,13 @@ void writeTrack(const QString &source, const QString &target, float gain, const 
         std::span<const float> samples = nextChunk(decoder, source);
         if (samples.empty())
             break;
+        // CD samples that stay as they are need no dither; anything else does.
+        Dither *shaping = gain == 1.0f && decoder.exact() ? nullptr : &dither;
         // A decoded packet is small, but leave room for an odd large one.
         while (!samples.empty()) {
             const size_t room = (bufferSize - size_t(filled)) / sizeof(qint16);
             const size_t take = std::min(room, samples.size());
-            toCD(samples.first(take), gain, buffer.get() + filled);
+            toCD(samples.first(take), gain, buffer.get() + filled, shaping);
             filled += qsizetype(take * sizeof(qint16));
             samples = samples.subspan(take);
             if (filled >= writeChunk || !samples.empty())
@@ -338,7 +341,7 @@ std::optional<double> duration(const QString &path)
     return FFmpegAudio::durationSeconds(path);
 }
 
-std::vector<float> decode(const QString &path, CancelToken *cancel)
+std::vector<float> decode(const QString &path, CancelToken *cancel, bool *exact)
 {
     StereoDecoder decoder;
     openDecoder(decoder, path);
@@ -348,9 +351,12 @@ std::vector<float> decode(const QString &path, CancelToken *cancel)
             throw TDError::cancelled();
         const std::span<const float> samples = nextChunk(decoder, path);
         if (samples.empty())
-            return all;
+            break;
         all.insert(all.end(), samples.begin(), samples.end());
     }
+    if (exact)
+        *exact = decoder.exact();
+    return all;
 }
 
 void LevelMeter::add(std::span<const float> samples)
@@ -398,30 +404,43 @@ std::vector<float> gains(const std::vector<Level> &levels)
     return result;
 }
 
-void toCD(std::span<const float> samples, float gain, char *out)
+void toCD(std::span<const float> samples, float gain, char *out, Dither *dither)
 {
-    // The scalar rule with the clip folded in: a v of 1.0 or more becomes 1.0,
-    // which gives 32767 all the same. The same float operations in the same
-    // order, four samples at a time, so the bytes are identical.
+    // The one-sample rules four samples at a time: the same float operations
+    // in the same order, and the processor's rounding is the same
+    // nearest-even that nearbyint uses, so the bytes are identical.
     size_t i = 0;
 #if defined(__SSE2__) && Q_BYTE_ORDER == Q_LITTLE_ENDIAN
     const __m128 g = _mm_set1_ps(gain);
-    const __m128 low = _mm_set1_ps(-1.0f);
-    const __m128 high = _mm_set1_ps(1.0f);
-    const __m128 scale = _mm_set1_ps(32767.0f);
-    const auto convert = [&](const float *from) {
-        __m128 v = _mm_mul_ps(g, _mm_loadu_ps(from));
+    const __m128 low = _mm_set1_ps(-32768.0f);
+    const __m128 high = _mm_set1_ps(32767.0f);
+    const __m128 scale = _mm_set1_ps(32768.0f);
+    // Dither offsets are drawn a block ahead, in sample order.
+    constexpr size_t block = 256;
+    alignas(16) float offsets[block];
+    const auto convert = [&](const float *from, const float *offset) {
+        __m128 v = _mm_mul_ps(_mm_mul_ps(g, _mm_loadu_ps(from)), scale);
         v = _mm_and_ps(v, _mm_cmpord_ps(v, v)); // NaN is silence
+        if (offset)
+            v = _mm_add_ps(v, _mm_load_ps(offset));
         v = _mm_min_ps(_mm_max_ps(v, low), high);
-        return _mm_cvttps_epi32(_mm_mul_ps(v, scale));
+        return _mm_cvtps_epi32(v);
     };
-    for (; i + 8 <= samples.size(); i += 8) {
-        const __m128i packed = _mm_packs_epi32(convert(samples.data() + i), convert(samples.data() + i + 4));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 2 * i), packed);
+    while (i + 8 <= samples.size()) {
+        const size_t count = std::min(block, (samples.size() - i) / 8 * 8);
+        if (dither) {
+            for (size_t k = 0; k < count; ++k)
+                offsets[k] = dither->next();
+        }
+        for (size_t k = 0; k < count; k += 8, i += 8) {
+            const __m128i packed = _mm_packs_epi32(convert(samples.data() + i, dither ? offsets + k : nullptr),
+                                                   convert(samples.data() + i + 4, dither ? offsets + k + 4 : nullptr));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 2 * i), packed);
+        }
     }
 #endif
     for (; i < samples.size(); ++i)
-        qToLittleEndian<qint16>(toCD(samples[i], gain), out + 2 * i);
+        qToLittleEndian<qint16>(dither ? toCD(samples[i], gain, *dither) : toCD(samples[i], gain), out + 2 * i);
 }
 
 QStringList prepare(const QList<TrackItem> &tracks, bool matchLoudness, const std::function<void(double)> &progress,
