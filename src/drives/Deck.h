@@ -32,6 +32,7 @@
 
 class AppModel;
 class CancelToken;
+class CDAudioProducer;
 class QTimer;
 
 class Deck : public QObject
@@ -217,6 +218,9 @@ private:
     // Releases the running burn or erase, its producers and prepared files.
     void finishDR();
     void finishOp(bool ok, const QString &message);
+    // Says what the read-back of an audio burn found; when the burn failed,
+    // only a difference is worth a line.
+    void logReadBack(bool finished) const;
     void startDemo(std::function<void()> tick);
     void stopDemo();
     void demoAudioTick(double seconds, QList<double> lengths, bool verify, bool test);
@@ -254,4 +258,6 @@ private:
     bool m_imageDemoChecksum = false;
     std::shared_ptr<void> m_keepAlive;
     DoneFn m_onDone;
+    // The tracks of an audio burn the burner reads back, for what it found.
+    std::shared_ptr<const QList<std::shared_ptr<CDAudioProducer>>> m_readBack;
 };

@@ -165,6 +165,8 @@ void Deck::beginBurn(const QStringList &files, const AudioBurn &burn)
         }
         properties.cdText = text;
     }
+    if (properties.verify)
+        m_readBack = producers;
 
     DiscService *service = m_app ? m_app->service() : nullptr;
     std::unique_ptr<DiscJob> job = service ? service->burn(m_device, properties, layout) : nullptr;
@@ -189,8 +191,39 @@ void Deck::watch(std::unique_ptr<DiscJob> job, bool erase)
     (erase ? m_erase : m_burn) = std::move(job);
 }
 
+void Deck::logReadBack(bool finished) const
+{
+    if (!m_readBack)
+        return;
+    quint64 compared = 0, total = 0;
+    for (qsizetype i = 0; i < m_readBack->size(); ++i) {
+        const CDAudioProducer &track = *m_readBack->at(i);
+        if (const auto at = track.firstDifference()) {
+            logLine(QStringLiteral(": read back — NO MATCH — first difference in track ") + QString::number(i + 1)
+                    + QStringLiteral(" at ") + fmt(double(*at) / (AudioPrep::sampleRate * 4.0))
+                    + QStringLiteral(" (byte ") + QString::number(*at)
+                    + QStringLiteral(" of the track). The disc is not the same as what was written."));
+            return;
+        }
+        compared += std::min(track.bytesCompared(), track.frames() * CDAudioProducer::blockBytes);
+        total += track.frames() * CDAudioProducer::blockBytes;
+    }
+    if (!finished)
+        return;
+    if (compared == total)
+        logLine(QStringLiteral(": read back — Match — every track is the same on the disc as written (")
+                + TDDetect::bytes(qint64(total)) + QStringLiteral(" checked)."));
+    else if (compared == 0)
+        logLine(QStringLiteral(": read back — nothing was compared, so the disc is unchecked."));
+    else
+        logLine(QStringLiteral(": read back — only ") + TDDetect::bytes(qint64(compared)) + QStringLiteral(" of ")
+                + TDDetect::bytes(qint64(total)) + QStringLiteral(" was compared; the rest of the disc is unchecked."));
+}
+
 void Deck::failed(const QString &message)
 {
+    if (m_op == Op::audio)
+        logReadBack(false);
     setState(State::failed);
     setActualX(0);
     setPhase(message);
@@ -316,6 +349,8 @@ void Deck::apply(const JobStatus &status)
     const QString line = QStringLiteral(": ")
         + (m_burnIsTest ? QStringLiteral("test burn passed") : QStringLiteral("disc finished")) + QStringLiteral(" in ")
         + elapsed + QStringLiteral(".");
+    if (m_op == Op::audio)
+        logReadBack(true);
     logLine(line);
     finishDR();
     if (m_op == Op::audio) {
@@ -337,6 +372,7 @@ void Deck::finishDR()
         }
     }
     m_keepAlive.reset();
+    m_readBack.reset();
     removeLater(std::exchange(m_prepared, {}));
 }
 
