@@ -240,8 +240,8 @@ double threadSeconds()
 }
 
 // Writes one prepared file: decodes the track (again) and stores every sample
-// scaled by `gain`.
-void writeTrack(const QString &source, const QString &target, float gain, const std::function<bool()> &stop)
+// scaled by `gain`. Returns the number of samples written.
+qint64 writeTrack(const QString &source, const QString &target, float gain, const std::function<bool()> &stop)
 {
     // One buffer per thread for every track it writes: fresh pages cost a
     // fault each, which adds up over a disc.
@@ -257,6 +257,7 @@ void writeTrack(const QString &source, const QString &target, float gain, const 
     if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
         throw TDError::writeFailed(out.errorString());
     qsizetype filled = 0;
+    qint64 written = 0;
     const auto flush = [&] {
         if (filled > 0 && out.write(buffer.get(), filled) != filled)
             throw TDError::writeFailed(out.errorString());
@@ -276,6 +277,7 @@ void writeTrack(const QString &source, const QString &target, float gain, const 
             const size_t take = std::min(room, samples.size());
             toCD(samples.first(take), gain, buffer.get() + filled, shaping);
             filled += qsizetype(take * sizeof(qint16));
+            written += qint64(take);
             samples = samples.subspan(take);
             if (filled >= writeChunk || !samples.empty())
                 flush();
@@ -285,6 +287,7 @@ void writeTrack(const QString &source, const QString &target, float gain, const 
     out.close();
     if (out.error() != QFileDevice::NoError)
         throw TDError::writeFailed(out.errorString());
+    return written;
 }
 
 struct Measured
@@ -444,7 +447,7 @@ void toCD(std::span<const float> samples, float gain, char *out, Dither *dither)
 }
 
 QStringList prepare(const QList<TrackItem> &tracks, bool matchLoudness, const std::function<void(double)> &progress,
-                    CancelToken *cancel)
+                    CancelToken *cancel, QList<double> *seconds)
 {
     const int n = int(tracks.size());
     if (n == 0)
@@ -485,12 +488,13 @@ QStringList prepare(const QList<TrackItem> &tracks, bool matchLoudness, const st
         files.append(dir + QLatin1Char('/') + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()
                      + QStringLiteral(".cdda"));
 
+    std::vector<qint64> written(static_cast<size_t>(n));
     Batch write(n, cancel);
     try {
         write.run(
             biggestFirst(cost),
             [&](int i, const std::function<bool()> &stop) {
-                writeTrack(tracks[i].path, files[i], gain[size_t(i)], stop);
+                written[size_t(i)] = writeTrack(tracks[i].path, files[i], gain[size_t(i)], stop);
             },
             [&](int k) { report(matchLoudness ? a + b * k / n : a * k / n); });
         write.rethrow();
@@ -502,6 +506,11 @@ QStringList prepare(const QList<TrackItem> &tracks, bool matchLoudness, const st
     } catch (...) {
         cleanup(files);
         throw;
+    }
+    if (seconds) {
+        seconds->clear();
+        for (const qint64 samples : written)
+            seconds->append(double(samples) / (2.0 * sampleRate));
     }
     return files;
 }

@@ -57,6 +57,10 @@ inline constexpr int blockFrames = 32768;
 // takes a track's peak above this fraction of full scale (about -0.3 dB).
 inline constexpr float audibleRms = 0.0005f;
 inline constexpr float peakCeiling = 0.966f;
+// A track that plays more than this much shorter than its listed length
+// ended early (a cut or damaged file), which the user has to hear about.
+// Decoders and resamplers only add or drop a few milliseconds.
+inline constexpr double earlyEndSeconds = 0.5;
 
 // "$XDG_CACHE_HOME/KLVO Tandor" (by default "~/.cache/KLVO Tandor"), created
 // with its parents when missing; a failure to create it is left for the
@@ -185,8 +189,13 @@ void toCD(std::span<const float> samples, float gain, char *out, Dither *dither 
 // can't be written — or TDError::cancelled() once `cancel` (borrowed, may be
 // null) is set; the workers look at it between blocks. On any error every
 // file this call wrote is removed before it returns.
+//
+// `seconds` (may be null) hears how long each prepared file plays, in track
+// order: the truth about a file that ends before the length it announced
+// (see earlyEndSeconds).
 QStringList prepare(const QList<TrackItem> &tracks, bool matchLoudness,
-                    const std::function<void(double)> &progress = {}, CancelToken *cancel = nullptr);
+                    const std::function<void(double)> &progress = {}, CancelToken *cancel = nullptr,
+                    QList<double> *seconds = nullptr);
 
 // Deletes each file; a file already gone or undeletable is ignored.
 void cleanup(const QStringList &paths);

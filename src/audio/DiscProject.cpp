@@ -139,3 +139,14 @@ void DiscProject::rename(int index, const QString &title)
     m_tracks[index].title = title;
     changeTracks(false);
 }
+
+void DiscProject::setTrackSeconds(const QUuid &id, double seconds)
+{
+    for (TrackItem &t : m_tracks) {
+        if (t.id != id || t.seconds == seconds)
+            continue;
+        t.seconds = seconds;
+        changeTracks(true);
+        return;
+    }
+}

@@ -83,6 +83,10 @@ public:
     Q_INVOKABLE void remove(int index);
     Q_INVOKABLE void clear();
     Q_INVOKABLE void rename(int index, const QString &title);
+    // The length of track `id` as found by reading its file to the end, for a
+    // file that holds less than it claimed. Does nothing for a track that is
+    // no longer in the list.
+    void setTrackSeconds(const QUuid &id, double seconds);
 
 Q_SIGNALS:
     void albumChanged();

@@ -209,6 +209,9 @@ private:
         bool test = false, verify = false;
     };
     void beginBurn(const QStringList &files, const AudioBurn &burn);
+    // Says which prepared tracks play well short of their listed `seconds`,
+    // and gives `project` (may be null) their real length.
+    void reportEarlyEnds(DiscProject *project, const QList<TrackItem> &tracks, const QList<double> &seconds);
     void watch(std::unique_ptr<DiscJob> job, bool erase);
     // The burn or erase ended in failure with `message`.
     void failed(const QString &message);

@@ -9,6 +9,7 @@
 #include "images/CancelToken.h"
 #include "images/TDError.h"
 
+#include <QFileInfo>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -81,8 +82,10 @@ void Deck::start(DiscProject *project, bool test, bool verify, bool matchLoudnes
     m_cancel = std::make_shared<CancelToken>();
     const auto token = m_cancel;
     QPointer<Deck> self(this);
-    m_preparation = QtConcurrent::run([self, token, burn, matchLoudness] {
+    QPointer<DiscProject> source(project);
+    m_preparation = QtConcurrent::run([self, source, token, burn, matchLoudness] {
         QStringList files;
+        QList<double> seconds;
         QString error;
         try {
             files = AudioPrep::prepare(
@@ -92,7 +95,7 @@ void Deck::start(DiscProject *project, bool test, bool verify, bool matchLoudnes
                         self.data(), [self, f] { if (self && self->m_state == State::preparing) self->setProgress(0.02 * f); },
                         Qt::QueuedConnection);
                 },
-                token.get());
+                token.get(), &seconds);
         } catch (const PrepError &e) {
             error = e.text();
         } catch (const TDError &e) {
@@ -100,11 +103,12 @@ void Deck::start(DiscProject *project, bool test, bool verify, bool matchLoudnes
         }
         QMetaObject::invokeMethod(
             self.data(),
-            [self, files, error, burn] {
+            [self, source, files, seconds, error, burn] {
                 if (!self) {
                     removeLater(files);
                     return;
                 }
+                self->reportEarlyEnds(source, burn.tracks, seconds);
                 if (!error.isEmpty()) {
                     if (self->m_state != State::preparing)
                         return; // stopped meanwhile; the stop has been reported
@@ -120,6 +124,30 @@ void Deck::start(DiscProject *project, bool test, bool verify, bool matchLoudnes
             },
             Qt::QueuedConnection);
     });
+}
+
+void Deck::reportEarlyEnds(DiscProject *project, const QList<TrackItem> &tracks, const QList<double> &seconds)
+{
+    for (qsizetype i = 0; i < tracks.size() && i < seconds.size(); ++i) {
+        const TrackItem &t = tracks[i];
+        const double real = seconds[i];
+        if (real >= t.seconds - AudioPrep::earlyEndSeconds)
+            continue;
+        std::optional<double> listed;
+        for (const TrackItem &now : project ? project->tracks() : QList<TrackItem>()) {
+            if (now.id == t.id)
+                listed = now.seconds;
+        }
+        // Decks burning the same list all find out; the first one says it.
+        if (listed && *listed < real + AudioPrep::earlyEndSeconds)
+            continue;
+        logLine(QStringLiteral(": track ") + QString::number(i + 1) + QStringLiteral(", “")
+                + QFileInfo(t.path).fileName() + QStringLiteral("”, ends early — only ") + fmt(real)
+                + QStringLiteral(" of ") + fmt(t.seconds) + QStringLiteral(" could be read, so the disc gets ")
+                + fmt(real) + QStringLiteral("."));
+        if (listed)
+            project->setTrackSeconds(t.id, real);
+    }
 }
 
 void Deck::beginBurn(const QStringList &files, const AudioBurn &burn)

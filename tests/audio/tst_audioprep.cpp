@@ -421,20 +421,21 @@ private slots:
         QTest::addColumn<double>("seconds");
         QTest::addColumn<bool>("sidesEqual");
         QTest::addColumn<QString>("error"); // empty: prepares
-        QTest::newRow("WAV") << "stereo.wav" << 1.5 << true << "";
-        QTest::newRow("mono 22 050 Hz feeds both sides") << "mono22050.wav" << 1.0 << true << "";
-        QTest::newRow("mono 8 kHz") << "mono8k.wav" << 1.0 << true << "";
-        QTest::newRow("mono 32 kHz MP3") << "mono32k.mp3" << 1.0 << true << "";
-        QTest::newRow("FLAC") << "tones.flac" << 2.0 << false << "";
-        QTest::newRow("MP3 at 48 kHz") << "tones48k.mp3" << 7.0 << false << "";
-        QTest::newRow("M4A") << "tones.m4a" << 1.2 << false << "";
-        QTest::newRow("AIFF") << "tones.aiff" << 1.0 << false << "";
-        QTest::newRow("7.1 folds to stereo") << "surround71.flac" << 1.0 << false << "";
-        QTest::newRow("truncated FLAC plays what is there") << "truncated.flac" << -1.0 << false << "";
-        QTest::newRow("zero-byte file") << "empty.wav" << -1.0 << true << unreadable("empty.wav");
-        QTest::newRow("text named .mp3") << "notes.mp3" << -1.0 << true << unreadable("notes.mp3");
-        QTest::newRow("video without sound") << "video.mp4" << -1.0 << true << unreadable("video.mp4");
-        QTest::newRow("missing file") << "gone.flac" << -1.0 << true << unreadable("gone.flac");
+        QTest::addColumn<bool>("endsEarly"); // plays well short of its announced length
+        QTest::newRow("WAV") << "stereo.wav" << 1.5 << true << "" << false;
+        QTest::newRow("mono 22 050 Hz feeds both sides") << "mono22050.wav" << 1.0 << true << "" << false;
+        QTest::newRow("mono 8 kHz") << "mono8k.wav" << 1.0 << true << "" << false;
+        QTest::newRow("mono 32 kHz MP3") << "mono32k.mp3" << 1.0 << true << "" << false;
+        QTest::newRow("FLAC") << "tones.flac" << 2.0 << false << "" << false;
+        QTest::newRow("MP3 at 48 kHz") << "tones48k.mp3" << 7.0 << false << "" << false;
+        QTest::newRow("M4A") << "tones.m4a" << 1.2 << false << "" << false;
+        QTest::newRow("AIFF") << "tones.aiff" << 1.0 << false << "" << false;
+        QTest::newRow("7.1 folds to stereo") << "surround71.flac" << 1.0 << false << "" << false;
+        QTest::newRow("truncated FLAC plays what is there") << "truncated.flac" << -1.0 << false << "" << true;
+        QTest::newRow("zero-byte file") << "empty.wav" << -1.0 << true << unreadable("empty.wav") << false;
+        QTest::newRow("text named .mp3") << "notes.mp3" << -1.0 << true << unreadable("notes.mp3") << false;
+        QTest::newRow("video without sound") << "video.mp4" << -1.0 << true << unreadable("video.mp4") << false;
+        QTest::newRow("missing file") << "gone.flac" << -1.0 << true << unreadable("gone.flac") << false;
     }
 
     void files()
@@ -443,6 +444,7 @@ private slots:
         QFETCH(double, seconds);
         QFETCH(bool, sidesEqual);
         QFETCH(QString, error);
+        QFETCH(bool, endsEarly);
         const std::optional<double> length = AudioPrep::duration(at(file));
         QCOMPARE(length.has_value(), error.isEmpty());
         // Lossy encoders and resamplers add or drop a few milliseconds.
@@ -468,9 +470,14 @@ private slots:
         }
         for (const bool match : {false, true}) {
             QStringList files;
-            QCOMPARE(errorText([&] { files = AudioPrep::prepare({track(at(file))}, match); }), error);
-            if (error.isEmpty())
+            QList<double> played;
+            QCOMPARE(errorText([&] { files = AudioPrep::prepare({track(at(file))}, match, {}, nullptr, &played); }),
+                     error);
+            if (error.isEmpty()) {
                 QCOMPARE(QFileInfo(files.value(0)).size(), qint64(2 * s.size()));
+                QCOMPARE(played, QList<double>{double(s.size()) / 2 / 44100});
+                QCOMPARE(played[0] < *length - AudioPrep::earlyEndSeconds, endsEarly);
+            }
             AudioPrep::cleanup(files);
             QVERIFY(cached().isEmpty());
         }

@@ -201,6 +201,27 @@ private slots:
         QCOMPARE(changed.count(), after == QStringList({"t0", "t1", "t2"}) ? 0 : 1);
         QCOMPARE(totalChanged.count(), total == 10.0 ? 0 : 1);
     }
+
+    // A burn that found a track shorter than listed corrects the list.
+    void trackSecondsCorrected()
+    {
+        DiscProject p;
+        p.setGapSeconds(2);
+        QVERIFY(fill(p, {10, 20}));
+        QSignalSpy tracks(&p, &DiscProject::tracksChanged);
+        QSignalSpy total(&p, &DiscProject::totalSecondsChanged);
+        p.setTrackSeconds(p.tracks()[1].id, 4.5);
+        QCOMPARE(p.tracks()[1].seconds, 4.5);
+        QCOMPARE(p.tracks()[0].seconds, 10.0);
+        QCOMPARE(p.totalSeconds(), 16.5);
+        QCOMPARE(tracks.size(), 1);
+        QCOMPARE(total.size(), 1);
+        // The same length again, or a track that has gone: nothing happens.
+        p.setTrackSeconds(p.tracks()[1].id, 4.5);
+        p.setTrackSeconds(QUuid::createUuid(), 1);
+        QCOMPARE(tracks.size(), 1);
+        QCOMPARE(p.totalSeconds(), 16.5);
+    }
 };
 
 QTEST_GUILESS_MAIN(TstDiscProject)
