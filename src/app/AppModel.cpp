@@ -26,6 +26,31 @@ const QString tabKey = QStringLiteral("klvo.td.tab");
 const QString decksKey = QStringLiteral("decks");
 const QString themeKey = QStringLiteral("klvo.td.theme");
 
+// “Left out 2 files that aren't audio: “a.mp3”, “b.jpg”.” A long list
+// names the first few and counts the rest.
+QString leftOutLine(const QStringList &names, DiscProject::LeftOut why)
+{
+    constexpr qsizetype named = 10;
+    const bool one = names.size() == 1;
+    QString text = QStringLiteral("Left out ") + QString::number(names.size())
+        + (one ? QStringLiteral(" file that ") : QStringLiteral(" files that "));
+    switch (why) {
+    case DiscProject::LeftOut::notAudio:
+        text += one ? QStringLiteral("isn't audio") : QStringLiteral("aren't audio");
+        break;
+    case DiscProject::LeftOut::unreadable:
+        text += QStringLiteral("can't be read");
+        break;
+    }
+    QStringList quoted;
+    for (const QString &name : names.mid(0, named))
+        quoted.append(QStringLiteral("“") + name + QStringLiteral("”"));
+    text += QStringLiteral(": ") + quoted.join(QStringLiteral(", "));
+    if (names.size() > named)
+        text += QStringLiteral(" and ") + QString::number(names.size() - named) + QStringLiteral(" more");
+    return text + QStringLiteral(".");
+}
+
 template<typename T, typename Signal>
 void assign(AppModel *model, T &field, const T &value, Signal changed)
 {
@@ -56,6 +81,10 @@ AppModel::AppModel(const Config &config, QObject *parent)
     for (int i = 0; i < maxDecks; ++i) {
         m_projects.append(new DiscProject(this));
         m_decks.append(new Deck(i, this));
+        // However the files came in (opened with the program, dropped, the
+        // Add dialog), what was left out is said here.
+        connect(m_projects.last(), &DiscProject::filesLeftOut, this,
+                [this](const QStringList &names, DiscProject::LeftOut why) { log(leftOutLine(names, why)); });
     }
 
     // Stored values that name no screen, or aren't numbers, fall back to the

@@ -240,8 +240,8 @@ double threadSeconds()
 }
 
 // Writes one prepared file: decodes the track (again) and stores every sample
-// scaled by `gain`.
-void writeTrack(const QString &source, const QString &target, float gain, const std::function<bool()> &stop)
+// scaled by `gain`. Returns the number of samples written.
+qint64 writeTrack(const QString &source, const QString &target, float gain, const std::function<bool()> &stop)
 {
     // One buffer per thread for every track it writes: fresh pages cost a
     // fault each, which adds up over a disc.
@@ -252,10 +252,12 @@ void writeTrack(const QString &source, const QString &target, float gain, const 
 
     StereoDecoder decoder;
     openDecoder(decoder, source);
+    Dither dither;
     QFile out(target);
     if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
         throw TDError::writeFailed(out.errorString());
     qsizetype filled = 0;
+    qint64 written = 0;
     const auto flush = [&] {
         if (filled > 0 && out.write(buffer.get(), filled) != filled)
             throw TDError::writeFailed(out.errorString());
@@ -267,12 +269,15 @@ void writeTrack(const QString &source, const QString &target, float gain, const 
         std::span<const float> samples = nextChunk(decoder, source);
         if (samples.empty())
             break;
+        // CD samples that stay as they are need no dither; anything else does.
+        Dither *shaping = gain == 1.0f && decoder.exact() ? nullptr : &dither;
         // A decoded packet is small, but leave room for an odd large one.
         while (!samples.empty()) {
             const size_t room = (bufferSize - size_t(filled)) / sizeof(qint16);
             const size_t take = std::min(room, samples.size());
-            toCD(samples.first(take), gain, buffer.get() + filled);
+            toCD(samples.first(take), gain, buffer.get() + filled, shaping);
             filled += qsizetype(take * sizeof(qint16));
+            written += qint64(take);
             samples = samples.subspan(take);
             if (filled >= writeChunk || !samples.empty())
                 flush();
@@ -282,6 +287,7 @@ void writeTrack(const QString &source, const QString &target, float gain, const 
     out.close();
     if (out.error() != QFileDevice::NoError)
         throw TDError::writeFailed(out.errorString());
+    return written;
 }
 
 struct Measured
@@ -338,7 +344,7 @@ std::optional<double> duration(const QString &path)
     return FFmpegAudio::durationSeconds(path);
 }
 
-std::vector<float> decode(const QString &path, CancelToken *cancel)
+std::vector<float> decode(const QString &path, CancelToken *cancel, bool *exact)
 {
     StereoDecoder decoder;
     openDecoder(decoder, path);
@@ -348,9 +354,12 @@ std::vector<float> decode(const QString &path, CancelToken *cancel)
             throw TDError::cancelled();
         const std::span<const float> samples = nextChunk(decoder, path);
         if (samples.empty())
-            return all;
+            break;
         all.insert(all.end(), samples.begin(), samples.end());
     }
+    if (exact)
+        *exact = decoder.exact();
+    return all;
 }
 
 void LevelMeter::add(std::span<const float> samples)
@@ -398,34 +407,47 @@ std::vector<float> gains(const std::vector<Level> &levels)
     return result;
 }
 
-void toCD(std::span<const float> samples, float gain, char *out)
+void toCD(std::span<const float> samples, float gain, char *out, Dither *dither)
 {
-    // The scalar rule with the clip folded in: a v of 1.0 or more becomes 1.0,
-    // which gives 32767 all the same. The same float operations in the same
-    // order, four samples at a time, so the bytes are identical.
+    // The one-sample rules four samples at a time: the same float operations
+    // in the same order, and the processor's rounding is the same
+    // nearest-even that nearbyint uses, so the bytes are identical.
     size_t i = 0;
 #if defined(__SSE2__) && Q_BYTE_ORDER == Q_LITTLE_ENDIAN
     const __m128 g = _mm_set1_ps(gain);
-    const __m128 low = _mm_set1_ps(-1.0f);
-    const __m128 high = _mm_set1_ps(1.0f);
-    const __m128 scale = _mm_set1_ps(32767.0f);
-    const auto convert = [&](const float *from) {
-        __m128 v = _mm_mul_ps(g, _mm_loadu_ps(from));
+    const __m128 low = _mm_set1_ps(-32768.0f);
+    const __m128 high = _mm_set1_ps(32767.0f);
+    const __m128 scale = _mm_set1_ps(32768.0f);
+    // Dither offsets are drawn a block ahead, in sample order.
+    constexpr size_t block = 256;
+    alignas(16) float offsets[block];
+    const auto convert = [&](const float *from, const float *offset) {
+        __m128 v = _mm_mul_ps(_mm_mul_ps(g, _mm_loadu_ps(from)), scale);
         v = _mm_and_ps(v, _mm_cmpord_ps(v, v)); // NaN is silence
+        if (offset)
+            v = _mm_add_ps(v, _mm_load_ps(offset));
         v = _mm_min_ps(_mm_max_ps(v, low), high);
-        return _mm_cvttps_epi32(_mm_mul_ps(v, scale));
+        return _mm_cvtps_epi32(v);
     };
-    for (; i + 8 <= samples.size(); i += 8) {
-        const __m128i packed = _mm_packs_epi32(convert(samples.data() + i), convert(samples.data() + i + 4));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 2 * i), packed);
+    while (i + 8 <= samples.size()) {
+        const size_t count = std::min(block, (samples.size() - i) / 8 * 8);
+        if (dither) {
+            for (size_t k = 0; k < count; ++k)
+                offsets[k] = dither->next();
+        }
+        for (size_t k = 0; k < count; k += 8, i += 8) {
+            const __m128i packed = _mm_packs_epi32(convert(samples.data() + i, dither ? offsets + k : nullptr),
+                                                   convert(samples.data() + i + 4, dither ? offsets + k + 4 : nullptr));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 2 * i), packed);
+        }
     }
 #endif
     for (; i < samples.size(); ++i)
-        qToLittleEndian<qint16>(toCD(samples[i], gain), out + 2 * i);
+        qToLittleEndian<qint16>(dither ? toCD(samples[i], gain, *dither) : toCD(samples[i], gain), out + 2 * i);
 }
 
 QStringList prepare(const QList<TrackItem> &tracks, bool matchLoudness, const std::function<void(double)> &progress,
-                    CancelToken *cancel)
+                    CancelToken *cancel, QList<double> *seconds)
 {
     const int n = int(tracks.size());
     if (n == 0)
@@ -466,12 +488,13 @@ QStringList prepare(const QList<TrackItem> &tracks, bool matchLoudness, const st
         files.append(dir + QLatin1Char('/') + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()
                      + QStringLiteral(".cdda"));
 
+    std::vector<qint64> written(static_cast<size_t>(n));
     Batch write(n, cancel);
     try {
         write.run(
             biggestFirst(cost),
             [&](int i, const std::function<bool()> &stop) {
-                writeTrack(tracks[i].path, files[i], gain[size_t(i)], stop);
+                written[size_t(i)] = writeTrack(tracks[i].path, files[i], gain[size_t(i)], stop);
             },
             [&](int k) { report(matchLoudness ? a + b * k / n : a * k / n); });
         write.rethrow();
@@ -483,6 +506,11 @@ QStringList prepare(const QList<TrackItem> &tracks, bool matchLoudness, const st
     } catch (...) {
         cleanup(files);
         throw;
+    }
+    if (seconds) {
+        seconds->clear();
+        for (const qint64 samples : written)
+            seconds->append(double(samples) / (2.0 * sampleRate));
     }
     return files;
 }

@@ -12,6 +12,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
+#include <cmath>
 #include <functional>
 #include <optional>
 #include <span>
@@ -55,6 +57,10 @@ inline constexpr int blockFrames = 32768;
 // takes a track's peak above this fraction of full scale (about -0.3 dB).
 inline constexpr float audibleRms = 0.0005f;
 inline constexpr float peakCeiling = 0.966f;
+// A track that plays more than this much shorter than its listed length
+// ended early (a cut or damaged file), which the user has to hear about.
+// Decoders and resamplers only add or drop a few milliseconds.
+inline constexpr double earlyEndSeconds = 0.5;
 
 // "$XDG_CACHE_HOME/KLVO Tandor" (by default "~/.cache/KLVO Tandor"), created
 // with its parents when missing; a failure to create it is left for the
@@ -68,9 +74,11 @@ std::optional<double> duration(const QString &path);
 
 // The whole track as interleaved stereo float samples at 44 100 Hz, held in
 // memory (about 21 MB a minute). A file with one channel feeds both sides.
+// `exact` (may be null) hears whether every sample is the source's own CD
+// sample k as k / 32768, unchanged (see StereoDecoder::exact).
 // Throws PrepError (unreadable, convert) or TDError::cancelled() when
 // `cancel` (borrowed for the call, may be null) is set between two blocks.
-std::vector<float> decode(const QString &path, CancelToken *cancel = nullptr);
+std::vector<float> decode(const QString &path, CancelToken *cancel = nullptr, bool *exact = nullptr);
 
 // A track's level on the -1.0…1.0 float scale. An empty track is 0 and 0.
 struct Level
@@ -102,29 +110,68 @@ private:
 // inaudible tracks, and every track when none is audible, keep 1.0.
 std::vector<float> gains(const std::vector<Level> &levels);
 
-// One float sample scaled by `gain` as a CD sample: 1.0 and above give 32767;
-// below that max(v, -1.0) * 32767 truncated toward zero, so -32768 never
-// appears. NaN gives 0.
+// Triangular (TPDF) dither: an offset in (-1, 1) steps of the 16-bit scale,
+// added before rounding whenever a sample is not already a CD sample, so the
+// rounding leaves noise rather than distortion. The sequence comes from a
+// fixed seed: a track prepared twice gives the same bytes. A plain value,
+// used by one thread at a time.
+class Dither
+{
+public:
+    explicit Dither(quint64 seed = 0x5DEECE66Dull) : m_state(seed) {}
+    float next()
+    {
+        const qint32 a = qint32(bits());
+        const qint32 b = qint32(bits());
+        return float(a - b) * (1.0f / 16777216.0f);
+    }
+
+private:
+    // The top 24 bits of a 64-bit linear congruential step.
+    quint32 bits()
+    {
+        m_state = m_state * 6364136223846793005ull + 1442695040888963407ull;
+        return quint32(m_state >> 40);
+    }
+    quint64 m_state;
+};
+
+// One float sample scaled by `gain` as a CD sample: v = gain x sample x
+// 32768, rounded to nearest (ties to even) and clipped to -32768…32767, so a
+// sample k / 32768 gives k back and a gain of 1.0 changes no CD sample.
+// NaN gives 0. With `dither`, its next offset is added before rounding (to
+// NaN's 0 too); without, the result is exact rounding.
 inline qint16 toCD(float sample, float gain)
 {
-    const float v = gain * sample;
-    if (v >= 1.0f)
-        return 32767;
-    if (v >= -1.0f)
-        return qint16(v * 32767.0f);
-    return v < -1.0f ? qint16(-32767) : qint16(0);
+    float v = gain * sample * 32768.0f;
+    if (v != v)
+        return 0;
+    return qint16(std::nearbyint(std::clamp(v, -32768.0f, 32767.0f)));
+}
+
+inline qint16 toCD(float sample, float gain, Dither &dither)
+{
+    const float d = dither.next();
+    float v = gain * sample * 32768.0f;
+    if (v != v)
+        v = 0;
+    return qint16(std::nearbyint(std::clamp(v + d, -32768.0f, 32767.0f)));
 }
 
 // Converts samples to CD samples, written little-endian to `out` (two bytes
-// per sample).
-void toCD(std::span<const float> samples, float gain, char *out);
+// per sample), with the next offsets of `dither` when it is given. Equal to
+// the one-sample functions applied in order.
+void toCD(std::span<const float> samples, float gain, char *out, Dither *dither = nullptr);
 
 // Prepares every track in order and returns its file in the cache folder,
 // one per track, in track order.
 //
 // Tracks are decoded side by side on up to one thread per core. With
 // `matchLoudness` a first pass measures every track and a second decodes it
-// again and writes it; without it one pass writes the files. Memory stays a
+// again and writes it; without it one pass writes the files. A track whose
+// gain is 1.0 is written with exact rounding for as long as its source is
+// exact (see decode), so a CD-quality source reaches the file bit for bit;
+// everything else is dithered, each track from a fresh Dither. Memory stays a
 // few megabytes per thread whatever the length of the disc, and the files
 // hold exactly the bytes a preparation keeping the whole disc in memory
 // would write: the decoder gives the same samples on every pass.
@@ -142,8 +189,13 @@ void toCD(std::span<const float> samples, float gain, char *out);
 // can't be written — or TDError::cancelled() once `cancel` (borrowed, may be
 // null) is set; the workers look at it between blocks. On any error every
 // file this call wrote is removed before it returns.
+//
+// `seconds` (may be null) hears how long each prepared file plays, in track
+// order: the truth about a file that ends before the length it announced
+// (see earlyEndSeconds).
 QStringList prepare(const QList<TrackItem> &tracks, bool matchLoudness,
-                    const std::function<void(double)> &progress = {}, CancelToken *cancel = nullptr);
+                    const std::function<void(double)> &progress = {}, CancelToken *cancel = nullptr,
+                    QList<double> *seconds = nullptr);
 
 // Deletes each file; a file already gone or undeletable is ignored.
 void cleanup(const QStringList &paths);

@@ -72,21 +72,34 @@ QString DiscProject::displayName() const
     return m_album.isEmpty() ? QStringLiteral("Untitled disc") : m_album;
 }
 
-struct DiscProject::PendingAdd
-{
-    QFutureWatcher<QList<TrackItem>> watcher;
-    std::function<void(int)> done;
-};
-
-static QList<TrackItem> readTracks(const QStringList &paths)
+namespace {
+struct ReadBatch
 {
     QList<TrackItem> items;
+    QStringList notAudio;
+    QStringList unreadable;
+};
+
+ReadBatch readTracks(const QStringList &paths)
+{
+    ReadBatch batch;
     for (const QString &path : paths) {
-        if (const auto seconds = AudioPrep::duration(path))
-            items.append({QUuid::createUuid(), path, TrackItem::titleFor(path), *seconds});
+        if (const auto seconds = AudioPrep::duration(path)) {
+            batch.items.append({QUuid::createUuid(), path, TrackItem::titleFor(path), *seconds});
+            continue;
+        }
+        const QFileInfo file(path);
+        (file.isFile() && file.isReadable() ? batch.notAudio : batch.unreadable).append(file.fileName());
     }
-    return items;
+    return batch;
 }
+} // namespace
+
+struct DiscProject::PendingAdd
+{
+    QFutureWatcher<ReadBatch> watcher;
+    std::function<void(int)> done;
+};
 
 void DiscProject::add(const QStringList &paths, std::function<void(int)> done)
 {
@@ -102,14 +115,18 @@ void DiscProject::appendFinishedAdds()
     // A later batch may finish first; it waits for the ones asked for before it.
     while (!m_pending.isEmpty() && m_pending.first()->watcher.isFinished()) {
         const auto pending = m_pending.takeFirst();
-        const QList<TrackItem> items = pending->watcher.result();
-        if (!items.isEmpty()) {
-            m_tracks.append(items);
+        const ReadBatch batch = pending->watcher.result();
+        if (!batch.items.isEmpty()) {
+            m_tracks.append(batch.items);
             changeTracks(true);
         }
-        Q_EMIT tracksAdded(int(items.size()));
+        Q_EMIT tracksAdded(int(batch.items.size()));
         if (pending->done)
-            pending->done(int(items.size()));
+            pending->done(int(batch.items.size()));
+        if (!batch.notAudio.isEmpty())
+            Q_EMIT filesLeftOut(batch.notAudio, LeftOut::notAudio);
+        if (!batch.unreadable.isEmpty())
+            Q_EMIT filesLeftOut(batch.unreadable, LeftOut::unreadable);
     }
 }
 
@@ -144,4 +161,15 @@ void DiscProject::rename(int index, const QString &title)
         return;
     m_tracks[index].title = title;
     changeTracks(false);
+}
+
+void DiscProject::setTrackSeconds(const QUuid &id, double seconds)
+{
+    for (TrackItem &t : m_tracks) {
+        if (t.id != id || t.seconds == seconds)
+            continue;
+        t.seconds = seconds;
+        changeTracks(true);
+        return;
+    }
 }

@@ -47,6 +47,13 @@ class DiscProject : public QObject
     Q_PROPERTY(QString displayName READ displayName NOTIFY albumChanged)
 
 public:
+    // Why add() left a file out.
+    enum class LeftOut {
+        notAudio,   // it can be read, but holds no audio the reader knows
+        unreadable, // it is gone, not a file, or may not be read
+    };
+    Q_ENUM(LeftOut)
+
     // 80 minutes: a project this long still fits on a CD-R; a longer one does not.
     static constexpr double cdSeconds = 4800.0;
 
@@ -72,11 +79,11 @@ public:
     QString displayName() const;
 
     // Appends every file the audio reader can open, in the order given, and
-    // skips the rest silently. The files are read on a worker thread; the
-    // tracks arrive later on the main thread, batches in the order they were
-    // asked for, followed by tracksAdded and `done` (if given) with the count.
-    // A batch still being read when the project is destroyed is dropped and
-    // its `done` never runs.
+    // leaves the rest out. The files are read on a worker thread; the tracks
+    // arrive later on the main thread, batches in the order they were asked
+    // for, followed by tracksAdded and `done` (if given) with the count, then
+    // filesLeftOut for what was left out. A batch still being read when the
+    // project is destroyed is dropped and its `done` never runs.
     Q_INVOKABLE void add(const QStringList &paths) { add(paths, {}); }
     void add(const QStringList &paths, std::function<void(int added)> done);
     // Swaps the track with its neighbour; does nothing outside the list.
@@ -86,6 +93,10 @@ public:
     Q_INVOKABLE void remove(int index);
     Q_INVOKABLE void clear();
     Q_INVOKABLE void rename(int index, const QString &title);
+    // The length of track `id` as found by reading its file to the end, for a
+    // file that holds less than it claimed. Does nothing for a track that is
+    // no longer in the list.
+    void setTrackSeconds(const QUuid &id, double seconds);
 
 Q_SIGNALS:
     void albumChanged();
@@ -96,6 +107,9 @@ Q_SIGNALS:
     // The total (and so the fit) changed: the tracks or the gap did.
     void totalSecondsChanged();
     void tracksAdded(int added);
+    // add() left these files out (their names, in the order given) for
+    // `why`: once per reason and batch, after tracksAdded.
+    void filesLeftOut(const QStringList &names, DiscProject::LeftOut why);
 
 private:
     struct PendingAdd;

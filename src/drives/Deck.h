@@ -32,6 +32,7 @@
 
 class AppModel;
 class CancelToken;
+class CDAudioProducer;
 class QTimer;
 
 class Deck : public QObject
@@ -211,6 +212,9 @@ private:
         bool test = false, verify = false;
     };
     void beginBurn(const QStringList &files, const AudioBurn &burn);
+    // Says which prepared tracks play well short of their listed `seconds`,
+    // and gives `project` (may be null) their real length.
+    void reportEarlyEnds(DiscProject *project, const QList<TrackItem> &tracks, const QList<double> &seconds);
     void watch(std::unique_ptr<DiscJob> job, bool erase);
     // The burn or erase ended in failure with `message`.
     void failed(const QString &message);
@@ -220,6 +224,9 @@ private:
     // Releases the running burn or erase, its producers and prepared files.
     void finishDR();
     void finishOp(bool ok, const QString &message);
+    // Says what the read-back of an audio burn found; when the burn failed,
+    // only a difference is worth a line.
+    void logReadBack(bool finished) const;
     void startDemo(std::function<void()> tick);
     void stopDemo();
     void demoAudioTick(double seconds, QList<double> lengths, bool verify, bool test);
@@ -257,4 +264,6 @@ private:
     bool m_imageDemoChecksum = false;
     std::shared_ptr<void> m_keepAlive;
     DoneFn m_onDone;
+    // The tracks of an audio burn the burner reads back, for what it found.
+    std::shared_ptr<const QList<std::shared_ptr<CDAudioProducer>>> m_readBack;
 };

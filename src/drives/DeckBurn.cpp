@@ -9,6 +9,7 @@
 #include "images/CancelToken.h"
 #include "images/TDError.h"
 
+#include <QFileInfo>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -81,8 +82,10 @@ void Deck::start(DiscProject *project, bool test, bool verify, bool matchLoudnes
     m_cancel = std::make_shared<CancelToken>();
     const auto token = m_cancel;
     QPointer<Deck> self(this);
-    m_preparation = QtConcurrent::run([self, token, burn, matchLoudness] {
+    QPointer<DiscProject> source(project);
+    m_preparation = QtConcurrent::run([self, source, token, burn, matchLoudness] {
         QStringList files;
+        QList<double> seconds;
         QString error;
         try {
             files = AudioPrep::prepare(
@@ -92,7 +95,7 @@ void Deck::start(DiscProject *project, bool test, bool verify, bool matchLoudnes
                         self.data(), [self, f] { if (self && self->m_state == State::preparing) self->setProgress(0.02 * f); },
                         Qt::QueuedConnection);
                 },
-                token.get());
+                token.get(), &seconds);
         } catch (const PrepError &e) {
             error = e.text();
         } catch (const TDError &e) {
@@ -100,11 +103,12 @@ void Deck::start(DiscProject *project, bool test, bool verify, bool matchLoudnes
         }
         QMetaObject::invokeMethod(
             self.data(),
-            [self, files, error, burn] {
+            [self, source, files, seconds, error, burn] {
                 if (!self) {
                     removeLater(files);
                     return;
                 }
+                self->reportEarlyEnds(source, burn.tracks, seconds);
                 if (!error.isEmpty()) {
                     if (self->m_state != State::preparing)
                         return; // stopped meanwhile; the stop has been reported
@@ -120,6 +124,30 @@ void Deck::start(DiscProject *project, bool test, bool verify, bool matchLoudnes
             },
             Qt::QueuedConnection);
     });
+}
+
+void Deck::reportEarlyEnds(DiscProject *project, const QList<TrackItem> &tracks, const QList<double> &seconds)
+{
+    for (qsizetype i = 0; i < tracks.size() && i < seconds.size(); ++i) {
+        const TrackItem &t = tracks[i];
+        const double real = seconds[i];
+        if (real >= t.seconds - AudioPrep::earlyEndSeconds)
+            continue;
+        std::optional<double> listed;
+        for (const TrackItem &now : project ? project->tracks() : QList<TrackItem>()) {
+            if (now.id == t.id)
+                listed = now.seconds;
+        }
+        // Decks burning the same list all find out; the first one says it.
+        if (listed && *listed < real + AudioPrep::earlyEndSeconds)
+            continue;
+        logLine(QStringLiteral(": track ") + QString::number(i + 1) + QStringLiteral(", “")
+                + QFileInfo(t.path).fileName() + QStringLiteral("”, ends early — only ") + fmt(real)
+                + QStringLiteral(" of ") + fmt(t.seconds) + QStringLiteral(" could be read, so the disc gets ")
+                + fmt(real) + QStringLiteral("."));
+        if (listed)
+            project->setTrackSeconds(t.id, real);
+    }
 }
 
 void Deck::beginBurn(const QStringList &files, const AudioBurn &burn)
@@ -165,6 +193,8 @@ void Deck::beginBurn(const QStringList &files, const AudioBurn &burn)
         }
         properties.cdText = text;
     }
+    if (properties.verify)
+        m_readBack = producers;
 
     DiscService *service = m_app ? m_app->service() : nullptr;
     std::unique_ptr<DiscJob> job = service ? service->burn(m_device, properties, layout) : nullptr;
@@ -189,8 +219,39 @@ void Deck::watch(std::unique_ptr<DiscJob> job, bool erase)
     (erase ? m_erase : m_burn) = std::move(job);
 }
 
+void Deck::logReadBack(bool finished) const
+{
+    if (!m_readBack)
+        return;
+    quint64 compared = 0, total = 0;
+    for (qsizetype i = 0; i < m_readBack->size(); ++i) {
+        const CDAudioProducer &track = *m_readBack->at(i);
+        if (const auto at = track.firstDifference()) {
+            logLine(QStringLiteral(": read back — NO MATCH — first difference in track ") + QString::number(i + 1)
+                    + QStringLiteral(" at ") + fmt(double(*at) / (AudioPrep::sampleRate * 4.0))
+                    + QStringLiteral(" (byte ") + QString::number(*at)
+                    + QStringLiteral(" of the track). The disc is not the same as what was written."));
+            return;
+        }
+        compared += std::min(track.bytesCompared(), track.frames() * CDAudioProducer::blockBytes);
+        total += track.frames() * CDAudioProducer::blockBytes;
+    }
+    if (!finished)
+        return;
+    if (compared == total)
+        logLine(QStringLiteral(": read back — Match — every track is the same on the disc as written (")
+                + TDDetect::bytes(qint64(total)) + QStringLiteral(" checked)."));
+    else if (compared == 0)
+        logLine(QStringLiteral(": read back — nothing was compared, so the disc is unchecked."));
+    else
+        logLine(QStringLiteral(": read back — only ") + TDDetect::bytes(qint64(compared)) + QStringLiteral(" of ")
+                + TDDetect::bytes(qint64(total)) + QStringLiteral(" was compared; the rest of the disc is unchecked."));
+}
+
 void Deck::failed(const QString &message)
 {
+    if (m_op == Op::audio)
+        logReadBack(false);
     setState(State::failed);
     setActualX(0);
     setPhase(message);
@@ -316,6 +377,8 @@ void Deck::apply(const JobStatus &status)
     const QString line = QStringLiteral(": ")
         + (m_burnIsTest ? QStringLiteral("test burn passed") : QStringLiteral("disc finished")) + QStringLiteral(" in ")
         + elapsed + QStringLiteral(".");
+    if (m_op == Op::audio)
+        logReadBack(true);
     logLine(line);
     finishDR();
     if (m_op == Op::audio) {
@@ -337,6 +400,7 @@ void Deck::finishDR()
         }
     }
     m_keepAlive.reset();
+    m_readBack.reset();
     removeLater(std::exchange(m_prepared, {}));
 }
 

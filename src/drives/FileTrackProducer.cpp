@@ -42,6 +42,8 @@ quint32 FileTrackProducer::produceData(char *buffer, quint32 length, quint64 add
 
 bool FileTrackProducer::prepareTrackForVerification()
 {
+    m_compared.store(0, std::memory_order_release);
+    m_firstDifference.store(noDifference, std::memory_order_release);
     return m_fd >= 0 || prepareTrack();
 }
 
@@ -54,7 +56,15 @@ bool FileTrackProducer::verifyData(const char *buffer, quint32 length, quint64 a
 {
     const auto expected = std::make_unique<char[]>(length);
     fill(expected.get(), length, address, blockSize);
-    return std::memcmp(expected.get(), buffer, length) == 0;
+    const bool same = std::memcmp(expected.get(), buffer, length) == 0;
+    if (!same) {
+        const quint64 at = address * blockSize + quint64(std::mismatch(buffer, buffer + length, expected.get()).first - buffer);
+        quint64 seen = m_firstDifference.load(std::memory_order_relaxed);
+        while (at < seen && !m_firstDifference.compare_exchange_weak(seen, at, std::memory_order_release))
+            ;
+    }
+    m_compared.fetch_add(length, std::memory_order_release);
+    return same;
 }
 
 bool FileTrackProducer::cleanupTrackAfterVerification()

@@ -13,6 +13,10 @@
 // for a verify pass, closed by cleanupTrackAfterVerification() or by the
 // destructor. It never deletes the file.
 //
+// The verify pass keeps a tally (bytes compared, first byte that differed)
+// that the deck reads once the burn has ended, to say what the read-back
+// found; the tally is atomic, so reading it early is safe, merely unfinished.
+//
 // Failures: only prepareTrack() and prepareTrackForVerification() can fail
 // (the file can't be opened). Seek and read errors later become zeros when
 // producing and a comparison against zeros when verifying; nothing else is
@@ -23,6 +27,9 @@
 #include "drives/TrackProducer.h"
 
 #include <QString>
+
+#include <atomic>
+#include <optional>
 
 class FileTrackProducer : public TrackProducer
 {
@@ -45,7 +52,7 @@ public:
     quint32 produceData(char *buffer, quint32 length, quint64 address, quint32 blockSize) override;
     // Keeps the handle for a verify pass.
     void cleanupTrackAfterBurn() override {}
-    // Reuses the open handle or opens the file again.
+    // Reuses the open handle or opens the file again, and starts a new tally.
     bool prepareTrackForVerification() override;
     // Always true: the gap isn't compared.
     bool verifyPreGap(const char *buffer, quint32 length, quint64 address, quint32 blockSize) override;
@@ -54,7 +61,19 @@ public:
     // Closes the handle (harmless when already closed). Always true.
     bool cleanupTrackAfterVerification() override;
 
+    // Bytes of data (not pre-gap) verifyData() has been handed since the
+    // verify pass began.
+    quint64 bytesCompared() const { return m_compared.load(std::memory_order_acquire); }
+    // The offset from the track's start of the first byte that differed.
+    std::optional<quint64> firstDifference() const
+    {
+        const quint64 at = m_firstDifference.load(std::memory_order_acquire);
+        return at == noDifference ? std::nullopt : std::optional<quint64>(at);
+    }
+
 private:
+    static constexpr quint64 noDifference = UINT64_MAX;
+
     // Zeros `length` bytes of `buffer`, then copies in what the file holds there.
     void fill(char *buffer, quint32 length, quint64 address, quint32 blockSize) const;
     void close();
@@ -62,4 +81,6 @@ private:
     const QString m_path;
     const quint64 m_byteLength;
     int m_fd = -1;
+    std::atomic<quint64> m_compared {0};
+    std::atomic<quint64> m_firstDifference {noDifference};
 };

@@ -58,7 +58,8 @@ The Decks selector shows Auto (one card per burner plugged in, at least two), 2,
 R"(The disc editor under the decks holds the tracks of the disc being prepared.
 ## Adding tracks
 • Click Add Tracks… and choose one or more files, or drag audio files from the file manager onto the track list.
-• WAV, AIFF, MP3, M4A (AAC or ALAC) and FLAC all work. A file that can't be read as audio is left out.
+• WAV, AIFF, MP3, M4A (AAC or ALAC) and FLAC all work. A file that can't be read as audio is left out, and the burn log names it.
+• A damaged file that ends before the length it claims is burned as far as it can be read. The burn log says so, and the list then shows its real length.
 • Tracks are burned in list order. Use the up and down arrows of a row to move a track, × to remove it, and Clear to empty the list.
 ## CD-Text
 • “Album title (CD-Text)” and “Artist (CD-Text)” go onto the disc as CD-Text; each track's title is its CD-Text title. A new track is titled after its file name — click the title to change it.
@@ -75,9 +76,10 @@ R"(The row above the decks holds the options for every audio burn.
 ## Test burn
 The burner goes through every step with the laser at low power; the disc is not written. The buttons then read “Test” and “Test all decks”. A burner that can't do test burns stops at once, so no disc is used.
 ## Verify
-Reads each disc back after burning and checks every byte. It is skipped for test burns.
+Reads each disc back after burning and checks every byte. The burn log then says “Match” or where the first difference is. It is skipped for test burns.
 ## Match loudness
-Evens out the volume between tracks before burning: quiet tracks are raised and loud ones lowered towards the average level of the disc. No track is ever taken past −0.3 dB (just under full scale), so nothing clips. Silent tracks are left as they are. Turn it off to burn every track exactly as it is.
+Evens out the volume between tracks before burning: quiet tracks are raised and loud ones lowered towards the average level of the disc. No track is ever taken past −0.3 dB (just under full scale), so nothing clips. Silent tracks are left as they are.
+Turn it off to keep every track at its own level. A CD-quality file (16-bit, 44.1 kHz stereo or mono: most WAV, AIFF, FLAC and ALAC rips) then goes onto the disc bit for bit. Any other file — MP3 and AAC, 24-bit or 48 kHz audio, surround — has to be converted to CD audio; the conversion adds dither, a faint noise far below the music that keeps the rounding clean. Surround files are folded to stereo with centre and surrounds at −3 dB and the LFE channel left out, scaled so the fold never clips.
 ## Speed
 Each deck card has a SPEED selector: 4x, 8x, 16x, 24x or Max. Its caption shows the drive's top speed. A slower speed is often the cure for discs that fail or play badly in old players. The same speed is used when the deck burns an image.
 ## Stop and Eject

@@ -197,7 +197,10 @@ private Q_SLOTS:
         QCOMPARE(model.tab(), MainTab::data);
         QVERIFY(added.wait());
         QCOMPARE(model.tab(), MainTab::audio);
-        QCOMPARE(model.logLines()->lines().first().text, QStringLiteral("Added 2 track(s) to the disc."));
+        // Newest first: the text file is named after the count.
+        QCOMPARE(model.logLines()->lines().at(1).text, QStringLiteral("Added 2 track(s) to the disc."));
+        QCOMPARE(model.logLines()->lines().at(0).text,
+                 QStringLiteral("Left out 1 file that isn't audio: “notes.mp3”."));
         QCOMPARE(first->count(), 2);
         QCOMPARE(first->tracks().at(0).title, QStringLiteral("First Song"));
         QCOMPARE(first->tracks().at(0).seconds, 1.5);

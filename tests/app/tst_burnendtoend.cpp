@@ -1,11 +1,14 @@
-// Whole burns on virtual burners: audio CDs in Mirror and Copies mode, an
+// Whole burns on virtual burners: audio CDs in Mirror and Copies mode, what
+// reaches the disc from each kind of file and what the log says about it, an
 // image with its SHA-256 read-back, and a burner unplugged mid-burn.
 
 #include "VirtualRig.h"
 #include "app/AppModel.h"
+#include "app/Format.h"
 #include "audio/AudioPrep.h"
 #include "audio/DiscProject.h"
 #include "drives/Deck.h"
+#include "drives/TDDetect.h"
 #include "images/ImageInfo.h"
 #include "platform/virtual/VirtualDiscService.h"
 
@@ -13,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
@@ -35,6 +39,39 @@ class TestBurnEndToEnd : public QObject
             model->projects().at(0)->add(files);
             QVERIFY(added.wait(10000));
         }
+        // Burns project 1 on deck A as it stands and waits for the end.
+        bool burn(bool verify)
+        {
+            model->setVerify(verify);
+            model->start(deck(0));
+            return QTest::qWaitFor([&] { return !deck(0)->busy(); }, 60000)
+                   && deck(0)->state() == Deck::State::done;
+        }
+        // Track `number` (from 1) of the disc deck A burned, as the cue sheet
+        // places it in the image: from its INDEX 01 to the next track's first
+        // index, or to the end.
+        QByteArray track(int number) const
+        {
+            const QByteArray bin = read(folder(0) + QStringLiteral("/Disc 001.bin"));
+            const QString cue = QString::fromUtf8(read(folder(0) + QStringLiteral("/Disc 001.cue")));
+            const QRegularExpression index(QStringLiteral("TRACK (\\d+) AUDIO|INDEX (\\d+) (\\d+):(\\d+):(\\d+)"));
+            qint64 start = -1, end = bin.size();
+            int current = 0;
+            for (auto it = index.globalMatch(cue); it.hasNext();) {
+                const auto m = it.next();
+                if (!m.captured(1).isEmpty()) {
+                    current = m.captured(1).toInt();
+                    continue;
+                }
+                const qint64 at = ((m.captured(3).toLongLong() * 60 + m.captured(4).toLongLong()) * 75
+                                   + m.captured(5).toLongLong()) * 2352;
+                if (current == number && m.captured(2).toInt() == 1)
+                    start = at;
+                else if (current == number + 1 && end == bin.size())
+                    end = at;
+            }
+            return start < 0 ? QByteArray() : bin.mid(start, end - start);
+        }
     };
 
     static bool ffmpeg(const QStringList &args)
@@ -42,6 +79,14 @@ class TestBurnEndToEnd : public QObject
         QProcess p;
         p.start(QStringLiteral("ffmpeg"), QStringList{"-v", "error", "-y"} + args);
         return p.waitForFinished(30000) && p.exitCode() == 0;
+    }
+    // What ffmpeg itself makes of `source` as CD audio.
+    static QByteArray cdAudio(const QString &source)
+    {
+        QProcess p;
+        p.start(QStringLiteral("ffmpeg"),
+                {"-v", "error", "-i", source, "-f", "s16le", "-ar", "44100", "-ac", "2", "-"});
+        return p.waitForFinished(30000) && p.exitCode() == 0 ? p.readAllStandardOutput() : QByteArray();
     }
 
 private Q_SLOTS:
@@ -99,6 +144,160 @@ private Q_SLOTS:
         QVERIFY(rig.texts().contains(QStringLiteral("Deck A: burning at 16x.")));
         QVERIFY(rig.texts().contains(QStringLiteral("Deck B: burning at 16x.")));
         QTRY_COMPARE(QDir(AudioPrep::cacheDir()).entryList(QDir::Files).size(), 0);
+    }
+
+    // With loudness matching off, a CD-quality source reaches the disc bit
+    // for bit, full-scale samples included.
+    void cdQualityIsCopiedExactly_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("codec");
+        QTest::newRow("WAV") << "song.wav" << QStringList{"-c:a", "pcm_s16le"};
+        QTest::newRow("AIFF") << "song.aiff" << QStringList{"-c:a", "pcm_s16be"};
+        QTest::newRow("FLAC") << "song.flac" << QStringList{"-c:a", "flac"};
+        QTest::newRow("ALAC") << "song.m4a" << QStringList{"-c:a", "alac"};
+    }
+
+    void cdQualityIsCopiedExactly()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
+            QSKIP("ffmpeg makes the sources and the reference");
+        QFETCH(QString, file);
+        QFETCH(QStringList, codec);
+        Rig rig(1);
+        // A loud sweep on the left; on the right a full-scale square, then
+        // loud noise (the same on every run).
+        const QString master = rig.env.path(QStringLiteral("master.wav"));
+        QVERIFY(ffmpeg({"-f", "lavfi", "-i",
+                        "aevalsrc=0.97*sin(2*PI*(60+3000*t)*t)|if(lt(t\\,0.25)\\,if(gt(sin(2*PI*441*t)\\,0)\\,1\\,-1)"
+                        "\\,0.9*(2*random(0)-1)):s=44100:d=3",
+                        "-c:a", "pcm_s16le", master}));
+        const QString source = rig.env.path(file);
+        if (source != master)
+            QVERIFY(ffmpeg(QStringList{"-i", master} + codec + QStringList{source}));
+        const QByteArray expected = cdAudio(source);
+        QCOMPARE(expected.size(), 3 * 44100 * 4);
+        rig.add({source});
+        rig.model->setMatchLoudness(false);
+        QVERIFY(rig.burn(false));
+
+        const QByteArray track = rig.track(1);
+        QVERIFY2(track.size() >= expected.size() && track.size() - expected.size() < 2352,
+                 qPrintable(QString::number(track.size())));
+        qsizetype differ = 0;
+        while (differ < expected.size() && track[differ] == expected[differ])
+            ++differ;
+        QVERIFY2(differ == expected.size(), qPrintable(QStringLiteral("first difference at byte %1").arg(differ)));
+        QVERIFY(track.mid(expected.size()).count('\0') == track.size() - expected.size()); // padding
+    }
+
+    // A file that ends before the length it announced burns what it holds,
+    // and the log and the track list say so, once for two decks.
+    void fileEndingEarlyIsSaid()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
+            QSKIP("ffmpeg makes the FLAC");
+        Rig rig(2);
+        const QString whole = rig.env.path(QStringLiteral("whole.flac"));
+        QVERIFY(ffmpeg({"-f", "lavfi", "-i",
+                        "aevalsrc=0.5*sin(2*PI*(200+50*t)*t)+0.2*(2*random(0)-1)|0.5*sin(2*PI*330*t):s=44100:d=20",
+                        "-c:a", "flac", whole}));
+        const QString cut = rig.env.path(QStringLiteral("cut.flac"));
+        {
+            const QByteArray bytes = Rig::read(whole);
+            QFile f(cut);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(bytes.left(bytes.size() / 4));
+        }
+        rig.add({cut});
+        DiscProject *project = rig.model->projects().at(0);
+        const double listed = project->tracks().value(0).seconds;
+        QVERIFY2(std::abs(listed - 20) < 0.1, qPrintable(QString::number(listed)));
+        rig.model->setMatchLoudness(false);
+        rig.model->burnAll();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.deck(0)->state() == Deck::State::done && rig.deck(1)->state() == Deck::State::done,
+                                 30000);
+
+        const double real = project->tracks().value(0).seconds;
+        const double burned = double(rig.track(1).size()) / (2352 * 75);
+        QVERIFY2(real > 2 && real < 10, qPrintable(QString::number(real)));
+        QVERIFY2(std::abs(burned - real) <= 1.0 / 75, qPrintable(QString::number(burned) + " " + QString::number(real)));
+        QCOMPARE(project->totalSeconds(), real);
+        const QString line = QStringLiteral(": track 1, “cut.flac”, ends early — only %1 of %2 could be read, "
+                                            "so the disc gets %1.")
+                                 .arg(fmt(real), fmt(listed));
+        const QStringList said = rig.texts().filter(QStringLiteral("ends early"));
+        QVERIFY2(said.size() == 1 && (said[0] == "Deck A" + line || said[0] == "Deck B" + line),
+                 qPrintable(rig.texts().join(QLatin1Char('\n'))));
+    }
+
+    // Files that can't become tracks are named, whichever way they came in.
+    void filesLeftOutAreNamed()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
+            QSKIP("ffmpeg makes the picture");
+        Rig rig(1);
+        const QString wav = rig.env.path(QStringLiteral("song.wav"));
+        const QString notes = rig.env.path(QStringLiteral("notes.mp3"));
+        const QString cover = rig.env.path(QStringLiteral("cover.jpg"));
+        QVERIFY(TestEnv::writeWav(wav, 0.5));
+        QFile text(notes);
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write(QByteArray("These are my notes, not a song.\n").repeated(100));
+        text.close();
+        QVERIFY(ffmpeg({"-f", "lavfi", "-i", "testsrc=size=32x32", "-frames:v", "1", cover}));
+
+        rig.model->openFiles({wav, notes, cover});
+        QTRY_VERIFY_WITH_TIMEOUT(rig.texts().contains(QStringLiteral("Added 1 track(s) to the disc.")), 10000);
+        QVERIFY2(rig.texts().contains(QStringLiteral("Left out 2 files that aren't audio: “notes.mp3”, “cover.jpg”.")),
+                 qPrintable(rig.texts().join(QLatin1Char('\n'))));
+
+        // Added from the screen, to another project, with a file gone meanwhile.
+        rig.model->setMode(BurnMode::independent);
+        QSignalSpy added(rig.model->projects().at(2), &DiscProject::tracksAdded);
+        rig.model->projects().at(2)->add({notes, rig.env.path(QStringLiteral("gone.wav")), wav});
+        QVERIFY(added.wait(10000));
+        QCOMPARE(rig.model->projects().at(2)->count(), 1);
+        QVERIFY(rig.texts().contains(QStringLiteral("Left out 1 file that isn't audio: “notes.mp3”.")));
+        QVERIFY(rig.texts().contains(QStringLiteral("Left out 1 file that can't be read: “gone.wav”.")));
+
+        // A long list names the first ten.
+        QStringList many;
+        for (int i = 1; i <= 12; ++i)
+            many << rig.env.path(QStringLiteral("n%1.txt").arg(i, 2, 10, QLatin1Char('0')));
+        rig.model->projects().at(2)->add(many);
+        QVERIFY(added.wait(10000));
+        QCOMPARE(rig.texts().last(), QStringLiteral("Left out 12 files that can't be read: “n01.txt”, “n02.txt”, "
+                                                    "“n03.txt”, “n04.txt”, “n05.txt”, “n06.txt”, “n07.txt”, "
+                                                    "“n08.txt”, “n09.txt”, “n10.txt” and 2 more."));
+    }
+
+    // The read-back of an audio disc ends in a line of its own.
+    void audioVerifySaysItsResult()
+    {
+        Rig rig(1);
+        const QString one = rig.env.path(QStringLiteral("one.wav"));
+        const QString two = rig.env.path(QStringLiteral("two.wav"));
+        QVERIFY(TestEnv::writeWav(one, 0.7));
+        QVERIFY(TestEnv::writeWav(two, 1.3, 22050, 1));
+        rig.add({one, two});
+        QVERIFY(rig.burn(true));
+        // Every block of both tracks was compared.
+        const qint64 checked = rig.track(1).size() + rig.track(2).size();
+        QVERIFY(checked > 2 * 44100 * 4);
+        const QStringList log = rig.texts();
+        const qsizetype result = log.indexOf(QStringLiteral("Deck A: read back — Match — every track is the same on "
+                                                           "the disc as written (")
+                                             + TDDetect::bytes(checked) + QStringLiteral(" checked)."));
+        QVERIFY2(result >= 0, qPrintable(log.join(QLatin1Char('\n'))));
+        QVERIFY(log.indexOf(QRegularExpression(QStringLiteral("Deck A: disc finished in \\d+:\\d\\d\\."))) > result);
+
+        // Without verification nothing is claimed.
+        rig.burners->insertBlank(rig.burners->burnerNumbers().first());
+        rig.model->refreshDrives();
+        QTRY_VERIFY(rig.deck(0)->blankLoaded());
+        QVERIFY(rig.burn(false));
+        QCOMPARE(rig.texts().filter(QStringLiteral("read back")).size(), 1);
     }
 
     void copiesOnTwoBurnersWithAutoInsert()

@@ -113,13 +113,22 @@ private slots:
         QVERIFY(p.prepareTrackForVerification());
         for (quint64 a = 0; a < p.frames(); ++a)
             QVERIFY(p.verifyData(disc.constData() + a * block, block, a, block));
+        QCOMPARE(p.bytesCompared(), p.frames() * block);
+        QVERIFY(!p.firstDifference());
         // A block past the end verifies only as zeros.
         QVERIFY(p.verifyData(QByteArray(block, '\0').constData(), block, p.frames(), block));
+        QVERIFY(!p.verifyData(disc.constData() + 5, block, p.frames() + 1, block));
         QVERIFY(!p.verifyData(disc.constData(), block, p.frames(), block));
+        // The earliest difference counts, whatever order the blocks came in.
+        QCOMPARE(p.firstDifference(), std::optional<quint64>(p.frames() * block));
+        QCOMPARE(p.bytesCompared(), (p.frames() + 3) * block);
         QVERIFY(p.cleanupTrackAfterVerification());
         QVERIFY(p.cleanupTrackAfterVerification());
-        // Closed and the file gone: nothing to open any more.
+        // Closed and the file gone: nothing to open any more, and a new pass
+        // starts from nothing.
         QVERIFY(!p.prepareTrackForVerification());
+        QCOMPARE(p.bytesCompared(), quint64(0));
+        QVERIFY(!p.firstDifference());
         QVERIFY(!p.prepareTrack());
         QCOMPARE(CDAudioProducer(p.path()).frames(), quint64(0));
     }

@@ -1,6 +1,7 @@
 #include "TestEnv.h"
 #include "audio/DiscProject.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
@@ -200,6 +201,86 @@ private slots:
         QVERIFY(qFuzzyCompare(1 + p.totalSeconds(), 1 + total));
         QCOMPARE(changed.count(), after == QStringList({"t0", "t1", "t2"}) ? 0 : 1);
         QCOMPARE(totalChanged.count(), total == 10.0 ? 0 : 1);
+    }
+
+    // A burn that found a track shorter than listed corrects the list.
+    void trackSecondsCorrected()
+    {
+        DiscProject p;
+        p.setGapSeconds(2);
+        QVERIFY(fill(p, {10, 20}));
+        QSignalSpy tracks(&p, &DiscProject::tracksChanged);
+        QSignalSpy total(&p, &DiscProject::totalSecondsChanged);
+        p.setTrackSeconds(p.tracks()[1].id, 4.5);
+        QCOMPARE(p.tracks()[1].seconds, 4.5);
+        QCOMPARE(p.tracks()[0].seconds, 10.0);
+        QCOMPARE(p.totalSeconds(), 16.5);
+        QCOMPARE(tracks.size(), 1);
+        QCOMPARE(total.size(), 1);
+        // The same length again, or a track that has gone: nothing happens.
+        p.setTrackSeconds(p.tracks()[1].id, 4.5);
+        p.setTrackSeconds(QUuid::createUuid(), 1);
+        QCOMPARE(tracks.size(), 1);
+        QCOMPARE(p.totalSeconds(), 16.5);
+    }
+
+    // Files that can't become tracks are reported by name, one report per
+    // reason, after the tracks that could.
+    void leftOut_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QStringList>("notAudio");
+        QTest::addColumn<QStringList>("unreadable");
+        QTest::addColumn<int>("added");
+        QTest::newRow("all audio") << QStringList{"a.wav", "b.wav"} << QStringList{} << QStringList{} << 2;
+        QTest::newRow("text named .mp3 and an empty file")
+            << QStringList{"notes.mp3", "a.wav", "empty.flac"} << QStringList{"notes.mp3", "empty.flac"}
+            << QStringList{} << 1;
+        QTest::newRow("gone, and a folder") << QStringList{"gone.wav", "folder", "a.wav"} << QStringList{}
+                                            << QStringList{"gone.wav", "folder"} << 1;
+        QTest::newRow("both reasons, nothing added")
+            << QStringList{"gone.wav", "notes.mp3"} << QStringList{"notes.mp3"} << QStringList{"gone.wav"} << 0;
+    }
+
+    void leftOut()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(QStringList, notAudio);
+        QFETCH(QStringList, unreadable);
+        QFETCH(int, added);
+        QVERIFY(TestEnv::writeWav(env.path("a.wav"), 0.2, 100, 1));
+        QVERIFY(TestEnv::writeWav(env.path("b.wav"), 0.2, 100, 1));
+        QFile notes(env.path("notes.mp3"));
+        QVERIFY(notes.open(QIODevice::WriteOnly));
+        notes.write(QByteArray("not a song\n").repeated(50));
+        notes.close();
+        QFile empty(env.path("empty.flac"));
+        QVERIFY(empty.open(QIODevice::WriteOnly));
+        empty.close();
+        QVERIFY(QDir(env.root()).mkpath("folder"));
+
+        QStringList paths;
+        for (const QString &f : files)
+            paths << env.path(f);
+        DiscProject p;
+        QStringList order;
+        connect(&p, &DiscProject::tracksAdded, this, [&] { order << "added"; });
+        connect(&p, &DiscProject::filesLeftOut, this, [&](const QStringList &, DiscProject::LeftOut why) {
+            order << (why == DiscProject::LeftOut::notAudio ? "not audio" : "unreadable");
+        });
+        QSignalSpy left(&p, &DiscProject::filesLeftOut);
+        QSignalSpy done(&p, &DiscProject::tracksAdded);
+        p.add(paths);
+        QVERIFY(done.wait(10000));
+        QCOMPARE(p.count(), added);
+        QStringList seenNotAudio, seenUnreadable;
+        for (const auto &report : left)
+            (report[1].value<DiscProject::LeftOut>() == DiscProject::LeftOut::notAudio ? seenNotAudio : seenUnreadable) =
+                report[0].toStringList();
+        QCOMPARE(seenNotAudio, notAudio);
+        QCOMPARE(seenUnreadable, unreadable);
+        QCOMPARE(order.value(0), QStringLiteral("added"));
+        QCOMPARE(order.size(), 1 + int(!notAudio.isEmpty()) + int(!unreadable.isEmpty()));
     }
 };
 

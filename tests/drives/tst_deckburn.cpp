@@ -7,7 +7,9 @@
 #include "audio/AudioPrep.h"
 #include "audio/DiscProject.h"
 #include "drives/Deck.h"
+#include "drives/FileTrackProducer.h"
 #include "drives/ImageBurn.h"
+#include "drives/TDDetect.h"
 
 #include <QFile>
 
@@ -199,6 +201,80 @@ private Q_SLOTS:
         QCOMPARE(rig.last(), QStringLiteral("Deck A: failed. ") + phase);
         QCOMPARE(rig.deck->op(), Deck::Op::none);
         QTRY_COMPARE(rig.cacheFiles(), 0);
+    }
+
+    // The read-back of an audio burn ends in a line that says what it found,
+    // from what the producers were actually handed.
+    void audioReadBack_data()
+    {
+        QTest::addColumn<qint64>("corruptAt");  // byte of track 2 changed on the "disc"; -1: none
+        QTest::addColumn<bool>("secondTrackRead"); // the service compared track 2 at all
+        QTest::addColumn<QString>("line");        // %1: the bytes of both tracks
+        QTest::addColumn<QString>("last");
+        QTest::newRow("every byte matches")
+            << qint64(-1) << true
+            << "Deck A: read back — Match — every track is the same on the disc as written (%1 checked)."
+            << "Deck A: disc finished in 0:00.";
+        QTest::newRow("a byte differs 1.2 s into track 2")
+            << qint64(90 * 2352 + 7) << true
+            << "Deck A: read back — NO MATCH — first difference in track 2 at 0:01 (byte 211687 of the track). "
+               "The disc is not the same as what was written."
+            << "Deck A: failed. The disc didn't match what was written (track 2).";
+        QTest::newRow("the very first byte differs")
+            << qint64(0) << true
+            << "Deck A: read back — NO MATCH — first difference in track 2 at 0:00 (byte 0 of the track). "
+               "The disc is not the same as what was written."
+            << "Deck A: failed. The disc didn't match what was written (track 2).";
+        QTest::newRow("track 2 never read back")
+            << qint64(-1) << false
+            << "Deck A: read back — only %2 of %1 was compared; the rest of the disc is unchecked."
+            << "Deck A: disc finished in 0:00.";
+    }
+    void audioReadBack()
+    {
+        QFETCH(qint64, corruptAt);
+        QFETCH(bool, secondTrackRead);
+        QFETCH(QString, line);
+        QFETCH(QString, last);
+        Rig rig;
+        ScriptedJob *job = rig.burn(false, true);
+        QVERIFY(job);
+        const QList<BurnTrack> tracks = rig.service.jobs.last().layout.tracks;
+        QCOMPARE(tracks.size(), 2);
+        qint64 all = 0, first = 0;
+        bool same = true;
+        for (int i = 0; i < tracks.size() && (i == 0 || secondTrackRead); ++i) {
+            TrackProducer &producer = *tracks[i].producer;
+            QVERIFY(producer.prepareTrack());
+            QVERIFY(producer.prepareTrackForVerification());
+            QFile prepared(dynamic_cast<FileTrackProducer &>(producer).path());
+            QVERIFY(prepared.open(QIODevice::ReadOnly));
+            QByteArray disc = prepared.readAll();
+            disc += QByteArray(qsizetype(tracks[i].lengthBlocks * 2352) - disc.size(), '\0');
+            if (i == 1 && corruptAt >= 0)
+                disc[corruptAt] = char(disc[corruptAt] ^ 0x10);
+            // Ten blocks at a time, as a burner reads; it stops at the first difference.
+            for (quint64 block = 0; block < tracks[i].lengthBlocks && same; block += 10) {
+                const quint64 count = std::min<quint64>(10, tracks[i].lengthBlocks - block);
+                same = producer.verifyData(disc.constData() + block * 2352, quint32(count * 2352), block, 2352);
+            }
+            producer.cleanupTrackAfterVerification();
+            all += disc.size();
+            if (i == 0)
+                first = disc.size();
+        }
+        if (!secondTrackRead)
+            all += qint64(tracks[1].lengthBlocks * 2352);
+        QCOMPARE(same, corruptAt < 0);
+        job->send(DiscJobState::verifying);
+        if (same)
+            job->send(DiscJobState::done);
+        else
+            job->send(DiscJobState::failed, -1, 0, 0, QStringLiteral("The disc didn't match what was written (track 2)."));
+        QCOMPARE(rig.last(), last);
+        const auto lines = rig.model->logLines()->lines();
+        line.replace(QStringLiteral("%1"), TDDetect::bytes(all)).replace(QStringLiteral("%2"), TDDetect::bytes(first));
+        QCOMPARE(lines.value(1).text, line);
     }
 
     void stopAbortsAndIgnoresLaterStatus()

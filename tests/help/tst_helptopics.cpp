@@ -264,6 +264,7 @@ void TestHelpTopics::factsInBodies_data()
     row("audio-tracks", "80:00");
     row("audio-options", "−0.3 dB");
     row("audio-options", "4x, 8x, 16x, 24x or Max");
+    row("audio-options", "bit for bit");
     row("burn-image", "737 MB");
     row("burn-image", "4.7 GB");
     row("burn-image", "8.5 GB");

@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <mutex>
 
@@ -11,6 +12,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/log.h>
+#include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 }
 
@@ -130,6 +132,7 @@ struct StereoDecoder::Impl
     int inRate = 0;
     AVChannelLayout inLayout {};
     bool mono = false;
+    bool exact = true;
 
     bool packetPending = false; // the decoder was full; send it again
     bool inputEnded = false;
@@ -223,11 +226,37 @@ struct StereoDecoder::Impl
         mono = layout.nb_channels == 1;
         AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
         AVChannelLayout one = AV_CHANNEL_LAYOUT_MONO;
+        exact = exact && rate == StereoDecoder::rate && sixteenBitsAtMost(AVSampleFormat(format))
+                && (mono || av_channel_layout_compare(&inLayout, &stereo) == 0);
         if (swr_alloc_set_opts2(&swr, mono ? &one : &stereo, AV_SAMPLE_FMT_FLT, StereoDecoder::rate,
                                 &inLayout, AVSampleFormat(format), rate, 0, nullptr)
             < 0)
             return false;
+        // Without a limit the float fold of 5.1 adds centre and surround to
+        // each side at full weight, 7.7 dB over full scale. The limit scales
+        // the whole matrix so no side's coefficients add up to more than 1.
+        if (av_opt_set_double(swr, "center_mix_level", M_SQRT1_2, 0) < 0
+            || av_opt_set_double(swr, "surround_mix_level", M_SQRT1_2, 0) < 0
+            || av_opt_set_double(swr, "lfe_mix_level", 0, 0) < 0
+            || av_opt_set_double(swr, "rematrix_maxval", 1.0, 0) < 0)
+            return false;
         return swr_init(swr) >= 0;
+    }
+
+    // Whether samples of `format` from this stream hold no more than 16 bits,
+    // so that scaling them to float and back is lossless.
+    bool sixteenBitsAtMost(AVSampleFormat format) const
+    {
+        switch (av_get_packed_sample_fmt(format)) {
+        case AV_SAMPLE_FMT_U8:
+        case AV_SAMPLE_FMT_S16:
+            return true;
+        case AV_SAMPLE_FMT_S32:
+            // Decoders of 16-bit material sometimes hand it over in 32 bits.
+            return codec && codec->bits_per_raw_sample > 0 && codec->bits_per_raw_sample <= 16;
+        default:
+            return false;
+        }
     }
 
     bool convertFrame()
@@ -298,6 +327,11 @@ StereoDecoder::Status StereoDecoder::open(const QString &path)
         && !d->setUpResampler(d->codec->sample_fmt, d->codec->sample_rate, d->codec->ch_layout))
         return Status::convert;
     return Status::ok;
+}
+
+bool StereoDecoder::exact() const
+{
+    return d->exact;
 }
 
 StereoDecoder::Status StereoDecoder::next(std::span<const float> &samples)

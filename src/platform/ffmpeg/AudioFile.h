@@ -20,8 +20,10 @@ std::optional<double> durationSeconds(const QString &path);
 
 // Reads one file's best audio stream as 44 100 Hz interleaved stereo float
 // samples, one decoded packet at a time, in as little memory as a packet
-// needs. A file with one channel feeds it to both sides unchanged; other
-// channel counts are folded to stereo by libswresample's default matrix.
+// needs. A file with one channel feeds it to both sides unchanged. More
+// channels fold to stereo with the usual levels (centre and surrounds at
+// -3 dB, LFE left out), scaled down so that the fold can't go past full
+// scale.
 //
 // The output is a pure function of the file's bytes: two decoders over the
 // same file give the same samples, chunk for chunk, which is what lets the
@@ -55,6 +57,12 @@ public:
     // ended; Status::convert means the resampler failed and nothing more
     // comes. Never blocks on anything but the file.
     Status next(std::span<const float> &samples);
+
+    // True while every sample handed out is a value of the source's own at
+    // most 16 bits, unchanged (a CD sample k comes out as k / 32768): a
+    // 44 100 Hz mono or stereo source of 16 bits or fewer. Becomes false for
+    // good once the stream needs resampling, mixing or has deeper samples.
+    bool exact() const;
 
 private:
     struct Impl;
