@@ -4,7 +4,10 @@
 #include "drives/TDDetect.h"
 #include "images/ImageInfo.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QStringList>
 #include <algorithm>
 #include <cmath>
@@ -147,6 +150,19 @@ QStringList WindowRules::imageExtensions()
 QString WindowRules::localPath(const QUrl &url)
 {
     return url.isLocalFile() ? url.toLocalFile() : QString();
+}
+
+QUrl WindowRules::dialogFolder(const QString &near)
+{
+    if (!near.isEmpty()) {
+        const QFileInfo here(QFileInfo(near).absolutePath());
+        if (here.isDir())
+            return QUrl::fromLocalFile(here.absoluteFilePath());
+    }
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty() && QFileInfo(documents).isDir())
+        return QUrl::fromLocalFile(documents);
+    return QUrl::fromLocalFile(QDir::homePath());
 }
 
 QString WindowRules::noBurnerMessage()

@@ -89,4 +89,9 @@ public:
     Q_INVOKABLE static QString statusText(int connectedCount, int runningJobs, int waitingJobs, bool demo);
     // The local path of a file URL from a dialog; "" for anything else.
     Q_INVOKABLE static QString localPath(const QUrl &url);
+    // Where a save dialog opens: the folder holding `near` (a file, or a
+    // folder whose parent is meant) when it exists, else the documents
+    // folder when it exists, else home. Only looks at the file system's
+    // entries for those folders, never reads them.
+    Q_INVOKABLE static QUrl dialogFolder(const QString &near);
 };

@@ -3,7 +3,11 @@
 #include "TestEnv.h"
 #include "app/WindowRules.h"
 
+#include <QDir>
+#include <QFile>
+#include <QScopeGuard>
 #include <QTest>
+#include <QUrl>
 
 using OptSize = std::optional<QSizeF>;
 Q_DECLARE_METATYPE(OptSize)
@@ -103,6 +107,42 @@ private Q_SLOTS:
         QCOMPARE(frame.has_value(), expected.isValid());
         if (frame)
             QCOMPARE(*frame, expected.toRectF());
+    }
+
+    // Save dialogs open where the user's file is; Documents only when it is
+    // really there, since a dialog in a missing folder makes a job that fails.
+    void dialogFolder_data()
+    {
+        QTest::addColumn<QString>("near");      // relative to the private home; "" = nothing
+        QTest::addColumn<bool>("documents");    // whether ~/Documents exists
+        QTest::addColumn<QString>("expected");  // relative to the private home
+        QTest::newRow("image's folder") << "music/live/disc.iso" << true << "music/live";
+        QTest::newRow("folder's parent") << "music/live" << true << "music";
+        QTest::newRow("name with spaces") << "my discs/Sunday #2/a b.iso" << false << "my discs/Sunday #2";
+        QTest::newRow("gone, to Documents") << "gone/disc.iso" << true << "Documents";
+        QTest::newRow("gone, no Documents") << "gone/disc.iso" << false << "";
+        QTest::newRow("nothing, to Documents") << "" << true << "Documents";
+        QTest::newRow("nothing, no Documents") << "" << false << "";
+    }
+    void dialogFolder()
+    {
+        QFETCH(QString, near);
+        QFETCH(bool, documents);
+        QFETCH(QString, expected);
+        TestEnv env;
+        const QString home = env.path(QStringLiteral("home"));
+        const QByteArray oldHome = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(home));
+        const auto restore = qScopeGuard([&] { qputenv("HOME", oldHome); });
+        QVERIFY(QDir().mkpath(home + QStringLiteral("/music/live")));
+        QVERIFY(QDir().mkpath(home + QStringLiteral("/my discs/Sunday #2")));
+        if (documents)
+            QVERIFY(QDir().mkpath(home + QStringLiteral("/Documents")));
+        const QString wanted = expected.isEmpty() ? home : home + QLatin1Char('/') + expected;
+        const QString given = near.isEmpty() ? QString() : home + QLatin1Char('/') + near;
+        const QUrl folder = WindowRules::dialogFolder(given);
+        QVERIFY(folder.isLocalFile());
+        QCOMPARE(QDir(folder.toLocalFile()).canonicalPath(), QDir(wanted).canonicalPath());
     }
 
     void saveRoundTrips()

@@ -139,6 +139,39 @@ private Q_SLOTS:
         QCOMPARE(rig.text(QStringLiteral("volumeField")), rig.data()->volume());
     }
 
+    // Both save dialogs open in the folder of what they save from, which
+    // exists; Documents may not, and a job aimed there fails.
+    void saveDialogsOpenBesideTheSource()
+    {
+        Rig rig(MainTab::data);
+        QVERIFY(rig.window);
+        QVERIFY(rig.show());
+        const QString discs = rig.env.path(QStringLiteral("discs"));
+        QVERIFY(QDir().mkpath(discs + QStringLiteral("/Holiday")));
+        const auto folderOf = [&](const char *dialogName) {
+            QObject *dialog = rig.window->findChild<QObject *>(QString::fromLatin1(dialogName));
+            if (!dialog)
+                return QStringLiteral("(no dialog)");
+            if (!QTest::qWaitFor([dialog] { return dialog->property("visible").toBool(); }))
+                return QStringLiteral("(dialog not shown)");
+            const QString folder = dialog->property("currentFolder").toUrl().toLocalFile();
+            QMetaObject::invokeMethod(dialog, "reject");
+            return QDir(folder).canonicalPath();
+        };
+
+        rig.data()->setFolder(discs + QStringLiteral("/Holiday"));
+        rig.click(rig.find(QStringLiteral("makeImageButton")));
+        QCOMPARE(folderOf("saveImageDialog"), QDir(discs).canonicalPath());
+
+        rig.model->setTab(MainTab::tools);
+        const QString image = discs + QStringLiteral("/Holiday.iso");
+        QVERIFY(TestEnv::writePattern(image, 4096));
+        rig.data()->checksum(image);
+        rig.data()->setSums(Digests{md5, sha, 4096});
+        rig.click(rig.find(QStringLiteral("saveSumsButton")));
+        QCOMPARE(folderOf("sumsDialog"), QDir(discs).canonicalPath());
+    }
+
     void checksumRowsAndVerdict_data()
     {
         QTest::addColumn<QString>("expected");

@@ -277,7 +277,7 @@ private Q_SLOTS:
             {"saveImageDialog",
              [&] {
                  QMetaObject::invokeMethod(panels, "saveImage", Q_ARG(QVariant, "Disc"), Q_ARG(QVariant, "ISO"),
-                                           Q_ARG(QVariant, none));
+                                           Q_ARG(QVariant, none), Q_ARG(QVariant, none));
              }},
             {"logDialog", [&] { QMetaObject::invokeMethod(panels, "saveLog"); }},
         };

@@ -1,4 +1,3 @@
-import QtCore
 import QtQuick
 import QtQuick.Dialogs
 import Tandor.Core
@@ -28,15 +27,18 @@ Item {
         folderDialog.done = done
         folderDialog.open()
     }
-    // `format` is "ISO" or "DMG".
-    function saveImage(name, format, done) {
+    // `format` is "ISO" or "DMG". The dialog opens beside `near` (the folder
+    // the image is made from), else in Documents when there is one, else home.
+    function saveImage(name, format, done, near) {
         const ext = format.toLowerCase()
         saveImageDialog.nameFilters = [format + " image (*." + ext + ")"]
         saveImageDialog.defaultSuffix = ext
+        saveImageDialog.currentFolder = WindowRules.dialogFolder(near || "")
         saveImageDialog.selectedFile = saveImageDialog.currentFolder + "/" + encodeURIComponent(name + "." + ext)
         saveImageDialog.run("Where should the " + format + " image be saved?", done)
     }
     function saveLog() {
+        logDialog.currentFolder = WindowRules.dialogFolder("")
         logDialog.selectedFile = logDialog.currentFolder + "/" + encodeURIComponent("KLVO Tandor Log.txt")
         logDialog.run("Save a copy of the burn log", path => panels.app.saveLogCopy(path))
     }
@@ -78,13 +80,11 @@ Item {
         id: saveImageDialog
         objectName: "saveImageDialog"
         fileMode: FileDialog.SaveFile
-        currentFolder: StandardPaths.standardLocations(StandardPaths.DocumentsLocation)[0]
     }
     PathDialog {
         id: logDialog
         objectName: "logDialog"
         fileMode: FileDialog.SaveFile
-        currentFolder: StandardPaths.standardLocations(StandardPaths.DocumentsLocation)[0]
         nameFilters: ["Text files (*.txt)", "All files (*)"]
         defaultSuffix: "txt"
     }

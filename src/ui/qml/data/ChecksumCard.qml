@@ -162,6 +162,7 @@ Card {
             text: "Save .sha256 File…"
             enabled: card.hasSums
             onClicked: {
+                saveDialog.currentFolder = WindowRules.dialogFolder(card.dp.sumFile)
                 saveDialog.selectedFile = saveDialog.currentFolder + "/" + encodeURIComponent(card.dp.sumFileName())
                 saveDialog.open()
             }
@@ -179,6 +180,7 @@ Card {
     }
     FileDialog {
         id: saveDialog
+        objectName: "sumsDialog"
         title: "Save the checksums next to the image so anyone can check it later"
         fileMode: FileDialog.SaveFile
         nameFilters: ["Checksum files (*.sha256)", "All files (*)"]

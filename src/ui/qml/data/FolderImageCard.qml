@@ -81,7 +81,7 @@ Card {
                 card.app.log("Choose a folder first.")
                 return
             }
-            card.panels.saveImage(card.dp.folderImageName(), card.dp.format, path => card.dp.makeFromFolder(path))
+            card.panels.saveImage(card.dp.folderImageName(), card.dp.format, path => card.dp.makeFromFolder(path), card.dp.folder)
         }
     }
 }
