@@ -165,6 +165,11 @@ QUrl WindowRules::dialogFolder(const QString &near)
     return QUrl::fromLocalFile(QDir::homePath());
 }
 
+QString WindowRules::cdTextWarning(const QString &text)
+{
+    return TDDetect::cdTextWarning(text);
+}
+
 QString WindowRules::noBurnerMessage()
 {
     return TDMessages::noBurner;

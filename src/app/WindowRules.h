@@ -94,4 +94,6 @@ public:
     // folder when it exists, else home. Only looks at the file system's
     // entries for those folders, never reads them.
     Q_INVOKABLE static QUrl dialogFolder(const QString &near);
+    // The line under a CD-Text field naming what won't survive; "" when all does.
+    Q_INVOKABLE static QString cdTextWarning(const QString &text);
 };

@@ -192,6 +192,22 @@ void Deck::beginBurn(const QStringList &files, const AudioBurn &burn)
             text.trackPerformers.append(burn.artist);
         }
         properties.cdText = text;
+        // Said before the burn: afterwards the disc can't be changed.
+        QStringList where;
+        QString all;
+        const auto check = [&](const QString &place, const QString &value) {
+            if (TDDetect::cdTextUnwritable(value).isEmpty())
+                return;
+            where.append(place);
+            all += value;
+        };
+        check(QStringLiteral("album"), burn.album);
+        check(QStringLiteral("artist"), burn.artist);
+        for (qsizetype i = 0; i < burn.tracks.size(); ++i)
+            check(QStringLiteral("track ") + QString::number(i + 1), burn.tracks[i].title);
+        if (!where.isEmpty())
+            logLine(QStringLiteral(": ") + TDDetect::cdTextWarning(all).chopped(1) + QStringLiteral(" (")
+                    + where.join(QStringLiteral(", ")) + QStringLiteral(")."));
     }
     if (properties.verify)
         m_readBack = producers;

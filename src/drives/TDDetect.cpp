@@ -329,4 +329,28 @@ QString bytes(qint64 count)
     return trimmed(std::round(n / 1e7) / 100.0, 2) + QStringLiteral(" GB");
 }
 
+QStringList cdTextUnwritable(const QString &text)
+{
+    QStringList lost;
+    // Code points, so a character outside the BMP is named once, not as halves.
+    for (const char32_t c : text.toUcs4()) {
+        if (c <= 0xff)
+            continue;
+        const QString one = QString::fromUcs4(&c, 1);
+        if (!lost.contains(one))
+            lost.append(one);
+    }
+    return lost;
+}
+
+QString cdTextWarning(const QString &text)
+{
+    const QStringList lost = cdTextUnwritable(text);
+    if (lost.isEmpty())
+        return {};
+    return QStringLiteral("CD-Text can't hold “") + lost.join(QStringLiteral("”, “"))
+           + (lost.size() == 1 ? QStringLiteral("”; it becomes “?” on the disc.")
+                               : QStringLiteral("”; they become “?” on the disc."));
+}
+
 } // namespace TDDetect

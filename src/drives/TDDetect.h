@@ -106,4 +106,10 @@ QString bytes(qint64 count);
 // burners beyond the free decks get none. Same length as `current`.
 QStringList assign(const QStringList &current, const QStringList &drives);
 
+// The characters of `text` that CD-Text (ISO Latin-1) can't carry and that
+// therefore reach the disc as "?": each once, in the order they first appear.
+QStringList cdTextUnwritable(const QString &text);
+// One line naming those characters, or empty when `text` survives whole.
+QString cdTextWarning(const QString &text);
+
 } // namespace TDDetect

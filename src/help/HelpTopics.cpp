@@ -64,6 +64,7 @@ R"(The disc editor under the decks holds the tracks of the disc being prepared.
 ## CD-Text
 • “Album title (CD-Text)” and “Artist (CD-Text)” go onto the disc as CD-Text; each track's title is its CD-Text title. A new track is titled after its file name — click the title to change it.
 • CD-Text is written only when the burner can write CD-Text and burn disc-at-once. The deck's capability line says what the burner can do.
+• CD-Text holds Western European letters (ISO Latin-1): accents such as é, ü and ñ are fine, but Greek, Cyrillic, Asian scripts, emoji and symbols such as ✓ reach the disc as “?”. A line under the field names the characters that won't survive, and the burn log says it again when the burn starts.
 ## Gap between tracks
 The Gap knob sets the silence between tracks: 0 to 5 seconds, in whole seconds. Double-click the knob to set it back to 2 seconds. The first track always starts after the 2-second pause every audio CD has.
 ## The 80-minute bar

@@ -248,6 +248,33 @@ private Q_SLOTS:
         QVERIFY(!unread.statusAvailable);
         QVERIFY(!unread.mediaType && !unread.freeBlocks && unread.topSpeedX == 0);
     }
+
+    // What CD-Text loses is exactly what is past Latin-1, named once each,
+    // whole characters even outside the BMP.
+    void cdTextLoss_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("lost");
+        QTest::newRow("plain") << "Walk Album" << QStringList{};
+        QTest::newRow("Latin-1 letters") << "Über Ärger ÿ é" << QStringList{};
+        QTest::newRow("first past Latin-1") << "Ā" << QStringList{"Ā"};
+        QTest::newRow("Greek") << "Sunrise Ω" << QStringList{"Ω"};
+        QTest::newRow("repeats once, in order") << "Ω ✓ Ω é ✓" << QStringList{"Ω", "✓"};
+        QTest::newRow("outside the BMP") << "Song 🎵" << QStringList{"🎵"};
+        QTest::newRow("empty") << "" << QStringList{};
+    }
+    void cdTextLoss()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, lost);
+        QCOMPARE(TDDetect::cdTextUnwritable(text), lost);
+        const QString warning = TDDetect::cdTextWarning(text);
+        QCOMPARE(warning.isEmpty(), lost.isEmpty());
+        for (const QString &c : lost)
+            QVERIFY2(warning.contains(QStringLiteral("“") + c + QStringLiteral("”")), qPrintable(warning));
+        if (lost.size() == 1)
+            QCOMPARE(warning, QStringLiteral("CD-Text can't hold “%1”; it becomes “?” on the disc.").arg(lost[0]));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestTDDetect)

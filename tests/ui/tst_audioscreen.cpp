@@ -488,6 +488,32 @@ private Q_SLOTS:
         QVERIFY(!rig.item(QStringLiteral("clearButton"))->isEnabled());
     }
 
+    // Typing past Latin-1 into the disc's CD-Text fields shows the line under
+    // the field that was typed in, and clears it once the text is fine again.
+    void cdTextWarningsUnderAlbumAndArtist_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("album") << "albumField" << "albumWarning";
+        QTest::newRow("artist") << "artistField" << "artistWarning";
+    }
+    void cdTextWarningsUnderAlbumAndArtist()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, warning);
+        Rig rig(0);
+        QVERIFY(rig.window && rig.show());
+        QQuickItem *line = rig.item(warning);
+        QVERIFY(line && !line->isVisible());
+        rig.click(rig.item(field));
+        rig.type(QStringLiteral("Ärzte ✓ Ω"));
+        QVERIFY(line->isVisible());
+        QCOMPARE(rig.textOf(line), QStringLiteral("CD-Text can't hold “✓”, “Ω”; they become “?” on the disc."));
+        rig.key(Qt::Key_A, Qt::ControlModifier);
+        rig.type(QStringLiteral("Ärzte"));
+        QVERIFY(!line->isVisible());
+    }
+
     // The gap knob: arrow keys in whole seconds from 0 to 5, and a double
     // click back to 2.
     void gapKnob()

@@ -88,6 +88,12 @@ private Q_SLOTS:
         };
         typeInto(rig.rows(QStringLiteral("titleField")).at(0), QStringLiteral("Sunrise Ω"));
         typeInto(rig.rows(QStringLiteral("titleField")).at(1), QStringLiteral("Über den Wolken"));
+        // Ω is past Latin-1 and is said under its field; Ü is not.
+        const QList<QQuickItem *> warnings = rig.rows(QStringLiteral("titleWarning"));
+        QVERIFY(warnings.at(0)->isVisible());
+        QCOMPARE(warnings.at(0)->property("text").toString(),
+                 QStringLiteral("CD-Text can't hold “Ω”; it becomes “?” on the disc."));
+        QVERIFY(!warnings.at(1)->isVisible());
         rig.click(rig.rows(QStringLiteral("moveUp")).at(2));
 
         // The gap down to nothing with the knob.
@@ -125,6 +131,13 @@ private Q_SLOTS:
             // Only the first track has the pause every disc starts with.
             QCOMPARE(cue.count(QStringLiteral("INDEX 00")), 1);
         }
+        QStringList logged;
+        for (const auto &line : rig.model->logLines()->lines())
+            logged.append(line.text);
+        for (const char *deck : {"A", "B"})
+            QVERIFY2(logged.contains(QStringLiteral("Deck %1: CD-Text can't hold “Ω”; it becomes “?” on the disc (track 1).")
+                                         .arg(QLatin1String(deck))),
+                     qPrintable(logged.join(u'\n')));
         const QByteArray binA = readAll(folderA + QStringLiteral("/Disc 001.bin"));
         QVERIFY(binA.size() > 2352 * 75 * 3);
         QCOMPARE(binA, readAll(folderB + QStringLiteral("/Disc 001.bin")));

@@ -93,6 +93,10 @@ Card {
                 onTextEdited: editor.project.album = text
                 Layout.fillWidth: true
             }
+            CDTextNote {
+                objectName: "albumWarning"
+                source: editor.project.album
+            }
             TDTextField {
                 objectName: "artistField"
                 placeholderText: "Artist (CD-Text)"
@@ -100,6 +104,10 @@ Card {
                 enabled: !editor.locked
                 onTextEdited: editor.project.artist = text
                 Layout.fillWidth: true
+            }
+            CDTextNote {
+                objectName: "artistWarning"
+                source: editor.project.artist
             }
         }
         Knob {

@@ -15,66 +15,77 @@ Rectangle {
     required property bool locked
     readonly property string number: String(index + 1).padStart(2, "0")
 
-    implicitHeight: line.implicitHeight + 4
+    implicitHeight: rows.implicitHeight + 4
     radius: 5
     color: index % 2 === 0 ? "transparent" : (Chrome.palette.isLight ? Qt.rgba(0, 0, 0, 0.035) : Qt.rgba(1, 1, 1, 0.035))
 
     Accessible.role: Accessible.ListItem
     Accessible.name: "Track " + number + ": " + title + ", " + lengthText
 
-    RowLayout {
-        id: line
+    ColumnLayout {
+        id: rows
         anchors { left: parent.left; right: parent.right; verticalCenter: parent.verticalCenter }
-        spacing: 8
-        Text {
-            text: row.number
-            font.family: Chrome.monoFamily
-            font.pixelSize: 13
-            color: Chrome.palette.accentInk
-            Layout.preferredWidth: 22
-        }
-        TDTextField {
-            objectName: "titleField"
-            text: row.title
-            placeholderText: "Title"
-            enabled: !row.locked
-            // Every keystroke reaches the project, so a burn started without
-            // leaving the field still gets the typed title.
-            onTextEdited: row.project.rename(row.index, text)
-            Layout.fillWidth: true
-            background.implicitHeight: 26
-        }
-        Text {
-            text: row.lengthText
-            font.family: Chrome.monoFamily
-            font.pixelSize: 13
-            color: Chrome.palette.text
-            horizontalAlignment: Text.AlignRight
-            Layout.preferredWidth: 56
-        }
+        spacing: 0
         RowLayout {
-            spacing: 2
-            IconButton {
-                objectName: "moveUp"
-                symbol: "chevron.up"
-                help: "Move up"
-                enabled: !row.locked && row.index > 0
-                onClicked: row.project.move(row.index, -1)
+            spacing: 8
+            Layout.fillWidth: true
+            Text {
+                text: row.number
+                font.family: Chrome.monoFamily
+                font.pixelSize: 13
+                color: Chrome.palette.accentInk
+                Layout.preferredWidth: 22
             }
-            IconButton {
-                objectName: "moveDown"
-                symbol: "chevron.down"
-                help: "Move down"
-                enabled: !row.locked && row.index < row.count - 1
-                onClicked: row.project.move(row.index, 1)
-            }
-            IconButton {
-                objectName: "removeTrack"
-                symbol: "xmark"
-                help: "Remove"
+            TDTextField {
+                objectName: "titleField"
+                text: row.title
+                placeholderText: "Title"
                 enabled: !row.locked
-                onClicked: row.project.remove(row.index)
+                // Every keystroke reaches the project, so a burn started without
+                // leaving the field still gets the typed title.
+                onTextEdited: row.project.rename(row.index, text)
+                Layout.fillWidth: true
+                background.implicitHeight: 26
             }
+            Text {
+                text: row.lengthText
+                font.family: Chrome.monoFamily
+                font.pixelSize: 13
+                color: Chrome.palette.text
+                horizontalAlignment: Text.AlignRight
+                Layout.preferredWidth: 56
+            }
+            RowLayout {
+                spacing: 2
+                IconButton {
+                    objectName: "moveUp"
+                    symbol: "chevron.up"
+                    help: "Move up"
+                    enabled: !row.locked && row.index > 0
+                    onClicked: row.project.move(row.index, -1)
+                }
+                IconButton {
+                    objectName: "moveDown"
+                    symbol: "chevron.down"
+                    help: "Move down"
+                    enabled: !row.locked && row.index < row.count - 1
+                    onClicked: row.project.move(row.index, 1)
+                }
+                IconButton {
+                    objectName: "removeTrack"
+                    symbol: "xmark"
+                    help: "Remove"
+                    enabled: !row.locked
+                    onClicked: row.project.remove(row.index)
+                }
+            }
+        }
+        CDTextNote {
+            objectName: "titleWarning"
+            source: row.title
+            // Under the title field: past the number column and its spacing.
+            Layout.leftMargin: 30
+            Layout.bottomMargin: 2
         }
     }
 }
