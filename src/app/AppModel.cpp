@@ -320,6 +320,14 @@ void AppModel::start(Deck *deck)
                 QStringLiteral("Copy %1 of %2").arg(m_copiesStarted).arg(m_copies));
     if (!deck->busy())
         setCopiesStarted(m_copiesStarted - 1); // refused: the copy is not taken
+    else if (m_copiesStarted >= m_copies)
+        stopWaitingDecks();
+}
+
+void AppModel::stopWaitingDecks()
+{
+    for (Deck *deck : m_decks)
+        deck->stopWaiting();
 }
 
 void AppModel::burnAll()
@@ -346,6 +354,8 @@ void AppModel::resetQueue()
 {
     setCopiesDone(0);
     setCopiesStarted(0);
+    // A new count or mode: no deck is owed the copy its line still names.
+    stopWaitingDecks();
 }
 
 void AppModel::queueDeckReady(Deck *deck)
@@ -366,6 +376,7 @@ void AppModel::deckFinished(Deck *deck)
     else
         setCopiesStarted(m_copiesStarted - 1);
     if (m_copiesStarted >= m_copies) {
+        stopWaitingDecks();
         if (m_copiesDone >= m_copies)
             log(QStringLiteral("Copies: all ") + QString::number(m_copies) + QStringLiteral(" copies are done."));
         return;

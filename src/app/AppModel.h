@@ -212,6 +212,8 @@ private:
     void setCopiesDone(int count);
     void setDrivesSeen(int count);
     void onDeviceStatus();
+    // Every copy of the stack is taken: decks waiting for a blank stop waiting.
+    void stopWaitingDecks();
 
     QSettings *m_store;
     TDLogFile m_logFile;

@@ -167,6 +167,15 @@ void Deck::eject()
     logLine(QStringLiteral(": eject."));
 }
 
+void Deck::stopWaiting()
+{
+    if (m_state != State::waiting)
+        return;
+    setJobName({});
+    setPhase(QStringLiteral("Ready"));
+    setState(State::idle);
+}
+
 void Deck::setState(State s)
 {
     if (s == m_state)

@@ -159,6 +159,9 @@ public:
     Q_INVOKABLE void stop();
     // Opens the tray when the deck is not busy.
     Q_INVOKABLE void eject();
+    // A deck waiting for a blank (Copies mode) that will get no copy goes
+    // back to idle and "Ready", with no job named. Nothing for other states.
+    void stopWaiting();
 
     // Demo runs tick this often.
     static constexpr int demoTickMs = 200;

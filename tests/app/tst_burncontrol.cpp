@@ -202,6 +202,54 @@ private Q_SLOTS:
         QCOMPARE(rig.model->copiesStarted(), 2);
     }
 
+    // Two decks wait for a blank for the last copy; once that copy is taken
+    // (or the stack starts afresh) the other deck is no longer owed one.
+    void waitingDecksStandDown_data()
+    {
+        QTest::addColumn<bool>("reset"); // else deck A takes the last copy
+        QTest::newRow("last copy taken") << false;
+        QTest::newRow("stack reset") << true;
+    }
+    void waitingDecksStandDown()
+    {
+        QFETCH(bool, reset);
+        Rig rig(2);
+        rig.addTrack(0);
+        rig.model->setMode(BurnMode::queue);
+        rig.model->setCopies(3);
+        rig.model->start(rig.deck(0));
+        rig.model->start(rig.deck(1));
+        QTRY_COMPARE(rig.service.jobs.size(), 2);
+        QList<std::shared_ptr<ScriptedDevice>> devices;
+        for (const auto &d : rig.service.list) {
+            devices.append(std::static_pointer_cast<ScriptedDevice>(d));
+            devices.last()->m_status = ScriptedDevice::emptyTray();
+        }
+        rig.service.jobs.at(0).job->send(DiscJobState::done);
+        rig.service.jobs.at(1).job->send(DiscJobState::done);
+        for (int i : {0, 1}) {
+            QCOMPARE(rig.deck(i)->state(), Deck::State::waiting);
+            QCOMPARE(rig.deck(i)->phase(), QStringLiteral("Insert a blank CD-R for copy 3"));
+        }
+        if (reset) {
+            rig.model->resetQueue();
+        } else {
+            devices[0]->m_status = ScriptedDevice::blankCDR();
+            rig.deck(0)->refreshStatus();
+            QVERIFY(rig.deck(0)->busy());
+            QCOMPARE(rig.deck(0)->jobName(), QStringLiteral("Copy 3 of 3"));
+        }
+        for (int i = reset ? 0 : 1; i < 2; ++i) {
+            QCOMPARE(rig.deck(i)->state(), Deck::State::idle);
+            QCOMPARE(rig.deck(i)->phase(), QStringLiteral("Ready"));
+            QCOMPARE(rig.deck(i)->jobName(), QString());
+        }
+        // A blank arriving later starts nothing by itself.
+        devices[1]->m_status = ScriptedDevice::blankCDR();
+        rig.deck(1)->refreshStatus();
+        QCOMPARE(rig.deck(1)->state(), Deck::State::idle);
+    }
+
     void loweringCopiesEndsTheStack()
     {
         Rig rig(1);

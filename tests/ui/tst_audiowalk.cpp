@@ -158,6 +158,16 @@ private Q_SLOTS:
                                   QStringLiteral("3 DONE · 0 BURNING · 0 WAITING"), 90000);
         const QStringList discs = QDir(folderA).entryList({"Disc *.bin"}) + QDir(folderB).entryList({"Disc *.bin"});
         QCOMPARE(discs.size(), 2 + 3);
+        // The stack is done: no deck still asks for a blank, nor names a
+        // copy it isn't making.
+        QStringList phases;
+        for (const char *letter : {"A", "B"})
+            phases.append(rig.item(QStringLiteral("phaseLine"), rig.item(QStringLiteral("deckCard") + QLatin1String(letter)))
+                              ->property("text")
+                              .toString());
+        const QRegularExpression settled(QStringLiteral("^(Ready|Copy [123] of 3 — Done\\. Disc ejecting\\.)$"));
+        for (const QString &phase : phases)
+            QVERIFY2(settled.match(phase).hasMatch(), qPrintable(phases.join(u'|')));
     }
 };
 

@@ -111,7 +111,12 @@ Card {
     }
     Text {
         objectName: "phaseLine"
-        text: (card.deck.jobName ? card.deck.jobName + " — " : "") + card.deck.phase
+        // The job is named only while it is the deck's news: at work or just ended.
+        readonly property bool namesJob: card.deck.jobName !== ""
+                                         && (card.deck.busy || ["done", "failed", "stopped"].includes(card.deck.stateName))
+        // An empty slot isn't "Ready"; the plug hint speaks for it.
+        visible: card.deck.hasDrive || card.app.demo || card.deck.stateName !== "idle"
+        text: (namesJob ? card.deck.jobName + " — " : "") + card.deck.phase
         color: card.deck.stateName === "failed" ? Chrome.palette.stop
                : card.deck.stateName === "done" ? Chrome.palette.ok : Chrome.palette.text
         font.pixelSize: 12
