@@ -66,9 +66,11 @@ void DataPanelModel::setApp(AppModel *app)
     if (m_app)
         disconnect(m_app, nullptr, this, nullptr);
     m_app = app;
-    // Which decks are shown decides which targets count.
-    if (app)
+    // Which decks are shown, and which have a burner, decide which targets count.
+    if (app) {
         connect(app, &AppModel::decksChanged, this, &DataPanelModel::targetsChanged);
+        connect(app, &AppModel::demoChanged, this, &DataPanelModel::targetsChanged);
+    }
 }
 
 void DataPanelModel::log(const QString &line) const
@@ -133,9 +135,18 @@ QList<int> DataPanelModel::targetList() const
     const int shown = m_app ? m_app->visibleCount() : 2;
     QList<int> out;
     for (int d : m_targets)
-        if (d < shown)
+        if (d < shown && targetUsable(d))
             out.append(d);
     return out;
+}
+
+bool DataPanelModel::targetUsable(int deck) const
+{
+    // Demo burns need no burner; real ones would wait for ever on an empty deck.
+    if (!m_app || m_app->demo())
+        return true;
+    const QList<Deck *> decks = m_app->decks();
+    return deck >= 0 && deck < decks.size() && decks[deck]->hasDrive();
 }
 
 void DataPanelModel::setTest(bool on) { assign(this, m_test, on, &DataPanelModel::testChanged); }

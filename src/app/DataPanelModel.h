@@ -80,7 +80,8 @@ public:
     QList<int> targets() const { return m_targets; }
     void setTargets(const QList<int> &decks);
     Q_INVOKABLE void toggleTarget(int deck);
-    // `targets` in ascending order, only decks that are shown.
+    // `targets` in ascending order, only decks that are shown and have a
+    // burner (any deck in demo mode).
     QList<int> targetList() const;
     bool test() const { return m_test; }
     void setTest(bool on);
@@ -192,6 +193,7 @@ Q_SIGNALS:
 
 private:
     void log(const QString &line) const;
+    bool targetUsable(int deck) const;
     void addBurnsAfter(const QString &output, const QUuid &job, std::optional<int> skipDeck);
     QString deckLetter(int deck) const;
     // Runs `work` on a worker and `done` with its result on the main thread,

@@ -134,6 +134,31 @@ private Q_SLOTS:
         }
     }
 
+    // A deck with no burner is never burned on, though it stays chosen for
+    // when one is plugged in; demo burns need no burner.
+    void targetsNeedABurner_data()
+    {
+        QTest::addColumn<int>("burners");
+        QTest::addColumn<bool>("demo");
+        QTest::addColumn<QList<int>>("expected");
+        QTest::newRow("two burners") << 2 << false << QList<int>{0, 1};
+        QTest::newRow("one burner") << 1 << false << QList<int>{0};
+        QTest::newRow("none") << 0 << false << QList<int>{};
+        QTest::newRow("none, demo") << 0 << true << QList<int>{0, 1};
+    }
+    void targetsNeedABurner()
+    {
+        QFETCH(int, burners);
+        QFETCH(bool, demo);
+        QFETCH(QList<int>, expected);
+        Rig rig(burners);
+        QSignalSpy changed(rig.data(), &DataPanelModel::targetsChanged);
+        rig.model->setDemo(demo);
+        QCOMPARE(changed.isEmpty(), !demo);
+        QCOMPARE(rig.data()->targets(), (QList<int>{0, 1}));
+        QCOMPARE(rig.data()->targetList(), expected);
+    }
+
     void refusals()
     {
         Rig rig(2);

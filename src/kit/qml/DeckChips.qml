@@ -12,13 +12,21 @@ Row {
     property var selection: []
     property int current: -1
     property string letters: "ABCDEF"
+    // Which chips can be picked, by index; a chip that can't is dimmed and
+    // never shows as picked. Null: all can.
+    property var usable: null
     signal edited()
 
+    function canUse(index) {
+        return !usable || usable[index] === true
+    }
     function isSelected(index) {
+        if (!canUse(index))
+            return false
         return multi ? (selection || []).indexOf(index) >= 0 : index === current
     }
     function choose(index) {
-        if (index < 0 || index >= count)
+        if (index < 0 || index >= count || !canUse(index))
             return
         if (multi) {
             const chosen = new Set()
@@ -45,6 +53,8 @@ Row {
             required property int index
             readonly property bool on: control.isSelected(index)
             text: control.letters.charAt(index)
+            enabled: control.canUse(index)
+            opacity: enabled ? 1 : 0.45
             implicitWidth: 30
             implicitHeight: 26
             focusPolicy: Qt.StrongFocus

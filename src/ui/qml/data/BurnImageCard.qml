@@ -67,6 +67,8 @@ Card {
             count: Math.max(1, card.app.visibleCount)
             multi: true
             selection: card.dp.targets
+            // Only decks with a burner can burn (any deck in demo mode).
+            usable: card.app.decks.map(d => card.app.demo || d.hasDrive)
             onEdited: card.dp.targets = selection
         }
     }
