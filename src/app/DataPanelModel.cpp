@@ -247,8 +247,12 @@ void DataPanelModel::setImage(const QString &path)
 
 void DataPanelModel::setFolder(const QString &path)
 {
+    const QString before = m_folder;
     assign(this, m_folder, path, &DataPanelModel::folderChanged);
-    if (!path.isEmpty() && m_volume.isEmpty())
+    // The name follows the folder until the user types one of their own.
+    const bool fromFolder = m_volume.isEmpty()
+                            || (!before.isEmpty() && m_volume == ImageMaker::volumeName(nameOf(before)));
+    if (!path.isEmpty() && fromFolder)
         setVolume(ImageMaker::volumeName(nameOf(path)));
 }
 

@@ -129,7 +129,8 @@ public:
     // Chooses the image to burn; it is looked at on a worker, and a file that
     // is not a disc image is logged when that is known (imageInfoChanged).
     Q_INVOKABLE void setImage(const QString &path);
-    // Chooses the folder for a new image; fills an empty volume name from it.
+    // Chooses the folder for a new image. The volume name follows it when
+    // empty or still the name made from the previous folder.
     Q_INVOKABLE void setFolder(const QString &path);
     Q_INVOKABLE void burnImage();
     Q_INVOKABLE void makeFromFolder(const QString &output);

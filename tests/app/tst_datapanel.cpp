@@ -193,15 +193,40 @@ private Q_SLOTS:
         QVERIFY(rig.queue()->jobs().isEmpty());
     }
 
+    // The disc name is the folder's until the user names the disc; a name
+    // of their own survives a new folder, a cleared one is filled again.
+    void volumeFollowsTheFolder_data()
+    {
+        QTest::addColumn<QStringList>("steps"); // "folder:NAME" or "type:TEXT"
+        QTest::addColumn<QString>("expected");
+        const QString longName = QStringLiteral("A folder name far longer than any disc name may be");
+        QTest::newRow("first folder") << QStringList{"folder:Photos"} << "Photos";
+        QTest::newRow("next folder") << QStringList{"folder:Photos", "folder:Other"} << "Other";
+        QTest::newRow("typed name stays") << QStringList{"folder:Photos", "type:Summer 2026", "folder:Other"}
+                                          << "Summer 2026";
+        QTest::newRow("typed before any folder") << QStringList{"type:Summer 2026", "folder:Photos"} << "Summer 2026";
+        QTest::newRow("cleared is filled") << QStringList{"folder:Photos", "type:", "folder:Other"} << "Other";
+        QTest::newRow("shortened name still follows") << QStringList{"folder:" + longName, "folder:Other"} << "Other";
+    }
+    void volumeFollowsTheFolder()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QString, expected);
+        Rig rig(0);
+        for (const QString &step : steps) {
+            const QString value = step.section(u':', 1);
+            if (step.startsWith(QLatin1String("folder:")))
+                rig.data()->setFolder(rig.env.path(value));
+            else
+                rig.data()->setVolume(value);
+        }
+        QCOMPARE(rig.data()->volume(), expected);
+    }
+
     void makeFromFolderChainsBurns()
     {
         Rig rig(2);
         DataPanelModel *data = rig.data();
-        data->setFolder(rig.env.path(QStringLiteral("Photos")));
-        QCOMPARE(data->volume(), QStringLiteral("Photos"));
-        data->setFolder(rig.env.path(QStringLiteral("Other")));
-        QCOMPARE(data->volume(), QStringLiteral("Photos")); // the user's name stays
-        data->setVolume(QString());
         data->setFolder(rig.env.path(QStringLiteral("Photos")));
         data->setBurnAfter(true);
         data->setTest(true); // chained burns still say "Burn"
