@@ -172,6 +172,51 @@ private Q_SLOTS:
         QTRY_COMPARE(host->property("contentWidth").toDouble(), std::ceil(1180.0 * 1.5));
     }
 
+    // However a menu closes while the pointer rests on its title, the next
+    // click on that title opens it again.
+    void menuTitleOpensAfterAClose_data()
+    {
+        QTest::addColumn<QString>("closeBy");
+        QTest::newRow("Esc") << "esc";
+        QTest::newRow("an entry chosen with the keyboard") << "enter";
+        QTest::newRow("a click on the title") << "title";
+    }
+    void menuTitleOpensAfterAClose()
+    {
+        QFETCH(QString, closeBy);
+        Rig rig(0);
+        QVERIFY(rig.window && rig.show());
+        auto *bar = rig.window->property("menuBar").value<QQuickItem *>();
+        QVERIFY(bar);
+        // The View menu: choosing its first entry (Zoom In) only zooms.
+        QQuickItem *title = nullptr;
+        QMetaObject::invokeMethod(bar, "itemAt", Q_RETURN_ARG(QQuickItem *, title), Q_ARG(int, 2));
+        QVERIFY(title);
+        auto *menu = title->property("menu").value<QObject *>();
+        QVERIFY(menu);
+        QCOMPARE(menu->property("title").toString(), QStringLiteral("View"));
+        // As on a desktop with a mouse (the offscreen platform turns hover off).
+        title->setProperty("hoverEnabled", true);
+        const QPoint at = title->mapToScene(QPointF(title->width() / 2, title->height() / 2)).toPoint();
+        QTest::mouseMove(rig.window, at + QPoint(0, 200));
+        QTest::mouseMove(rig.window, at);
+        QTRY_VERIFY(title->property("hovered").toBool());
+        QTest::mouseClick(rig.window, Qt::LeftButton, {}, at);
+        QTRY_VERIFY(menu->property("opened").toBool());
+        if (closeBy == QLatin1String("esc")) {
+            QTest::keyClick(rig.window, Qt::Key_Escape);
+        } else if (closeBy == QLatin1String("enter")) {
+            QTest::keyClick(rig.window, Qt::Key_Down);
+            QTest::keyClick(rig.window, Qt::Key_Return);
+            QTRY_COMPARE(rig.model->zoom()->value(), 1.15);
+        } else {
+            QTest::mouseClick(rig.window, Qt::LeftButton, {}, at);
+        }
+        QTRY_VERIFY(!menu->property("visible").toBool());
+        QTest::mouseClick(rig.window, Qt::LeftButton, {}, at);
+        QTRY_VERIFY(menu->property("opened").toBool());
+    }
+
     void themeMenuSelectsTheTheme()
     {
         Rig rig(0);

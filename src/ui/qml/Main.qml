@@ -145,6 +145,43 @@ ApplicationWindow {
         id: menus
         Accessible.name: "Menu bar"
 
+        // Qt 6.4's bar stays in its "a menu is open" mode when a menu closes
+        // while the pointer rests on its title (Esc, or an entry chosen with
+        // the keyboard), so the next click on that title opens nothing. After
+        // such a close the bar is put back as a click on the title would.
+        property MenuBarItem pressedTitle: null
+        delegate: MenuBarItem {
+            id: title
+            onPressedChanged: {
+                if (pressed)
+                    menus.pressedTitle = title
+                else
+                    Qt.callLater(() => menus.pressedTitle = null)
+            }
+        }
+        function titleOf(menu) {
+            for (let i = 0; i < count; ++i) {
+                if (itemAt(i).menu === menu)
+                    return itemAt(i)
+            }
+            return null
+        }
+        function settle(menu) {
+            const title = titleOf(menu)
+            if (!title || title === pressedTitle || !title.hovered)
+                return
+            Qt.callLater(() => {
+                if (!menu.visible && title.highlighted)
+                    title.triggered()
+            })
+        }
+        Component.onCompleted: {
+            for (let i = 0; i < count; ++i) {
+                const menu = menuAt(i)
+                menu.aboutToHide.connect(() => settle(menu))
+            }
+        }
+
         Menu {
             title: "KLVO Tandor"
             MenuEntry {
