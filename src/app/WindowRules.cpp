@@ -42,6 +42,17 @@ QRectF fit(const QRectF &frame, const QRectF &visible)
     return {left, top, std::ceil(x + w) - left, std::ceil(y + h) - top};
 }
 
+QRectF grownToShow(const QRectF &frame, const QSizeF &content, const QRectF &visible)
+{
+    const auto side = [](double now, double wanted, double room) {
+        return std::max(now, std::min(std::ceil(wanted), room));
+    };
+    QRectF grown = frame;
+    grown.setWidth(side(frame.width(), content.width(), visible.width()));
+    grown.setHeight(side(frame.height(), content.height(), visible.height()));
+    return fit(grown, visible);
+}
+
 QString frameText(const QRectF &frame)
 {
     const auto n = [](double v) { return QString::number(v, 'g', 12); };

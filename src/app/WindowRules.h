@@ -36,6 +36,9 @@ QSizeF defaultSize(std::optional<QSizeF> visible);
 // Grows the frame to the smaller of the minimum and the screen, shrinks it
 // to the screen, moves it back onto the screen, then rounds outwards.
 QRectF fit(const QRectF &frame, const QRectF &visible);
+// The frame grown (never shrunk) towards `content` in each direction, as far
+// as the screen allows, then fitted to the screen.
+QRectF grownToShow(const QRectF &frame, const QSizeF &content, const QRectF &visible);
 
 // "{{x, y}, {w, h}}", the text the frame is kept as.
 QString frameText(const QRectF &frame);

@@ -75,6 +75,30 @@ private Q_SLOTS:
         QCOMPARE(TDWindow::fit(expected, visible), expected);
     }
 
+    void grownToShow_data()
+    {
+        QTest::addColumn<QRectF>("frame");
+        QTest::addColumn<QSizeF>("content");
+        QTest::addColumn<QRectF>("expected");
+        QTest::newRow("page fits: unchanged") << QRectF(100, 100, 1440, 960) << QSizeF(1400, 900)
+                                              << QRectF(100, 100, 1440, 960);
+        QTest::newRow("grows to the page") << QRectF(100, 60, 1440, 960) << QSizeF(1711.1, 980)
+                                           << QRectF(100, 60, 1712, 980);
+        QTest::newRow("grown past the edge moves back") << QRectF(400, 100, 1440, 960) << QSizeF(1711, 960)
+                                                        << QRectF(209, 100, 1711, 960);
+        QTest::newRow("no bigger than the screen") << QRectF(0, 25, 1440, 960) << QSizeF(2400, 1500)
+                                                   << QRectF(0, 25, 1920, 1055);
+        QTest::newRow("never shrinks") << QRectF(0, 25, 1600, 1000) << QSizeF(1000, 700)
+                                       << QRectF(0, 25, 1600, 1000);
+    }
+    void grownToShow()
+    {
+        QFETCH(QRectF, frame);
+        QFETCH(QSizeF, content);
+        QFETCH(QRectF, expected);
+        QCOMPARE(TDWindow::grownToShow(frame, content, QRectF(0, 25, 1920, 1055)), expected);
+    }
+
     void savedFrame_data()
     {
         QTest::addColumn<QVariant>("stored");

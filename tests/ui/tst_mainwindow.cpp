@@ -217,6 +217,41 @@ private Q_SLOTS:
         QTRY_VERIFY(menu->property("opened").toBool());
     }
 
+    // Zooming in grows the window as far as the screen allows, so the page's
+    // right-hand controls stay in view.
+    void zoomGrowsTheWindow_data()
+    {
+        QTest::addColumn<int>("steps");
+        QTest::addColumn<bool>("whole");
+        QTest::newRow("145 %: the page fits the screen") << 3 << true;
+        QTest::newRow("200 %: as big as the screen") << 7 << false;
+    }
+    void zoomGrowsTheWindow()
+    {
+        QFETCH(int, steps);
+        QFETCH(bool, whole);
+        Rig rig(2);
+        QVERIFY(rig.window && rig.show());
+        const QSize before = rig.window->size();
+        for (int i = 0; i < steps; ++i)
+            QTest::keyClick(rig.window, Qt::Key_Plus, Qt::ControlModifier);
+        auto *host = rig.find(QStringLiteral("zoomHost"));
+        QQuickItem *burnAll = rig.find(QStringLiteral("burnAllButton"));
+        QVERIFY(host && burnAll);
+        QTRY_VERIFY(rig.window->width() > before.width());
+        QVERIFY(rig.window->height() >= before.height());
+        QVERIFY2(rig.window->screen()->availableGeometry().contains(rig.window->frameGeometry()),
+                 qPrintable(QStringLiteral("%1,%2 %3x%4").arg(rig.window->x()).arg(rig.window->y())
+                                .arg(rig.window->width()).arg(rig.window->height())));
+        if (whole) {
+            QTRY_VERIFY(host->property("contentWidth").toDouble() <= host->width() + 1);
+            const QRectF shown = burnAll->mapRectToItem(host, QRectF(0, 0, burnAll->width(), burnAll->height()));
+            QVERIFY2(QRectF(0, 0, host->width(), host->height()).contains(shown), qPrintable(QString::number(shown.right())));
+        } else {
+            QTRY_COMPARE(rig.window->frameGeometry().size(), rig.window->screen()->availableGeometry().size());
+        }
+    }
+
     void themeMenuSelectsTheTheme()
     {
         Rig rig(0);

@@ -103,6 +103,18 @@ void WindowFitter::refit()
     }
 }
 
+void WindowFitter::showWhole(QSizeF content)
+{
+    if (!m_window || !m_window->screen() || (m_window->windowStates() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+        return;
+    const QRect frame = m_window->geometry();
+    // The title bar and borders need room on the screen too.
+    const QRect room = m_window->screen()->availableGeometry().marginsRemoved(m_window->frameMargins());
+    const QRect grown = TDWindow::grownToShow(QRectF(frame), content, QRectF(room)).toAlignedRect();
+    if (grown != frame)
+        m_window->setGeometry(grown);
+}
+
 void WindowFitter::frameChanged()
 {
     if (!m_applying)

@@ -1,8 +1,8 @@
 #pragma once
 // Looks after the main window's frame: takes the saved frame the first time
 // the window is set, keeps the window on its screen (when it changes screens
-// or the screens change), and saves the frame a moment after it stops moving
-// or resizing.
+// or the screens change), grows it when asked to show a bigger page, and
+// saves the frame a moment after it stops moving or resizing.
 //
 // Threading: main thread only. Holds the window and the model weakly; both
 // outlive it in practice (it is declared inside the window).
@@ -44,6 +44,9 @@ public:
 
     // Moves the window onto its screen's free area if it is not wholly there.
     Q_INVOKABLE void refit();
+    // Grows the window, as far as its screen allows, so `content` (the size
+    // its page needs) shows without scrolling. Never shrinks it.
+    Q_INVOKABLE void showWhole(QSizeF content);
     // Saves the window's frame now.
     Q_INVOKABLE void saveNow();
 

@@ -51,8 +51,20 @@ ApplicationWindow {
     }
 
     WindowFitter {
+        id: fitter
         window: window
         app: window.app
+    }
+    // A bigger zoom grows the window, as far as the screen allows, so the
+    // page still shows whole; the page is measured once it has laid out.
+    Connections {
+        target: window.app.zoom
+        function onValueChanged() { growTimer.restart() }
+    }
+    Timer {
+        id: growTimer
+        interval: 50
+        onTriggered: fitter.showWhole(Qt.size(host.contentWidth, host.contentHeight + (window.menuBar ? window.menuBar.height : 0)))
     }
 
     Connections {
