@@ -11,9 +11,11 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QQuickItem>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
+#include <functional>
 
 Q_IMPORT_QML_PLUGIN(Tandor_CorePlugin)
 Q_IMPORT_QML_PLUGIN(Tandor_KitPlugin)
@@ -569,6 +571,49 @@ private Q_SLOTS:
         QVERIFY2(buttons >= 15, qPrintable(QString::number(buttons)));
         QCOMPARE(QAccessible::queryAccessibleInterface(rig.inCard(0, QStringLiteral("disc")))->text(QAccessible::Name),
                  QStringLiteral("Progress 0 percent"));
+    }
+
+    // What a screen reader finds walking the window: each track row with its
+    // place, title and length, and the buttons that can't act now said to be
+    // disabled.
+    void screenReaderHearsTheTrackList()
+    {
+        QAccessible::setActive(true);
+        const auto inactive = qScopeGuard([] { QAccessible::setActive(false); });
+        Rig rig(1);
+        QVERIFY(rig.window && rig.show());
+        QVERIFY(rig.addTracks(rig.model->projects().at(0), 2));
+        rig.settle();
+
+        QStringList expected;
+        for (QQuickItem *field : rig.findAll(QStringLiteral("titleField"))) {
+            QQuickItem *row = field;
+            while (row && !row->property("lengthText").isValid())
+                row = row->parentItem();
+            QVERIFY(row);
+            expected << QStringLiteral("Track %1: %2, %3")
+                            .arg(row->property("number").toString(), field->property("text").toString(),
+                                 row->property("lengthText").toString());
+        }
+        QCOMPARE(expected.size(), 2);
+
+        QStringList rows;
+        QHash<QString, QList<bool>> disabled;
+        std::function<void(QAccessibleInterface *)> walk = [&](QAccessibleInterface *iface) {
+            if (!iface)
+                return;
+            if (iface->role() == QAccessible::ListItem)
+                rows << iface->text(QAccessible::Name);
+            if (iface->role() == QAccessible::Button)
+                disabled[iface->text(QAccessible::Name)] << iface->state().disabled;
+            for (int i = 0; i < iface->childCount(); ++i)
+                walk(iface->child(i));
+        };
+        walk(QAccessible::queryAccessibleInterface(rig.window));
+        QCOMPARE(rows, expected);
+        QCOMPARE(disabled.value(QStringLiteral("Move up")), (QList<bool>{true, false}));
+        QCOMPARE(disabled.value(QStringLiteral("Move down")), (QList<bool>{false, true}));
+        QCOMPARE(disabled.value(QStringLiteral("Remove")), (QList<bool>{false, false}));
     }
 
     // TANDOR_SHOTS=DIR keeps pictures of the screen for looking at: two and

@@ -8,9 +8,11 @@
 #include "images/Checksums.h"
 #include "queue/JobQueue.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QScopeGuard>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
 
@@ -118,6 +120,56 @@ private Q_SLOTS:
         rig.data()->setTest(false);
         QCOMPARE(rig.text(QStringLiteral("burnImageButton")), QStringLiteral("Burn Image"));
         QVERIFY(!box->property("checked").toBool());
+    }
+
+    // What a screen reader hears of the "Burn on" chips and the Burn button:
+    // each chip whether it is picked, the button that it can't burn yet.
+    void screenReaderHearsTheBurnControls_data()
+    {
+        QTest::addColumn<bool>("readerFirst");
+        QTest::newRow("reader running before the window") << true;
+        QTest::newRow("reader started later") << false;
+    }
+    void screenReaderHearsTheBurnControls()
+    {
+        QFETCH(bool, readerFirst);
+        QAccessible::setActive(readerFirst);
+        const auto inactive = qScopeGuard([] { QAccessible::setActive(false); });
+        Rig rig(MainTab::data);
+        QVERIFY(rig.window && rig.show());
+        QAccessible::setActive(true);
+        const auto stateOf = [](QQuickItem *item) {
+            QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(item);
+            return iface ? iface->state() : QAccessible::State();
+        };
+        QQuickItem *burn = rig.find(QStringLiteral("burnImageButton"));
+        QVERIFY(burn && !burn->isEnabled());
+        QVERIFY(stateOf(burn).disabled);
+        QVERIFY(!stateOf(rig.find(QStringLiteral("chooseImageButton"))).disabled);
+
+        QList<QQuickItem *> chips;
+        for (QQuickItem *child : rig.find(QStringLiteral("burnOnChips"))->childItems()) {
+            if (child->property("text").toString().size() == 1)
+                chips << child;
+        }
+        QCOMPARE(chips.size(), 2);
+        const auto heard = [&] {
+            QList<bool> checked;
+            for (QQuickItem *chip : chips) {
+                const QAccessible::State st = stateOf(chip);
+                if (!st.checkable)
+                    return QList<bool>{};
+                checked << bool(st.checked);
+            }
+            return checked;
+        };
+        rig.data()->setTargets({0});
+        QCOMPARE(heard(), (QList<bool>{true, false}));
+        rig.click(chips.at(1));
+        QCOMPARE(rig.data()->targets(), (QList<int>{0, 1}));
+        QCOMPARE(heard(), (QList<bool>{true, true}));
+        rig.click(chips.at(0));
+        QCOMPARE(heard(), (QList<bool>{false, true}));
     }
 
     void makeImageNeedsAFolderAndNamesTheFormat()

@@ -22,6 +22,9 @@ ApplicationWindow {
     visible: true
     color: Chrome.palette.windowBottom
 
+    // Before any control: assistive technology keeps what it first learns of one.
+    AccessibleStates {}
+
     // Every control of the kit draws from the current theme.
     Binding {
         target: Chrome
