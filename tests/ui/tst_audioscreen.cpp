@@ -573,6 +573,33 @@ private Q_SLOTS:
                  QStringLiteral("Progress 0 percent"));
     }
 
+    // A deck's capability line is read whole: it wraps inside its card at
+    // the narrowest page, however many decks share a row.
+    void capabilityLineStaysInItsCard_data()
+    {
+        QTest::addColumn<int>("burners");
+        QTest::newRow("2 decks") << 2;
+        QTest::newRow("6 decks") << 6;
+    }
+    void capabilityLineStaysInItsCard()
+    {
+        QFETCH(int, burners);
+        Rig rig(burners);
+        QVERIFY(rig.window && rig.show());
+        rig.window->resize(900, 700);
+        rig.settle();
+        for (int i = 0; i < burners; ++i) {
+            QQuickItem *card = rig.card(i);
+            QQuickItem *caps = rig.inCard(i, QStringLiteral("capsLine"));
+            QVERIFY(card && caps && caps->isVisible());
+            QCOMPARE(rig.textOf(caps), rig.deck(i)->capsSummary());
+            const QRectF shown = caps->mapRectToItem(card, QRectF(0, 0, caps->width(), caps->height()));
+            QVERIFY2(shown.right() <= card->width() && shown.left() >= 0, qPrintable(rig.deck(i)->letter()));
+            QVERIFY(!caps->property("truncated").toBool());
+            QVERIFY(caps->property("contentWidth").toDouble() <= caps->width() + 0.5);
+        }
+    }
+
     // What a screen reader finds walking the window: each track row with its
     // place, title and length, and the buttons that can't act now said to be
     // disabled.

@@ -48,7 +48,7 @@ Card {
                     text: modelData.mediaText
                     color: Chrome.palette.dimText
                     font.pixelSize: 11
-                    elide: Text.ElideRight
+                    wrapMode: Text.Wrap
                     Layout.fillWidth: true
                 }
             }

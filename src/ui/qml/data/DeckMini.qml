@@ -79,7 +79,7 @@ Rectangle {
                            : mini.stateName === "done" ? Chrome.palette.ok
                            : Chrome.palette.text
                     font.pixelSize: 11
-                    elide: Text.ElideRight
+                    wrapMode: Text.Wrap
                     Accessible.role: Accessible.StaticText
                     Accessible.name: text
                 }
