@@ -18,7 +18,8 @@ Card {
     // narrow for both on one line, the options go under the mode.
     GridLayout {
         id: settings
-        readonly property bool oneLine: width >= what.implicitWidth + how.implicitWidth + columnSpacing
+        // Measured on the card, not the grid, whose width follows its columns.
+        readonly property bool oneLine: parent.width >= what.implicitWidth + how.implicitWidth + columnSpacing
         Layout.fillWidth: true
         columns: oneLine ? 2 : 1
         columnSpacing: 14
@@ -26,7 +27,6 @@ Card {
         RowLayout {
             id: what
             spacing: 14
-            Layout.fillWidth: true
             SegmentedControl {
                 objectName: "modeSelector"
                 model: ["Mirror", "Independent", "Copies"]
@@ -62,6 +62,8 @@ Card {
                     }
                 }
             }
+            // Pushes the options to the right when they share the line.
+            Item { Layout.fillWidth: true }
         }
         RowLayout {
             id: how
