@@ -275,6 +275,8 @@ void TestHelpTopics::factsInBodies_data()
     row("make-disc", "copy-protected");
     row("erase", "CD-RW, DVD-RW, DVD+RW and BD-RE");
     row("checksums", ".sha256");
+    row("checksums", "SHA256 (file.iso) = … and MD5 (file.iso) = …");
+    row("checksums", "cksum -c file.iso.sha256 checks both");
     row("verify", "Only the image's length");
     row("mount", "udisks2");
     row("mount", "fuseiso");
