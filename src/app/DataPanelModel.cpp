@@ -107,6 +107,7 @@ QVariantMap DataPanelModel::imageInfoMap() const
         {QStringLiteral("isUDIF"), m_imageInfo->isUDIF},
         {QStringLiteral("isRaw"), m_imageInfo->isRaw()},
         {QStringLiteral("volumeName"), m_imageInfo->volumeName.value_or(QString())},
+        {QStringLiteral("warning"), m_imageInfo->warning()},
     };
 }
 

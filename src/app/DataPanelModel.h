@@ -37,7 +37,8 @@ class DataPanelModel : public QObject
     QML_UNCREATABLE("The data panel belongs to the application model")
     Q_PROPERTY(QString image READ image NOTIFY imageChanged)
     Q_PROPERTY(bool hasImage READ hasImage NOTIFY imageChanged)
-    // {formatName, bytes, bytesText, fitsOn, isUDIF, isRaw, volumeName}; empty when not a disc image.
+    // {formatName, bytes, bytesText, fitsOn, isUDIF, isRaw, volumeName, warning}; empty when not a
+    // disc image. `warning` is ImageInfo::warning(), empty when there is nothing to warn about.
     Q_PROPERTY(QVariantMap imageInfo READ imageInfoMap NOTIFY imageInfoChanged)
     Q_PROPERTY(QList<int> targets READ targets WRITE setTargets NOTIFY targetsChanged)
     Q_PROPERTY(QList<int> targetList READ targetList NOTIFY targetsChanged)

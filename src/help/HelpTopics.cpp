@@ -93,6 +93,7 @@ R"(The “Burn a disc image” card on the Data & ISO screen burns an image onto
 ## Steps
 • Click Choose Image… (or press Ctrl+O) and pick an ISO, DMG or CDR image; IMG images and CUE or TOC sheets work too.
 • The card shows what kind of image it is, its size and which discs it fits on.
+• If the card says “No file system was found in this image; it will be burned as it is.”, Tandor found no ISO 9660, UDF or Mac (HFS) file system in the file: it burns it byte for byte all the same, but computers may not be able to read the disc. Check that you chose the right file.
 • Under “Burn on”, click the decks to burn on. With two drives, pick both: the two burns run at the same time.
 • Click Burn Image. Each deck gets a job in the queue and burns at its own speed (set it on the deck card of the Audio CD screen).
 ## Which disc it needs

@@ -269,6 +269,7 @@ void TestHelpTopics::factsInBodies_data()
     row("burn-image", "4.7 GB");
     row("burn-image", "8.5 GB");
     row("burn-image", "25 GB");
+    row("burn-image", "No file system was found in this image; it will be burned as it is.");
     row("make-folder", "letters, numbers, spaces, - and _, up to 32 characters");
     row("make-folder", "Rock Ridge");
     row("make-disc", "sector by sector");

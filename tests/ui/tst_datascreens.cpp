@@ -9,6 +9,7 @@
 #include "queue/JobQueue.h"
 
 #include <QDir>
+#include <QRandomGenerator>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTest>
@@ -97,6 +98,38 @@ private Q_SLOTS:
         QVERIFY(rig.enabled(QStringLiteral("burnImageButton")));
         QVERIFY(rig.shown(QStringLiteral("imageFacts")));
         QCOMPARE(rig.text(QStringLiteral("fitsText")), rig.data()->imageInfoMap().value("fitsOn").toString());
+    }
+
+    // The warning is on the card, under the image's facts, before anything is burned.
+    void cardWarnsAboutAnImageWithoutAFileSystem()
+    {
+        Rig rig(MainTab::data);
+        QVERIFY(rig.window);
+        rig.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(rig.window));
+
+        QByteArray bytes(2048 * 64, Qt::Uninitialized);
+        QRandomGenerator rng(21);
+        rng.fillRange(reinterpret_cast<quint32 *>(bytes.data()), bytes.size() / 4);
+        const QString noise = rig.env.path(QStringLiteral("download.iso"));
+        QVERIFY(writeFile(noise, bytes));
+        rig.choose(noise);
+        QTRY_VERIFY(rig.shown(QStringLiteral("imageWarning")));
+        QCOMPARE(rig.text(QStringLiteral("imageWarning")),
+                 QStringLiteral("No file system was found in this image; it will be burned as it is."));
+        QQuickItem *warning = rig.find(QStringLiteral("imageWarning"));
+        QVERIFY(warning->width() > 0 && warning->height() > 0);
+        QVERIFY(rig.enabled(QStringLiteral("burnImageButton")));
+
+        // An image with a file system clears it.
+        QByteArray iso(2048 * 20, '\0');
+        iso[16 * 2048] = 1;
+        std::memcpy(iso.data() + 16 * 2048 + 1, "CD001", 5);
+        const QString real = rig.env.path(QStringLiteral("disc.iso"));
+        QVERIFY(writeFile(real, iso));
+        rig.choose(real);
+        QTRY_VERIFY(!rig.shown(QStringLiteral("imageWarning")));
+        QVERIFY(rig.shown(QStringLiteral("imageFacts")));
     }
 
     void testBurnRenamesTheMainButton()
