@@ -192,7 +192,7 @@ Q_SIGNALS:
     void checksumsSaved(const QString &target, bool ok);
 
 private:
-    void log(const QString &line) const;
+    void log(const QString &line, const QString &detail = {}) const;
     void addBurnsAfter(const QString &output, const QUuid &job, std::optional<int> skipDeck);
     QString deckLetter(int deck) const;
     // Runs `work` on a worker and `done` with its result on the main thread,

@@ -209,7 +209,7 @@ R"(Mounting opens an ISO, DMG or CDR read-only, like a disc, so you can look at 
 ## How Linux mounts it
 • With udisks2 running (most desktops), the image becomes a read-only loop device and is mounted where your desktop mounts discs, usually under /media or /run/media. It also appears in the file manager's side bar.
 • Without udisks2, Tandor mounts it with FUSE (fuseiso) in a folder of its own under $XDG_RUNTIME_DIR/KLVO Tandor/mounts (usually /run/user/ followed by your user number). This needs the fuseiso package.
-If neither is available, install udisks2 or fuseiso with your package manager. An image with no file system Tandor can read says “no files to show”.)",
+If neither is available, install udisks2 or fuseiso with your package manager. A file that isn't a disc image, or whose file system Linux can't read, says “This image holds no file system Linux can mount.”)",
             {"mount", "open", "look inside", "attach", "eject", "finder"}),
 
         topic("queue", "The queue",
@@ -238,7 +238,7 @@ Every line is also added to a text file that is kept from one run to the next:
 ## Buttons
 • Save Log… (or File ▸ Save Burn Log…) saves a copy of the whole log wherever you like.
 • Show in File Manager opens the folder with the log file selected.
-When something goes wrong, the log says what and why — that is the first place to look, and the text to include when you ask for help.)",
+When something goes wrong, the log says what and why — that is the first place to look, and the text to include when you ask for help. When a helper program (xorriso, udisksctl, fuseiso or fusermount) fails, the line says what happened in plain words, and the program's own message follows in small type under it; the log file has it on the next line.)",
             {"log", "history", "save", "record"}),
 
         topic("burners", "Burners, decks and discs",

@@ -338,6 +338,26 @@ private Q_SLOTS:
         QVERIFY(rig.lastLine().startsWith(QStringLiteral("Couldn't save: ")));
     }
 
+    // The log line says it plainly; fuseiso's own words go under it.
+    void mountingAFileWithoutAFileSystem()
+    {
+        if (!canMountWithFuse())
+            QSKIP("mounting needs FUSE, fuseiso and xorriso");
+        Rig rig;
+        const QString noise = rig.env.path(QStringLiteral("noise.iso"));
+        QByteArray bytes(2 * 1048576, Qt::Uninitialized);
+        QRandomGenerator(17).fillRange(reinterpret_cast<quint32 *>(bytes.data()), bytes.size() / 4);
+        QVERIFY(writeFile(noise, bytes));
+        const qsizetype before = rig.model->logLines()->lines().size();
+        rig.data()->mount(noise, true);
+        QTRY_COMPARE(rig.model->logLines()->lines().size(), before + 1);
+        const LogLine line = rig.model->logLines()->lines().first();
+        QCOMPARE(line.text, QStringLiteral("Couldn't mount noise.iso: This image holds no file system Linux can mount."));
+        QCOMPARE(line.detail, QStringLiteral("fuseiso: init: wrong standard identifier in volume descriptor 17, exiting.."));
+        QVERIFY(rig.data()->mounted().isEmpty());
+        QVERIFY(rig.opened.isEmpty());
+    }
+
     void mountsShowsAndEjects()
     {
         Rig rig;

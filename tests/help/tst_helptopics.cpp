@@ -281,10 +281,12 @@ void TestHelpTopics::factsInBodies_data()
     row("verify", "Only the image's length");
     row("mount", "udisks2");
     row("mount", "fuseiso");
+    row("mount", "This image holds no file system Linux can mount.");
     row("queue", "1.5 seconds");
     row("log", "~/.local/state/KLVO Tandor/Burn Log.txt");
     row("log", "$XDG_STATE_HOME");
     row("log", "Show in File Manager");
+    row("log", "the program's own message follows in small type under it");
     row("burners", "Refresh Drives");
     row("burners", "sudo usermod -aG cdrom $USER");
     row("burners", "log out and in");

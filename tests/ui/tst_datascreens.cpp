@@ -132,6 +132,42 @@ private Q_SLOTS:
         QVERIFY(rig.shown(QStringLiteral("imageFacts")));
     }
 
+    // A mount that fails says so in words; fuseiso's own line sits under it in the log card.
+    void failedMountShowsTheToolsLineUnderTheSentence()
+    {
+        if (!canMountWithFuse())
+            QSKIP("mounting needs FUSE, fuseiso and xorriso");
+        Rig rig(MainTab::tools);
+        QVERIFY(rig.window);
+        rig.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(rig.window));
+
+        QByteArray bytes(2 * 1048576, Qt::Uninitialized);
+        QRandomGenerator(29).fillRange(reinterpret_cast<quint32 *>(bytes.data()), bytes.size() / 4);
+        const QString noise = rig.env.path(QStringLiteral("noise.iso"));
+        QVERIFY(writeFile(noise, bytes));
+        rig.data()->mount(noise, true);
+
+        const QString raw = QStringLiteral("fuseiso: init: wrong standard identifier in volume descriptor 17, exiting..");
+        QQuickItem *detail = nullptr;
+        QTRY_VERIFY((detail = [&]() -> QQuickItem * {
+            for (QQuickItem *item : rig.findAll(QStringLiteral("logDetail")))
+                if (item->isVisible() && item->property("text").toString() == raw)
+                    return item;
+            return nullptr;
+        }()));
+        // The sentence is the line itself, right above the tool's words.
+        const QList<QQuickItem *> siblings = detail->parentItem()->childItems();
+        QVERIFY(siblings.size() >= 2);
+        QCOMPARE(siblings.first()->property("text").toString(),
+                 QStringLiteral("Couldn't mount noise.iso: This image holds no file system Linux can mount."));
+        QVERIFY(siblings.first()->mapToScene({}).y() < detail->mapToScene({}).y());
+        // Lines without a detail show none.
+        for (QQuickItem *item : rig.findAll(QStringLiteral("logDetail")))
+            if (item != detail)
+                QVERIFY(!item->isVisible());
+    }
+
     void testBurnRenamesTheMainButton()
     {
         Rig rig(MainTab::data);
