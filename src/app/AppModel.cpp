@@ -130,12 +130,14 @@ AppModel::AppModel(const Config &config, QObject *parent)
 
 AppModel::~AppModel() = default;
 
-void AppModel::log(const QString &text)
+void AppModel::log(const QString &text, const QString &detail)
 {
     const QDateTime now = QDateTime::currentDateTime();
-    m_logLines->prepend({QUuid::createUuid(), now.toString(QStringLiteral("HH:mm:ss")), text});
-    m_logFile.append(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
-                     + QStringLiteral("  ") + text);
+    m_logLines->prepend({QUuid::createUuid(), now.toString(QStringLiteral("HH:mm:ss")), text, detail});
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    m_logFile.append(stamp + QStringLiteral("  ") + text);
+    if (!detail.isEmpty())
+        m_logFile.append(QString(stamp.size(), QLatin1Char(' ')) + QStringLiteral("    ") + detail);
 }
 
 void AppModel::setMode(BurnMode mode)

@@ -83,8 +83,10 @@ public:
     explicit AppModel(const Config &config, QObject *parent = nullptr);
     ~AppModel() override;
 
-    // Appends a line to the burn log: on top of logLines and at the end of the file.
-    Q_INVOKABLE void log(const QString &text);
+    // Appends a line to the burn log: on top of logLines and at the end of the
+    // file. `detail`, when given, is a tool's own words behind `text`: the
+    // card shows it under the line, the file on the next line, indented.
+    Q_INVOKABLE void log(const QString &text, const QString &detail = {});
 
     BurnMode mode() const { return m_mode; }
     void setMode(BurnMode mode);

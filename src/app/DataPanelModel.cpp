@@ -31,21 +31,23 @@ void assign(DataPanelModel *model, T &field, const T &value, void (DataPanelMode
     Q_EMIT (model->*changed)();
 }
 
-// What a worker hands back: the value, or the error's text.
+// What a worker hands back: the value, or the error's text and the tool's
+// own words behind it.
 template<typename T>
 struct Result
 {
     std::optional<T> value;
     QString error;
+    QString toolWords;
 };
 
 template<typename Fn>
 auto attempt(Fn fn) -> Result<decltype(fn())>
 {
     try {
-        return {fn(), {}};
+        return {fn(), {}, {}};
     } catch (const TDError &e) {
-        return {std::nullopt, e.text()};
+        return {std::nullopt, e.text(), e.detail()};
     }
 }
 
@@ -73,10 +75,10 @@ void DataPanelModel::setApp(AppModel *app)
     }
 }
 
-void DataPanelModel::log(const QString &line) const
+void DataPanelModel::log(const QString &line, const QString &detail) const
 {
     if (m_app)
-        m_app->log(line);
+        m_app->log(line, detail);
 }
 
 template<typename Work, typename Done>
@@ -109,6 +111,7 @@ QVariantMap DataPanelModel::imageInfoMap() const
         {QStringLiteral("isUDIF"), m_imageInfo->isUDIF},
         {QStringLiteral("isRaw"), m_imageInfo->isRaw()},
         {QStringLiteral("volumeName"), m_imageInfo->volumeName.value_or(QString())},
+        {QStringLiteral("warning"), m_imageInfo->warning()},
     };
 }
 
@@ -434,7 +437,8 @@ void DataPanelModel::mount(const QString &image, bool browse)
     offMain([image, browse] { return attempt([&] { return Mounter::attach(image, browse, true); }); },
             [this, image, browse](const Result<MountedImage> &result) {
                 if (!result.value) {
-                    log(QStringLiteral("Couldn't mount ") + nameOf(image) + QStringLiteral(": ") + result.error);
+                    log(QStringLiteral("Couldn't mount ") + nameOf(image) + QStringLiteral(": ") + result.error,
+                        result.toolWords);
                     return;
                 }
                 const MountedImage &mounted = *result.value;
@@ -455,7 +459,8 @@ void DataPanelModel::unmount(int index)
     offMain([device = image.device] { return attempt([&] { Mounter::detach(device, false); return true; }); },
             [this, image](const Result<bool> &result) {
                 if (!result.value) {
-                    log(QStringLiteral("Couldn't eject ") + nameOf(image.image) + QStringLiteral(": ") + result.error);
+                    log(QStringLiteral("Couldn't eject ") + nameOf(image.image) + QStringLiteral(": ") + result.error,
+                        result.toolWords);
                     return;
                 }
                 const qsizetype before = m_mounted.size();

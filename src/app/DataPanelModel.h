@@ -37,7 +37,8 @@ class DataPanelModel : public QObject
     QML_UNCREATABLE("The data panel belongs to the application model")
     Q_PROPERTY(QString image READ image NOTIFY imageChanged)
     Q_PROPERTY(bool hasImage READ hasImage NOTIFY imageChanged)
-    // {formatName, bytes, bytesText, fitsOn, isUDIF, isRaw, volumeName}; empty when not a disc image.
+    // {formatName, bytes, bytesText, fitsOn, isUDIF, isRaw, volumeName, warning}; empty when not a
+    // disc image. `warning` is ImageInfo::warning(), empty when there is nothing to warn about.
     Q_PROPERTY(QVariantMap imageInfo READ imageInfoMap NOTIFY imageInfoChanged)
     Q_PROPERTY(QList<int> targets READ targets WRITE setTargets NOTIFY targetsChanged)
     Q_PROPERTY(QList<int> targetList READ targetList NOTIFY targetsChanged)
@@ -193,7 +194,7 @@ Q_SIGNALS:
     void checksumsSaved(const QString &target, bool ok);
 
 private:
-    void log(const QString &line) const;
+    void log(const QString &line, const QString &detail = {}) const;
     bool targetUsable(int deck) const;
     void addBurnsAfter(const QString &output, const QUuid &job, std::optional<int> skipDeck);
     QString deckLetter(int deck) const;

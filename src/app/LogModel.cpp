@@ -20,13 +20,14 @@ QVariant LogModel::data(const QModelIndex &index, int role) const
     case TimeRole: return line.time;
     case TextRole:
     case Qt::DisplayRole: return line.text;
+    case DetailRole: return line.detail;
     }
     return {};
 }
 
 QHash<int, QByteArray> LogModel::roleNames() const
 {
-    return {{IdRole, "lineId"}, {TimeRole, "time"}, {TextRole, "text"}};
+    return {{IdRole, "lineId"}, {TimeRole, "time"}, {TextRole, "text"}, {DetailRole, "detail"}};
 }
 
 void LogModel::prepend(const LogLine &line)
@@ -48,7 +49,10 @@ QString LogModel::chronologicalText() const
 {
     QStringList out;
     out.reserve(m_lines.size());
-    for (auto it = m_lines.crbegin(); it != m_lines.crend(); ++it)
+    for (auto it = m_lines.crbegin(); it != m_lines.crend(); ++it) {
         out.append(it->time + QStringLiteral("  ") + it->text);
+        if (!it->detail.isEmpty())
+            out.append(QString(it->time.size(), QLatin1Char(' ')) + QStringLiteral("    ") + it->detail);
+    }
     return out.join(QLatin1Char('\n'));
 }

@@ -12,6 +12,7 @@ struct LogLine
     QUuid id;
     QString time; // "HH:mm:ss", local time
     QString text;
+    QString detail; // a tool's own words behind `text`, shown smaller under it; often empty
     bool operator==(const LogLine &) const = default;
 };
 
@@ -24,7 +25,7 @@ class LogModel : public QAbstractListModel
 
 public:
     static constexpr int capacity = 500;
-    enum Role { IdRole = Qt::UserRole + 1, TimeRole, TextRole };
+    enum Role { IdRole = Qt::UserRole + 1, TimeRole, TextRole, DetailRole };
 
     explicit LogModel(QObject *parent = nullptr);
 
@@ -35,7 +36,8 @@ public:
     // Puts `line` on top and drops the oldest line past the capacity.
     void prepend(const LogLine &line);
     const QList<LogLine> &lines() const { return m_lines; }
-    // The lines oldest first, each "HH:mm:ss  text", joined by line feeds.
+    // The lines oldest first, each "HH:mm:ss  text", joined by line feeds;
+    // a detail follows its line on a line of its own, indented under the text.
     QString chronologicalText() const;
 
 Q_SIGNALS:

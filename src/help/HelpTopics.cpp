@@ -94,6 +94,7 @@ R"(The “Burn a disc image” card on the Data & ISO screen burns an image onto
 ## Steps
 • Click Choose Image… (or press Ctrl+O) and pick an ISO, DMG or CDR image; IMG images and CUE or TOC sheets work too.
 • The card shows what kind of image it is, its size and which discs it fits on.
+• If the card says “No file system was found in this image; it will be burned as it is.”, Tandor found no ISO 9660, UDF or Mac (HFS) file system in the file: it burns it byte for byte all the same, but computers may not be able to read the disc. Check that you chose the right file.
 • Under “Burn on”, click the decks to burn on. With two drives, pick both: the two burns run at the same time.
 • Click Burn Image. Each deck gets a job in the queue and burns at its own speed (set it on the deck card of the Audio CD screen).
 ## Which disc it needs
@@ -182,7 +183,7 @@ R"(A checksum is a short fingerprint of a file: two files with the same SHA-256 
 • A text that isn't 32 or 64 letters and numbers is not an MD5 or SHA-256.
 ## Keeping the checksum
 • Copy SHA-256 puts it on the clipboard.
-• Save .sha256 File… saves the checksums next to the image so anyone can check it later. The file works with the usual tools, for example sha256sum -c file.iso.sha256 in a terminal.)",
+• Save .sha256 File… saves the checksums next to the image so anyone can check it later. It holds two lines, SHA256 (file.iso) = … and MD5 (file.iso) = …, in the form the usual Linux tools check: in a terminal, in the image's folder, cksum -c file.iso.sha256 checks both. sha256sum -c file.iso.sha256 checks the SHA-256 and md5sum -c file.iso.sha256 the MD5; each also says that one line is improperly formatted — that is the other checksum's line, which it doesn't read.)",
             {"md5", "sha", "sha-256", "sha256", "checksum", "hash", "compare", "match"}),
 
         topic("verify", "Verifying an image against a disc",
@@ -209,7 +210,7 @@ R"(Mounting opens an ISO, DMG or CDR read-only, like a disc, so you can look at 
 ## How Linux mounts it
 • With udisks2 running (most desktops), the image becomes a read-only loop device and is mounted where your desktop mounts discs, usually under /media or /run/media. It also appears in the file manager's side bar.
 • Without udisks2, Tandor mounts it with FUSE (fuseiso) in a folder of its own under $XDG_RUNTIME_DIR/KLVO Tandor/mounts (usually /run/user/ followed by your user number). This needs the fuseiso package.
-If neither is available, install udisks2 or fuseiso with your package manager. An image with no file system Tandor can read says “no files to show”.)",
+If neither is available, install udisks2 or fuseiso with your package manager. A file that isn't a disc image, or whose file system Linux can't read, says “This image holds no file system Linux can mount.”)",
             {"mount", "open", "look inside", "attach", "eject", "finder"}),
 
         topic("queue", "The queue",
@@ -238,7 +239,7 @@ Every line is also added to a text file that is kept from one run to the next:
 ## Buttons
 • Save Log… (or File ▸ Save Burn Log…) saves a copy of the whole log wherever you like.
 • Show in File Manager opens the folder with the log file selected.
-When something goes wrong, the log says what and why — that is the first place to look, and the text to include when you ask for help.)",
+When something goes wrong, the log says what and why — that is the first place to look, and the text to include when you ask for help. When a helper program (xorriso, udisksctl, fuseiso or fusermount) fails, the line says what happened in plain words, and the program's own message follows in small type under it; the log file has it on the next line.)",
             {"log", "history", "save", "record"}),
 
         topic("burners", "Burners, decks and discs",

@@ -262,9 +262,34 @@ QString verdict(ChecksumMatch result)
 
 QString fileText(const Digests &digests, const QString &name)
 {
-    return QStringLiteral("SHA-256 (") + name + QStringLiteral(") = ") + digests.sha256 + QLatin1Char('\n')
-           + QStringLiteral("MD5 (") + name + QStringLiteral(") = ") + digests.md5 + QLatin1Char('\n')
-           + QLatin1Char('\n') + digests.sha256 + QStringLiteral("  ") + name + QLatin1Char('\n');
+    // The checking tools read one line per file, so a name holding a line
+    // break (or the backslash that escapes it) is escaped the way they
+    // write it themselves: a backslash in front of the line says so.
+    QString escaped;
+    escaped.reserve(name.size());
+    bool marked = false;
+    for (const QChar c : name) {
+        switch (c.unicode()) {
+        case u'\\':
+            escaped += QStringLiteral("\\\\");
+            break;
+        case u'\n':
+            escaped += QStringLiteral("\\n");
+            break;
+        case u'\r':
+            escaped += QStringLiteral("\\r");
+            break;
+        default:
+            escaped += c;
+            continue;
+        }
+        marked = true;
+    }
+    const QString lead = marked ? QStringLiteral("\\") : QString();
+    const auto line = [&](const QString &tag, const QString &digest) {
+        return lead + tag + QStringLiteral(" (") + escaped + QStringLiteral(") = ") + digest + QLatin1Char('\n');
+    };
+    return line(QStringLiteral("SHA256"), digests.sha256) + line(QStringLiteral("MD5"), digests.md5);
 }
 
 } // namespace Checksums

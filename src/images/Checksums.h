@@ -61,8 +61,10 @@ ChecksumMatch match(const QString &text, const Digests &digests);
 // What to tell the user about a match() result.
 QString verdict(ChecksumMatch result);
 
-// The text of a checksum file for `name`: both digests in the tagged form,
-// a blank line, then the sha256sum form that `sha256sum -c` reads.
+// The text of a checksum file for `name`: "SHA256 (name) = …" and
+// "MD5 (name) = …", the tagged lines GNU coreutils write with --tag.
+// `cksum -c` checks both lines, `sha256sum -c` and `md5sum -c` their own
+// and pass over the other without a warning.
 QString fileText(const Digests &digests, const QString &name);
 
 } // namespace Checksums

@@ -15,6 +15,7 @@ constexpr qint64 sector = 2048;
 constexpr qint64 descriptorStart = 16 * sector; // sectors 16..23: where ISO 9660 and UDF announce themselves
 constexpr qint64 descriptorWindow = 8 * sector;
 constexpr qint64 trailerSize = 512;             // a UDIF trailer fills the last 512 bytes
+constexpr qint64 headSize = 4096;               // Mac volume headers and partition maps start here
 
 bool isPadding(QChar c)
 {
@@ -72,6 +73,37 @@ Descriptors scan(const QByteArray &window)
         }
     }
     return d;
+}
+
+quint32 bigEndian(const QByteArray &data, qint64 at, int bytes)
+{
+    quint32 value = 0;
+    for (int i = 0; i < bytes; ++i)
+        value = (value << 8) | quint8(data[at + i]);
+    return value;
+}
+
+// An HFS ("BD" with a whole number of sectors per allocation block), HFS+
+// ("H+", version 4) or HFSX ("HX", version 5) volume header 1024 bytes in,
+// or an Apple partition map: a driver descriptor ("ER") whose block size
+// points at the first map entry ("PM"). Mac CD masters are one or the other.
+bool hasMacVolume(const QByteArray &head)
+{
+    constexpr qint64 header = 1024;
+    if (head.size() >= header + 24) {
+        const QByteArrayView signature(head.constData() + header, 2);
+        const quint32 version = bigEndian(head, header + 2, 2);
+        const quint32 hfsBlock = bigEndian(head, header + 20, 4);
+        if ((signature == "BD" && hfsBlock != 0 && hfsBlock % 512 == 0) || (signature == "H+" && version == 4)
+            || (signature == "HX" && version == 5))
+            return true;
+    }
+    if (head.size() >= 4 && head.startsWith("ER")) {
+        const qint64 block = bigEndian(head, 2, 2);
+        if ((block == 512 || block == 2048) && head.size() >= block + 2)
+            return QByteArrayView(head.constData() + block, 2) == "PM";
+    }
+    return false;
 }
 
 } // namespace
@@ -139,6 +171,21 @@ QString ImageInfo::formatName() const
     return QStringLiteral("Raw disc image");
 }
 
+bool ImageInfo::isTrackSheet() const
+{
+    const QString suffix = QFileInfo(path).suffix();
+    return suffix.compare(QLatin1String("cue"), Qt::CaseInsensitive) == 0
+           || suffix.compare(QLatin1String("toc"), Qt::CaseInsensitive) == 0;
+}
+
+QString ImageInfo::warning() const
+{
+    // A DMG's container hides what is inside; it is never written raw anyway.
+    if (isUDIF || hasISO9660 || hasUDF || hasHFS || isTrackSheet())
+        return {};
+    return QStringLiteral("No file system was found in this image; it will be burned as it is.");
+}
+
 std::optional<ImageInfo> ImageInfo::inspect(const QString &path)
 {
     // Only regular files: a directory opens on Linux and then fails every
@@ -160,6 +207,11 @@ std::optional<ImageInfo> ImageInfo::inspect(const QString &path)
         try {
             const QByteArray tail = reader.read(std::max(*size, trailerSize) - trailerSize, trailerSize);
             koly = tail.startsWith("koly");
+        } catch (const TDError &) {
+        }
+
+        try {
+            info.hasHFS = hasMacVolume(reader.read(0, headSize));
         } catch (const TDError &) {
         }
 

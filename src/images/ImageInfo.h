@@ -1,7 +1,7 @@
 #pragma once
 // What an image file is and which discs it fits on.
 //
-// inspect() reads at most 16.5 KiB of the file and never throws; everything
+// inspect() reads at most 20.5 KiB of the file and never throws; everything
 // else here is pure. All of it may be called from any thread. inspect() is
 // too short to need cancelling, but it does block on the file system: a file
 // on slow or network storage is better inspected off the main thread.
@@ -48,6 +48,7 @@ struct ImageInfo
     bool isUDIF = false;                // a UDIF ("koly") container with no UDF recognition sequence
     bool hasISO9660 = false;            // at least one CD001 volume descriptor
     bool hasUDF = false;                // a BEA01, NSR02 or NSR03 recognition entry
+    bool hasHFS = false;                // an HFS, HFS+ or HFSX volume header, or an Apple partition map
     std::optional<QString> volumeName;  // Joliet name, else the primary name; never empty
 
     bool operator==(const ImageInfo &) const = default;
@@ -58,9 +59,18 @@ struct ImageInfo
     QString formatName() const;
     // DiscSizes::fits(bytes).
     QString fitsOn() const { return DiscSizes::fits(bytes); }
+    // Whether it is a cue sheet or TOC file: a list of tracks kept in other
+    // files, told by its extension.
+    bool isTrackSheet() const;
+    // What the user should know before burning it, or empty. A sector image
+    // with no file system this probe knows is still burned as it is (it may
+    // be a file system the probe doesn't read), but it is most likely not
+    // a disc image at all.
+    QString warning() const;
 
-    // Looks inside `path`: the last 512 bytes for a UDIF trailer and sectors
-    // 16 to 23 for ISO 9660 and UDF descriptors. Nothing when the path is not
+    // Looks inside `path`: the last 512 bytes for a UDIF trailer, the first
+    // 4 KiB for an HFS volume header or Apple partition map, and sectors 16
+    // to 23 for ISO 9660 and UDF descriptors. Nothing when the path is not
     // a regular file, is empty, or can't be opened; a read that fails only
     // clears what it would have found. Never throws.
     static std::optional<ImageInfo> inspect(const QString &path);

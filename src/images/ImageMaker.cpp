@@ -22,16 +22,6 @@ QString systemText(int err)
     return QString::fromLocal8Bit(std::strerror(err));
 }
 
-// A full disk shows up in two ways: xorriso checks the free space before it
-// writes ("Image size 1651s exceeds free space on media 512s"), or a write
-// fails with ENOSPC. Either way the user is told what they would be told by
-// any other save. The tool runs in the C.UTF-8 locale, so its words are English.
-bool diskFull(const QString &message)
-{
-    return message.contains(QLatin1String("exceeds free space on media"))
-           || message.contains(QLatin1String("No space left on device"));
-}
-
 } // namespace
 
 QString volumeName(const QString &name)
@@ -93,13 +83,7 @@ QString make(const QString &folder, const QString &output, ImageFormat format, c
     QFile::remove(work); // a leftover of a run that was killed; nobody else names files like this
 
     try {
-        try {
-            ImageTool::xorriso().run(arguments(folder, work, format, volume), progress, cancel);
-        } catch (const TDError &e) {
-            if (e.kind() == TDError::Kind::tool && diskFull(e.message()))
-                throw TDError::writeFailed(systemText(ENOSPC));
-            throw;
-        }
+        ImageTool::xorriso().run(arguments(folder, work, format, volume), progress, cancel);
         if (!QFileInfo::exists(work))
             throw TDError::tool(QStringLiteral("xorriso didn't make the image."));
         // rename() replaces the older image in one step: there is never a

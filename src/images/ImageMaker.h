@@ -49,10 +49,10 @@ QStringList arguments(const QString &folder, const QString &output, ImageFormat 
 //
 // Throws TDError: tool("The folder NAME can't be found.") before anything is
 // written when `folder` is not a directory; tool(…) for dmg, which isn't
-// made yet; writeFailed(reason) when the disk is full ("No space left on
-// device", whether xorriso saw it coming or ran into it) or the finished
-// image can't be moved into place; tool("xorriso: …") for other failures
-// of the tool; cancelled.
+// made yet; writeFailed(reason) when the finished image can't be moved
+// into place; the failures of xorriso as ImageTool::run() words them (a
+// full disk, whether xorriso saw it coming or ran into it, reads like any
+// other save that runs out of room); cancelled.
 QString make(const QString &folder, const QString &output, ImageFormat format, const QString &volume,
              const std::function<void(double)> &progress, CancelToken *cancel);
 

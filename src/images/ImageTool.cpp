@@ -1,5 +1,7 @@
 #include "images/ImageTool.h"
 
+#include "images/ToolMessages.h"
+
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -144,8 +146,9 @@ QString ImageTool::run(const QStringList &args, const std::function<void(double)
 
     const QString program = m_program.isEmpty() ? QStandardPaths::findExecutable(m_name) : m_program;
     if (program.isEmpty())
-        throw TDError::tool(QStringLiteral("Couldn't start ") + m_name + QStringLiteral(": ")
-                            + QString::fromLocal8Bit(std::strerror(ENOENT)));
+        throw TDError::tool(ToolMessages::notInstalled(m_name), QStringLiteral("Couldn't start ") + m_name
+                                                                   + QStringLiteral(": ")
+                                                                   + QString::fromLocal8Bit(std::strerror(ENOENT)));
     if (cancel && cancel->isCancelled())
         throw TDError::cancelled();
 
@@ -218,5 +221,7 @@ QString ImageTool::run(const QStringList &args, const std::function<void(double)
     const QString outText = QString::fromUtf8(output);
     if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
         return outText;
-    throw TDError::tool(failureMessage(QString::fromUtf8(errors), outText));
+    const QString errText = QString::fromUtf8(errors);
+    const QString raw = failureMessage(errText, outText);
+    throw TDError::tool(ToolMessages::sentence(m_name, errText + QLatin1Char('\n') + outText).value_or(raw), raw);
 }

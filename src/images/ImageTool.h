@@ -55,9 +55,12 @@ public:
     // The child's locale is C.UTF-8, so its messages are plain English and
     // file names are UTF-8, whatever the user's locale.
     //
-    // Throws TDError::tool("Couldn't start NAME: " + reason) when it can't be
-    // started, TDError::tool(failureMessage(...)) when it exits with a status
-    // other than 0 or crashes, TDError::cancelled().
+    // Throws TDError::cancelled(), or TDError::tool when the tool isn't
+    // installed (ToolMessages::notInstalled), can't be started ("Couldn't
+    // start NAME: " + reason) or exits with a status other than 0 or
+    // crashes. A failure's text is the ToolMessages sentence for what the
+    // tool printed, with failureMessage(...) as its detail; a failure no
+    // sentence fits keeps failureMessage(...) as its text.
     QString run(const QStringList &args, const std::function<void(double)> &progress = {},
                 CancelToken *cancel = nullptr) const;
 

@@ -1,6 +1,7 @@
 #include "images/Mounter.h"
 
 #include "images/ImageTool.h"
+#include "images/ToolMessages.h"
 #include "platform/linux/MountTable.h"
 
 #include <QDBusConnection>
@@ -19,11 +20,6 @@ namespace Mounter {
 namespace {
 
 const QString udisksService = QStringLiteral("org.freedesktop.UDisks2");
-
-QString noFormat()
-{
-    return QStringLiteral("The image was opened, but the system couldn't read a disc format on it (no files to show).");
-}
 
 QString noDevice()
 {
@@ -78,11 +74,8 @@ MountedImage attachLoop(const QString &image, bool mount)
     try {
         udisks.run({QStringLiteral("mount"), QStringLiteral("--no-user-interaction"),
                     QStringLiteral("--block-device"), device, QStringLiteral("--options"), QStringLiteral("ro")});
-    } catch (const TDError &e) {
+    } catch (const TDError &) {
         undo();
-        // "Object … is not a mountable filesystem."
-        if (e.message().contains(QLatin1String("not a mountable filesystem")))
-            throw TDError::tool(noFormat());
         throw;
     }
     result.mountPoints = mountPointsOfDevice(device);
@@ -91,7 +84,7 @@ MountedImage attachLoop(const QString &image, bool mount)
             detach(device, false);
         } catch (const TDError &) {
         }
-        throw TDError::tool(noFormat());
+        throw TDError::tool(ToolMessages::noFileSystem());
     }
     return result;
 }
@@ -136,11 +129,8 @@ MountedImage attachFuse(const QString &image, bool mount)
     try {
         // -n: don't keep fuseiso's own mount list in the user's home.
         ImageTool::fuseiso().run({QStringLiteral("-n"), image, folder});
-    } catch (const TDError &e) {
+    } catch (const TDError &) {
         QDir().rmdir(folder);
-        // fuseiso's words for a file in none of the formats it reads.
-        if (e.message().contains(QLatin1String("is it really supported file")))
-            throw TDError::tool(noFormat());
         throw;
     }
     if (!MountTable::isMountPoint(MountTable::current(), folder)) {

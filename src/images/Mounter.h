@@ -36,13 +36,12 @@ namespace Mounter {
 // asks for it to show in the file manager; both ways mount it where only
 // file managers that look for it see it, so it changes nothing here.
 //
-// Throws TDError::tool: "The image was opened, but the system couldn't read a
-// disc format on it (no files to show)." when nothing on it can be mounted
-// (the attachment is undone first); "The image was attached, but gave no
-// device." / "…, but the system didn't say where." when the tools report
-// success but no device or mount point can be found; a refusal when `mount`
-// is false and udisks2 isn't running; the tools' own errors ("fuseiso: …",
-// "udisksctl: …", "Couldn't start …").
+// Throws TDError::tool: ToolMessages::noFileSystem() when nothing on it can
+// be mounted (the attachment is undone first); "The image was attached, but
+// gave no device." / "…, but the system didn't say where." when the tools
+// report success but no device or mount point can be found; a refusal when
+// `mount` is false and udisks2 isn't running; the tools' failures as
+// ImageTool::run() words them.
 MountedImage attach(const QString &image, bool browse, bool mount);
 
 // Unmounts and detaches what attach() returned as `device`. A failed try

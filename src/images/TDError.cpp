@@ -46,10 +46,12 @@ TDError TDError::writeFailed(const QString &message)
     return e;
 }
 
-TDError TDError::tool(const QString &message)
+TDError TDError::tool(const QString &message, const QString &detail)
 {
     TDError e(Kind::tool);
     e.m_message = message;
+    if (detail != message)
+        e.m_detail = detail;
     return e;
 }
 

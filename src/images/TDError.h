@@ -22,8 +22,9 @@ public:
     static TDError readFailed(const QString &path, qint64 offset, int err);
     // Saving a file failed; `message` says why, in words.
     static TDError writeFailed(const QString &message);
-    // An outside program failed; `message` is what to show.
-    static TDError tool(const QString &message);
+    // An outside program failed; `message` is what to show, `detail` the
+    // program's own words when `message` is not them (for the log only).
+    static TDError tool(const QString &message, const QString &detail = {});
     // The program declines to go on; `message` is what to show.
     static TDError refused(const QString &message);
     // The user stopped the job.
@@ -38,6 +39,9 @@ public:
     int errorNumber() const { return m_errno; }
     // writeFailed, tool, refused: the message; empty for the others.
     const QString &message() const { return m_message; }
+    // tool: what the program itself said, when text() puts it in other words;
+    // empty otherwise. Not for the user's eyes except as a log detail.
+    const QString &detail() const { return m_detail; }
 
     // The sentence shown to the user. System error texts come from strerror
     // and so follow the process locale.
@@ -55,4 +59,5 @@ private:
     qint64 m_offset = 0;
     int m_errno = 0;
     QString m_message;
+    QString m_detail;
 };

@@ -70,10 +70,10 @@ void JobQueue::setApp(AppModel *app)
     m_app = app;
 }
 
-void JobQueue::log(const QString &line) const
+void JobQueue::log(const QString &line, const QString &detail) const
 {
     if (AppModel *a = app())
-        a->log(line);
+        a->log(line, detail);
 }
 
 void JobQueue::post(std::function<void()> fn)
@@ -475,25 +475,27 @@ void JobQueue::background(const QUuid &id, std::shared_ptr<CancelToken> token, W
     m_pool.start([self, id, token, work = std::move(work), after = std::move(after), progress] {
         bool ok = false, cancelled = false;
         QString message;
+        QString toolWords;
         try {
             message = work(token.get(), progress);
             ok = true;
         } catch (const TDError &e) {
             cancelled = e.kind() == TDError::Kind::cancelled;
             message = cancelled ? QStringLiteral("Stopped.") : e.text();
+            toolWords = e.detail();
         } catch (const std::exception &e) {
             message = QString::fromLocal8Bit(e.what());
         }
         QMetaObject::invokeMethod(
             self.data(),
-            [self, id, ok, cancelled, message, after] {
+            [self, id, ok, cancelled, message, toolWords, after] {
                 if (!self)
                     return;
                 if (after)
                     after(ok, message);
-                self->post([self, id, ok, message, cancelled] {
+                self->post([self, id, ok, message, cancelled, toolWords] {
                     if (self)
-                        self->finish(id, ok, message, cancelled);
+                        self->finish(id, ok, message, cancelled, toolWords);
                 });
             },
             Qt::QueuedConnection);
@@ -513,7 +515,7 @@ void JobQueue::update(const QUuid &id, std::optional<double> progress, std::opti
     });
 }
 
-void JobQueue::finish(const QUuid &id, bool ok, const QString &message, bool cancelled)
+void JobQueue::finish(const QUuid &id, bool ok, const QString &message, bool cancelled, const QString &toolWords)
 {
     const int row = m_model->indexOf(id);
     if (row < 0 || m_model->at(row).finished())
@@ -528,7 +530,8 @@ void JobQueue::finish(const QUuid &id, bool ok, const QString &message, bool can
     setState(row, cancelled ? JobState::cancelled : ok ? JobState::done : JobState::failed);
     log(QStringLiteral("Queue: ")
         + (ok ? QStringLiteral("done") : cancelled ? QStringLiteral("stopped") : QStringLiteral("FAILED"))
-        + QStringLiteral(" — ") + quotedTitle(m_model->at(row).title) + QStringLiteral(". ") + message);
+        + QStringLiteral(" — ") + quotedTitle(m_model->at(row).title) + QStringLiteral(". ") + message,
+        toolWords);
     Q_EMIT changed();
     if (!ok && !cancelled)
         Q_EMIT failureAlert();

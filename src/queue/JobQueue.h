@@ -129,10 +129,13 @@ private:
     void background(const QUuid &id, std::shared_ptr<CancelToken> token, Work work,
                     std::function<void(bool ok, const QString &message)> after = {});
     void update(const QUuid &id, std::optional<double> progress, std::optional<QString> detail);
-    void finish(const QUuid &id, bool ok, const QString &message, bool cancelled = false);
+    // `toolWords`: what a failed tool said behind `message` (TDError::detail),
+    // logged as the detail of the failure's line.
+    void finish(const QUuid &id, bool ok, const QString &message, bool cancelled = false,
+                const QString &toolWords = {});
     void watchDeck(Deck *deck, const QUuid &id);
     std::function<void(bool ok, const QString &message)> deckDone(const QUuid &id, Deck *deck);
-    void log(const QString &line) const;
+    void log(const QString &line, const QString &detail = {}) const;
     void setState(int row, JobState state);
     // Runs `fn` on the main thread, unless the queue is gone by then.
     void post(std::function<void()> fn);

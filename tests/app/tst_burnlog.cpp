@@ -3,6 +3,7 @@
 #include "TestEnv.h"
 #include "app/AppModel.h"
 #include "app/LogFile.h"
+#include "app/LogModel.h"
 
 #include <QAbstractItemModelTester>
 #include <QFile>
@@ -118,6 +119,38 @@ private Q_SLOTS:
         QCOMPARE(file.size(), 3);
         QCOMPARE(message(file.at(1)), QStringLiteral("first"));
         QCOMPARE(file.at(2), QStringLiteral("second — “quoted” · ünïcode"));
+    }
+
+    // A tool's own words ride with their line: under it on the card, on the next line in the file.
+    void detailFollowsItsLine()
+    {
+        TestEnv env;
+        auto settings = env.settings();
+        const QString path = env.path(QStringLiteral("log.txt"));
+        AppModel model({settings.get(), false, path});
+        model.log(QStringLiteral("Couldn't mount x.iso: This image holds no file system Linux can mount."),
+                  QStringLiteral("fuseiso: init: wrong standard identifier in volume descriptor 17, exiting.."));
+        model.log(QStringLiteral("plain"));
+        model.logFile().flush();
+
+        const LogModel *lines = model.logLines();
+        QCOMPARE(lines->data(lines->index(0), LogModel::DetailRole).toString(), QString());
+        QCOMPARE(lines->data(lines->index(1), LogModel::TextRole).toString(),
+                 QStringLiteral("Couldn't mount x.iso: This image holds no file system Linux can mount."));
+        QCOMPARE(lines->data(lines->index(1), LogModel::DetailRole).toString(),
+                 QStringLiteral("fuseiso: init: wrong standard identifier in volume descriptor 17, exiting.."));
+        QCOMPARE(lines->roleNames().value(LogModel::DetailRole), QByteArray("detail"));
+
+        const QString indent(23, QLatin1Char(' ')); // under the text, past "yyyy-MM-dd HH:mm:ss  "
+        const QStringList file = fileLines(path);
+        QCOMPARE(file.size(), 4);
+        QCOMPARE(message(file.at(1)), QStringLiteral("Couldn't mount x.iso: This image holds no file system Linux can mount."));
+        QCOMPARE(file.at(2), indent + QStringLiteral("fuseiso: init: wrong standard identifier in volume descriptor 17, exiting.."));
+        QCOMPARE(message(file.at(3)), QStringLiteral("plain"));
+
+        const QStringList memory = lines->chronologicalText().split(QLatin1Char('\n'));
+        QCOMPARE(memory.size(), 4);
+        QCOMPARE(memory.at(2), QString(12, QLatin1Char(' ')) + QStringLiteral("fuseiso: init: wrong standard identifier in volume descriptor 17, exiting.."));
     }
 
     void savedCopyHoldsBurstLoggedJustBefore()

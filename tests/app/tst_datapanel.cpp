@@ -15,6 +15,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
@@ -157,6 +158,52 @@ private Q_SLOTS:
         QCOMPARE(changed.isEmpty(), !demo);
         QCOMPARE(rig.data()->targets(), (QList<int>{0, 1}));
         QCOMPARE(rig.data()->targetList(), expected);
+    }
+
+    // A file with no file system is still burned, but the card says so first.
+    void warnsAboutAnImageWithoutAFileSystem_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("file"); // what is chosen
+        QTest::addColumn<bool>("warns");
+
+        QTest::newRow("random bytes named .iso") << "random" << "download.iso" << true;
+        QTest::newRow("ISO made by xorriso") << "xorriso" << "Trip.iso" << false;
+        QTest::newRow("audio CUE/BIN") << "cue" << "Album.cue" << false;
+    }
+
+    void warnsAboutAnImageWithoutAFileSystem()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, file);
+        QFETCH(bool, warns);
+
+        Rig rig(2);
+        const QString image = rig.env.path(file);
+        if (kind == QLatin1String("random")) {
+            QByteArray bytes(2048 * 64, Qt::Uninitialized);
+            QRandomGenerator rng(13);
+            rng.fillRange(reinterpret_cast<quint32 *>(bytes.data()), bytes.size() / 4);
+            QVERIFY(writeFile(image, bytes));
+        } else if (kind == QLatin1String("xorriso")) {
+            if (QStandardPaths::findExecutable(QStringLiteral("xorriso")).isEmpty())
+                QSKIP("needs xorriso");
+            const QString folder = rig.env.path(QStringLiteral("Trip"));
+            QVERIFY(writeFile(folder + QStringLiteral("/note.txt"), "hello\n"));
+            ImageMaker::make(folder, image, ImageFormat::iso, QStringLiteral("Trip"), {}, nullptr);
+        } else {
+            QVERIFY(TestEnv::writePattern(rig.env.path(QStringLiteral("Album.bin")), 2352 * 75 * 4));
+            QVERIFY(writeFile(image, "FILE \"Album.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"));
+        }
+        rig.choose(image);
+        QCOMPARE(rig.data()->imageInfoMap().value(QStringLiteral("warning")).toString(),
+                 warns ? QStringLiteral("No file system was found in this image; it will be burned as it is.")
+                       : QString());
+
+        // Warned or not, it is burned when asked.
+        rig.data()->setTargets({0});
+        rig.data()->burnImage();
+        QCOMPARE(rig.titles(), QStringList{QStringLiteral("Burn ") + file + QStringLiteral(" on Deck A")});
     }
 
     void refusals()
@@ -339,6 +386,26 @@ private Q_SLOTS:
         QTRY_COMPARE(saved.count(), 2);
         QVERIFY(!saved.last().at(1).toBool());
         QVERIFY(rig.lastLine().startsWith(QStringLiteral("Couldn't save: ")));
+    }
+
+    // The log line says it plainly; fuseiso's own words go under it.
+    void mountingAFileWithoutAFileSystem()
+    {
+        if (!canMountWithFuse())
+            QSKIP("mounting needs FUSE, fuseiso and xorriso");
+        Rig rig;
+        const QString noise = rig.env.path(QStringLiteral("noise.iso"));
+        QByteArray bytes(2 * 1048576, Qt::Uninitialized);
+        QRandomGenerator(17).fillRange(reinterpret_cast<quint32 *>(bytes.data()), bytes.size() / 4);
+        QVERIFY(writeFile(noise, bytes));
+        const qsizetype before = rig.model->logLines()->lines().size();
+        rig.data()->mount(noise, true);
+        QTRY_COMPARE(rig.model->logLines()->lines().size(), before + 1);
+        const LogLine line = rig.model->logLines()->lines().first();
+        QCOMPARE(line.text, QStringLiteral("Couldn't mount noise.iso: This image holds no file system Linux can mount."));
+        QCOMPARE(line.detail, QStringLiteral("fuseiso: init: wrong standard identifier in volume descriptor 17, exiting.."));
+        QVERIFY(rig.data()->mounted().isEmpty());
+        QVERIFY(rig.opened.isEmpty());
     }
 
     void mountsShowsAndEjects()

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <cerrno>
@@ -70,6 +71,18 @@ bool writeBytes(const QString &file, const QByteArray &data)
 // Data that never ends before the length asked for: only cancellation stops it.
 const QString endless = QStringLiteral("/dev/zero");
 constexpr qint64 tebibyte = qint64(1) << 40;
+
+// The major version of the installed coreutils, or 0 when it can't be told.
+int coreutilsMajor()
+{
+    QProcess p;
+    p.start(QStringLiteral("cksum"), {QStringLiteral("--version")});
+    if (!p.waitForFinished(10000) || p.exitCode() != 0)
+        return 0;
+    // "cksum (GNU coreutils) 9.1"
+    const QString first = QString::fromLatin1(p.readAllStandardOutput()).section(QLatin1Char('\n'), 0, 0);
+    return first.section(QLatin1Char(' '), -1).section(QLatin1Char('.'), 0, 0).toInt();
+}
 
 const Digests abc{QStringLiteral("900150983cd24fb0d6963f7d28e17f72"),
                   QStringLiteral("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"), 3};
@@ -351,7 +364,6 @@ private slots:
             << QStringLiteral("   ") + sha.toUpper() + QStringLiteral("  abc.txt\n") << ChecksumMatch::sha256;
         QTest::newRow("tagged line of our file") << lines[0] << ChecksumMatch::notAChecksum;
         QTest::newRow("tagged MD5 line of our file") << lines[1] << ChecksumMatch::notAChecksum;
-        QTest::newRow("sha256sum line of our file") << lines[3] << ChecksumMatch::sha256;
         QTest::newRow("md5 upper case") << md5.toUpper() << ChecksumMatch::md5;
         QTest::newRow("md5sum binary mode") << md5 + QStringLiteral(" *abc.txt") << ChecksumMatch::md5;
         QTest::newRow("32 with a g") << md5.left(31) + QLatin1Char('g') << ChecksumMatch::notAChecksum;
@@ -376,28 +388,100 @@ private slots:
         QCOMPARE(Checksums::match(text, abc), expected);
     }
 
-    void fileText()
+    void fileText_data()
     {
-        QCOMPARE(Checksums::fileText(abc, QStringLiteral("My disc.iso")),
-                 QStringLiteral("SHA-256 (My disc.iso) = ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad\n"
-                                "MD5 (My disc.iso) = 900150983cd24fb0d6963f7d28e17f72\n"
-                                "\n"
-                                "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad  My disc.iso\n"));
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("expected");
+
+        const QString sha = abc.sha256;
+        const QString md5 = abc.md5;
+        QTest::newRow("plain name") << "My disc.iso"
+                                    << "SHA256 (My disc.iso) = " + sha + "\nMD5 (My disc.iso) = " + md5 + "\n";
+        QTest::newRow("brackets and equals stay as they are")
+            << "a (1) = b.iso" << "SHA256 (a (1) = b.iso) = " + sha + "\nMD5 (a (1) = b.iso) = " + md5 + "\n";
+        QTest::newRow("backslash is doubled, line marked")
+            << "C:\\x.iso" << "\\SHA256 (C:\\\\x.iso) = " + sha + "\n\\MD5 (C:\\\\x.iso) = " + md5 + "\n";
+        QTest::newRow("line feed and carriage return are escaped")
+            << "a\nb\rc" << "\\SHA256 (a\\nb\\rc) = " + sha + "\n\\MD5 (a\\nb\\rc) = " + md5 + "\n";
     }
 
-    // The file we write is read back by the standard tool.
-    void fileTextPassesSha256sumCheck()
+    void fileText()
     {
+        QFETCH(QString, name);
+        QFETCH(QString, expected);
+        QCOMPARE(Checksums::fileText(abc, name), expected);
+    }
+
+    // The file we save is checked by the coreutils tools: cksum reads both
+    // lines without a complaint; sha256sum and md5sum each check their own
+    // line and may count the other algorithm's line as one they can't read,
+    // but nothing else.
+    void fileTextPassesCoreutilsChecks_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("tool");
+        QTest::addColumn<int>("checked");    // lines the tool reports OK
+        QTest::addColumn<int>("unreadable"); // at most this many lines it may call improperly formatted
+
+        const QStringList names = {QStringLiteral("disc.iso"),
+                                   QStringLiteral("My Holiday  2024 (final).iso"),
+                                   QStringLiteral(" leading space.iso"),
+                                   QStringLiteral("p) = q.iso"),
+                                   QStringLiteral("back\\slash.iso"),
+                                   QStringLiteral("line\nbreak.iso"),
+                                   QStringLiteral("tab\there.iso"),
+                                   QStringLiteral("Grüße ✓.iso")};
+        struct Tool
+        {
+            const char *name;
+            int checked;
+            int unreadable;
+        };
+        const QList<Tool> tools = {{"sha256sum", 1, 1}, {"md5sum", 1, 1}, {"cksum", 2, 0}};
+        for (const QString &name : names)
+            for (const Tool &tool : tools)
+                QTest::addRow("%s, %s", tool.name,
+                              qPrintable(QString(name).replace(QLatin1Char('\n'), QLatin1String("\\n"))))
+                    << name << QString::fromLatin1(tool.name) << tool.checked << tool.unreadable;
+    }
+
+    void fileTextPassesCoreutilsChecks()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, tool);
+        QFETCH(int, checked);
+        QFETCH(int, unreadable);
+        if (tool == QLatin1String("cksum") && coreutilsMajor() < 9)
+            QSKIP("cksum -c needs coreutils 9 or later");
+
         TestEnv env;
-        QVERIFY(writeBytes(env.path(QStringLiteral("abc.txt")), "abc"));
-        const Digests d = Checksums::compute(env.path(QStringLiteral("abc.txt")), nullptr, nullptr);
-        const QString last = Checksums::fileText(d, QStringLiteral("abc.txt")).split(QLatin1Char('\n')).at(3);
-        QVERIFY(writeBytes(env.path(QStringLiteral("abc.sha256")), (last + QLatin1Char('\n')).toUtf8()));
+        const QString file = env.path(name);
+        QVERIFY(TestEnv::writePattern(file, 3 * 1048576 + 5));
+        const Digests d = Checksums::compute(file, nullptr, nullptr);
+        QVERIFY(writeBytes(env.path(QStringLiteral("sums.sha256")), Checksums::fileText(d, name).toUtf8()));
+
         QProcess check;
         check.setWorkingDirectory(env.root());
-        check.start(QStringLiteral("sha256sum"), {QStringLiteral("-c"), QStringLiteral("abc.sha256")});
+        QProcessEnvironment cEnv = QProcessEnvironment::systemEnvironment();
+        cEnv.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+        check.setProcessEnvironment(cEnv);
+        check.start(tool, {QStringLiteral("-c"), QStringLiteral("sums.sha256")});
         QVERIFY(check.waitForFinished(30000));
-        QCOMPARE(check.exitCode(), 0);
+        const QString out = QString::fromUtf8(check.readAllStandardOutput());
+        const QString err = QString::fromUtf8(check.readAllStandardError());
+        QVERIFY2(check.exitStatus() == QProcess::NormalExit && check.exitCode() == 0, qPrintable(out + err));
+        // "WARNING: 1 line is improperly formatted"
+        static const QRegularExpression improper(QStringLiteral(R"((\d+) lines? (is|are) improperly formatted)"));
+        const QRegularExpressionMatch complaint = improper.match(err);
+        const int improperLines = complaint.hasMatch() ? complaint.captured(1).toInt() : 0;
+        QVERIFY2(improperLines <= unreadable, qPrintable(err));
+        QCOMPARE(out.count(QLatin1String(": OK\n")), checked);
+
+        // And a changed file fails the same check: the line is really read.
+        QVERIFY(TestEnv::writePattern(file, 3 * 1048576 + 6));
+        check.start(tool, {QStringLiteral("-c"), QStringLiteral("sums.sha256")});
+        QVERIFY(check.waitForFinished(30000));
+        QCOMPARE(check.exitCode(), 1);
     }
 };
 

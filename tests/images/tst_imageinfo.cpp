@@ -101,6 +101,8 @@ class TstImageInfo : public QObject
 private slots:
     void inspectsDescriptors_data();
     void inspectsDescriptors();
+    void warnsWithoutAFileSystem_data();
+    void warnsWithoutAFileSystem();
     void fits_data();
     void fits();
     void badInput_data();
@@ -257,6 +259,71 @@ void TstImageInfo::inspectsDescriptors()
     QCOMPARE(info->isRaw(), !udif);
     QCOMPARE(info->volumeName.value_or(QString()), volume);
     QVERIFY(!info->volumeName || !info->volumeName->isEmpty());
+    QVERIFY(QFile::remove(path));
+}
+
+void TstImageInfo::warnsWithoutAFileSystem_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("warns");
+
+    const QByteArray random = noise(40 * sector, 7);
+    // `random` with `bytes` written at `offset`.
+    const auto with = [&random](std::initializer_list<std::pair<qint64, QByteArray>> parts) {
+        QByteArray image = random;
+        for (const auto &[offset, bytes] : parts)
+            image.replace(offset, bytes.size(), bytes);
+        return image;
+    };
+
+    QTest::newRow("random bytes named .iso") << random << "noise.iso" << true;
+    QTest::newRow("zeros named .img") << QByteArray(40 * sector, '\0') << "blank.img" << true;
+    QTest::newRow("random bytes named .cdr") << random << "master.cdr" << true;
+    {
+        QByteArray img = random;
+        putDescriptor(img, 16, 1, "CD001", padded("DISC", ' '));
+        QTest::newRow("ISO 9660") << img << "disc.iso" << false;
+    }
+    {
+        QByteArray img = random;
+        putDescriptor(img, 16, 0, "BEA01");
+        putDescriptor(img, 17, 0, "NSR02");
+        QTest::newRow("UDF") << img << "disc.img" << false;
+    }
+    QTest::newRow("UDIF container") << withKoly(random) << "mac.dmg" << false;
+    QTest::newRow("HFS+ volume header") << with({{1024, QByteArray("H+\x00\x04", 4)}}) << "master.cdr" << false;
+    QTest::newRow("HFSX volume header") << with({{1024, QByteArray("HX\x00\x05", 4)}}) << "master.iso" << false;
+    QTest::newRow("HFS+ signature with the HFSX version")
+        << with({{1024, QByteArray("H+\x00\x05", 4)}}) << "master.cdr" << true;
+    QTest::newRow("HFS volume with 512-byte blocks")
+        << with({{1024, QByteArray("BD", 2)}, {1044, QByteArray("\x00\x00\x02\x00", 4)}}) << "old.cdr" << false;
+    QTest::newRow("HFS signature with no block size")
+        << with({{1024, QByteArray("BD", 2)}, {1044, QByteArray(4, '\0')}}) << "old.cdr" << true;
+    QTest::newRow("Apple partition map, 512-byte blocks")
+        << with({{0, QByteArray("ER\x02\x00", 4)}, {512, QByteArray("PM", 2)}}) << "master.cdr" << false;
+    QTest::newRow("Apple partition map, 2048-byte blocks")
+        << with({{0, QByteArray("ER\x08\x00", 4)}, {2048, QByteArray("PM", 2)}}) << "master.cdr" << false;
+    QTest::newRow("driver descriptor without a map")
+        << with({{0, QByteArray("ER\x02\x00", 4)}, {512, QByteArray("XX", 2)}}) << "master.cdr" << true;
+    QTest::newRow("audio cue sheet") << QByteArray("FILE \"disc.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n")
+                                     << "disc.cue" << false;
+    QTest::newRow("TOC file, upper-case extension") << QByteArray("CD_DA\nTRACK AUDIO\nFILE \"a.wav\" 0\n")
+                                                    << "disc.TOC" << false;
+}
+
+void TstImageInfo::warnsWithoutAFileSystem()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, name);
+    QFETCH(bool, warns);
+
+    const QString path = m_env.path(name);
+    QVERIFY(writeFile(path, content));
+    const std::optional<ImageInfo> info = ImageInfo::inspect(path);
+    QVERIFY(info);
+    QCOMPARE(info->warning(),
+             warns ? QStringLiteral("No file system was found in this image; it will be burned as it is.") : QString());
     QVERIFY(QFile::remove(path));
 }
 

@@ -94,6 +94,7 @@ private slots:
     void refuses_data();
     void refuses();
     void diskFullLeavesTheOlderImage();
+    void readOnlyPlaceSaysSo();
     void reportsProgressAndCancels();
 
 private:
@@ -191,7 +192,9 @@ void TstImageMaker::refuses_data()
     QTest::newRow("dmg isn't made yet") << m_folder << out + "/x.dmg" << int(ImageFormat::dmg)
                                         << "DMG images can't be made on this system yet. Choose ISO instead.";
     QTest::newRow("output folder missing") << m_folder << out + "/nowhere/x.iso" << int(ImageFormat::iso)
-                                           << "xorriso: Cannot acquire drive…";
+                                           << "The folder to save the image in doesn't exist.";
+    QTest::newRow("output folder is a file") << m_folder << m_folder + "/readme.txt/x.iso" << int(ImageFormat::iso)
+                                             << "The place to save the image in isn't a folder.";
 }
 
 void TstImageMaker::refuses()
@@ -234,6 +237,24 @@ void TstImageMaker::diskFullLeavesTheOlderImage()
     }
     QCOMPARE(leftovers(small), QStringList{QStringLiteral("backup.iso")});
     QCOMPARE(readFile(output), older);
+}
+
+void TstImageMaker::readOnlyPlaceSaysSo()
+{
+    // Read-only for root too, unlike a folder without write permission.
+    const QString place = m_env.path(QStringLiteral("read-only"));
+    SmallDisk disk(place, 64 * mib, MS_RDONLY); // room enough that xorriso tries to write
+    if (!disk.mounted())
+        QSKIP("can't mount a read-only tmpfs here (needs root)");
+    try {
+        ImageMaker::make(m_folder, place + "/x.iso", ImageFormat::iso, QStringLiteral("V"), {}, nullptr);
+        QFAIL("made an image");
+    } catch (const TDError &e) {
+        QCOMPARE(e.text(), QStringLiteral("That place is read-only. Choose another folder to save the image in."));
+        // xorriso's own last word stays with it, for the log.
+        QCOMPARE(e.detail(), QStringLiteral("xorriso: libburn indicates failure with writing."));
+    }
+    QCOMPARE(leftovers(place), QStringList());
 }
 
 void TstImageMaker::reportsProgressAndCancels()

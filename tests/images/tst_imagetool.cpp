@@ -7,7 +7,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <thread>
 
 namespace {
@@ -35,6 +37,8 @@ private slots:
     void progressLines();
     void runs_data();
     void runs();
+    void failuresInPlainWords_data();
+    void failuresInPlainWords();
     void reportsProgressWhileRunning();
     void cancelTerminatesTheTool();
     void cancelledBeforeStartRunsNothing();
@@ -154,6 +158,41 @@ void TstImageTool::runs()
     QCOMPARE(reports, progress);
 }
 
+void TstImageTool::failuresInPlainWords_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("detail"); // the tool's line kept for the log; empty: none
+
+    // What the failed run printed as a whole is read, not only its last line.
+    QTest::newRow("known failure")
+        << "echo 'libburn : SORRY : Neither stdio-path nor its directory exist' >&2;"
+           " echo \"xorriso : FAILURE : Cannot acquire drive 'stdio:/gone/x.iso'\" >&2;"
+           " echo \"xorriso : aborting : -abort_on 'FAILURE' encountered 'FAILURE'\" >&2; exit 5"
+        << "The folder to save the image in doesn't exist." << "xorriso: Cannot acquire drive 'stdio:/gone/x.iso'";
+    QTest::newRow("known words on standard output")
+        << "echo 'xorriso : FAILURE : Image size 673s exceeds free space on media 32s'; exit 32"
+        << TDError::writeFailed(QString::fromLocal8Bit(std::strerror(ENOSPC))).text()
+        << "xorriso: Image size 673s exceeds free space on media 32s";
+    QTest::newRow("unknown failure keeps the tool's line, once")
+        << "echo 'xorriso : FAILURE : Something new' >&2; exit 5" << "xorriso: Something new" << "";
+}
+
+void TstImageTool::failuresInPlainWords()
+{
+    QFETCH(QString, script);
+    QFETCH(QString, text);
+    QFETCH(QString, detail);
+    try {
+        runScript(script, {});
+        QFAIL("succeeded");
+    } catch (const TDError &e) {
+        QCOMPARE(e.kind(), TDError::Kind::tool);
+        QCOMPARE(e.text(), text);
+        QCOMPARE(e.detail(), detail);
+    }
+}
+
 void TstImageTool::reportsProgressWhileRunning()
 {
     // The first report arrives while the tool is still busy, not at its end.
@@ -218,7 +257,9 @@ void TstImageTool::missingProgram()
         tool.run({});
         QFAIL("started");
     } catch (const TDError &e) {
-        QCOMPARE(e.text(), QStringLiteral("Couldn't start no-such-image-tool: No such file or directory"));
+        QCOMPARE(e.text(), QStringLiteral("Tandor needs no-such-image-tool for this, and it isn't installed. Install "
+                                          "the no-such-image-tool package."));
+        QCOMPARE(e.detail(), QStringLiteral("Couldn't start no-such-image-tool: No such file or directory"));
     }
     const ImageTool notExecutable(QStringLiteral("fuseiso"), QStringLiteral("/etc/hostname"), {}, {});
     try {

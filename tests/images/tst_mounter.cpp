@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -150,16 +151,24 @@ void TstMounter::refusesWhatCantBeMounted_data()
     QTest::addColumn<QByteArray>("content"); // the file to attach; null: no file at all
     QTest::addColumn<bool>("mount");
     QTest::addColumn<QString>("error");
+    QTest::addColumn<QString>("detail"); // fuseiso's own words, kept for the log
 
-    const QString noFormat =
-        QStringLiteral("The image was opened, but the system couldn't read a disc format on it (no files to show).");
-    QTest::newRow("random bytes") << QByteArray(100000, '\x5a') << true << noFormat;
-    QTest::newRow("empty file") << QByteArray("") << true << noFormat;
-    QTest::newRow("missing file") << QByteArray() << true
+    const QString noFileSystem = QStringLiteral("This image holds no file system Linux can mount.");
+    QByteArray noise(2 * 1048576, Qt::Uninitialized);
+    QRandomGenerator(5).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
+    QTest::newRow("random bytes past the descriptors")
+        << noise << true << noFileSystem << "fuseiso: init: wrong standard identifier in volume descriptor 17, exiting..";
+    QTest::newRow("short run of one byte")
+        << QByteArray(100000, '\x5a') << true << noFileSystem
+        << "fuseiso: only 0 bytes read from position 339968, 2048 required; is it really supported file?";
+    QTest::newRow("empty file") << QByteArray("") << true << noFileSystem
+                                << "fuseiso: only 0 bytes read from position 32768, 2048 required; is it really "
+                                   "supported file?";
+    QTest::newRow("missing file") << QByteArray() << true << "The image file can't be found."
                                   << "fuseiso: Can`t open image file: No such file or directory";
     QTest::newRow("attach without mounting needs udisks2")
         << QByteArray(4096, '\0') << false
-        << "The image can't be attached without opening it here: that needs udisks2, which isn't running.";
+        << "The image can't be attached without opening it here: that needs udisks2, which isn't running." << "";
 }
 
 void TstMounter::refusesWhatCantBeMounted()
@@ -169,6 +178,7 @@ void TstMounter::refusesWhatCantBeMounted()
     QFETCH(QByteArray, content);
     QFETCH(bool, mount);
     QFETCH(QString, error);
+    QFETCH(QString, detail);
 
     const QString image = m_env.path(QStringLiteral("bad.iso"));
     QFile::remove(image);
@@ -180,6 +190,7 @@ void TstMounter::refusesWhatCantBeMounted()
         QFAIL("attached");
     } catch (const TDError &e) {
         QCOMPARE(e.text(), error);
+        QCOMPARE(e.detail(), detail);
     }
     // No mount and no folder left behind.
     QCOMPARE(QDir(Mounter::fuseMountRoot()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), before);

@@ -144,6 +144,29 @@ private Q_SLOTS:
         QVERIFY(partials(rig.env.root()).isEmpty());
     }
 
+    // A job that fails in a tool shows a sentence; the tool's line is in the log, under it.
+    void failedToolSaysWhatHappened()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("xorriso")).isEmpty())
+            QSKIP("needs xorriso");
+        Rig rig(0);
+        const QString folder = rig.env.path(QStringLiteral("Photos"));
+        QVERIFY(writeFile(folder + QStringLiteral("/a.txt"), "first\n"));
+        rig.model->data()->setFolder(folder);
+        rig.model->data()->setCheckAfter(false);
+        rig.model->data()->makeFromFolder(rig.env.path(QStringLiteral("gone/Photos.iso")));
+        const QUuid id = rig.queue()->jobs().first().id;
+        QTRY_VERIFY_WITH_TIMEOUT(rig.job(id).finished(), 30000);
+        QCOMPARE(rig.state(id), JobState::failed);
+        const QString sentence = QStringLiteral("The folder to save the image in doesn't exist.");
+        QCOMPARE(rig.job(id).detail, sentence);
+
+        const LogLine &line = rig.model->logLines()->lines().first();
+        QCOMPARE(line.text, QStringLiteral("Queue: FAILED — “Make Photos.iso from “Photos””. ") + sentence);
+        QVERIFY2(line.detail.startsWith(QStringLiteral("xorriso: Cannot acquire drive 'stdio:")), qPrintable(line.detail));
+        QVERIFY(!line.text.contains(QStringLiteral("xorriso")));
+    }
+
     void cancellingARunningChecksumStopsIt()
     {
         Rig rig(0);

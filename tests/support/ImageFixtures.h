@@ -37,17 +37,18 @@ inline QByteArray readFile(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
 }
 
-// A folder that is a tmpfs of `bytes`, to run out of space on purpose;
-// unmounted when this goes away. Mounting needs root: check mounted().
+// A folder that is a tmpfs of `bytes`, to run out of space on purpose (or,
+// with MS_RDONLY in `flags`, to be read-only even for root); unmounted when
+// this goes away. Mounting needs root: check mounted().
 class SmallDisk
 {
 public:
-    SmallDisk(const QString &where, qint64 bytes)
+    SmallDisk(const QString &where, qint64 bytes, unsigned long flags = 0)
         : m_path(where)
     {
         QDir().mkpath(where);
         const QByteArray options = "size=" + QByteArray::number(bytes);
-        m_mounted = ::mount("tmpfs", QFile::encodeName(where).constData(), "tmpfs", 0, options.constData()) == 0;
+        m_mounted = ::mount("tmpfs", QFile::encodeName(where).constData(), "tmpfs", flags, options.constData()) == 0;
     }
     ~SmallDisk()
     {

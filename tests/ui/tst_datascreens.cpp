@@ -10,6 +10,7 @@
 
 #include <QAccessible>
 #include <QDir>
+#include <QRandomGenerator>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QScopeGuard>
@@ -99,6 +100,74 @@ private Q_SLOTS:
         QVERIFY(rig.enabled(QStringLiteral("burnImageButton")));
         QVERIFY(rig.shown(QStringLiteral("imageFacts")));
         QCOMPARE(rig.text(QStringLiteral("fitsText")), rig.data()->imageInfoMap().value("fitsOn").toString());
+    }
+
+    // The warning is on the card, under the image's facts, before anything is burned.
+    void cardWarnsAboutAnImageWithoutAFileSystem()
+    {
+        Rig rig(MainTab::data);
+        QVERIFY(rig.window);
+        rig.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(rig.window));
+
+        QByteArray bytes(2048 * 64, Qt::Uninitialized);
+        QRandomGenerator rng(21);
+        rng.fillRange(reinterpret_cast<quint32 *>(bytes.data()), bytes.size() / 4);
+        const QString noise = rig.env.path(QStringLiteral("download.iso"));
+        QVERIFY(writeFile(noise, bytes));
+        rig.choose(noise);
+        QTRY_VERIFY(rig.shown(QStringLiteral("imageWarning")));
+        QCOMPARE(rig.text(QStringLiteral("imageWarning")),
+                 QStringLiteral("No file system was found in this image; it will be burned as it is."));
+        QQuickItem *warning = rig.find(QStringLiteral("imageWarning"));
+        QVERIFY(warning->width() > 0 && warning->height() > 0);
+        QVERIFY(rig.enabled(QStringLiteral("burnImageButton")));
+
+        // An image with a file system clears it.
+        QByteArray iso(2048 * 20, '\0');
+        iso[16 * 2048] = 1;
+        std::memcpy(iso.data() + 16 * 2048 + 1, "CD001", 5);
+        const QString real = rig.env.path(QStringLiteral("disc.iso"));
+        QVERIFY(writeFile(real, iso));
+        rig.choose(real);
+        QTRY_VERIFY(!rig.shown(QStringLiteral("imageWarning")));
+        QVERIFY(rig.shown(QStringLiteral("imageFacts")));
+    }
+
+    // A mount that fails says so in words; fuseiso's own line sits under it in the log card.
+    void failedMountShowsTheToolsLineUnderTheSentence()
+    {
+        if (!canMountWithFuse())
+            QSKIP("mounting needs FUSE, fuseiso and xorriso");
+        Rig rig(MainTab::tools);
+        QVERIFY(rig.window);
+        rig.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(rig.window));
+
+        QByteArray bytes(2 * 1048576, Qt::Uninitialized);
+        QRandomGenerator(29).fillRange(reinterpret_cast<quint32 *>(bytes.data()), bytes.size() / 4);
+        const QString noise = rig.env.path(QStringLiteral("noise.iso"));
+        QVERIFY(writeFile(noise, bytes));
+        rig.data()->mount(noise, true);
+
+        const QString raw = QStringLiteral("fuseiso: init: wrong standard identifier in volume descriptor 17, exiting..");
+        QQuickItem *detail = nullptr;
+        QTRY_VERIFY((detail = [&]() -> QQuickItem * {
+            for (QQuickItem *item : rig.findAll(QStringLiteral("logDetail")))
+                if (item->isVisible() && item->property("text").toString() == raw)
+                    return item;
+            return nullptr;
+        }()));
+        // The sentence is the line itself, right above the tool's words.
+        const QList<QQuickItem *> siblings = detail->parentItem()->childItems();
+        QVERIFY(siblings.size() >= 2);
+        QCOMPARE(siblings.first()->property("text").toString(),
+                 QStringLiteral("Couldn't mount noise.iso: This image holds no file system Linux can mount."));
+        QVERIFY(siblings.first()->mapToScene({}).y() < detail->mapToScene({}).y());
+        // Lines without a detail show none.
+        for (QQuickItem *item : rig.findAll(QStringLiteral("logDetail")))
+            if (item != detail)
+                QVERIFY(!item->isVisible());
     }
 
     void testBurnRenamesTheMainButton()

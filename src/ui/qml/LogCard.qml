@@ -31,29 +31,52 @@ Card {
             Accessible.role: Accessible.List
             Accessible.name: "Burn log"
             delegate: RowLayout {
+                id: entry
                 required property string time
                 required property string text
+                required property string detail
                 width: lines.width - 12
                 spacing: 10
                 Text {
-                    text: parent.time
+                    text: entry.time
                     font.family: Chrome.monoFamily
                     font.pixelSize: 11
                     color: Chrome.palette.accentInk
                     Layout.alignment: Qt.AlignTop
                 }
-                TextEdit {
-                    text: parent.text
-                    readOnly: true
-                    selectByMouse: true
-                    color: Chrome.palette.text
-                    selectionColor: Chrome.palette.accent
-                    selectedTextColor: Chrome.palette.accentText
-                    font.pixelSize: 12
-                    wrapMode: Text.Wrap
+                ColumnLayout {
                     Layout.fillWidth: true
-                    Accessible.role: Accessible.StaticText
-                    Accessible.name: text
+                    spacing: 1
+                    TextEdit {
+                        text: entry.text
+                        readOnly: true
+                        selectByMouse: true
+                        color: Chrome.palette.text
+                        selectionColor: Chrome.palette.accent
+                        selectedTextColor: Chrome.palette.accentText
+                        font.pixelSize: 12
+                        wrapMode: Text.Wrap
+                        Layout.fillWidth: true
+                        Accessible.role: Accessible.StaticText
+                        Accessible.name: text
+                    }
+                    // The tool's own words, for whoever has to look further.
+                    TextEdit {
+                        objectName: "logDetail"
+                        visible: entry.detail !== ""
+                        text: entry.detail
+                        readOnly: true
+                        selectByMouse: true
+                        color: Chrome.palette.dimText
+                        selectionColor: Chrome.palette.accent
+                        selectedTextColor: Chrome.palette.accentText
+                        font.family: Chrome.monoFamily
+                        font.pixelSize: 10
+                        wrapMode: Text.WrapAnywhere
+                        Layout.fillWidth: true
+                        Accessible.role: Accessible.StaticText
+                        Accessible.name: text
+                    }
                 }
             }
         }

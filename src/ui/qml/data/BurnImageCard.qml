@@ -54,6 +54,27 @@ Card {
             elide: Text.ElideLeft
         }
     }
+    // Said before the burn: such a file is most likely not a disc image at all.
+    RowLayout {
+        visible: card.inspected && card.info.warning !== ""
+        Layout.fillWidth: true
+        spacing: 6
+        Icon {
+            symbol: "exclamationmark.triangle.fill"
+            size: 14
+            color: Chrome.palette.waiting
+            Layout.alignment: Qt.AlignTop
+        }
+        Text {
+            objectName: "imageWarning"
+            Layout.fillWidth: true
+            text: card.inspected ? card.info.warning : ""
+            color: Chrome.palette.waiting
+            font.pixelSize: 12
+            font.bold: true
+            wrapMode: Text.Wrap
+        }
+    }
     RowLayout {
         spacing: 10
         Text {
