@@ -573,6 +573,29 @@ private Q_SLOTS:
                  QStringLiteral("Progress 0 percent"));
     }
 
+    // An empty slot doesn't read "Ready": the plug hint speaks for it, except
+    // in demo mode, where every deck can burn.
+    void emptySlotIsNotReady_data()
+    {
+        QTest::addColumn<bool>("demo");
+        QTest::newRow("burners only") << false;
+        QTest::newRow("demo mode") << true;
+    }
+    void emptySlotIsNotReady()
+    {
+        QFETCH(bool, demo);
+        Rig rig(1);
+        QVERIFY(rig.window && rig.show());
+        rig.model->setDeckSetting(2);
+        rig.model->setDemo(demo);
+        rig.settle();
+        QQuickItem *phase = rig.inCard(1, QStringLiteral("phaseLine"));
+        QVERIFY(phase);
+        QCOMPARE(phase->isVisible(), demo);
+        QVERIFY(rig.inCard(1, QStringLiteral("plugHint"))->isVisible());
+        QVERIFY(rig.inCard(0, QStringLiteral("phaseLine"))->isVisible());
+    }
+
     // A deck's capability line is read whole: it wraps inside its card at
     // the narrowest page, however many decks share a row.
     void capabilityLineStaysInItsCard_data()
