@@ -87,8 +87,15 @@ void DataPanelModel::offMain(Work work, Done done)
     QPointer<DataPanelModel> self(this);
     using R = std::invoke_result_t<Work>;
     QtConcurrent::run(std::move(work)).then(this, [self, done = std::move(done)](R result) {
-        if (self)
-            done(std::move(result));
+        // A worker that ends before the continuation is attached would have
+        // it run inside this call; posting keeps `done` always for later.
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, done, result = std::move(result)]() mutable {
+                if (self)
+                    done(std::move(result));
+            },
+            Qt::QueuedConnection);
     });
 }
 

@@ -199,7 +199,8 @@ private:
     void addBurnsAfter(const QString &output, const QUuid &job, std::optional<int> skipDeck);
     QString deckLetter(int deck) const;
     // Runs `work` on a worker and `done` with its result on the main thread,
-    // unless this model is gone by then.
+    // always from the event loop (never inside this call), unless this model
+    // is gone by then.
     template<typename Work, typename Done>
     void offMain(Work work, Done done);
 
