@@ -9,7 +9,7 @@
 
 #include "audio/AudioPrep.h"
 #include "audio/DiscProject.h"
-#include "images/TDError.h"
+#include "base/TDError.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,10 +1,11 @@
 #include "app/DataPanelModel.h"
 
 #include "app/AppModel.h"
+#include "base/Format.h"
+#include "base/TDError.h"
 #include "drives/Deck.h"
 #include "drives/TDDetect.h"
 #include "images/ImageMaker.h"
-#include "images/TDError.h"
 #include "platform/linux/FileManager.h"
 #include "queue/JobQueue.h"
 
@@ -113,7 +114,7 @@ QVariantMap DataPanelModel::imageInfoMap() const
     return {
         {QStringLiteral("formatName"), m_imageInfo->formatName()},
         {QStringLiteral("bytes"), m_imageInfo->bytes},
-        {QStringLiteral("bytesText"), TDDetect::bytes(m_imageInfo->bytes)},
+        {QStringLiteral("bytesText"), fmtBytes(m_imageInfo->bytes)},
         {QStringLiteral("fitsOn"), m_imageInfo->fitsOn()},
         {QStringLiteral("isUDIF"), m_imageInfo->isUDIF},
         {QStringLiteral("isRaw"), m_imageInfo->isRaw()},
@@ -199,7 +200,7 @@ QVariantMap DataPanelModel::sumsMap() const
     return {{QStringLiteral("md5"), m_sums->md5},
             {QStringLiteral("sha256"), m_sums->sha256},
             {QStringLiteral("bytes"), m_sums->bytes},
-            {QStringLiteral("bytesText"), TDDetect::bytes(m_sums->bytes)}};
+            {QStringLiteral("bytesText"), fmtBytes(m_sums->bytes)}};
 }
 
 QString DataPanelModel::verdict() const

@@ -1,7 +1,7 @@
 #include "audio/DiscProject.h"
 
-#include "app/Format.h"
 #include "audio/AudioPrep.h"
+#include "base/Format.h"
 
 #include <QFileInfo>
 #include <QFutureWatcher>

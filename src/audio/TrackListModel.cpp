@@ -1,6 +1,6 @@
 #include "audio/TrackListModel.h"
 
-#include "app/Format.h"
+#include "base/Format.h"
 
 TrackListModel::TrackListModel(QObject *parent)
     : QAbstractListModel(parent)

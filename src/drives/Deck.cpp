@@ -1,9 +1,9 @@
 #include "drives/Deck.h"
 
 #include "app/AppModel.h"
-#include "app/Format.h"
 #include "audio/DiscProject.h"
-#include "images/CancelToken.h"
+#include "base/CancelToken.h"
+#include "base/Format.h"
 
 namespace {
 template<typename T, typename Signal>

@@ -3,11 +3,11 @@
 #include "drives/Deck.h"
 
 #include "app/AppModel.h"
-#include "app/Format.h"
 #include "audio/AudioPrep.h"
 #include "audio/CDAudioProducer.h"
-#include "images/CancelToken.h"
-#include "images/TDError.h"
+#include "base/CancelToken.h"
+#include "base/Format.h"
+#include "base/TDError.h"
 
 #include <QFileInfo>
 #include <QThreadPool>
@@ -256,12 +256,12 @@ void Deck::logReadBack(bool finished) const
         return;
     if (compared == total)
         logLine(QStringLiteral(": read back — Match — every track is the same on the disc as written (")
-                + TDDetect::bytes(qint64(total)) + QStringLiteral(" checked)."));
+                + fmtBytes(qint64(total)) + QStringLiteral(" checked)."));
     else if (compared == 0)
         logLine(QStringLiteral(": read back — nothing was compared, so the disc is unchecked."));
     else
-        logLine(QStringLiteral(": read back — only ") + TDDetect::bytes(qint64(compared)) + QStringLiteral(" of ")
-                + TDDetect::bytes(qint64(total)) + QStringLiteral(" was compared; the rest of the disc is unchecked."));
+        logLine(QStringLiteral(": read back — only ") + fmtBytes(qint64(compared)) + QStringLiteral(" of ")
+                + fmtBytes(qint64(total)) + QStringLiteral(" was compared; the rest of the disc is unchecked."));
 }
 
 void Deck::failed(const QString &message)

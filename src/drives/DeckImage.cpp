@@ -1,11 +1,12 @@
 // A deck's image burns and the SHA-256 read-back of the burned disc.
 
+#include "base/Format.h"
 #include "drives/Deck.h"
 
 #include "app/AppModel.h"
+#include "base/CancelToken.h"
+#include "base/TDError.h"
 #include "drives/ImageBurn.h"
-#include "images/CancelToken.h"
-#include "images/TDError.h"
 #include "images/Verifier.h"
 
 #include <QFileInfo>
@@ -123,7 +124,7 @@ void Deck::burnImage(const ImageInfo &info, bool test, bool verify, bool checksu
     setState(State::burning);
     setPhase(test ? QStringLiteral("Test burn: starting") : QStringLiteral("Starting"));
     logLine(QStringLiteral(": ") + (test ? QStringLiteral("test burn of") : QStringLiteral("burning"))
-            + QStringLiteral(" ") + name + QStringLiteral(" (") + TDDetect::bytes(info.bytes) + QStringLiteral(", ")
+            + QStringLiteral(" ") + name + QStringLiteral(" (") + fmtBytes(info.bytes) + QStringLiteral(", ")
             + layout->how + QStringLiteral(") at ") + speedText(m_speedX, QStringLiteral("max speed"))
             + QStringLiteral("."));
     if (!burnJob) {

@@ -1,5 +1,7 @@
 #include "drives/TDDetect.h"
 
+#include "base/Format.h"
+
 #include <QSet>
 #include <cmath>
 
@@ -86,20 +88,6 @@ QString DriveCaps::summary() const
 }
 
 namespace TDDetect {
-
-namespace {
-QString trimmed(double value, int decimals)
-{
-    QString s = QString::number(value, 'f', decimals);
-    if (s.contains(QLatin1Char('.'))) {
-        while (s.endsWith(QLatin1Char('0')))
-            s.chop(1);
-        if (s.endsWith(QLatin1Char('.')))
-            s.chop(1);
-    }
-    return s;
-}
-} // namespace
 
 QString key(const DriveSnapshot &snapshot)
 {
@@ -253,12 +241,12 @@ MediaReport dataMedia(const std::optional<DriveSnapshot> &snapshot, std::optiona
                     false};
         if (s.freeBlocks && imageBytes && *s.freeBlocks * 2048 < *imageBytes)
             return {QStringLiteral("Blank ") + name + QStringLiteral(" — too small for this image (needs ")
-                        + bytes(*imageBytes) + QStringLiteral(", holds ") + bytes(*s.freeBlocks * 2048)
+                        + fmtBytes(*imageBytes) + QStringLiteral(", holds ") + fmtBytes(*s.freeBlocks * 2048)
                         + QStringLiteral(")"),
                     false};
         QString text = QStringLiteral("Blank ") + name + QStringLiteral(" ready");
         if (s.freeBlocks)
-            text += QStringLiteral(" · ") + bytes(*s.freeBlocks * 2048);
+            text += QStringLiteral(" · ") + fmtBytes(*s.freeBlocks * 2048);
         return {text, true};
     }
     if (s.erasable)
@@ -313,20 +301,6 @@ QStringList assign(const QStringList &current, const QStringList &drives)
         decks[free] = drive;
     }
     return decks;
-}
-
-QString bytes(qint64 count)
-{
-    if (count <= 0)
-        return QStringLiteral("0 KB");
-    const double n = double(count);
-    // Pick the unit by what the rounded value would show, so 999 999 bytes
-    // reads "1 MB" rather than "1000 KB".
-    if (std::round(n / 1e3) < 1000.0)
-        return QString::number(std::max<qint64>(1, std::llround(n / 1e3))) + QStringLiteral(" KB");
-    if (std::round(n / 1e5) < 10000.0)
-        return trimmed(std::round(n / 1e5) / 10.0, 1) + QStringLiteral(" MB");
-    return trimmed(std::round(n / 1e7) / 100.0, 2) + QStringLiteral(" GB");
 }
 
 QStringList cdTextUnwritable(const QString &text)

@@ -96,11 +96,6 @@ MediaReport dataMedia(const std::optional<DriveSnapshot> &snapshot, std::optiona
 MediaReport eraseMedia(const std::optional<DriveSnapshot> &snapshot);
 MediaReport readMedia(const std::optional<DriveSnapshot> &snapshot);
 
-// A byte count for messages, in decimal units limited to KB, MB and GB, the way
-// a file manager writes file sizes: "4.38 GB", "700 MB", "12 KB".
-// KB have no decimals, MB one, GB two; trailing zeros are dropped.
-QString bytes(qint64 count);
-
 // New deck keys: burners still present keep their deck, vanished ones leave
 // theirs empty, new ones take the lowest empty decks in service order, and
 // burners beyond the free decks get none. Same length as `current`.

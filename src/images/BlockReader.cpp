@@ -1,6 +1,6 @@
 #include "images/BlockReader.h"
 
-#include "images/TDError.h"
+#include "base/TDError.h"
 
 #include <QFile>
 

@@ -8,8 +8,8 @@
 // started and joined inside the call: when compute() returns or throws, it
 // has ended. All other functions are pure and may be called from any thread.
 
-#include "images/CancelToken.h"
-#include "images/TDError.h"
+#include "base/CancelToken.h"
+#include "base/TDError.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,5 +1,6 @@
 #include "images/DiscReader.h"
 
+#include "base/Format.h"
 #include "drives/TDDetect.h"
 #include "images/Checksums.h"
 #include "images/ImageMaker.h"
@@ -28,7 +29,7 @@ QString DiscInfo::label() const
     QString name = volumeName.value_or(QString());
     if (name.isEmpty())
         name = mediaName.isEmpty() ? QStringLiteral("Disc") : mediaName;
-    return name + QStringLiteral(" (") + bsdName + QStringLiteral(", ") + TDDetect::bytes(bytes) + QLatin1Char(')');
+    return name + QStringLiteral(" (") + bsdName + QStringLiteral(", ") + fmtBytes(bytes) + QLatin1Char(')');
 }
 
 namespace DiscReader {
@@ -42,7 +43,7 @@ QString systemText(int err)
 
 QString unreadable(qint64 offset)
 {
-    return QStringLiteral("The disc couldn't be read at ") + TDDetect::bytes(offset)
+    return QStringLiteral("The disc couldn't be read at ") + fmtBytes(offset)
            + QStringLiteral(", so the copy was stopped and the unfinished file removed. The disc may be scratched, "
                             "dirty, an audio CD, or copy-protected. KLVO Tandor doesn't skip unreadable or "
                             "protected sectors.");
@@ -170,7 +171,7 @@ Outcome makeISO(const DiscInfo &disc, const QString &device, const QString &targ
                                          return raw->read(offset, into, count);
                                      });
             return {Method::rawCopy, sha,
-                    QStringLiteral("Copied sector by sector (") + TDDetect::bytes(disc.bytes)
+                    QStringLiteral("Copied sector by sector (") + fmtBytes(disc.bytes)
                         + QStringLiteral("). The ISO is an exact copy of the disc.")};
         } catch (const TDError &e) {
             if (e.kind() == TDError::Kind::readFailed)

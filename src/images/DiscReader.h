@@ -7,9 +7,9 @@
 // moment per drive; makeISO() and copy() as long as the disc takes to read).
 // No state is kept between calls; any thread.
 
+#include "base/CancelToken.h"
+#include "base/TDError.h"
 #include "images/BlockReader.h"
-#include "images/CancelToken.h"
-#include "images/TDError.h"
 
 #include <QList>
 #include <QString>

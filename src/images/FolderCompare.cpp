@@ -1,6 +1,6 @@
 #include "images/FolderCompare.h"
 
-#include "drives/TDDetect.h"
+#include "base/Format.h"
 #include "images/BlockReader.h"
 
 #include <QDir>
@@ -28,7 +28,7 @@ QString FolderCompareResult::summary() const
         return QStringLiteral("The folder has no files to check.");
     if (ok())
         return QStringLiteral("All ") + QString::number(files) + QStringLiteral(" file")
-               + (files == 1 ? QString() : QStringLiteral("s")) + QStringLiteral(" (") + TDDetect::bytes(bytes)
+               + (files == 1 ? QString() : QStringLiteral("s")) + QStringLiteral(" (") + fmtBytes(bytes)
                + QStringLiteral(") match the folder byte for byte.");
     QStringList parts;
     if (!missing.isEmpty())

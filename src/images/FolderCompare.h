@@ -5,8 +5,8 @@
 // files() and sameBytes() and compare() read the file system and block: call
 // them on a worker thread. summary() is pure. No state; any thread.
 
-#include "images/CancelToken.h"
-#include "images/TDError.h"
+#include "base/CancelToken.h"
+#include "base/TDError.h"
 
 #include <QString>
 #include <QStringList>

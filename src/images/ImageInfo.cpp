@@ -1,7 +1,7 @@
 #include "images/ImageInfo.h"
 
+#include "base/TDError.h"
 #include "images/BlockReader.h"
-#include "images/TDError.h"
 
 #include <QFile>
 #include <QFileInfo>

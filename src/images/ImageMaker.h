@@ -6,9 +6,9 @@
 // file system; make() runs xorriso. All may be called from any thread;
 // folderBytes() and make() block and belong on a worker thread.
 
-#include "images/CancelToken.h"
+#include "base/CancelToken.h"
+#include "base/TDError.h"
 #include "images/ImageInfo.h"
-#include "images/TDError.h"
 
 #include <QString>
 #include <QStringList>

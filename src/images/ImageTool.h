@@ -7,8 +7,8 @@
 // how to read its lines. It is a plain value, copyable, and may be used from
 // any thread. run() is the only function that does anything.
 
-#include "images/CancelToken.h"
-#include "images/TDError.h"
+#include "base/CancelToken.h"
+#include "base/TDError.h"
 
 #include <QString>
 #include <QStringList>

@@ -16,7 +16,7 @@
 // state is kept between calls, so the caller owns what it attached and must
 // detach it.
 
-#include "images/TDError.h"
+#include "base/TDError.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "images/ToolMessages.h"
 
-#include "images/TDError.h"
+#include "base/TDError.h"
 
 #include <QList>
 

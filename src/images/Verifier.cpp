@@ -1,6 +1,6 @@
 #include "images/Verifier.h"
 
-#include "drives/TDDetect.h"
+#include "base/Format.h"
 #include "images/BlockReader.h"
 #include "images/Checksums.h"
 #include "platform/crypto/Digest.h"
@@ -203,12 +203,12 @@ QString VerifyResult::summary() const
 {
     if (match)
         return QStringLiteral("Match — SHA-256 ") + imageSHA256.left(16) + QStringLiteral("… is the same on both (")
-               + TDDetect::bytes(bytes) + QStringLiteral(" checked).");
+               + fmtBytes(bytes) + QStringLiteral(" checked).");
     if (shortBy)
-        return QStringLiteral("NO MATCH — the disc ends ") + TDDetect::bytes(*shortBy)
+        return QStringLiteral("NO MATCH — the disc ends ") + fmtBytes(*shortBy)
                + QStringLiteral(" too early (it is shorter than the image).");
     if (firstDifference)
-        return QStringLiteral("NO MATCH — first difference at ") + TDDetect::bytes(*firstDifference)
+        return QStringLiteral("NO MATCH — first difference at ") + fmtBytes(*firstDifference)
                + QStringLiteral(" (byte ") + QString::number(*firstDifference)
                + QStringLiteral("). The copy is not the same as the image.");
     return QStringLiteral("NO MATCH — the checksums differ.");

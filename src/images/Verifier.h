@@ -4,8 +4,8 @@
 // Only the image's length is read from the other source: a burned disc is
 // often longer than its image (padding after the last sector).
 
-#include "images/CancelToken.h"
-#include "images/TDError.h"
+#include "base/CancelToken.h"
+#include "base/TDError.h"
 
 #include <QString>
 

@@ -2,15 +2,16 @@
 
 #include "app/AppModel.h"
 #include "app/DataPanelModel.h"
+#include "base/CancelToken.h"
+#include "base/Format.h"
+#include "base/TDError.h"
 #include "drives/Deck.h"
 #include "drives/TDDetect.h"
 #include "images/BlockReader.h"
-#include "images/CancelToken.h"
 #include "images/Checksums.h"
 #include "images/FolderCompare.h"
 #include "images/ImageMaker.h"
 #include "images/Mounter.h"
-#include "images/TDError.h"
 #include "images/Verifier.h"
 #include "queue/TDScheduler.h"
 
@@ -606,7 +607,7 @@ QString JobQueue::makeImage(const Jobs::MakeImage &job, CancelToken *token, cons
     ImageMaker::make(job.folder, job.output, job.format, job.volume,
                      [&](double p) { progress(p * makeShare); }, token);
     const QString saved = QStringLiteral("Saved ") + fileName(job.output) + QStringLiteral(" (")
-        + TDDetect::bytes(fileSize(job.output).value_or(0)) + QStringLiteral(")");
+        + fmtBytes(fileSize(job.output).value_or(0)) + QStringLiteral(")");
     if (!job.check)
         return saved + QStringLiteral(".");
 

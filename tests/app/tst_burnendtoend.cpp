@@ -4,11 +4,10 @@
 
 #include "VirtualRig.h"
 #include "app/AppModel.h"
-#include "app/Format.h"
 #include "audio/AudioPrep.h"
 #include "audio/DiscProject.h"
+#include "base/Format.h"
 #include "drives/Deck.h"
-#include "drives/TDDetect.h"
 #include "images/ImageInfo.h"
 #include "platform/virtual/VirtualDiscService.h"
 
@@ -288,7 +287,7 @@ private Q_SLOTS:
         const QStringList log = rig.texts();
         const qsizetype result = log.indexOf(QStringLiteral("Deck A: read back — Match — every track is the same on "
                                                            "the disc as written (")
-                                             + TDDetect::bytes(checked) + QStringLiteral(" checked)."));
+                                             + fmtBytes(checked) + QStringLiteral(" checked)."));
         QVERIFY2(result >= 0, qPrintable(log.join(QLatin1Char('\n'))));
         QVERIFY(log.indexOf(QRegularExpression(QStringLiteral("Deck A: disc finished in \\d+:\\d\\d\\."))) > result);
 

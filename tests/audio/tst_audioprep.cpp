@@ -1,8 +1,8 @@
 #include "TestEnv.h"
 #include "audio/AudioPrep.h"
 #include "audio/DiscProject.h"
-#include "images/CancelToken.h"
-#include "images/TDError.h"
+#include "base/CancelToken.h"
+#include "base/TDError.h"
 
 #include <QProcess>
 #include <QRegularExpression>

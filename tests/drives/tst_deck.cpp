@@ -4,8 +4,8 @@
 #include "TestEnv.h"
 #include "app/AppModel.h"
 #include "audio/DiscProject.h"
+#include "base/CancelToken.h"
 #include "drives/Deck.h"
-#include "images/CancelToken.h"
 
 #include <QSignalSpy>
 #include <QTest>

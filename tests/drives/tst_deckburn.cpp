@@ -6,6 +6,7 @@
 #include "app/AppModel.h"
 #include "audio/AudioPrep.h"
 #include "audio/DiscProject.h"
+#include "base/Format.h"
 #include "drives/Deck.h"
 #include "drives/FileTrackProducer.h"
 #include "drives/ImageBurn.h"
@@ -273,7 +274,7 @@ private Q_SLOTS:
             job->send(DiscJobState::failed, -1, 0, 0, QStringLiteral("The disc didn't match what was written (track 2)."));
         QCOMPARE(rig.last(), last);
         const auto lines = rig.model->logLines()->lines();
-        line.replace(QStringLiteral("%1"), TDDetect::bytes(all)).replace(QStringLiteral("%2"), TDDetect::bytes(first));
+        line.replace(QStringLiteral("%1"), fmtBytes(all)).replace(QStringLiteral("%2"), fmtBytes(first));
         QCOMPARE(lines.value(1).text, line);
     }
 

@@ -1,6 +1,6 @@
 #include "ImageFixtures.h"
+#include "base/TDError.h"
 #include "images/BlockReader.h"
-#include "images/TDError.h"
 
 #include "TestEnv.h"
 

@@ -1,8 +1,9 @@
 #include "ImageFixtures.h"
+#include "base/Format.h"
+#include "drives/TDDetect.h"
 #include "images/DiscReader.h"
 #include "platform/linux/OpticalDiscs.h"
 
-#include "drives/TDDetect.h"
 #include "TestEnv.h"
 
 #include <QDir>
@@ -40,7 +41,7 @@ const QString noRawText = QStringLiteral(
 
 QString unreadableText(qint64 offset)
 {
-    return QStringLiteral("The disc couldn't be read at ") + TDDetect::bytes(offset)
+    return QStringLiteral("The disc couldn't be read at ") + fmtBytes(offset)
            + QStringLiteral(", so the copy was stopped and the unfinished file removed. The disc may be scratched, "
                             "dirty, an audio CD, or copy-protected. KLVO Tandor doesn't skip unreadable or protected "
                             "sectors.");

@@ -2,7 +2,7 @@
 // (as captured from xorriso 1.5, fuseiso, udisksctl and fusermount in the
 // C locale) and the sentences they become.
 
-#include "images/TDError.h"
+#include "base/TDError.h"
 #include "images/ToolMessages.h"
 
 #include <QTest>

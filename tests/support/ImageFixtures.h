@@ -1,8 +1,8 @@
 #pragma once
 // Small pieces the image and disc tests share.
 
+#include "base/TDError.h"
 #include "images/Mounter.h"
-#include "images/TDError.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -4,7 +4,7 @@
 #include "ImageFixtures.h"
 #include "MainWindowRig.h"
 #include "app/DataPanelModel.h"
-#include "drives/TDDetect.h"
+#include "base/Format.h"
 #include "images/Checksums.h"
 #include "queue/JobQueue.h"
 
@@ -351,7 +351,7 @@ private Q_SLOTS:
         QVERIFY(rig.window);
         rig.data()->setSums(Digests{md5, sha, bytes});
         QCOMPARE(rig.text(QStringLiteral("sizeValue")),
-                 TDDetect::bytes(bytes) + QStringLiteral(" (%1 bytes)").arg(bytes));
+                 fmtBytes(bytes) + QStringLiteral(" (%1 bytes)").arg(bytes));
     }
 
     void checksumProgressShowsForTheChosenFileOnly()

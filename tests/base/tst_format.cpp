@@ -1,7 +1,6 @@
 // Playing times and byte counts as every message writes them.
 
-#include "app/Format.h"
-#include "drives/TDDetect.h"
+#include "base/Format.h"
 
 #include <QTest>
 
@@ -55,7 +54,7 @@ private Q_SLOTS:
     {
         QFETCH(qint64, count);
         QFETCH(QString, text);
-        QCOMPARE(TDDetect::bytes(count), text);
+        QCOMPARE(fmtBytes(count), text);
     }
 };
 

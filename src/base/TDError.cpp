@@ -1,6 +1,6 @@
-#include "images/TDError.h"
+#include "base/TDError.h"
 
-#include "drives/TDDetect.h"
+#include "base/Format.h"
 
 #include <cstring>
 
@@ -74,7 +74,7 @@ QString TDError::text() const
         return QStringLiteral("Couldn't open ") + m_path + QStringLiteral(" (") + systemText(m_errno)
                + QStringLiteral(").");
     case Kind::readFailed:
-        return QStringLiteral("Read error in ") + m_path + QStringLiteral(" at ") + TDDetect::bytes(m_offset)
+        return QStringLiteral("Read error in ") + m_path + QStringLiteral(" at ") + fmtBytes(m_offset)
                + QStringLiteral(" (") + systemText(m_errno) + QStringLiteral(").");
     case Kind::writeFailed:
         return QStringLiteral("Couldn't save the file: ") + m_message;

@@ -1,4 +1,4 @@
-#include "images/CancelToken.h"
+#include "base/CancelToken.h"
 
 #include <cerrno>
 #include <csignal>

@@ -1,4 +1,4 @@
-#include "images/TDError.h"
+#include "base/TDError.h"
 
 #include <QTest>
 
