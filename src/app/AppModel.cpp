@@ -98,9 +98,15 @@ AppModel::AppModel(const Config &config, QObject *parent)
         m_deckSetting = 0;
     m_store->setValue(decksKey, m_deckSetting);
 
+    // The decks report; the model decides what follows.
     for (Deck *deck : std::as_const(m_decks)) {
-        deck->setApp(this);
+        deck->setService(m_service);
         connect(deck, &Deck::deviceChanged, this, &AppModel::decksChanged);
+        connect(deck, &Deck::stateSettled, this, &AppModel::deckStateChanged);
+        connect(deck, &Deck::blankReady, this, [this, deck] { queueDeckReady(deck); });
+        connect(deck, &Deck::audioBurnEnded, this, [this, deck] { deckFinished(deck); });
+        connect(deck, &Deck::audioBurnStopped, this, &AppModel::deckStopped);
+        connect(deck, &Deck::logged, this, [this](const QString &line) { log(line); });
     }
     m_queue->setApp(this);
     m_data->setApp(this);
@@ -292,10 +298,16 @@ void AppModel::revealLogFile()
     });
 }
 
-void AppModel::deckStateChanged(Deck *deck)
+void AppModel::setDemoSeconds(double seconds)
+{
+    m_demoSeconds = seconds;
+    for (Deck *deck : std::as_const(m_decks))
+        deck->setDemoSeconds(seconds);
+}
+
+void AppModel::deckStateChanged()
 {
     Q_EMIT decksChanged();
-    Q_UNUSED(deck);
     m_queue->pump();
 }
 
@@ -364,13 +376,12 @@ void AppModel::queueDeckReady(Deck *deck)
 {
     if (m_mode != BurnMode::queue || deck->state() != Deck::State::waiting || m_copiesStarted >= m_copies)
         return;
-    deck->setState(Deck::State::idle);
+    deck->stopWaiting();
     start(deck);
 }
 
 void AppModel::deckFinished(Deck *deck)
 {
-    deck->setOp(Deck::Op::none);
     if (m_mode != BurnMode::queue)
         return;
     if (deck->state() == Deck::State::done)
@@ -383,8 +394,7 @@ void AppModel::deckFinished(Deck *deck)
             log(QStringLiteral("Copies: all ") + QString::number(m_copies) + QStringLiteral(" copies are done."));
         return;
     }
-    deck->setState(Deck::State::waiting);
-    deck->setPhase(QStringLiteral("Insert a blank CD-R for copy ") + QString::number(m_copiesStarted + 1));
+    deck->waitForBlank(QStringLiteral("Insert a blank CD-R for copy ") + QString::number(m_copiesStarted + 1));
     if (m_demo) {
         QPointer<Deck> waiting(deck);
         QTimer::singleShot(staggerMs, this, [this, waiting] {
@@ -394,9 +404,8 @@ void AppModel::deckFinished(Deck *deck)
     }
 }
 
-void AppModel::deckStopped(Deck *deck)
+void AppModel::deckStopped()
 {
-    deck->setOp(Deck::Op::none);
     if (m_mode == BurnMode::queue)
         setCopiesStarted(m_copiesStarted - 1);
 }

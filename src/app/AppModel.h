@@ -161,15 +161,9 @@ public:
     // Decks are started this far apart so burners don't draw peak power together.
     static constexpr int staggerMs = 1500;
 
-    // Reports from decks.
-    void deckStateChanged(Deck *deck);
-    void queueDeckReady(Deck *deck);
-    void deckFinished(Deck *deck);
-    void deckStopped(Deck *deck);
-
     // Seconds every demo run lasts; 0 (the default) lets each run decide.
     double demoSeconds() const { return m_demoSeconds; }
-    void setDemoSeconds(double seconds) { m_demoSeconds = seconds; }
+    void setDemoSeconds(double seconds);
 
     // The burners now present: their keys in service order (the first device
     // with a key wins) and each key's device.
@@ -214,6 +208,11 @@ private:
     void setCopiesDone(int count);
     void setDrivesSeen(int count);
     void onDeviceStatus();
+    // What follows a deck's report.
+    void deckStateChanged();
+    void queueDeckReady(Deck *deck);
+    void deckFinished(Deck *deck);
+    void deckStopped();
     // Every copy of the stack is taken: decks waiting for a blank stop waiting.
     void stopWaitingDecks();
 

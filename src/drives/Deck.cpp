@@ -1,6 +1,5 @@
 #include "drives/Deck.h"
 
-#include "app/AppModel.h"
 #include "audio/DiscProject.h"
 #include "base/CancelToken.h"
 #include "base/Format.h"
@@ -38,11 +37,6 @@ QString Deck::letter() const
     return deckLetters[size_t(m_index)];
 }
 
-void Deck::setApp(AppModel *app)
-{
-    m_app = app;
-}
-
 QString Deck::driveName() const
 {
     const QString name = m_device ? m_device->displayName() : QString();
@@ -66,9 +60,9 @@ bool Deck::busy() const
 
 QString Deck::etaText() const
 {
-    if (m_state != State::burning || m_actualX <= 0.5 || !m_app || m_op != Op::audio)
+    if (m_state != State::burning || m_actualX <= 0.5 || !m_burnProject || m_op != Op::audio)
         return QStringLiteral("—");
-    const double total = m_app->projectFor(this)->totalSeconds();
+    const double total = m_burnProject->totalSeconds();
     return fmt(total * (1 - m_progress) / m_actualX);
 }
 
@@ -120,8 +114,8 @@ void Deck::refreshStatus()
                                         : MediaReport{QStringLiteral("No burner connected"), false};
     assign(this, m_mediaText, report.text, &Deck::mediaTextChanged);
     assign(this, m_blankLoaded, report.ready, &Deck::blankLoadedChanged);
-    if (m_state == State::waiting && m_blankLoaded && m_app)
-        m_app->queueDeckReady(this);
+    if (m_state == State::waiting && m_blankLoaded)
+        Q_EMIT blankReady();
 }
 
 std::shared_ptr<CancelToken> Deck::beginRead(const QString &job)
@@ -167,6 +161,18 @@ void Deck::eject()
     logLine(QStringLiteral(": eject."));
 }
 
+void Deck::waitForBlank(const QString &phase)
+{
+    setState(State::waiting);
+    setPhase(phase);
+}
+
+void Deck::endAudioBurn()
+{
+    setOp(Op::none);
+    Q_EMIT audioBurnEnded();
+}
+
 void Deck::stopWaiting()
 {
     if (m_state != State::waiting)
@@ -188,8 +194,7 @@ void Deck::setState(State s)
         refreshStatus();
     Q_EMIT stateChanged();
     Q_EMIT etaTextChanged();
-    if (m_app)
-        m_app->deckStateChanged(this);
+    Q_EMIT stateSettled();
 }
 
 void Deck::setOp(Op op)
@@ -217,6 +222,5 @@ void Deck::setJobName(const QString &job) { assign(this, m_jobName, job, &Deck::
 
 void Deck::logLine(const QString &text) const
 {
-    if (m_app)
-        m_app->log(QStringLiteral("Deck ") + letter() + text);
+    Q_EMIT logged(QStringLiteral("Deck ") + letter() + text);
 }

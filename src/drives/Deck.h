@@ -7,10 +7,11 @@
 // copies, preparation, read-back) posts back to the main thread and holds the
 // deck through a QPointer.
 //
-// Ownership: created once by the application model, never replaced; it holds
-// the model weakly (QPointer) and does nothing through it once it is gone. It
-// holds its burner through a shared_ptr, so an unplugged burner stays valid
-// until the deck lets go.
+// Ownership: created once by the application model, never replaced. It knows
+// nothing of its owner: it reports through signals (state settled, audio burn
+// ended or stopped, blank ready, log lines) and is handed the burner service
+// it uses, which it holds weakly. It holds its burner through a shared_ptr,
+// so an unplugged burner stays valid until the deck lets go.
 
 #include "audio/DiscProject.h"
 #include "drives/DiscService.h"
@@ -30,7 +31,6 @@
 #include <memory>
 #include <optional>
 
-class AppModel;
 class CancelToken;
 class CDAudioProducer;
 class QTimer;
@@ -38,8 +38,6 @@ class QTimer;
 class Deck : public QObject
 {
     Q_OBJECT
-    // Audio burn control moves decks between copies (op, waiting, idle).
-    friend class AppModel;
     QML_ELEMENT
     QML_UNCREATABLE("Decks are created by the application model")
     Q_PROPERTY(int index READ index CONSTANT)
@@ -78,8 +76,10 @@ public:
 
     int index() const { return m_index; }
     QString letter() const;
-    AppModel *app() const { return m_app; }
-    void setApp(AppModel *app);
+    // The burners the deck burns on; not owned, may be null (no burns then).
+    void setService(DiscService *service) { m_service = service; }
+    // How long a demo run lasts, in seconds; 0: as long as the disc would take.
+    void setDemoSeconds(double seconds) { m_demoSeconds = seconds; }
 
     const DiscDeviceRef &device() const { return m_device; }
     QString deviceKey() const { return m_deviceKey; }
@@ -144,8 +144,9 @@ public:
     using DoneFn = std::function<void(bool ok, const QString &message)>;
 
     // Burns `project` as an audio CD: refusals only log; otherwise the audio
-    // is prepared in the background and then written. The end goes to the
-    // model's deckFinished (or deckStopped after stop()).
+    // is prepared in the background and then written. The end is said by
+    // audioBurnEnded (or audioBurnStopped after stop()). `project` must stay
+    // alive for the burn (the deck reads its length for the time left).
     void start(DiscProject *project, bool test, bool verify, bool matchLoudness, bool demo, const QString &job);
     // Burns a disc image described by `info`; with `checksum` (and no test)
     // the new disc is read back and its SHA-256 compared with the image.
@@ -159,6 +160,9 @@ public:
     Q_INVOKABLE void stop();
     // Opens the tray when the deck is not busy.
     Q_INVOKABLE void eject();
+    // Copies mode: the deck waits for a blank, showing `phase`; the next
+    // reading of its tray that finds one says blankReady().
+    void waitForBlank(const QString &phase);
     // A deck waiting for a blank (Copies mode) that will get no copy goes
     // back to idle and "Ready", with no job named. Nothing for other states.
     void stopWaiting();
@@ -192,9 +196,19 @@ Q_SIGNALS:
     void bufferChanged();
     void jobNameChanged();
     void etaTextChanged();
+    // After every change of state, once stateChanged has reached everything
+    // watching it: the owner may start new work on the deck from here.
+    void stateSettled();
+    // An audio burn (or demo) ended, done or failed; state() says which.
+    void audioBurnEnded();
+    // An audio burn was stopped by the user.
+    void audioBurnStopped();
+    // The deck is waiting for a blank and one has gone in.
+    void blankReady();
+    // A line for the burn log, "Deck X…".
+    void logged(const QString &line) const;
 
 protected:
-    // Every new value tells the model, which may react (Copies mode).
     void setState(State s);
     void setOp(Op op);
     void setProgress(double p);
@@ -203,7 +217,7 @@ protected:
     void setCurrentTrack(int track);
     void setBuffer(double fill);
     void setJobName(const QString &job);
-    // "Deck X" + text, through the model's log (skipped when it is gone).
+    // Says "Deck X" + text through logged().
     void logLine(const QString &text) const;
 
 private:
@@ -218,6 +232,8 @@ private:
     // Says which prepared tracks play well short of their listed `seconds`,
     // and gives `project` (may be null) their real length.
     void reportEarlyEnds(DiscProject *project, const QList<TrackItem> &tracks, const QList<double> &seconds);
+    // The audio burn is over (done or failed): the op is cleared and the end said.
+    void endAudioBurn();
     void watch(std::unique_ptr<DiscJob> job, bool erase);
     // The burn or erase ended in failure with `message`.
     void failed(const QString &message);
@@ -237,7 +253,10 @@ private:
 
 private:
     const int m_index;
-    QPointer<AppModel> m_app;
+    QPointer<DiscService> m_service;
+    double m_demoSeconds = 0;
+    // The disc an audio burn is writing, for the time left.
+    QPointer<DiscProject> m_burnProject;
     DiscDeviceRef m_device;
     QString m_deviceKey;
     DriveCaps m_caps;

@@ -2,7 +2,6 @@
 
 #include "drives/Deck.h"
 
-#include "app/AppModel.h"
 #include "audio/AudioPrep.h"
 #include "audio/CDAudioProducer.h"
 #include "base/CancelToken.h"
@@ -53,6 +52,7 @@ void Deck::start(DiscProject *project, bool test, bool verify, bool matchLoudnes
         return;
     }
     setJobName(job);
+    m_burnProject = project;
     setOp(Op::audio);
     setProgress(0);
     setCurrentTrack(0);
@@ -115,8 +115,7 @@ void Deck::start(DiscProject *project, bool test, bool verify, bool matchLoudnes
                     self->setState(State::failed);
                     self->setPhase(error);
                     self->logLine(QStringLiteral(": ") + error);
-                    if (self->m_app)
-                        self->m_app->deckFinished(self);
+                    self->endAudioBurn();
                     return;
                 }
                 self->m_prepared = files;
@@ -212,7 +211,7 @@ void Deck::beginBurn(const QStringList &files, const AudioBurn &burn)
     if (properties.verify)
         m_readBack = producers;
 
-    DiscService *service = m_app ? m_app->service() : nullptr;
+    DiscService *service = m_service;
     std::unique_ptr<DiscJob> job = service ? service->burn(m_device, properties, layout) : nullptr;
     m_burnIsTest = burn.test;
     setState(State::burning);
@@ -274,8 +273,7 @@ void Deck::failed(const QString &message)
     logLine(QStringLiteral(": failed. ") + message);
     finishDR();
     if (m_op == Op::audio) {
-        if (m_app)
-            m_app->deckFinished(this);
+        endAudioBurn();
     } else {
         finishOp(false, message);
     }
@@ -320,7 +318,7 @@ void Deck::eraseDisc(bool complete, bool demo, const QString &job, DoneFn done)
         finishOp(false, QStringLiteral("Deck ") + letter() + QStringLiteral(": ") + report.text);
         return;
     }
-    DiscService *service = m_app ? m_app->service() : nullptr;
+    DiscService *service = m_service;
     std::unique_ptr<DiscJob> eraseJob =
         service ? service->erase(m_device, complete ? EraseType::complete : EraseType::quick) : nullptr;
     if (!eraseJob) {
@@ -398,8 +396,7 @@ void Deck::apply(const JobStatus &status)
     logLine(line);
     finishDR();
     if (m_op == Op::audio) {
-        if (m_app)
-            m_app->deckFinished(this);
+        endAudioBurn();
     } else {
         finishOp(true, QStringLiteral("Deck ") + letter() + line);
     }
@@ -459,8 +456,8 @@ void Deck::stop()
     switch (m_op) {
     case Op::none:
     case Op::audio:
-        if (m_app)
-            m_app->deckStopped(this);
+        setOp(Op::none);
+        Q_EMIT audioBurnStopped();
         break;
     case Op::read: break;
     case Op::image:

@@ -2,7 +2,6 @@
 
 #include "drives/Deck.h"
 
-#include "app/AppModel.h"
 
 #include <QRandomGenerator>
 #include <QTimer>
@@ -29,7 +28,7 @@ int Deck::demoSpeed(bool audio) const
 
 double Deck::demoOverride() const
 {
-    return m_app ? m_app->demoSeconds() : 0;
+    return m_demoSeconds;
 }
 
 void Deck::startDemo(std::function<void()> tick)
@@ -91,7 +90,5 @@ void Deck::demoAudioTick(double seconds, QList<double> lengths, bool verify, boo
     setActualX(0);
     setPhase(QStringLiteral("Demo finished."));
     logLine(QStringLiteral(": demo burn finished."));
-    setOp(Op::none);
-    if (m_app)
-        m_app->deckFinished(this);
+    endAudioBurn();
 }

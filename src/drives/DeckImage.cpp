@@ -3,7 +3,6 @@
 #include "base/Format.h"
 #include "drives/Deck.h"
 
-#include "app/AppModel.h"
 #include "base/CancelToken.h"
 #include "base/TDError.h"
 #include "drives/ImageBurn.h"
@@ -95,7 +94,7 @@ void Deck::burnImage(const ImageInfo &info, bool test, bool verify, bool checksu
         finishOp(false, deckPrefix + QStringLiteral("this burner can't do test burns. Stopped so no disc is used."));
         return;
     }
-    DiscService *service = m_app ? m_app->service() : nullptr;
+    DiscService *service = m_service;
     const auto layout = ImageBurn::layout(info, false, service);
     if (!layout) {
         finishOp(false, QStringLiteral("KLVO Tandor can't burn ") + name
