@@ -108,7 +108,15 @@ AppModel::AppModel(const Config &config, QObject *parent)
         connect(deck, &Deck::audioBurnStopped, this, &AppModel::deckStopped);
         connect(deck, &Deck::logged, this, [this](const QString &line) { log(line); });
     }
-    m_queue->setApp(this);
+    m_queue->setDecks(m_decks);
+    m_queue->setDemo(m_demo);
+    connect(this, &AppModel::demoChanged, m_queue, [this] { m_queue->setDemo(m_demo); });
+    connect(m_queue, &JobQueue::logged, this, &AppModel::log);
+    connect(m_queue, &JobQueue::checksumsComputed, m_data, [this](const QString &file, const Digests &digests) {
+        if (m_data->sumFile() == file)
+            m_data->setSums(digests);
+    });
+    connect(m_queue, &JobQueue::verified, m_data, [this](const VerifyResult &result) { m_data->setLastVerify(result); });
     m_data->setApp(this);
     connect(m_themes, &ChromeThemeStore::themeChanged, this, &AppModel::themeChanged);
 

@@ -1,7 +1,5 @@
 #include "queue/JobQueue.h"
 
-#include "app/AppModel.h"
-#include "app/DataPanelModel.h"
 #include "base/CancelToken.h"
 #include "base/Format.h"
 #include "base/TDError.h"
@@ -66,15 +64,16 @@ JobQueue::~JobQueue()
     m_pool.waitForDone();
 }
 
-void JobQueue::setApp(AppModel *app)
+void JobQueue::setDecks(const QList<Deck *> &decks)
 {
-    m_app = app;
+    m_decks.clear();
+    for (Deck *deck : decks)
+        m_decks.append(deck);
 }
 
 void JobQueue::log(const QString &line, const QString &detail) const
 {
-    if (AppModel *a = app())
-        a->log(line, detail);
+    Q_EMIT logged(line, detail);
 }
 
 void JobQueue::post(std::function<void()> fn)
@@ -84,10 +83,9 @@ void JobQueue::post(std::function<void()> fn)
 
 Deck *JobQueue::deckAt(int index) const
 {
-    AppModel *a = app();
-    if (!a || index < 0 || index >= a->decks().size())
+    if (index < 0 || index >= m_decks.size())
         return nullptr;
-    return a->decks().at(index);
+    return m_decks.at(index);
 }
 
 std::optional<QJob> JobQueue::job(const QUuid &id) const
@@ -150,14 +148,11 @@ void JobQueue::setState(int row, JobState state)
 
 std::optional<QUuid> JobQueue::add(const JobKind &kind, const QString &title, const std::optional<QUuid> &dependsOn)
 {
-    AppModel *a = app();
-    if (!a)
-        return std::nullopt;
     QSet<int> withDrive;
-    for (const Deck *deck : a->decks())
-        if (deck->hasDrive())
+    for (const Deck *deck : std::as_const(m_decks))
+        if (deck && deck->hasDrive())
             withDrive.insert(deck->index());
-    if (const std::optional<QString> reason = TDScheduler::refusal(kind, withDrive, a->demo())) {
+    if (const std::optional<QString> reason = TDScheduler::refusal(kind, withDrive, m_demo)) {
         log(*reason);
         return std::nullopt;
     }
@@ -180,10 +175,6 @@ void JobQueue::pump()
         QMetaObject::invokeMethod(this, &JobQueue::pump, Qt::QueuedConnection);
         return;
     }
-    AppModel *a = app();
-    if (!a)
-        return;
-
     const auto deckBusy = [this](int index) {
         const Deck *deck = deckAt(index);
         return deck
@@ -246,14 +237,11 @@ void JobQueue::pump()
 
 std::optional<QString> JobQueue::notReady(const QJob &job) const
 {
-    AppModel *a = app();
-    if (!a)
-        return QStringLiteral("No app");
     const std::optional<int> index = job.kind.deck();
     if (!index)
         return std::nullopt;
     const TDAction action = job.kind.action();
-    if (a->demo() && action != TDAction::readDisc)
+    if (m_demo && action != TDAction::readDisc)
         return std::nullopt;
     const Deck *deck = deckAt(*index);
     if (!deck)
@@ -281,9 +269,8 @@ bool JobQueue::usesDeck(int index) const
 
 void JobQueue::run(const QUuid &id)
 {
-    AppModel *a = app();
     const int row = m_model->indexOf(id);
-    if (!a || row < 0 || m_model->at(row).state != JobState::running)
+    if (row < 0 || m_model->at(row).state != JobState::running)
         return;
     const QJob job = m_model->at(row);
     // A burn is handed over only once its image has been looked at again.
@@ -340,17 +327,14 @@ void JobQueue::run(const QUuid &id)
         }
         if (backToWaiting(id))
             return;
-        deck->eraseDisc(erase->complete, a->demo(), job.title, deckDone(id, deck));
+        deck->eraseDisc(erase->complete, m_demo, job.title, deckDone(id, deck));
         watchDeck(deck, id);
     } else if (const auto *sum = job.kind.as<Jobs::Checksum>()) {
         const QString file = sum->file;
         background(id, std::make_shared<CancelToken>(),
                    [this, file](CancelToken *token, const std::function<void(double)> &progress) {
                        const Digests digests = Checksums::compute(file, progress, token);
-                       post([this, file, digests] {
-                           if (AppModel *a = app(); a && a->data()->sumFile() == file)
-                               a->data()->setSums(digests);
-                       });
+                       post([this, file, digests] { Q_EMIT checksumsComputed(file, digests); });
                        return QStringLiteral("MD5 ") + digests.md5 + QStringLiteral(" · SHA-256 ") + digests.sha256;
                    });
     } else if (const auto *verify = job.kind.as<Jobs::Verify>()) {
@@ -358,10 +342,7 @@ void JobQueue::run(const QUuid &id)
         background(id, std::make_shared<CancelToken>(),
                    [this, params](CancelToken *token, const std::function<void(double)> &progress) {
                        const VerifyResult result = Verifier::compare(params.image, params.against, progress, token);
-                       post([this, result] {
-                           if (AppModel *a = app())
-                               a->data()->setLastVerify(result);
-                       });
+                       post([this, result] { Q_EMIT verified(result); });
                        if (!result.match)
                            throw TDError::tool(result.summary());
                        return result.summary();
@@ -379,9 +360,8 @@ void JobQueue::runBurn(const QUuid &id, const Jobs::BurnImage &burn)
         QMetaObject::invokeMethod(
             self.data(),
             [self, id, burn, info] {
-                AppModel *a = self->app();
                 const int row = self->m_model->indexOf(id);
-                if (!a || row < 0 || self->m_model->at(row).state != JobState::running)
+                if (row < 0 || self->m_model->at(row).state != JobState::running)
                     return;
                 if (!info) {
                     self->finish(id, false, fileName(burn.image) + QStringLiteral(" can't be read as a disc image."));
@@ -397,7 +377,7 @@ void JobQueue::runBurn(const QUuid &id, const Jobs::BurnImage &burn)
                     return;
                 self->m_launched.insert(id);
                 self->update(id, std::nullopt, QStringLiteral("Burning on Deck ") + deck->letter());
-                deck->burnImage(*info, burn.test, burn.verify, burn.checksum, a->demo(), self->m_model->at(row).title,
+                deck->burnImage(*info, burn.test, burn.verify, burn.checksum, self->m_demo, self->m_model->at(row).title,
                                 self->deckDone(id, deck));
                 self->watchDeck(deck, id);
             },
@@ -542,7 +522,7 @@ void JobQueue::finish(const QUuid &id, bool ok, const QString &message, bool can
 void JobQueue::cancel(const QUuid &id)
 {
     const int row = m_model->indexOf(id);
-    if (!app() || row < 0 || m_model->at(row).finished())
+    if (row < 0 || m_model->at(row).finished())
         return;
     const QJob job = m_model->at(row);
     if (job.state == JobState::waiting) {

@@ -9,9 +9,11 @@
 // calls. Burns and erases run in the deck's own machinery; the queue starts
 // them and mirrors the deck's progress every 0.3 s.
 //
-// Ownership: the application model owns the queue and is held weakly; when it
-// is gone every operation does nothing. Each running background job holds a
-// CancelToken, shared with its worker, from its start until it has finished.
+// Ownership: the application model owns the queue. The queue knows nothing of
+// it: it is handed the decks (held weakly) and the demo flag, and reports log
+// lines, checksums and verify results through signals. Each running
+// background job holds a CancelToken, shared with its worker, from its start
+// until it has finished.
 //
 // Cancelling: cancel() marks a waiting job cancelled at once. A running job
 // is asked to stop (its token is cancelled, which also ends a child process
@@ -19,7 +21,9 @@
 // has ended; then it is recorded once, normally as "Stopped.". Destroying the
 // queue cancels every token and waits for the workers.
 
+#include "images/Checksums.h"
 #include "images/DiscReader.h"
+#include "images/Verifier.h"
 #include "queue/Job.h"
 #include "queue/JobListModel.h"
 
@@ -33,7 +37,6 @@
 #include <functional>
 #include <memory>
 
-class AppModel;
 class CancelToken;
 class Deck;
 
@@ -56,7 +59,10 @@ public:
 
     explicit JobQueue(QObject *parent = nullptr);
     ~JobQueue() override;
-    void setApp(AppModel *app);
+    // The decks jobs run on, by index; not owned (each is held weakly).
+    void setDecks(const QList<Deck *> &decks);
+    // Demo mode: burns and erases are simulated and need no disc.
+    void setDemo(bool on) { m_demo = on; }
 
     JobListModel *model() const { return m_model; }
     const QList<QJob> &jobs() const { return m_model->jobs(); }
@@ -114,12 +120,17 @@ Q_SIGNALS:
     void waitReasonsChanged();
     // A job failed: the program sounds the alert beep.
     void failureAlert();
+    // A line for the burn log, with what a tool said behind it (may be empty).
+    void logged(const QString &line, const QString &detail) const;
+    // A checksum job has the digests of `file`.
+    void checksumsComputed(const QString &file, const Digests &digests);
+    // A verify job has compared its two sides (whether or not they match).
+    void verified(const VerifyResult &result);
 
 private:
     // What a background job's work hands back: the result text, or it throws.
     using Work = std::function<QString(CancelToken *token, const std::function<void(double)> &progress)>;
 
-    AppModel *app() const { return m_app.data(); }
     Deck *deckAt(int index) const;
     void run(const QUuid &id);
     void runBurn(const QUuid &id, const Jobs::BurnImage &burn);
@@ -144,7 +155,8 @@ private:
                              const std::function<void(double)> &progress,
                              const std::function<void(const QString &)> &detail);
 
-    QPointer<AppModel> m_app;
+    QList<QPointer<Deck>> m_decks;
+    bool m_demo = false;
     JobListModel *m_model;
     QHash<QUuid, QString> m_waitReasons;
     QHash<QUuid, std::shared_ptr<CancelToken>> m_tokens;
