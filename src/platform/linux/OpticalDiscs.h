@@ -8,7 +8,7 @@
 // the drive and waits for it. All block briefly; call them on a worker
 // thread. Any thread; nothing is kept between calls.
 
-#include "images/DiscReader.h"
+#include "platform/api/DiscInfo.h"
 #include "platform/linux/MountTable.h"
 
 #include <QMap>
