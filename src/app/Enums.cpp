@@ -48,19 +48,4 @@ MainTab mainTabFromRaw(const QString &raw)
     return MainTab::audio;
 }
 
-QString rawValue(TDAction action)
-{
-    switch (action) {
-    case TDAction::burn: return QStringLiteral("burn");
-    case TDAction::erase: return QStringLiteral("erase");
-    case TDAction::makeImage: return QStringLiteral("makeImage");
-    case TDAction::readDisc: return QStringLiteral("readDisc");
-    case TDAction::checksum: return QStringLiteral("checksum");
-    case TDAction::verify: return QStringLiteral("verify");
-    case TDAction::mount: return QStringLiteral("mount");
-    case TDAction::saveLog: return QStringLiteral("saveLog");
-    }
-    return {};
-}
-
 } // namespace Tandor

@@ -17,15 +17,10 @@ Q_ENUM_NS(BurnMode)
 enum class MainTab { audio, data, tools };
 Q_ENUM_NS(MainTab)
 
-// The kind of user action a job or command performs.
-enum class TDAction { burn, erase, makeImage, readDisc, checksum, verify, mount, saveLog };
-Q_ENUM_NS(TDAction)
-
 } // namespace Tandor
 
 using Tandor::BurnMode;
 using Tandor::MainTab;
-using Tandor::TDAction;
 
 namespace Tandor {
 // "Mirror", "Independent", "Queue": tells modes apart, never shown.
@@ -38,7 +33,4 @@ QString helpText(BurnMode mode);
 QString rawValue(MainTab tab);
 // The tab a stored text names; anything else gives `audio`.
 MainTab mainTabFromRaw(const QString &raw);
-
-// The case name: "burn", "makeImage", ...
-QString rawValue(TDAction action);
 } // namespace Tandor

@@ -3,7 +3,6 @@
 // entry of the queue (QJob). Plain values: copy them freely between threads;
 // only the job queue changes a QJob, on the main thread.
 
-#include "app/Enums.h"
 #include "images/ImageInfo.h"
 
 #include <QDateTime>
@@ -13,6 +12,9 @@
 #include <optional>
 #include <type_traits>
 #include <variant>
+
+// The kind of action a job performs; the scheduler's rules go by it.
+enum class TDAction { burn, erase, makeImage, readDisc, checksum, verify, mount, saveLog };
 
 namespace Jobs {
 
