@@ -4,7 +4,7 @@
 #include "app/DataPanelModel.h"
 #include "app/SingleInstance.h"
 #include "queue/JobQueue.h"
-#include "drives/CombinedDiscService.h"
+#include "platform/CombinedDiscService.h"
 #include "drives/TDDetect.h"
 #include "platform/linux/HardwareDiscService.h"
 #include "platform/virtual/VirtualDiscService.h"
@@ -17,7 +17,7 @@
 #include <QSettings>
 #include <QtQml/qqmlextensionplugin.h>
 
-Q_IMPORT_QML_PLUGIN(Tandor_CorePlugin)
+Q_IMPORT_QML_PLUGIN(Tandor_AppPlugin)
 Q_IMPORT_QML_PLUGIN(Tandor_KitPlugin)
 Q_IMPORT_QML_PLUGIN(Tandor_HelpPlugin)
 Q_IMPORT_QML_PLUGIN(TandorPlugin)

@@ -12,7 +12,7 @@
 #include "app/LogFile.h"
 #include "app/LogModel.h"
 
-#include "drives/DiscService.h"
+#include "platform/api/DiscService.h"
 
 #include <QHash>
 #include <QList>

@@ -8,7 +8,7 @@
 // Threading, ownership and failures are FileTrackProducer's: a damaged cache
 // file becomes silence, never a stopped burn.
 
-#include "drives/FileTrackProducer.h"
+#include "images/FileTrackProducer.h"
 
 #include <QString>
 

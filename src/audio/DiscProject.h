@@ -17,7 +17,6 @@
 #include <QUuid>
 #include <functional>
 #include <memory>
-#include <QtQmlIntegration/qqmlintegration.h>
 
 struct TrackItem
 {
@@ -35,8 +34,6 @@ struct TrackItem
 class DiscProject : public QObject
 {
     Q_OBJECT
-    QML_ELEMENT
-    QML_UNCREATABLE("Projects belong to the application model")
     Q_PROPERTY(QString album READ album WRITE setAlbum NOTIFY albumChanged)
     Q_PROPERTY(QString artist READ artist WRITE setArtist NOTIFY artistChanged)
     Q_PROPERTY(double gapSeconds READ gapSeconds WRITE setGapSeconds NOTIFY gapSecondsChanged)

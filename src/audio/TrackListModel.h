@@ -17,12 +17,10 @@
 
 #include <QAbstractListModel>
 #include <QPointer>
-#include <QtQmlIntegration/qqmlintegration.h>
 
 class TrackListModel : public QAbstractListModel
 {
     Q_OBJECT
-    QML_ELEMENT
     Q_PROPERTY(DiscProject *project READ project WRITE setProject NOTIFY projectChanged)
 
 public:

@@ -14,7 +14,7 @@
 // so an unplugged burner stays valid until the deck lets go.
 
 #include "audio/DiscProject.h"
-#include "drives/DiscService.h"
+#include "platform/api/DiscService.h"
 #include "drives/TDDetect.h"
 #include "images/ImageInfo.h"
 
@@ -25,7 +25,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <QtQmlIntegration/qqmlintegration.h>
 
 #include <functional>
 #include <memory>
@@ -38,8 +37,6 @@ class QTimer;
 class Deck : public QObject
 {
     Q_OBJECT
-    QML_ELEMENT
-    QML_UNCREATABLE("Decks are created by the application model")
     Q_PROPERTY(int index READ index CONSTANT)
     Q_PROPERTY(QString letter READ letter CONSTANT)
     Q_PROPERTY(QString deviceKey READ deviceKey NOTIFY deviceChanged)

@@ -2,8 +2,8 @@
 // What a burner writes for a disc image: a layout the service reads by itself
 // (a cue sheet), or one Mode 1 data track fed from a plain sector image.
 
-#include "drives/DiscService.h"
-#include "drives/FileTrackProducer.h"
+#include "platform/api/DiscService.h"
+#include "images/FileTrackProducer.h"
 #include "images/ImageInfo.h"
 
 #include <QString>

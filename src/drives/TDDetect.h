@@ -3,18 +3,14 @@
 // texts a deck shows. Apart from DriveSnapshot::read, nothing here touches a
 // device; every function may be called from any thread.
 
-#include "drives/DiscService.h"
+#include "base/Decks.h"
+#include "platform/api/DiscService.h"
 
 #include <QMap>
 #include <QString>
 #include <QStringList>
 #include <array>
 #include <optional>
-
-inline constexpr int maxDecks = 6;
-inline const std::array<QString, maxDecks> deckLetters = {
-    QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"),
-    QStringLiteral("D"), QStringLiteral("E"), QStringLiteral("F")};
 
 // One reading of a burner.
 struct DriveSnapshot

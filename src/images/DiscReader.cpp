@@ -1,7 +1,6 @@
 #include "images/DiscReader.h"
 
 #include "base/Format.h"
-#include "drives/TDDetect.h"
 #include "images/Checksums.h"
 #include "images/ImageMaker.h"
 #include "platform/crypto/Digest.h"

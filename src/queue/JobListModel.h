@@ -6,13 +6,10 @@
 
 #include <QAbstractListModel>
 #include <QHash>
-#include <QtQmlIntegration/qqmlintegration.h>
 
 class JobListModel : public QAbstractListModel
 {
     Q_OBJECT
-    QML_ELEMENT
-    QML_UNCREATABLE("The job list belongs to the queue")
 
 public:
     enum Role {

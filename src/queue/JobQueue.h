@@ -32,7 +32,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QThreadPool>
-#include <QtQmlIntegration/qqmlintegration.h>
 
 #include <functional>
 #include <memory>
@@ -43,8 +42,6 @@ class Deck;
 class JobQueue : public QObject
 {
     Q_OBJECT
-    QML_ELEMENT
-    QML_UNCREATABLE("The queue belongs to the application model")
     Q_PROPERTY(JobListModel *jobs READ model CONSTANT)
     Q_PROPERTY(int activeCount READ activeCount NOTIFY changed)
     Q_PROPERTY(int runningCount READ runningCount NOTIFY changed)

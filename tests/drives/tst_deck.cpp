@@ -1,8 +1,7 @@
-// A deck follows its burner and reports its state changes to the model.
+// A deck follows its burner and reports its state changes through signals.
 
 #include "ScriptedDiscService.h"
 #include "TestEnv.h"
-#include "app/AppModel.h"
 #include "audio/DiscProject.h"
 #include "base/CancelToken.h"
 #include "drives/Deck.h"
@@ -80,19 +79,15 @@ private Q_SLOTS:
         QCOMPARE(deck.busy(), busy);
     }
 
-    void stateHookOnlyOnRealChange()
+    void settlesOnlyOnRealChange()
     {
-        TestEnv env;
-        auto settings = env.settings();
-        AppModel model({settings.get(), false, env.path(QStringLiteral("log.txt"))});
-        Deck *deck = model.decks().at(1);
-        QSignalSpy hook(&model, &AppModel::decksChanged);
-        deck->beginRead(QStringLiteral("Copy"));
-        QCOMPARE(hook.size(), 1);
-        QVERIFY(model.anyBusy());
-        deck->beginRead(QStringLiteral("Copy again")); // still working
-        QCOMPARE(hook.size(), 1);
-        QCOMPARE(model.visibleCount(), 2);
+        Deck deck(1);
+        QSignalSpy settled(&deck, &Deck::stateSettled);
+        deck.beginRead(QStringLiteral("Copy"));
+        QCOMPARE(settled.size(), 1);
+        QVERIFY(deck.busy());
+        deck.beginRead(QStringLiteral("Copy again")); // still working
+        QCOMPARE(settled.size(), 1);
     }
 
     void readEndings_data()
@@ -130,21 +125,21 @@ private Q_SLOTS:
 
     void ejectLogsAndResets()
     {
-        TestEnv env;
-        auto settings = env.settings();
         ScriptedDiscService service;
         auto device = service.plug(QStringLiteral("DRW"), QStringLiteral("p1"));
-        AppModel model({settings.get(), true, env.path(QStringLiteral("log.txt")), &service});
-        Deck *deck = model.decks().at(0);
-        deck->beginRead(QStringLiteral("Copy"));
-        deck->eject(); // busy: ignored
+        Deck deck(0);
+        deck.setService(&service);
+        deck.attach(device);
+        QSignalSpy logged(&deck, &Deck::logged);
+        deck.beginRead(QStringLiteral("Copy"));
+        deck.eject(); // busy: ignored
         QCOMPARE(device->ejects, 0);
-        deck->endRead(true, {});
-        deck->eject();
+        deck.endRead(true, {});
+        deck.eject();
         QCOMPARE(device->ejects, 1);
-        QCOMPARE(deck->state(), Deck::State::idle);
-        QCOMPARE(deck->phase(), QStringLiteral("Ready"));
-        QCOMPARE(model.logLines()->lines().first().text, QStringLiteral("Deck A: eject."));
+        QCOMPARE(deck.state(), Deck::State::idle);
+        QCOMPARE(deck.phase(), QStringLiteral("Ready"));
+        QCOMPARE(logged.last().at(0).toString(), QStringLiteral("Deck A: eject."));
     }
 };
 

@@ -8,7 +8,7 @@
 #include "audio/DiscProject.h"
 #include "base/Format.h"
 #include "drives/Deck.h"
-#include "drives/FileTrackProducer.h"
+#include "images/FileTrackProducer.h"
 #include "drives/ImageBurn.h"
 #include "drives/TDDetect.h"
 

@@ -10,7 +10,7 @@
 #include <QtQml/qqmlextensionplugin.h>
 #include <QtQuickTest>
 
-Q_IMPORT_QML_PLUGIN(Tandor_CorePlugin)
+Q_IMPORT_QML_PLUGIN(Tandor_AppPlugin)
 Q_IMPORT_QML_PLUGIN(Tandor_KitPlugin)
 
 class AccessHelper : public QObject

@@ -2,7 +2,7 @@
 // sent to the service that owns the burner.
 
 #include "ScriptedDiscService.h"
-#include "drives/CombinedDiscService.h"
+#include "platform/CombinedDiscService.h"
 #include "platform/virtual/VirtualDiscService.h"
 
 #include <QPointer>

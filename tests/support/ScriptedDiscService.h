@@ -3,7 +3,7 @@
 // that reacts to burners (deck assignment, media reports) without hardware.
 // Notifications are emitted only when the test calls notify*().
 
-#include "drives/DiscService.h"
+#include "platform/api/DiscService.h"
 
 #include <QPointer>
 

@@ -16,7 +16,7 @@
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
 
-Q_IMPORT_QML_PLUGIN(Tandor_CorePlugin)
+Q_IMPORT_QML_PLUGIN(Tandor_AppPlugin)
 Q_IMPORT_QML_PLUGIN(Tandor_KitPlugin)
 Q_IMPORT_QML_PLUGIN(Tandor_HelpPlugin)
 Q_IMPORT_QML_PLUGIN(TandorPlugin)

@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Window
-import Tandor.Core
 import Tandor.Kit
 
 // The about box: product, version, what it does, the burning engine and the

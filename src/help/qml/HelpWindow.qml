@@ -1,7 +1,6 @@
 import QtQuick
 import QtQuick.Window
 import QtQuick.Controls.Basic as Basic
-import Tandor.Core
 import Tandor.Kit
 
 // The help window: one for the whole program, created once and kept (only

@@ -1,6 +1,6 @@
 #include "platform/linux/DriveFacts.h"
 
-#include "drives/DiscService.h"
+#include "platform/api/DiscService.h"
 
 #include <QDir>
 #include <QRegularExpression>

@@ -27,7 +27,7 @@
 // libburn thread; its result is dropped when the drive has gone or the
 // service has been destroyed meanwhile. Jobs: see LibburnJob.
 
-#include "drives/DiscService.h"
+#include "platform/api/DiscService.h"
 
 #include <QStringList>
 #include <memory>

@@ -26,7 +26,7 @@
 // its thread finishes in the background. Erases can't be cancelled: abort()
 // does nothing for them and they run to their end.
 
-#include "drives/DiscService.h"
+#include "platform/api/DiscService.h"
 
 #include <functional>
 #include <memory>

@@ -27,7 +27,7 @@
 // worker waits for every job thread to end; the jobs' owners have asked them
 // to stop by then (see LibburnJob), except erases, which run to their end.
 
-#include "drives/DiscService.h"
+#include "platform/api/DiscService.h"
 
 #include <QMap>
 #include <QObject>

@@ -40,7 +40,7 @@
 // never reused, so a burner plugged in later is a new identity
 // ("virtual:" + number).
 
-#include "drives/DiscService.h"
+#include "platform/api/DiscService.h"
 
 #include <QList>
 #include <QString>

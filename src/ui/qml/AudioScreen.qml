@@ -1,6 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
-import Tandor.Core
+import Tandor.App
 
 // The Audio CD screen, top to bottom: the burn settings, the Copies card (in
 // Copies mode), one card per shown deck, and the disc being edited.

@@ -1,6 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
-import Tandor.Core
+import Tandor.App
 import Tandor.Kit
 
 // The row of burn settings: the mode (with its hint), how many decks to

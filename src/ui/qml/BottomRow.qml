@@ -1,6 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
-import Tandor.Core
+import Tandor.App
 
 // Under every screen: the burners, the job queue and the burn log.
 RowLayout {

@@ -1,6 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
-import Tandor.Core
+import Tandor.App
 import Tandor.Kit
 
 // Which burner each shown deck has, and how it is connected.

@@ -1,6 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
-import Tandor.Core
+import Tandor.App
 import Tandor.Kit
 
 // The line under a CD-Text field when some of what was typed can't reach the

@@ -1,6 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
-import Tandor.Core
+import Tandor.App
 import Tandor.Kit
 
 // Copies mode: how many copies to make and how far the stack has got.

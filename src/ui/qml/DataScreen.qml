@@ -1,7 +1,7 @@
 import QtQuick
 import QtQuick.Layouts
 import Tandor
-import Tandor.Core
+import Tandor.App
 
 // The Data & ISO screen: burning images, making them from folders and discs,
 // erasing. Its cards sit in these two rows.

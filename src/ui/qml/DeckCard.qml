@@ -1,6 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
-import Tandor.Core
+import Tandor.App
 import Tandor.Kit
 
 // One deck on the Audio CD screen: its burner and tray, the disc turning

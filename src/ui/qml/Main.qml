@@ -2,7 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Window
 import Tandor
-import Tandor.Core
+import Tandor.App
 import Tandor.Kit
 
 // The one window: its menus, its frame, and the zoomed page.

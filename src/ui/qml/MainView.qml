@@ -1,7 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
-import Tandor.Core
+import Tandor.App
 
 // The page: the header, the screen chosen by the model's tab, the bottom row.
 ColumnLayout {

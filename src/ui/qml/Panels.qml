@@ -1,6 +1,6 @@
 import QtQuick
 import QtQuick.Dialogs
-import Tandor.Core
+import Tandor.App
 
 // The open and save dialogs of the menus and screens. Each call opens its
 // dialog and returns at once; `done(path)` runs only when the user chooses

@@ -1,6 +1,6 @@
 import QtQuick
 import QtQuick.Controls
-import Tandor.Core
+import Tandor.App
 
 // The 21 themes in menu order, the current one checked. Used as the Theme
 // menu and under the header's theme button.

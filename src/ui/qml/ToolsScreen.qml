@@ -1,7 +1,7 @@
 import QtQuick
 import QtQuick.Layouts
 import Tandor
-import Tandor.Core
+import Tandor.App
 
 // The Checksums & Mount screen: the checksum card beside a column with the
 // verify and mount cards.

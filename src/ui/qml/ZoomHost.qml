@@ -1,6 +1,6 @@
 import QtQuick
 import QtQuick.Controls
-import Tandor.Core
+import Tandor.App
 
 // The page, laid out at the design width for the zoom and drawn scaled from
 // its top-left corner, in a view that scrolls when the scaled page is bigger

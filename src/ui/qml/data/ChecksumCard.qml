@@ -2,7 +2,7 @@ import QtQuick
 import QtQuick.Dialogs
 import QtQuick.Layouts
 import Tandor
-import Tandor.Core
+import Tandor.App
 import Tandor.Kit
 
 // MD5 and SHA-256 of any file, compared with a pasted checksum.

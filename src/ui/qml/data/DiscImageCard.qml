@@ -2,7 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import Tandor
-import Tandor.Core
+import Tandor.App
 import Tandor.Kit
 
 // Copying an unprotected data CD or DVD into an .iso.

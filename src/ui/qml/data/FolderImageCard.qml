@@ -1,7 +1,7 @@
 import QtQuick
 import QtQuick.Layouts
 import Tandor
-import Tandor.Core
+import Tandor.App
 import Tandor.Kit
 
 // Making an ISO or DMG from a folder, optionally checked and burned after.

@@ -1,7 +1,7 @@
 import QtQuick
 import QtQuick.Layouts
 import Tandor
-import Tandor.Core
+import Tandor.App
 import Tandor.Kit
 
 // Images mounted read-only, to look inside.

@@ -2,7 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import Tandor
-import Tandor.Core
+import Tandor.App
 import Tandor.Kit
 
 // An image checked against a disc or another file by SHA-256.

@@ -9,7 +9,7 @@
 // Ownership: takes the inner services as its children. A device belongs to
 // the inner service that lists it; jobs for it go there.
 
-#include "drives/DiscService.h"
+#include "platform/api/DiscService.h"
 
 #include <QList>
 

@@ -24,7 +24,7 @@
 //
 // Cancellation: none of its own; the service stops calling.
 
-#include "drives/TrackProducer.h"
+#include "platform/api/TrackProducer.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "drives/FileTrackProducer.h"
+#include "images/FileTrackProducer.h"
 
 #include <QFile>
 #include <algorithm>

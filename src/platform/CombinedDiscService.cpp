@@ -1,4 +1,4 @@
-#include "drives/CombinedDiscService.h"
+#include "platform/CombinedDiscService.h"
 
 CombinedDiscService::CombinedDiscService(const QList<DiscService *> &services, QObject *parent)
     : DiscService(parent)

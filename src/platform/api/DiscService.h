@@ -13,7 +13,7 @@
 // Ownership: the service owns its devices; callers hold them through
 // shared_ptr so a device unplugged mid-burn stays valid until they let go.
 
-#include "drives/TrackProducer.h"
+#include "platform/api/TrackProducer.h"
 
 #include <QList>
 #include <QMap>
