@@ -9,7 +9,7 @@
 #include "queue/JobListModel.h"
 #include "queue/JobQueue.h"
 
-#include <QtQmlIntegration/qqmlintegration.h>
+#include <QtQml/qqml.h>
 
 struct DeckForeign
 {

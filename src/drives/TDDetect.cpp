@@ -15,9 +15,6 @@ const QString noBurner = QStringLiteral(
     "No burner found. Check that the burner has power and its cable is plugged straight into the computer "
     "(not chained through another drive or a hub), then click Refresh Drives.");
 const QString noBurnerShort = QStringLiteral("No burner found — check power and cable, then Refresh Drives");
-const QString protectedDisc = QStringLiteral(
-    "This disc is copy-protected. KLVO Tandor only copies discs that are not protected, and never gets around "
-    "copy protection.");
 } // namespace TDMessages
 
 DriveSnapshot DriveSnapshot::read(const DiscDevice &device)

@@ -68,7 +68,6 @@ enum class DiscFamily { cd, dvd, bd, hddvd, unknown };
 namespace TDMessages {
 extern const QString noBurner;
 extern const QString noBurnerShort;
-extern const QString protectedDisc;
 } // namespace TDMessages
 
 namespace TDDetect {

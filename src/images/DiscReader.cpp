@@ -20,6 +20,10 @@
 
 namespace DiscReader {
 
+const QString protectedDisc = QStringLiteral(
+    "This disc is copy-protected. KLVO Tandor only copies discs that are not protected, and never gets around "
+    "copy protection.");
+
 namespace {
 
 QString systemText(int err)
@@ -117,17 +121,17 @@ std::optional<QString> refusal(const std::optional<QString> &volumeKind, bool ha
         return QStringLiteral("This is an audio CD. Audio CDs hold music tracks, not files, so they can't be saved "
                               "as an ISO. (To copy an audio CD, use the Audio CD screen with the songs as files.)");
     if (hasAACSFolder)
-        return TDMessages::protectedDisc + QStringLiteral(" (Blu-ray AACS)");
+        return protectedDisc + QStringLiteral(" (Blu-ray AACS)");
     if (dvdProtection < 1) {
         if (bytes < 1)
             return QStringLiteral("The system reports this disc as empty, so there is nothing to copy.");
         return std::nullopt;
     }
     if (dvdProtection == 1)
-        return TDMessages::protectedDisc + QStringLiteral(" (DVD CSS)");
+        return protectedDisc + QStringLiteral(" (DVD CSS)");
     if (dvdProtection == 2)
-        return TDMessages::protectedDisc + QStringLiteral(" (DVD CPRM)");
-    return TDMessages::protectedDisc + QStringLiteral(" (DVD type ") + QString::number(dvdProtection)
+        return protectedDisc + QStringLiteral(" (DVD CPRM)");
+    return protectedDisc + QStringLiteral(" (DVD type ") + QString::number(dvdProtection)
            + QLatin1Char(')');
 }
 

@@ -20,6 +20,9 @@
 
 namespace DiscReader {
 
+// The refusal for a copy-protected disc, before the kind of protection.
+extern const QString protectedDisc;
+
 enum class Method { rawCopy, fromFiles };
 
 struct Outcome

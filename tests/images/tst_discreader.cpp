@@ -1,6 +1,5 @@
 #include "ImageFixtures.h"
 #include "base/Format.h"
-#include "drives/TDDetect.h"
 #include "images/DiscReader.h"
 #include "platform/linux/OpticalDiscs.h"
 
@@ -95,7 +94,7 @@ void TstDiscReader::refusal_data()
     QTest::addColumn<qint64>("bytes");
     QTest::addColumn<QString>("text"); // empty: may be copied
 
-    const QString prot = TDMessages::protectedDisc;
+    const QString prot = DiscReader::protectedDisc;
     QTest::newRow("audio CD wins over everything") << "cdda" << true << 1 << qint64(0) << audioText;
     QTest::newRow("Blu-ray AACS") << "udf" << true << 0 << qint64(1) << prot + " (Blu-ray AACS)";
     QTest::newRow("DVD CSS") << "udf" << false << 1 << qint64(1) << prot + " (DVD CSS)";
@@ -453,7 +452,7 @@ void TstDiscReader::makeISO_data()
         blu.mediaKind = QStringLiteral("BD");
         blu.mountPoint = QStringLiteral("(a Blu-ray with AACS)");
         QTest::newRow("Blu-ray with AACS refused") << blu << size << -1
-                                                   << TDMessages::protectedDisc + " (Blu-ray AACS)";
+                                                   << DiscReader::protectedDisc + " (Blu-ray AACS)";
     }
 }
 

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Window
+import Tandor.Help
 import Tandor.Kit
 
 // The about box: product, version, what it does, the burning engine and the

@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Window
 import QtQuick.Controls.Basic as Basic
+import Tandor.Help
 import Tandor.Kit
 
 // The help window: one for the whole program, created once and kept (only
