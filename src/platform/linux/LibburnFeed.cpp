@@ -1,0 +1,105 @@
+#include "platform/linux/LibburnFeed.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include <libburn/libburn.h>
+
+using namespace burn;
+
+namespace {
+
+LibburnFeed *feedOf(burn_source *source)
+{
+    return static_cast<std::shared_ptr<LibburnFeed> *>(source->data)->get();
+}
+
+int feedRead(burn_source *source, unsigned char *buffer, int size)
+{
+    return feedOf(source)->read(buffer, size);
+}
+
+off_t feedSize(burn_source *source)
+{
+    return off_t(feedOf(source)->totalBytes());
+}
+
+int feedSetSize(burn_source *, off_t)
+{
+    // The size is fixed by the layout; libburn pads or trims by itself.
+    return 1;
+}
+
+void feedFree(burn_source *source)
+{
+    delete static_cast<std::shared_ptr<LibburnFeed> *>(source->data);
+}
+
+} // namespace
+
+void LibburnFeed::produce(quint64 block, quint64 count, char *out)
+{
+    const quint32 length = quint32(count * blockSize);
+    quint32 made = block < gapBlocks ? producer->producePreGap(out, length, block, blockSize)
+                                     : producer->produceData(out, length, block - gapBlocks, blockSize);
+    if (made < length)
+        std::memset(out + made, 0, length - made);
+}
+
+int LibburnFeed::read(unsigned char *buffer, int size)
+{
+    std::lock_guard guard(m_lock);
+    if (m_closed)
+        return -1;
+    const quint64 total = totalBytes();
+    if (m_position >= total || size <= 0)
+        return 0;
+    const quint64 wanted = std::min<quint64>(quint64(size), total - m_position);
+    quint64 done = 0;
+    while (done < wanted) {
+        const quint64 block = m_position / blockSize;
+        const quint64 offset = m_position % blockSize;
+        if (offset == 0 && wanted - done >= blockSize) {
+            const quint64 regionEnd = block < gapBlocks ? gapBlocks : gapBlocks + dataBlocks;
+            const quint64 count = std::min<quint64>((wanted - done) / blockSize, regionEnd - block);
+            produce(block, count, reinterpret_cast<char *>(buffer + done));
+            done += count * blockSize;
+            m_position += count * blockSize;
+        } else {
+            if (m_stagedBlock != block) {
+                m_staging.resize(blockSize);
+                produce(block, 1, m_staging.data());
+                m_stagedBlock = block;
+            }
+            const quint64 part = std::min<quint64>(blockSize - offset, wanted - done);
+            std::memcpy(buffer + done, m_staging.constData() + offset, part);
+            done += part;
+            m_position += part;
+        }
+    }
+    return int(done);
+}
+
+void LibburnFeed::close()
+{
+    std::lock_guard guard(m_lock);
+    m_closed = true;
+}
+
+burn_source *LibburnFeed::fifo(const std::shared_ptr<LibburnFeed> &feed)
+{
+    auto *source = static_cast<burn_source *>(calloc(1, sizeof(burn_source)));
+    if (!source)
+        return nullptr;
+    source->refcount = 1;
+    source->read = feedRead;
+    source->get_size = feedSize;
+    source->set_size = feedSetSize;
+    source->free_data = feedFree;
+    source->data = new std::shared_ptr<LibburnFeed>(feed);
+    const int chunk = int(feed->blockSize);
+    burn_source *fifo = burn_fifo_source_new(source, chunk, std::max(2, fifoBytes / chunk), 1);
+    burn_source_free(source);
+    return fifo;
+}

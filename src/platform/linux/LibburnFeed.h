@@ -1,0 +1,54 @@
+#pragma once
+// One track's data as libburn reads it: the pre-gap, then the track, both
+// from the track's producer, through a libburn fifo.
+//
+// Threading: libburn's fifo thread calls read(); the job thread closes the
+// feed before it cleans the producer up, so the two never meet.
+//
+// Ownership: the feed holds a reference to its producer; a fifo made by
+// fifo() holds a reference to the feed until libburn frees the source.
+//
+// Cancelling: close() makes every later read fail, which also stops the fifo.
+
+#include "platform/api/DiscService.h"
+
+#include <QByteArray>
+#include <memory>
+#include <mutex>
+
+namespace burn {
+struct burn_source;
+}
+
+class LibburnFeed
+{
+public:
+    // libburn's fifo between a producer and the writer. A small one starves
+    // the writer (it sleeps whenever the fifo runs dry); 4 MiB keeps it busy.
+    static constexpr int fifoBytes = 4 * 1024 * 1024;
+
+    std::shared_ptr<TrackProducer> producer;
+    quint32 blockSize = 2048;
+    quint64 gapBlocks = 0;
+    quint64 dataBlocks = 0;
+
+    quint64 totalBytes() const { return (gapBlocks + dataBlocks) * blockSize; }
+
+    // Copies up to `size` bytes from the current position; -1 once closed,
+    // 0 at the end.
+    int read(unsigned char *buffer, int size);
+    void close();
+
+    // A fifo source over `feed`, owning one reference; nullptr on failure.
+    static burn::burn_source *fifo(const std::shared_ptr<LibburnFeed> &feed);
+
+private:
+    // Fills `count` blocks from `block` on, all in the gap or all in the data.
+    void produce(quint64 block, quint64 count, char *out);
+
+    std::mutex m_lock;
+    bool m_closed = false;
+    quint64 m_position = 0;          // bytes handed out
+    QByteArray m_staging;            // one block, for reads that split a block
+    quint64 m_stagedBlock = ~quint64(0);
+};

@@ -1,0 +1,68 @@
+#pragma once
+// The state one LibburnJob shares with its thread, and the steps every burn
+// and erase use: grabbing and releasing the drive, posting statuses, waiting.
+// Private to the libburn job sources.
+//
+// Threading: each member group below says which thread may touch it.
+//
+// Ownership: shared between the job object and its thread; whichever lets
+// go last frees it (see LibburnJob).
+//
+// Cancelling: abortRequested, set by the main thread; pause() wakes early
+// when it is set.
+
+#include "platform/linux/LibburnJob.h"
+
+#include <QByteArray>
+#include <QPointer>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+
+namespace burn {
+struct burn_drive_info;
+struct burn_drive;
+}
+
+struct LibburnJob::Run : std::enable_shared_from_this<LibburnJob::Run>
+{
+    // Fixed before the thread starts.
+    LibburnWorker *worker = nullptr;
+    QByteArray address;
+    bool isErase = false;
+    EraseType eraseType = EraseType::quick;
+    BurnProperties properties;
+    BurnLayout layout;
+
+    // Main thread only.
+    QPointer<LibburnJob> job;
+    std::function<void()> ended;
+
+    // Between threads.
+    std::atomic<bool> abortRequested{false};
+    std::mutex wakeLock;
+    std::condition_variable wake;
+
+    // Job thread only.
+    burn::burn_drive_info *infos = nullptr;
+    burn::burn_drive *drive = nullptr;
+    quint64 mark = 0;
+    JobStatus last;
+    bool posted = false;
+
+    void execute();
+    // Defined with LibburnBurn, which does the work.
+    QString burn();
+    QString erase();
+
+    void post(const JobStatus &status);
+    void finish(const QString &error);
+    bool grab();
+    void release(bool eject);
+    // Waits one poll interval, or less when an abort comes.
+    void pause();
+    // Waits until libburn's thread for the write or erase begun after
+    // `mark` has let go of the drive.
+    void waitForThread(quint64 mark);
+    QString complaint(const QString &fallback) const;
+};
