@@ -3,6 +3,7 @@
 #include "app/DataPanelModel.h"
 #include "app/Zoom.h"
 #include "audio/DiscProject.h"
+#include "base/OffMain.h"
 #include "drives/Deck.h"
 #include "drives/TDDetect.h"
 #include "images/ImageInfo.h"
@@ -272,8 +273,8 @@ void AppModel::saveLogCopy(const QString &target)
     // written, so it holds the whole log and the main thread never waits.
     const QString source = m_logFile.path();
     const QString fallback = m_logLines->chronologicalText();
-    QPointer<AppModel> self(this);
-    m_logFile.whenWritten([self, source, fallback, target] {
+    const QPointer<QObject> guard(this);
+    m_logFile.whenWritten([this, guard, source, fallback, target] {
         QByteArray text;
         QFile in(source);
         if (in.open(QIODevice::ReadOnly))
@@ -284,26 +285,19 @@ void AppModel::saveLogCopy(const QString &target)
         QString error;
         if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size() || !out.commit())
             error = out.errorString();
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self, target, error] {
-                if (!self)
-                    return;
-                if (!error.isEmpty())
-                    self->log(QStringLiteral("Couldn't save the log: ") + error);
-                Q_EMIT self->logCopySaved(target, error.isEmpty());
-            },
-            Qt::QueuedConnection);
+        postToMain(guard, [this, target, error] {
+            if (!error.isEmpty())
+                log(QStringLiteral("Couldn't save the log: ") + error);
+            Q_EMIT logCopySaved(target, error.isEmpty());
+        });
     });
 }
 
 void AppModel::revealLogFile()
 {
     const QString path = m_logFile.path();
-    m_logFile.whenWritten([path] {
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [path] { FileManager::reveal(path); },
-                                  Qt::QueuedConnection);
-    });
+    const QPointer<QObject> guard(this);
+    m_logFile.whenWritten([guard, path] { postToMain(guard, [path] { FileManager::reveal(path); }); });
 }
 
 void AppModel::setDemoSeconds(double seconds)

@@ -2,11 +2,11 @@
 
 #include "audio/AudioPrep.h"
 #include "base/Format.h"
+#include "base/OffMain.h"
 
 #include <QFileInfo>
-#include <QFutureWatcher>
-#include <QtConcurrent/QtConcurrentRun>
 #include <cmath>
+#include <optional>
 
 DiscProject::DiscProject(QObject *parent)
     : QObject(parent)
@@ -97,7 +97,7 @@ ReadBatch readTracks(const QStringList &paths)
 
 struct DiscProject::PendingAdd
 {
-    QFutureWatcher<ReadBatch> watcher;
+    std::optional<ReadBatch> batch; // set once the files have been read
     std::function<void(int)> done;
 };
 
@@ -105,17 +105,21 @@ void DiscProject::add(const QStringList &paths, std::function<void(int)> done)
 {
     auto pending = std::make_shared<PendingAdd>();
     pending->done = std::move(done);
-    connect(&pending->watcher, &QFutureWatcherBase::finished, this, &DiscProject::appendFinishedAdds);
     m_pending.append(pending);
-    pending->watcher.setFuture(QtConcurrent::run(readTracks, paths));
+    offMain(
+        this, [paths] { return readTracks(paths); },
+        [this, pending](ReadBatch batch) {
+            pending->batch = std::move(batch);
+            appendFinishedAdds();
+        });
 }
 
 void DiscProject::appendFinishedAdds()
 {
     // A later batch may finish first; it waits for the ones asked for before it.
-    while (!m_pending.isEmpty() && m_pending.first()->watcher.isFinished()) {
+    while (!m_pending.isEmpty() && m_pending.first()->batch) {
         const auto pending = m_pending.takeFirst();
-        const ReadBatch batch = pending->watcher.result();
+        const ReadBatch batch = *pending->batch;
         if (!batch.items.isEmpty()) {
             m_tracks.append(batch.items);
             changeTracks(true);

@@ -3,8 +3,8 @@
 // silence between tracks.
 //
 // Threading: a project lives on the main thread and every member is called
-// there; only add() reads files, on a worker thread of its own, and hands the
-// tracks back to the main thread. A burn copies what it needs when it starts,
+// there; only add() reads files, on a worker of Qt's global pool (offMain),
+// and hands the tracks back to the main thread. A burn copies what it needs when it starts,
 // so later edits never reach a running burn.
 //
 // Ownership: the application model owns its six projects for its whole life;
@@ -80,7 +80,8 @@ public:
     // arrive later on the main thread, batches in the order they were asked
     // for, followed by tracksAdded and `done` (if given) with the count, then
     // filesLeftOut for what was left out. A batch still being read when the
-    // project is destroyed is dropped and its `done` never runs.
+    // project is destroyed is dropped and its `done` never runs (the reading
+    // itself runs to its end; it only looks at the files).
     Q_INVOKABLE void add(const QStringList &paths) { add(paths, {}); }
     void add(const QStringList &paths, std::function<void(int added)> done);
     // Swaps the track with its neighbour; does nothing outside the list.

@@ -26,10 +26,10 @@ Deck::Deck(int index, QObject *parent)
 
 Deck::~Deck()
 {
-    // A preparation still running posts to this deck; let it end first.
+    // Work still running (a preparation, say) stops at the token; let it end
+    // first so nothing it writes is left behind.
     m_cancel->cancel();
-    m_preparation.waitForFinished();
-    m_check.waitForFinished();
+    m_workers.waitForDone();
 }
 
 QString Deck::letter() const

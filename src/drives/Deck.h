@@ -3,9 +3,10 @@
 // to the slot, what that burner can do and what is in its tray, and the state
 // of the one operation it runs at a time.
 //
-// Threading: main thread only. Background work that reports to a deck (disc
-// copies, preparation, read-back) posts back to the main thread and holds the
-// deck through a QPointer.
+// Threading: main thread only. The deck's own background work (audio
+// preparation, the SHA-256 read-back, removing prepared files) runs through
+// offMain on a pool the deck owns and waits for when it is destroyed; a disc
+// copy runs in the job queue and reports to the deck on the main thread.
 //
 // Ownership: created once by the application model, never replaced. It knows
 // nothing of its owner: it reports through signals (state settled, audio burn
@@ -19,12 +20,12 @@
 #include "images/ImageInfo.h"
 
 #include <QDateTime>
-#include <QFuture>
 #include <QStringList>
 #include <QMetaEnum>
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QThreadPool>
 
 #include <functional>
 #include <memory>
@@ -239,6 +240,8 @@ private:
     void checkDiscEnded(bool ok, const QString &message);
     // Releases the running burn or erase, its producers and prepared files.
     void finishDR();
+    // Deletes prepared audio files on the deck's workers.
+    void removeLater(const QStringList &files);
     void finishOp(bool ok, const QString &message);
     // Says what the read-back of an audio burn found; when the burn failed,
     // only a difference is worth a line.
@@ -277,8 +280,9 @@ private:
     bool m_burnIsTest = false;
     QStringList m_prepared;
     QTimer *m_demoTimer = nullptr;
-    QFuture<void> m_preparation;
-    QFuture<void> m_check;
+    // Preparation, read-back and clean-up run here; the destructor cancels
+    // and waits, so none outlives the deck.
+    QThreadPool m_workers;
     std::optional<QString> m_imageToCheck;
     bool m_imageDemoChecksum = false;
     std::shared_ptr<void> m_keepAlive;

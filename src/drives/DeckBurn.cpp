@@ -6,21 +6,12 @@
 #include "audio/CDAudioProducer.h"
 #include "base/CancelToken.h"
 #include "base/Format.h"
+#include "base/OffMain.h"
 #include "base/TDError.h"
 
 #include <QFileInfo>
-#include <QThreadPool>
-#include <QtConcurrent/QtConcurrentRun>
 
 namespace {
-// Prepared files are removed off the main thread; a handle the burner still
-// holds keeps its data until it is closed.
-void removeLater(const QStringList &files)
-{
-    if (!files.isEmpty())
-        QThreadPool::globalInstance()->start([files] { AudioPrep::cleanup(files); });
-}
-
 double unitFor(const std::optional<DriveSnapshot> &snapshot)
 {
     switch (TDDetect::family(snapshot ? snapshot->mediaType : std::nullopt)) {
@@ -81,48 +72,60 @@ void Deck::start(DiscProject *project, bool test, bool verify, bool matchLoudnes
     const AudioBurn burn{project->tracks(), project->album(), project->artist(), project->gapSeconds(), test, verify};
     m_cancel = std::make_shared<CancelToken>();
     const auto token = m_cancel;
-    QPointer<Deck> self(this);
+    const QPointer<QObject> self(this);
     QPointer<DiscProject> source(project);
-    m_preparation = QtConcurrent::run([self, source, token, burn, matchLoudness] {
+    struct Prepared
+    {
         QStringList files;
         QList<double> seconds;
         QString error;
-        try {
-            files = AudioPrep::prepare(
-                burn.tracks, matchLoudness,
-                [self](double f) {
-                    QMetaObject::invokeMethod(
-                        self.data(), [self, f] { if (self && self->m_state == State::preparing) self->setProgress(0.02 * f); },
-                        Qt::QueuedConnection);
-                },
-                token.get(), &seconds);
-        } catch (const PrepError &e) {
-            error = e.text();
-        } catch (const TDError &e) {
-            error = e.text();
-        }
-        QMetaObject::invokeMethod(
-            self.data(),
-            [self, source, files, seconds, error, burn] {
-                if (!self) {
-                    removeLater(files);
-                    return;
-                }
-                self->reportEarlyEnds(source, burn.tracks, seconds);
-                if (!error.isEmpty()) {
-                    if (self->m_state != State::preparing)
-                        return; // stopped meanwhile; the stop has been reported
-                    self->setState(State::failed);
-                    self->setPhase(error);
-                    self->logLine(QStringLiteral(": ") + error);
-                    self->endAudioBurn();
-                    return;
-                }
-                self->m_prepared = files;
-                self->beginBurn(files, burn);
-            },
-            Qt::QueuedConnection);
-    });
+    };
+    offMain(
+        this,
+        [this, self, token, burn, matchLoudness] {
+            Prepared out;
+            try {
+                out.files = AudioPrep::prepare(
+                    burn.tracks, matchLoudness,
+                    [this, self](double f) {
+                        postToMain(self, [this, f] {
+                            if (m_state == State::preparing)
+                                setProgress(0.02 * f);
+                        });
+                    },
+                    token.get(), &out.seconds);
+            } catch (const PrepError &e) {
+                out.error = e.text();
+            } catch (const TDError &e) {
+                out.error = e.text();
+            }
+            // Stopped (or the deck going) just as the audio got ready: no one
+            // will burn these files.
+            if (token->isCancelled()) {
+                AudioPrep::cleanup(out.files);
+                out.files.clear();
+            }
+            return out;
+        },
+        [this, source, token, burn](const Prepared &prepared) {
+            reportEarlyEnds(source, burn.tracks, prepared.seconds);
+            // Stopped meanwhile: the stop has been reported, and a burn
+            // started since has a preparation of its own.
+            if (token->isCancelled())
+                return;
+            if (!prepared.error.isEmpty()) {
+                if (m_state != State::preparing)
+                    return; // stopped meanwhile; the stop has been reported
+                setState(State::failed);
+                setPhase(prepared.error);
+                logLine(QStringLiteral(": ") + prepared.error);
+                endAudioBurn();
+                return;
+            }
+            m_prepared = prepared.files;
+            beginBurn(prepared.files, burn);
+        },
+        &m_workers);
 }
 
 void Deck::reportEarlyEnds(DiscProject *project, const QList<TrackItem> &tracks, const QList<double> &seconds)
@@ -226,6 +229,14 @@ void Deck::beginBurn(const QStringList &files, const AudioBurn &burn)
         return;
     }
     watch(std::move(job), false);
+}
+
+void Deck::removeLater(const QStringList &files)
+{
+    // Off the main thread; a handle the burner still holds keeps its data
+    // until it is closed.
+    if (!files.isEmpty())
+        offMain(this, [files] { AudioPrep::cleanup(files); }, [] {}, &m_workers);
 }
 
 void Deck::watch(std::unique_ptr<DiscJob> job, bool erase)

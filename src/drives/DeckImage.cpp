@@ -4,6 +4,7 @@
 #include "drives/Deck.h"
 
 #include "base/CancelToken.h"
+#include "base/OffMain.h"
 #include "base/TDError.h"
 #include "drives/ImageBurn.h"
 #include "images/Verifier.h"
@@ -11,7 +12,6 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTimer>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <cstring>
 
@@ -164,35 +164,41 @@ void Deck::checkDisc(const QString &image)
         poll->deleteLater();
         const QString disc = status->bsdName.startsWith(QLatin1Char('/')) ? status->bsdName
                                                                           : QStringLiteral("/dev/") + status->bsdName;
-        QPointer<Deck> self(this);
-        m_check = QtConcurrent::run([self, token, image, disc] {
+        const QPointer<QObject> self(this);
+        struct Checked
+        {
             bool ok = false;
             QString message;
-            try {
-                const VerifyResult result = Verifier::compare(
-                    image, disc,
-                    [self](double f) {
-                        QMetaObject::invokeMethod(
-                            self.data(), [self, f] { if (self && self->m_state == State::working) self->setProgress(0.85 + 0.15 * f); },
-                            Qt::QueuedConnection);
-                    },
-                    token.get());
-                ok = result.match;
-                message = result.summary();
-            } catch (const TDError &e) {
-                if (e.kind() == TDError::Kind::cantOpen) {
-                    ok = true;
-                    message = QStringLiteral("Burned and verified by the burner. The extra SHA-256 read-back couldn't "
-                                             "open the disc (")
-                        + QString::fromLocal8Bit(std::strerror(e.errorNumber())) + QStringLiteral(").");
-                } else {
-                    message = e.text();
+        };
+        offMain(
+            this,
+            [this, self, token, image, disc] {
+                Checked out;
+                try {
+                    const VerifyResult result = Verifier::compare(
+                        image, disc,
+                        [this, self](double f) {
+                            postToMain(self, [this, f] {
+                                if (m_state == State::working)
+                                    setProgress(0.85 + 0.15 * f);
+                            });
+                        },
+                        token.get());
+                    out.ok = result.match;
+                    out.message = result.summary();
+                } catch (const TDError &e) {
+                    if (e.kind() == TDError::Kind::cantOpen) {
+                        out.ok = true;
+                        out.message = QStringLiteral("Burned and verified by the burner. The extra SHA-256 read-back "
+                                                     "couldn't open the disc (")
+                            + QString::fromLocal8Bit(std::strerror(e.errorNumber())) + QStringLiteral(").");
+                    } else {
+                        out.message = e.text();
+                    }
                 }
-            }
-            QMetaObject::invokeMethod(
-                self.data(), [self, ok, message] { if (self) self->checkDiscEnded(ok, message); },
-                Qt::QueuedConnection);
-        });
+                return out;
+            },
+            [this](const Checked &checked) { checkDiscEnded(checked.ok, checked.message); }, &m_workers);
     };
     connect(poll, &QTimer::timeout, this, tick);
     poll->start();

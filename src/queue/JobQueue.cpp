@@ -1,43 +1,25 @@
 #include "queue/JobQueue.h"
 
-#include "base/CancelToken.h"
-#include "base/Format.h"
-#include "base/TDError.h"
 #include "drives/Deck.h"
 #include "drives/TDDetect.h"
 #include "images/BlockReader.h"
-#include "images/Checksums.h"
-#include "images/FolderCompare.h"
-#include "images/ImageMaker.h"
-#include "images/Mounter.h"
-#include "images/Verifier.h"
+#include "queue/BurnImageJob.h"
+#include "queue/ChecksumJob.h"
+#include "queue/EraseJob.h"
+#include "queue/MakeImageJob.h"
+#include "queue/ReadDiscJob.h"
 #include "queue/TDScheduler.h"
+#include "queue/VerifyJob.h"
 
-#include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QThread>
 #include <QTimer>
-#include <QUrl>
 
 namespace {
 
 QString fileName(const QString &path)
 {
     return QFileInfo(path).fileName();
-}
-
-// Hands a worker's progress to the main thread at most every 50 ms (and
-// always the end), so a fast disk can't flood the event loop.
-std::function<void(double)> throttled(std::function<void(double)> deliver)
-{
-    auto clock = std::make_shared<QElapsedTimer>();
-    return [deliver = std::move(deliver), clock](double p) {
-        if (clock->isValid() && clock->elapsed() < 50 && p < 1.0)
-            return;
-        clock->start();
-        deliver(p);
-    };
 }
 
 } // namespace
@@ -59,8 +41,8 @@ JobQueue::JobQueue(QObject *parent)
 
 JobQueue::~JobQueue()
 {
-    for (const auto &token : std::as_const(m_tokens))
-        token->cancel();
+    // Destroying a worker job cancels its token, so the wait is short.
+    qDeleteAll(std::exchange(m_running, {}));
     m_pool.waitForDone();
 }
 
@@ -74,11 +56,6 @@ void JobQueue::setDecks(const QList<Deck *> &decks)
 void JobQueue::log(const QString &line, const QString &detail) const
 {
     Q_EMIT logged(line, detail);
-}
-
-void JobQueue::post(std::function<void()> fn)
-{
-    QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
 }
 
 Deck *JobQueue::deckAt(int index) const
@@ -267,132 +244,72 @@ bool JobQueue::usesDeck(int index) const
                        [index](const QJob &j) { return !j.finished() && j.kind.deck() == index; });
 }
 
+QueuedJob *JobQueue::createJob(const QJob &job)
+{
+    const QUuid id = job.id;
+    // Asked by a deck job at the moment it would hand itself to its deck.
+    const auto ready = [this, id] {
+        const int row = m_model->indexOf(id);
+        return row < 0 || !notReady(m_model->at(row));
+    };
+    if (const auto *make = job.kind.as<Jobs::MakeImage>())
+        return new MakeImageJob(*make, &m_pool, this);
+    if (const auto *read = job.kind.as<Jobs::ReadDisc>())
+        return new ReadDiscJob(*read, read->deck ? deckAt(*read->deck) : nullptr, job.title, m_discLookup, &m_pool,
+                               this);
+    if (const auto *burn = job.kind.as<Jobs::BurnImage>())
+        return new BurnImageJob(*burn, deckAt(burn->deck), m_demo, job.title, ready, &m_pool, this);
+    if (const auto *erase = job.kind.as<Jobs::Erase>())
+        return new EraseJob(*erase, deckAt(erase->deck), m_demo, job.title, ready, this);
+    if (const auto *sum = job.kind.as<Jobs::Checksum>()) {
+        auto *checksum = new ChecksumJob(sum->file, &m_pool, this);
+        connect(checksum, &ChecksumJob::computed, this, &JobQueue::checksumsComputed);
+        return checksum;
+    }
+    const auto *verify = job.kind.as<Jobs::Verify>();
+    Q_ASSERT(verify);
+    auto *verifyJob = new VerifyJob(*verify, &m_pool, this);
+    connect(verifyJob, &VerifyJob::compared, this, &JobQueue::verified);
+    return verifyJob;
+}
+
 void JobQueue::run(const QUuid &id)
 {
     const int row = m_model->indexOf(id);
     if (row < 0 || m_model->at(row).state != JobState::running)
         return;
-    const QJob job = m_model->at(row);
-    // A burn is handed over only once its image has been looked at again.
-    if (!job.kind.as<Jobs::BurnImage>())
-        m_launched.insert(id);
+    QueuedJob *job = createJob(m_model->at(row));
+    m_running.insert(id, job);
+    connect(job, &QueuedJob::progressed, this, [this, id](double p) { update(id, p, std::nullopt); });
+    connect(job, &QueuedJob::detailChanged, this, [this, id](const QString &d) { update(id, std::nullopt, d); });
+    connect(job, &QueuedJob::finished, this, [this, id](const JobOutcome &outcome) {
+        if (outcome.notStarted)
+            backToWaiting(id);
+        else
+            finish(id, outcome.ok, outcome.message, outcome.cancelled, outcome.toolWords);
+    });
+    job->start();
+}
 
-    if (const auto *make = job.kind.as<Jobs::MakeImage>()) {
-        const Jobs::MakeImage params = *make;
-        background(id, std::make_shared<CancelToken>(),
-                   [this, id, params](CancelToken *token, const std::function<void(double)> &progress) {
-                       return makeImage(params, token, progress, [this, id](const QString &detail) {
-                           post([this, id, detail] { update(id, std::nullopt, detail); });
-                       });
-                   });
-    } else if (const auto *read = job.kind.as<Jobs::ReadDisc>()) {
-        const Jobs::ReadDisc params = *read;
-        QPointer<Deck> deck = params.deck ? deckAt(*params.deck) : nullptr;
-        const std::shared_ptr<CancelToken> token = deck ? deck->beginRead(job.title) : std::make_shared<CancelToken>();
-        const DiscLookup lookup = m_discLookup;
-        background(
-            id, token,
-            [this, params, lookup, deck](CancelToken *token, const std::function<void(double)> &progress) {
-                const std::optional<DiscSource> source = lookup(params.bsd);
-                if (!source)
-                    throw TDError::tool(QStringLiteral("The disc (") + params.bsd
-                                        + QStringLiteral(") is no longer there."));
-                const auto both = [this, progress, deck](double p) {
-                    progress(p);
-                    if (deck)
-                        post([deck, p] {
-                            if (deck)
-                                deck->readProgress(p);
-                        });
-                };
-                const DiscReader::Outcome outcome =
-                    DiscReader::makeISO(source->info, source->device, params.output, throttled(both), token);
-                QString text = QStringLiteral("Saved ") + fileName(params.output) + QStringLiteral(". ") + outcome.note;
-                if (outcome.sha256)
-                    text += QStringLiteral(" SHA-256 ") + *outcome.sha256;
-                return text;
-            },
-            [deck](bool ok, const QString &message) {
-                if (deck)
-                    deck->endRead(ok, message);
-            });
-    } else if (const auto *burn = job.kind.as<Jobs::BurnImage>()) {
-        runBurn(id, *burn);
-    } else if (const auto *erase = job.kind.as<Jobs::Erase>()) {
-        Deck *deck = deckAt(erase->deck);
-        if (!deck) {
-            finish(id, false, QStringLiteral("Deck ") + deckLetters[size_t(erase->deck)] + QStringLiteral(": ")
-                       + TDMessages::noBurnerShort);
-            return;
-        }
-        if (backToWaiting(id))
-            return;
-        deck->eraseDisc(erase->complete, m_demo, job.title, deckDone(id, deck));
-        watchDeck(deck, id);
-    } else if (const auto *sum = job.kind.as<Jobs::Checksum>()) {
-        const QString file = sum->file;
-        background(id, std::make_shared<CancelToken>(),
-                   [this, file](CancelToken *token, const std::function<void(double)> &progress) {
-                       const Digests digests = Checksums::compute(file, progress, token);
-                       post([this, file, digests] { Q_EMIT checksumsComputed(file, digests); });
-                       return QStringLiteral("MD5 ") + digests.md5 + QStringLiteral(" · SHA-256 ") + digests.sha256;
-                   });
-    } else if (const auto *verify = job.kind.as<Jobs::Verify>()) {
-        const Jobs::Verify params = *verify;
-        background(id, std::make_shared<CancelToken>(),
-                   [this, params](CancelToken *token, const std::function<void(double)> &progress) {
-                       const VerifyResult result = Verifier::compare(params.image, params.against, progress, token);
-                       post([this, result] { Q_EMIT verified(result); });
-                       if (!result.match)
-                           throw TDError::tool(result.summary());
-                       return result.summary();
-                   });
+void JobQueue::dropJob(const QUuid &id)
+{
+    if (QueuedJob *job = m_running.take(id)) {
+        // Whatever the job still says (a last tick of a deck's progress) is
+        // no longer news; it may be inside one of its own calls, so it goes
+        // later.
+        job->disconnect(this);
+        job->deleteLater();
     }
 }
 
-void JobQueue::runBurn(const QUuid &id, const Jobs::BurnImage &burn)
+void JobQueue::backToWaiting(const QUuid &id)
 {
-    // The image is looked at again off the main thread: it may have gone or
-    // changed since it was queued.
-    QPointer<JobQueue> self(this);
-    m_pool.start([self, id, burn] {
-        const std::optional<ImageInfo> info = ImageInfo::inspect(burn.image);
-        QMetaObject::invokeMethod(
-            self.data(),
-            [self, id, burn, info] {
-                const int row = self->m_model->indexOf(id);
-                if (row < 0 || self->m_model->at(row).state != JobState::running)
-                    return;
-                if (!info) {
-                    self->finish(id, false, fileName(burn.image) + QStringLiteral(" can't be read as a disc image."));
-                    return;
-                }
-                Deck *deck = self->deckAt(burn.deck);
-                if (!deck) {
-                    self->finish(id, false, QStringLiteral("Deck ") + deckLetters[size_t(burn.deck)]
-                                                + QStringLiteral(": ") + TDMessages::noBurnerShort);
-                    return;
-                }
-                if (self->backToWaiting(id))
-                    return;
-                self->m_launched.insert(id);
-                self->update(id, std::nullopt, QStringLiteral("Burning on Deck ") + deck->letter());
-                deck->burnImage(*info, burn.test, burn.verify, burn.checksum, self->m_demo, self->m_model->at(row).title,
-                                self->deckDone(id, deck));
-                self->watchDeck(deck, id);
-            },
-            Qt::QueuedConnection);
-    });
-}
-
-bool JobQueue::backToWaiting(const QUuid &id)
-{
+    dropJob(id);
     const int row = m_model->indexOf(id);
-    if (row < 0 || !notReady(m_model->at(row)))
-        return false;
+    if (row < 0)
+        return;
     // The tray changed during the stagger delay (a disc ejected or taken
     // out): the job waits for the deck again instead of failing.
-    m_launched.remove(id);
     m_model->change(row, [](QJob &j) {
         j.state = JobState::waiting;
         j.startedAt.reset();
@@ -400,87 +317,6 @@ bool JobQueue::backToWaiting(const QUuid &id)
     });
     Q_EMIT changed();
     pump();
-    return true;
-}
-
-std::function<void(bool, const QString &)> JobQueue::deckDone(const QUuid &id, Deck *deck)
-{
-    QPointer<JobQueue> self(this);
-    QPointer<Deck> watched(deck);
-    return [self, watched, id](bool ok, const QString &message) {
-        if (!self)
-            return;
-        const bool cancelled = watched && watched->state() == Deck::State::stopped;
-        self->post([self, id, ok, message, cancelled] {
-            if (self)
-                self->finish(id, ok, message, cancelled);
-        });
-    };
-}
-
-void JobQueue::watchDeck(Deck *deck, const QUuid &id)
-{
-    auto *timer = new QTimer(this);
-    timer->setInterval(deckWatchMs);
-    QPointer<Deck> watched(deck);
-    connect(timer, &QTimer::timeout, this, [this, timer, watched, id] {
-        const int row = m_model->indexOf(id);
-        if (!watched || row < 0 || m_model->at(row).finished()) {
-            timer->stop();
-            timer->deleteLater();
-            return;
-        }
-        const QJob &j = m_model->at(row);
-        if (std::abs(j.progress - watched->progress()) > 0.002)
-            update(id, watched->progress(), std::nullopt);
-        if (j.detail != watched->phase())
-            update(id, std::nullopt, watched->phase());
-    });
-    timer->start();
-}
-
-void JobQueue::background(const QUuid &id, std::shared_ptr<CancelToken> token, Work work,
-                          std::function<void(bool, const QString &)> after)
-{
-    m_tokens.insert(id, token);
-    QPointer<JobQueue> self(this);
-    const auto progress = throttled([self, id](double p) {
-        QMetaObject::invokeMethod(
-            self.data(),
-            [self, id, p] {
-                if (self)
-                    self->update(id, p, std::nullopt);
-            },
-            Qt::QueuedConnection);
-    });
-    m_pool.start([self, id, token, work = std::move(work), after = std::move(after), progress] {
-        bool ok = false, cancelled = false;
-        QString message;
-        QString toolWords;
-        try {
-            message = work(token.get(), progress);
-            ok = true;
-        } catch (const TDError &e) {
-            cancelled = e.kind() == TDError::Kind::cancelled;
-            message = cancelled ? QStringLiteral("Stopped.") : e.text();
-            toolWords = e.detail();
-        } catch (const std::exception &e) {
-            message = QString::fromLocal8Bit(e.what());
-        }
-        QMetaObject::invokeMethod(
-            self.data(),
-            [self, id, ok, cancelled, message, toolWords, after] {
-                if (!self)
-                    return;
-                if (after)
-                    after(ok, message);
-                self->post([self, id, ok, message, cancelled, toolWords] {
-                    if (self)
-                        self->finish(id, ok, message, cancelled, toolWords);
-                });
-            },
-            Qt::QueuedConnection);
-    });
 }
 
 void JobQueue::update(const QUuid &id, std::optional<double> progress, std::optional<QString> detail)
@@ -501,8 +337,7 @@ void JobQueue::finish(const QUuid &id, bool ok, const QString &message, bool can
     const int row = m_model->indexOf(id);
     if (row < 0 || m_model->at(row).finished())
         return;
-    m_tokens.remove(id);
-    m_launched.remove(id);
+    dropJob(id);
     m_model->change(row, [&](QJob &j) {
         if (ok)
             j.progress = 1.0;
@@ -533,17 +368,13 @@ void JobQueue::cancel(const QUuid &id)
         pump();
         return;
     }
-    // Still behind its stagger delay: nothing has been handed over, so it
-    // stops here and its launch finds it finished.
-    if (!m_launched.contains(id)) {
-        finish(id, false, QStringLiteral("Stopped."), true);
+    if (QueuedJob *running = m_running.value(id)) {
+        running->cancel();
         return;
     }
-    if (const auto token = m_tokens.value(id))
-        token->cancel();
-    if (const std::optional<int> index = job.kind.deck())
-        if (Deck *deck = deckAt(*index); deck && deck->busy())
-            deck->stop();
+    // Still behind its stagger delay: nothing has been handed over, so it
+    // stops here and its launch finds it finished.
+    finish(id, false, QStringLiteral("Stopped."), true);
 }
 
 void JobQueue::remove(const QUuid &id)
@@ -578,42 +409,4 @@ void JobQueue::clearFinished()
     }
     if (removed)
         Q_EMIT changed();
-}
-
-QString JobQueue::makeImage(const Jobs::MakeImage &job, CancelToken *token, const std::function<void(double)> &progress,
-                            const std::function<void(const QString &)> &detail)
-{
-    const double makeShare = job.check ? 0.7 : 1.0;
-    ImageMaker::make(job.folder, job.output, job.format, job.volume,
-                     [&](double p) { progress(p * makeShare); }, token);
-    const QString saved = QStringLiteral("Saved ") + fileName(job.output) + QStringLiteral(" (")
-        + fmtBytes(fileSize(job.output).value_or(0)) + QStringLiteral(")");
-    if (!job.check)
-        return saved + QStringLiteral(".");
-
-    detail(QStringLiteral("Checking the new image against the folder"));
-    const MountedImage mounted = Mounter::attach(job.output, false, true);
-    // The check is over either way; an image left mounted would be harmless.
-    const auto detach = [&mounted] {
-        try {
-            Mounter::detach(mounted.device, false);
-        } catch (const TDError &) {
-        }
-    };
-    if (mounted.mountPoints.isEmpty()) {
-        detach();
-        throw TDError::tool(QStringLiteral("The new image didn't open for checking."));
-    }
-    FolderCompareResult result;
-    try {
-        result = FolderCompare::compare(job.folder, mounted.mountPoints.first(),
-                                        [&](double p) { progress(0.7 + p * 0.3); }, token);
-    } catch (...) {
-        detach();
-        throw;
-    }
-    detach();
-    if (!result.ok())
-        throw TDError::tool(result.summary());
-    return saved + QStringLiteral(". Checked: ") + result.summary();
 }

@@ -2,30 +2,34 @@
 // The one queue of long-running jobs: image making, disc copies, image burns,
 // erases, checksums and verification.
 //
+// The queue keeps the list, plans (TDScheduler), spaces burns apart and
+// records how each job ended. The work itself is a QueuedJob (QueuedJob.h),
+// one class per kind, made when the job's turn comes.
+//
 // Threading: every member is called on the main thread, except pump(), which
 // may be called from anywhere and hops to the main thread itself. The work of
-// image making, disc copies, checksums and verification runs on the queue's
-// own thread pool; its progress only ever reaches the jobs through queued
-// calls. Burns and erases run in the deck's own machinery; the queue starts
-// them and mirrors the deck's progress every 0.3 s.
+// image making, disc copies, checksums, verification and the burn's look at
+// its image runs on the queue's own thread pool; it reaches the queue only
+// through its job's signals, on the main thread. Burns and erases run in the
+// deck's own machinery; their jobs mirror the deck's progress every 0.3 s.
 //
 // Ownership: the application model owns the queue. The queue knows nothing of
 // it: it is handed the decks (held weakly) and the demo flag, and reports log
-// lines, checksums and verify results through signals. Each running
-// background job holds a CancelToken, shared with its worker, from its start
-// until it has finished.
+// lines, checksums and verify results through signals. The queue owns each
+// running job's object from its start until it has finished.
 //
 // Cancelling: cancel() marks a waiting job cancelled at once. A running job
-// is asked to stop (its token is cancelled, which also ends a child process
-// such as xorriso; a busy deck is stopped) and keeps running until its work
-// has ended; then it is recorded once, normally as "Stopped.". Destroying the
-// queue cancels every token and waits for the workers.
+// is asked to stop (QueuedJob::cancel: its token is cancelled, which also ends
+// a child process such as xorriso; a busy deck is stopped) and keeps running
+// until its work has ended; then it is recorded once, normally as "Stopped.".
+// Destroying the queue destroys the running jobs, which cancels their work,
+// and waits for the pool.
 
 #include "images/Checksums.h"
-#include "images/DiscReader.h"
 #include "images/Verifier.h"
 #include "queue/Job.h"
 #include "queue/JobListModel.h"
+#include "queue/ReadDiscJob.h"
 
 #include <QHash>
 #include <QSet>
@@ -34,10 +38,9 @@
 #include <QThreadPool>
 
 #include <functional>
-#include <memory>
 
-class CancelToken;
 class Deck;
+class QueuedJob;
 
 class JobQueue : public QObject
 {
@@ -52,7 +55,6 @@ class JobQueue : public QObject
 public:
     // Burns and erases that start in one pass are spaced this far apart.
     static constexpr int staggerMs = 1500;
-    static constexpr int deckWatchMs = 300;
 
     explicit JobQueue(QObject *parent = nullptr);
     ~JobQueue() override;
@@ -101,14 +103,10 @@ public:
     // Why the job's deck can't take it now, or nothing when it can.
     std::optional<QString> notReady(const QJob &job) const;
 
-    // Where a disc copy reads from: the disc's description and the device to
-    // read. The default asks the system; tests hand in an image file.
-    struct DiscSource
-    {
-        DiscInfo info;
-        QString device;
-    };
-    using DiscLookup = std::function<std::optional<DiscSource>(const QString &bsd)>;
+    // Where a disc copy reads from (called on a worker). The default asks the
+    // system; tests hand in an image file. Applies to copies started later.
+    using DiscSource = ReadDiscJob::DiscSource;
+    using DiscLookup = ReadDiscJob::DiscLookup;
     void setDiscLookup(DiscLookup lookup) { m_discLookup = std::move(lookup); }
 
 Q_SIGNALS:
@@ -125,42 +123,32 @@ Q_SIGNALS:
     void verified(const VerifyResult &result);
 
 private:
-    // What a background job's work hands back: the result text, or it throws.
-    using Work = std::function<QString(CancelToken *token, const std::function<void(double)> &progress)>;
-
     Deck *deckAt(int index) const;
+    // Makes the job object for `job`'s kind, owned by the queue.
+    QueuedJob *createJob(const QJob &job);
     void run(const QUuid &id);
-    void runBurn(const QUuid &id, const Jobs::BurnImage &burn);
-    // At the moment a burn or erase is handed to its deck: when the deck
-    // can't take it after all, puts the job back to waiting and says true.
-    bool backToWaiting(const QUuid &id);
-    void background(const QUuid &id, std::shared_ptr<CancelToken> token, Work work,
-                    std::function<void(bool ok, const QString &message)> after = {});
+    // A deck job found its deck unable to take it after all: the job waits
+    // again instead of failing.
+    void backToWaiting(const QUuid &id);
+    // Lets go of a running job's object.
+    void dropJob(const QUuid &id);
     void update(const QUuid &id, std::optional<double> progress, std::optional<QString> detail);
     // `toolWords`: what a failed tool said behind `message` (TDError::detail),
     // logged as the detail of the failure's line.
     void finish(const QUuid &id, bool ok, const QString &message, bool cancelled = false,
                 const QString &toolWords = {});
-    void watchDeck(Deck *deck, const QUuid &id);
-    std::function<void(bool ok, const QString &message)> deckDone(const QUuid &id, Deck *deck);
     void log(const QString &line, const QString &detail = {}) const;
     void setState(int row, JobState state);
-    // Runs `fn` on the main thread, unless the queue is gone by then.
-    void post(std::function<void()> fn);
-
-    static QString makeImage(const Jobs::MakeImage &job, CancelToken *token,
-                             const std::function<void(double)> &progress,
-                             const std::function<void(const QString &)> &detail);
 
     QList<QPointer<Deck>> m_decks;
     bool m_demo = false;
     JobListModel *m_model;
     QHash<QUuid, QString> m_waitReasons;
-    QHash<QUuid, std::shared_ptr<CancelToken>> m_tokens;
-    // Running jobs whose work has been handed over (to a worker or a deck).
-    // A running job not in here is still behind its stagger delay.
-    QSet<QUuid> m_launched;
+    // The objects of running jobs. A running job not in here is still behind
+    // its stagger delay.
+    QHash<QUuid, QueuedJob *> m_running;
     bool m_autoStart = true;
     DiscLookup m_discLookup;
+    // The jobs' workers; the destructor waits for them.
     QThreadPool m_pool;
 };

@@ -297,6 +297,38 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(rig.queue()->activeCount() == 0, 30000);
     }
 
+    // The disc goes out while a burn waits out its stagger: at its hand-over
+    // the burn waits for the deck again instead of failing, and burns once a
+    // blank is back.
+    void aTrayEmptiedDuringTheStaggerPutsTheBurnBack()
+    {
+        Rig rig(2);
+        QTRY_VERIFY(rig.deck(1)->blankLoaded());
+        QSignalSpy alert(rig.queue(), &JobQueue::failureAlert);
+        const QString image = rig.env.path(QStringLiteral("small.iso"));
+        QVERIFY(TestEnv::writePattern(image, 2048 * 300));
+        rig.queue()->setAutoStart(false);
+        const auto first = rig.queue()->add(Jobs::BurnImage{image, 0, false, false, false}, QStringLiteral("Burn A"));
+        const auto second = rig.queue()->add(Jobs::BurnImage{image, 1, false, false, false}, QStringLiteral("Burn B"));
+        rig.queue()->setAutoStart(true);
+        QCOMPARE(rig.job(*second).detail, QStringLiteral("Starting in 1.5 s"));
+
+        const int burnerB = rig.burners->burnerNumbers().at(1);
+        QVERIFY(rig.burners->eject(burnerB));
+        QTRY_VERIFY(!rig.deck(1)->blankLoaded());
+        QCOMPARE(rig.state(*second), JobState::running); // still in its stagger
+        QTRY_COMPARE_WITH_TIMEOUT(rig.state(*second), JobState::waiting, 5000);
+        QVERIFY(!rig.job(*second).startedAt);
+        QVERIFY2(rig.queue()->waitReasons().value(*second).startsWith(QStringLiteral("Deck B: ")),
+                 qPrintable(rig.queue()->waitReasons().value(*second)));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.state(*first), JobState::done, 30000);
+
+        QVERIFY(rig.burners->insertBlank(burnerB));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.state(*second), JobState::done, 30000);
+        QCOMPARE(rig.lines(QStringLiteral("Queue: done — “Burn B”. ") + rig.job(*second).detail), 1);
+        QCOMPARE(alert.count(), 0);
+    }
+
     void cancellingAWaitingJobSkipsItsChain()
     {
         Rig rig(1);

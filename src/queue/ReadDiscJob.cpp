@@ -1,0 +1,47 @@
+#include "queue/ReadDiscJob.h"
+
+#include "base/CancelToken.h"
+#include "base/TDError.h"
+#include "drives/Deck.h"
+
+#include <QFileInfo>
+
+ReadDiscJob::ReadDiscJob(const Jobs::ReadDisc &params, Deck *deck, const QString &title, DiscLookup lookup,
+                         QThreadPool *pool, QObject *parent)
+    : WorkerJob(pool, parent)
+    , m_params(params)
+    , m_deck(deck)
+    , m_title(title)
+    , m_lookup(std::move(lookup))
+{
+}
+
+void ReadDiscJob::start()
+{
+    const std::shared_ptr<CancelToken> token = m_deck ? m_deck->beginRead(m_title) : std::make_shared<CancelToken>();
+    if (m_deck)
+        connect(this, &QueuedJob::progressed, m_deck.data(), &Deck::readProgress);
+    run(token, [params = m_params, lookup = m_lookup](CancelToken *token, const std::function<void(double)> &progress) {
+        const std::optional<DiscSource> source = lookup(params.bsd);
+        if (!source)
+            throw TDError::tool(QStringLiteral("The disc (") + params.bsd + QStringLiteral(") is no longer there."));
+        const DiscReader::Outcome outcome = DiscReader::makeISO(source->info, source->device, params.output, progress, token);
+        QString text = QStringLiteral("Saved ") + QFileInfo(params.output).fileName() + QStringLiteral(". ") + outcome.note;
+        if (outcome.sha256)
+            text += QStringLiteral(" SHA-256 ") + *outcome.sha256;
+        return text;
+    });
+}
+
+void ReadDiscJob::cancel()
+{
+    WorkerJob::cancel();
+    if (m_deck && m_deck->busy())
+        m_deck->stop();
+}
+
+void ReadDiscJob::workEnded(const JobOutcome &outcome)
+{
+    if (m_deck)
+        m_deck->endRead(outcome.ok, outcome.message);
+}
