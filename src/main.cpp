@@ -1,7 +1,7 @@
 // The entry: builds the model and the window, and nothing else.
 
 #include "app/AppModel.h"
-#include "app/DataPanelModel.h"
+#include "app/MountModel.h"
 #include "app/SingleInstance.h"
 #include "queue/JobQueue.h"
 #include "platform/CombinedDiscService.h"
@@ -73,7 +73,7 @@ int main(int argc, char *argv[])
     // A failed job sounds the alert once; the queue itself knows nothing of widgets.
     QObject::connect(model.queue(), &JobQueue::failureAlert, &application, &QApplication::beep);
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &model, [&model] {
-        model.data()->unmountAll();
+        model.mounts()->unmountAll();
         model.logFile().flush();
     });
 

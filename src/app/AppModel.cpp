@@ -1,6 +1,12 @@
 #include "app/AppModel.h"
 
-#include "app/DataPanelModel.h"
+#include "app/BurnImageModel.h"
+#include "app/ChecksumModel.h"
+#include "app/CopyDiscModel.h"
+#include "app/EraseModel.h"
+#include "app/MakeImageModel.h"
+#include "app/MountModel.h"
+#include "app/VerifyModel.h"
 #include "app/Zoom.h"
 #include "audio/DiscProject.h"
 #include "base/OffMain.h"
@@ -69,7 +75,6 @@ AppModel::AppModel(const Config &config, QObject *parent)
     , m_logLines(new LogModel(this))
     , m_themes(new ChromeThemeStore(config.store, themeKey, QStringLiteral("midnight"), this))
     , m_queue(new JobQueue(this))
-    , m_data(new DataPanelModel(this))
     , m_zoom(new KVZoom(config.store, this))
     , m_watchHardware(config.watchHardware)
     , m_service(config.service)
@@ -113,12 +118,21 @@ AppModel::AppModel(const Config &config, QObject *parent)
     m_queue->setDemo(m_demo);
     connect(this, &AppModel::demoChanged, m_queue, [this] { m_queue->setDemo(m_demo); });
     connect(m_queue, &JobQueue::logged, this, &AppModel::log);
-    connect(m_queue, &JobQueue::checksumsComputed, m_data, [this](const QString &file, const Digests &digests) {
-        if (m_data->sumFile() == file)
-            m_data->setSums(digests);
-    });
-    connect(m_queue, &JobQueue::verified, m_data, [this](const VerifyResult &result) { m_data->setLastVerify(result); });
-    m_data->setApp(this);
+
+    // The data cards' models, and the one link between them: images the make
+    // and copy cards queue are burned after, when asked, on the burn card's decks.
+    const LogFn logLine = [this](const QString &text, const QString &detail) { log(text, detail); };
+    m_burnImage = new BurnImageModel(this);
+    m_makeImage = new MakeImageModel(m_queue, logLine, this);
+    m_copyDisc = new CopyDiscModel(m_queue, m_decks, logLine, this);
+    m_eraseDisc = new EraseModel(m_queue, this);
+    m_checksums = new ChecksumModel(m_queue, logLine, this);
+    m_verifyImage = new VerifyModel(m_queue, logLine, this);
+    m_mounts = new MountModel(logLine, this);
+    connect(m_makeImage, &MakeImageModel::imageQueued, m_burnImage,
+            [this](const QString &output, const QUuid &job) { m_burnImage->burnWhenMade(output, job, std::nullopt); });
+    connect(m_copyDisc, &CopyDiscModel::imageQueued, m_burnImage, &BurnImageModel::burnWhenMade);
+
     connect(m_themes, &ChromeThemeStore::themeChanged, this, &AppModel::themeChanged);
 
     log(QStringLiteral("Engine ready: libburn ") + Libburn::version()
@@ -256,7 +270,7 @@ void AppModel::openFiles(const QStringList &paths)
             others.append(absolute);
     }
     if (!images.isEmpty()) {
-        m_data->setImage(images.first());
+        m_burnImage->setImage(images.first());
         setTab(MainTab::data);
     }
     if (others.isEmpty())

@@ -1,6 +1,6 @@
 #pragma once
 // The one application object. It owns the six decks, the six audio projects,
-// the job queue, the data-panel model, the theme store and the burn log, and
+// the job queue, the data cards' models, the theme store and the burn log, and
 // is the one way any part of the program reports to the user (log()).
 //
 // Threading: created on the main thread and used only there. Work running
@@ -25,12 +25,24 @@ class Deck;
 class QTimer;
 class DiscProject;
 class JobQueue;
-class DataPanelModel;
+class BurnImageModel;
+class MakeImageModel;
+class CopyDiscModel;
+class EraseModel;
+class ChecksumModel;
+class VerifyModel;
+class MountModel;
 class KVZoom;
 Q_MOC_INCLUDE("drives/Deck.h")
 Q_MOC_INCLUDE("audio/DiscProject.h")
 Q_MOC_INCLUDE("queue/JobQueue.h")
-Q_MOC_INCLUDE("app/DataPanelModel.h")
+Q_MOC_INCLUDE("app/BurnImageModel.h")
+Q_MOC_INCLUDE("app/MakeImageModel.h")
+Q_MOC_INCLUDE("app/CopyDiscModel.h")
+Q_MOC_INCLUDE("app/EraseModel.h")
+Q_MOC_INCLUDE("app/ChecksumModel.h")
+Q_MOC_INCLUDE("app/VerifyModel.h")
+Q_MOC_INCLUDE("app/MountModel.h")
 Q_MOC_INCLUDE("app/Zoom.h")
 
 class AppModel : public QObject
@@ -57,7 +69,14 @@ class AppModel : public QObject
     Q_PROPERTY(QList<DiscProject *> projects READ projects CONSTANT)
     Q_PROPERTY(QList<Deck *> decks READ decks CONSTANT)
     Q_PROPERTY(JobQueue *queue READ queue CONSTANT)
-    Q_PROPERTY(DataPanelModel *data READ data CONSTANT)
+    // The cards of the Data & ISO and Checksums & Mount screens.
+    Q_PROPERTY(BurnImageModel *burnImage READ burnImage CONSTANT)
+    Q_PROPERTY(MakeImageModel *makeImage READ makeImage CONSTANT)
+    Q_PROPERTY(CopyDiscModel *copyDisc READ copyDisc CONSTANT)
+    Q_PROPERTY(EraseModel *eraseDisc READ eraseDisc CONSTANT)
+    Q_PROPERTY(ChecksumModel *checksums READ checksums CONSTANT)
+    Q_PROPERTY(VerifyModel *verifyImage READ verifyImage CONSTANT)
+    Q_PROPERTY(MountModel *mounts READ mounts CONSTANT)
     Q_PROPERTY(ChromeThemeStore *themes READ themes CONSTANT)
     Q_PROPERTY(KVZoom *zoom READ zoom CONSTANT)
     Q_PROPERTY(ChromeTheme theme READ theme NOTIFY themeChanged)
@@ -119,7 +138,13 @@ public:
     QList<DiscProject *> projects() const { return m_projects; }
     QList<Deck *> decks() const { return m_decks; }
     JobQueue *queue() const { return m_queue; }
-    DataPanelModel *data() const { return m_data; }
+    BurnImageModel *burnImage() const { return m_burnImage; }
+    MakeImageModel *makeImage() const { return m_makeImage; }
+    CopyDiscModel *copyDisc() const { return m_copyDisc; }
+    EraseModel *eraseDisc() const { return m_eraseDisc; }
+    ChecksumModel *checksums() const { return m_checksums; }
+    VerifyModel *verifyImage() const { return m_verifyImage; }
+    MountModel *mounts() const { return m_mounts; }
     KVZoom *zoom() const { return m_zoom; }
     ChromeThemeStore *themes() const { return m_themes; }
     const ChromeTheme &theme() const { return m_themes->theme(); }
@@ -141,7 +166,7 @@ public:
     static int visibleCountFor(const QList<bool> &active, int deckSetting);
 
     // Files handed to the program (command line, a second copy, the desktop):
-    // the first disc image goes to the data panel, everything else becomes
+    // the first disc image goes to the burn-image card, everything else becomes
     // tracks of the first project.
     Q_INVOKABLE void openFiles(const QStringList &paths);
 
@@ -236,7 +261,13 @@ private:
     QList<DiscProject *> m_projects;
     QList<Deck *> m_decks;
     JobQueue *m_queue;
-    DataPanelModel *m_data;
+    BurnImageModel *m_burnImage = nullptr;
+    MakeImageModel *m_makeImage = nullptr;
+    CopyDiscModel *m_copyDisc = nullptr;
+    EraseModel *m_eraseDisc = nullptr;
+    ChecksumModel *m_checksums = nullptr;
+    VerifyModel *m_verifyImage = nullptr;
+    MountModel *m_mounts = nullptr;
     KVZoom *m_zoom;
     const bool m_watchHardware;
     DiscService *m_service;

@@ -2,7 +2,7 @@
 
 #include "TestEnv.h"
 #include "app/AppModel.h"
-#include "app/DataPanelModel.h"
+#include "app/BurnImageModel.h"
 #include "audio/DiscProject.h"
 #include "drives/Deck.h"
 
@@ -193,7 +193,7 @@ private Q_SLOTS:
         DiscProject *first = model.projects().at(0);
         QSignalSpy added(first, &DiscProject::tracksAdded);
         model.openFiles({song, iso, notes, mono});
-        QCOMPARE(model.data()->image(), iso);
+        QCOMPARE(model.burnImage()->image(), iso);
         QCOMPARE(model.tab(), MainTab::data);
         QVERIFY(added.wait());
         QCOMPARE(model.tab(), MainTab::audio);
@@ -215,7 +215,7 @@ private Q_SLOTS:
         AppModel model({settings.get(), false, env.path(QStringLiteral("log.txt"))});
         const int before = model.logLines()->rowCount();
         model.openFiles({env.path(QStringLiteral("a.cue")), env.path(QStringLiteral("b.iso"))});
-        QCOMPARE(model.data()->image(), env.path(QStringLiteral("a.cue")));
+        QCOMPARE(model.burnImage()->image(), env.path(QStringLiteral("a.cue")));
         QCOMPARE(model.tab(), MainTab::data);
         QCOMPARE(model.logLines()->rowCount(), before);
     }

@@ -1,12 +1,16 @@
 // The job queue with the real application model, virtual burners and real
 // files: chains, the burn stagger, cancelling and removing running work, the
-// alert on failure, results flowing back to the data panel, and a stress run
+// alert on failure, results flowing back to the cards, and a stress run
 // of many jobs with random cancels.
 
 #include "ImageFixtures.h"
 #include "VirtualRig.h"
 #include "app/AppModel.h"
-#include "app/DataPanelModel.h"
+#include "app/BurnImageModel.h"
+#include "app/ChecksumModel.h"
+#include "app/CopyDiscModel.h"
+#include "app/MakeImageModel.h"
+#include "app/VerifyModel.h"
 #include "app/LogModel.h"
 #include "drives/Deck.h"
 #include "images/Checksums.h"
@@ -80,8 +84,8 @@ private Q_SLOTS:
         QVERIFY(writeFile(folder + QStringLiteral("/a.txt"), "first\n"));
         QVERIFY(QDir().mkpath(folder + QStringLiteral("/sub")));
         QVERIFY(TestEnv::writePattern(folder + QStringLiteral("/sub/b.bin"), 3 * mib + 5));
-        rig.model->data()->setFolder(folder);
-        rig.model->data()->setBurnAfter(true);
+        rig.model->makeImage()->setFolder(folder);
+        rig.model->burnImage()->setBurnAfter(true);
         const QString output = rig.env.path(QStringLiteral("Photos.iso"));
 
         // When each deck really starts burning.
@@ -94,7 +98,7 @@ private Q_SLOTS:
                     began[i] = clock.elapsed();
             });
 
-        rig.model->data()->makeFromFolder(output);
+        rig.model->makeImage()->make(output);
         const QList<QJob> jobs = rig.queue()->jobs();
         QCOMPARE(jobs.size(), 3);
         QCOMPARE(jobs[0].title, QStringLiteral("Make Photos.iso from “Photos”"));
@@ -126,9 +130,9 @@ private Q_SLOTS:
     {
         Rig rig(2);
         QSignalSpy alert(rig.queue(), &JobQueue::failureAlert);
-        rig.model->data()->setFolder(rig.env.path(QStringLiteral("Gone")));
-        rig.model->data()->setBurnAfter(true);
-        rig.model->data()->makeFromFolder(rig.env.path(QStringLiteral("Gone.iso")));
+        rig.model->makeImage()->setFolder(rig.env.path(QStringLiteral("Gone")));
+        rig.model->burnImage()->setBurnAfter(true);
+        rig.model->makeImage()->make(rig.env.path(QStringLiteral("Gone.iso")));
         const QList<QJob> jobs = rig.queue()->jobs();
         QCOMPARE(jobs.size(), 3);
         QTRY_VERIFY_WITH_TIMEOUT(rig.job(jobs[2].id).finished(), 30000);
@@ -152,9 +156,9 @@ private Q_SLOTS:
         Rig rig(0);
         const QString folder = rig.env.path(QStringLiteral("Photos"));
         QVERIFY(writeFile(folder + QStringLiteral("/a.txt"), "first\n"));
-        rig.model->data()->setFolder(folder);
-        rig.model->data()->setCheckAfter(false);
-        rig.model->data()->makeFromFolder(rig.env.path(QStringLiteral("gone/Photos.iso")));
+        rig.model->makeImage()->setFolder(folder);
+        rig.model->makeImage()->setCheckAfter(false);
+        rig.model->makeImage()->make(rig.env.path(QStringLiteral("gone/Photos.iso")));
         const QUuid id = rig.queue()->jobs().first().id;
         QTRY_VERIFY_WITH_TIMEOUT(rig.job(id).finished(), 30000);
         QCOMPARE(rig.state(id), JobState::failed);
@@ -173,7 +177,7 @@ private Q_SLOTS:
         QSignalSpy alert(rig.queue(), &JobQueue::failureAlert);
         const QString big = rig.env.path(QStringLiteral("big.bin"));
         QVERIFY(sparse(big, 8LL * 1024 * mib));
-        rig.model->data()->checksum(big);
+        rig.model->checksums()->checksum(big);
         const QUuid id = rig.queue()->jobs().first().id;
         QTRY_VERIFY(rig.job(id).progress > 0);
         rig.queue()->cancel(id);
@@ -181,7 +185,7 @@ private Q_SLOTS:
         QTRY_COMPARE(rig.state(id), JobState::cancelled);
         QCOMPARE(rig.job(id).detail, QStringLiteral("Stopped."));
         QCOMPARE(rig.lines(QStringLiteral("Queue: stopped — “Checksums of big.bin”. Stopped.")), 1);
-        QVERIFY(!rig.model->data()->sums());
+        QVERIFY(!rig.model->checksums()->sums());
         QCOMPARE(alert.count(), 0);
     }
 
@@ -190,7 +194,7 @@ private Q_SLOTS:
         Rig rig(0);
         const QString big = rig.env.path(QStringLiteral("big.bin"));
         QVERIFY(sparse(big, 8LL * 1024 * mib));
-        rig.model->data()->checksum(big);
+        rig.model->checksums()->checksum(big);
         const QUuid id = rig.queue()->jobs().first().id;
         QTRY_VERIFY(rig.job(id).progress > 0);
         rig.queue()->remove(id);
@@ -202,11 +206,12 @@ private Q_SLOTS:
         QVERIFY(rig.queue()->jobs().isEmpty());
     }
 
-    void checksumAndVerifyResultsReachTheDataPanel()
+    void checksumAndVerifyResultsReachTheCards()
     {
         Rig rig(0);
         QSignalSpy alert(rig.queue(), &JobQueue::failureAlert);
-        DataPanelModel *data = rig.model->data();
+        ChecksumModel *sums = rig.model->checksums();
+        VerifyModel *verify = rig.model->verifyImage();
         const QString image = rig.env.path(QStringLiteral("disc.iso"));
         const QString same = rig.env.path(QStringLiteral("copy.iso"));
         const QString other = rig.env.path(QStringLiteral("other.iso"));
@@ -216,32 +221,32 @@ private Q_SLOTS:
         changed[int(2 * mib + 7)] = char(changed[int(2 * mib + 7)] ^ 1);
         QVERIFY(writeFile(other, changed));
 
-        data->checksum(image);
-        QTRY_VERIFY(data->sums().has_value());
+        sums->checksum(image);
+        QTRY_VERIFY(sums->sums().has_value());
         const Digests expected = Checksums::compute(image, {}, nullptr);
-        QCOMPARE(*data->sums(), expected);
+        QCOMPARE(*sums->sums(), expected);
         // The digests arrive just before the job is recorded as done.
         QTRY_COMPARE(rig.state(rig.queue()->jobs().first().id), JobState::done);
         const QJob sumJob = rig.queue()->jobs().first();
         QCOMPARE(sumJob.detail, QStringLiteral("MD5 ") + expected.md5 + QStringLiteral(" · SHA-256 ") + expected.sha256);
-        data->setExpected(expected.sha256.toUpper());
-        QCOMPARE(data->verdict(), QStringLiteral("MATCH — the SHA-256 is the same."));
+        sums->setExpected(expected.sha256.toUpper());
+        QCOMPARE(sums->verdict(), QStringLiteral("MATCH — the SHA-256 is the same."));
 
-        data->setVerifyImage(image);
-        data->setVerifyAgainst(same);
-        data->verifyNow();
-        QTRY_VERIFY(data->lastVerify().has_value());
-        QVERIFY(data->lastVerify()->match);
+        verify->setImage(image);
+        verify->setAgainst(same);
+        verify->verify();
+        QTRY_VERIFY(verify->result().has_value());
+        QVERIFY(verify->result()->match);
         QTRY_COMPARE(rig.state(rig.queue()->jobs().last().id), JobState::done);
 
-        data->setVerifyAgainst(other);
-        data->verifyNow();
-        QVERIFY(!data->lastVerify()); // cleared at once
-        QTRY_VERIFY(data->lastVerify().has_value());
-        QVERIFY(!data->lastVerify()->match);
+        verify->setAgainst(other);
+        verify->verify();
+        QVERIFY(!verify->result()); // cleared at once
+        QTRY_VERIFY(verify->result().has_value());
+        QVERIFY(!verify->result()->match);
         const QUuid failed = rig.queue()->jobs().last().id;
         QTRY_COMPARE(rig.state(failed), JobState::failed);
-        QCOMPARE(rig.job(failed).detail, data->lastVerify()->summary());
+        QCOMPARE(rig.job(failed).detail, verify->result()->summary());
         QCOMPARE(rig.job(failed).title, QStringLiteral("Verify disc.iso against other.iso"));
         QCOMPARE(alert.count(), 1);
     }
@@ -390,10 +395,10 @@ private Q_SLOTS:
                 return std::nullopt;
             return JobQueue::DiscSource{info, disc};
         });
-        DataPanelModel *data = rig.model->data();
-        data->applyDiscs({info}, false);
+        CopyDiscModel *copy = rig.model->copyDisc();
+        copy->applyDiscs({info}, false);
         const QString out = rig.env.path(QStringLiteral("Holiday.iso"));
-        data->makeFromDisc(out);
+        copy->copy(out);
         const QJob job = rig.queue()->jobs().first();
         QCOMPARE(job.title, QStringLiteral("Copy Holiday to Holiday.iso"));
         QCOMPARE(job.kind.resource(), std::optional(QStringLiteral("disc:sr7")));
@@ -405,7 +410,7 @@ private Q_SLOTS:
                                                 + Checksums::compute(disc, {}, nullptr).sha256));
 
         // The disc left the drive before its copy started.
-        data->makeFromDisc(rig.env.path(QStringLiteral("Again.iso")));
+        copy->copy(rig.env.path(QStringLiteral("Again.iso")));
         rig.queue()->setDiscLookup([](const QString &) { return std::nullopt; });
         const QUuid gone = rig.queue()->jobs().last().id;
         QTRY_VERIFY(rig.job(gone).finished());

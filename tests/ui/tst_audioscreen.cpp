@@ -3,7 +3,7 @@
 // change, and that clicks on the controls reach the model.
 
 #include "MainWindowRig.h"
-#include "app/DataPanelModel.h"
+#include "app/BurnImageModel.h"
 #include "audio/DiscProject.h"
 #include "drives/Deck.h"
 #include "queue/JobQueue.h"
@@ -126,10 +126,10 @@ private Q_SLOTS:
         } else if (setup == Setup::burningImage) {
             const QString image = rig.env.path(QStringLiteral("disc.iso"));
             QVERIFY(TestEnv::writePattern(image, 2048 * 64));
-            rig.model->data()->setImage(image);
-            QTRY_VERIFY(rig.model->data()->imageInfo().has_value());
-            rig.model->data()->setTargets({0});
-            rig.model->data()->burnImage();
+            rig.model->burnImage()->setImage(image);
+            QTRY_VERIFY(rig.model->burnImage()->imageInfo().has_value());
+            rig.model->burnImage()->setTargets({0});
+            rig.model->burnImage()->burn();
             QTRY_VERIFY(rig.deck(0)->busy());
             QCOMPARE(rig.deck(0)->op(), Deck::Op::image);
         }

@@ -3,7 +3,11 @@
 
 #include "ImageFixtures.h"
 #include "MainWindowRig.h"
-#include "app/DataPanelModel.h"
+#include "app/BurnImageModel.h"
+#include "app/ChecksumModel.h"
+#include "app/MakeImageModel.h"
+#include "app/MountModel.h"
+#include "app/VerifyModel.h"
 #include "base/Format.h"
 #include "images/Checksums.h"
 #include "queue/JobQueue.h"
@@ -38,7 +42,6 @@ struct Rig : MainWindowRig
         })
     {
     }
-    DataPanelModel *data() const { return model->data(); }
     QString text(const QString &name) const
     {
         QQuickItem *item = find(name);
@@ -57,8 +60,8 @@ struct Rig : MainWindowRig
     }
     void choose(const QString &image)
     {
-        data()->setImage(image);
-        QTRY_VERIFY(data()->imageInfo().has_value());
+        model->burnImage()->setImage(image);
+        QTRY_VERIFY(model->burnImage()->imageInfo().has_value());
     }
 };
 
@@ -99,7 +102,7 @@ private Q_SLOTS:
         QCOMPARE(rig.enabled(QStringLiteral("sha256Box")), checkable);
         QVERIFY(rig.enabled(QStringLiteral("burnImageButton")));
         QVERIFY(rig.shown(QStringLiteral("imageFacts")));
-        QCOMPARE(rig.text(QStringLiteral("fitsText")), rig.data()->imageInfoMap().value("fitsOn").toString());
+        QCOMPARE(rig.text(QStringLiteral("fitsText")), rig.model->burnImage()->imageInfoMap().value("fitsOn").toString());
     }
 
     // The warning is on the card, under the image's facts, before anything is burned.
@@ -148,7 +151,7 @@ private Q_SLOTS:
         QRandomGenerator(29).fillRange(reinterpret_cast<quint32 *>(bytes.data()), bytes.size() / 4);
         const QString noise = rig.env.path(QStringLiteral("noise.iso"));
         QVERIFY(writeFile(noise, bytes));
-        rig.data()->mount(noise, true);
+        rig.model->mounts()->mount(noise, true);
 
         const QString raw = QStringLiteral("fuseiso: init: wrong standard identifier in volume descriptor 17, exiting..");
         QQuickItem *detail = nullptr;
@@ -183,10 +186,10 @@ private Q_SLOTS:
         QVERIFY(box);
         const QPointF centre = box->mapToScene(QPointF(box->width() / 2, box->height() / 2));
         QTest::mouseClick(rig.window, Qt::LeftButton, {}, centre.toPoint());
-        QVERIFY(rig.data()->test());
+        QVERIFY(rig.model->burnImage()->test());
         QCOMPARE(rig.text(QStringLiteral("burnImageButton")), QStringLiteral("Test Burn"));
 
-        rig.data()->setTest(false);
+        rig.model->burnImage()->setTest(false);
         QCOMPARE(rig.text(QStringLiteral("burnImageButton")), QStringLiteral("Burn Image"));
         QVERIFY(!box->property("checked").toBool());
     }
@@ -232,10 +235,10 @@ private Q_SLOTS:
             }
             return checked;
         };
-        rig.data()->setTargets({0});
+        rig.model->burnImage()->setTargets({0});
         QCOMPARE(heard(), (QList<bool>{true, false}));
         rig.click(chips.at(1));
-        QCOMPARE(rig.data()->targets(), (QList<int>{0, 1}));
+        QCOMPARE(rig.model->burnImage()->targets(), (QList<int>{0, 1}));
         QCOMPARE(heard(), (QList<bool>{true, true}));
         rig.click(chips.at(0));
         QCOMPARE(heard(), (QList<bool>{false, true}));
@@ -251,13 +254,13 @@ private Q_SLOTS:
 
         const QString folder = rig.env.path(QStringLiteral("Holiday"));
         QVERIFY(QDir().mkpath(folder));
-        rig.data()->setFolder(folder);
+        rig.model->makeImage()->setFolder(folder);
         QVERIFY(rig.enabled(button));
-        rig.data()->setFormatId(QStringLiteral("DMG"));
+        rig.model->makeImage()->setFormat(QStringLiteral("DMG"));
         QCOMPARE(rig.text(button), QStringLiteral("Make DMG…"));
         QCOMPARE(rig.find(QStringLiteral("formatControl"))->property("currentIndex").toInt(), 1);
         // The name field shows what the model filled in from the folder.
-        QCOMPARE(rig.text(QStringLiteral("volumeField")), rig.data()->volume());
+        QCOMPARE(rig.text(QStringLiteral("volumeField")), rig.model->makeImage()->volume());
     }
 
     // Both save dialogs open in the folder of what they save from, which
@@ -280,15 +283,15 @@ private Q_SLOTS:
             return QDir(folder).canonicalPath();
         };
 
-        rig.data()->setFolder(discs + QStringLiteral("/Holiday"));
+        rig.model->makeImage()->setFolder(discs + QStringLiteral("/Holiday"));
         rig.click(rig.find(QStringLiteral("makeImageButton")));
         QCOMPARE(folderOf("saveImageDialog"), QDir(discs).canonicalPath());
 
         rig.model->setTab(MainTab::tools);
         const QString image = discs + QStringLiteral("/Holiday.iso");
         QVERIFY(TestEnv::writePattern(image, 4096));
-        rig.data()->checksum(image);
-        rig.data()->setSums(Digests{md5, sha, 4096});
+        rig.model->checksums()->checksum(image);
+        rig.model->checksums()->setSums(Digests{md5, sha, 4096});
         rig.click(rig.find(QStringLiteral("saveSumsButton")));
         QCOMPARE(folderOf("sumsDialog"), QDir(discs).canonicalPath());
     }
@@ -317,7 +320,7 @@ private Q_SLOTS:
         QVERIFY(!rig.enabled(QStringLiteral("copySha256Button")));
         QVERIFY(!rig.enabled(QStringLiteral("saveSumsButton")));
 
-        rig.data()->setSums(Digests{md5, sha, 1234567});
+        rig.model->checksums()->setSums(Digests{md5, sha, 1234567});
         QVERIFY(rig.shown(QStringLiteral("sumRows")));
         QCOMPARE(rig.text(QStringLiteral("md5Value")), md5);
         QCOMPARE(rig.text(QStringLiteral("sha256Value")), sha);
@@ -326,7 +329,7 @@ private Q_SLOTS:
         QVERIFY(rig.enabled(QStringLiteral("saveSumsButton")));
         QVERIFY(!rig.shown(QStringLiteral("verdictLine")));
 
-        rig.data()->setExpected(expected);
+        rig.model->checksums()->setExpected(expected);
         QVERIFY(rig.shown(QStringLiteral("verdictLine")));
         QCOMPARE(rig.text(QStringLiteral("verdictText")), verdict);
         QQuickItem *mark = rig.find(QStringLiteral("verdictIcon"));
@@ -349,7 +352,7 @@ private Q_SLOTS:
         QFETCH(qint64, bytes);
         Rig rig(MainTab::tools);
         QVERIFY(rig.window);
-        rig.data()->setSums(Digests{md5, sha, bytes});
+        rig.model->checksums()->setSums(Digests{md5, sha, bytes});
         QCOMPARE(rig.text(QStringLiteral("sizeValue")),
                  fmtBytes(bytes) + QStringLiteral(" (%1 bytes)").arg(bytes));
     }
@@ -361,7 +364,7 @@ private Q_SLOTS:
         const QString file = rig.env.path(QStringLiteral("big.bin"));
         QVERIFY(TestEnv::writePattern(file, 4096));
         QVERIFY(!rig.shown(QStringLiteral("checksumProgress")));
-        rig.data()->checksum(file);
+        rig.model->checksums()->checksum(file);
         QCOMPARE(rig.model->queue()->activeCount(), 1);
         QVERIFY(rig.shown(QStringLiteral("checksumProgress")));
         QCOMPARE(rig.text(QStringLiteral("checksumProgressText")), QStringLiteral("Working out the checksums… 0%"));
@@ -388,9 +391,9 @@ private Q_SLOTS:
         Rig rig(MainTab::tools);
         QVERIFY(rig.window);
         if (image)
-            rig.data()->setVerifyImage(rig.env.path(QStringLiteral("a.iso")));
+            rig.model->verifyImage()->setImage(rig.env.path(QStringLiteral("a.iso")));
         if (against)
-            rig.data()->setVerifyAgainst(rig.env.path(QStringLiteral("b.iso")));
+            rig.model->verifyImage()->setAgainst(rig.env.path(QStringLiteral("b.iso")));
         QCOMPARE(rig.enabled(QStringLiteral("verifyButton")), image && against);
     }
 };

@@ -97,20 +97,20 @@ ApplicationWindow {
     }
     function openImage() {
         panels.chooseImage("", path => {
-            app.data.setImage(path)
+            app.burnImage.setImage(path)
             app.tab = 1
         })
     }
     function burnImage() {
         app.tab = 1
-        if (app.data.hasImage) {
-            app.data.burnImage()
+        if (app.burnImage.hasImage) {
+            app.burnImage.burn()
             return
         }
         panels.chooseImage("", path => {
-            app.data.setImage(path)
-            if (app.data.hasImage)
-                app.data.burnImage()
+            app.burnImage.setImage(path)
+            if (app.burnImage.hasImage)
+                app.burnImage.burn()
         })
     }
 
@@ -226,7 +226,7 @@ ApplicationWindow {
                     text: "Mount Image…"
                     shortcut: "Shift+Ctrl+O"
                     onTriggered: panels.chooseImage("Choose an image to look inside",
-                                                    path => window.app.data.mount(path, true))
+                                                    path => window.app.mounts.mount(path, true))
                 }
             }
             MenuSeparator {}
@@ -238,7 +238,7 @@ ApplicationWindow {
                     onTriggered: {
                         window.app.tab = 1
                         panels.chooseFolder("Choose the folder to put on the disc",
-                                            path => window.app.data.setFolder(path))
+                                            path => window.app.makeImage.setFolder(path))
                     }
                 }
             }
@@ -249,7 +249,7 @@ ApplicationWindow {
                     shortcut: "Alt+Ctrl+D"
                     onTriggered: {
                         window.app.tab = 1
-                        window.app.data.refreshDiscs()
+                        window.app.copyDisc.refreshDiscs()
                     }
                 }
             }
@@ -258,7 +258,7 @@ ApplicationWindow {
                 onTriggered: {
                     window.app.tab = 2
                     panels.chooseFile("Choose an image (or any file) to check",
-                                      path => window.app.data.checksum(path))
+                                      path => window.app.checksums.checksum(path))
                 }
             }
             MenuSeparator {}

@@ -9,7 +9,7 @@ Card {
     id: card
     required property AppModel app
     required property Panels panels
-    readonly property DataPanelModel dp: app.data
+    readonly property BurnImageModel dp: app.burnImage
     readonly property var info: dp.imageInfo
     readonly property bool inspected: info.formatName !== undefined
 
@@ -133,7 +133,7 @@ Card {
             symbol: "flame.fill"
             prominent: true
             enabled: card.inspected
-            onClicked: card.dp.burnImage()
+            onClicked: card.dp.burn()
         }
     }
 }

@@ -10,7 +10,7 @@ Card {
     id: card
     required property AppModel app
     required property Panels panels
-    readonly property DataPanelModel dp: app.data
+    readonly property ChecksumModel dp: app.checksums
     readonly property var sums: dp.sums
     readonly property bool hasSums: sums.sha256 !== undefined
     readonly property string verdict: dp.verdict
@@ -18,7 +18,7 @@ Card {
     readonly property bool mismatched: verdict.startsWith("NO MATCH")
 
     // The first unfinished checksum job for the chosen file, by its title.
-    readonly property string jobTitle: dp.sumFile !== "" ? "Checksums of " + dp.sumFile.split("/").pop() : ""
+    readonly property string jobTitle: dp.file !== "" ? "Checksums of " + dp.file.split("/").pop() : ""
     readonly property var job: {
         if (jobTitle === "")
             return null
@@ -49,7 +49,7 @@ Card {
         spacing: 8
         PathWell {
             Layout.fillWidth: true
-            path: card.dp.sumFile
+            path: card.dp.file
             placeholder: "No file chosen — any image or file"
             symbol: "doc"
         }
@@ -162,8 +162,8 @@ Card {
             text: "Save .sha256 File…"
             enabled: card.hasSums
             onClicked: {
-                saveDialog.currentFolder = WindowRules.dialogFolder(card.dp.sumFile)
-                saveDialog.selectedFile = saveDialog.currentFolder + "/" + encodeURIComponent(card.dp.sumFileName())
+                saveDialog.currentFolder = WindowRules.dialogFolder(card.dp.file)
+                saveDialog.selectedFile = saveDialog.currentFolder + "/" + encodeURIComponent(card.dp.saveName())
                 saveDialog.open()
             }
         }
@@ -188,7 +188,7 @@ Card {
         onAccepted: {
             const path = WindowRules.localPath(selectedFile)
             if (path !== "")
-                card.dp.saveChecksums(path)
+                card.dp.save(path)
         }
     }
 }

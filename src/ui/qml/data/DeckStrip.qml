@@ -21,7 +21,7 @@ Card {
         delegate: DeckMini {
             required property Deck modelData
             deck: modelData
-            imageBytes: card.app.data.imageInfo.bytes || 0
+            imageBytes: card.app.burnImage.imageInfo.bytes || 0
             Layout.fillWidth: true
         }
     }

@@ -10,7 +10,7 @@ Card {
     id: card
     required property AppModel app
     required property Panels panels
-    readonly property DataPanelModel dp: app.data
+    readonly property CopyDiscModel dp: app.copyDisc
     readonly property var discs: dp.discs
     readonly property var picked: {
         for (const d of discs)
@@ -85,8 +85,8 @@ Card {
     ChromeCheckbox {
         text: "Then burn it"
         help: "Burns the new ISO on each deck chosen under “Burn on” (not the deck it was read from)."
-        checked: card.dp.burnAfter
-        onToggled: card.dp.burnAfter = checked
+        checked: card.app.burnImage.burnAfter
+        onToggled: card.app.burnImage.burnAfter = checked
     }
     ChromeButton {
         objectName: "makeIsoFromDiscButton"
@@ -95,6 +95,6 @@ Card {
         symbol: "opticaldisc"
         prominent: true
         enabled: card.picked !== null
-        onClicked: card.panels.saveImage(card.dp.discImageName(), "ISO", path => card.dp.makeFromDisc(path))
+        onClicked: card.panels.saveImage(card.dp.imageName(), "ISO", path => card.dp.copy(path))
     }
 }

@@ -7,7 +7,7 @@ import Tandor.Kit
 Card {
     id: card
     required property AppModel app
-    readonly property DataPanelModel dp: app.data
+    readonly property EraseModel dp: app.eraseDisc
 
     title: "Erase a rewritable disc"
     symbol: "eraser.fill"
@@ -18,17 +18,17 @@ Card {
         Accessible.name: "Deck to erase"
         count: Math.max(1, card.app.visibleCount)
         multi: false
-        current: card.dp.eraseDeck
-        onEdited: card.dp.eraseDeck = current
+        current: card.dp.deck
+        onEdited: card.dp.deck = current
     }
     SegmentedControl {
         Accessible.name: "Erase kind"
         model: ["Quick", "Complete"]
-        currentIndex: card.dp.eraseComplete ? 1 : 0
-        onActivated: index => card.dp.eraseComplete = index === 1
+        currentIndex: card.dp.complete ? 1 : 0
+        onActivated: index => card.dp.complete = index === 1
     }
     Hint {
-        text: card.dp.eraseComplete
+        text: card.dp.complete
               ? "Complete: overwrites the whole disc. Slow (up to an hour for a DVD)."
               : "Quick: clears the table of contents in a minute or two. Fine for reusing a disc."
     }

@@ -9,7 +9,7 @@ Card {
     id: card
     required property AppModel app
     required property Panels panels
-    readonly property DataPanelModel dp: app.data
+    readonly property MakeImageModel dp: app.makeImage
     readonly property var formats: ["ISO", "DMG"]
 
     title: "Make an image from a folder"
@@ -66,8 +66,8 @@ Card {
     ChromeCheckbox {
         text: "Then burn it"
         help: "Adds a burn job for each deck chosen under “Burn on”, which starts when the image is ready."
-        checked: card.dp.burnAfter
-        onToggled: card.dp.burnAfter = checked
+        checked: card.app.burnImage.burnAfter
+        onToggled: card.app.burnImage.burnAfter = checked
     }
     ChromeButton {
         objectName: "makeImageButton"
@@ -81,7 +81,7 @@ Card {
                 card.app.log("Choose a folder first.")
                 return
             }
-            card.panels.saveImage(card.dp.folderImageName(), card.dp.format, path => card.dp.makeFromFolder(path), card.dp.folder)
+            card.panels.saveImage(card.dp.imageName(), card.dp.format, path => card.dp.make(path), card.dp.folder)
         }
     }
 }

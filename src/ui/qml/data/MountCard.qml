@@ -9,7 +9,7 @@ Card {
     id: card
     required property AppModel app
     required property Panels panels
-    readonly property DataPanelModel dp: app.data
+    readonly property MountModel dp: app.mounts
 
     title: "Mount an image to look inside"
     symbol: "externaldrive.fill.badge.plus"

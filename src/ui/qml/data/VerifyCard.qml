@@ -10,7 +10,9 @@ Card {
     id: card
     required property AppModel app
     required property Panels panels
-    readonly property DataPanelModel dp: app.data
+    readonly property VerifyModel dp: app.verifyImage
+    // The discs the copy card found; the menu offers them to check against.
+    readonly property CopyDiscModel copyDisc: app.copyDisc
 
     title: "Verify an image against a disc or file"
     symbol: "checkmark.shield.fill"
@@ -21,14 +23,14 @@ Card {
         spacing: 8
         PathWell {
             Layout.fillWidth: true
-            path: card.dp.verifyImage
+            path: card.dp.image
             placeholder: "The image (ISO / CDR)"
             symbol: "opticaldisc"
         }
         ChromeButton {
             Layout.preferredWidth: againstButton.implicitWidth
             text: "Image…"
-            onClicked: card.panels.chooseImage("", path => card.dp.verifyImage = path)
+            onClicked: card.panels.chooseImage("", path => card.dp.image = path)
         }
     }
     RowLayout {
@@ -36,7 +38,7 @@ Card {
         spacing: 8
         PathWell {
             Layout.fillWidth: true
-            path: card.dp.verifyAgainst
+            path: card.dp.against
             placeholder: "The disc or copy to check"
             symbol: "doc.on.doc"
         }
@@ -46,7 +48,7 @@ Card {
             text: "Against…"
             onClicked: {
                 // The menu lists the discs found so far.
-                card.dp.lookForDiscsQuietly()
+                card.copyDisc.lookForDiscsQuietly()
                 againstMenu.popup(againstButton, 0, againstButton.height + 4)
             }
             Menu {
@@ -54,15 +56,15 @@ Card {
                 MenuEntry {
                     text: "Another file…"
                     onTriggered: card.panels.chooseFile("Choose the copy to compare with the image",
-                                                        path => card.dp.verifyAgainst = path)
+                                                        path => card.dp.against = path)
                 }
             }
             Instantiator {
-                model: card.dp.discs
+                model: card.copyDisc.discs
                 delegate: MenuEntry {
                     required property var modelData
                     text: "Disc: " + modelData.label
-                    onTriggered: card.dp.verifyAgainst = modelData.device
+                    onTriggered: card.dp.against = modelData.device
                 }
                 onObjectAdded: (index, object) => againstMenu.insertItem(index, object)
                 onObjectRemoved: (index, object) => againstMenu.removeItem(object)
@@ -81,16 +83,16 @@ Card {
             text: "Verify"
             symbol: "checkmark.shield.fill"
             prominent: true
-            enabled: card.dp.verifyImage !== "" && card.dp.verifyAgainst !== ""
-            onClicked: card.dp.verifyNow()
+            enabled: card.dp.image !== "" && card.dp.against !== ""
+            onClicked: card.dp.verify()
         }
     }
     Text {
         objectName: "lastVerifyText"
         visible: text !== ""
         Layout.fillWidth: true
-        text: card.dp.lastVerify.summary !== undefined ? card.dp.lastVerify.summary : ""
-        color: card.dp.lastVerify.match ? Chrome.palette.ok : Chrome.palette.stop
+        text: card.dp.result.summary !== undefined ? card.dp.result.summary : ""
+        color: card.dp.result.match ? Chrome.palette.ok : Chrome.palette.stop
         font.pixelSize: 12
         font.weight: Font.Bold
         wrapMode: Text.Wrap

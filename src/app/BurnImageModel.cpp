@@ -1,0 +1,132 @@
+#include "app/BurnImageModel.h"
+
+#include "app/AppModel.h"
+#include "app/CardSupport.h"
+#include "base/Format.h"
+#include "base/OffMain.h"
+#include "drives/Deck.h"
+#include "drives/TDDetect.h"
+#include "queue/JobQueue.h"
+
+#include <algorithm>
+
+BurnImageModel::BurnImageModel(AppModel *app)
+    : QObject(app)
+    , m_app(app)
+{
+    // Which decks are shown, and which have a burner, decide which targets count.
+    connect(app, &AppModel::decksChanged, this, &BurnImageModel::targetsChanged);
+    connect(app, &AppModel::demoChanged, this, &BurnImageModel::targetsChanged);
+}
+
+QVariantMap BurnImageModel::imageInfoMap() const
+{
+    if (!m_imageInfo)
+        return {};
+    return {
+        {QStringLiteral("formatName"), m_imageInfo->formatName()},
+        {QStringLiteral("bytes"), m_imageInfo->bytes},
+        {QStringLiteral("bytesText"), fmtBytes(m_imageInfo->bytes)},
+        {QStringLiteral("fitsOn"), m_imageInfo->fitsOn()},
+        {QStringLiteral("isUDIF"), m_imageInfo->isUDIF},
+        {QStringLiteral("isRaw"), m_imageInfo->isRaw()},
+        {QStringLiteral("volumeName"), m_imageInfo->volumeName.value_or(QString())},
+        {QStringLiteral("warning"), m_imageInfo->warning()},
+    };
+}
+
+void BurnImageModel::setTargets(const QList<int> &decks)
+{
+    QList<int> sorted;
+    for (int d : decks)
+        if (d >= 0 && d < maxDecks && !sorted.contains(d))
+            sorted.append(d);
+    std::sort(sorted.begin(), sorted.end());
+    setField(this, m_targets, sorted, &BurnImageModel::targetsChanged);
+}
+
+QList<int> BurnImageModel::targetList() const
+{
+    const int shown = m_app->visibleCount();
+    QList<int> out;
+    for (int d : m_targets)
+        if (d < shown && targetUsable(d))
+            out.append(d);
+    return out;
+}
+
+bool BurnImageModel::targetUsable(int deck) const
+{
+    // Demo burns need no burner; real ones would wait for ever on an empty deck.
+    if (m_app->demo())
+        return true;
+    const QList<Deck *> decks = m_app->decks();
+    return deck >= 0 && deck < decks.size() && decks[deck]->hasDrive();
+}
+
+void BurnImageModel::setTest(bool on) { setField(this, m_test, on, &BurnImageModel::testChanged); }
+void BurnImageModel::setVerify(bool on) { setField(this, m_verify, on, &BurnImageModel::verifyChanged); }
+void BurnImageModel::setChecksumCheck(bool on) { setField(this, m_checksumCheck, on, &BurnImageModel::checksumCheckChanged); }
+void BurnImageModel::setBurnAfter(bool on) { setField(this, m_burnAfter, on, &BurnImageModel::burnAfterChanged); }
+
+void BurnImageModel::setImage(const QString &path)
+{
+    const quint64 look = ++m_imageLook;
+    if (m_image != path) {
+        m_image = path;
+        Q_EMIT imageChanged();
+    }
+    if (m_imageInfo) {
+        m_imageInfo.reset();
+        Q_EMIT imageInfoChanged();
+    }
+    if (path.isEmpty())
+        return;
+    offMain(
+        this, [path] { return ImageInfo::inspect(path); },
+        [this, look, path](const std::optional<ImageInfo> &info) {
+            if (look != m_imageLook)
+                return; // another image was chosen meanwhile
+            if (!info) {
+                m_app->log(fileNameOf(path) + QStringLiteral(" doesn't look like a disc image (ISO, DMG or CDR)."));
+                return;
+            }
+            m_imageInfo = info;
+            Q_EMIT imageInfoChanged();
+        });
+}
+
+void BurnImageModel::burn()
+{
+    if (m_image.isEmpty() || !m_imageInfo) {
+        m_app->log(QStringLiteral("Choose a disc image to burn first (ISO, DMG or CDR)."));
+        return;
+    }
+    const QList<int> decks = targetList();
+    if (decks.isEmpty()) {
+        m_app->log(QStringLiteral("Pick at least one deck to burn on."));
+        return;
+    }
+    const bool compare = m_checksumCheck && m_imageInfo->isRaw();
+    for (int d : decks) {
+        const QString title = (m_test ? QStringLiteral("Test-burn ") : QStringLiteral("Burn ")) + fileNameOf(m_image)
+            + QStringLiteral(" on Deck ") + deckLetters[size_t(d)];
+        m_app->queue()->add(Jobs::BurnImage{m_image, d, m_test, m_verify, compare}, title);
+    }
+}
+
+void BurnImageModel::burnWhenMade(const QString &output, const QUuid &job, std::optional<int> skipDeck)
+{
+    if (!m_burnAfter)
+        return;
+    // The image doesn't exist yet, so the checksum choice goes by its name.
+    const bool compare = m_checksumCheck && QFileInfo(output).suffix().toLower() != QLatin1String("dmg");
+    for (int d : targetList()) {
+        if (skipDeck == d)
+            continue;
+        m_app->queue()->add(Jobs::BurnImage{output, d, m_test, m_verify, compare},
+                            QStringLiteral("Burn ") + fileNameOf(output) + QStringLiteral(" on Deck ")
+                                + deckLetters[size_t(d)],
+                            job);
+    }
+}

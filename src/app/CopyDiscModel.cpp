@@ -1,0 +1,105 @@
+#include "app/CopyDiscModel.h"
+
+#include "base/OffMain.h"
+#include "drives/Deck.h"
+#include "images/DiscReader.h"
+#include "images/ImageMaker.h"
+#include "queue/JobQueue.h"
+
+#include <algorithm>
+
+CopyDiscModel::CopyDiscModel(JobQueue *queue, const QList<Deck *> &decks, LogFn log, QObject *parent)
+    : QObject(parent)
+    , m_queue(queue)
+    , m_decks(decks)
+    , m_log(std::move(log))
+{
+}
+
+QVariantList CopyDiscModel::discsList() const
+{
+    QVariantList out;
+    for (const DiscInfo &disc : m_discs)
+        out.append(QVariantMap{{QStringLiteral("bsdName"), disc.bsdName},
+                               {QStringLiteral("label"), disc.label()},
+                               {QStringLiteral("volumeName"), disc.volumeName.value_or(QString())},
+                               {QStringLiteral("device"), disc.rawPath()}});
+    return out;
+}
+
+void CopyDiscModel::setDiscBSD(const QString &bsd) { setField(this, m_discBSD, bsd, &CopyDiscModel::discBSDChanged); }
+
+void CopyDiscModel::refreshDiscs()
+{
+    offMain(
+        this, [] { return DiscReader::opticalDiscs(); },
+        [this](const QList<DiscInfo> &found) { applyDiscs(found, true); });
+}
+
+void CopyDiscModel::lookForDiscsQuietly()
+{
+    if (!m_discs.isEmpty())
+        return;
+    offMain(
+        this, [] { return DiscReader::opticalDiscs(); },
+        [this](const QList<DiscInfo> &found) {
+            if (m_discs.isEmpty())
+                applyDiscs(found, false);
+        });
+}
+
+void CopyDiscModel::applyDiscs(const QList<DiscInfo> &found, bool logIt)
+{
+    if (m_discs != found) {
+        m_discs = found;
+        Q_EMIT discsChanged();
+    }
+    const bool stillThere = std::any_of(found.cbegin(), found.cend(),
+                                        [&](const DiscInfo &d) { return d.bsdName == m_discBSD; });
+    if (!stillThere)
+        setDiscBSD(found.isEmpty() ? QString() : found.first().bsdName);
+    if (!logIt)
+        return;
+    if (found.isEmpty()) {
+        m_log(QStringLiteral("No CD or DVD found in any drive."), {});
+        return;
+    }
+    QStringList labels;
+    for (const DiscInfo &d : found)
+        labels.append(d.label());
+    m_log(QStringLiteral("Discs found: ") + labels.join(QStringLiteral(" · ")), {});
+}
+
+void CopyDiscModel::copy(const QString &output)
+{
+    const auto disc = std::find_if(m_discs.cbegin(), m_discs.cend(),
+                                   [&](const DiscInfo &d) { return !m_discBSD.isEmpty() && d.bsdName == m_discBSD; });
+    if (disc == m_discs.cend()) {
+        m_log(m_discs.isEmpty()
+                  ? QStringLiteral("No CD or DVD is in any drive. Insert the disc to copy, then click Look for Discs.")
+                  : QStringLiteral("Choose the disc to copy."),
+              {});
+        return;
+    }
+    std::optional<int> deck;
+    for (const Deck *d : std::as_const(m_decks)) {
+        if (d->snapshot() && d->snapshot()->bsdName == m_discBSD) {
+            deck = d->index();
+            break;
+        }
+    }
+    const std::optional<QUuid> job =
+        m_queue->add(Jobs::ReadDisc{m_discBSD, deck, output},
+                     QStringLiteral("Copy ") + disc->volumeName.value_or(QStringLiteral("disc")) + QStringLiteral(" to ")
+                         + fileNameOf(output));
+    if (job)
+        Q_EMIT imageQueued(output, *job, deck);
+}
+
+QString CopyDiscModel::imageName() const
+{
+    const auto disc = std::find_if(m_discs.cbegin(), m_discs.cend(),
+                                   [&](const DiscInfo &d) { return d.bsdName == m_discBSD; });
+    return ImageMaker::volumeName(disc != m_discs.cend() && disc->volumeName ? *disc->volumeName
+                                                                              : QStringLiteral("Disc"));
+}

@@ -1,0 +1,73 @@
+#pragma once
+// The "Make an ISO from a CD or DVD" card: the discs found in the drives,
+// the one chosen, and Make ISO, which queues the copy. The same disc list
+// feeds the verify card's "Against…" menu. Whether the copy is burned after
+// is the burn-image card's choice: this model only says what it queued
+// (imageQueued).
+//
+// Threading: main thread only. Listing the discs runs on a worker and the
+// list comes back on the main thread.
+//
+// Ownership: made and owned by the application model, which owns `queue`
+// and `decks` too; none is called once it is being destroyed. Every refusal
+// is one line of the burn log.
+
+#include "app/CardSupport.h"
+#include "platform/api/DiscInfo.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QUuid>
+#include <QVariant>
+#include <QtQmlIntegration/qqmlintegration.h>
+
+#include <optional>
+
+class Deck;
+class JobQueue;
+
+class CopyDiscModel : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The copy-disc card's model belongs to the application model")
+    // [{bsdName, label, volumeName, device}]
+    Q_PROPERTY(QVariantList discs READ discsList NOTIFY discsChanged)
+    Q_PROPERTY(QString discBSD READ discBSD WRITE setDiscBSD NOTIFY discBSDChanged)
+
+public:
+    CopyDiscModel(JobQueue *queue, const QList<Deck *> &decks, LogFn log, QObject *parent);
+
+    const QList<DiscInfo> &discs() const { return m_discs; }
+    QVariantList discsList() const;
+    QString discBSD() const { return m_discBSD; }
+    void setDiscBSD(const QString &bsd);
+
+    // "Look for Discs": lists the discs on a worker, then logs what it found.
+    Q_INVOKABLE void refreshDiscs();
+    // The first look when a card that lists discs is shown: the same, without
+    // a log line, and only while none are known.
+    Q_INVOKABLE void lookForDiscsQuietly();
+    // What a look does with the list it found: keeps the chosen disc when it
+    // is still there, else chooses the first.
+    void applyDiscs(const QList<DiscInfo> &found, bool logIt);
+    // Queues copying the chosen disc into the image `output`.
+    Q_INVOKABLE void copy(const QString &output);
+    // The name the save dialog proposes.
+    Q_INVOKABLE QString imageName() const;
+
+Q_SIGNALS:
+    void discsChanged();
+    void discBSDChanged();
+    // copy() queued `job`, which will write the image `output`, reading the
+    // disc in `fromDeck` when the disc is in one of the decks.
+    void imageQueued(const QString &output, const QUuid &job, std::optional<int> fromDeck);
+
+private:
+    JobQueue *m_queue;
+    QList<Deck *> m_decks;
+    LogFn m_log;
+    QList<DiscInfo> m_discs;
+    QString m_discBSD;
+};

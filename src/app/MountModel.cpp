@@ -1,0 +1,118 @@
+#include "app/MountModel.h"
+
+#include "base/OffMain.h"
+#include "base/TDError.h"
+#include "platform/linux/FileManager.h"
+
+namespace {
+
+// What a worker hands back: the value, or the error's text and the tool's
+// own words behind it.
+template<typename T>
+struct Result
+{
+    std::optional<T> value;
+    QString error;
+    QString toolWords;
+};
+
+template<typename Fn>
+auto attempt(Fn fn) -> Result<decltype(fn())>
+{
+    try {
+        return {fn(), {}, {}};
+    } catch (const TDError &e) {
+        return {std::nullopt, e.text(), e.detail()};
+    }
+}
+
+} // namespace
+
+MountModel::MountModel(LogFn log, QObject *parent)
+    : QObject(parent)
+    , m_log(std::move(log))
+    , m_openFolder(&FileManager::openFolder)
+{
+}
+
+QVariantList MountModel::mountedList() const
+{
+    QVariantList out;
+    for (const MountedImage &m : m_mounted)
+        out.append(QVariantMap{{QStringLiteral("image"), m.image},
+                               {QStringLiteral("name"), fileNameOf(m.image)},
+                               {QStringLiteral("device"), m.device},
+                               {QStringLiteral("mountPoints"), m.mountPoints}});
+    return out;
+}
+
+void MountModel::mount(const QString &image, bool browse)
+{
+    if (image.isEmpty())
+        return;
+    offMain(
+        this, [image, browse] { return attempt([&] { return Mounter::attach(image, browse, true); }); },
+        [this, image, browse](const Result<MountedImage> &result) {
+            if (!result.value) {
+                m_log(QStringLiteral("Couldn't mount ") + fileNameOf(image) + QStringLiteral(": ") + result.error,
+                      result.toolWords);
+                return;
+            }
+            const MountedImage &mounted = *result.value;
+            m_mounted.append(mounted);
+            Q_EMIT mountedChanged();
+            m_log(QStringLiteral("Mounted ") + fileNameOf(image) + QStringLiteral(" at ")
+                      + mounted.mountPoints.join(QStringLiteral(", ")) + QStringLiteral(" (read-only)."),
+                  {});
+            if (browse && !mounted.mountPoints.isEmpty() && m_openFolder)
+                m_openFolder(mounted.mountPoints.first());
+        });
+}
+
+void MountModel::unmount(int index)
+{
+    if (index < 0 || index >= m_mounted.size())
+        return;
+    const MountedImage image = m_mounted.at(index);
+    offMain(
+        this,
+        [device = image.device] {
+            return attempt([&] {
+                Mounter::detach(device, false);
+                return true;
+            });
+        },
+        [this, image](const Result<bool> &result) {
+            if (!result.value) {
+                m_log(QStringLiteral("Couldn't eject ") + fileNameOf(image.image) + QStringLiteral(": ") + result.error,
+                      result.toolWords);
+                return;
+            }
+            const qsizetype before = m_mounted.size();
+            m_mounted.removeIf([&](const MountedImage &m) { return m.device == image.device; });
+            if (m_mounted.size() != before)
+                Q_EMIT mountedChanged();
+            m_log(QStringLiteral("Ejected ") + fileNameOf(image.image) + QStringLiteral("."), {});
+        });
+}
+
+void MountModel::show(int index)
+{
+    if (index >= 0 && index < m_mounted.size() && !m_mounted.at(index).mountPoints.isEmpty() && m_openFolder)
+        m_openFolder(m_mounted.at(index).mountPoints.first());
+}
+
+void MountModel::unmountAll()
+{
+    for (const MountedImage &image : std::as_const(m_mounted)) {
+        try {
+            Mounter::detach(image.device, false);
+        } catch (const TDError &) {
+            // Quitting: nothing more can be done about it.
+        }
+    }
+    if (!m_mounted.isEmpty()) {
+        m_mounted.clear();
+        Q_EMIT mountedChanged();
+    }
+}
