@@ -72,16 +72,8 @@ private Q_SLOTS:
                "    PERFORMER \"Band\"\n"
                "    INDEX 00 00:04:14\n"
                "    INDEX 01 00:06:14\n";
-        QTest::newRow("no gaps, no CD-Text") << small << 0 << false << false
-            << "FILE \"Disc 001.bin\" BINARY\n"
-               "  TRACK 01 AUDIO\n"
-               "    INDEX 00 00:00:00\n"
-               "    INDEX 01 00:02:00\n"
-               "  TRACK 02 AUDIO\n"
-               "    INDEX 01 00:02:10\n"
-               "  TRACK 03 AUDIO\n"
-               "    INDEX 01 00:02:14\n";
-        QTest::newRow("past a minute") << QList<qint64>{4600 * 2352 - 1, 2352, 2352} << 0 << false << false
+        // No gaps after the first track's, and its partial last sector padded.
+        QTest::newRow("no gaps, past a minute") << QList<qint64>{4600 * 2352 - 1, 2352, 2352} << 0 << false << false
             << "FILE \"Disc 001.bin\" BINARY\n"
                "  TRACK 01 AUDIO\n"
                "    INDEX 00 00:00:00\n"
