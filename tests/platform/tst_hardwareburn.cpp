@@ -29,8 +29,6 @@ BurnLayout dataLayout(const QList<std::shared_ptr<PatternProducer>> &producers, 
     return layout;
 }
 
-} // namespace
-
 // A libburn pseudo-drive that writes into `file`.
 struct Drive
 {
@@ -42,6 +40,8 @@ struct Drive
     HardwareDiscService service;
     DiscDeviceRef device;
 };
+
+} // namespace
 
 class TestHardwareBurn : public QObject
 {
