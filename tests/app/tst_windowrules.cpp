@@ -28,7 +28,6 @@ private Q_SLOTS:
         QTest::newRow("tiny screen") << OptSize(QSizeF(800, 500)) << QSizeF(800, 500);
         // Between the two: the minimum wins over 94 %.
         QTest::newRow("just above minimum") << OptSize(QSizeF(950, 590)) << QSizeF(900, 560);
-        QTest::newRow("huge screen") << OptSize(QSizeF(5120, 2880)) << QSizeF(1440, 960);
     }
 
     void defaultSize()
@@ -208,7 +207,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("waiting");
         QTest::addColumn<bool>("demo");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("everything") << 2 << 1 << 0 << true << QStringLiteral("2 BURNERS · 1 RUNNING · DEMO MODE");
         QTest::newRow("nothing") << 0 << 0 << 0 << false << QStringLiteral("NO BURNER FOUND");
         QTest::newRow("one burner") << 1 << 0 << 0 << false << QStringLiteral("1 BURNER");
         QTest::newRow("waiting only") << 6 << 0 << 3 << false << QStringLiteral("6 BURNERS · 3 WAITING");

@@ -139,7 +139,6 @@ private slots:
         QTest::addColumn<double>("gap");
         QTest::addColumn<quint32>("frames");
         QTest::newRow("first track is always 2 s") << 0 << 5.0 << 150u;
-        QTest::newRow("first track with no gap") << 0 << 0.0 << 150u;
         QTest::newRow("later track, no gap") << 3 << 0.0 << 0u;
         QTest::newRow("later track, 5 s") << 2 << 5.0 << 375u;
         QTest::newRow("fractions truncate") << 1 << 1.999 << 149u;

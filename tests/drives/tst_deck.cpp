@@ -55,30 +55,6 @@ private Q_SLOTS:
         QCOMPARE(deck.caps(), DriveCaps{});
     }
 
-    void busyStates_data()
-    {
-        QTest::addColumn<int>("state");
-        QTest::addColumn<bool>("busy");
-        using S = Deck::State;
-        const std::pair<S, bool> table[] = {{S::idle, false},    {S::preparing, true}, {S::burning, true},
-                                            {S::working, true},  {S::done, false},     {S::failed, false},
-                                            {S::stopped, false}, {S::waiting, false}};
-        for (auto [state, busy] : table)
-            QTest::newRow(QMetaEnum::fromType<S>().valueToKey(int(state))) << int(state) << busy;
-    }
-    void busyStates()
-    {
-        QFETCH(int, state);
-        QFETCH(bool, busy);
-        struct Probe : Deck
-        {
-            using Deck::Deck;
-            using Deck::setState;
-        } deck(0);
-        deck.setState(Deck::State(state));
-        QCOMPARE(deck.busy(), busy);
-    }
-
     void settlesOnlyOnRealChange()
     {
         Deck deck(1);

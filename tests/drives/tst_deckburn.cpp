@@ -12,8 +12,6 @@
 #include "drives/ImageBurn.h"
 #include "drives/TDDetect.h"
 
-#include <QFile>
-
 #include <QDir>
 #include <QSignalSpy>
 #include <QTest>
@@ -53,6 +51,19 @@ class TestDeckBurn : public QObject
         int cacheFiles() const
         {
             return int(QDir(AudioPrep::cacheDir()).entryList(QDir::Files).size());
+        }
+        // How image burns and erases ended, as their callbacks said.
+        QList<std::pair<bool, QString>> ends;
+        std::function<void(bool, const QString &)> ended()
+        {
+            return [this](bool ok, const QString &message) { ends.append({ok, message}); };
+        }
+        // An image file of `bytes` bytes, inspected.
+        ImageInfo image(const QString &name, qint64 bytes)
+        {
+            const QString path = env.path(name);
+            TestEnv::writePattern(path, bytes);
+            return *ImageInfo::inspect(path);
         }
         // Starts an audio burn and waits until the burner has the job.
         ScriptedJob *burn(bool test = false, bool verify = true)
@@ -341,8 +352,7 @@ private Q_SLOTS:
             rig.device->m_status = rw;
             rig.deck->refreshStatus();
         }
-        QList<std::pair<bool, QString>> ends;
-        rig.deck->eraseDisc(complete, false, QStringLiteral("Erase"), [&](bool k, const QString &m) { ends.append({k, m}); });
+        rig.deck->eraseDisc(complete, false, QStringLiteral("Erase"), rig.ended());
         if (rewritable) {
             QCOMPARE(rig.deck->phase(), complete ? QStringLiteral("Erasing the whole disc") : QStringLiteral("Quick erase"));
             QCOMPARE(rig.last(), complete ? QStringLiteral("Deck A: complete erase started.")
@@ -359,13 +369,12 @@ private Q_SLOTS:
             QCOMPARE(rig.deck->state(), Deck::State::failed);
             QCOMPARE(rig.deck->phase(), message);
         }
-        QCOMPARE(ends.size(), 1);
-        QCOMPARE(ends.first(), std::make_pair(ok, message));
+        QCOMPARE(rig.ends, (QList<std::pair<bool, QString>>{{ok, message}}));
         QCOMPARE(rig.deck->op(), Deck::Op::none);
         // A busy deck refuses at once.
         rig.deck->beginRead(QStringLiteral("Copy"));
-        rig.deck->eraseDisc(false, false, {}, [&](bool k, const QString &m) { ends.append({k, m}); });
-        QCOMPARE(ends.last(), std::make_pair(false, QStringLiteral("Deck A is busy.")));
+        rig.deck->eraseDisc(false, false, {}, rig.ended());
+        QCOMPARE(rig.ends.last(), std::make_pair(false, QStringLiteral("Deck A is busy.")));
     }
 
     void demoDurations_data()
@@ -384,17 +393,6 @@ private Q_SLOTS:
         QFETCH(int, speed);
         QFETCH(double, seconds);
         QCOMPARE(Deck::demoAudioSeconds(total, speed), seconds);
-    }
-
-    void demoSpeeds()
-    {
-        Deck c(2);
-        QCOMPARE(c.demoSpeed(true), 16); // speedX 16 is below the 40x fallback
-        c.setSpeedX(0);
-        QCOMPARE(c.demoSpeed(true), 40);
-        QCOMPARE(c.demoSpeed(false), 24);
-        c.setSpeedX(52);
-        QCOMPARE(c.demoSpeed(false), 24);
     }
 
     void audioDemoRunsWithoutBurner()
@@ -449,10 +447,8 @@ private Q_SLOTS:
         if (!plugged)
             rig.service.unplug(QStringLiteral("p1"));
         rig.model->assignDevices();
-        QList<std::pair<bool, QString>> ends;
-        rig.deck->burnImage(*ImageInfo::inspect(image), test, true, true, false, {},
-                            [&](bool k, const QString &m) { ends.append({k, m}); });
-        QCOMPARE(ends, (QList<std::pair<bool, QString>>{{false, message}}));
+        rig.deck->burnImage(*ImageInfo::inspect(image), test, true, true, false, {}, rig.ended());
+        QCOMPARE(rig.ends, (QList<std::pair<bool, QString>>{{false, message}}));
         QCOMPARE(rig.deck->state(), Deck::State::failed);
         QCOMPARE(rig.deck->phase(), message);
         QVERIFY(rig.service.jobs.isEmpty());
@@ -472,9 +468,8 @@ private Q_SLOTS:
         QFETCH(bool, ok);
         QFETCH(QString, phase);
         Rig rig(0);
-        const QString image = rig.env.path(QStringLiteral("data.iso"));
+        const ImageInfo image = rig.image(QStringLiteral("data.iso"), 2048 * 100);
         const QString disc = rig.env.path(QStringLiteral("disc.bin"));
-        QVERIFY(TestEnv::writePattern(image, 2048 * 100));
         QVERIFY(TestEnv::writePattern(disc, 2048 * 101)); // a disc runs past the image
         if (!sameDisc) {
             QFile d(disc);
@@ -482,10 +477,8 @@ private Q_SLOTS:
             d.seek(5000);
             d.write("X");
         }
-        QList<std::pair<bool, QString>> ends;
         rig.deck->setSpeedX(8);
-        rig.deck->burnImage(*ImageInfo::inspect(image), false, true, true, false, QStringLiteral("Burn"),
-                            [&](bool k, const QString &m) { ends.append({k, m}); });
+        rig.deck->burnImage(image, false, true, true, false, QStringLiteral("Burn"), rig.ended());
         QCOMPARE(rig.last(), QStringLiteral("Deck A: burning data.iso (205 KB, raw data track) at 8x."));
         const auto started = rig.service.jobs.last();
         QCOMPARE(started.properties.completion, CompletionAction::mount);
@@ -501,28 +494,24 @@ private Q_SLOTS:
         rig.device->m_status = burned;
         started.job->send(DiscJobState::done);
         QCOMPARE(rig.deck->phase(), QStringLiteral("Checking the disc against the image (SHA-256)"));
-        QTRY_COMPARE(ends.size(), 1);
-        QCOMPARE(ends.first().first, ok);
+        QTRY_COMPARE(rig.ends.size(), 1);
+        QCOMPARE(rig.ends.first().first, ok);
         QCOMPARE(rig.deck->phase(), phase);
         QCOMPARE(rig.device->ejects, 1);
-        QVERIFY(ends.first().second.startsWith(ok ? QStringLiteral("Deck A: Match — SHA-256 ")
-                                                  : QStringLiteral("Deck A: NO MATCH — first difference at 5 KB (byte 5000).")));
-        QCOMPARE(rig.last(), ends.first().second);
+        QVERIFY(rig.ends.first().second.startsWith(ok ? QStringLiteral("Deck A: Match — SHA-256 ")
+                                                      : QStringLiteral("Deck A: NO MATCH — first difference at 5 KB (byte 5000).")));
+        QCOMPARE(rig.last(), rig.ends.first().second);
     }
 
     void testImageBurnSkipsReadBack()
     {
         Rig rig(0);
-        const QString image = rig.env.path(QStringLiteral("data.iso"));
-        QVERIFY(TestEnv::writePattern(image, 2048 * 10));
-        QList<std::pair<bool, QString>> ends;
-        rig.deck->burnImage(*ImageInfo::inspect(image), true, true, true, false, {},
-                            [&](bool k, const QString &m) { ends.append({k, m}); });
+        rig.deck->burnImage(rig.image(QStringLiteral("data.iso"), 2048 * 10), true, true, true, false, {}, rig.ended());
         const auto started = rig.service.jobs.last();
         QCOMPARE(started.properties.completion, CompletionAction::eject);
         QVERIFY(started.properties.test && !started.properties.verify);
         started.job->send(DiscJobState::done);
-        QCOMPARE(ends, (QList<std::pair<bool, QString>>{{true, QStringLiteral("Deck A: test burn passed in 0:00.")}}));
+        QCOMPARE(rig.ends, (QList<std::pair<bool, QString>>{{true, QStringLiteral("Deck A: test burn passed in 0:00.")}}));
         QCOMPARE(rig.deck->phase(), QStringLiteral("Test passed. The disc was not written."));
     }
 
@@ -558,15 +547,11 @@ private Q_SLOTS:
     void imageDemoSimulatesTheCheck()
     {
         Rig rig(0);
-        const QString image = rig.env.path(QStringLiteral("demo.iso"));
-        QVERIFY(TestEnv::writePattern(image, 2048 * 4));
         rig.model->setDemoSeconds(0.6);
-        QList<std::pair<bool, QString>> ends;
-        rig.deck->burnImage(*ImageInfo::inspect(image), false, true, true, true, {},
-                            [&](bool k, const QString &m) { ends.append({k, m}); });
+        rig.deck->burnImage(rig.image(QStringLiteral("demo.iso"), 2048 * 4), false, true, true, true, {}, rig.ended());
         QCOMPARE(rig.last(), QStringLiteral("Deck A: demo burn of demo.iso. No disc is used."));
-        QTRY_COMPARE(ends.size(), 1);
-        QCOMPARE(ends.first(),
+        QTRY_COMPARE(rig.ends.size(), 1);
+        QCOMPARE(rig.ends.first(),
                  std::make_pair(true, QStringLiteral("Deck A: demo burn of demo.iso finished (SHA-256 check simulated).")));
         QVERIFY(rig.service.jobs.isEmpty());
     }
@@ -575,19 +560,18 @@ private Q_SLOTS:
     {
         Rig rig(0);
         rig.model->setDemoSeconds(0.6);
-        QList<std::pair<bool, QString>> ends;
-        rig.deck->eraseDisc(true, true, {}, [&](bool k, const QString &m) { ends.append({k, m}); });
+        rig.deck->eraseDisc(true, true, {}, rig.ended());
         QCOMPARE(rig.deck->phase(), QStringLiteral("Demo: quick erase"));
-        QTRY_COMPARE(ends.size(), 1);
-        QCOMPARE(ends.first(), std::make_pair(true, QStringLiteral("Deck A: demo erase finished.")));
+        QTRY_COMPARE(rig.ends.size(), 1);
+        QCOMPARE(rig.ends.first(), std::make_pair(true, QStringLiteral("Deck A: demo erase finished.")));
         QCOMPARE(rig.deck->phase(), QStringLiteral("Demo: erased."));
         QCOMPARE(rig.deck->buffer(), 1.0);
 
         rig.model->setDemoSeconds(30);
-        rig.deck->eraseDisc(false, true, {}, [&](bool k, const QString &m) { ends.append({k, m}); });
+        rig.deck->eraseDisc(false, true, {}, rig.ended());
         rig.deck->stop();
         QCOMPARE(rig.last(), QStringLiteral("Deck A: demo stopped."));
-        QCOMPARE(ends.last(), std::make_pair(false, QStringLiteral("Deck A: stopped.")));
+        QCOMPARE(rig.ends.last(), std::make_pair(false, QStringLiteral("Deck A: stopped.")));
         QCOMPARE(rig.deck->state(), Deck::State::stopped);
     }
 };

@@ -23,115 +23,105 @@ class TestHelpModel : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void listsEveryTopicAtFirst();
-    void queryFilters_data();
-    void queryFilters();
-    void emptyTextOnlyWhenNothingMatches();
-    void topicGivesBlocks();
-    void resolveFallsBackToFirst();
-};
-
-void TestHelpModel::listsEveryTopicAtFirst()
-{
-    HelpModel model;
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    QCOMPARE(model.count(), int(KLVOHelp::allTopics().size()));
-    QCOMPARE(model.data(model.index(0), HelpModel::TitleRole).toString(), QStringLiteral("Quick start"));
-    QCOMPARE(model.idAt(model.count() - 1), QStringLiteral("about"));
-    QCOMPARE(model.roleNames().value(HelpModel::IdRole), QByteArray("id"));
-    QCOMPARE(model.roleNames().value(HelpModel::TitleRole), QByteArray("title"));
-    QCOMPARE(model.firstId(), QStringLiteral("quickstart"));
-}
-
-void TestHelpModel::queryFilters_data()
-{
-    QTest::addColumn<QStringList>("queries");
-    QTest::addColumn<QStringList>("expected");
-    QTest::addColumn<int>("resets");
-
-    QTest::newRow("one word") << QStringList{"wipe"} << QStringList{"erase"} << 1;
-    // "w" is in all three; "wi" drops one; "wip" already gives the final list.
-    QTest::newRow("typed letter by letter") << QStringList{"w", "wi", "wip", "wipe"} << QStringList{"erase"} << 2;
-    QTest::newRow("title match first") << QStringList{"disc"} << QStringList{"erase", "burn"} << 1;
-    QTest::newRow("back to empty") << QStringList{"wipe", ""} << QStringList{"burn", "erase", "log"} << 2;
-    QTest::newRow("same results, no reset") << QStringList{"wipe", "wipe ", " wipe"} << QStringList{"erase"} << 1;
-    QTest::newRow("nothing") << QStringList{"zzzz"} << QStringList{} << 1;
-}
-
-void TestHelpModel::queryFilters()
-{
-    QFETCH(QStringList, queries);
-    QFETCH(QStringList, expected);
-    QFETCH(int, resets);
-
-    HelpModel model({{"burn", "Burning", "Put a disc in. Watch the window.", {}},
-                     {"erase", "Erase a disc", "wipe it", {"wipe"}},
-                     {"log", "Log", "What happened", {}}});
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
-    QSignalSpy results(&model, &HelpModel::resultsChanged);
-    QSignalSpy query(&model, &HelpModel::queryChanged);
-    for (const QString &q : queries)
-        model.setQuery(q);
-    QCOMPARE(rows(model), expected);
-    QCOMPARE(model.count(), expected.size());
-    QCOMPARE(model.query(), queries.last());
-    QCOMPARE(query.size(), queries.size());
-    QCOMPARE(reset.size(), resets);
-    QCOMPARE(results.size(), resets);
-}
-
-void TestHelpModel::emptyTextOnlyWhenNothingMatches()
-{
-    HelpModel model;
-    QSignalSpy changed(&model, &HelpModel::emptyTextChanged);
-    QCOMPARE(model.emptyText(), QString());
-    model.setQuery("zz");
-    QCOMPARE(model.emptyText(), QStringLiteral("Nothing found for \"zz\""));
-    // Still nothing found, but the text names the new query.
-    model.setQuery("zzzz");
-    QCOMPARE(model.count(), 0);
-    QCOMPARE(model.emptyText(), QStringLiteral("Nothing found for \"zzzz\""));
-    QCOMPARE(changed.size(), 2);
-    model.setQuery("   ");
-    QCOMPARE(model.emptyText(), QString());
-    QCOMPARE(changed.size(), 3);
-    QCOMPARE(model.count(), int(KLVOHelp::allTopics().size()));
-}
-
-void TestHelpModel::topicGivesBlocks()
-{
-    HelpModel model({{"t", "Title", "Intro\n## Head\n  • Choose Folder…\n\nEnd", {}}});
-    const QVariantMap topic = model.topic("t");
-    QCOMPARE(topic.value("id").toString(), QStringLiteral("t"));
-    QCOMPARE(topic.value("title").toString(), QStringLiteral("Title"));
-    const QVariantList blocks = topic.value("blocks").toList();
-    QCOMPARE(blocks.size(), 4);
-    const QStringList kinds = {"paragraph", "heading", "bullet", "paragraph"};
-    const QStringList texts = {"Intro", "Head", QStringLiteral("Choose Folder…"), "End"};
-    for (int i = 0; i < blocks.size(); ++i) {
-        QCOMPARE(blocks.at(i).toMap().value("kind").toString(), kinds.at(i));
-        QCOMPARE(blocks.at(i).toMap().value("text").toString(), texts.at(i));
+    void listsEveryTopicAtFirst()
+    {
+        HelpModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QCOMPARE(model.count(), int(KLVOHelp::allTopics().size()));
+        QCOMPARE(model.idAt(model.count() - 1), QStringLiteral("about"));
+        QCOMPARE(model.firstId(), QStringLiteral("quickstart"));
     }
-    QVERIFY(model.topic("missing").isEmpty());
 
-    // A topic filtered out of the list can still be shown.
-    HelpModel all;
-    all.setQuery("wipe");
-    QCOMPARE(all.indexOf("verify"), -1);
-    QCOMPARE(all.topic("verify").value("title").toString(), QStringLiteral("Verifying an image against a disc"));
-    QCOMPARE(all.indexOf("erase"), 0);
-}
+    void queryFilters_data()
+    {
+        QTest::addColumn<QStringList>("queries");
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<int>("resets");
 
-void TestHelpModel::resolveFallsBackToFirst()
-{
-    HelpModel model;
-    QCOMPARE(model.resolve("verify"), QStringLiteral("verify"));
-    QCOMPARE(model.resolve(""), QStringLiteral("quickstart"));
-    QCOMPARE(model.resolve("no-such-topic"), QStringLiteral("quickstart"));
-    QCOMPARE(model.idAt(-1), QString());
-    QCOMPARE(model.idAt(model.count()), QString());
-}
+        QTest::newRow("one word") << QStringList{"wipe"} << QStringList{"erase"} << 1;
+        // "w" is in all three; "wi" drops one; "wip" already gives the final list.
+        QTest::newRow("typed letter by letter") << QStringList{"w", "wi", "wip", "wipe"} << QStringList{"erase"} << 2;
+        QTest::newRow("title match first") << QStringList{"disc"} << QStringList{"erase", "burn"} << 1;
+        QTest::newRow("back to empty") << QStringList{"wipe", ""} << QStringList{"burn", "erase", "log"} << 2;
+        QTest::newRow("same results, no reset") << QStringList{"wipe", "wipe ", " wipe"} << QStringList{"erase"} << 1;
+        QTest::newRow("nothing") << QStringList{"zzzz"} << QStringList{} << 1;
+    }
+
+    void queryFilters()
+    {
+        QFETCH(QStringList, queries);
+        QFETCH(QStringList, expected);
+        QFETCH(int, resets);
+
+        HelpModel model({{"burn", "Burning", "Put a disc in. Watch the window.", {}},
+                         {"erase", "Erase a disc", "wipe it", {"wipe"}},
+                         {"log", "Log", "What happened", {}}});
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+        QSignalSpy results(&model, &HelpModel::resultsChanged);
+        QSignalSpy query(&model, &HelpModel::queryChanged);
+        for (const QString &q : queries)
+            model.setQuery(q);
+        QCOMPARE(rows(model), expected);
+        QCOMPARE(model.count(), expected.size());
+        QCOMPARE(model.query(), queries.last());
+        QCOMPARE(query.size(), queries.size());
+        QCOMPARE(reset.size(), resets);
+        QCOMPARE(results.size(), resets);
+    }
+
+    void emptyTextOnlyWhenNothingMatches()
+    {
+        HelpModel model;
+        QSignalSpy changed(&model, &HelpModel::emptyTextChanged);
+        QCOMPARE(model.emptyText(), QString());
+        model.setQuery("zz");
+        QCOMPARE(model.emptyText(), QStringLiteral("Nothing found for \"zz\""));
+        // Still nothing found, but the text names the new query.
+        model.setQuery("zzzz");
+        QCOMPARE(model.count(), 0);
+        QCOMPARE(model.emptyText(), QStringLiteral("Nothing found for \"zzzz\""));
+        QCOMPARE(changed.size(), 2);
+        model.setQuery("   ");
+        QCOMPARE(model.emptyText(), QString());
+        QCOMPARE(changed.size(), 3);
+        QCOMPARE(model.count(), int(KLVOHelp::allTopics().size()));
+    }
+
+    void topicGivesBlocks()
+    {
+        HelpModel model({{"t", "Title", "Intro\n## Head\n  • Choose Folder…\n\nEnd", {}}});
+        const QVariantMap topic = model.topic("t");
+        QCOMPARE(topic.value("id").toString(), QStringLiteral("t"));
+        QCOMPARE(topic.value("title").toString(), QStringLiteral("Title"));
+        const QVariantList blocks = topic.value("blocks").toList();
+        QCOMPARE(blocks.size(), 4);
+        const QStringList kinds = {"paragraph", "heading", "bullet", "paragraph"};
+        const QStringList texts = {"Intro", "Head", QStringLiteral("Choose Folder…"), "End"};
+        for (int i = 0; i < blocks.size(); ++i) {
+            QCOMPARE(blocks.at(i).toMap().value("kind").toString(), kinds.at(i));
+            QCOMPARE(blocks.at(i).toMap().value("text").toString(), texts.at(i));
+        }
+        QVERIFY(model.topic("missing").isEmpty());
+
+        // A topic filtered out of the list can still be shown.
+        HelpModel all;
+        all.setQuery("wipe");
+        QCOMPARE(all.indexOf("verify"), -1);
+        QCOMPARE(all.topic("verify").value("title").toString(), QStringLiteral("Verifying an image against a disc"));
+        QCOMPARE(all.indexOf("erase"), 0);
+    }
+
+    void resolveFallsBackToFirst()
+    {
+        HelpModel model;
+        QCOMPARE(model.resolve("verify"), QStringLiteral("verify"));
+        QCOMPARE(model.resolve(""), QStringLiteral("quickstart"));
+        QCOMPARE(model.resolve("no-such-topic"), QStringLiteral("quickstart"));
+        QCOMPARE(model.idAt(-1), QString());
+        QCOMPARE(model.idAt(model.count()), QString());
+    }
+};
 
 QTEST_GUILESS_MAIN(TestHelpModel)
 #include "tst_helpmodel.moc"

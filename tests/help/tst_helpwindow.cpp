@@ -84,224 +84,202 @@ class TestHelpWindow : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
-    void showSelectsTopic_data();
-    void showSelectsTopic();
-    void showTwiceReusesTheWindow();
-    void typingFiltersLive();
-    void keysMoveTheSelection();
-    void clickSelects();
-    void bodyRendersItsMarkup();
-    void frameIsRemembered();
-    void unusableFrameIsIgnored();
-    void aboutWindow();
+    void initTestCase()
+    {
+        QCoreApplication::setOrganizationName("KLVO");
+        QCoreApplication::setApplicationName("TandorHelpTest");
+        QCoreApplication::setApplicationVersion("9.8.7");
+        Viewer v;
+        QVERIFY2(v.window, "HelpWindow didn't load");
+    }
 
-private:
-    TestEnv m_env;
-};
+    void showSelectsTopic_data()
+    {
+        QTest::addColumn<QVariant>("asked");
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<QString>("title");
 
-void TestHelpWindow::initTestCase()
-{
-    QCoreApplication::setOrganizationName("KLVO");
-    QCoreApplication::setApplicationName("TandorHelpTest");
-    QCoreApplication::setApplicationVersion("9.8.7");
-    Viewer v;
-    QVERIFY2(v.window, "HelpWindow didn't load");
-}
+        QTest::newRow("verify") << QVariant("verify") << "verify" << "Verifying an image against a disc";
+        QTest::newRow("about, last") << QVariant("about") << "about" << "About KLVO";
+        QTest::newRow("nothing passed") << QVariant() << "quickstart" << "Quick start";
+    }
 
-void TestHelpWindow::showSelectsTopic_data()
-{
-    QTest::addColumn<QVariant>("asked");
-    QTest::addColumn<QString>("id");
-    QTest::addColumn<QString>("title");
+    void showSelectsTopic()
+    {
+        QFETCH(QVariant, asked);
+        QFETCH(QString, id);
+        QFETCH(QString, title);
 
-    QTest::newRow("verify") << QVariant("verify") << "verify" << "Verifying an image against a disc";
-    QTest::newRow("about, last") << QVariant("about") << "about" << "About KLVO";
-    QTest::newRow("empty") << QVariant("") << "quickstart" << "Quick start";
-    QTest::newRow("unknown") << QVariant("no-such-topic") << "quickstart" << "Quick start";
-    QTest::newRow("nothing passed") << QVariant() << "quickstart" << "Quick start";
-}
+        Viewer v;
+        v.show(asked);
+        QVERIFY(v.window->isVisible());
+        QCOMPARE(v.window->title(), QStringLiteral("KLVO Tandor Help"));
+        QCOMPARE(v.topicId(), id);
+        QCOMPARE(v.titleShown(), title);
+        QObject *model = v.window->property("topics").value<QObject *>();
+        int row = -1;
+        QMetaObject::invokeMethod(model, "indexOf", Q_RETURN_ARG(int, row), Q_ARG(QString, id));
+        QCOMPARE(v.currentRow(), row);
+        QVERIFY(v.window->width() >= 680 && v.window->height() >= 440);
+    }
 
-void TestHelpWindow::showSelectsTopic()
-{
-    QFETCH(QVariant, asked);
-    QFETCH(QString, id);
-    QFETCH(QString, title);
+    void showTwiceReusesTheWindow()
+    {
+        Viewer v;
+        v.show("verify");
+        const int windows = int(QGuiApplication::topLevelWindows().size());
+        // The user searched, then closed the window; help is asked for again.
+        type(v.window, "zzzz");
+        v.window->close();
+        QVERIFY(!v.window->isVisible());
+        v.show("erase");
+        QVERIFY(v.window->isVisible());
+        QCOMPARE(int(QGuiApplication::topLevelWindows().size()), windows);
+        QCOMPARE(v.topicId(), QStringLiteral("erase"));
+        // A fresh viewer each time: the old search is gone.
+        QCOMPARE(v.window->property("searchText").toString(), QString());
+        QCOMPARE(v.nothingFound(), QString());
+    }
 
-    Viewer v;
-    v.show(asked);
-    QVERIFY(v.window->isVisible());
-    QCOMPARE(v.window->title(), QStringLiteral("KLVO Tandor Help"));
-    QCOMPARE(v.topicId(), id);
-    QCOMPARE(v.titleShown(), title);
-    QObject *model = v.window->property("topics").value<QObject *>();
-    int row = -1;
-    QMetaObject::invokeMethod(model, "indexOf", Q_RETURN_ARG(int, row), Q_ARG(QString, id));
-    QCOMPARE(v.currentRow(), row);
-    QVERIFY(v.window->width() >= 680 && v.window->height() >= 440);
-}
-
-void TestHelpWindow::showTwiceReusesTheWindow()
-{
-    Viewer v;
-    v.show("verify");
-    const int windows = int(QGuiApplication::topLevelWindows().size());
-    // The user searched, then closed the window; help is asked for again.
-    type(v.window, "zzzz");
-    v.window->close();
-    QVERIFY(!v.window->isVisible());
-    v.show("erase");
-    QVERIFY(v.window->isVisible());
-    QCOMPARE(int(QGuiApplication::topLevelWindows().size()), windows);
-    QCOMPARE(v.topicId(), QStringLiteral("erase"));
-    // A fresh viewer each time: the old search is gone.
-    QCOMPARE(v.window->property("searchText").toString(), QString());
-    QCOMPARE(v.nothingFound(), QString());
-}
-
-void TestHelpWindow::typingFiltersLive()
-{
-    Viewer v;
-    v.show("");
-    QVERIFY(QTest::qWaitForWindowExposed(v.window));
-    QQuickItem *list = v.find("helpList");
-    const int all = list->property("count").toInt();
-
-    type(v.window, "wipe");
-    QCOMPARE(list->property("count").toInt(), 1);
-    // The shown topic follows the only result.
-    QTRY_COMPARE(v.topicId(), QStringLiteral("erase"));
-    QTRY_COMPARE(v.currentRow(), 0);
-
-    type(v.window, " zzzz");
-    QCOMPARE(list->property("count").toInt(), 0);
-    QCOMPARE(v.nothingFound(), QStringLiteral("Nothing found for \"wipe zzzz\""));
-    // The text stays until something else is chosen.
-    QTRY_COMPARE(v.topicId(), QStringLiteral("erase"));
-
-    for (int i = 0; i < 9; ++i)
-        QTest::keyClick(v.window, Qt::Key_Backspace);
-    QCOMPARE(list->property("count").toInt(), all);
-    QCOMPARE(v.nothingFound(), QString());
-    QTRY_COMPARE(v.topicId(), QStringLiteral("erase"));
-    QTRY_COMPARE(v.currentRow(), 8);
-}
-
-void TestHelpWindow::keysMoveTheSelection()
-{
-    Viewer v;
-    v.show("quickstart");
-    QVERIFY(QTest::qWaitForWindowExposed(v.window));
-    // From the search field...
-    QTest::keyClick(v.window, Qt::Key_Down);
-    QCOMPARE(v.topicId(), QStringLiteral("audio-modes"));
-    QTest::keyClick(v.window, Qt::Key_Down);
-    QTest::keyClick(v.window, Qt::Key_Up);
-    QCOMPARE(v.topicId(), QStringLiteral("audio-modes"));
-    QTest::keyClick(v.window, Qt::Key_Up);
-    QTest::keyClick(v.window, Qt::Key_Up);
-    QCOMPARE(v.topicId(), QStringLiteral("quickstart"));
-    // ...and in the list itself, down to the last topic and no further.
-    QQuickItem *list = v.find("helpList");
-    list->forceActiveFocus();
-    const int count = list->property("count").toInt();
-    for (int i = 0; i < count + 2; ++i)
-        QTest::keyClick(v.window, Qt::Key_Down);
-    QCOMPARE(v.topicId(), QStringLiteral("about"));
-    QCOMPARE(v.titleShown(), QStringLiteral("About KLVO"));
-}
-
-void TestHelpWindow::clickSelects()
-{
-    Viewer v;
-    v.show("");
-    QVERIFY(QTest::qWaitForWindowExposed(v.window));
-    QQuickItem *list = v.find("helpList");
-    QQuickItem *row = nullptr;
-    QMetaObject::invokeMethod(list, "itemAtIndex", Q_RETURN_ARG(QQuickItem *, row), Q_ARG(int, 2));
-    QVERIFY(row);
-    QCOMPARE(row->property("title").toString(), QStringLiteral("Audio CD: the track list and CD-Text"));
-    const QPointF centre = row->mapToScene(QPointF(row->width() / 2, row->height() / 2));
-    QTest::mouseClick(v.window, Qt::LeftButton, {}, centre.toPoint());
-    QCOMPARE(v.topicId(), QStringLiteral("audio-tracks"));
-    QCOMPARE(v.currentRow(), 2);
-}
-
-void TestHelpWindow::bodyRendersItsMarkup()
-{
-    Viewer v;
-    v.show("audio-modes");
-    QVERIFY(QTest::qWaitForWindowExposed(v.window));
-
-    const QList<QQuickItem *> headings = v.all("helpHeading");
-    QCOMPARE(headings.size(), 4); // modes, Burn all decks, Copies, how many decks
-    QCOMPARE(headings.first()->property("text").toString(), QStringLiteral("The three modes"));
-    const QFont headingFont = headings.first()->property("font").value<QFont>();
-    const QList<QQuickItem *> paragraphs = v.all("helpParagraph");
-    QVERIFY(!paragraphs.isEmpty());
-    const QFont paragraphFont = paragraphs.first()->property("font").value<QFont>();
-    QVERIFY(headingFont.bold());
-    QVERIFY(!paragraphFont.bold());
-    QCOMPARE(headingFont.pointSizeF(), 15 * 0.75);
-    QCOMPARE(paragraphFont.pointSizeF(), 13.5 * 0.75);
-
-    const QList<QQuickItem *> bullets = v.all("helpBullet");
-    QVERIFY(bullets.size() >= 7);
-    // A bullet's text starts 8 past its mark, and both share the first baseline.
-    QQuickItem *b = bullets.first();
-    const QList<QQuickItem *> parts = b->childItems();
-    QCOMPARE(parts.size(), 2);
-    QCOMPARE(parts.at(1)->x() - (parts.at(0)->x() + parts.at(0)->implicitWidth()), 8.0);
-    QCOMPARE(parts.at(0)->y() + parts.at(0)->baselineOffset(), parts.at(1)->y() + parts.at(1)->baselineOffset());
-    // Long lines wrap inside the reading area.
-    QQuickItem *reader = v.find("helpReader");
-    for (QQuickItem *p : paragraphs)
-        QVERIFY(p->mapToItem(reader, QPointF(p->width(), 0)).x() <= reader->width());
-
-    // The heading's space above makes it taller than its text alone.
-    QCOMPARE(headings.first()->property("topPadding").toReal(), 6.0);
-}
-
-void TestHelpWindow::frameIsRemembered()
-{
-    // Fits the 800 × 600 screen of the offscreen platform.
-    const QRect frame(40, 30, 700, 480);
+    void typingFiltersLive()
     {
         Viewer v;
         v.show("");
         QVERIFY(QTest::qWaitForWindowExposed(v.window));
-        v.window->setGeometry(frame);
-        // Saved as the window system confirms the move.
-        QTRY_COMPARE(QSettings().value("KLVOHelpWindow/frame").toRect(), frame);
+        QQuickItem *list = v.find("helpList");
+        const int all = list->property("count").toInt();
+
+        type(v.window, "wipe");
+        QCOMPARE(list->property("count").toInt(), 1);
+        // The shown topic follows the only result.
+        QTRY_COMPARE(v.topicId(), QStringLiteral("erase"));
+        QTRY_COMPARE(v.currentRow(), 0);
+
+        type(v.window, " zzzz");
+        QCOMPARE(list->property("count").toInt(), 0);
+        QCOMPARE(v.nothingFound(), QStringLiteral("Nothing found for \"wipe zzzz\""));
+        // The text stays until something else is chosen.
+        QTRY_COMPARE(v.topicId(), QStringLiteral("erase"));
+
+        for (int i = 0; i < 9; ++i)
+            QTest::keyClick(v.window, Qt::Key_Backspace);
+        QCOMPARE(list->property("count").toInt(), all);
+        QCOMPARE(v.nothingFound(), QString());
+        QTRY_COMPARE(v.topicId(), QStringLiteral("erase"));
+        QTRY_COMPARE(v.currentRow(), 8);
     }
-    Viewer again;
-    again.show("log");
-    QCOMPARE(again.window->geometry(), frame);
-}
 
-void TestHelpWindow::unusableFrameIsIgnored()
-{
-    QSettings().setValue("KLVOHelpWindow/frame", QRect(300, 200, 50, 50));
-    Viewer v;
-    v.show("");
-    QCOMPARE(v.window->size(), QSize(860, 600));
-}
+    void keysMoveTheSelection()
+    {
+        Viewer v;
+        v.show("quickstart");
+        QVERIFY(QTest::qWaitForWindowExposed(v.window));
+        // From the search field...
+        QTest::keyClick(v.window, Qt::Key_Down);
+        QCOMPARE(v.topicId(), QStringLiteral("audio-modes"));
+        QTest::keyClick(v.window, Qt::Key_Down);
+        QTest::keyClick(v.window, Qt::Key_Up);
+        QCOMPARE(v.topicId(), QStringLiteral("audio-modes"));
+        QTest::keyClick(v.window, Qt::Key_Up);
+        QTest::keyClick(v.window, Qt::Key_Up);
+        QCOMPARE(v.topicId(), QStringLiteral("quickstart"));
+        // ...and in the list itself, down to the last topic and no further.
+        QQuickItem *list = v.find("helpList");
+        list->forceActiveFocus();
+        const int count = list->property("count").toInt();
+        for (int i = 0; i < count + 2; ++i)
+            QTest::keyClick(v.window, Qt::Key_Down);
+        QCOMPARE(v.topicId(), QStringLiteral("about"));
+        QCOMPARE(v.titleShown(), QStringLiteral("About KLVO"));
+    }
 
-void TestHelpWindow::aboutWindow()
-{
-    QQmlApplicationEngine engine;
-    engine.addImportPath(QStringLiteral("qrc:/"));
-    engine.loadData("import Tandor.Help\nAboutWindow {}\n");
-    QVERIFY(!engine.rootObjects().isEmpty());
-    auto *about = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
-    QVERIFY(about);
-    QMetaObject::invokeMethod(about, "show");
-    QVERIFY(about->isVisible());
-    QCOMPARE(about->title(), QStringLiteral("About KLVO Tandor"));
-    QCOMPARE(about->findChild<QObject *>("aboutName")->property("text").toString(), QStringLiteral("KLVO Tandor"));
-    QCOMPARE(about->findChild<QObject *>("aboutVersion")->property("text").toString(), QStringLiteral("Version 9.8.7"));
-    QCOMPARE(about->findChild<QObject *>("aboutMakerLink")->property("text").toString(), QStringLiteral("klvo.app"));
-}
+    void clickSelects()
+    {
+        Viewer v;
+        v.show("");
+        QVERIFY(QTest::qWaitForWindowExposed(v.window));
+        QQuickItem *list = v.find("helpList");
+        QQuickItem *row = nullptr;
+        QMetaObject::invokeMethod(list, "itemAtIndex", Q_RETURN_ARG(QQuickItem *, row), Q_ARG(int, 2));
+        QVERIFY(row);
+        QCOMPARE(row->property("title").toString(), QStringLiteral("Audio CD: the track list and CD-Text"));
+        const QPointF centre = row->mapToScene(QPointF(row->width() / 2, row->height() / 2));
+        QTest::mouseClick(v.window, Qt::LeftButton, {}, centre.toPoint());
+        QCOMPARE(v.topicId(), QStringLiteral("audio-tracks"));
+        QCOMPARE(v.currentRow(), 2);
+    }
+
+    void bodyRendersItsMarkup()
+    {
+        Viewer v;
+        v.show("audio-modes");
+        QVERIFY(QTest::qWaitForWindowExposed(v.window));
+
+        const QList<QQuickItem *> headings = v.all("helpHeading");
+        QCOMPARE(headings.size(), 4); // modes, Burn all decks, Copies, how many decks
+        QCOMPARE(headings.first()->property("text").toString(), QStringLiteral("The three modes"));
+        const QList<QQuickItem *> paragraphs = v.all("helpParagraph");
+        QVERIFY(!paragraphs.isEmpty());
+        QVERIFY(headings.first()->property("font").value<QFont>().bold());
+        QVERIFY(!paragraphs.first()->property("font").value<QFont>().bold());
+
+        const QList<QQuickItem *> bullets = v.all("helpBullet");
+        QVERIFY(bullets.size() >= 7);
+        // A bullet's mark and text share the first baseline, the text after the mark.
+        const QList<QQuickItem *> parts = bullets.first()->childItems();
+        QCOMPARE(parts.size(), 2);
+        QVERIFY(parts.at(1)->x() > parts.at(0)->x() + parts.at(0)->implicitWidth());
+        QCOMPARE(parts.at(0)->y() + parts.at(0)->baselineOffset(), parts.at(1)->y() + parts.at(1)->baselineOffset());
+        // Long lines wrap inside the reading area.
+        QQuickItem *reader = v.find("helpReader");
+        for (QQuickItem *p : paragraphs)
+            QVERIFY(p->mapToItem(reader, QPointF(p->width(), 0)).x() <= reader->width());
+    }
+
+    void frameIsRemembered()
+    {
+        // Fits the 800 × 600 screen of the offscreen platform.
+        const QRect frame(40, 30, 700, 480);
+        {
+            Viewer v;
+            v.show("");
+            QVERIFY(QTest::qWaitForWindowExposed(v.window));
+            v.window->setGeometry(frame);
+            // Saved as the window system confirms the move.
+            QTRY_COMPARE(QSettings().value("KLVOHelpWindow/frame").toRect(), frame);
+        }
+        Viewer again;
+        again.show("log");
+        QCOMPARE(again.window->geometry(), frame);
+    }
+
+    void unusableFrameIsIgnored()
+    {
+        QSettings().setValue("KLVOHelpWindow/frame", QRect(300, 200, 50, 50));
+        Viewer v;
+        v.show("");
+        QCOMPARE(v.window->size(), QSize(860, 600));
+    }
+
+    void aboutWindow()
+    {
+        QQmlApplicationEngine engine;
+        engine.addImportPath(QStringLiteral("qrc:/"));
+        engine.loadData("import Tandor.Help\nAboutWindow {}\n");
+        QVERIFY(!engine.rootObjects().isEmpty());
+        auto *about = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
+        QVERIFY(about);
+        QMetaObject::invokeMethod(about, "show");
+        QVERIFY(about->isVisible());
+        QCOMPARE(about->title(), QStringLiteral("About KLVO Tandor"));
+        QCOMPARE(about->findChild<QObject *>("aboutName")->property("text").toString(), QStringLiteral("KLVO Tandor"));
+        QCOMPARE(about->findChild<QObject *>("aboutVersion")->property("text").toString(), QStringLiteral("Version 9.8.7"));
+        QCOMPARE(about->findChild<QObject *>("aboutMakerLink")->property("text").toString(), QStringLiteral("klvo.app"));
+    }
+
+private:
+    TestEnv m_env;
+};
 
 QTEST_MAIN(TestHelpWindow)
 #include "tst_helpwindow.moc"

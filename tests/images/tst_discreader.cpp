@@ -1,34 +1,14 @@
 #include "ImageFixtures.h"
+#include "TestEnv.h"
 #include "base/Format.h"
 #include "images/DiscReader.h"
 #include "platform/linux/OpticalDiscs.h"
 
-#include "TestEnv.h"
-
-#include <QDir>
-#include <QDirIterator>
-#include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QTest>
-
 #include <cerrno>
-#include <sys/mount.h>
 
 using Properties = QMap<QString, QString>;
 
 namespace {
-
-
-QStringList leftovers(const QString &dir)
-{
-    QStringList names;
-    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        names << QDir(dir).relativeFilePath(it.next());
-    names.sort();
-    return names;
-}
 
 const QString audioText = QStringLiteral(
     "This is an audio CD. Audio CDs hold music tracks, not files, so they can't be saved as an ISO. (To copy an "
@@ -65,457 +45,425 @@ class TstDiscReader : public QObject
     Q_OBJECT
 
 private slots:
-    void refusal_data();
-    void refusal();
-    void label_data();
-    void label();
-    void hasAACS_data();
-    void hasAACS();
-    void fromUdevProperties_data();
-    void fromUdevProperties();
-    void copies_data();
-    void copies();
-    void copyFailures_data();
-    void copyFailures();
-    void copyToAFullDisk();
-    void makeISO_data();
-    void makeISO();
-    void noDriveHere();
+    void refusal_data()
+    {
+        QTest::addColumn<QString>("volumeKind"); // empty: none
+        QTest::addColumn<bool>("aacs");
+        QTest::addColumn<int>("protection");
+        QTest::addColumn<qint64>("bytes");
+        QTest::addColumn<QString>("text"); // empty: may be copied
+
+        const QString prot = DiscReader::protectedDisc;
+        QTest::newRow("audio CD wins over everything") << "cdda" << true << 1 << qint64(0) << audioText;
+        QTest::newRow("Blu-ray AACS") << "udf" << true << 0 << qint64(1) << prot + " (Blu-ray AACS)";
+        QTest::newRow("DVD CSS") << "udf" << false << 1 << qint64(1) << prot + " (DVD CSS)";
+        QTest::newRow("DVD other system") << "udf" << false << 7 << qint64(1) << prot + " (DVD type 7)";
+        QTest::newRow("protected but empty is still protected") << "" << false << 1 << qint64(0) << prot + " (DVD CSS)";
+        QTest::newRow("unprotected DVD") << "udf" << false << 0 << qint64(4700000000) << "";
+        QTest::newRow("unknown protection is copied") << "iso9660" << false << -1 << qint64(2048) << "";
+        QTest::newRow("empty disc") << "" << false << 0 << qint64(0) << emptyText;
+    }
+
+    void refusal()
+    {
+        QFETCH(QString, volumeKind);
+        QFETCH(bool, aacs);
+        QFETCH(int, protection);
+        QFETCH(qint64, bytes);
+        QFETCH(QString, text);
+        const std::optional<QString> kind = volumeKind.isEmpty() ? std::nullopt : std::optional<QString>(volumeKind);
+        QCOMPARE(DiscReader::refusal(kind, aacs, protection, bytes).value_or(QString()), text);
+    }
+
+    void label_data()
+    {
+        QTest::addColumn<QString>("volumeName");
+        QTest::addColumn<QString>("mediaName");
+        QTest::addColumn<QString>("label");
+
+        QTest::newRow("volume name") << "Photos 2019" << "CD-R" << "Photos 2019 (sr0, 700 MB)";
+        QTest::newRow("media name when no volume") << "" << "DVD+RW" << "DVD+RW (sr0, 700 MB)";
+        QTest::newRow("neither") << "" << "" << "Disc (sr0, 700 MB)";
+    }
+
+    void label()
+    {
+        QFETCH(QString, volumeName);
+        QFETCH(QString, mediaName);
+        QFETCH(QString, label);
+        DiscInfo d;
+        d.bsdName = QStringLiteral("sr0");
+        d.mediaName = mediaName;
+        d.bytes = 700000000;
+        if (!volumeName.isEmpty())
+            d.volumeName = volumeName;
+        QCOMPARE(d.label(), label);
+        QCOMPARE(d.rawPath(), QStringLiteral("/dev/sr0"));
+    }
+
+    void hasAACS_data()
+    {
+        QTest::addColumn<QStringList>("entries"); // created under the mount point; a trailing "/" makes a folder
+        QTest::addColumn<bool>("aacs");
+
+        QTest::newRow("AACS folder") << QStringList{"AACS/"} << true;
+        QTest::newRow("BDMV/AACS folder") << QStringList{"BDMV/AACS/"} << true;
+        QTest::newRow("ANY! file") << QStringList{"ANY!"} << true;
+        QTest::newRow("plain BDMV") << QStringList{"BDMV/STREAM/00000.m2ts"} << false;
+        QTest::newRow("aacs in lower case is something else") << QStringList{"aacs/"} << false;
+        QTest::newRow("nothing") << QStringList{} << false;
+    }
+
+    void hasAACS()
+    {
+        QFETCH(QStringList, entries);
+        QFETCH(bool, aacs);
+        QTemporaryDir root;
+        for (const QString &e : entries) {
+            if (e.endsWith(QLatin1Char('/')))
+                QVERIFY(QDir().mkpath(root.filePath(e)));
+            else
+                QVERIFY(writeFile(root.filePath(e), "x"));
+        }
+        QCOMPARE(DiscReader::hasAACS(root.path()), aacs);
+        QCOMPARE(DiscReader::hasAACS(std::nullopt), false);
+    }
+
+    void fromUdevProperties_data()
+    {
+        QTest::addColumn<Properties>("props");
+        QTest::addColumn<QList<OpticalDiscs::Partition>>("partitions");
+        QTest::addColumn<bool>("described");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("mediaName");
+        QTest::addColumn<QString>("volumeKind");
+        QTest::addColumn<QString>("volumeName");
+        QTest::addColumn<QString>("mountPoint");
+        QTest::addColumn<bool>("writable");
+
+        using P = QMap<QString, QString>;
+        const P drive{{"ID_CDROM", "1"}, {"ID_CDROM_DVD", "1"}, {"ID_CDROM_BD", "1"}};
+        const auto with = [&](P extra) {
+            P p = drive;
+            for (auto it = extra.begin(); it != extra.end(); ++it)
+                p.insert(it.key(), it.value());
+            return p;
+        };
+
+        QTest::newRow("pressed data CD, mounted")
+            << with({{"ID_CDROM_MEDIA", "1"}, {"ID_CDROM_MEDIA_CD", "1"}, {"ID_CDROM_MEDIA_STATE", "complete"},
+                     {"ID_FS_TYPE", "iso9660"}, {"ID_FS_LABEL", "PHOTOS"}, {"ID_FS_LABEL_ENC", "PHOTOS\\x202019"},
+                     {"ID_CDROM_MEDIA_TRACK_COUNT_DATA", "1"}})
+            << QList<OpticalDiscs::Partition>{} << true << "CD" << "CD-ROM" << "iso9660" << "PHOTOS 2019"
+            << "/media/me/PHOTOS 2019" << false;
+        QTest::newRow("audio CD")
+            << with({{"ID_CDROM_MEDIA", "1"}, {"ID_CDROM_MEDIA_CD_R", "1"}, {"ID_CDROM_MEDIA_TRACK_COUNT_AUDIO", "12"},
+                     {"ID_CDROM_MEDIA_TRACK_COUNT_DATA", "0"}})
+            << QList<OpticalDiscs::Partition>{} << true << "CD" << "CD-R" << "cdda" << "" << "/media/me/PHOTOS 2019"
+            << false;
+        QTest::newRow("enhanced CD with a data track is not cdda")
+            << with({{"ID_CDROM_MEDIA", "1"}, {"ID_CDROM_MEDIA_CD", "1"}, {"ID_CDROM_MEDIA_TRACK_COUNT_AUDIO", "10"},
+                     {"ID_CDROM_MEDIA_TRACK_COUNT_DATA", "1"}, {"ID_FS_TYPE", "iso9660"}})
+            << QList<OpticalDiscs::Partition>{} << true << "CD" << "CD-ROM" << "iso9660" << "" << "/media/me/PHOTOS 2019"
+            << false;
+        QTest::newRow("blank DVD+R DL")
+            << with({{"ID_CDROM_MEDIA", "1"}, {"ID_CDROM_MEDIA_DVD_PLUS_R_DL", "1"}, {"ID_CDROM_MEDIA_STATE", "blank"}})
+            << QList<OpticalDiscs::Partition>{} << true << "DVD" << "DVD+R DL" << "" << "" << "" << true;
+        QTest::newRow("appendable BD-RE")
+            << with({{"ID_CDROM_MEDIA", "1"}, {"ID_CDROM_MEDIA_BD_RE", "1"}, {"ID_CDROM_MEDIA_STATE", "appendable"},
+                     {"ID_FS_TYPE", "udf"}})
+            << QList<OpticalDiscs::Partition>{} << true << "BD" << "BD-RE" << "udf" << "" << "/media/me/PHOTOS 2019"
+            << true;
+        QTest::newRow("volume on a partition fills in")
+            << with({{"ID_CDROM_MEDIA", "1"}, {"ID_CDROM_MEDIA_DVD", "1"}})
+            << QList<OpticalDiscs::Partition>{{{{"ID_FS_TYPE", "hfsplus"}}, 11, 9},
+                                              {{{"ID_FS_TYPE", "iso9660"}, {"ID_FS_LABEL", "HYBRID"}}, 11, 2}}
+            << true << "DVD" << "DVD-ROM" << "hfsplus" << "HYBRID" << "/media/me/HYBRID" << false;
+        QTest::newRow("drive without a disc") << with({{"ID_CDROM_MEDIA", "0"}}) << QList<OpticalDiscs::Partition>{}
+                                              << false << "" << "" << "" << "" << "" << false;
+        QTest::newRow("not an optical drive") << P{{"ID_CDROM_MEDIA", "1"}, {"ID_CDROM_MEDIA_CD", "1"}}
+                                              << QList<OpticalDiscs::Partition>{} << false << "" << "" << "" << "" << ""
+                                              << false;
+        QTest::newRow("a medium of no known class")
+            << with({{"ID_CDROM_MEDIA", "1"}, {"ID_CDROM_MEDIA_MO", "1"}}) << QList<OpticalDiscs::Partition>{} << false
+            << "" << "" << "" << "" << "" << false;
+    }
+
+    void fromUdevProperties()
+    {
+        QFETCH(Properties, props);
+        QFETCH(QList<OpticalDiscs::Partition>, partitions);
+        QFETCH(bool, described);
+        QFETCH(QString, kind);
+        QFETCH(QString, mediaName);
+        QFETCH(QString, volumeKind);
+        QFETCH(QString, volumeName);
+        QFETCH(QString, mountPoint);
+        QFETCH(bool, writable);
+
+        // 11:0 is mounted (the CD and BD rows use it), 11:1 is not (the DVD
+        // rows); partition 11:2 is mounted too.
+        const QList<MountTable::Entry> mounts = MountTable::parse(
+            "30 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+            "36 30 11:0 / /media/me/PHOTOS\\0402019 ro - iso9660 /dev/sr0 ro\n"
+            "37 30 11:2 / /media/me/HYBRID ro - iso9660 /dev/sr0p2 ro\n");
+        const std::optional<DiscInfo> d = OpticalDiscs::fromProperties(
+            QStringLiteral("sr0"), props, 700 * mib, 0, 11, kind == QLatin1String("DVD") ? 1 : 0, mounts, partitions);
+        QCOMPARE(d.has_value(), described);
+        if (!d)
+            return;
+        QCOMPARE(d->bsdName, QStringLiteral("sr0"));
+        QCOMPARE(d->mediaKind, kind);
+        QVERIFY(d->isOptical());
+        QCOMPARE(d->isDVD(), kind == QLatin1String("DVD"));
+        QCOMPARE(d->mediaName, mediaName);
+        QCOMPARE(d->bytes, 700 * mib);
+        QCOMPARE(d->blockSize, 2048);
+        QCOMPARE(d->volumeKind.value_or(QString()), volumeKind);
+        QCOMPARE(d->volumeName.value_or(QString()), volumeName);
+        QCOMPARE(d->mountPoint.value_or(QString()), mountPoint);
+        QCOMPARE(d->writable, writable);
+    }
+
+    void copies_data()
+    {
+        QTest::addColumn<qint64>("length");
+        QTest::addColumn<bool>("olderTarget");
+
+        QTest::newRow("several chunks and a partial one, new target") << 5 * mib + 2048 << false;
+        QTest::newRow("replaces an older target") << 3 * mib << true;
+        QTest::newRow("exactly one chunk") << mib << false;
+        QTest::newRow("nothing to copy") << qint64(0) << true;
+    }
+
+    void copies()
+    {
+        QFETCH(qint64, length);
+        QFETCH(bool, olderTarget);
+
+        // The disc: an image file read through BlockReader, a little longer than
+        // the length copied, as a real disc's device is.
+        const QString device = m_env.path(QStringLiteral("disc.raw"));
+        QVERIFY(TestEnv::writePattern(device, length + 4096));
+        const QString dir = m_env.path(QStringLiteral("copies"));
+        QVERIFY(QDir().mkpath(dir));
+        const QString target = dir + "/Disc.iso";
+        if (olderTarget)
+            QVERIFY(writeFile(target, "older"));
+
+        const BlockReader disc(device);
+        QList<double> reports;
+        const QString sha = DiscReader::copy(length, target, [&](double p) { reports << p; }, nullptr,
+                                             [&](qint64 offset, char *into, qint64 count) {
+                                                 return disc.read(offset, into, count);
+                                             });
+        QCOMPARE(readFile(target), readFile(device).left(length));
+        QCOMPARE(sha, opensslSha256(target));
+        QCOMPARE(leftovers(dir), QStringList{"Disc.iso"});
+        QCOMPARE(reports.size(), int((length + mib - 1) / mib));
+        if (length > 0)
+            QCOMPARE(reports.last(), 1.0);
+        QVERIFY(QFile::remove(target));
+    }
+
+    void copyFailures_data()
+    {
+        QTest::addColumn<qint64>("length");
+        QTest::addColumn<qint64>("failAt");      // the reader throws at this offset; -1: never
+        QTest::addColumn<qint64>("endsAt");      // the reader has no more data from here; -1: never
+        QTest::addColumn<qint64>("cancelAfter"); // cancel after this many bytes; -1: never
+        QTest::addColumn<TDError>("error");
+
+        QTest::newRow("read error at 3 MiB + 2048")
+            << 6 * mib << 3 * mib + 2048 << qint64(-1) << qint64(-1)
+            << TDError::readFailed(QStringLiteral("/dev/sr7"), 3 * mib + 2048, EIO);
+        QTest::newRow("read error in the first sector") << 2 * mib << qint64(0) << qint64(-1) << qint64(-1)
+                                                        << TDError::readFailed(QStringLiteral("/dev/sr7"), 0, EIO);
+        QTest::newRow("disc ends early: a short read is never padded")
+            << 4 * mib << qint64(-1) << 2 * mib + 1000 << qint64(-1)
+            << TDError::readFailed(QStringLiteral("the disc"), 2 * mib + 1000, EIO);
+        QTest::newRow("cancelled after 2 MiB") << 8 * mib << qint64(-1) << qint64(-1) << 2 * mib << TDError::cancelled();
+    }
+
+    void copyFailures()
+    {
+        QFETCH(qint64, length);
+        QFETCH(qint64, failAt);
+        QFETCH(qint64, endsAt);
+        QFETCH(qint64, cancelAfter);
+        QFETCH(TDError, error);
+
+        const QString device = m_env.path(QStringLiteral("disc.raw"));
+        QVERIFY(TestEnv::writePattern(device, length));
+        const QString dir = m_env.path(QStringLiteral("failures"));
+        QVERIFY(QDir().mkpath(dir));
+        const QString target = dir + "/Disc.iso";
+        QVERIFY(writeFile(target, "older"));
+
+        // The disc: the file, with a bad sector or an early end where the row says.
+        const BlockReader disc(device);
+        CancelToken token;
+        const auto read = [&](qint64 offset, char *into, qint64 count) -> qint64 {
+            if (failAt >= 0 && offset <= failAt && failAt < offset + count) {
+                disc.read(offset, into, failAt - offset); // the sectors before it read fine
+                throw TDError::readFailed(QStringLiteral("/dev/sr7"), failAt, EIO);
+            }
+            if (endsAt >= 0)
+                count = std::clamp<qint64>(endsAt - offset, 0, count);
+            return disc.read(offset, into, count);
+        };
+        const auto progress = [&](double p) {
+            if (cancelAfter >= 0 && p * double(length) >= double(cancelAfter))
+                token.cancel();
+        };
+        QCOMPARE(thrown([&] { DiscReader::copy(length, target, progress, &token, read); }), error);
+        QCOMPARE(leftovers(dir), QStringList{"Disc.iso"});
+        QCOMPARE(readFile(target), QByteArray("older"));
+    }
+
+    void copyToAFullDisk()
+    {
+        // A 1 MiB file system for a 3 MiB copy, with an older image already there.
+        const QString small = m_env.path(QStringLiteral("small-disk"));
+        SmallDisk disk(small, mib);
+        if (!disk.mounted())
+            QSKIP("can't mount a small tmpfs here (needs root)");
+        const QString target = small + "/Disc.iso";
+        const QByteArray older(64 * 1024, 'o');
+        QVERIFY(writeFile(target, older));
+
+        const QString device = m_env.path(QStringLiteral("disc.raw"));
+        QVERIFY(TestEnv::writePattern(device, 3 * mib));
+        const BlockReader disc(device);
+        const auto read = [&](qint64 offset, char *into, qint64 count) { return disc.read(offset, into, count); };
+        QCOMPARE(thrown([&] { DiscReader::copy(3 * mib, target, {}, nullptr, read); }).text(),
+                 QStringLiteral("Couldn't save the file: No space left on device"));
+        QCOMPARE(leftovers(small), QStringList{"Disc.iso"});
+        QCOMPARE(readFile(target), older);
+
+        // And through makeISO, which says the same.
+        QCOMPARE(thrown([&] { DiscReader::makeISO(dataCD(3 * mib), device, target, {}, nullptr); }),
+                 TDError::writeFailed(QStringLiteral("No space left on device")));
+        QCOMPARE(leftovers(small), QStringList{"Disc.iso"});
+        QCOMPARE(readFile(target), older);
+    }
+
+    void makeISO_data()
+    {
+        QTest::addColumn<DiscInfo>("disc");
+        QTest::addColumn<qint64>("deviceBytes"); // size of the file standing in for the device; -1: none
+        QTest::addColumn<int>("method");         // -1: an error
+        QTest::addColumn<QString>("text");       // the note, or the error's text
+
+        const qint64 size = 3 * mib;
+        const QString rawNote =
+            QStringLiteral("Copied sector by sector (3.1 MB). The ISO is an exact copy of the disc.");
+        const QString filesNote = QStringLiteral(
+            "The system didn't allow a sector-by-sector read, so the ISO was built from the disc's files (same files "
+            "and folders, new layout).");
+
+        QTest::newRow("data CD, raw copy") << dataCD(size) << size << int(DiscReader::Method::rawCopy) << rawNote;
+        {
+            DiscInfo dvd = dataCD(size);
+            dvd.mediaKind = QStringLiteral("DVD");
+            // A file answers no protection query (-1): it is copied.
+            QTest::newRow("DVD whose protection can't be asked") << dvd << size << int(DiscReader::Method::rawCopy)
+                                                                 << rawNote;
+        }
+        {
+            DiscInfo audio = dataCD(size);
+            audio.volumeKind = QStringLiteral("cdda");
+            QTest::newRow("audio CD refused though readable") << audio << size << -1 << audioText;
+        }
+        QTest::newRow("empty disc refused") << dataCD(0) << size << -1 << emptyText;
+        QTest::newRow("disc shorter than it says") << dataCD(size) << 2 * mib + 4096 << -1
+                                                   << unreadableText(2 * mib + 4096);
+        {
+            DiscInfo mounted = dataCD(size);
+            mounted.mountPoint = QStringLiteral("(the disc's files)");
+            QTest::newRow("no raw access, mounted: built from files") << mounted << qint64(-1)
+                                                                      << int(DiscReader::Method::fromFiles) << filesNote;
+        }
+        QTest::newRow("no raw access, not mounted") << dataCD(size) << qint64(-1) << -1 << noRawText;
+        {
+            DiscInfo mountedAudio = dataCD(size);
+            mountedAudio.mountPoint = QStringLiteral("(the disc's files)");
+            mountedAudio.volumeKind.reset();
+            QTest::newRow("no raw access, mounted but no file system") << mountedAudio << qint64(-1) << -1 << noRawText;
+        }
+        {
+            DiscInfo blu = dataCD(size);
+            blu.mediaKind = QStringLiteral("BD");
+            blu.mountPoint = QStringLiteral("(a Blu-ray with AACS)");
+            QTest::newRow("Blu-ray with AACS refused") << blu << size << -1
+                                                       << DiscReader::protectedDisc + " (Blu-ray AACS)";
+        }
+    }
+
+    void makeISO()
+    {
+        QFETCH(DiscInfo, disc);
+        QFETCH(qint64, deviceBytes);
+        QFETCH(int, method);
+        QFETCH(QString, text);
+
+        QTemporaryDir tmp;
+        const QString device = tmp.filePath(QStringLiteral("sr7.raw"));
+        if (deviceBytes >= 0)
+            QVERIFY(TestEnv::writePattern(device, deviceBytes));
+        if (disc.mountPoint == QLatin1String("(the disc's files)")) {
+            if (QStandardPaths::findExecutable(QStringLiteral("xorriso")).isEmpty())
+                QSKIP("xorriso is not installed");
+            disc.mountPoint = tmp.filePath(QStringLiteral("mounted"));
+            QVERIFY(writeFile(*disc.mountPoint + "/DCIM/photo.jpg", QByteArray(5000, 'p')));
+        } else if (disc.mountPoint == QLatin1String("(a Blu-ray with AACS)")) {
+            disc.mountPoint = tmp.filePath(QStringLiteral("bluray"));
+            QVERIFY(QDir().mkpath(*disc.mountPoint + "/AACS"));
+        }
+        const QString outDir = tmp.filePath(QStringLiteral("out"));
+        QVERIFY(QDir().mkpath(outDir));
+        const QString target = outDir + "/Disc.iso";
+
+        try {
+            const DiscReader::Outcome o = DiscReader::makeISO(disc, device, target, {}, nullptr);
+            QCOMPARE(int(o.method), method);
+            QCOMPARE(o.note, text);
+            if (o.method == DiscReader::Method::rawCopy) {
+                QCOMPARE(o.sha256.value_or(QString()), opensslSha256(target));
+                QCOMPARE(readFile(target), readFile(device).left(disc.bytes));
+            } else {
+                QVERIFY(!o.sha256);
+                QVERIFY(QFileInfo(target).size() > 5000);
+            }
+            QCOMPARE(leftovers(outDir), QStringList{"Disc.iso"});
+        } catch (const TDError &e) {
+            QCOMPARE(-1, method);
+            QCOMPARE(e.kind(), TDError::Kind::refused);
+            QCOMPARE(e.text(), text);
+            QCOMPARE(leftovers(outDir), QStringList());
+        }
+    }
+
+    void noDriveHere()
+    {
+        // What these calls do on a machine without such a drive: nothing, quickly.
+        if (QFile::exists(QStringLiteral("/dev/sr0")))
+            QSKIP("this machine has an optical drive");
+        QVERIFY(!DiscReader::info(QStringLiteral("/dev/sr0")));
+        QVERIFY(!DiscReader::info(QStringLiteral("sr0")));
+        QVERIFY(!DiscReader::info(QStringLiteral("../../sda")));
+        for (const DiscInfo &d : DiscReader::opticalDiscs())
+            QVERIFY(d.isOptical());
+        // A regular file answers no SCSI command.
+        const QString file = m_env.path(QStringLiteral("plain.bin"));
+        QVERIFY(writeFile(file, QByteArray(4096, '\0')));
+        QCOMPARE(DiscReader::dvdProtection(BlockReader(file)), -1);
+        QCOMPARE(OpticalDiscs::dvdCopyProtection(m_env.path(QStringLiteral("missing"))), -1);
+    }
 
 private:
     TestEnv m_env;
 };
-
-void TstDiscReader::refusal_data()
-{
-    QTest::addColumn<QString>("volumeKind"); // empty: none
-    QTest::addColumn<bool>("aacs");
-    QTest::addColumn<int>("protection");
-    QTest::addColumn<qint64>("bytes");
-    QTest::addColumn<QString>("text"); // empty: may be copied
-
-    const QString prot = DiscReader::protectedDisc;
-    QTest::newRow("audio CD wins over everything") << "cdda" << true << 1 << qint64(0) << audioText;
-    QTest::newRow("Blu-ray AACS") << "udf" << true << 0 << qint64(1) << prot + " (Blu-ray AACS)";
-    QTest::newRow("DVD CSS") << "udf" << false << 1 << qint64(1) << prot + " (DVD CSS)";
-    QTest::newRow("DVD CPRM") << "udf" << false << 2 << qint64(1) << prot + " (DVD CPRM)";
-    QTest::newRow("DVD other system") << "udf" << false << 7 << qint64(1) << prot + " (DVD type 7)";
-    QTest::newRow("protected but empty is still protected") << "" << false << 1 << qint64(0) << prot + " (DVD CSS)";
-    QTest::newRow("unprotected DVD") << "udf" << false << 0 << qint64(4700000000) << "";
-    QTest::newRow("unknown protection is copied") << "iso9660" << false << -1 << qint64(2048) << "";
-    QTest::newRow("empty disc") << "" << false << 0 << qint64(0) << emptyText;
-    QTest::newRow("empty disc, query failed") << "" << false << -1 << qint64(0) << emptyText;
-}
-
-void TstDiscReader::refusal()
-{
-    QFETCH(QString, volumeKind);
-    QFETCH(bool, aacs);
-    QFETCH(int, protection);
-    QFETCH(qint64, bytes);
-    QFETCH(QString, text);
-    const std::optional<QString> kind = volumeKind.isEmpty() ? std::nullopt : std::optional<QString>(volumeKind);
-    QCOMPARE(DiscReader::refusal(kind, aacs, protection, bytes).value_or(QString()), text);
-}
-
-void TstDiscReader::label_data()
-{
-    QTest::addColumn<QString>("volumeName");
-    QTest::addColumn<QString>("mediaName");
-    QTest::addColumn<QString>("label");
-
-    QTest::newRow("volume name") << "Photos 2019" << "CD-R" << "Photos 2019 (sr0, 700 MB)";
-    QTest::newRow("media name when no volume") << "" << "DVD+RW" << "DVD+RW (sr0, 700 MB)";
-    QTest::newRow("neither") << "" << "" << "Disc (sr0, 700 MB)";
-}
-
-void TstDiscReader::label()
-{
-    QFETCH(QString, volumeName);
-    QFETCH(QString, mediaName);
-    QFETCH(QString, label);
-    DiscInfo d;
-    d.bsdName = QStringLiteral("sr0");
-    d.mediaName = mediaName;
-    d.bytes = 700000000;
-    if (!volumeName.isEmpty())
-        d.volumeName = volumeName;
-    QCOMPARE(d.label(), label);
-    QCOMPARE(d.rawPath(), QStringLiteral("/dev/sr0"));
-}
-
-void TstDiscReader::hasAACS_data()
-{
-    QTest::addColumn<QStringList>("entries"); // created under the mount point; a trailing "/" makes a folder
-    QTest::addColumn<bool>("aacs");
-
-    QTest::newRow("AACS folder") << QStringList{"AACS/"} << true;
-    QTest::newRow("BDMV/AACS folder") << QStringList{"BDMV/AACS/"} << true;
-    QTest::newRow("ANY! file") << QStringList{"ANY!"} << true;
-    QTest::newRow("plain BDMV") << QStringList{"BDMV/STREAM/00000.m2ts"} << false;
-    QTest::newRow("aacs in lower case is something else") << QStringList{"aacs/"} << false;
-    QTest::newRow("nothing") << QStringList{} << false;
-}
-
-void TstDiscReader::hasAACS()
-{
-    QFETCH(QStringList, entries);
-    QFETCH(bool, aacs);
-    QTemporaryDir root;
-    for (const QString &e : entries) {
-        if (e.endsWith(QLatin1Char('/')))
-            QVERIFY(QDir().mkpath(root.filePath(e)));
-        else
-            QVERIFY(writeFile(root.filePath(e), "x"));
-    }
-    QCOMPARE(DiscReader::hasAACS(root.path()), aacs);
-    QCOMPARE(DiscReader::hasAACS(std::nullopt), false);
-}
-
-void TstDiscReader::fromUdevProperties_data()
-{
-    QTest::addColumn<Properties>("props");
-    QTest::addColumn<QList<OpticalDiscs::Partition>>("partitions");
-    QTest::addColumn<bool>("described");
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("mediaName");
-    QTest::addColumn<QString>("volumeKind");
-    QTest::addColumn<QString>("volumeName");
-    QTest::addColumn<QString>("mountPoint");
-    QTest::addColumn<bool>("writable");
-
-    using P = QMap<QString, QString>;
-    const P drive{{"ID_CDROM", "1"}, {"ID_CDROM_DVD", "1"}, {"ID_CDROM_BD", "1"}};
-    const auto with = [&](P extra) {
-        P p = drive;
-        for (auto it = extra.begin(); it != extra.end(); ++it)
-            p.insert(it.key(), it.value());
-        return p;
-    };
-
-    QTest::newRow("pressed data CD, mounted")
-        << with({{"ID_CDROM_MEDIA", "1"}, {"ID_CDROM_MEDIA_CD", "1"}, {"ID_CDROM_MEDIA_STATE", "complete"},
-                 {"ID_FS_TYPE", "iso9660"}, {"ID_FS_LABEL", "PHOTOS"}, {"ID_FS_LABEL_ENC", "PHOTOS\\x202019"},
-                 {"ID_CDROM_MEDIA_TRACK_COUNT_DATA", "1"}})
-        << QList<OpticalDiscs::Partition>{} << true << "CD" << "CD-ROM" << "iso9660" << "PHOTOS 2019"
-        << "/media/me/PHOTOS 2019" << false;
-    QTest::newRow("audio CD")
-        << with({{"ID_CDROM_MEDIA", "1"}, {"ID_CDROM_MEDIA_CD_R", "1"}, {"ID_CDROM_MEDIA_TRACK_COUNT_AUDIO", "12"},
-                 {"ID_CDROM_MEDIA_TRACK_COUNT_DATA", "0"}})
-        << QList<OpticalDiscs::Partition>{} << true << "CD" << "CD-R" << "cdda" << "" << "/media/me/PHOTOS 2019"
-        << false;
-    QTest::newRow("enhanced CD with a data track is not cdda")
-        << with({{"ID_CDROM_MEDIA", "1"}, {"ID_CDROM_MEDIA_CD", "1"}, {"ID_CDROM_MEDIA_TRACK_COUNT_AUDIO", "10"},
-                 {"ID_CDROM_MEDIA_TRACK_COUNT_DATA", "1"}, {"ID_FS_TYPE", "iso9660"}})
-        << QList<OpticalDiscs::Partition>{} << true << "CD" << "CD-ROM" << "iso9660" << "" << "/media/me/PHOTOS 2019"
-        << false;
-    QTest::newRow("blank DVD+R DL")
-        << with({{"ID_CDROM_MEDIA", "1"}, {"ID_CDROM_MEDIA_DVD_PLUS_R_DL", "1"}, {"ID_CDROM_MEDIA_STATE", "blank"}})
-        << QList<OpticalDiscs::Partition>{} << true << "DVD" << "DVD+R DL" << "" << "" << "" << true;
-    QTest::newRow("appendable BD-RE")
-        << with({{"ID_CDROM_MEDIA", "1"}, {"ID_CDROM_MEDIA_BD_RE", "1"}, {"ID_CDROM_MEDIA_STATE", "appendable"},
-                 {"ID_FS_TYPE", "udf"}})
-        << QList<OpticalDiscs::Partition>{} << true << "BD" << "BD-RE" << "udf" << "" << "/media/me/PHOTOS 2019"
-        << true;
-    QTest::newRow("volume on a partition fills in")
-        << with({{"ID_CDROM_MEDIA", "1"}, {"ID_CDROM_MEDIA_DVD", "1"}})
-        << QList<OpticalDiscs::Partition>{{{{"ID_FS_TYPE", "hfsplus"}}, 11, 9},
-                                          {{{"ID_FS_TYPE", "iso9660"}, {"ID_FS_LABEL", "HYBRID"}}, 11, 2}}
-        << true << "DVD" << "DVD-ROM" << "hfsplus" << "HYBRID" << "/media/me/HYBRID" << false;
-    QTest::newRow("drive without a disc") << with({{"ID_CDROM_MEDIA", "0"}}) << QList<OpticalDiscs::Partition>{}
-                                          << false << "" << "" << "" << "" << "" << false;
-    QTest::newRow("not an optical drive") << P{{"ID_CDROM_MEDIA", "1"}, {"ID_CDROM_MEDIA_CD", "1"}}
-                                          << QList<OpticalDiscs::Partition>{} << false << "" << "" << "" << "" << ""
-                                          << false;
-    QTest::newRow("a medium of no known class")
-        << with({{"ID_CDROM_MEDIA", "1"}, {"ID_CDROM_MEDIA_MO", "1"}}) << QList<OpticalDiscs::Partition>{} << false
-        << "" << "" << "" << "" << "" << false;
-}
-
-void TstDiscReader::fromUdevProperties()
-{
-    QFETCH(Properties, props);
-    QFETCH(QList<OpticalDiscs::Partition>, partitions);
-    QFETCH(bool, described);
-    QFETCH(QString, kind);
-    QFETCH(QString, mediaName);
-    QFETCH(QString, volumeKind);
-    QFETCH(QString, volumeName);
-    QFETCH(QString, mountPoint);
-    QFETCH(bool, writable);
-
-    // 11:0 is mounted (the CD and BD rows use it), 11:1 is not (the DVD
-    // rows); partition 11:2 is mounted too.
-    const QList<MountTable::Entry> mounts = MountTable::parse(
-        "30 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
-        "36 30 11:0 / /media/me/PHOTOS\\0402019 ro - iso9660 /dev/sr0 ro\n"
-        "37 30 11:2 / /media/me/HYBRID ro - iso9660 /dev/sr0p2 ro\n");
-    const std::optional<DiscInfo> d = OpticalDiscs::fromProperties(
-        QStringLiteral("sr0"), props, 700 * mib, 0, 11, kind == QLatin1String("DVD") ? 1 : 0, mounts, partitions);
-    QCOMPARE(d.has_value(), described);
-    if (!d)
-        return;
-    QCOMPARE(d->bsdName, QStringLiteral("sr0"));
-    QCOMPARE(d->mediaKind, kind);
-    QVERIFY(d->isOptical());
-    QCOMPARE(d->isDVD(), kind == QLatin1String("DVD"));
-    QCOMPARE(d->mediaName, mediaName);
-    QCOMPARE(d->bytes, 700 * mib);
-    QCOMPARE(d->blockSize, 2048);
-    QCOMPARE(d->volumeKind.value_or(QString()), volumeKind);
-    QCOMPARE(d->volumeName.value_or(QString()), volumeName);
-    QCOMPARE(d->mountPoint.value_or(QString()), mountPoint);
-    QCOMPARE(d->writable, writable);
-}
-
-void TstDiscReader::copies_data()
-{
-    QTest::addColumn<qint64>("length");
-    QTest::addColumn<bool>("olderTarget");
-
-    QTest::newRow("several chunks and a partial one, new target") << 5 * mib + 2048 << false;
-    QTest::newRow("replaces an older target") << 3 * mib << true;
-    QTest::newRow("exactly one chunk") << mib << false;
-    QTest::newRow("nothing to copy") << qint64(0) << true;
-}
-
-void TstDiscReader::copies()
-{
-    QFETCH(qint64, length);
-    QFETCH(bool, olderTarget);
-
-    // The disc: an image file read through BlockReader, a little longer than
-    // the length copied, as a real disc's device is.
-    const QString device = m_env.path(QStringLiteral("disc.raw"));
-    QVERIFY(TestEnv::writePattern(device, length + 4096));
-    const QString dir = m_env.path(QStringLiteral("copies"));
-    QVERIFY(QDir().mkpath(dir));
-    const QString target = dir + "/Disc.iso";
-    if (olderTarget)
-        QVERIFY(writeFile(target, "older"));
-
-    const BlockReader disc(device);
-    QList<double> reports;
-    const QString sha = DiscReader::copy(length, target, [&](double p) { reports << p; }, nullptr,
-                                         [&](qint64 offset, char *into, qint64 count) {
-                                             return disc.read(offset, into, count);
-                                         });
-    QCOMPARE(readFile(target), readFile(device).left(length));
-    QCOMPARE(sha, opensslSha256(target));
-    QCOMPARE(leftovers(dir), QStringList{"Disc.iso"});
-    QCOMPARE(reports.size(), int((length + mib - 1) / mib));
-    if (length > 0)
-        QCOMPARE(reports.last(), 1.0);
-    QVERIFY(QFile::remove(target));
-}
-
-void TstDiscReader::copyFailures_data()
-{
-    QTest::addColumn<qint64>("length");
-    QTest::addColumn<qint64>("failAt");      // the reader throws at this offset; -1: never
-    QTest::addColumn<qint64>("endsAt");      // the reader has no more data from here; -1: never
-    QTest::addColumn<qint64>("cancelAfter"); // cancel after this many bytes; -1: never
-    QTest::addColumn<TDError>("error");
-
-    QTest::newRow("read error at 3 MiB + 2048")
-        << 6 * mib << 3 * mib + 2048 << qint64(-1) << qint64(-1)
-        << TDError::readFailed(QStringLiteral("/dev/sr7"), 3 * mib + 2048, EIO);
-    QTest::newRow("read error in the first sector") << 2 * mib << qint64(0) << qint64(-1) << qint64(-1)
-                                                    << TDError::readFailed(QStringLiteral("/dev/sr7"), 0, EIO);
-    QTest::newRow("disc ends early: a short read is never padded")
-        << 4 * mib << qint64(-1) << 2 * mib + 1000 << qint64(-1)
-        << TDError::readFailed(QStringLiteral("the disc"), 2 * mib + 1000, EIO);
-    QTest::newRow("cancelled after 2 MiB") << 8 * mib << qint64(-1) << qint64(-1) << 2 * mib << TDError::cancelled();
-}
-
-void TstDiscReader::copyFailures()
-{
-    QFETCH(qint64, length);
-    QFETCH(qint64, failAt);
-    QFETCH(qint64, endsAt);
-    QFETCH(qint64, cancelAfter);
-    QFETCH(TDError, error);
-
-    const QString device = m_env.path(QStringLiteral("disc.raw"));
-    QVERIFY(TestEnv::writePattern(device, length));
-    const QString dir = m_env.path(QStringLiteral("failures"));
-    QVERIFY(QDir().mkpath(dir));
-    const QString target = dir + "/Disc.iso";
-    QVERIFY(writeFile(target, "older"));
-
-    // The disc: the file, with a bad sector or an early end where the row says.
-    const BlockReader disc(device);
-    CancelToken token;
-    const auto read = [&](qint64 offset, char *into, qint64 count) -> qint64 {
-        if (failAt >= 0 && offset <= failAt && failAt < offset + count) {
-            disc.read(offset, into, failAt - offset); // the sectors before it read fine
-            throw TDError::readFailed(QStringLiteral("/dev/sr7"), failAt, EIO);
-        }
-        if (endsAt >= 0)
-            count = std::clamp<qint64>(endsAt - offset, 0, count);
-        return disc.read(offset, into, count);
-    };
-    try {
-        DiscReader::copy(length, target, [&](double p) {
-            if (cancelAfter >= 0 && p * double(length) >= double(cancelAfter))
-                token.cancel();
-        }, &token, read);
-        QFAIL("copied");
-    } catch (const TDError &e) {
-        QCOMPARE(e, error);
-    }
-    QCOMPARE(leftovers(dir), QStringList{"Disc.iso"});
-    QCOMPARE(readFile(target), QByteArray("older"));
-}
-
-void TstDiscReader::copyToAFullDisk()
-{
-    // A 1 MiB file system for a 3 MiB copy, with an older image already there.
-    const QString small = m_env.path(QStringLiteral("small-disk"));
-    SmallDisk disk(small, mib);
-    if (!disk.mounted())
-        QSKIP("can't mount a small tmpfs here (needs root)");
-    const QString target = small + "/Disc.iso";
-    const QByteArray older(64 * 1024, 'o');
-    QVERIFY(writeFile(target, older));
-
-    const QString device = m_env.path(QStringLiteral("disc.raw"));
-    QVERIFY(TestEnv::writePattern(device, 3 * mib));
-    const BlockReader disc(device);
-    try {
-        DiscReader::copy(3 * mib, target, {}, nullptr, [&](qint64 offset, char *into, qint64 count) {
-            return disc.read(offset, into, count);
-        });
-        QFAIL("copied");
-    } catch (const TDError &e) {
-        QCOMPARE(e.text(), QStringLiteral("Couldn't save the file: No space left on device"));
-    }
-    QCOMPARE(leftovers(small), QStringList{"Disc.iso"});
-    QCOMPARE(readFile(target), older);
-
-    // And through makeISO, which says the same.
-    try {
-        DiscReader::makeISO(dataCD(3 * mib), device, target, {}, nullptr);
-        QFAIL("copied");
-    } catch (const TDError &e) {
-        QCOMPARE(e, TDError::writeFailed(QStringLiteral("No space left on device")));
-    }
-    QCOMPARE(leftovers(small), QStringList{"Disc.iso"});
-    QCOMPARE(readFile(target), older);
-}
-
-void TstDiscReader::makeISO_data()
-{
-    QTest::addColumn<DiscInfo>("disc");
-    QTest::addColumn<qint64>("deviceBytes"); // size of the file standing in for the device; -1: none
-    QTest::addColumn<int>("method");         // -1: an error
-    QTest::addColumn<QString>("text");       // the note, or the error's text
-
-    const qint64 size = 3 * mib;
-    const QString rawNote =
-        QStringLiteral("Copied sector by sector (3.1 MB). The ISO is an exact copy of the disc.");
-    const QString filesNote = QStringLiteral(
-        "The system didn't allow a sector-by-sector read, so the ISO was built from the disc's files (same files "
-        "and folders, new layout).");
-
-    QTest::newRow("data CD, raw copy") << dataCD(size) << size << int(DiscReader::Method::rawCopy) << rawNote;
-    {
-        DiscInfo dvd = dataCD(size);
-        dvd.mediaKind = QStringLiteral("DVD");
-        // A file answers no protection query (-1): it is copied.
-        QTest::newRow("DVD whose protection can't be asked") << dvd << size << int(DiscReader::Method::rawCopy)
-                                                             << rawNote;
-    }
-    {
-        DiscInfo audio = dataCD(size);
-        audio.volumeKind = QStringLiteral("cdda");
-        QTest::newRow("audio CD refused though readable") << audio << size << -1 << audioText;
-    }
-    QTest::newRow("empty disc refused") << dataCD(0) << size << -1 << emptyText;
-    QTest::newRow("disc shorter than it says") << dataCD(size) << 2 * mib + 4096 << -1
-                                               << unreadableText(2 * mib + 4096);
-    {
-        DiscInfo mounted = dataCD(size);
-        mounted.mountPoint = QStringLiteral("(the disc's files)");
-        QTest::newRow("no raw access, mounted: built from files") << mounted << qint64(-1)
-                                                                  << int(DiscReader::Method::fromFiles) << filesNote;
-    }
-    QTest::newRow("no raw access, not mounted") << dataCD(size) << qint64(-1) << -1 << noRawText;
-    {
-        DiscInfo mountedAudio = dataCD(size);
-        mountedAudio.mountPoint = QStringLiteral("(the disc's files)");
-        mountedAudio.volumeKind.reset();
-        QTest::newRow("no raw access, mounted but no file system") << mountedAudio << qint64(-1) << -1 << noRawText;
-    }
-    {
-        DiscInfo blu = dataCD(size);
-        blu.mediaKind = QStringLiteral("BD");
-        blu.mountPoint = QStringLiteral("(a Blu-ray with AACS)");
-        QTest::newRow("Blu-ray with AACS refused") << blu << size << -1
-                                                   << DiscReader::protectedDisc + " (Blu-ray AACS)";
-    }
-}
-
-void TstDiscReader::makeISO()
-{
-    QFETCH(DiscInfo, disc);
-    QFETCH(qint64, deviceBytes);
-    QFETCH(int, method);
-    QFETCH(QString, text);
-
-    QTemporaryDir tmp;
-    const QString device = tmp.filePath(QStringLiteral("sr7.raw"));
-    if (deviceBytes >= 0)
-        QVERIFY(TestEnv::writePattern(device, deviceBytes));
-    if (disc.mountPoint == QLatin1String("(the disc's files)")) {
-        if (QStandardPaths::findExecutable(QStringLiteral("xorriso")).isEmpty())
-            QSKIP("xorriso is not installed");
-        disc.mountPoint = tmp.filePath(QStringLiteral("mounted"));
-        QVERIFY(writeFile(*disc.mountPoint + "/DCIM/photo.jpg", QByteArray(5000, 'p')));
-    } else if (disc.mountPoint == QLatin1String("(a Blu-ray with AACS)")) {
-        disc.mountPoint = tmp.filePath(QStringLiteral("bluray"));
-        QVERIFY(QDir().mkpath(*disc.mountPoint + "/AACS"));
-    }
-    const QString outDir = tmp.filePath(QStringLiteral("out"));
-    QVERIFY(QDir().mkpath(outDir));
-    const QString target = outDir + "/Disc.iso";
-
-    try {
-        const DiscReader::Outcome o = DiscReader::makeISO(disc, device, target, {}, nullptr);
-        QCOMPARE(int(o.method), method);
-        QCOMPARE(o.note, text);
-        if (o.method == DiscReader::Method::rawCopy) {
-            QCOMPARE(o.sha256.value_or(QString()), opensslSha256(target));
-            QCOMPARE(readFile(target), readFile(device).left(disc.bytes));
-        } else {
-            QVERIFY(!o.sha256);
-            QVERIFY(QFileInfo(target).size() > 5000);
-        }
-        QCOMPARE(leftovers(outDir), QStringList{"Disc.iso"});
-    } catch (const TDError &e) {
-        QCOMPARE(-1, method);
-        QCOMPARE(e.kind(), TDError::Kind::refused);
-        QCOMPARE(e.text(), text);
-        QCOMPARE(leftovers(outDir), QStringList());
-    }
-}
-
-void TstDiscReader::noDriveHere()
-{
-    // What these calls do on a machine without such a drive: nothing, quickly.
-    if (QFile::exists(QStringLiteral("/dev/sr0")))
-        QSKIP("this machine has an optical drive");
-    QVERIFY(!DiscReader::info(QStringLiteral("/dev/sr0")));
-    QVERIFY(!DiscReader::info(QStringLiteral("sr0")));
-    QVERIFY(!DiscReader::info(QStringLiteral("../../sda")));
-    for (const DiscInfo &d : DiscReader::opticalDiscs())
-        QVERIFY(d.isOptical());
-    // A regular file answers no SCSI command.
-    const QString file = m_env.path(QStringLiteral("plain.bin"));
-    QVERIFY(writeFile(file, QByteArray(4096, '\0')));
-    QCOMPARE(DiscReader::dvdProtection(BlockReader(file)), -1);
-    QCOMPARE(OpticalDiscs::dvdCopyProtection(m_env.path(QStringLiteral("missing"))), -1);
-}
 
 QTEST_GUILESS_MAIN(TstDiscReader)
 #include "tst_discreader.moc"

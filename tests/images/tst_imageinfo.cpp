@@ -1,12 +1,8 @@
 #include "ImageFixtures.h"
+#include "TestEnv.h"
 #include "images/ImageInfo.h"
 
-#include "TestEnv.h"
-
-#include <QDir>
-#include <QFile>
 #include <QRandomGenerator>
-#include <QTest>
 
 #include <functional>
 #include <sys/fsuid.h>
@@ -35,6 +31,23 @@ void putDescriptor(QByteArray &image, int index, quint8 type, const char *id, co
         image[s + 89] = '/';
         image[s + 90] = 'E';
     }
+}
+
+struct Descriptor
+{
+    int sector;
+    quint8 type;
+    const char *id;
+    QByteArray name = {};
+    bool joliet = false;
+};
+
+QByteArray image(std::initializer_list<Descriptor> descriptors)
+{
+    QByteArray img;
+    for (const Descriptor &d : descriptors)
+        putDescriptor(img, d.sector, d.type, d.id, d.name, d.joliet);
+    return img;
 }
 
 QByteArray padded(const QByteArray &text, char pad)
@@ -99,356 +112,266 @@ class TstImageInfo : public QObject
     Q_OBJECT
 
 private slots:
-    void inspectsDescriptors_data();
-    void inspectsDescriptors();
-    void warnsWithoutAFileSystem_data();
-    void warnsWithoutAFileSystem();
-    void fits_data();
-    void fits();
-    void badInput_data();
-    void badInput();
+    void inspectsDescriptors_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<bool>("udif");
+        QTest::addColumn<QString>("volume"); // empty: none
+
+        const QString iso = QStringLiteral("ISO 9660 image"), raw = QStringLiteral("Raw disc image"),
+                      udf = QStringLiteral("UDF image"), hybrid = QStringLiteral("ISO 9660 + UDF image"),
+                      dmg = QStringLiteral("Mac disk image (DMG)");
+        const Descriptor mydisc{16, 1, "CD001", padded("MYDISC", ' ')}, end{17, 255, "CD001"};
+        const auto joliet = [](int sector, const QByteArray &name) { return Descriptor{sector, 2, "CD001", name, true}; };
+        QByteArray lone = utf16be(QStringLiteral("AB")) + QByteArray("\xD8\x00", 2); // a high surrogate, alone
+        lone.append(32 - lone.size(), '\0');
+        QByteArray cut = image({mydisc});
+        cut.truncate(34815);
+
+        QTest::newRow("2 KiB text file named .cue") << QByteArray(2048, 'x') << "disc.cue" << raw << false << "";
+        QTest::newRow("primary MYDISC, Joliet My Disc")
+            << image({mydisc, joliet(17, jolietField("My Disc")), {18, 255, "CD001"}}) << "a.iso" << iso << false << "My Disc";
+        QTest::newRow("empty Joliet name falls back to primary")
+            << image({mydisc, joliet(17, jolietField(""))}) << "a.iso" << iso << false << "MYDISC";
+        QTest::newRow("primary name padded with NULs and a tab")
+            << image({{16, 1, "CD001", padded("\t NUL PADDED", '\0')}}) << "a.iso" << iso << false << "NUL PADDED";
+        QTest::newRow("undecodable Joliet name falls back to primary")
+            << image({mydisc, joliet(17, lone)}) << "a.iso" << iso << false << "MYDISC";
+        QTest::newRow("blank primary name is no name")
+            << image({{16, 1, "CD001", padded("", ' ')}}) << "a.iso" << iso << false << "";
+        QTest::newRow("first primary name wins")
+            << image({{16, 1, "CD001", padded("FIRST", ' ')}, {17, 1, "CD001", padded("SECOND", ' ')}}) << "a.iso" << iso
+            << false << "FIRST";
+        QTest::newRow("supplementary without Joliet escape is ignored")
+            << image({mydisc, {17, 2, "CD001", jolietField("Not Joliet")}}) << "a.iso" << iso << false << "MYDISC";
+        QTest::newRow("scan goes past the terminator")
+            << image({mydisc, end, joliet(18, jolietField("After End"))}) << "a.iso" << iso << false << "After End";
+        QTest::newRow("hybrid CD001 + BEA01/NSR02")
+            << image({mydisc, {18, 0, "BEA01"}, {19, 0, "NSR02"}}) << "a.iso" << hybrid << false << "MYDISC";
+        QTest::newRow("NSR03 in the last sector of the window") << image({{23, 0, "NSR03"}}) << "a.img" << udf << false << "";
+        QTest::newRow("CD001 beyond sector 23 is not seen")
+            << image({{24, 1, "CD001", padded("MYDISC", ' ')}}) << "a.iso" << raw << false << "";
+        QTest::newRow("koly over compressed data") << withKoly(noise(64 * 1024, 7)) << "a.dmg" << dmg << true << "";
+        QTest::newRow("koly with NSR02 is UDF, not UDIF")
+            << withKoly(image({{17, 0, "NSR02"}})) << "a.dmg" << udf << false << "";
+        QTest::newRow("koly with CD001 and BEA01")
+            << withKoly(image({mydisc, {17, 0, "BEA01"}})) << "a.dmg" << hybrid << false << "MYDISC";
+        QTest::newRow("koly with CD001 only is still UDIF")
+            << withKoly(image({mydisc})) << "a.dmg" << dmg << true << "MYDISC";
+        QTest::newRow("koly in a file under 512 bytes") << QByteArray("koly and a little more") << "tiny.dmg" << dmg
+                                                        << true << "";
+        QTest::newRow("koly not at the trailer start")
+            << (noise(4096, 3) + QByteArray("xkoly") + QByteArray(507, '\0')) << "a.dmg" << raw << false << "";
+        QTest::newRow("34 815 bytes: one byte short of a whole descriptor") << cut << "a.iso" << raw << false << "";
+        QTest::newRow("34 816 bytes: exactly one descriptor") << image({mydisc}) << "a.iso" << iso << false << "MYDISC";
+        QTest::newRow("CDR extension in upper case") << QByteArray(4096, '\0') << "master.CDR" << "CD/DVD master (CDR)"
+                                                     << false << "";
+    }
+
+    void inspectsDescriptors()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, name);
+        QFETCH(QString, format);
+        QFETCH(bool, udif);
+        QFETCH(QString, volume);
+
+        const QString path = m_env.path(name);
+        QVERIFY(writeFile(path, content));
+        const std::optional<ImageInfo> info = ImageInfo::inspect(path);
+        QVERIFY(info);
+        QCOMPARE(info->path, path);
+        QCOMPARE(info->bytes, content.size());
+        QCOMPARE(info->formatName(), format);
+        QCOMPARE(info->isUDIF, udif);
+        QCOMPARE(info->isRaw(), !udif);
+        QCOMPARE(info->volumeName.value_or(QString()), volume);
+        QVERIFY(!info->volumeName || !info->volumeName->isEmpty());
+        QVERIFY(QFile::remove(path));
+    }
+
+    void warnsWithoutAFileSystem_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("warns");
+
+        const QByteArray random = noise(40 * sector, 7);
+        // `random` with `bytes` written at `offset`.
+        const auto with = [&random](std::initializer_list<std::pair<qint64, QByteArray>> parts) {
+            QByteArray image = random;
+            for (const auto &[offset, bytes] : parts)
+                image.replace(offset, bytes.size(), bytes);
+            return image;
+        };
+
+        QTest::newRow("random bytes named .iso") << random << "noise.iso" << true;
+        QTest::newRow("zeros named .img") << QByteArray(40 * sector, '\0') << "blank.img" << true;
+        QTest::newRow("random bytes named .cdr") << random << "master.cdr" << true;
+        QTest::newRow("ISO 9660") << with({{16 * sector, image({{16, 1, "CD001", padded("DISC", ' ')}}).right(sector)}})
+                                  << "disc.iso" << false;
+        QTest::newRow("UDF") << with({{16 * sector, image({{16, 0, "BEA01"}, {17, 0, "NSR02"}}).right(2 * sector)}})
+                             << "disc.img" << false;
+        QTest::newRow("UDIF container") << withKoly(random) << "mac.dmg" << false;
+        QTest::newRow("HFS+ volume header") << with({{1024, QByteArray("H+\x00\x04", 4)}}) << "master.cdr" << false;
+        QTest::newRow("HFSX volume header") << with({{1024, QByteArray("HX\x00\x05", 4)}}) << "master.iso" << false;
+        QTest::newRow("HFS+ signature with the HFSX version")
+            << with({{1024, QByteArray("H+\x00\x05", 4)}}) << "master.cdr" << true;
+        QTest::newRow("HFS volume with 512-byte blocks")
+            << with({{1024, QByteArray("BD", 2)}, {1044, QByteArray("\x00\x00\x02\x00", 4)}}) << "old.cdr" << false;
+        QTest::newRow("HFS signature with no block size")
+            << with({{1024, QByteArray("BD", 2)}, {1044, QByteArray(4, '\0')}}) << "old.cdr" << true;
+        QTest::newRow("Apple partition map, 512-byte blocks")
+            << with({{0, QByteArray("ER\x02\x00", 4)}, {512, QByteArray("PM", 2)}}) << "master.cdr" << false;
+        QTest::newRow("Apple partition map, 2048-byte blocks")
+            << with({{0, QByteArray("ER\x08\x00", 4)}, {2048, QByteArray("PM", 2)}}) << "master.cdr" << false;
+        QTest::newRow("driver descriptor without a map")
+            << with({{0, QByteArray("ER\x02\x00", 4)}, {512, QByteArray("XX", 2)}}) << "master.cdr" << true;
+        QTest::newRow("audio cue sheet") << QByteArray("FILE \"disc.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n")
+                                         << "disc.cue" << false;
+        QTest::newRow("TOC file, upper-case extension") << QByteArray("CD_DA\nTRACK AUDIO\nFILE \"a.wav\" 0\n")
+                                                        << "disc.TOC" << false;
+    }
+
+    void warnsWithoutAFileSystem()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, name);
+        QFETCH(bool, warns);
+
+        const QString path = m_env.path(name);
+        QVERIFY(writeFile(path, content));
+        const std::optional<ImageInfo> info = ImageInfo::inspect(path);
+        QVERIFY(info);
+        QCOMPARE(info->warning(),
+                 warns ? QStringLiteral("No file system was found in this image; it will be burned as it is.") : QString());
+        QVERIFY(QFile::remove(path));
+    }
+
+    void fits_data()
+    {
+        QTest::addColumn<qint64>("bytes");
+        QTest::addColumn<QString>("text");
+
+        const QString cd = QStringLiteral("Fits on a CD-R, DVD or Blu-ray");
+        const QString dvd = QStringLiteral("Needs a DVD (too big for a CD)");
+        const QString dl = QStringLiteral("Needs a dual-layer DVD (DVD+R DL) or a Blu-ray");
+        const QString bd = QStringLiteral("Needs a Blu-ray (BD-R)");
+        const QString none = QStringLiteral("Too big for any single disc");
+
+        QTest::newRow("1 byte") << qint64(1) << cd;
+        QTest::newRow("exactly a CD") << qint64(737280000) << cd;
+        QTest::newRow("a CD plus one byte") << qint64(737280001) << dvd;
+        QTest::newRow("exactly a DVD") << qint64(4700372992) << dvd;
+        QTest::newRow("a DVD plus one byte") << qint64(4700372993) << dl;
+        QTest::newRow("exactly a DVD+R DL") << qint64(8547991552) << dl;
+        QTest::newRow("a DVD+R DL plus one byte") << qint64(8547991553) << bd;
+        QTest::newRow("exactly a BD-R") << qint64(25025314816) << bd;
+        QTest::newRow("a BD-R plus one byte") << qint64(25025314817) << none;
+    }
+
+    void fits()
+    {
+        QFETCH(qint64, bytes);
+        QFETCH(QString, text);
+        QCOMPARE(DiscSizes::fits(bytes), text);
+
+        // The same through a real (sparse) file of that size.
+        const QString path = m_env.path(QStringLiteral("sized.iso"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QVERIFY(f.resize(bytes));
+        f.close();
+        const std::optional<ImageInfo> info = ImageInfo::inspect(path);
+        QVERIFY(info);
+        QCOMPARE(info->bytes, bytes);
+        QCOMPARE(info->fitsOn(), text);
+        QVERIFY(QFile::remove(path));
+    }
+
+    void badInput_data()
+    {
+        // Each row makes something a user could pick and says whether inspect()
+        // answers; either way it must return.
+        QTest::addColumn<std::function<QString(const QString &dir)>>("make");
+        QTest::addColumn<bool>("answers");
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<bool>("otherUser"); // inspect as uid 65534 rather than as ourselves
+
+        using Make = std::function<QString(const QString &)>;
+        const auto file = [](const QString &name, const QByteArray &data) -> Make {
+            return [=](const QString &dir) {
+                const QString path = QDir(dir).filePath(name);
+                return writeFile(path, data) ? path : QString();
+            };
+        };
+
+        for (quint32 seed = 1; seed <= 4; ++seed) {
+            const qint64 size = qint64(seed) * 13331 + (seed == 4 ? 40000 : 0);
+            QTest::addRow("random bytes, %lld bytes", size)
+                << file(QStringLiteral("noise%1.iso").arg(seed), noise(size, seed)) << true << "Raw disc image" << false;
+        }
+        {
+            const QByteArray img = image({{16, 1, "CD001", padded("CUT", ' ')}, {17, 255, "CD001"}});
+            QTest::newRow("ISO cut inside its first descriptor") << file("cut1.iso", img.left(33000)) << true
+                                                                 << "Raw disc image" << false;
+            QTest::newRow("ISO cut after its first descriptor") << file("cut2.iso", img.left(35000)) << true
+                                                                << "ISO 9660 image" << false;
+            QTest::newRow("ISO cut before sector 16") << file("cut3.iso", img.left(20000)) << true << "Raw disc image" << false;
+        }
+        QTest::newRow("zero-byte file") << file("empty.iso", {}) << false << "" << false;
+        QTest::newRow("directory") << Make([](const QString &dir) {
+            const QString path = QDir(dir).filePath(QStringLiteral("folder.iso"));
+            return QDir().mkpath(path) ? path : QString();
+        }) << false << "" << false;
+        QTest::newRow("missing file") << Make([](const QString &dir) { return QDir(dir).filePath("gone.iso"); })
+                                      << false << "" << false;
+        QTest::newRow("named pipe (would block on open)") << Make([](const QString &dir) {
+            const QString path = QDir(dir).filePath(QStringLiteral("pipe.iso"));
+            return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0 ? path : QString();
+        }) << false << "" << false;
+        QTest::newRow("character device") << Make([](const QString &) { return QStringLiteral("/dev/zero"); })
+                                          << false << "" << false;
+        QTest::newRow("symbolic link to an image") << Make([](const QString &dir) {
+            const QString target = QDir(dir).filePath(QStringLiteral("target.iso"));
+            const QString link = QDir(dir).filePath(QStringLiteral("link.iso"));
+            return writeFile(target, image({{16, 1, "CD001", padded("LINKED", ' ')}})) && QFile::link(target, link)
+                ? link : QString();
+        }) << true << "ISO 9660 image" << false;
+        QTest::newRow("file without read permission") << Make([](const QString &dir) {
+            const QString path = QDir(dir).filePath(QStringLiteral("secret.iso"));
+            return writeFile(path, image({{16, 1, "CD001", padded("SECRET", ' ')}}))
+                    && QFile::setPermissions(path, QFileDevice::WriteOwner) ? path : QString();
+        }) << false << "" << true;
+    }
+
+    void badInput()
+    {
+        QFETCH(std::function<QString(const QString &)>, make);
+        QFETCH(bool, answers);
+        QFETCH(QString, format);
+        QFETCH(bool, otherUser);
+
+        QTemporaryDir dir;
+        QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                                      | QFileDevice::ExeOther));
+        const QString path = make(dir.path());
+        QVERIFY(!path.isEmpty());
+        std::optional<ImageInfo> info;
+        if (otherUser)
+            asUser(65534, [&] { info = ImageInfo::inspect(path); });
+        else
+            info = ImageInfo::inspect(path);
+        QCOMPARE(info.has_value(), answers);
+        if (info)
+            QCOMPARE(info->formatName(), format);
+    }
 
 private:
     TestEnv m_env;
 };
-
-void TstImageInfo::inspectsDescriptors_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("format");
-    QTest::addColumn<bool>("udif");
-    QTest::addColumn<QString>("volume"); // empty: none
-
-    const QByteArray primaryMydisc = padded("MYDISC", ' ');
-
-    QTest::newRow("2 KiB text file named .cue")
-        << QByteArray(2048, 'x') << "disc.cue" << "Raw disc image" << false << "";
-
-    {
-        QByteArray img;
-        putDescriptor(img, 16, 1, "CD001", primaryMydisc);
-        putDescriptor(img, 17, 2, "CD001", jolietField(QStringLiteral("My Disc")), true);
-        putDescriptor(img, 18, 255, "CD001");
-        QTest::newRow("primary MYDISC, Joliet My Disc") << img << "a.iso" << "ISO 9660 image" << false << "My Disc";
-    }
-    {
-        QByteArray img;
-        putDescriptor(img, 16, 1, "CD001", primaryMydisc);
-        putDescriptor(img, 17, 2, "CD001", jolietField(QString()), true);
-        QTest::newRow("empty Joliet name falls back to primary")
-            << img << "a.iso" << "ISO 9660 image" << false << "MYDISC";
-    }
-    {
-        QByteArray img;
-        putDescriptor(img, 16, 1, "CD001", padded("\t NUL PADDED", '\0'));
-        QTest::newRow("primary name padded with NULs and a tab")
-            << img << "a.iso" << "ISO 9660 image" << false << "NUL PADDED";
-    }
-    {
-        QByteArray img;
-        putDescriptor(img, 16, 1, "CD001", primaryMydisc);
-        QByteArray lone = utf16be(QStringLiteral("AB"));
-        lone += "\xD8\x00"; // a high surrogate with nothing after it
-        putDescriptor(img, 17, 2, "CD001", lone + QByteArray(32 - lone.size(), '\0'), true);
-        QTest::newRow("undecodable Joliet name falls back to primary")
-            << img << "a.iso" << "ISO 9660 image" << false << "MYDISC";
-    }
-    {
-        QByteArray img;
-        putDescriptor(img, 16, 1, "CD001", padded("", ' '));
-        QTest::newRow("blank primary name is no name") << img << "a.iso" << "ISO 9660 image" << false << "";
-    }
-    {
-        QByteArray img;
-        putDescriptor(img, 16, 1, "CD001", padded("FIRST", ' '));
-        putDescriptor(img, 17, 1, "CD001", padded("SECOND", ' '));
-        QTest::newRow("first primary name wins") << img << "a.iso" << "ISO 9660 image" << false << "FIRST";
-    }
-    {
-        QByteArray img;
-        putDescriptor(img, 16, 1, "CD001", primaryMydisc);
-        putDescriptor(img, 17, 2, "CD001", jolietField(QStringLiteral("Not Joliet")));
-        QTest::newRow("supplementary without Joliet escape is ignored")
-            << img << "a.iso" << "ISO 9660 image" << false << "MYDISC";
-    }
-    {
-        QByteArray img;
-        putDescriptor(img, 16, 1, "CD001", primaryMydisc);
-        putDescriptor(img, 17, 255, "CD001");
-        putDescriptor(img, 18, 2, "CD001", jolietField(QStringLiteral("After End")), true);
-        QTest::newRow("scan goes past the terminator")
-            << img << "a.iso" << "ISO 9660 image" << false << "After End";
-    }
-    {
-        QByteArray img;
-        putDescriptor(img, 16, 1, "CD001", primaryMydisc);
-        putDescriptor(img, 18, 0, "BEA01");
-        putDescriptor(img, 19, 0, "NSR02");
-        QTest::newRow("hybrid CD001 + BEA01/NSR02")
-            << img << "a.iso" << "ISO 9660 + UDF image" << false << "MYDISC";
-    }
-    {
-        QByteArray img;
-        putDescriptor(img, 23, 0, "NSR03");
-        QTest::newRow("NSR03 in the last sector of the window") << img << "a.img" << "UDF image" << false << "";
-    }
-    {
-        QByteArray img;
-        putDescriptor(img, 24, 1, "CD001", primaryMydisc);
-        QTest::newRow("CD001 beyond sector 23 is not seen") << img << "a.iso" << "Raw disc image" << false << "";
-    }
-    QTest::newRow("koly over compressed data")
-        << withKoly(noise(64 * 1024, 7)) << "a.dmg" << "Mac disk image (DMG)" << true << "";
-    {
-        QByteArray img;
-        putDescriptor(img, 17, 0, "NSR02");
-        QTest::newRow("koly with NSR02 is UDF, not UDIF") << withKoly(img) << "a.dmg" << "UDF image" << false << "";
-    }
-    {
-        QByteArray img;
-        putDescriptor(img, 16, 1, "CD001", primaryMydisc);
-        putDescriptor(img, 17, 0, "BEA01");
-        QTest::newRow("koly with CD001 and BEA01")
-            << withKoly(img) << "a.dmg" << "ISO 9660 + UDF image" << false << "MYDISC";
-    }
-    {
-        QByteArray img;
-        putDescriptor(img, 16, 1, "CD001", primaryMydisc);
-        QTest::newRow("koly with CD001 only is still UDIF")
-            << withKoly(img) << "a.dmg" << "Mac disk image (DMG)" << true << "MYDISC";
-    }
-    QTest::newRow("koly in a file under 512 bytes") << QByteArray("koly and a little more") << "tiny.dmg"
-                                                    << "Mac disk image (DMG)" << true << "";
-    QTest::newRow("koly not at the trailer start")
-        << (noise(4096, 3) + QByteArray("xkoly") + QByteArray(507, '\0')) << "a.dmg" << "Raw disc image" << false << "";
-    {
-        QByteArray img;
-        putDescriptor(img, 16, 1, "CD001", primaryMydisc);
-        img.truncate(34815);
-        QTest::newRow("34 815 bytes: one byte short of a whole descriptor")
-            << img << "a.iso" << "Raw disc image" << false << "";
-    }
-    {
-        QByteArray img;
-        putDescriptor(img, 16, 1, "CD001", primaryMydisc);
-        QCOMPARE(img.size(), 34816);
-        QTest::newRow("34 816 bytes: exactly one descriptor")
-            << img << "a.iso" << "ISO 9660 image" << false << "MYDISC";
-    }
-    QTest::newRow("CDR extension in upper case") << QByteArray(4096, '\0') << "master.CDR" << "CD/DVD master (CDR)"
-                                                 << false << "";
-}
-
-void TstImageInfo::inspectsDescriptors()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(QString, name);
-    QFETCH(QString, format);
-    QFETCH(bool, udif);
-    QFETCH(QString, volume);
-
-    const QString path = m_env.path(name);
-    QVERIFY(writeFile(path, content));
-    const std::optional<ImageInfo> info = ImageInfo::inspect(path);
-    QVERIFY(info);
-    QCOMPARE(info->path, path);
-    QCOMPARE(info->bytes, content.size());
-    QCOMPARE(info->formatName(), format);
-    QCOMPARE(info->isUDIF, udif);
-    QCOMPARE(info->isRaw(), !udif);
-    QCOMPARE(info->volumeName.value_or(QString()), volume);
-    QVERIFY(!info->volumeName || !info->volumeName->isEmpty());
-    QVERIFY(QFile::remove(path));
-}
-
-void TstImageInfo::warnsWithoutAFileSystem_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("warns");
-
-    const QByteArray random = noise(40 * sector, 7);
-    // `random` with `bytes` written at `offset`.
-    const auto with = [&random](std::initializer_list<std::pair<qint64, QByteArray>> parts) {
-        QByteArray image = random;
-        for (const auto &[offset, bytes] : parts)
-            image.replace(offset, bytes.size(), bytes);
-        return image;
-    };
-
-    QTest::newRow("random bytes named .iso") << random << "noise.iso" << true;
-    QTest::newRow("zeros named .img") << QByteArray(40 * sector, '\0') << "blank.img" << true;
-    QTest::newRow("random bytes named .cdr") << random << "master.cdr" << true;
-    {
-        QByteArray img = random;
-        putDescriptor(img, 16, 1, "CD001", padded("DISC", ' '));
-        QTest::newRow("ISO 9660") << img << "disc.iso" << false;
-    }
-    {
-        QByteArray img = random;
-        putDescriptor(img, 16, 0, "BEA01");
-        putDescriptor(img, 17, 0, "NSR02");
-        QTest::newRow("UDF") << img << "disc.img" << false;
-    }
-    QTest::newRow("UDIF container") << withKoly(random) << "mac.dmg" << false;
-    QTest::newRow("HFS+ volume header") << with({{1024, QByteArray("H+\x00\x04", 4)}}) << "master.cdr" << false;
-    QTest::newRow("HFSX volume header") << with({{1024, QByteArray("HX\x00\x05", 4)}}) << "master.iso" << false;
-    QTest::newRow("HFS+ signature with the HFSX version")
-        << with({{1024, QByteArray("H+\x00\x05", 4)}}) << "master.cdr" << true;
-    QTest::newRow("HFS volume with 512-byte blocks")
-        << with({{1024, QByteArray("BD", 2)}, {1044, QByteArray("\x00\x00\x02\x00", 4)}}) << "old.cdr" << false;
-    QTest::newRow("HFS signature with no block size")
-        << with({{1024, QByteArray("BD", 2)}, {1044, QByteArray(4, '\0')}}) << "old.cdr" << true;
-    QTest::newRow("Apple partition map, 512-byte blocks")
-        << with({{0, QByteArray("ER\x02\x00", 4)}, {512, QByteArray("PM", 2)}}) << "master.cdr" << false;
-    QTest::newRow("Apple partition map, 2048-byte blocks")
-        << with({{0, QByteArray("ER\x08\x00", 4)}, {2048, QByteArray("PM", 2)}}) << "master.cdr" << false;
-    QTest::newRow("driver descriptor without a map")
-        << with({{0, QByteArray("ER\x02\x00", 4)}, {512, QByteArray("XX", 2)}}) << "master.cdr" << true;
-    QTest::newRow("audio cue sheet") << QByteArray("FILE \"disc.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n")
-                                     << "disc.cue" << false;
-    QTest::newRow("TOC file, upper-case extension") << QByteArray("CD_DA\nTRACK AUDIO\nFILE \"a.wav\" 0\n")
-                                                    << "disc.TOC" << false;
-}
-
-void TstImageInfo::warnsWithoutAFileSystem()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(QString, name);
-    QFETCH(bool, warns);
-
-    const QString path = m_env.path(name);
-    QVERIFY(writeFile(path, content));
-    const std::optional<ImageInfo> info = ImageInfo::inspect(path);
-    QVERIFY(info);
-    QCOMPARE(info->warning(),
-             warns ? QStringLiteral("No file system was found in this image; it will be burned as it is.") : QString());
-    QVERIFY(QFile::remove(path));
-}
-
-void TstImageInfo::fits_data()
-{
-    QTest::addColumn<qint64>("bytes");
-    QTest::addColumn<QString>("text");
-
-    const QString cd = QStringLiteral("Fits on a CD-R, DVD or Blu-ray");
-    const QString dvd = QStringLiteral("Needs a DVD (too big for a CD)");
-    const QString dl = QStringLiteral("Needs a dual-layer DVD (DVD+R DL) or a Blu-ray");
-    const QString bd = QStringLiteral("Needs a Blu-ray (BD-R)");
-    const QString none = QStringLiteral("Too big for any single disc");
-
-    QTest::newRow("1 byte") << qint64(1) << cd;
-    QTest::newRow("exactly a CD") << qint64(737280000) << cd;
-    QTest::newRow("a CD plus one byte") << qint64(737280001) << dvd;
-    QTest::newRow("exactly a DVD") << qint64(4700372992) << dvd;
-    QTest::newRow("a DVD plus one byte") << qint64(4700372993) << dl;
-    QTest::newRow("exactly a DVD+R DL") << qint64(8547991552) << dl;
-    QTest::newRow("a DVD+R DL plus one byte") << qint64(8547991553) << bd;
-    QTest::newRow("exactly a BD-R") << qint64(25025314816) << bd;
-    QTest::newRow("a BD-R plus one byte") << qint64(25025314817) << none;
-}
-
-void TstImageInfo::fits()
-{
-    QFETCH(qint64, bytes);
-    QFETCH(QString, text);
-    QCOMPARE(DiscSizes::fits(bytes), text);
-
-    // The same through a real (sparse) file of that size.
-    const QString path = m_env.path(QStringLiteral("sized.iso"));
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QVERIFY(f.resize(bytes));
-    f.close();
-    const std::optional<ImageInfo> info = ImageInfo::inspect(path);
-    QVERIFY(info);
-    QCOMPARE(info->bytes, bytes);
-    QCOMPARE(info->fitsOn(), text);
-    QVERIFY(QFile::remove(path));
-}
-
-void TstImageInfo::badInput_data()
-{
-    // Each row makes something a user could pick and says whether inspect()
-    // answers; either way it must return.
-    QTest::addColumn<std::function<QString(const QString &dir)>>("make");
-    QTest::addColumn<bool>("answers");
-    QTest::addColumn<QString>("format");
-    QTest::addColumn<bool>("otherUser"); // inspect as uid 65534 rather than as ourselves
-
-    using Make = std::function<QString(const QString &)>;
-    const auto file = [](const QString &name, const QByteArray &data) -> Make {
-        return [=](const QString &dir) {
-            const QString path = QDir(dir).filePath(name);
-            return writeFile(path, data) ? path : QString();
-        };
-    };
-
-    for (quint32 seed = 1; seed <= 4; ++seed) {
-        const qint64 size = qint64(seed) * 13331 + (seed == 4 ? 40000 : 0);
-        QTest::addRow("random bytes, %lld bytes", size)
-            << file(QStringLiteral("noise%1.iso").arg(seed), noise(size, seed)) << true << "Raw disc image" << false;
-    }
-    {
-        QByteArray img;
-        putDescriptor(img, 16, 1, "CD001", padded("CUT", ' '));
-        putDescriptor(img, 17, 255, "CD001");
-        QTest::newRow("ISO cut inside its first descriptor") << file("cut1.iso", img.left(33000)) << true
-                                                             << "Raw disc image" << false;
-        QTest::newRow("ISO cut after its first descriptor") << file("cut2.iso", img.left(35000)) << true
-                                                            << "ISO 9660 image" << false;
-        QTest::newRow("ISO cut before sector 16") << file("cut3.iso", img.left(20000)) << true << "Raw disc image" << false;
-    }
-    QTest::newRow("zero-byte file") << file("empty.iso", {}) << false << "" << false;
-    QTest::newRow("directory") << Make([](const QString &dir) {
-        const QString path = QDir(dir).filePath(QStringLiteral("folder.iso"));
-        return QDir().mkpath(path) ? path : QString();
-    }) << false << "" << false;
-    QTest::newRow("missing file") << Make([](const QString &dir) { return QDir(dir).filePath("gone.iso"); })
-                                  << false << "" << false;
-    QTest::newRow("named pipe (would block on open)") << Make([](const QString &dir) {
-        const QString path = QDir(dir).filePath(QStringLiteral("pipe.iso"));
-        return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0 ? path : QString();
-    }) << false << "" << false;
-    QTest::newRow("character device") << Make([](const QString &) { return QStringLiteral("/dev/zero"); })
-                                      << false << "" << false;
-    QTest::newRow("symbolic link to an image") << Make([](const QString &dir) {
-        QByteArray img;
-        putDescriptor(img, 16, 1, "CD001", padded("LINKED", ' '));
-        const QString target = QDir(dir).filePath(QStringLiteral("target.iso"));
-        const QString link = QDir(dir).filePath(QStringLiteral("link.iso"));
-        return writeFile(target, img) && QFile::link(target, link) ? link : QString();
-    }) << true << "ISO 9660 image" << false;
-    QTest::newRow("file without read permission") << Make([](const QString &dir) {
-        QByteArray img;
-        putDescriptor(img, 16, 1, "CD001", padded("SECRET", ' '));
-        const QString path = QDir(dir).filePath(QStringLiteral("secret.iso"));
-        return writeFile(path, img) && QFile::setPermissions(path, QFileDevice::WriteOwner) ? path : QString();
-    }) << false << "" << true;
-}
-
-void TstImageInfo::badInput()
-{
-    QFETCH(std::function<QString(const QString &)>, make);
-    QFETCH(bool, answers);
-    QFETCH(QString, format);
-    QFETCH(bool, otherUser);
-
-    QTemporaryDir dir;
-    QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-                                                  | QFileDevice::ExeOther));
-    const QString path = make(dir.path());
-    QVERIFY(!path.isEmpty());
-    std::optional<ImageInfo> info;
-    if (otherUser)
-        asUser(65534, [&] { info = ImageInfo::inspect(path); });
-    else
-        info = ImageInfo::inspect(path);
-    QCOMPARE(info.has_value(), answers);
-    if (info)
-        QCOMPARE(info->formatName(), format);
-}
 
 QTEST_GUILESS_MAIN(TstImageInfo)
 #include "tst_imageinfo.moc"

@@ -1,19 +1,11 @@
 #include "ImageFixtures.h"
+#include "TestEnv.h"
 #include "images/ImageInfo.h"
 #include "images/ImageMaker.h"
 
-#include "TestEnv.h"
-
 #include <QCryptographicHash>
-#include <QDir>
-#include <QDirIterator>
-#include <QFile>
-#include <QProcess>
 #include <QRandomGenerator>
-#include <QStandardPaths>
-#include <QTest>
 
-#include <sys/mount.h>
 #include <thread>
 
 namespace {
@@ -32,17 +24,6 @@ QStringList filesInImage(const QString &image)
             files << QString::fromUtf8(line.trimmed()).remove(QLatin1Char('\''));
     files.sort();
     return files;
-}
-
-// Everything in `dir` (names only, recursively), to prove nothing was left.
-QStringList leftovers(const QString &dir)
-{
-    QStringList names;
-    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        names << QDir(dir).relativeFilePath(it.next());
-    names.sort();
-    return names;
 }
 
 // xorriso processes whose command line mentions `text`.
@@ -86,225 +67,194 @@ class TstImageMaker : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void volumeName_data();
-    void volumeName();
-    void folderBytes();
-    void makesAnIsoOfNestedAndHiddenFiles();
-    void refuses_data();
-    void refuses();
-    void diskFullLeavesTheOlderImage();
-    void readOnlyPlaceSaysSo();
-    void reportsProgressAndCancels();
+    void initTestCase()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("xorriso")).isEmpty())
+            QSKIP("xorriso is not installed (scripts/install-deps installs it)");
+        m_folder = m_env.path(QStringLiteral("My Files"));
+        QVERIFY(writeFile(m_folder + "/readme.txt", "hello\n"));
+        QVERIFY(writeFile(m_folder + "/.hidden-note", "secret\n"));
+        QVERIFY(writeFile(m_folder + "/photos/2024/Grüße aus Köln.jpg", QByteArray(70000, 'j')));
+        QVERIFY(writeFile(m_folder + "/photos/.cache/thumb.bin", QByteArray(1234, 't')));
+        QVERIFY(writeFile(m_folder + "/a name that is longer than sixty-four characters so Joliet must be long.txt",
+                          "long\n"));
+        QVERIFY(writeFile(m_folder + "/empty.txt", {}));
+        QVERIFY(QDir().mkpath(m_folder + "/data"));
+        QVERIFY(TestEnv::writePattern(m_folder + "/data/big.bin", 3 * mib + 5));
+        QVERIFY(QFile::link(m_folder + "/readme.txt", m_folder + "/link-to-readme"));
+    }
+
+    void volumeName_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("volume");
+
+        QTest::newRow("slash and bang") << "My Files / 2024!" << "My Files _ 2024_";
+        QTest::newRow("only symbols") << "!@#$" << "____";
+        QTest::newRow("only spaces") << "   " << "DISC";
+        QTest::newRow("empty") << "" << "DISC";
+        QTest::newRow("40 characters cut to 32 then trimmed")
+            << "abcdefghijklmnopqrstuvwxyz12345 ABCDEFGH" << "abcdefghijklmnopqrstuvwxyz12345";
+        QTest::newRow("accents are not ASCII") << "Café Noël" << "Caf_ No_l";
+        QTest::newRow("a character outside the BMP is one underscore") << "A😀B" << "A_B";
+        QTest::newRow("tab inside becomes underscore") << "a\tb" << "a_b";
+        QTest::newRow("keeps dash and underscore") << "  back-up_01  " << "back-up_01";
+    }
+
+    void volumeName()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, volume);
+        QCOMPARE(ImageMaker::volumeName(name), volume);
+    }
+
+    void folderBytes()
+    {
+        // Hidden files count (they go into the image); the symlink doesn't.
+        const qint64 expected = 6 + 7 + 70000 + 1234 + 5 + 0 + (3 * mib + 5);
+        QCOMPARE(ImageMaker::folderBytes(m_folder), expected);
+        QCOMPARE(ImageMaker::folderBytes(m_env.path(QStringLiteral("no such folder"))), 0);
+    }
+
+    void makesAnIsoOfNestedAndHiddenFiles()
+    {
+        const QString outDir = m_env.path(QStringLiteral("out-good"));
+        QVERIFY(QDir().mkpath(outDir));
+        const QString output = outDir + "/My Files.iso";
+        QVERIFY(writeFile(output, "an older image"));
+
+        QList<double> reports;
+        QCOMPARE(ImageMaker::make(m_folder, output, ImageFormat::iso, QStringLiteral("My Files / 2024!"),
+                                  [&](double p) { reports << p; }, nullptr),
+                 output);
+        QCOMPARE(reports.value(reports.size() - 1), 1.0);
+        QCOMPARE(leftovers(outDir), QStringList{QStringLiteral("My Files.iso")});
+
+        const std::optional<ImageInfo> info = ImageInfo::inspect(output);
+        QVERIFY(info);
+        QCOMPARE(info->formatName(), QStringLiteral("ISO 9660 image"));
+        QCOMPARE(info->volumeName, QStringLiteral("My Files _ 2024_"));
+
+        QCOMPARE(filesInImage(output),
+                 QStringList({"/.hidden-note",
+                              "/a name that is longer than sixty-four characters so Joliet must be long.txt",
+                              "/data/big.bin", "/empty.txt", "/photos/.cache/thumb.bin",
+                              "/photos/2024/Grüße aus Köln.jpg", "/readme.txt"}));
+    }
+
+    void refuses_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QString>("error");
+
+        const QString out = m_env.path(QStringLiteral("out-refused"));
+        QTest::newRow("folder missing") << m_env.path(QStringLiteral("Gone Folder")) << out + "/x.iso"
+                                        << int(ImageFormat::iso) << "The folder Gone Folder can't be found.";
+        QTest::newRow("folder is a file") << m_folder + "/readme.txt" << out + "/x.iso" << int(ImageFormat::iso)
+                                          << "The folder readme.txt can't be found.";
+        QTest::newRow("dmg isn't made yet") << m_folder << out + "/x.dmg" << int(ImageFormat::dmg)
+                                            << "DMG images can't be made on this system yet. Choose ISO instead.";
+        QTest::newRow("output folder missing") << m_folder << out + "/nowhere/x.iso" << int(ImageFormat::iso)
+                                               << "The folder to save the image in doesn't exist.";
+        QTest::newRow("output folder is a file") << m_folder << m_folder + "/readme.txt/x.iso" << int(ImageFormat::iso)
+                                                 << "The place to save the image in isn't a folder.";
+    }
+
+    void refuses()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QString, output);
+        QFETCH(int, format);
+        QFETCH(QString, error);
+
+        const QString outDir = m_env.path(QStringLiteral("out-refused"));
+        QVERIFY(QDir().mkpath(outDir));
+        QCOMPARE(thrown([&] { ImageMaker::make(folder, output, ImageFormat(format), QStringLiteral("V"), {}, nullptr); }).text(),
+                 error);
+        QCOMPARE(leftovers(outDir), QStringList());
+    }
+
+    void diskFullLeavesTheOlderImage()
+    {
+        // A 1 MiB file system for the output: xorriso sees the 3 MiB image won't fit.
+        const QString small = m_env.path(QStringLiteral("small-disk"));
+        SmallDisk disk(small, mib);
+        if (!disk.mounted())
+            QSKIP("can't mount a small tmpfs here (needs root)");
+        const QString output = small + "/backup.iso";
+        const QByteArray older(100 * 1024, 'o');
+        QVERIFY(writeFile(output, older));
+
+        QCOMPARE(thrown([&] { ImageMaker::make(m_folder, output, ImageFormat::iso, QStringLiteral("Backup"), {}, nullptr); }).text(),
+                 QStringLiteral("Couldn't save the file: No space left on device"));
+        QCOMPARE(leftovers(small), QStringList{QStringLiteral("backup.iso")});
+        QCOMPARE(readFile(output), older);
+    }
+
+    void readOnlyPlaceSaysSo()
+    {
+        // Read-only for root too, unlike a folder without write permission.
+        const QString place = m_env.path(QStringLiteral("read-only"));
+        SmallDisk disk(place, 64 * mib, MS_RDONLY); // room enough that xorriso tries to write
+        if (!disk.mounted())
+            QSKIP("can't mount a read-only tmpfs here (needs root)");
+        const TDError e = thrown([&] { ImageMaker::make(m_folder, place + "/x.iso", ImageFormat::iso, QStringLiteral("V"), {}, nullptr); });
+        QCOMPARE(e.text(), QStringLiteral("That place is read-only. Choose another folder to save the image in."));
+        // xorriso's own last word stays with it, for the log.
+        QCOMPARE(e.detail(), QStringLiteral("xorriso: libburn indicates failure with writing."));
+        QCOMPARE(leftovers(place), QStringList());
+    }
+
+    void reportsProgressAndCancels()
+    {
+        // Big enough that xorriso prints its percentages (it does about once a
+        // second) and that cancelling lands while it writes.
+        const QString folder = m_env.path(QStringLiteral("Big"));
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(writeBulk(folder + "/one.bin", 120 * mib));
+        QVERIFY(writeBulk(folder + "/two.bin", 120 * mib));
+        const QString outDir = m_env.path(QStringLiteral("out-big"));
+        QVERIFY(QDir().mkpath(outDir));
+        const QString output = outDir + "/big.iso";
+
+        QList<double> reports;
+        ImageMaker::make(folder, output, ImageFormat::iso, QStringLiteral("Big"), [&](double p) { reports << p; },
+                         nullptr);
+        QVERIFY2(reports.size() >= 2, "xorriso reported no percentage");
+        QVERIFY2(reports.first() < 1.0, qPrintable(QString::number(reports.first())));
+        for (int i = 1; i < reports.size(); ++i)
+            QVERIFY(reports[i] >= reports[i - 1]);
+        QCOMPARE(reports.last(), 1.0);
+        const QByteArray made = QCryptographicHash::hash(readFile(output), QCryptographicHash::Sha256);
+
+        // Again over the finished image, cancelled once xorriso has begun writing.
+        const QString work = ImageMaker::workPath(output, ImageFormat::iso);
+        CancelToken token;
+        int runningWhenCancelled = 0;
+        std::thread canceller([&] {
+            const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+            while (QFileInfo(work).size() < 8 * mib && std::chrono::steady_clock::now() < giveUp)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            runningWhenCancelled = toolsMentioning(work);
+            token.cancel();
+        });
+        const TDError e = thrown([&] { ImageMaker::make(folder, output, ImageFormat::iso, QStringLiteral("Big"), {}, &token); });
+        canceller.join();
+        QCOMPARE(e, TDError::cancelled());
+        QCOMPARE(runningWhenCancelled, 1);
+        QCOMPARE(toolsMentioning(work), 0);
+        QCOMPARE(leftovers(outDir), QStringList{QStringLiteral("big.iso")});
+        QCOMPARE(QCryptographicHash::hash(readFile(output), QCryptographicHash::Sha256), made);
+        QVERIFY(QDir(outDir).removeRecursively());
+        QVERIFY(QDir(folder).removeRecursively());
+    }
 
 private:
     TestEnv m_env;
     QString m_folder; // nested and hidden files
 };
-
-void TstImageMaker::initTestCase()
-{
-    if (QStandardPaths::findExecutable(QStringLiteral("xorriso")).isEmpty())
-        QSKIP("xorriso is not installed (scripts/install-deps installs it)");
-    m_folder = m_env.path(QStringLiteral("My Files"));
-    QVERIFY(writeFile(m_folder + "/readme.txt", "hello\n"));
-    QVERIFY(writeFile(m_folder + "/.hidden-note", "secret\n"));
-    QVERIFY(writeFile(m_folder + "/photos/2024/Grüße aus Köln.jpg", QByteArray(70000, 'j')));
-    QVERIFY(writeFile(m_folder + "/photos/.cache/thumb.bin", QByteArray(1234, 't')));
-    QVERIFY(writeFile(m_folder + "/a name that is longer than sixty-four characters so Joliet must be long.txt",
-                      "long\n"));
-    QVERIFY(writeFile(m_folder + "/empty.txt", {}));
-    QVERIFY(QDir().mkpath(m_folder + "/data"));
-    QVERIFY(TestEnv::writePattern(m_folder + "/data/big.bin", 3 * mib + 5));
-    QVERIFY(QFile::link(m_folder + "/readme.txt", m_folder + "/link-to-readme"));
-}
-
-void TstImageMaker::volumeName_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("volume");
-
-    QTest::newRow("slash and bang") << "My Files / 2024!" << "My Files _ 2024_";
-    QTest::newRow("only symbols") << "!@#$" << "____";
-    QTest::newRow("only spaces") << "   " << "DISC";
-    QTest::newRow("empty") << "" << "DISC";
-    QTest::newRow("40 characters cut to 32 then trimmed")
-        << "abcdefghijklmnopqrstuvwxyz12345 ABCDEFGH" << "abcdefghijklmnopqrstuvwxyz12345";
-    QTest::newRow("accents are not ASCII") << "Café Noël" << "Caf_ No_l";
-    QTest::newRow("a character outside the BMP is one underscore") << "A😀B" << "A_B";
-    QTest::newRow("tab inside becomes underscore") << "a\tb" << "a_b";
-    QTest::newRow("keeps dash and underscore") << "  back-up_01  " << "back-up_01";
-}
-
-void TstImageMaker::volumeName()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, volume);
-    QCOMPARE(ImageMaker::volumeName(name), volume);
-}
-
-void TstImageMaker::folderBytes()
-{
-    // Hidden files count (they go into the image); the symlink doesn't.
-    const qint64 expected = 6 + 7 + 70000 + 1234 + 5 + 0 + (3 * mib + 5);
-    QCOMPARE(ImageMaker::folderBytes(m_folder), expected);
-    QCOMPARE(ImageMaker::folderBytes(m_env.path(QStringLiteral("no such folder"))), 0);
-}
-
-void TstImageMaker::makesAnIsoOfNestedAndHiddenFiles()
-{
-    const QString outDir = m_env.path(QStringLiteral("out-good"));
-    QVERIFY(QDir().mkpath(outDir));
-    const QString output = outDir + "/My Files.iso";
-    QVERIFY(writeFile(output, "an older image"));
-
-    QList<double> reports;
-    QCOMPARE(ImageMaker::make(m_folder, output, ImageFormat::iso, QStringLiteral("My Files / 2024!"),
-                              [&](double p) { reports << p; }, nullptr),
-             output);
-    QCOMPARE(reports.value(reports.size() - 1), 1.0);
-    QCOMPARE(leftovers(outDir), QStringList{QStringLiteral("My Files.iso")});
-
-    const std::optional<ImageInfo> info = ImageInfo::inspect(output);
-    QVERIFY(info);
-    QCOMPARE(info->formatName(), QStringLiteral("ISO 9660 image"));
-    QCOMPARE(info->volumeName, QStringLiteral("My Files _ 2024_"));
-
-    QCOMPARE(filesInImage(output),
-             QStringList({"/.hidden-note",
-                          "/a name that is longer than sixty-four characters so Joliet must be long.txt",
-                          "/data/big.bin", "/empty.txt", "/photos/.cache/thumb.bin",
-                          "/photos/2024/Grüße aus Köln.jpg", "/readme.txt"}));
-}
-
-void TstImageMaker::refuses_data()
-{
-    QTest::addColumn<QString>("folder");
-    QTest::addColumn<QString>("output");
-    QTest::addColumn<int>("format");
-    QTest::addColumn<QString>("error"); // exact text, or a prefix ending in "…"
-
-    const QString out = m_env.path(QStringLiteral("out-refused"));
-    QTest::newRow("folder missing") << m_env.path(QStringLiteral("Gone Folder")) << out + "/x.iso"
-                                    << int(ImageFormat::iso) << "The folder Gone Folder can't be found.";
-    QTest::newRow("folder is a file") << m_folder + "/readme.txt" << out + "/x.iso" << int(ImageFormat::iso)
-                                      << "The folder readme.txt can't be found.";
-    QTest::newRow("dmg isn't made yet") << m_folder << out + "/x.dmg" << int(ImageFormat::dmg)
-                                        << "DMG images can't be made on this system yet. Choose ISO instead.";
-    QTest::newRow("output folder missing") << m_folder << out + "/nowhere/x.iso" << int(ImageFormat::iso)
-                                           << "The folder to save the image in doesn't exist.";
-    QTest::newRow("output folder is a file") << m_folder << m_folder + "/readme.txt/x.iso" << int(ImageFormat::iso)
-                                             << "The place to save the image in isn't a folder.";
-}
-
-void TstImageMaker::refuses()
-{
-    QFETCH(QString, folder);
-    QFETCH(QString, output);
-    QFETCH(int, format);
-    QFETCH(QString, error);
-
-    const QString outDir = m_env.path(QStringLiteral("out-refused"));
-    QVERIFY(QDir().mkpath(outDir));
-    try {
-        ImageMaker::make(folder, output, ImageFormat(format), QStringLiteral("V"), {}, nullptr);
-        QFAIL("made an image");
-    } catch (const TDError &e) {
-        if (error.endsWith(QStringLiteral("…")))
-            QVERIFY2(e.text().startsWith(error.chopped(1)), qPrintable(e.text()));
-        else
-            QCOMPARE(e.text(), error);
-    }
-    QCOMPARE(leftovers(outDir), QStringList());
-}
-
-void TstImageMaker::diskFullLeavesTheOlderImage()
-{
-    // A 1 MiB file system for the output: xorriso sees the 3 MiB image won't fit.
-    const QString small = m_env.path(QStringLiteral("small-disk"));
-    SmallDisk disk(small, mib);
-    if (!disk.mounted())
-        QSKIP("can't mount a small tmpfs here (needs root)");
-    const QString output = small + "/backup.iso";
-    const QByteArray older(100 * 1024, 'o');
-    QVERIFY(writeFile(output, older));
-
-    try {
-        ImageMaker::make(m_folder, output, ImageFormat::iso, QStringLiteral("Backup"), {}, nullptr);
-        QFAIL("the image fit");
-    } catch (const TDError &e) {
-        QCOMPARE(e.text(), QStringLiteral("Couldn't save the file: No space left on device"));
-    }
-    QCOMPARE(leftovers(small), QStringList{QStringLiteral("backup.iso")});
-    QCOMPARE(readFile(output), older);
-}
-
-void TstImageMaker::readOnlyPlaceSaysSo()
-{
-    // Read-only for root too, unlike a folder without write permission.
-    const QString place = m_env.path(QStringLiteral("read-only"));
-    SmallDisk disk(place, 64 * mib, MS_RDONLY); // room enough that xorriso tries to write
-    if (!disk.mounted())
-        QSKIP("can't mount a read-only tmpfs here (needs root)");
-    try {
-        ImageMaker::make(m_folder, place + "/x.iso", ImageFormat::iso, QStringLiteral("V"), {}, nullptr);
-        QFAIL("made an image");
-    } catch (const TDError &e) {
-        QCOMPARE(e.text(), QStringLiteral("That place is read-only. Choose another folder to save the image in."));
-        // xorriso's own last word stays with it, for the log.
-        QCOMPARE(e.detail(), QStringLiteral("xorriso: libburn indicates failure with writing."));
-    }
-    QCOMPARE(leftovers(place), QStringList());
-}
-
-void TstImageMaker::reportsProgressAndCancels()
-{
-    // Big enough that xorriso prints its percentages (it does about once a
-    // second) and that cancelling lands while it writes.
-    const QString folder = m_env.path(QStringLiteral("Big"));
-    QVERIFY(QDir().mkpath(folder));
-    QVERIFY(writeBulk(folder + "/one.bin", 120 * mib));
-    QVERIFY(writeBulk(folder + "/two.bin", 120 * mib));
-    const QString outDir = m_env.path(QStringLiteral("out-big"));
-    QVERIFY(QDir().mkpath(outDir));
-    const QString output = outDir + "/big.iso";
-
-    QList<double> reports;
-    ImageMaker::make(folder, output, ImageFormat::iso, QStringLiteral("Big"), [&](double p) { reports << p; },
-                     nullptr);
-    QVERIFY2(reports.size() >= 2, "xorriso reported no percentage");
-    QVERIFY2(reports.first() < 1.0, qPrintable(QString::number(reports.first())));
-    for (int i = 1; i < reports.size(); ++i)
-        QVERIFY(reports[i] >= reports[i - 1]);
-    QCOMPARE(reports.last(), 1.0);
-    const QByteArray made = QCryptographicHash::hash(readFile(output), QCryptographicHash::Sha256);
-
-    // Again over the finished image, cancelled once xorriso has begun writing.
-    const QString work = ImageMaker::workPath(output, ImageFormat::iso);
-    CancelToken token;
-    int runningWhenCancelled = 0;
-    std::thread canceller([&] {
-        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (QFileInfo(work).size() < 8 * mib && std::chrono::steady_clock::now() < giveUp)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        runningWhenCancelled = toolsMentioning(work);
-        token.cancel();
-    });
-    try {
-        ImageMaker::make(folder, output, ImageFormat::iso, QStringLiteral("Big"), {}, &token);
-        canceller.join();
-        QFAIL("not cancelled");
-    } catch (const TDError &e) {
-        canceller.join();
-        QCOMPARE(e, TDError::cancelled());
-    }
-    QCOMPARE(runningWhenCancelled, 1);
-    QCOMPARE(toolsMentioning(work), 0);
-    QCOMPARE(leftovers(outDir), QStringList{QStringLiteral("big.iso")});
-    QCOMPARE(QCryptographicHash::hash(readFile(output), QCryptographicHash::Sha256), made);
-    QVERIFY(QDir(outDir).removeRecursively());
-    QVERIFY(QDir(folder).removeRecursively());
-}
 
 QTEST_GUILESS_MAIN(TstImageMaker)
 #include "tst_imagemaker.moc"

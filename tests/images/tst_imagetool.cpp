@@ -2,13 +2,9 @@
 #include "images/ImageTool.h"
 
 #include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
-#include <QTest>
 
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <thread>
 
@@ -31,244 +27,207 @@ class TstImageTool : public QObject
     Q_OBJECT
 
 private slots:
-    void failureMessage_data();
-    void failureMessage();
-    void progressLines_data();
-    void progressLines();
-    void runs_data();
-    void runs();
-    void failuresInPlainWords_data();
-    void failuresInPlainWords();
-    void reportsProgressWhileRunning();
-    void cancelTerminatesTheTool();
-    void cancelledBeforeStartRunsNothing();
-    void missingProgram();
-};
+    void failureMessage_data()
+    {
+        QTest::addColumn<QString>("errors");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QString>("message");
 
-void TstImageTool::failureMessage_data()
-{
-    QTest::addColumn<QString>("errors");
-    QTest::addColumn<QString>("output");
-    QTest::addColumn<QString>("message");
-
-    QTest::newRow("one line on stderr") << "xorriso: create failed - Resource busy\n" << ""
-                                        << "xorriso: create failed - Resource busy";
-    QTest::newRow("nothing at all") << "" << "" << "xorriso: xorriso failed";
-    QTest::newRow("only blank lines") << "\n  \n\t\n" << "\n" << "xorriso: xorriso failed";
-    QTest::newRow("output comes after errors") << "first problem\n" << "last words\n" << "xorriso: last words";
-    QTest::newRow("progress lines are never the message")
-        << "real problem\nxorriso : UPDATE :  42.00% done\n" << "" << "xorriso: real problem";
-    QTest::newRow("abort notice and NOTE lines are chatter")
-        << "xorriso : FAILURE : Cannot determine attributes of source file '/nope' : No such file or directory\n"
-           "xorriso : aborting : -abort_on 'FAILURE' encountered 'FAILURE'\n"
-           "xorriso : NOTE : -return_with SORRY 32 triggered by problem severity FAILURE\n"
-        << "" << "xorriso: Cannot determine attributes of source file '/nope' : No such file or directory";
-    QTest::newRow("banner and drive report are chatter")
-        << "xorriso 1.5.4 : RockRidge filesystem manipulator, libburnia project.\n\n"
-           "Drive current: -outdev 'stdio:/x.iso'\nMedia summary: 0 sessions\n"
-        << "" << "xorriso: xorriso failed";
-    QTest::newRow("library severity is dropped, library name kept")
-        << "libburn : SORRY : Neither stdio-path nor its directory exist\n" << ""
-        << "xorriso: libburn : Neither stdio-path nor its directory exist";
-    QTest::newRow("every own prefix removed")
-        << "xorriso: xorriso : said xorriso: twice\n" << "" << "xorriso: said twice";
-    QTest::newRow("CRLF endings") << "broken pipe\r\n" << "" << "xorriso: broken pipe";
-    QTest::newRow("last line kept untrimmed inside") << "  indented  text\n" << ""
-                                                     << "xorriso:   indented  text";
-}
-
-void TstImageTool::failureMessage()
-{
-    QFETCH(QString, errors);
-    QFETCH(QString, output);
-    QFETCH(QString, message);
-    QCOMPARE(ImageTool::xorriso().failureMessage(errors, output), message);
-}
-
-void TstImageTool::progressLines_data()
-{
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<double>("fraction"); // -1: not a progress line
-
-    QTest::newRow("xorriso percent") << "xorriso : UPDATE :  43.96% done" << 0.4396;
-    QTest::newRow("with an estimate") << "xorriso : UPDATE :  2.5% done, estimate finish Thu Dec  5" << 0.025;
-    QTest::newRow("whole number") << "xorriso : UPDATE : 100% done" << 1.0;
-    QTest::newRow("file count is not progress") << "xorriso : UPDATE :       6 files added in 1 seconds" << -1.0;
-    QTest::newRow("other text") << "Writing to 'stdio:x.iso' completed successfully." << -1.0;
-}
-
-void TstImageTool::progressLines()
-{
-    QFETCH(QString, line);
-    QFETCH(double, fraction);
-    const std::optional<double> got = ImageTool::xorriso().progressOf(line);
-    QCOMPARE(got.value_or(-1.0), fraction);
-}
-
-void TstImageTool::runs_data()
-{
-    QTest::addColumn<QString>("script");
-    QTest::addColumn<QString>("result");   // standard output on success
-    QTest::addColumn<QString>("error");    // the TDError text on failure
-    QTest::addColumn<QList<double>>("progress");
-
-    QTest::newRow("success returns stdout") << "echo one; echo two >&2; printf 'two\\nthree'" << "one\ntwo\nthree"
-                                            << "" << QList<double>{};
-    QTest::newRow("status 1 with a message on stderr")
-        << "echo 'xorriso: create failed - Resource busy' >&2; exit 1" << "" << "xorriso: create failed - Resource busy"
-        << QList<double>{};
-    QTest::newRow("status 1 and silent") << "exit 1" << "" << "xorriso: xorriso failed" << QList<double>{};
-    QTest::newRow("killed by a signal") << "echo 'about to die' >&2; kill -SEGV $$" << ""
-                                        << "xorriso: about to die" << QList<double>{};
-    QTest::newRow("progress on both streams, clamped, negatives ignored")
-        << "echo 'xorriso : UPDATE :  42.5% done' >&2; echo 'xorriso : UPDATE : -1% done';"
-           " echo 'xorriso : UPDATE : 150% done' >&2; printf 'xorriso : UPDATE : 99%% done'"
-        << "xorriso : UPDATE : -1% done\nxorriso : UPDATE : 99% done" << ""
-        << QList<double>{0.425, 1.0, 0.99};
-    QTest::newRow("a line split across writes is one line")
-        << "printf 'xorriso : UPDATE :  1' >&2; sleep 0.3; printf '2.5%% done\\n' >&2" << "" << ""
-        << QList<double>{0.125};
-    QTest::newRow("much output does not block the tool") << "head -c 3000000 /dev/zero | tr '\\0' 'x'; echo"
-                                                         << QString(3000000, QLatin1Char('x')) + "\n" << ""
-                                                         << QList<double>{};
-    QTest::newRow("invalid UTF-8 is repaired") << "printf 'caf\\351\\n'" << QString::fromUtf8("caf\xEF\xBF\xBD\n")
-                                               << "" << QList<double>{};
-}
-
-void TstImageTool::runs()
-{
-    QFETCH(QString, script);
-    QFETCH(QString, result);
-    QFETCH(QString, error);
-    QFETCH(QList<double>, progress);
-
-    QList<double> reports;
-    // Progress lines reach the callback in stream order; the two streams'
-    // relative order is not kept, so compare them sorted.
-    try {
-        const QString out = runScript(script, [&](double p) { reports << p; });
-        QVERIFY2(error.isEmpty(), "expected an error");
-        QCOMPARE(out, result);
-    } catch (const TDError &e) {
-        QCOMPARE(e.kind(), TDError::Kind::tool);
-        QCOMPARE(e.text(), error);
+        QTest::newRow("one line on stderr") << "xorriso: create failed - Resource busy\n" << ""
+                                            << "xorriso: create failed - Resource busy";
+        QTest::newRow("nothing at all") << "" << "" << "xorriso: xorriso failed";
+        QTest::newRow("only blank lines") << "\n  \n\t\n" << "\n" << "xorriso: xorriso failed";
+        QTest::newRow("output comes after errors") << "first problem\n" << "last words\n" << "xorriso: last words";
+        QTest::newRow("progress lines are never the message")
+            << "real problem\nxorriso : UPDATE :  42.00% done\n" << "" << "xorriso: real problem";
+        QTest::newRow("abort notice and NOTE lines are chatter")
+            << "xorriso : FAILURE : Cannot determine attributes of source file '/nope' : No such file or directory\n"
+               "xorriso : aborting : -abort_on 'FAILURE' encountered 'FAILURE'\n"
+               "xorriso : NOTE : -return_with SORRY 32 triggered by problem severity FAILURE\n"
+            << "" << "xorriso: Cannot determine attributes of source file '/nope' : No such file or directory";
+        QTest::newRow("banner and drive report are chatter")
+            << "xorriso 1.5.4 : RockRidge filesystem manipulator, libburnia project.\n\n"
+               "Drive current: -outdev 'stdio:/x.iso'\nMedia summary: 0 sessions\n"
+            << "" << "xorriso: xorriso failed";
+        QTest::newRow("library severity is dropped, library name kept")
+            << "libburn : SORRY : Neither stdio-path nor its directory exist\n" << ""
+            << "xorriso: libburn : Neither stdio-path nor its directory exist";
+        QTest::newRow("every own prefix removed")
+            << "xorriso: xorriso : said xorriso: twice\n" << "" << "xorriso: said twice";
+        QTest::newRow("CRLF endings") << "broken pipe\r\n" << "" << "xorriso: broken pipe";
+        QTest::newRow("last line kept untrimmed inside") << "  indented  text\n" << ""
+                                                         << "xorriso:   indented  text";
     }
-    std::sort(reports.begin(), reports.end());
-    std::sort(progress.begin(), progress.end());
-    QCOMPARE(reports, progress);
-}
 
-void TstImageTool::failuresInPlainWords_data()
-{
-    QTest::addColumn<QString>("script");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("detail"); // the tool's line kept for the log; empty: none
-
-    // What the failed run printed as a whole is read, not only its last line.
-    QTest::newRow("known failure")
-        << "echo 'libburn : SORRY : Neither stdio-path nor its directory exist' >&2;"
-           " echo \"xorriso : FAILURE : Cannot acquire drive 'stdio:/gone/x.iso'\" >&2;"
-           " echo \"xorriso : aborting : -abort_on 'FAILURE' encountered 'FAILURE'\" >&2; exit 5"
-        << "The folder to save the image in doesn't exist." << "xorriso: Cannot acquire drive 'stdio:/gone/x.iso'";
-    QTest::newRow("known words on standard output")
-        << "echo 'xorriso : FAILURE : Image size 673s exceeds free space on media 32s'; exit 32"
-        << TDError::writeFailed(QString::fromLocal8Bit(std::strerror(ENOSPC))).text()
-        << "xorriso: Image size 673s exceeds free space on media 32s";
-    QTest::newRow("unknown failure keeps the tool's line, once")
-        << "echo 'xorriso : FAILURE : Something new' >&2; exit 5" << "xorriso: Something new" << "";
-}
-
-void TstImageTool::failuresInPlainWords()
-{
-    QFETCH(QString, script);
-    QFETCH(QString, text);
-    QFETCH(QString, detail);
-    try {
-        runScript(script, {});
-        QFAIL("succeeded");
-    } catch (const TDError &e) {
-        QCOMPARE(e.kind(), TDError::Kind::tool);
-        QCOMPARE(e.text(), text);
-        QCOMPARE(e.detail(), detail);
+    void failureMessage()
+    {
+        QFETCH(QString, errors);
+        QFETCH(QString, output);
+        QFETCH(QString, message);
+        QCOMPARE(ImageTool::xorriso().failureMessage(errors, output), message);
     }
-}
 
-void TstImageTool::reportsProgressWhileRunning()
-{
-    // The first report arrives while the tool is still busy, not at its end.
-    QElapsedTimer clock;
-    clock.start();
-    qint64 firstAt = -1;
-    runScript(QStringLiteral("echo 'xorriso : UPDATE : 10% done' >&2; sleep 1.5"), [&](double) {
-        if (firstAt < 0)
-            firstAt = clock.elapsed();
-    });
-    QVERIFY(firstAt >= 0);
-    QVERIFY2(firstAt < 1200, qPrintable(QString::number(firstAt)));
-}
+    void progressLines_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<double>("fraction"); // -1: not a progress line
 
-void TstImageTool::cancelTerminatesTheTool()
-{
-    QTemporaryDir dir;
-    const QString pidFile = dir.filePath(QStringLiteral("pid"));
-    CancelToken token;
-    std::thread canceller([&] {
-        while (QFileInfo(pidFile).size() == 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        token.cancel();
-    });
-    QElapsedTimer clock;
-    clock.start();
-    try {
+        QTest::newRow("xorriso percent") << "xorriso : UPDATE :  43.96% done" << 0.4396;
+        QTest::newRow("with an estimate") << "xorriso : UPDATE :  2.5% done, estimate finish Thu Dec  5" << 0.025;
+        QTest::newRow("whole number") << "xorriso : UPDATE : 100% done" << 1.0;
+        QTest::newRow("file count is not progress") << "xorriso : UPDATE :       6 files added in 1 seconds" << -1.0;
+        QTest::newRow("other text") << "Writing to 'stdio:x.iso' completed successfully." << -1.0;
+    }
+
+    void progressLines()
+    {
+        QFETCH(QString, line);
+        QFETCH(double, fraction);
+        const std::optional<double> got = ImageTool::xorriso().progressOf(line);
+        QCOMPARE(got.value_or(-1.0), fraction);
+    }
+
+    void runs_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("result");   // standard output on success
+        QTest::addColumn<QString>("error");    // the TDError text on failure
+        QTest::addColumn<QList<double>>("progress");
+
+        QTest::newRow("success returns stdout") << "echo one; echo two >&2; printf 'two\\nthree'" << "one\ntwo\nthree"
+                                                << "" << QList<double>{};
+        QTest::newRow("status 1 with a message on stderr")
+            << "echo 'xorriso: create failed - Resource busy' >&2; exit 1" << "" << "xorriso: create failed - Resource busy"
+            << QList<double>{};
+        QTest::newRow("status 1 and silent") << "exit 1" << "" << "xorriso: xorriso failed" << QList<double>{};
+        QTest::newRow("killed by a signal") << "echo 'about to die' >&2; kill -SEGV $$" << ""
+                                            << "xorriso: about to die" << QList<double>{};
+        QTest::newRow("progress on both streams, clamped, negatives ignored")
+            << "echo 'xorriso : UPDATE :  42.5% done' >&2; echo 'xorriso : UPDATE : -1% done';"
+               " echo 'xorriso : UPDATE : 150% done' >&2; printf 'xorriso : UPDATE : 99%% done'"
+            << "xorriso : UPDATE : -1% done\nxorriso : UPDATE : 99% done" << ""
+            << QList<double>{0.425, 1.0, 0.99};
+        QTest::newRow("a line split across writes is one line")
+            << "printf 'xorriso : UPDATE :  1' >&2; sleep 0.3; printf '2.5%% done\\n' >&2" << "" << ""
+            << QList<double>{0.125};
+        QTest::newRow("much output does not block the tool") << "head -c 3000000 /dev/zero | tr '\\0' 'x'; echo"
+                                                             << QString(3000000, QLatin1Char('x')) + "\n" << ""
+                                                             << QList<double>{};
+        QTest::newRow("invalid UTF-8 is repaired") << "printf 'caf\\351\\n'" << QString::fromUtf8("caf\xEF\xBF\xBD\n")
+                                                   << "" << QList<double>{};
+    }
+
+    void runs()
+    {
+        QFETCH(QString, script);
+        QFETCH(QString, result);
+        QFETCH(QString, error);
+        QFETCH(QList<double>, progress);
+
+        QList<double> reports;
+        // Progress lines reach the callback in stream order; the two streams'
+        // relative order is not kept, so compare them sorted.
+        try {
+            const QString out = runScript(script, [&](double p) { reports << p; });
+            QVERIFY2(error.isEmpty(), "expected an error");
+            QCOMPARE(out, result);
+        } catch (const TDError &e) {
+            QCOMPARE(e.kind(), TDError::Kind::tool);
+            QCOMPARE(e.text(), error);
+        }
+        std::sort(reports.begin(), reports.end());
+        std::sort(progress.begin(), progress.end());
+        QCOMPARE(reports, progress);
+    }
+
+    void failuresInPlainWords_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("detail"); // the tool's line kept for the log; empty: none
+
+        // What the failed run printed as a whole is read, not only its last line.
+        QTest::newRow("known failure")
+            << "echo 'libburn : SORRY : Neither stdio-path nor its directory exist' >&2;"
+               " echo \"xorriso : FAILURE : Cannot acquire drive 'stdio:/gone/x.iso'\" >&2;"
+               " echo \"xorriso : aborting : -abort_on 'FAILURE' encountered 'FAILURE'\" >&2; exit 5"
+            << "The folder to save the image in doesn't exist." << "xorriso: Cannot acquire drive 'stdio:/gone/x.iso'";
+        QTest::newRow("known words on standard output")
+            << "echo 'xorriso : FAILURE : Image size 673s exceeds free space on media 32s'; exit 32"
+            << TDError::writeFailed(QString::fromLocal8Bit(std::strerror(ENOSPC))).text()
+            << "xorriso: Image size 673s exceeds free space on media 32s";
+        QTest::newRow("unknown failure keeps the tool's line, once")
+            << "echo 'xorriso : FAILURE : Something new' >&2; exit 5" << "xorriso: Something new" << "";
+    }
+
+    void failuresInPlainWords()
+    {
+        QFETCH(QString, script);
+        QFETCH(QString, text);
+        QFETCH(QString, detail);
+        QCOMPARE(thrown([&] { runScript(script, {}); }), TDError::tool(text, detail));
+    }
+
+    void reportsProgressWhileRunning()
+    {
+        // The first report arrives while the tool is still busy, not at its end.
+        QElapsedTimer clock;
+        clock.start();
+        qint64 firstAt = -1;
+        runScript(QStringLiteral("echo 'xorriso : UPDATE : 10% done' >&2; sleep 1.5"), [&](double) {
+            if (firstAt < 0)
+                firstAt = clock.elapsed();
+        });
+        QVERIFY(firstAt >= 0);
+        QVERIFY2(firstAt < 1200, qPrintable(QString::number(firstAt)));
+    }
+
+    void cancelTerminatesTheTool()
+    {
+        QTemporaryDir dir;
+        const QString pidFile = dir.filePath(QStringLiteral("pid"));
+        CancelToken token;
+        std::thread canceller([&] {
+            while (QFileInfo(pidFile).size() == 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            token.cancel();
+        });
+        QElapsedTimer clock;
+        clock.start();
         // exec: SIGTERM reaches the sleeping process itself.
-        runScript(QStringLiteral("echo $$ > '%1'; exec sleep 30").arg(pidFile), {}, &token);
-        QFAIL("not cancelled");
-    } catch (const TDError &e) {
-        QCOMPARE(e, TDError::cancelled());
+        QCOMPARE(thrown([&] { runScript(QStringLiteral("echo $$ > '%1'; exec sleep 30").arg(pidFile), {}, &token); }),
+                 TDError::cancelled());
+        canceller.join();
+        QVERIFY2(clock.elapsed() < 5000, "the tool was not stopped");
+        QFile f(pidFile);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray pid = f.readAll().trimmed();
+        QVERIFY(!pid.isEmpty());
+        QVERIFY2(!QFileInfo::exists(QStringLiteral("/proc/") + QString::fromLatin1(pid)), "the tool is still there");
     }
-    canceller.join();
-    QVERIFY2(clock.elapsed() < 5000, "the tool was not stopped");
-    QFile f(pidFile);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    const QByteArray pid = f.readAll().trimmed();
-    QVERIFY(!pid.isEmpty());
-    QVERIFY2(!QFileInfo::exists(QStringLiteral("/proc/") + QString::fromLatin1(pid)), "the tool is still there");
-}
 
-void TstImageTool::cancelledBeforeStartRunsNothing()
-{
-    QTemporaryDir dir;
-    const QString marker = dir.filePath(QStringLiteral("ran"));
-    CancelToken token;
-    token.cancel();
-    try {
-        runScript(QStringLiteral("touch '%1'").arg(marker), {}, &token);
-        QFAIL("not cancelled");
-    } catch (const TDError &e) {
-        QCOMPARE(e, TDError::cancelled());
+    void cancelledBeforeStartRunsNothing()
+    {
+        QTemporaryDir dir;
+        const QString marker = dir.filePath(QStringLiteral("ran"));
+        CancelToken token;
+        token.cancel();
+        QCOMPARE(thrown([&] { runScript(QStringLiteral("touch '%1'").arg(marker), {}, &token); }), TDError::cancelled());
+        QVERIFY(!QFile::exists(marker));
     }
-    QVERIFY(!QFile::exists(marker));
-}
 
-void TstImageTool::missingProgram()
-{
-    const ImageTool tool(QStringLiteral("no-such-image-tool"), {}, {}, {});
-    try {
-        tool.run({});
-        QFAIL("started");
-    } catch (const TDError &e) {
-        QCOMPARE(e.text(), QStringLiteral("Tandor needs no-such-image-tool for this, and it isn't installed. Install "
-                                          "the no-such-image-tool package."));
-        QCOMPARE(e.detail(), QStringLiteral("Couldn't start no-such-image-tool: No such file or directory"));
+    void missingProgram()
+    {
+        const ImageTool tool(QStringLiteral("no-such-image-tool"), {}, {}, {});
+        const TDError missing = thrown([&] { tool.run({}); });
+        QCOMPARE(missing.text(), QStringLiteral("Tandor needs no-such-image-tool for this, and it isn't installed. "
+                                                "Install the no-such-image-tool package."));
+        QCOMPARE(missing.detail(), QStringLiteral("Couldn't start no-such-image-tool: No such file or directory"));
+        const ImageTool notExecutable(QStringLiteral("fuseiso"), QStringLiteral("/etc/hostname"), {}, {});
+        const QString text = thrown([&] { notExecutable.run({}); }).text();
+        QVERIFY2(text.startsWith(QStringLiteral("Couldn't start fuseiso: ")), qPrintable(text));
     }
-    const ImageTool notExecutable(QStringLiteral("fuseiso"), QStringLiteral("/etc/hostname"), {}, {});
-    try {
-        notExecutable.run({});
-        QFAIL("started");
-    } catch (const TDError &e) {
-        QVERIFY2(e.text().startsWith(QStringLiteral("Couldn't start fuseiso: ")), qPrintable(e.text()));
-    }
-}
+};
 
 QTEST_GUILESS_MAIN(TstImageTool)
 #include "tst_imagetool.moc"

@@ -1,17 +1,12 @@
 #include "ImageFixtures.h"
+#include "TestEnv.h"
 #include "images/FolderCompare.h"
 #include "images/ImageMaker.h"
 #include "images/ImageTool.h"
 #include "images/Mounter.h"
 #include "platform/linux/MountTable.h"
 
-#include "TestEnv.h"
-
-#include <QDir>
-#include <QFile>
 #include <QRandomGenerator>
-#include <QStandardPaths>
-#include <QTest>
 
 namespace {
 
@@ -27,14 +22,183 @@ class TstMounter : public QObject
     Q_OBJECT
 
 private slots:
-    void parsesMountInfo_data();
-    void parsesMountInfo();
-    void initTestCase();
-    void makesMountsComparesAndDetaches();
-    void refusesWhatCantBeMounted_data();
-    void refusesWhatCantBeMounted();
-    void busyDetachIsRetriedForced();
-    void cleanupTestCase();
+    void parsesMountInfo_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QList<MountTable::Entry>>("entries");
+
+        QTest::newRow("a disc and a FUSE image")
+            << QByteArray("36 25 11:0 / /media/me/MY\\040DISC ro,nosuid shared:1 - iso9660 /dev/sr0 ro,uid=1000\n"
+                          "44 26 0:39 / /run/user/0/KLVO\\040Tandor/mounts/x rw,nosuid,nodev - fuse.fuseiso fuseiso "
+                          "rw,user_id=0\n")
+            << QList<MountTable::Entry>{{11, 0, "/", "/media/me/MY DISC", "iso9660", "/dev/sr0"},
+                                        {0, 39, "/", "/run/user/0/KLVO Tandor/mounts/x", "fuse.fuseiso", "fuseiso"}};
+        QTest::newRow("no optional fields, bind of a sub-folder")
+            << QByteArray("50 1 8:1 /home/me /srv/home rw - ext4 /dev/sda1 rw")
+            << QList<MountTable::Entry>{{8, 1, "/home/me", "/srv/home", "ext4", "/dev/sda1"}};
+        QTest::newRow("tab, newline and backslash escapes")
+            << QByteArray("1 1 7:0 / /a\\011b\\012c\\134d rw - udf /dev/loop0 ro")
+            << QList<MountTable::Entry>{{7, 0, "/", "/a\tb\nc\\d", "udf", "/dev/loop0"}};
+        QTest::newRow("a backslash that is no escape stays")
+            << QByteArray("1 1 7:0 / /a\\9 rw - udf /dev/loop0 ro")
+            << QList<MountTable::Entry>{{7, 0, "/", "/a\\9", "udf", "/dev/loop0"}};
+        QTest::newRow("malformed lines are skipped")
+            << QByteArray("garbage\n1 1 x:y / /m rw - t s o\n1 1 7:0 / /m rw no dash here\n\n"
+                          "1 1 7:1 / /ok rw - t s o\n")
+            << QList<MountTable::Entry>{{7, 1, "/", "/ok", "t", "s"}};
+    }
+
+    void parsesMountInfo()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QList<MountTable::Entry>, entries);
+        const QList<MountTable::Entry> got = MountTable::parse(text);
+        QCOMPARE(got.size(), entries.size());
+        for (qsizetype i = 0; i < got.size(); ++i) {
+            const MountTable::Entry &g = got[i], &e = entries[i];
+            QCOMPARE(QList<int>({g.major, g.minor}), QList<int>({e.major, e.minor}));
+            QCOMPARE(QStringList({g.root, g.mountPoint, g.fsType, g.source}),
+                     QStringList({e.root, e.mountPoint, e.fsType, e.source}));
+        }
+    }
+
+    void initTestCase()
+    {
+        m_canMount = canMountWithFuse();
+
+        m_folder = m_env.path(QStringLiteral("Holiday"));
+        QVERIFY(writeFile(m_folder + "/notes.txt", "day one\n"));
+        QVERIFY(writeFile(m_folder + "/.hidden", "not compared\n"));
+        QVERIFY(writeFile(m_folder + "/photos/2024/beach.jpg", QByteArray(300000, 'b')));
+        QVERIFY(writeFile(m_folder + "/photos/.thumbs/beach.jpg", QByteArray(3000, 't')));
+        QVERIFY(QDir().mkpath(m_folder + "/data"));
+        QVERIFY(TestEnv::writePattern(m_folder + "/data/track.bin", 2 * 1048576 + 17));
+        QVERIFY(writeFile(m_folder + "/Überlänge mit Leerzeichen und einem sehr langen Namen für Joliet.txt", "ü"));
+        m_image = m_env.path(QStringLiteral("Holiday.iso"));
+        if (m_canMount)
+            ImageMaker::make(m_folder, m_image, ImageFormat::iso, QStringLiteral("Holiday"), {}, nullptr);
+    }
+
+    void makesMountsComparesAndDetaches()
+    {
+        if (!m_canMount)
+            QSKIP("no FUSE, fuseiso or xorriso here");
+
+        const MountedImage m = Mounter::attach(m_image, false, true);
+        QCOMPARE(m.image, m_image);
+        QCOMPARE(m.mountPoints, QStringList{m.device});
+        QVERIFY(m.device.startsWith(Mounter::fuseMountRoot() + QLatin1Char('/')));
+        QVERIFY(mounted(m.device));
+        const QString root = m.mountPoints.first();
+
+        // Hidden files are in the image, even though the compare skips them.
+        QVERIFY(QFile::exists(root + "/.hidden"));
+        QVERIFY(QFile::exists(root + "/photos/.thumbs/beach.jpg"));
+
+        const FolderCompareResult same = FolderCompare::compare(m_folder, root, {}, nullptr);
+        QCOMPARE(same.files, 4);
+        QVERIFY2(same.ok(), qPrintable(same.summary()));
+        QCOMPARE(same.summary(), QStringLiteral("All 4 files (2.4 MB) match the folder byte for byte."));
+
+        // A file changed after the image was made, and one added, are reported.
+        QVERIFY(writeFile(m_folder + "/notes.txt", "day two\n"));
+        QVERIFY(writeFile(m_folder + "/photos/new.jpg", "n"));
+        const FolderCompareResult changed = FolderCompare::compare(m_folder, root, {}, nullptr);
+        QCOMPARE(changed.different, QStringList{"notes.txt"});
+        QCOMPARE(changed.missing, QStringList{"photos/new.jpg"});
+        QCOMPARE(changed.summary(),
+                 QStringLiteral("Image does NOT match the folder: 1 missing (photos/new.jpg); 1 different (notes.txt)"));
+        QVERIFY(writeFile(m_folder + "/notes.txt", "day one\n"));
+        QVERIFY(QFile::remove(m_folder + "/photos/new.jpg"));
+
+        // A second attach of the same image gets a folder of its own.
+        const MountedImage again = Mounter::attach(m_image, true, true);
+        QVERIFY(again.device != m.device);
+
+        Mounter::detach(m.device);
+        Mounter::detach(again.device, true);
+        QVERIFY(!mounted(m.device));
+        QVERIFY(!mounted(again.device));
+        QVERIFY(!QFileInfo::exists(m.device));
+        QVERIFY(!QFileInfo::exists(again.device));
+    }
+
+    void refusesWhatCantBeMounted_data()
+    {
+        QTest::addColumn<QByteArray>("content"); // the file to attach; null: no file at all
+        QTest::addColumn<bool>("mount");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QString>("detail"); // fuseiso's own words, kept for the log
+
+        const QString noFileSystem = QStringLiteral("This image holds no file system Linux can mount.");
+        QByteArray noise(2 * 1048576, Qt::Uninitialized);
+        QRandomGenerator(5).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
+        QTest::newRow("random bytes past the descriptors")
+            << noise << true << noFileSystem << "fuseiso: init: wrong standard identifier in volume descriptor 17, exiting..";
+        QTest::newRow("short run of one byte")
+            << QByteArray(100000, '\x5a') << true << noFileSystem
+            << "fuseiso: only 0 bytes read from position 339968, 2048 required; is it really supported file?";
+        QTest::newRow("empty file") << QByteArray("") << true << noFileSystem
+                                    << "fuseiso: only 0 bytes read from position 32768, 2048 required; is it really "
+                                       "supported file?";
+        QTest::newRow("missing file") << QByteArray() << true << "The image file can't be found."
+                                      << "fuseiso: Can`t open image file: No such file or directory";
+        QTest::newRow("attach without mounting needs udisks2")
+            << QByteArray(4096, '\0') << false
+            << "The image can't be attached without opening it here: that needs udisks2, which isn't running." << "";
+    }
+
+    void refusesWhatCantBeMounted()
+    {
+        if (!m_canMount)
+            QSKIP("no FUSE, fuseiso or xorriso here");
+        QFETCH(QByteArray, content);
+        QFETCH(bool, mount);
+        QFETCH(QString, error);
+        QFETCH(QString, detail);
+
+        const QString image = m_env.path(QStringLiteral("bad.iso"));
+        QFile::remove(image);
+        if (!content.isNull())
+            QVERIFY(writeFile(image, content));
+        const QStringList before = QDir(Mounter::fuseMountRoot()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
+        const TDError e = thrown([&] { Mounter::attach(image, false, mount); });
+        QCOMPARE(e.text(), error);
+        QCOMPARE(e.detail(), detail);
+        // No mount and no folder left behind.
+        QCOMPARE(QDir(Mounter::fuseMountRoot()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), before);
+    }
+
+    void busyDetachIsRetriedForced()
+    {
+        if (!m_canMount)
+            QSKIP("no FUSE, fuseiso or xorriso here");
+        const MountedImage m = Mounter::attach(m_image, false, true);
+        QFile held(m.device + "/notes.txt");
+        QVERIFY(held.open(QIODevice::ReadOnly));
+
+        // A plain unmount of a mount with an open file fails ...
+        const QString busy = thrown([&] { ImageTool::fusermount().run({QStringLiteral("-u"), m.device}); }).text();
+        QVERIFY2(busy.contains(QStringLiteral("busy")), qPrintable(busy));
+        // ... so detach falls back to the forced (lazy) one, which succeeds.
+        Mounter::detach(m.device);
+        QVERIFY(!mounted(m.device));
+        QVERIFY(!QFileInfo::exists(m.device));
+        // The open file stays readable until it is closed.
+        QCOMPARE(held.readAll(), QByteArray("day one\n"));
+    }
+
+    void cleanupTestCase()
+    {
+        // Whatever a failed test left mounted goes away with the test's folders.
+        const QDir root(Mounter::fuseMountRoot());
+        for (const QString &name : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            try {
+                Mounter::detach(root.filePath(name), true);
+            } catch (const TDError &) {
+            }
+        }
+    }
 
 private:
     bool m_canMount = false;
@@ -42,194 +206,6 @@ private:
     QString m_folder;
     QString m_image;
 };
-
-void TstMounter::parsesMountInfo_data()
-{
-    QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<QList<MountTable::Entry>>("entries");
-
-    QTest::newRow("a disc and a FUSE image")
-        << QByteArray("36 25 11:0 / /media/me/MY\\040DISC ro,nosuid shared:1 - iso9660 /dev/sr0 ro,uid=1000\n"
-                      "44 26 0:39 / /run/user/0/KLVO\\040Tandor/mounts/x rw,nosuid,nodev - fuse.fuseiso fuseiso "
-                      "rw,user_id=0\n")
-        << QList<MountTable::Entry>{{11, 0, "/", "/media/me/MY DISC", "iso9660", "/dev/sr0"},
-                                    {0, 39, "/", "/run/user/0/KLVO Tandor/mounts/x", "fuse.fuseiso", "fuseiso"}};
-    QTest::newRow("no optional fields, bind of a sub-folder")
-        << QByteArray("50 1 8:1 /home/me /srv/home rw - ext4 /dev/sda1 rw")
-        << QList<MountTable::Entry>{{8, 1, "/home/me", "/srv/home", "ext4", "/dev/sda1"}};
-    QTest::newRow("tab, newline and backslash escapes")
-        << QByteArray("1 1 7:0 / /a\\011b\\012c\\134d rw - udf /dev/loop0 ro")
-        << QList<MountTable::Entry>{{7, 0, "/", "/a\tb\nc\\d", "udf", "/dev/loop0"}};
-    QTest::newRow("a backslash that is no escape stays")
-        << QByteArray("1 1 7:0 / /a\\9 rw - udf /dev/loop0 ro")
-        << QList<MountTable::Entry>{{7, 0, "/", "/a\\9", "udf", "/dev/loop0"}};
-    QTest::newRow("malformed lines are skipped")
-        << QByteArray("garbage\n1 1 x:y / /m rw - t s o\n1 1 7:0 / /m rw no dash here\n\n"
-                      "1 1 7:1 / /ok rw - t s o\n")
-        << QList<MountTable::Entry>{{7, 1, "/", "/ok", "t", "s"}};
-}
-
-void TstMounter::parsesMountInfo()
-{
-    QFETCH(QByteArray, text);
-    QFETCH(QList<MountTable::Entry>, entries);
-    const QList<MountTable::Entry> got = MountTable::parse(text);
-    QCOMPARE(got.size(), entries.size());
-    for (qsizetype i = 0; i < got.size(); ++i) {
-        QCOMPARE(got[i].major, entries[i].major);
-        QCOMPARE(got[i].minor, entries[i].minor);
-        QCOMPARE(got[i].root, entries[i].root);
-        QCOMPARE(got[i].mountPoint, entries[i].mountPoint);
-        QCOMPARE(got[i].fsType, entries[i].fsType);
-        QCOMPARE(got[i].source, entries[i].source);
-    }
-}
-
-void TstMounter::initTestCase()
-{
-    m_canMount = canMountWithFuse();
-
-    m_folder = m_env.path(QStringLiteral("Holiday"));
-    QVERIFY(writeFile(m_folder + "/notes.txt", "day one\n"));
-    QVERIFY(writeFile(m_folder + "/.hidden", "not compared\n"));
-    QVERIFY(writeFile(m_folder + "/photos/2024/beach.jpg", QByteArray(300000, 'b')));
-    QVERIFY(writeFile(m_folder + "/photos/.thumbs/beach.jpg", QByteArray(3000, 't')));
-    QVERIFY(QDir().mkpath(m_folder + "/data"));
-    QVERIFY(TestEnv::writePattern(m_folder + "/data/track.bin", 2 * 1048576 + 17));
-    QVERIFY(writeFile(m_folder + "/Überlänge mit Leerzeichen und einem sehr langen Namen für Joliet.txt", "ü"));
-    m_image = m_env.path(QStringLiteral("Holiday.iso"));
-    if (m_canMount)
-        ImageMaker::make(m_folder, m_image, ImageFormat::iso, QStringLiteral("Holiday"), {}, nullptr);
-}
-
-void TstMounter::makesMountsComparesAndDetaches()
-{
-    if (!m_canMount)
-        QSKIP("no FUSE, fuseiso or xorriso here");
-
-    const MountedImage m = Mounter::attach(m_image, false, true);
-    QCOMPARE(m.image, m_image);
-    QCOMPARE(m.mountPoints, QStringList{m.device});
-    QVERIFY(m.device.startsWith(Mounter::fuseMountRoot() + QLatin1Char('/')));
-    QVERIFY(mounted(m.device));
-    const QString root = m.mountPoints.first();
-
-    // Hidden files are in the image, even though the compare skips them.
-    QVERIFY(QFile::exists(root + "/.hidden"));
-    QVERIFY(QFile::exists(root + "/photos/.thumbs/beach.jpg"));
-
-    const FolderCompareResult same = FolderCompare::compare(m_folder, root, {}, nullptr);
-    QCOMPARE(same.files, 4);
-    QVERIFY2(same.ok(), qPrintable(same.summary()));
-    QCOMPARE(same.summary(), QStringLiteral("All 4 files (2.4 MB) match the folder byte for byte."));
-
-    // A file changed after the image was made, and one added, are reported.
-    QVERIFY(writeFile(m_folder + "/notes.txt", "day two\n"));
-    QVERIFY(writeFile(m_folder + "/photos/new.jpg", "n"));
-    const FolderCompareResult changed = FolderCompare::compare(m_folder, root, {}, nullptr);
-    QCOMPARE(changed.different, QStringList{"notes.txt"});
-    QCOMPARE(changed.missing, QStringList{"photos/new.jpg"});
-    QCOMPARE(changed.summary(),
-             QStringLiteral("Image does NOT match the folder: 1 missing (photos/new.jpg); 1 different (notes.txt)"));
-    QVERIFY(writeFile(m_folder + "/notes.txt", "day one\n"));
-    QVERIFY(QFile::remove(m_folder + "/photos/new.jpg"));
-
-    // A second attach of the same image gets a folder of its own.
-    const MountedImage again = Mounter::attach(m_image, true, true);
-    QVERIFY(again.device != m.device);
-
-    Mounter::detach(m.device);
-    Mounter::detach(again.device, true);
-    QVERIFY(!mounted(m.device));
-    QVERIFY(!mounted(again.device));
-    QVERIFY(!QFileInfo::exists(m.device));
-    QVERIFY(!QFileInfo::exists(again.device));
-}
-
-void TstMounter::refusesWhatCantBeMounted_data()
-{
-    QTest::addColumn<QByteArray>("content"); // the file to attach; null: no file at all
-    QTest::addColumn<bool>("mount");
-    QTest::addColumn<QString>("error");
-    QTest::addColumn<QString>("detail"); // fuseiso's own words, kept for the log
-
-    const QString noFileSystem = QStringLiteral("This image holds no file system Linux can mount.");
-    QByteArray noise(2 * 1048576, Qt::Uninitialized);
-    QRandomGenerator(5).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
-    QTest::newRow("random bytes past the descriptors")
-        << noise << true << noFileSystem << "fuseiso: init: wrong standard identifier in volume descriptor 17, exiting..";
-    QTest::newRow("short run of one byte")
-        << QByteArray(100000, '\x5a') << true << noFileSystem
-        << "fuseiso: only 0 bytes read from position 339968, 2048 required; is it really supported file?";
-    QTest::newRow("empty file") << QByteArray("") << true << noFileSystem
-                                << "fuseiso: only 0 bytes read from position 32768, 2048 required; is it really "
-                                   "supported file?";
-    QTest::newRow("missing file") << QByteArray() << true << "The image file can't be found."
-                                  << "fuseiso: Can`t open image file: No such file or directory";
-    QTest::newRow("attach without mounting needs udisks2")
-        << QByteArray(4096, '\0') << false
-        << "The image can't be attached without opening it here: that needs udisks2, which isn't running." << "";
-}
-
-void TstMounter::refusesWhatCantBeMounted()
-{
-    if (!m_canMount)
-        QSKIP("no FUSE, fuseiso or xorriso here");
-    QFETCH(QByteArray, content);
-    QFETCH(bool, mount);
-    QFETCH(QString, error);
-    QFETCH(QString, detail);
-
-    const QString image = m_env.path(QStringLiteral("bad.iso"));
-    QFile::remove(image);
-    if (!content.isNull())
-        QVERIFY(writeFile(image, content));
-    const QStringList before = QDir(Mounter::fuseMountRoot()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
-    try {
-        Mounter::attach(image, false, mount);
-        QFAIL("attached");
-    } catch (const TDError &e) {
-        QCOMPARE(e.text(), error);
-        QCOMPARE(e.detail(), detail);
-    }
-    // No mount and no folder left behind.
-    QCOMPARE(QDir(Mounter::fuseMountRoot()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), before);
-}
-
-void TstMounter::busyDetachIsRetriedForced()
-{
-    if (!m_canMount)
-        QSKIP("no FUSE, fuseiso or xorriso here");
-    const MountedImage m = Mounter::attach(m_image, false, true);
-    QFile held(m.device + "/notes.txt");
-    QVERIFY(held.open(QIODevice::ReadOnly));
-
-    // A plain unmount of a mount with an open file fails ...
-    try {
-        ImageTool::fusermount().run({QStringLiteral("-u"), m.device});
-        QFAIL("unmounted while busy");
-    } catch (const TDError &e) {
-        QVERIFY2(e.text().contains(QStringLiteral("busy")), qPrintable(e.text()));
-    }
-    // ... so detach falls back to the forced (lazy) one, which succeeds.
-    Mounter::detach(m.device);
-    QVERIFY(!mounted(m.device));
-    QVERIFY(!QFileInfo::exists(m.device));
-    // The open file stays readable until it is closed.
-    QCOMPARE(held.readAll(), QByteArray("day one\n"));
-}
-
-void TstMounter::cleanupTestCase()
-{
-    // Whatever a failed test left mounted goes away with the test's folders.
-    const QDir root(Mounter::fuseMountRoot());
-    for (const QString &name : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        try {
-            Mounter::detach(root.filePath(name), true);
-        } catch (const TDError &) {
-        }
-    }
-}
 
 QTEST_GUILESS_MAIN(TstMounter)
 #include "tst_mounter.moc"

@@ -1,16 +1,10 @@
 #include "ImageFixtures.h"
-#include "images/Verifier.h"
-
 #include "TestEnv.h"
-
-#include <QFile>
-#include <QProcess>
-#include <QTest>
+#include "images/Verifier.h"
 
 #include <cerrno>
 
 namespace {
-
 
 QByteArray pattern(qint64 size)
 {
@@ -36,175 +30,157 @@ class TstVerifier : public QObject
     Q_OBJECT
 
 private slots:
-    void compares_data();
-    void compares();
-    void summary_data();
-    void summary();
-    void failures_data();
-    void failures();
-    void stopsWhenCancelled();
+    void compares_data()
+    {
+        QTest::addColumn<QByteArray>("image");
+        QTest::addColumn<QByteArray>("other");
+        QTest::addColumn<bool>("match");
+        QTest::addColumn<qint64>("firstDifference"); // -1: none
+        QTest::addColumn<qint64>("shortBy");         // -1: none
+
+        const QByteArray img = pattern(6 * mib + 777); // several chunks and a partial last one
+
+        QTest::newRow("identical") << img << img << true << qint64(-1) << qint64(-1);
+        QTest::newRow("disc longer than the image") << img << (img + QByteArray(300 * 1024, '\x55')) << true << qint64(-1)
+                                                    << qint64(-1);
+        {
+            QByteArray other = img;
+            other[5000000] = char(other[5000000] ^ 0x01);
+            QTest::newRow("one byte differs at 5 000 000") << img << other << false << qint64(5000000) << qint64(-1);
+        }
+        {
+            QByteArray other = img;
+            other[1048575] = char(~other[1048575]); // last byte of the first chunk
+            other[3 * mib] = char(~other[3 * mib]);
+            QTest::newRow("two differences: only the first") << img << other << false << qint64(1048575) << qint64(-1);
+        }
+        {
+            QByteArray other = img;
+            other[img.size() - 1] = char(~other[img.size() - 1]);
+            QTest::newRow("last byte differs") << img << other << false << qint64(img.size() - 1) << qint64(-1);
+        }
+        // The disc side is zero-filled where it ended, so the first difference
+        // is where the image has a non-zero byte there.
+        QTest::newRow("disc 2048 bytes short") << img << img.left(img.size() - 2048) << false
+                                               << firstNonZero(img, img.size() - 2048) << qint64(2048);
+        {
+            QByteArray zeroTail = img;
+            zeroTail.replace(zeroTail.size() - 4096, 4096, QByteArray(4096, '\0'));
+            QTest::newRow("disc short only by zero bytes") << zeroTail << zeroTail.left(zeroTail.size() - 4096) << false
+                                                           << qint64(-1) << qint64(4096);
+        }
+        QTest::newRow("disc ends on a chunk boundary") << img << img.left(2 * mib) << false << firstNonZero(img, 2 * mib)
+                                                       << qint64(img.size() - 2 * mib);
+        QTest::newRow("empty disc") << img << QByteArray() << false << firstNonZero(img, 0) << qint64(img.size());
+        QTest::newRow("empty image") << QByteArray() << img << true << qint64(-1) << qint64(-1);
+        QTest::newRow("empty image, empty disc") << QByteArray() << QByteArray() << true << qint64(-1) << qint64(-1);
+    }
+
+    void compares()
+    {
+        QFETCH(QByteArray, image);
+        QFETCH(QByteArray, other);
+        QFETCH(bool, match);
+        QFETCH(qint64, firstDifference);
+        QFETCH(qint64, shortBy);
+
+        const QString imagePath = m_env.path(QStringLiteral("image.iso"));
+        const QString otherPath = m_env.path(QStringLiteral("disc.bin"));
+        QVERIFY(writeFile(imagePath, image));
+        QVERIFY(writeFile(otherPath, other));
+
+        // Reading stops after the chunk in which the disc ended; both hashes
+        // cover what was read, the disc side zero-filled where it ended.
+        const qint64 expectedBytes =
+            shortBy < 0 ? image.size() : std::min<qint64>(image.size(), (other.size() / mib + 1) * mib);
+        QByteArray expectedOther = other.left(expectedBytes);
+        expectedOther.append(expectedBytes - expectedOther.size(), '\0');
+        const QString expectedImagePath = m_env.path(QStringLiteral("expected-image.bin"));
+        const QString expectedOtherPath = m_env.path(QStringLiteral("expected-other.bin"));
+        QVERIFY(writeFile(expectedImagePath, image.left(expectedBytes)));
+        QVERIFY(writeFile(expectedOtherPath, expectedOther));
+
+        QList<double> reports;
+        const VerifyResult r = Verifier::compare(imagePath, otherPath, [&](double p) { reports << p; }, nullptr);
+
+        QCOMPARE(r.match, match);
+        QCOMPARE(r.bytes, expectedBytes);
+        QCOMPARE(r.imageSHA256, opensslSha256(expectedImagePath));
+        QCOMPARE(r.otherSHA256, opensslSha256(expectedOtherPath));
+        QCOMPARE(r.firstDifference.value_or(-1), firstDifference);
+        QCOMPARE(r.shortBy.value_or(-1), shortBy);
+        for (int i = 1; i < reports.size(); ++i)
+            QVERIFY(reports[i] > reports[i - 1]);
+        if (!image.isEmpty() && shortBy < 0)
+            QCOMPARE(reports.value(reports.size() - 1), 1.0);
+    }
+
+    void summary_data()
+    {
+        QTest::addColumn<VerifyResult>("result");
+        QTest::addColumn<QString>("text");
+
+        const QString sha = QStringLiteral("0123456789abcdef") + QString(48, QLatin1Char('e'));
+        QTest::newRow("match") << VerifyResult{true, 4700000000, sha, sha, {}, {}}
+                               << "Match — SHA-256 0123456789abcdef… is the same on both (4.7 GB checked).";
+        QTest::newRow("short") << VerifyResult{false, 5 * mib, sha, QString(), 3000000, 2048}
+                               << "NO MATCH — the disc ends 2 KB too early (it is shorter than the image).";
+        QTest::newRow("difference at 5 000 000")
+            << VerifyResult{false, 6 * mib, sha, QString(), 5000000, {}}
+            << "NO MATCH — first difference at 5 MB (byte 5000000). The copy is not the same as the image.";
+        QTest::newRow("checksums differ, nothing else known") << VerifyResult{false, 10, sha, QString(), {}, {}}
+                                                              << "NO MATCH — the checksums differ.";
+    }
+
+    void summary()
+    {
+        QFETCH(VerifyResult, result);
+        QFETCH(QString, text);
+        QCOMPARE(result.summary(), text);
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<QString>("image");
+        QTest::addColumn<QString>("other");
+        QTest::addColumn<TDError>("error");
+
+        const QString image = m_env.path(QStringLiteral("fine.iso"));
+        QVERIFY(writeFile(image, pattern(3 * mib)));
+        const QString missing = m_env.path(QStringLiteral("missing.iso"));
+        const QString folder = m_env.root();
+
+        QTest::newRow("image missing") << missing << image << TDError::cantOpen(missing, ENOENT);
+        QTest::newRow("other missing") << image << missing << TDError::cantOpen(missing, ENOENT);
+        // A folder opens but can't be read: a read error on the disc side.
+        QTest::newRow("other unreadable") << image << folder << TDError::readFailed(folder, 0, EISDIR);
+    }
+
+    void failures()
+    {
+        QFETCH(QString, image);
+        QFETCH(QString, other);
+        QFETCH(TDError, error);
+        QCOMPARE(thrown([&] { Verifier::compare(image, other, {}, nullptr); }), error);
+    }
+
+    void stopsWhenCancelled()
+    {
+        const QString image = m_env.path(QStringLiteral("long.iso"));
+        QVERIFY(TestEnv::writePattern(image, 8 * mib));
+        CancelToken token;
+        int reports = 0;
+        const auto progress = [&](double) {
+            if (++reports == 2)
+                token.cancel();
+        };
+        QCOMPARE(thrown([&] { Verifier::compare(image, image, progress, &token); }), TDError::cancelled());
+        QCOMPARE(reports, 2); // nothing more was read after the cancel
+    }
 
 private:
     TestEnv m_env;
 };
-
-void TstVerifier::compares_data()
-{
-    QTest::addColumn<QByteArray>("image");
-    QTest::addColumn<QByteArray>("other");
-    QTest::addColumn<bool>("match");
-    QTest::addColumn<qint64>("firstDifference"); // -1: none
-    QTest::addColumn<qint64>("shortBy");         // -1: none
-
-    const QByteArray img = pattern(6 * mib + 777); // several chunks and a partial last one
-
-    QTest::newRow("identical") << img << img << true << qint64(-1) << qint64(-1);
-    QTest::newRow("disc longer than the image") << img << (img + QByteArray(300 * 1024, '\x55')) << true << qint64(-1)
-                                                << qint64(-1);
-    {
-        QByteArray other = img;
-        other[5000000] = char(other[5000000] ^ 0x01);
-        QTest::newRow("one byte differs at 5 000 000") << img << other << false << qint64(5000000) << qint64(-1);
-    }
-    {
-        QByteArray other = img;
-        other[1048575] = char(~other[1048575]); // last byte of the first chunk
-        other[3 * mib] = char(~other[3 * mib]);
-        QTest::newRow("two differences: only the first") << img << other << false << qint64(1048575) << qint64(-1);
-    }
-    {
-        QByteArray other = img;
-        other[img.size() - 1] = char(~other[img.size() - 1]);
-        QTest::newRow("last byte differs") << img << other << false << qint64(img.size() - 1) << qint64(-1);
-    }
-    // The disc side is zero-filled where it ended, so the first difference
-    // is where the image has a non-zero byte there.
-    QTest::newRow("disc 2048 bytes short") << img << img.left(img.size() - 2048) << false
-                                           << firstNonZero(img, img.size() - 2048) << qint64(2048);
-    {
-        QByteArray zeroTail = img;
-        zeroTail.replace(zeroTail.size() - 4096, 4096, QByteArray(4096, '\0'));
-        QTest::newRow("disc short only by zero bytes") << zeroTail << zeroTail.left(zeroTail.size() - 4096) << false
-                                                       << qint64(-1) << qint64(4096);
-    }
-    QTest::newRow("disc ends on a chunk boundary") << img << img.left(2 * mib) << false << firstNonZero(img, 2 * mib)
-                                                   << qint64(img.size() - 2 * mib);
-    QTest::newRow("empty disc") << img << QByteArray() << false << firstNonZero(img, 0) << qint64(img.size());
-    QTest::newRow("empty image") << QByteArray() << img << true << qint64(-1) << qint64(-1);
-    QTest::newRow("empty image, empty disc") << QByteArray() << QByteArray() << true << qint64(-1) << qint64(-1);
-}
-
-void TstVerifier::compares()
-{
-    QFETCH(QByteArray, image);
-    QFETCH(QByteArray, other);
-    QFETCH(bool, match);
-    QFETCH(qint64, firstDifference);
-    QFETCH(qint64, shortBy);
-
-    const QString imagePath = m_env.path(QStringLiteral("image.iso"));
-    const QString otherPath = m_env.path(QStringLiteral("disc.bin"));
-    QVERIFY(writeFile(imagePath, image));
-    QVERIFY(writeFile(otherPath, other));
-
-    // Reading stops after the chunk in which the disc ended; both hashes
-    // cover what was read, the disc side zero-filled where it ended.
-    const qint64 expectedBytes =
-        shortBy < 0 ? image.size() : std::min<qint64>(image.size(), (other.size() / mib + 1) * mib);
-    QByteArray expectedOther = other.left(expectedBytes);
-    expectedOther.append(expectedBytes - expectedOther.size(), '\0');
-    const QString expectedImagePath = m_env.path(QStringLiteral("expected-image.bin"));
-    const QString expectedOtherPath = m_env.path(QStringLiteral("expected-other.bin"));
-    QVERIFY(writeFile(expectedImagePath, image.left(expectedBytes)));
-    QVERIFY(writeFile(expectedOtherPath, expectedOther));
-
-    QList<double> reports;
-    const VerifyResult r = Verifier::compare(imagePath, otherPath, [&](double p) { reports << p; }, nullptr);
-
-    QCOMPARE(r.match, match);
-    QCOMPARE(r.bytes, expectedBytes);
-    QCOMPARE(r.imageSHA256, opensslSha256(expectedImagePath));
-    QCOMPARE(r.otherSHA256, opensslSha256(expectedOtherPath));
-    QCOMPARE(r.firstDifference.value_or(-1), firstDifference);
-    QCOMPARE(r.shortBy.value_or(-1), shortBy);
-    for (int i = 1; i < reports.size(); ++i)
-        QVERIFY(reports[i] > reports[i - 1]);
-    if (!image.isEmpty() && shortBy < 0)
-        QCOMPARE(reports.value(reports.size() - 1), 1.0);
-}
-
-void TstVerifier::summary_data()
-{
-    QTest::addColumn<VerifyResult>("result");
-    QTest::addColumn<QString>("text");
-
-    const QString sha = QStringLiteral("0123456789abcdef") + QString(48, QLatin1Char('e'));
-    QTest::newRow("match") << VerifyResult{true, 4700000000, sha, sha, {}, {}}
-                           << "Match — SHA-256 0123456789abcdef… is the same on both (4.7 GB checked).";
-    QTest::newRow("short") << VerifyResult{false, 5 * mib, sha, QString(), 3000000, 2048}
-                           << "NO MATCH — the disc ends 2 KB too early (it is shorter than the image).";
-    QTest::newRow("difference at 5 000 000")
-        << VerifyResult{false, 6 * mib, sha, QString(), 5000000, {}}
-        << "NO MATCH — first difference at 5 MB (byte 5000000). The copy is not the same as the image.";
-    QTest::newRow("checksums differ, nothing else known") << VerifyResult{false, 10, sha, QString(), {}, {}}
-                                                          << "NO MATCH — the checksums differ.";
-}
-
-void TstVerifier::summary()
-{
-    QFETCH(VerifyResult, result);
-    QFETCH(QString, text);
-    QCOMPARE(result.summary(), text);
-}
-
-void TstVerifier::failures_data()
-{
-    QTest::addColumn<QString>("image");
-    QTest::addColumn<QString>("other");
-    QTest::addColumn<TDError>("error");
-
-    const QString image = m_env.path(QStringLiteral("fine.iso"));
-    QVERIFY(writeFile(image, pattern(3 * mib)));
-    const QString missing = m_env.path(QStringLiteral("missing.iso"));
-    const QString folder = m_env.root();
-
-    QTest::newRow("image missing") << missing << image << TDError::cantOpen(missing, ENOENT);
-    QTest::newRow("other missing") << image << missing << TDError::cantOpen(missing, ENOENT);
-    // A folder opens but can't be read: a read error on the disc side.
-    QTest::newRow("other unreadable") << image << folder << TDError::readFailed(folder, 0, EISDIR);
-}
-
-void TstVerifier::failures()
-{
-    QFETCH(QString, image);
-    QFETCH(QString, other);
-    QFETCH(TDError, error);
-    try {
-        Verifier::compare(image, other, {}, nullptr);
-        QFAIL("no error");
-    } catch (const TDError &e) {
-        QCOMPARE(e, error);
-    }
-}
-
-void TstVerifier::stopsWhenCancelled()
-{
-    const QString image = m_env.path(QStringLiteral("long.iso"));
-    QVERIFY(TestEnv::writePattern(image, 8 * mib));
-    CancelToken token;
-    int reports = 0;
-    try {
-        Verifier::compare(image, image, [&](double) {
-            if (++reports == 2)
-                token.cancel();
-        }, &token);
-        QFAIL("not stopped");
-    } catch (const TDError &e) {
-        QCOMPARE(e, TDError::cancelled());
-        QCOMPARE(e.text(), QStringLiteral("Stopped."));
-    }
-    QCOMPARE(reports, 2); // nothing more was read after the cancel
-}
 
 QTEST_GUILESS_MAIN(TstVerifier)
 #include "tst_verifier.moc"

@@ -1,146 +1,16 @@
 // Burns and erases through the hardware service with real libburn, on stdio:
 // pseudo-drives that write into files of a temporary folder.
 
+#include "BurnFixtures.h"
+#include "ImageFixtures.h"
 #include "platform/linux/DriveFacts.h"
 #include "platform/linux/HardwareDiscService.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
-#include <QTest>
-#include <QThread>
-#include <atomic>
-#include <cstring>
 
 Q_DECLARE_METATYPE(EraseType)
 
 namespace {
-
-char patternByte(quint64 offset, int seed)
-{
-    return char((offset * 7 + offset / 2048 + quint64(seed) * 31) & 0xff);
-}
-
-QByteArray pattern(quint64 bytes, int seed)
-{
-    QByteArray data(qsizetype(bytes), Qt::Uninitialized);
-    for (quint64 i = 0; i < bytes; ++i)
-        data[qsizetype(i)] = patternByte(i, seed);
-    return data;
-}
-
-// Produces a known pattern and checks what the disc gives back against it.
-class PatternProducer final : public TrackProducer
-{
-public:
-    PatternProducer(quint64 blocks, int seed, bool lies = false, int delayMs = 0)
-        : m_blocks(blocks), m_seed(seed), m_lies(lies), m_delayMs(delayMs)
-    {
-    }
-
-    quint64 estimateLength() override { return m_blocks; }
-    bool prepareTrack() override
-    {
-        note();
-        ++prepared;
-        return true;
-    }
-    quint32 producePreGap(char *buffer, quint32 length, quint64, quint32) override
-    {
-        note();
-        std::memset(buffer, 0, length);
-        return length;
-    }
-    quint32 produceData(char *buffer, quint32 length, quint64 address, quint32 blockSize) override
-    {
-        note();
-        if (address != m_nextAddress)
-            outOfOrder = true;
-        m_nextAddress = address + length / blockSize;
-        for (quint32 i = 0; i < length; ++i)
-            buffer[i] = patternByte(address * blockSize + i, m_seed);
-        produced += length;
-        if (m_delayMs > 0)
-            QThread::msleep(m_delayMs);
-        return length;
-    }
-    void cleanupTrackAfterBurn() override { note(); }
-    bool prepareTrackForVerification() override
-    {
-        note();
-        return true;
-    }
-    bool verifyPreGap(const char *, quint32, quint64, quint32) override
-    {
-        note();
-        return true;
-    }
-    bool verifyData(const char *buffer, quint32 length, quint64 address, quint32 blockSize) override
-    {
-        note();
-        for (quint32 i = 0; i < length; ++i) {
-            if (buffer[i] != patternByte(address * blockSize + i, m_seed))
-                return false;
-        }
-        verified += length;
-        return !m_lies;
-    }
-    bool cleanupTrackAfterVerification() override
-    {
-        note();
-        ++closed;
-        return true;
-    }
-
-    std::atomic<int> prepared{0};
-    std::atomic<int> closed{0};
-    std::atomic<quint64> produced{0};
-    std::atomic<quint64> verified{0};
-    std::atomic<bool> onMainThread{false};
-    std::atomic<bool> outOfOrder{false};
-
-private:
-    void note()
-    {
-        if (QThread::currentThread() == QCoreApplication::instance()->thread())
-            onMainThread = true;
-    }
-
-    quint64 m_blocks;
-    int m_seed;
-    bool m_lies;
-    int m_delayMs;
-    quint64 m_nextAddress = 0;
-};
-
-// Everything a job emitted, and whether it kept to the rules on the way.
-struct Watch
-{
-    QList<JobStatus> statuses;
-    bool offMainThread = false;
-    int finals = 0;
-    bool afterFinal = false;
-
-    void attach(DiscJob *job)
-    {
-        QObject::connect(job, &DiscJob::statusChanged, job, [this](const JobStatus &s) {
-            if (QThread::currentThread() != QCoreApplication::instance()->thread())
-                offMainThread = true;
-            if (finals > 0)
-                afterFinal = true;
-            if (s.state == DiscJobState::done || s.state == DiscJobState::failed)
-                ++finals;
-            statuses.append(s);
-        });
-    }
-    bool sawState(DiscJobState state) const
-    {
-        return std::any_of(statuses.begin(), statuses.end(), [state](const JobStatus &s) { return s.state == state; });
-    }
-    bool ended() const { return finals > 0; }
-    JobStatus last() const { return statuses.isEmpty() ? JobStatus{} : statuses.last(); }
-};
 
 DiscDeviceRef deviceFor(const HardwareDiscService &service, const QString &address)
 {
@@ -154,29 +24,22 @@ DiscDeviceRef deviceFor(const HardwareDiscService &service, const QString &addre
 BurnLayout dataLayout(const QList<std::shared_ptr<PatternProducer>> &producers, const QList<int> &blocks)
 {
     BurnLayout layout;
-    for (int i = 0; i < producers.size(); ++i) {
-        BurnTrack track;
-        track.kind = BurnTrack::Kind::data;
-        track.producer = producers[i];
-        track.lengthBlocks = quint64(blocks[i]);
-        track.blockSize = 2048;
-        layout.tracks.append(track);
-    }
+    for (int i = 0; i < producers.size(); ++i)
+        layout.tracks.append(dataTrack(producers[i], quint64(blocks[i])));
     return layout;
 }
 
-BurnProperties plainProperties()
+// A libburn pseudo-drive that writes into `file`.
+struct Drive
 {
-    BurnProperties p;
-    p.completion = CompletionAction::mount;
-    return p;
-}
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+    explicit Drive(const QString &file) : file(file), service({QStringLiteral("stdio:") + file})
+    {
+        device = deviceFor(service, QStringLiteral("stdio:") + file);
+    }
+    QString file;
+    HardwareDiscService service;
+    DiscDeviceRef device;
+};
 
 } // namespace
 
@@ -212,45 +75,32 @@ private Q_SLOTS:
         QFETCH(bool, verify);
         QFETCH(int, lyingTrack);
         QFETCH(QString, error);
-
-        const QString target = m_dir.filePath(QStringLiteral("%1.iso").arg(QTest::currentDataTag()));
-        const QString address = QStringLiteral("stdio:") + target;
-        HardwareDiscService service({address});
-        const DiscDeviceRef device = deviceFor(service, address);
-        QVERIFY(device);
+        Drive drive(m_dir.filePath(QStringLiteral("%1.iso").arg(QTest::currentDataTag())));
+        QVERIFY(drive.device);
 
         QList<std::shared_ptr<PatternProducer>> producers;
         QByteArray expected;
         for (int i = 0; i < blocks.size(); ++i) {
-            producers.append(std::make_shared<PatternProducer>(blocks[i], i + 1, lyingTrack == i + 1));
-            expected += pattern(quint64(blocks[i]) * 2048, i + 1);
+            producers.append(std::make_shared<PatternProducer>(blocks[i], 2048, i + 1));
+            producers.last()->badVerify = lyingTrack == i + 1;
+            expected += producers.last()->data();
         }
-        BurnProperties properties = plainProperties();
+        BurnProperties properties = keepDisc();
         properties.test = test;
         properties.verify = verify;
-
-        std::unique_ptr<DiscJob> job = service.burn(device, properties, dataLayout(producers, blocks));
+        std::unique_ptr<DiscJob> job = drive.service.burn(drive.device, properties, dataLayout(producers, blocks));
         QVERIFY(job);
-        Watch watch;
-        watch.attach(job.get());
-        QTRY_VERIFY_WITH_TIMEOUT(watch.ended(), 15000);
-        QTest::qWait(300); // anything late would show up here
-        QCOMPARE(watch.finals, 1);
-        QVERIFY(!watch.afterFinal);
-        QVERIFY(!watch.offMainThread);
+        JobWatch watch(job.get());
+        QVERIFY(watch.endsOnce(15000, 300));
         QCOMPARE(watch.last().errorText, error);
         QCOMPARE(watch.last().state, error.isEmpty() ? DiscJobState::done : DiscJobState::failed);
-        QCOMPARE(watch.sawState(DiscJobState::verifying), verify && !test);
+        QCOMPARE(watch.saw(DiscJobState::verifying), verify && !test);
 
-        if (test || (!error.isEmpty() && lyingTrack == 0)) {
-            QVERIFY(fileBytes(target).isEmpty());
-        } else {
-            QVERIFY(fileBytes(target) == expected);
-        }
+        const bool nothingWritten = test || (!error.isEmpty() && lyingTrack == 0);
+        QVERIFY(nothingWritten ? QFileInfo(drive.file).size() == 0 : readFile(drive.file) == expected);
         for (int i = 0; i < producers.size(); ++i) {
             const auto &p = producers[i];
-            QVERIFY(!p->onMainThread);
-            QVERIFY(!p->outOfOrder);
+            QVERIFY(!p->onMainThread && !p->outOfOrder);
             QCOMPARE(p->prepared.load(), 1);
             QCOMPARE(p->closed.load(), 1);
             QCOMPARE(p->produced.load(), error.isEmpty() || lyingTrack > 0 ? quint64(blocks[i]) * 2048 : 0);
@@ -270,31 +120,23 @@ private Q_SLOTS:
     void stopMidBurn()
     {
         QFETCH(bool, destroy);
-        const QString target = m_dir.filePath(QStringLiteral("stop-%1.iso").arg(destroy));
-        const QString address = QStringLiteral("stdio:") + target;
-        HardwareDiscService service({address});
-        const DiscDeviceRef device = deviceFor(service, address);
-        QVERIFY(device);
-
+        Drive drive(m_dir.filePath(QStringLiteral("stop-%1.iso").arg(destroy)));
+        QVERIFY(drive.device);
         // 4000 blocks at 16 per call, 20 ms a call: five seconds of writing.
-        auto slow = std::make_shared<PatternProducer>(4000, 3, false, 20);
+        auto slow = std::make_shared<PatternProducer>(4000, 2048, 3, 0, 20);
         std::weak_ptr<PatternProducer> weakSlow = slow;
-        std::unique_ptr<DiscJob> job = service.burn(device, plainProperties(), dataLayout({slow}, {4000}));
+        std::unique_ptr<DiscJob> job = drive.service.burn(drive.device, keepDisc(), dataLayout({slow}, {4000}));
         QVERIFY(job);
-        Watch watch;
-        watch.attach(job.get());
-        QTRY_VERIFY_WITH_TIMEOUT(watch.sawState(DiscJobState::trackWrite) && slow->produced > 0, 5000);
+        JobWatch watch(job.get());
+        QTRY_VERIFY_WITH_TIMEOUT(watch.saw(DiscJobState::trackWrite) && slow->produced > 0, 5000);
         // Another job can't take the drive meanwhile.
-        QVERIFY(!service.burn(device, plainProperties(), dataLayout({slow}, {4000})));
+        QVERIFY(!drive.service.burn(drive.device, keepDisc(), dataLayout({slow}, {4000})));
 
         if (destroy) {
             job.reset();
         } else {
             job->abort();
-            QTRY_VERIFY_WITH_TIMEOUT(watch.ended(), 5000);
-            QTest::qWait(300);
-            QCOMPARE(watch.finals, 1);
-            QVERIFY(!watch.afterFinal);
+            QVERIFY(watch.endsOnce(5000, 300));
             QCOMPARE(watch.last().state, DiscJobState::failed);
             QCOMPARE(watch.last().errorText, QStringLiteral("The burn was stopped."));
         }
@@ -303,49 +145,35 @@ private Q_SLOTS:
         // The service lets the producer go once its thread is done with it.
         QTRY_VERIFY_WITH_TIMEOUT(weakSlow.expired(), 5000);
 
-        auto next = std::make_shared<PatternProducer>(100, 4);
+        auto next = std::make_shared<PatternProducer>(100, 2048, 4);
         std::unique_ptr<DiscJob> again;
         QVERIFY(QTest::qWaitFor([&] {
             if (!again)
-                again = service.burn(device, plainProperties(), dataLayout({next}, {100}));
+                again = drive.service.burn(drive.device, keepDisc(), dataLayout({next}, {100}));
             return again != nullptr;
         }, 5000));
-        Watch second;
-        second.attach(again.get());
-        QTRY_VERIFY_WITH_TIMEOUT(second.ended(), 10000);
+        JobWatch second(again.get());
+        QVERIFY(second.endsOnce());
         QCOMPARE(second.last().state, DiscJobState::done);
-        QVERIFY(fileBytes(target).left(100 * 2048) == pattern(100 * 2048, 4));
+        QVERIFY(readFile(drive.file).left(100 * 2048) == next->data());
     }
 
     // libburn writes no audio into a file: the burn fails once, with its
     // reason, before the producer is asked for a block.
     void audioOnPseudoDriveFails()
     {
-        const QString address = QStringLiteral("stdio:") + m_dir.filePath(QStringLiteral("audio.bin"));
-        HardwareDiscService service({address});
-        const DiscDeviceRef device = deviceFor(service, address);
-        auto producer = std::make_shared<PatternProducer>(300, 5);
+        Drive drive(m_dir.filePath(QStringLiteral("audio.bin")));
+        auto producer = std::make_shared<PatternProducer>(300, 2352, 5);
         BurnLayout layout;
-        BurnTrack track;
-        track.kind = BurnTrack::Kind::audio;
-        track.producer = producer;
-        track.lengthBlocks = 300;
-        track.blockSize = 2352;
-        track.preGapFrames = 150;
-        layout.tracks = {track, track};
-        layout.tracks[1].preGapFrames = 75;
-        BurnProperties properties = plainProperties();
+        layout.tracks = {{BurnTrack::Kind::audio, producer, 300, 2352, 150}, {BurnTrack::Kind::audio, producer, 300, 2352, 75}};
+        BurnProperties properties = keepDisc();
         properties.sao = true;
         properties.cdText = CDText{QStringLiteral("en"), QStringLiteral("Album"), QStringLiteral("Artist"),
                                    {QStringLiteral("One"), QStringLiteral("Two")}, {}};
-
-        std::unique_ptr<DiscJob> job = service.burn(device, properties, layout);
+        std::unique_ptr<DiscJob> job = drive.service.burn(drive.device, properties, layout);
         QVERIFY(job);
-        Watch watch;
-        watch.attach(job.get());
-        QTRY_VERIFY_WITH_TIMEOUT(watch.ended(), 10000);
-        QTest::qWait(200);
-        QCOMPARE(watch.finals, 1);
+        JobWatch watch(job.get());
+        QVERIFY(watch.endsOnce(10000, 200));
         QCOMPARE(watch.last().state, DiscJobState::failed);
         QVERIFY2(watch.last().errorText.contains(QLatin1String("audio track prohibited")),
                  qPrintable(watch.last().errorText));
@@ -366,24 +194,17 @@ private Q_SLOTS:
     {
         QFETCH(EraseType, type);
         const QString target = m_dir.filePath(QStringLiteral("erase.iso"));
-        QFile f(target);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(pattern(8 * 2048, 6));
-        f.close();
-        const QString address = QStringLiteral("stdio:") + target;
-        HardwareDiscService service({address});
-        std::unique_ptr<DiscJob> job = service.erase(deviceFor(service, address), type);
+        QVERIFY(writeFile(target, patternBytes(8 * 2048, 6)));
+        Drive drive(target);
+        std::unique_ptr<DiscJob> job = drive.service.erase(drive.device, type);
         QVERIFY(job);
-        Watch watch;
-        watch.attach(job.get());
+        JobWatch watch(job.get());
         job->abort();
-        QTRY_VERIFY_WITH_TIMEOUT(watch.ended(), 10000);
-        QTest::qWait(200);
-        QCOMPARE(watch.finals, 1);
+        QVERIFY(watch.endsOnce(10000, 200));
         QCOMPARE(watch.last().state, DiscJobState::failed);
         QVERIFY2(watch.last().errorText.contains(QLatin1String("unsuitable for blanking")),
                  qPrintable(watch.last().errorText));
-        QVERIFY(fileBytes(target) == pattern(8 * 2048, 6));
+        QVERIFY(readFile(target) == patternBytes(8 * 2048, 6));
     }
 
     void refusedJobs_data()
@@ -396,51 +217,37 @@ private Q_SLOTS:
     void refusedJobs()
     {
         QFETCH(QString, what);
-        const QString address = QStringLiteral("stdio:") + m_dir.filePath(QStringLiteral("refused.iso"));
-        HardwareDiscService service({address});
-        HardwareDiscService other({QStringLiteral("stdio:") + m_dir.filePath(QStringLiteral("other.iso"))});
-        DiscDeviceRef device = deviceFor(service, address);
-        BurnLayout layout = dataLayout({std::make_shared<PatternProducer>(10, 1)}, {10});
-        if (what == QLatin1String("foreign"))
-            device = other.devices().value(0);
-        else if (what == QLatin1String("empty"))
+        Drive drive(m_dir.filePath(QStringLiteral("refused.iso")));
+        Drive other(m_dir.filePath(QStringLiteral("other.iso")));
+        DiscDeviceRef device = what == QLatin1String("foreign") ? other.device : drive.device;
+        BurnLayout layout = dataLayout({std::make_shared<PatternProducer>(10, 2048, 1)}, {10});
+        if (what == QLatin1String("empty"))
             layout.tracks.clear();
-        else
+        else if (what == QLatin1String("noProducer"))
             layout.tracks[0].producer.reset();
-        QVERIFY(!service.burn(device, plainProperties(), layout));
+        QVERIFY(!drive.service.burn(device, keepDisc(), layout));
         if (what == QLatin1String("foreign"))
-            QVERIFY(!service.erase(device, EraseType::quick));
+            QVERIFY(!drive.service.erase(device, EraseType::quick));
     }
 
     // A cue sheet is burned by libburn's own reader, straight from its file.
     void cueSheetBurn()
     {
-        const QByteArray image = pattern(150 * 2048, 7);
-        QFile bin(m_dir.filePath(QStringLiteral("disc image.bin")));
-        QVERIFY(bin.open(QIODevice::WriteOnly));
-        bin.write(image);
-        bin.close();
-        QFile cue(m_dir.filePath(QStringLiteral("disc.cue")));
-        QVERIFY(cue.open(QIODevice::WriteOnly));
-        cue.write("FILE \"disc image.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n");
-        cue.close();
-
-        const QString target = m_dir.filePath(QStringLiteral("from-cue.iso"));
-        const QString address = QStringLiteral("stdio:") + target;
-        HardwareDiscService service({address});
-        const std::optional<BurnLayout> layout = service.layoutForImageFile(cue.fileName());
-        QVERIFY(layout);
-        QCOMPARE(layout->cueSheet, QFileInfo(cue.fileName()).absoluteFilePath());
-        QVERIFY(layout->tracks.isEmpty());
-
-        std::unique_ptr<DiscJob> job = service.burn(deviceFor(service, address), plainProperties(), *layout);
+        const QByteArray image = patternBytes(150 * 2048, 7);
+        QVERIFY(writeFile(m_dir.filePath(QStringLiteral("disc image.bin")), image));
+        const QString cue = m_dir.filePath(QStringLiteral("disc.cue"));
+        QVERIFY(writeFile(cue, "FILE \"disc image.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n"));
+        Drive drive(m_dir.filePath(QStringLiteral("from-cue.iso")));
+        const std::optional<BurnLayout> layout = drive.service.layoutForImageFile(cue);
+        QVERIFY(layout && layout->tracks.isEmpty());
+        QCOMPARE(layout->cueSheet, QFileInfo(cue).absoluteFilePath());
+        std::unique_ptr<DiscJob> job = drive.service.burn(drive.device, keepDisc(), *layout);
         QVERIFY(job);
-        Watch watch;
-        watch.attach(job.get());
-        QTRY_VERIFY_WITH_TIMEOUT(watch.ended(), 10000);
+        JobWatch watch(job.get());
+        QVERIFY(watch.endsOnce());
         QCOMPARE(watch.last().errorText, QString());
         QCOMPARE(watch.last().state, DiscJobState::done);
-        QVERIFY(fileBytes(target) == image);
+        QVERIFY(readFile(drive.file) == image);
     }
 
     void layoutForImageFile_data()
@@ -459,16 +266,10 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(QByteArray, text);
         QFETCH(bool, usable);
-        QFile bin(m_dir.filePath(QStringLiteral("t.bin")));
-        QVERIFY(bin.open(QIODevice::WriteOnly));
-        bin.write(QByteArray(2048, 0));
-        bin.close();
-        QFile sheet(m_dir.filePath(name));
-        QVERIFY(sheet.open(QIODevice::WriteOnly));
-        sheet.write(text);
-        sheet.close();
+        QVERIFY(writeFile(m_dir.filePath(QStringLiteral("t.bin")), QByteArray(2048, 0)));
+        QVERIFY(writeFile(m_dir.filePath(name), text));
         HardwareDiscService service({});
-        QCOMPARE(service.layoutForImageFile(sheet.fileName()).has_value(), usable);
+        QCOMPARE(service.layoutForImageFile(m_dir.filePath(name)).has_value(), usable);
     }
 
     void cueSheetFiles_data()
@@ -519,7 +320,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("track");
         QTest::addColumn<qint64>("sector");
         QTest::addColumn<double>("percent");
-        QTest::newRow("start") << QList<qint64>{100} << 0 << qint64(0) << 0.0;
         QTest::newRow("half of one track") << QList<qint64>{100} << 0 << qint64(50) << 0.5;
         QTest::newRow("into the second track") << QList<qint64>{300, 100} << 1 << qint64(50) << 0.875;
         QTest::newRow("sector past the track's end") << QList<qint64>{100, 100} << 0 << qint64(250) << 0.5;

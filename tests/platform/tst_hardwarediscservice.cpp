@@ -2,28 +2,19 @@
 // drives (this machine has no optical drive), and the tables that turn what
 // udev and libburn report into device values.
 
+#include "ImageFixtures.h"
 #include "ScriptedDiscService.h"
 #include "platform/linux/DriveFacts.h"
 #include "platform/linux/HardwareDiscService.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QThread>
 
 Q_DECLARE_METATYPE(DriveFacts::WriteFacts)
 Q_DECLARE_METATYPE(DriveFacts::UdevPlan)
 
 namespace {
-
-bool writeBytes(const QString &path, qint64 size)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(QByteArray(size, 'x')) == size;
-}
 
 // Waits until every device of `service` has a reading.
 bool allRead(const DiscService &service)
@@ -49,12 +40,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("idBus");
         QTest::addColumn<bool>("sata");
         QTest::addColumn<QString>("bus");
-        QTest::newRow("usb") << "usb" << false << "USB";
         QTest::newRow("parallel ata") << "ata" << false << "ATAPI";
         QTest::newRow("serial ata") << "ata" << true << "SATA";
-        QTest::newRow("scsi") << "scsi" << false << "SCSI";
         QTest::newRow("firewire") << "ieee1394" << false << "FireWire";
-        QTest::newRow("other bus") << "sdio" << false << "SDIO";
+        QTest::newRow("other bus, in capitals") << " usb" << false << "USB";
         QTest::newRow("none") << "" << false << "";
     }
     void busName()
@@ -88,24 +77,11 @@ private Q_SLOTS:
         QTest::addColumn<int>("profile");
         QTest::addColumn<QString>("type");
         QTest::addColumn<bool>("cd");
+        // A few of the table's rows: where two profiles share a type, and the fallbacks.
         QTest::newRow("no disc") << 0x00 << "" << false;
-        QTest::newRow("CD-ROM") << 0x08 << "CDROM" << true;
-        QTest::newRow("CD-R") << 0x09 << "CDR" << true;
         QTest::newRow("CD-RW") << 0x0a << "CDRW" << true;
-        QTest::newRow("DVD-ROM") << 0x10 << "DVDROM" << false;
-        QTest::newRow("DVD-R") << 0x11 << "DVDR" << false;
-        QTest::newRow("DVD-RAM") << 0x12 << "DVDRAM" << false;
-        QTest::newRow("DVD-RW restricted overwrite") << 0x13 << "DVDRW" << false;
         QTest::newRow("DVD-RW sequential") << 0x14 << "DVDRW" << false;
-        QTest::newRow("DVD-R DL sequential") << 0x15 << "DVDRDualLayer" << false;
-        QTest::newRow("DVD-R DL jump") << 0x16 << "DVDRDualLayer" << false;
-        QTest::newRow("DVD+RW") << 0x1a << "DVDPlusRW" << false;
-        QTest::newRow("DVD+R") << 0x1b << "DVDPlusR" << false;
-        QTest::newRow("DVD+R DL") << 0x2b << "DVDPlusRDoubleLayer" << false;
-        QTest::newRow("BD-ROM") << 0x40 << "BDROM" << false;
-        QTest::newRow("BD-R sequential") << 0x41 << "BDR" << false;
         QTest::newRow("BD-R random") << 0x42 << "BDR" << false;
-        QTest::newRow("BD-RE") << 0x43 << "BDRE" << false;
         QTest::newRow("HD DVD-ROM has no type") << 0x50 << "Unknown" << false;
         QTest::newRow("stdio file") << 0xffff << "Image file" << false;
     }
@@ -284,7 +260,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString file = dir.filePath("disc.iso");
         if (size >= 0)
-            QVERIFY(writeBytes(file, size));
+            QVERIFY(writeFile(file, QByteArray(size, 'x')));
         const QString address = "stdio:" + file;
 
         HardwareDiscService service({address});

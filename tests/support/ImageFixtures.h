@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -21,6 +22,29 @@ inline char *toString(const TDError &e)
 }
 
 inline constexpr qint64 mib = 1048576;
+
+// What `run` threw; a tool error saying so when it threw nothing.
+template<typename F>
+TDError thrown(F &&run)
+{
+    try {
+        run();
+    } catch (const TDError &e) {
+        return e;
+    }
+    return TDError::tool(QStringLiteral("(nothing was thrown)"));
+}
+
+// Everything in `dir`, recursively and sorted, to prove nothing was left.
+inline QStringList leftovers(const QString &dir)
+{
+    QStringList names;
+    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        names << QDir(dir).relativeFilePath(it.next());
+    names.sort();
+    return names;
+}
 
 // Writes `data` as the whole file, making its folder first.
 inline bool writeFile(const QString &path, const QByteArray &data)
@@ -74,13 +98,17 @@ inline bool canMountWithFuse()
            && !QStandardPaths::findExecutable(QStringLiteral("xorriso")).isEmpty();
 }
 
-// SHA-256 by the openssl command line, so expected values don't come from
-// the code under test.
-inline QString opensslSha256(const QString &file)
+// A digest by the openssl command line, as lower-case hex, so expected
+// values don't come from the code under test.
+inline QString openssl(const char *algorithm, const QString &file)
 {
     QProcess p;
-    p.start(QStringLiteral("openssl"), {QStringLiteral("dgst"), QStringLiteral("-sha256"), QStringLiteral("-r"), file});
+    p.start(QStringLiteral("openssl"), {QStringLiteral("dgst"), QLatin1String(algorithm), QStringLiteral("-r"), file});
     if (!p.waitForFinished(60000) || p.exitCode() != 0)
         return QStringLiteral("openssl failed");
     return QString::fromLatin1(p.readAllStandardOutput()).section(QLatin1Char(' '), 0, 0);
+}
+inline QString opensslSha256(const QString &file)
+{
+    return openssl("-sha256", file);
 }

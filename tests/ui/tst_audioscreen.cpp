@@ -6,14 +6,11 @@
 #include "app/BurnImageModel.h"
 #include "audio/DiscProject.h"
 #include "drives/Deck.h"
-#include "queue/JobQueue.h"
 
 #include <QAccessible>
 #include <QApplication>
-#include <QQuickItem>
 #include <QScopeGuard>
 #include <QSignalSpy>
-#include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
 #include <functional>
 
@@ -276,7 +273,6 @@ private Q_SLOTS:
         rig.model->setCopies(start);
         QQuickItem *stepper = rig.item(QStringLiteral("copiesStepper"));
         QVERIFY(stepper && stepper->isVisible());
-        QCOMPARE(stepper->property("label").toString(), QStringLiteral("Copies to make"));
         for (int i = 0; i < downs; ++i)
             rig.click(rig.item(QStringLiteral("stepDown"), stepper));
         for (int i = 0; i < ups; ++i)
@@ -326,10 +322,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("columns");
         QTest::addColumn<bool>("large");
         QTest::newRow("no burner, Auto") << 0 << 0 << 2 << 2 << true;
-        QTest::newRow("two burners, Auto") << 2 << 0 << 2 << 2 << true;
         QTest::newRow("five burners, Auto") << 5 << 0 << 5 << 3 << false;
         QTest::newRow("one burner, 4") << 1 << 2 << 4 << 3 << false;
-        QTest::newRow("five burners, 2") << 5 << 1 << 5 << 3 << false;
         QTest::newRow("no burner, 6") << 0 << 3 << 6 << 3 << false;
     }
     void deckGrid()
@@ -455,7 +449,7 @@ private Q_SLOTS:
         QCOMPARE(rig.item(QStringLiteral("fitBar"))->property("color").value<QColor>().rgb() == red.rgb(), over);
     }
 
-    // The track list: the empty text, the row buttons and the titles typed in place.
+    // The track list: the empty text and the row buttons (titles typed in place are the walk's).
     void trackList()
     {
         Rig rig(0);
@@ -476,13 +470,6 @@ private Q_SLOTS:
         QCOMPARE(project->tracks().at(1).title, last);
         rig.click(rig.rows(QStringLiteral("moveDown")).first());
         QCOMPARE(project->tracks().at(1).title, first);
-
-        QQuickItem *title = rig.rows(QStringLiteral("titleField")).at(2);
-        rig.click(title);
-        rig.key(Qt::Key_A, Qt::ControlModifier);
-        rig.type(QStringLiteral("Coda"));
-        QCOMPARE(project->tracks().at(2).title, QStringLiteral("Coda"));
-
         rig.click(rig.rows(QStringLiteral("removeTrack")).first());
         QCOMPARE(project->count(), 2);
         rig.click(rig.item(QStringLiteral("clearButton")));

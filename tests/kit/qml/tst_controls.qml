@@ -16,7 +16,6 @@ Item {
     Component { id: faderComponent; Fader { from: 0; to: 1; stepSize: 0.1 } }
     Component { id: barComponent; GlowBar { width: 200 } }
     Component { id: cardComponent; Card { width: 300; title: "Burn a disc image"; symbol: "flame.fill"; helpTopic: "burn-image" } }
-    Component { id: textComponent; Text { text: "x"; color: Chrome.palette.text } }
     Component { id: spyComponent; SignalSpy {} }
 
     function chip(chips, letter) {
@@ -27,9 +26,6 @@ Item {
     }
     function spyOn(target, signalName) {
         return tc.createTemporaryObject(spyComponent, root, { target: target, signalName: signalName })
-    }
-    function near(a, b) {
-        return Math.abs(a.r - b.r) < 0.01 && Math.abs(a.g - b.g) < 0.01 && Math.abs(a.b - b.b) < 0.01
     }
 
     TestCase {
@@ -206,20 +202,6 @@ Item {
             compare(Chrome.themeId, "pearl")
             verify(Chrome.palette.isLight)
             compare(Chrome.theme.name, "Pearl White")
-        }
-
-        function test_paletteFollowsTheTheme_data() {
-            return [
-                { tag: "pearl", text: Qt.rgba(0.08, 0.08, 0.10, 1), light: true },
-                { tag: "navy", text: Qt.rgba(0.96, 0.96, 0.98, 1), light: false },
-                { tag: "unknown", text: Qt.rgba(0.96, 0.96, 0.98, 1), light: false },
-            ]
-        }
-        function test_paletteFollowsTheTheme(data) {
-            const label = createTemporaryObject(textComponent, root)
-            Chrome.theme = data.tag
-            compare(Chrome.palette.isLight, data.light)
-            verify(near(label.color, data.text), String(label.color))
         }
     }
 }
