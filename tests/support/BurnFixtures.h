@@ -2,7 +2,7 @@
 // What the burner services' burn tests feed a job and how they watch it: a
 // track over a computed byte pattern, and a record of every status a job sent.
 
-#include "drives/DiscService.h"
+#include "platform/api/DiscService.h"
 #include "drives/TrackProducer.h"
 
 #include <QCoreApplication>
