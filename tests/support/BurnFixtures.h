@@ -3,7 +3,7 @@
 // track over a computed byte pattern, and a record of every status a job sent.
 
 #include "platform/api/DiscService.h"
-#include "drives/TrackProducer.h"
+#include "platform/api/TrackProducer.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

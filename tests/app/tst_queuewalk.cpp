@@ -70,7 +70,7 @@ QStringList partials(const QString &root)
 
 } // namespace
 
-class TstJobQueue : public QObject
+class TstQueueWalk : public QObject
 {
     Q_OBJECT
 
@@ -490,5 +490,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TstJobQueue)
-#include "tst_jobqueue.moc"
+QTEST_GUILESS_MAIN(TstQueueWalk)
+#include "tst_queuewalk.moc"
