@@ -313,14 +313,6 @@ private slots:
             QTest::addRow("random bytes, %lld bytes", size)
                 << file(QStringLiteral("noise%1.iso").arg(seed), noise(size, seed)) << true << "Raw disc image" << false;
         }
-        {
-            const QByteArray img = image({{16, 1, "CD001", padded("CUT", ' ')}, {17, 255, "CD001"}});
-            QTest::newRow("ISO cut inside its first descriptor") << file("cut1.iso", img.left(33000)) << true
-                                                                 << "Raw disc image" << false;
-            QTest::newRow("ISO cut after its first descriptor") << file("cut2.iso", img.left(35000)) << true
-                                                                << "ISO 9660 image" << false;
-            QTest::newRow("ISO cut before sector 16") << file("cut3.iso", img.left(20000)) << true << "Raw disc image" << false;
-        }
         QTest::newRow("zero-byte file") << file("empty.iso", {}) << false << "" << false;
         QTest::newRow("directory") << Make([](const QString &dir) {
             const QString path = QDir(dir).filePath(QStringLiteral("folder.iso"));
