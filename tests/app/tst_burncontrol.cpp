@@ -77,16 +77,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("burners");
         QTest::addColumn<bool>("blank");
-        QTest::addColumn<bool>("demo");
         QTest::addColumn<QString>("line");
-        QTest::newRow("no burner") << 0 << true << false << TDMessages::noBurner;
-        QTest::newRow("no blank") << 2 << false << false << "No deck has a blank CD-R loaded yet.";
+        QTest::newRow("no burner") << 0 << true << TDMessages::noBurner;
+        QTest::newRow("no blank") << 2 << false << "No deck has a blank CD-R loaded yet.";
     }
     void burnAllRefusals()
     {
         QFETCH(int, burners);
         QFETCH(bool, blank);
-        QFETCH(bool, demo);
         QFETCH(QString, line);
         Rig rig(burners);
         if (!blank) {
@@ -94,7 +92,6 @@ private Q_SLOTS:
                 static_cast<ScriptedDevice *>(d.get())->m_status = ScriptedDevice::emptyTray();
             rig.model->refreshDrives();
         }
-        rig.model->setDemo(demo);
         rig.model->burnAll();
         QCOMPARE(rig.texts().last(), line);
     }
