@@ -177,13 +177,10 @@ private slots:
         QTest::newRow("-1.2 clips to the bottom") << -1.2f << 1.0f << -32768;
         QTest::newRow("exactly 1.0") << 1.0f << 1.0f << 32767;
         QTest::newRow("the top sample") << 32767.0f / 32768 << 1.0f << 32767;
-        QTest::newRow("0.5") << 0.5f << 1.0f << 16384;
-        QTest::newRow("one step up") << 1.0f / 32768 << 1.0f << 1;
         QTest::newRow("a 16-bit value comes back") << -12345.0f / 32768 << 1.0f << -12345;
         QTest::newRow("0.6 of a step rounds up") << 0.6f / 32768 << 1.0f << 1;
         QTest::newRow("-0.4 of a step rounds to zero") << -0.4f / 32768 << 1.0f << 0;
         QTest::newRow("gain applies before the clip") << 0.6f << 2.0f << 32767;
-        QTest::newRow("gain lowers") << 0.5f << 0.5f << 8192;
         QTest::newRow("NaN is silence") << std::numeric_limits<float>::quiet_NaN() << 1.0f << 0;
         QTest::newRow("minus infinity") << -std::numeric_limits<float>::infinity() << 1.0f << -32768;
     }
@@ -413,7 +410,6 @@ private slots:
         QTest::addColumn<bool>("endsEarly"); // plays well short of its announced length
         QTest::newRow("WAV") << "stereo.wav" << 1.5 << true << "" << false;
         QTest::newRow("mono 22 050 Hz feeds both sides") << "mono22050.wav" << 1.0 << true << "" << false;
-        QTest::newRow("mono 8 kHz") << "mono8k.wav" << 1.0 << true << "" << false;
         QTest::newRow("mono 32 kHz MP3") << "mono32k.mp3" << 1.0 << true << "" << false;
         QTest::newRow("FLAC") << "tones.flac" << 2.0 << false << "" << false;
         QTest::newRow("MP3 at 48 kHz") << "tones48k.mp3" << 7.0 << false << "" << false;
