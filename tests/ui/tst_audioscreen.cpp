@@ -407,8 +407,8 @@ private Q_SLOTS:
             QCOMPARE(rig.text(QStringLiteral("lockedText")), QStringLiteral("Locked while burning"));
     }
 
-    // Where 80:00 ends is the project's test; here the time and the red
-    // once a disc runs over.
+    // The row draws its own line at 80:00: exactly 80:00 fits, a second
+    // more turns the time and the bar red.
     void fitRow()
     {
         Rig rig(0);
@@ -418,9 +418,12 @@ private Q_SLOTS:
             return rig.item(QString::fromLatin1(name))->property("color").value<QColor>().rgb() == red.rgb();
         };
         QCOMPARE(rig.text(QStringLiteral("fitTime")), QStringLiteral("0:00 of 80:00"));
-        QVERIFY(!isRed("fitTime") && !isRed("fitBar"));
         // A long file kept small: mono at 1 kHz.
-        QVERIFY(rig.addTracks(rig.model->projects().at(0), 1, 4801.0, 1000, 1));
+        DiscProject *project = rig.model->projects().at(0);
+        QVERIFY(rig.addTracks(project, 1, 4800.0, 1000, 1));
+        QCOMPARE(rig.text(QStringLiteral("fitTime")), QStringLiteral("80:00 of 80:00"));
+        QVERIFY(!isRed("fitTime") && !isRed("fitBar"));
+        project->setTrackSeconds(project->tracks().first().id, 4801);
         QCOMPARE(rig.text(QStringLiteral("fitTime")), QStringLiteral("80:01 of 80:00"));
         QCOMPARE(rig.text(QStringLiteral("summaryLine")), QStringLiteral("1 TRACKS · 80:01"));
         QVERIFY(isRed("fitTime") && isRed("fitBar"));
