@@ -75,6 +75,8 @@ private Q_SLOTS:
                                                          << QStringList{e, "b", e, e, e, e};
         QTest::newRow("newcomer takes lowest free deck") << QStringList{e, "b", e, e, e, e} << QStringList{"b", "c"}
                                                          << QStringList{"c", "b", e, e, e, e};
+        QTest::newRow("k1 leaves, k3 arrives in the same check") << QStringList{"k1", "k2", e} << QStringList{"k2", "k3"}
+                                                                << QStringList{"k3", "k2", e};
         QTest::newRow("seventh gets none") << QStringList{e, e, e, e, e, e}
                                            << QStringList{"1", "2", "3", "4", "5", "6", "7"}
                                            << QStringList{"1", "2", "3", "4", "5", "6"};
