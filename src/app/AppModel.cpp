@@ -1,6 +1,7 @@
 #include "app/AppModel.h"
 
 #include "app/BurnImageModel.h"
+#include "app/CardSupport.h"
 #include "app/ChecksumModel.h"
 #include "app/CopyDiscModel.h"
 #include "app/EraseModel.h"
@@ -56,15 +57,6 @@ QString leftOutLine(const QStringList &names, DiscProject::LeftOut why)
     if (names.size() > named)
         text += QStringLiteral(" and ") + QString::number(names.size() - named) + QStringLiteral(" more");
     return text + QStringLiteral(".");
-}
-
-template<typename T, typename Signal>
-void assign(AppModel *model, T &field, const T &value, Signal changed)
-{
-    if (field == value)
-        return;
-    field = value;
-    Q_EMIT (model->*changed)();
 }
 } // namespace
 
@@ -207,11 +199,11 @@ void AppModel::setEditingIndex(int index)
     Q_EMIT editingProjectChanged();
 }
 
-void AppModel::setTest(bool on) { assign(this, m_test, on, &AppModel::testChanged); }
-void AppModel::setVerify(bool on) { assign(this, m_verify, on, &AppModel::verifyChanged); }
-void AppModel::setMatchLoudness(bool on) { assign(this, m_matchLoudness, on, &AppModel::matchLoudnessChanged); }
-void AppModel::setDemo(bool on) { assign(this, m_demo, on, &AppModel::demoChanged); }
-void AppModel::setCopies(int copies) { assign(this, m_copies, std::clamp(copies, minCopies, maxCopies), &AppModel::copiesChanged); }
+void AppModel::setTest(bool on) { setField(this, m_test, on, &AppModel::testChanged); }
+void AppModel::setVerify(bool on) { setField(this, m_verify, on, &AppModel::verifyChanged); }
+void AppModel::setMatchLoudness(bool on) { setField(this, m_matchLoudness, on, &AppModel::matchLoudnessChanged); }
+void AppModel::setDemo(bool on) { setField(this, m_demo, on, &AppModel::demoChanged); }
+void AppModel::setCopies(int copies) { setField(this, m_copies, std::clamp(copies, minCopies, maxCopies), &AppModel::copiesChanged); }
 
 bool AppModel::anyBusy() const
 {
@@ -327,8 +319,8 @@ void AppModel::deckStateChanged()
     m_queue->pump();
 }
 
-void AppModel::setCopiesStarted(int count) { assign(this, m_copiesStarted, std::max(count, 0), &AppModel::copiesStartedChanged); }
-void AppModel::setCopiesDone(int count) { assign(this, m_copiesDone, count, &AppModel::copiesDoneChanged); }
+void AppModel::setCopiesStarted(int count) { setField(this, m_copiesStarted, std::max(count, 0), &AppModel::copiesStartedChanged); }
+void AppModel::setCopiesDone(int count) { setField(this, m_copiesDone, count, &AppModel::copiesDoneChanged); }
 
 void AppModel::start(Deck *deck)
 {
@@ -426,8 +418,8 @@ void AppModel::deckStopped()
         setCopiesStarted(m_copiesStarted - 1);
 }
 
-void AppModel::setConnectedCount(int count) { assign(this, m_connectedCount, count, &AppModel::connectedCountChanged); }
-void AppModel::setDrivesSeen(int count) { assign(this, m_drivesSeen, count, &AppModel::drivesSeenChanged); }
+void AppModel::setConnectedCount(int count) { setField(this, m_connectedCount, count, &AppModel::connectedCountChanged); }
+void AppModel::setDrivesSeen(int count) { setField(this, m_drivesSeen, count, &AppModel::drivesSeenChanged); }
 
 AppModel::Drives AppModel::currentDrives() const
 {

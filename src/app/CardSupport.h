@@ -1,5 +1,6 @@
 #pragma once
-// What the models behind the Data & ISO and Checksums & Mount cards share.
+// What the application model and the card models behind the Data & ISO and
+// Checksums & Mount screens share.
 // Plain functions and a type; main thread, like those models.
 
 #include <QFileInfo>
