@@ -86,7 +86,9 @@ void Deck::burnImage(const ImageInfo &info, bool test, bool verify, bool checksu
         finishOp(false, TDMessages::noBurner);
         return;
     }
-    if (const MediaReport report = dataReport(info.bytes); !report.ready) {
+    DiscService *service = m_service;
+    const auto layout = ImageBurn::layout(info, false, service);
+    if (const MediaReport report = dataReport(layout && layout->bytes > 0 ? layout->bytes : info.bytes); !report.ready) {
         finishOp(false, deckPrefix + report.text);
         return;
     }
@@ -94,11 +96,8 @@ void Deck::burnImage(const ImageInfo &info, bool test, bool verify, bool checksu
         finishOp(false, deckPrefix + QStringLiteral("this burner can't do test burns. Stopped so no disc is used."));
         return;
     }
-    DiscService *service = m_service;
-    const auto layout = ImageBurn::layout(info, false, service);
     if (!layout) {
-        finishOp(false, QStringLiteral("KLVO Tandor can't burn ") + name
-                            + QStringLiteral(". Use an ISO, CDR, DMG or CUE image."));
+        finishOp(false, ImageBurn::refusal(info));
         return;
     }
     m_keepAlive = layout->keep;

@@ -5,6 +5,7 @@
 #include "platform/api/DiscService.h"
 #include "images/FileTrackProducer.h"
 #include "images/ImageInfo.h"
+#include "platform/udif/UdifTrack.h"
 
 #include <QString>
 #include <memory>
@@ -35,6 +36,7 @@ struct Layout
     BurnLayout layout;
     QString how;                  // shown in the deck's start line
     std::shared_ptr<void> keep;   // the producer, kept as long as the burn
+    qint64 bytes = 0;             // what the disc will hold, when known (0: the file's size is the guide)
 };
 
 // Asks the service first (unless `forceRaw`), then falls back to a raw data
@@ -42,5 +44,8 @@ struct Layout
 // blocks. Nothing when the file can't be burned. Main thread; opens nothing
 // itself (the producer opens the image when the burn starts).
 std::optional<Layout> layout(const ImageInfo &info, bool forceRaw, DiscService *service);
+
+// Why layout() gave nothing for `info`, as the deck's refusal says it.
+QString refusal(const ImageInfo &info);
 
 } // namespace ImageBurn

@@ -422,13 +422,23 @@ private Q_SLOTS:
         QTest::addColumn<bool>("plugged");
         QTest::addColumn<bool>("test");
         QTest::addColumn<QString>("message");
-        QTest::newRow("no burner") << qint64(4096) << false << false << TDMessages::noBurner;
+        QTest::addColumn<QByteArray>("trailer"); // the last bytes of the file, when not all zeros
+        QTest::newRow("no burner") << qint64(4096) << false << false << TDMessages::noBurner << QByteArray();
         QTest::newRow("too big for the disc") << qint64(2048) * 360001 << true << false
-                                              << "Deck A: Blank CD-R — too small for this image (needs 737.3 MB, holds 737.3 MB)";
+                                              << "Deck A: Blank CD-R — too small for this image (needs 737.3 MB, holds 737.3 MB)"
+                                              << QByteArray();
         QTest::newRow("not whole sectors") << qint64(4097) << true << false
-                                           << "KLVO Tandor can't burn image.iso. Use an ISO, CDR, DMG or CUE image.";
+                                           << "KLVO Tandor can't burn image.iso. Use an ISO, CDR, DMG or CUE image."
+                                           << QByteArray();
+        // A UDIF the reader turns down is never burned raw, and the refusal
+        // says what is wrong with it instead of suggesting a DMG.
+        QByteArray koly("koly");
+        koly.append(508, '\0');
+        QTest::newRow("DMG the reader can't open") << qint64(8192) << true << false
+                                                   << "KLVO Tandor can't burn image.iso: READER_WORDS" << koly;
         QTest::newRow("no test burns") << qint64(4096) << true << true
-                                       << "Deck A: this burner can't do test burns. Stopped so no disc is used.";
+                                       << "Deck A: this burner can't do test burns. Stopped so no disc is used."
+                                       << QByteArray();
     }
     void imageRefusals()
     {
@@ -436,10 +446,12 @@ private Q_SLOTS:
         QFETCH(bool, plugged);
         QFETCH(bool, test);
         QFETCH(QString, message);
+        QFETCH(QByteArray, trailer);
         Rig rig(0);
         const QString image = rig.env.path(QStringLiteral("image.iso"));
         QFile f(image);
         QVERIFY(f.open(QIODevice::WriteOnly) && f.resize(size));
+        QVERIFY(f.seek(size - trailer.size()) && f.write(trailer) == trailer.size());
         f.close();
         DeviceStatus blank = ScriptedDevice::blankCDR();
         blank.blocksFree = 360000;

@@ -1,4 +1,5 @@
 #include "platform/linux/HardwareDiscService.h"
+#include "platform/udif/UdifTrack.h"
 
 #include "platform/linux/DriveFacts.h"
 #include "platform/linux/LibburnJob.h"
@@ -217,6 +218,8 @@ std::unique_ptr<DiscJob> HardwareDiscService::erase(const DiscDeviceRef &device,
 
 std::optional<BurnLayout> HardwareDiscService::layoutForImageFile(const QString &path)
 {
+    if (std::optional<BurnLayout> dmg = UdifTrack::layout(path))
+        return dmg;
     const QFileInfo info(path);
     if (info.suffix().compare(QLatin1String("cue"), Qt::CaseInsensitive) != 0 || !info.isFile())
         return std::nullopt;

@@ -1,4 +1,5 @@
 #include "platform/virtual/VirtualDiscService.h"
+#include "platform/udif/UdifTrack.h"
 
 #include "platform/virtual/VirtualBurnWorker.h"
 
@@ -394,9 +395,9 @@ void VirtualDiscService::finish(const std::shared_ptr<Run> &run, const JobStatus
         job->report(status);
 }
 
-std::optional<BurnLayout> VirtualDiscService::layoutForImageFile(const QString &)
+std::optional<BurnLayout> VirtualDiscService::layoutForImageFile(const QString &path)
 {
-    return std::nullopt;
+    return UdifTrack::layout(path);
 }
 
 void VirtualDiscService::setUnthrottled(bool unthrottled)

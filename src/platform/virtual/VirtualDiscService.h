@@ -86,7 +86,7 @@ public:
     // for a burner that isn't plugged or is busy; a job that fails for no
     // disc or a disc that can't be erased.
     std::unique_ptr<DiscJob> erase(const DiscDeviceRef &device, EraseType type) override;
-    // No layouts from image files: always std::nullopt.
+    // A DMG: one data track decoded as it burns (UdifTrack).
     std::optional<BurnLayout> layoutForImageFile(const QString &path) override;
 
     // Settings, for jobs started afterwards.
