@@ -4,6 +4,8 @@
 #include "base/TDError.h"
 #include "platform/linux/FileManager.h"
 
+#include <QFile>
+
 namespace {
 
 // What a worker hands back: the value, or the error's text and the tool's
@@ -76,9 +78,9 @@ void MountModel::unmount(int index)
     const MountedImage image = m_mounted.at(index);
     offMain(
         this,
-        [device = image.device] {
+        [image] {
             return attempt([&] {
-                Mounter::detach(device, false);
+                Mounter::detach(image, false);
                 return true;
             });
         },
@@ -106,9 +108,13 @@ void MountModel::unmountAll()
 {
     for (const MountedImage &image : std::as_const(m_mounted)) {
         try {
-            Mounter::detach(image.device, false);
+            Mounter::detach(image, false);
         } catch (const TDError &) {
-            // Quitting: nothing more can be done about it.
+            // Quitting: nothing more can be done about the mount, but a
+            // DMG's decoded copy goes (a mount still using it keeps it
+            // until it is released).
+            if (!image.decodedCopy.isEmpty())
+                QFile::remove(image.decodedCopy);
         }
     }
     if (!m_mounted.isEmpty()) {

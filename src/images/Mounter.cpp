@@ -1,8 +1,10 @@
 #include "images/Mounter.h"
 
+#include "images/ImageInfo.h"
 #include "images/ImageTool.h"
 #include "images/ToolMessages.h"
 #include "platform/linux/MountTable.h"
+#include "platform/udif/Udif.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -11,6 +13,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -59,7 +62,7 @@ MountedImage attachLoop(const QString &image, bool mount)
     const QString device = asDevice.match(mapped).captured(1);
     if (device.isEmpty())
         throw TDError::tool(noDevice());
-    MountedImage result{image, device, {}};
+    MountedImage result{image, device, {}, {}};
     if (!mount)
         return result;
 
@@ -105,6 +108,35 @@ void detachLoop(const QString &device, bool force)
 
 // ---- FUSE ----
 
+// ---- DMG ----
+
+QString decodedRoot()
+{
+    const QString root = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
+                         + QStringLiteral("/KLVO Tandor/mounts");
+    QDir().mkpath(root);
+    return root;
+}
+
+// The DMG's decoded image in a new file of the cache folder. Nothing is left
+// behind when decoding fails.
+QString decodeForMount(const QString &image)
+{
+    QTemporaryFile file(QDir(decodedRoot()).filePath(QFileInfo(image).completeBaseName() + QStringLiteral(".XXXXXX.img")));
+    if (!file.open())
+        throw TDError::writeFailed(QStringLiteral("Couldn't make a file to open the DMG in under ") + decodedRoot()
+                                   + QStringLiteral(": ") + file.errorString());
+    file.close();
+    try {
+        Udif::Reader::open(image)->decodeTo(file.fileName());
+    } catch (...) {
+        QFile::remove(file.fileName());
+        throw;
+    }
+    file.setAutoRemove(false);
+    return file.fileName();
+}
+
 // A new empty folder for one mount, named after the image.
 QString makeMountFolder(const QString &image)
 {
@@ -120,7 +152,8 @@ QString makeMountFolder(const QString &image)
     throw TDError::tool(QStringLiteral("Couldn't make a folder to open the image in under ") + root.path() + QLatin1Char('.'));
 }
 
-MountedImage attachFuse(const QString &image, bool mount)
+// `file` is what fuseiso reads; `image` names the folder.
+MountedImage attachFuse(const QString &image, const QString &file, bool mount)
 {
     if (!mount)
         throw TDError::tool(QStringLiteral(
@@ -128,7 +161,7 @@ MountedImage attachFuse(const QString &image, bool mount)
     const QString folder = makeMountFolder(image);
     try {
         // -n: don't keep fuseiso's own mount list in the user's home.
-        ImageTool::fuseiso().run({QStringLiteral("-n"), image, folder});
+        ImageTool::fuseiso().run({QStringLiteral("-n"), file, folder});
     } catch (const TDError &) {
         QDir().rmdir(folder);
         throw;
@@ -137,7 +170,7 @@ MountedImage attachFuse(const QString &image, bool mount)
         QDir().rmdir(folder);
         throw TDError::tool(noPlace());
     }
-    return {image, folder, {folder}};
+    return {image, folder, {folder}, {}};
 }
 
 void detachFuse(const QString &folder, bool force)
@@ -181,9 +214,36 @@ MountedImage attach(const QString &image, bool browse, bool mount)
 {
     Q_UNUSED(browse);
     const QString path = QFileInfo(image).absoluteFilePath(); // fuseiso runs on after we return, from "/"
-    MountedImage result = udisksAnswers() ? attachLoop(path, mount) : attachFuse(path, mount);
+    const std::optional<ImageInfo> info = ImageInfo::inspect(path);
+    const QString decoded = info && info->isUDIF ? decodeForMount(path) : QString();
+    const QString file = decoded.isEmpty() ? path : decoded;
+    MountedImage result;
+    try {
+        result = udisksAnswers() ? attachLoop(file, mount) : attachFuse(path, file, mount);
+    } catch (...) {
+        if (!decoded.isEmpty())
+            QFile::remove(decoded);
+        throw;
+    }
     result.image = image;
+    result.decodedCopy = decoded;
     return result;
+}
+
+void detach(const MountedImage &image, bool force)
+{
+    const auto removeCopy = [&] {
+        if (!image.decodedCopy.isEmpty())
+            QFile::remove(image.decodedCopy);
+    };
+    try {
+        detach(image.device, force);
+    } catch (...) {
+        if (force)
+            removeCopy();
+        throw;
+    }
+    removeCopy();
 }
 
 void detach(const QString &device, bool force)

@@ -10,6 +10,10 @@
 //   device is that folder. fuseiso reads ISO 9660 (with Joliet and Rock
 //   Ridge) images; it can't attach an image without mounting it.
 //
+// A DMG is first decoded by the UDIF reader into a file of its own in the
+// cache folder ("$XDG_CACHE_HOME/KLVO Tandor/mounts"), which is attached
+// like an ISO and removed again when it is detached.
+//
 // Both calls block until the tools are done (a second or so): call them on a
 // worker thread. They take no cancellation token, as neither tool can be
 // stopped half-way without leaving a device or mount behind. Any thread; no
@@ -26,6 +30,7 @@ struct MountedImage
     QString image;           // the image file
     QString device;          // what detach() takes: the loop device, or the FUSE mount folder
     QStringList mountPoints; // where its files are; empty when attached without mounting
+    QString decodedCopy;     // a DMG's decoded image, removed by detach(); empty for other images
 
     bool operator==(const MountedImage &) const = default;
 };
@@ -36,13 +41,20 @@ namespace Mounter {
 // asks for it to show in the file manager; both ways mount it where only
 // file managers that look for it see it, so it changes nothing here.
 //
-// Throws TDError::tool: ToolMessages::noFileSystem() when nothing on it can
-// be mounted (the attachment is undone first); "The image was attached, but
+// Throws TDError::tool: the UDIF reader's words for a DMG it can't decode
+// (and readFailed/writeFailed for the decoding itself, a full cache folder
+// say); ToolMessages::noFileSystem() when nothing on it can be mounted (the attachment is undone first); "The image was attached, but
 // gave no device." / "…, but the system didn't say where." when the tools
 // report success but no device or mount point can be found; a refusal when
 // `mount` is false and udisks2 isn't running; the tools' failures as
 // ImageTool::run() words them.
 MountedImage attach(const QString &image, bool browse, bool mount);
+
+// Detaches `image` as detach(image.device, force) does, then removes its
+// decoded copy, if any. The copy is removed even when detaching fails and
+// `force` is set (the quitting program's last word); otherwise it stays for
+// the mount that still uses it.
+void detach(const MountedImage &image, bool force = false);
 
 // Unmounts and detaches what attach() returned as `device`. A failed try
 // without `force` (files still open, say) is retried once forced: a lazy

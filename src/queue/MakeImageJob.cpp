@@ -31,7 +31,7 @@ QString make(const Jobs::MakeImage &job, CancelToken *token, const std::function
     // The check is over either way; an image left mounted would be harmless.
     const auto detach = [&mounted] {
         try {
-            Mounter::detach(mounted.device, false);
+            Mounter::detach(mounted, false);
         } catch (const TDError &) {
         }
     };

@@ -5,14 +5,23 @@
 #include "images/ImageTool.h"
 #include "images/Mounter.h"
 #include "platform/linux/MountTable.h"
+#include "platform/udif/Udif.h"
 
 #include <QRandomGenerator>
+#include <QStandardPaths>
 
 namespace {
 
 bool mounted(const QString &path)
 {
     return MountTable::isMountPoint(MountTable::current(), path);
+}
+
+// What is in the cache folder where DMGs are decoded for mounting.
+QStringList decodedCopies()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/KLVO Tandor/mounts")
+        .entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
 }
 
 } // namespace
@@ -123,9 +132,31 @@ private slots:
         QVERIFY(!QFileInfo::exists(again.device));
     }
 
+    void dmgMountsThroughADecodedCopy()
+    {
+        if (!m_canMount)
+            QSKIP("no FUSE, fuseiso or xorriso here");
+        const QString dmg = m_env.path(QStringLiteral("Holiday.dmg"));
+        ImageMaker::make(m_folder, dmg, ImageFormat::dmg, QStringLiteral("Holiday"), {}, nullptr);
+
+        const MountedImage m = Mounter::attach(dmg, false, true);
+        QCOMPARE(m.image, dmg);
+        QCOMPARE(decodedCopies().size(), 1);
+        QVERIFY(QFileInfo(m.decodedCopy).isFile());
+        // The folder is named after the DMG, not after its decoded copy.
+        QCOMPARE(QFileInfo(m.device).fileName(), QStringLiteral("Holiday"));
+        const FolderCompareResult same = FolderCompare::compare(m_folder, m.mountPoints.value(0), {}, nullptr);
+        QVERIFY2(same.ok(), qPrintable(same.summary()));
+
+        Mounter::detach(m);
+        QVERIFY(!mounted(m.device));
+        QCOMPARE(decodedCopies(), QStringList());
+    }
+
     void refusesWhatCantBeMounted_data()
     {
         QTest::addColumn<QByteArray>("content"); // the file to attach; null: no file at all
+        QTest::addColumn<bool>("dmg");           // wrap `content` in a DMG first
         QTest::addColumn<bool>("mount");
         QTest::addColumn<QString>("error");
         QTest::addColumn<QString>("detail"); // fuseiso's own words, kept for the log
@@ -133,18 +164,22 @@ private slots:
         const QString noFileSystem = QStringLiteral("This image holds no file system Linux can mount.");
         QByteArray noise(2 * 1048576, Qt::Uninitialized);
         QRandomGenerator(5).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
-        QTest::newRow("random bytes past the descriptors")
-            << noise << true << noFileSystem << "fuseiso: init: wrong standard identifier in volume descriptor 17, exiting..";
+        const QString wrongIdentifier = "fuseiso: init: wrong standard identifier in volume descriptor 17, exiting..";
+        QTest::newRow("random bytes past the descriptors") << noise << false << true << noFileSystem << wrongIdentifier;
+        QTest::newRow("DMG of random bytes") << noise << true << true << noFileSystem << wrongIdentifier;
         QTest::newRow("short run of one byte")
-            << QByteArray(100000, '\x5a') << true << noFileSystem
+            << QByteArray(100000, '\x5a') << false << true << noFileSystem
             << "fuseiso: only 0 bytes read from position 339968, 2048 required; is it really supported file?";
-        QTest::newRow("empty file") << QByteArray("") << true << noFileSystem
+        QTest::newRow("empty file") << QByteArray("") << false << true << noFileSystem
                                     << "fuseiso: only 0 bytes read from position 32768, 2048 required; is it really "
                                        "supported file?";
-        QTest::newRow("missing file") << QByteArray() << true << "The image file can't be found."
+        QTest::newRow("missing file") << QByteArray() << false << true << "The image file can't be found."
                                       << "fuseiso: Can`t open image file: No such file or directory";
         QTest::newRow("attach without mounting needs udisks2")
-            << QByteArray(4096, '\0') << false
+            << QByteArray(4096, '\0') << false << false
+            << "The image can't be attached without opening it here: that needs udisks2, which isn't running." << "";
+        QTest::newRow("DMG attached without mounting")
+            << QByteArray(4096, '\0') << true << false
             << "The image can't be attached without opening it here: that needs udisks2, which isn't running." << "";
     }
 
@@ -153,20 +188,27 @@ private slots:
         if (!m_canMount)
             QSKIP("no FUSE, fuseiso or xorriso here");
         QFETCH(QByteArray, content);
+        QFETCH(bool, dmg);
         QFETCH(bool, mount);
         QFETCH(QString, error);
         QFETCH(QString, detail);
 
-        const QString image = m_env.path(QStringLiteral("bad.iso"));
+        const QString image = m_env.path(dmg ? QStringLiteral("bad.dmg") : QStringLiteral("bad.iso"));
         QFile::remove(image);
         if (!content.isNull())
             QVERIFY(writeFile(image, content));
+        if (dmg) {
+            const QString raw = m_env.path(QStringLiteral("bad.raw"));
+            QVERIFY(QFile::rename(image, raw));
+            Udif::write(raw, image);
+        }
         const QStringList before = QDir(Mounter::fuseMountRoot()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
         const TDError e = thrown([&] { Mounter::attach(image, false, mount); });
         QCOMPARE(e.text(), error);
         QCOMPARE(e.detail(), detail);
-        // No mount and no folder left behind.
+        // No mount, no folder and no decoded copy left behind.
         QCOMPARE(QDir(Mounter::fuseMountRoot()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), before);
+        QCOMPARE(decodedCopies(), QStringList());
     }
 
     void busyDetachIsRetriedForced()
