@@ -1,6 +1,7 @@
 #include "images/ImageMaker.h"
 
 #include "images/ImageTool.h"
+#include "platform/udif/Udif.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -16,6 +17,17 @@ namespace ImageMaker {
 namespace {
 
 constexpr qsizetype maxVolumeName = 32;
+// How much of a DMG's progress bar the HFS+ hybrid takes; compressing it
+// into the UDIF container takes the rest, and the longer time.
+constexpr double hybridShare = 0.35;
+
+// Where xorriso writes the HFS+ hybrid that a DMG wraps: beside the output,
+// so it is on the same file system and its space counts as the image's.
+QString hybridPath(const QString &output)
+{
+    const QFileInfo info(output);
+    return info.dir().filePath(info.completeBaseName() + QStringLiteral(".partial.hfs"));
+}
 
 QString systemText(int err)
 {
@@ -76,22 +88,36 @@ QString make(const QString &folder, const QString &output, ImageFormat format, c
     if (!QFileInfo(folder).isDir())
         throw TDError::tool(QStringLiteral("The folder ") + QFileInfo(folder).fileName()
                             + QStringLiteral(" can't be found."));
-    if (format == ImageFormat::dmg)
-        throw TDError::tool(QStringLiteral("DMG images can't be made on this system yet. Choose ISO instead."));
-
+    const bool dmg = format == ImageFormat::dmg;
     const QString work = workPath(output, format);
-    QFile::remove(work); // a leftover of a run that was killed; nobody else names files like this
+    const QString made = dmg ? hybridPath(output) : work;
+    // Leftovers of a run that was killed; nobody else names files like these.
+    QFile::remove(work);
+    QFile::remove(made);
 
+    const double toolShare = dmg ? hybridShare : 1.0;
+    std::function<void(double)> toolProgress;
+    if (progress)
+        toolProgress = [&](double p) { progress(p * toolShare); };
     try {
-        ImageTool::xorriso().run(arguments(folder, work, format, volume), progress, cancel);
-        if (!QFileInfo::exists(work))
+        ImageTool::xorriso().run(arguments(folder, made, format, volume), toolProgress, cancel);
+        if (!QFileInfo::exists(made))
             throw TDError::tool(QStringLiteral("xorriso didn't make the image."));
+        if (dmg) {
+            Udif::write(made, work, [&](double p) {
+                if (progress)
+                    progress(hybridShare + p * (1 - hybridShare));
+            }, cancel);
+            QFile::remove(made);
+        }
         // rename() replaces the older image in one step: there is never a
         // moment without a whole file at `output`.
         if (std::rename(QFile::encodeName(work).constData(), QFile::encodeName(output).constData()) != 0)
             throw TDError::writeFailed(systemText(errno));
     } catch (...) {
         QFile::remove(work);
+        if (dmg)
+            QFile::remove(made);
         throw;
     }
     if (progress)

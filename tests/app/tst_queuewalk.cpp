@@ -16,6 +16,7 @@
 #include "images/Checksums.h"
 #include "images/ImageMaker.h"
 #include "images/Mounter.h"
+#include "platform/udif/Udif.h"
 #include "platform/virtual/VirtualDiscService.h"
 #include "queue/JobQueue.h"
 
@@ -124,6 +125,43 @@ private Q_SLOTS:
         QCOMPARE(readFile(rig.folder(0) + QStringLiteral("/Disc 001.iso")), image);
         QCOMPARE(readFile(rig.folder(1) + QStringLiteral("/Disc 001.iso")), image);
         QCOMPARE(rig.lines(QStringLiteral("Queue: done — “Burn Photos.iso on Deck B”. ") + rig.job(jobs[2].id).detail), 1);
+    }
+
+    // A DMG made from a folder is checked by mounting its decoded image, and
+    // a burner writes exactly that decoded image, not the compressed file.
+    void aDmgIsMadeCheckedAndBurnedDecoded()
+    {
+        if (!canMountWithFuse())
+            QSKIP("making and checking an image needs xorriso and FUSE");
+        Rig rig(1);
+        const QString folder = rig.env.path(QStringLiteral("Photos"));
+        QVERIFY(writeFile(folder + QStringLiteral("/a.txt"), "first\n"));
+        QVERIFY(TestEnv::writePattern(folder + QStringLiteral("/b.bin"), 2 * mib + 3));
+        rig.model->makeImage()->setFolder(folder);
+        rig.model->makeImage()->setFormat(QStringLiteral("DMG"));
+        rig.model->makeImage()->setCheckAfter(true);
+        rig.model->burnImage()->setBurnAfter(true);
+        const QString output = rig.env.path(QStringLiteral("Photos.dmg"));
+
+        rig.model->makeImage()->make(output);
+        const QList<QJob> jobs = rig.queue()->jobs();
+        QCOMPARE(jobs.size(), 2);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.job(jobs[1].id).finished(), 60000);
+        QVERIFY2(rig.state(jobs[0].id) == JobState::done, qPrintable(rig.job(jobs[0].id).detail));
+        QVERIFY2(rig.job(jobs[0].id).detail.contains(QStringLiteral("). Checked: All 2 files")),
+                 qPrintable(rig.job(jobs[0].id).detail));
+        QVERIFY2(rig.state(jobs[1].id) == JobState::done, qPrintable(rig.job(jobs[1].id).detail));
+
+        const QString decoded = rig.env.path(QStringLiteral("decoded.img"));
+        Udif::Reader::open(output)->decodeTo(decoded);
+        const QByteArray disc = readFile(rig.folder(0) + QStringLiteral("/Disc 001.iso"));
+        QVERIFY(!disc.isEmpty());
+        QVERIFY(disc != readFile(output));
+        QCOMPARE(disc, readFile(decoded));
+        QCOMPARE(rig.texts().filter(QStringLiteral(", disk image reader) at ")).size(), 1);
+        // Nothing decoded for the check stays in the cache.
+        QCOMPARE(QDir(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
+                      + QStringLiteral("/KLVO Tandor/mounts")).entryList(QDir::Files), QStringList());
     }
 
     void failedImageSkipsItsBurns()

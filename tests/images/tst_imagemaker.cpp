@@ -2,6 +2,7 @@
 #include "TestEnv.h"
 #include "images/ImageInfo.h"
 #include "images/ImageMaker.h"
+#include "platform/udif/Udif.h"
 
 #include <QCryptographicHash>
 #include <QRandomGenerator>
@@ -142,6 +143,53 @@ private slots:
                               "/photos/2024/Grüße aus Köln.jpg", "/readme.txt"}));
     }
 
+    // A DMG is the HFS+ hybrid xorriso made, compressed: decoded, it holds
+    // the same files under the same volume name, and the work files are gone.
+    void makesADmgThatDecodesToTheHybrid()
+    {
+        const QString outDir = m_env.path(QStringLiteral("out-dmg"));
+        QVERIFY(QDir().mkpath(outDir));
+        const QString output = outDir + "/My Files.dmg";
+        QVERIFY(writeFile(output, "an older image"));
+
+        QList<double> reports;
+        ImageMaker::make(m_folder, output, ImageFormat::dmg, QStringLiteral("My Files"), [&](double p) { reports << p; },
+                         nullptr);
+        for (int i = 1; i < reports.size(); ++i)
+            QVERIFY(reports[i] >= reports[i - 1]);
+        QCOMPARE(reports.value(reports.size() - 1), 1.0);
+        QCOMPARE(leftovers(outDir), QStringList{QStringLiteral("My Files.dmg")});
+        QCOMPARE(ImageInfo::inspect(output)->formatName(), QStringLiteral("Mac disk image (DMG)"));
+
+        const QString decoded = m_env.path(QStringLiteral("decoded.img"));
+        Udif::Reader::open(output)->decodeTo(decoded);
+        const std::optional<ImageInfo> inner = ImageInfo::inspect(decoded);
+        QVERIFY(inner);
+        QVERIFY(inner->hasHFS);
+        QVERIFY(inner->hasISO9660);
+        QCOMPARE(inner->volumeName, QStringLiteral("My Files"));
+        QCOMPARE(filesInImage(decoded).size(), 7);
+    }
+
+    void cancelledDmgKeepsTheOlderOne()
+    {
+        const QString outDir = m_env.path(QStringLiteral("out-dmg-cancelled"));
+        QVERIFY(QDir().mkpath(outDir));
+        const QString output = outDir + "/x.dmg";
+        QVERIFY(writeFile(output, "an older image"));
+        // Cancelled while the container is written, after xorriso is done.
+        CancelToken token;
+        const TDError e = thrown([&] {
+            ImageMaker::make(m_folder, output, ImageFormat::dmg, QStringLiteral("V"), [&](double p) {
+                if (p > 0.35 && p < 1.0)
+                    token.cancel();
+            }, &token);
+        });
+        QCOMPARE(e, TDError::cancelled());
+        QCOMPARE(leftovers(outDir), QStringList{QStringLiteral("x.dmg")});
+        QCOMPARE(readFile(output), QByteArray("an older image"));
+    }
+
     void refuses_data()
     {
         QTest::addColumn<QString>("folder");
@@ -154,8 +202,10 @@ private slots:
                                         << int(ImageFormat::iso) << "The folder Gone Folder can't be found.";
         QTest::newRow("folder is a file") << m_folder + "/readme.txt" << out + "/x.iso" << int(ImageFormat::iso)
                                           << "The folder readme.txt can't be found.";
-        QTest::newRow("dmg isn't made yet") << m_folder << out + "/x.dmg" << int(ImageFormat::dmg)
-                                            << "DMG images can't be made on this system yet. Choose ISO instead.";
+        QTest::newRow("dmg, folder missing") << m_env.path(QStringLiteral("Gone Folder")) << out + "/x.dmg"
+                                             << int(ImageFormat::dmg) << "The folder Gone Folder can't be found.";
+        QTest::newRow("dmg, output folder missing") << m_folder << out + "/nowhere/x.dmg" << int(ImageFormat::dmg)
+                                                    << "The folder to save the image in doesn't exist.";
         QTest::newRow("output folder missing") << m_folder << out + "/nowhere/x.iso" << int(ImageFormat::iso)
                                                << "The folder to save the image in doesn't exist.";
         QTest::newRow("output folder is a file") << m_folder << m_folder + "/readme.txt/x.iso" << int(ImageFormat::iso)
