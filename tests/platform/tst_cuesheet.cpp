@@ -273,6 +273,8 @@ private Q_SLOTS:
         QTest::newRow("unclosed quote") << "TRACK AUDIO\nFILE \"album.bin 0\n" << "Line 2 of album.toc: a quote isn't closed.";
         QTest::newRow("bad length") << "TRACK AUDIO\nFILE \"album.bin\" 0 00:99:00\n"
                                     << "Line 2 of album.toc: 00:99:00 isn't a length (mm:ss:ff or a number).";
+        QTest::newRow("endless silence") << "TRACK AUDIO\nSILENCE 99999999999999\nSTART\nFILE \"album.bin\" 0\n"
+                                         << "Line 1 of album.toc: track 1 has more silence than any disc holds.";
         QTest::newRow("unknown header") << "CD_I\nTRACK AUDIO\n" << "Line 1 of album.toc: CD_I isn't understood here.";
         QTest::newRow("cut short") << "CD_TEXT { LANGUAGE 0 { TITLE \"x\"" << "Line 1 of album.toc: the sheet ends too early.";
     }
