@@ -339,16 +339,16 @@ private:
         }
         if (!run)
             fail(m_trackLine, QStringLiteral("track %1 has no file.").arg(number));
-        for (qint64 bytes : {lead, tail, run->bytes}) {
-            if (bytes % sb != 0)
-                fail(bytes == run->bytes ? run->line : m_trackLine,
-                     QStringLiteral("track %1 isn't a whole number of %2-byte sectors.").arg(number).arg(sb));
-        }
         // No disc holds more than about 100 minutes: longer silence is a typo,
         // and would not fit the sector counts either.
         constexpr qint64 longestGap = 100 * 60 * 75;
         if (lead / sb > longestGap || tail / sb > longestGap)
             fail(m_trackLine, QStringLiteral("track %1 has more silence than any disc holds.").arg(number));
+        for (qint64 bytes : {lead, tail, run->bytes}) {
+            if (bytes % sb != 0)
+                fail(bytes == run->bytes ? run->line : m_trackLine,
+                     QStringLiteral("track %1 isn't a whole number of %2-byte sectors.").arg(number).arg(sb));
+        }
         const qint64 start = m_startBytes.value_or(0);
         if (start % sb != 0)
             fail(m_trackLine, QStringLiteral("track %1 starts part-way into a sector.").arg(number));
