@@ -25,7 +25,7 @@ DiscSheet::FileSize sizes()
     return [](const QString &path) -> std::optional<qint64> {
         static const QMap<QString, qint64> known{
             {"/discs/data image.iso", 150 * 2048}, {"/discs/album.bin", 1000 * 2352}, {"/discs/two.raw", 40 * 2352},
-            {"/discs/odd.bin", 1000},          {"/discs/a.wav", 4000},           {"/discs/mixed.bin", 30 * 2352},
+            {"/discs/odd.bin", 1000},          {"/discs/mixed.bin", 30 * 2352},
         };
         if (!known.contains(path))
             return std::nullopt;
@@ -62,14 +62,15 @@ QString describe(const DiscSheet &d)
 {
     QString s = QStringLiteral("disc '%1' / '%2'\n").arg(d.title, d.performer);
     for (const SheetTrack &t : d.tracks)
-        s += QStringLiteral("%1 %2%3 start %4 length %5 fileGap %6 preGap %7 postGap %8 '%9' / '%10'\n")
+        s += QStringLiteral("%1 %2%3 (header %11) start %4 length %5 fileGap %6 preGap %7 postGap %8 '%9' / '%10'\n")
                  .arg(DiscSheet::modeName(t.mode), t.file, t.bigEndian ? QStringLiteral(" (big-endian)") : QString())
                  .arg(t.start)
                  .arg(t.length)
                  .arg(t.fileGap)
                  .arg(t.preGap)
                  .arg(t.postGap)
-                 .arg(t.title, t.performer);
+                 .arg(t.title, t.performer)
+                 .arg(t.waveHeader);
     return s;
 }
 
@@ -177,8 +178,6 @@ private Q_SLOTS:
         QTest::newRow("index 00 after 01") << head + "TRACK 01 AUDIO\nINDEX 01 00:00:20\nINDEX 00 00:00:30\n"
                                            << "Line 4 of album.cue: INDEX 00 comes after another index.";
         QTest::newRow("no tracks") << head + "REM nothing\n" << "album.cue has no tracks.";
-        QTest::newRow("wave") << "FILE a.wav WAVE\nTRACK 01 AUDIO\n"
-                              << "Line 1 of album.cue: WAVE files can't be burned from a cue sheet; convert a.wav to BINARY.";
         QTest::newRow("mp3") << "FILE a.mp3 MP3\n" << "Line 1 of album.cue: the file type MP3 can't be burned.";
         QTest::newRow("unknown command") << head + "TRACK 01 AUDIO\nINDEX 01 00:00:00\nSPEED 4\n"
                                          << "Line 4 of album.cue: the command SPEED isn't understood.";
@@ -254,8 +253,6 @@ private Q_SLOTS:
         QTest::newRow("mode") << "CD_ROM_XA\nTRACK MODE2_FORM1\n" << "Line 2 of album.toc: the track mode MODE2_FORM1 can't be burned.";
         QTest::newRow("sub-channel") << "TRACK AUDIO RW\n" << "Line 1 of album.toc: sub-channel data (RW) can't be burned.";
         QTest::newRow("fifo") << "TRACK AUDIO\n\nFIFO \"/tmp/f\" 1000\n" << "Line 3 of album.toc: FIFO can't be burned from a toc sheet.";
-        QTest::newRow("wave") << "TRACK AUDIO\nFILE \"a.wav\" 0\n"
-                              << "Line 2 of album.toc: WAVE files (a.wav) can't be burned from a toc sheet; convert it to raw audio.";
         QTest::newRow("missing file") << "TRACK AUDIO\nFILE \"gone.bin\" 0\n" << "Line 2 of album.toc: the file gone.bin is missing.";
         QTest::newRow("silence inside")
             << "TRACK AUDIO\nFILE \"album.bin\" 0 00:01:00\nSILENCE 00:01:00\nFILE \"album.bin\" 00:02:00\n"
@@ -283,6 +280,62 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(QString, error);
         QCOMPARE(errorOf([&] { TocSheet::parse(text, "album.toc", "/discs", sizes()); }), error);
+    }
+
+    // WAVE files, read for where their samples lie: positions count from the
+    // first sample, whatever chunks come before it.
+    void wave_data()
+    {
+        QTest::addColumn<QString>("sheet"); // file name, then text
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<QString>("error"); // empty: reads as the expected track
+        const QString cue = "FILE \"a.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 00 00:00:00\nINDEX 01 00:00:10\n";
+        const QString toc = "CD_DA\nTRACK AUDIO\nFILE \"a.wav\" 0\nSTART 00:00:10\n";
+        QTest::newRow("cue") << "a.cue" << cue << 2 << "";
+        QTest::newRow("toc") << "a.toc" << toc << 2 << "";
+        QTest::newRow("cue, mono") << "a.cue" << cue << 1 << "Line 1 of a.cue: a.wav isn't 16-bit stereo 44.1 kHz PCM.";
+        QTest::newRow("toc, mono") << "a.toc" << toc << 1 << "Line 3 of a.toc: a.wav isn't 16-bit stereo 44.1 kHz PCM.";
+        QTest::newRow("not audio") << "a.cue" << "FILE a.wav WAVE\nTRACK 01 MODE1/2352\n" << 2
+                                   << "Line 2 of a.cue: a MODE1/2352 track can't come from the WAVE file a.wav.";
+        QTest::newRow("not a WAVE") << "a.cue" << "FILE b.txt WAVE\nTRACK 01 AUDIO\n" << 2
+                                    << "Line 1 of a.cue: b.txt isn't a WAVE file.";
+    }
+    void wave()
+    {
+        QFETCH(QString, sheet);
+        QFETCH(QString, text);
+        QFETCH(int, channels);
+        QFETCH(QString, error);
+        QTemporaryDir dir;
+        // RIFF, fmt, a LIST chunk of odd length (padded), then 75 sectors of samples.
+        const QByteArray pcm = QByteArray(75 * 2352, '\x21');
+        QByteArray fmt("fmt \x10\0\0\0\x01\0", 10);
+        fmt += char(channels);
+        fmt += QByteArray("\0\x44\xac\0\0\x10\xb1\x02\0\x04\0\x10\0", 13);
+        const QByteArray list = QByteArray("LIST\x03\0\0\0abc\0", 12);
+        QByteArray wav = "RIFF" + QByteArray(4, '\0') + "WAVE" + fmt + list + "data";
+        const quint32 n = quint32(pcm.size());
+        wav += QByteArray(reinterpret_cast<const char *>(&n), 4) + pcm;
+        QVERIFY(writeFile(dir.filePath("a.wav"), wav));
+        QVERIFY(writeFile(dir.filePath("b.txt"), "RIFF but no more"));
+        QVERIFY(writeFile(dir.filePath(sheet), text.toUtf8()));
+        if (!error.isEmpty()) {
+            QCOMPARE(errorOf([&] { DiscSheet::read(dir.filePath(sheet)); }), error);
+            return;
+        }
+        const qint64 header = wav.size() - pcm.size();
+        SheetTrack expected = track(Mode::audio, dir.filePath("a.wav"), header + 10 * 2352, 65, 10);
+        expected.waveHeader = header;
+        DiscSheet got;
+        try {
+            got = DiscSheet::read(dir.filePath(sheet));
+            QCOMPARE(describe(got), describe(disc({expected})));
+            QVERIFY(got == disc({expected}));
+            QCOMPARE(CueSheet::parse(got.toCueText(), "again.cue", "/", DiscSheet::fileSystem()), got);
+        } catch (const TDError &e) {
+            QFAIL(qPrintable(e.text()));
+        }
     }
 
     // Real toc files against the cue sheets toc2cue makes of them. toc2cue

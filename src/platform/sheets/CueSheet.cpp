@@ -54,6 +54,8 @@ struct FileEntry
     QString path;
     QString shownName;
     bool bigEndian = false;
+    qint64 waveHeader = 0; // where a WAVE file's samples begin
+    std::optional<qint64> waveBytes;
     int line = 0;
 };
 
@@ -141,9 +143,8 @@ private:
     {
         need(words, 3);
         const QString type = words.last().toUpper();
-        if (type == QLatin1String("WAVE"))
-            fail(QStringLiteral("WAVE files can't be burned from a cue sheet; convert %1 to BINARY.").arg(words[1]));
-        if (type != QLatin1String("BINARY") && type != QLatin1String("MOTOROLA"))
+        const bool wave = type == QLatin1String("WAVE");
+        if (type != QLatin1String("BINARY") && type != QLatin1String("MOTOROLA") && !wave)
             fail(QStringLiteral("the file type %1 can't be burned.").arg(words.last()));
         // A name with spaces may come unquoted: everything between FILE and the type.
         const QString name = words.mid(1, words.size() - 2).join(u' ');
@@ -152,7 +153,16 @@ private:
         const QString path = QDir::cleanPath(QDir(m_folder).absoluteFilePath(name));
         if (!m_size(path))
             fail(QStringLiteral("the file %1 is missing.").arg(name));
-        m_files.append({path, name, type == QLatin1String("MOTOROLA"), m_line});
+        FileEntry entry{path, name, type == QLatin1String("MOTOROLA"), 0, {}, m_line};
+        if (wave) {
+            QString why;
+            const std::optional<DiscSheet::WavePcm> pcm = DiscSheet::wavePcm(path, why);
+            if (!pcm)
+                fail(QStringLiteral("%1 %2.").arg(name, why));
+            entry.waveHeader = pcm->offset;
+            entry.waveBytes = pcm->bytes;
+        }
+        m_files.append(entry);
     }
 
     void track(const QStringList &words)
@@ -180,7 +190,10 @@ private:
             fail(QStringLiteral("the track mode %1 can't be burned.").arg(words[2]));
         checkIndexed();
         const FileEntry &f = m_files.last();
+        if (f.waveBytes && t.mode != SheetTrack::Mode::audio)
+            fail(QStringLiteral("a %1 track can't come from the WAVE file %2.").arg(words[2], f.shownName));
         t.file = f.path;
+        t.waveHeader = f.waveHeader;
         t.bigEndian = f.bigEndian && t.mode == SheetTrack::Mode::audio;
         Pending p;
         p.track = t;
@@ -290,13 +303,13 @@ private:
                            .arg(f.shownName));
             const quint64 first = p.index0.value_or(*p.index1);
             p.track.fileGap = quint32(*p.index1 - first);
-            p.track.start = qint64(*p.index1) * bytes;
+            p.track.start = f.waveHeader + qint64(*p.index1) * bytes;
             quint64 end = 0;
             if (!lastInFile) {
                 const Pending &next = m_pending[i + 1];
                 end = next.index0.value_or(*next.index1);
             } else {
-                const qint64 size = m_size(f.path).value_or(0);
+                const qint64 size = f.waveBytes ? *f.waveBytes : m_size(f.path).value_or(0);
                 if (size % bytes != 0)
                     failAt(f.line, QStringLiteral("%1 isn't a whole number of %2-byte sectors.")
                                        .arg(f.shownName)

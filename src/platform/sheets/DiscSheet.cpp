@@ -8,7 +8,9 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -47,7 +49,57 @@ QString sheetText(const QFileInfo &info)
     return text;
 }
 
+quint32 le32(const char *p)
+{
+    return quint32(quint8(p[0])) | quint32(quint8(p[1])) << 8 | quint32(quint8(p[2])) << 16
+           | quint32(quint8(p[3])) << 24;
+}
+
+quint16 le16(const char *p)
+{
+    return quint16(quint8(p[0]) | quint8(p[1]) << 8);
+}
+
 } // namespace
+
+std::optional<DiscSheet::WavePcm> DiscSheet::wavePcm(const QString &path, QString &why)
+{
+    QFile file(path);
+    char riff[12];
+    if (!file.open(QIODevice::ReadOnly) || file.read(riff, 12) != 12 || std::memcmp(riff, "RIFF", 4) != 0
+        || std::memcmp(riff + 8, "WAVE", 4) != 0) {
+        why = QStringLiteral("isn't a WAVE file");
+        return std::nullopt;
+    }
+    bool cdAudio = false;
+    const qint64 size = file.size();
+    // Chunks follow one another, each padded to an even length.
+    for (qint64 at = 12; at + 8 <= size;) {
+        char head[8];
+        if (!file.seek(at) || file.read(head, 8) != 8)
+            break;
+        const qint64 length = le32(head + 4);
+        if (std::memcmp(head, "fmt ", 4) == 0) {
+            char fmt[16];
+            if (length < 16 || file.read(fmt, 16) != 16)
+                break;
+            cdAudio = le16(fmt) == 1 && le16(fmt + 2) == 2 && le32(fmt + 4) == 44100 && le16(fmt + 14) == 16;
+            if (!cdAudio) {
+                why = QStringLiteral("isn't 16-bit stereo 44.1 kHz PCM");
+                return std::nullopt;
+            }
+        } else if (std::memcmp(head, "data", 4) == 0) {
+            if (!cdAudio)
+                break;
+            // A writer that never came back to set the length leaves it
+            // too large: the samples end with the file.
+            return WavePcm{at + 8, std::min(length, size - at - 8)};
+        }
+        at += 8 + length + (length & 1);
+    }
+    why = QStringLiteral("isn't a WAVE file");
+    return std::nullopt;
+}
 
 quint64 DiscSheet::discSectors() const
 {
@@ -122,7 +174,8 @@ QString DiscSheet::toCueText(const FileSize &size) const
         if (i <= 0 || i >= tracks.size())
             return false;
         const SheetTrack &p = tracks[i - 1], &t = tracks[i];
-        return p.file == t.file && p.bigEndian == t.bigEndian && p.sectorBytes() == t.sectorBytes()
+        return p.file == t.file && p.bigEndian == t.bigEndian && p.waveHeader == t.waveHeader
+               && p.sectorBytes() == t.sectorBytes()
                && p.start + qint64(p.length) * p.sectorBytes() == t.start - qint64(t.fileGap) * t.sectorBytes();
     };
     const auto cantSay = [](int track, const QString &file, const char *what) {
@@ -138,16 +191,26 @@ QString DiscSheet::toCueText(const FileSize &size) const
     for (int i = 0; i < tracks.size(); ++i) {
         const SheetTrack &t = tracks[i];
         const quint32 bytes = t.sectorBytes();
-        const qint64 first = t.start - qint64(t.fileGap) * bytes;
+        // Positions count from a WAVE file's first sample.
+        const qint64 start = t.start - t.waveHeader;
+        const qint64 first = start - qint64(t.fileGap) * bytes;
         // A cue sheet counts positions in whole sectors, starts a file's
         // first track at its first index and ends its last at the file's end.
-        if (t.start % bytes != 0)
+        if (start % bytes != 0)
             throw cantSay(i + 1, t.file, "starts part-way into a sector of");
         if (!continues(i)) {
-            cue += QStringLiteral("FILE %1 %2\n")
-                       .arg(quoted(t.file), t.bigEndian ? QStringLiteral("MOTOROLA") : QStringLiteral("BINARY"));
+            const QString type = t.waveHeader > 0 ? QStringLiteral("WAVE")
+                                 : t.bigEndian    ? QStringLiteral("MOTOROLA")
+                                                  : QStringLiteral("BINARY");
+            cue += QStringLiteral("FILE %1 %2\n").arg(quoted(t.file), type);
         }
-        if (!continues(i + 1) && size(t.file) != t.start + qint64(t.length) * bytes)
+        qint64 end = size(t.file).value_or(-1);
+        if (t.waveHeader > 0) {
+            QString why;
+            const std::optional<WavePcm> pcm = wavePcm(t.file, why);
+            end = pcm ? pcm->offset + pcm->bytes : -1;
+        }
+        if (!continues(i + 1) && end != t.start + qint64(t.length) * bytes)
             throw cantSay(i + 1, t.file, "stops before the end of");
         cue += QStringLiteral("  TRACK %1 %2\n").arg(i + 1, 2, 10, QChar(u'0')).arg(modeName(t.mode));
         if (!t.title.isEmpty())
@@ -158,7 +221,7 @@ QString DiscSheet::toCueText(const FileSize &size) const
             cue += QStringLiteral("    PREGAP %1\n").arg(msf(t.preGap));
         if (t.fileGap > 0)
             cue += QStringLiteral("    INDEX 00 %1\n").arg(msf(quint64(first / bytes)));
-        cue += QStringLiteral("    INDEX 01 %1\n").arg(msf(quint64(t.start / bytes)));
+        cue += QStringLiteral("    INDEX 01 %1\n").arg(msf(quint64(start / bytes)));
         if (t.postGap > 0)
             cue += QStringLiteral("    POSTGAP %1\n").arg(msf(t.postGap));
     }

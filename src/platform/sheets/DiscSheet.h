@@ -24,6 +24,7 @@ struct SheetTrack
     Mode mode = Mode::audio;
     QString file;           // absolute path
     bool bigEndian = false; // audio stored most significant byte first
+    qint64 waveHeader = 0;  // a WAVE file's bytes before its samples; 0 for a raw file
     qint64 start = 0;       // byte offset of the track's INDEX 01 sector in `file`
     quint64 length = 0;     // sectors from INDEX 01 on
     quint32 fileGap = 0;    // INDEX 00 sectors, in `file` just before `start`
@@ -54,6 +55,16 @@ struct DiscSheet
     using FileSize = std::function<std::optional<qint64>(const QString &path)>;
     static FileSize fileSystem();
 
+    // Where the samples of a WAVE file lie, for files of CD audio (16-bit
+    // stereo PCM at 44.1 kHz) only. Nothing when it is not one, `why` then
+    // saying so ("isn't a WAVE file", "isn't 16-bit stereo 44.1 kHz PCM").
+    struct WavePcm
+    {
+        qint64 offset = 0;
+        qint64 bytes = 0;
+    };
+    static std::optional<WavePcm> wavePcm(const QString &path, QString &why);
+
     // Reads a .cue or .toc file (by its suffix, any case), the files it
     // names looked up beside it. Throws TDError; a file of another suffix is
     // refused.
@@ -69,7 +80,7 @@ struct DiscSheet
     static QString modeName(SheetTrack::Mode mode);
 
     // A cue sheet for the same disc: absolute FILE names (MOTOROLA for
-    // big-endian audio), PREGAP/POSTGAP and INDEX 00 for the gaps, CD-Text as
+    // big-endian audio, WAVE for WAVE files), PREGAP/POSTGAP and INDEX 00 for the gaps, CD-Text as
     // TITLE/PERFORMER. Reading it back gives an equal sheet. Throws
     // TDError::refused when a cue sheet can't say where a track lies (part of
     // a file, or a start inside a sector), naming the track.

@@ -23,6 +23,7 @@ struct Segment
     qint64 offset = 0;
     qint64 bytes = 0;
     int line = 0;
+    qint64 waveHeader = 0;
 };
 
 class Reader
@@ -286,15 +287,23 @@ private:
             fail(t.line, data ? QStringLiteral("DATAFILE belongs in a data track.")
                               : QStringLiteral("%1 belongs in an audio track.").arg(t.text));
         const QString name = string(t);
-        if (name.endsWith(QLatin1String(".wav"), Qt::CaseInsensitive))
-            fail(t.line, QStringLiteral("WAVE files (%1) can't be burned from a toc sheet; convert it to raw audio.")
-                             .arg(name));
         if (name == QLatin1String("-"))
             fail(t.line, QStringLiteral("data from standard input can't be burned."));
         const QString path = QDir::cleanPath(QDir(m_folder).absoluteFilePath(name));
-        const std::optional<qint64> size = m_size(path);
+        std::optional<qint64> size = m_size(path);
         if (!size)
             fail(t.line, QStringLiteral("the file %1 is missing.").arg(name));
+        // As cdrdao has it, a ".wav" name makes an audio file a WAVE file,
+        // positions counting from its first sample.
+        qint64 header = 0;
+        if (!data && name.endsWith(QLatin1String(".wav"), Qt::CaseInsensitive)) {
+            QString why;
+            const std::optional<DiscSheet::WavePcm> pcm = DiscSheet::wavePcm(path, why);
+            if (!pcm)
+                fail(t.line, QStringLiteral("%1 %2.").arg(name, why));
+            header = pcm->offset;
+            size = pcm->bytes;
+        }
         qint64 offset = 0;
         if (peekWord() && peek()->text.startsWith(u'#')) {
             const Token &o = next();
@@ -310,7 +319,7 @@ private:
             bytes = *size - offset;
         if (offset > *size || bytes > *size - offset || bytes <= 0)
             fail(t.line, QStringLiteral("the part of %1 it names lies past the end of the file.").arg(name));
-        m_segments.append({path, name, offset, bytes, t.line});
+        m_segments.append({path, name, header + offset, bytes, t.line, header});
         m_position += bytes;
     }
 
@@ -361,7 +370,8 @@ private:
                                   .arg(number));
         const qint64 inFile = start - lead; // the file's part of the pre-gap
         m_track.file = run->file;
-        m_track.bigEndian = audio();
+        m_track.waveHeader = run->waveHeader;
+        m_track.bigEndian = audio() && run->waveHeader == 0;
         m_track.preGap = quint32(lead / sb);
         m_track.fileGap = quint32(inFile / sb);
         m_track.start = run->offset + inFile;
