@@ -238,7 +238,7 @@ private:
             fail(QStringLiteral("%1 isn't an index number.").arg(words[1]));
         const quint64 at = time(words[2]);
         // Indexes only move forwards, across tracks of the same file too.
-        const quint64 floor = p.anyIndex ? p.lastIndex : m_fileFloor(p);
+        const quint64 floor = p.anyIndex ? p.lastIndex : fileFloor(p);
         if (at < floor || (p.anyIndex && at == floor))
             fail(QStringLiteral("INDEX %1 %2 lies before the index above it.").arg(words[1], words[2]));
         if (number == 0 && p.anyIndex)
@@ -256,7 +256,7 @@ private:
     }
 
     // Where the previous track of the same file had its last index.
-    quint64 m_fileFloor(const Pending &p) const
+    quint64 fileFloor(const Pending &p) const
     {
         if (m_pending.size() < 2)
             return 0;

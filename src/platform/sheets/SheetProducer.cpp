@@ -70,14 +70,15 @@ bool SheetProducer::cleanupTrackAfterVerification()
 {
     m_file.close();
     m_scratch = {};
+    m_expected = {};
     return true;
 }
 
 bool SheetProducer::same(const char *buffer, quint32 length, quint64 sector)
 {
-    std::vector<char> expected(length);
-    fill(expected.data(), sector, length / RawSector::bytes);
-    return std::memcmp(expected.data(), buffer, length) == 0;
+    m_expected.resize(length);
+    fill(m_expected.data(), sector, length / RawSector::bytes);
+    return std::memcmp(m_expected.data(), buffer, length) == 0;
 }
 
 void SheetProducer::fill(char *out, quint64 sector, quint64 count)

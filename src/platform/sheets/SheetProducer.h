@@ -49,5 +49,6 @@ private:
     SheetTrack m_track;
     quint32 m_first;
     QFile m_file;
-    std::vector<char> m_scratch;
+    std::vector<char> m_scratch;  // a chunk of 2048-byte sectors before encoding
+    std::vector<char> m_expected; // what a verified chunk should hold
 };
