@@ -1,6 +1,7 @@
 #pragma once
-// The program's own cue sheet reader. FILE types BINARY and MOTOROLA;
-// TRACK modes AUDIO, MODE1/2048, MODE1/2352 and MODE2/2352; INDEX 00 and 01
+// The program's own cue sheet reader. FILE types BINARY, MOTOROLA and WAVE
+// (16-bit stereo 44.1 kHz PCM; the file itself is read for where its samples
+// lie, and positions count from the first sample); TRACK modes AUDIO, MODE1/2048, MODE1/2352 and MODE2/2352; INDEX 00 and 01
 // (higher indexes are read and dropped); PREGAP and POSTGAP; TITLE and
 // PERFORMER for the disc and each track; REM, CATALOG, ISRC, FLAGS,
 // SONGWRITER and CDTEXTFILE are passed over. Names may be quoted or not;
@@ -9,7 +10,7 @@
 // A track runs from its INDEX 01 to the next track's first index in the same
 // file, or to the end of its file.
 //
-// Threading: pure apart from `size`; any thread.
+// Threading: pure apart from `size` and the WAVE headers; any thread.
 
 #include "platform/sheets/DiscSheet.h"
 

@@ -10,7 +10,7 @@
 // As cdrdao reads them, raw audio files hold big-endian samples; ".wav"
 // files are refused.
 //
-// Threading: pure apart from `size`; any thread.
+// Threading: pure apart from `size` and the WAVE headers; any thread.
 
 #include "platform/sheets/DiscSheet.h"
 
