@@ -1,5 +1,8 @@
 #include "drives/ImageBurn.h"
 
+#include "base/TDError.h"
+#include "platform/sheets/DiscSheet.h"
+
 #include <QFileInfo>
 
 namespace ImageBurn {
@@ -11,6 +14,15 @@ std::optional<Layout> layout(const ImageInfo &info, bool forceRaw, DiscService *
             qint64 bytes = 0;
             for (const BurnTrack &t : std::as_const(read->tracks))
                 bytes += qint64((t.lengthBlocks + t.preGapFrames) * t.blockSize);
+            if (!read->cueSheet.isEmpty()) {
+                // Every sector of a sheet's disc takes one block of the
+                // blank, whatever its size in the sheet's files.
+                try {
+                    bytes = qint64(DiscSheet::read(read->cueSheet).discSectors()) * RawImageProducer::blockBytes;
+                } catch (const TDError &) {
+                    // the service read it a moment ago; the burn will say what changed
+                }
+            }
             const QString how = read->cueSheet.isEmpty() ? QStringLiteral("disk image reader") : QStringLiteral("cue sheet");
             return Layout{*read, how, nullptr, bytes};
         }

@@ -354,7 +354,6 @@ private Q_SLOTS:
     void refused_data()
     {
         QTest::addColumn<QString>("how");
-        QTest::newRow("cue sheet") << "cue";
         QTest::newRow("no tracks") << "empty";
         QTest::newRow("audio and data") << "mixed";
         QTest::newRow("two data tracks") << "twoData";
@@ -367,8 +366,6 @@ private Q_SLOTS:
         Rig rig(false);
         auto producer = std::make_shared<PatternProducer>(600, 2048, 1);
         BurnLayout layout;
-        if (how == "cue")
-            layout.cueSheet = rig.env.path("disc.cue");
         if (how == "mixed" || how == "twoData")
             layout.tracks = {dataTrack(producer, 8), dataTrack(producer, 8)};
         if (how == "mixed")

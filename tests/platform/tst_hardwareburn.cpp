@@ -230,14 +230,25 @@ private Q_SLOTS:
             QVERIFY(!drive.service.erase(device, EraseType::quick));
     }
 
-    // A cue sheet is burned by libburn's own reader, straight from its file.
+    // A cue sheet is burned by libburn's own reader, straight from its file;
+    // a toc sheet goes to it as the cue sheet it amounts to.
+    void cueSheetBurn_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("text");
+        QTest::newRow("cue") << "disc.cue"
+                             << QByteArray("FILE \"disc image.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n");
+        QTest::newRow("toc") << "disc.toc" << QByteArray("CD_ROM\nTRACK MODE1\nDATAFILE \"disc image.bin\"\n");
+    }
     void cueSheetBurn()
     {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, text);
         const QByteArray image = patternBytes(150 * 2048, 7);
         QVERIFY(writeFile(m_dir.filePath(QStringLiteral("disc image.bin")), image));
-        const QString cue = m_dir.filePath(QStringLiteral("disc.cue"));
-        QVERIFY(writeFile(cue, "FILE \"disc image.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n"));
-        Drive drive(m_dir.filePath(QStringLiteral("from-cue.iso")));
+        const QString cue = m_dir.filePath(name);
+        QVERIFY(writeFile(cue, text));
+        Drive drive(m_dir.filePath(QStringLiteral("from-%1.iso").arg(QTest::currentDataTag())));
         const std::optional<BurnLayout> layout = drive.service.layoutForImageFile(cue);
         QVERIFY(layout && layout->tracks.isEmpty());
         QCOMPARE(layout->cueSheet, QFileInfo(cue).absoluteFilePath());
@@ -259,14 +270,19 @@ private Q_SLOTS:
         QTest::newRow("upper-case suffix") << "b.CUE" << QByteArray("FILE t.bin BINARY\nTRACK 01 AUDIO\n") << true;
         QTest::newRow("missing file") << "c.cue" << QByteArray("FILE gone.bin BINARY\nTRACK 01 AUDIO\n") << false;
         QTest::newRow("not a cue") << "d.iso" << QByteArray("FILE t.bin BINARY\nTRACK 01 AUDIO\n") << false;
-        QTest::newRow("toc file") << "e.toc" << QByteArray("CD_DA\nTRACK AUDIO\nFILE \"t.bin\" 0\n") << false;
+        QTest::newRow("toc file") << "e.toc" << QByteArray("CD_ROM\nTRACK MODE1\nDATAFILE \"t.bin\"\n") << true;
+        // Audio from the second sample on: not whole sectors.
+        QTest::newRow("toc it can't read") << "f.toc" << QByteArray("CD_DA\nTRACK AUDIO\nFILE \"t.bin\" 1\n") << false;
+        // libburn's cue reader takes no raw data tracks.
+        QTest::newRow("toc libburn can't burn") << "g.toc" << QByteArray("CD_ROM\nTRACK MODE1_RAW\nDATAFILE \"t.bin\"\n") << false;
     }
     void layoutForImageFile()
     {
         QFETCH(QString, name);
         QFETCH(QByteArray, text);
         QFETCH(bool, usable);
-        QVERIFY(writeFile(m_dir.filePath(QStringLiteral("t.bin")), QByteArray(2048, 0)));
+        // Whole sectors of 2048 and of 2352 bytes.
+        QVERIFY(writeFile(m_dir.filePath(QStringLiteral("t.bin")), QByteArray(147 * 2048, 0)));
         QVERIFY(writeFile(m_dir.filePath(name), text));
         HardwareDiscService service({});
         QCOMPARE(service.layoutForImageFile(m_dir.filePath(name)).has_value(), usable);

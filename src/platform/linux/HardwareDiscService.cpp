@@ -1,9 +1,11 @@
 #include "platform/linux/HardwareDiscService.h"
 #include "platform/udif/UdifTrack.h"
 
+#include "base/TDError.h"
 #include "platform/linux/DriveFacts.h"
 #include "platform/linux/LibburnJob.h"
 #include "platform/linux/LibburnWorker.h"
+#include "platform/sheets/DiscSheet.h"
 
 #include <QDir>
 #include <QFile>
@@ -218,16 +220,18 @@ std::unique_ptr<DiscJob> HardwareDiscService::erase(const DiscDeviceRef &device,
 
 std::optional<BurnLayout> HardwareDiscService::layoutForImageFile(const QString &path)
 {
-    if (std::optional<BurnLayout> dmg = UdifTrack::layout(path))
-        return dmg;
+    if (!DiscSheet::isSheetName(path))
+        return UdifTrack::layout(path);
     const QFileInfo info(path);
-    if (info.suffix().compare(QLatin1String("cue"), Qt::CaseInsensitive) != 0 || !info.isFile())
+    if (!info.isFile())
         return std::nullopt;
-    QFile file(info.absoluteFilePath());
-    // A cue sheet is a few kilobytes; anything far bigger is not one.
-    if (!file.open(QIODevice::ReadOnly) || file.size() > 1024 * 1024)
+    QString text;
+    try {
+        text = DiscSheet::cueTextFor(info.absoluteFilePath());
+    } catch (const TDError &) {
         return std::nullopt;
-    const std::optional<QStringList> files = DriveFacts::cueSheetFiles(QString::fromUtf8(file.readAll()));
+    }
+    const std::optional<QStringList> files = DriveFacts::cueSheetFiles(text);
     if (!files)
         return std::nullopt;
     for (const QString &name : *files) {

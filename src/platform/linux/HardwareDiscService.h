@@ -61,10 +61,11 @@ public:
     std::unique_ptr<DiscJob> burn(const DiscDeviceRef &device, const BurnProperties &properties,
                                   const BurnLayout &layout) override;
     std::unique_ptr<DiscJob> erase(const DiscDeviceRef &device, EraseType type) override;
-    // A DMG: one data track decoded as it burns (UdifTrack). A .cue file
+    // A DMG: one data track decoded as it burns (UdifTrack). A .cue file, or
+    // a .toc file read as the cue sheet it amounts to (DiscSheet::cueTextFor),
     // that libburn's cue reader can burn (see DriveFacts::cueSheetFiles) and
     // whose files exist: a layout holding its absolute path. Reads only the
-    // file, never a drive; main thread.
+    // files, never a drive; main thread.
     std::optional<BurnLayout> layoutForImageFile(const QString &path) override;
 
     // False when the udev monitor could not be opened (no hot-plug then:

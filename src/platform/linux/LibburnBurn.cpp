@@ -1,7 +1,9 @@
 #include "platform/linux/LibburnBurn.h"
 
+#include "base/TDError.h"
 #include "platform/linux/DriveFacts.h"
 #include "platform/linux/LibburnWorker.h"
+#include "platform/sheets/DiscSheet.h"
 
 #include <QDir>
 #include <QFile>
@@ -231,14 +233,19 @@ void LibburnBurn::checkMedium()
 void LibburnBurn::copyCueSheet()
 {
     const QString &cueSheet = m_run.layout.cueSheet;
-    QFile original(cueSheet);
-    if (!original.open(QIODevice::ReadOnly) || !m_cueCopy.open()) {
+    QString text;
+    try {
+        // A .toc comes as the cue sheet it amounts to.
+        text = DiscSheet::cueTextFor(cueSheet);
+    } catch (const TDError &e) {
+        m_error = e.text();
+        return;
+    }
+    if (!m_cueCopy.open()) {
         m_error = QStringLiteral("The cue sheet couldn't be read.");
         return;
     }
-    m_cueCopy.write(DriveFacts::cueSheetWithFilesIn(QString::fromUtf8(original.readAll()),
-                                                    QFileInfo(cueSheet).absolutePath())
-                        .toUtf8());
+    m_cueCopy.write(DriveFacts::cueSheetWithFilesIn(text, QFileInfo(cueSheet).absolutePath()).toUtf8());
     m_cueCopy.flush();
 }
 

@@ -156,8 +156,9 @@ bool VirtualBurnWorker::closeSession()
     m_report.state(DiscJobState::sessionClose, 1);
     m_report.state(DiscJobState::finishing, 1);
     if (!m_plan.test && m_plan.audio) {
-        const QByteArray cue = VirtualCueSheet::forAudio(QFileInfo(QFile::decodeName(m_outputs[0].final)).fileName(),
-                                                         m_plan.tracks, m_plan.cdText);
+        const QString bin = QFileInfo(QFile::decodeName(m_outputs[0].final)).fileName();
+        const QByteArray cue = m_plan.sheet ? VirtualCueSheet::forSheet(bin, *m_plan.sheet)
+                                            : VirtualCueSheet::forAudio(bin, m_plan.tracks, m_plan.cdText);
         if (!writeAll(m_outputs[1].fd, cue.constData(), cue.size()))
             return false;
     }

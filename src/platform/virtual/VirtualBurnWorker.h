@@ -15,6 +15,7 @@
 // `failed`.
 
 #include "platform/api/DiscService.h"
+#include "platform/sheets/DiscSheet.h"
 
 #include <QByteArray>
 #include <QList>
@@ -90,7 +91,8 @@ struct VirtualBurnPlan
     static constexpr quint32 cdSectorBytes = 2352;
 
     QList<BurnTrack> tracks;
-    bool audio = false;
+    bool audio = false; // a BIN/CUE pair, pre-gaps in the BIN; else one ISO
+    std::optional<DiscSheet> sheet; // the disc is this sheet's: its cue sheet is written
     bool test = false;
     bool verify = false;
     std::optional<CDText> cdText;

@@ -25,11 +25,15 @@ QString cueString(const QString &text)
     return u'"' + out + u'"';
 }
 
-} // namespace
+// A track as the written BIN holds it.
+struct Entry
+{
+    QString mode;
+    quint64 gap = 0;
+    quint64 length = 0;
+};
 
-namespace VirtualCueSheet {
-
-QByteArray forAudio(const QString &binName, const QList<BurnTrack> &tracks, const std::optional<CDText> &cdText)
+QByteArray write(const QString &binName, const QList<Entry> &tracks, const std::optional<CDText> &cdText)
 {
     QString cue;
     auto line = [&cue](const QString &indent, const char *key, const QString &value) {
@@ -43,18 +47,49 @@ QByteArray forAudio(const QString &binName, const QList<BurnTrack> &tracks, cons
     cue += QStringLiteral("FILE %1 BINARY\n").arg(cueString(binName));
     quint64 at = 0;
     for (int i = 0; i < tracks.size(); ++i) {
-        cue += QStringLiteral("  TRACK %1 AUDIO\n").arg(i + 1, 2, 10, QChar(u'0'));
+        cue += QStringLiteral("  TRACK %1 %2\n").arg(i + 1, 2, 10, QChar(u'0')).arg(tracks[i].mode);
         if (cdText) {
             line(QStringLiteral("    "), "TITLE", cdText->trackTitles.value(i));
             line(QStringLiteral("    "), "PERFORMER", cdText->trackPerformers.value(i));
         }
-        if (tracks[i].preGapFrames > 0)
+        if (tracks[i].gap > 0)
             cue += QStringLiteral("    INDEX 00 ") + msf(at) + u'\n';
-        at += tracks[i].preGapFrames;
+        at += tracks[i].gap;
         cue += QStringLiteral("    INDEX 01 ") + msf(at) + u'\n';
-        at += tracks[i].lengthBlocks;
+        at += tracks[i].length;
     }
     return cue.toUtf8();
+}
+
+} // namespace
+
+namespace VirtualCueSheet {
+
+QByteArray forAudio(const QString &binName, const QList<BurnTrack> &tracks, const std::optional<CDText> &cdText)
+{
+    QList<Entry> entries;
+    for (const BurnTrack &t : tracks)
+        entries.append({QStringLiteral("AUDIO"), t.preGapFrames, t.lengthBlocks});
+    return write(binName, entries, cdText);
+}
+
+QByteArray forSheet(const QString &binName, const DiscSheet &sheet)
+{
+    QList<Entry> entries;
+    std::optional<CDText> text;
+    if (sheet.hasText())
+        text = CDText{QString(), sheet.title, sheet.performer, {}, {}};
+    for (const SheetTrack &t : sheet.tracks) {
+        const QString mode = t.mode == SheetTrack::Mode::audio      ? QStringLiteral("AUDIO")
+                             : t.mode == SheetTrack::Mode::mode2Raw ? QStringLiteral("MODE2/2352")
+                                                                    : QStringLiteral("MODE1/2352");
+        entries.append({mode, quint64(t.preGap) + t.fileGap, t.length + t.postGap});
+        if (text) {
+            text->trackTitles.append(t.title);
+            text->trackPerformers.append(t.performer);
+        }
+    }
+    return write(binName, entries, text);
 }
 
 } // namespace VirtualCueSheet

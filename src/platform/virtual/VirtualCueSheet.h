@@ -1,8 +1,9 @@
 #pragma once
 // The cue sheet a virtual burner writes beside the BIN image of an audio
-// burn. Pure functions; any thread.
+// burn or of a burn from a sheet. Pure functions; any thread.
 
 #include "platform/api/DiscService.h"
+#include "platform/sheets/DiscSheet.h"
 
 #include <QByteArray>
 #include <QList>
@@ -15,5 +16,11 @@ namespace VirtualCueSheet {
 // in `binName` one after the other: CD-Text as TITLE/PERFORMER, each pre-gap
 // as INDEX 00. UTF-8.
 QByteArray forAudio(const QString &binName, const QList<BurnTrack> &tracks, const std::optional<CDText> &cdText);
+
+// The cue sheet of a disc burned from `sheet` into `binName`, every sector
+// 2352 bytes: MODE1/2352 for both kinds of Mode 1 track, MODE2/2352, AUDIO;
+// each track's pre-gap (silence and INDEX 00 sectors alike) as INDEX 00, its
+// post-gap inside the track; the sheet's CD-Text. UTF-8.
+QByteArray forSheet(const QString &binName, const DiscSheet &sheet);
 
 } // namespace VirtualCueSheet

@@ -1,9 +1,12 @@
 #include "platform/virtual/VirtualDiscService.h"
-#include "platform/udif/UdifTrack.h"
 
+#include "base/TDError.h"
+#include "platform/sheets/SheetProducer.h"
+#include "platform/udif/UdifTrack.h"
 #include "platform/virtual/VirtualBurnWorker.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QPointer>
 #include <QSettings>
 #include <QStandardPaths>
@@ -84,11 +87,11 @@ struct LayoutNeeds
     quint64 sectors = 0;
 };
 
-// nullopt for a layout no virtual burner writes: empty, a cue sheet, a track
+// nullopt for a track layout no virtual burner writes: empty, a track
 // without producer or block size, or more than one image file's worth.
 std::optional<LayoutNeeds> needsOf(const BurnLayout &layout)
 {
-    if (!layout.cueSheet.isEmpty() || layout.tracks.isEmpty())
+    if (layout.tracks.isEmpty())
         return std::nullopt;
     int audio = 0;
     quint64 sectors = 0;
@@ -105,13 +108,14 @@ std::optional<LayoutNeeds> needsOf(const BurnLayout &layout)
 }
 
 // Why a burn of `sectors` can't go on the disc in `tray`; empty when it can.
-QString burnRefusal(const DeviceStatus &tray, bool cd, bool audio, quint64 sectors)
+// `needsCd` says why the burn needs a CD, when it does.
+QString burnRefusal(const DeviceStatus &tray, bool cd, const QString &needsCd, quint64 sectors)
 {
     const qint64 free = freeSectors(tray);
     if (tray.mediaState != MediaState::present)
         return QStringLiteral("There's no disc in the burner.");
-    if (audio && !cd)
-        return QStringLiteral("Audio tracks need a CD. Insert a blank CD-R.");
+    if (!needsCd.isEmpty() && !cd)
+        return needsCd;
     if (!tray.blank && free <= 0)
         return tray.erasable ? QStringLiteral("The disc in the burner isn't blank. Erase it first.")
                              : QStringLiteral("The disc in the burner isn't blank.");
@@ -263,8 +267,27 @@ std::unique_ptr<DiscJob> VirtualDiscService::burn(const DiscDeviceRef &device, c
                                                   const BurnLayout &layout)
 {
     const auto burner = ours(device);
-    const auto needs = needsOf(layout);
-    if (!burner || burner->busy || !needs)
+    if (!burner || burner->busy)
+        return nullptr;
+    // A sheet is read again here, as it may have changed since it was
+    // chosen; one that no longer reads gives a failed job saying why.
+    std::optional<DiscSheet> sheet;
+    QString sheetError;
+    std::optional<LayoutNeeds> needs;
+    if (!layout.cueSheet.isEmpty()) {
+        if (!layout.tracks.isEmpty())
+            return nullptr;
+        try {
+            sheet = DiscSheet::read(layout.cueSheet);
+            needs = LayoutNeeds{true, sheet->discSectors()};
+        } catch (const TDError &e) {
+            sheetError = e.text();
+            needs = LayoutNeeds{true, 0};
+        }
+    } else {
+        needs = needsOf(layout);
+    }
+    if (!needs)
         return nullptr;
 
     auto run = std::make_shared<Run>();
@@ -276,14 +299,21 @@ std::unique_ptr<DiscJob> VirtualDiscService::burn(const DiscDeviceRef &device, c
     run->kind = burner->loaded;
 
     const DeviceStatus &tray = burner->tray;
-    const QString refusal = burnRefusal(tray, isCD(burner->loaded), needs->audio, needs->sectors);
+    const QString needsCd = sheet || !sheetError.isEmpty()
+                                ? QStringLiteral("A cue or toc sheet burns a CD. Insert a blank CD-R.")
+                            : needs->audio ? QStringLiteral("Audio tracks need a CD. Insert a blank CD-R.")
+                                           : QString();
+    const QString refusal =
+        !sheetError.isEmpty() ? sheetError : burnRefusal(tray, isCD(burner->loaded), needsCd, needs->sectors);
 
     VirtualBurnPlan plan;
-    plan.tracks = layout.tracks;
+    plan.tracks = sheet ? SheetProducer::tracksOf(*sheet) : layout.tracks;
     plan.audio = needs->audio;
+    plan.sheet = sheet;
     plan.test = properties.test;
     plan.verify = properties.verify;
-    plan.cdText = properties.cdText;
+    // A sheet carries its own CD-Text, as it does for a real burner.
+    plan.cdText = sheet ? std::nullopt : properties.cdText;
     plan.folder = folderFor(burner->number);
     plan.unitBytes = isCD(burner->loaded) ? VirtualBurnPlan::cdSectorBytes : 2048;
     if (!m_unthrottled) {
@@ -397,7 +427,21 @@ void VirtualDiscService::finish(const std::shared_ptr<Run> &run, const JobStatus
 
 std::optional<BurnLayout> VirtualDiscService::layoutForImageFile(const QString &path)
 {
+    if (DiscSheet::isSheetName(path))
+        return sheetLayout(path);
     return UdifTrack::layout(path);
+}
+
+std::optional<BurnLayout> VirtualDiscService::sheetLayout(const QString &path)
+{
+    try {
+        DiscSheet::read(path);
+    } catch (const TDError &) {
+        return std::nullopt;
+    }
+    BurnLayout layout;
+    layout.cueSheet = QFileInfo(path).absoluteFilePath();
+    return layout;
 }
 
 void VirtualDiscService::setUnthrottled(bool unthrottled)

@@ -11,7 +11,10 @@
 // - audio tracks: "Disc NNN.bin" (every sector as the producers gave it,
 //   pre-gaps included) and "Disc NNN.cue" (CD-Text as TITLE/PERFORMER, each
 //   pre-gap as INDEX 00);
-// - one data track: "Disc NNN.iso" (the track's blocks, without its pre-gap).
+// - one data track: "Disc NNN.iso" (the track's blocks, without its pre-gap);
+// - a cue or toc sheet: "Disc NNN.bin" (every sector 2352 bytes, gaps
+//   included, MODE1/2048 sectors encoded into full Mode 1 sectors, big-endian
+//   audio swapped) and "Disc NNN.cue" (see VirtualCueSheet::forSheet).
 // Files are written as "… .partial" and renamed only once the burn (and its
 // verify pass) has succeeded; a failed, stopped or test burn leaves nothing,
 // and no existing file is ever replaced.
@@ -69,9 +72,10 @@ public:
     // Starts a burn on a worker thread. nullptr when it can't start: the
     // device is not one of this service's plugged burners, the burner is busy,
     // the layout is empty, mixes audio and data, holds more than one data
-    // track, or is a cue sheet (BurnLayout::cueSheet: not supported).
-    // Problems with the disc (none, not blank, too small, audio on a DVD) give
-    // a job that fails with a message. Statuses: preparing, sessionOpen, then
+    // track, or has both tracks and a sheet. A sheet (BurnLayout::cueSheet,
+    // .cue or .toc) is read again here; one that no longer reads, and
+    // problems with the disc (none, not blank, too small, audio or a sheet on
+    // a DVD) give a job that fails with a message. Statuses: preparing, sessionOpen, then
     // per track trackOpen, trackWrite, trackClose, then sessionClose,
     // finishing, verifying (with properties.verify, not for a test) and done;
     // each state change is sent, and progress at most every 100 ms. percent
@@ -86,7 +90,10 @@ public:
     // for a burner that isn't plugged or is busy; a job that fails for no
     // disc or a disc that can't be erased.
     std::unique_ptr<DiscJob> erase(const DiscDeviceRef &device, EraseType type) override;
-    // A DMG: one data track decoded as it burns (UdifTrack).
+    // A .cue or .toc sheet that reads cleanly and whose files are all there
+    // (DiscSheet::read): a layout holding its absolute path. A DMG: one data
+    // track decoded as it burns (UdifTrack). Nothing for anything else.
+    // Reads the sheet and looks up its files, or the DMG's tables; main thread.
     std::optional<BurnLayout> layoutForImageFile(const QString &path) override;
 
     // Settings, for jobs started afterwards.
@@ -151,6 +158,7 @@ private:
     struct Run;
     friend class Job;
 
+    static std::optional<BurnLayout> sheetLayout(const QString &path);
     std::shared_ptr<Burner> find(int number) const;
     std::shared_ptr<Burner> ours(const DiscDeviceRef &device) const;
     void post(void (DiscService::*signal)());

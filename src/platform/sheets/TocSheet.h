@@ -1,0 +1,23 @@
+#pragma once
+// The program's own reader of cdrdao's table-of-contents files. Session
+// types CD_DA, CD_ROM and CD_ROM_XA; TRACK modes AUDIO, MODE1, MODE1_RAW and
+// MODE2_RAW; FILE/AUDIOFILE "name" [#offset] start [length], DATAFILE
+// "name" [#offset] [length]; SILENCE, ZERO and PREGAP before the track's
+// data (its pre-gap) or after it (its post-gap); START and INDEX; CD_TEXT
+// blocks (language 0's TITLE and PERFORMER are kept); // comments. Flags
+// (COPY, PRE_EMPHASIS, …), ISRC and CATALOG are passed over.
+//
+// As cdrdao reads them, raw audio files hold big-endian samples; ".wav"
+// files are refused.
+//
+// Threading: pure apart from `size` and the WAVE headers; any thread.
+
+#include "platform/sheets/DiscSheet.h"
+
+namespace TocSheet {
+
+// As CueSheet::parse: throws TDError::refused naming the line.
+DiscSheet parse(const QString &text, const QString &name, const QString &folder,
+                const DiscSheet::FileSize &size);
+
+} // namespace TocSheet

@@ -1,0 +1,485 @@
+// Cue and toc sheets read into tracks, the errors bad sheets give, toc files
+// against the cue sheets cdrdao's toc2cue makes of them, and raw Mode 1
+// sectors against the code the standard defines.
+
+#include "ImageFixtures.h"
+#include "base/TDError.h"
+#include "platform/sheets/CueSheet.h"
+#include "platform/sheets/RawSector.h"
+#include "platform/sheets/TocSheet.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+Q_DECLARE_METATYPE(DiscSheet)
+
+namespace {
+
+using Mode = SheetTrack::Mode;
+
+// Files the sheets below name, all in /discs.
+DiscSheet::FileSize sizes()
+{
+    return [](const QString &path) -> std::optional<qint64> {
+        static const QMap<QString, qint64> known{
+            {"/discs/data image.iso", 150 * 2048}, {"/discs/album.bin", 1000 * 2352}, {"/discs/two.raw", 40 * 2352},
+            {"/discs/odd.bin", 1000},          {"/discs/mixed.bin", 30 * 2352},
+        };
+        if (!known.contains(path))
+            return std::nullopt;
+        return known.value(path);
+    };
+}
+
+SheetTrack track(Mode mode, const QString &file, qint64 start, quint64 length, quint32 fileGap = 0,
+                 quint32 preGap = 0, quint32 postGap = 0, bool bigEndian = false)
+{
+    SheetTrack t;
+    t.mode = mode;
+    t.file = file;
+    t.start = start;
+    t.length = length;
+    t.fileGap = fileGap;
+    t.preGap = preGap;
+    t.postGap = postGap;
+    t.bigEndian = bigEndian;
+    return t;
+}
+
+DiscSheet disc(QList<SheetTrack> tracks, const QString &title = {}, const QString &performer = {})
+{
+    DiscSheet d;
+    d.tracks = std::move(tracks);
+    d.title = title;
+    d.performer = performer;
+    return d;
+}
+
+// One line per track, so a failed comparison shows where they differ.
+QString describe(const DiscSheet &d)
+{
+    QString s = QStringLiteral("disc '%1' / '%2'\n").arg(d.title, d.performer);
+    for (const SheetTrack &t : d.tracks)
+        s += QStringLiteral("%1 %2%3 (header %11) start %4 length %5 fileGap %6 preGap %7 postGap %8 '%9' / '%10'\n")
+                 .arg(DiscSheet::modeName(t.mode), t.file, t.bigEndian ? QStringLiteral(" (big-endian)") : QString())
+                 .arg(t.start)
+                 .arg(t.length)
+                 .arg(t.fileGap)
+                 .arg(t.preGap)
+                 .arg(t.postGap)
+                 .arg(t.title, t.performer)
+                 .arg(t.waveHeader);
+    return s;
+}
+
+QString errorOf(const std::function<void()> &read)
+{
+    try {
+        read();
+    } catch (const TDError &e) {
+        return e.text();
+    }
+    return QStringLiteral("(no error)");
+}
+
+// GF(2^8) as the CD's Reed-Solomon codes use it: x^8 + x^4 + x^3 + x^2 + 1.
+quint8 timesAlpha(quint8 v)
+{
+    return quint8((v << 1) ^ ((v & 0x80) ? 0x1d : 0));
+}
+
+// Both syndromes of one codeword, from the parity-check matrix
+// [1 … 1; a^(n-1) … a 1]: zero for a codeword.
+bool isCodeword(const QList<quint8> &c)
+{
+    quint8 s0 = 0, s1 = 0;
+    for (quint8 v : c) {
+        s0 ^= v;
+        s1 = quint8(timesAlpha(s1) ^ v); // Horner: highest power first
+    }
+    return s0 == 0 && s1 == 0;
+}
+
+} // namespace
+
+class TestCueSheet : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cue_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<DiscSheet>("expected");
+        const QString album = "/discs/album.bin";
+
+        QTest::newRow("data track, quoted name, CRLF")
+            << "FILE \"data image.iso\" BINARY\r\n  TRACK 01 MODE1/2048\r\n    INDEX 01 00:00:00\r\n"
+            << disc({track(Mode::mode1Cooked, "/discs/data image.iso", 0, 150)});
+
+        SheetTrack one = track(Mode::audio, album, 0, 300);
+        one.title = "First";
+        one.performer = "Band A";
+        SheetTrack two = track(Mode::audio, album, 450 * 2352, 400, 150);
+        two.title = "Second";
+        SheetTrack three = track(Mode::audio, album, 850 * 2352, 150, 0, 0, 75);
+        QTest::newRow("audio in one file: INDEX 00 in the file, CD-Text, tolerated commands")
+            << "REM GENRE Rock\nCATALOG 0000000000000\nTITLE \"Album\"\nPERFORMER Band\n"
+               "FILE album.bin BINARY\n"
+               "  TRACK 01 AUDIO\n    TITLE First\n    PERFORMER \"Band A\"\n    FLAGS DCP\n    ISRC ABCDE1234567\n"
+               "    INDEX 01 00:00:00\n"
+               "  TRACK 02 AUDIO\n    TITLE \"Second\"\n    INDEX 00 00:04:00\n    INDEX 01 00:06:00\n"
+               "    INDEX 02 00:07:00\n"
+               "  track 03 audio\n    index 01 00:11:25\n    POSTGAP 00:01:00\n"
+            << disc({one, two, three}, "Album", "Band");
+
+        QTest::newRow("two files, MOTOROLA, PREGAP silence")
+            << "FILE \"data image.iso\" BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\n"
+               "FILE two.raw MOTOROLA\nTRACK 02 AUDIO\nPREGAP 00:02:00\nINDEX 01 00:00:10\n"
+            << disc({track(Mode::mode1Cooked, "/discs/data image.iso", 0, 150),
+                     track(Mode::audio, "/discs/two.raw", 10 * 2352, 30, 0, 150, 0, true)});
+
+        QTest::newRow("raw data modes and audio share a file")
+            << "FILE mixed.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n"
+               "TRACK 02 MODE2/2352\nINDEX 01 00:00:10\nTRACK 03 AUDIO\nINDEX 00 00:00:20\nINDEX 01 00:00:22\n"
+            << disc({track(Mode::mode1Raw, "/discs/mixed.bin", 0, 10),
+                     track(Mode::mode2Raw, "/discs/mixed.bin", 10 * 2352, 10),
+                     track(Mode::audio, "/discs/mixed.bin", 22 * 2352, 8, 2)});
+    }
+    void cue()
+    {
+        QFETCH(QString, text);
+        QFETCH(DiscSheet, expected);
+        DiscSheet got;
+        try {
+            got = CueSheet::parse(text, "album.cue", "/discs", sizes());
+        } catch (const TDError &e) {
+            QFAIL(qPrintable(e.text()));
+        }
+        QCOMPARE(describe(got), describe(expected));
+        QVERIFY(got == expected);
+    }
+
+    void cueErrors_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("error");
+        const QString head = "FILE album.bin BINARY\n";
+        QTest::newRow("mode") << head + "TRACK 01 MODE2/2336\n" << "Line 2 of album.cue: the track mode MODE2/2336 can't be burned.";
+        QTest::newRow("missing file") << "FILE gone.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+                                      << "Line 1 of album.cue: the file gone.bin is missing.";
+        QTest::newRow("partial sector") << "\nFILE odd.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+                                        << "Line 2 of album.cue: odd.bin isn't a whole number of 2352-byte sectors.";
+        QTest::newRow("index backwards")
+            << head + "TRACK 01 AUDIO\nINDEX 01 00:00:20\nTRACK 02 AUDIO\nINDEX 01 00:00:10\n"
+            << "Line 5 of album.cue: INDEX 01 00:00:10 lies before the index above it.";
+        QTest::newRow("index 00 after 01") << head + "TRACK 01 AUDIO\nINDEX 01 00:00:20\nINDEX 00 00:00:30\n"
+                                           << "Line 4 of album.cue: INDEX 00 comes after another index.";
+        QTest::newRow("no tracks") << head + "REM nothing\n" << "album.cue has no tracks.";
+        QTest::newRow("mp3") << "FILE a.mp3 MP3\n" << "Line 1 of album.cue: the file type MP3 can't be burned.";
+        QTest::newRow("unknown command") << head + "TRACK 01 AUDIO\nINDEX 01 00:00:00\nSPEED 4\n"
+                                         << "Line 4 of album.cue: the command SPEED isn't understood.";
+        QTest::newRow("track before file") << "TRACK 01 AUDIO\n" + head << "Line 1 of album.cue: TRACK comes before any FILE.";
+        QTest::newRow("no index 01") << head + "TRACK 01 AUDIO\nINDEX 00 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:01:00\n"
+                                     << "Line 2 of album.cue: track 01 has no INDEX 01.";
+        QTest::newRow("bad time") << head + "TRACK 01 AUDIO\nINDEX 01 00:60:00\n"
+                                  << "Line 3 of album.cue: 00:60:00 isn't a time (mm:ss:ff).";
+        QTest::newRow("unclosed quote") << "FILE \"album.bin BINARY\n" << "Line 1 of album.cue: a quote isn't closed.";
+        QTest::newRow("track numbers skip") << head + "TRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 03 AUDIO\n"
+                                            << "Line 4 of album.cue: track 03 should be track 2.";
+        QTest::newRow("sector sizes share a file")
+            << head + "TRACK 01 MODE1/2048\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:01:00\n"
+            << "Line 4 of album.cue: tracks of 2048- and 2352-byte sectors share the file album.bin.";
+        QTest::newRow("index past the file") << head + "TRACK 01 AUDIO\nINDEX 01 20:00:00\n"
+                                             << "Line 2 of album.cue: track 01 has no sectors in album.bin.";
+        QTest::newRow("index in the next file")
+            << head + "TRACK 01 AUDIO\nINDEX 01 00:00:00\nFILE two.raw BINARY\nINDEX 02 00:00:00\n"
+            << "Line 5 of album.cue: an index of track 1 lies in another file than its TRACK line.";
+    }
+    void cueErrors()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, error);
+        QCOMPARE(errorOf([&] { CueSheet::parse(text, "album.cue", "/discs", sizes()); }), error);
+    }
+
+    void toc_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<DiscSheet>("expected");
+        SheetTrack first = track(Mode::audio, "/discs/album.bin", 30 * 2352, 270, 30, 0, 0, true);
+        first.title = "One";
+        first.performer = "P1";
+        QTest::newRow("audio: START, PREGAP, samples, CD-Text, flags, comments")
+            << "CD_DA // an album\nCATALOG \"1234567890123\"\n"
+               "CD_TEXT { LANGUAGE_MAP { 0 : EN }\n LANGUAGE 0 { TITLE \"Disc\" PERFORMER \"Band\" "
+               "GENRE { 0, 8 } } }\n"
+               "TRACK AUDIO\nNO COPY\nPRE_EMPHASIS\nISRC \"DEXXX9800001\"\n"
+               "CD_TEXT { LANGUAGE 0 { TITLE \"One\" PERFORMER \"P1\" } LANGUAGE 1 { TITLE \"Eins\" } }\n"
+               "FILE \"album.bin\" 0 00:04:00\nSTART 00:00:30\n"
+               "TRACK AUDIO\nPREGAP 00:02:00\nAUDIOFILE \"album.bin\" 176400 00:02:00 // 4 s in samples\n"
+               "INDEX 00:01:00\n"
+               "TRACK AUDIO\nFILE \"album.bin\" #2352 00:06:00 588\n"
+            << disc({first, track(Mode::audio, "/discs/album.bin", 300 * 2352, 150, 0, 150, 0, true),
+                     track(Mode::audio, "/discs/album.bin", 451 * 2352, 1, 0, 0, 0, true)},
+                    "Disc", "Band");
+        QTest::newRow("data then audio, ZERO gaps, byte lengths")
+            << "CD_ROM\nTRACK MODE1\nDATAFILE \"data image.iso\" 204800\nZERO 00:02:00 // post-gap\n"
+               "TRACK MODE1_RAW\nZERO MODE1 00:01:00\nSTART\nDATAFILE \"mixed.bin\" 00:00:10\n"
+               "TRACK MODE2_RAW\nDATAFILE \"mixed.bin\" #23520\n"
+            << disc({track(Mode::mode1Cooked, "/discs/data image.iso", 0, 100, 0, 0, 150),
+                     track(Mode::mode1Raw, "/discs/mixed.bin", 0, 10, 0, 75),
+                     track(Mode::mode2Raw, "/discs/mixed.bin", 10 * 2352, 20)});
+    }
+    void toc()
+    {
+        QFETCH(QString, text);
+        QFETCH(DiscSheet, expected);
+        DiscSheet got;
+        try {
+            got = TocSheet::parse(text, "album.toc", "/discs", sizes());
+        } catch (const TDError &e) {
+            QFAIL(qPrintable(e.text()));
+        }
+        QCOMPARE(describe(got), describe(expected));
+    }
+
+    void tocErrors_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("mode") << "CD_ROM_XA\nTRACK MODE2_FORM1\n" << "Line 2 of album.toc: the track mode MODE2_FORM1 can't be burned.";
+        QTest::newRow("sub-channel") << "TRACK AUDIO RW\n" << "Line 1 of album.toc: sub-channel data (RW) can't be burned.";
+        QTest::newRow("fifo") << "TRACK AUDIO\n\nFIFO \"/tmp/f\" 1000\n" << "Line 3 of album.toc: FIFO can't be burned from a toc sheet.";
+        QTest::newRow("missing file") << "TRACK AUDIO\nFILE \"gone.bin\" 0\n" << "Line 2 of album.toc: the file gone.bin is missing.";
+        QTest::newRow("silence inside")
+            << "TRACK AUDIO\nFILE \"album.bin\" 0 00:01:00\nSILENCE 00:01:00\nFILE \"album.bin\" 00:02:00\n"
+            << "Line 4 of album.toc: track 1 takes its data from more than one place, which can't be burned.";
+        QTest::newRow("silence that isn't a gap") << "TRACK AUDIO\nSILENCE 00:02:00\nFILE \"album.bin\" 0\n"
+                                                  << "Line 1 of album.toc: track 1 begins with silence that isn't its pre-gap; add START after it.";
+        QTest::newRow("no tracks") << "CD_DA\n// nothing\n" << "album.toc has no tracks.";
+        QTest::newRow("no file") << "TRACK AUDIO\nSILENCE 00:02:00\nTRACK AUDIO\n" << "Line 1 of album.toc: track 1 has no file.";
+        QTest::newRow("past the end") << "TRACK AUDIO\nFILE \"album.bin\" 00:10:00 00:10:00\n"
+                                      << "Line 2 of album.toc: the part of album.bin it names lies past the end of the file.";
+        QTest::newRow("partial sector") << "TRACK MODE1\nDATAFILE \"data image.iso\" 1000\n"
+                                        << "Line 2 of album.toc: track 1 isn't a whole number of 2048-byte sectors.";
+        QTest::newRow("datafile in audio") << "TRACK AUDIO\nDATAFILE \"album.bin\"\n"
+                                           << "Line 2 of album.toc: DATAFILE belongs in a data track.";
+        QTest::newRow("unclosed quote") << "TRACK AUDIO\nFILE \"album.bin 0\n" << "Line 2 of album.toc: a quote isn't closed.";
+        QTest::newRow("bad length") << "TRACK AUDIO\nFILE \"album.bin\" 0 00:99:00\n"
+                                    << "Line 2 of album.toc: 00:99:00 isn't a length (mm:ss:ff or a number).";
+        QTest::newRow("endless silence") << "TRACK AUDIO\nSILENCE 99999999999999\nSTART\nFILE \"album.bin\" 0\n"
+                                         << "Line 1 of album.toc: track 1 has more silence than any disc holds.";
+        QTest::newRow("unknown header") << "CD_I\nTRACK AUDIO\n" << "Line 1 of album.toc: CD_I isn't understood here.";
+        QTest::newRow("cut short") << "CD_TEXT { LANGUAGE 0 { TITLE \"x\"" << "Line 1 of album.toc: the sheet ends too early.";
+    }
+    void tocErrors()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, error);
+        QCOMPARE(errorOf([&] { TocSheet::parse(text, "album.toc", "/discs", sizes()); }), error);
+    }
+
+    // WAVE files, read for where their samples lie: positions count from the
+    // first sample, whatever chunks come before it.
+    void wave_data()
+    {
+        QTest::addColumn<QString>("sheet"); // file name, then text
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<QString>("error"); // empty: reads as the expected track
+        const QString cue = "FILE \"a.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 00 00:00:00\nINDEX 01 00:00:10\n";
+        const QString toc = "CD_DA\nTRACK AUDIO\nFILE \"a.wav\" 0\nSTART 00:00:10\n";
+        QTest::newRow("cue") << "a.cue" << cue << 2 << "";
+        QTest::newRow("toc") << "a.toc" << toc << 2 << "";
+        QTest::newRow("cue, mono") << "a.cue" << cue << 1 << "Line 1 of a.cue: a.wav isn't 16-bit stereo 44.1 kHz PCM.";
+        QTest::newRow("toc, mono") << "a.toc" << toc << 1 << "Line 3 of a.toc: a.wav isn't 16-bit stereo 44.1 kHz PCM.";
+        QTest::newRow("not audio") << "a.cue" << "FILE a.wav WAVE\nTRACK 01 MODE1/2352\n" << 2
+                                   << "Line 2 of a.cue: a MODE1/2352 track can't come from the WAVE file a.wav.";
+        QTest::newRow("not a WAVE") << "a.cue" << "FILE b.txt WAVE\nTRACK 01 AUDIO\n" << 2
+                                    << "Line 1 of a.cue: b.txt isn't a WAVE file.";
+    }
+    void wave()
+    {
+        QFETCH(QString, sheet);
+        QFETCH(QString, text);
+        QFETCH(int, channels);
+        QFETCH(QString, error);
+        QTemporaryDir dir;
+        // RIFF, fmt, a LIST chunk of odd length (padded), then 75 sectors of samples.
+        const QByteArray pcm = QByteArray(75 * 2352, '\x21');
+        QByteArray fmt("fmt \x10\0\0\0\x01\0", 10);
+        fmt += char(channels);
+        fmt += QByteArray("\0\x44\xac\0\0\x10\xb1\x02\0\x04\0\x10\0", 13);
+        const QByteArray list = QByteArray("LIST\x03\0\0\0abc\0", 12);
+        QByteArray wav = "RIFF" + QByteArray(4, '\0') + "WAVE" + fmt + list + "data";
+        const quint32 n = quint32(pcm.size());
+        wav += QByteArray(reinterpret_cast<const char *>(&n), 4) + pcm;
+        QVERIFY(writeFile(dir.filePath("a.wav"), wav));
+        QVERIFY(writeFile(dir.filePath("b.txt"), "RIFF but no more"));
+        QVERIFY(writeFile(dir.filePath(sheet), text.toUtf8()));
+        if (!error.isEmpty()) {
+            QCOMPARE(errorOf([&] { DiscSheet::read(dir.filePath(sheet)); }), error);
+            return;
+        }
+        const qint64 header = wav.size() - pcm.size();
+        SheetTrack expected = track(Mode::audio, dir.filePath("a.wav"), header + 10 * 2352, 65, 10);
+        expected.waveHeader = header;
+        DiscSheet got;
+        try {
+            got = DiscSheet::read(dir.filePath(sheet));
+            QCOMPARE(describe(got), describe(disc({expected})));
+            QVERIFY(got == disc({expected}));
+            QCOMPARE(CueSheet::parse(got.toCueText(), "again.cue", "/", DiscSheet::fileSystem()), got);
+        } catch (const TDError &e) {
+            QFAIL(qPrintable(e.text()));
+        }
+    }
+
+    // Real toc files against the cue sheets toc2cue makes of them. toc2cue
+    // drops CD-Text and keeps the bytes as they are (so raw audio, which a
+    // toc holds big-endian, comes out as BINARY): those are checked apart.
+    void tocMatchesToc2cue_data()
+    {
+        QTest::addColumn<QString>("toc");
+        QTest::addColumn<QString>("title"); // the disc's CD-Text title
+        // Whether a cue sheet of ours can say it: raw data and big-endian
+        // audio in one file can't share a FILE line.
+        QTest::addColumn<bool>("ownCue");
+        QTest::newRow("audio with START and PREGAP")
+            << "CD_DA\nTRACK AUDIO\nFILE \"audio.bin\" 0 00:01:00\nSTART 00:00:30\n"
+               "TRACK AUDIO\nPREGAP 00:02:00\nFILE \"audio.bin\" 00:01:00 00:01:10\n"
+               "TRACK AUDIO\nFILE \"audio.bin\" 00:02:10\nINDEX 00:00:20\n"
+            << "" << true;
+        QTest::newRow("data and audio")
+            << "CD_ROM\nTRACK MODE1_RAW\nDATAFILE \"disc.bin\" 00:00:10\n"
+               "TRACK AUDIO\nFILE \"disc.bin\" #23520 0 00:00:20\nSTART 00:00:05\n"
+               "TRACK AUDIO\nFILE \"disc.bin\" #70560 0\n"
+            << "" << false;
+        QTest::newRow("CD-Text")
+            << "CD_DA\nCD_TEXT { LANGUAGE_MAP { 0 : EN } LANGUAGE 0 { TITLE \"Live\" PERFORMER \"Band\" } }\n"
+               "TRACK AUDIO\nCD_TEXT { LANGUAGE 0 { TITLE \"Intro\" PERFORMER \"Band\" } }\nFILE \"audio.bin\" 0 00:02:00\n"
+               "TRACK AUDIO\nCD_TEXT { LANGUAGE 0 { TITLE \"Song\" PERFORMER \"Band\" } }\nFILE \"audio.bin\" 00:02:00\n"
+            << "Live" << true;
+    }
+    void tocMatchesToc2cue()
+    {
+        QFETCH(QString, toc);
+        QFETCH(QString, title);
+        QFETCH(bool, ownCue);
+        const QString tool = QStandardPaths::findExecutable("toc2cue");
+        if (tool.isEmpty())
+            QSKIP("toc2cue (cdrdao) is not installed");
+        QTemporaryDir dir;
+        QVERIFY(writeFile(dir.filePath("audio.bin"), QByteArray(300 * 2352, 'a')));
+        QVERIFY(writeFile(dir.filePath("disc.bin"), QByteArray(60 * 2352, 'd')));
+        QVERIFY(writeFile(dir.filePath("disc.toc"), toc.toUtf8()));
+        QProcess run;
+        run.setWorkingDirectory(dir.path());
+        run.start(tool, {dir.filePath("disc.toc"), dir.filePath("disc.cue")});
+        QVERIFY(run.waitForFinished(10000));
+        QVERIFY2(run.exitCode() == 0, run.readAllStandardError().constData());
+
+        DiscSheet fromToc, fromCue;
+        try {
+            fromToc = DiscSheet::read(dir.filePath("disc.toc"));
+            fromCue = DiscSheet::read(dir.filePath("disc.cue"));
+        } catch (const TDError &e) {
+            QFAIL(qPrintable(e.text()));
+        }
+        // What we would hand libburn reads back as the toc itself.
+        QString ours;
+        DiscSheet fromOurCue;
+        try {
+            ours = fromToc.toCueText();
+            fromOurCue = CueSheet::parse(ours, "ours.cue", "/", DiscSheet::fileSystem());
+        } catch (const TDError &e) {
+            ours = e.text();
+        }
+        if (ownCue)
+            QCOMPARE(describe(fromOurCue), describe(fromToc));
+        else
+            QCOMPARE(ours, QString("Track 1 stops before the end of disc.bin, which a cue sheet can't say."));
+
+        QCOMPARE(fromToc.title, title);
+        for (SheetTrack &t : fromToc.tracks) {
+            QCOMPARE(t.bigEndian, t.mode == Mode::audio);
+            t.bigEndian = false;
+            QCOMPARE(t.title.isEmpty(), title.isEmpty());
+            t.title.clear();
+            t.performer.clear();
+        }
+        fromToc.title.clear();
+        fromToc.performer.clear();
+        QCOMPARE(describe(fromToc), describe(fromCue));
+    }
+
+    // A toc whose track a cue sheet can't describe is refused, not bent.
+    void tocWithoutCueText()
+    {
+        QTemporaryDir dir;
+        QVERIFY(writeFile(dir.filePath("audio.bin"), QByteArray(300 * 2352, 'a')));
+        QVERIFY(writeFile(dir.filePath("cut.toc"), "TRACK AUDIO\nFILE \"audio.bin\" 0 00:01:00\n"));
+        QCOMPARE(errorOf([&] { DiscSheet::cueTextFor(dir.filePath("cut.toc")); }),
+                 QString("Track 1 stops before the end of audio.bin, which a cue sheet can't say."));
+    }
+
+    // Mode 1 sectors at addresses whose BCD digits and parity differ.
+    void mode1Sector_data()
+    {
+        QTest::addColumn<quint32>("lba");
+        QTest::addColumn<QByteArray>("header"); // minute, second, frame (BCD), mode
+        QTest::newRow("first block") << 0u << QByteArray("\x00\x02\x00\x01", 4);
+        QTest::newRow("past ten minutes") << 45'000u + 1234u << QByteArray("\x10\x18\x34\x01", 4);
+        QTest::newRow("end of 79 minutes") << 79u * 60 * 75 - 150 + 74 << QByteArray("\x79\x00\x74\x01", 4);
+    }
+    void mode1Sector()
+    {
+        QFETCH(quint32, lba);
+        QFETCH(QByteArray, header);
+        QByteArray user(2048, Qt::Uninitialized);
+        for (int i = 0; i < user.size(); ++i)
+            user[i] = char((i * 131 + int(lba)) & 0xff);
+        QByteArray sector(2352, '\x55');
+        RawSector::encodeMode1(lba, user.constData(), sector.data());
+
+        QCOMPARE(sector.left(12), QByteArray("\x00\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\x00", 12));
+        QCOMPARE(sector.mid(12, 4), header);
+        QCOMPARE(sector.mid(16, 2048), user);
+        QCOMPARE(sector.mid(0x814, 8), QByteArray(8, '\0'));
+        // The EDC is a CRC stored little-endian: running it over the bytes
+        // it covers plus itself leaves nothing.
+        QCOMPARE(RawSector::edc(sector.constData(), 0x814), 0u);
+
+        // Every P column and Q diagonal is a codeword of the standard's
+        // parity-check matrix.
+        const auto *s = reinterpret_cast<const quint8 *>(sector.constData()) + 12;
+        for (int column = 0; column < 86; ++column) {
+            QList<quint8> word;
+            for (int k = 0; k < 26; ++k)
+                word.append(s[column + 86 * k]);
+            QVERIFY2(isCodeword(word), qPrintable(QString("P column %1").arg(column)));
+        }
+        for (int diagonal = 0; diagonal < 52; ++diagonal) {
+            QList<quint8> word;
+            int index = (diagonal / 2) * 86 + diagonal % 2;
+            for (int k = 0; k < 43; ++k) {
+                word.append(s[index]);
+                index = (index + 88) % 2236;
+            }
+            word << s[2236 + diagonal] << s[2236 + 52 + diagonal];
+            QVERIFY2(isCodeword(word), qPrintable(QString("Q diagonal %1").arg(diagonal)));
+        }
+        // A single flipped data bit (column 2, row 1) breaks its column.
+        sector[12 + 88] = char(sector[12 + 88] ^ 0x04);
+        QList<quint8> broken;
+        for (int k = 0; k < 26; ++k)
+            broken.append(quint8(sector[12 + 2 + 86 * k]));
+        QVERIFY(!isCodeword(broken));
+    }
+};
+
+QTEST_MAIN(TestCueSheet)
+#include "tst_cuesheet.moc"

@@ -1,0 +1,287 @@
+// Virtual burners burning cue and toc sheets: the BIN/CUE pair they write,
+// what bchunk makes of it, stops, and sheets refused before or at the burn.
+
+#include "BurnFixtures.h"
+#include "ImageFixtures.h"
+#include "TestEnv.h"
+#include "platform/sheets/RawSector.h"
+#include "platform/virtual/VirtualDiscService.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
+
+namespace {
+
+constexpr qint64 sector = 2352;
+
+QString msf(qint64 sectors)
+{
+    return QString::asprintf("%02lld:%02lld:%02lld", sectors / 4500, (sectors / 75) % 60, sectors % 75);
+}
+
+QByteArray swapped(QByteArray pcm)
+{
+    for (qsizetype i = 0; i + 1 < pcm.size(); i += 2)
+        std::swap(pcm[i], pcm[i + 1]);
+    return pcm;
+}
+
+// A disc of three tracks: an ISO made by xorriso (MODE1/2048), 2 s of PCM
+// after 2 s of PREGAP silence, and 2 s of big-endian PCM after a 1 s INDEX
+// 00 gap that its file holds. Both sheets describe it; `bin` is the image a
+// burner should write.
+struct Disc
+{
+    QString folder;
+    QByteArray iso, two, threeGap, three; // the PCM as the BIN holds it, little-endian
+    QByteArray bin;
+    QString error;
+
+    explicit Disc(const QString &where) : folder(where)
+    {
+        QDir().mkpath(folder + "/content");
+        writeFile(folder + "/content/readme.txt", patternBytes(5000, 3));
+        QProcess xorriso;
+        xorriso.start("xorriso", {"-as", "mkisofs", "-quiet", "-V", "SHEET", "-o", folder + "/data.iso",
+                                  folder + "/content"});
+        if (!xorriso.waitForFinished(30000) || xorriso.exitCode() != 0) {
+            error = "xorriso failed: " + QString::fromLocal8Bit(xorriso.readAllStandardError());
+            return;
+        }
+        iso = readFile(folder + "/data.iso");
+        two = patternBytes(150 * sector, 5);
+        threeGap = patternBytes(75 * sector, 6);
+        three = patternBytes(150 * sector, 7);
+        writeFile(folder + "/two.pcm", two);
+        writeFile(folder + "/two.be", swapped(two));
+        writeFile(folder + "/three.be", swapped(threeGap + three));
+
+        const qint64 isoSectors = iso.size() / 2048;
+        bin.resize(isoSectors * sector);
+        for (qint64 i = 0; i < isoSectors; ++i)
+            RawSector::encodeMode1(quint32(i), iso.constData() + i * 2048, bin.data() + i * sector);
+        bin += QByteArray(150 * sector, '\0') + two + threeGap + three;
+
+        writeFile(folder + "/disc.cue",
+                  "TITLE \"Sheet Disc\"\nPERFORMER \"Band\"\n"
+                  "FILE \"data.iso\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n"
+                  "FILE two.pcm BINARY\n  TRACK 02 AUDIO\n    TITLE \"Two\"\n    PREGAP 00:02:00\n"
+                  "    INDEX 01 00:00:00\n"
+                  "FILE \"three.be\" MOTOROLA\n  TRACK 03 AUDIO\n    TITLE \"Three\"\n    INDEX 00 00:00:00\n"
+                  "    INDEX 01 00:01:00\n");
+        // cdrdao's raw audio files are big-endian.
+        writeFile(folder + "/disc.toc",
+                  "CD_ROM\nCD_TEXT { LANGUAGE_MAP { 0 : EN } LANGUAGE 0 { TITLE \"Sheet Disc\" PERFORMER \"Band\" } }\n"
+                  "TRACK MODE1\nDATAFILE \"data.iso\"\n"
+                  "TRACK AUDIO\nCD_TEXT { LANGUAGE 0 { TITLE \"Two\" } }\nPREGAP 00:02:00\nFILE \"two.be\" 0\n"
+                  "TRACK AUDIO\nCD_TEXT { LANGUAGE 0 { TITLE \"Three\" } }\nFILE \"three.be\" 0\nSTART 00:01:00\n");
+    }
+
+    // The cue sheet the burner should write beside the BIN.
+    QString cue() const
+    {
+        const qint64 s = iso.size() / 2048;
+        return "TITLE \"Sheet Disc\"\nPERFORMER \"Band\"\nFILE \"Disc 001.bin\" BINARY\n"
+               "  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n"
+               "  TRACK 02 AUDIO\n    TITLE \"Two\"\n    INDEX 00 " + msf(s) + "\n    INDEX 01 " + msf(s + 150) + "\n"
+               "  TRACK 03 AUDIO\n    TITLE \"Three\"\n    INDEX 00 " + msf(s + 300) + "\n    INDEX 01 " + msf(s + 375) + "\n";
+    }
+};
+
+struct Rig
+{
+    TestEnv env;
+    VirtualDiscService service{1};
+    DiscDeviceRef burner = service.devices().first();
+    QString folder = service.outputFolder(1);
+    std::unique_ptr<JobWatch> watch;
+
+    explicit Rig(bool unthrottled = true) { service.setUnthrottled(unthrottled); }
+    QStringList files() const { return QDir(folder).entryList(QDir::Files, QDir::Name); }
+    QByteArray disc(const QString &name) const { return readFile(folder + "/" + name); }
+    DiscJobState burn(const BurnProperties &properties, const BurnLayout &layout)
+    {
+        auto job = service.burn(burner, properties, layout);
+        if (!job)
+            return DiscJobState::none;
+        watch = std::make_unique<JobWatch>(job.get());
+        return watch->endsOnce() ? watch->last().state : DiscJobState::none;
+    }
+};
+
+bool haveXorriso()
+{
+    return !QStandardPaths::findExecutable("xorriso").isEmpty();
+}
+
+} // namespace
+
+class TestSheetBurn : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // The cue and the toc of one disc burn the same BIN and CUE.
+    void burn_data()
+    {
+        QTest::addColumn<QString>("sheet");
+        QTest::addColumn<bool>("verify");
+        QTest::newRow("cue") << "disc.cue" << false;
+        QTest::newRow("cue, verified") << "disc.cue" << true;
+        QTest::newRow("toc, verified") << "disc.toc" << true;
+    }
+    void burn()
+    {
+        QFETCH(QString, sheet);
+        QFETCH(bool, verify);
+        if (!haveXorriso())
+            QSKIP("xorriso is not installed");
+        Rig rig;
+        Disc disc(rig.env.path("source"));
+        QVERIFY2(disc.error.isEmpty(), qPrintable(disc.error));
+        const std::optional<BurnLayout> layout = rig.service.layoutForImageFile(disc.folder + "/" + sheet);
+        QVERIFY(layout && layout->tracks.isEmpty());
+        BurnProperties properties = keepDisc();
+        properties.verify = verify;
+        QCOMPARE(rig.burn(properties, *layout), DiscJobState::done);
+        QCOMPARE(rig.watch->last().errorText, QString());
+        QCOMPARE(rig.watch->saw(DiscJobState::verifying), verify);
+        QCOMPARE(rig.files(), (QStringList{"Disc 001.bin", "Disc 001.cue"}));
+        const QByteArray bin = rig.disc("Disc 001.bin");
+        QCOMPARE(bin.size(), disc.bin.size());
+        QVERIFY(bin == disc.bin);
+        QCOMPARE(QString::fromUtf8(rig.disc("Disc 001.cue")), disc.cue());
+        // The disc took every sector, the silence too.
+        QCOMPARE(rig.burner->status()->freeFrames.value_or(-1), 0);
+    }
+
+    // bchunk splits the written pair back into the ISO and the PCM.
+    void bchunkSplits()
+    {
+        if (!haveXorriso() || QStandardPaths::findExecutable("bchunk").isEmpty())
+            QSKIP("bchunk and xorriso are needed");
+        Rig rig;
+        Disc disc(rig.env.path("source"));
+        QVERIFY2(disc.error.isEmpty(), qPrintable(disc.error));
+        QCOMPARE(rig.burn(keepDisc(), *rig.service.layoutForImageFile(disc.folder + "/disc.cue")), DiscJobState::done);
+        const QString out = rig.env.path("split");
+        QVERIFY(QDir().mkpath(out));
+        QProcess bchunk;
+        bchunk.setWorkingDirectory(out);
+        bchunk.start("bchunk", {"-w", rig.folder + "/Disc 001.bin", rig.folder + "/Disc 001.cue", "track"});
+        QVERIFY(bchunk.waitForFinished(30000));
+        QVERIFY2(bchunk.exitCode() == 0, bchunk.readAllStandardOutput().constData());
+        QCOMPARE(QDir(out).entryList(QDir::Files, QDir::Name), (QStringList{"track01.iso", "track02.wav", "track03.wav"}));
+        QVERIFY(readFile(out + "/track01.iso") == disc.iso);
+        // bchunk's WAV holds the BIN's little-endian samples from INDEX 01
+        // up to the next track's INDEX 00, after a 44-byte header.
+        const QByteArray two = readFile(out + "/track02.wav"), three = readFile(out + "/track03.wav");
+        QCOMPARE(two.mid(36, 4), QByteArray("data"));
+        QVERIFY(two.mid(44) == disc.two);
+        QVERIFY(three.mid(44) == disc.three);
+    }
+
+    // Stopping half-way, and a test burn, leave nothing in the folder.
+    void leavesNothing_data()
+    {
+        QTest::addColumn<bool>("test");
+        QTest::newRow("stopped") << false;
+        QTest::newRow("test burn") << true;
+    }
+    void leavesNothing()
+    {
+        QFETCH(bool, test);
+        if (!haveXorriso())
+            QSKIP("xorriso is not installed");
+        Rig rig(test);
+        Disc disc(rig.env.path("source"));
+        QVERIFY2(disc.error.isEmpty(), qPrintable(disc.error));
+        BurnProperties properties = keepDisc();
+        properties.test = test;
+        properties.requestedSpeed = 4 * DRUnits::cd1x;
+        auto job = rig.service.burn(rig.burner, properties, *rig.service.layoutForImageFile(disc.folder + "/disc.toc"));
+        QVERIFY(job);
+        JobWatch watch(job.get());
+        if (!test) {
+            QTRY_VERIFY(!watch.statuses.isEmpty() && watch.last().state == DiscJobState::trackWrite
+                        && watch.last().currentTrack >= 2);
+            QVERIFY(!rig.files().isEmpty()); // the partial files were there
+            job->abort();
+        }
+        QVERIFY(watch.endsOnce());
+        QCOMPARE(watch.last().errorText, test ? QString() : QString("The burn was stopped."));
+        QCOMPARE(rig.files(), QStringList{});
+    }
+
+    // Only sheets that read cleanly and whose files are there get a layout.
+    void layoutForImageFile_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("usable");
+        const QByteArray cue = "FILE t.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n";
+        QTest::newRow("cue") << "a.cue" << cue << true;
+        QTest::newRow("upper-case toc") << "b.TOC" << QByteArray("CD_DA\nTRACK AUDIO\nFILE \"t.bin\" 0\n") << true;
+        QTest::newRow("missing file") << "c.cue" << QByteArray("FILE gone.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n")
+                                      << false;
+        QTest::newRow("mode it can't burn") << "d.cue" << QByteArray("FILE t.bin BINARY\nTRACK 01 CDG\nINDEX 01 00:00:00\n")
+                                            << false;
+        QTest::newRow("an image, not a sheet") << "e.iso" << cue << false;
+        QTest::newRow("no such sheet") << "" << QByteArray() << false;
+    }
+    void layoutForImageFile()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, text);
+        QFETCH(bool, usable);
+        Rig rig;
+        QVERIFY(writeFile(rig.env.path("t.bin"), QByteArray(10 * sector, 'x')));
+        const QString path = rig.env.path(name.isEmpty() ? "absent.cue" : name);
+        if (!name.isEmpty())
+            QVERIFY(writeFile(path, text));
+        const std::optional<BurnLayout> layout = rig.service.layoutForImageFile(path);
+        QCOMPARE(layout.has_value(), usable);
+        if (usable)
+            QCOMPARE(layout->cueSheet, QFileInfo(path).absoluteFilePath());
+    }
+
+    // A sheet is read again when the burn starts; what went wrong since is
+    // the job's failure, said plainly, with nothing written.
+    void refusedAtBurn_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("file removed since") << "removed" << "Line 1 of disc.cue: the file t.bin is missing.";
+        QTest::newRow("DVD in the tray") << "dvd" << "A cue or toc sheet burns a CD. Insert a blank CD-R.";
+        QTest::newRow("too big for the disc") << "big"
+                                              << "The disc is too small: this burn needs 360010 blocks and the disc has 360000 free.";
+    }
+    void refusedAtBurn()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, error);
+        Rig rig;
+        const QString bin = rig.env.path("t.bin");
+        QVERIFY(writeFile(bin, QByteArray(10 * sector, 'x')));
+        const QString cue = rig.env.path("disc.cue");
+        QVERIFY(writeFile(cue, how == "big" ? "FILE t.bin BINARY\nTRACK 01 AUDIO\nPREGAP 80:00:00\nINDEX 01 00:00:00\n"
+                                            : "FILE t.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"));
+        const std::optional<BurnLayout> layout = rig.service.layoutForImageFile(cue);
+        QVERIFY(layout);
+        if (how == "removed")
+            QVERIFY(QFile::remove(bin));
+        if (how == "dvd")
+            rig.service.setMedium(1, VirtualDiscService::DVDR);
+        QCOMPARE(rig.burn(keepDisc(), *layout), DiscJobState::failed);
+        QCOMPARE(rig.watch->last().errorText, error);
+        QCOMPARE(rig.files(), QStringList{});
+        // A layout with both tracks and a sheet is no layout at all.
+        BurnLayout both = *layout;
+        both.tracks.append(dataTrack(std::make_shared<PatternProducer>(1, 2048, 1), 1));
+        QVERIFY(!rig.service.burn(rig.burner, keepDisc(), both));
+    }
+};
+
+QTEST_MAIN(TestSheetBurn)
+#include "tst_sheetburn.moc"
