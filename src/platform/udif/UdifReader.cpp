@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
+#include <future>
 #include <vector>
 
 namespace Udif {
@@ -28,6 +30,9 @@ constexpr qint64 maxChunkBytes = qint64(64) << 20;
 // Sector numbers beyond this can't be turned into byte offsets safely.
 constexpr quint64 maxSectors = quint64(1) << 50;
 constexpr int maxPlistDepth = 32;
+// Chunks decoded ahead of a sequential reader: two keep two cores busy while
+// the reader copies out the current one.
+constexpr size_t aheadDepth = 2;
 
 [[noreturn]] void damaged(const QString &what)
 {
@@ -145,6 +150,8 @@ public:
         readTrailer();
         readTables(readPlist());
     }
+
+    ~ReaderImpl() override { dropAhead(); }
 
     qint64 size() const override { return m_size; }
 
@@ -410,16 +417,80 @@ private:
         return QStringLiteral("the chunk at sector %1").arg(c.start / sectorSize);
     }
 
-    // Decodes chunk `i` into `out` (its decoded length); leaves its stored
-    // bytes in m_stored.
-    void decode(const ChunkInfo &c, char *out)
+    // A chunk's stored bytes and, unless it is raw, what they decode to.
+    struct Decoded
     {
-        m_stored.resize(size_t(c.storedLength));
-        m_file.readExactly(c.stored, m_stored.data(), c.storedLength);
-        if (c.type == raw)
-            std::memcpy(out, m_stored.data(), size_t(c.length));
-        else
-            Codec::decode(c.type, m_stored.data(), c.storedLength, out, c.length, chunkName(c));
+        std::vector<char> stored;
+        std::vector<char> decoded;
+        const char *data() const { return decoded.empty() ? stored.data() : decoded.data(); }
+    };
+
+    // Touches only `d` and positional reads of the file, so it may run on a
+    // helper thread while the owner's thread reads on. Reuses d's buffers:
+    // fresh megabytes cost a page fault every 4 KiB.
+    void decodeChunk(const ChunkInfo &c, Decoded &d) const
+    {
+        d.stored.resize(size_t(c.storedLength));
+        m_file.readExactly(c.stored, d.stored.data(), c.storedLength);
+        if (c.type == raw) {
+            d.decoded.clear();
+        } else {
+            d.decoded.resize(size_t(c.length));
+            Codec::decode(c.type, d.stored.data(), c.storedLength, d.decoded.data(), c.length, chunkName(c));
+        }
+    }
+
+    Decoded spare()
+    {
+        if (m_spare.empty())
+            return {};
+        Decoded d = std::move(m_spare.back());
+        m_spare.pop_back();
+        return d;
+    }
+
+    void recycle(Decoded &&d)
+    {
+        if (m_spare.size() <= aheadDepth)
+            m_spare.push_back(std::move(d));
+    }
+
+    // Chunk `i` decoded, taken from the read-ahead when it was decoding that
+    // one. Then keeps the next chunks that need decoding in flight on helper
+    // threads, so a sequential reader gets several cores' decompression.
+    Decoded take(size_t i)
+    {
+        Decoded d;
+        if (!m_ahead.empty() && m_ahead.front().first == i) {
+            d = m_ahead.front().second.get(); // rethrows the chunk's own error, now that it is read
+            m_ahead.pop_front();
+        } else {
+            dropAhead();
+            d = spare();
+            decodeChunk(m_chunks[i], d);
+        }
+        size_t next = m_ahead.empty() ? i + 1 : m_ahead.back().first + 1;
+        // Zero chunks need no decoding; look past a few of them.
+        for (size_t skipped = 0; m_ahead.size() < aheadDepth && next < m_chunks.size() && skipped < 64; ++next) {
+            if (!needsBuffer(m_chunks[next].type)) {
+                ++skipped;
+                continue;
+            }
+            m_ahead.emplace_back(next, std::async(std::launch::async,
+                                                  [this, c = m_chunks[next], d = spare()]() mutable {
+                                                      decodeChunk(c, d);
+                                                      return std::move(d);
+                                                  }));
+        }
+        return d;
+    }
+
+    void dropAhead()
+    {
+        // Their errors, if any, belong to chunks nobody asked for.
+        for (auto &[index, pending] : m_ahead)
+            pending.wait();
+        m_ahead.clear();
     }
 
     void decodeCached(size_t i)
@@ -427,9 +498,9 @@ private:
         if (m_cacheIndex == i)
             return;
         m_cacheIndex = size_t(-1);
-        const ChunkInfo &c = m_chunks[i];
-        m_cache.resize(size_t(c.length));
-        decode(c, m_cache.data());
+        Decoded d = take(i);
+        recycle(std::move(m_cache));
+        m_cache = std::move(d);
         m_cacheIndex = i;
     }
 
@@ -441,27 +512,35 @@ private:
         quint32 forkCrc = 0;
         qint64 forkDone = m_forkOffset; // the data fork is checksummed in file order
         bool forkInOrder = true;
-        std::vector<char> buffer;
-
-        for (const ChunkInfo &c : m_chunks) {
-            if (cancel && cancel->isCancelled())
+        // The walk leaves the read cache as it was, apart from the read-ahead.
+        for (size_t i = 0; i < m_chunks.size(); ++i) {
+            const ChunkInfo &c = m_chunks[i];
+            if (cancel && cancel->isCancelled()) {
+                dropAhead();
                 throw TDError::cancelled();
+            }
             quint32 &crc = tableCrc[size_t(c.table)];
             if (needsBuffer(c.type)) {
-                buffer.resize(size_t(c.length));
-                decode(c, buffer.data());
-                crc = Codec::crc32(crc, buffer.data(), c.length);
+                Decoded taken;
+                const Decoded *d = &m_cache;
+                if (m_cacheIndex != i) {
+                    taken = take(i);
+                    d = &taken;
+                }
+                crc = Codec::crc32(crc, d->data(), c.length);
                 if (out)
-                    out->writeAt(c.start, buffer.data(), c.length);
+                    out->writeAt(c.start, d->data(), c.length);
                 if (m_forkChecked && forkInOrder) {
                     if (c.stored < forkDone) {
                         forkInOrder = false;
                     } else {
                         forkCrc = checksumFork(forkCrc, forkDone, c.stored, cancel);
-                        forkCrc = Codec::crc32(forkCrc, m_stored.data(), c.storedLength);
+                        forkCrc = Codec::crc32(forkCrc, d->stored.data(), c.storedLength);
                         forkDone = c.stored + c.storedLength;
                     }
                 }
+                if (d == &taken)
+                    recycle(std::move(taken));
             } else {
                 crc = Codec::crc32Zeros(crc, c.length);
             }
@@ -536,9 +615,11 @@ private:
     quint32 m_masterChecksum = 0;
     std::vector<TableInfo> m_tables;   // in property-list order
     std::vector<ChunkInfo> m_chunks;   // in decoded order, covering 0..size
-    std::vector<char> m_stored;
-    std::vector<char> m_cache;
+    Decoded m_cache;                   // the chunk read() decoded last
     size_t m_cacheIndex = size_t(-1);
+    // The chunks after it, decoding on helper threads, in order.
+    std::deque<std::pair<size_t, std::future<Decoded>>> m_ahead;
+    std::vector<Decoded> m_spare;      // buffers of chunks done with, for the next ones
 };
 
 } // namespace
