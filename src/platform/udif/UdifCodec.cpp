@@ -46,7 +46,7 @@ void decodeZlib(const char *in, qint64 inLength, char *out, qint64 outLength, co
     s.next_out = reinterpret_cast<Bytef *>(out);
     s.avail_out = clampUInt(outLength);
     int rc = inflate(&s, Z_FINISH);
-    if (rc == Z_BUF_ERROR && s.avail_out == 0 && s.avail_in > 0) {
+    if ((rc == Z_OK || rc == Z_BUF_ERROR) && s.avail_out == 0) {
         // The output is full but the stream goes on: ask for one byte more
         // to tell a stream that ends exactly here from one that is too long.
         char probe;
