@@ -7,8 +7,11 @@
 // decoded image comes from, and a 512-byte "koly" trailer at the very end.
 //
 // Threading: a Reader belongs to one thread at a time (it keeps the chunk it
-// decoded last); separate Readers of the same file may run at once. write()
-// runs on the calling thread. Nothing here touches the UI.
+// decoded last); separate Readers of the same file may run at once. While it
+// is read in order, a Reader decodes the next two chunks on helper threads of
+// its own, which it waits for before it is destroyed. write() returns when
+// done; it compresses on helper threads of its own meanwhile. Nothing here
+// touches the UI.
 //
 // Errors: every failure is a TDError whose text is a sentence for the log:
 // cantOpen/readFailed for the file system, tool(...) for an image that is
@@ -29,7 +32,9 @@ class Reader
 public:
     // Reads the trailer, the property list and every blkx table, and checks
     // that the tables describe the decoded image without gaps or overlaps
-    // and point inside the data fork. Throws TDError.
+    // and point inside the data fork. Throws TDError, also for an image
+    // with chunks it can't decode (ADC, LZFSE, unknown types: named), so a
+    // burn never starts on one.
     static std::unique_ptr<Reader> open(const QString &path);
     virtual ~Reader() = default;
 
@@ -58,8 +63,10 @@ public:
 // Wraps the raw image `input` (an ISO/HFS+ hybrid, whole 512-byte sectors)
 // as a compressed read-only UDIF at `output` (created or truncated): zlib
 // chunks, zero chunks for runs of zeros, CRC32 checksums, one blkx table,
-// koly trailer. `progress` gets 0…1. Throws TDError; on failure the caller
-// removes `output`.
+// koly trailer. An input that ends inside a sector is padded with zeros to
+// the sector's end. `progress` gets 0…1. Throws TDError (cancelled before
+// `output` is created when the token is cancelled already); on failure the
+// caller removes `output`.
 void write(const QString &input, const QString &output, const std::function<void(double)> &progress = {},
            const CancelToken *cancel = nullptr);
 

@@ -1,0 +1,755 @@
+// UDIF images: ours written and read back (and by dmg2img), and hand-built
+// ones with every chunk type and the damage a reader must refuse.
+
+#include "base/CancelToken.h"
+#include "base/TDError.h"
+#include "platform/udif/Udif.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <bzlib.h>
+#include <lzma.h>
+#include <zlib.h>
+
+#include <optional>
+
+// QCOMPARE prints a TDError as its text.
+static char *toString(const TDError &e)
+{
+    return QTest::toString(e.text());
+}
+
+namespace {
+
+template<typename F>
+std::optional<TDError> thrown(F &&run)
+{
+    try {
+        run();
+    } catch (const TDError &e) {
+        return e;
+    }
+    return std::nullopt;
+}
+
+bool saveFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QByteArray loadFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
+}
+
+// Bytes that compress, but not to nothing: a counter mixed into text.
+QByteArray pattern(int size, int seed = 0)
+{
+    QByteArray b;
+    while (b.size() < size)
+        b += QByteArray("sector ") + QByteArray::number(seed + b.size()) + " of a test image\n";
+    b.truncate(size);
+    return b;
+}
+
+QByteArray randomBytes(qint64 size, quint32 seed)
+{
+    QRandomGenerator gen(seed);
+    QByteArray b(size, Qt::Uninitialized);
+    for (qint64 i = 0; i < size; ++i)
+        b[i] = char(gen.generate() & 0xff);
+    return b;
+}
+
+void put32(QByteArray &b, qsizetype at, quint32 v)
+{
+    for (int i = 0; i < 4; ++i)
+        b[at + i] = char(v >> (24 - 8 * i));
+}
+void put64(QByteArray &b, qsizetype at, quint64 v)
+{
+    put32(b, at, quint32(v >> 32));
+    put32(b, at + 4, quint32(v));
+}
+
+quint32 crcOf(const QByteArray &b)
+{
+    return quint32(crc32(0, reinterpret_cast<const Bytef *>(b.constData()), uInt(b.size())));
+}
+
+// ---- a hand-written UDIF builder -----------------------------------------
+
+enum : quint32 {
+    tZero = 0,
+    tRaw = 1,
+    tIgnore = 2,
+    tAdc = 0x80000004,
+    tZlib = 0x80000005,
+    tBzip2 = 0x80000006,
+    tLzfse = 0x80000007,
+    tLzma = 0x80000008,
+    tComment = 0x7ffffffe,
+    tEnd = 0xffffffff,
+};
+
+QByteArray zlibOf(const QByteArray &plain)
+{
+    uLongf n = compressBound(uLong(plain.size()));
+    QByteArray out(qsizetype(n), Qt::Uninitialized);
+    compress2(reinterpret_cast<Bytef *>(out.data()), &n, reinterpret_cast<const Bytef *>(plain.constData()),
+              uLong(plain.size()), 6);
+    out.truncate(qsizetype(n));
+    return out;
+}
+
+QByteArray bzip2Of(const QByteArray &plain)
+{
+    unsigned n = unsigned(plain.size() + plain.size() / 100 + 700);
+    QByteArray out(n, Qt::Uninitialized);
+    BZ2_bzBuffToBuffCompress(out.data(), &n, const_cast<char *>(plain.constData()), unsigned(plain.size()), 9, 0,
+                             0);
+    out.truncate(n);
+    return out;
+}
+
+QByteArray xzOf(const QByteArray &plain)
+{
+    QByteArray out(plain.size() + 1024, Qt::Uninitialized);
+    size_t n = 0;
+    lzma_easy_buffer_encode(6, LZMA_CHECK_CRC64, nullptr, reinterpret_cast<const uint8_t *>(plain.constData()),
+                            size_t(plain.size()), reinterpret_cast<uint8_t *>(out.data()), &n, size_t(out.size()));
+    out.truncate(qsizetype(n));
+    return out;
+}
+
+QByteArray lzmaAloneOf(const QByteArray &plain)
+{
+    lzma_options_lzma options;
+    lzma_lzma_preset(&options, 6);
+    lzma_stream s = LZMA_STREAM_INIT;
+    if (lzma_alone_encoder(&s, &options) != LZMA_OK)
+        return {};
+    QByteArray out(plain.size() + 1024, Qt::Uninitialized);
+    s.next_in = reinterpret_cast<const uint8_t *>(plain.constData());
+    s.avail_in = size_t(plain.size());
+    s.next_out = reinterpret_cast<uint8_t *>(out.data());
+    s.avail_out = size_t(out.size());
+    while (lzma_code(&s, LZMA_FINISH) == LZMA_OK) {
+    }
+    out.truncate(qsizetype(s.total_out));
+    lzma_end(&s);
+    return out;
+}
+
+struct Chunk
+{
+    quint32 type = tRaw;
+    quint64 sectors = 0;
+    QByteArray plain;      // what the chunk decodes to (zeros for zero chunks)
+    QByteArray stored;     // what goes into the data fork
+    std::optional<quint64> sector;  // the entry's sector, when not the running one
+    std::optional<quint64> offset;  // the entry's stored offset, when not the real one
+};
+
+// A chunk whose entry is made from `plain` stored as `type`.
+Chunk chunkOf(quint32 type, const QByteArray &plain)
+{
+    Chunk c;
+    c.type = type;
+    c.sectors = quint64(plain.size() / 512);
+    c.plain = plain;
+    switch (type) {
+    case tRaw:
+        c.stored = plain;
+        break;
+    case tZlib:
+        c.stored = zlibOf(plain);
+        break;
+    case tBzip2:
+        c.stored = bzip2Of(plain);
+        break;
+    case tLzma:
+        c.stored = xzOf(plain);
+        break;
+    default:
+        c.stored = "not a stream of any known kind";
+    }
+    return c;
+}
+
+Chunk zeros(quint32 type, quint64 sectors)
+{
+    Chunk c;
+    c.type = type;
+    c.sectors = sectors;
+    c.plain = QByteArray(qsizetype(sectors * 512), '\0');
+    return c;
+}
+
+struct Table
+{
+    quint64 first = 0;
+    std::optional<quint64> count;   // the sum of the chunks' when not given
+    QList<Chunk> chunks;
+    bool checksum = true;
+    quint32 crcXor = 0;             // flips bits of the stored checksum
+    QByteArray mish;                // when set, the Data verbatim
+};
+
+struct Image
+{
+    QList<Table> tables;
+    bool checksums = true;
+    quint32 forkCrcXor = 0;
+    quint32 masterCrcXor = 0;
+    std::optional<quint64> sectorCount;
+    quint32 version = 4;
+    QByteArray xmlOverride;
+    qint64 xmlLengthExtra = 0;
+};
+
+// Writes the data fork, the property list and the trailer the way the
+// format lays them out, and returns the file's bytes. `decoded` gets the
+// image they stand for, table by table in sector order.
+QByteArray build(const Image &image)
+{
+    QByteArray fork;
+    QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"
+                     "<key>resource-fork</key>\n<dict>\n<key>blkx</key>\n<array>\n";
+    QByteArray tableCrcs;
+    quint64 total = 0;
+    for (const Table &t : image.tables) {
+        QByteArray entries;
+        quint64 running = 0;
+        QByteArray plain;
+        for (const Chunk &c : t.chunks) {
+            QByteArray e(40, '\0');
+            put32(e, 0, c.type);
+            put64(e, 8, c.sector.value_or(running));
+            put64(e, 16, c.sectors);
+            put64(e, 24, c.offset.value_or(quint64(fork.size())));
+            put64(e, 32, quint64(c.stored.size()));
+            entries += e;
+            fork += c.stored;
+            plain += c.plain;
+            running += c.sectors;
+        }
+        const quint64 count = t.count.value_or(running);
+        QByteArray end(40, '\0');
+        put32(end, 0, tEnd);
+        put64(end, 8, count);
+        entries += end;
+
+        QByteArray mish(204, '\0');
+        mish.replace(0, 4, "mish");
+        put32(mish, 4, 1);
+        put64(mish, 8, t.first);
+        put64(mish, 16, count);
+        put32(mish, 32, 2056);
+        const quint32 crc = crcOf(plain) ^ t.crcXor;
+        if (t.checksum) {
+            put32(mish, 64, 2);
+            put32(mish, 68, 32);
+            put32(mish, 72, crc);
+        }
+        put32(mish, 200, quint32(entries.size() / 40));
+        mish += entries;
+        QByteArray be(4, '\0');
+        put32(be, 0, crc);
+        tableCrcs += be;
+        total += count;
+
+        xml += "<dict>\n<key>Name</key>\n<string>part</string>\n<key>Data</key>\n<data>\n"
+               + (t.mish.isEmpty() ? mish : t.mish).toBase64() + "\n</data>\n</dict>\n";
+    }
+    xml += "</array>\n</dict>\n</dict>\n</plist>\n";
+    if (!image.xmlOverride.isEmpty())
+        xml = image.xmlOverride;
+
+    QByteArray koly(512, '\0');
+    koly.replace(0, 4, "koly");
+    put32(koly, 4, image.version);
+    put32(koly, 8, 512);
+    put32(koly, 12, 1);
+    put64(koly, 32, quint64(fork.size()));
+    put32(koly, 56, 1);
+    put32(koly, 60, 1);
+    if (image.checksums) {
+        put32(koly, 80, 2);
+        put32(koly, 84, 32);
+        put32(koly, 88, crcOf(fork) ^ image.forkCrcXor);
+        put32(koly, 352, 2);
+        put32(koly, 356, 32);
+        put32(koly, 360, crcOf(tableCrcs) ^ image.masterCrcXor);
+    }
+    put64(koly, 216, quint64(fork.size()));
+    put64(koly, 224, quint64(xml.size() + image.xmlLengthExtra));
+    put64(koly, 492, image.sectorCount.value_or(total));
+    return fork + xml + koly;
+}
+
+QByteArray decodedOf(const QList<Table> &tables)
+{
+    QList<Table> sorted = tables;
+    std::sort(sorted.begin(), sorted.end(), [](const Table &a, const Table &b) { return a.first < b.first; });
+    QByteArray out;
+    for (const Table &t : sorted)
+        for (const Chunk &c : t.chunks)
+            out += c.plain;
+    return out;
+}
+
+Table tableAt(quint64 first, QList<Chunk> chunks)
+{
+    Table t;
+    t.first = first;
+    t.chunks = std::move(chunks);
+    return t;
+}
+
+Image oneTable(QList<Chunk> chunks)
+{
+    Image image;
+    image.tables = {tableAt(0, std::move(chunks))};
+    return image;
+}
+
+QString toolPath(const QString &name)
+{
+    return QStandardPaths::findExecutable(name);
+}
+
+// Runs a program to the end; its exit status and error output in one string
+// when it fails, empty when it succeeds.
+QString run(const QString &program, const QStringList &args)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(120000))
+        return program + QStringLiteral(" did not finish");
+    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return program + QStringLiteral(" failed: ") + QString::fromLocal8Bit(p.readAllStandardError());
+    return {};
+}
+
+} // namespace
+
+class TestUdif : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void roundTrip();
+    void writerSizes_data();
+    void writerSizes();
+    void handBuilt_data();
+    void handBuilt();
+    void readOutsideImage();
+    void cancelled();
+};
+
+// A real ISO/HFS+ hybrid with compressible, random and empty stretches, made
+// into a DMG and back by us and by dmg2img.
+void TestUdif::roundTrip()
+{
+    if (toolPath(QStringLiteral("xorriso")).isEmpty())
+        QSKIP("needs xorriso");
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("src/sub")));
+    QVERIFY(saveFile(dir.filePath(QStringLiteral("src/text.txt")), pattern(3 << 20)));
+    QVERIFY(saveFile(dir.filePath(QStringLiteral("src/sub/random.bin")), randomBytes(1536 * 1024 + 100, 7)));
+    QVERIFY(saveFile(dir.filePath(QStringLiteral("src/sub/zeros.bin")), QByteArray(3 << 20, '\0')));
+    QVERIFY(saveFile(dir.filePath(QStringLiteral("src/small.txt")), "small\n"));
+    const QString iso = dir.filePath(QStringLiteral("img.iso"));
+    const QString dmg = dir.filePath(QStringLiteral("img.dmg"));
+    QCOMPARE(run(QStringLiteral("xorriso"), {QStringLiteral("-as"), QStringLiteral("mkisofs"), QStringLiteral("-hfsplus"),
+                                             QStringLiteral("-V"), QStringLiteral("Name"), QStringLiteral("-o"), iso,
+                                             dir.filePath(QStringLiteral("src"))}),
+             QString());
+    const QByteArray isoBytes = loadFile(iso);
+
+    double last = -1;
+    bool ordered = true;
+    Udif::write(iso, dmg, [&](double p) {
+        ordered = ordered && p >= last && p <= 1.0;
+        last = p;
+    });
+    QVERIFY(ordered);
+    QCOMPARE(last, 1.0);
+    QVERIFY(QFileInfo(dmg).size() < isoBytes.size() / 2); // zeros and text compress
+
+    auto reader = Udif::Reader::open(dmg);
+    QCOMPARE(reader->size(), isoBytes.size());
+    reader->verify();
+    const QString decoded = dir.filePath(QStringLiteral("decoded.iso"));
+    reader->decodeTo(decoded);
+    QVERIFY(loadFile(decoded) == isoBytes);
+
+    // Reads of every size at random places, some crossing chunk edges.
+    QRandomGenerator gen(42);
+    for (int i = 0; i < 300; ++i) {
+        const qint64 length = gen.bounded(qint64(1) << (i % 21 + 1));
+        const qint64 offset = gen.bounded(isoBytes.size() - length + 1);
+        QByteArray got(length, Qt::Uninitialized);
+        reader->read(offset, got.data(), length);
+        QVERIFY2(got == isoBytes.mid(offset, length), qPrintable(QStringLiteral("%1 at %2").arg(length).arg(offset)));
+    }
+
+    if (toolPath(QStringLiteral("dmg2img")).isEmpty())
+        QSKIP("needs dmg2img for the cross-check");
+    const QString theirs = dir.filePath(QStringLiteral("dmg2img.iso"));
+    QCOMPARE(run(QStringLiteral("dmg2img"), {QStringLiteral("-i"), dmg, QStringLiteral("-o"), theirs}), QString());
+    QVERIFY(loadFile(theirs) == isoBytes);
+}
+
+// Inputs that are not whole chunks or not whole sectors; the last sector is
+// padded with zeros.
+void TestUdif::writerSizes_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("one byte") << QByteArray("x");
+    QTest::newRow("one sector") << pattern(512);
+    QTest::newRow("part of a sector") << pattern(1000);
+    QTest::newRow("a chunk and a sector") << pattern((1 << 20) + 512);
+    QTest::newRow("random, two chunks and a bit") << randomBytes((2 << 20) + 4096, 3);
+    QTest::newRow("zeros then text") << QByteArray(1 << 20, '\0') + pattern(2048);
+}
+
+void TestUdif::writerSizes()
+{
+    QFETCH(QByteArray, input);
+    QTemporaryDir dir;
+    const QString raw = dir.filePath(QStringLiteral("in.img"));
+    const QString dmg = dir.filePath(QStringLiteral("out.dmg"));
+    QVERIFY(saveFile(raw, input));
+    Udif::write(raw, dmg);
+
+    QByteArray expected = input;
+    expected.append(QByteArray((512 - input.size() % 512) % 512, '\0'));
+    auto reader = Udif::Reader::open(dmg);
+    QCOMPARE(reader->size(), expected.size());
+    reader->verify();
+    QByteArray all(expected.size(), Qt::Uninitialized);
+    reader->read(0, all.data(), all.size());
+    QVERIFY(all == expected);
+
+    if (!toolPath(QStringLiteral("dmg2img")).isEmpty() && !input.isEmpty()) {
+        const QString theirs = dir.filePath(QStringLiteral("theirs.img"));
+        QCOMPARE(run(QStringLiteral("dmg2img"), {QStringLiteral("-i"), dmg, QStringLiteral("-o"), theirs}), QString());
+        QVERIFY(loadFile(theirs) == expected);
+    }
+}
+
+void TestUdif::handBuilt_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArray>("decoded");  // when it reads
+    QTest::addColumn<QString>("failsAt");     // open, read or verify; empty when it doesn't
+    QTest::addColumn<QString>("error");
+
+    const QByteArray text = pattern(4096, 1);
+    const auto ok = [&](const char *name, const Image &image) {
+        QTest::newRow(name) << build(image) << decodedOf(image.tables) << QString() << QString();
+    };
+    const auto fails = [&](const char *name, const QByteArray &file, const char *at, const char *error) {
+        QTest::newRow(name) << file << QByteArray() << QString::fromLatin1(at) << QString::fromUtf8(error);
+    };
+
+    ok("raw", oneTable({chunkOf(tRaw, text)}));
+    ok("zero fill", oneTable({zeros(tZero, 9)}));
+    ok("ignore", oneTable({zeros(tIgnore, 3)}));
+    ok("zlib", oneTable({chunkOf(tZlib, text)}));
+    ok("bzip2", oneTable({chunkOf(tBzip2, text)}));
+    ok("lzma (xz)", oneTable({chunkOf(tLzma, text)}));
+    {
+        Chunk c = chunkOf(tLzma, text);
+        c.stored = lzmaAloneOf(text);
+        ok("lzma (lzma alone)", oneTable({c}));
+    }
+    {
+        Chunk note = zeros(tComment, 0);
+        note.plain.clear();
+        ok("every kind, with a comment", oneTable({chunkOf(tZlib, pattern(1024, 5)), note, zeros(tIgnore, 2),
+                                                   chunkOf(tRaw, pattern(512, 9)), chunkOf(tBzip2, text),
+                                                   zeros(tZero, 1), chunkOf(tLzma, pattern(2048, 3))}));
+    }
+    {
+        Image image;
+        image.tables = {tableAt(4, {chunkOf(tZlib, pattern(1024, 2))}),
+                        tableAt(0, {chunkOf(tRaw, pattern(2048, 8))}),
+                        tableAt(6, {zeros(tZero, 2)})};
+        ok("tables out of order", image);
+    }
+    {
+        Image image = oneTable({chunkOf(tRaw, text)});
+        image.checksums = false;
+        image.tables[0].checksum = false;
+        image.tables[0].crcXor = 1; // ignored: the image says it has no checksums
+        ok("no checksums", image);
+    }
+
+    fails("ADC", build(oneTable({chunkOf(tAdc, text)})), "open",
+          "This DMG uses ADC compression, which Tandor can't read. Convert it to a zlib-compressed DMG or an ISO first.");
+    fails("LZFSE", build(oneTable({chunkOf(tRaw, text), chunkOf(tLzfse, text)})), "open",
+          "This DMG uses LZFSE compression, which Tandor can't read.");
+    fails("unknown type", build(oneTable({chunkOf(0x80000009, text)})), "open", "unknown chunk type (0x80000009)");
+
+    {
+        Image image = oneTable({chunkOf(tZlib, text), zeros(tZero, 2)});
+        image.forkCrcXor = 0x10;
+        fails("bad data fork checksum", build(image), "verify", "its data fork doesn't match its checksum");
+    }
+    {
+        Image image = oneTable({chunkOf(tZlib, text), zeros(tZero, 2)});
+        image.tables[0].crcXor = 0x8000;
+        image.masterCrcXor = 0; // the master checksum follows the changed one
+        fails("bad table checksum", build(image), "verify", "the data of blkx table 1 (part) doesn't match its checksum");
+    }
+    {
+        Image image = oneTable({chunkOf(tRaw, text)});
+        image.masterCrcXor = 4;
+        fails("bad master checksum", build(image), "verify", "its master checksum doesn't match its tables");
+    }
+
+    const QByteArray good = build(oneTable({chunkOf(tZlib, text)}));
+    fails("truncated trailer", good.left(good.size() - 100), "open", "it has no UDIF trailer (\"koly\")");
+    fails("shorter than a trailer", good.right(300), "open", "This file is too short to be a DMG.");
+    fails("no koly", QByteArray(8192, '\0'), "open", "it has no UDIF trailer");
+    fails("empty file", QByteArray(), "open", "too short");
+    {
+        Image image = oneTable({chunkOf(tRaw, text)});
+        image.version = 3;
+        fails("trailer version 3", build(image), "open", "its trailer has version 3 and size 512");
+    }
+    {
+        Image image = oneTable({chunkOf(tZlib, text)});
+        image.tables[0].chunks[0].offset = 1 << 20;
+        fails("chunk past the data fork", build(image), "open", "points past the end of the data fork");
+    }
+    {
+        Image image = oneTable({chunkOf(tRaw, text)});
+        image.tables[0].chunks[0].stored.chop(512);
+        fails("raw chunk stores too little", build(image), "open", "stores less data than it covers");
+    }
+    {
+        Image image = oneTable({chunkOf(tZlib, text)});
+        image.tables[0].chunks[0].sectors -= 1;
+        image.tables[0].chunks[0].plain.chop(512);
+        fails("zlib inflates to more", build(image), "read", "decompresses to more data than its table says");
+    }
+    {
+        Image image = oneTable({chunkOf(tBzip2, text)});
+        image.tables[0].chunks[0].sectors -= 2;
+        fails("bzip2 inflates to more", build(image), "read", "decompresses to more data than its table says");
+    }
+    {
+        Image image = oneTable({chunkOf(tLzma, text)});
+        image.tables[0].chunks[0].sectors -= 1;
+        fails("lzma inflates to more", build(image), "read", "decompresses to more data than its table says");
+    }
+    {
+        Image image = oneTable({chunkOf(tZlib, text)});
+        image.tables[0].chunks[0].sectors += 1;
+        fails("zlib inflates to less", build(image), "read", "decompresses to less data than its table says");
+    }
+    {
+        Image image = oneTable({chunkOf(tBzip2, text)});
+        image.tables[0].chunks[0].sectors += 1;
+        fails("bzip2 inflates to less", build(image), "read", "decompresses to less data than its table says");
+    }
+    {
+        Image image = oneTable({chunkOf(tZlib, text)});
+        image.tables[0].chunks[0].stored.chop(20);
+        fails("zlib stream cut short", build(image), "read", "decompresses to less data than its table says");
+    }
+    {
+        Image image = oneTable({chunkOf(tZlib, text)});
+        image.tables[0].chunks[0].stored = "\x78\x01garbage that is not deflate";
+        fails("zlib garbage", build(image), "read", "the chunk at sector 0 is not a valid zlib stream");
+    }
+    {
+        Image image = oneTable({chunkOf(tBzip2, text)});
+        image.tables[0].chunks[0].stored[20] = char(image.tables[0].chunks[0].stored[20] ^ 0x55);
+        fails("bzip2 damaged", build(image), "read", "is not a valid bzip2 stream");
+    }
+    {
+        Image image = oneTable({chunkOf(tLzma, text)});
+        image.tables[0].chunks[0].stored = "not xz at all";
+        fails("lzma garbage", build(image), "read", "is not a valid LZMA stream");
+    }
+    {
+        Image image;
+        image.tables = {tableAt(0, {chunkOf(tRaw, pattern(1024))}),
+                        tableAt(3, {chunkOf(tRaw, pattern(1024))})};
+        image.sectorCount = 5;
+        fails("gap between tables", build(image), "open", "its blkx tables leave a gap at sector 2 (table 2)");
+    }
+    {
+        Image image;
+        image.tables = {tableAt(0, {chunkOf(tRaw, pattern(1024))}),
+                        tableAt(1, {chunkOf(tRaw, pattern(1024))})};
+        fails("overlapping tables", build(image), "open", "its blkx tables overlap at sector 1 (table 2)");
+    }
+    {
+        Image image = oneTable({chunkOf(tRaw, text)});
+        image.sectorCount = 9;
+        fails("trailer sector count", build(image), "open", "its blkx tables cover 8 sectors but the trailer says the image has 9");
+    }
+    {
+        Image image = oneTable({chunkOf(tRaw, pattern(512)), chunkOf(tRaw, pattern(512))});
+        image.tables[0].chunks[1].sector = 2;
+        image.tables[0].count = 3;
+        fails("gap between chunks", build(image), "open", "blkx table 1, chunk 2, leaves a gap before it");
+    }
+    {
+        Image image = oneTable({chunkOf(tRaw, pattern(1024)), chunkOf(tRaw, pattern(512))});
+        image.tables[0].chunks[1].sector = 1;
+        fails("overlapping chunks", build(image), "open", "blkx table 1, chunk 2, overlaps the one before it");
+    }
+    {
+        Image image = oneTable({zeros(tZero, 4)});
+        image.tables[0].count = 2;
+        fails("chunk past its table", build(image), "open", "reaches past the end of its table");
+    }
+    {
+        Image image = oneTable({chunkOf(tZlib, text)});
+        image.tables[0].chunks[0].sectors = 1 << 20; // 512 MiB from a few bytes
+        image.tables[0].count = 1 << 20;
+        fails("huge chunk", build(image), "open", "is larger than any real DMG chunk");
+    }
+    {
+        Image image = oneTable({chunkOf(tRaw, text)});
+        image.tables[0].mish = QByteArray("mash") + QByteArray(300, '\0');
+        fails("not a mish table", build(image), "open", "blkx table 1 is not a mish table");
+    }
+    {
+        Image image = oneTable({chunkOf(tRaw, text)});
+        QByteArray mish(204, '\0');
+        mish.replace(0, 4, "mish");
+        put32(mish, 4, 1);
+        put32(mish, 200, 1000);
+        image.tables[0].mish = mish;
+        fails("chunk count past the table", build(image), "open", "blkx table 1 is shorter than its 1000 chunks");
+    }
+    {
+        Image image = oneTable({chunkOf(tRaw, text)});
+        image.xmlOverride = "<plist><dict><key>resource-fork</key><dict></dict></dict></plist>";
+        fails("no blkx", build(image), "open", "its property list has no blkx tables");
+    }
+    {
+        Image image = oneTable({chunkOf(tRaw, text)});
+        image.xmlOverride = "<plist><dict><key>resource-fork</key><dict><key>blkx</key><array><dict>"
+                            "<key>Data</key><data>@@not base64@@</data></dict></array></dict></dict></plist>";
+        fails("bad base64", build(image), "open", "holds data that isn't valid base64");
+    }
+    {
+        Image image = oneTable({chunkOf(tRaw, text)});
+        image.xmlOverride = "<plist><dict><key>resource-fork</key><dict><key>blkx</key>";
+        fails("cut XML", build(image), "open", "its property list is not well-formed XML");
+    }
+    {
+        Image image = oneTable({chunkOf(tRaw, text)});
+        image.xmlOverride = "<plist>" + QByteArray("<array>").repeated(100) + "</plist>";
+        fails("deep XML", build(image), "open", "its property list is nested too deeply");
+    }
+    {
+        Image image = oneTable({chunkOf(tRaw, text)});
+        image.xmlLengthExtra = 600;
+        fails("property list past the trailer", build(image), "open", "its property list lies outside the file");
+    }
+}
+
+void TestUdif::handBuilt()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QByteArray, decoded);
+    QFETCH(QString, failsAt);
+    QFETCH(QString, error);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("image.dmg"));
+    QVERIFY(saveFile(path, file));
+
+    std::unique_ptr<Udif::Reader> reader;
+    auto opening = thrown([&] { reader = Udif::Reader::open(path); });
+    if (failsAt == QLatin1String("open")) {
+        QVERIFY(opening);
+        QCOMPARE(opening->kind(), TDError::Kind::tool);
+        QVERIFY2(opening->text().contains(error), qPrintable(opening->text()));
+        return;
+    }
+    QCOMPARE(opening, std::nullopt);
+
+    QByteArray all(reader->size(), Qt::Uninitialized);
+    auto reading = thrown([&] { reader->read(0, all.data(), all.size()); });
+    if (failsAt == QLatin1String("read")) {
+        QVERIFY(reading);
+        QVERIFY2(reading->text().contains(error), qPrintable(reading->text()));
+        return;
+    }
+    QCOMPARE(reading, std::nullopt);
+
+    const QString out = dir.filePath(QStringLiteral("decoded.img"));
+    auto verifying = thrown([&] { reader->verify(); });
+    auto decoding = thrown([&] { reader->decodeTo(out); });
+    if (failsAt == QLatin1String("verify")) {
+        QVERIFY(verifying);
+        QVERIFY2(verifying->text().contains(error), qPrintable(verifying->text()));
+        QCOMPARE(decoding, verifying); // decoding checks the same sums
+        return;
+    }
+    QCOMPARE(verifying, std::nullopt);
+    QCOMPARE(decoding, std::nullopt);
+    QVERIFY(all == decoded);
+    QVERIFY(loadFile(out) == decoded);
+}
+
+void TestUdif::readOutsideImage()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("image.dmg"));
+    QVERIFY(saveFile(path, build(oneTable({chunkOf(tZlib, pattern(1024))}))));
+    auto reader = Udif::Reader::open(path);
+    char buffer[16];
+    reader->read(1024 - 16, buffer, 16); // the last bytes are fine
+    for (auto [offset, length] : {std::pair<qint64, qint64>{1024 - 15, 16}, {-1, 4}, {0, -1}, {2048, 0}}) {
+        auto e = thrown([&] { reader->read(offset, buffer, length); });
+        QVERIFY2(e && e->text().contains(QLatin1String("falls outside the 1024-byte DMG image")),
+                 qPrintable(QStringLiteral("%1 at %2").arg(length).arg(offset)));
+    }
+}
+
+void TestUdif::cancelled()
+{
+    QTemporaryDir dir;
+    const QString raw = dir.filePath(QStringLiteral("in.img"));
+    const QString dmg = dir.filePath(QStringLiteral("out.dmg"));
+    QVERIFY(saveFile(raw, pattern(3 << 20)));
+    CancelToken token;
+    token.cancel();
+    QCOMPARE(thrown([&] { Udif::write(raw, dmg, {}, &token); }), TDError::cancelled());
+    QVERIFY(!QFile::exists(dmg)); // refused before anything was created
+
+    // A token cancelled from progress stops the writer and the reader's walk.
+    CancelToken midway;
+    QCOMPARE(thrown([&] { Udif::write(raw, dmg, [&](double) { midway.cancel(); }, &midway); }),
+             TDError::cancelled());
+    CancelToken fresh;
+    Udif::write(raw, dmg, {}, &fresh);
+    auto reader = Udif::Reader::open(dmg);
+    QCOMPARE(thrown([&] { reader->verify({}, &token); }), TDError::cancelled());
+    QCOMPARE(thrown([&] { reader->decodeTo(dir.filePath(QStringLiteral("x")), {}, &token); }),
+             TDError::cancelled());
+}
+
+QTEST_GUILESS_MAIN(TestUdif)
+#include "tst_udif.moc"
