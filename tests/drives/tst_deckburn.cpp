@@ -434,8 +434,11 @@ private Q_SLOTS:
         // says what is wrong with it instead of suggesting a DMG.
         QByteArray koly("koly");
         koly.append(508, '\0');
-        QTest::newRow("DMG the reader can't open") << qint64(8192) << true << false
-                                                   << "KLVO Tandor can't burn image.iso: READER_WORDS" << koly;
+        QTest::newRow("DMG the reader can't open")
+            << qint64(8192) << true << false
+            << "KLVO Tandor can't burn image.iso: This DMG is damaged: its trailer has version 0 and size 0, not "
+               "version 4 and size 512."
+            << koly;
         QTest::newRow("no test burns") << qint64(4096) << true << true
                                        << "Deck A: this burner can't do test burns. Stopped so no disc is used."
                                        << QByteArray();

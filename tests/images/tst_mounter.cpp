@@ -199,6 +199,7 @@ private slots:
             QVERIFY(writeFile(image, content));
         if (dmg) {
             const QString raw = m_env.path(QStringLiteral("bad.raw"));
+            QFile::remove(raw);
             QVERIFY(QFile::rename(image, raw));
             Udif::write(raw, image);
         }
