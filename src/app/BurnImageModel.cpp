@@ -30,6 +30,7 @@ QVariantMap BurnImageModel::imageInfoMap() const
         {QStringLiteral("fitsOn"), m_imageInfo->fitsOn()},
         {QStringLiteral("isUDIF"), m_imageInfo->isUDIF},
         {QStringLiteral("isRaw"), m_imageInfo->isRaw()},
+        {QStringLiteral("sha256Checkable"), m_imageInfo->sha256Checkable()},
         {QStringLiteral("volumeName"), m_imageInfo->volumeName.value_or(QString())},
         {QStringLiteral("warning"), m_imageInfo->warning()},
     };
@@ -107,7 +108,7 @@ void BurnImageModel::burn()
         m_app->log(QStringLiteral("Pick at least one deck to burn on."));
         return;
     }
-    const bool compare = m_checksumCheck && m_imageInfo->isRaw();
+    const bool compare = m_checksumCheck && m_imageInfo->sha256Checkable();
     for (int d : decks) {
         const QString title = (m_test ? QStringLiteral("Test-burn ") : QStringLiteral("Burn ")) + fileNameOf(m_image)
             + QStringLiteral(" on Deck ") + deckLetters[size_t(d)];

@@ -31,7 +31,7 @@ class BurnImageModel : public QObject
     QML_UNCREATABLE("The burn-image card's model belongs to the application model")
     Q_PROPERTY(QString image READ image NOTIFY imageChanged)
     Q_PROPERTY(bool hasImage READ hasImage NOTIFY imageChanged)
-    // {formatName, bytes, bytesText, fitsOn, isUDIF, isRaw, volumeName, warning}; empty when not a
+    // {formatName, bytes, bytesText, fitsOn, isUDIF, isRaw, sha256Checkable, volumeName, warning}; empty when not a
     // disc image. `warning` is ImageInfo::warning(), empty when there is nothing to warn about.
     Q_PROPERTY(QVariantMap imageInfo READ imageInfoMap NOTIFY imageInfoChanged)
     Q_PROPERTY(QList<int> targets READ targets WRITE setTargets NOTIFY targetsChanged)

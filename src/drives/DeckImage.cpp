@@ -45,7 +45,7 @@ void Deck::burnImage(const ImageInfo &info, bool test, bool verify, bool checksu
     setBuffer(1.0);
     m_startedAt = QDateTime::currentDateTime();
     m_imageToCheck.reset();
-    if (checksum && !test && info.isRaw())
+    if (checksum && !test && info.sha256Checkable())
         m_imageToCheck = info.path;
 
     if (demo) {

@@ -62,6 +62,10 @@ struct ImageInfo
     // Whether it is a cue sheet or TOC file: a list of tracks kept in other
     // files, told by its extension.
     bool isTrackSheet() const;
+    // Whether a burned disc can be checked by the SHA-256 of this file: only
+    // a plain sector image goes to the disc byte for byte (a DMG is decoded,
+    // a sheet names other files).
+    bool sha256Checkable() const { return isRaw() && !isTrackSheet(); }
     // What the user should know before burning it, or empty. A sector image
     // with no file system this probe knows is still burned as it is (it may
     // be a file system the probe doesn't read), but it is most likely not

@@ -79,6 +79,9 @@ private Q_SLOTS:
         QTest::newRow("iso") << "disc.iso" << true;
         QTest::newRow("cdr") << "disc.cdr" << true;
         QTest::newRow("dmg") << "mac.dmg" << false;
+        // A sheet names the files that go to the disc: its own bytes don't.
+        QTest::newRow("cue") << "disc.cue" << false;
+        QTest::newRow("toc") << "disc.toc" << false;
     }
     void sha256CheckFollowsTheImageKind()
     {

@@ -114,7 +114,7 @@ Card {
             objectName: "sha256Box"
             text: "SHA-256 check"
             help: "After burning, Tandor reads the disc and compares its SHA-256 checksum with the image's (ISO and CDR images)."
-            enabled: !(card.inspected && card.info.isUDIF)
+            enabled: !(card.inspected && !card.info.sha256Checkable)
             checked: card.dp.checksumCheck
             onToggled: card.dp.checksumCheck = checked
         }
