@@ -353,6 +353,7 @@ private slots:
     void handBuilt_data();
     void handBuilt();
     void readOutsideImage();
+    void readsAfterDamage();
     void cancelled();
 };
 
@@ -725,6 +726,34 @@ void TestUdif::readOutsideImage()
         auto e = thrown([&] { reader->read(offset, buffer, length); });
         QVERIFY2(e && e->text().contains(QLatin1String("falls outside the 1024-byte DMG image")),
                  qPrintable(QStringLiteral("%1 at %2").arg(length).arg(offset)));
+    }
+}
+
+// A damaged chunk fails the reads that reach it and no others, while the
+// chunks around it are being decoded ahead.
+void TestUdif::readsAfterDamage()
+{
+    Image image = oneTable({chunkOf(tZlib, pattern(4096, 1)), chunkOf(tZlib, pattern(4096, 2)),
+                            chunkOf(tZlib, pattern(4096, 3)), chunkOf(tZlib, pattern(4096, 4))});
+    image.tables[0].chunks[1].stored = "\x78\x01not deflate";
+    const QByteArray decoded = decodedOf(image.tables);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("image.dmg"));
+    QVERIFY(saveFile(path, build(image)));
+    auto reader = Udif::Reader::open(path);
+
+    QByteArray got(4096, Qt::Uninitialized);
+    for (int round = 0; round < 2; ++round) {
+        for (int chunk : {0, 1, 2, 3, 1, 3, 0}) {
+            auto e = thrown([&] { reader->read(chunk * 4096, got.data(), 4096); });
+            if (chunk == 1) {
+                QVERIFY(e && e->text().contains(QLatin1String("the chunk at sector 8 is not a valid zlib stream")));
+            } else {
+                QCOMPARE(e, std::nullopt);
+                QVERIFY(got == decoded.mid(chunk * 4096, 4096));
+            }
+        }
+        QVERIFY(thrown([&] { reader->verify(); })); // the walk meets the same chunk
     }
 }
 

@@ -462,8 +462,9 @@ private:
     {
         Decoded d;
         if (!m_ahead.empty() && m_ahead.front().first == i) {
-            d = m_ahead.front().second.get(); // rethrows the chunk's own error, now that it is read
+            std::future<Decoded> pending = std::move(m_ahead.front().second);
             m_ahead.pop_front();
+            d = pending.get(); // rethrows the chunk's own error, now that it is read
         } else {
             dropAhead();
             d = spare();
