@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -42,6 +43,18 @@ bool saveFile(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// The images of these tests are the fuzzer's seed corpus: fuzz/run sets
+// TANDOR_FUZZ_SEEDS to the folder that collects them.
+void keepSeed(const QString &name, const QByteArray &bytes)
+{
+    const QString folder = qEnvironmentVariable("TANDOR_FUZZ_SEEDS");
+    if (folder.isEmpty())
+        return;
+    QString file = name;
+    file.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_-]+")), QStringLiteral("-"));
+    saveFile(QDir(folder).filePath(file + QStringLiteral(".dmg")), bytes);
 }
 
 QByteArray loadFile(const QString &path)
@@ -386,6 +399,7 @@ void TestUdif::roundTrip()
     QVERIFY(ordered);
     QCOMPARE(last, 1.0);
     QVERIFY(QFileInfo(dmg).size() < isoBytes.size() / 2); // zeros and text compress
+    keepSeed(QStringLiteral("written-hybrid"), loadFile(dmg));
 
     auto reader = Udif::Reader::open(dmg);
     QCOMPARE(reader->size(), isoBytes.size());
@@ -433,6 +447,7 @@ void TestUdif::writerSizes()
     const QString dmg = dir.filePath(QStringLiteral("out.dmg"));
     QVERIFY(saveFile(raw, input));
     Udif::write(raw, dmg);
+    keepSeed(QStringLiteral("written-") + QTest::currentDataTag(), loadFile(dmg));
 
     QByteArray expected = input;
     expected.append(QByteArray((512 - input.size() % 512) % 512, '\0'));
@@ -679,6 +694,7 @@ void TestUdif::handBuilt()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("image.dmg"));
     QVERIFY(saveFile(path, file));
+    keepSeed(QStringLiteral("built-") + QTest::currentDataTag(), file);
 
     std::unique_ptr<Udif::Reader> reader;
     auto opening = thrown([&] { reader = Udif::Reader::open(path); });
