@@ -10,6 +10,7 @@
 #include "app/VerifyModel.h"
 #include "base/Format.h"
 #include "images/Checksums.h"
+#include "images/ImageInfo.h"
 #include "queue/JobQueue.h"
 
 #include <QAccessible>
@@ -18,6 +19,7 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QScopeGuard>
+#include <QStandardPaths>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
 
@@ -264,6 +266,60 @@ private Q_SLOTS:
         QCOMPARE(rig.find(QStringLiteral("formatControl"))->property("currentIndex").toInt(), 1);
         // The name field shows what the model filled in from the folder.
         QCOMPARE(rig.text(QStringLiteral("volumeField")), rig.model->makeImage()->volume());
+    }
+
+    // From the window alone: a folder made into a DMG (the format picked by a
+    // click on its segment), then that DMG mounted and ejected on the Mount
+    // card, its decoded copy gone with it.
+    void dmgMadeThenMountedFromTheWindow()
+    {
+        if (!canMountWithFuse())
+            QSKIP("making and mounting an image needs xorriso and FUSE");
+        Rig rig(MainTab::data);
+        QVERIFY(rig.window);
+        QVERIFY(rig.show());
+        // The test screen is 800 px wide; the Mount card sits in the right column.
+        rig.window->resize(1400, 900);
+        rig.model->queue()->setAutoStart(true);
+        const QString folder = rig.env.path(QStringLiteral("discs/Holiday"));
+        QVERIFY(writeFile(folder + QStringLiteral("/notes.txt"), "day one\n"));
+        rig.model->makeImage()->setFolder(folder);
+
+        QQuickItem *format = rig.find(QStringLiteral("formatControl"));
+        rig.click(format, QPointF(format->width() * 0.75, format->height() / 2));
+        QCOMPARE(rig.model->makeImage()->format(), QStringLiteral("DMG"));
+        rig.click(rig.find(QStringLiteral("makeImageButton")));
+        QObject *save = rig.window->findChild<QObject *>(QStringLiteral("saveImageDialog"));
+        QTRY_VERIFY(save->property("visible").toBool());
+        QMetaObject::invokeMethod(save, "accept");
+        const QString dmg = rig.env.path(QStringLiteral("discs/Holiday.dmg"));
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.model->queue()->jobs().isEmpty() && rig.model->queue()->jobs().first().finished(),
+                                 30000);
+        QVERIFY2(rig.model->queue()->jobs().first().state == JobState::done,
+                 qPrintable(rig.model->queue()->jobs().first().detail));
+        QCOMPARE(ImageInfo::inspect(dmg)->formatName(), QStringLiteral("Mac disk image (DMG)"));
+
+        rig.model->setTab(MainTab::tools);
+        QStringList opened;
+        rig.model->mounts()->setFolderOpener([&opened](const QString &f) { opened << f; });
+        // The user's pick in the dialog, as the dialog holds it.
+        QObject *choose = rig.window->findChild<QObject *>(QStringLiteral("imageDialog"));
+        choose->setProperty("currentFolder", QUrl::fromLocalFile(QFileInfo(dmg).path()));
+        choose->setProperty("selectedFile", QUrl::fromLocalFile(dmg));
+        rig.click(rig.find(QStringLiteral("mountImageButton")));
+        QTRY_VERIFY(choose->property("visible").toBool());
+        QMetaObject::invokeMethod(choose, "accept");
+        QTRY_VERIFY_WITH_TIMEOUT(rig.model->mounts()->mountedList().size() == 1, 30000);
+        const QStringList places = rig.model->mounts()->mountedList().first().toMap().value("mountPoints").toStringList();
+        QCOMPARE(opened, places.mid(0, 1));
+        QCOMPARE(readFile(places.value(0) + QStringLiteral("/notes.txt")), QByteArray("day one\n"));
+
+        QList<QQuickItem *> eject;
+        QTRY_VERIFY(!(eject = rig.findAll(QStringLiteral("ejectImageButton"))).isEmpty());
+        rig.click(eject.first());
+        QTRY_VERIFY_WITH_TIMEOUT(rig.model->mounts()->mountedList().isEmpty(), 30000);
+        QCOMPARE(QDir(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
+                      + QStringLiteral("/KLVO Tandor/mounts")).entryList(QDir::Files), QStringList());
     }
 
     // Both save dialogs open in the folder of what they save from, which

@@ -23,6 +23,7 @@ Card {
             text: "Opens an ISO, DMG or CDR read-only in the file manager, like a disc. Nothing in it can be changed."
         }
         ChromeButton {
+            objectName: "mountImageButton"
             text: "Mount Image…"
             symbol: "externaldrive.fill.badge.plus"
             onClicked: card.panels.chooseImage("Choose an image to look inside", path => card.dp.mount(path, true))
@@ -55,6 +56,7 @@ Card {
                 onClicked: card.dp.show(line.index)
             }
             ChromeButton {
+                objectName: "ejectImageButton"
                 text: "Eject"
                 compact: true
                 onClicked: card.dp.unmount(line.index)
