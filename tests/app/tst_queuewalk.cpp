@@ -289,6 +289,42 @@ private Q_SLOTS:
         QCOMPARE(alert.count(), 1);
     }
 
+    // A cue sheet goes to the burner as the disc its files make: that disc,
+    // not the few bytes of the sheet, is what must fit on the blank.
+    void cueSheetBurnsAsItsDisc_data()
+    {
+        QTest::addColumn<qint64>("binBytes");
+        QTest::addColumn<QString>("ending");
+        QTest::newRow("fits") << qint64(2048 * 300) << QString();
+        QTest::newRow("too big for the CD")
+            << qint64(2048) * 370000
+            << QStringLiteral("Queue: FAILED — “Burn disc.cue”. Deck A: Blank CD-R — too small for this image (needs "
+                              "757.8 MB, holds 737.3 MB)");
+    }
+    void cueSheetBurnsAsItsDisc()
+    {
+        QFETCH(qint64, binBytes);
+        QFETCH(QString, ending);
+        Rig rig(1);
+        QTRY_VERIFY(rig.deck(0)->blankLoaded());
+        QVERIFY(sparse(rig.env.path(QStringLiteral("data.bin")), binBytes));
+        const QString cue = rig.env.path(QStringLiteral("disc.cue"));
+        QVERIFY(writeFile(cue, "FILE \"data.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n"));
+        const auto burn = rig.queue()->add(Jobs::BurnImage{cue, 0, false, false, false}, QStringLiteral("Burn disc.cue"));
+        QVERIFY(burn);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.job(*burn).finished(), 30000);
+        if (!ending.isEmpty()) {
+            QCOMPARE(rig.state(*burn), JobState::failed);
+            QVERIFY2(rig.texts().contains(ending), qPrintable(rig.texts().join(u'\n')));
+            QCOMPARE(QDir(rig.folder(0)).entryList(QDir::Files), QStringList());
+            return;
+        }
+        QVERIFY2(rig.state(*burn) == JobState::done, qPrintable(rig.job(*burn).detail));
+        QCOMPARE(rig.texts().filter(QStringLiteral(", cue sheet) at ")).size(), 1);
+        QCOMPARE(QDir(rig.folder(0)).entryList(QDir::Files), (QStringList{"Disc 001.bin", "Disc 001.cue"}));
+        QCOMPARE(QFileInfo(rig.folder(0) + QStringLiteral("/Disc 001.bin")).size(), 2352 * 300);
+    }
+
     void refusalsAddNothing()
     {
         Rig rig(2);
