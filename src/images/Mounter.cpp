@@ -4,6 +4,7 @@
 #include "images/ImageTool.h"
 #include "images/ToolMessages.h"
 #include "platform/linux/MountTable.h"
+#include "platform/sheets/DiscSheet.h"
 #include "platform/udif/Udif.h"
 
 #include <QDBusConnection>
@@ -14,6 +15,9 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryFile>
+
+#include <algorithm>
+#include <cerrno>
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -137,6 +141,53 @@ QString decodeForMount(const QString &image)
     return file.fileName();
 }
 
+// ---- cue and toc sheets ----
+
+// The first data track of a cue or toc sheet as a plain image of 2048-byte
+// sectors: its own file when it already is one, else a copy of its user data
+// in the cache folder, named in `decoded` (the caller removes it).
+QString sheetImage(const QString &sheetPath, QString &decoded)
+{
+    const DiscSheet sheet = DiscSheet::read(sheetPath);
+    const auto track = std::find_if(sheet.tracks.cbegin(), sheet.tracks.cend(),
+                                    [](const SheetTrack &t) { return t.mode != SheetTrack::Mode::audio; });
+    if (track == sheet.tracks.cend())
+        throw TDError::tool(QStringLiteral("This sheet holds only audio tracks, so there are no files to show."));
+    const quint32 sectorBytes = track->sectorBytes();
+    if (track->mode == SheetTrack::Mode::mode1Cooked && track->start == 0
+        && QFileInfo(track->file).size() == qint64(track->length * sectorBytes))
+        return track->file;
+
+    // Where the 2048 bytes of user data sit in a sector of the file (a Mode 2
+    // data track is read as Form 1, which is what a data CD holds).
+    const qint64 userAt = track->mode == SheetTrack::Mode::mode1Raw ? 16
+                          : track->mode == SheetTrack::Mode::mode2Raw ? 24 : 0;
+    QFile in(track->file);
+    if (!in.open(QIODevice::ReadOnly) || !in.seek(track->start))
+        throw TDError::cantOpen(track->file, errno ? errno : EIO);
+    QTemporaryFile out(QDir(decodedRoot()).filePath(QFileInfo(sheetPath).completeBaseName() + QStringLiteral(".XXXXXX.img")));
+    if (!out.open())
+        throw TDError::writeFailed(out.errorString());
+    constexpr quint64 batch = 256;
+    QByteArray sectors(qsizetype(batch * sectorBytes), Qt::Uninitialized);
+    for (quint64 done = 0; done < track->length;) {
+        const quint64 n = std::min(batch, track->length - done);
+        const qint64 want = qint64(n * sectorBytes);
+        if (in.read(sectors.data(), want) != want)
+            throw TDError::readFailed(track->file, track->start + qint64(done * sectorBytes), EIO);
+        for (quint64 i = 0; i < n; ++i) {
+            if (out.write(sectors.constData() + i * sectorBytes + userAt, 2048) != 2048)
+                throw TDError::writeFailed(out.errorString());
+        }
+        done += n;
+    }
+    if (!out.flush())
+        throw TDError::writeFailed(out.errorString());
+    out.setAutoRemove(false);
+    decoded = out.fileName();
+    return decoded;
+}
+
 // A new empty folder for one mount, named after the image.
 QString makeMountFolder(const QString &image)
 {
@@ -214,9 +265,14 @@ MountedImage attach(const QString &image, bool browse, bool mount)
 {
     Q_UNUSED(browse);
     const QString path = QFileInfo(image).absoluteFilePath(); // fuseiso runs on after we return, from "/"
-    const std::optional<ImageInfo> info = ImageInfo::inspect(path);
-    const QString decoded = info && info->isUDIF ? decodeForMount(path) : QString();
-    const QString file = decoded.isEmpty() ? path : decoded;
+    QString decoded;
+    QString file = path;
+    if (DiscSheet::isSheetName(path)) {
+        file = sheetImage(path, decoded);
+    } else if (const std::optional<ImageInfo> info = ImageInfo::inspect(path); info && info->isUDIF) {
+        decoded = decodeForMount(path);
+        file = decoded;
+    }
     MountedImage result;
     try {
         result = udisksAnswers() ? attachLoop(file, mount) : attachFuse(path, file, mount);

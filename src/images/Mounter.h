@@ -12,7 +12,9 @@
 //
 // A DMG is first decoded by the UDIF reader into a file of its own in the
 // cache folder ("$XDG_CACHE_HOME/KLVO Tandor/mounts"), which is attached
-// like an ISO and removed again when it is detached.
+// like an ISO and removed again when it is detached. A cue or toc sheet
+// opens its first data track: the track's own file when it is a plain
+// image, else a copy of its 2048-byte sectors made the same way.
 //
 // Both calls block until the tools are done (a second or so): call them on a
 // worker thread. They take no cancellation token, as neither tool can be
@@ -30,7 +32,7 @@ struct MountedImage
     QString image;           // the image file
     QString device;          // what detach() takes: the loop device, or the FUSE mount folder
     QStringList mountPoints; // where its files are; empty when attached without mounting
-    QString decodedCopy;     // a DMG's decoded image, removed by detach(); empty for other images
+    QString decodedCopy;     // a DMG's or sheet's decoded image, removed by detach(); empty for other images
 
     bool operator==(const MountedImage &) const = default;
 };
@@ -41,7 +43,9 @@ namespace Mounter {
 // asks for it to show in the file manager; both ways mount it where only
 // file managers that look for it see it, so it changes nothing here.
 //
-// Throws TDError::tool: the UDIF reader's words for a DMG it can't decode
+// Throws TDError::tool: the UDIF reader's words for a DMG it can't decode,
+// the sheet reader's for a sheet, "This sheet holds only audio tracks, so
+// there are no files to show." for an audio-only one
 // (and readFailed/writeFailed for the decoding itself, a full cache folder
 // say); ToolMessages::noFileSystem() when nothing on it can be mounted (the attachment is undone first); "The image was attached, but
 // gave no device." / "…, but the system didn't say where." when the tools

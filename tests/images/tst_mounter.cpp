@@ -5,6 +5,7 @@
 #include "images/ImageTool.h"
 #include "images/Mounter.h"
 #include "platform/linux/MountTable.h"
+#include "platform/sheets/RawSector.h"
 #include "platform/udif/Udif.h"
 
 #include <QRandomGenerator>
@@ -150,6 +151,65 @@ private slots:
 
         Mounter::detach(m);
         QVERIFY(!mounted(m.device));
+        QCOMPARE(decodedCopies(), QStringList());
+    }
+
+    // A sheet opens its first data track: the track's own file when it is a
+    // plain image, else a copy of its user data that goes when it is ejected.
+    void sheetOpensItsDataTrack_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("sheet");
+        QTest::addColumn<bool>("raw"); // the data track as 2352-byte Mode 1 sectors
+        QTest::addColumn<bool>("copied");
+        QTest::newRow("cue of the ISO itself")
+            << "plain.cue" << QByteArray("FILE \"Holiday.iso\" BINARY\n TRACK 01 MODE1/2048\n  INDEX 01 00:00:00\n")
+            << false << false;
+        QTest::newRow("toc of the ISO itself")
+            << "plain.toc" << QByteArray("CD_ROM\nTRACK MODE1\nDATAFILE \"Holiday.iso\"\n") << false << false;
+        QTest::newRow("raw data track, then audio")
+            << "raw.cue"
+            << QByteArray("FILE \"Holiday.bin\" BINARY\n TRACK 01 MODE1/2352\n  INDEX 01 00:00:00\n"
+                          "FILE \"tune.bin\" BINARY\n TRACK 02 AUDIO\n  INDEX 01 00:00:00\n")
+            << true << true;
+    }
+    void sheetOpensItsDataTrack()
+    {
+        if (!m_canMount)
+            QSKIP("no FUSE, fuseiso or xorriso here");
+        QFETCH(QString, name);
+        QFETCH(QByteArray, sheet);
+        QFETCH(bool, raw);
+        QFETCH(bool, copied);
+        if (raw) {
+            const QByteArray iso = readFile(m_image);
+            QByteArray bin(iso.size() / 2048 * RawSector::bytes, Qt::Uninitialized);
+            for (qsizetype i = 0; i < iso.size() / 2048; ++i)
+                RawSector::encodeMode1(quint32(i), iso.constData() + i * 2048, bin.data() + i * RawSector::bytes);
+            QVERIFY(writeFile(m_env.path(QStringLiteral("Holiday.bin")), bin));
+            QVERIFY(writeFile(m_env.path(QStringLiteral("tune.bin")), QByteArray(2352 * 75, '\0')));
+        }
+        const QString path = m_env.path(name);
+        QVERIFY(writeFile(path, sheet));
+
+        const MountedImage m = Mounter::attach(path, false, true);
+        QCOMPARE(m.image, path);
+        QCOMPARE(!m.decodedCopy.isEmpty(), copied);
+        QCOMPARE(decodedCopies().size(), copied ? 1 : 0);
+        const FolderCompareResult same = FolderCompare::compare(m_folder, m.mountPoints.value(0), {}, nullptr);
+        QVERIFY2(same.ok(), qPrintable(same.summary()));
+        Mounter::detach(m);
+        QVERIFY(!mounted(m.device));
+        QCOMPARE(decodedCopies(), QStringList());
+    }
+
+    void audioOnlySheetHasNothingToShow()
+    {
+        const QString cue = m_env.path(QStringLiteral("songs.cue"));
+        QVERIFY(writeFile(m_env.path(QStringLiteral("songs.bin")), QByteArray(2352 * 75, '\0')));
+        QVERIFY(writeFile(cue, "FILE \"songs.bin\" BINARY\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n"));
+        QCOMPARE(thrown([&] { Mounter::attach(cue, false, true); }).text(),
+                 QStringLiteral("This sheet holds only audio tracks, so there are no files to show."));
         QCOMPARE(decodedCopies(), QStringList());
     }
 
