@@ -66,7 +66,7 @@ private slots:
         QCOMPARE(got.size(), entries.size());
         for (qsizetype i = 0; i < got.size(); ++i) {
             const MountTable::Entry &g = got[i], &e = entries[i];
-            QCOMPARE(QList<int>({g.major, g.minor}), QList<int>({e.major, e.minor}));
+            QCOMPARE(QList<unsigned>({g.major, g.minor}), QList<unsigned>({e.major, e.minor}));
             QCOMPARE(QStringList({g.root, g.mountPoint, g.fsType, g.source}),
                      QStringList({e.root, e.mountPoint, e.fsType, e.source}));
         }
