@@ -123,6 +123,9 @@ bool DiscSheet::hasText() const
 DiscSheet::FileSize DiscSheet::fileSystem()
 {
     return [](const QString &path) -> std::optional<qint64> {
+        // No file name holds a NUL; Qt would only warn about it.
+        if (path.contains(QChar(0)))
+            return std::nullopt;
         const QFileInfo info(path);
         if (!info.isFile())
             return std::nullopt;
