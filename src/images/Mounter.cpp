@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <memory>
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -112,36 +113,33 @@ void detachLoop(const QString &device, bool force)
 
 // ---- FUSE ----
 
-// ---- DMG ----
+// ---- decoded copies: DMGs, and sheets whose data isn't a plain image ----
 
-QString decodedRoot()
+// A new, open file in the cache folder for a decoded copy of `image`; it
+// removes itself unless the caller keeps it (setAutoRemove(false)).
+std::unique_ptr<QTemporaryFile> newCopy(const QString &image)
 {
     const QString root = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
                          + QStringLiteral("/KLVO Tandor/mounts");
     QDir().mkpath(root);
-    return root;
+    auto file = std::make_unique<QTemporaryFile>(
+        QDir(root).filePath(QFileInfo(image).completeBaseName() + QStringLiteral(".XXXXXX.img")));
+    if (!file->open())
+        throw TDError::writeFailed(QStringLiteral("Couldn't make a file to open the image in under ") + root
+                                   + QStringLiteral(": ") + file->errorString());
+    return file;
 }
 
 // The DMG's decoded image in a new file of the cache folder. Nothing is left
 // behind when decoding fails.
 QString decodeForMount(const QString &image)
 {
-    QTemporaryFile file(QDir(decodedRoot()).filePath(QFileInfo(image).completeBaseName() + QStringLiteral(".XXXXXX.img")));
-    if (!file.open())
-        throw TDError::writeFailed(QStringLiteral("Couldn't make a file to open the DMG in under ") + decodedRoot()
-                                   + QStringLiteral(": ") + file.errorString());
-    file.close();
-    try {
-        Udif::Reader::open(image)->decodeTo(file.fileName());
-    } catch (...) {
-        QFile::remove(file.fileName());
-        throw;
-    }
-    file.setAutoRemove(false);
-    return file.fileName();
+    const std::unique_ptr<QTemporaryFile> file = newCopy(image);
+    file->close();
+    Udif::Reader::open(image)->decodeTo(file->fileName());
+    file->setAutoRemove(false);
+    return file->fileName();
 }
-
-// ---- cue and toc sheets ----
 
 // The first data track of a cue or toc sheet as a plain image of 2048-byte
 // sectors: its own file when it already is one, else a copy of its user data
@@ -165,9 +163,8 @@ QString sheetImage(const QString &sheetPath, QString &decoded)
     QFile in(track->file);
     if (!in.open(QIODevice::ReadOnly) || !in.seek(track->start))
         throw TDError::cantOpen(track->file, errno ? errno : EIO);
-    QTemporaryFile out(QDir(decodedRoot()).filePath(QFileInfo(sheetPath).completeBaseName() + QStringLiteral(".XXXXXX.img")));
-    if (!out.open())
-        throw TDError::writeFailed(out.errorString());
+    const std::unique_ptr<QTemporaryFile> copy = newCopy(sheetPath);
+    QTemporaryFile &out = *copy;
     constexpr quint64 batch = 256;
     QByteArray sectors(qsizetype(batch * sectorBytes), Qt::Uninitialized);
     for (quint64 done = 0; done < track->length;) {

@@ -227,6 +227,12 @@ private slots:
         const QString wrongIdentifier = "fuseiso: init: wrong standard identifier in volume descriptor 17, exiting..";
         QTest::newRow("random bytes past the descriptors") << noise << false << true << noFileSystem << wrongIdentifier;
         QTest::newRow("DMG of random bytes") << noise << true << true << noFileSystem << wrongIdentifier;
+        QByteArray koly("koly");
+        koly.append(508, '\0');
+        QTest::newRow("damaged DMG") << QByteArray(4096, '\0') + koly << false << true
+                                     << "This DMG is damaged: its trailer has version 0 and size 0, not version 4 and "
+                                        "size 512."
+                                     << "";
         QTest::newRow("short run of one byte")
             << QByteArray(100000, '\x5a') << false << true << noFileSystem
             << "fuseiso: only 0 bytes read from position 339968, 2048 required; is it really supported file?";
