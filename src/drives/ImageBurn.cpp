@@ -1,8 +1,5 @@
 #include "drives/ImageBurn.h"
 
-#include "base/TDError.h"
-#include "platform/sheets/DiscSheet.h"
-
 #include <QFileInfo>
 
 namespace ImageBurn {
@@ -11,18 +8,7 @@ std::optional<Layout> layout(const ImageInfo &info, bool forceRaw, DiscService *
 {
     if (!forceRaw && service) {
         if (auto read = service->layoutForImageFile(info.path)) {
-            qint64 bytes = 0;
-            for (const BurnTrack &t : std::as_const(read->tracks))
-                bytes += qint64((t.lengthBlocks + t.preGapFrames) * t.blockSize);
-            if (!read->cueSheet.isEmpty()) {
-                // Every sector of a sheet's disc takes one block of the
-                // blank, whatever its size in the sheet's files.
-                try {
-                    bytes = qint64(DiscSheet::read(read->cueSheet).discSectors()) * RawImageProducer::blockBytes;
-                } catch (const TDError &) {
-                    // the service read it a moment ago; the burn will say what changed
-                }
-            }
+            const qint64 bytes = qint64(read->sectors()) * RawImageProducer::blockBytes;
             const QString how = read->cueSheet.isEmpty() ? QStringLiteral("disk image reader") : QStringLiteral("cue sheet");
             return Layout{*read, how, nullptr, bytes};
         }

@@ -36,7 +36,7 @@ struct Layout
     BurnLayout layout;
     QString how;                  // shown in the deck's start line
     std::shared_ptr<void> keep;   // the producer, kept as long as the burn
-    qint64 bytes = 0;             // what the disc will hold, when known (0: the file's size is the guide)
+    qint64 bytes = 0;             // the blank's blocks it takes x 2048, when known (0: the file's size is the guide)
 };
 
 // Asks the service first (unless `forceRaw`), then falls back to a raw data

@@ -28,28 +28,11 @@ bool FileTrackProducer::prepareTrack()
     return m_fd >= 0;
 }
 
-quint32 FileTrackProducer::producePreGap(char *buffer, quint32 length, quint64, quint32)
-{
-    std::memset(buffer, 0, length);
-    return length;
-}
-
-quint32 FileTrackProducer::produceData(char *buffer, quint32 length, quint64 address, quint32 blockSize)
-{
-    fill(buffer, length, address, blockSize);
-    return length;
-}
-
 bool FileTrackProducer::prepareTrackForVerification()
 {
     m_compared.store(0, std::memory_order_release);
     m_firstDifference.store(noDifference, std::memory_order_release);
     return m_fd >= 0 || prepareTrack();
-}
-
-bool FileTrackProducer::verifyPreGap(const char *, quint32, quint64, quint32)
-{
-    return true;
 }
 
 bool FileTrackProducer::verifyData(const char *buffer, quint32 length, quint64 address, quint32 blockSize)
@@ -73,7 +56,7 @@ bool FileTrackProducer::cleanupTrackAfterVerification()
     return true;
 }
 
-void FileTrackProducer::fill(char *buffer, quint32 length, quint64 address, quint32 blockSize) const
+void FileTrackProducer::fill(char *buffer, quint32 length, quint64 address, quint32 blockSize)
 {
     // Only what the file doesn't cover is zeroed: this runs for every block
     // of a burn, and clearing the whole buffer first would touch it twice.

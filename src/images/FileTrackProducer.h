@@ -31,7 +31,7 @@
 #include <atomic>
 #include <optional>
 
-class FileTrackProducer : public TrackProducer
+class FileTrackProducer : public FilledTrackProducer
 {
 public:
     // `byteLength` is how much of the file the track holds.
@@ -45,18 +45,11 @@ public:
 
     // Opens the file, replacing a handle still open. False when it can't.
     bool prepareTrack() override;
-    // Zeros: a gap is silence, or empty blocks.
-    quint32 producePreGap(char *buffer, quint32 length, quint64 address, quint32 blockSize) override;
-    // The file's bytes from address x blockSize, zeros past the track's end or
-    // when they can't be read. Always `length`.
-    quint32 produceData(char *buffer, quint32 length, quint64 address, quint32 blockSize) override;
     // Keeps the handle for a verify pass.
     void cleanupTrackAfterBurn() override {}
     // Reuses the open handle or opens the file again, and starts a new tally.
     bool prepareTrackForVerification() override;
-    // Always true: the gap isn't compared.
-    bool verifyPreGap(const char *buffer, quint32 length, quint64 address, quint32 blockSize) override;
-    // True when `buffer` holds exactly what produceData() gives for the blocks.
+    // As FilledTrackProducer compares, keeping the tally.
     bool verifyData(const char *buffer, quint32 length, quint64 address, quint32 blockSize) override;
     // Closes the handle (harmless when already closed). Always true.
     bool cleanupTrackAfterVerification() override;
@@ -74,8 +67,9 @@ public:
 private:
     static constexpr quint64 noDifference = UINT64_MAX;
 
-    // Zeros `length` bytes of `buffer`, then copies in what the file holds there.
-    void fill(char *buffer, quint32 length, quint64 address, quint32 blockSize) const;
+    // The file's bytes from address x blockSize, zeros past the track's end
+    // or where they can't be read.
+    void fill(char *buffer, quint32 length, quint64 address, quint32 blockSize) override;
     void close();
 
     const QString m_path;

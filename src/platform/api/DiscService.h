@@ -117,7 +117,18 @@ struct BurnTrack
 struct BurnLayout
 {
     QList<BurnTrack> tracks;
-    QString cueSheet; // path of a .cue/.toc file; when set, `tracks` is empty
+    QString cueSheet;          // path of a .cue/.toc file; when set, `tracks` is empty
+    quint64 sheetSectors = 0;  // with `cueSheet`: the sectors its disc takes, when the service could tell
+
+    // Blocks of the blank the burn takes: every sector counts one, whatever
+    // its size. 0 when a sheet's size is unknown.
+    quint64 sectors() const
+    {
+        quint64 n = sheetSectors;
+        for (const BurnTrack &t : tracks)
+            n += t.preGapFrames + t.lengthBlocks;
+        return n;
+    }
 };
 
 enum class CompletionAction { eject, mount };

@@ -18,6 +18,9 @@
 
 #include <QtGlobal>
 
+#include <cstring>
+#include <vector>
+
 class TrackProducer
 {
 public:
@@ -51,4 +54,36 @@ public:
 
     // Closes everything; the producer may be asked to prepare again afterwards.
     virtual bool cleanupTrackAfterVerification() = 0;
+};
+
+// A producer of a data file's blocks, whatever the file's form: gaps are
+// zeros, and verifying compares what the disc holds with a fresh fill().
+// Same threading, ownership and failure rules as TrackProducer.
+class FilledTrackProducer : public TrackProducer
+{
+public:
+    quint32 producePreGap(char *buffer, quint32 length, quint64, quint32) override
+    {
+        std::memset(buffer, 0, length);
+        return length;
+    }
+    quint32 produceData(char *buffer, quint32 length, quint64 address, quint32 blockSize) override
+    {
+        fill(buffer, length, address, blockSize);
+        return length;
+    }
+    // Always true: the gap isn't compared.
+    bool verifyPreGap(const char *, quint32, quint64, quint32) override { return true; }
+    // True when `buffer` holds exactly what produceData() gives for the blocks.
+    bool verifyData(const char *buffer, quint32 length, quint64 address, quint32 blockSize) override
+    {
+        std::vector<char> expected(length);
+        fill(expected.data(), length, address, blockSize);
+        return std::memcmp(expected.data(), buffer, length) == 0;
+    }
+
+protected:
+    // Puts exactly `length` bytes at `buffer`: the data from block `address`
+    // on, zeros past its end or where it can't be read.
+    virtual void fill(char *buffer, quint32 length, quint64 address, quint32 blockSize) = 0;
 };

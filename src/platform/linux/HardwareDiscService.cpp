@@ -240,6 +240,12 @@ std::optional<BurnLayout> HardwareDiscService::layoutForImageFile(const QString 
     }
     BurnLayout layout;
     layout.cueSheet = info.absoluteFilePath();
+    // libburn reads some cue sheets our reader turns down; those burn with
+    // their size unknown here.
+    try {
+        layout.sheetSectors = DiscSheet::read(layout.cueSheet).discSectors();
+    } catch (const TDError &) {
+    }
     return layout;
 }
 

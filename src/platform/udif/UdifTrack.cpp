@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
 
 UdifProducer::UdifProducer(const QString &path, qint64 bytes)
     : m_path(path)
@@ -29,33 +28,9 @@ bool UdifProducer::prepareTrack()
     return true;
 }
 
-quint32 UdifProducer::producePreGap(char *buffer, quint32 length, quint64, quint32)
-{
-    std::memset(buffer, 0, length);
-    return length;
-}
-
-quint32 UdifProducer::produceData(char *buffer, quint32 length, quint64 address, quint32 blockSize)
-{
-    fill(buffer, length, address, blockSize);
-    return length;
-}
-
 bool UdifProducer::prepareTrackForVerification()
 {
     return m_reader || prepareTrack();
-}
-
-bool UdifProducer::verifyPreGap(const char *, quint32, quint64, quint32)
-{
-    return true;
-}
-
-bool UdifProducer::verifyData(const char *buffer, quint32 length, quint64 address, quint32 blockSize)
-{
-    std::vector<char> expected(length);
-    fill(expected.data(), length, address, blockSize);
-    return std::memcmp(expected.data(), buffer, length) == 0;
 }
 
 bool UdifProducer::cleanupTrackAfterVerification()

@@ -28,7 +28,7 @@ namespace Udif {
 class Reader;
 }
 
-class UdifProducer final : public TrackProducer
+class UdifProducer final : public FilledTrackProducer
 {
 public:
     static constexpr quint32 blockBytes = 2048;
@@ -42,16 +42,12 @@ public:
 
     quint64 estimateLength() override { return blocks(); }
     bool prepareTrack() override;
-    quint32 producePreGap(char *buffer, quint32 length, quint64 address, quint32 blockSize) override;
-    quint32 produceData(char *buffer, quint32 length, quint64 address, quint32 blockSize) override;
     void cleanupTrackAfterBurn() override {}
     bool prepareTrackForVerification() override;
-    bool verifyPreGap(const char *buffer, quint32 length, quint64 address, quint32 blockSize) override;
-    bool verifyData(const char *buffer, quint32 length, quint64 address, quint32 blockSize) override;
     bool cleanupTrackAfterVerification() override;
 
 private:
-    void fill(char *buffer, quint32 length, quint64 address, quint32 blockSize);
+    void fill(char *buffer, quint32 length, quint64 address, quint32 blockSize) override;
 
     const QString m_path;
     const quint64 m_bytes;

@@ -434,12 +434,12 @@ std::optional<BurnLayout> VirtualDiscService::layoutForImageFile(const QString &
 
 std::optional<BurnLayout> VirtualDiscService::sheetLayout(const QString &path)
 {
+    BurnLayout layout;
     try {
-        DiscSheet::read(path);
+        layout.sheetSectors = DiscSheet::read(path).discSectors();
     } catch (const TDError &) {
         return std::nullopt;
     }
-    BurnLayout layout;
     layout.cueSheet = QFileInfo(path).absoluteFilePath();
     return layout;
 }
