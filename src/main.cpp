@@ -6,6 +6,7 @@
 #include "queue/JobQueue.h"
 #include "platform/CombinedDiscService.h"
 #include "drives/TDDetect.h"
+#include "platform/linux/DesktopNotifier.h"
 #include "platform/linux/HardwareDiscService.h"
 #include "platform/virtual/VirtualDiscService.h"
 
@@ -65,7 +66,8 @@ int main(int argc, char *argv[])
     CombinedDiscService service(
         {new HardwareDiscService(settings.value(QStringLiteral("klvo.td.extraDrives")).toStringList()), virtuals});
 
-    AppModel model({&settings, true, TDLogFile::defaultPath(), &service});
+    DesktopNotifier notifier;
+    AppModel model({&settings, true, TDLogFile::defaultPath(), &service, &notifier});
     QObject::connect(&instance, &SingleInstance::filesReceived, &model, [&model](const QStringList &paths) {
         model.openFiles(paths);
         Q_EMIT model.activationRequested();

@@ -8,6 +8,7 @@
 #include "app/MakeImageModel.h"
 #include "app/MountModel.h"
 #include "app/VerifyModel.h"
+#include "app/WorkNotices.h"
 #include "app/Zoom.h"
 #include "audio/DiscProject.h"
 #include "base/OffMain.h"
@@ -33,6 +34,7 @@ namespace {
 const QString tabKey = QStringLiteral("klvo.td.tab");
 const QString decksKey = QStringLiteral("decks");
 const QString themeKey = QStringLiteral("klvo.td.theme");
+const QString notificationsKey = QStringLiteral("klvo.td.notifications");
 
 // “Left out 2 files that aren't audio: “a.mp3”, “b.jpg”.” A long list
 // names the first few and counts the rest.
@@ -70,6 +72,7 @@ AppModel::AppModel(const Config &config, QObject *parent)
     , m_zoom(new KVZoom(config.store, this))
     , m_watchHardware(config.watchHardware)
     , m_service(config.service)
+    , m_notifier(config.notifier)
 {
     Q_ASSERT(m_store);
     Q_ASSERT_X(QThread::currentThread() == thread() && (!QCoreApplication::instance()
@@ -95,6 +98,7 @@ AppModel::AppModel(const Config &config, QObject *parent)
     if (!ok)
         m_deckSetting = 0;
     m_store->setValue(decksKey, m_deckSetting);
+    m_notifications = m_store->value(notificationsKey, true).toBool();
 
     // The decks report; the model decides what follows.
     for (Deck *deck : std::as_const(m_decks)) {
@@ -110,6 +114,10 @@ AppModel::AppModel(const Config &config, QObject *parent)
     m_queue->setDemo(m_demo);
     connect(this, &AppModel::demoChanged, m_queue, [this] { m_queue->setDemo(m_demo); });
     connect(m_queue, &JobQueue::logged, this, &AppModel::log);
+    connect(m_queue, &JobQueue::jobEnded, this, [this](const QJob &job) {
+        if (const std::optional<DesktopNote> note = WorkNotices::jobEnded(job))
+            notify(*note);
+    });
 
     // The data cards' models, and the one link between them: images the make
     // and copy cards queue are burned after, when asked, on the burn card's decks.
@@ -306,6 +314,23 @@ void AppModel::revealLogFile()
     m_logFile.whenWritten([guard, path] { postToMain(guard, [path] { FileManager::reveal(path); }); });
 }
 
+void AppModel::setNotifications(bool on)
+{
+    if (on == m_notifications)
+        return;
+    m_notifications = on;
+    m_store->setValue(notificationsKey, on);
+    Q_EMIT notificationsChanged();
+}
+
+void AppModel::setWindowActive(bool active) { setField(this, m_windowActive, active, &AppModel::windowActiveChanged); }
+
+void AppModel::notify(const DesktopNote &note)
+{
+    if (m_notifier && m_notifications && !m_windowActive)
+        m_notifier->send(note);
+}
+
 void AppModel::setDemoSeconds(double seconds)
 {
     m_demoSeconds = seconds;
@@ -390,9 +415,12 @@ void AppModel::queueDeckReady(Deck *deck)
 
 void AppModel::deckFinished(Deck *deck)
 {
-    if (m_mode != BurnMode::queue)
+    if (m_mode != BurnMode::queue) {
+        notify(WorkNotices::audioBurn(*deck));
         return;
-    if (deck->state() == Deck::State::done)
+    }
+    const bool done = deck->state() == Deck::State::done;
+    if (done)
         setCopiesDone(m_copiesDone + 1);
     else
         setCopiesStarted(m_copiesStarted - 1);
@@ -400,6 +428,10 @@ void AppModel::deckFinished(Deck *deck)
         stopWaitingDecks();
         if (m_copiesDone >= m_copies)
             log(QStringLiteral("Copies: all ") + QString::number(m_copies) + QStringLiteral(" copies are done."));
+        // The stack is told once, by the copy that completes it; a failed
+        // copy is made again on the next blank, so it isn't news on its own.
+        if (done && m_copiesDone == m_copies)
+            notify(WorkNotices::copiesDone(m_copies));
         return;
     }
     deck->waitForBlank(QStringLiteral("Insert a blank CD-R for copy ") + QString::number(m_copiesStarted + 1));

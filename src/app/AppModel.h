@@ -33,6 +33,8 @@ class ChecksumModel;
 class VerifyModel;
 class MountModel;
 class KVZoom;
+class DesktopNotifier;
+struct DesktopNote;
 Q_MOC_INCLUDE("drives/Deck.h")
 Q_MOC_INCLUDE("audio/DiscProject.h")
 Q_MOC_INCLUDE("queue/JobQueue.h")
@@ -85,6 +87,10 @@ class AppModel : public QObject
     Q_PROPERTY(QList<Deck *> visibleDecks READ visibleDecks NOTIFY decksChanged)
     Q_PROPERTY(DiscProject *editingProject READ editingProject NOTIFY editingProjectChanged)
     Q_PROPERTY(QString logFilePath READ logFilePath CONSTANT)
+    // Desktop notifications when work ends while the window is in the background.
+    Q_PROPERTY(bool notifications READ notifications WRITE setNotifications NOTIFY notificationsChanged)
+    // Set by the window: whether the user is looking at it.
+    Q_PROPERTY(bool windowActive READ windowActive WRITE setWindowActive NOTIFY windowActiveChanged)
 
 public:
     struct Config
@@ -94,6 +100,9 @@ public:
         bool watchHardware = true;
         QString logFile = TDLogFile::defaultPath();
         DiscService *service = nullptr; // the burners; must outlive the model
+        // Where desktop notifications go; none: they are never sent. Must
+        // outlive the model.
+        DesktopNotifier *notifier = nullptr;
     };
 
     // Every 4 s the burners are checked, in case a notification was missed.
@@ -151,6 +160,10 @@ public:
     QSettings *store() const { return m_store; }
     TDLogFile &logFile() { return m_logFile; }
     QString logFilePath() const { return m_logFile.path(); }
+    bool notifications() const { return m_notifications; }
+    void setNotifications(bool on);
+    bool windowActive() const { return m_windowActive; }
+    void setWindowActive(bool active);
 
     bool anyBusy() const;
     int visibleCount() const;
@@ -224,6 +237,8 @@ Q_SIGNALS:
     void decksChanged();
     void editingProjectChanged();
     void logCopySaved(const QString &target, bool ok);
+    void notificationsChanged();
+    void windowActiveChanged();
     // Another copy of the program was started and handed its files over.
     void activationRequested();
 
@@ -240,6 +255,8 @@ private:
     void deckStopped();
     // Every copy of the stack is taken: decks waiting for a blank stop waiting.
     void stopWaitingDecks();
+    // Tells the desktop, unless the user is looking or has turned it off.
+    void notify(const DesktopNote &note);
 
     QSettings *m_store;
     TDLogFile m_logFile;
@@ -273,4 +290,8 @@ private:
     DiscService *m_service;
     QTimer *m_watch = nullptr;
     double m_demoSeconds = 0;
+    DesktopNotifier *m_notifier;
+    bool m_notifications = true;
+    // Until a window says otherwise, nobody is away to be told.
+    bool m_windowActive = true;
 };

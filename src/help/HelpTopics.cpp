@@ -239,8 +239,10 @@ Every line is also added to a text file that is kept from one run to the next:
 ## Buttons
 • Save Log… (or File ▸ Save Burn Log…) saves a copy of the whole log wherever you like.
 • Show in File Manager opens the folder with the log file selected.
-When something goes wrong, the log says what and why — that is the first place to look, and the text to include when you ask for help. When a helper program (xorriso, udisksctl, fuseiso or fusermount) fails, the line says what happened in plain words, and the program's own message follows in small type under it; the log file has it on the next line.)",
-            {"log", "history", "save", "record"}),
+When something goes wrong, the log says what and why — that is the first place to look, and the text to include when you ask for help. When a helper program (xorriso, udisksctl, fuseiso or fusermount) fails, the line says what happened in plain words, and the program's own message follows in small type under it; the log file has it on the next line.
+## Notifications
+When a burn, an erase, a whole stack of copies or a job of the queue ends while you are working in another window, the desktop shows a notification saying what ended and how; a failure is marked urgent. Nothing is shown while the Tandor window is in front, for work you stop yourself, or when the desktop has no notification service. Turn them off or on with KLVO Tandor ▸ Notify When Work Ends.)",
+            {"log", "history", "save", "record", "notification", "notify", "desktop"}),
 
         topic("burners", "Burners, decks and discs",
 R"(Every burner Tandor finds gets a deck, lettered A to F: up to six burners at once. A seventh is ignored.

@@ -349,6 +349,8 @@ void JobQueue::finish(const QUuid &id, bool ok, const QString &message, bool can
         + QStringLiteral(" — ") + quotedTitle(m_model->at(row).title) + QStringLiteral(". ") + message,
         toolWords);
     Q_EMIT changed();
+    const QJob ended = m_model->at(row);
+    Q_EMIT jobEnded(ended);
     if (!ok && !cancelled)
         Q_EMIT failureAlert();
     pump();

@@ -115,6 +115,8 @@ Q_SIGNALS:
     void waitReasonsChanged();
     // A job failed: the program sounds the alert beep.
     void failureAlert();
+    // A job that ran has finished: done, failed or stopped (its state says).
+    void jobEnded(const QJob &job);
     // A line for the burn log, with what a tool said behind it (may be empty).
     void logged(const QString &line, const QString &detail) const;
     // A checksum job has the digests of `file`.

@@ -262,6 +262,57 @@ private Q_SLOTS:
         QCOMPARE(chrome->property("themeId").toString(), QStringLiteral("pearl"));
     }
 
+    // KLVO Tandor ▸ Notify When Work Ends: each click turns the desktop
+    // notifications off or on, and the settings keep the choice.
+    void notifyEntryTogglesNotifications()
+    {
+        Rig rig(0);
+        QVERIFY(rig.window && rig.show());
+        auto *bar = rig.window->property("menuBar").value<QQuickItem *>();
+        QVERIFY(bar);
+        QQuickItem *title = nullptr;
+        QMetaObject::invokeMethod(bar, "itemAt", Q_RETURN_ARG(QQuickItem *, title), Q_ARG(int, 0));
+        QVERIFY(title);
+        auto *menu = title->property("menu").value<QObject *>();
+        QVERIFY(menu);
+        QCOMPARE(menu->property("title").toString(), QStringLiteral("KLVO Tandor"));
+        auto *entry = rig.window->findChild<QQuickItem *>(QStringLiteral("notifyEntry"));
+        QVERIFY(entry);
+        QCOMPARE(entry->property("text").toString(), QStringLiteral("Notify When Work Ends"));
+        for (const bool expected : {false, true}) {
+            QTest::mouseClick(rig.window, Qt::LeftButton, {},
+                              title->mapToScene(QPointF(title->width() / 2, title->height() / 2)).toPoint());
+            QTRY_VERIFY(menu->property("opened").toBool());
+            QCOMPARE(entry->property("checked").toBool(), !expected);
+            QTest::mouseClick(rig.window, Qt::LeftButton, {},
+                              entry->mapToScene(QPointF(entry->width() / 2, entry->height() / 2)).toPoint());
+            QTRY_VERIFY(!menu->property("visible").toBool());
+            QCOMPARE(rig.model->notifications(), expected);
+            QCOMPARE(rig.settings->value(QStringLiteral("klvo.td.notifications")).toBool(), expected);
+            QCOMPARE(entry->property("checked").toBool(), expected);
+        }
+        // Changed elsewhere, the entry follows.
+        rig.model->setNotifications(false);
+        QCOMPARE(entry->property("checked").toBool(), false);
+    }
+
+    // The model hears whether the window is the one the user works in.
+    void modelKnowsWhenTheWindowIsInTheBackground()
+    {
+        Rig rig(0);
+        QVERIFY(rig.window && rig.show());
+        QVERIFY(rig.model->windowActive());
+        QWindow other;
+        other.resize(200, 100);
+        other.show();
+        other.requestActivate();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        QTRY_VERIFY(!rig.model->windowActive());
+        rig.window->requestActivate();
+        QVERIFY(QTest::qWaitForWindowActive(rig.window));
+        QTRY_VERIFY(rig.model->windowActive());
+    }
+
     void headerControlsHaveNames()
     {
         Rig rig(1);

@@ -70,6 +70,13 @@ ApplicationWindow {
         onTriggered: fitter.showWhole(Qt.size(host.contentWidth, host.contentHeight + (window.menuBar ? window.menuBar.height : 0)))
     }
 
+    // Work that ends while the user looks elsewhere is told on the desktop.
+    Binding {
+        target: window.app
+        property: "windowActive"
+        value: window.active
+    }
+
     Connections {
         target: window.app
         function onActivationRequested() {
@@ -206,6 +213,18 @@ ApplicationWindow {
             MenuEntry {
                 text: "KLVO on the Web"
                 onTriggered: Qt.openUrlExternally("https://klvo.app")
+            }
+            MenuSeparator {}
+            MenuEntry {
+                objectName: "notifyEntry"
+                text: "Notify When Work Ends"
+                checkable: true
+                checked: window.app.notifications
+                onTriggered: {
+                    window.app.notifications = !window.app.notifications
+                    // A click toggles the check; the model decides it.
+                    checked = Qt.binding(() => window.app.notifications)
+                }
             }
             MenuSeparator {}
             MenuEntry {

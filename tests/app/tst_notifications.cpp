@@ -1,0 +1,470 @@
+// Desktop notifications when work ends while the window is in the background:
+// real burns, copies and queued jobs end on a real model, and a stand-in
+// notification service on a private D-Bus session bus records what arrives.
+
+#include "ScriptedDiscService.h"
+#include "TestEnv.h"
+#include "app/AppModel.h"
+#include "app/ChecksumModel.h"
+#include "app/WorkNotices.h"
+#include "audio/DiscProject.h"
+#include "drives/Deck.h"
+#include "platform/linux/DesktopNotifier.h"
+#include "queue/JobQueue.h"
+
+#include <QCryptographicHash>
+#include <QDBusConnection>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTest>
+
+namespace {
+
+// A session bus of the test's own: no service files, so nothing is started
+// on demand, and nothing reaches the user's real session.
+class PrivateBus
+{
+public:
+    PrivateBus()
+    {
+        const QString config = env.path(QStringLiteral("bus.conf"));
+        QFile file(config);
+        if (!file.open(QIODevice::WriteOnly))
+            return;
+        file.write("<busconfig>\n"
+                   "  <type>session</type>\n"
+                   "  <listen>unix:path=" + QFile::encodeName(env.path(QStringLiteral("bus"))) + "</listen>\n"
+                   "  <auth>EXTERNAL</auth>\n"
+                   "  <policy context=\"default\">\n"
+                   "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
+                   "    <allow eavesdrop=\"true\"/>\n"
+                   "    <allow own=\"*\"/>\n"
+                   "  </policy>\n"
+                   "</busconfig>\n");
+        file.close();
+        daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--config-file=") + config,
+                                                     QStringLiteral("--print-address"), QStringLiteral("--nofork"),
+                                                     QStringLiteral("--nopidfile")});
+        if (!daemon.waitForStarted(5000))
+            return;
+        QElapsedTimer clock;
+        clock.start();
+        while (!daemon.canReadLine() && clock.elapsed() < 5000)
+            daemon.waitForReadyRead(100);
+        address = QString::fromUtf8(daemon.readLine()).trimmed();
+    }
+    ~PrivateBus()
+    {
+        daemon.kill();
+        daemon.waitForFinished(3000);
+    }
+
+    TestEnv env;
+    QProcess daemon;
+    QString address; // empty: the bus didn't start
+};
+
+} // namespace
+
+// Stands in for the desktop's notification service and records each call.
+class NotificationService : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public:
+    struct Call
+    {
+        QString app, icon, summary, body;
+        QStringList actions;
+        QVariantMap hints;
+        int timeout = 0;
+    };
+    QList<Call> calls;
+
+    explicit NotificationService(const QString &address)
+        : m_bus(QDBusConnection::connectToBus(address, QStringLiteral("stand-in")))
+    {
+    }
+    ~NotificationService() override
+    {
+        m_bus.unregisterService(QStringLiteral("org.freedesktop.Notifications"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("stand-in"));
+    }
+    bool registerOnBus()
+    {
+        return m_bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), this,
+                                    QDBusConnection::ExportAllSlots)
+            && m_bus.registerService(QStringLiteral("org.freedesktop.Notifications"));
+    }
+    QStringList summaries() const
+    {
+        QStringList out;
+        for (const Call &c : calls)
+            out.append(c.summary);
+        return out;
+    }
+
+public Q_SLOTS:
+    uint Notify(const QString &app, uint, const QString &icon, const QString &summary, const QString &body,
+                const QStringList &actions, const QVariantMap &hints, int timeout)
+    {
+        calls.append({app, icon, summary, body, actions, hints, timeout});
+        return uint(calls.size());
+    }
+
+private:
+    QDBusConnection m_bus;
+};
+
+class TestNotifications : public QObject
+{
+    Q_OBJECT
+
+    struct Rig
+    {
+        TestEnv env;
+        std::unique_ptr<QSettings> settings = env.settings();
+        ScriptedDiscService service;
+        DesktopNotifier notifier;
+        std::unique_ptr<AppModel> model;
+
+        explicit Rig(const QString &busAddress, int burners = 1)
+            : notifier(busAddress)
+        {
+            for (int i = 0; i < burners; ++i)
+                service.plug(QStringLiteral("B%1").arg(i), QStringLiteral("p%1").arg(i));
+            model = std::make_unique<AppModel>(AppModel::Config{settings.get(), true, env.path(QStringLiteral("log.txt")),
+                                                                &service, &notifier});
+            model->setWindowActive(false);
+        }
+        bool addTrack()
+        {
+            const QString file = env.path(QStringLiteral("t.wav"));
+            TestEnv::writeWav(file, 0.3);
+            DiscProject *p = model->projects().at(0);
+            QSignalSpy added(p, &DiscProject::tracksAdded);
+            p->add({file});
+            return added.wait();
+        }
+        // Starts an audio burn on deck `deck` and returns its scripted job.
+        ScriptedJob *startBurn(int deck = 0)
+        {
+            const qsizetype before = service.jobs.size();
+            model->start(model->decks().at(deck));
+            if (!QTest::qWaitFor([&] { return service.jobs.size() > before; }))
+                return nullptr;
+            return service.jobs.last().job;
+        }
+        // A burn on deck A that ends done: the known note that tells a test
+        // every earlier note has arrived (one connection keeps its order).
+        bool sentinel()
+        {
+            ScriptedJob *job = startBurn();
+            if (!job)
+                return false;
+            job->send(DiscJobState::done);
+            return true;
+        }
+        int logCount() const { return int(model->logLines()->lines().size()); }
+    };
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty(),
+                 "dbus-daemon is missing: run scripts/install-deps");
+    }
+
+    // What ends, and the one note it makes.
+    void endIsTold_data()
+    {
+        QTest::addColumn<QString>("work");
+        QTest::addColumn<QString>("summary");
+        QTest::addColumn<QString>("body"); // empty: the job's own end text
+        QTest::addColumn<int>("urgency");
+        QTest::newRow("audio burn done")
+            << "burn done" << "Burn finished on Deck B" << "Done. Disc ejecting." << 1;
+        QTest::newRow("audio burn failed")
+            << "burn failed" << "Burn failed on Deck B" << "The laser lost focus." << 2;
+        QTest::newRow("copies stack of 3") << "copies" << "3 copies burned" << "Copies: all 3 copies are done." << 1;
+        QTest::newRow("checksum job") << "checksum" << "Checksums ready: data.bin" << "" << 1;
+        QTest::newRow("checksum job failed") << "checksum missing" << "Checksums failed: gone.bin" << "" << 2;
+    }
+    void endIsTold()
+    {
+        QFETCH(QString, work);
+        QFETCH(QString, summary);
+        QFETCH(QString, body);
+        QFETCH(int, urgency);
+        PrivateBus bus;
+        QVERIFY2(!bus.address.isEmpty(), "the private bus didn't start");
+        NotificationService notes(bus.address);
+        QVERIFY(notes.registerOnBus());
+        Rig rig(bus.address, 2);
+        QVERIFY(rig.addTrack());
+
+        QString file;
+        if (work.startsWith(QLatin1String("burn"))) {
+            ScriptedJob *job = rig.startBurn(1);
+            QVERIFY(job);
+            if (work == QLatin1String("burn done"))
+                job->send(DiscJobState::done);
+            else
+                job->send(DiscJobState::failed, -1, 0, 0, QStringLiteral("The laser lost focus."));
+        } else if (work == QLatin1String("copies")) {
+            rig.model->setMode(BurnMode::queue);
+            rig.model->setCopies(3);
+            ScriptedJob *a = rig.startBurn(0);
+            ScriptedJob *b = rig.startBurn(1);
+            QVERIFY(a && b);
+            a->send(DiscJobState::failed); // made again on the next blank
+            b->send(DiscJobState::done);
+            for (int copy = 0; copy < 2; ++copy) {
+                rig.model->decks().at(0)->refreshStatus(); // a blank is in: the next copy starts
+                QTRY_COMPARE(rig.service.jobs.size(), 3 + copy);
+                rig.service.jobs.last().job->send(DiscJobState::done);
+            }
+            QCOMPARE(rig.model->copiesDone(), 3);
+            rig.model->setMode(BurnMode::mirror); // for the burn that follows
+        } else {
+            file = rig.env.path(work == QLatin1String("checksum") ? QStringLiteral("data.bin")
+                                                                  : QStringLiteral("gone.bin"));
+            if (work == QLatin1String("checksum"))
+                QVERIFY(TestEnv::writePattern(file, 200000));
+            QSignalSpy ended(rig.model->queue(), &JobQueue::jobEnded);
+            rig.model->checksums()->checksum(file);
+            QTRY_COMPARE(ended.count(), 1);
+            body = ended.first().first().value<QJob>().detail;
+            QVERIFY(!body.isEmpty());
+        }
+
+        QTRY_COMPARE(notes.calls.size(), 1);
+        const NotificationService::Call &call = notes.calls.first();
+        QCOMPARE(call.summary, summary);
+        QCOMPARE(call.body, body);
+        QCOMPARE(call.app, QStringLiteral("KLVO Tandor"));
+        QCOMPARE(call.icon, QStringLiteral("app.klvo.Tandor"));
+        QCOMPARE(call.hints.value(QStringLiteral("desktop-entry")).toString(), QStringLiteral("app.klvo.Tandor"));
+        QCOMPARE(call.hints.value(QStringLiteral("urgency")).toInt(), urgency);
+        QCOMPARE(call.timeout, -1);
+        if (work == QLatin1String("checksum")) {
+            QFile in(file);
+            QVERIFY(in.open(QIODevice::ReadOnly));
+            const QByteArray sha = QCryptographicHash::hash(in.readAll(), QCryptographicHash::Sha256).toHex();
+            QVERIFY2(call.body.contains(QString::fromLatin1(sha)), qPrintable(call.body));
+        }
+        // Nothing more follows.
+        QVERIFY(rig.sentinel());
+        QTRY_COMPARE(notes.calls.size(), 2);
+        QCOMPARE(notes.calls.last().summary, QStringLiteral("Burn finished on Deck A"));
+    }
+
+    // Ends that make no note; the burn that follows each proves none was sent
+    // before it.
+    void quietEnds_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("window active") << "active";
+        QTest::newRow("notifications off") << "off";
+        QTest::newRow("burn stopped by the user") << "stopped";
+        QTest::newRow("queued job stopped") << "job stopped";
+        QTest::newRow("one copy of a stack done") << "one copy";
+    }
+    void quietEnds()
+    {
+        QFETCH(QString, how);
+        PrivateBus bus;
+        QVERIFY2(!bus.address.isEmpty(), "the private bus didn't start");
+        NotificationService notes(bus.address);
+        QVERIFY(notes.registerOnBus());
+        Rig rig(bus.address, 2);
+        QVERIFY(rig.addTrack());
+
+        if (how == QLatin1String("active") || how == QLatin1String("off")) {
+            if (how == QLatin1String("active"))
+                rig.model->setWindowActive(true);
+            else
+                rig.model->setNotifications(false);
+            ScriptedJob *job = rig.startBurn(1);
+            QVERIFY(job);
+            job->send(DiscJobState::failed);
+            rig.model->setWindowActive(false);
+            rig.model->setNotifications(true);
+        } else if (how == QLatin1String("stopped")) {
+            QVERIFY(rig.startBurn(1));
+            rig.model->decks().at(1)->stop();
+        } else if (how == QLatin1String("job stopped")) {
+            QSignalSpy ended(rig.model->queue(), &JobQueue::jobEnded);
+            const QString big = rig.env.path(QStringLiteral("big.bin"));
+            QVERIFY(TestEnv::writePattern(big, 256 << 20));
+            rig.model->checksums()->checksum(big);
+            QTRY_COMPARE(rig.model->queue()->runningCount(), 1);
+            rig.model->queue()->cancelJob(rig.model->queue()->jobs().first().id.toString());
+            QTRY_COMPARE(ended.count(), 1);
+            QCOMPARE(ended.first().first().value<QJob>().state, JobState::cancelled);
+        } else {
+            rig.model->setMode(BurnMode::queue);
+            rig.model->setCopies(2);
+            ScriptedJob *job = rig.startBurn(1);
+            QVERIFY(job);
+            job->send(DiscJobState::done);
+            QCOMPARE(rig.model->copiesDone(), 1);
+            rig.model->setMode(BurnMode::mirror);
+        }
+        QVERIFY(rig.sentinel());
+        QTRY_COMPARE(notes.calls.size(), 1);
+        QCOMPARE(notes.summaries(), QStringList{QStringLiteral("Burn finished on Deck A")});
+    }
+
+    // No notification service on the bus: nothing is said, nothing waits,
+    // and a service that comes later hears the next end.
+    void missingServiceIsQuiet()
+    {
+        QStringList warnings;
+        static QStringList *sink = nullptr;
+        sink = &warnings;
+        static QtMessageHandler previous = nullptr;
+        previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &text) {
+            if (type != QtDebugMsg && type != QtInfoMsg)
+                sink->append(text);
+            previous(type, context, text);
+        });
+        const auto restore = qScopeGuard([] { qInstallMessageHandler(previous); });
+
+        PrivateBus bus;
+        QVERIFY2(!bus.address.isEmpty(), "the private bus didn't start");
+        Rig rig(bus.address);
+        QVERIFY(rig.addTrack());
+        ScriptedJob *job = rig.startBurn();
+        QVERIFY(job);
+        const int lines = rig.logCount();
+        job->send(DiscJobState::failed, -1, 0, 0, QStringLiteral("No service to hear this."));
+        const int burnLines = rig.logCount() - lines;
+        // Time for the call and its error reply to come and go.
+        QTest::qWait(500);
+        QCOMPARE(rig.logCount() - lines, burnLines);
+        QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
+
+        NotificationService notes(bus.address);
+        QVERIFY(notes.registerOnBus());
+        QVERIFY(rig.sentinel());
+        QTRY_COMPARE(notes.calls.size(), 1);
+        QCOMPARE(notes.calls.first().summary, QStringLiteral("Burn finished on Deck A"));
+        QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
+    }
+
+    // A bus that never answers: connecting would wait on it, but the window's
+    // thread goes on at once.
+    void silentBusDoesNotBlock()
+    {
+        TestEnv env;
+        QLocalServer silent;
+        QVERIFY(silent.listen(env.path(QStringLiteral("silent"))));
+        QList<QLocalSocket *> held;
+        connect(&silent, &QLocalServer::newConnection, this, [&] {
+            while (QLocalSocket *s = silent.nextPendingConnection())
+                held.append(s);
+        });
+        {
+            Rig rig(QStringLiteral("unix:path=") + silent.fullServerName());
+            QVERIFY(rig.addTrack());
+            ScriptedJob *job = rig.startBurn();
+            QVERIFY(job);
+            QElapsedTimer clock;
+            clock.start();
+            job->send(DiscJobState::done);
+            QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+            // The attempt reaches the bus, which keeps it waiting.
+            QTRY_VERIFY(!held.isEmpty());
+            QCOMPARE(rig.model->decks().at(0)->state(), Deck::State::done);
+        }
+        // Hanging up lets the attempt fail and its worker end.
+        qDeleteAll(held);
+        silent.close();
+    }
+
+    // The note of each kind of job, by how it ended.
+    void jobNotes_data()
+    {
+        QTest::addColumn<QJob>("job");
+        QTest::addColumn<QString>("summary"); // empty: no note
+        QTest::addColumn<bool>("critical");
+        const auto job = [](JobKind kind, JobState state) {
+            QJob j(QUuid::createUuid(), std::move(kind), QStringLiteral("title"));
+            j.state = state;
+            j.detail = QStringLiteral("what happened");
+            return j;
+        };
+        QTest::newRow("image made") << job(Jobs::MakeImage{QStringLiteral("/f"), QStringLiteral("/o/backup.iso"), ImageFormat::iso, {}},
+                                           JobState::done)
+                                    << "Image made: backup.iso" << false;
+        QTest::newRow("disc copy failed")
+            << job(Jobs::ReadDisc{QStringLiteral("sr0"), 1, QStringLiteral("/o/disc.iso")}, JobState::failed)
+            << "Disc not copied: disc.iso" << true;
+        QTest::newRow("image burned on C")
+            << job(Jobs::BurnImage{QStringLiteral("/o/a.iso"), 2}, JobState::done) << "Image burned on Deck C" << false;
+        QTest::newRow("test burn failed on A")
+            << job(Jobs::BurnImage{QStringLiteral("/o/a.iso"), 0, true}, JobState::failed)
+            << "Test burn failed on Deck A" << true;
+        QTest::newRow("erase failed on F") << job(Jobs::Erase{5, true}, JobState::failed) << "Erase failed on Deck F"
+                                           << true;
+        QTest::newRow("verify done") << job(Jobs::Verify{QStringLiteral("/o/a.iso"), QStringLiteral("/dev/sr0")},
+                                            JobState::done)
+                                     << "Verified: a.iso" << false;
+        QTest::newRow("burn stopped") << job(Jobs::BurnImage{QStringLiteral("/o/a.iso"), 0}, JobState::cancelled)
+                                      << "" << false;
+        QTest::newRow("still running") << job(Jobs::Checksum{QStringLiteral("/o/a.iso")}, JobState::running) << ""
+                                       << false;
+    }
+    void jobNotes()
+    {
+        QFETCH(QJob, job);
+        QFETCH(QString, summary);
+        QFETCH(bool, critical);
+        const std::optional<DesktopNote> note = WorkNotices::jobEnded(job);
+        QCOMPARE(note.has_value(), !summary.isEmpty());
+        if (!note)
+            return;
+        QCOMPARE(note->summary, summary);
+        QCOMPARE(note->body, QStringLiteral("what happened"));
+        QCOMPARE(note->critical, critical);
+    }
+
+    // The choice is kept with the settings.
+    void settingIsRemembered_data()
+    {
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<bool>("expected");
+        QTest::newRow("nothing stored") << QVariant() << true;
+        QTest::newRow("off") << QVariant(false) << false;
+        QTest::newRow("on") << QVariant(true) << true;
+    }
+    void settingIsRemembered()
+    {
+        QFETCH(QVariant, stored);
+        QFETCH(bool, expected);
+        TestEnv env;
+        auto settings = env.settings();
+        if (stored.isValid())
+            settings->setValue(QStringLiteral("klvo.td.notifications"), stored);
+        {
+            AppModel model({settings.get(), false, env.path(QStringLiteral("log.txt"))});
+            QCOMPARE(model.notifications(), expected);
+            QSignalSpy changed(&model, &AppModel::notificationsChanged);
+            model.setNotifications(!expected);
+            model.setNotifications(!expected);
+            QCOMPARE(changed.count(), 1);
+        }
+        QCOMPARE(settings->value(QStringLiteral("klvo.td.notifications")).toBool(), !expected);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestNotifications)
+#include "tst_notifications.moc"
