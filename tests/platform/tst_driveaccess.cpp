@@ -52,19 +52,17 @@ class TestDriveAccess : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The cases real nodes can't stage here; the others are checked on nodes below.
     void refusalText_data()
     {
         QTest::addColumn<DriveAccess::Refusal>("refusal");
         QTest::addColumn<QString>("text");
         using R = DriveAccess::Refusal;
         const QString n = QStringLiteral("/dev/sr1");
-        QTest::newRow("join the node's group") << R{n, "optical", false, false, true, false}
-                                               << groupText.arg(n, QStringLiteral("optical"));
         QTest::newRow("joined, not logged in again")
             << R{n, "cdrom", false, false, true, true}
             << "No permission to use /dev/sr1 yet: you are in the cdrom group from your next login on, so log out "
                "and back in.";
-        QTest::newRow("no group would help") << R{n, "root", false, false, false, false} << modeText.arg(n);
         QTest::newRow("mode allows: a sandbox refuses")
             << R{n, "cdrom", false, true, false, false}
             << "No permission to use /dev/sr1 although its owner and mode allow it: if the program runs in a "
