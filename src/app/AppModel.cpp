@@ -528,6 +528,10 @@ void AppModel::onDeviceStatus()
 
 void AppModel::refreshDrives()
 {
+    // The trays are read again in the background; what the readings find
+    // comes back as status notifications.
+    if (m_service)
+        m_service->refresh();
     assignDevices();
     for (Deck *deck : std::as_const(m_decks))
         deck->refreshStatus();

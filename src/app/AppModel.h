@@ -215,7 +215,7 @@ public:
     void assignDevices();
     // assignDevices, but only when the set of burners changed.
     void assignIfChanged();
-    // The Refresh Drives command.
+    // The Refresh Drives command: the service reads every tray again.
     Q_INVOKABLE void refreshDrives();
     DiscService *service() const { return m_service; }
 

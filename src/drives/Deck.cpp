@@ -114,6 +114,13 @@ void Deck::refreshStatus()
                                         : MediaReport{QStringLiteral("No burner connected"), false};
     assign(this, m_mediaText, report.text, &Deck::mediaTextChanged);
     assign(this, m_blankLoaded, report.ready, &Deck::blankLoadedChanged);
+    // Said once, not on every re-read; again only when it changes or comes back.
+    const QString problem = snapshot ? snapshot->problem : QString();
+    if (problem != m_problemSaid) {
+        m_problemSaid = problem;
+        if (!problem.isEmpty())
+            logLine(QStringLiteral(": ") + problem);
+    }
     if (m_state == State::waiting && m_blankLoaded)
         Q_EMIT blankReady();
 }

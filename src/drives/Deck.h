@@ -128,7 +128,9 @@ public:
     // Holds `device` (or none) and re-reads its tray.
     void attach(const DiscDeviceRef &device);
     // Re-reads the tray: snapshot, capabilities, top speed and the audio
-    // media line. Without a burner: "No burner connected".
+    // media line. Without a burner: "No burner connected". A burner that
+    // can't be used shows why as its media line, and the log says it when
+    // it first appears or changes.
     Q_INVOKABLE void refreshStatus();
 
     // A disc copy shown on this deck. beginRead returns the token the copy
@@ -261,6 +263,7 @@ private:
     QString m_deviceKey;
     DriveCaps m_caps;
     QString m_mediaText = QStringLiteral("No burner");
+    QString m_problemSaid; // the burner's access problem, as last logged
     bool m_blankLoaded = false;
     int m_maxSpeedX = 0;
     int m_speedX = 16;

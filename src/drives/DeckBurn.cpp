@@ -38,6 +38,10 @@ void Deck::start(DiscProject *project, bool test, bool verify, bool matchLoudnes
         logLine(QStringLiteral(": ") + TDMessages::noBurner);
         return;
     }
+    if (!demo && m_snapshot && !m_snapshot->problem.isEmpty()) {
+        logLine(QStringLiteral(": ") + m_snapshot->problem);
+        return;
+    }
     if (!demo && !m_blankLoaded) {
         logLine(QStringLiteral(": insert a blank CD-R first."));
         return;

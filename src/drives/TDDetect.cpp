@@ -27,6 +27,7 @@ DriveSnapshot DriveSnapshot::read(const DiscDevice &device)
     s.bus = info.bus;
     s.bus.remove(QStringLiteral("DRDevicePhysicalInterconnect"));
     s.writeCaps = info.writeCaps;
+    s.problem = device.accessProblem();
     const auto status = device.status();
     s.statusAvailable = status.has_value();
     if (!status)
@@ -194,6 +195,8 @@ std::optional<MediaReport> trayNotReady(const std::optional<DriveSnapshot> &snap
 {
     if (!snapshot)
         return MediaReport{QStringLiteral("No burner connected"), false};
+    if (!snapshot->problem.isEmpty())
+        return MediaReport{snapshot->problem, false};
     if (!snapshot->statusAvailable)
         return MediaReport{QStringLiteral("Burner found — checking the tray…"), false};
     if (inTransition(*snapshot))
@@ -255,6 +258,8 @@ MediaReport eraseMedia(const std::optional<DriveSnapshot> &snapshot)
 {
     if (!snapshot)
         return {QStringLiteral("No burner connected"), false};
+    if (!snapshot->problem.isEmpty())
+        return {snapshot->problem, false};
     if (snapshot->statusAvailable && present(*snapshot)) {
         const QString name = mediaTypeName(snapshot->mediaType);
         if (!snapshot->erasable)

@@ -19,6 +19,7 @@ struct DriveSnapshot
     QString name;
     QString bus;
     std::optional<QMap<QString, bool>> writeCaps;
+    QString problem; // why the burner can't be used; empty when nothing is known
     bool statusAvailable = false;
     // Fields below keep their empty values when statusAvailable is false.
     std::optional<MediaState> mediaState;
@@ -86,6 +87,10 @@ QString mediaTypeName(const std::optional<QString> &mediaType);
 // "CD", "DVD", "Blu-ray", "HD DVD", "disc".
 QString familyWord(DiscFamily family);
 
+// The burn and erase reports give a burner's access problem, when it has
+// one, as their text. Copying a disc does without the burner's exclusive
+// access (it reads the system's block device, or the mounted files), so
+// readMedia leaves it out.
 MediaReport media(const std::optional<DriveSnapshot> &snapshot);
 MediaReport dataMedia(const std::optional<DriveSnapshot> &snapshot, std::optional<qint64> imageBytes);
 MediaReport eraseMedia(const std::optional<DriveSnapshot> &snapshot);

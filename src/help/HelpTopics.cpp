@@ -255,9 +255,7 @@ Refresh Drives in the header (Ctrl+R) looks for burners again and re-reads every
 • The tray: for example “Blank CD-R ready · 80 min”, “No disc — insert a blank CD-R”, or “already written, not blank”.
 • What the burner can do: Writes CD/DVD/Blu-ray · Disc-at-once · CD-Text · Test burn · Underrun protection.
 ## Permission to use the burner
-On Linux, burners belong to the cdrom group. If Tandor finds no burner although one is plugged in, add yourself to that group in a terminal:
-• sudo usermod -aG cdrom $USER
-Then log out and in again (or restart) so the change takes effect, and click Refresh Drives.
+On Linux, burners belong to the cdrom group. A burner you may not use still gets its deck, and the deck's tray line says what is wrong — for example that you need to join the cdrom group with sudo usermod -aG cdrom $USER, then log out and in again. See “Troubleshooting” for more.
 ## Power
 Two or more burners: use a powered USB hub (60 W or more) or burners with their own power.)",
             {"burner", "drive", "deck", "refresh", "usb", "hub", "detected", "tray"}),
@@ -267,8 +265,16 @@ R"(Start with the burn log at the bottom of the window: it says what happened an
 ## No burner found
 • Check that the burner has power and its cable is plugged straight into the computer — not chained through another drive or a hub.
 • Click Refresh Drives (Ctrl+R).
-• Check that you may use the burner: run groups in a terminal and look for cdrom. If it is missing, run sudo usermod -aG cdrom $USER, then log out and in again.
 • Two or more burners: use a powered USB hub (60 W or more) or burners with their own power.
+## “No permission to use /dev/sr0”
+• Burners belong to a group, usually cdrom. In a terminal, ls -l /dev/sr0 shows which: the group is the fourth word (root cdrom).
+• Join that group: sudo usermod -aG cdrom $USER (with the group ls showed), then log out and back in — a new group counts only from the next login. Run groups to check.
+• Installed as a Flatpak or Snap? The sandbox hides burners unless the program may use devices: flatpak override --user --device=all with the program's app ID, or for a Snap, connect its optical-drive plug (snap connections lists them).
+## “…is in use by…”
+• Another program has the burner: the tray line names it and its process number (PID). Close it, then click Refresh Drives.
+• To see for yourself who holds it, run fuser -v /dev/sr0 in a terminal. A program of another user isn't named; ask them, or use sudo fuser -v /dev/sr0.
+## “The disc … is mounted at …”
+The desktop opened the disc to show its files, and a mounted disc can't be burned or erased. Unmount it — Unmount in the file manager's side bar, or udisksctl unmount -b /dev/sr0 in a terminal — then click Refresh Drives. Ejecting works too, but the desktop mounts the disc again when it goes back in.
 ## The desktop grabs the disc
 When you insert a blank disc, the desktop may offer to open it in another app — ignore it, or close that app. The automount of the desktop can also hold a disc for a moment after it is inserted: a deck that says “waiting for the system to read it” needs a few seconds, then Refresh Drives.
 ## A burn fails
@@ -282,7 +288,8 @@ It may be scratched, dirty, an audio CD or copy-protected. Clean it, try another
 A verification or SHA-256 check that says NO MATCH means the disc is not the same as the image: burn it again, slower, on a new disc.
 ## Mounting doesn't work
 Install udisks2 or fuseiso (see “Mounting an image to look inside”).)",
-            {"problem", "not detected", "not found", "no burner", "power", "cable", "hub", "usb", "failed", "error", "help", "chained"}),
+            {"problem", "not detected", "not found", "no burner", "power", "cable", "hub", "usb", "failed", "error", "help", "chained",
+             "permission", "cdrom", "group", "busy", "in use", "flatpak", "snap", "sandbox", "mounted", "unmount", "fuser"}),
 
         topic("shortcuts", "Keyboard shortcuts and menus",
 R"(Every command is in a menu; the common ones also have keys.

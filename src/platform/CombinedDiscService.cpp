@@ -53,3 +53,9 @@ std::optional<BurnLayout> CombinedDiscService::layoutForImageFile(const QString 
     }
     return std::nullopt;
 }
+
+void CombinedDiscService::refresh()
+{
+    for (DiscService *service : std::as_const(m_services))
+        service->refresh();
+}

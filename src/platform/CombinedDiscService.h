@@ -31,6 +31,8 @@ public:
     std::unique_ptr<DiscJob> erase(const DiscDeviceRef &device, EraseType type) override;
     // The first service, in order, that can make a layout of the file.
     std::optional<BurnLayout> layoutForImageFile(const QString &path) override;
+    // Every inner service reads its burners again.
+    void refresh() override;
 
 private:
     DiscService *owner(const DiscDeviceRef &device) const;

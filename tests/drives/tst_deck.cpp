@@ -55,6 +55,50 @@ private Q_SLOTS:
         QCOMPARE(deck.caps(), DriveCaps{});
     }
 
+    // A burner that can't be used says why on its media line at every
+    // reading, but in the log only when the reason first shows, changes or
+    // comes back.
+    void accessProblemLoggedOnChange_data()
+    {
+        const QString denied = QStringLiteral(
+            "No permission to use /dev/sr0: add yourself to the cdrom group (sudo usermod -aG cdrom $USER), then log "
+            "out and back in.");
+        const QString held = QStringLiteral("/dev/sr0 is in use by writer (PID 9). Close it, then Refresh Drives.");
+        QTest::addColumn<QStringList>("readings"); // the burner's problem at each refresh
+        QTest::addColumn<QStringList>("logged");
+        QTest::newRow("the same at every reading") << QStringList{denied, denied, denied, denied}
+                                                   << QStringList{"Deck A: " + denied};
+        QTest::newRow("fixed, then back") << QStringList{denied, "", "", denied}
+                                          << QStringList{"Deck A: " + denied, "Deck A: " + denied};
+        QTest::newRow("another reason") << QStringList{denied, held, held}
+                                        << QStringList{"Deck A: " + denied, "Deck A: " + held};
+        QTest::newRow("none") << QStringList{"", ""} << QStringList{};
+    }
+    void accessProblemLoggedOnChange()
+    {
+        QFETCH(QStringList, readings);
+        QFETCH(QStringList, logged);
+        Deck deck(0);
+        auto device = std::make_shared<ScriptedDevice>(QStringLiteral("DRW-24"), QStringLiteral("pci-1"));
+        QStringList lines;
+        connect(&deck, &Deck::logged, this, [&lines](const QString &line) { lines.append(line); });
+        for (int i = 0; i < readings.size(); ++i) {
+            device->m_problem = readings[i];
+            if (i == 0)
+                deck.attach(device);
+            else
+                deck.refreshStatus();
+            QCOMPARE(deck.mediaText(), readings[i].isEmpty() ? QStringLiteral("Blank CD-R ready · 80 min") : readings[i]);
+            QCOMPARE(deck.blankLoaded(), readings[i].isEmpty());
+            QCOMPARE(deck.eraseReport().text,
+                     readings[i].isEmpty() ? QStringLiteral("CD-R — can't be erased (only CD-RW, DVD-RW, DVD+RW and BD-RE can)")
+                                           : readings[i]);
+        }
+        QCOMPARE(lines, logged);
+        // A copy reads the disc through the system, so the reason doesn't stop it.
+        QCOMPARE(deck.readReport().text, QStringLiteral("CD-R is blank — nothing to copy"));
+    }
+
     void settlesOnlyOnRealChange()
     {
         Deck deck(1);

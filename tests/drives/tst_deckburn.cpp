@@ -106,6 +106,55 @@ private Q_SLOTS:
         QVERIFY(rig.service.jobs.isEmpty());
     }
 
+    // A burner the user may not use refuses every operation with the reason
+    // it shows, even with the right disc in, and nothing reaches the burner.
+    void unusableBurnerRefuses_data()
+    {
+        QTest::addColumn<int>("op");
+        QTest::newRow("audio CD") << int(Deck::Op::audio);
+        QTest::newRow("image") << int(Deck::Op::image);
+        QTest::newRow("erase") << int(Deck::Op::erase);
+    }
+    void unusableBurnerRefuses()
+    {
+        QFETCH(int, op);
+        const QString problem = QStringLiteral(
+            "No permission to use /dev/sr3: add yourself to the optical group (sudo usermod -aG optical $USER), then "
+            "log out and back in.");
+        const QString refusal = QStringLiteral("Deck A: ") + problem;
+        Rig rig(1);
+        DeviceStatus disc = ScriptedDevice::blankCDR();
+        if (op == int(Deck::Op::erase)) {
+            disc.mediaType = QStringLiteral("CDRW");
+            disc.blank = false;
+            disc.erasable = true;
+        }
+        rig.device->m_status = disc;
+        rig.device->m_problem = problem;
+        rig.deck->refreshStatus();
+        QCOMPARE(rig.deck->mediaText(), problem);
+        QVERIFY(!rig.deck->blankLoaded());
+        const QStringList logged = rig.lines;
+
+        if (op == int(Deck::Op::audio)) {
+            rig.deck->start(rig.project, false, true, true, false, QStringLiteral("Job"));
+            QCOMPARE(rig.lines, QStringList{refusal} + logged);
+        } else {
+            if (op == int(Deck::Op::image))
+                rig.deck->burnImage(rig.image(QStringLiteral("image.iso"), 40960), false, true, true, false, {},
+                                    rig.ended());
+            else
+                rig.deck->eraseDisc(false, false, QStringLiteral("Erase"), rig.ended());
+            QCOMPARE(rig.ends, (QList<std::pair<bool, QString>>{{false, refusal}}));
+            QCOMPARE(rig.deck->state(), Deck::State::failed);
+            QCOMPARE(rig.deck->phase(), refusal);
+            QCOMPARE(rig.lines, logged);
+        }
+        QCOMPARE(rig.deck->op(), Deck::Op::none);
+        QVERIFY(!rig.deck->busy());
+        QVERIFY(rig.service.jobs.isEmpty());
+    }
+
     void audioBurnEndToEnd()
     {
         Rig rig;

@@ -24,6 +24,7 @@ public:
     QString displayName() const override { return m_name; }
     std::optional<DeviceStatus> status() const override { return m_status; }
     void ejectMedia() override { ++ejects; m_status = emptyTray(); }
+    QString accessProblem() const override { return m_problem; }
 
     // A blank 80-minute CD-R in a drive that writes everything.
     static DeviceStatus blankCDR();
@@ -33,6 +34,7 @@ public:
     DeviceInfo m_info;
     QString m_name;
     std::optional<DeviceStatus> m_status;
+    QString m_problem;
     int ejects = 0;
 };
 

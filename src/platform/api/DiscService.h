@@ -89,6 +89,10 @@ public:
     virtual std::optional<DeviceStatus> status() const = 0;
     // Opens the tray; returns at once, the status notification follows.
     virtual void ejectMedia() = 0;
+    // What keeps the program from using the burner (no permission, another
+    // program holds it), as one sentence that says how to fix it; empty when
+    // nothing is known to be wrong. Set by a reading, like status().
+    virtual QString accessProblem() const { return {}; }
 };
 using DiscDeviceRef = std::shared_ptr<DiscDevice>;
 
@@ -195,6 +199,9 @@ public:
     // A layout the service makes from an image file by itself (cue sheets),
     // or nothing when it can't read that file.
     virtual std::optional<BurnLayout> layoutForImageFile(const QString &path) = 0;
+    // Reads every burner again, for when the user has fixed what kept one
+    // from being used. Returns at once; the usual notifications follow.
+    virtual void refresh() {}
 
 Q_SIGNALS:
     // A burner appeared or disappeared.

@@ -68,6 +68,7 @@ public:
         if (service && plugged)
             service->request(shared_from_this(), true);
     }
+    QString accessProblem() const override { return problem; }
 
     QString address;     // libburn's
     QString syspath;     // udev's; empty for an extra address
@@ -75,6 +76,7 @@ public:
     DeviceInfo infoValue;
     QString name;
     std::optional<DeviceStatus> reading;
+    QString problem; // from the last reading
     DriveFacts::UdevMedium medium; // as udev last described it
     QPointer<HardwareDiscService> service;
     bool plugged = true;
@@ -249,6 +251,14 @@ std::optional<BurnLayout> HardwareDiscService::layoutForImageFile(const QString 
     return layout;
 }
 
+void HardwareDiscService::refresh()
+{
+    for (const QList<DriveRef> *list : {&m_udevDrives, &m_extraDrives}) {
+        for (const DriveRef &drive : *list)
+            request(drive, false);
+    }
+}
+
 bool HardwareDiscService::watchesHotPlug() const
 {
     return m_notifier != nullptr;
@@ -371,6 +381,8 @@ void HardwareDiscService::received(const DriveRef &drive, bool wasEject, const D
 
     const DeviceInfo infoBefore = drive->info();
     const std::optional<DeviceStatus> statusBefore = drive->status();
+    const QString problemBefore = drive->problem;
+    drive->problem = reading.grabbed ? QString() : reading.problem;
     if (reading.grabbed) {
         drive->infoValue.writeCaps = reading.writeCaps;
         drive->reading = reading.status;
@@ -391,7 +403,7 @@ void HardwareDiscService::received(const DriveRef &drive, bool wasEject, const D
         drive->unsettled = 0;
     }
 
-    if (wasEject || drive->info() != infoBefore || drive->status() != statusBefore)
+    if (wasEject || drive->info() != infoBefore || drive->status() != statusBefore || drive->problem != problemBefore)
         Q_EMIT deviceStatusChanged();
 
     if (drive->ejectAgain) {

@@ -10,11 +10,15 @@
 // the main thread by a queued call. Nothing here waits on a drive.
 //
 // Readings: each drive is read (grab, read, release) when it appears, when
-// udev reports a medium change and after an eject. Until its first reading
+// udev reports a medium change, after an eject and on refresh(). Until its first reading
 // is back, a device's status() is absent; while a read is under way the last
 // reading stays visible. A drive that can't be grabbed (busy in another
-// program, no permission) has an absent status. deviceStatusChanged is
-// emitted when a reading changes a device's info or status.
+// program, no permission) has an absent status. A drive addressed by a
+// device path (every udev drive, and extra addresses that are paths) is
+// checked before libburn touches it; when this user may not open it or
+// another program holds it, its accessProblem() says so (DriveAccess) and
+// libburn is left out. deviceStatusChanged is emitted when a reading
+// changes a device's info, status or access problem.
 //
 // Ownership: the service owns its devices; a device that is unplugged, or
 // outlives the service, stays valid for its holders but does nothing more.
@@ -67,6 +71,8 @@ public:
     // whose files exist: a layout holding its absolute path. Reads only the
     // files, never a drive; main thread.
     std::optional<BurnLayout> layoutForImageFile(const QString &path) override;
+    // Reads every drive again (an eject or a job under way goes first).
+    void refresh() override;
 
     // False when the udev monitor could not be opened (no hot-plug then:
     // the drive list stays as it was at start).

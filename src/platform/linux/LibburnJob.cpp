@@ -1,5 +1,6 @@
 #include "platform/linux/LibburnJob.h"
 
+#include "platform/linux/DriveAccess.h"
 #include "platform/linux/LibburnRun.h"
 #include "platform/linux/LibburnWorker.h"
 
@@ -49,6 +50,8 @@ void LibburnJob::Run::finish(const QString &error)
 
 QString LibburnJob::Run::complaint(const QString &fallback) const
 {
+    if (!problem.isEmpty())
+        return problem;
     const QString text = LibburnWorker::lastMessageSince(mark);
     return text.isEmpty() ? fallback : text;
 }
@@ -81,14 +84,25 @@ void LibburnJob::Run::waitForThread(quint64 mark)
 
 bool LibburnJob::Run::grab()
 {
+    problem.clear();
     const bool started = worker->call([this] {
         if (address.size() >= BURN_DRIVE_ADR_LEN)
             return;
+        // The drive may have changed hands since it was last read.
+        const QString node = DriveAccess::nodeOf(QString::fromLocal8Bit(address));
+        if (!node.isEmpty()) {
+            problem = DriveAccess::check(node);
+            if (!problem.isEmpty())
+                return;
+        }
+        const quint64 grabMark = LibburnWorker::messageMark();
         char adr[BURN_DRIVE_ADR_LEN];
         qstrncpy(adr, address.constData(), sizeof adr);
         // load = 1: a burn needs the tray closed.
         if (burn_drive_scan_and_grab(&infos, adr, 1) == 1 && infos)
             drive = infos[0].drive;
+        else
+            problem = DriveAccess::afterGrabFailed(node, LibburnWorker::lastMessageSince(grabMark));
     });
     return started && drive;
 }

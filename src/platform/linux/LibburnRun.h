@@ -47,6 +47,7 @@ struct LibburnJob::Run : std::enable_shared_from_this<LibburnJob::Run>
     burn::burn_drive_info *infos = nullptr;
     burn::burn_drive *drive = nullptr;
     quint64 mark = 0;
+    QString problem; // why the last grab() found the drive unusable (DriveAccess)
     JobStatus last;
     bool posted = false;
 
@@ -57,6 +58,8 @@ struct LibburnJob::Run : std::enable_shared_from_this<LibburnJob::Run>
 
     void post(const JobStatus &status);
     void finish(const QString &error);
+    // Checks a drive addressed by a path first, and leaves it alone when
+    // `problem` says it can't be used.
     bool grab();
     void release(bool eject);
     // Waits one poll interval, or less when an abort comes.
@@ -64,5 +67,6 @@ struct LibburnJob::Run : std::enable_shared_from_this<LibburnJob::Run>
     // Waits until libburn's thread for the write or erase begun after
     // `mark` has let go of the drive.
     void waitForThread(quint64 mark);
+    // `problem`, else libburn's last complaint since `mark`, else `fallback`.
     QString complaint(const QString &fallback) const;
 };

@@ -1,5 +1,6 @@
 #include "platform/linux/LibburnWorker.h"
 
+#include "platform/linux/DriveAccess.h"
 #include "platform/linux/DriveFacts.h"
 
 #include <QFileInfo>
@@ -222,6 +223,16 @@ DriveReading readGrabbed(const Grab &grab, const QByteArray &address)
 
 DriveReading perform(const QByteArray &address, LibburnWorker::Action action)
 {
+    // libburn can't tell why it failed to open a drive, and some of its ways
+    // of failing are slow: ask the system first.
+    const QString node = DriveAccess::nodeOf(QString::fromLocal8Bit(address));
+    if (!node.isEmpty()) {
+        if (const QString problem = DriveAccess::check(node); !problem.isEmpty()) {
+            DriveReading refused;
+            refused.problem = refused.error = problem;
+            return refused;
+        }
+    }
     const quint64 mark = LibburnWorker::messageMark();
     if (action == LibburnWorker::Action::ejectThenRead) {
         Grab grab(address);
@@ -234,8 +245,10 @@ DriveReading perform(const QByteArray &address, LibburnWorker::Action action)
             reading = readGrabbed(grab, address);
     }
     const QString complaint = LibburnWorker::lastMessageSince(mark);
-    if (!reading.grabbed)
+    if (!reading.grabbed) {
         reading.error = complaint.isEmpty() ? QStringLiteral("The drive could not be opened.") : complaint;
+        reading.problem = DriveAccess::afterGrabFailed(node, complaint);
+    }
     return reading;
 }
 

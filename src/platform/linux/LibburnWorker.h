@@ -43,6 +43,7 @@ struct DriveReading
 {
     bool grabbed = false;          // false: libburn couldn't take the drive; `error` says why
     QString error;                 // libburn's last complaint, when it had one
+    QString problem;               // not grabbed because of this (DriveAccess); empty when unknown
     QMap<QString, bool> writeCaps; // DRCaps flags; empty when not grabbed
     DeviceStatus status;           // bsdName is left empty: only udev knows it
     bool settled = true;           // false: the drive was still assessing the disc
@@ -66,7 +67,9 @@ public:
 
     // Queues `action` on the drive at libburn `address` ("/dev/sr0",
     // "stdio:/path/disc.iso"). `reply` runs later on this thread unless
-    // `receiver` is gone by then. Returns at once.
+    // `receiver` is gone by then. Returns at once. A drive addressed by a
+    // path is checked first (DriveAccess::check), and libburn is not asked
+    // about a drive this user can't open or another program holds.
     void submit(const QString &address, Action action, QObject *receiver, Reply reply);
 
     // Runs `work` on the libburn thread after the requests queued before it
