@@ -70,9 +70,18 @@ ApplicationWindow {
         onTriggered: fitter.showWhole(Qt.size(host.contentWidth, host.contentHeight + (window.menuBar ? window.menuBar.height : 0)))
     }
 
+    // What a minimized window goes back to when a later copy brings it forward.
+    // Taken from the signal: the property may already say what came after.
+    property int shownAs: Window.Windowed
+    onVisibilityChanged: shown => {
+        if (shown !== Window.Minimized && shown !== Window.Hidden)
+            shownAs = shown
+    }
     Connections {
         target: window.app
         function onActivationRequested() {
+            if (window.visibility === Window.Minimized || window.visibility === Window.Hidden)
+                window.visibility = window.shownAs
             window.raise()
             window.requestActivate()
         }
