@@ -3,6 +3,7 @@
 #include "app/AppModel.h"
 #include "app/MountModel.h"
 #include "app/SingleInstance.h"
+#include "app/StaleWork.h"
 #include "queue/JobQueue.h"
 #include "platform/CombinedDiscService.h"
 #include "drives/TDDetect.h"
@@ -76,6 +77,9 @@ int main(int argc, char *argv[])
 
     AppModel model({&settings, true, TDLogFile::defaultPath(), &service});
     instance.serve(model);
+    // Only the running copy clears the cache: any other would take its work files away.
+    if (role == SingleInstance::Role::first)
+        StaleWork::sweepLater(model);
     // A failed job sounds the alert once; the queue itself knows nothing of widgets.
     QObject::connect(model.queue(), &JobQueue::failureAlert, &application, &QApplication::beep);
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &model, [&model] {

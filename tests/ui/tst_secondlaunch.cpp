@@ -1,6 +1,6 @@
 // Launching the program while it runs: the real built program, started a
 // second time, hands its files to the running window, which comes to the
-// front.
+// front; only the running copy clears the cache of a crashed run's work.
 
 #include "ImageFixtures.h"
 #include "MainWindowRig.h"
@@ -171,6 +171,45 @@ private Q_SLOTS:
         QTRY_COMPARE(rig.window->visibility(), shown);
         QTRY_VERIFY(rig.window->isActive());
         QVERIFY(!other.isActive());
+    }
+
+    // The built program as the first copy: a crashed run's work goes, its
+    // burn log says so, and a copy started later leaves the cache alone.
+    void firstCopyClearsTheCache()
+    {
+        TestEnv env;
+        const QString cache = env.path(QStringLiteral("xdg_cache_home/KLVO Tandor"));
+        const QString stale = cache + QStringLiteral("/0C0FFEE0-0000-4000-8000-000000000001.cdda");
+        QVERIFY(QDir().mkpath(cache));
+        QVERIFY(TestEnv::writePattern(stale, 2500000));
+        QVERIFY(writeFile(cache + QStringLiteral("/keep.txt"), "mine"));
+        QVERIFY(ageFile(stale, 3600));
+        const QString log = env.path(QStringLiteral("xdg_state_home/KLVO Tandor/Burn Log.txt"));
+
+        QProcess first;
+        first.start(QStringLiteral(TANDOR_BINARY), {});
+        const auto stop = qScopeGuard([&first] {
+            first.terminate();
+            if (!first.waitForFinished(10000))
+                first.kill();
+            first.waitForFinished();
+        });
+        QVERIFY(first.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(readFile(log).contains("Removed 1 file (2.5 MB) left in the cache by an earlier run."),
+                                 20000);
+        QVERIFY(!QFile::exists(stale));
+        QCOMPARE(readFile(cache + QStringLiteral("/keep.txt")), QByteArray("mine"));
+
+        // Made while the first runs, but older than the second copy: a
+        // second that swept would take it.
+        const QString inUse = cache + QStringLiteral("/0C0FFEE0-0000-4000-8000-000000000002.cdda");
+        QVERIFY(TestEnv::writePattern(inUse, 1000));
+        QTest::qWait(1100);
+        const Launch second = launch({}, env.root());
+        QCOMPARE(second.exitCode, 0);
+        QCOMPARE(second.out, QStringLiteral("KLVO Tandor is already running; brought its window to the front.\n"));
+        QVERIFY(QFile::exists(inUse));
+        QCOMPARE(first.state(), QProcess::Running);
     }
 };
 
