@@ -3,6 +3,7 @@
 #include "app/AppModel.h"
 #include "app/MountModel.h"
 #include "app/SingleInstance.h"
+#include "app/StaleWork.h"
 #include "queue/JobQueue.h"
 #include "platform/CombinedDiscService.h"
 #include "drives/TDDetect.h"
@@ -17,6 +18,8 @@
 #include <QTimer>
 #include <QSettings>
 #include <QtQml/qqmlextensionplugin.h>
+
+#include <cstdio>
 
 Q_IMPORT_QML_PLUGIN(Tandor_AppPlugin)
 Q_IMPORT_QML_PLUGIN(Tandor_KitPlugin)
@@ -52,9 +55,16 @@ int main(int argc, char *argv[])
     const QStringList files = parser.positionalArguments();
 
     SingleInstance instance;
-    if (!parser.isSet(screenshot) && instance.handOver(files))
-        return 0;
-    instance.listen();
+    SingleInstance::Role role = SingleInstance::Role::alone;
+    if (!parser.isSet(screenshot)) {
+        role = instance.start(files);
+        if (role == SingleInstance::Role::handedOver) {
+            std::printf("%s\n", qPrintable(SingleInstance::handedOverLine(files.size())));
+            return 0;
+        }
+        if (role == SingleInstance::Role::alone)
+            qWarning("KLVO Tandor has no private folder for its socket, so later copies will start on their own.");
+    }
 
     QSettings settings;
     int virtualCount = settings.value(QStringLiteral("klvo.td.virtualBurners"), 0).toInt();
@@ -68,10 +78,10 @@ int main(int argc, char *argv[])
 
     DesktopNotifier notifier;
     AppModel model({&settings, true, TDLogFile::defaultPath(), &service, &notifier});
-    QObject::connect(&instance, &SingleInstance::filesReceived, &model, [&model](const QStringList &paths) {
-        model.openFiles(paths);
-        Q_EMIT model.activationRequested();
-    });
+    instance.serve(model);
+    // Only the running copy clears the cache: any other would take its work files away.
+    if (role == SingleInstance::Role::first)
+        StaleWork::sweepLater(model);
     // A failed job sounds the alert once; the queue itself knows nothing of widgets.
     QObject::connect(model.queue(), &JobQueue::failureAlert, &application, &QApplication::beep);
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &model, [&model] {

@@ -119,8 +119,7 @@ void detachLoop(const QString &device, bool force)
 // removes itself unless the caller keeps it (setAutoRemove(false)).
 std::unique_ptr<QTemporaryFile> newCopy(const QString &image)
 {
-    const QString root = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
-                         + QStringLiteral("/KLVO Tandor/mounts");
+    const QString root = Mounter::decodedCopyFolder();
     QDir().mkpath(root);
     auto file = std::make_unique<QTemporaryFile>(
         QDir(root).filePath(QFileInfo(image).completeBaseName() + QStringLiteral(".XXXXXX.img")));
@@ -246,6 +245,12 @@ bool udisksAnswers()
         return true;
     const QDBusReply<QStringList> activatable = bus.interface()->activatableServiceNames();
     return activatable.isValid() && activatable.value().contains(udisksService);
+}
+
+QString decodedCopyFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
+           + QStringLiteral("/KLVO Tandor/mounts");
 }
 
 QString fuseMountRoot()

@@ -69,6 +69,9 @@ void detach(const QString &device, bool force = false);
 // Whether the udisks2 daemon is on the system bus now (or can be started by it).
 bool udisksAnswers();
 
+// The folder decoded copies are made in (not created here).
+QString decodedCopyFolder();
+
 // The folder FUSE mounts go into (created when missing).
 QString fuseMountRoot();
 

@@ -13,6 +13,9 @@ TestEnv::TestEnv()
         QDir().mkpath(dir);
         qputenv(var, QFile::encodeName(dir));
     }
+    // A session's runtime folder is private, as the program checks.
+    QFile::setPermissions(m_dir.filePath(QStringLiteral("xdg_runtime_dir")),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 std::unique_ptr<QSettings> TestEnv::settings(const QString &name) const

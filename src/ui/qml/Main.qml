@@ -77,9 +77,18 @@ ApplicationWindow {
         value: window.active
     }
 
+    // What a minimized window goes back to when a later copy brings it forward.
+    // Taken from the signal: the property may already say what came after.
+    property int shownAs: Window.Windowed
+    onVisibilityChanged: shown => {
+        if (shown !== Window.Minimized && shown !== Window.Hidden)
+            shownAs = shown
+    }
     Connections {
         target: window.app
         function onActivationRequested() {
+            if (window.visibility === Window.Minimized || window.visibility === Window.Hidden)
+                window.visibility = window.shownAs
             window.raise()
             window.requestActivate()
         }

@@ -1,0 +1,177 @@
+// Work files a crashed run left in the cache folder go at the next start;
+// nothing else there, and nothing a symlink leads to, is touched.
+
+#include "TestEnv.h"
+#include "app/AppModel.h"
+#include "app/StaleWork.h"
+#include "audio/AudioPrep.h"
+#include "base/Format.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Everything under `root`, without following symlinks, sorted.
+QStringList listing(const QString &root)
+{
+    QStringList names;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        names << QDir(root).relativeFilePath(it.next());
+    names.sort();
+    return names;
+}
+
+bool touch(const QString &path, const QDateTime &when)
+{
+    const timespec times[2] = {{when.toSecsSinceEpoch(), 0}, {when.toSecsSinceEpoch(), 0}};
+    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+} // namespace
+
+class TestStaleWork : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // `entries` are made under a root holding the cache folder "KLVO Tandor"
+    // and a folder "outside" beside it: "NAME=BYTES" a file last changed an
+    // hour ago, "NAME=BYTES new" one changed after the sweep began,
+    // "NAME->TARGET" a symlink, "NAME=>TARGET" a second name of a file,
+    // "NAME/" a folder.
+    void sweep_data()
+    {
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<QStringList>("removed");
+        QTest::addColumn<qint64>("bytes");
+
+        QTest::newRow("a crashed run's work")
+            << QStringList{"KLVO Tandor/5F0C53B2-8C3E-4F0A-9D61-1B2C3D4E5F60.cdda=1000",
+                           "KLVO Tandor/0A1B2C3D-0000-4000-8000-000000000001.cdda=2000",
+                           "KLVO Tandor/Disc.iso.partial=500", "KLVO Tandor/mounts/Backup.x1Y2z3.img=4000"}
+            << QStringList{"KLVO Tandor/5F0C53B2-8C3E-4F0A-9D61-1B2C3D4E5F60.cdda",
+                           "KLVO Tandor/0A1B2C3D-0000-4000-8000-000000000001.cdda",
+                           "KLVO Tandor/Disc.iso.partial", "KLVO Tandor/mounts/Backup.x1Y2z3.img"}
+            << qint64(7500);
+        QTest::newRow("other names and places stay")
+            << QStringList{"KLVO Tandor/notes.txt=10", "KLVO Tandor/.cdda=10", "KLVO Tandor/song.cdda.txt=10",
+                           "KLVO Tandor/partial=10", "KLVO Tandor/Disc.partial.iso=10",
+                           "KLVO Tandor/mounts/Backup.img=10", "KLVO Tandor/mounts/A.cdda=10",
+                           "KLVO Tandor/mounts/Backup.x1Y2z.img=10", "KLVO Tandor/sub/A.cdda=10",
+                           "KLVO Tandor/folder.cdda/", "outside/B.cdda=10"}
+            << QStringList{} << qint64(0);
+        QTest::newRow("symlinks lead nowhere")
+            << QStringList{"outside/A.cdda=100", "outside/Backup.x1Y2z3.img=100",
+                           "KLVO Tandor/link.cdda->../outside/A.cdda", "KLVO Tandor/mounts->../outside",
+                           "KLVO Tandor/dangling.partial->../outside/none"}
+            << QStringList{} << qint64(0);
+        QTest::newRow("a symlink for the cache folder")
+            << QStringList{"outside/A.cdda=100", "KLVO Tandor->outside"} << QStringList{} << qint64(0);
+        QTest::newRow("a second name of a file elsewhere")
+            << QStringList{"outside/data=100", "KLVO Tandor/A.cdda=>outside/data"} << QStringList{} << qint64(0);
+        QTest::newRow("this run's files stay")
+            << QStringList{"KLVO Tandor/A.cdda=100 new", "KLVO Tandor/B.cdda=300",
+                           "KLVO Tandor/mounts/Backup.x1Y2z3.img=100 new"}
+            << QStringList{"KLVO Tandor/B.cdda"} << qint64(300);
+    }
+    void sweep()
+    {
+        QFETCH(QStringList, entries);
+        QFETCH(QStringList, removed);
+        QFETCH(qint64, bytes);
+        TestEnv env;
+        const QString root = env.path(QStringLiteral("root"));
+        const QDateTime start = QDateTime::currentDateTimeUtc();
+        QVERIFY(QDir().mkpath(root + QStringLiteral("/outside")));
+        for (const QString &entry : entries) {
+            const QString name = entry.section(QRegularExpression(QStringLiteral("=>|->|=")), 0, 0);
+            const QString path = root + QLatin1Char('/') + name;
+            QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+            if (entry.contains(QStringLiteral("->"))) {
+                QVERIFY(QFile::link(entry.section(QStringLiteral("->"), 1), path));
+            } else if (entry.contains(QStringLiteral("=>"))) {
+                const QString target = root + QLatin1Char('/') + entry.section(QStringLiteral("=>"), 1);
+                QCOMPARE(::link(QFile::encodeName(target).constData(), QFile::encodeName(path).constData()), 0);
+                QVERIFY(touch(path, start.addSecs(-3600)));
+            } else if (entry.endsWith(QLatin1Char('/'))) {
+                QVERIFY(QDir().mkpath(path));
+            } else {
+                const QString size = entry.section(QLatin1Char('='), 1);
+                QVERIFY(TestEnv::writePattern(path, size.section(QLatin1Char(' '), 0, 0).toLongLong()));
+                QVERIFY(touch(path, size.endsWith(QStringLiteral(" new")) ? start.addSecs(5) : start.addSecs(-3600)));
+            }
+        }
+        const QStringList before = listing(root);
+
+        const StaleWork::Freed freed = StaleWork::sweep(root + QStringLiteral("/KLVO Tandor"), start);
+        QCOMPARE(freed.files, int(removed.size()));
+        QCOMPARE(freed.bytes, bytes);
+        QStringList expected = before;
+        for (const QString &gone : removed)
+            expected.removeOne(gone);
+        QCOMPARE(listing(root), expected);
+    }
+
+    void message_data()
+    {
+        QTest::addColumn<int>("files");
+        QTest::addColumn<qint64>("bytes");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("nothing") << 0 << qint64(0) << QString();
+        QTest::newRow("one file") << 1 << qint64(700000000)
+                                  << "Removed 1 file (700 MB) left in the cache by an earlier run.";
+        QTest::newRow("several") << 3 << qint64(1200000000)
+                                 << "Removed 3 files (1.2 GB) left in the cache by an earlier run.";
+        QTest::newRow("empty files") << 2 << qint64(0) << "Removed 2 files (0 KB) left in the cache by an earlier run.";
+    }
+    void message()
+    {
+        QFETCH(int, files);
+        QFETCH(qint64, bytes);
+        QFETCH(QString, line);
+        QCOMPARE(StaleWork::message({files, bytes}), line);
+    }
+
+    // At start-up the model's cache folder is swept off the main thread and
+    // the log says what went.
+    void startUpSweepIsLogged()
+    {
+        TestEnv env;
+        const std::unique_ptr<QSettings> settings = env.settings();
+        AppModel model({settings.get(), false, env.path(QStringLiteral("log.txt"))});
+        const QString cache = AudioPrep::cacheDir();
+        QCOMPARE(cache, env.path(QStringLiteral("xdg_cache_home/KLVO Tandor")));
+        const QDateTime hourAgo = QDateTime::currentDateTimeUtc().addSecs(-3600);
+        for (const QString &name : {QStringLiteral("A.cdda"), QStringLiteral("mounts/Disc.abcdef.img")}) {
+            QVERIFY(QDir().mkpath(QFileInfo(cache + QLatin1Char('/') + name).path()));
+            QVERIFY(TestEnv::writePattern(cache + QLatin1Char('/') + name, 1500000));
+            QVERIFY(touch(cache + QLatin1Char('/') + name, hourAgo));
+        }
+        QVERIFY(TestEnv::writePattern(cache + QStringLiteral("/keep.txt"), 10));
+        const int linesBefore = int(model.logLines()->lines().size());
+
+        StaleWork::sweepLater(model);
+        const QString line = QStringLiteral("Removed 2 files (3 MB) left in the cache by an earlier run.");
+        QTRY_COMPARE(model.logLines()->lines().first().text, line);
+        QCOMPARE(model.logLines()->lines().size(), linesBefore + 1);
+        QCOMPARE(listing(cache), (QStringList{QStringLiteral("keep.txt"), QStringLiteral("mounts")}));
+
+        // A second sweep finds nothing and says nothing.
+        StaleWork::sweepLater(model);
+        QTest::qWait(300);
+        QCOMPARE(model.logLines()->lines().size(), linesBefore + 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStaleWork)
+#include "tst_stalework.moc"

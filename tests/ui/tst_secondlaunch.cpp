@@ -1,0 +1,217 @@
+// Launching the program while it runs: the real built program, started a
+// second time, hands its files to the running window, which comes to the
+// front; only the running copy clears the cache of a crashed run's work.
+
+#include "ImageFixtures.h"
+#include "MainWindowRig.h"
+#include "app/AppModel.h"
+#include "app/BurnImageModel.h"
+#include "app/SingleInstance.h"
+#include "audio/AudioPrep.h"
+#include "audio/DiscProject.h"
+
+#include <QApplication>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QtQml/qqmlextensionplugin.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+Q_IMPORT_QML_PLUGIN(Tandor_AppPlugin)
+Q_IMPORT_QML_PLUGIN(Tandor_KitPlugin)
+Q_IMPORT_QML_PLUGIN(Tandor_HelpPlugin)
+Q_IMPORT_QML_PLUGIN(TandorPlugin)
+
+namespace {
+
+// A small real ISO made by xorriso from a folder holding one file.
+bool makeIso(const QString &iso, const QString &work)
+{
+    const QString folder = work + QStringLiteral("/iso-source");
+    if (!writeFile(folder + QStringLiteral("/readme.txt"), "hello\n"))
+        return false;
+    QProcess xorriso;
+    xorriso.start(QStringLiteral("xorriso"), {QStringLiteral("-as"), QStringLiteral("mkisofs"), QStringLiteral("-quiet"),
+                                              QStringLiteral("-V"), QStringLiteral("HANDED"), QStringLiteral("-o"), iso,
+                                              folder});
+    return xorriso.waitForFinished(60000) && xorriso.exitCode() == 0 && QFileInfo(iso).size() > 0;
+}
+
+bool ageFile(const QString &path, int seconds)
+{
+    const qint64 when = QDateTime::currentSecsSinceEpoch() - seconds;
+    const timespec times[2] = {{when, 0}, {when, 0}};
+    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
+}
+
+// The built program, run to its end; its standard output in `out`.
+struct Launch
+{
+    int exitCode = -1;
+    QString out;
+};
+Launch launch(const QStringList &arguments, const QString &folder)
+{
+    QProcess program;
+    program.setWorkingDirectory(folder);
+    QSignalSpy finished(&program, &QProcess::finished);
+    program.start(QStringLiteral(TANDOR_BINARY), arguments);
+    // The running copy (this process) must keep serving its socket meanwhile.
+    if (!finished.wait(30000)) {
+        program.kill();
+        program.waitForFinished();
+        return {};
+    }
+    Launch result;
+    result.exitCode = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -2;
+    result.out = QString::fromLocal8Bit(program.readAllStandardOutput());
+    return result;
+}
+
+} // namespace
+
+class TestSecondLaunch : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void handsItsFilesToTheRunningWindow_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<Tandor::MainTab>("tab");
+        QTest::addColumn<bool>("image");
+        QTest::addColumn<int>("tracks");
+
+        QTest::newRow("an image") << QStringList{"disc.iso"}
+                                  << "KLVO Tandor is already running; handed it 1 file.\n" << Tandor::MainTab::data
+                                  << true << 0;
+        QTest::newRow("nothing") << QStringList{}
+                                 << "KLVO Tandor is already running; brought its window to the front.\n"
+                                 << Tandor::MainTab::audio << false << 0;
+        QTest::newRow("an image and a track")
+            << QStringList{"disc.iso", "tone.wav"} << "KLVO Tandor is already running; handed it 2 files.\n"
+            << Tandor::MainTab::audio << true << 1;
+    }
+    void handsItsFilesToTheRunningWindow()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, line);
+        QFETCH(Tandor::MainTab, tab);
+        QFETCH(bool, image);
+        QFETCH(int, tracks);
+
+        MainWindowRig rig(1);
+        QVERIFY(rig.window);
+        const QString iso = rig.env.path(QStringLiteral("disc.iso"));
+        QVERIFY(makeIso(iso, rig.env.root()));
+        QVERIFY(TestEnv::writeWav(rig.env.path(QStringLiteral("tone.wav")), 2.0));
+        // Work of the running copy's that looks old: a second copy must not take it.
+        const QString work = AudioPrep::cacheDir() + QStringLiteral("/1B3F1F5E-0000-4000-8000-00000000000A.cdda");
+        QVERIFY(TestEnv::writePattern(work, 1000));
+        QVERIFY(ageFile(work, 3600));
+
+        // The first copy, wired as the program wires it.
+        SingleInstance first;
+        QCOMPARE(first.socketPath(), rig.env.path(QStringLiteral("xdg_runtime_dir/klvo-tandor.socket")));
+        QCOMPARE(first.start({}), SingleInstance::Role::first);
+        first.serve(*rig.model);
+        QVERIFY(rig.show());
+        rig.window->showMinimized();
+        QTRY_COMPARE(rig.window->visibility(), QWindow::Minimized);
+        QSignalSpy asked(rig.model.get(), &AppModel::activationRequested);
+
+        const Launch second = launch(arguments, rig.env.root());
+        QCOMPARE(second.exitCode, 0);
+        QCOMPARE(second.out, line);
+
+        QTRY_COMPARE(asked.size(), 1);
+        QTRY_COMPARE(rig.window->visibility(), QWindow::Windowed);
+        QTRY_VERIFY(rig.window->isActive());
+        QTRY_COMPARE(rig.model->tab(), tab);
+        QCOMPARE(rig.model->burnImage()->image(), image ? iso : QString());
+        QTRY_COMPARE(rig.model->projects().first()->count(), tracks);
+        if (image) {
+            // The Burn Image card shows it, inspected.
+            rig.model->setTab(Tandor::MainTab::data);
+            rig.settle();
+            QQuickItem *well = rig.item(QStringLiteral("imageWell"));
+            QVERIFY(well);
+            QCOMPARE(well->property("path").toString(), iso);
+            QTRY_VERIFY(rig.item(QStringLiteral("imageFacts"))->isVisible());
+        }
+        QVERIFY(QFile::exists(work));
+    }
+
+    // The window comes back as it was before it was minimized.
+    void comesToTheFront_data()
+    {
+        QTest::addColumn<QWindow::Visibility>("shown");
+        QTest::newRow("windowed") << QWindow::Windowed;
+        QTest::newRow("maximized") << QWindow::Maximized;
+    }
+    void comesToTheFront()
+    {
+        QFETCH(QWindow::Visibility, shown);
+        MainWindowRig rig(1);
+        QVERIFY(rig.show());
+        rig.window->setVisibility(shown);
+        QTRY_COMPARE(rig.window->visibility(), shown);
+        rig.window->showMinimized();
+        QTRY_COMPARE(rig.window->visibility(), QWindow::Minimized);
+        // Another window has the focus meanwhile.
+        QWindow other;
+        other.resize(200, 200);
+        other.show();
+        other.requestActivate();
+        QTRY_VERIFY(other.isActive());
+
+        Q_EMIT rig.model->activationRequested();
+        QTRY_COMPARE(rig.window->visibility(), shown);
+        QTRY_VERIFY(rig.window->isActive());
+        QVERIFY(!other.isActive());
+    }
+
+    // The built program as the first copy: a crashed run's work goes, its
+    // burn log says so, and a copy started later leaves the cache alone.
+    void firstCopyClearsTheCache()
+    {
+        TestEnv env;
+        const QString cache = env.path(QStringLiteral("xdg_cache_home/KLVO Tandor"));
+        const QString stale = cache + QStringLiteral("/0C0FFEE0-0000-4000-8000-000000000001.cdda");
+        QVERIFY(QDir().mkpath(cache));
+        QVERIFY(TestEnv::writePattern(stale, 2500000));
+        QVERIFY(writeFile(cache + QStringLiteral("/keep.txt"), "mine"));
+        QVERIFY(ageFile(stale, 3600));
+        const QString log = env.path(QStringLiteral("xdg_state_home/KLVO Tandor/Burn Log.txt"));
+
+        QProcess first;
+        first.start(QStringLiteral(TANDOR_BINARY), {});
+        const auto stop = qScopeGuard([&first] {
+            first.terminate();
+            if (!first.waitForFinished(10000))
+                first.kill();
+            first.waitForFinished();
+        });
+        QVERIFY(first.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(readFile(log).contains("Removed 1 file (2.5 MB) left in the cache by an earlier run."),
+                                 20000);
+        QVERIFY(!QFile::exists(stale));
+        QCOMPARE(readFile(cache + QStringLiteral("/keep.txt")), QByteArray("mine"));
+
+        // Made while the first runs, but older than the second copy: a
+        // second that swept would take it.
+        const QString inUse = cache + QStringLiteral("/0C0FFEE0-0000-4000-8000-000000000002.cdda");
+        QVERIFY(TestEnv::writePattern(inUse, 1000));
+        QTest::qWait(1100);
+        const Launch second = launch({}, env.root());
+        QCOMPARE(second.exitCode, 0);
+        QCOMPARE(second.out, QStringLiteral("KLVO Tandor is already running; brought its window to the front.\n"));
+        QVERIFY(QFile::exists(inUse));
+        QCOMPARE(first.state(), QProcess::Running);
+    }
+};
+
+QTEST_MAIN(TestSecondLaunch)
+#include "tst_secondlaunch.moc"
