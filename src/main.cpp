@@ -33,7 +33,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Tandor"));
     QApplication::setApplicationDisplayName(QStringLiteral("KLVO Tandor"));
     QApplication::setApplicationVersion(QStringLiteral(TANDOR_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("klvo-tandor"));
+    QApplication::setDesktopFileName(QStringLiteral("app.klvo.Tandor"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Burns audio CDs and disc images on up to six burners."));
