@@ -51,13 +51,22 @@ int main(int argc, char *argv[])
         QStringLiteral("Add <count> virtual burners that write their discs to files (0 to 8)."),
         QStringLiteral("count"));
     parser.addOption(virtualBurners);
+    const QCommandLineOption screen(QStringLiteral("screen"),
+                                    QStringLiteral("Show the <screen>: audio, data or tools."),
+                                    QStringLiteral("screen"));
+    parser.addOption(screen);
     parser.process(application);
     const QStringList files = parser.positionalArguments();
+    const QString screenName = parser.value(screen);
+    if (!screenName.isEmpty() && !Tandor::mainTabFromKey(screenName)) {
+        std::fprintf(stderr, "%s\n", qPrintable(QStringLiteral("There is no screen \"%1\": use audio, data or tools.").arg(screenName)));
+        return 2;
+    }
 
     SingleInstance instance;
     SingleInstance::Role role = SingleInstance::Role::alone;
     if (!parser.isSet(screenshot)) {
-        role = instance.start(files);
+        role = instance.start(files, screenName);
         if (role == SingleInstance::Role::handedOver) {
             std::printf("%s\n", qPrintable(SingleInstance::handedOverLine(files.size())));
             return 0;
@@ -97,6 +106,8 @@ int main(int argc, char *argv[])
     if (engine.rootObjects().isEmpty())
         return 1;
     model.openFiles(files);
+    if (!screenName.isEmpty())
+        model.setTab(*Tandor::mainTabFromKey(screenName));
 
     if (parser.isSet(screenshot)) {
         // Lets the window lay out and draw before the picture is taken.

@@ -1,5 +1,7 @@
 #include "app/Enums.h"
 
+#include <QMetaEnum>
+
 namespace Tandor {
 
 QString rawValue(BurnMode mode)
@@ -46,6 +48,15 @@ MainTab mainTabFromRaw(const QString &raw)
         if (rawValue(t) == raw)
             return t;
     return MainTab::audio;
+}
+
+std::optional<MainTab> mainTabFromKey(const QString &key)
+{
+    bool ok = false;
+    const int value = QMetaEnum::fromType<MainTab>().keyToValue(key.toLatin1().constData(), &ok);
+    if (!ok)
+        return std::nullopt;
+    return MainTab(value);
 }
 
 } // namespace Tandor

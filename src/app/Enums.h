@@ -5,6 +5,8 @@
 #include <QString>
 #include <QtQmlIntegration/qqmlintegration.h>
 
+#include <optional>
+
 namespace Tandor {
 Q_NAMESPACE
 QML_NAMED_ELEMENT(Tandor)
@@ -33,4 +35,6 @@ QString helpText(BurnMode mode);
 QString rawValue(MainTab tab);
 // The tab a stored text names; anything else gives `audio`.
 MainTab mainTabFromRaw(const QString &raw);
+// The tab a command line names by its key ("audio", "data", "tools").
+std::optional<MainTab> mainTabFromKey(const QString &key);
 } // namespace Tandor

@@ -107,17 +107,18 @@ SingleInstance::SingleInstance(const QString &socketPath, QObject *parent)
                 QDataStream in(socket);
                 in.startTransaction();
                 QStringList paths;
-                in >> paths;
+                QString screen;
+                in >> paths >> screen;
                 if (!in.commitTransaction())
                     return; // wait for the rest
-                Q_EMIT filesReceived(paths);
+                Q_EMIT filesReceived(paths, screen);
                 socket->disconnectFromServer();
             });
         }
     });
 }
 
-bool SingleInstance::handOver(const QStringList &paths, int timeoutMs)
+bool SingleInstance::handOver(const QStringList &paths, const QString &screen, int timeoutMs)
 {
     if (m_path.isEmpty())
         return false;
@@ -130,7 +131,7 @@ bool SingleInstance::handOver(const QStringList &paths, int timeoutMs)
         absolute.append(QFileInfo(p).absoluteFilePath());
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
-    out << absolute;
+    out << absolute << screen;
     socket.write(bytes);
     socket.flush();
     socket.waitForBytesWritten(timeoutMs);
@@ -173,16 +174,16 @@ bool SingleInstance::listen()
     return m_server.listen(m_path);
 }
 
-SingleInstance::Role SingleInstance::start(const QStringList &files)
+SingleInstance::Role SingleInstance::start(const QStringList &files, const QString &screen)
 {
     if (m_path.isEmpty())
         return Role::alone;
-    if (handOver(files))
+    if (handOver(files, screen))
         return Role::handedOver;
     if (listen())
         return Role::first;
     // Another copy may have begun listening between the two.
-    return handOver(files) ? Role::handedOver : Role::alone;
+    return handOver(files, screen) ? Role::handedOver : Role::alone;
 }
 
 QString SingleInstance::handedOverLine(qsizetype count)
@@ -196,8 +197,10 @@ QString SingleInstance::handedOverLine(qsizetype count)
 
 void SingleInstance::serve(AppModel &model)
 {
-    connect(this, &SingleInstance::filesReceived, &model, [&model](const QStringList &paths) {
+    connect(this, &SingleInstance::filesReceived, &model, [&model](const QStringList &paths, const QString &screen) {
         model.openFiles(paths);
+        if (const auto tab = Tandor::mainTabFromKey(screen))
+            model.setTab(*tab);
         Q_EMIT model.activationRequested();
     });
 }

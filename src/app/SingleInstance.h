@@ -47,10 +47,11 @@ public:
 
     QString socketPath() const { return m_path; }
 
-    // Sends `paths` (made absolute) to a copy that is already running. True
-    // when one took them: this copy should quit. Waits at most `timeoutMs`
-    // for the local connection.
-    bool handOver(const QStringList &paths, int timeoutMs = 1000);
+    // Sends `paths` (made absolute) and the screen to show (a MainTab key
+    // such as "data", or empty for the one showing) to a copy that is
+    // already running. True when one took them: this copy should quit.
+    // Waits at most `timeoutMs` for the local connection.
+    bool handOver(const QStringList &paths, const QString &screen = {}, int timeoutMs = 1000);
 
     // Becomes the running copy: later copies' files arrive as filesReceived.
     // False when another copy answers on the socket (it is left alone) or
@@ -63,17 +64,19 @@ public:
         alone,      // no socket to be found on: runs, but can't be handed files
     };
     Q_ENUM(Role)
-    // Start-up: hands `files` to a running copy or becomes the running one.
-    Role start(const QStringList &files);
+    // Start-up: hands `files` and `screen` to a running copy or becomes the
+    // running one.
+    Role start(const QStringList &files, const QString &screen = {});
     // The line a copy that handed `count` files over prints before it quits.
     static QString handedOverLine(qsizetype count);
 
-    // Later copies' files open in `model` (which must outlive this), and its
-    // window is asked to come to the front.
+    // Later copies' files open in `model` (which must outlive this), the
+    // screen they asked for is shown, and the window is asked to come to the
+    // front.
     void serve(AppModel &model);
 
 Q_SIGNALS:
-    void filesReceived(const QStringList &paths);
+    void filesReceived(const QStringList &paths, const QString &screen);
 
 private:
     QString m_path;

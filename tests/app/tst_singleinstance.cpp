@@ -63,7 +63,7 @@ class TestSingleInstance : public QObject
     {
         bool tookThem = false;
         std::unique_ptr<QThread> second(
-            QThread::create([&] { tookThem = SingleInstance(path).handOver(files, 3000); }));
+            QThread::create([&] { tookThem = SingleInstance(path).handOver(files, {}, 3000); }));
         second->start();
         const bool arrived = received.wait(5000);
         return second->wait(5000) && arrived && tookThem;

@@ -50,6 +50,7 @@ struct Launch
 {
     int exitCode = -1;
     QString out;
+    QString err;
 };
 Launch launch(const QStringList &arguments, const QString &folder)
 {
@@ -66,6 +67,7 @@ Launch launch(const QStringList &arguments, const QString &folder)
     Launch result;
     result.exitCode = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -2;
     result.out = QString::fromLocal8Bit(program.readAllStandardOutput());
+    result.err = QString::fromLocal8Bit(program.readAllStandardError());
     return result;
 }
 
@@ -93,6 +95,13 @@ private Q_SLOTS:
         QTest::newRow("an image and a track")
             << QStringList{"disc.iso", "tone.wav"} << "KLVO Tandor is already running; handed it 2 files.\n"
             << Tandor::MainTab::audio << true << 1;
+        // The desktop entry's actions.
+        QTest::newRow("burn an image") << QStringList{"--screen", "data"}
+                                       << "KLVO Tandor is already running; brought its window to the front.\n"
+                                       << Tandor::MainTab::data << false << 0;
+        QTest::newRow("the tools screen") << QStringList{"--screen", "tools"}
+                                          << "KLVO Tandor is already running; brought its window to the front.\n"
+                                          << Tandor::MainTab::tools << false << 0;
     }
     void handsItsFilesToTheRunningWindow()
     {
@@ -142,6 +151,19 @@ private Q_SLOTS:
             QTRY_VERIFY(rig.item(QStringLiteral("imageFacts"))->isVisible());
         }
         QVERIFY(QFile::exists(work));
+    }
+
+    // A screen that doesn't exist is refused before any copy is asked.
+    void unknownScreenIsRefused()
+    {
+        TestEnv env;
+        SingleInstance first;
+        QCOMPARE(first.start({}), SingleInstance::Role::first);
+        QSignalSpy received(&first, &SingleInstance::filesReceived);
+        const Launch second = launch({QStringLiteral("--screen"), QStringLiteral("burn")}, env.root());
+        QCOMPARE(second.exitCode, 2);
+        QCOMPARE(second.err, QStringLiteral("There is no screen \"burn\": use audio, data or tools.\n"));
+        QCOMPARE(received.size(), 0);
     }
 
     // The window comes back as it was before it was minimized.
