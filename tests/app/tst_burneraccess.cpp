@@ -3,6 +3,7 @@
 // showing why, the burn log saying it once, and the deck refusing to start.
 
 #include "ImageFixtures.h"
+#include "LibburnBarrier.h"
 #include "TestEnv.h"
 #include "Unprivileged.h"
 #include "app/AppModel.h"
@@ -14,18 +15,6 @@
 #include <QTest>
 
 #include <sys/stat.h>
-
-namespace {
-
-// Replies still owed by the shared libburn thread have been delivered once a
-// new service's first reading is: the thread answers in order.
-bool libburnCaughtUp(const TestEnv &env)
-{
-    HardwareDiscService probe({QStringLiteral("stdio:") + env.path(QStringLiteral("barrier.iso"))});
-    return QTest::qWaitFor([&] { return probe.devices().last()->status().has_value(); }, 10000);
-}
-
-} // namespace
 
 class TestBurnerAccess : public QObject
 {
@@ -69,7 +58,7 @@ private Q_SLOTS:
         // Every Refresh Drives reads the drive again and finds the same.
         for (int i = 0; i < 3; ++i) {
             model.refreshDrives();
-            QVERIFY(libburnCaughtUp(env));
+            QVERIFY(libburnCaughtUp(env.root()));
         }
         QCOMPARE(a->mediaText(), reason);
         int times = 0;

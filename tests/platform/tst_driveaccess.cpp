@@ -5,6 +5,7 @@
 
 #include "BurnFixtures.h"
 #include "ImageFixtures.h"
+#include "LibburnBarrier.h"
 #include "Unprivileged.h"
 #include "platform/linux/DriveAccess.h"
 #include "platform/linux/HardwareDiscService.h"
@@ -37,13 +38,6 @@ QString ownNode(const QTemporaryDir &dir, const QString &name, int mode)
     return path;
 }
 
-// Every reply the shared libburn thread owes is delivered once a new
-// service's first reading is: the thread answers in order.
-bool libburnCaughtUp(const QTemporaryDir &dir)
-{
-    HardwareDiscService probe({QStringLiteral("stdio:") + dir.filePath(QStringLiteral("barrier.iso"))});
-    return QTest::qWaitFor([&] { return probe.devices().last()->status().has_value(); }, 10000);
-}
 
 } // namespace
 
@@ -192,7 +186,7 @@ private Q_SLOTS:
         QCOMPARE(drive->info().ioPath, node);
         QVERIFY(drive->accessProblem().isEmpty()); // not read yet
 
-        QVERIFY(libburnCaughtUp(dir));
+        QVERIFY(libburnCaughtUp(dir.path()));
         QCOMPARE(drive->accessProblem(), text.arg(node));
         QVERIFY(!drive->status());
         QCOMPARE(changed.count(), 1);
@@ -200,7 +194,7 @@ private Q_SLOTS:
         // Reading again finds the same: nothing to tell.
         for (int i = 0; i < 3; ++i)
             service.refresh();
-        QVERIFY(libburnCaughtUp(dir));
+        QVERIFY(libburnCaughtUp(dir.path()));
         QCOMPARE(changed.count(), 1);
         QCOMPARE(drive->accessProblem(), text.arg(node));
 
@@ -225,7 +219,7 @@ private Q_SLOTS:
         const QString node = ownNode(dir, "node", 0);
         HardwareDiscService service({node});
         const DiscDeviceRef drive = service.devices().last();
-        QVERIFY(libburnCaughtUp(dir));
+        QVERIFY(libburnCaughtUp(dir.path()));
         QCOMPARE(drive->accessProblem(), modeText.arg(node));
 
         QSignalSpy changed(&service, &DiscService::deviceStatusChanged);
