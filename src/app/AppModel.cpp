@@ -107,7 +107,7 @@ AppModel::AppModel(const Config &config, QObject *parent)
         connect(deck, &Deck::stateSettled, this, &AppModel::deckStateChanged);
         connect(deck, &Deck::blankReady, this, [this, deck] { queueDeckReady(deck); });
         connect(deck, &Deck::audioBurnEnded, this, [this, deck] { deckFinished(deck); });
-        connect(deck, &Deck::audioBurnStopped, this, &AppModel::deckStopped);
+        connect(deck, &Deck::audioBurnStopped, this, [this, deck] { deckStopped(deck); });
         connect(deck, &Deck::logged, this, [this](const QString &line) { log(line); });
     }
     m_queue->setDecks(m_decks);
@@ -415,8 +415,13 @@ void AppModel::queueDeckReady(Deck *deck)
 
 void AppModel::deckFinished(Deck *deck)
 {
+    if (m_mode == BurnMode::mirror) {
+        m_mirrorEnded.append(deck);
+        tellMirrorBurn(deck);
+        return;
+    }
     if (m_mode != BurnMode::queue) {
-        notify(WorkNotices::audioBurn(*deck));
+        notify(WorkNotices::audioBurn({deck}));
         return;
     }
     const bool done = deck->state() == Deck::State::done;
@@ -444,10 +449,28 @@ void AppModel::deckFinished(Deck *deck)
     }
 }
 
-void AppModel::deckStopped()
+void AppModel::deckStopped(Deck *deck)
 {
     if (m_mode == BurnMode::queue)
         setCopiesStarted(m_copiesStarted - 1);
+    // A stopped deck isn't news, but the others' ends may have waited for it.
+    if (!m_mirrorEnded.isEmpty())
+        tellMirrorBurn(deck);
+}
+
+void AppModel::tellMirrorBurn(Deck *ending)
+{
+    for (const Deck *other : std::as_const(m_decks)) {
+        if (other != ending && other->busy() && other->op() == Deck::Op::audio)
+            return;
+    }
+    QList<const Deck *> ended;
+    for (const QPointer<Deck> &deck : std::exchange(m_mirrorEnded, {})) {
+        if (deck)
+            ended.append(deck);
+    }
+    if (!ended.isEmpty())
+        notify(WorkNotices::audioBurn(ended));
 }
 
 void AppModel::setConnectedCount(int count) { setField(this, m_connectedCount, count, &AppModel::connectedCountChanged); }

@@ -17,6 +17,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QSettings>
 #include <QtQmlIntegration/qqmlintegration.h>
 #include <memory>
@@ -252,7 +253,10 @@ private:
     void deckStateChanged();
     void queueDeckReady(Deck *deck);
     void deckFinished(Deck *deck);
-    void deckStopped();
+    void deckStopped(Deck *deck);
+    // A Mirror burn is one piece of work: its decks' ends make one note, once
+    // none of them is still burning (`ending` has just ended or stopped).
+    void tellMirrorBurn(Deck *ending);
     // Every copy of the stack is taken: decks waiting for a blank stop waiting.
     void stopWaitingDecks();
     // Tells the desktop, unless the user is looking or has turned it off.
@@ -292,6 +296,8 @@ private:
     double m_demoSeconds = 0;
     DesktopNotifier *m_notifier;
     bool m_notifications = true;
+    // Decks whose Mirror burn ended while others of it still burn.
+    QList<QPointer<Deck>> m_mirrorEnded;
     // Until a window says otherwise, nobody is away to be told.
     bool m_windowActive = true;
 };

@@ -34,11 +34,32 @@ QString jobSummary(const JobKind &kind, bool ok)
 
 } // namespace
 
-DesktopNote WorkNotices::audioBurn(const Deck &deck)
+DesktopNote WorkNotices::audioBurn(const QList<const Deck *> &decks)
 {
-    const bool ok = deck.state() == Deck::State::done;
-    return {(ok ? QStringLiteral("Burn finished") : QStringLiteral("Burn failed")) + onDeck(deck.index()),
-            deck.phase(), !ok};
+    // The failed decks are the news when there are any.
+    QList<const Deck *> named;
+    for (const Deck *deck : decks) {
+        if (deck->state() != Deck::State::done)
+            named.append(deck);
+    }
+    const bool ok = named.isEmpty();
+    if (ok)
+        named = decks;
+    QStringList letters;
+    for (const Deck *deck : std::as_const(named))
+        letters.append(deck->letter());
+    QString where = QStringLiteral(" on Deck ") + letters.constFirst();
+    if (letters.size() > 1) {
+        const QString last = letters.takeLast();
+        where = QStringLiteral(" on Decks ") + letters.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
+    }
+    if (decks.size() == 1)
+        return {(ok ? QStringLiteral("Burn finished") : QStringLiteral("Burn failed")) + where, decks.first()->phase(), !ok};
+    QStringList body;
+    for (const Deck *deck : decks)
+        body.append(QStringLiteral("Deck ") + deck->letter() + QStringLiteral(": ") + deck->phase());
+    return {(ok ? QStringLiteral("Burn finished") : QStringLiteral("Burn failed")) + where,
+            body.join(QLatin1Char('\n')), !ok};
 }
 
 DesktopNote WorkNotices::copiesDone(int count)

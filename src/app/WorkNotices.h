@@ -12,9 +12,9 @@ class Deck;
 
 namespace WorkNotices {
 
-// An audio burn that ended on `deck`, done or failed: its state says which,
-// its phase how.
-DesktopNote audioBurn(const Deck &deck);
+// An audio burn that ended on `decks` (one, or the decks of a Mirror burn),
+// done or failed: each deck's state says which, its phase how.
+DesktopNote audioBurn(const QList<const Deck *> &decks);
 // A Copies stack whose `count` copies are all done.
 DesktopNote copiesDone(int count);
 // A queued job that ended; nothing for one that was stopped or never ran.

@@ -193,6 +193,15 @@ private Q_SLOTS:
             << "burn done" << "Burn finished on Deck B" << "Done. Disc ejecting." << 1;
         QTest::newRow("audio burn failed")
             << "burn failed" << "Burn failed on Deck B" << "The laser lost focus." << 2;
+        // A Mirror burn is one note, when its last deck ends.
+        QTest::newRow("mirror on two decks")
+            << "mirror done" << "Burn finished on Decks A and B"
+            << "Deck A: Done. Disc ejecting.\nDeck B: Done. Disc ejecting." << 1;
+        QTest::newRow("mirror, one deck failed")
+            << "mirror failed" << "Burn failed on Deck B"
+            << "Deck A: Done. Disc ejecting.\nDeck B: The laser lost focus." << 2;
+        QTest::newRow("mirror, the other deck stopped")
+            << "mirror stopped" << "Burn finished on Deck A" << "Done. Disc ejecting." << 1;
         QTest::newRow("copies stack of 3") << "copies" << "3 copies burned" << "Copies: all 3 copies are done." << 1;
         QTest::newRow("checksum job") << "checksum" << "Checksums ready: data.bin" << "" << 1;
         QTest::newRow("checksum job failed") << "checksum missing" << "Checksums failed: gone.bin" << "" << 2;
@@ -218,6 +227,19 @@ private Q_SLOTS:
                 job->send(DiscJobState::done);
             else
                 job->send(DiscJobState::failed, -1, 0, 0, QStringLiteral("The laser lost focus."));
+        } else if (work.startsWith(QLatin1String("mirror"))) {
+            ScriptedJob *a = rig.startBurn(0);
+            ScriptedJob *b = rig.startBurn(1);
+            QVERIFY(a && b);
+            a->send(DiscJobState::done);
+            QTest::qWait(200); // deck B still burns: nothing yet
+            QCOMPARE(notes.calls.size(), 0);
+            if (work == QLatin1String("mirror done"))
+                b->send(DiscJobState::done);
+            else if (work == QLatin1String("mirror failed"))
+                b->send(DiscJobState::failed, -1, 0, 0, QStringLiteral("The laser lost focus."));
+            else
+                rig.model->decks().at(1)->stop();
         } else if (work == QLatin1String("copies")) {
             rig.model->setMode(BurnMode::queue);
             rig.model->setCopies(3);
