@@ -175,6 +175,15 @@ class TestNotifications : public QObject
         int logCount() const { return int(model->logLines()->lines().size()); }
     };
 
+    // A private bus with the stand-in service on it, and two decks with a track to burn.
+    struct Stage
+    {
+        PrivateBus bus;
+        NotificationService notes{bus.address};
+        Rig rig{bus.address, 2};
+        bool ready() { return !bus.address.isEmpty() && notes.registerOnBus() && rig.addTrack(); }
+    };
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -212,12 +221,10 @@ private Q_SLOTS:
         QFETCH(QString, summary);
         QFETCH(QString, body);
         QFETCH(int, urgency);
-        PrivateBus bus;
-        QVERIFY2(!bus.address.isEmpty(), "the private bus didn't start");
-        NotificationService notes(bus.address);
-        QVERIFY(notes.registerOnBus());
-        Rig rig(bus.address, 2);
-        QVERIFY(rig.addTrack());
+        Stage stage;
+        QVERIFY2(stage.ready(), "the private bus, the stand-in service or the track didn't come up");
+        NotificationService &notes = stage.notes;
+        Rig &rig = stage.rig;
 
         QString file;
         if (work.startsWith(QLatin1String("burn"))) {
@@ -302,12 +309,10 @@ private Q_SLOTS:
     void quietEnds()
     {
         QFETCH(QString, how);
-        PrivateBus bus;
-        QVERIFY2(!bus.address.isEmpty(), "the private bus didn't start");
-        NotificationService notes(bus.address);
-        QVERIFY(notes.registerOnBus());
-        Rig rig(bus.address, 2);
-        QVERIFY(rig.addTrack());
+        Stage stage;
+        QVERIFY2(stage.ready(), "the private bus, the stand-in service or the track didn't come up");
+        NotificationService &notes = stage.notes;
+        Rig &rig = stage.rig;
 
         if (how == QLatin1String("active") || how == QLatin1String("off")) {
             if (how == QLatin1String("active"))
