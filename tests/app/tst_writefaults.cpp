@@ -1,0 +1,561 @@
+// Every place the program writes a file, run as the program runs it, with the
+// disk filling up, the folder refusing to be written, the folder disappearing
+// mid-way and the source failing to read mid-way: the exact words the user
+// gets, no half-written file anywhere, older files left alone, and the next
+// run of the same kind working once the fault is gone.
+
+#include "FaultInjection.h"
+#include "ImageFixtures.h"
+#include "VirtualRig.h"
+#include "app/AppModel.h"
+#include "app/ChecksumModel.h"
+#include "app/CopyDiscModel.h"
+#include "app/LogModel.h"
+#include "app/MakeImageModel.h"
+#include "audio/AudioPrep.h"
+#include "audio/DiscProject.h"
+#include "base/Format.h"
+#include "drives/Deck.h"
+#include "images/Checksums.h"
+#include "images/ImageInfo.h"
+#include "queue/JobQueue.h"
+
+#include <QDateTime>
+#include <QDirIterator>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+using Fault::Kind;
+
+const QString noSpace = QString::fromLocal8Bit(std::strerror(ENOSPC));
+const QString noAccess = QString::fromLocal8Bit(std::strerror(EACCES));
+const QString noEntry = QString::fromLocal8Bit(std::strerror(ENOENT));
+
+// Every file under `root`, relative to it, hidden ones included.
+QStringList filesUnder(const QString &root)
+{
+    QStringList out;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        out.append(QDir(root).relativeFilePath(it.next()));
+    out.sort();
+    return out;
+}
+
+// Files under `root` now that were not in `before`, leaving out `ignored`.
+QStringList newFiles(const QString &root, const QStringList &before, const QStringList &ignored = {})
+{
+    QStringList out;
+    for (const QString &f : filesUnder(root))
+        if (!before.contains(f) && !ignored.contains(QFileInfo(f).fileName()))
+            out.append(f);
+    return out;
+}
+
+// A file whose bytes and modification time must stay as they are.
+struct Kept
+{
+    QString path;
+    QByteArray bytes;
+    QDateTime modified;
+
+    static Kept make(const QString &path, const QByteArray &bytes)
+    {
+        if (!writeFile(path, bytes))
+            return {};
+        // An older time, so that any rewrite would show even within a second.
+        QFile f(path);
+        f.open(QIODevice::ReadWrite);
+        f.setFileTime(QDateTime::currentDateTime().addDays(-3), QFileDevice::FileModificationTime);
+        f.close();
+        return {path, bytes, QFileInfo(path).fileTime(QFileDevice::FileModificationTime)};
+    }
+    bool intact() const
+    {
+        return readFile(path) == bytes && QFileInfo(path).fileTime(QFileDevice::FileModificationTime) == modified;
+    }
+};
+
+struct Rig : VirtualRig
+{
+    explicit Rig(int burners)
+        : VirtualRig(burners)
+    {
+        model->refreshDrives();
+    }
+    JobQueue *queue() const { return model->queue(); }
+    int lines(const QString &text) const { return int(texts().count(text)); }
+    QString log() const { return texts().join(QLatin1Char('\n')); }
+    // Runs the job just added to the end and returns its detail once it ended.
+    QString runLastJob(JobState *state)
+    {
+        const QUuid id = queue()->jobs().last().id;
+        if (!QTest::qWaitFor([&] { return queue()->job(id)->finished(); }, 30000))
+            return QStringLiteral("(still running)");
+        *state = queue()->job(id)->state;
+        return queue()->job(id)->detail;
+    }
+    bool blank(int d)
+    {
+        if (!deck(d)->blankLoaded())
+            burners->insertBlank(burners->burnerNumbers().at(d));
+        model->refreshDrives();
+        return QTest::qWaitFor([&] { return deck(d)->blankLoaded(); }, 10000);
+    }
+};
+
+void addRows()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<qint64>("after");
+}
+
+} // namespace
+
+class TstWriteFaults : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup() { Fault::disarm(); }
+
+    // The prepared CD audio that an audio burn writes into the cache folder.
+    void preparedAudio_data()
+    {
+        addRows();
+        QTest::addColumn<QString>("said");
+        QTest::newRow("disk full") << int(Kind::diskFull) << qint64(64 * 1024)
+                                   << QStringLiteral("Deck A: Couldn't save the file: ") + noSpace;
+        QTest::newRow("permission denied") << int(Kind::denied) << qint64(0)
+                                           << QStringLiteral("Deck A: Couldn't save the file: ") + noAccess;
+        QTest::newRow("folder vanishes") << int(Kind::vanish) << qint64(64 * 1024)
+                                         << QStringLiteral("Deck A: Couldn't save the file: ") + noEntry;
+        QTest::newRow("source read error") << int(Kind::readError) << qint64(100 * 1024)
+                                           << QStringLiteral("Deck A: Couldn't convert tone.wav to CD audio.");
+    }
+
+    void preparedAudio()
+    {
+        QFETCH(int, kind);
+        QFETCH(qint64, after);
+        QFETCH(QString, said);
+
+        Rig rig(1);
+        QVERIFY(rig.blank(0));
+        const QString wav = rig.env.path(QStringLiteral("music/tone.wav"));
+        QVERIFY(QDir().mkpath(QFileInfo(wav).path()));
+        QVERIFY(TestEnv::writeWav(wav, 1.5));
+        QSignalSpy added(rig.model->projects().at(0), &DiscProject::tracksAdded);
+        rig.model->projects().at(0)->add({wav});
+        QVERIFY(added.wait(10000));
+        const QString cache = AudioPrep::cacheDir();
+        const Kept nearby = Kept::make(cache + QStringLiteral("/notes.txt"), "not ours to touch\n");
+        const QStringList before = filesUnder(rig.env.root());
+
+        Fault::arm({Kind(kind), Kind(kind) == Kind::readError ? wav : cache, after});
+        rig.model->start(rig.deck(0));
+        QVERIFY(QTest::qWaitFor([&] { return !rig.deck(0)->busy(); }, 30000));
+        QVERIFY(Fault::strikes() > 0);
+        Fault::disarm();
+        QCOMPARE(rig.deck(0)->state(), Deck::State::failed);
+        QVERIFY2(rig.lines(said) == 1, qPrintable(rig.log()));
+        QCOMPARE(newFiles(rig.env.root(), before, {QStringLiteral("log.txt"), QStringLiteral("settings.ini")}).join(", "), QString());
+        if (Kind(kind) != Kind::vanish)
+            QVERIFY(nearby.intact());
+        QCOMPARE(filesUnder(rig.folder(0)), QStringList());
+
+        // The same burn once the fault is gone.
+        QVERIFY(rig.blank(0));
+        rig.model->start(rig.deck(0));
+        QVERIFY(QTest::qWaitFor([&] { return !rig.deck(0)->busy(); }, 30000));
+        QVERIFY2(rig.deck(0)->state() == Deck::State::done, qPrintable(rig.log()));
+        QCOMPARE(filesUnder(rig.folder(0)), QStringList({"Disc 001.bin", "Disc 001.cue"}));
+        QTRY_COMPARE(QDir(cache).entryList({QStringLiteral("*.cdda")}, QDir::Files), QStringList());
+    }
+
+    // A disc copied to an .iso by the queue, from a drive whose device is a file.
+    void discCopy_data()
+    {
+        addRows();
+        QTest::addColumn<QString>("said"); // "%1": the output folder
+        QTest::newRow("disk full") << int(Kind::diskFull) << qint64(mib + 4096)
+                                   << QStringLiteral("Couldn't save the file: ") + noSpace;
+        QTest::newRow("permission denied") << int(Kind::denied) << qint64(0)
+                                           << QStringLiteral("Couldn't save the file: can't create Holiday.iso.partial in %1");
+        QTest::newRow("folder vanishes") << int(Kind::vanish) << qint64(mib)
+                                         << QStringLiteral("Couldn't save the file: ") + noEntry;
+        QTest::newRow("source read error")
+            << int(Kind::readError) << qint64(mib + 6144)
+            << QStringLiteral("The disc couldn't be read at ") + fmtBytes(mib + 6144)
+                   + QStringLiteral(", so the copy was stopped and the unfinished file removed. The disc may be "
+                                    "scratched, dirty, an audio CD, or copy-protected. KLVO Tandor doesn't skip "
+                                    "unreadable or protected sectors.");
+    }
+
+    void discCopy()
+    {
+        QFETCH(int, kind);
+        QFETCH(qint64, after);
+        QFETCH(QString, said);
+
+        Rig rig(0);
+        const qint64 size = 2048 * 1400;
+        const QString device = rig.env.path(QStringLiteral("dev/sr7"));
+        QVERIFY(QDir().mkpath(QFileInfo(device).path()));
+        QVERIFY(TestEnv::writePattern(device, size));
+        DiscInfo info;
+        info.bsdName = QStringLiteral("sr7");
+        info.mediaKind = QStringLiteral("CD");
+        info.mediaName = QStringLiteral("CD-ROM");
+        info.bytes = size;
+        info.volumeKind = QStringLiteral("iso9660");
+        info.volumeName = QStringLiteral("Holiday");
+        rig.queue()->setDiscLookup([&](const QString &bsd) -> std::optional<JobQueue::DiscSource> {
+            if (bsd != info.bsdName)
+                return std::nullopt;
+            return JobQueue::DiscSource{info, device};
+        });
+        CopyDiscModel *copy = rig.model->copyDisc();
+        copy->applyDiscs({info}, false);
+        const QString out = rig.env.path(QStringLiteral("out"));
+        // The user chose to replace the older copy; its neighbour is not theirs to lose.
+        const Kept older = Kept::make(out + QStringLiteral("/Holiday.iso"), "the older copy");
+        const Kept nearby = Kept::make(out + QStringLiteral("/Other.iso"), "another image");
+        const QStringList before = filesUnder(rig.env.root());
+
+        Fault::arm({Kind(kind), Kind(kind) == Kind::readError ? device : out, after});
+        copy->copy(older.path);
+        JobState state {};
+        const QString detail = rig.runLastJob(&state);
+        QVERIFY(Fault::strikes() > 0);
+        Fault::disarm();
+        QCOMPARE(state, JobState::failed);
+        QCOMPARE(detail, said.arg(out));
+        QCOMPARE(rig.lines(QStringLiteral("Queue: FAILED — “Copy Holiday to Holiday.iso”. ") + detail), 1);
+        QCOMPARE(newFiles(rig.env.root(), before, {QStringLiteral("log.txt"), QStringLiteral("settings.ini")}).join(", "), QString());
+        if (Kind(kind) != Kind::vanish) {
+            QVERIFY(older.intact());
+            QVERIFY(nearby.intact());
+        }
+
+        QVERIFY(QDir().mkpath(out));
+        copy->copy(older.path);
+        QCOMPARE(rig.runLastJob(&state).left(14), QStringLiteral("Saved Holiday."));
+        QCOMPARE(state, JobState::done);
+        QCOMPARE(readFile(older.path), readFile(device));
+    }
+
+    // An image made of a folder: xorriso (a child process, reached through
+    // LD_PRELOAD) writes the ISO or the HFS+ hybrid; our own UDIF writer
+    // (reached in this process) writes the DMG.
+    void imageMaking_data()
+    {
+        addRows();
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<bool>("child"); // the fault is the child's
+        QTest::addColumn<QString>("said"); // "%1": the file it is about
+
+        const QString full = QStringLiteral("Couldn't save the file: ") + noSpace;
+        QTest::newRow("iso, disk full") << int(Kind::diskFull) << qint64(256 * 1024) << "ISO" << true << full;
+        QTest::newRow("iso, permission denied")
+            << int(Kind::denied) << qint64(0) << "ISO" << true
+            << QStringLiteral("Tandor isn't allowed to save there. Choose another folder for the image.");
+        QTest::newRow("iso, source read error")
+            << int(Kind::readError) << qint64(64 * 1024) << "ISO" << true
+            << QStringLiteral("A file in the folder couldn't be read, so the image wasn't made.");
+        QTest::newRow("dmg, disk full") << int(Kind::diskFull) << qint64(16 * 1024) << "DMG" << false
+                                        << QStringLiteral("Couldn't save the file: writing %1 failed (") + noSpace
+                                               + QStringLiteral(").");
+        QTest::newRow("dmg, permission denied")
+            << int(Kind::denied) << qint64(0) << "DMG" << false
+            << QStringLiteral("Couldn't save the file: writing %1 failed (") + noAccess + QStringLiteral(").");
+        QTest::newRow("dmg, folder vanishes") << int(Kind::vanish) << qint64(0) << "DMG" << false
+                                              << QStringLiteral("Couldn't save the file: ") + noEntry;
+        QTest::newRow("dmg, hybrid read error")
+            << int(Kind::readError) << qint64(8 * 1024) << "DMG" << false
+            << QStringLiteral("Read error in %1 at 8 KB (") + QString::fromLocal8Bit(std::strerror(EIO))
+                   + QStringLiteral(").");
+    }
+
+    void imageMaking()
+    {
+        QFETCH(int, kind);
+        QFETCH(qint64, after);
+        QFETCH(QString, format);
+        QFETCH(bool, child);
+        QFETCH(QString, said);
+        if (QStandardPaths::findExecutable(QStringLiteral("xorriso")).isEmpty())
+            QSKIP("needs xorriso");
+        if (child && Fault::preloadModule().isEmpty())
+            QSKIP("the interposer module for child processes wasn't built");
+
+        Rig rig(0);
+        const QString folder = rig.env.path(QStringLiteral("Photos"));
+        QVERIFY(writeFile(folder + QStringLiteral("/a.txt"), "first\n"));
+        QVERIFY(TestEnv::writePattern(folder + QStringLiteral("/b.bin"), mib));
+        rig.model->makeImage()->setFolder(folder);
+        rig.model->makeImage()->setFormat(format);
+        rig.model->makeImage()->setCheckAfter(false);
+        const QString out = rig.env.path(QStringLiteral("out"));
+        const QString ext = format.toLower();
+        const Kept older = Kept::make(out + QStringLiteral("/Photos.") + ext, "the older image");
+        const Kept nearby = Kept::make(out + QStringLiteral("/Other.iso"), "another image");
+        const QStringList before = filesUnder(rig.env.root());
+
+        const Fault::Rule rule {Kind(kind), Kind(kind) == Kind::readError ? (child ? folder + "/b.bin" : out) : out,
+                                after};
+        if (child) {
+            qputenv("LD_PRELOAD", Fault::preloadModule());
+            qputenv("TANDOR_FAULT", Fault::childRule(rule));
+        } else {
+            Fault::arm(rule);
+        }
+        rig.model->makeImage()->make(older.path);
+        JobState state {};
+        const QString detail = rig.runLastJob(&state);
+        if (!child)
+            QVERIFY(Fault::strikes() > 0);
+        Fault::disarm();
+        qunsetenv("LD_PRELOAD");
+        qunsetenv("TANDOR_FAULT");
+        QCOMPARE(state, JobState::failed);
+        // "%1": the file the row is about, the work file or the HFS+ hybrid read back.
+        const QString about = Kind(kind) == Kind::readError ? QStringLiteral("/Photos.partial.hfs")
+                                                            : QStringLiteral("/Photos.partial.") + ext;
+        QCOMPARE(detail, said.contains(QLatin1String("%1")) ? said.arg(out + about) : said);
+        QCOMPARE(newFiles(rig.env.root(), before, {QStringLiteral("log.txt"), QStringLiteral("settings.ini")}).join(", "), QString());
+        if (Kind(kind) != Kind::vanish) {
+            QVERIFY(older.intact());
+            QVERIFY(nearby.intact());
+        }
+
+        QVERIFY(QDir().mkpath(out));
+        rig.model->makeImage()->make(older.path);
+        const QString again = rig.runLastJob(&state);
+        QVERIFY2(state == JobState::done, qPrintable(again));
+        QVERIFY(QFileInfo(older.path).size() > 0 && readFile(older.path) != older.bytes);
+    }
+
+    // An image burned on a virtual burner, which writes the disc into its folder.
+    void burnerOutput_data()
+    {
+        addRows();
+        QTest::addColumn<QString>("said"); // "%1": the burner's folder
+        QTest::newRow("disk full") << int(Kind::diskFull) << qint64(256 * 1024)
+                                   << QStringLiteral("Couldn't write the disc image: ") + noSpace + ".";
+        QTest::newRow("permission denied") << int(Kind::denied) << qint64(0)
+                                           << QStringLiteral("Couldn't write to %1: ") + noAccess + ".";
+        QTest::newRow("folder vanishes") << int(Kind::vanish) << qint64(256 * 1024)
+                                         << QStringLiteral("Couldn't save %1/Disc 001.iso: ") + noEntry + ".";
+        // A block that can't be read is burned as zeros; the read-back finds it.
+        QTest::newRow("source read error, once") << int(Kind::readError) << qint64(256 * 1024)
+                                                 << QStringLiteral("The disc didn't match what was written (track 1).");
+    }
+
+    void burnerOutput()
+    {
+        QFETCH(int, kind);
+        QFETCH(qint64, after);
+        QFETCH(QString, said);
+
+        Rig rig(1);
+        QVERIFY(rig.blank(0));
+        const QString image = rig.env.path(QStringLiteral("backup.iso"));
+        QVERIFY(TestEnv::writePattern(image, 2048 * 512));
+        const QString folder = rig.folder(0);
+        QVERIFY(QDir().mkpath(folder));
+        const Kept nearby = Kept::make(folder + QStringLiteral("/notes.txt"), "not a disc\n");
+        const QStringList before = filesUnder(rig.env.root());
+
+        const bool source = Kind(kind) == Kind::readError;
+        Fault::arm({Kind(kind), source ? image : folder, after, source ? 1 : 0});
+        QList<std::pair<bool, QString>> ends;
+        const auto burn = [&] {
+            rig.deck(0)->burnImage(*ImageInfo::inspect(image), false, source, false, false, QStringLiteral("Burn"),
+                                   [&](bool ok, const QString &m) { ends.append({ok, m}); });
+        };
+        burn();
+        QVERIFY(QTest::qWaitFor([&] { return ends.size() == 1; }, 20000));
+        QVERIFY2(Fault::strikes() > 0, qPrintable(ends.first().second));
+        Fault::disarm();
+        QVERIFY(!ends.first().first);
+        QCOMPARE(ends.first().second, said.arg(folder));
+        QCOMPARE(newFiles(rig.env.root(), before, {QStringLiteral("log.txt"), QStringLiteral("settings.ini")}).join(", "), QString());
+        if (Kind(kind) != Kind::vanish)
+            QVERIFY(nearby.intact());
+
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(rig.blank(0));
+        burn();
+        QVERIFY(QTest::qWaitFor([&] { return ends.size() == 2; }, 20000));
+        QVERIFY2(ends.last().first, qPrintable(ends.last().second));
+        QCOMPARE(readFile(folder + QStringLiteral("/Disc 001.iso")), readFile(image));
+    }
+
+    // The burn log file: a line that can't be written stays in the window,
+    // nothing is said about it, and the program goes on.
+    void logFile_data()
+    {
+        addRows();
+        QTest::newRow("disk full") << int(Kind::diskFull) << qint64(10);
+        QTest::newRow("permission denied") << int(Kind::denied) << qint64(0);
+        QTest::newRow("folder vanishes") << int(Kind::vanish) << qint64(0);
+    }
+
+    void logFile()
+    {
+        QFETCH(int, kind);
+        QFETCH(qint64, after);
+
+        TestEnv env;
+        const std::unique_ptr<QSettings> settings = env.settings();
+        const QString logFolder = env.path(QStringLiteral("state/KLVO Tandor"));
+        const QString logPath = logFolder + QStringLiteral("/Burn Log.txt");
+        AppModel model({settings.get(), false, logPath, nullptr});
+        model.log(QStringLiteral("Before the fault."));
+        model.logFile().flush();
+        const QByteArray written = readFile(logPath);
+        QVERIFY(written.endsWith("  Before the fault.\n"));
+        const int shown = model.logLines()->rowCount();
+
+        Fault::arm({Kind(kind), logFolder, after});
+        model.log(QStringLiteral("A line the disk has no room for, and a long one at that."));
+        model.logFile().flush();
+        QVERIFY(Fault::strikes() > 0);
+        Fault::disarm();
+        QCOMPARE(model.logLines()->rowCount(), shown + 1);
+        QCOMPARE(model.logLines()->lines().first().text,
+                 QStringLiteral("A line the disk has no room for, and a long one at that."));
+        if (Kind(kind) != Kind::vanish) {
+            // Not a byte of the line went in (a torn line would be worse than none).
+            QCOMPARE(readFile(logPath), written);
+        }
+
+        model.log(QStringLiteral("After the fault."));
+        model.logFile().flush();
+        QCOMPARE(model.logLines()->rowCount(), shown + 2);
+        QVERIFY(readFile(logPath).endsWith("  After the fault.\n"));
+        QVERIFY(!readFile(logPath).contains("no room"));
+        QCOMPARE(filesUnder(logFolder), QStringList{"Burn Log.txt"});
+    }
+
+    // "Save Burn Log…": a copy of the log file at a place the user chose.
+    void logCopy_data()
+    {
+        addRows();
+        QTest::addColumn<QString>("said");
+        QTest::newRow("disk full") << int(Kind::diskFull) << qint64(20)
+                                   << QStringLiteral("Couldn't save the log: ") + noSpace;
+        QTest::newRow("permission denied") << int(Kind::denied) << qint64(0)
+                                           << QStringLiteral("Couldn't save the log: ") + noAccess;
+        QTest::newRow("folder vanishes") << int(Kind::vanish) << qint64(0)
+                                         << QStringLiteral("Couldn't save the log: ") + noEntry;
+        QTest::newRow("log file read error") << int(Kind::readError) << qint64(30) << QString();
+    }
+
+    void logCopy()
+    {
+        QFETCH(int, kind);
+        QFETCH(qint64, after);
+        QFETCH(QString, said);
+
+        Rig rig(0);
+        rig.model->log(QStringLiteral("First line."));
+        rig.model->log(QStringLiteral("Second line, long enough to be read in more than one piece."));
+        const QString logPath = rig.model->logFile().path();
+        const QString out = rig.env.path(QStringLiteral("saved"));
+        const Kept older = Kept::make(out + QStringLiteral("/Burn Log copy.txt"), "an older copy\n");
+        const Kept nearby = Kept::make(out + QStringLiteral("/notes.txt"), "notes\n");
+        rig.model->logFile().flush();
+        const QByteArray logBefore = readFile(logPath);
+        const QStringList before = filesUnder(rig.env.root());
+
+        QSignalSpy saved(rig.model.get(), &AppModel::logCopySaved);
+        Fault::arm({Kind(kind), Kind(kind) == Kind::readError ? logPath : out, after});
+        rig.model->saveLogCopy(older.path);
+        QVERIFY(saved.wait(10000));
+        QVERIFY(Fault::strikes() > 0);
+        Fault::disarm();
+        rig.model->logFile().flush();
+        QCOMPARE(newFiles(rig.env.root(), before, {QStringLiteral("log.txt"), QStringLiteral("settings.ini")}).join(", "), QString());
+        if (said.isEmpty()) {
+            // The file couldn't be read to its end: the copy is made of the lines in memory.
+            QCOMPARE(saved.first().at(1).toBool(), true);
+            QCOMPARE(readFile(older.path), rig.model->logLines()->chronologicalText().toUtf8());
+        } else {
+            QCOMPARE(saved.first().at(1).toBool(), false);
+            QCOMPARE(rig.texts().last(), said);
+            QCOMPARE(rig.lines(said), 1);
+            if (Kind(kind) != Kind::vanish)
+                QVERIFY(older.intact());
+        }
+        if (Kind(kind) != Kind::vanish)
+            QVERIFY(nearby.intact());
+        QVERIFY(readFile(logPath).startsWith(logBefore));
+
+        QVERIFY(QDir().mkpath(out));
+        rig.model->saveLogCopy(older.path);
+        QVERIFY(saved.wait(10000));
+        QCOMPARE(saved.last().at(1).toBool(), true);
+        QCOMPARE(readFile(older.path), readFile(logPath));
+    }
+
+    // A .sha256 file saved from the Checksums card.
+    void checksumFile_data()
+    {
+        addRows();
+        QTest::addColumn<QString>("said");
+        QTest::newRow("disk full") << int(Kind::diskFull) << qint64(40) << QStringLiteral("Couldn't save: ") + noSpace;
+        QTest::newRow("permission denied") << int(Kind::denied) << qint64(0)
+                                           << QStringLiteral("Couldn't save: ") + noAccess;
+        QTest::newRow("folder vanishes") << int(Kind::vanish) << qint64(0)
+                                         << QStringLiteral("Couldn't save: ") + noEntry;
+    }
+
+    void checksumFile()
+    {
+        QFETCH(int, kind);
+        QFETCH(qint64, after);
+        QFETCH(QString, said);
+
+        Rig rig(0);
+        const QString image = rig.env.path(QStringLiteral("out/disc.iso"));
+        QVERIFY(QDir().mkpath(QFileInfo(image).path()));
+        QVERIFY(TestEnv::writePattern(image, 100000));
+        ChecksumModel *sums = rig.model->checksums();
+        sums->checksum(image);
+        QVERIFY(QTest::qWaitFor([&] { return sums->sums().has_value(); }, 10000));
+        const QString out = rig.env.path(QStringLiteral("out"));
+        const Kept older = Kept::make(out + QStringLiteral("/disc.iso.sha256"), "an older file\n");
+        const QStringList before = filesUnder(rig.env.root());
+
+        QSignalSpy saved(sums, &ChecksumModel::saved);
+        Fault::arm({Kind(kind), out, after});
+        sums->save(older.path);
+        QVERIFY(saved.wait(10000));
+        QVERIFY(Fault::strikes() > 0);
+        Fault::disarm();
+        QCOMPARE(saved.first().at(1).toBool(), false);
+        QCOMPARE(rig.texts().last(), said);
+        QCOMPARE(newFiles(rig.env.root(), before, {QStringLiteral("log.txt"), QStringLiteral("settings.ini")}).join(", "), QString());
+        if (Kind(kind) != Kind::vanish) {
+            QVERIFY(older.intact());
+            QCOMPARE(readFile(image).size(), 100000);
+        }
+
+        QVERIFY(QDir().mkpath(out));
+        sums->save(older.path);
+        QVERIFY(saved.wait(10000));
+        QCOMPARE(saved.last().at(1).toBool(), true);
+        QCOMPARE(readFile(older.path), Checksums::fileText(*sums->sums(), QStringLiteral("disc.iso")).toUtf8());
+    }
+};
+
+QTEST_MAIN(TstWriteFaults)
+#include "tst_writefaults.moc"

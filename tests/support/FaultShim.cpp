@@ -1,0 +1,531 @@
+// The interposer behind FaultInjection.h. Plain C calls only, no Qt: the same
+// file is also built as a module that LD_PRELOAD puts into child processes.
+//
+// Our definitions must have the exact signatures of the C library's, so this
+// file sees the headers without large-file renaming or fortify wrappers.
+#undef _FORTIFY_SOURCE
+#undef _FILE_OFFSET_BITS
+#ifndef _GNU_SOURCE
+#define _GNU_SOURCE
+#endif
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+enum Kind { diskFull = 0, denied = 1, readError = 2, vanish = 3 };
+
+std::atomic<bool> g_armed {false};
+std::mutex g_mutex; // guards everything below
+int g_kind = diskFull;
+// A plain array: a module's constructor arms it before any dynamic
+// initialisation of this file could run.
+char g_path[4096];
+long long g_after = 0;
+long long g_count = 0; // bytes written (or read) under g_path while armed
+int g_strikes = 0;
+int g_times = 0; // strikes after which the rule clears; 0: never
+bool g_vanished = false;
+
+// Our own file work (removing a folder, resolving a descriptor) passes through.
+thread_local int t_inside = 0;
+
+struct Inside
+{
+    Inside() { ++t_inside; }
+    ~Inside() { --t_inside; }
+};
+
+template <class F>
+F next(const char *name)
+{
+    return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
+}
+
+#define REAL(name)                                                                                                   \
+    static const auto real = next<decltype(&::name)>(#name);                                                       \
+    if (!real) {                                                                                                     \
+        errno = ENOSYS;                                                                                              \
+        return -1;                                                                                                   \
+    }
+
+// Counts a failed call; a rule that strikes only so often then clears.
+void strike()
+{
+    ++g_strikes;
+    if (g_times > 0 && g_strikes >= g_times)
+        g_armed.store(false, std::memory_order_release);
+}
+
+bool active() { return g_armed.load(std::memory_order_acquire) && t_inside == 0; }
+
+bool under(const std::string &path, std::string_view root)
+{
+    if (root.empty() || path.compare(0, root.size(), root) != 0)
+        return false;
+    return path.size() == root.size() || path[root.size()] == '/';
+}
+
+std::string fdPath(int fd)
+{
+    char link[64];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    char target[4096];
+    const ssize_t n = ::readlink(link, target, sizeof target - 1);
+    if (n <= 0)
+        return {};
+    std::string path(target, size_t(n));
+    static const std::string deleted = " (deleted)";
+    if (path.size() > deleted.size() && path.compare(path.size() - deleted.size(), deleted.size(), deleted) == 0)
+        path.resize(path.size() - deleted.size());
+    return path;
+}
+
+std::string atPath(int dirfd, const char *path)
+{
+    if (!path)
+        return {};
+    if (path[0] == '/')
+        return path;
+    std::string base;
+    if (dirfd == AT_FDCWD) {
+        char cwd[4096];
+        if (::getcwd(cwd, sizeof cwd))
+            base = cwd;
+    } else {
+        base = fdPath(dirfd);
+    }
+    return base + '/' + path;
+}
+
+// The armed rule if it is of `kind` and covers `path`.
+bool rule(int kind, const std::string &path)
+{
+    std::lock_guard lock(g_mutex);
+    return g_armed.load() && g_kind == kind && under(path, g_path);
+}
+
+bool fdRule(int kind, int fd)
+{
+    {
+        std::lock_guard lock(g_mutex);
+        if (g_kind != kind)
+            return false;
+    }
+    return rule(kind, fdPath(fd));
+}
+
+bool writes(int flags)
+{
+    return (flags & O_ACCMODE) != O_RDONLY || (flags & (O_CREAT | O_TRUNC)) || (flags & O_TMPFILE) == O_TMPFILE;
+}
+
+bool refuseOpen(int dirfd, const char *path, int flags)
+{
+    if (!active() || !writes(flags))
+        return false;
+    Inside inside;
+    if (!rule(denied, atPath(dirfd, path)))
+        return false;
+    std::lock_guard lock(g_mutex);
+    strike();
+    return true;
+}
+
+bool refusePath(int dirfd, const char *path)
+{
+    if (!active())
+        return false;
+    Inside inside;
+    if (!rule(denied, atPath(dirfd, path)))
+        return false;
+    std::lock_guard lock(g_mutex);
+    strike();
+    return true;
+}
+
+// How many of `want` bytes may be written to `fd` now: `want` when no rule
+// covers it, fewer up to the limit, or -1 with errno set when none may.
+// Takes them from the budget; give back what the real call didn't use.
+long long takeWrite(int fd, long long want, bool &counted)
+{
+    counted = false;
+    if (!active())
+        return want;
+    Inside inside;
+    bool full = fdRule(diskFull, fd);
+    bool gone = !full && fdRule(vanish, fd);
+    if (!full && !gone)
+        return want;
+    std::string folder;
+    {
+        std::lock_guard lock(g_mutex);
+        if (!g_armed.load())
+            return want;
+        if (full) {
+            const long long room = g_after - g_count;
+            if (room <= 0) {
+                strike();
+                errno = ENOSPC;
+                return -1;
+            }
+            want = std::min(want, room);
+            g_count += want;
+            counted = true;
+            return want;
+        }
+        if (!g_vanished && g_count + want > g_after) {
+            g_vanished = true;
+            strike();
+            folder = std::string(g_path);
+        }
+        g_count += want;
+    }
+    if (!folder.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+    return want;
+}
+
+void giveBack(long long unused)
+{
+    if (unused <= 0)
+        return;
+    std::lock_guard lock(g_mutex);
+    g_count -= unused;
+}
+
+long long takeRead(int fd, long long want, bool &counted)
+{
+    counted = false;
+    if (!active())
+        return want;
+    Inside inside;
+    if (!fdRule(readError, fd))
+        return want;
+    std::lock_guard lock(g_mutex);
+    const long long room = g_after - g_count;
+    if (room <= 0) {
+        strike();
+        errno = EIO;
+        return -1;
+    }
+    want = std::min(want, room);
+    g_count += want;
+    counted = true;
+    return want;
+}
+
+template <class Call>
+ssize_t limited(long long granted, bool counted, size_t want, Call call)
+{
+    if (granted < 0)
+        return -1;
+    const ssize_t n = call(size_t(std::min<long long>(granted, (long long)want)));
+    if (counted)
+        giveBack(granted - (n > 0 ? n : 0));
+    return n;
+}
+
+// The first `limit` bytes of an iovec list.
+std::vector<iovec> cut(const iovec *iov, int count, size_t limit)
+{
+    std::vector<iovec> out;
+    for (int i = 0; i < count && limit > 0; ++i) {
+        iovec piece = iov[i];
+        piece.iov_len = std::min(piece.iov_len, limit);
+        limit -= piece.iov_len;
+        out.push_back(piece);
+    }
+    return out;
+}
+
+size_t total(const iovec *iov, int count)
+{
+    size_t sum = 0;
+    for (int i = 0; i < count; ++i)
+        sum += iov[i].iov_len;
+    return sum;
+}
+
+mode_t modeArg(int flags, va_list args)
+{
+    return (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? mode_t(va_arg(args, int)) : 0;
+}
+
+} // namespace
+
+extern "C" {
+
+void tandor_fault_arm(int kind, const char *path, long long after, int times)
+{
+    std::lock_guard lock(g_mutex);
+    g_kind = kind;
+    size_t length = path ? std::min(std::strlen(path), sizeof g_path - 1) : 0;
+    while (length > 1 && path[length - 1] == '/')
+        --length;
+    std::memcpy(g_path, path ? path : "", length);
+    g_path[length] = 0;
+    g_after = after;
+    g_count = 0;
+    g_strikes = 0;
+    g_times = times;
+    g_vanished = false;
+    g_armed.store(true, std::memory_order_release);
+}
+
+void tandor_fault_disarm()
+{
+    std::lock_guard lock(g_mutex);
+    g_armed.store(false, std::memory_order_release);
+}
+
+int tandor_fault_strikes()
+{
+    std::lock_guard lock(g_mutex);
+    return g_strikes;
+}
+
+int open(const char *path, int flags, ...)
+{
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = modeArg(flags, args);
+    va_end(args);
+    REAL(open)
+    if (refuseOpen(AT_FDCWD, path, flags))
+        return errno = EACCES, -1;
+    return real(path, flags, mode);
+}
+
+int open64(const char *path, int flags, ...)
+{
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = modeArg(flags, args);
+    va_end(args);
+    REAL(open64)
+    if (refuseOpen(AT_FDCWD, path, flags))
+        return errno = EACCES, -1;
+    return real(path, flags, mode);
+}
+
+int openat(int dirfd, const char *path, int flags, ...)
+{
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = modeArg(flags, args);
+    va_end(args);
+    REAL(openat)
+    if (refuseOpen(dirfd, path, flags))
+        return errno = EACCES, -1;
+    return real(dirfd, path, flags, mode);
+}
+
+int openat64(int dirfd, const char *path, int flags, ...)
+{
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = modeArg(flags, args);
+    va_end(args);
+    REAL(openat64)
+    if (refuseOpen(dirfd, path, flags))
+        return errno = EACCES, -1;
+    return real(dirfd, path, flags, mode);
+}
+
+int creat(const char *path, mode_t mode)
+{
+    REAL(creat)
+    if (refuseOpen(AT_FDCWD, path, O_CREAT | O_WRONLY | O_TRUNC))
+        return errno = EACCES, -1;
+    return real(path, mode);
+}
+
+int creat64(const char *path, mode_t mode)
+{
+    REAL(creat64)
+    if (refuseOpen(AT_FDCWD, path, O_CREAT | O_WRONLY | O_TRUNC))
+        return errno = EACCES, -1;
+    return real(path, mode);
+}
+
+int mkdir(const char *path, mode_t mode)
+{
+    REAL(mkdir)
+    // An existing folder is EEXIST, whatever the permissions.
+    struct stat there;
+    if (::stat(path, &there) != 0 && refusePath(AT_FDCWD, path))
+        return errno = EACCES, -1;
+    return real(path, mode);
+}
+
+int rename(const char *from, const char *to)
+{
+    REAL(rename)
+    if (refusePath(AT_FDCWD, to) || refusePath(AT_FDCWD, from))
+        return errno = EACCES, -1;
+    return real(from, to);
+}
+
+int renameat(int fromDir, const char *from, int toDir, const char *to)
+{
+    REAL(renameat)
+    if (refusePath(toDir, to) || refusePath(fromDir, from))
+        return errno = EACCES, -1;
+    return real(fromDir, from, toDir, to);
+}
+
+int renameat2(int fromDir, const char *from, int toDir, const char *to, unsigned int flags)
+{
+    REAL(renameat2)
+    if (refusePath(toDir, to) || refusePath(fromDir, from))
+        return errno = EACCES, -1;
+    return real(fromDir, from, toDir, to, flags);
+}
+
+int link(const char *from, const char *to)
+{
+    REAL(link)
+    if (refusePath(AT_FDCWD, to))
+        return errno = EACCES, -1;
+    return real(from, to);
+}
+
+int linkat(int fromDir, const char *from, int toDir, const char *to, int flags)
+{
+    REAL(linkat)
+    if (refusePath(toDir, to))
+        return errno = EACCES, -1;
+    return real(fromDir, from, toDir, to, flags);
+}
+
+ssize_t write(int fd, const void *data, size_t size)
+{
+    REAL(write)
+    bool counted;
+    const long long granted = takeWrite(fd, (long long)size, counted);
+    return limited(granted, counted, size, [&](size_t n) { return real(fd, data, n); });
+}
+
+ssize_t pwrite(int fd, const void *data, size_t size, off_t offset)
+{
+    REAL(pwrite)
+    bool counted;
+    const long long granted = takeWrite(fd, (long long)size, counted);
+    return limited(granted, counted, size, [&](size_t n) { return real(fd, data, n, offset); });
+}
+
+ssize_t pwrite64(int fd, const void *data, size_t size, off64_t offset)
+{
+    REAL(pwrite64)
+    bool counted;
+    const long long granted = takeWrite(fd, (long long)size, counted);
+    return limited(granted, counted, size, [&](size_t n) { return real(fd, data, n, offset); });
+}
+
+ssize_t writev(int fd, const iovec *iov, int count)
+{
+    REAL(writev)
+    const size_t size = total(iov, count);
+    bool counted;
+    const long long granted = takeWrite(fd, (long long)size, counted);
+    return limited(granted, counted, size, [&](size_t n) {
+        if (n == size)
+            return real(fd, iov, count);
+        const std::vector<iovec> part = cut(iov, count, n);
+        return real(fd, part.data(), int(part.size()));
+    });
+}
+
+int fallocate(int fd, int mode, off_t offset, off_t length)
+{
+    REAL(fallocate)
+    if (active()) {
+        Inside inside;
+        if (fdRule(diskFull, fd)) {
+            std::lock_guard lock(g_mutex);
+            if (g_count + length > g_after) {
+                strike();
+                return errno = ENOSPC, -1;
+            }
+        }
+    }
+    return real(fd, mode, offset, length);
+}
+
+int fallocate64(int fd, int mode, off64_t offset, off64_t length)
+{
+    REAL(fallocate64)
+    if (active()) {
+        Inside inside;
+        if (fdRule(diskFull, fd)) {
+            std::lock_guard lock(g_mutex);
+            if (g_count + length > g_after) {
+                strike();
+                return errno = ENOSPC, -1;
+            }
+        }
+    }
+    return real(fd, mode, offset, length);
+}
+
+ssize_t read(int fd, void *data, size_t size)
+{
+    REAL(read)
+    bool counted;
+    const long long granted = takeRead(fd, (long long)size, counted);
+    return limited(granted, counted, size, [&](size_t n) { return real(fd, data, n); });
+}
+
+ssize_t pread(int fd, void *data, size_t size, off_t offset)
+{
+    REAL(pread)
+    bool counted;
+    const long long granted = takeRead(fd, (long long)size, counted);
+    return limited(granted, counted, size, [&](size_t n) { return real(fd, data, n, offset); });
+}
+
+ssize_t pread64(int fd, void *data, size_t size, off64_t offset)
+{
+    REAL(pread64)
+    bool counted;
+    const long long granted = takeRead(fd, (long long)size, counted);
+    return limited(granted, counted, size, [&](size_t n) { return real(fd, data, n, offset); });
+}
+
+} // extern "C"
+
+#ifdef TANDOR_FAULT_MODULE
+// In a child process the rule comes from TANDOR_FAULT: "KIND:AFTER:TIMES:PATH".
+__attribute__((constructor)) static void armFromEnvironment()
+{
+    const char *spec = std::getenv("TANDOR_FAULT");
+    if (!spec)
+        return;
+    int kind = 0;
+    long long after = 0;
+    int times = 0;
+    int used = 0;
+    if (std::sscanf(spec, "%d:%lld:%d:%n", &kind, &after, &times, &used) == 3 && used > 0)
+        tandor_fault_arm(kind, spec + used, after, times);
+}
+#endif
