@@ -52,6 +52,7 @@ static void appendBytes(const QString &path, const QByteArray &bytes)
     const int fd = ::open(native.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0)
         return;
+    const off_t start = ::lseek(fd, 0, SEEK_END);
     qsizetype done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
@@ -61,6 +62,10 @@ static void appendBytes(const QString &path, const QByteArray &bytes)
             break;
         done += n;
     }
+    // A line cut short by a full disk would run into the next one: a line
+    // is in the file whole or not at all.
+    if (done < bytes.size() && done > 0 && start >= 0)
+        [[maybe_unused]] const int ignored = ::ftruncate(fd, start); // as every append failure
     ::close(fd);
 }
 
