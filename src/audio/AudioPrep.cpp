@@ -259,8 +259,14 @@ qint64 writeTrack(const QString &source, const QString &target, float gain, cons
     qsizetype filled = 0;
     qint64 written = 0;
     const auto flush = [&] {
-        if (filled > 0 && out.write(buffer.get(), filled) != filled)
-            throw TDError::writeFailed(out.errorString());
+        // A disk that fills up takes part of a write without an error; the
+        // next write of the rest is the one that says why.
+        for (qsizetype at = 0; at < filled;) {
+            const qint64 n = out.write(buffer.get() + at, filled - at);
+            if (n <= 0)
+                throw TDError::writeFailed(out.errorString());
+            at += qsizetype(n);
+        }
         filled = 0;
     };
     for (;;) {
