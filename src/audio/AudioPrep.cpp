@@ -15,7 +15,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <climits>
+#include <cstring>
 #include <cmath>
 #include <condition_variable>
 #include <exception>
@@ -293,6 +295,10 @@ qint64 writeTrack(const QString &source, const QString &target, float gain, cons
     out.close();
     if (out.error() != QFileDevice::NoError)
         throw TDError::writeFailed(out.errorString());
+    // Writing into a folder that was removed meanwhile succeeds and keeps
+    // nothing; the burn would only find out when it reads the file.
+    if (!QFileInfo::exists(target))
+        throw TDError::writeFailed(QString::fromLocal8Bit(std::strerror(ENOENT)));
     return written;
 }
 
