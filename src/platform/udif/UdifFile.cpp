@@ -27,8 +27,12 @@ UdifFile::UdifFile(const QString &path, Mode mode) : m_path(path)
     do {
         m_fd = ::open(native.constData(), flags | O_CLOEXEC, 0644);
     } while (m_fd < 0 && errno == EINTR);
-    if (m_fd < 0)
+    if (m_fd < 0) {
+        // A file that can't be made is a failed save, not an unreadable one.
+        if (mode == Mode::createTruncate)
+            throw writeError(path, errno);
         throw TDError::cantOpen(path, errno);
+    }
     struct stat st;
     if (mode == Mode::read && ::fstat(m_fd, &st) == 0 && S_ISDIR(st.st_mode)) {
         ::close(m_fd);

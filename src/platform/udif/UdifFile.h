@@ -3,7 +3,8 @@
 // reader and writer. Private to platform/udif. One owner, one thread at a
 // time; the descriptor is closed by the destructor.
 //
-// Errors: TDError::cantOpen from the constructors; readFailed when a read
+// Errors: TDError::cantOpen from the constructor for reading, writeFailed
+// from the one for writing; readFailed when a read
 // fails or the file ends before `length` bytes; writeFailed naming the file
 // and the system's reason.
 
