@@ -49,6 +49,10 @@ const QList<Rule> &rules()
              QStringLiteral("A folder is in the way where the image should be saved. Choose another name.")},
             {xorriso, QStringLiteral("Access to file is not allowed"),
              QStringLiteral("Tandor isn't allowed to read a file in the folder, so the image wasn't made.")},
+            // libisofs fills an unreadable file with zeros and goes on to
+            // "completed successfully"; xorriso then fails on its severity.
+            {xorriso, QStringLiteral("Read error in file"),
+             QStringLiteral("A file in the folder couldn't be read, so the image wasn't made.")},
             {xorriso, QStringLiteral("Cannot acquire drive"),
              QStringLiteral("The image file couldn't be created there. Choose another folder.")},
             // Mounting: nothing readable in the image.
