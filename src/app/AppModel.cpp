@@ -7,6 +7,7 @@
 #include "app/EraseModel.h"
 #include "app/MakeImageModel.h"
 #include "app/MountModel.h"
+#include "app/SaveFile.h"
 #include "app/VerifyModel.h"
 #include "app/WorkNotices.h"
 #include "app/Zoom.h"
@@ -22,7 +23,6 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSet>
 #include <QTimer>
 #include <QThread>
@@ -295,10 +295,7 @@ void AppModel::saveLogCopy(const QString &target)
             text = in.readAll();
         if (in.error() != QFileDevice::NoError || !in.isOpen())
             text = fallback.toUtf8();
-        QSaveFile out(target);
-        QString error;
-        if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size() || !out.commit())
-            error = out.errorString();
+        const QString error = SaveFile::replace(target, text);
         postToMain(guard, [this, target, error] {
             if (!error.isEmpty())
                 log(QStringLiteral("Couldn't save the log: ") + error);

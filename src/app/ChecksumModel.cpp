@@ -1,10 +1,11 @@
 #include "app/ChecksumModel.h"
 
+#include "app/SaveFile.h"
+
 #include "base/Format.h"
 #include "base/OffMain.h"
 #include "queue/JobQueue.h"
 
-#include <QSaveFile>
 
 ChecksumModel::ChecksumModel(JobQueue *queue, LogFn log, QObject *parent)
     : QObject(parent)
@@ -53,12 +54,7 @@ void ChecksumModel::save(const QString &target)
     const QByteArray text = Checksums::fileText(*m_sums, fileNameOf(m_file)).toUtf8();
     offMain(
         this,
-        [target, text]() -> QString {
-            QSaveFile file(target);
-            if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
-                return file.errorString();
-            return {};
-        },
+        [target, text]() -> QString { return SaveFile::replace(target, text); },
         [this, target](const QString &error) {
             if (!error.isEmpty())
                 m_log(QStringLiteral("Couldn't save: ") + error, {});
