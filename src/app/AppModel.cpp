@@ -291,9 +291,16 @@ void AppModel::saveLogCopy(const QString &target)
     m_logFile.whenWritten([this, guard, source, fallback, target] {
         QByteArray text;
         QFile in(source);
-        if (in.open(QIODevice::ReadOnly))
+        bool whole = false;
+        if (in.open(QIODevice::ReadOnly)) {
+            // Qt returns what came before a read error as if it were all;
+            // only the file's full length counts as read. Nothing else
+            // writes the file while this task runs on its writer.
+            const qint64 size = in.size();
             text = in.readAll();
-        if (in.error() != QFileDevice::NoError || !in.isOpen())
+            whole = in.error() == QFileDevice::NoError && text.size() == size;
+        }
+        if (!whole)
             text = fallback.toUtf8();
         const QString error = SaveFile::replace(target, text);
         postToMain(guard, [this, target, error] {
