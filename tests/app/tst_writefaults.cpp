@@ -136,7 +136,7 @@ private Q_SLOTS:
                                            << QStringLiteral("Deck A: Couldn't save the file: ") + noAccess;
         QTest::newRow("folder vanishes") << int(Kind::vanish) << qint64(64 * 1024)
                                          << QStringLiteral("Deck A: Couldn't save the file: ") + noEntry;
-        QTest::newRow("source read error") << int(Kind::readError) << qint64(100 * 1024)
+        QTest::newRow("source read error") << int(Kind::readError) << qint64(200 * 1024)
                                            << QStringLiteral("Deck A: Couldn't convert tone.wav to CD audio.");
     }
 

@@ -136,6 +136,7 @@ struct StereoDecoder::Impl
 
     bool packetPending = false; // the decoder was full; send it again
     bool inputEnded = false;
+    bool readFailed = false; // the file stopped reading before its end
     bool done = false;
     int errorsInRow = 0;
     qint64 rejected = 0;
@@ -279,7 +280,11 @@ struct StereoDecoder::Impl
         if (!packetPending) {
             for (;;) {
                 if (av_read_frame(file.format, packet) < 0) {
-                    // The end of the file and a read error alike end the track.
+                    // A damaged end ends the track (an early end is told
+                    // apart later); a file the system can't read on is no
+                    // track that can be burned.
+                    const AVIOContext *io = file.format->pb;
+                    readFailed = io && io->error < 0 && io->error != AVERROR_EOF;
                     inputEnded = true;
                     avcodec_send_packet(codec, nullptr);
                     return;
@@ -353,6 +358,10 @@ StereoDecoder::Status StereoDecoder::next(std::span<const float> &samples)
         } else if (got == AVERROR(EAGAIN)) {
             d->errorsInRow = 0;
             d->feed();
+            if (d->readFailed) {
+                d->done = true;
+                return Status::convert;
+            }
         } else if (got == AVERROR_EOF || ++d->errorsInRow > maxErrorsInRow) {
             d->done = true;
             if (!d->drainResampler())
