@@ -266,6 +266,9 @@ private Q_SLOTS:
         QTest::newRow("iso, permission denied")
             << int(Kind::denied) << qint64(0) << "ISO" << true
             << QStringLiteral("Tandor isn't allowed to save there. Choose another folder for the image.");
+        // xorriso writes on into the removed folder and finishes; nothing is there.
+        QTest::newRow("iso, folder vanishes") << int(Kind::vanish) << qint64(256 * 1024) << "ISO" << true
+                                              << QStringLiteral("xorriso didn't make the image.");
         QTest::newRow("iso, source read error")
             << int(Kind::readError) << qint64(64 * 1024) << "ISO" << true
             << QStringLiteral("A file in the folder couldn't be read, so the image wasn't made.");
