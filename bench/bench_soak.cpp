@@ -344,7 +344,23 @@ int main(int argc, char *argv[])
         });
     };
 
+    // Copies: every copy taken is burning or done, and no more are done than asked.
+    int copiesDrift = 0;
+    const auto checkCopies = [&] {
+        if (model->mode() != BurnMode::queue)
+            return;
+        int burning = 0;
+        for (int o : open)
+            burning += o >= 0 ? 1 : 0;
+        if (model->copiesStarted() != model->copiesDone() + burning || model->copiesDone() > model->copies()) {
+            if (++copiesDrift <= 5)
+                std::printf("  copies: %d started, %d done, %d burning, %d asked\n", model->copiesStarted(),
+                            model->copiesDone(), burning, model->copies());
+        }
+    };
+
     const auto act = [&] {
+        checkCopies();
         if (!draining && epoch.elapsed() > epochMs)
             draining = true;
         // A Copies stack is soon burned: the next epoch starts when it is.
@@ -673,10 +689,11 @@ int main(int argc, char *argv[])
             std::printf("    %s\n", qPrintable(t));
     }
     std::printf("  still busy at end %d\n", hung ? 1 : 0);
+    std::printf("  Copies counts off %d\n", copiesDrift);
     std::fflush(stdout);
 
     const bool ok = leftOver.isEmpty() && badBurns == 0 && badJobs == 0 && logFileGap == 0 && fdsAtEnd <= fdsAtStart
-        && !hung;
+        && !hung && copiesDrift == 0;
     model.reset();
     return ok ? 0 : 1;
 }
