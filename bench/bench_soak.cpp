@@ -460,7 +460,7 @@ int main(int argc, char *argv[])
     // --- Figures.
     const auto counts = [&] {
         struct C { int started = 0, done = 0, failed = 0, stopped = 0; } c;
-        c.started = int(burns.size()) + imageJobs;
+        c.started = int(burns.size());
         for (const AudioBurn &b : burns) {
             if (b.ends == 0)
                 continue;
@@ -498,9 +498,10 @@ int main(int argc, char *argv[])
                 decks += deck->stateName().left(2) + QLatin1Char(deck->hasDrive() ? '+' : '-') + QLatin1Char(' ');
             std::printf("[%2d min] mode %d%s, decks %s\n", minute, int(model->mode()), draining ? " draining" : "",
                         qPrintable(decks));
-            std::printf("[%2d min] burns %d started, %d done, %d failed, %d stopped; image jobs %d done | unplugs %d, "
-                        "re-plugs %d | jobs %d done, %d failed, %d cancelled | RSS %lld MB, fds %d\n",
-                        minute, c.started, c.done, c.failed, c.stopped, imageEnds(JobState::done), unplugs, replugs,
+            std::printf("[%2d min] audio burns %d started, %d done, %d failed, %d stopped; image burns %d queued, %d done "
+                        "| unplugs %d, re-plugs %d | jobs %d done, %d failed, %d cancelled | RSS %lld MB, fds %d\n",
+                        minute, c.started, c.done, c.failed, c.stopped, imageJobs, imageEnds(JobState::done), unplugs,
+                        replugs,
                         jobsDone, jobsFailed, jobsCancelled, rssKb() / 1024, openFds());
             std::fflush(stdout);
         }
