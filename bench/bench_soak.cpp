@@ -14,6 +14,7 @@
 #include "app/BurnImageModel.h"
 #include "app/ChecksumModel.h"
 #include "app/VerifyModel.h"
+#include "base/Allocator.h"
 #include "audio/DiscProject.h"
 #include "drives/Deck.h"
 #include "platform/virtual/VirtualDiscService.h"
@@ -86,6 +87,7 @@ QString key(const QString &title, JobState state) { return title + QLatin1Char('
 
 int main(int argc, char *argv[])
 {
+    limitAllocatorArenas(); // as the program does
     if (argc < 5) {
         std::fprintf(stderr, "usage: bench_soak WORKDIR MINUTES SEED FILE...\n");
         return 2;

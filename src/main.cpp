@@ -1,6 +1,7 @@
 // The entry: builds the model and the window, and nothing else.
 
 #include "app/AppModel.h"
+#include "base/Allocator.h"
 #include "app/MountModel.h"
 #include "app/SingleInstance.h"
 #include "app/StaleWork.h"
@@ -28,6 +29,7 @@ Q_IMPORT_QML_PLUGIN(TandorPlugin)
 
 int main(int argc, char *argv[])
 {
+    limitAllocatorArenas();
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("KLVO"));
     QApplication::setApplicationName(QStringLiteral("Tandor"));
