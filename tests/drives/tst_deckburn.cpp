@@ -12,6 +12,7 @@
 #include "drives/TDDetect.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -46,7 +47,13 @@ class TestDeckBurn : public QObject
                 added.wait();
             }
         }
-        QString last() const { return lines.value(0); }
+        // An end line's time reads 0:00: the scripted jobs end at once, but a
+        // sanitizer build can take a second or two getting there.
+        QString last() const
+        {
+            static const QRegularExpression time(QStringLiteral(" in \\d+:\\d\\d\\.$"));
+            return QString(lines.value(0)).replace(time, QStringLiteral(" in 0:00."));
+        }
         // The deck follows what the service has plugged now.
         void replug() { deck->attach(service.devices().value(0)); }
         int cacheFiles() const
