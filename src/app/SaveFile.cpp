@@ -14,7 +14,11 @@ namespace SaveFile {
 
 QString replace(const QString &target, const QByteArray &bytes)
 {
-    const QFileInfo info(target);
+    // Saving over a link saves to what it points at, as editors do, and
+    // leaves the link a link.
+    QFileInfo info(target);
+    if (info.isSymLink())
+        info = QFileInfo(info.exists() ? info.canonicalFilePath() : info.symLinkTarget());
     const QByteArray final = QFile::encodeName(info.absoluteFilePath());
     QByteArray work;
     int fd = -1;

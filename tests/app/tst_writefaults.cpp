@@ -12,6 +12,7 @@
 #include "app/CopyDiscModel.h"
 #include "app/LogModel.h"
 #include "app/MakeImageModel.h"
+#include "app/SaveFile.h"
 #include "audio/AudioPrep.h"
 #include "audio/DiscProject.h"
 #include "base/Format.h"
@@ -507,6 +508,31 @@ private Q_SLOTS:
         QVERIFY(saved.wait(10000));
         QCOMPARE(saved.last().at(1).toBool(), true);
         QCOMPARE(readFile(older.path), readFile(logPath));
+    }
+
+    // A save onto a link goes to the file it points at; the link stays.
+    void saveThroughALink_data()
+    {
+        QTest::addColumn<bool>("targetExists");
+        QTest::newRow("to a file") << true;
+        QTest::newRow("dangling") << false;
+    }
+
+    void saveThroughALink()
+    {
+        QFETCH(bool, targetExists);
+        TestEnv env;
+        const QString real = env.path(QStringLiteral("elsewhere/sums.sha256"));
+        const QString link = env.path(QStringLiteral("out/sums.sha256"));
+        QVERIFY(QDir().mkpath(QFileInfo(real).path()) && QDir().mkpath(QFileInfo(link).path()));
+        if (targetExists)
+            Kept::make(real, "old\n");
+        QVERIFY(QFile::link(real, link));
+
+        QCOMPARE(SaveFile::replace(link, "new\n"), QString());
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(readFile(real), QByteArray("new\n"));
+        QCOMPARE(filesUnder(env.path(QStringLiteral("elsewhere"))), QStringList{"sums.sha256"});
     }
 
     // A .sha256 file saved from the Checksums card.
