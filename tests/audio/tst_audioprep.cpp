@@ -1,3 +1,4 @@
+#include "FuzzSeeds.h"
 #include "TestEnv.h"
 #include "audio/AudioPrep.h"
 #include "audio/DiscProject.h"
@@ -157,6 +158,18 @@ private slots:
         QVERIFY(write("truncated.flac", flac.read(flac.size() / 2)));
         QVERIFY(write("empty.wav", {}));
         QVERIFY(write("notes.mp3", QByteArray("These are my notes, not a song.\n").repeated(200)));
+
+        // The audio target's input: a byte naming the extension, then the
+        // file, cut to the 64 KiB the target reads.
+        const QStringList extensions{"wav", "aiff", "mp3", "m4a", "flac"};
+        for (const char *name : {"stereo.wav", "mono22050.wav", "mono8k.wav", "tones.flac", "tones48k.mp3", "tones.m4a",
+                                 "tones.aiff", "mono32k.mp3", "surround71.flac", "quiet.wav", "noise.flac",
+                                 "noise24.flac", "noise48k.wav", "loud.wav", "truncated.flac", "notes.mp3"}) {
+            QFile f(at(name));
+            if (f.open(QIODevice::ReadOnly))
+                keepFuzzSeed(QStringLiteral("audio"),
+                             char(extensions.indexOf(QFileInfo(f.fileName()).suffix())) + f.read(65535));
+        }
     }
 
     // A failed check leaves its files behind; the next test starts clean.

@@ -2,6 +2,7 @@
 // against the cue sheets cdrdao's toc2cue makes of them, and raw Mode 1
 // sectors against the code the standard defines.
 
+#include "FuzzSeeds.h"
 #include "ImageFixtures.h"
 #include "base/TDError.h"
 #include "platform/sheets/CueSheet.h"
@@ -152,6 +153,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, text);
         QFETCH(DiscSheet, expected);
+        keepFuzzSeed(QStringLiteral("cue"), text.toUtf8());
         DiscSheet got;
         try {
             got = CueSheet::parse(text, "album.cue", "/discs", sizes());
@@ -202,6 +204,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, text);
         QFETCH(QString, error);
+        keepFuzzSeed(QStringLiteral("cue"), text.toUtf8());
         QCOMPARE(errorOf([&] { CueSheet::parse(text, "album.cue", "/discs", sizes()); }), error);
     }
 
@@ -237,6 +240,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, text);
         QFETCH(DiscSheet, expected);
+        keepFuzzSeed(QStringLiteral("toc"), text.toUtf8());
         DiscSheet got;
         try {
             got = TocSheet::parse(text, "album.toc", "/discs", sizes());
@@ -279,6 +283,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, text);
         QFETCH(QString, error);
+        keepFuzzSeed(QStringLiteral("toc"), text.toUtf8());
         QCOMPARE(errorOf([&] { TocSheet::parse(text, "album.toc", "/discs", sizes()); }), error);
     }
 
@@ -320,6 +325,8 @@ private Q_SLOTS:
         QVERIFY(writeFile(dir.filePath("a.wav"), wav));
         QVERIFY(writeFile(dir.filePath("b.txt"), "RIFF but no more"));
         QVERIFY(writeFile(dir.filePath(sheet), text.toUtf8()));
+        // The fuzz targets take the one WAVE file after the sheet and a NUL.
+        keepFuzzSeed(sheet.endsWith(".cue") ? QStringLiteral("cue") : QStringLiteral("toc"), text.toUtf8() + '\0' + wav);
         if (!error.isEmpty()) {
             QCOMPARE(errorOf([&] { DiscSheet::read(dir.filePath(sheet)); }), error);
             return;
@@ -376,6 +383,7 @@ private Q_SLOTS:
         QVERIFY(writeFile(dir.filePath("audio.bin"), QByteArray(300 * 2352, 'a')));
         QVERIFY(writeFile(dir.filePath("disc.bin"), QByteArray(60 * 2352, 'd')));
         QVERIFY(writeFile(dir.filePath("disc.toc"), toc.toUtf8()));
+        keepFuzzSeed(QStringLiteral("toc"), toc.toUtf8());
         QProcess run;
         run.setWorkingDirectory(dir.path());
         run.start(tool, {dir.filePath("disc.toc"), dir.filePath("disc.cue")});
