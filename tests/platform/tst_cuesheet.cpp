@@ -425,13 +425,28 @@ private Q_SLOTS:
     }
 
     // A toc whose track a cue sheet can't describe is refused, not bent.
+    void tocWithoutCueText_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("toc");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("part of a file") << "audio.bin" << "TRACK AUDIO\nFILE \"audio.bin\" 0 00:01:00\n"
+                                        << "Track 1 stops before the end of audio.bin, which a cue sheet can't say.";
+        // Written as it is, the quote would end the name early; bent to
+        // another character, the sheet would name another file.
+        QTest::newRow("a double quote in the file's name")
+            << "say \"hi\".bin" << "TRACK AUDIO\nFILE \"say \\\"hi\\\".bin\" 0\n"
+            << "Track 1 comes from a file named say \"hi\".bin, which a cue sheet can't say.";
+    }
     void tocWithoutCueText()
     {
+        QFETCH(QString, file);
+        QFETCH(QString, toc);
+        QFETCH(QString, error);
         QTemporaryDir dir;
-        QVERIFY(writeFile(dir.filePath("audio.bin"), QByteArray(300 * 2352, 'a')));
-        QVERIFY(writeFile(dir.filePath("cut.toc"), "TRACK AUDIO\nFILE \"audio.bin\" 0 00:01:00\n"));
-        QCOMPARE(errorOf([&] { DiscSheet::cueTextFor(dir.filePath("cut.toc")); }),
-                 QString("Track 1 stops before the end of audio.bin, which a cue sheet can't say."));
+        QVERIFY(writeFile(dir.filePath(file), QByteArray(300 * 2352, 'a')));
+        QVERIFY(writeFile(dir.filePath("cut.toc"), toc.toUtf8()));
+        QCOMPARE(errorOf([&] { DiscSheet::cueTextFor(dir.filePath("cut.toc")); }), error);
     }
 
     // Mode 1 sectors at addresses whose BCD digits and parity differ.

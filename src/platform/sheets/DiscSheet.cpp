@@ -201,6 +201,9 @@ QString DiscSheet::toCueText(const FileSize &size) const
         // first track at its first index and ends its last at the file's end.
         if (start % bytes != 0)
             throw cantSay(i + 1, t.file, "starts part-way into a sector of");
+        // A quoted name ends at the next quote, and nothing escapes one.
+        if (t.file.contains(u'"'))
+            throw cantSay(i + 1, t.file, "comes from a file named");
         if (!continues(i)) {
             const QString type = t.waveHeader > 0 ? QStringLiteral("WAVE")
                                  : t.bigEndian    ? QStringLiteral("MOTOROLA")
