@@ -278,6 +278,14 @@ private Q_SLOTS:
                                          << "Line 1 of album.toc: track 1 has more silence than any disc holds.";
         QTest::newRow("unknown header") << "CD_I\nTRACK AUDIO\n" << "Line 1 of album.toc: CD_I isn't understood here.";
         QTest::newRow("cut short") << "CD_TEXT { LANGUAGE 0 { TITLE \"x\"" << "Line 1 of album.toc: the sheet ends too early.";
+        // Amounts that would overflow 64 bits once turned into bytes or added up.
+        QTest::newRow("minutes past counting") << "TRACK AUDIO\nFILE \"album.bin\" 99999999999999:00:00\n"
+                                               << "Line 2 of album.toc: 99999999999999:00:00 isn't a length (mm:ss:ff or a number).";
+        QTest::newRow("silence past counting")
+            << "TRACK AUDIO\n" + QString("SILENCE 99999999999999\n").repeated(25000)
+            << "Line 182 of album.toc: track 1 is longer than any disc holds.";
+        QTest::newRow("offset past counting") << "TRACK AUDIO\nFILE \"album.bin\" #9223372036854775807 00:00:01\n"
+                                              << "Line 2 of album.toc: the part of album.bin it names lies past the end of the file.";
     }
     void tocErrors()
     {
