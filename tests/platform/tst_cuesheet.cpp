@@ -27,6 +27,7 @@ DiscSheet::FileSize sizes()
         static const QMap<QString, qint64> known{
             {"/discs/data image.iso", 150 * 2048}, {"/discs/album.bin", 1000 * 2352}, {"/discs/two.raw", 40 * 2352},
             {"/discs/odd.bin", 1000},          {"/discs/mixed.bin", 30 * 2352},
+            {"/discs/huge.bin", 200'000'000'000LL * 2352}, // whole sectors of both sizes
         };
         if (!known.contains(path))
             return std::nullopt;
@@ -284,6 +285,9 @@ private Q_SLOTS:
         QTest::newRow("silence past counting")
             << "TRACK AUDIO\n" + QString("SILENCE 99999999999999\n").repeated(25000)
             << "Line 182 of album.toc: track 1 is longer than any disc holds.";
+        // 170 billion sectors of file before its START: more than 32 bits hold.
+        QTest::newRow("pre-gap past any disc") << "TRACK AUDIO\nFILE \"huge.bin\" 0\nSTART 99960000000000\n"
+                                               << "Line 1 of album.toc: track 1 has a longer pre-gap than any disc holds.";
         QTest::newRow("offset past counting") << "TRACK AUDIO\nFILE \"album.bin\" #9223372036854775807 00:00:01\n"
                                               << "Line 2 of album.toc: the part of album.bin it names lies past the end of the file.";
     }

@@ -383,6 +383,9 @@ private:
             fail(m_trackLine, QStringLiteral("track %1 begins with silence that isn't its pre-gap; add START after it.")
                                   .arg(number));
         const qint64 inFile = start - lead; // the file's part of the pre-gap
+        // Kept in 32 bits, as every gap is.
+        if (inFile / sb > longestGap)
+            fail(m_trackLine, QStringLiteral("track %1 has a longer pre-gap than any disc holds.").arg(number));
         m_track.file = run->file;
         m_track.waveHeader = run->waveHeader;
         m_track.bigEndian = audio() && run->waveHeader == 0;
