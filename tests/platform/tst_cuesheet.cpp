@@ -291,6 +291,29 @@ private Q_SLOTS:
         QTest::newRow("offset past counting") << "TRACK AUDIO\nFILE \"album.bin\" #9223372036854775807 00:00:01\n"
                                               << "Line 2 of album.toc: the part of album.bin it names lies past the end of the file.";
     }
+    // Tracks the toc reader takes but a cue sheet, and so the burner, can't be told.
+    void tocCueTextLimits_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("start past 999 minutes") << "TRACK MODE1\nDATAFILE \"huge.bin\" #10240000000\n"
+                                                << "Track 1 starts further into huge.bin, which a cue sheet can't say.";
+        QTest::newRow("start at 999:59:74 is fine") << "TRACK MODE1\nDATAFILE \"huge.bin\" #9215997952\n"
+                                                    << "(no error)";
+    }
+    void tocCueTextLimits()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, error);
+        DiscSheet sheet;
+        try {
+            sheet = TocSheet::parse(text, "album.toc", "/discs", sizes());
+        } catch (const TDError &e) {
+            QFAIL(qPrintable(e.text()));
+        }
+        QCOMPARE(errorOf([&] { sheet.toCueText(sizes()); }), error);
+    }
+
     void tocErrors()
     {
         QFETCH(QString, text);
