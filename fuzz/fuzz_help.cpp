@@ -3,10 +3,11 @@
 // second is a topic's title and the rest its body.
 //
 // parse(): one block per line with more than spaces and tabs, in order,
-// none empty, none holding a line break or starting or ending in a space or
-// tab. search(): a query without words lists every topic unchanged; any
-// other lists a subsequence of the topics titled by a query word first,
-// each holding every word; a word of a topic's own title always finds it.
+// none empty, none holding a line break or ending in a space or tab, and no
+// paragraph starting with one. search(): a query without words lists every
+// topic unchanged; any other lists a subsequence of the topics titled by a
+// query word first, each holding every word; a word of a topic's own title
+// always finds it.
 
 #include "Scratch.h"
 
@@ -41,8 +42,10 @@ void checkParse(const QString &body)
             broken("an empty block");
         if (b.text.contains(u'\n'))
             broken("a block holding a line break");
-        if (blank(b.text.front()) || blank(b.text.back()))
-            broken("a block starting or ending in a space or tab");
+        // Lines are trimmed; a heading or bullet is the rest of its line after
+        // the mark, which may start with more blanks.
+        if (blank(b.text.back()) || (b.kind == KLVOHelp::Block::Kind::paragraph && blank(b.text.front())))
+            broken("a block ending in a space or tab, or a paragraph starting with one");
     }
 }
 
