@@ -67,7 +67,7 @@ Decoded decode(const QString &path)
 bool same(const std::vector<float> &a, const std::vector<float> &b)
 {
     // Bit for bit, so that NaNs compare as well.
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
+    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0);
 }
 
 } // namespace
