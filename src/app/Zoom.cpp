@@ -11,6 +11,9 @@ KVZoom::KVZoom(QSettings *defaults, QObject *parent)
 
 double KVZoom::clamp(double x)
 {
+    // std::clamp passes NaN through, and a NaN zoom scales the page to nothing.
+    if (std::isnan(x))
+        return 1.0;
     return std::clamp(std::round(x * 100) / 100, min, max);
 }
 

@@ -23,7 +23,7 @@ public:
 
     explicit KVZoom(QSettings *defaults, QObject *parent = nullptr);
 
-    // Rounded to whole percent first, then held to min…max.
+    // Rounded to whole percent first, then held to min…max; 1.0 for NaN.
     static double clamp(double x);
     static QList<int> levels() { return {85, 100, 115, 130, 150, 175, 200}; }
     Q_INVOKABLE static QString levelTitle(int percent);

@@ -24,6 +24,11 @@ private Q_SLOTS:
         QTest::newRow("above the range") << QVariant(3.0) << "" << 2.0;
         QTest::newRow("stored as text") << QVariant(QStringLiteral("1.5")) << "" << 1.5;
         QTest::newRow("not a number") << QVariant(QStringLiteral("big")) << "" << 1.0;
+        // Text that converts to NaN or infinity, as an edited settings file may hold.
+        QTest::newRow("nan") << QVariant(QStringLiteral("nan")) << "" << 1.0;
+        QTest::newRow("in from nan") << QVariant(QStringLiteral("nan")) << "in" << 1.15;
+        QTest::newRow("infinity") << QVariant(QStringLiteral("inf")) << "" << 2.0;
+        QTest::newRow("minus infinity") << QVariant(QStringLiteral("-inf")) << "" << 0.85;
         QTest::newRow("in from nothing") << none << "in" << 1.15;
         QTest::newRow("out from nothing") << none << "out" << 0.85;
         QTest::newRow("in from 1.90") << QVariant(1.9) << "in" << 2.0;

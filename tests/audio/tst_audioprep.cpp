@@ -1,3 +1,4 @@
+#include "FuzzSeeds.h"
 #include "TestEnv.h"
 #include "audio/AudioPrep.h"
 #include "audio/DiscProject.h"
@@ -134,6 +135,8 @@ private slots:
         QVERIFY(TestEnv::writeWav(at("stereo.wav"), 1.5));
         QVERIFY(TestEnv::writeWav(at("mono22050.wav"), 1.0, 22050, 1));
         QVERIFY(TestEnv::writeWav(at("mono8k.wav"), 1.0, 8000, 1));
+        // A header claiming 10 MHz: a hundred samples, refused before any resampling.
+        QVERIFY(TestEnv::writeWav(at("absurd.wav"), 0.00001, 10'000'000, 1));
         QVERIFY(encode("tones.flac", 44100, 2.0, 2, {"-c:a", "flac"}));
         QVERIFY(encode("tones48k.mp3", 48000, 7.0, 2, {"-c:a", "libmp3lame"}));
         QVERIFY(encode("tones.m4a", 44100, 1.2, 2, {"-c:a", "aac"}));
@@ -157,6 +160,18 @@ private slots:
         QVERIFY(write("truncated.flac", flac.read(flac.size() / 2)));
         QVERIFY(write("empty.wav", {}));
         QVERIFY(write("notes.mp3", QByteArray("These are my notes, not a song.\n").repeated(200)));
+
+        // The audio target's input: a byte naming the extension, then the
+        // file, cut to the 64 KiB the target reads.
+        const QStringList extensions{"wav", "aiff", "mp3", "m4a", "flac"};
+        for (const char *name : {"stereo.wav", "mono22050.wav", "mono8k.wav", "tones.flac", "tones48k.mp3", "tones.m4a",
+                                 "tones.aiff", "mono32k.mp3", "surround71.flac", "quiet.wav", "noise.flac",
+                                 "noise24.flac", "noise48k.wav", "loud.wav", "truncated.flac", "notes.mp3"}) {
+            QFile f(at(name));
+            if (f.open(QIODevice::ReadOnly))
+                keepFuzzSeed(QStringLiteral("audio"),
+                             char(extensions.indexOf(QFileInfo(f.fileName()).suffix())) + f.read(65535));
+        }
     }
 
     // A failed check leaves its files behind; the next test starts clean.
@@ -421,6 +436,7 @@ private slots:
         QTest::newRow("text named .mp3") << "notes.mp3" << -1.0 << true << unreadable("notes.mp3") << false;
         QTest::newRow("video without sound") << "video.mp4" << -1.0 << true << unreadable("video.mp4") << false;
         QTest::newRow("missing file") << "gone.flac" << -1.0 << true << unreadable("gone.flac") << false;
+        QTest::newRow("a rate no recording has") << "absurd.wav" << -1.0 << true << unreadable("absurd.wav") << false;
     }
 
     void files()

@@ -1,11 +1,18 @@
 // The help topics, their search and their markup.
 
+#include "FuzzSeeds.h"
 #include "help/HelpTopics.h"
 
 #include <QSet>
 #include <QTest>
 
 namespace {
+
+// The help target's input: the query, the topic's title, then its body.
+void keepFuzzSeed(const QString &input)
+{
+    ::keepFuzzSeed(QStringLiteral("help"), input.toUtf8());
+}
 
 QStringList ids(const QList<KLVOHelpTopic> &topics)
 {
@@ -99,6 +106,8 @@ private Q_SLOTS:
             make("1", "Alpha", "mentions disc"), make("2", "Disc things", "x"), make("3", "Beta", "disc again"),
             make("4", "More DISCS", "y again"),        make("5", "Gamma", "nothing here"),
         };
+        for (const KLVOHelpTopic &t : list)
+            keepFuzzSeed(query + u'\n' + t.title + u'\n' + t.body);
         QCOMPARE(ids(KLVOHelp::search(query, list)), expected);
     }
 
@@ -119,6 +128,7 @@ private Q_SLOTS:
         QFETCH(QString, query);
         QFETCH(QString, text);
         const QList<KLVOHelpTopic> list = {make("other", "Other", "nothing"), make("hit", "Topic", text)};
+        keepFuzzSeed(query + QStringLiteral("\nTopic\n") + text);
         QCOMPARE(ids(KLVOHelp::search(query, list)), QStringList({"hit"}));
     }
 
@@ -164,6 +174,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, body);
         QFETCH(QList<KLVOHelp::Block>, blocks);
+        keepFuzzSeed(QStringLiteral("\n\n") + body);
         QCOMPARE(KLVOHelp::parse(body), blocks);
     }
 
@@ -191,6 +202,7 @@ private Q_SLOTS:
         // has at least one heading or bullet to break it up.
         using Kind = KLVOHelp::Block::Kind;
         for (const KLVOHelpTopic &t : KLVOHelp::allTopics()) {
+            keepFuzzSeed(t.keywords.value(0) + u'\n' + t.title + u'\n' + t.body);
             const QList<KLVOHelp::Block> blocks = KLVOHelp::parse(t.body);
             QVERIFY2(!blocks.isEmpty() && blocks.first().kind == Kind::paragraph, qPrintable(t.id));
             QVERIFY2(std::any_of(blocks.begin(), blocks.end(), [](const KLVOHelp::Block &b) { return b.kind != Kind::paragraph; }),

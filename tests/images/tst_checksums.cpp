@@ -1,3 +1,4 @@
+#include "FuzzSeeds.h"
 #include "ImageFixtures.h"
 #include "TestEnv.h"
 #include "images/BlockReader.h"
@@ -318,6 +319,9 @@ private slots:
     {
         QFETCH(QString, text);
         QFETCH(ChecksumMatch, expected);
+        // The checksum target's input: the digests' bytes, then the pasted text.
+        keepFuzzSeed(QStringLiteral("checksum"),
+                     QByteArray::fromHex(abc.md5.toLatin1()) + QByteArray::fromHex(abc.sha256.toLatin1()) + text.toUtf8());
         QCOMPARE(Checksums::match(text, abc), expected);
     }
 

@@ -2,6 +2,7 @@
 // against the cue sheets cdrdao's toc2cue makes of them, and raw Mode 1
 // sectors against the code the standard defines.
 
+#include "FuzzSeeds.h"
 #include "ImageFixtures.h"
 #include "base/TDError.h"
 #include "platform/sheets/CueSheet.h"
@@ -26,6 +27,7 @@ DiscSheet::FileSize sizes()
         static const QMap<QString, qint64> known{
             {"/discs/data image.iso", 150 * 2048}, {"/discs/album.bin", 1000 * 2352}, {"/discs/two.raw", 40 * 2352},
             {"/discs/odd.bin", 1000},          {"/discs/mixed.bin", 30 * 2352},
+            {"/discs/huge.bin", 200'000'000'000LL * 2352}, // whole sectors of both sizes
         };
         if (!known.contains(path))
             return std::nullopt;
@@ -152,6 +154,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, text);
         QFETCH(DiscSheet, expected);
+        keepFuzzSeed(QStringLiteral("cue"), text.toUtf8());
         DiscSheet got;
         try {
             got = CueSheet::parse(text, "album.cue", "/discs", sizes());
@@ -202,6 +205,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, text);
         QFETCH(QString, error);
+        keepFuzzSeed(QStringLiteral("cue"), text.toUtf8());
         QCOMPARE(errorOf([&] { CueSheet::parse(text, "album.cue", "/discs", sizes()); }), error);
     }
 
@@ -237,6 +241,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, text);
         QFETCH(DiscSheet, expected);
+        keepFuzzSeed(QStringLiteral("toc"), text.toUtf8());
         DiscSheet got;
         try {
             got = TocSheet::parse(text, "album.toc", "/discs", sizes());
@@ -274,11 +279,46 @@ private Q_SLOTS:
                                          << "Line 1 of album.toc: track 1 has more silence than any disc holds.";
         QTest::newRow("unknown header") << "CD_I\nTRACK AUDIO\n" << "Line 1 of album.toc: CD_I isn't understood here.";
         QTest::newRow("cut short") << "CD_TEXT { LANGUAGE 0 { TITLE \"x\"" << "Line 1 of album.toc: the sheet ends too early.";
+        // Amounts that would overflow 64 bits once turned into bytes or added up.
+        QTest::newRow("minutes past counting") << "TRACK AUDIO\nFILE \"album.bin\" 99999999999999:00:00\n"
+                                               << "Line 2 of album.toc: 99999999999999:00:00 isn't a length (mm:ss:ff or a number).";
+        QTest::newRow("silence past counting")
+            << "TRACK AUDIO\n" + QString("SILENCE 99999999999999\n").repeated(25000)
+            << "Line 182 of album.toc: track 1 is longer than any disc holds.";
+        // 170 billion sectors of file before its START: more than 32 bits hold.
+        QTest::newRow("pre-gap past any disc") << "TRACK AUDIO\nFILE \"huge.bin\" 0\nSTART 99960000000000\n"
+                                               << "Line 1 of album.toc: track 1 has a longer pre-gap than any disc holds.";
+        QTest::newRow("offset past counting") << "TRACK AUDIO\nFILE \"album.bin\" #9223372036854775807 00:00:01\n"
+                                              << "Line 2 of album.toc: the part of album.bin it names lies past the end of the file.";
     }
+    // Tracks the toc reader takes but a cue sheet, and so the burner, can't be told.
+    void tocCueTextLimits_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("start past 999 minutes") << "TRACK MODE1\nDATAFILE \"huge.bin\" #10240000000\n"
+                                                << "Track 1 starts further into huge.bin, which a cue sheet can't say.";
+        QTest::newRow("start at 999:59:74 is fine") << "TRACK MODE1\nDATAFILE \"huge.bin\" #9215997952\n"
+                                                    << "(no error)";
+    }
+    void tocCueTextLimits()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, error);
+        DiscSheet sheet;
+        try {
+            sheet = TocSheet::parse(text, "album.toc", "/discs", sizes());
+        } catch (const TDError &e) {
+            QFAIL(qPrintable(e.text()));
+        }
+        QCOMPARE(errorOf([&] { sheet.toCueText(sizes()); }), error);
+    }
+
     void tocErrors()
     {
         QFETCH(QString, text);
         QFETCH(QString, error);
+        keepFuzzSeed(QStringLiteral("toc"), text.toUtf8());
         QCOMPARE(errorOf([&] { TocSheet::parse(text, "album.toc", "/discs", sizes()); }), error);
     }
 
@@ -320,6 +360,8 @@ private Q_SLOTS:
         QVERIFY(writeFile(dir.filePath("a.wav"), wav));
         QVERIFY(writeFile(dir.filePath("b.txt"), "RIFF but no more"));
         QVERIFY(writeFile(dir.filePath(sheet), text.toUtf8()));
+        // The fuzz targets take the one WAVE file after the sheet and a NUL.
+        keepFuzzSeed(sheet.endsWith(".cue") ? QStringLiteral("cue") : QStringLiteral("toc"), text.toUtf8() + '\0' + wav);
         if (!error.isEmpty()) {
             QCOMPARE(errorOf([&] { DiscSheet::read(dir.filePath(sheet)); }), error);
             return;
@@ -376,6 +418,7 @@ private Q_SLOTS:
         QVERIFY(writeFile(dir.filePath("audio.bin"), QByteArray(300 * 2352, 'a')));
         QVERIFY(writeFile(dir.filePath("disc.bin"), QByteArray(60 * 2352, 'd')));
         QVERIFY(writeFile(dir.filePath("disc.toc"), toc.toUtf8()));
+        keepFuzzSeed(QStringLiteral("toc"), toc.toUtf8());
         QProcess run;
         run.setWorkingDirectory(dir.path());
         run.start(tool, {dir.filePath("disc.toc"), dir.filePath("disc.cue")});
@@ -417,13 +460,28 @@ private Q_SLOTS:
     }
 
     // A toc whose track a cue sheet can't describe is refused, not bent.
+    void tocWithoutCueText_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("toc");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("part of a file") << "audio.bin" << "TRACK AUDIO\nFILE \"audio.bin\" 0 00:01:00\n"
+                                        << "Track 1 stops before the end of audio.bin, which a cue sheet can't say.";
+        // Written as it is, the quote would end the name early; bent to
+        // another character, the sheet would name another file.
+        QTest::newRow("a double quote in the file's name")
+            << "say \"hi\".bin" << "TRACK AUDIO\nFILE \"say \\\"hi\\\".bin\" 0\n"
+            << "Track 1 comes from a file named say \"hi\".bin, which a cue sheet can't say.";
+    }
     void tocWithoutCueText()
     {
+        QFETCH(QString, file);
+        QFETCH(QString, toc);
+        QFETCH(QString, error);
         QTemporaryDir dir;
-        QVERIFY(writeFile(dir.filePath("audio.bin"), QByteArray(300 * 2352, 'a')));
-        QVERIFY(writeFile(dir.filePath("cut.toc"), "TRACK AUDIO\nFILE \"audio.bin\" 0 00:01:00\n"));
-        QCOMPARE(errorOf([&] { DiscSheet::cueTextFor(dir.filePath("cut.toc")); }),
-                 QString("Track 1 stops before the end of audio.bin, which a cue sheet can't say."));
+        QVERIFY(writeFile(dir.filePath(file), QByteArray(300 * 2352, 'a')));
+        QVERIFY(writeFile(dir.filePath("cut.toc"), toc.toUtf8()));
+        QCOMPARE(errorOf([&] { DiscSheet::cueTextFor(dir.filePath("cut.toc")); }), error);
     }
 
     // Mode 1 sectors at addresses whose BCD digits and parity differ.

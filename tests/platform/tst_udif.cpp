@@ -1,6 +1,7 @@
 // UDIF images: ours written and read back (and by dmg2img), and hand-built
 // ones with every chunk type and the damage a reader must refuse.
 
+#include "FuzzSeeds.h"
 #include "base/CancelToken.h"
 #include "base/TDError.h"
 #include "platform/udif/Udif.h"
@@ -9,7 +10,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -45,16 +45,10 @@ bool saveFile(const QString &path, const QByteArray &bytes)
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
-// The images of these tests are the fuzzer's seed corpus: fuzz/run sets
-// TANDOR_FUZZ_SEEDS to the folder that collects them.
-void keepSeed(const QString &name, const QByteArray &bytes)
+// The images of these tests are the udif target's seed corpus.
+void keepSeed(const QByteArray &bytes)
 {
-    const QString folder = qEnvironmentVariable("TANDOR_FUZZ_SEEDS");
-    if (folder.isEmpty())
-        return;
-    QString file = name;
-    file.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_-]+")), QStringLiteral("-"));
-    saveFile(QDir(folder).filePath(file + QStringLiteral(".dmg")), bytes);
+    keepFuzzSeed(QStringLiteral("udif"), bytes);
 }
 
 QByteArray loadFile(const QString &path)
@@ -399,7 +393,7 @@ void TestUdif::roundTrip()
     QVERIFY(ordered);
     QCOMPARE(last, 1.0);
     QVERIFY(QFileInfo(dmg).size() < isoBytes.size() / 2); // zeros and text compress
-    keepSeed(QStringLiteral("written-hybrid"), loadFile(dmg));
+    keepSeed(loadFile(dmg));
 
     auto reader = Udif::Reader::open(dmg);
     QCOMPARE(reader->size(), isoBytes.size());
@@ -447,7 +441,7 @@ void TestUdif::writerSizes()
     const QString dmg = dir.filePath(QStringLiteral("out.dmg"));
     QVERIFY(saveFile(raw, input));
     Udif::write(raw, dmg);
-    keepSeed(QStringLiteral("written-") + QTest::currentDataTag(), loadFile(dmg));
+    keepSeed(loadFile(dmg));
 
     QByteArray expected = input;
     expected.append(QByteArray((512 - input.size() % 512) % 512, '\0'));
@@ -694,7 +688,7 @@ void TestUdif::handBuilt()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("image.dmg"));
     QVERIFY(saveFile(path, file));
-    keepSeed(QStringLiteral("built-") + QTest::currentDataTag(), file);
+    keepSeed(file);
 
     std::unique_ptr<Udif::Reader> reader;
     auto opening = thrown([&] { reader = Udif::Reader::open(path); });

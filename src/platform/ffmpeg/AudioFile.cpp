@@ -31,6 +31,11 @@ void quietLibrary()
 // decoder is stuck; past this many the track ends rather than spin.
 constexpr int maxErrorsInRow = 64;
 
+// Above any real recording's rate. A broken header may claim hundreds of
+// megahertz, and setting up a resampler from there takes most of a minute
+// and close to a gigabyte.
+constexpr int highestRate = 768000;
+
 // The file opened far enough to know its best audio stream has a decoder.
 struct OpenFile
 {
@@ -55,7 +60,7 @@ struct OpenFile
         if (stream < 0)
             return false;
         const AVCodecParameters *par = format->streams[stream]->codecpar;
-        if (par->sample_rate <= 0 || par->ch_layout.nb_channels <= 0)
+        if (par->sample_rate <= 0 || par->sample_rate > highestRate || par->ch_layout.nb_channels <= 0)
             return false;
         codec = avcodec_find_decoder(par->codec_id);
         return codec != nullptr;
@@ -203,6 +208,9 @@ struct StereoDecoder::Impl
 
     bool setUpResampler(int format, int rate, const AVChannelLayout &given)
     {
+        // Frames may change rate midway, to one no header announced.
+        if (rate <= 0 || rate > highestRate)
+            return false;
         AVChannelLayout layout {};
         if (given.nb_channels == 1)
             layout = AV_CHANNEL_LAYOUT_MONO; // whatever the file calls its one channel

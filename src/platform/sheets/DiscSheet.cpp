@@ -201,6 +201,13 @@ QString DiscSheet::toCueText(const FileSize &size) const
         // first track at its first index and ends its last at the file's end.
         if (start % bytes != 0)
             throw cantSay(i + 1, t.file, "starts part-way into a sector of");
+        // Three digits of minutes are all a cue sheet's positions have.
+        constexpr qint64 lastCueSector = (999 * 60 + 59) * 75 + 74;
+        if (start / bytes > lastCueSector)
+            throw cantSay(i + 1, t.file, "starts further into");
+        // A quoted name ends at the next quote, and nothing escapes one.
+        if (t.file.contains(u'"'))
+            throw cantSay(i + 1, t.file, "comes from a file named");
         if (!continues(i)) {
             const QString type = t.waveHeader > 0 ? QStringLiteral("WAVE")
                                  : t.bigEndian    ? QStringLiteral("MOTOROLA")

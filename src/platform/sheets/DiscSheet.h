@@ -83,6 +83,8 @@ struct DiscSheet
     // big-endian audio, WAVE for WAVE files), PREGAP/POSTGAP and INDEX 00 for the gaps, CD-Text as
     // TITLE/PERFORMER. Reading it back gives an equal sheet. Throws
     // TDError::refused when a cue sheet can't say where a track lies (part of
-    // a file, or a start inside a sector), naming the track.
+    // a file, a start inside a sector or past 999:59:74, or a file whose name
+    // holds a double quote), naming the track. A double quote in CD-Text becomes a single
+    // one.
     QString toCueText(const FileSize &size = fileSystem()) const;
 };

@@ -223,10 +223,12 @@ private:
     bool audio() const { return m_track.mode == SheetTrack::Mode::audio; }
 
     // A length or position: mm:ss:ff in sectors, or a plain number of
-    // samples (audio) or bytes (data). In bytes.
+    // samples (audio) or bytes (data). In bytes. Five digits of minutes and
+    // fourteen of samples are far past any disc or file yet leave room to
+    // add them up in 64 bits.
     qint64 amount(const Token &t)
     {
-        static const QRegularExpression msf(QStringLiteral("^(\\d+):(\\d{1,2}):(\\d{1,2})$"));
+        static const QRegularExpression msf(QStringLiteral("^(\\d{1,5}):(\\d{1,2}):(\\d{1,2})$"));
         static const QRegularExpression plain(QStringLiteral("^\\d+$"));
         if (t.kind == Token::word) {
             if (const auto m = msf.match(t.text); m.hasMatch()) {
@@ -258,7 +260,7 @@ private:
                 next();
             const qint64 bytes = amount(next());
             m_segments.append({{}, {}, 0, bytes, t.line});
-            m_position += bytes;
+            grow(t, bytes);
         } else if (key == QLatin1String("FILE") || key == QLatin1String("AUDIOFILE")
                    || key == QLatin1String("DATAFILE")) {
             file(t, key == QLatin1String("DATAFILE"));
@@ -272,7 +274,7 @@ private:
                 fail(t.line, QStringLiteral("PREGAP must come before the track's data."));
             const qint64 bytes = amount(next());
             m_segments.append({{}, {}, 0, bytes, t.line});
-            m_position += bytes;
+            grow(t, bytes);
             m_startBytes = bytes;
         } else if (key == QLatin1String("INDEX")) {
             amount(next()); // further indexes are not burned
@@ -311,6 +313,9 @@ private:
             offset = o.text.mid(1).toLongLong(&ok);
             if (!ok || offset < 0)
                 fail(o.line, QStringLiteral("%1 isn't a byte offset.").arg(o.text));
+            // Before a start is added to it.
+            if (offset > *size)
+                fail(t.line, QStringLiteral("the part of %1 it names lies past the end of the file.").arg(name));
         }
         if (!data)
             offset += amount(next());
@@ -320,7 +325,16 @@ private:
         if (offset > *size || bytes > *size - offset || bytes <= 0)
             fail(t.line, QStringLiteral("the part of %1 it names lies past the end of the file.").arg(name));
         m_segments.append({path, name, header + offset, bytes, t.line, header});
+        grow(t, bytes);
+    }
+
+    // Every amount is below 2^53, so a track held below 2^56 can't overflow
+    // however its parts are added up.
+    void grow(const Token &t, qint64 bytes)
+    {
         m_position += bytes;
+        if (m_position > (qint64(1) << 56))
+            fail(t.line, QStringLiteral("track %1 is longer than any disc holds.").arg(m_disc.tracks.size() + 1));
     }
 
     void endTrack()
@@ -369,6 +383,9 @@ private:
             fail(m_trackLine, QStringLiteral("track %1 begins with silence that isn't its pre-gap; add START after it.")
                                   .arg(number));
         const qint64 inFile = start - lead; // the file's part of the pre-gap
+        // Kept in 32 bits, as every gap is.
+        if (inFile / sb > longestGap)
+            fail(m_trackLine, QStringLiteral("track %1 has a longer pre-gap than any disc holds.").arg(number));
         m_track.file = run->file;
         m_track.waveHeader = run->waveHeader;
         m_track.bigEndian = audio() && run->waveHeader == 0;
