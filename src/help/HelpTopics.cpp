@@ -183,7 +183,7 @@ R"(A checksum is a short fingerprint of a file: two files with the same SHA-256 
 • A text that isn't 32 or 64 letters and numbers is not an MD5 or SHA-256.
 ## Keeping the checksum
 • Copy SHA-256 puts it on the clipboard.
-• Save .sha256 File… saves the checksums next to the image so anyone can check it later. It holds two lines, SHA256 (file.iso) = … and MD5 (file.iso) = …, in the form the usual Linux tools check: in a terminal, in the image's folder, cksum -c file.iso.sha256 checks both. sha256sum -c file.iso.sha256 checks the SHA-256 and md5sum -c file.iso.sha256 the MD5; each also says that one line is improperly formatted — that is the other checksum's line, which it doesn't read.)",
+• Save .sha256 File… saves the checksums next to the image so anyone can check it later. It holds SHA256 (file.iso) = … and MD5 (file.iso) = …, then, after a blank line, the SHA-256 and the name the way sha256sum writes them. The usual Linux tools check it: in a terminal, in the image's folder, cksum -c file.iso.sha256 checks both checksums, sha256sum -c file.iso.sha256 the SHA-256 (twice) and md5sum -c file.iso.sha256 the MD5. Each also says that a line or two are improperly formatted: those are the lines in the forms it doesn't read.)",
             {"md5", "sha", "sha-256", "sha256", "checksum", "hash", "compare", "match"}),
 
         topic("verify", "Verifying an image against a disc",

@@ -289,7 +289,9 @@ QString fileText(const Digests &digests, const QString &name)
     const auto line = [&](const QString &tag, const QString &digest) {
         return lead + tag + QStringLiteral(" (") + escaped + QStringLiteral(") = ") + digest + QLatin1Char('\n');
     };
-    return line(QStringLiteral("SHA256"), digests.sha256) + line(QStringLiteral("MD5"), digests.md5);
+    // Then a blank line and the plain form sha256sum itself writes.
+    return line(QStringLiteral("SHA256"), digests.sha256) + line(QStringLiteral("MD5"), digests.md5)
+           + QLatin1Char('\n') + lead + digests.sha256 + QStringLiteral("  ") + escaped + QLatin1Char('\n');
 }
 
 } // namespace Checksums
