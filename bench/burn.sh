@@ -19,6 +19,9 @@ bench_burn() {
     seconds=$(sed -n 's/^seconds=//p' <<<"$out")
     bytes=$(sed -n 's/^bytes=//p' <<<"$out")
     delay=$(sed -n 's/^worst_delay_ms=//p' <<<"$out")
+    local mixed_delay image_delay
+    mixed_delay=$(sed -n 's/^mixed_delay_ms=//p' <<<"$out")
+    image_delay=$(sed -n 's/^image_delay_ms=//p' <<<"$out")
     local image_seconds image_bytes
     image_seconds=$(sed -n 's/^image_seconds=//p' <<<"$out")
     image_bytes=$(sed -n 's/^image_bytes=//p' <<<"$out")
@@ -36,6 +39,8 @@ bench_burn() {
     echo
     echo "Six virtual burners at once, unthrottled:"
     printf '  %-44s %8s ms (goal: under 25)\n' "longest main-thread timer delay" "$delay"
+    printf '  %-44s %8s ms\n' "  during the mixed run" "$mixed_delay"
+    printf '  %-44s %8s ms\n' "  during the image runs" "$image_delay"
     printf '  %-44s %8s MB/s (%s MB in %s s)\n' "3 audio CDs (with preparation) + 3 images" "$(mbps "$bytes" "$seconds")" \
         "$((bytes / 1000000))" "$seconds"
     printf '  %-44s %8s MB/s (%s s)\n' "  cp of the same bytes" "$(mbps "$bytes" "$cp_seconds")" "$cp_seconds"
