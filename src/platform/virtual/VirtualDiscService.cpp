@@ -188,6 +188,8 @@ struct VirtualDiscService::Run : VirtualControl
     quint64 sectors = 0; // what the burn takes of the disc
     Medium kind = NoDisc;
     std::thread thread;
+    // Set by the worker thread once it has nothing left to do but exit.
+    std::shared_ptr<std::atomic<bool>> exited = std::make_shared<std::atomic<bool>>(false);
     QPointer<DiscJob> job;
     bool ended = false;
 };
@@ -244,6 +246,8 @@ VirtualDiscService::~VirtualDiscService()
         if (run->thread.joinable())
             run->thread.join();
     }
+    for (Ending &ending : m_ending)
+        ending.thread.join();
 }
 
 QList<DiscDeviceRef> VirtualDiscService::devices() const
@@ -329,8 +333,11 @@ std::unique_ptr<DiscJob> VirtualDiscService::burn(const DiscDeviceRef &device, c
                 this, [this, run, status, final] { final ? finish(run, status) : deliver(run, status); },
                 Qt::QueuedConnection);
         };
-        run->thread = std::thread([worker = std::make_shared<VirtualBurnWorker>(std::move(plan), *run, send)] {
+        run->thread = std::thread([worker = std::make_unique<VirtualBurnWorker>(std::move(plan), *run, send),
+                                   exited = run->exited]() mutable {
             worker->run();
+            worker.reset();
+            exited->store(true, std::memory_order_release);
         });
     }
     return job;
@@ -365,8 +372,9 @@ std::unique_ptr<DiscJob> VirtualDiscService::erase(const DiscDeviceRef &device, 
                 this, [this, run, status, final] { final ? finish(run, status) : deliver(run, status); },
                 Qt::QueuedConnection);
         };
-        run->thread = std::thread([seconds, send, control = run.get()] {
+        run->thread = std::thread([seconds, send, control = run.get(), exited = run->exited] {
             VirtualBurnWorker::erase(seconds, *control, send);
+            exited->store(true, std::memory_order_release);
         });
     }
     return job;
@@ -374,6 +382,7 @@ std::unique_ptr<DiscJob> VirtualDiscService::erase(const DiscDeviceRef &device, 
 
 std::unique_ptr<DiscJob> VirtualDiscService::start(const std::shared_ptr<Run> &run, const QString &refusal)
 {
+    reap();
     auto job = std::make_unique<Job>(run);
     run->job = job.get();
     run->burner->busy = true;
@@ -399,9 +408,11 @@ void VirtualDiscService::finish(const std::shared_ptr<Run> &run, const JobStatus
     if (run->ended)
         return;
     run->ended = true;
-    // The worker posted this as its last act: the join is immediate.
+    // The worker may still be freeing its buffer and closing files; joining
+    // here would hold the main thread until it gets a CPU again.
     if (run->thread.joinable())
-        run->thread.join();
+        m_ending.push_back({std::move(run->thread), run->exited});
+    reap();
     m_runs.removeOne(run);
     const auto burner = run->burner;
     burner->busy = false;
@@ -423,6 +434,16 @@ void VirtualDiscService::finish(const std::shared_ptr<Run> &run, const JobStatus
     }
     if (auto *job = static_cast<Job *>(run->job.data()))
         job->report(status);
+}
+
+void VirtualDiscService::reap()
+{
+    std::erase_if(m_ending, [](Ending &ending) {
+        if (!ending.exited->load(std::memory_order_acquire))
+            return false;
+        ending.thread.join(); // past its last statement: returns at once
+        return true;
+    });
 }
 
 std::optional<BurnLayout> VirtualDiscService::layoutForImageFile(const QString &path)

@@ -47,7 +47,10 @@
 
 #include <QList>
 #include <QString>
+#include <atomic>
 #include <memory>
+#include <thread>
+#include <vector>
 
 class QSettings;
 
@@ -165,6 +168,8 @@ private:
     std::unique_ptr<DiscJob> start(const std::shared_ptr<Run> &run, const QString &refusal);
     void deliver(const std::shared_ptr<Run> &run, const JobStatus &status);
     void finish(const std::shared_ptr<Run> &run, const JobStatus &status);
+    // Joins the ended workers' threads that have exited.
+    void reap();
     void setTray(Burner &burner, Medium kind, const DeviceStatus &status);
     // Changes an idle burner's tray: a blank of `chosen` (or of its kind), or empty.
     bool loadTray(int number, std::optional<Medium> chosen, bool eject);
@@ -172,6 +177,13 @@ private:
 
     QList<std::shared_ptr<Burner>> m_burners;
     QList<std::shared_ptr<Run>> m_runs;
+    // Threads of runs that have ended, joined once they have exited.
+    struct Ending
+    {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> exited;
+    };
+    std::vector<Ending> m_ending;
     int m_lastNumber = 0;
     bool m_unthrottled = false;
     int m_autoInsertSeconds = 0;
