@@ -506,16 +506,29 @@ private Q_SLOTS:
         QTRY_COMPARE(trays.count(), 1);
     }
 
+    void settings_data()
+    {
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<int>("seconds");
+        QTest::newRow("seconds") << QVariant(7) << 7;
+        QTest::newRow("negative") << QVariant(-3) << 0;
+        QTest::newRow("not a number") << QVariant(QStringLiteral("soon")) << 0;
+        // Milliseconds of this would overflow the timer's int.
+        QTest::newRow("largest int") << QVariant(2147483647) << 86400;
+    }
+
     void settings()
     {
+        QFETCH(QVariant, stored);
+        QFETCH(int, seconds);
         TestEnv env;
         auto settings = env.settings();
         settings->setValue("klvo.td.virtualUnthrottled", true);
-        settings->setValue("klvo.td.virtualAutoInsert", 7);
+        settings->setValue("klvo.td.virtualAutoInsert", stored);
         VirtualDiscService service(1);
         service.readSettings(*settings);
         QVERIFY(service.unthrottled());
-        QCOMPARE(service.autoInsertSeconds(), 7);
+        QCOMPARE(service.autoInsertSeconds(), seconds);
     }
 };
 

@@ -472,7 +472,9 @@ void VirtualDiscService::setUnthrottled(bool unthrottled)
 
 void VirtualDiscService::setAutoInsertSeconds(int seconds)
 {
-    m_autoInsertSeconds = std::max(0, seconds);
+    // A day at most: the timer counts milliseconds in an int, and a value
+    // hand-edited into the settings file must not wrap into a negative wait.
+    m_autoInsertSeconds = std::clamp(seconds, 0, 24 * 60 * 60);
 }
 
 void VirtualDiscService::readSettings(const QSettings &settings)

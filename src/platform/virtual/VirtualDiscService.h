@@ -109,7 +109,7 @@ public:
     bool unthrottled() const { return m_unthrottled; }
     // After an eject (by hand or at the end of a burn), a burner puts a new
     // blank of its chosen kind in its empty tray after `seconds`; 0 (the
-    // default) never does.
+    // default) never does. Held to 0 … 86400.
     void setAutoInsertSeconds(int seconds);
     int autoInsertSeconds() const { return m_autoInsertSeconds; }
     // Takes both from "klvo.td.virtualUnthrottled" (bool) and
