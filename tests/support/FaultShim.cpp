@@ -456,35 +456,36 @@ ssize_t writev(int fd, const iovec *iov, int count)
     });
 }
 
+namespace {
+// Reserving room past the disk-full limit fails as the file system would.
+bool reserveFails(int fd, long long length)
+{
+    if (!active())
+        return false;
+    Inside inside;
+    if (!fdRule(diskFull, fd))
+        return false;
+    std::lock_guard lock(g_mutex);
+    if (g_count + length <= g_after)
+        return false;
+    strike();
+    return true;
+}
+} // namespace
+
 int fallocate(int fd, int mode, off_t offset, off_t length)
 {
     REAL(fallocate)
-    if (active()) {
-        Inside inside;
-        if (fdRule(diskFull, fd)) {
-            std::lock_guard lock(g_mutex);
-            if (g_count + length > g_after) {
-                strike();
-                return errno = ENOSPC, -1;
-            }
-        }
-    }
+    if (reserveFails(fd, length))
+        return errno = ENOSPC, -1;
     return real(fd, mode, offset, length);
 }
 
 int fallocate64(int fd, int mode, off64_t offset, off64_t length)
 {
     REAL(fallocate64)
-    if (active()) {
-        Inside inside;
-        if (fdRule(diskFull, fd)) {
-            std::lock_guard lock(g_mutex);
-            if (g_count + length > g_after) {
-                strike();
-                return errno = ENOSPC, -1;
-            }
-        }
-    }
+    if (reserveFails(fd, length))
+        return errno = ENOSPC, -1;
     return real(fd, mode, offset, length);
 }
 
