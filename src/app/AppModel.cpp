@@ -358,6 +358,10 @@ void AppModel::start(Deck *deck)
             + QStringLiteral(" is waiting for a job in the queue. Remove that job first."));
         return;
     }
+    // A busy deck ignores a start, and would still look busy afterwards: a
+    // copy taken for it here would never be given back.
+    if (deck->busy())
+        return;
     if (m_mode != BurnMode::queue) {
         deck->start(projectFor(deck), m_test, m_verify, m_matchLoudness, m_demo, QString());
         return;

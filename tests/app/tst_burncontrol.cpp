@@ -150,6 +150,25 @@ private Q_SLOTS:
         QCOMPARE(rig.model->copiesStarted(), 0);
     }
 
+    // A second start on a deck already burning a copy (a staggered Burn All
+    // reaching a deck a blank has just started) takes no copy of its own.
+    void busyDeckTakesNoSecondCopy()
+    {
+        Rig rig(0);
+        rig.addTrack(0);
+        rig.model->setDemo(true);
+        rig.model->setDemoSeconds(30);
+        rig.model->setMode(BurnMode::queue);
+        rig.model->setCopies(3);
+        rig.model->start(rig.deck(0));
+        QVERIFY(rig.deck(0)->busy());
+        rig.model->start(rig.deck(0));
+        QCOMPARE(rig.model->copiesStarted(), 1);
+        QCOMPARE(rig.deck(0)->jobName(), QStringLiteral("Copy 1 of 3"));
+        rig.deck(0)->stop();
+        QCOMPARE(rig.model->copiesStarted(), 0);
+    }
+
     void demoStackRunsToTheEnd()
     {
         Rig rig(0);
