@@ -164,6 +164,22 @@ bool refusePath(int dirfd, const char *path)
 // How many of `want` bytes may be written to `fd` now: `want` when no rule
 // covers it, fewer up to the limit, or -1 with errno set when none may.
 // Takes them from the budget; give back what the real call didn't use.
+// With g_mutex held: as many bytes as the limit leaves (counted), or -1
+// with `error` once it is reached.
+long long grantUpTo(long long want, int error, bool &counted)
+{
+    const long long room = g_after - g_count;
+    if (room <= 0) {
+        strike();
+        errno = error;
+        return -1;
+    }
+    want = std::min(want, room);
+    g_count += want;
+    counted = true;
+    return want;
+}
+
 long long takeWrite(int fd, long long want, bool &counted)
 {
     counted = false;
@@ -179,18 +195,8 @@ long long takeWrite(int fd, long long want, bool &counted)
         std::lock_guard lock(g_mutex);
         if (!g_armed.load())
             return want;
-        if (full) {
-            const long long room = g_after - g_count;
-            if (room <= 0) {
-                strike();
-                errno = ENOSPC;
-                return -1;
-            }
-            want = std::min(want, room);
-            g_count += want;
-            counted = true;
-            return want;
-        }
+        if (full)
+            return grantUpTo(want, ENOSPC, counted);
         if (!g_vanished && g_count + want > g_after) {
             g_vanished = true;
             strike();
@@ -222,16 +228,7 @@ long long takeRead(int fd, long long want, bool &counted)
     if (!fdRule(readError, fd))
         return want;
     std::lock_guard lock(g_mutex);
-    const long long room = g_after - g_count;
-    if (room <= 0) {
-        strike();
-        errno = EIO;
-        return -1;
-    }
-    want = std::min(want, room);
-    g_count += want;
-    counted = true;
-    return want;
+    return grantUpTo(want, EIO, counted);
 }
 
 template <class Call>
@@ -519,14 +516,14 @@ ssize_t pread64(int fd, void *data, size_t size, off64_t offset)
 // In a child process the rule comes from TANDOR_FAULT: "KIND:AFTER:TIMES:PATH".
 __attribute__((constructor)) static void armFromEnvironment()
 {
-    const char *spec = std::getenv("TANDOR_FAULT");
-    if (!spec)
+    const char *rule = std::getenv("TANDOR_FAULT");
+    if (!rule)
         return;
     int kind = 0;
     long long after = 0;
     int times = 0;
     int used = 0;
-    if (std::sscanf(spec, "%d:%lld:%d:%n", &kind, &after, &times, &used) == 3 && used > 0)
-        tandor_fault_arm(kind, spec + used, after, times);
+    if (std::sscanf(rule, "%d:%lld:%d:%n", &kind, &after, &times, &used) == 3 && used > 0)
+        tandor_fault_arm(kind, rule + used, after, times);
 }
 #endif
