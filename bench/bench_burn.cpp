@@ -3,6 +3,10 @@
 // the longest delay of a 10 ms main-thread timer during the runs and how many
 // bytes each run wrote in how long.
 //
+// To tell a busy main thread from a starved one it also prints the longest
+// single event the main thread handled, and how much of the worst delay the
+// thread spent runnable but waiting for a CPU (the kernel's schedstat).
+//
 // Like the copies they are measured against, the image runs start with the
 // file system's dirty pages written out and the previous run's discs removed:
 // otherwise each run would pay for the write-back of the one before.
@@ -22,6 +26,43 @@
 #include <cstdio>
 #include <unistd.h>
 
+namespace {
+
+// Times every event the main thread handles.
+class TimedApp : public QCoreApplication
+{
+public:
+    using QCoreApplication::QCoreApplication;
+    bool notify(QObject *receiver, QEvent *event) override
+    {
+        const char *name = receiver->metaObject()->className(); // the receiver may delete itself
+        QElapsedTimer clock;
+        clock.start();
+        const bool handled = QCoreApplication::notify(receiver, event);
+        if (const qint64 us = clock.nsecsElapsed() / 1000; us > longestUs) {
+            longestUs = us;
+            longestIn = name;
+        }
+        return handled;
+    }
+    qint64 longestUs = 0;
+    const char *longestIn = "";
+};
+
+// Milliseconds the calling thread has spent runnable but not running.
+qint64 cpuWaitMs()
+{
+    long long running = 0, waiting = 0;
+    if (FILE *f = std::fopen("/proc/thread-self/schedstat", "r")) {
+        if (std::fscanf(f, "%lld %lld", &running, &waiting) != 2)
+            waiting = 0;
+        std::fclose(f);
+    }
+    return waiting / 1000000;
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
     if (argc != 6) {
@@ -31,7 +72,7 @@ int main(int argc, char *argv[])
     const QString work = QString::fromLocal8Bit(argv[1]);
     for (const char *var : {"XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"})
         qputenv(var, QFile::encodeName(work + QLatin1Char('/') + QString::fromLatin1(var).toLower()));
-    QCoreApplication app(argc, argv);
+    TimedApp app(argc, argv);
 
     QSettings settings(work + QStringLiteral("/settings.ini"), QSettings::IniFormat);
     auto *burners = new VirtualDiscService(6);
@@ -55,16 +96,25 @@ int main(int argc, char *argv[])
     // The main thread's responsiveness: how late a 10 ms timer fires.
     QElapsedTimer sinceTick;
     qint64 worstDelay = 0;
+    qint64 waitedBefore = 0;
+    qint64 cpuWaitAtWorst = 0;
     QTimer probe;
     probe.setTimerType(Qt::PreciseTimer);
     probe.setInterval(10);
     QObject::connect(&probe, &QTimer::timeout, [&] {
-        worstDelay = std::max(worstDelay, sinceTick.restart() - 10);
+        const qint64 delay = sinceTick.restart() - 10;
+        const qint64 waited = cpuWaitMs();
+        if (delay > worstDelay) {
+            worstDelay = delay;
+            cpuWaitAtWorst = waited - waitedBefore;
+        }
+        waitedBefore = waited;
     });
 
     // Burns on every deck given, waits for all of them, and says how long it took.
     const auto run = [&](const QList<int> &audioDecks, const QList<int> &imageDecks) {
         sinceTick.start();
+        waitedBefore = cpuWaitMs();
         probe.start();
         QElapsedTimer clock;
         clock.start();
@@ -106,6 +156,9 @@ int main(int argc, char *argv[])
     ::sync();
     const double mixed = run({0, 1, 2}, {3, 4, 5});
     const qint64 mixedDelay = std::exchange(worstDelay, 0);
+    const qint64 mixedEventUs = std::exchange(app.longestUs, 0);
+    const char *mixedEventIn = app.longestIn;
+    const qint64 mixedCpuWait = std::exchange(cpuWaitAtWorst, 0);
     const QStringList mixedDiscs = discs();
     const qint64 mixedBytes = bytesOf(mixedDiscs);
     for (const Deck *deck : model.decks())
@@ -132,5 +185,8 @@ int main(int argc, char *argv[])
     std::printf("bytes=%lld\nseconds=%.3f\nimage_bytes=%lld\nimage_seconds=%.3f\nmixed_delay_ms=%lld\n"
                 "image_delay_ms=%lld\nworst_delay_ms=%lld\n",
                 mixedBytes, mixed, imageBytes, images, mixedDelay, worstDelay, std::max(mixedDelay, worstDelay));
+    std::printf("mixed_longest_event_us=%lld\nmixed_longest_event_in=%s\nmixed_cpu_wait_ms=%lld\n"
+                "image_longest_event_us=%lld\nimage_longest_event_in=%s\nimage_cpu_wait_ms=%lld\n",
+                mixedEventUs, mixedEventIn, mixedCpuWait, app.longestUs, app.longestIn, cpuWaitAtWorst);
     return 0;
 }
