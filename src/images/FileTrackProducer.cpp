@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <memory>
 #include <unistd.h>
 
 FileTrackProducer::FileTrackProducer(const QString &path, quint64 byteLength)
@@ -37,11 +36,10 @@ bool FileTrackProducer::prepareTrackForVerification()
 
 bool FileTrackProducer::verifyData(const char *buffer, quint32 length, quint64 address, quint32 blockSize)
 {
-    const auto expected = std::make_unique<char[]>(length);
-    fill(expected.get(), length, address, blockSize);
-    const bool same = std::memcmp(expected.get(), buffer, length) == 0;
+    const char *want = expected(length, address, blockSize);
+    const bool same = std::memcmp(want, buffer, length) == 0;
     if (!same) {
-        const quint64 at = address * blockSize + quint64(std::mismatch(buffer, buffer + length, expected.get()).first - buffer);
+        const quint64 at = address * blockSize + quint64(std::mismatch(buffer, buffer + length, want).first - buffer);
         quint64 seen = m_firstDifference.load(std::memory_order_relaxed);
         while (at < seen && !m_firstDifference.compare_exchange_weak(seen, at, std::memory_order_release))
             ;

@@ -77,13 +77,25 @@ public:
     // True when `buffer` holds exactly what produceData() gives for the blocks.
     bool verifyData(const char *buffer, quint32 length, quint64 address, quint32 blockSize) override
     {
-        std::vector<char> expected(length);
-        fill(expected.data(), length, address, blockSize);
-        return std::memcmp(expected.data(), buffer, length) == 0;
+        return std::memcmp(expected(length, address, blockSize), buffer, length) == 0;
     }
 
 protected:
     // Puts exactly `length` bytes at `buffer`: the data from block `address`
     // on, zeros past its end or where it can't be read.
     virtual void fill(char *buffer, quint32 length, quint64 address, quint32 blockSize) = 0;
+
+    // fill() into a buffer kept for the next call: a verify pass compares
+    // every chunk, and a fresh megabyte each time costs a map and an unmap.
+    // Valid until the next call.
+    const char *expected(quint32 length, quint64 address, quint32 blockSize)
+    {
+        if (m_expected.size() < length)
+            m_expected.resize(length);
+        fill(m_expected.data(), length, address, blockSize);
+        return m_expected.data();
+    }
+
+private:
+    std::vector<char> m_expected;
 };
