@@ -16,6 +16,7 @@
 
 #include "audio/DiscProject.h"
 #include "platform/api/DiscService.h"
+#include "drives/ImageBurn.h"
 #include "drives/TDDetect.h"
 #include "images/ImageInfo.h"
 
@@ -237,6 +238,10 @@ private:
     void watch(std::unique_ptr<DiscJob> job, bool erase);
     // The burn or erase ended in failure with `message`.
     void failed(const QString &message);
+    // The main-thread half of burnImage(), once the image's layout is read:
+    // checks the blank and starts the burn, or ends the op with why not.
+    void startImageBurn(const ImageInfo &info, bool test, bool verify, const std::optional<ImageBurn::Layout> &layout,
+                        const QString &refusal);
     // Waits for the new disc's device, then compares it with the image.
     void checkDisc(const QString &image);
     void checkDiscEnded(bool ok, const QString &message);

@@ -81,13 +81,51 @@ void Deck::burnImage(const ImageInfo &info, bool test, bool verify, bool checksu
         return;
     }
 
+    if (!m_device) {
+        finishOp(false, TDMessages::noBurner);
+        return;
+    }
+    // A tray that can't take any image says so at once; the size is checked
+    // once the layout is known.
+    if (const MediaReport report = dataReport(std::nullopt); !report.ready) {
+        finishOp(false, QStringLiteral("Deck ") + letter() + QStringLiteral(": ") + report.text);
+        return;
+    }
+    // Making the layout reads the file (a DMG's tables, a cue sheet and the
+    // files it names), so it happens on the deck's workers, the deck already
+    // busy. A stop or an unplug meanwhile ends the op; the result is dropped.
+    setState(State::preparing);
+    setPhase(QStringLiteral("Starting")); // a refusal still replaces it
+    struct Read
+    {
+        std::optional<ImageBurn::Layout> layout;
+        QString refusal;
+    };
+    offMain(
+        this,
+        [info, service = m_service] {
+            Read read{ImageBurn::layout(info, false, service), {}};
+            if (!read.layout)
+                read.refusal = ImageBurn::refusal(info);
+            return read;
+        },
+        [this, token = m_cancel, info, test, verify](const Read &read) {
+            if (!token->isCancelled() && token == m_cancel && m_state == State::preparing && m_op == Op::image)
+                startImageBurn(info, test, verify, read.layout, read.refusal);
+        },
+        &m_workers);
+}
+
+void Deck::startImageBurn(const ImageInfo &info, bool test, bool verify, const std::optional<ImageBurn::Layout> &layout,
+                          const QString &refusal)
+{
+    const QString name = QFileInfo(info.path).fileName();
     const QString deckPrefix = QStringLiteral("Deck ") + letter() + QStringLiteral(": ");
     if (!m_device) {
         finishOp(false, TDMessages::noBurner);
         return;
     }
     DiscService *service = m_service;
-    const auto layout = ImageBurn::layout(info, false, service);
     if (const MediaReport report = dataReport(layout && layout->bytes > 0 ? layout->bytes : info.bytes); !report.ready) {
         finishOp(false, deckPrefix + report.text);
         return;
@@ -97,7 +135,7 @@ void Deck::burnImage(const ImageInfo &info, bool test, bool verify, bool checksu
         return;
     }
     if (!layout) {
-        finishOp(false, ImageBurn::refusal(info));
+        finishOp(false, refusal);
         return;
     }
     m_keepAlive = layout->keep;

@@ -41,11 +41,13 @@ struct Layout
 
 // Asks the service first (unless `forceRaw`), then falls back to a raw data
 // track for a plain image (as `info` found it) whose size is whole 2048-byte
-// blocks. Nothing when the file can't be burned. Main thread; opens nothing
-// itself (the producer opens the image when the burn starts).
+// blocks. Nothing when the file can't be burned. Any thread: it reads the
+// file's tables (a DMG's, a cue sheet's) but keeps nothing open (the producer
+// opens the image when the burn starts).
 std::optional<Layout> layout(const ImageInfo &info, bool forceRaw, DiscService *service);
 
-// Why layout() gave nothing for `info`, as the deck's refusal says it.
+// Why layout() gave nothing for `info`, as the deck's refusal says it. Any
+// thread; reads a DMG's tables.
 QString refusal(const ImageInfo &info);
 
 } // namespace ImageBurn

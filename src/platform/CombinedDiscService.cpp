@@ -47,7 +47,7 @@ std::unique_ptr<DiscJob> CombinedDiscService::erase(const DiscDeviceRef &device,
 
 std::optional<BurnLayout> CombinedDiscService::layoutForImageFile(const QString &path)
 {
-    for (DiscService *service : m_services) {
+    for (DiscService *service : std::as_const(m_services)) {
         if (std::optional<BurnLayout> layout = service->layoutForImageFile(path))
             return layout;
     }

@@ -3,7 +3,8 @@
 // service and, when asked for, the virtual burners, and the rest of the
 // program sees a single service.
 //
-// Threading: main thread only. Notifications of the inner services are
+// Threading: main thread only, but for layoutForImageFile() (any thread, as
+// for every service). Notifications of the inner services are
 // passed on as they come (they already come from the event loop).
 //
 // Ownership: takes the inner services as its children. A device belongs to

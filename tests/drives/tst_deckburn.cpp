@@ -73,6 +73,11 @@ class TestDeckBurn : public QObject
             TestEnv::writePattern(path, bytes);
             return *ImageInfo::inspect(path);
         }
+        // Waits while the deck reads an image's layout on its workers.
+        bool imageRead()
+        {
+            return QTest::qWaitFor([&] { return deck->state() != Deck::State::preparing; }, 10000);
+        }
         // Starts an audio burn and waits until the burner has the job.
         ScriptedJob *burn(bool test = false, bool verify = true)
         {
@@ -520,6 +525,7 @@ private Q_SLOTS:
             rig.service.unplug(QStringLiteral("p1"));
         rig.replug();
         rig.deck->burnImage(*ImageInfo::inspect(image), test, true, true, false, {}, rig.ended());
+        QVERIFY(rig.imageRead());
         QCOMPARE(rig.ends, (QList<std::pair<bool, QString>>{{false, message}}));
         QCOMPARE(rig.deck->state(), Deck::State::failed);
         QCOMPARE(rig.deck->phase(), message);
@@ -551,6 +557,10 @@ private Q_SLOTS:
         }
         rig.deck->setSpeedX(8);
         rig.deck->burnImage(image, false, true, true, false, QStringLiteral("Burn"), rig.ended());
+        QCOMPARE(rig.deck->state(), Deck::State::preparing);
+        QVERIFY(rig.imageRead());
+        QVERIFY(rig.service.layoutThread.load());
+        QVERIFY(rig.service.layoutThread.load() != QThread::currentThread());
         QCOMPARE(rig.last(), QStringLiteral("Deck A: burning data.iso (205 KB, raw data track) at 8x."));
         const auto started = rig.service.jobs.last();
         QCOMPARE(started.properties.completion, CompletionAction::mount);
@@ -579,12 +589,44 @@ private Q_SLOTS:
     {
         Rig rig(0);
         rig.deck->burnImage(rig.image(QStringLiteral("data.iso"), 2048 * 10), true, true, true, false, {}, rig.ended());
+        QVERIFY(rig.imageRead());
         const auto started = rig.service.jobs.last();
         QCOMPARE(started.properties.completion, CompletionAction::eject);
         QVERIFY(started.properties.test && !started.properties.verify);
         started.job->send(DiscJobState::done);
         QCOMPARE(rig.ends, (QList<std::pair<bool, QString>>{{true, QStringLiteral("Deck A: test burn passed in 0:00.")}}));
         QCOMPARE(rig.deck->phase(), QStringLiteral("Test passed. The disc was not written."));
+    }
+
+    // A stop or an unplug while the image is read ends the op once; the
+    // layout that arrives afterwards starts nothing.
+    void endedWhileTheImageIsRead_data()
+    {
+        QTest::addColumn<bool>("unplug");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("stopped") << false << QStringLiteral("Deck A: stopped.");
+        QTest::newRow("unplugged") << true << TDMessages::noBurner;
+    }
+
+    void endedWhileTheImageIsRead()
+    {
+        QFETCH(bool, unplug);
+        QFETCH(QString, message);
+        Rig rig(0);
+        rig.deck->burnImage(rig.image(QStringLiteral("data.iso"), 2048 * 10), false, true, true, false, {},
+                            rig.ended());
+        QCOMPARE(rig.deck->state(), Deck::State::preparing);
+        if (unplug) {
+            rig.service.unplug(QStringLiteral("p1"));
+            rig.replug();
+        } else {
+            rig.deck->stop();
+        }
+        QVERIFY(rig.imageRead());
+        QTest::qWait(200); // time for a late layout to do harm
+        QCOMPARE(rig.ends, (QList<std::pair<bool, QString>>{{false, message}}));
+        QVERIFY(rig.service.jobs.isEmpty());
+        QVERIFY(!rig.deck->busy());
     }
 
     void rawProducerBlocks()

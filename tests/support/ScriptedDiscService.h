@@ -6,6 +6,8 @@
 #include "platform/api/DiscService.h"
 
 #include <QPointer>
+#include <QThread>
+#include <atomic>
 
 // The identities of a service's devices, in its order.
 inline QStringList ioPaths(const DiscService &service)
@@ -61,7 +63,13 @@ public:
     std::unique_ptr<DiscJob> burn(const DiscDeviceRef &device, const BurnProperties &properties,
                                   const BurnLayout &layout) override;
     std::unique_ptr<DiscJob> erase(const DiscDeviceRef &device, EraseType type) override;
-    std::optional<BurnLayout> layoutForImageFile(const QString &) override { return std::nullopt; }
+    // Notes the thread it is called on: image files are to be read off the main thread.
+    std::optional<BurnLayout> layoutForImageFile(const QString &) override
+    {
+        layoutThread = QThread::currentThread();
+        return std::nullopt;
+    }
+    std::atomic<QThread *> layoutThread = nullptr;
 
     // Adds a burner with a blank CD-R; returns it so the test can change it.
     std::shared_ptr<ScriptedDevice> plug(const QString &name, const QString &ioPath);

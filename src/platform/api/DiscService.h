@@ -197,7 +197,8 @@ public:
     // Starts erasing; nullptr when it can't be started.
     virtual std::unique_ptr<DiscJob> erase(const DiscDeviceRef &device, EraseType type) = 0;
     // A layout the service makes from an image file by itself (cue sheets),
-    // or nothing when it can't read that file.
+    // or nothing when it can't read that file. Any thread, unlike the rest:
+    // it reads the file and must touch no state of the service.
     virtual std::optional<BurnLayout> layoutForImageFile(const QString &path) = 0;
     // Reads every burner again, for when the user has fixed what kept one
     // from being used. Returns at once; the usual notifications follow.
