@@ -86,8 +86,8 @@ protected:
     virtual void fill(char *buffer, quint32 length, quint64 address, quint32 blockSize) = 0;
 
     // fill() into a buffer kept for the next call: a verify pass compares
-    // every chunk, and a fresh megabyte each time costs a map and an unmap.
-    // Valid until the next call.
+    // every chunk, and a fresh megabyte each time was zeroed only to be
+    // overwritten. Valid until the next call.
     const char *expected(quint32 length, quint64 address, quint32 blockSize)
     {
         if (m_expected.size() < length)
