@@ -253,6 +253,9 @@ private:
     // Says what the read-back of an audio burn found; when the burn failed,
     // only a difference is worth a line.
     void logReadBack(bool finished) const;
+    // What the burner's read-back of an image found, as it reported it
+    // ("read back — Match — …").
+    static QString imageReadBack(const std::optional<ReadBack> &readBack);
     void startDemo(std::function<void()> tick);
     void stopDemo();
     void demoAudioTick(double seconds, QList<double> lengths, bool verify, bool test);
@@ -292,6 +295,8 @@ private:
     // and waits, so none outlives the deck.
     QThreadPool m_workers;
     std::optional<QString> m_imageToCheck;
+    bool m_imageVerify = false; // the burner reads the image burn back
+    QString m_readBackSaid;     // imageReadBack(), for the end message after the SHA-256 check
     bool m_imageDemoChecksum = false;
     std::shared_ptr<void> m_keepAlive;
     DoneFn m_onDone;

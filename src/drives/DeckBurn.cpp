@@ -394,15 +394,23 @@ void Deck::apply(const JobStatus &status)
         finishOp(true, QStringLiteral("Deck ") + letter() + line);
         return;
     }
+    const QString readBack = m_op == Op::image && m_imageVerify ? imageReadBack(status.readBack) : QString();
+    if (!readBack.isEmpty())
+        logLine(QStringLiteral(": ") + readBack);
     if (m_imageToCheck) {
+        m_readBackSaid = readBack;
         finishDR();
         checkDisc(*m_imageToCheck);
         return;
     }
+    const bool matched = status.readBack && status.readBack->skipped.isEmpty() && status.readBack->comparedBytes > 0
+        && status.readBack->comparedBytes >= status.readBack->totalBytes;
     setProgress(1);
     setState(State::done);
-    setPhase(m_burnIsTest ? QStringLiteral("Test passed. The disc was not written.")
-                          : QStringLiteral("Done. Disc ejecting."));
+    setPhase(m_burnIsTest   ? QStringLiteral("Test passed. The disc was not written.")
+             : readBack.isEmpty() ? QStringLiteral("Done. Disc ejecting.")
+             : matched            ? QStringLiteral("Done and read back: the disc matches. Disc ejecting.")
+                                  : QStringLiteral("Done, but the disc is unchecked. Disc ejecting."));
     const QString line = QStringLiteral(": ")
         + (m_burnIsTest ? QStringLiteral("test burn passed") : QStringLiteral("disc finished")) + QStringLiteral(" in ")
         + elapsed + QStringLiteral(".");
@@ -413,7 +421,8 @@ void Deck::apply(const JobStatus &status)
     if (m_op == Op::audio) {
         endAudioBurn();
     } else {
-        finishOp(true, QStringLiteral("Deck ") + letter() + line);
+        finishOp(true, QStringLiteral("Deck ") + letter() + line
+                           + (readBack.isEmpty() ? QString() : QStringLiteral(" ") + readBack.left(1).toUpper() + readBack.mid(1)));
     }
 }
 

@@ -20,6 +20,11 @@ namespace {
 constexpr int discPolls = 60;
 constexpr int discPollMs = 500;
 
+QString sentenceCase(const QString &text)
+{
+    return text.isEmpty() ? text : text.left(1).toUpper() + text.mid(1);
+}
+
 QString speedText(int speedX, const QString &max)
 {
     return speedX == 0 ? max : QString::number(speedX) + QStringLiteral("x");
@@ -45,6 +50,8 @@ void Deck::burnImage(const ImageInfo &info, bool test, bool verify, bool checksu
     setBuffer(1.0);
     m_startedAt = QDateTime::currentDateTime();
     m_imageToCheck.reset();
+    m_imageVerify = false;
+    m_readBackSaid.clear();
     if (checksum && !test && info.sha256Checkable())
         m_imageToCheck = info.path;
 
@@ -149,6 +156,7 @@ void Deck::startImageBurn(const ImageInfo &info, bool test, bool verify, const s
     BurnProperties properties;
     properties.test = test;
     properties.verify = verify && !test;
+    m_imageVerify = properties.verify;
     properties.underrunProtection = true;
     // The disc stays in when it is to be read back.
     properties.completion = m_imageToCheck ? CompletionAction::mount : CompletionAction::eject;
@@ -160,7 +168,8 @@ void Deck::startImageBurn(const ImageInfo &info, bool test, bool verify, const s
     setState(State::burning);
     setPhase(test ? QStringLiteral("Test burn: starting") : QStringLiteral("Starting"));
     logLine(QStringLiteral(": ") + (test ? QStringLiteral("test burn of") : QStringLiteral("burning"))
-            + QStringLiteral(" ") + name + QStringLiteral(" (") + fmtBytes(info.bytes) + QStringLiteral(", ")
+            + QStringLiteral(" ") + name + QStringLiteral(" (")
+            + fmtBytes(info.isTrackSheet() && layout->bytes > 0 ? layout->bytes : info.bytes) + QStringLiteral(", ")
             + layout->how + QStringLiteral(") at ") + speedText(m_speedX, QStringLiteral("max speed"))
             + QStringLiteral("."));
     if (!burnJob) {
@@ -256,5 +265,24 @@ void Deck::checkDiscEnded(bool ok, const QString &message)
         setPhase(QStringLiteral("Check failed"));
     }
     logLine(QStringLiteral(": ") + message);
-    finishOp(ok, QStringLiteral("Deck ") + letter() + QStringLiteral(": ") + message);
+    // The burner's own read-back came first; the job's line says both.
+    const QString readBack = std::exchange(m_readBackSaid, {});
+    finishOp(ok, QStringLiteral("Deck ") + letter() + QStringLiteral(": ") + message
+                     + (readBack.isEmpty() ? QString() : QStringLiteral(" ") + sentenceCase(readBack)));
+}
+
+QString Deck::imageReadBack(const std::optional<ReadBack> &readBack)
+{
+    const QString head = QStringLiteral("read back");
+    if (readBack && !readBack->skipped.isEmpty())
+        return head + QStringLiteral(" skipped — ") + readBack->skipped + QStringLiteral(", so the disc is unchecked.");
+    const quint64 compared = readBack ? readBack->comparedBytes : 0;
+    const quint64 total = readBack ? readBack->totalBytes : 0;
+    if (compared == 0)
+        return head + QStringLiteral(" — nothing was compared, so the disc is unchecked.");
+    if (compared >= total)
+        return head + QStringLiteral(" — Match — the disc is the same as the image (") + fmtBytes(qint64(compared))
+            + QStringLiteral(" checked).");
+    return head + QStringLiteral(" — only ") + fmtBytes(qint64(compared)) + QStringLiteral(" of ")
+        + fmtBytes(qint64(total)) + QStringLiteral(" was compared; the rest of the disc is unchecked.");
 }

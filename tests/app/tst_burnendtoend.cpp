@@ -2,6 +2,7 @@
 // reaches the disc from each kind of file and what the log says about it, an
 // image with its SHA-256 read-back, and a burner unplugged mid-burn.
 
+#include "ImageFixtures.h"
 #include "VirtualRig.h"
 #include "app/AppModel.h"
 #include "audio/AudioPrep.h"
@@ -9,6 +10,7 @@
 #include "base/Format.h"
 #include "drives/Deck.h"
 #include "images/ImageInfo.h"
+#include "platform/udif/Udif.h"
 #include "platform/virtual/VirtualDiscService.h"
 
 #include <QDir>
@@ -307,18 +309,52 @@ private Q_SLOTS:
         QVERIFY(rig.texts().filter(QStringLiteral("Deck B: failed.")).size() == 1);
     }
 
-    void imageBurnIsCheckedAgainstTheImage()
+    // Whatever the image, the burner's read-back is said in the log, on the
+    // deck and in the end message; an ISO is then checked by SHA-256 too.
+    void imageBurnSaysItsReadBack_data()
     {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("sheet"); // the image's text, for a sheet of data.bin
+        QTest::addColumn<qint64>("checked");   // bytes of data read back
+        QTest::addColumn<QString>("phase");
+        const QString read = QStringLiteral("Done and read back: the disc matches. Disc ejecting.");
+        QTest::newRow("ISO") << "backup.iso" << QByteArray() << qint64(2048 * 512)
+                             << "Done and checked. Disc ejecting.";
+        QTest::newRow("DMG") << "backup.dmg" << QByteArray() << qint64(2048 * 512) << read;
+        QTest::newRow("cue") << "backup.cue"
+                             << QByteArray("FILE \"data.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n")
+                             << qint64(2352 * 512) << read;
+        QTest::newRow("toc") << "backup.toc" << QByteArray("CD_ROM\nTRACK MODE1\nDATAFILE \"data.bin\"\n")
+                             << qint64(2352 * 512) << read;
+    }
+    void imageBurnSaysItsReadBack()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, sheet);
+        QFETCH(qint64, checked);
+        QFETCH(QString, phase);
         Rig rig(1);
-        const QString image = rig.env.path(QStringLiteral("backup.iso"));
-        QVERIFY(TestEnv::writePattern(image, 2048 * 512));
+        const QString data = rig.env.path(QStringLiteral("data.bin"));
+        const QString image = rig.env.path(name);
+        QVERIFY(TestEnv::writePattern(data, 2048 * 512));
+        if (name.endsWith(u".dmg"))
+            Udif::write(data, image);
+        else if (!sheet.isEmpty())
+            QVERIFY(writeFile(image, sheet));
+        else
+            QVERIFY(QFile::copy(data, image));
         QList<std::pair<bool, QString>> ends;
         rig.deck(0)->burnImage(*ImageInfo::inspect(image), false, true, true, false, QStringLiteral("Burn"),
                                [&](bool ok, const QString &m) { ends.append({ok, m}); });
         QTRY_COMPARE_WITH_TIMEOUT(ends.size(), 1, 20000);
         QVERIFY2(ends.first().first, qPrintable(ends.first().second));
-        QCOMPARE(rig.deck(0)->phase(), QStringLiteral("Done and checked. Disc ejecting."));
-        QVERIFY(Rig::read(rig.folder(0) + QStringLiteral("/Disc 001.iso")) == Rig::read(image));
+        QCOMPARE(rig.deck(0)->phase(), phase);
+        const QString readBack = QStringLiteral("ead back — Match — the disc is the same as the image (")
+            + fmtBytes(checked) + QStringLiteral(" checked).");
+        QVERIFY2(rig.texts().contains(QStringLiteral("Deck A: r") + readBack), qPrintable(rig.texts().join(u'\n')));
+        QVERIFY2(ends.first().second.endsWith(QStringLiteral(". R") + readBack), qPrintable(ends.first().second));
+        if (sheet.isEmpty())
+            QVERIFY(Rig::read(rig.folder(0) + QStringLiteral("/Disc 001.iso")) == Rig::read(data));
     }
 
     void unpluggedBurnerStopsOnlyItsDeck()

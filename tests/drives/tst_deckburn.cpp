@@ -16,6 +16,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+Q_DECLARE_METATYPE(ReadBack)
+
 class TestDeckBurn : public QObject
 {
     Q_OBJECT
@@ -532,19 +534,32 @@ private Q_SLOTS:
         QVERIFY(rig.service.jobs.isEmpty());
     }
 
+    // The burner's read-back is said first, as the service reported it; the
+    // end message carries it after the SHA-256 verdict.
     void imageBurnWithReadBack_data()
     {
         QTest::addColumn<bool>("sameDisc");
         QTest::addColumn<bool>("ok");
         QTest::addColumn<QString>("phase");
-        QTest::newRow("disc matches") << true << true << "Done and checked. Disc ejecting.";
-        QTest::newRow("disc differs") << false << false << "Check failed";
+        QTest::addColumn<ReadBack>("readBack");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("disc matches") << true << true << "Done and checked. Disc ejecting."
+                                      << ReadBack{2048 * 100, 2048 * 100, {}}
+                                      << "read back — Match — the disc is the same as the image (205 KB checked).";
+        QTest::newRow("disc differs") << false << false << "Check failed" << ReadBack{2048 * 40, 2048 * 100, {}}
+                                      << "read back — only 82 KB of 205 KB was compared; the rest of the disc is "
+                                         "unchecked.";
+        QTest::newRow("read-back skipped") << true << true << "Done and checked. Disc ejecting."
+                                           << ReadBack{0, 0, QStringLiteral("the burner can't read")}
+                                           << "read back skipped — the burner can't read, so the disc is unchecked.";
     }
     void imageBurnWithReadBack()
     {
         QFETCH(bool, sameDisc);
         QFETCH(bool, ok);
         QFETCH(QString, phase);
+        QFETCH(ReadBack, readBack);
+        QFETCH(QString, said);
         Rig rig(0);
         const ImageInfo image = rig.image(QStringLiteral("data.iso"), 2048 * 100);
         const QString disc = rig.env.path(QStringLiteral("disc.bin"));
@@ -574,7 +589,8 @@ private Q_SLOTS:
         burned.blank = false;
         burned.bsdName = disc; // the disc as the system shows it
         rig.device->m_status = burned;
-        started.job->send(DiscJobState::done);
+        started.job->send(DiscJobState::done, -1, 0, 0, {}, readBack);
+        QCOMPARE(rig.last(), QStringLiteral("Deck A: ") + said);
         QCOMPARE(rig.deck->phase(), QStringLiteral("Checking the disc against the image (SHA-256)"));
         QTRY_COMPARE(rig.ends.size(), 1);
         QCOMPARE(rig.ends.first().first, ok);
@@ -582,7 +598,7 @@ private Q_SLOTS:
         QCOMPARE(rig.device->ejects, 1);
         QVERIFY(rig.ends.first().second.startsWith(ok ? QStringLiteral("Deck A: Match — SHA-256 ")
                                                       : QStringLiteral("Deck A: NO MATCH — first difference at 5 KB (byte 5000).")));
-        QCOMPARE(rig.last(), rig.ends.first().second);
+        QCOMPARE(rig.ends.first().second, rig.last() + QStringLiteral(" R") + said.mid(1));
     }
 
     void testImageBurnSkipsReadBack()

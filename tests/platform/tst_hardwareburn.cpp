@@ -9,6 +9,8 @@
 
 #include <QTemporaryDir>
 
+#include <numeric>
+
 Q_DECLARE_METATYPE(EraseType)
 
 namespace {
@@ -96,6 +98,11 @@ private Q_SLOTS:
         QCOMPARE(watch.last().errorText, error);
         QCOMPARE(watch.last().state, error.isEmpty() ? DiscJobState::done : DiscJobState::failed);
         QCOMPARE(watch.saw(DiscJobState::verifying), verify && !test);
+        // A finished read-back says how much it compared: all of it.
+        const quint64 bytes = quint64(std::accumulate(blocks.begin(), blocks.end(), 0)) * 2048;
+        QCOMPARE(watch.last().readBack.has_value(), verify && !test && error.isEmpty());
+        if (watch.last().readBack)
+            QCOMPARE(watch.last().readBack->comparedBytes, bytes);
 
         const bool nothingWritten = test || (!error.isEmpty() && lyingTrack == 0);
         QVERIFY(nothingWritten ? QFileInfo(drive.file).size() == 0 : readFile(drive.file) == expected);
@@ -253,13 +260,17 @@ private Q_SLOTS:
         const std::optional<BurnLayout> layout = drive.service.layoutForImageFile(cue);
         QVERIFY(layout && layout->tracks.isEmpty());
         QCOMPARE(layout->cueSheet, QFileInfo(cue).absoluteFilePath());
-        std::unique_ptr<DiscJob> job = drive.service.burn(drive.device, keepDisc(), *layout);
+        BurnProperties properties = keepDisc();
+        properties.verify = true;
+        std::unique_ptr<DiscJob> job = drive.service.burn(drive.device, properties, *layout);
         QVERIFY(job);
         JobWatch watch(job.get());
         QVERIFY(watch.endsOnce());
         QCOMPARE(watch.last().errorText, QString());
         QCOMPARE(watch.last().state, DiscJobState::done);
         QVERIFY(readFile(drive.file) == image);
+        // libburn reads the sheet's files itself: nothing of ours can compare.
+        QVERIFY(watch.last().readBack && !watch.last().readBack->skipped.isEmpty());
     }
 
     // A DMG reaches libburn as one data track decoded block by block: the

@@ -46,9 +46,10 @@ class ScriptedJob : public DiscJob
     Q_OBJECT
 public:
     void abort() override { ++aborts; }
-    void send(DiscJobState state, double percent = -1, double speed = 0, int track = 0, const QString &error = {})
+    void send(DiscJobState state, double percent = -1, double speed = 0, int track = 0, const QString &error = {},
+              const std::optional<ReadBack> &readBack = {})
     {
-        Q_EMIT statusChanged(JobStatus{state, percent, speed, track, error});
+        Q_EMIT statusChanged(JobStatus{state, percent, speed, track, error, readBack});
     }
     int aborts = 0;
 };

@@ -157,6 +157,15 @@ enum class DiscJobState {
     finishing, verifying, erasing, done, failed
 };
 
+// What the read-back after a verified burn did. Every byte it compared
+// matched: a difference fails the burn instead.
+struct ReadBack
+{
+    quint64 comparedBytes = 0; // data (not gaps) read back and compared
+    quint64 totalBytes = 0;    // data the burn wrote
+    QString skipped;           // why it didn't run at all; empty when it ran
+};
+
 struct JobStatus
 {
     DiscJobState state = DiscJobState::none;
@@ -164,6 +173,7 @@ struct JobStatus
     double speed = 0;     // kB/s
     int currentTrack = 0; // from 1; 0 when none
     QString errorText;    // with `failed`; empty when the service gave none
+    std::optional<ReadBack> readBack; // with `done` of a burn asked to verify
 };
 
 // A running burn or erase. It emits statusChanged on the main thread and

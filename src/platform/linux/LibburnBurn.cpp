@@ -156,8 +156,15 @@ QString LibburnBurn::run()
         write();
     endBurnPass();
 
-    if (m_error.isEmpty() && m_run.properties.verify && !m_run.properties.test && !m_fromCue)
-        locateTracks();
+    if (m_run.properties.verify && !m_run.properties.test) {
+        // libburn's cue reader feeds the sheet's files itself: no producer
+        // of ours sees those blocks to compare them with the disc.
+        m_run.readBack = ReadBack{};
+        if (m_fromCue)
+            m_run.readBack->skipped = QStringLiteral("a disc burned from a cue or toc sheet can't be read back here");
+        else if (m_error.isEmpty())
+            locateTracks();
+    }
     if (m_error.isEmpty() && !m_starts.isEmpty())
         readBack();
     return releaseAll();

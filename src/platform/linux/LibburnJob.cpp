@@ -42,8 +42,10 @@ void LibburnJob::Run::finish(const QString &error)
     JobStatus status;
     status.state = error.isEmpty() ? DiscJobState::done : DiscJobState::failed;
     status.errorText = error;
-    if (status.state == DiscJobState::done)
+    if (status.state == DiscJobState::done) {
         status.percent = 1;
+        status.readBack = readBack;
+    }
     posted = false; // the final status always goes out
     post(status);
 }

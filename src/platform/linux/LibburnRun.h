@@ -50,6 +50,7 @@ struct LibburnJob::Run : std::enable_shared_from_this<LibburnJob::Run>
     QString problem; // why the last grab() found the drive unusable (DriveAccess)
     JobStatus last;
     bool posted = false;
+    std::optional<ReadBack> readBack; // goes out with `done`
 
     void execute();
     // Defined with LibburnBurn, which does the work.

@@ -72,8 +72,10 @@ void LibburnBurn::readBack()
     s.percent = 0;
     m_run.post(s);
     qint64 totalBlocks = 0, doneBlocks = 0;
-    for (const auto &feed : std::as_const(m_feeds))
+    for (const auto &feed : std::as_const(m_feeds)) {
         totalBlocks += qint64(feed->gapBlocks + feed->dataBlocks);
+        m_run.readBack->totalBytes += feed->dataBlocks * feed->blockSize;
+    }
     const bool mmc = burn_drive_get_drive_role(m_run.drive) == 1;
     for (int i = 0; i < m_feeds.size() && m_error.isEmpty(); ++i)
         readBackTrack(i, mmc, totalBlocks, doneBlocks);
@@ -110,6 +112,8 @@ void LibburnBurn::readBackTrack(int index, bool mmc, qint64 totalBlocks, qint64 
                                                           feed.blockSize);
         if (!same)
             m_error = QStringLiteral("The disc didn't match what was written (track %1).").arg(index + 1);
+        else if (block >= feed.gapBlocks)
+            m_run.readBack->comparedBytes += quint64(bytes);
         block += count;
         doneBlocks += qint64(count);
         JobStatus v;

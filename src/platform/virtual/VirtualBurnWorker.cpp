@@ -77,7 +77,7 @@ void VirtualReporter::post(double percent, double speed)
 {
     if (m_moving && pacedSpeed > 0)
         speed = pacedSpeed;
-    m_send({m_state, percent, speed, track, {}}, false);
+    m_send({m_state, percent, speed, track, {}, {}}, false);
     m_lastPost = Clock::now();
     m_sectors = 0;
 }
@@ -107,7 +107,10 @@ JobStatus VirtualBurnWorker::burn()
         return failed(m_error);
     if (!m_plan.test && !commit())
         return failed(m_error);
-    return {DiscJobState::done, 1, 0, m_report.track, {}};
+    JobStatus done{DiscJobState::done, 1, 0, m_report.track, {}, {}};
+    if (m_plan.verify && !m_plan.test)
+        done.readBack = m_readBack;
+    return done;
 }
 
 // Opens every track and, for a real burn, the disc files.
@@ -302,8 +305,10 @@ bool VirtualBurnWorker::verify()
     m_report.state(DiscJobState::verifying, 0);
     m_report.pacedSpeed = m_plan.verifySpeed;
     quint64 total = 0;
-    for (const BurnTrack &t : m_plan.tracks)
+    for (const BurnTrack &t : m_plan.tracks) {
         total += (m_plan.audio ? t.preGapFrames : 0) + t.lengthBlocks;
+        m_readBack.totalBytes += t.lengthBlocks * t.blockSize;
+    }
     growBuffer(m_plan.verifySpeed);
 
     off_t offset = 0;
@@ -351,6 +356,8 @@ bool VirtualBurnWorker::verifyTrack(int index, quint64 total, off_t &offset, qui
             offset += off_t(length);
             address += blocks;
             done += blocks;
+            if (!gap)
+                m_readBack.comparedBytes += length;
             pace(m_plan.verifySpeed, done);
             m_report.progress(blocks, total ? double(done) / double(total) : 1.0);
         }
@@ -417,7 +424,7 @@ JobStatus VirtualBurnWorker::failed(const QString &text)
         why = stoppedText;
     else if (m_control.stop() == VirtualControl::unplugged)
         why = unpluggedText;
-    return {DiscJobState::failed, percent(), 0, m_report.track, why};
+    return {DiscJobState::failed, percent(), 0, m_report.track, why, {}};
 }
 
 void VirtualBurnWorker::erase(double seconds, VirtualControl &control, const VirtualSend &send)
@@ -432,11 +439,12 @@ void VirtualBurnWorker::erase(double seconds, VirtualControl &control, const Vir
         if (seconds > 0 && !control.sleepUntil(due)) {
             report.end({DiscJobState::failed, done, 0, 0,
                         control.stop() == VirtualControl::unplugged ? unpluggedText
-                                                                    : QStringLiteral("The erase was stopped.")});
+                                                                    : QStringLiteral("The erase was stopped."),
+                        {}});
             return;
         }
         done = seconds > 0 ? std::min(1.0, std::chrono::duration<double>(Clock::now() - start).count() / seconds) : 1.0;
         report.state(DiscJobState::erasing, done);
     }
-    report.end({DiscJobState::done, 1, 0, 0, {}});
+    report.end({DiscJobState::done, 1, 0, 0, {}, {}});
 }

@@ -163,4 +163,5 @@ private:
     std::vector<char> m_buffer;
     std::vector<Output> m_outputs;
     QString m_error;
+    ReadBack m_readBack;
 };
