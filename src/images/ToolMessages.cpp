@@ -2,7 +2,9 @@
 
 #include "base/TDError.h"
 
+#include <QFileInfo>
 #include <QList>
+#include <QRegularExpression>
 
 #include <cerrno>
 #include <cstring>
@@ -96,6 +98,12 @@ QString family(const QString &tool)
 std::optional<QString> sentence(const QString &tool, const QString &printed)
 {
     const QString name = family(tool);
+    // libisofs can't list a folder: as good as always a missing read
+    // permission (a vanished folder is caught before the tool starts).
+    static const QRegularExpression unlisted(QStringLiteral("Cannot open as source directory: '([^\n]*)'"));
+    if (const QRegularExpressionMatch m = unlisted.match(printed); name == QLatin1String("xorriso") && m.hasMatch())
+        return QStringLiteral("Tandor has no permission to read the folder “%1”, so the image wasn't made.")
+            .arg(QFileInfo(m.captured(1)).fileName());
     for (const Rule &rule : rules()) {
         if ((rule.tool.isEmpty() || rule.tool == name) && printed.contains(rule.words))
             return rule.sentence;

@@ -270,6 +270,9 @@ private Q_SLOTS:
         // xorriso writes on into the removed folder and finishes; nothing is there.
         QTest::newRow("iso, folder vanishes") << int(Kind::vanish) << qint64(256 * 1024) << "ISO" << true
                                               << QStringLiteral("xorriso didn't make the image.");
+        QTest::newRow("iso, folder can't be listed")
+            << int(Kind::unlisted) << qint64(0) << "ISO" << true
+            << QStringLiteral("Tandor has no permission to read the folder “Photos”, so the image wasn't made.");
         QTest::newRow("iso, source read error")
             << int(Kind::readError) << qint64(64 * 1024) << "ISO" << true
             << QStringLiteral("A file in the folder couldn't be read, so the image wasn't made.");
@@ -312,7 +315,9 @@ private Q_SLOTS:
         const Kept nearby = Kept::make(out + QStringLiteral("/Other.iso"), "another image");
         const QStringList before = filesUnder(rig.env.root());
 
-        const Fault::Rule rule {Kind(kind), Kind(kind) == Kind::readError ? (child ? folder + "/b.bin" : out) : out,
+        const QString source = Kind(kind) == Kind::unlisted ? folder : folder + "/b.bin";
+        const Fault::Rule rule {Kind(kind), Kind(kind) == Kind::readError || Kind(kind) == Kind::unlisted
+                                                ? (child ? source : out) : out,
                                 after};
         if (child) {
             qputenv("LD_PRELOAD", Fault::preloadModule());

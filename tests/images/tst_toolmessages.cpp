@@ -76,6 +76,11 @@ private Q_SLOTS:
             << banner + "libisofs: FAILURE : Access to file is not allowed\n"
                         "xorriso : FAILURE : Grafting failed:  '/secret' = '/home/me/Photos/secret'\n"
             << "Tandor isn't allowed to read a file in the folder, so the image wasn't made.";
+        QTest::newRow("xorriso: a folder it may not read")
+            << "xorriso"
+            << banner + drive + "xorriso : FAILURE : Cannot open as source directory: '/home/me/Photos/private'\n"
+                                "xorriso : aborting : -abort_on 'FAILURE' encountered 'FAILURE'\n"
+            << "Tandor has no permission to read the folder “private”, so the image wasn't made.";
         QTest::newRow("xorriso: a source file vanished is not a missing image")
             << "xorriso"
             << banner + "xorriso : FAILURE : Cannot determine attributes of source file '/a' : No such file or directory\n"

@@ -20,6 +20,7 @@ enum class Kind {
     readError,  // reads of files under the path fail with EIO once `after` bytes came out
     vanish,     // the folder `path` is removed for real before the write that takes
                 // the bytes written to files in it past `after`
+    unlisted,   // listing a folder at or under the path (opendir): EACCES
 };
 
 struct Rule

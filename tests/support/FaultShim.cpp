@@ -9,6 +9,7 @@
 #define _GNU_SOURCE
 #endif
 
+#include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -30,7 +31,7 @@
 
 namespace {
 
-enum Kind { diskFull = 0, denied = 1, readError = 2, vanish = 3 };
+enum Kind { diskFull = 0, denied = 1, readError = 2, vanish = 3, unlisted = 4 };
 
 std::atomic<bool> g_armed {false};
 std::mutex g_mutex; // guards everything below
@@ -299,6 +300,23 @@ int tandor_fault_strikes()
 {
     std::lock_guard lock(g_mutex);
     return g_strikes;
+}
+
+// glibc opens the folder inside opendir(), where no open() of ours sees it.
+DIR *opendir(const char *path)
+{
+    static const auto real = next<decltype(&::opendir)>("opendir");
+    if (!real)
+        return errno = ENOSYS, nullptr;
+    if (active()) {
+        Inside inside;
+        if (rule(unlisted, atPath(AT_FDCWD, path))) {
+            std::lock_guard lock(g_mutex);
+            strike();
+            return errno = EACCES, nullptr;
+        }
+    }
+    return real(path);
 }
 
 int open(const char *path, int flags, ...)
