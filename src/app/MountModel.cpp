@@ -5,6 +5,7 @@
 #include "platform/linux/FileManager.h"
 
 #include <QFile>
+#include <QPointer>
 
 namespace {
 
@@ -66,8 +67,8 @@ void MountModel::mount(const QString &image, bool browse)
             m_log(QStringLiteral("Mounted ") + fileNameOf(image) + QStringLiteral(" at ")
                       + mounted.mountPoints.join(QStringLiteral(", ")) + QStringLiteral(" (read-only)."),
                   {});
-            if (browse && !mounted.mountPoints.isEmpty() && m_openFolder)
-                m_openFolder(mounted.mountPoints.first());
+            if (browse)
+                this->browse(mounted);
         });
 }
 
@@ -100,8 +101,21 @@ void MountModel::unmount(int index)
 
 void MountModel::show(int index)
 {
-    if (index >= 0 && index < m_mounted.size() && !m_mounted.at(index).mountPoints.isEmpty() && m_openFolder)
-        m_openFolder(m_mounted.at(index).mountPoints.first());
+    if (index >= 0 && index < m_mounted.size())
+        browse(m_mounted.at(index));
+}
+
+void MountModel::browse(const MountedImage &image)
+{
+    if (image.mountPoints.isEmpty() || !m_openFolder)
+        return;
+    const QString folder = image.mountPoints.first();
+    m_openFolder(folder, [self = QPointer<MountModel>(this), name = fileNameOf(image.image), folder](const QString &words) {
+        if (self)
+            self->m_log(QStringLiteral("Couldn't show ") + name + QStringLiteral(": no file manager opened ") + folder
+                            + QStringLiteral(". Open that folder in one by hand."),
+                        words);
+    });
 }
 
 void MountModel::unmountAll()

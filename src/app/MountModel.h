@@ -46,8 +46,10 @@ public:
     // Ejects everything this model mounted, silently, and waits for it.
     void unmountAll();
 
-    // How a mounted folder is opened; tests record instead of opening.
-    void setFolderOpener(std::function<void(const QString &)> opener) { m_openFolder = std::move(opener); }
+    // How a mounted folder is opened: it calls `failed` (with the opener's
+    // own words) when nothing opened it. Tests record instead of opening.
+    using FolderOpener = std::function<void(const QString &folder, const std::function<void(const QString &)> &failed)>;
+    void setFolderOpener(FolderOpener opener) { m_openFolder = std::move(opener); }
 
 Q_SIGNALS:
     void mountedChanged();
@@ -55,5 +57,7 @@ Q_SIGNALS:
 private:
     LogFn m_log;
     QList<MountedImage> m_mounted;
-    std::function<void(const QString &)> m_openFolder;
+    FolderOpener m_openFolder;
+    // Opens the first folder of `image`, saying so when nothing could.
+    void browse(const MountedImage &image);
 };

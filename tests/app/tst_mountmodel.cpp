@@ -16,7 +16,11 @@ private Q_SLOTS:
         TestEnv env;
         QStringList lines, opened;
         MountModel mounts([&](const QString &text, const QString &) { lines << text; }, nullptr);
-        mounts.setFolderOpener([&](const QString &folder) { opened << folder; });
+        // The second time, no file manager takes the folder.
+        mounts.setFolderOpener([&](const QString &folder, const auto &failed) {
+            if ((opened << folder).size() == 2)
+                failed(QStringLiteral("xdg-open: no method available"));
+        });
         QVERIFY(writeFile(env.path(QStringLiteral("broken.iso")), QByteArray(4096, 'z')));
         mounts.mount(env.path(QStringLiteral("broken.iso")), true);
         QTRY_COMPARE(lines.size(), 1);
@@ -35,6 +39,8 @@ private Q_SLOTS:
         QCOMPARE(readFile(points.first() + QStringLiteral("/note.txt")), QByteArray("hello\n"));
         mounts.show(0);
         QCOMPARE(opened, (QStringList{points.first(), points.first()}));
+        QCOMPARE(lines.last(), QStringLiteral("Couldn't show Trip.iso: no file manager opened ") + points.first()
+                                   + QStringLiteral(". Open that folder in one by hand."));
         mounts.unmount(0);
         QTRY_COMPARE(lines.last(), QStringLiteral("Ejected Trip.iso."));
         QVERIFY(mounts.mounted().isEmpty());

@@ -301,7 +301,7 @@ private Q_SLOTS:
 
         rig.model->setTab(MainTab::tools);
         QStringList opened;
-        rig.model->mounts()->setFolderOpener([&opened](const QString &f) { opened << f; });
+        rig.model->mounts()->setFolderOpener([&opened](const QString &f, const auto &) { opened << f; });
         // The user's pick in the dialog, as the dialog holds it.
         QObject *choose = rig.window->findChild<QObject *>(QStringLiteral("imageDialog"));
         choose->setProperty("currentFolder", QUrl::fromLocalFile(QFileInfo(dmg).path()));

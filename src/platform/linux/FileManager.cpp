@@ -10,9 +10,29 @@
 
 namespace FileManager {
 
-void openFolder(const QString &folder)
+void openFolder(const QString &folder, const std::function<void(const QString &words)> &failed)
 {
-    QProcess::startDetached(QStringLiteral("xdg-open"), {folder});
+    // Not detached: only its exit says whether any program took the folder.
+    auto *process = new QProcess;
+    process->setProcessChannelMode(QProcess::MergedChannels);
+    const auto fail = [process, failed](const QString &words) {
+        if (failed)
+            failed(words);
+        process->deleteLater();
+    };
+    QObject::connect(process, &QProcess::errorOccurred, process, [process, fail](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            fail(QStringLiteral("xdg-open: ") + process->errorString());
+    });
+    QObject::connect(process, &QProcess::finished, process, [process, fail](int code, QProcess::ExitStatus status) {
+        if (status == QProcess::NormalExit && code == 0) {
+            process->deleteLater();
+            return;
+        }
+        const QStringList lines = QString::fromLocal8Bit(process->readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        fail(lines.isEmpty() ? QString() : lines.last().trimmed());
+    });
+    process->start(QStringLiteral("xdg-open"), {folder});
 }
 
 void reveal(const QString &path)
