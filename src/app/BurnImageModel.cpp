@@ -25,12 +25,18 @@ QVariantMap BurnImageModel::imageInfoMap() const
         return {};
     return {
         {QStringLiteral("formatName"), m_imageInfo->formatName()},
-        {QStringLiteral("bytes"), m_imageInfo->bytes},
-        {QStringLiteral("bytesText"), fmtBytes(m_imageInfo->bytes)},
+        {QStringLiteral("bytes"), m_imageInfo->discBytes()},
+        {QStringLiteral("bytesText"), fmtBytes(m_imageInfo->discBytes())},
         {QStringLiteral("fitsOn"), m_imageInfo->fitsOn()},
         {QStringLiteral("isUDIF"), m_imageInfo->isUDIF},
         {QStringLiteral("isRaw"), m_imageInfo->isRaw()},
         {QStringLiteral("sha256Checkable"), m_imageInfo->sha256Checkable()},
+        {QStringLiteral("sha256Note"), m_imageInfo->sha256Checkable() ? QString()
+                                       : m_imageInfo->isTrackSheet()
+                                           ? QStringLiteral("No SHA-256 check for a sheet: the disc is made from the "
+                                                            "files it names, not from the sheet.")
+                                           : QStringLiteral("No SHA-256 check for a DMG: the disc gets the image "
+                                                            "inside it, not the DMG's own bytes.")},
         {QStringLiteral("volumeName"), m_imageInfo->volumeName.value_or(QString())},
         {QStringLiteral("warning"), m_imageInfo->warning()},
     };
@@ -73,34 +79,62 @@ void BurnImageModel::setBurnAfter(bool on) { setField(this, m_burnAfter, on, &Bu
 void BurnImageModel::setImage(const QString &path)
 {
     const quint64 look = ++m_imageLook;
+    m_burnWhenLooked = false; // a burn asked for was for the image before
     if (m_image != path) {
         m_image = path;
         Q_EMIT imageChanged();
     }
-    if (m_imageInfo) {
+    if (m_imageInfo || !m_problem.isEmpty()) {
         m_imageInfo.reset();
+        m_problem.clear();
         Q_EMIT imageInfoChanged();
     }
+    m_looking = !path.isEmpty();
     if (path.isEmpty())
         return;
+    struct Look
+    {
+        std::optional<ImageInfo> info;
+        QString why;
+    };
     offMain(
-        this, [path] { return ImageInfo::inspect(path); },
-        [this, look, path](const std::optional<ImageInfo> &info) {
+        this,
+        [path] {
+            Look out;
+            out.info = ImageInfo::examine(path, &out.why);
+            return out;
+        },
+        [this, look, path](const Look &out) {
             if (look != m_imageLook)
                 return; // another image was chosen meanwhile
-            if (!info) {
+            m_looking = false;
+            if (!out.info) {
                 m_app->log(fileNameOf(path) + QStringLiteral(" doesn't look like a disc image (ISO, DMG or CDR)."));
-                return;
+                m_problem = out.why;
+            } else {
+                m_imageInfo = out.info;
+                m_problem = out.info->problem;
+                if (!m_problem.isEmpty())
+                    m_app->log(m_problem);
             }
-            m_imageInfo = info;
             Q_EMIT imageInfoChanged();
+            if (std::exchange(m_burnWhenLooked, false))
+                burn();
         });
 }
 
 void BurnImageModel::burn()
 {
+    if (m_looking) {
+        m_burnWhenLooked = true;
+        return;
+    }
     if (m_image.isEmpty() || !m_imageInfo) {
         m_app->log(QStringLiteral("Choose a disc image to burn first (ISO, DMG or CDR)."));
+        return;
+    }
+    if (!m_problem.isEmpty()) {
+        m_app->log(m_problem);
         return;
     }
     const QList<int> decks = targetList();

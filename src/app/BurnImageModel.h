@@ -31,9 +31,12 @@ class BurnImageModel : public QObject
     QML_UNCREATABLE("The burn-image card's model belongs to the application model")
     Q_PROPERTY(QString image READ image NOTIFY imageChanged)
     Q_PROPERTY(bool hasImage READ hasImage NOTIFY imageChanged)
-    // {formatName, bytes, bytesText, fitsOn, isUDIF, isRaw, sha256Checkable, volumeName, warning}; empty when not a
-    // disc image. `warning` is ImageInfo::warning(), empty when there is nothing to warn about.
+    // {formatName, bytes, bytesText, fitsOn, isUDIF, isRaw, sha256Checkable, sha256Note, volumeName, warning};
+    // empty when not a disc image. `bytes` is what the disc takes (a sheet's tracks). `warning` is
+    // ImageInfo::warning(), `sha256Note` why the SHA-256 check can't be done; each empty when there is nothing to say.
     Q_PROPERTY(QVariantMap imageInfo READ imageInfoMap NOTIFY imageInfoChanged)
+    // Why the chosen image can't be burned, as a sentence; empty when it can or hasn't been looked at yet.
+    Q_PROPERTY(QString problem READ problem NOTIFY imageInfoChanged)
     Q_PROPERTY(QList<int> targets READ targets WRITE setTargets NOTIFY targetsChanged)
     Q_PROPERTY(QList<int> targetList READ targetList NOTIFY targetsChanged)
     Q_PROPERTY(bool test READ test WRITE setTest NOTIFY testChanged)
@@ -49,6 +52,7 @@ public:
     bool hasImage() const { return !m_image.isEmpty(); }
     const std::optional<ImageInfo> &imageInfo() const { return m_imageInfo; }
     QVariantMap imageInfoMap() const;
+    QString problem() const { return m_problem; }
     QList<int> targets() const { return m_targets; }
     // Kept sorted, without repeats or decks that don't exist.
     void setTargets(const QList<int> &decks);
@@ -66,7 +70,8 @@ public:
     // Chooses the image to burn; it is looked at on a worker, and a file that
     // is not a disc image is logged when that is known (imageInfoChanged).
     Q_INVOKABLE void setImage(const QString &path);
-    // Queues a burn of the image on each of targetList().
+    // Queues a burn of the image on each of targetList(); while the image
+    // is still being looked at, once that is done.
     Q_INVOKABLE void burn();
     // `job` will make the image `output`. With burnAfter on, queues a burn of
     // it on each of targetList() but `skipDeck`, each waiting for `job`.
@@ -87,7 +92,10 @@ private:
     AppModel *m_app;
     QString m_image;
     std::optional<ImageInfo> m_imageInfo;
+    QString m_problem;
     quint64 m_imageLook = 0; // which setImage() the pending look belongs to
+    bool m_looking = false;
+    bool m_burnWhenLooked = false; // burn() came while the image was looked at
     QList<int> m_targets{0, 1};
     bool m_test = false;
     bool m_verify = true;

@@ -2,11 +2,14 @@
 
 #include "base/TDError.h"
 #include "images/BlockReader.h"
+#include "platform/sheets/DiscSheet.h"
+#include "platform/udif/UdifTrack.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include <cerrno>
 #include <sys/stat.h>
 
 namespace {
@@ -178,6 +181,11 @@ bool ImageInfo::isTrackSheet() const
            || suffix.compare(QLatin1String("toc"), Qt::CaseInsensitive) == 0;
 }
 
+bool ImageInfo::isDmg() const
+{
+    return isUDIF || QFileInfo(path).suffix().compare(QLatin1String("dmg"), Qt::CaseInsensitive) == 0;
+}
+
 QString ImageInfo::warning() const
 {
     // A DMG's container hides what is inside; it is never written raw anyway.
@@ -234,6 +242,45 @@ std::optional<ImageInfo> ImageInfo::inspect(const QString &path)
     } catch (const TDError &) {
         return std::nullopt; // couldn't open it
     }
+}
+
+std::optional<ImageInfo> ImageInfo::examine(const QString &path, QString *why)
+{
+    const QFileInfo file(path);
+    std::optional<ImageInfo> info = inspect(path);
+    if (!info) {
+        if (why) {
+            // As inspect() looked: a FIFO must not be opened, it would block.
+            struct stat st;
+            if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+                *why = errno == ENOENT ? file.fileName() + QStringLiteral(" can't be found.")
+                                       : TDError::cantOpen(path, errno).text();
+            else if (!S_ISREG(st.st_mode))
+                *why = file.fileName() + QStringLiteral(" isn't a file.");
+            else if (st.st_size == 0)
+                *why = file.fileName() + QStringLiteral(" is empty: there is nothing in it to burn.");
+            else
+                try {
+                    const BlockReader reader(path); // says why it can't be opened
+                    *why = file.fileName() + QStringLiteral(" can't be opened.");
+                } catch (const TDError &e) {
+                    *why = e.text();
+                }
+        }
+        return info;
+    }
+    const QString cantBurn = QStringLiteral("KLVO Tandor can't burn ") + file.fileName() + QStringLiteral(": ");
+    if (info->isTrackSheet()) {
+        try {
+            info->sheetBytes = qint64(DiscSheet::read(path).discSectors()) * sector;
+        } catch (const TDError &e) {
+            info->problem = cantBurn + e.text();
+        }
+    } else if (info->isDmg()) {
+        if (const QString wrong = UdifTrack::why(path); !wrong.isEmpty())
+            info->problem = cantBurn + wrong;
+    }
+    return info;
 }
 
 const QStringList &ImageInfo::burnableExtensions()

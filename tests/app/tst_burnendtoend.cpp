@@ -317,15 +317,16 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("sheet"); // the image's text, for a sheet of data.bin
         QTest::addColumn<qint64>("checked");   // bytes of data read back
         QTest::addColumn<QString>("phase");
+        QTest::addColumn<QString>("start"); // the start line's size and how the burner reads the image
         const QString read = QStringLiteral("Done and read back: the disc matches. Disc ejecting.");
         QTest::newRow("ISO") << "backup.iso" << QByteArray() << qint64(2048 * 512)
-                             << "Done and checked. Disc ejecting.";
-        QTest::newRow("DMG") << "backup.dmg" << QByteArray() << qint64(2048 * 512) << read;
+                             << "Done and checked. Disc ejecting." << "(1.05 MB, raw data track)";
+        QTest::newRow("DMG") << "backup.dmg" << QByteArray() << qint64(2048 * 512) << read << ", disk image reader)";
         QTest::newRow("cue") << "backup.cue"
                              << QByteArray("FILE \"data.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n")
-                             << qint64(2352 * 512) << read;
+                             << qint64(2352 * 512) << read << "(1.05 MB, cue sheet)";
         QTest::newRow("toc") << "backup.toc" << QByteArray("CD_ROM\nTRACK MODE1\nDATAFILE \"data.bin\"\n")
-                             << qint64(2352 * 512) << read;
+                             << qint64(2352 * 512) << read << "(1.05 MB, cue sheet made from the toc)";
     }
     void imageBurnSaysItsReadBack()
     {
@@ -333,6 +334,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, sheet);
         QFETCH(qint64, checked);
         QFETCH(QString, phase);
+        QFETCH(QString, start);
         Rig rig(1);
         const QString data = rig.env.path(QStringLiteral("data.bin"));
         const QString image = rig.env.path(name);
@@ -349,6 +351,7 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(ends.size(), 1, 20000);
         QVERIFY2(ends.first().first, qPrintable(ends.first().second));
         QCOMPARE(rig.deck(0)->phase(), phase);
+        QCOMPARE(rig.texts().filter(start + QStringLiteral(" at ")).size(), 1);
         const QString readBack = QStringLiteral("ead back — Match — the disc is the same as the image (")
             + fmtBytes(checked) + QStringLiteral(" checked).");
         QVERIFY2(rig.texts().contains(QStringLiteral("Deck A: r") + readBack), qPrintable(rig.texts().join(u'\n')));

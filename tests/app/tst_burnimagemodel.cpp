@@ -2,6 +2,7 @@
 
 #include "CardRig.h"
 #include "app/BurnImageModel.h"
+#include "platform/udif/Udif.h"
 #include <QTest>
 
 class TstBurnImageModel : public QObject
@@ -44,14 +45,16 @@ private Q_SLOTS:
         rig.model->setDemo(demo);
         BurnImageModel *burn = rig.model->burnImage();
         const QString image = rig.env.path(file);
-        const QByteArray udif = QByteArray(4096, 'x') + QByteArray("koly").leftJustified(512, '\0');
-        QVERIFY(file.endsWith(u".dmg") ? writeFile(image, udif) : TestEnv::writePattern(image, 2048 * 64));
-        burn->setImage(image);
-        QTRY_VERIFY(burn->imageInfo().has_value());
+        const QString raw = file.endsWith(u".dmg") ? image + QStringLiteral(".raw") : image;
+        QVERIFY(TestEnv::writePattern(raw, 2048 * 64));
+        if (raw != image)
+            Udif::write(raw, image);
         burn->setTargets(targets);
         burn->setTest(test);
+        // Burn as the menu does, at once: it waits for the look at the image.
+        burn->setImage(image);
         burn->burn();
-        QCOMPARE(rig.titles(), titles);
+        QTRY_COMPARE(rig.titles(), titles);
         for (const QJob &j : rig.queue()->jobs()) {
             const auto *job = j.kind.as<Jobs::BurnImage>();
             QVERIFY(job && !j.dependsOn);
@@ -72,6 +75,14 @@ private Q_SLOTS:
         QCOMPARE(burn->image(), notes); // kept, but not burnable
         burn->burn();
         QCOMPARE(rig.lastLine(), QStringLiteral("Choose a disc image to burn first (ISO, DMG or CDR)."));
+        // What is wrong with an image is said when it is chosen, and again for a burn.
+        const QString cue = rig.env.path(QStringLiteral("disc.cue"));
+        QVERIFY(writeFile(cue, "FILE \"gone.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n"));
+        burn->setImage(cue);
+        burn->burn();
+        const QString problem = QStringLiteral("KLVO Tandor can't burn disc.cue: Line 1 of disc.cue: the file gone.bin is missing.");
+        QTRY_COMPARE(rig.lastLine(), problem);
+        QCOMPARE(rig.model->logLines()->lines().at(1).text, problem);
         const QString iso = rig.env.path(QStringLiteral("ok.iso"));
         QVERIFY(TestEnv::writePattern(iso, 2048 * 16));
         burn->setImage(iso);

@@ -294,11 +294,14 @@ private slots:
     void badInput_data()
     {
         // Each row makes something a user could pick and says whether inspect()
-        // answers; either way it must return.
+        // answers; either way it must return. examine() then says what is
+        // wrong with it, if anything, and the size its disc takes.
         QTest::addColumn<std::function<QString(const QString &dir)>>("make");
         QTest::addColumn<bool>("answers");
         QTest::addColumn<QString>("format");
         QTest::addColumn<bool>("otherUser"); // inspect as uid 65534 rather than as ourselves
+        QTest::addColumn<QString>("problem"); // examine()'s problem, or its why; %1: the path
+        QTest::addColumn<qint64>("disc");     // examine()'s discBytes(); -1: the file's own size
 
         using Make = std::function<QString(const QString &)>;
         const auto file = [](const QString &name, const QByteArray &data) -> Make {
@@ -311,32 +314,54 @@ private slots:
         for (quint32 seed = 1; seed <= 4; ++seed) {
             const qint64 size = qint64(seed) * 13331 + (seed == 4 ? 40000 : 0);
             QTest::addRow("random bytes, %lld bytes", size)
-                << file(QStringLiteral("noise%1.iso").arg(seed), noise(size, seed)) << true << "Raw disc image" << false;
+                << file(QStringLiteral("noise%1.iso").arg(seed), noise(size, seed)) << true << "Raw disc image" << false
+                << "" << qint64(-1);
         }
-        QTest::newRow("zero-byte file") << file("empty.iso", {}) << false << "" << false;
+        QTest::newRow("random bytes named .dmg")
+            << file("noise.dmg", noise(40000, 5)) << true << "Raw disc image" << false
+            << "KLVO Tandor can't burn noise.dmg: This file is not a DMG: it has no UDIF trailer (\"koly\")."
+            << qint64(-1);
+        // A sheet's disc is its tracks, not the sheet's own few bytes.
+        const auto sheet = [](const QString &name, const QByteArray &text, int sectors) -> Make {
+            return [=](const QString &dir) {
+                const QString path = QDir(dir).filePath(name);
+                return writeFile(path, text) && (sectors == 0 || TestEnv::writePattern(QDir(dir).filePath("disc.bin"), 2048 * sectors))
+                    ? path : QString();
+            };
+        };
+        const QByteArray cue("FILE \"disc.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n");
+        QTest::newRow("cue sheet") << sheet("disc.cue", cue, 300) << true << "Raw disc image" << false << ""
+                                   << qint64(300 * 2048);
+        QTest::newRow("toc sheet") << sheet("disc.toc", "CD_ROM\nTRACK MODE1\nDATAFILE \"disc.bin\"\n", 301) << true
+                                   << "Raw disc image" << false << "" << qint64(301 * 2048);
+        QTest::newRow("cue naming a missing file")
+            << sheet("disc.cue", cue, 0) << true << "Raw disc image" << false
+            << "KLVO Tandor can't burn disc.cue: Line 1 of disc.cue: the file disc.bin is missing." << qint64(-1);
+        QTest::newRow("zero-byte file") << file("empty.iso", {}) << false << "" << false
+                                        << "empty.iso is empty: there is nothing in it to burn." << qint64(0);
         QTest::newRow("directory") << Make([](const QString &dir) {
             const QString path = QDir(dir).filePath(QStringLiteral("folder.iso"));
             return QDir().mkpath(path) ? path : QString();
-        }) << false << "" << false;
+        }) << false << "" << false << "folder.iso isn't a file." << qint64(0);
         QTest::newRow("missing file") << Make([](const QString &dir) { return QDir(dir).filePath("gone.iso"); })
-                                      << false << "" << false;
+                                      << false << "" << false << "gone.iso can't be found." << qint64(0);
         QTest::newRow("named pipe (would block on open)") << Make([](const QString &dir) {
             const QString path = QDir(dir).filePath(QStringLiteral("pipe.iso"));
             return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0 ? path : QString();
-        }) << false << "" << false;
+        }) << false << "" << false << "pipe.iso isn't a file." << qint64(0);
         QTest::newRow("character device") << Make([](const QString &) { return QStringLiteral("/dev/zero"); })
-                                          << false << "" << false;
+                                          << false << "" << false << "zero isn't a file." << qint64(0);
         QTest::newRow("symbolic link to an image") << Make([](const QString &dir) {
             const QString target = QDir(dir).filePath(QStringLiteral("target.iso"));
             const QString link = QDir(dir).filePath(QStringLiteral("link.iso"));
             return writeFile(target, image({{16, 1, "CD001", padded("LINKED", ' ')}})) && QFile::link(target, link)
                 ? link : QString();
-        }) << true << "ISO 9660 image" << false;
+        }) << true << "ISO 9660 image" << false << "" << qint64(-1);
         QTest::newRow("file without read permission") << Make([](const QString &dir) {
             const QString path = QDir(dir).filePath(QStringLiteral("secret.iso"));
             return writeFile(path, image({{16, 1, "CD001", padded("SECRET", ' ')}}))
                     && QFile::setPermissions(path, QFileDevice::WriteOwner) ? path : QString();
-        }) << false << "" << true;
+        }) << false << "" << true << "Couldn't open %1 (Permission denied)." << qint64(0);
     }
 
     void badInput()
@@ -345,20 +370,32 @@ private slots:
         QFETCH(bool, answers);
         QFETCH(QString, format);
         QFETCH(bool, otherUser);
+        QFETCH(QString, problem);
+        QFETCH(qint64, disc);
 
         QTemporaryDir dir;
         QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
                                                       | QFileDevice::ExeOther));
         const QString path = make(dir.path());
         QVERIFY(!path.isEmpty());
-        std::optional<ImageInfo> info;
-        if (otherUser)
-            asUser(65534, [&] { info = ImageInfo::inspect(path); });
-        else
+        std::optional<ImageInfo> info, examined;
+        QString why;
+        const auto look = [&] {
             info = ImageInfo::inspect(path);
+            examined = ImageInfo::examine(path, &why);
+        };
+        if (otherUser)
+            asUser(65534, look);
+        else
+            look();
         QCOMPARE(info.has_value(), answers);
-        if (info)
+        QCOMPARE(examined.has_value(), answers);
+        QCOMPARE(examined ? examined->problem : why, QString(problem).replace(QStringLiteral("%1"), path));
+        if (info) {
             QCOMPARE(info->formatName(), format);
+            QCOMPARE(examined->discBytes(), disc < 0 ? info->bytes : disc);
+            QCOMPARE(examined->fitsOn(), DiscSizes::fits(examined->discBytes()));
+        }
     }
 
 private:

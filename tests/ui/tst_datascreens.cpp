@@ -11,6 +11,7 @@
 #include "base/Format.h"
 #include "images/Checksums.h"
 #include "images/ImageInfo.h"
+#include "platform/udif/Udif.h"
 #include "queue/JobQueue.h"
 
 #include <QAccessible>
@@ -74,40 +75,73 @@ class TestDataScreens : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void sha256CheckFollowsTheImageKind_data()
+    // Before anything is burned the card says what the image is, whether
+    // its SHA-256 can be checked and why not, and what is wrong with it.
+    // Burn Image… from the menu, the moment the image is chosen, waits for
+    // that and burns only an image with nothing wrong.
+    void cardSaysWhatTheImageIs_data()
     {
         QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("content"); // a sheet's text names data.bin; "dmg": data.bin as a DMG
+        QTest::addColumn<QString>("size");       // as the card shows it; "file": the file's own; empty: no facts
         QTest::addColumn<bool>("checkable");
-        QTest::newRow("iso") << "disc.iso" << true;
-        QTest::newRow("cdr") << "disc.cdr" << true;
-        QTest::newRow("dmg") << "mac.dmg" << false;
+        QTest::addColumn<QString>("problem");
+        const QString data = fmtBytes(2048 * 64);
+        const QByteArray pattern = QByteArray(2048 * 64, 'p');
+        const QByteArray cue("FILE \"data.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n");
+        QByteArray gone(cue);
+        gone.replace("data.bin", "gone.bin");
+        QByteArray noise(40000, Qt::Uninitialized);
+        QRandomGenerator(5).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
+        QTest::newRow("iso") << "disc.iso" << pattern << data << true << "";
+        QTest::newRow("cdr") << "disc.cdr" << pattern << data << true << "";
+        QTest::newRow("dmg") << "mac.dmg" << QByteArray("dmg") << "file" << false << "";
         // A sheet names the files that go to the disc: its own bytes don't.
-        QTest::newRow("cue") << "disc.cue" << false;
-        QTest::newRow("toc") << "disc.toc" << false;
+        QTest::newRow("cue") << "disc.cue" << cue << data << false << "";
+        QTest::newRow("toc") << "disc.toc" << QByteArray("CD_ROM\nTRACK MODE1\nDATAFILE \"data.bin\"\n") << data
+                             << false << "";
+        QTest::newRow("random bytes named .dmg")
+            << "noise.dmg" << noise << "file" << false
+            << "KLVO Tandor can't burn noise.dmg: This file is not a DMG: it has no UDIF trailer (\"koly\").";
+        QTest::newRow("cue naming a missing file")
+            << "disc.cue" << gone << "file" << false
+            << "KLVO Tandor can't burn disc.cue: Line 1 of disc.cue: the file gone.bin is missing.";
+        QTest::newRow("empty iso") << "empty.iso" << QByteArray() << "" << true
+                                   << "empty.iso is empty: there is nothing in it to burn.";
     }
-    void sha256CheckFollowsTheImageKind()
+    void cardSaysWhatTheImageIs()
     {
         QFETCH(QString, file);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, size);
         QFETCH(bool, checkable);
+        QFETCH(QString, problem);
         Rig rig(MainTab::data);
         QVERIFY(rig.window);
         // Nothing to burn before an image has been looked at.
         QVERIFY(!rig.enabled(QStringLiteral("burnImageButton")));
         QVERIFY(rig.enabled(QStringLiteral("sha256Box")));
 
-        const QString image = rig.env.path(file);
-        if (file.endsWith(QLatin1String(".dmg"))) {
-            QByteArray trailer(512, '\0');
-            std::memcpy(trailer.data(), "koly", 4);
-            QVERIFY(writeFile(image, QByteArray(4096, 'x') + trailer));
-        } else {
-            QVERIFY(TestEnv::writePattern(image, 2048 * 64));
-        }
-        rig.choose(image);
+        const QString image = rig.env.path(file), bin = rig.env.path(QStringLiteral("data.bin"));
+        QVERIFY(TestEnv::writePattern(bin, 2048 * 64));
+        if (content == "dmg")
+            Udif::write(bin, image);
+        else
+            QVERIFY(writeFile(image, content));
+        // What the menu's Burn Image… does once the chooser has answered.
+        BurnImageModel *burn = rig.model->burnImage();
+        burn->setImage(image);
+        QMetaObject::invokeMethod(rig.window, "burnImage");
+        QTRY_VERIFY(burn->imageInfo() || !burn->problem().isEmpty());
+        QCOMPARE(rig.shown(QStringLiteral("imageFacts")), !size.isEmpty());
+        QCOMPARE(rig.text(QStringLiteral("imageSize")), size == u"file" ? fmtBytes(QFileInfo(image).size()) : size);
         QCOMPARE(rig.enabled(QStringLiteral("sha256Box")), checkable);
-        QVERIFY(rig.enabled(QStringLiteral("burnImageButton")));
-        QVERIFY(rig.shown(QStringLiteral("imageFacts")));
-        QCOMPARE(rig.text(QStringLiteral("fitsText")), rig.model->burnImage()->imageInfoMap().value("fitsOn").toString());
+        QCOMPARE(rig.find(QStringLiteral("sha256Box"))->property("checked").toBool(), checkable);
+        QCOMPARE(rig.shown(QStringLiteral("sha256Note")), !checkable);
+        QCOMPARE(rig.shown(QStringLiteral("imageProblem")), !problem.isEmpty());
+        QCOMPARE(rig.text(QStringLiteral("imageProblem")), problem);
+        QCOMPARE(rig.enabled(QStringLiteral("burnImageButton")), problem.isEmpty());
+        QCOMPARE(rig.model->queue()->jobs().size(), problem.isEmpty() ? 2 : 0);
     }
 
     // The warning is on the card, under the image's facts, before anything is burned.

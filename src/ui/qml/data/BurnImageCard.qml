@@ -12,6 +12,8 @@ Card {
     readonly property BurnImageModel dp: app.burnImage
     readonly property var info: dp.imageInfo
     readonly property bool inspected: info.formatName !== undefined
+    readonly property bool burnable: inspected && dp.problem === ""
+    readonly property bool sha256Off: inspected && !info.sha256Checkable
 
     title: "Burn a disc image"
     symbol: "flame.fill"
@@ -40,6 +42,7 @@ Card {
         spacing: 8
         LCDChip { text: card.inspected ? card.info.formatName : "" }
         Text {
+            objectName: "imageSize"
             text: card.inspected ? card.info.bytesText : ""
             color: Chrome.palette.text
             font.pixelSize: 13
@@ -70,6 +73,27 @@ Card {
             Layout.fillWidth: true
             text: card.inspected ? card.info.warning : ""
             color: Chrome.palette.waiting
+            font.pixelSize: 12
+            font.bold: true
+            wrapMode: Text.Wrap
+        }
+    }
+    // Why it can't be burned, before anyone tries.
+    RowLayout {
+        visible: card.dp.problem !== ""
+        Layout.fillWidth: true
+        spacing: 6
+        Icon {
+            symbol: "xmark.octagon.fill"
+            size: 14
+            color: Chrome.palette.stop
+            Layout.alignment: Qt.AlignTop
+        }
+        Text {
+            objectName: "imageProblem"
+            Layout.fillWidth: true
+            text: card.dp.problem
+            color: Chrome.palette.stop
             font.pixelSize: 12
             font.bold: true
             wrapMode: Text.Wrap
@@ -114,10 +138,17 @@ Card {
             objectName: "sha256Box"
             text: "SHA-256 check"
             help: "After burning, Tandor reads the disc and compares its SHA-256 checksum with the image's (ISO and CDR images)."
-            enabled: !(card.inspected && !card.info.sha256Checkable)
-            checked: card.dp.checksumCheck
+            enabled: !card.sha256Off
+            // The choice is kept for the next image; this one can't be checked.
+            checked: card.dp.checksumCheck && !card.sha256Off
             onToggled: card.dp.checksumCheck = checked
         }
+    }
+    Hint {
+        objectName: "sha256Note"
+        Layout.fillWidth: true
+        visible: card.sha256Off
+        text: card.sha256Off ? card.info.sha256Note : ""
     }
     RowLayout {
         Layout.fillWidth: true
@@ -132,7 +163,7 @@ Card {
             text: card.dp.test ? "Test Burn" : "Burn Image"
             symbol: "flame.fill"
             prominent: true
-            enabled: card.inspected
+            enabled: card.burnable
             onClicked: card.dp.burn()
         }
     }
