@@ -41,7 +41,7 @@ Card {
                     text: entry.time
                     font.family: Chrome.monoFamily
                     font.pixelSize: 11
-                    color: Chrome.palette.accentInk
+                    color: Chrome.palette.accentLabel
                     Layout.alignment: Qt.AlignTop
                 }
                 ColumnLayout {
