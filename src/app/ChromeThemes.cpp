@@ -59,6 +59,28 @@ RGB readableOn(RGB colour, const RGB &surface, bool lightSurface)
         colour = lightSurface ? colour.darker(0.1) : colour.lighter(0.1);
     return colour;
 }
+
+// Text stands 4.5 : 1 from both ends of the panel gradient. A colour short of
+// that is darkened (light panels) or lightened (dark ones), keeping its hue,
+// by the least amount that gets it there.
+RGB legibleOn(const RGB &colour, const RGB &top, const RGB &bottom, bool lightSurface)
+{
+    const double lt = top.luminance();
+    const double lb = bottom.luminance();
+    const auto reads = [&](const RGB &c) {
+        const double l = c.luminance();
+        return contrastRatio(l, lt) >= 4.5 && contrastRatio(l, lb) >= 4.5;
+    };
+    if (reads(colour))
+        return colour;
+    const auto moved = [&](double t) { return lightSurface ? colour.darker(t) : colour.lighter(t); };
+    double low = 0, high = 1;
+    for (int i = 0; i < 30; ++i) {
+        const double mid = (low + high) / 2;
+        (reads(moved(mid)) ? high : low) = mid;
+    }
+    return moved(high);
+}
 } // namespace
 
 ChromeColors ChromeColors::of(const ChromeTheme &theme)
@@ -81,19 +103,21 @@ ChromeColors ChromeColors::of(const ChromeTheme &theme)
     c.chromeLight = RGB{0.97, 0.97, 0.98}.mix(b, 0.1);
     c.chromeMid = RGB{0.62, 0.63, 0.66}.mix(b, 0.12);
     c.chromeDark = RGB{0.16, 0.16, 0.18}.mix(b, 0.1);
-    c.text = light ? RGB{0.08, 0.08, 0.10} : RGB{0.96, 0.96, 0.98};
-    c.dimText = light ? RGB{0.24, 0.24, 0.28} : RGB{0.74, 0.75, 0.79};
+    const auto legible = [&](const RGB &colour) { return legibleOn(colour, c.panelTop, c.panelBottom, light); };
+    c.text = legible(light ? RGB{0.08, 0.08, 0.10} : RGB{0.96, 0.96, 0.98});
+    c.dimText = legible(light ? RGB{0.24, 0.24, 0.28} : RGB{0.74, 0.75, 0.79});
     c.capText = textOn(b);
     c.lcdBack = RGB{0.02, 0.03, 0.05}.mix(b, 0.1);
     c.lcdText = a.lighter(a.luminance() < 0.25 ? 0.55 : 0.15);
     c.accentInk = readableOn(a, c.panelTop.mix(c.panelBottom, 0.5), light);
     c.accentInkAlt = readableOn(light ? a.lighter(0.5) : a.darker(0.4), c.panelTop.mix(c.panelBottom, 0.5), light);
+    c.accentLabel = legible(c.accentInk);
     c.accentText = textOn(a);
     c.accentInkText = textOn(c.accentInk);
     // Darker on light surfaces so a status word stays readable.
-    c.ok = light ? RGB{0.09, 0.50, 0.20} : RGB{0.30, 0.86, 0.46};
-    c.stop = light ? RGB{0.78, 0.11, 0.10} : RGB{1.00, 0.38, 0.34};
-    c.waiting = light ? RGB{0.78, 0.40, 0.00} : RGB{1.00, 0.66, 0.16};
+    c.ok = legible(light ? RGB{0.09, 0.50, 0.20} : RGB{0.30, 0.86, 0.46});
+    c.stop = legible(light ? RGB{0.78, 0.11, 0.10} : RGB{1.00, 0.38, 0.34});
+    c.waiting = legible(light ? RGB{0.78, 0.40, 0.00} : RGB{1.00, 0.66, 0.16});
     c.glossTop = m ? 0.75 : 0.55;
     return c;
 }

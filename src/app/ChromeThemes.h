@@ -74,10 +74,14 @@ struct ChromeColors
     // A second tone of accentInk (deeper on dark metal, paler on light), just
     // as readable, so neighbouring decks tell apart at a glance.
     RGB accentInkAlt;
+    // accentInk taken on until it reads as text on the panels (4.5 : 1), for
+    // words and figures drawn in the accent.
+    RGB accentLabel;
     // Text drawn on the accent (selections), and on accentInk (prominent
     // buttons, lit chips): white or the cap's dark text, whichever reads better.
     RGB accentText, accentInkText;
     // Outcome colours: finished well, failed or stopped, waiting its turn.
+    // Like text and dimText, each reads on the panels at 4.5 : 1 or more.
     RGB ok, stop, waiting;
     // Opacity of the white gloss at the top of caps; it fades to 0.05 at the centre.
     double glossTop = 0.55;

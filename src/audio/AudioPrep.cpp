@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -241,9 +242,16 @@ double threadSeconds()
     return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
 }
 
+// What writing one track came to.
+struct Written
+{
+    qint64 samples = 0;
+    qint64 clipped = 0;
+};
+
 // Writes one prepared file: decodes the track (again) and stores every sample
-// scaled by `gain`. Returns the number of samples written.
-qint64 writeTrack(const QString &source, const QString &target, float gain, const std::function<bool()> &stop)
+// scaled by `gain`.
+Written writeTrack(const QString &source, const QString &target, float gain, const std::function<bool()> &stop)
 {
     // One buffer per thread for every track it writes: fresh pages cost a
     // fault each, which adds up over a disc.
@@ -259,7 +267,7 @@ qint64 writeTrack(const QString &source, const QString &target, float gain, cons
     if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
         throw TDError::writeFailed(out.errorString());
     qsizetype filled = 0;
-    qint64 written = 0;
+    Written written;
     const auto flush = [&] {
         // A disk that fills up takes part of a write without an error; the
         // next write of the rest is the one that says why.
@@ -283,9 +291,9 @@ qint64 writeTrack(const QString &source, const QString &target, float gain, cons
         while (!samples.empty()) {
             const size_t room = (bufferSize - size_t(filled)) / sizeof(qint16);
             const size_t take = std::min(room, samples.size());
-            toCD(samples.first(take), gain, buffer.get() + filled, shaping);
+            written.clipped += toCD(samples.first(take), gain, buffer.get() + filled, shaping);
             filled += qsizetype(take * sizeof(qint16));
-            written += qint64(take);
+            written.samples += qint64(take);
             samples = samples.subspan(take);
             if (filled >= writeChunk || !samples.empty())
                 flush();
@@ -419,8 +427,12 @@ std::vector<float> gains(const std::vector<Level> &levels)
     return result;
 }
 
-void toCD(std::span<const float> samples, float gain, char *out, Dither *dither)
+qint64 toCD(std::span<const float> samples, float gain, char *out, Dither *dither)
 {
+    // Past these, rounding alone would leave the 16-bit range.
+    constexpr float overTop = 32767.5f;
+    constexpr float underBottom = -32768.5f;
+    qint64 clipped = 0;
     // The one-sample rules four samples at a time: the same float operations
     // in the same order, and the processor's rounding is the same
     // nearest-even that nearbyint uses, so the bytes are identical.
@@ -430,12 +442,15 @@ void toCD(std::span<const float> samples, float gain, char *out, Dither *dither)
     const __m128 low = _mm_set1_ps(-32768.0f);
     const __m128 high = _mm_set1_ps(32767.0f);
     const __m128 scale = _mm_set1_ps(32768.0f);
+    const __m128 over = _mm_set1_ps(overTop);
+    const __m128 under = _mm_set1_ps(underBottom);
     // Dither offsets are drawn a block ahead, in sample order.
     constexpr size_t block = 256;
     alignas(16) float offsets[block];
     const auto convert = [&](const float *from, const float *offset) {
         __m128 v = _mm_mul_ps(_mm_mul_ps(g, _mm_loadu_ps(from)), scale);
         v = _mm_and_ps(v, _mm_cmpord_ps(v, v)); // NaN is silence
+        clipped += std::popcount(unsigned(_mm_movemask_ps(_mm_or_ps(_mm_cmpge_ps(v, over), _mm_cmplt_ps(v, under)))));
         if (offset)
             v = _mm_add_ps(v, _mm_load_ps(offset));
         v = _mm_min_ps(_mm_max_ps(v, low), high);
@@ -454,12 +469,16 @@ void toCD(std::span<const float> samples, float gain, char *out, Dither *dither)
         }
     }
 #endif
-    for (; i < samples.size(); ++i)
+    for (; i < samples.size(); ++i) {
+        const float v = gain * samples[i] * 32768.0f;
+        clipped += v >= overTop || v < underBottom;
         qToLittleEndian<qint16>(dither ? toCD(samples[i], gain, *dither) : toCD(samples[i], gain), out + 2 * i);
+    }
+    return clipped;
 }
 
 QStringList prepare(const QList<TrackItem> &tracks, bool matchLoudness, const std::function<void(double)> &progress,
-                    CancelToken *cancel, QList<double> *seconds)
+                    CancelToken *cancel, QList<double> *seconds, QList<qint64> *clipped)
 {
     const int n = int(tracks.size());
     if (n == 0)
@@ -500,7 +519,7 @@ QStringList prepare(const QList<TrackItem> &tracks, bool matchLoudness, const st
         files.append(dir + QLatin1Char('/') + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()
                      + QStringLiteral(".cdda"));
 
-    std::vector<qint64> written(static_cast<size_t>(n));
+    std::vector<Written> written(static_cast<size_t>(n));
     Batch write(n, cancel);
     try {
         write.run(
@@ -521,8 +540,13 @@ QStringList prepare(const QList<TrackItem> &tracks, bool matchLoudness, const st
     }
     if (seconds) {
         seconds->clear();
-        for (const qint64 samples : written)
-            seconds->append(double(samples) / (2.0 * sampleRate));
+        for (const Written &w : written)
+            seconds->append(double(w.samples) / (2.0 * sampleRate));
+    }
+    if (clipped) {
+        clipped->clear();
+        for (const Written &w : written)
+            clipped->append(w.clipped);
     }
     return files;
 }

@@ -160,8 +160,10 @@ inline qint16 toCD(float sample, float gain, Dither &dither)
 
 // Converts samples to CD samples, written little-endian to `out` (two bytes
 // per sample), with the next offsets of `dither` when it is given. Equal to
-// the one-sample functions applied in order.
-void toCD(std::span<const float> samples, float gain, char *out, Dither *dither = nullptr);
+// the one-sample functions applied in order. Returns how many of them were
+// clipped: scaled by `gain`, they lay beyond the CD's range by more than
+// rounding covers (dither aside, which is noise, not signal).
+qint64 toCD(std::span<const float> samples, float gain, char *out, Dither *dither = nullptr);
 
 // Prepares every track in order and returns its file in the cache folder,
 // one per track, in track order.
@@ -192,10 +194,12 @@ void toCD(std::span<const float> samples, float gain, char *out, Dither *dither 
 //
 // `seconds` (may be null) hears how long each prepared file plays, in track
 // order: the truth about a file that ends before the length it announced
-// (see earlyEndSeconds).
+// (see earlyEndSeconds). `clipped` (may be null) hears how many samples of
+// each track were clipped to fit (see toCD): a source too loud for a CD, or
+// one whose resampling overshoots full scale.
 QStringList prepare(const QList<TrackItem> &tracks, bool matchLoudness,
                     const std::function<void(double)> &progress = {}, CancelToken *cancel = nullptr,
-                    QList<double> *seconds = nullptr);
+                    QList<double> *seconds = nullptr, QList<qint64> *clipped = nullptr);
 
 // Deletes each file; a file already gone or undeletable is ignored.
 void cleanup(const QStringList &paths);

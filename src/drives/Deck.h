@@ -233,6 +233,8 @@ private:
     // Says which prepared tracks play well short of their listed `seconds`,
     // and gives `project` (may be null) their real length.
     void reportEarlyEnds(DiscProject *project, const QList<TrackItem> &tracks, const QList<double> &seconds);
+    // Says which prepared tracks had samples clipped to fit, and how many.
+    void reportClipping(const QList<TrackItem> &tracks, const QList<qint64> &clipped, bool matchLoudness);
     // The audio burn is over (done or failed): the op is cleared and the end said.
     void endAudioBurn();
     void watch(std::unique_ptr<DiscJob> job, bool erase);

@@ -10,6 +10,7 @@
 #include "base/TDError.h"
 
 #include <QFileInfo>
+#include <QLocale>
 
 namespace {
 double unitFor(const std::optional<DriveSnapshot> &snapshot)
@@ -82,6 +83,7 @@ void Deck::start(DiscProject *project, bool test, bool verify, bool matchLoudnes
     {
         QStringList files;
         QList<double> seconds;
+        QList<qint64> clipped;
         QString error;
     };
     offMain(
@@ -97,7 +99,7 @@ void Deck::start(DiscProject *project, bool test, bool verify, bool matchLoudnes
                                 setProgress(0.02 * f);
                         });
                     },
-                    token.get(), &out.seconds);
+                    token.get(), &out.seconds, &out.clipped);
             } catch (const PrepError &e) {
                 out.error = e.text();
             } catch (const TDError &e) {
@@ -111,7 +113,7 @@ void Deck::start(DiscProject *project, bool test, bool verify, bool matchLoudnes
             }
             return out;
         },
-        [this, source, token, burn](const Prepared &prepared) {
+        [this, source, token, burn, matchLoudness](const Prepared &prepared) {
             reportEarlyEnds(source, burn.tracks, prepared.seconds);
             // Stopped meanwhile: the stop has been reported, and a burn
             // started since has a preparation of its own.
@@ -126,6 +128,7 @@ void Deck::start(DiscProject *project, bool test, bool verify, bool matchLoudnes
                 endAudioBurn();
                 return;
             }
+            reportClipping(burn.tracks, prepared.clipped, matchLoudness);
             m_prepared = prepared.files;
             beginBurn(prepared.files, burn);
         },
@@ -153,6 +156,22 @@ void Deck::reportEarlyEnds(DiscProject *project, const QList<TrackItem> &tracks,
                 + fmt(real) + QStringLiteral("."));
         if (listed)
             project->setTrackSeconds(t.id, real);
+    }
+}
+
+void Deck::reportClipping(const QList<TrackItem> &tracks, const QList<qint64> &clipped, bool matchLoudness)
+{
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    for (qsizetype i = 0; i < tracks.size() && i < clipped.size(); ++i) {
+        const qint64 n = clipped[i];
+        if (n <= 0)
+            continue;
+        // Matching keeps every peak under full scale, which is worth knowing when it is off.
+        logLine(QStringLiteral(": track ") + QString::number(i + 1) + QStringLiteral(", “")
+                + QFileInfo(tracks[i].path).fileName() + QStringLiteral("” — ") + english.toString(n)
+                + (n == 1 ? QStringLiteral(" sample was") : QStringLiteral(" samples were"))
+                + QStringLiteral(" clipped to fit the CD's range.")
+                + (matchLoudness ? QString() : QStringLiteral(" Match loudness would lower the track instead.")));
     }
 }
 

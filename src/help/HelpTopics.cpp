@@ -29,7 +29,7 @@ Switch screens with the selector under the title. Every burner you plug in gets 
 ## Burning one image on two burners
 • Plug both burners in (straight into the computer, each with its own power) and put a blank disc in each.
 • Open the Data & ISO screen and click Choose Image… (or press Ctrl+O).
-• Under “Burn on”, click the chips of both decks, for example A and B.
+• Under “Burn on”, decks A and B are already picked (their chips are lit). A click on a chip leaves that deck out, or takes it back.
 • Click Burn Image. Each deck gets a job in the queue; both burn at the same time, each at its own speed.
 ## Where to look
 Everything that happens — every start, finish, refusal and error — is written to the burn log at the bottom of the window. Tandor never interrupts you with dialog boxes: if something didn't work, the log says why.
@@ -95,7 +95,7 @@ R"(The “Burn a disc image” card on the Data & ISO screen burns an image onto
 • Click Choose Image… (or press Ctrl+O) and pick an ISO, DMG or CDR image; IMG images and CUE or TOC sheets work too.
 • The card shows what kind of image it is, its size and which discs it fits on.
 • If the card says “No file system was found in this image; it will be burned as it is.”, Tandor found no ISO 9660, UDF or Mac (HFS) file system in the file: it burns it byte for byte all the same, but computers may not be able to read the disc. Check that you chose the right file.
-• Under “Burn on”, click the decks to burn on. With two drives, pick both: the two burns run at the same time.
+• Under “Burn on”, the lit chips are the decks that burn: A and B to start with (a deck without a burner is dimmed). Click a chip to leave its deck out or to add it. With two drives, keep both lit: the two burns run at the same time.
 • Click Burn Image. Each deck gets a job in the queue and burns at its own speed (set it on the deck card of the Audio CD screen).
 ## Which disc it needs
 • CD-R: up to about 737 MB.
@@ -224,7 +224,7 @@ R"(Burns of images, image making, disc copies, erases, checksums and verificatio
 • A job waiting for its deck says why: the deck is busy with an audio CD, has no disc, or has the wrong disc.
 ## What you can do
 • Move up brings a waiting job forward.
-• Stop ends a running job; Cancel removes a waiting job from the run. A stopped job shows “Stopped.”
+• Stop ends a running job, except an erase: that can't be stopped part-way and finishes on its own. Cancel removes a waiting job from the run. A stopped job shows “Stopped.”
 • Remove takes a finished job off the list; Clear Finished (Burn ▸ Clear Finished Jobs) removes them all.
 Every job writes its start and end to the burn log. A job that fails also sounds the system alert.
 A deck that has a job in the queue can't start an audio CD until that job is done or removed.)",
@@ -276,7 +276,7 @@ R"(Start with the burn log at the bottom of the window: it says what happened an
 ## “The disc … is mounted at …”
 The desktop opened the disc to show its files, and a mounted disc can't be burned or erased. Unmount it — Unmount in the file manager's side bar, or udisksctl unmount -b /dev/sr0 in a terminal — then click Refresh Drives. Ejecting works too, but the desktop mounts the disc again when it goes back in.
 ## The desktop grabs the disc
-When you insert a blank disc, the desktop may offer to open it in another app — ignore it, or close that app. The automount of the desktop can also hold a disc for a moment after it is inserted: a deck that says “waiting for the system to read it” needs a few seconds, then Refresh Drives.
+When you insert a blank disc, the desktop may offer to open it in another app — ignore it, or close that app. Right after a disc goes in, the system needs a few seconds to read it: a disc copy that waits in the queue with “waiting for the system to read it” goes on once it has. If it still waits, click Refresh Drives.
 ## A burn fails
 • Choose a slower speed on the deck card.
 • Run a test burn first (Test burn) to see whether burner and disc get along.

@@ -34,6 +34,7 @@ struct ChromePalette
     Q_PROPERTY(QColor lcdText MEMBER lcdText CONSTANT)
     Q_PROPERTY(QColor accentInk MEMBER accentInk CONSTANT)
     Q_PROPERTY(QColor accentInkAlt MEMBER accentInkAlt CONSTANT)
+    Q_PROPERTY(QColor accentLabel MEMBER accentLabel CONSTANT)
     Q_PROPERTY(QColor accentText MEMBER accentText CONSTANT)
     Q_PROPERTY(QColor accentInkText MEMBER accentInkText CONSTANT)
     Q_PROPERTY(QColor ok MEMBER ok CONSTANT)
@@ -50,7 +51,7 @@ public:
     QColor base, accent;
     QColor windowTop, windowBottom, panelTop, panelBottom, capTop, capBottom;
     QColor chromeLight, chromeMid, chromeDark;
-    QColor text, dimText, capText, lcdBack, lcdText, accentInk, accentInkAlt, accentText, accentInkText;
+    QColor text, dimText, capText, lcdBack, lcdText, accentInk, accentInkAlt, accentLabel, accentText, accentInkText;
     QColor ok, stop, waiting;
     double glossTop = 0.55;
 

@@ -55,11 +55,18 @@ private Q_SLOTS:
             QCOMPARE(c.mirror, t.mirror);
             QCOMPARE(c.glossTop, t.mirror ? 0.75 : 0.55);
             QVERIFY2(near(c.capTop, up(base, t.mirror ? 0.75 : 0.45)), qPrintable(t.id));
-            // Text reads on the panels it is drawn on: at least 4.5 : 1 at both ends.
-            for (const RGB &panel : {c.panelTop, c.panelBottom}) {
-                const double a = lum({c.text.r, c.text.g, c.text.b});
-                const double b = lum({panel.r, panel.g, panel.b});
-                QVERIFY2((std::max(a, b) + 0.05) / (std::min(a, b) + 0.05) >= 4.5, qPrintable(t.id));
+            // Every colour words are drawn in reads on the panels: at least
+            // 4.5 : 1 at both ends.
+            const std::pair<const char *, RGB> words[] = {{"text", c.text},       {"dimText", c.dimText},
+                                                          {"ok", c.ok},           {"stop", c.stop},
+                                                          {"waiting", c.waiting}, {"accentLabel", c.accentLabel}};
+            for (const auto &[role, colour] : words) {
+                for (const RGB &panel : {c.panelTop, c.panelBottom}) {
+                    const double a = lum({colour.r, colour.g, colour.b});
+                    const double b = lum({panel.r, panel.g, panel.b});
+                    QVERIFY2((std::max(a, b) + 0.05) / (std::min(a, b) + 0.05) >= 4.5,
+                             qPrintable(t.id + QLatin1Char(' ') + QLatin1String(role)));
+                }
             }
             // Cap text is whichever of the two contrasts more with the base.
             const double lb = lum(base);

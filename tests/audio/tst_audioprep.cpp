@@ -183,21 +183,25 @@ private slots:
 
     // The CD sample is the float scaled by 32768 and rounded to nearest, so
     // k / 32768 gives k back for every 16-bit k; the clip lets -32768 through.
+    // A sample counts as clipped when rounding alone would leave the range.
     void quantisation_data()
     {
         QTest::addColumn<float>("sample");
         QTest::addColumn<float>("gain");
         QTest::addColumn<int>("expected");
-        QTest::newRow("1.2 clips to the top") << 1.2f << 1.0f << 32767;
-        QTest::newRow("-1.2 clips to the bottom") << -1.2f << 1.0f << -32768;
-        QTest::newRow("exactly 1.0") << 1.0f << 1.0f << 32767;
-        QTest::newRow("the top sample") << 32767.0f / 32768 << 1.0f << 32767;
-        QTest::newRow("a 16-bit value comes back") << -12345.0f / 32768 << 1.0f << -12345;
-        QTest::newRow("0.6 of a step rounds up") << 0.6f / 32768 << 1.0f << 1;
-        QTest::newRow("-0.4 of a step rounds to zero") << -0.4f / 32768 << 1.0f << 0;
-        QTest::newRow("gain applies before the clip") << 0.6f << 2.0f << 32767;
-        QTest::newRow("NaN is silence") << std::numeric_limits<float>::quiet_NaN() << 1.0f << 0;
-        QTest::newRow("minus infinity") << -std::numeric_limits<float>::infinity() << 1.0f << -32768;
+        QTest::addColumn<bool>("clipped");
+        QTest::newRow("1.2 clips to the top") << 1.2f << 1.0f << 32767 << true;
+        QTest::newRow("-1.2 clips to the bottom") << -1.2f << 1.0f << -32768 << true;
+        QTest::newRow("exactly 1.0") << 1.0f << 1.0f << 32767 << true;
+        QTest::newRow("half a step over the top") << 32767.5f / 32768 << 1.0f << 32767 << true;
+        QTest::newRow("the top sample") << 32767.0f / 32768 << 1.0f << 32767 << false;
+        QTest::newRow("-1.0 is the bottom sample") << -1.0f << 1.0f << -32768 << false;
+        QTest::newRow("a 16-bit value comes back") << -12345.0f / 32768 << 1.0f << -12345 << false;
+        QTest::newRow("0.6 of a step rounds up") << 0.6f / 32768 << 1.0f << 1 << false;
+        QTest::newRow("-0.4 of a step rounds to zero") << -0.4f / 32768 << 1.0f << 0 << false;
+        QTest::newRow("gain applies before the clip") << 0.6f << 2.0f << 32767 << true;
+        QTest::newRow("NaN is silence") << std::numeric_limits<float>::quiet_NaN() << 1.0f << 0 << false;
+        QTest::newRow("minus infinity") << -std::numeric_limits<float>::infinity() << 1.0f << -32768 << true;
     }
 
     void quantisation()
@@ -205,11 +209,12 @@ private slots:
         QFETCH(float, sample);
         QFETCH(float, gain);
         QFETCH(int, expected);
+        QFETCH(bool, clipped);
         QCOMPARE(int(AudioPrep::toCD(sample, gain)), expected);
         // Long enough for the blocks of several samples and a remainder.
         const std::vector<float> run(19, sample);
         char bytes[2 * 19];
-        AudioPrep::toCD(run, gain, bytes);
+        QCOMPARE(AudioPrep::toCD(run, gain, bytes), qint64(clipped ? 19 : 0));
         for (int i = 0; i < 19; ++i)
             QCOMPARE(int(qFromLittleEndian<qint16>(bytes + 2 * i)), expected);
     }
@@ -305,21 +310,28 @@ private slots:
         const float gain = matchLoudness ? AudioPrep::gains({meter.level()}).at(0) : 1.0f;
         QCOMPARE(gain == 1.0f, !matchLoudness || file == QLatin1String("noise.wav"));
 
-        const QStringList files = AudioPrep::prepare({track(at(file))}, matchLoudness);
+        QList<qint64> clipped;
+        const QStringList files = AudioPrep::prepare({track(at(file))}, matchLoudness, {}, nullptr, nullptr, &clipped);
         QFile f(files.value(0));
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QByteArray bytes = f.readAll();
         f.close();
         AudioPrep::cleanup(files);
         QCOMPARE(bytes.size(), qsizetype(2 * decoded.size()));
-        qsizetype changed = 0, outward = 0;
+        qsizetype changed = 0, outward = 0, over = 0;
         for (size_t i = 0; i < decoded.size(); ++i) {
-            const double plain = std::clamp(std::nearbyint(double(gain * decoded[i]) * 32768), -32768.0, 32767.0);
+            const double rounded = std::nearbyint(double(gain * decoded[i]) * 32768);
+            const double plain = std::clamp(rounded, -32768.0, 32767.0);
+            over += rounded != plain;
             const int got = qFromLittleEndian<qint16>(bytes.constData() + 2 * i);
             QVERIFY2(std::abs(got - plain) <= 1, qPrintable(QStringLiteral("sample %1: %2 for %3").arg(i).arg(got).arg(plain)));
             changed += got != plain;
             outward += std::abs(got) > std::abs(plain);
         }
+        // Every sample that had to be clipped is counted: resampled, the loud
+        // noise at 48 kHz overshoots full scale.
+        QCOMPARE(clipped, QList<qint64>{over});
+        QCOMPARE(over > 0, file == QLatin1String("noise48k.wav"));
         if (exact) {
             QCOMPARE(changed, 0);
             // …and that is the source's own PCM, as ffmpeg reads it.

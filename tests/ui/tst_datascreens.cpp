@@ -350,6 +350,12 @@ private Q_SLOTS:
 
         QList<QQuickItem *> eject;
         QTRY_VERIFY(!(eject = rig.findAll(QStringLiteral("ejectImageButton"))).isEmpty());
+        // With several images mounted, a screen reader tells the lines apart by their buttons.
+        const auto heard = [](QQuickItem *item) { return QAccessible::queryAccessibleInterface(item)->text(QAccessible::Name); };
+        QQuickItem *show = rig.findAll(QStringLiteral("showImageButton")).value(0);
+        QVERIFY(show);
+        QCOMPARE(heard(show), QStringLiteral("Show “Holiday.dmg”"));
+        QCOMPARE(heard(eject.first()), QStringLiteral("Eject “Holiday.dmg”"));
         rig.click(eject.first());
         QTRY_VERIFY_WITH_TIMEOUT(rig.model->mounts()->mountedList().isEmpty(), 30000);
         QCOMPARE(QDir(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)

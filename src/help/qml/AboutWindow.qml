@@ -73,7 +73,7 @@ Window {
             objectName: "aboutVersion"
             width: parent.width
             horizontalAlignment: Text.AlignHCenter
-            text: "Version " + (Qt.application.version !== "" ? Qt.application.version : KLVOAbout.version)
+            text: "Version " + KLVOAbout.version
             font.pixelSize: 13
             color: Chrome.palette.dimText
         }

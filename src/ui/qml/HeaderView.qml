@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import Tandor.App
+import Tandor.Help
 import Tandor.Kit
 
 // The top of the page: title and status, theme and help on the first line;
@@ -34,10 +35,12 @@ ColumnLayout {
             RowLayout {
                 spacing: 4
                 Text {
-                    text: "2.0 · CD, DVD & ISO · by"
+                    text: KLVOAbout.version + " · CD, DVD & ISO · by"
                     color: Chrome.palette.dimText
                     font.pixelSize: 12
                     font.letterSpacing: 0.6
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
                 }
                 MakerLink {}
             }

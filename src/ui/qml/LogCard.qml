@@ -7,6 +7,7 @@ import Tandor.Kit
 // The burn log, newest line on top, with its save and show commands.
 Card {
     id: card
+    objectName: "logCard"
     required property AppModel app
     required property Panels panels
 
@@ -37,11 +38,14 @@ Card {
                 required property string detail
                 width: lines.width - 12
                 spacing: 10
+                // One stop per line for a screen reader, its time included.
+                Accessible.role: Accessible.ListItem
+                Accessible.name: entry.time + " " + entry.text
                 Text {
                     text: entry.time
                     font.family: Chrome.monoFamily
                     font.pixelSize: 11
-                    color: Chrome.palette.accentInk
+                    color: Chrome.palette.accentLabel
                     Layout.alignment: Qt.AlignTop
                 }
                 ColumnLayout {

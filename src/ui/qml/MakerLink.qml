@@ -7,7 +7,7 @@ Text {
     readonly property string url: "https://klvo.app"
 
     text: "KLVO"
-    color: Chrome.palette.accentInk
+    color: Chrome.palette.accentLabel
     font.pixelSize: 12
     font.bold: true
     font.letterSpacing: 0.6

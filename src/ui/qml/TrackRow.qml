@@ -33,7 +33,7 @@ Rectangle {
                 text: row.number
                 font.family: Chrome.monoFamily
                 font.pixelSize: 13
-                color: Chrome.palette.accentInk
+                color: Chrome.palette.accentLabel
                 Layout.preferredWidth: 22
             }
             TDTextField {

@@ -40,6 +40,9 @@ Card {
         visible: card.inspected
         Layout.fillWidth: true
         spacing: 8
+        // Read as one line: the chip and the two texts say little apart.
+        Accessible.role: Accessible.StaticText
+        Accessible.name: card.inspected ? card.info.formatName + ", " + card.info.bytesText + ". " + card.info.fitsOn : ""
         LCDChip { text: card.inspected ? card.info.formatName : "" }
         Text {
             objectName: "imageSize"
@@ -76,6 +79,8 @@ Card {
             font.pixelSize: 12
             font.bold: true
             wrapMode: Text.Wrap
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
         }
     }
     // Why it can't be burned, before anyone tries.

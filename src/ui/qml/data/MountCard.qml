@@ -49,16 +49,20 @@ Card {
                 font.pixelSize: 13
                 elide: Text.ElideMiddle
             }
+            // Every line has the same two buttons; the image tells them apart.
             ChromeButton {
+                objectName: "showImageButton"
                 text: "Show"
                 compact: true
                 help: "Shows the mounted image in the file manager again."
+                Accessible.name: "Show “" + line.modelData.name + "”"
                 onClicked: card.dp.show(line.index)
             }
             ChromeButton {
                 objectName: "ejectImageButton"
                 text: "Eject"
                 compact: true
+                Accessible.name: "Eject “" + line.modelData.name + "”"
                 onClicked: card.dp.unmount(line.index)
             }
         }
