@@ -65,7 +65,7 @@ public:
     Q_INVOKABLE static void save(AppModel *app, const QRectF &frame);
     Q_INVOKABLE static double designWidth(double viewportWidth, double zoom);
     Q_INVOKABLE static QString statusText(int connectedCount, int runningJobs, int waitingJobs, bool demo);
-    // The local path of a file URL from a dialog; "" for anything else.
+    // The local path of a dropped file URL; "" for anything else.
     Q_INVOKABLE static QString localPath(const QUrl &url);
     // Where a save dialog opens: the folder holding `near` (a file, or a
     // folder whose parent is meant) when it exists, else the documents

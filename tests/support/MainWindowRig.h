@@ -7,6 +7,10 @@
 #include "TestEnv.h"
 #include "app/AppModel.h"
 
+#include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPointer>
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
@@ -127,6 +131,32 @@ struct MainWindowRig
     {
         QTest::keyClick(window, key, modifiers);
         settle();
+    }
+    // The file dialog the window opened, once it shows.
+    static QFileDialog *fileDialog()
+    {
+        QFileDialog *found = nullptr;
+        (void)QTest::qWaitFor([&found] {
+            for (QWidget *widget : QApplication::topLevelWidgets()) {
+                if (auto *dialog = qobject_cast<QFileDialog *>(widget); dialog && dialog->isVisible())
+                    found = dialog;
+            }
+            return found != nullptr;
+        });
+        return found;
+    }
+    // Types `text` over the name the file dialog proposes and presses Enter,
+    // or presses Esc when `text` is null; true once the dialog is gone.
+    static bool answerFileDialog(const QString &text)
+    {
+        const QPointer<QFileDialog> dialog = fileDialog();
+        auto *name = dialog ? dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")) : nullptr;
+        if (!name)
+            return false;
+        name->selectAll();
+        QTest::keyClicks(name, text);
+        QTest::keyClick(name, text.isNull() ? Qt::Key_Escape : Qt::Key_Return);
+        return QTest::qWaitFor([&dialog] { return !dialog || !dialog->isVisible(); });
     }
     // Lets the window lay out pending changes, as it does before a user sees them.
     void settle() const

@@ -1,5 +1,6 @@
 // The Data & ISO and Checksums & Mount screens in the real window on a real
-// model: what each card enables and says as the model changes underneath it.
+// model: what each card enables and says as the model changes underneath it,
+// and the file choosers they and the window open.
 
 #include "ImageFixtures.h"
 #include "MainWindowRig.h"
@@ -8,6 +9,7 @@
 #include "app/MakeImageModel.h"
 #include "app/MountModel.h"
 #include "app/VerifyModel.h"
+#include "audio/DiscProject.h"
 #include "base/Format.h"
 #include "images/Checksums.h"
 #include "images/ImageInfo.h"
@@ -15,7 +17,9 @@
 #include "queue/JobQueue.h"
 
 #include <QAccessible>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QPushButton>
 #include <QRandomGenerator>
 #include <QQuickItem>
 #include <QQuickWindow>
@@ -323,9 +327,7 @@ private Q_SLOTS:
         rig.click(format, QPointF(format->width() * 0.75, format->height() / 2));
         QCOMPARE(rig.model->makeImage()->format(), QStringLiteral("DMG"));
         rig.click(rig.find(QStringLiteral("makeImageButton")));
-        QObject *save = rig.window->findChild<QObject *>(QStringLiteral("saveImageDialog"));
-        QTRY_VERIFY(save->property("visible").toBool());
-        QMetaObject::invokeMethod(save, "accept");
+        QVERIFY(rig.answerFileDialog(QStringLiteral("")));
         const QString dmg = rig.env.path(QStringLiteral("discs/Holiday.dmg"));
         QTRY_VERIFY_WITH_TIMEOUT(!rig.model->queue()->jobs().isEmpty() && rig.model->queue()->jobs().first().finished(),
                                  30000);
@@ -336,13 +338,8 @@ private Q_SLOTS:
         rig.model->setTab(MainTab::tools);
         QStringList opened;
         rig.model->mounts()->setFolderOpener([&opened](const QString &f, const auto &) { opened << f; });
-        // The user's pick in the dialog, as the dialog holds it.
-        QObject *choose = rig.window->findChild<QObject *>(QStringLiteral("imageDialog"));
-        choose->setProperty("currentFolder", QUrl::fromLocalFile(QFileInfo(dmg).path()));
-        choose->setProperty("selectedFile", QUrl::fromLocalFile(dmg));
         rig.click(rig.find(QStringLiteral("mountImageButton")));
-        QTRY_VERIFY(choose->property("visible").toBool());
-        QMetaObject::invokeMethod(choose, "accept");
+        QVERIFY(rig.answerFileDialog(dmg));
         QTRY_VERIFY_WITH_TIMEOUT(rig.model->mounts()->mountedList().size() == 1, 30000);
         const QStringList places = rig.model->mounts()->mountedList().first().toMap().value("mountPoints").toStringList();
         QCOMPARE(opened, places.mid(0, 1));
@@ -362,37 +359,101 @@ private Q_SLOTS:
                       + QStringLiteral("/KLVO Tandor/mounts")).entryList(QDir::Files), QStringList());
     }
 
-    // Both save dialogs open in the folder of what they save from, which
-    // exists; Documents may not, and a job aimed there fails.
-    void saveDialogsOpenBesideTheSource()
+    // The file choosers, opened from the window and answered as a person
+    // would (a single file typed by path is the DMG test's). Save dialogs open
+    // beside what they save from: Documents may be missing. Paths are under
+    // the test's folder, "{}" in what is typed.
+    void fileChoosers_data()
     {
-        Rig rig(MainTab::data);
+        QTest::addColumn<QString>("opener");
+        QTest::addColumn<QString>("proposed"); // the folder and name it opens at
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QStringList>("chosen");
+        QTest::newRow("Make ISO, a new name") << "makeIso" << "discs/Holiday.iso" << "renamed.iso" << "Save"
+                                              << QStringList{"discs/renamed.iso"};
+        QTest::newRow("Make DMG, no suffix typed") << "makeDmg" << "discs/Holiday.dmg" << "renamed" << "Save"
+                                                   << QStringList{"discs/renamed.dmg"};
+        QTest::newRow("Make ISO, cancelled") << "makeIso" << "discs/Holiday.iso" << QString() << "Save" << QStringList{};
+        QTest::newRow("Save Log, another folder") << "saveLogButton" << QString() << "{}/elsewhere/copy.txt" << "Save"
+                                                  << QStringList{"elsewhere/copy.txt"};
+        QTest::newRow("Save .sha256, a new name") << "saveSumsButton" << "discs/Holiday.iso.sha256" << "sums" << "Save"
+                                                  << QStringList{"discs/sums.sha256"};
+        QTest::newRow("Choose Folder, typed") << "Alt+Ctrl+I" << QString() << "{}/discs/Holiday" << "Choose"
+                                              << QStringList{"discs/Holiday"};
+        QTest::newRow("Add Tracks, several") << "addTracksButton" << QString() << R"("{}/c.wav" "{}/a.wav" "{}/b.wav")"
+                                             << "Open" << QStringList{"c.wav", "a.wav", "b.wav"};
+    }
+    void fileChoosers()
+    {
+        QFETCH(QString, opener);
+        QFETCH(QString, proposed);
+        QFETCH(QString, typed);
+        QFETCH(QString, button);
+        QFETCH(QStringList, chosen);
+        const bool making = opener.startsWith(QLatin1String("make"));
+        const bool audio = opener == QLatin1String("addTracksButton");
+        Rig rig(audio ? MainTab::audio : opener == QLatin1String("saveSumsButton") ? MainTab::tools : MainTab::data);
         QVERIFY(rig.window);
+        // The log card sits in the right column, past the test screen's 800 px.
+        rig.window->resize(1400, 900);
         QVERIFY(rig.show());
-        const QString discs = rig.env.path(QStringLiteral("discs"));
-        QVERIFY(QDir().mkpath(discs + QStringLiteral("/Holiday")));
-        const auto folderOf = [&](const char *dialogName) {
-            QObject *dialog = rig.window->findChild<QObject *>(QString::fromLatin1(dialogName));
-            if (!dialog)
-                return QStringLiteral("(no dialog)");
-            if (!QTest::qWaitFor([dialog] { return dialog->property("visible").toBool(); }))
-                return QStringLiteral("(dialog not shown)");
-            const QString folder = dialog->property("currentFolder").toUrl().toLocalFile();
-            QMetaObject::invokeMethod(dialog, "reject");
-            return QDir(folder).canonicalPath();
+        // The trap of a folder typed by path: a folder inside it.
+        QVERIFY(QDir().mkpath(rig.env.path(QStringLiteral("discs/Holiday/emoji"))));
+        QVERIFY(QDir().mkpath(rig.env.path(QStringLiteral("elsewhere"))));
+        const QString image = rig.env.path(QStringLiteral("discs/Holiday.iso"));
+        QVERIFY(TestEnv::writePattern(image, 4096));
+        for (const char *name : {"a.wav", "b.wav", "c.wav"})
+            QVERIFY(TestEnv::writeWav(rig.env.path(QLatin1String(name)), 0.2));
+        if (making) {
+            rig.model->makeImage()->setFolder(rig.env.path(QStringLiteral("discs/Holiday")));
+            rig.model->makeImage()->setFormat(opener == QLatin1String("makeDmg") ? QStringLiteral("DMG")
+                                                                                 : QStringLiteral("ISO"));
+            opener = QStringLiteral("makeImageButton");
+        }
+        if (opener == QLatin1String("saveSumsButton")) {
+            rig.model->checksums()->checksum(image);
+            rig.model->checksums()->setSums(Digests{md5, sha, 4096});
+        }
+        const auto outcome = [&] {
+            QStringList paths;
+            if (making) {
+                for (const QJob &job : rig.model->queue()->jobs())
+                    paths << job.kind.as<Jobs::MakeImage>()->output;
+            } else if (audio) {
+                for (const TrackItem &track : rig.model->editingProject()->tracks())
+                    paths << track.path;
+            } else if (opener == QLatin1String("Alt+Ctrl+I")) {
+                paths << rig.model->makeImage()->folder();
+            } else {
+                for (const QString &path : chosen)
+                    if (QFileInfo::exists(rig.env.path(path)))
+                        paths << rig.env.path(path);
+            }
+            return paths;
         };
 
-        rig.model->makeImage()->setFolder(discs + QStringLiteral("/Holiday"));
-        rig.click(rig.find(QStringLiteral("makeImageButton")));
-        QCOMPARE(folderOf("saveImageDialog"), QDir(discs).canonicalPath());
-
-        rig.model->setTab(MainTab::tools);
-        const QString image = discs + QStringLiteral("/Holiday.iso");
-        QVERIFY(TestEnv::writePattern(image, 4096));
-        rig.model->checksums()->checksum(image);
-        rig.model->checksums()->setSums(Digests{md5, sha, 4096});
-        rig.click(rig.find(QStringLiteral("saveSumsButton")));
-        QCOMPARE(folderOf("sumsDialog"), QDir(discs).canonicalPath());
+        if (opener.contains(u'+')) {
+            QTest::keySequence(rig.window, QKeySequence(opener));
+        } else {
+            QQuickItem *open = rig.item(opener);
+            QVERIFY2(open, qPrintable(opener));
+            rig.click(open);
+        }
+        QFileDialog *dialog = rig.fileDialog();
+        QVERIFY(dialog);
+        if (!proposed.isEmpty())
+            QCOMPARE(dialog->directory().filePath(dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->text()),
+                     rig.env.path(proposed));
+        auto *buttons = dialog->findChild<QDialogButtonBox *>();
+        QVERIFY(buttons);
+        // Buttons come by role, the accepting one first.
+        QCOMPARE(buttons->buttons().first()->text().remove(u'&'), button);
+        QVERIFY(rig.answerFileDialog(typed.isNull() ? typed : typed.replace(QLatin1String("{}"), rig.env.path({}))));
+        QStringList expected;
+        for (const QString &path : chosen)
+            expected << rig.env.path(path);
+        QTRY_COMPARE(outcome(), expected);
     }
 
     void checksumRowsAndVerdict_data()

@@ -12,7 +12,6 @@
 
 #include <QAccessible>
 #include <QApplication>
-#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtQml/qqmlextensionplugin.h>
@@ -379,51 +378,6 @@ private Q_SLOTS:
         QCOMPARE(rig.window->size(), expected.size());
         if (placed)
             QCOMPARE(rig.window->position(), expected.topLeft());
-    }
-
-    // Qt's own dialogs load QML modules only when they first open; a missing
-    // one is a warning (or a crash) at the user's first click, not at start.
-    void everyDialogOpensCleanly()
-    {
-        static QStringList warnings;
-        warnings.clear();
-        static QtMessageHandler previous = nullptr;
-        previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &text) {
-            if (type != QtDebugMsg && type != QtInfoMsg)
-                warnings.append(text);
-            previous(type, context, text);
-        });
-        const auto restore = qScopeGuard([] { qInstallMessageHandler(previous); });
-
-        Rig rig(1);
-        QVERIFY(rig.window);
-        QVERIFY(rig.show());
-        QObject *panels = rig.find<QObject>(QStringLiteral("panels"));
-        QVERIFY(panels);
-        const QVariant none;
-        const QList<std::pair<const char *, std::function<void()>>> openers{
-            {"audioDialog", [&] { rig.click(rig.item(QStringLiteral("addTracksButton"))); }},
-            {"imageDialog", [&] { QTest::keyClick(rig.window, Qt::Key_O, Qt::ControlModifier); }},
-            {"folderDialog", [&] { QTest::keyClick(rig.window, Qt::Key_I, Qt::ControlModifier | Qt::AltModifier); }},
-            {"fileDialog",
-             [&] { QMetaObject::invokeMethod(panels, "chooseFile", Q_ARG(QVariant, "Check"), Q_ARG(QVariant, none)); }},
-            {"saveImageDialog",
-             [&] {
-                 QMetaObject::invokeMethod(panels, "saveImage", Q_ARG(QVariant, "Disc"), Q_ARG(QVariant, "ISO"),
-                                           Q_ARG(QVariant, none), Q_ARG(QVariant, none));
-             }},
-            {"logDialog", [&] { QMetaObject::invokeMethod(panels, "saveLog"); }},
-        };
-        for (const auto &[name, open] : openers) {
-            QObject *dialog = panels->findChild<QObject *>(QString::fromLatin1(name));
-            QVERIFY2(dialog, name);
-            open();
-            QTRY_VERIFY2(dialog->property("visible").toBool(), name);
-            QMetaObject::invokeMethod(dialog, "reject");
-            QTRY_VERIFY2(!dialog->property("visible").toBool(), name);
-            rig.model->setTab(MainTab::audio);
-        }
-        QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(u'\n')));
     }
 
     void movesAreSaved()

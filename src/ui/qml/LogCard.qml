@@ -89,6 +89,7 @@ Card {
         Layout.fillWidth: true
         Item { Layout.fillWidth: true }
         ChromeButton {
+            objectName: "saveLogButton"
             text: "Save Log…"
             symbol: "square.and.arrow.down"
             compact: true

@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Dialogs
 import QtQuick.Layouts
 import Tandor
 import Tandor.App
@@ -161,11 +160,9 @@ Card {
             objectName: "saveSumsButton"
             text: "Save .sha256 File…"
             enabled: card.hasSums
-            onClicked: {
-                saveDialog.currentFolder = WindowRules.dialogFolder(card.dp.file)
-                saveDialog.selectedFile = saveDialog.currentFolder + "/" + encodeURIComponent(card.dp.saveName())
-                saveDialog.open()
-            }
+            onClicked: card.panels.saveFile("Save the checksums next to the image so anyone can check it later",
+                                            card.dp.saveName(), ["Checksum files (*.sha256)", "All files (*)"],
+                                            card.dp.file, path => card.dp.save(path))
         }
     }
 
@@ -177,18 +174,5 @@ Card {
         visible: false
         Layout.preferredHeight: 0
         Layout.preferredWidth: 0
-    }
-    FileDialog {
-        id: saveDialog
-        objectName: "sumsDialog"
-        title: "Save the checksums next to the image so anyone can check it later"
-        fileMode: FileDialog.SaveFile
-        nameFilters: ["Checksum files (*.sha256)", "All files (*)"]
-        defaultSuffix: "sha256"
-        onAccepted: {
-            const path = WindowRules.localPath(selectedFile)
-            if (path !== "")
-                card.dp.save(path)
-        }
     }
 }
