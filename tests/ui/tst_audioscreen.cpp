@@ -46,7 +46,7 @@ struct Rig : MainWindowRig
         const double w = c->property("segmentWidth").toDouble();
         click(c, QPointF(2 + w * (index + 0.5), c->height() / 2));
     }
-    // Adds short tracks to `project` and waits for them.
+    // Adds short tracks to `project` and waits for them and their lengths.
     bool addTracks(DiscProject *project, int count, double seconds = 0.4, int rate = 44100, int channels = 2)
     {
         QStringList files;
@@ -56,9 +56,9 @@ struct Rig : MainWindowRig
                 return false;
             files.append(file);
         }
-        QSignalSpy added(project, &DiscProject::tracksAdded);
+        QSignalSpy added(project, &DiscProject::tracksAdded), measured(project, &DiscProject::measured);
         project->add(files);
-        return added.wait() && added.first().first().toInt() == count;
+        return added.wait() && added.first().first().toInt() == count && (measured.count() || measured.wait());
     }
     // Starts deck `i` on its disc; the scripted burner keeps writing until told.
     ScriptedJob *startBurning(int i)
@@ -486,6 +486,12 @@ private Q_SLOTS:
         rig.click(rig.item(QStringLiteral("clearButton")));
         QCOMPARE(project->count(), 0);
         QVERIFY(!rig.item(QStringLiteral("clearButton"))->isEnabled());
+        // A file that holds less than its header says is marked under its title.
+        const QString cut = rig.env.path(QStringLiteral("cut.aif"));
+        QVERIFY(TestEnv::writeCutAiff(cut, 3, 1));
+        project->add({cut});
+        QTRY_COMPARE(rig.text(QStringLiteral("trackNote")), QStringLiteral("Ends early — only 0:01 of 0:03 can be read."));
+        QVERIFY(rig.item(QStringLiteral("trackNote"))->isVisible());
     }
 
     // Typing past Latin-1 into the disc's CD-Text fields shows the line under
