@@ -58,7 +58,7 @@ Card {
             Layout.alignment: Qt.AlignTop
             DiscGraphic {
                 objectName: "disc"
-                progress: card.deck.progress
+                progress: card.othersNews ? 0 : card.deck.progress
                 spinning: card.deck.busy
                 color: card.ink
                 small: !card.large
