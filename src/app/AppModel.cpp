@@ -86,6 +86,7 @@ AppModel::AppModel(const Config &config, QObject *parent)
         // Add dialog), what was left out is said here.
         connect(m_projects.last(), &DiscProject::filesLeftOut, this,
                 [this](const QStringList &names, DiscProject::LeftOut why) { log(leftOutLine(names, why)); });
+        connect(m_projects.last(), &DiscProject::logged, this, [this](const QString &line) { log(line); });
     }
 
     // Stored values that name no screen, or aren't numbers, fall back to the

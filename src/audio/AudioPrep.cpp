@@ -364,6 +364,11 @@ std::optional<double> duration(const QString &path)
     return FFmpegAudio::durationSeconds(path);
 }
 
+std::optional<double> playedSeconds(const QString &path, const CancelToken *cancel)
+{
+    return FFmpegAudio::decodedSeconds(path, cancel);
+}
+
 std::vector<float> decode(const QString &path, CancelToken *cancel, bool *exact)
 {
     StereoDecoder decoder;

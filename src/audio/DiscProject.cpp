@@ -1,16 +1,27 @@
 #include "audio/DiscProject.h"
 
 #include "audio/AudioPrep.h"
+#include "base/CancelToken.h"
 #include "base/Format.h"
 #include "base/OffMain.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
 DiscProject::DiscProject(QObject *parent)
     : QObject(parent)
 {
+    m_workers.setMaxThreadCount(1);
+    m_workers.setThreadPriority(QThread::LowPriority);
+}
+
+DiscProject::~DiscProject()
+{
+    for (const auto &token : std::as_const(m_measuring))
+        token->cancel();
+    m_workers.waitForDone();
 }
 
 void DiscProject::setAlbum(const QString &album)
@@ -38,6 +49,11 @@ void DiscProject::setGapSeconds(double seconds)
     m_gap = g;
     Q_EMIT gapSecondsChanged();
     Q_EMIT totalSecondsChanged();
+}
+
+bool TrackItem::endsEarly() const
+{
+    return seconds < headerSeconds - AudioPrep::earlyEndSeconds;
 }
 
 QString TrackItem::titleFor(const QString &path)
@@ -85,7 +101,7 @@ ReadBatch readTracks(const QStringList &paths)
     ReadBatch batch;
     for (const QString &path : paths) {
         if (const auto seconds = AudioPrep::duration(path)) {
-            batch.items.append({QUuid::createUuid(), path, TrackItem::titleFor(path), *seconds});
+            batch.items.append({QUuid::createUuid(), path, TrackItem::titleFor(path), *seconds, *seconds});
             continue;
         }
         const QFileInfo file(path);
@@ -123,6 +139,8 @@ void DiscProject::appendFinishedAdds()
         if (!batch.items.isEmpty()) {
             m_tracks.append(batch.items);
             changeTracks(true);
+            for (const TrackItem &t : batch.items)
+                measure(t);
         }
         Q_EMIT tracksAdded(int(batch.items.size()));
         if (pending->done)
@@ -132,6 +150,45 @@ void DiscProject::appendFinishedAdds()
         if (!batch.unreadable.isEmpty())
             Q_EMIT filesLeftOut(batch.unreadable, LeftOut::unreadable);
     }
+}
+
+void DiscProject::measure(const TrackItem &track)
+{
+    auto token = std::make_shared<CancelToken>();
+    m_measuring.insert(track.id, token);
+    offMain(
+        this, [path = track.path, token] { return AudioPrep::playedSeconds(path, token.get()); },
+        [this, id = track.id, token](std::optional<double> seconds) {
+            if (m_measuring.value(id) != token)
+                return; // removed meanwhile
+            m_measuring.remove(id);
+            const auto at = std::find_if(m_tracks.cbegin(), m_tracks.cend(), [&](const TrackItem &t) { return t.id == id; });
+            // Header and decoder may disagree by a rounding; less than a CD
+            // sector (1/75 s) is no news about the file.
+            if (seconds && at != m_tracks.cend() && std::abs(*seconds - at->seconds) >= 1.0 / 75) {
+                const TrackItem was = *at;
+                setTrackSeconds(id, *seconds);
+                // A burn may have found the real length first and said so.
+                if (*seconds < was.seconds - AudioPrep::earlyEndSeconds)
+                    Q_EMIT logged(QStringLiteral("“") + QFileInfo(was.path).fileName()
+                                  + QStringLiteral("” ends early — only ") + fmt(*seconds) + QStringLiteral(" of ")
+                                  + fmt(was.headerSeconds) + QStringLiteral(" can be read, so the track is ")
+                                  + fmt(*seconds) + QStringLiteral(" long."));
+            }
+            if (m_measuring.isEmpty())
+                Q_EMIT measured();
+        },
+        &m_workers);
+}
+
+void DiscProject::stopMeasuring(const QUuid &id)
+{
+    const auto token = m_measuring.take(id);
+    if (!token)
+        return;
+    token->cancel();
+    if (m_measuring.isEmpty())
+        Q_EMIT measured();
 }
 
 void DiscProject::move(int index, int delta)
@@ -147,7 +204,7 @@ void DiscProject::remove(int index)
 {
     if (index < 0 || index >= count())
         return;
-    m_tracks.removeAt(index);
+    stopMeasuring(m_tracks.takeAt(index).id);
     changeTracks(true);
 }
 
@@ -155,7 +212,8 @@ void DiscProject::clear()
 {
     if (m_tracks.isEmpty())
         return;
-    m_tracks.clear();
+    for (const TrackItem &t : std::exchange(m_tracks, {}))
+        stopMeasuring(t.id);
     changeTracks(true);
 }
 

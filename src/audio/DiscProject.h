@@ -4,19 +4,25 @@
 //
 // Threading: a project lives on the main thread and every member is called
 // there; only add() reads files, on a worker of Qt's global pool (offMain),
-// and hands the tracks back to the main thread. A burn copies what it needs when it starts,
-// so later edits never reach a running burn.
+// and hands the tracks back to the main thread. Each added track is then
+// decoded once on the project's own worker to find its real length; a track
+// removed meanwhile, or the project going, stops that. A burn copies what it
+// needs when it starts, so later edits never reach a running burn.
 //
 // Ownership: the application model owns its six projects for its whole life;
 // screens and list models hold them weakly.
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QThreadPool>
 #include <QUuid>
 #include <functional>
 #include <memory>
+
+class CancelToken;
 
 struct TrackItem
 {
@@ -24,7 +30,13 @@ struct TrackItem
     QString path;   // the source file as the user chose it, never copied
     QString title;  // CD-Text title; the file name without extension at first
     double seconds = 0;
+    // The length the file's header gave when it was added; `seconds` becomes
+    // the length found by decoding it, which a cut or damaged file falls short of.
+    double headerSeconds = 0;
     bool operator==(const TrackItem &) const = default;
+
+    // The file plays well short of what its header said.
+    bool endsEarly() const;
 
     // The title a new track of `path` starts with: its file name without the
     // last extension ("a.live.flac" gives "a.live", ".flac" stays ".flac").
@@ -55,6 +67,7 @@ public:
     static constexpr double cdSeconds = 4800.0;
 
     explicit DiscProject(QObject *parent = nullptr);
+    ~DiscProject() override;
 
     QString album() const { return m_album; }
     void setAlbum(const QString &album);
@@ -108,13 +121,24 @@ Q_SIGNALS:
     // add() left these files out (their names, in the order given) for
     // `why`: once per reason and batch, after tracksAdded.
     void filesLeftOut(const QStringList &names, DiscProject::LeftOut why);
+    // A line for the burn log.
+    void logged(const QString &line);
+    // The real length of every track added so far is known.
+    void measured();
 
 private:
     struct PendingAdd;
     void appendFinishedAdds();
     void changeTracks(bool totalToo);
+    // Decodes the track's file on m_workers for its real length.
+    void measure(const TrackItem &track);
+    void stopMeasuring(const QUuid &id);
 
     QList<std::shared_ptr<PendingAdd>> m_pending;
+    QHash<QUuid, std::shared_ptr<CancelToken>> m_measuring;
+    // One file at a time: measuring is background work and must leave the
+    // shared pool and the other cores to what the user is waiting for.
+    QThreadPool m_workers;
     QString m_album;
     QString m_artist;
     QList<TrackItem> m_tracks;

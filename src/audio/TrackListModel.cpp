@@ -52,6 +52,10 @@ QVariant TrackListModel::data(const QModelIndex &index, int role) const
         return track.seconds;
     case LengthTextRole:
         return fmt(track.seconds);
+    case NoteRole:
+        return track.endsEarly() ? QStringLiteral("Ends early — only ") + fmt(track.seconds) + QStringLiteral(" of ")
+                                       + fmt(track.headerSeconds) + QStringLiteral(" can be read.")
+                                 : QString();
     default:
         return {};
     }
@@ -82,6 +86,7 @@ QHash<int, QByteArray> TrackListModel::roleNames() const
         {TitleRole, "title"},
         {SecondsRole, "seconds"},
         {LengthTextRole, "lengthText"},
+        {NoteRole, "note"},
     };
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The tracks of one disc project as a list the screens bind to: one row per
-// track in burn order, with its title (editable), its seconds and its length
-// as "m:ss".
+// track in burn order, with its title (editable), its seconds, its length
+// as "m:ss" and a note when the file ends early.
 //
 // Threading: main thread only, like the project it shows.
 //
@@ -28,6 +28,7 @@ public:
         TitleRole = Qt::UserRole + 1, // string, editable; also Qt::DisplayRole and Qt::EditRole
         SecondsRole,                  // double
         LengthTextRole,               // fmt(seconds), "3:07"
+        NoteRole,                     // what is wrong with the file, or empty
     };
     Q_ENUM(Role)
 

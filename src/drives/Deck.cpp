@@ -104,6 +104,22 @@ void Deck::attach(const DiscDeviceRef &device)
 
 void Deck::refreshStatus()
 {
+    const bool hadBlank = m_blankLoaded;
+    readTray();
+    if (m_state == State::waiting && m_blankLoaded) {
+        Q_EMIT blankReady();
+    } else if (!hadBlank && m_blankLoaded
+               && (m_state == State::done || m_state == State::failed || m_state == State::stopped)) {
+        // A blank in place of the disc the last job left: that job's news is
+        // over and the deck is ready, as after an eject.
+        setState(State::idle);
+        setProgress(0);
+        setPhase(QStringLiteral("Ready"));
+    }
+}
+
+void Deck::readTray()
+{
     std::optional<DriveSnapshot> snapshot;
     if (m_device)
         snapshot = DriveSnapshot::read(*m_device);
@@ -121,8 +137,6 @@ void Deck::refreshStatus()
         if (!problem.isEmpty())
             logLine(QStringLiteral(": ") + problem);
     }
-    if (m_state == State::waiting && m_blankLoaded)
-        Q_EMIT blankReady();
 }
 
 std::shared_ptr<CancelToken> Deck::beginRead(const QString &job)
@@ -198,7 +212,7 @@ void Deck::setState(State s)
     // reacts to the new state (the queue starting the next job) must not
     // see the tray as it was before.
     if ((s == State::done || s == State::failed || s == State::stopped) && m_device)
-        refreshStatus();
+        readTray();
     Q_EMIT stateChanged();
     Q_EMIT etaTextChanged();
     Q_EMIT stateSettled();
@@ -206,6 +220,8 @@ void Deck::setState(State s)
 
 void Deck::setOp(Op op)
 {
+    if (op != Op::none)
+        m_lastOp = op;
     if (assign(this, m_op, op, &Deck::opChanged))
         Q_EMIT etaTextChanged();
 }

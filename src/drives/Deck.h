@@ -56,6 +56,7 @@ class Deck : public QObject
     Q_PROPERTY(bool busy READ busy NOTIFY stateChanged)
     Q_PROPERTY(Op op READ op NOTIFY opChanged)
     Q_PROPERTY(QString opName READ opName NOTIFY opChanged)
+    Q_PROPERTY(QString lastOpName READ lastOpName NOTIFY opChanged)
     Q_PROPERTY(double progress READ progress NOTIFY progressChanged)
     Q_PROPERTY(double actualX READ actualX NOTIFY actualXChanged)
     Q_PROPERTY(QString phase READ phase NOTIFY phaseChanged)
@@ -103,6 +104,9 @@ public:
     Op op() const { return m_op; }
     // The operation's name ("audio"), for the screens.
     QString opName() const { return QString::fromLatin1(QMetaEnum::fromType<Op>().valueToKey(int(m_op))); }
+    // The operation the deck ran last, kept after it ends (none before the
+    // first): whose outcome a resting state is.
+    QString lastOpName() const { return QString::fromLatin1(QMetaEnum::fromType<Op>().valueToKey(int(m_lastOp))); }
     double progress() const { return m_progress; }
     double actualX() const { return m_actualX; }
     QString phase() const { return m_phase; }
@@ -131,7 +135,9 @@ public:
     // Re-reads the tray: snapshot, capabilities, top speed and the audio
     // media line. Without a burner: "No burner connected". A burner that
     // can't be used shows why as its media line, and the log says it when
-    // it first appears or changes.
+    // it first appears or changes. A waiting deck with a blank in says
+    // blankReady; a blank that has just gone in turns a finished, failed or
+    // stopped deck back to idle and "Ready".
     Q_INVOKABLE void refreshStatus();
 
     // A disc copy shown on this deck. beginRead returns the token the copy
@@ -229,6 +235,8 @@ private:
         double gap = 2;
         bool test = false, verify = false;
     };
+    // refreshStatus() without acting on what it finds.
+    void readTray();
     void beginBurn(const QStringList &files, const AudioBurn &burn);
     // Says which prepared tracks play well short of their listed `seconds`,
     // and gives `project` (may be null) their real length.
@@ -279,6 +287,7 @@ private:
     int m_speedX = 16;
     State m_state = State::idle;
     Op m_op = Op::none;
+    Op m_lastOp = Op::none;
     double m_progress = 0;
     double m_actualX = 0;
     QString m_phase = QStringLiteral("Ready");

@@ -466,7 +466,11 @@ private slots:
 
         std::vector<float> s;
         QCOMPARE(errorText([&] { s = AudioPrep::decode(at(file)); }), error);
+        const std::optional<double> counted = AudioPrep::playedSeconds(at(file));
+        QCOMPARE(counted.has_value(), error.isEmpty());
         if (error.isEmpty()) {
+            // Counting the decoded samples comes to what converting them gives.
+            QVERIFY2(std::abs(*counted - double(s.size()) / 2 / 44100) < 0.01, qPrintable(QString::number(*counted)));
             if (seconds >= 0)
                 QVERIFY(std::abs(double(s.size() / 2) - seconds * 44100) < 0.06 * 44100);
             bool equal = true;

@@ -12,18 +12,21 @@ class TstDiscProject : public QObject
 
     TestEnv env;
 
-    // WAV files at 100 Hz hold these lengths exactly; adds them and waits.
-    bool fill(DiscProject &p, const QList<double> &seconds)
+    // WAV files at 100 Hz hold these lengths exactly; adds them and waits
+    // until their real lengths are known. With `holds`, the last file is an
+    // AIFF cut to that many seconds, its header still giving the whole.
+    bool fill(DiscProject &p, const QList<double> &seconds, double holds = -1)
     {
         QStringList paths;
         for (double s : seconds) {
-            paths << env.path(QStringLiteral("t%1.wav").arg(paths.size()));
-            if (!TestEnv::writeWav(paths.last(), s, 100, 1))
+            const bool cut = holds >= 0 && paths.size() == seconds.size() - 1;
+            paths << env.path(QStringLiteral("t%1.%2").arg(paths.size()).arg(cut ? "aif" : "wav"));
+            if (!(cut ? TestEnv::writeCutAiff(paths.last(), s, holds, 100, 1) : TestEnv::writeWav(paths.last(), s, 100, 1)))
                 return false;
         }
-        QSignalSpy added(&p, &DiscProject::tracksAdded);
+        QSignalSpy added(&p, &DiscProject::tracksAdded), measured(&p, &DiscProject::measured);
         p.add(paths);
-        return added.wait(10000) && p.count() == seconds.size();
+        return added.wait(10000) && p.count() == seconds.size() && (measured.count() || measured.wait(10000));
     }
     static QStringList titles(const DiscProject &p)
     {
@@ -40,12 +43,18 @@ private slots:
         QTest::addColumn<double>("gap");
         QTest::addColumn<double>("total");
         QTest::addColumn<bool>("fits");
-        QTest::newRow("empty") << QList<double>{} << 2.0 << 0.0 << true;
-        QTest::newRow("one track has no gap") << QList<double>{100} << 5.0 << 100.0 << true;
-        QTest::newRow("three of 100 s with gap 2") << QList<double>{100, 100, 100} << 2.0 << 304.0 << true;
-        QTest::newRow("exactly 80:00 fits") << QList<double>{2398, 2398} << 4.0 << 4800.0 << true;
-        QTest::newRow("4800.01 s does not") << QList<double>{4800.01} << 2.0 << 4800.01 << false;
-        QTest::newRow("the gaps tip it over") << QList<double>{1600, 1600, 1598} << 2.0 << 4802.0 << false;
+        QTest::addColumn<double>("holds"); // seconds the last file really holds; -1: what its header says
+        QTest::addColumn<QString>("said"); // the line for the log, if any
+        QTest::newRow("empty") << QList<double>{} << 2.0 << 0.0 << true << -1.0 << "";
+        QTest::newRow("one track has no gap") << QList<double>{100} << 5.0 << 100.0 << true << -1.0 << "";
+        QTest::newRow("three of 100 s with gap 2") << QList<double>{100, 100, 100} << 2.0 << 304.0 << true << -1.0 << "";
+        QTest::newRow("exactly 80:00 fits") << QList<double>{2398, 2398} << 4.0 << 4800.0 << true << -1.0 << "";
+        QTest::newRow("4800.01 s does not") << QList<double>{4800.01} << 2.0 << 4800.01 << false << -1.0 << "";
+        QTest::newRow("the gaps tip it over") << QList<double>{1600, 1600, 1598} << 2.0 << 4802.0 << false << -1.0 << "";
+        QTest::newRow("a cut file counts what it holds")
+            << QList<double>{2400, 2401} << 2.0 << 3402.0 << true << 1000.0
+            << "“t1.aif” ends early — only 16:40 of 40:01 can be read, so the track is 16:40 long.";
+        QTest::newRow("cut by half a second: shorter, not early") << QList<double>{100} << 2.0 << 99.5 << true << 99.5 << "";
     }
 
     void totals()
@@ -54,11 +63,19 @@ private slots:
         QFETCH(double, gap);
         QFETCH(double, total);
         QFETCH(bool, fits);
+        QFETCH(double, holds);
+        QFETCH(QString, said);
         DiscProject p;
         p.setGapSeconds(gap);
-        QVERIFY(seconds.isEmpty() || fill(p, seconds));
+        QSignalSpy logged(&p, &DiscProject::logged);
+        QVERIFY(seconds.isEmpty() || fill(p, seconds, holds));
         QVERIFY(qFuzzyCompare(1 + p.totalSeconds(), 1 + total));
         QCOMPARE(p.fits(), fits);
+        QCOMPARE(logged.count(), int(!said.isEmpty()));
+        if (!said.isEmpty())
+            QCOMPARE(logged.first().first().toString(), said);
+        // The track keeps what its header said; only a file that ends early shows it.
+        QCOMPARE(!p.tracks().isEmpty() && p.tracks().last().endsEarly(), !said.isEmpty());
         QCOMPARE(p.displayName(), QStringLiteral("Untitled disc"));
     }
 

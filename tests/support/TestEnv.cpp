@@ -67,3 +67,36 @@ bool TestEnv::writeWav(const QString &file, double seconds, int rate, int channe
     QFile f(file);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(out) == out.size();
 }
+
+bool TestEnv::writeCutAiff(const QString &file, double seconds, double holds, int rate, int channels)
+{
+    const quint32 frames = quint32(std::llround(seconds * rate));
+    const quint32 dataBytes = frames * quint32(channels) * 2;
+    QByteArray out;
+    auto u32 = [&out](quint32 v) { char b[4]; qToBigEndian(v, b); out.append(b, 4); };
+    auto u16 = [&out](quint16 v) { char b[2]; qToBigEndian(v, b); out.append(b, 2); };
+    out.append("FORM");
+    u32(4 + 26 + 16 + dataBytes);
+    out.append("AIFFCOMM");
+    u32(18);
+    u16(quint16(channels));
+    u32(frames);
+    u16(16);
+    // The rate as an 80-bit extended float: exponent, then the mantissa with its leading 1.
+    const int shift = int(std::floor(std::log2(rate)));
+    u16(quint16(16383 + shift));
+    u32(quint32(quint64(rate) << (31 - shift)));
+    u32(0);
+    out.append("SSND");
+    u32(8 + dataBytes);
+    u32(0);
+    u32(0);
+    const auto held = quint32(std::llround(holds * rate));
+    for (quint32 i = 0; i < held; ++i) {
+        const auto v = qint16(std::lround(std::sin(2 * M_PI * 440.0 * i / rate) * 12000));
+        for (int c = 0; c < channels; ++c)
+            u16(quint16(v));
+    }
+    QFile f(file);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(out) == out.size();
+}

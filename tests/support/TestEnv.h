@@ -20,6 +20,10 @@ public:
     static bool writePattern(const QString &file, qint64 size);
     // A 16-bit PCM WAV file holding a 440 Hz sine.
     static bool writeWav(const QString &file, double seconds, int rate = 44100, int channels = 2);
+    // A 16-bit AIFF file of the same sine, cut short: its header gives
+    // `seconds` but it holds only `holds`. Decoders take an AIFF header at
+    // its word (they check a WAV's against the file's size).
+    static bool writeCutAiff(const QString &file, double seconds, double holds, int rate = 44100, int channels = 2);
 
 private:
     QTemporaryDir m_dir;

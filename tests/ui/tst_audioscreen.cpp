@@ -46,7 +46,7 @@ struct Rig : MainWindowRig
         const double w = c->property("segmentWidth").toDouble();
         click(c, QPointF(2 + w * (index + 0.5), c->height() / 2));
     }
-    // Adds short tracks to `project` and waits for them.
+    // Adds short tracks to `project` and waits for them and their lengths.
     bool addTracks(DiscProject *project, int count, double seconds = 0.4, int rate = 44100, int channels = 2)
     {
         QStringList files;
@@ -56,9 +56,9 @@ struct Rig : MainWindowRig
                 return false;
             files.append(file);
         }
-        QSignalSpy added(project, &DiscProject::tracksAdded);
+        QSignalSpy added(project, &DiscProject::tracksAdded), measured(project, &DiscProject::measured);
         project->add(files);
-        return added.wait() && added.first().first().toInt() == count;
+        return added.wait() && added.first().first().toInt() == count && (measured.count() || measured.wait());
     }
     // Starts deck `i` on its disc; the scripted burner keeps writing until told.
     ScriptedJob *startBurning(int i)
@@ -72,7 +72,8 @@ struct Rig : MainWindowRig
 };
 
 namespace Setup {
-constexpr int idle = 0, burningAudio = 1, burningImage = 2, done = 3, waiting = 4;
+constexpr int idle = 0, burningAudio = 1, burningImage = 2, done = 3, waiting = 4, imageDone = 5, blankAfterDone = 6,
+              noBurner = 7;
 }
 
 } // namespace
@@ -90,16 +91,29 @@ private Q_SLOTS:
         QTest::addColumn<int>("setup");
         QTest::addColumn<QString>("label");
         QTest::addColumn<bool>("enabled");
+        QTest::addColumn<QString>("phase"); // the line under the disc
         const int mirror = int(BurnMode::mirror), copies = int(BurnMode::queue);
-        QTest::newRow("idle") << mirror << false << false << Setup::idle << "Burn" << true;
-        QTest::newRow("test") << mirror << true << false << Setup::idle << "Test" << true;
-        QTest::newRow("demo") << mirror << false << true << Setup::idle << "Demo" << true;
-        QTest::newRow("test beats demo") << mirror << true << true << Setup::idle << "Test" << true;
-        QTest::newRow("burning audio") << mirror << false << false << Setup::burningAudio << "Stop" << true;
-        QTest::newRow("burning a queued image") << mirror << false << false << Setup::burningImage << "Stop" << false;
-        QTest::newRow("done in Mirror") << mirror << false << false << Setup::done << "Burn again" << true;
-        QTest::newRow("done in Copies") << copies << false << false << Setup::done << "Burn next" << true;
-        QTest::newRow("waiting for a blank") << copies << false << false << Setup::waiting << "Burn next" << true;
+        const QString ready = QStringLiteral("Ready"), done = QStringLiteral("Done. Disc ejecting.");
+        QTest::newRow("idle") << mirror << false << false << Setup::idle << "Burn" << true << ready;
+        QTest::newRow("test") << mirror << true << false << Setup::idle << "Test" << true << ready;
+        QTest::newRow("demo") << mirror << false << true << Setup::idle << "Demo" << true << ready;
+        QTest::newRow("test beats demo") << mirror << true << true << Setup::idle << "Test" << true << ready;
+        QTest::newRow("burning audio") << mirror << false << false << Setup::burningAudio << "Stop" << true
+                                       << "Starting";
+        QTest::newRow("burning a queued image") << mirror << false << false << Setup::burningImage << "Stop" << false
+                                                << "Burn disc.iso on Deck A — Starting";
+        QTest::newRow("done in Mirror") << mirror << false << false << Setup::done << "Burn again" << true << done;
+        QTest::newRow("done in Copies") << copies << false << false << Setup::done << "Burn next" << true
+                                        << "Copy 1 of 1 — " + done;
+        QTest::newRow("waiting for a blank") << copies << false << false << Setup::waiting << "Burn next" << true
+                                             << "Insert a blank CD-R for copy 2";
+        // Its outcome is the image's, not this disc's, which wasn't burned.
+        QTest::newRow("done with a queued image") << mirror << false << false << Setup::imageDone << "Burn" << true
+                                                  << ready;
+        QTest::newRow("a blank in after done") << mirror << false << false << Setup::blankAfterDone << "Burn" << true
+                                               << ready;
+        QTest::newRow("no burner") << mirror << false << false << Setup::noBurner << "Burn" << false << ready;
+        QTest::newRow("no burner, demo") << mirror << false << true << Setup::noBurner << "Demo" << true << ready;
     }
     void mainButton()
     {
@@ -109,26 +123,42 @@ private Q_SLOTS:
         QFETCH(int, setup);
         QFETCH(QString, label);
         QFETCH(bool, enabled);
-        Rig rig(2);
+        QFETCH(QString, phase);
+        Rig rig(setup == Setup::noBurner ? 0 : 2);
         QVERIFY(rig.window);
         rig.model->setMode(BurnMode(mode));
         // Copies: one copy ends the stack at done, two leave the deck waiting for the next.
         rig.model->setCopies(setup == Setup::waiting ? 2 : 1);
         QVERIFY(rig.addTracks(rig.model->projects().at(0), 1));
-        if (setup == Setup::burningAudio || setup == Setup::done || setup == Setup::waiting) {
+        if (setup == Setup::burningAudio || setup == Setup::done || setup == Setup::waiting
+            || setup == Setup::blankAfterDone) {
             ScriptedJob *job = rig.startBurning(0);
             QVERIFY(job);
             if (setup != Setup::burningAudio)
                 job->send(DiscJobState::done);
-        } else if (setup == Setup::burningImage) {
+            if (setup == Setup::blankAfterDone) {
+                // The written disc comes out and a blank goes in.
+                auto *tray = static_cast<ScriptedDevice *>(rig.service.list.first().get());
+                for (const bool blank : {false, true}) {
+                    tray->m_status = blank ? ScriptedDevice::blankCDR() : ScriptedDevice::emptyTray();
+                    rig.service.notifyStatus();
+                    QTRY_COMPARE(rig.deck(0)->blankLoaded(), blank);
+                }
+            }
+        } else if (setup == Setup::burningImage || setup == Setup::imageDone) {
             const QString image = rig.env.path(QStringLiteral("disc.iso"));
             QVERIFY(TestEnv::writePattern(image, 2048 * 64));
             rig.model->burnImage()->setImage(image);
             QTRY_VERIFY(rig.model->burnImage()->imageInfo().has_value());
             rig.model->burnImage()->setTargets({0});
+            rig.model->burnImage()->setChecksumCheck(false);
             rig.model->burnImage()->burn();
             QTRY_VERIFY(rig.deck(0)->busy());
             QCOMPARE(rig.deck(0)->op(), Deck::Op::image);
+            if (setup == Setup::imageDone) {
+                rig.service.jobs.last().job->send(DiscJobState::done);
+                QCOMPARE(rig.deck(0)->stateName(), QStringLiteral("done"));
+            }
         }
         rig.model->setTest(test);
         rig.model->setDemo(demo);
@@ -136,6 +166,7 @@ private Q_SLOTS:
         QVERIFY(button);
         QCOMPARE(rig.textOf(button), label);
         QCOMPARE(button->isEnabled(), enabled);
+        QCOMPARE(rig.textOf(rig.inCard(0, QStringLiteral("phaseLine"))), phase);
         // The deck's card says "Done" for anything but an audio burn.
         QCOMPARE(rig.inCard(0, QStringLiteral("trackStat"))->property("label").toString(),
                  setup == Setup::burningAudio ? QStringLiteral("Track") : QStringLiteral("Done"));
@@ -425,7 +456,7 @@ private Q_SLOTS:
         QVERIFY(!isRed("fitTime") && !isRed("fitBar"));
         project->setTrackSeconds(project->tracks().first().id, 4801);
         QCOMPARE(rig.text(QStringLiteral("fitTime")), QStringLiteral("80:01 of 80:00"));
-        QCOMPARE(rig.text(QStringLiteral("summaryLine")), QStringLiteral("1 TRACKS · 80:01"));
+        QCOMPARE(rig.text(QStringLiteral("summaryLine")), QStringLiteral("1 TRACK · 80:01"));
         QVERIFY(isRed("fitTime") && isRed("fitBar"));
     }
 
@@ -455,6 +486,12 @@ private Q_SLOTS:
         rig.click(rig.item(QStringLiteral("clearButton")));
         QCOMPARE(project->count(), 0);
         QVERIFY(!rig.item(QStringLiteral("clearButton"))->isEnabled());
+        // A file that holds less than its header says is marked under its title.
+        const QString cut = rig.env.path(QStringLiteral("cut.aif"));
+        QVERIFY(TestEnv::writeCutAiff(cut, 3, 1));
+        project->add({cut});
+        QTRY_COMPARE(rig.text(QStringLiteral("trackNote")), QStringLiteral("Ends early — only 0:01 of 0:03 can be read."));
+        QVERIFY(rig.item(QStringLiteral("trackNote"))->isVisible());
     }
 
     // Typing past Latin-1 into the disc's CD-Text fields shows the line under

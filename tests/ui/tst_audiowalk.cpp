@@ -13,6 +13,7 @@
 #include <QMimeData>
 #include <QQuickItem>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
 
@@ -107,14 +108,18 @@ private Q_SLOTS:
         typeInto(rig.item(QStringLiteral("albumField")), QStringLiteral("Walk Album"));
         typeInto(rig.item(QStringLiteral("artistField")), QStringLiteral("The Walkers"));
 
+        QSignalSpy endedA(rig.model->decks().at(0), &Deck::audioBurnEnded);
+        QSignalSpy endedB(rig.model->decks().at(1), &Deck::audioBurnEnded);
         rig.click(rig.item(QStringLiteral("burnAllButton")));
         const auto mainButton = [&](const char *letter) {
             return rig.item(QStringLiteral("mainButton"), rig.item(QStringLiteral("deckCard") + QLatin1String(letter)))
                 ->property("text")
                 .toString();
         };
-        QTRY_COMPARE_WITH_TIMEOUT(mainButton("A"), QStringLiteral("Burn again"), 60000);
-        QTRY_COMPARE_WITH_TIMEOUT(mainButton("B"), QStringLiteral("Burn again"), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(endedA.count() == 1 && endedB.count() == 1, 60000);
+        // The blank that goes in after each disc readies its deck for a new burn.
+        QTRY_COMPARE_WITH_TIMEOUT(mainButton("A"), QStringLiteral("Burn"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(mainButton("B"), QStringLiteral("Burn"), 10000);
 
         const QString folderA = burners->outputFolder(burners->burnerNumbers().at(0));
         const QString folderB = burners->outputFolder(burners->burnerNumbers().at(1));

@@ -1,5 +1,7 @@
 #include "platform/ffmpeg/AudioFile.h"
 
+#include "base/CancelToken.h"
+
 #include <QFile>
 
 #include <algorithm>
@@ -122,6 +124,69 @@ std::optional<double> durationSeconds(const QString &path)
     }
     av_packet_free(&packet);
     return double(ticks) * av_q2d(stream->time_base);
+}
+
+std::optional<double> decodedSeconds(const QString &path, const CancelToken *cancel)
+{
+    OpenFile file;
+    if (!file.open(path))
+        return std::nullopt;
+    const std::unique_ptr<AVCodecContext, void (*)(AVCodecContext *)> codec(
+        avcodec_alloc_context3(file.codec), [](AVCodecContext *c) { avcodec_free_context(&c); });
+    const std::unique_ptr<AVPacket, void (*)(AVPacket *)> packet(av_packet_alloc(),
+                                                                 [](AVPacket *p) { av_packet_free(&p); });
+    const std::unique_ptr<AVFrame, void (*)(AVFrame *)> frame(av_frame_alloc(), [](AVFrame *f) { av_frame_free(&f); });
+    if (!codec || !packet || !frame
+        || avcodec_parameters_to_context(codec.get(), file.format->streams[file.stream]->codecpar) < 0)
+        return std::nullopt;
+    codec->thread_count = 1; // one file among several being measured
+    codec->pkt_timebase = file.format->streams[file.stream]->time_base;
+    if (avcodec_open2(codec.get(), file.codec, nullptr) < 0)
+        return std::nullopt;
+    // Samples are counted whole and divided once per stretch at one rate, so
+    // a file's length comes out as its header's would, not off by rounding.
+    double seconds = 0;
+    qint64 samples = 0;
+    int rate = 0;
+    const auto total = [&] { return rate > 0 ? seconds + double(samples) / rate : seconds; };
+    int errorsInRow = 0;
+    bool flushed = false;
+    for (;;) {
+        const int got = avcodec_receive_frame(codec.get(), frame.get());
+        if (got == 0) {
+            errorsInRow = 0;
+            if (frame->sample_rate != rate) {
+                seconds = total();
+                samples = 0;
+                rate = frame->sample_rate;
+            }
+            samples += frame->nb_samples;
+            av_frame_unref(frame.get());
+        } else if (got == AVERROR(EAGAIN)) {
+            errorsInRow = 0;
+            if (cancel && cancel->isCancelled())
+                return std::nullopt;
+            if (flushed)
+                return total();
+            int read;
+            while ((read = av_read_frame(file.format, packet.get())) >= 0 && packet->stream_index != file.stream)
+                av_packet_unref(packet.get());
+            if (read < 0) {
+                // As the burn reads it: a damaged end ends the track, a file
+                // that stops reading can't be burned at all.
+                const AVIOContext *io = file.format->pb;
+                if (io && io->error < 0 && io->error != AVERROR_EOF)
+                    return std::nullopt;
+                avcodec_send_packet(codec.get(), nullptr);
+                flushed = true;
+                continue;
+            }
+            avcodec_send_packet(codec.get(), packet.get()); // a rejected packet is skipped
+            av_packet_unref(packet.get());
+        } else if (got == AVERROR_EOF || ++errorsInRow > maxErrorsInRow) {
+            return total();
+        }
+    }
 }
 
 struct StereoDecoder::Impl

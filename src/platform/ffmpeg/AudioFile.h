@@ -8,6 +8,8 @@
 
 #include <QString>
 
+class CancelToken;
+
 #include <memory>
 #include <optional>
 #include <span>
@@ -17,6 +19,14 @@ namespace FFmpegAudio {
 // The length of the file's best audio stream in seconds, or nothing when the
 // file can't be opened, has no audio stream, or no decoder exists for it.
 std::optional<double> durationSeconds(const QString &path);
+
+// How long the file's best audio stream really plays, in seconds: every
+// packet decoded and its samples counted, at the stream's own rate (nothing
+// is resampled, so this is quick). A header that claims more than the file
+// holds is found out here. Nothing when the file can't be opened, stops
+// reading part-way, or once `cancel` (borrowed, may be null; looked at
+// between packets) is set.
+std::optional<double> decodedSeconds(const QString &path, const CancelToken *cancel = nullptr);
 
 // Reads one file's best audio stream as 44 100 Hz interleaved stereo float
 // samples, one decoded packet at a time, in as little memory as a packet

@@ -23,13 +23,17 @@ Card {
     readonly property var speeds: [4, 8, 16, 24, 0]
     // A queued image burn, erase or disc copy is stopped from the queue.
     readonly property bool queueOwnsDeck: deck.busy && deck.opName !== "none" && deck.opName !== "audio"
+    // A resting deck whose last job was no audio burn: that job's outcome is
+    // told on the Data & ISO screen, not here as if it were this disc's.
+    readonly property bool othersNews: ["done", "failed", "stopped"].includes(deck.stateName)
+                                       && deck.lastOpName !== "audio"
 
     function mainLabel() {
         if (deck.busy)
             return "Stop"
         if (deck.stateName === "waiting")
             return "Burn next"
-        if (deck.stateName === "done")
+        if (deck.stateName === "done" && !othersNews)
             return app.modeName === "Copies" ? "Burn next" : "Burn again"
         return app.test ? "Test" : app.demo ? "Demo" : "Burn"
     }
@@ -54,7 +58,7 @@ Card {
             Layout.alignment: Qt.AlignTop
             DiscGraphic {
                 objectName: "disc"
-                progress: card.deck.progress
+                progress: card.othersNews ? 0 : card.deck.progress
                 spinning: card.deck.busy
                 color: card.ink
                 small: !card.large
@@ -116,8 +120,9 @@ Card {
                                          && (card.deck.busy || ["done", "failed", "stopped"].includes(card.deck.stateName))
         // An empty slot isn't "Ready"; the plug hint speaks for it.
         visible: card.deck.hasDrive || card.app.demo || card.deck.stateName !== "idle"
-        text: (namesJob ? card.deck.jobName + " — " : "") + card.deck.phase
-        color: card.deck.stateName === "failed" ? Chrome.palette.stop
+        text: card.othersNews ? "Ready" : (namesJob ? card.deck.jobName + " — " : "") + card.deck.phase
+        color: card.othersNews ? Chrome.palette.text
+               : card.deck.stateName === "failed" ? Chrome.palette.stop
                : card.deck.stateName === "done" ? Chrome.palette.ok : Chrome.palette.text
         font.pixelSize: 12
         font.bold: true
@@ -204,7 +209,8 @@ Card {
             symbol: card.deck.busy ? "stop.fill" : "flame.fill"
             compact: true
             prominent: !card.deck.busy
-            enabled: !card.queueOwnsDeck
+            // Without a burner only a demo can start; a running deck can always be stopped.
+            enabled: !card.queueOwnsDeck && (card.deck.busy || card.deck.hasDrive || card.app.demo)
             onClicked: card.deck.busy ? card.deck.stop() : card.app.start(card.deck)
         }
         ChromeButton {

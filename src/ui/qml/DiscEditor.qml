@@ -43,7 +43,7 @@ Card {
         },
         LCDChip {
             objectName: "summaryLine"
-            text: editor.project.count + " TRACKS · " + editor.project.totalText
+            text: editor.project.count + (editor.project.count === 1 ? " TRACK · " : " TRACKS · ") + editor.project.totalText
         }
     ]
 

@@ -10,6 +10,7 @@ Rectangle {
     required property int index
     required property string title
     required property string lengthText
+    required property string note
     required property DiscProject project
     required property int count
     required property bool locked
@@ -20,7 +21,7 @@ Rectangle {
     color: index % 2 === 0 ? "transparent" : (Chrome.palette.isLight ? Qt.rgba(0, 0, 0, 0.035) : Qt.rgba(1, 1, 1, 0.035))
 
     Accessible.role: Accessible.ListItem
-    Accessible.name: "Track " + number + ": " + title + ", " + lengthText
+    Accessible.name: "Track " + number + ": " + title + ", " + lengthText + (note !== "" ? ". " + note : "")
 
     ColumnLayout {
         id: rows
@@ -79,6 +80,17 @@ Rectangle {
                     onClicked: row.project.remove(row.index)
                 }
             }
+        }
+        Text {
+            objectName: "trackNote"
+            visible: row.note !== ""
+            text: row.note
+            color: Chrome.palette.waiting
+            font.pixelSize: 11
+            wrapMode: Text.Wrap
+            Layout.fillWidth: true
+            Layout.leftMargin: 30
+            Layout.bottomMargin: 2
         }
         CDTextNote {
             objectName: "titleWarning"
