@@ -656,7 +656,8 @@ private Q_SLOTS:
         std::function<void(QAccessibleInterface *)> walk = [&](QAccessibleInterface *iface) {
             if (!iface)
                 return;
-            if (iface->role() == QAccessible::ListItem)
+            // The burn log's lines are list items too.
+            if (iface->role() == QAccessible::ListItem && iface->text(QAccessible::Name).startsWith(QLatin1String("Track ")))
                 rows << iface->text(QAccessible::Name);
             if (iface->role() == QAccessible::Button)
                 disabled[iface->text(QAccessible::Name)] << iface->state().disabled;
