@@ -108,6 +108,60 @@ private Q_SLOTS:
         QCOMPARE(rig.model->mode(), BurnMode::independent);
     }
 
+    // However the screen changes, the selector shows it, to the eye and to
+    // assistive technology, and a click on the screen left goes back there.
+    // Each row first picks `from` with the selector, as a user would.
+    void screenSelectorFollowsTheScreen_data()
+    {
+        QTest::addColumn<MainTab>("from");
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<MainTab>("to");
+        QTest::newRow("Mirror Mode (Ctrl+1)") << MainTab::tools << "Ctrl+1" << MainTab::audio;
+        QTest::newRow("Burn All Decks (Shift+Ctrl+B)") << MainTab::data << "Shift+Ctrl+B" << MainTab::audio;
+        QTest::newRow("Make ISO from Disc… (Alt+Ctrl+D)") << MainTab::tools << "Alt+Ctrl+D" << MainTab::data;
+        QTest::newRow("an image handed over by a second copy") << MainTab::audio << "open" << MainTab::data;
+    }
+    void screenSelectorFollowsTheScreen()
+    {
+        QFETCH(MainTab, from);
+        QFETCH(QString, way);
+        QFETCH(MainTab, to);
+        Rig rig(1);
+        QVERIFY(rig.window && rig.show());
+        auto *selector = rig.find(QStringLiteral("screenSelector"));
+        QVERIFY(selector);
+        QList<QQuickItem *> segments;
+        for (QQuickItem *item : rig.findAll(QString(), selector)) {
+            QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(item);
+            if (iface && iface->role() == QAccessible::PageTab)
+                segments.append(item);
+        }
+        QCOMPARE(segments.size(), 3);
+        const auto shows = [&](MainTab tab) {
+            QStringList checked;
+            for (QQuickItem *segment : segments) {
+                if (QAccessible::queryAccessibleInterface(segment)->state().checked)
+                    checked.append(QAccessible::queryAccessibleInterface(segment)->text(QAccessible::Name));
+            }
+            return rig.model->tab() == tab && selector->property("currentIndex").toInt() == int(tab)
+                && checked == QStringList{segments.at(int(tab))->property("modelData").toString()};
+        };
+        rig.click(segments.at((int(from) + 1) % 3));
+        rig.click(segments.at(int(from)));
+        QVERIFY(shows(from));
+
+        if (way == QLatin1String("open")) {
+            const QString image = rig.env.path(QStringLiteral("disc.iso"));
+            QVERIFY(TestEnv::writePattern(image, 2048));
+            rig.model->openFiles({image});
+        } else {
+            QTest::keySequence(rig.window, QKeySequence(way));
+        }
+        QTRY_VERIFY(shows(to));
+        rig.click(segments.at(int(from)));
+        QVERIFY(shows(from));
+    }
+
     void zoomKeys_data()
     {
         QTest::addColumn<int>("key");
