@@ -254,18 +254,24 @@ private Q_SLOTS:
     }
 
     // Zooming in grows the window as far as the screen allows, so the page's
-    // right-hand controls stay in view.
+    // right-hand controls stay in view; zooming back gives the user's size
+    // back, or the size the user chose meanwhile.
     void zoomGrowsTheWindow_data()
     {
         QTest::addColumn<int>("steps");
         QTest::addColumn<bool>("whole");
-        QTest::newRow("145 %: the page fits the screen") << 3 << true;
-        QTest::newRow("200 %: as big as the screen") << 7 << false;
+        QTest::addColumn<QString>("back");
+        QTest::addColumn<QSize>("resized");
+        QTest::newRow("150 %: the page fits the screen; Actual Size") << 3 << true << "Ctrl+0" << QSize();
+        QTest::newRow("200 %: as big as the screen; Zoom Out to 100 %") << 5 << false << "Ctrl+-" << QSize();
+        QTest::newRow("resized at 150 %; Actual Size keeps it") << 3 << true << "Ctrl+0" << QSize(1500, 900);
     }
     void zoomGrowsTheWindow()
     {
         QFETCH(int, steps);
         QFETCH(bool, whole);
+        QFETCH(QString, back);
+        QFETCH(QSize, resized);
         Rig rig(2);
         QVERIFY(rig.window && rig.show());
         const QSize before = rig.window->size();
@@ -285,6 +291,68 @@ private Q_SLOTS:
             QVERIFY2(QRectF(0, 0, host->width(), host->height()).contains(shown), qPrintable(QString::number(shown.right())));
         } else {
             QTRY_COMPARE(rig.window->frameGeometry().size(), rig.window->screen()->availableGeometry().size());
+        }
+        if (resized.isValid())
+            rig.window->resize(resized);
+        for (int i = 0; i < (back == QLatin1String("Ctrl+0") ? 1 : steps); ++i)
+            QTest::keySequence(rig.window, QKeySequence(back));
+        QCOMPARE(rig.model->zoom()->value(), 1.0);
+        QTest::qWait(200);
+        QCOMPARE(rig.window->size(), resized.isValid() ? resized : before);
+    }
+
+    // Every menu, the header's theme menu and the submenus included, keeps
+    // its entries through a garbage collection and shows each one whole.
+    void everyMenuShowsItsEntriesWhole()
+    {
+        Rig rig(0);
+        QVERIFY(rig.window && rig.show());
+        auto *bar = rig.window->property("menuBar").value<QQuickItem *>();
+        auto *themeButton = rig.find(QStringLiteral("themeButton"));
+        QVERIFY(bar && themeButton);
+        QList<QObject *> menus;
+        for (int i = 0; i < bar->property("count").toInt(); ++i) {
+            QQuickItem *title = nullptr;
+            QMetaObject::invokeMethod(bar, "itemAt", Q_RETURN_ARG(QQuickItem *, title), Q_ARG(int, i));
+            menus.append(title->property("menu").value<QObject *>());
+        }
+        for (QObject *child : themeButton->children()) {
+            if (child->inherits("QQuickMenu"))
+                menus.append(child);
+        }
+        QCOMPARE(menus.size(), 7);
+        rig.engine->collectGarbage();
+        std::function<void(QQuickItem *, QStringList &)> cutShort = [&](QQuickItem *item, QStringList &out) {
+            if (item->property("truncated").toBool())
+                out.append(item->property("text").toString());
+            for (QQuickItem *child : item->childItems())
+                cutShort(child, out);
+        };
+        // A submenu opens from its entry, while its menu is open.
+        std::function<void(QObject *)> check = [&](QObject *menu) {
+            const QString title = menu->property("title").toString();
+            QTRY_VERIFY2(menu->property("opened").toBool(), qPrintable(title));
+            const int count = menu->property("count").toInt();
+            QVERIFY2(count > 0, qPrintable(title));
+            QStringList cut;
+            for (int i = 0; i < count; ++i) {
+                QQuickItem *item = nullptr;
+                QMetaObject::invokeMethod(menu, "itemAt", Q_RETURN_ARG(QQuickItem *, item), Q_ARG(int, i));
+                cutShort(item, cut);
+                if (auto *sub = item->property("subMenu").value<QObject *>()) {
+                    rig.click(item);
+                    check(sub);
+                }
+            }
+            QVERIFY2(cut.isEmpty(), qPrintable(title + ": " + cut.join(" | ")));
+        };
+        for (QObject *menu : menus) {
+            QMetaObject::invokeMethod(menu, "open");
+            check(menu);
+            if (QTest::currentTestFailed())
+                return;
+            QMetaObject::invokeMethod(menu, "close");
+            QTRY_VERIFY(!menu->property("visible").toBool());
         }
     }
 
