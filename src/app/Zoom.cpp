@@ -40,10 +40,16 @@ void KVZoom::setValue(double x)
 
 void KVZoom::zoomIn()
 {
-    setValue(std::round((value() + step) * 100) / 100);
+    const QList<int> all = levels();
+    const int now = int(std::lround(value() * 100));
+    const auto next = std::find_if(all.begin(), all.end(), [now](int level) { return level > now; });
+    setLevel(next == all.end() ? all.last() : *next);
 }
 
 void KVZoom::zoomOut()
 {
-    setValue(std::round((value() - step) * 100) / 100);
+    const QList<int> all = levels();
+    const int now = int(std::lround(value() * 100));
+    const auto next = std::find_if(all.rbegin(), all.rend(), [now](int level) { return level < now; });
+    setLevel(next == all.rend() ? all.first() : *next);
 }

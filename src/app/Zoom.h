@@ -18,7 +18,6 @@ class KVZoom : public QObject
 public:
     static constexpr double min = 0.85;
     static constexpr double max = 2.0;
-    static constexpr double step = 0.15;
     static inline const QString key = QStringLiteral("klvo.zoom");
 
     explicit KVZoom(QSettings *defaults, QObject *parent = nullptr);
@@ -33,6 +32,9 @@ public:
     // Saves clamp(x).
     void setValue(double x);
 
+    // To the next level up or down, so the commands and the Zoom Level menu
+    // land on the same steps; from between two levels, to the nearer one
+    // that way; past the last level, nowhere.
     Q_INVOKABLE void zoomIn();
     Q_INVOKABLE void zoomOut();
     Q_INVOKABLE void actualSize() { setValue(1.0); }

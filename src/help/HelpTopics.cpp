@@ -321,10 +321,10 @@ R"(Tandor can wear 21 colour themes and be zoomed from 85 % to 200 %. Both are r
 ## Themes
 Pick a theme with the theme button in the header or from the Theme menu: Hot Pink, Canary Yellow, Deep Purple, Dark Grey, Candy Apple Red, Cobalt Blue, Pearl White, Midnight Black, Forest Green, Navy Blue, Lavender, Orange, Broncos (Orange/Navy), Tan, Beige, Mauve, Silver, Gold, Chrome Gold, Ocean and Opal. Midnight Black is the first-start theme. Silver, Gold and Chrome Gold have a polished-metal finish. The help window follows the theme too.
 ## Zoom
-• Zoom In (Ctrl++) and Zoom Out (Ctrl+-) change the size in steps of 15 %.
+• Zoom In (Ctrl++) and Zoom Out (Ctrl+-) step through the zoom levels: 85 %, 100 %, 115 %, 130 %, 150 %, 175 % and 200 %.
 • Actual Size (Ctrl+0) goes back to 100 %.
-• View ▸ Zoom Level offers 85 %, 100 %, 115 %, 130 %, 150 %, 175 % and 200 %.
-Zooming changes the size of everything in the window, not the size of the window. When the page is bigger than the window, scroll to see the rest.)",
+• View ▸ Zoom Level picks any level at once.
+Zooming changes the size of everything in the window. Zooming in also makes the window bigger, as far as the screen allows; zooming back gives it the size you gave it. When the page is bigger than the window, scroll to see the rest.)",
             {"theme", "color", "colour", "zoom", "bigger", "smaller", "text size", "window", "scroll"}),
 
         topic("demo", "Demo mode",

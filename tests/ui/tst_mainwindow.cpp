@@ -96,17 +96,53 @@ private Q_SLOTS:
         QCOMPARE(rig.model->tab(), MainTab::tools);
     }
 
-    void modeKeysSwitchToTheAudioScreen()
+    // However the screen changes, the selector shows it, to the eye and to
+    // assistive technology, and a click on the screen left goes back there.
+    // Each row first picks `from` with the selector, as a user would.
+    void screenSelectorFollowsTheScreen_data()
     {
+        QTest::addColumn<MainTab>("from");
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<MainTab>("to");
+        QTest::addColumn<BurnMode>("mode");
+        QTest::newRow("Mirror Mode") << MainTab::tools << "Ctrl+1" << MainTab::audio << BurnMode::mirror;
+        QTest::newRow("Copies Mode") << MainTab::data << "Ctrl+3" << MainTab::audio << BurnMode::queue;
+        QTest::newRow("Make ISO from Disc…") << MainTab::tools << "Alt+Ctrl+D" << MainTab::data << BurnMode::mirror;
+        QTest::newRow("an image handed over") << MainTab::audio << "" << MainTab::data << BurnMode::mirror;
+    }
+    void screenSelectorFollowsTheScreen()
+    {
+        QFETCH(MainTab, from);
+        QFETCH(QString, way);
+        QFETCH(MainTab, to);
+        QFETCH(BurnMode, mode);
         Rig rig(1);
-        QVERIFY(rig.window);
-        QVERIFY(rig.show());
-        rig.model->setTab(MainTab::data);
-        QTest::keyClick(rig.window, Qt::Key_3, Qt::ControlModifier);
-        QCOMPARE(rig.model->mode(), BurnMode::queue);
-        QCOMPARE(rig.model->tab(), MainTab::audio);
-        QTest::keyClick(rig.window, Qt::Key_2, Qt::ControlModifier);
-        QCOMPARE(rig.model->mode(), BurnMode::independent);
+        QVERIFY(rig.window && rig.show());
+        QList<QAccessibleInterface *> tabs;
+        for (QQuickItem *item : rig.findAll(QString(), rig.find(QStringLiteral("screenSelector")))) {
+            if (QAccessibleInterface *tab = QAccessible::queryAccessibleInterface(item); tab && tab->role() == QAccessible::PageTab)
+                tabs.append(tab);
+        }
+        QCOMPARE(tabs.size(), 3);
+        const auto shows = [&](MainTab tab) {
+            for (int i = 0; i < 3; ++i) {
+                if (tabs[i]->state().checked != (i == int(tab)))
+                    return false;
+            }
+            return rig.model->tab() == tab;
+        };
+        rig.click(qobject_cast<QQuickItem *>(tabs[(int(from) + 1) % 3]->object()));
+        rig.click(qobject_cast<QQuickItem *>(tabs[int(from)]->object()));
+        QVERIFY(shows(from));
+        if (way.isEmpty()) {
+            QVERIFY(TestEnv::writePattern(rig.env.path(QStringLiteral("disc.iso")), 2048));
+            rig.model->openFiles({rig.env.path(QStringLiteral("disc.iso"))});
+        }
+        QTest::keySequence(rig.window, QKeySequence(way));
+        QTRY_VERIFY(shows(to));
+        QCOMPARE(rig.model->mode(), mode);
+        rig.click(qobject_cast<QQuickItem *>(tabs[int(from)]->object()));
+        QVERIFY(shows(from));
     }
 
     void zoomKeys_data()
@@ -201,18 +237,24 @@ private Q_SLOTS:
     }
 
     // Zooming in grows the window as far as the screen allows, so the page's
-    // right-hand controls stay in view.
+    // right-hand controls stay in view; zooming back gives the user's size
+    // back, or the size the user chose meanwhile.
     void zoomGrowsTheWindow_data()
     {
         QTest::addColumn<int>("steps");
         QTest::addColumn<bool>("whole");
-        QTest::newRow("145 %: the page fits the screen") << 3 << true;
-        QTest::newRow("200 %: as big as the screen") << 7 << false;
+        QTest::addColumn<QString>("back");
+        QTest::addColumn<QSize>("resized");
+        QTest::newRow("150 %: the page fits the screen; Actual Size") << 3 << true << "Ctrl+0" << QSize();
+        QTest::newRow("200 %: as big as the screen; Zoom Out to 100 %") << 5 << false << "Ctrl+-" << QSize();
+        QTest::newRow("resized at 150 %; Actual Size keeps it") << 3 << true << "Ctrl+0" << QSize(1500, 900);
     }
     void zoomGrowsTheWindow()
     {
         QFETCH(int, steps);
         QFETCH(bool, whole);
+        QFETCH(QString, back);
+        QFETCH(QSize, resized);
         Rig rig(2);
         QVERIFY(rig.window && rig.show());
         const QSize before = rig.window->size();
@@ -232,6 +274,52 @@ private Q_SLOTS:
             QVERIFY2(QRectF(0, 0, host->width(), host->height()).contains(shown), qPrintable(QString::number(shown.right())));
         } else {
             QTRY_COMPARE(rig.window->frameGeometry().size(), rig.window->screen()->availableGeometry().size());
+        }
+        if (resized.isValid())
+            rig.window->resize(resized);
+        for (int i = 0; i < (back == QLatin1String("Ctrl+0") ? 1 : steps); ++i)
+            QTest::keySequence(rig.window, QKeySequence(back));
+        QCOMPARE(rig.model->zoom()->value(), 1.0);
+        QTest::qWait(200);
+        QCOMPARE(rig.window->size(), resized.isValid() ? resized : before);
+    }
+
+    // Every menu, the header's theme menu and the submenus included, shows
+    // each entry whole. A submenu opens from its entry, while its menu is open.
+    void everyMenuShowsItsEntriesWhole()
+    {
+        Rig rig(0);
+        QVERIFY(rig.window && rig.show());
+        auto *bar = rig.window->property("menuBar").value<QQuickItem *>();
+        QList<QObject *> menus = rig.find(QStringLiteral("themeButton"))->findChildren<QObject *>();
+        menus.removeIf([](QObject *o) { return !o->inherits("QQuickMenu"); });
+        for (int i = 0; i < bar->property("count").toInt(); ++i) {
+            QQuickItem *title = nullptr;
+            QMetaObject::invokeMethod(bar, "itemAt", Q_RETURN_ARG(QQuickItem *, title), Q_ARG(int, i));
+            menus.append(title->property("menu").value<QObject *>());
+        }
+        QCOMPARE(menus.size(), 7);
+        QSet<QObject *> submenus;
+        const auto cutShort = [](QQuickItem *item, auto &self) -> QString {
+            QString cut = item->property("truncated").toBool() ? item->property("text").toString() : QString();
+            for (QQuickItem *child : item->childItems())
+                cut += self(child, self);
+            return cut;
+        };
+        for (int m = 0; m < menus.size(); ++m) {
+            if (!submenus.contains(menus[m]))
+                QMetaObject::invokeMethod(menus[m], "open");
+            QTRY_VERIFY(menus[m]->property("opened").toBool());
+            for (int i = 0; i < menus[m]->property("count").toInt(); ++i) {
+                QQuickItem *item = nullptr;
+                QMetaObject::invokeMethod(menus[m], "itemAt", Q_RETURN_ARG(QQuickItem *, item), Q_ARG(int, i));
+                QCOMPARE(cutShort(item, cutShort), QString());
+                if (auto *sub = item->property("subMenu").value<QObject *>()) {
+                    rig.click(item);
+                    menus.insert(m + 1, sub);
+                    submenus.insert(sub);
+                }
+            }
         }
     }
 

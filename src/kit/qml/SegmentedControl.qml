@@ -2,8 +2,10 @@ import QtQuick
 import Tandor.Kit
 
 // A row of segments in a bezel groove; the chosen one is a raised cap with an
-// accent light. Clicks and the arrow keys set currentIndex and report
-// activated(index), so a binding from a model can be written back there.
+// accent light. Clicks and the arrow keys only report activated(index): the
+// owner writes its model there, and currentIndex, bound to that model, follows.
+// Setting currentIndex here would cut that binding, and the control would
+// stop following changes made elsewhere.
 FocusScope {
     id: control
     property var model: []
@@ -28,7 +30,6 @@ FocusScope {
         const i = Math.max(0, Math.min(count - 1, index))
         if (count === 0 || i === currentIndex)
             return
-        currentIndex = i
         activated(i)
     }
 

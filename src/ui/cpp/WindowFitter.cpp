@@ -68,6 +68,8 @@ void WindowFitter::attach()
     for (auto signal : {&QWindow::xChanged, &QWindow::yChanged, &QWindow::widthChanged, &QWindow::heightChanged})
         m_watches << connect(w, signal, this, &WindowFitter::frameChanged);
     watchScreen(w->screen());
+    m_userSize = w->size();
+    m_grownSize = {};
 
     // Only the first window of the run takes the saved frame, and only one
     // with a title bar.
@@ -103,20 +105,29 @@ void WindowFitter::refit()
     }
 }
 
-void WindowFitter::showWhole(QSizeF content)
+void WindowFitter::showWhole(QSizeF content, double zoom)
 {
     if (!m_window || !m_window->screen() || (m_window->windowStates() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
         return;
     const QRect frame = m_window->geometry();
     // The title bar and borders need room on the screen too.
     const QRect room = m_window->screen()->availableGeometry().marginsRemoved(m_window->frameMargins());
-    const QRect grown = TDWindow::grownToShow(QRectF(frame), content, QRectF(room)).toAlignedRect();
+    // Grown from the user's size, not the current one, so a smaller page
+    // gives that size back.
+    const QSizeF wanted = content.boundedTo(QSizeF(m_userSize) * zoom);
+    const QRect grown =
+        TDWindow::grownToShow(QRectF(frame.topLeft(), QSizeF(m_userSize)), wanted, QRectF(room)).toAlignedRect();
+    m_grownSize = grown.size() == m_userSize ? QSize() : grown.size();
     if (grown != frame)
         m_window->setGeometry(grown);
 }
 
 void WindowFitter::frameChanged()
 {
+    if (m_window && m_window->size() != m_grownSize) {
+        m_userSize = m_window->size();
+        m_grownSize = {};
+    }
     if (!m_applying)
         m_saveTimer.start();
 }

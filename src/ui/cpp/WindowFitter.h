@@ -1,7 +1,8 @@
 #pragma once
 // Looks after the main window's frame: takes the saved frame the first time
 // the window is set, keeps the window on its screen (when it changes screens
-// or the screens change), grows it when asked to show a bigger page, and
+// or the screens change), grows it when asked to show a bigger page and
+// shrinks it back to the user's size when the page is smaller again, and
 // saves the frame a moment after it stops moving or resizing.
 //
 // Threading: main thread only. Holds the window and the model weakly; both
@@ -44,9 +45,11 @@ public:
 
     // Moves the window onto its screen's free area if it is not wholly there.
     Q_INVOKABLE void refit();
-    // Grows the window, as far as its screen allows, so `content` (the size
-    // its page needs) shows without scrolling. Never shrinks it.
-    Q_INVOKABLE void showWhole(QSizeF content);
+    // Sizes the window for a page of size `content` drawn at `zoom`: as much
+    // of it as the user's own size would show at 100 %, zoomed, as far as
+    // the screen allows, and never smaller than the user's size. So at
+    // 100 % the window has the user's size again.
+    Q_INVOKABLE void showWhole(QSizeF content, double zoom);
     // Saves the window's frame now.
     Q_INVOKABLE void saveNow();
 
@@ -69,4 +72,8 @@ private:
     bool m_restored = false;
     // Set while the fitter itself moves the window, so that is not saved.
     bool m_applying = false;
+    // The size the user last gave the window, and the size the fitter grew
+    // it to beyond that (empty when it has not). Any other size is the user's.
+    QSize m_userSize;
+    QSize m_grownSize;
 };

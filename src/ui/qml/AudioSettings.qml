@@ -39,7 +39,6 @@ Card {
                     card.app.mode = index
                     card.app.editingIndex = 0
                     card.app.resetQueue()
-                    currentIndex = Qt.binding(() => card.app.mode)
                 }
             }
             RowLayout {
@@ -58,7 +57,6 @@ Card {
                     Accessible.name: "Decks"
                     onActivated: index => {
                         card.app.deckSetting = card.deckOptions[index]
-                        currentIndex = Qt.binding(() => Math.max(0, card.deckOptions.indexOf(card.app.deckSetting)))
                     }
                 }
             }

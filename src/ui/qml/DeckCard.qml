@@ -196,7 +196,6 @@ Card {
             Accessible.name: "Speed"
             onActivated: index => {
                 card.deck.speedX = card.speeds[index]
-                currentIndex = Qt.binding(() => Math.max(0, card.speeds.indexOf(card.deck.speedX)))
             }
         }
     }

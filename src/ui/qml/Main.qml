@@ -59,7 +59,8 @@ ApplicationWindow {
         app: window.app
     }
     // A bigger zoom grows the window, as far as the screen allows, so the
-    // page still shows whole; the page is measured once it has laid out.
+    // page shows as much as before; the page is measured once it has laid
+    // out, at the narrowest width it takes.
     Connections {
         target: window.app.zoom
         function onValueChanged() { growTimer.restart() }
@@ -67,7 +68,9 @@ ApplicationWindow {
     Timer {
         id: growTimer
         interval: 50
-        onTriggered: fitter.showWhole(Qt.size(host.contentWidth, host.contentHeight + (window.menuBar ? window.menuBar.height : 0)))
+        onTriggered: fitter.showWhole(Qt.size(Math.ceil(WindowRules.designWidth(0, host.zoom) * host.zoom),
+                                              host.contentHeight + (window.menuBar ? window.menuBar.height : 0)),
+                                      host.zoom)
     }
 
     // Work that ends while the user looks elsewhere is told on the desktop.
@@ -213,7 +216,7 @@ ApplicationWindow {
             }
         }
 
-        Menu {
+        FittedMenu {
             title: "KLVO Tandor"
             MenuEntry {
                 text: "About KLVO Tandor"
@@ -242,7 +245,7 @@ ApplicationWindow {
                 action: Action { shortcut: StandardKey.Quit; onTriggered: Qt.quit() }
             }
         }
-        Menu {
+        FittedMenu {
             title: "File"
             MenuEntry {
                 keys: "Ctrl+O"
@@ -295,7 +298,7 @@ ApplicationWindow {
                 onTriggered: panels.saveLog()
             }
         }
-        Menu {
+        FittedMenu {
             id: viewMenu
             title: "View"
             MenuEntry {
@@ -315,7 +318,7 @@ ApplicationWindow {
                     onTriggered: window.app.zoom.actualSize()
                 }
             }
-            Menu {
+            FittedMenu {
                 id: levelMenu
                 title: "Zoom Level"
                 Component {
@@ -342,7 +345,7 @@ ApplicationWindow {
             objectName: "themeMenu"
             app: window.app
         }
-        Menu {
+        FittedMenu {
             title: "Burn"
             MenuEntry {
                 keys: "Shift+Ctrl+B"
@@ -386,7 +389,7 @@ ApplicationWindow {
                 onTriggered: window.app.queue.clearFinished()
             }
         }
-        Menu {
+        FittedMenu {
             title: "Help"
             MenuEntry {
                 text: "KLVO Tandor Help"

@@ -4,7 +4,7 @@ import Tandor.App
 
 // The 21 themes in menu order, the current one checked. Used as the Theme
 // menu and under the header's theme button.
-Menu {
+FittedMenu {
     id: menu
     required property AppModel app
 

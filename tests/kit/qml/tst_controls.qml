@@ -8,7 +8,7 @@ Item {
     width: 800; height: 600
 
     Component { id: chipsComponent; DeckChips { count: 4 } }
-    Component { id: segmentsComponent; SegmentedControl { model: ["Quick", "Complete", "Other"] } }
+    Component { id: segmentsComponent; SegmentedControl { model: ["Quick", "Complete", "Other"]; onActivated: index => currentIndex = index } }
     Component { id: checkboxComponent; ChromeCheckbox { text: "Verify"; help: "Reads each disc back." } }
     Component { id: buttonComponent; ChromeButton { text: "Burn Image"; help: "Burns it." } }
     Component { id: iconButtonComponent; IconButton { symbol: "stop.circle"; help: "Cancel" } }

@@ -50,7 +50,7 @@ Card {
             symbol: "opticaldisc"
             help: "The disc to copy"
             onClicked: discMenu.popup(discPicker, 0, discPicker.height + 4)
-            Menu {
+            FittedMenu {
                 id: discMenu
             }
             Instantiator {

@@ -51,7 +51,7 @@ Card {
                 card.copyDisc.lookForDiscsQuietly()
                 againstMenu.popup(againstButton, 0, againstButton.height + 4)
             }
-            Menu {
+            FittedMenu {
                 id: againstMenu
                 MenuEntry {
                     text: "Another file…"
