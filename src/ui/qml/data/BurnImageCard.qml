@@ -41,8 +41,10 @@ Card {
         Layout.fillWidth: true
         spacing: 8
         LCDChip { text: card.inspected ? card.info.formatName : "" }
+        // A size or a fit of something that can't be burned would only mislead.
         Text {
             objectName: "imageSize"
+            visible: card.burnable
             text: card.inspected ? card.info.bytesText : ""
             color: Chrome.palette.text
             font.pixelSize: 13
@@ -50,6 +52,7 @@ Card {
         Text {
             objectName: "fitsText"
             Layout.fillWidth: true
+            opacity: card.burnable ? 1 : 0
             horizontalAlignment: Text.AlignRight
             text: card.inspected ? card.info.fitsOn : ""
             color: Chrome.palette.dimText
