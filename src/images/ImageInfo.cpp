@@ -188,8 +188,9 @@ bool ImageInfo::isDmg() const
 
 QString ImageInfo::warning() const
 {
-    // A DMG's container hides what is inside; it is never written raw anyway.
-    if (isUDIF || hasISO9660 || hasUDF || hasHFS || isTrackSheet())
+    // A DMG's container hides what is inside; it is never written raw
+    // anyway, and nor is anything with a problem.
+    if (isDmg() || hasISO9660 || hasUDF || hasHFS || isTrackSheet() || !problem.isEmpty())
         return {};
     return QStringLiteral("No file system was found in this image; it will be burned as it is.");
 }

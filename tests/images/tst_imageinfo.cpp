@@ -210,6 +210,7 @@ private slots:
         QTest::newRow("random bytes named .iso") << random << "noise.iso" << true;
         QTest::newRow("zeros named .img") << QByteArray(40 * sector, '\0') << "blank.img" << true;
         QTest::newRow("random bytes named .cdr") << random << "master.cdr" << true;
+        QTest::newRow("random bytes named .dmg (never burned raw)") << random << "noise.dmg" << false;
         QTest::newRow("ISO 9660") << with({{16 * sector, image({{16, 1, "CD001", padded("DISC", ' ')}}).right(sector)}})
                                   << "disc.iso" << false;
         QTest::newRow("UDF") << with({{16 * sector, image({{16, 0, "BEA01"}, {17, 0, "NSR02"}}).right(2 * sector)}})

@@ -44,8 +44,10 @@ Card {
         Accessible.role: Accessible.StaticText
         Accessible.name: card.inspected ? card.info.formatName + ", " + card.info.bytesText + ". " + card.info.fitsOn : ""
         LCDChip { text: card.inspected ? card.info.formatName : "" }
+        // A size or a fit of something that can't be burned would only mislead.
         Text {
             objectName: "imageSize"
+            visible: card.burnable
             text: card.inspected ? card.info.bytesText : ""
             color: Chrome.palette.text
             font.pixelSize: 13
@@ -53,6 +55,7 @@ Card {
         Text {
             objectName: "fitsText"
             Layout.fillWidth: true
+            opacity: card.burnable ? 1 : 0
             horizontalAlignment: Text.AlignRight
             text: card.inspected ? card.info.fitsOn : ""
             color: Chrome.palette.dimText
