@@ -306,10 +306,12 @@ private Q_SLOTS:
                 cut += self(child, self);
             return cut;
         };
+        QList<int> counts;
         for (int m = 0; m < menus.size(); ++m) {
             if (!submenus.contains(menus[m]))
                 QMetaObject::invokeMethod(menus[m], "open");
             QTRY_VERIFY(menus[m]->property("opened").toBool());
+            counts << menus[m]->property("count").toInt();
             for (int i = 0; i < menus[m]->property("count").toInt(); ++i) {
                 QQuickItem *item = nullptr;
                 QMetaObject::invokeMethod(menus[m], "itemAt", Q_RETURN_ARG(QQuickItem *, item), Q_ARG(int, i));
@@ -321,6 +323,11 @@ private Q_SLOTS:
                 }
             }
         }
+        // A menu once shown keeps its entries through a garbage collection.
+        rig.engine->collectGarbage();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        for (int m = 0; m < menus.size(); ++m)
+            QCOMPARE(menus[m]->property("count").toInt(), counts[m]);
     }
 
     void themeMenuSelectsTheTheme()

@@ -334,9 +334,11 @@ ApplicationWindow {
                         }
                     }
                 }
+                // Parented to the menu: entries owned by script alone are
+                // collected as garbage once the menu has been shown.
                 Component.onCompleted: {
                     for (const percent of window.app.zoom.levels)
-                        addItem(levelEntry.createObject(null, {percent: percent}))
+                        addItem(levelEntry.createObject(levelMenu, {percent: percent}))
                 }
             }
         }

@@ -23,9 +23,11 @@ FittedMenu {
             }
         }
     }
+    // Parented to the menu: entries owned by script alone are collected as
+    // garbage once the menu has been shown, and it opens empty.
     Component.onCompleted: {
         const ids = app.themes.ids, names = app.themes.names
         for (let i = 0; i < ids.length; ++i)
-            addItem(entry.createObject(null, {text: names[i], themeId: ids[i]}))
+            addItem(entry.createObject(menu, {text: names[i], themeId: ids[i]}))
     }
 }
