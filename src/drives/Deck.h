@@ -266,6 +266,8 @@ private:
     // What the burner's read-back of an image found, as it reported it
     // ("read back — Match — …").
     static QString imageReadBack(const std::optional<ReadBack> &readBack);
+    // A job's end line followed by the read-back's sentence, if there is one.
+    static QString withReadBack(const QString &line, const QString &readBack);
     void startDemo(std::function<void()> tick);
     void stopDemo();
     void demoAudioTick(double seconds, QList<double> lengths, bool verify, bool test);

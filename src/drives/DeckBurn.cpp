@@ -440,8 +440,7 @@ void Deck::apply(const JobStatus &status)
     if (m_op == Op::audio) {
         endAudioBurn();
     } else {
-        finishOp(true, QStringLiteral("Deck ") + letter() + line
-                           + (readBack.isEmpty() ? QString() : QStringLiteral(" ") + readBack.left(1).toUpper() + readBack.mid(1)));
+        finishOp(true, withReadBack(QStringLiteral("Deck ") + letter() + line, readBack));
     }
 }
 

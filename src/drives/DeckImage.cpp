@@ -20,11 +20,6 @@ namespace {
 constexpr int discPolls = 60;
 constexpr int discPollMs = 500;
 
-QString sentenceCase(const QString &text)
-{
-    return text.isEmpty() ? text : text.left(1).toUpper() + text.mid(1);
-}
-
 QString speedText(int speedX, const QString &max)
 {
     return speedX == 0 ? max : QString::number(speedX) + QStringLiteral("x");
@@ -267,8 +262,12 @@ void Deck::checkDiscEnded(bool ok, const QString &message)
     logLine(QStringLiteral(": ") + message);
     // The burner's own read-back came first; the job's line says both.
     const QString readBack = std::exchange(m_readBackSaid, {});
-    finishOp(ok, QStringLiteral("Deck ") + letter() + QStringLiteral(": ") + message
-                     + (readBack.isEmpty() ? QString() : QStringLiteral(" ") + sentenceCase(readBack)));
+    finishOp(ok, withReadBack(QStringLiteral("Deck ") + letter() + QStringLiteral(": ") + message, readBack));
+}
+
+QString Deck::withReadBack(const QString &line, const QString &readBack)
+{
+    return readBack.isEmpty() ? line : line + QStringLiteral(" ") + readBack.left(1).toUpper() + readBack.mid(1);
 }
 
 QString Deck::imageReadBack(const std::optional<ReadBack> &readBack)
