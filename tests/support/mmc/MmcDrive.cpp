@@ -1,0 +1,478 @@
+#include "MmcDrive.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <thread>
+#include <unistd.h>
+
+namespace mmc {
+
+namespace {
+
+struct MediumName
+{
+    Medium medium;
+    const char *name;
+};
+constexpr MediumName mediumNames[] = {
+    {Medium::none, "none"},   {Medium::cdr, "CD-R"},     {Medium::cdrw, "CD-RW"},
+    {Medium::dvdr, "DVD-R"},  {Medium::dvdprw, "DVD+RW"}, {Medium::bdr, "BD-R"},
+};
+
+// Opens through the C library's own entry points: our interposed open must
+// not see the drive's own files.
+int rawOpen(const std::string &path, int flags, mode_t mode = 0644)
+{
+    return int(::syscall(SYS_openat, AT_FDCWD, path.c_str(), flags | O_CLOEXEC, mode));
+}
+
+} // namespace
+
+const char *mediumName(Medium m)
+{
+    for (const auto &n : mediumNames)
+        if (n.medium == m)
+            return n.name;
+    return "none";
+}
+
+bool parseMedium(const std::string &name, Medium &out)
+{
+    for (const auto &n : mediumNames)
+        if (name == n.name) {
+            out = n.medium;
+            return true;
+        }
+    return false;
+}
+
+Drive::Drive(std::string device, std::string folder, Medium medium, bool keepDisc)
+    : m_device(std::move(device)), m_folder(std::move(folder))
+{
+    ::mkdir(m_folder.c_str(), 0755);
+    // The write parameters page as a drive starts: track at once, data.
+    m_page05[0] = 0x05;
+    m_page05[1] = 0x32;
+    m_page05[2] = 0x01;
+    m_page05[3] = 0x04;
+    m_page05[4] = 0x08;
+    m_page05[15] = 150;
+    std::ifstream conf(m_folder + "/drive.conf");
+    for (std::string line; std::getline(conf, line);) {
+        const auto eq = line.find('=');
+        if (eq == std::string::npos)
+            continue;
+        const std::string key = line.substr(0, eq);
+        const double value = std::atof(line.c_str() + eq + 1);
+        if (key == "time_factor" && value > 0)
+            m_timeFactor = value;
+        else if (key == "buffer_kib" && value >= 64)
+            m_bufferBytes = unsigned(value) * 1024;
+    }
+    if (keepDisc)
+        loadDisc();
+    else
+        freshDisc(medium);
+}
+
+// ---- State folder ----------------------------------------------------------
+
+void Drive::freshDisc(Medium medium)
+{
+    m_medium = medium;
+    m_status = DiscStatus::blank;
+    m_formatted = false;
+    m_sessions.clear();
+    m_tracks.clear();
+    m_mcn.clear();
+    m_cdText.clear();
+    ::unlink((m_folder + "/sectors.bin").c_str());
+    ::unlink((m_folder + "/cdtext.bin").c_str());
+    saveDisc();
+}
+
+void Drive::saveDisc() const
+{
+    std::ostringstream out;
+    out << "medium " << mediumName(m_medium) << "\n"
+        << "status " << int(m_status) << "\n"
+        << "formatted " << int(m_formatted) << "\n"
+        << "tray " << (m_trayOpen ? "open" : "closed") << "\n";
+    if (!m_mcn.empty())
+        out << "mcn " << m_mcn << "\n";
+    for (const Session &s : m_sessions)
+        out << "session " << s.number << ' ' << s.leadOut << "\n";
+    for (const Track &t : m_tracks) {
+        out << "track " << t.number << ' ' << t.session << ' ' << t.pregap << ' ' << t.start << ' ' << t.end << ' '
+            << t.control << ' ' << (t.audio ? "audio" : "data") << ' ' << (t.isrc.empty() ? "-" : t.isrc) << "\n";
+        for (int index : t.indexes)
+            out << "index " << index << "\n";
+    }
+    const std::string tmp = m_folder + "/disc.txt.new";
+    {
+        std::ofstream file(tmp, std::ios::trunc);
+        file << out.str();
+    }
+    ::rename(tmp.c_str(), (m_folder + "/disc.txt").c_str());
+
+    const std::string text = m_folder + "/cdtext.bin";
+    if (m_cdText.empty()) {
+        ::unlink(text.c_str());
+    } else {
+        std::ofstream file(text, std::ios::binary | std::ios::trunc);
+        for (const auto &pack : m_cdText)
+            file.write(reinterpret_cast<const char *>(pack.data()), 18);
+    }
+}
+
+void Drive::loadDisc()
+{
+    std::ifstream in(m_folder + "/disc.txt");
+    if (!in) {
+        freshDisc(Medium::none);
+        return;
+    }
+    m_sessions.clear();
+    m_tracks.clear();
+    m_mcn.clear();
+    m_cdText.clear();
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream words(line);
+        std::string key;
+        words >> key;
+        if (key == "medium") {
+            std::string name;
+            words >> name;
+            if (!parseMedium(name, m_medium))
+                m_medium = Medium::none;
+        } else if (key == "status") {
+            int s = 0;
+            words >> s;
+            m_status = DiscStatus(std::clamp(s, 0, 2));
+        } else if (key == "formatted") {
+            int f = 0;
+            words >> f;
+            m_formatted = f != 0;
+        } else if (key == "tray") {
+            std::string state;
+            words >> state;
+            m_trayOpen = state == "open";
+        } else if (key == "mcn") {
+            words >> m_mcn;
+        } else if (key == "session") {
+            Session s;
+            words >> s.number >> s.leadOut;
+            m_sessions.push_back(s);
+        } else if (key == "track") {
+            Track t;
+            std::string kind, isrc;
+            words >> t.number >> t.session >> t.pregap >> t.start >> t.end >> t.control >> kind >> isrc;
+            t.audio = kind == "audio";
+            t.isrc = isrc == "-" ? std::string() : isrc;
+            m_tracks.push_back(t);
+        } else if (key == "index" && !m_tracks.empty()) {
+            int lba = 0;
+            words >> lba;
+            m_tracks.back().indexes.push_back(lba);
+        }
+    }
+    std::ifstream text(m_folder + "/cdtext.bin", std::ios::binary);
+    std::array<uint8_t, 18> pack{};
+    while (text.read(reinterpret_cast<char *>(pack.data()), 18))
+        m_cdText.push_back(pack);
+}
+
+void Drive::appendWriteLog(const std::string &line) const
+{
+    std::ofstream log(m_folder + "/writes.log", std::ios::app);
+    log << line << "\n";
+}
+
+int Drive::slotBytes() const { return isCd() ? 2352 : 2048; }
+
+bool Drive::readSlot(int lba, uint8_t *out) const
+{
+    const int fd = rawOpen(m_folder + "/sectors.bin", O_RDONLY);
+    const int bytes = slotBytes();
+    ssize_t got = 0;
+    if (fd >= 0) {
+        got = ::pread(fd, out, size_t(bytes), off_t(lba + 150) * bytes);
+        ::close(fd);
+    }
+    if (got < bytes)
+        std::memset(out + std::max<ssize_t>(got, 0), 0, size_t(bytes - std::max<ssize_t>(got, 0)));
+    return fd >= 0;
+}
+
+void Drive::writeSlot(int lba, const uint8_t *in, unsigned bytes)
+{
+    const int fd = rawOpen(m_folder + "/sectors.bin", O_WRONLY | O_CREAT);
+    if (fd < 0)
+        return;
+    std::vector<uint8_t> slot(size_t(slotBytes()), 0);
+    std::memcpy(slot.data(), in, std::min<size_t>(bytes, slot.size()));
+    [[maybe_unused]] const ssize_t put = ::pwrite(fd, slot.data(), slot.size(), off_t(lba + 150) * slotBytes());
+    ::close(fd);
+}
+
+// ---- Medium facts ----------------------------------------------------------
+
+bool Drive::isCd() const { return m_medium == Medium::cdr || m_medium == Medium::cdrw; }
+
+int Drive::profile() const
+{
+    switch (m_medium) {
+    case Medium::cdr: return 0x09;
+    case Medium::cdrw: return 0x0A;
+    case Medium::dvdr: return 0x11;
+    case Medium::dvdprw: return 0x1A;
+    case Medium::bdr: return 0x41;
+    case Medium::none: break;
+    }
+    return 0;
+}
+
+int Drive::capacity() const
+{
+    switch (m_medium) {
+    case Medium::cdr:
+    case Medium::cdrw: return 359849;  // 79:59:74, less the first pre-gap
+    case Medium::dvdr: return 2298496; // 4.7 GB
+    case Medium::dvdprw: return 2295104;
+    case Medium::bdr: return 12219392; // 25 GB
+    case Medium::none: break;
+    }
+    return 0;
+}
+
+int Drive::leadInStart() const { return -12375; } // 97:15:00
+
+double Drive::oneXBytesPerSecond() const
+{
+    if (isCd())
+        return 176400; // 75 sectors of 2352 bytes
+    if (m_medium == Medium::bdr)
+        return 4495500;
+    return 1385000;
+}
+
+std::vector<int> Drive::writeSpeeds() const
+{
+    if (isCd())
+        return m_medium == Medium::cdrw ? std::vector<int>{5645, 4234, 2822, 1764, 706}
+                                        : std::vector<int>{9173, 8467, 7056, 5645, 4234, 2822, 1764, 706};
+    if (m_medium == Medium::bdr)
+        return {53946, 26973, 17982, 8991};
+    if (m_medium == Medium::dvdr)
+        return {22160, 16620, 11080, 5540};
+    if (m_medium == Medium::dvdprw)
+        return {11080, 5540, 3324};
+    return {};
+}
+
+// ---- Buffer model ----------------------------------------------------------
+
+void Drive::sleepScaled(double realSeconds)
+{
+    if (realSeconds > 0)
+        std::this_thread::sleep_for(std::chrono::duration<double>(realSeconds / m_timeFactor));
+}
+
+void Drive::startRecording(int speedKBs)
+{
+    const std::vector<int> speeds = writeSpeeds();
+    int speed = speeds.empty() ? 176 : speeds.front();
+    if (speedKBs > 0 && speedKBs < 0xFFFF)
+        for (int s : speeds)
+            if (s <= speedKBs + speedKBs / 20) {
+                speed = s;
+                break;
+            }
+    m_recording = true;
+    m_fill = 0;
+    m_filledOnce = false;
+    m_lowestFill = 1;
+    m_underruns = m_burnFreeEvents = 0;
+    // kB/s of the drive's speed table are 1000 bytes; the factor compresses time.
+    m_rate = double(speed) * 1000.0 * m_timeFactor;
+    m_writeSpeed = speed;
+    m_drainedAt = std::chrono::steady_clock::now();
+}
+
+void Drive::drainBuffer()
+{
+    const auto now = std::chrono::steady_clock::now();
+    const double seconds = std::chrono::duration<double>(now - m_drainedAt).count();
+    m_drainedAt = now;
+    if (!m_filledOnce)
+        return; // recording starts once the buffer has filled
+    m_fill -= seconds * m_rate;
+    if (m_fill < 0)
+        m_fill = 0;
+}
+
+bool Drive::feedBuffer(unsigned bytes, Result &r)
+{
+    if (!m_recording)
+        return true;
+    drainBuffer();
+    if (m_filledOnce) {
+        m_lowestFill = std::min(m_lowestFill, m_fill / m_bufferBytes);
+        if (m_fill <= 0) {
+            if (m_bufe) {
+                ++m_burnFreeEvents; // the drive pauses and links on
+                m_filledOnce = false;
+            } else {
+                ++m_underruns;
+                r.status = 2;
+                r.sense = {0x03, 0x0C, 0x09}; // WRITE ERROR - LOSS OF STREAMING
+                return false;
+            }
+        }
+    }
+    // A full buffer holds the command until there is room, as a drive does.
+    const double over = m_fill + bytes - m_bufferBytes;
+    if (over > 0) {
+        if (!m_filledOnce) {
+            m_filledOnce = true;
+            m_drainedAt = std::chrono::steady_clock::now();
+        }
+        std::this_thread::sleep_for(std::chrono::duration<double>(over / m_rate));
+        drainBuffer();
+    }
+    m_fill += bytes;
+    return true;
+}
+
+void Drive::finishRecording(const std::string &what)
+{
+    if (!m_recording)
+        return;
+    drainBuffer();
+    if (m_filledOnce && m_fill > 0)
+        std::this_thread::sleep_for(std::chrono::duration<double>(m_fill / m_rate));
+    m_recording = false;
+    char line[256];
+    std::snprintf(line, sizeof line, "%s speed=%d test=%d bufe=%d lowest_fill=%.3f underruns=%d burnfree=%d",
+                  what.c_str(), m_writeSpeed, int(m_test), int(m_bufe), m_filledOnce || m_lowestFill < 1 ? m_lowestFill : 1.0,
+                  m_underruns, m_burnFreeEvents);
+    appendWriteLog(line);
+}
+
+// ---- Tracks ----------------------------------------------------------------
+
+const Track *Drive::trackAt(int lba) const
+{
+    for (const Track &t : m_tracks)
+        if (lba >= t.pregap && lba < t.end)
+            return &t;
+    return nullptr;
+}
+
+int Drive::lastTrackNumber() const
+{
+    int n = m_tracks.empty() ? 0 : m_tracks.back().number;
+    if (!m_pending.empty())
+        n = m_pending.back().number;
+    return n;
+}
+
+int Drive::nextWritable() const
+{
+    if (!m_pending.empty())
+        return m_writing ? m_writeNext : m_pending.back().end + (isCd() ? 152 : 0);
+    if (m_sessions.empty())
+        return 0;
+    const int leadOut = m_sessions.back().leadOut;
+    if (!isCd())
+        return leadOut;
+    return leadOut + (m_sessions.size() == 1 ? 11400 : 6900);
+}
+
+// ---- Control ---------------------------------------------------------------
+
+void Drive::opened()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_handles++ == 0 && !m_writing)
+        loadDisc();
+}
+
+void Drive::closed()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_handles > 0 && --m_handles == 0)
+        closedWhileWriting();
+}
+
+bool Drive::gone() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_gone;
+}
+
+int Drive::trayStatus() const
+{
+    std::lock_guard lock(m_mutex);
+    if (m_trayOpen)
+        return 2;
+    return m_medium == Medium::none ? 1 : 4;
+}
+
+void Drive::openTray()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_trayOpen)
+        return;
+    m_trayOpen = true;
+    m_writing = false;
+    m_pending.clear();
+    m_mediaEvent = true;
+    saveDisc();
+}
+
+void Drive::closeTray()
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_trayOpen)
+        return;
+    m_trayOpen = false;
+    m_unitAttention = m_mediaEvent = true;
+    saveDisc();
+}
+
+void Drive::insert(Medium medium)
+{
+    openTray();
+    {
+        std::lock_guard lock(m_mutex);
+        freshDisc(medium);
+    }
+    closeTray();
+}
+
+void Drive::arm(Fault fault, int afterCommands, int count)
+{
+    std::lock_guard lock(m_mutex);
+    m_fault = fault;
+    m_faultAfter = afterCommands;
+    m_faultCount = count;
+}
+
+void Drive::setTimeFactor(double factor)
+{
+    std::lock_guard lock(m_mutex);
+    if (factor > 0)
+        m_timeFactor = factor;
+}
+
+} // namespace mmc

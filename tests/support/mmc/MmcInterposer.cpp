@@ -1,0 +1,420 @@
+// Stands in front of the C library for the emulated device paths: open, stat
+// and close of /dev/srN and the ioctls a burning program sends on it reach
+// the emulated drive; every other path and descriptor passes through. Linked
+// into a test program it serves the whole process (libburn included); as
+// libtandor_mmc_preload.so it serves any program through LD_PRELOAD.
+//
+// Our definitions must have the exact signatures of the C library's, so this
+// file sees the headers without large-file renaming or fortify wrappers.
+#undef _FORTIFY_SOURCE
+#undef _FILE_OFFSET_BITS
+#ifndef _GNU_SOURCE
+#define _GNU_SOURCE
+#endif
+
+#include "MmcDrive.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <linux/cdrom.h>
+#include <linux/fs.h>
+#include <scsi/scsi.h>
+#include <scsi/scsi_ioctl.h>
+#include <scsi/sg.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <sstream>
+
+namespace mmc {
+
+std::vector<Entry> parseEntries(const char *text)
+{
+    std::vector<Entry> entries;
+    if (!text)
+        return entries;
+    std::stringstream all(text);
+    for (std::string item; std::getline(all, item, ';');) {
+        if (item.empty())
+            continue;
+        const auto eq = item.find('='), at = item.find('@');
+        Entry e;
+        std::string medium;
+        if (eq != std::string::npos && at != std::string::npos && eq < at) {
+            e.device = item.substr(0, eq);
+            medium = item.substr(eq + 1, at - eq - 1);
+            e.folder = item.substr(at + 1);
+        }
+        e.keepDisc = medium == "disc";
+        if (e.device.empty() || e.device[0] != '/' || e.folder.empty()
+            || (!e.keepDisc && !parseMedium(medium, e.medium))) {
+            std::fprintf(stderr, "TANDOR_EMULATED_DRIVES: can't use \"%s\"; write DEVICE=MEDIUM@FOLDER\n",
+                         item.c_str());
+            continue;
+        }
+        entries.push_back(e);
+    }
+    return entries;
+}
+
+namespace {
+
+struct Registry
+{
+    std::mutex mutex;
+    std::string text; // TANDOR_EMULATED_DRIVES as last read
+    std::map<std::string, std::unique_ptr<Drive>> drives;
+    std::map<std::string, std::string> made; // device → the entry it was made from
+    static constexpr int maxFd = 65536;
+    std::atomic<Drive *> byFd[maxFd] = {};
+    std::map<Drive *, int> reserved;
+};
+
+Registry &registry()
+{
+    static Registry *r = new Registry; // outlives every static destructor
+    return *r;
+}
+
+Drive *lookup(const char *path)
+{
+    if (!path || std::strncmp(path, "/dev/", 5) != 0)
+        return nullptr;
+    const char *env = std::getenv("TANDOR_EMULATED_DRIVES");
+    if (!env)
+        return nullptr;
+    // Cheap refusal first: the drive's own files may lie under /dev/shm.
+    const char *named = std::strstr(env, path);
+    const size_t n = std::strlen(path);
+    if (!named || named[n] != '=')
+        return nullptr;
+    Registry &r = registry();
+    std::lock_guard lock(r.mutex);
+    if (r.text != env) {
+        r.text = env;
+        for (const Entry &e : parseEntries(env)) {
+            const std::string key = e.folder + '\n' + mediumName(e.medium) + (e.keepDisc ? "+" : "");
+            auto &drive = r.drives[e.device];
+            if (!drive || r.made[e.device] != key) {
+                drive.reset(new Drive(e.device, e.folder, e.medium, e.keepDisc));
+                r.made[e.device] = key;
+            }
+        }
+    }
+    const auto it = r.drives.find(path);
+    return it == r.drives.end() ? nullptr : it->second.get();
+}
+
+template <class F>
+F next(const char *name)
+{
+    return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
+}
+
+int minorOf(const Drive &d)
+{
+    const std::string &dev = d.device();
+    size_t i = dev.size();
+    while (i > 0 && dev[i - 1] >= '0' && dev[i - 1] <= '9')
+        --i;
+    return i < dev.size() ? std::atoi(dev.c_str() + i) : 200;
+}
+
+void fillStat(const Drive &d, struct stat *st)
+{
+    std::memset(st, 0, sizeof *st);
+    st->st_mode = S_IFBLK | 0660;
+    st->st_rdev = makedev(11, unsigned(minorOf(d)));
+    st->st_dev = makedev(0, 5);
+    st->st_ino = 90000 + ino_t(minorOf(d));
+    st->st_nlink = 1;
+    st->st_uid = geteuid();
+    st->st_gid = getegid();
+    st->st_blksize = 2048;
+}
+
+int openDrive(Drive *d, int flags)
+{
+    if (d->gone()) {
+        errno = ENOENT;
+        return -1;
+    }
+    // A real file stands for the device, so fcntl locks and close work as
+    // on a node, and two processes that open the drive see each other's locks.
+    static const auto realOpen = next<int (*)(const char *, int, ...)>("open");
+    const std::string stand = d->folder() + "/device";
+    const int fd = realOpen(stand.c_str(), O_RDWR | O_CREAT | (flags & O_CLOEXEC), 0600);
+    if (fd < 0)
+        return -1;
+    if (fd < Registry::maxFd)
+        registry().byFd[fd].store(d);
+    d->opened();
+    return fd;
+}
+
+mode_t modeArg(int flags, va_list args)
+{
+    return (flags & (O_CREAT | O_TMPFILE)) ? mode_t(va_arg(args, int)) : 0;
+}
+
+int scsiIo(Drive *d, sg_io_hdr_t *h)
+{
+    if (!h || h->interface_id != 'S' || h->iovec_count != 0) {
+        errno = EINVAL;
+        return -1;
+    }
+    Direction dir = Direction::none;
+    if (h->dxfer_direction == SG_DXFER_TO_DEV)
+        dir = Direction::toDrive;
+    else if (h->dxfer_direction == SG_DXFER_FROM_DEV || h->dxfer_direction == SG_DXFER_TO_FROM_DEV)
+        dir = Direction::fromDrive;
+    const unsigned length = dir == Direction::none ? 0 : h->dxfer_len;
+    if (dir == Direction::fromDrive && length > 0)
+        std::memset(h->dxferp, 0, length);
+    const Result r = d->execute(h->cmdp, h->cmd_len, dir, static_cast<uint8_t *>(h->dxferp), length, h->timeout);
+    if (r.gone) {
+        errno = ENODEV;
+        return -1;
+    }
+    h->status = r.status;
+    h->masked_status = uint8_t(r.status >> 1);
+    h->msg_status = 0;
+    h->host_status = r.timedOut ? 0x03 : 0; // DID_TIME_OUT
+    h->driver_status = r.timedOut ? 0x06 : (r.status ? 0x08 : 0); // DRIVER_TIMEOUT, DRIVER_SENSE
+    h->sb_len_wr = 0;
+    h->resid = int(length - std::min(length, dir == Direction::fromDrive ? r.transferred : length));
+    h->duration = 0;
+    h->info = (r.status || r.timedOut) ? SG_INFO_CHECK : SG_INFO_OK;
+    if (r.status == 2 && h->sbp && h->mx_sb_len > 0) {
+        uint8_t sense[18] = {0x70, 0, r.sense.key, 0, 0, 0, 0, 10, 0, 0, 0, 0, r.sense.asc, r.sense.ascq, 0, 0, 0, 0};
+        if (r.sense.progress >= 0) {
+            sense[15] = 0x80;
+            sense[16] = uint8_t(r.sense.progress >> 8);
+            sense[17] = uint8_t(r.sense.progress);
+        }
+        const unsigned n = std::min<unsigned>(h->mx_sb_len, sizeof sense);
+        std::memcpy(h->sbp, sense, n);
+        h->sb_len_wr = uint8_t(n);
+    }
+    return 0;
+}
+
+int driveIoctl(Drive *d, unsigned long request, void *arg)
+{
+    if (d->gone()) {
+        errno = ENODEV;
+        return -1;
+    }
+    auto *number = static_cast<int *>(arg);
+    switch (request) {
+    case SG_IO:
+        return scsiIo(d, static_cast<sg_io_hdr_t *>(arg));
+    case SG_GET_VERSION_NUM:
+        *number = 30527;
+        return 0;
+    case SG_SET_RESERVED_SIZE: {
+        Registry &r = registry();
+        std::lock_guard lock(r.mutex);
+        r.reserved[d] = std::clamp(*number, 32768, 1 << 20);
+        return 0;
+    }
+    case SG_GET_RESERVED_SIZE: {
+        Registry &r = registry();
+        std::lock_guard lock(r.mutex);
+        const auto it = r.reserved.find(d);
+        *number = it == r.reserved.end() ? 65536 : it->second;
+        return 0;
+    }
+    case SCSI_IOCTL_GET_IDLUN: {
+        // Each drive on a host of its own, as USB burners are.
+        auto *idlun = static_cast<int *>(arg);
+        idlun[0] = (20 + minorOf(*d)) << 24;
+        idlun[1] = 20 + minorOf(*d);
+        return 0;
+    }
+    case SCSI_IOCTL_GET_BUS_NUMBER:
+        *number = 20 + minorOf(*d);
+        return 0;
+    case CDROM_DRIVE_STATUS:
+        return d->trayStatus() == 4 ? CDS_DISC_OK : d->trayStatus() == 2 ? CDS_TRAY_OPEN : CDS_NO_DISC;
+    case CDROM_MEDIA_CHANGED:
+    case CDROM_LOCKDOOR:
+    case BLKFLSBUF:
+        return 0;
+    case CDROMEJECT:
+        d->openTray();
+        return 0;
+    case CDROMCLOSETRAY:
+        d->closeTray();
+        return 0;
+    case CDROM_GET_CAPABILITY:
+        return CDC_CLOSE_TRAY | CDC_OPEN_TRAY | CDC_LOCK | CDC_MEDIA_CHANGED | CDC_CD_R | CDC_CD_RW | CDC_DVD
+            | CDC_DVD_R | CDC_GENERIC_PACKET;
+    default:
+        errno = ENOTTY;
+        return -1;
+    }
+}
+
+Drive *byFd(int fd) { return fd >= 0 && fd < Registry::maxFd ? registry().byFd[fd].load() : nullptr; }
+
+} // namespace
+
+Drive *driveFor(const char *path) { return lookup(path); }
+Drive *driveForFd(int fd) { return byFd(fd); }
+
+} // namespace mmc
+
+using namespace mmc;
+
+extern "C" {
+
+__attribute__((visibility("default"))) int open(const char *path, int flags, ...)
+{
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = modeArg(flags, args);
+    va_end(args);
+    if (Drive *d = lookup(path))
+        return openDrive(d, flags);
+    static const auto real = next<int (*)(const char *, int, ...)>("open");
+    return real(path, flags, mode);
+}
+
+__attribute__((visibility("default"))) int open64(const char *path, int flags, ...)
+{
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = modeArg(flags, args);
+    va_end(args);
+    if (Drive *d = lookup(path))
+        return openDrive(d, flags);
+    static const auto real = next<int (*)(const char *, int, ...)>("open64");
+    return real(path, flags, mode);
+}
+
+__attribute__((visibility("default"))) int openat(int dirfd, const char *path, int flags, ...)
+{
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = modeArg(flags, args);
+    va_end(args);
+    if (Drive *d = lookup(path))
+        return openDrive(d, flags);
+    static const auto real = next<int (*)(int, const char *, int, ...)>("openat");
+    return real(dirfd, path, flags, mode);
+}
+
+// What fortified callers reach for open (libburn among them).
+__attribute__((visibility("default"))) int __open_2(const char *path, int flags)
+{
+    if (Drive *d = lookup(path))
+        return openDrive(d, flags);
+    static const auto real = next<int (*)(const char *, int)>("__open_2");
+    return real(path, flags);
+}
+
+__attribute__((visibility("default"))) int __open64_2(const char *path, int flags)
+{
+    if (Drive *d = lookup(path))
+        return openDrive(d, flags);
+    static const auto real = next<int (*)(const char *, int)>("__open64_2");
+    return real(path, flags);
+}
+
+__attribute__((visibility("default"))) int close(int fd)
+{
+    if (fd >= 0 && fd < Registry::maxFd) {
+        if (Drive *d = registry().byFd[fd].exchange(nullptr))
+            d->closed();
+    }
+    static const auto real = next<int (*)(int)>("close");
+    return real(fd);
+}
+
+__attribute__((visibility("default"))) int ioctl(int fd, unsigned long request, ...)
+{
+    va_list args;
+    va_start(args, request);
+    void *arg = va_arg(args, void *);
+    va_end(args);
+    if (Drive *d = byFd(fd))
+        return driveIoctl(d, request, arg);
+    static const auto real = next<int (*)(int, unsigned long, ...)>("ioctl");
+    return real(fd, request, arg);
+}
+
+#define TANDOR_STAT_BY_PATH(name, type)                                                                              \
+    __attribute__((visibility("default"))) int name(const char *path, struct type *st)                             \
+    {                                                                                                              \
+        if (Drive *d = lookup(path)) {                                                                             \
+            if (d->gone()) {                                                                                       \
+                errno = ENOENT;                                                                                    \
+                return -1;                                                                                         \
+            }                                                                                                      \
+            fillStat(*d, reinterpret_cast<struct stat *>(st));                                                     \
+            return 0;                                                                                              \
+        }                                                                                                          \
+        static const auto real = next<int (*)(const char *, struct type *)>(#name);                                \
+        return real(path, st);                                                                                     \
+    }
+TANDOR_STAT_BY_PATH(stat, stat)
+TANDOR_STAT_BY_PATH(lstat, stat)
+TANDOR_STAT_BY_PATH(stat64, stat64)
+TANDOR_STAT_BY_PATH(lstat64, stat64)
+
+__attribute__((visibility("default"))) int fstat(int fd, struct stat *st)
+{
+    if (Drive *d = byFd(fd)) {
+        fillStat(*d, st);
+        return 0;
+    }
+    static const auto real = next<int (*)(int, struct stat *)>("fstat");
+    return real(fd, st);
+}
+
+__attribute__((visibility("default"))) int fstat64(int fd, struct stat64 *st)
+{
+    if (Drive *d = byFd(fd)) {
+        fillStat(*d, reinterpret_cast<struct stat *>(st));
+        return 0;
+    }
+    static const auto real = next<int (*)(int, struct stat64 *)>("fstat64");
+    return real(fd, st);
+}
+
+// The stat entry points of programs built against older C libraries
+// (libburn among them); the version argument names the same layout on x86-64.
+__attribute__((visibility("default"))) int __xstat(int, const char *path, struct stat *st) { return stat(path, st); }
+__attribute__((visibility("default"))) int __lxstat(int, const char *path, struct stat *st) { return lstat(path, st); }
+__attribute__((visibility("default"))) int __fxstat(int, int fd, struct stat *st) { return fstat(fd, st); }
+__attribute__((visibility("default"))) int __xstat64(int, const char *path, struct stat64 *st) { return stat64(path, st); }
+__attribute__((visibility("default"))) int __lxstat64(int, const char *path, struct stat64 *st) { return lstat64(path, st); }
+__attribute__((visibility("default"))) int __fxstat64(int, int fd, struct stat64 *st) { return fstat64(fd, st); }
+
+__attribute__((visibility("default"))) int access(const char *path, int mode)
+{
+    if (Drive *d = lookup(path)) {
+        if (d->gone()) {
+            errno = ENOENT;
+            return -1;
+        }
+        return 0;
+    }
+    static const auto real = next<int (*)(const char *, int)>("access");
+    return real(path, mode);
+}
+
+} // extern "C"
