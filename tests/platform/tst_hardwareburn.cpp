@@ -6,6 +6,7 @@
 #include "platform/linux/DriveFacts.h"
 #include "platform/linux/HardwareDiscService.h"
 #include "platform/udif/Udif.h"
+#include "EmulatedDrives.h"
 
 #include <QTemporaryDir>
 
@@ -117,6 +118,89 @@ private Q_SLOTS:
         }
     }
 
+    // Burns on emulated MMC drives, driven by libburn as real burners are,
+    // all at once; what each drive keeps is read from its state folder.
+    void emulatedBurns()
+    {
+        struct Case
+        {
+            const char *name, *medium;
+            int audioTracks; // 0: one data track
+            bool sao, test;
+            double speed;    // kB/s asked; 0: the top speed
+            const char *recorded; // the drive's last log line starts so
+        };
+        static const Case cases[] = {
+            {"audio disc-at-once with CD-Text, 16x", "CD-R", 3, true, false, 2822, "SAO speed=2822"},
+            {"audio test burn", "CD-R", 3, true, true, 0, "SAO test"},
+            {"audio track-at-once on CD-RW, 16x", "CD-RW", 2, false, false, 2822, "TAO speed=2822"},
+            {"data on DVD-R", "DVD-R", 0, false, false, 0, "sequential"},
+            {"data on BD-R, 6x", "BD-R", 0, false, false, 26973, "sequential speed=26973"},
+            {"data on DVD+RW", "DVD+RW", 0, false, false, 0, "random"},
+        };
+        QStringList media, addresses;
+        for (const Case &c : cases)
+            media.append(QLatin1String(c.medium));
+        EmulatedDrives drives(media);
+        for (int i = 0; i < media.size(); ++i)
+            addresses.append(EmulatedDrives::device(i));
+        HardwareDiscService service(addresses);
+
+        struct Run
+        {
+            QList<std::shared_ptr<PatternProducer>> producers;
+            BurnLayout layout;
+            std::unique_ptr<DiscJob> job;
+            std::unique_ptr<JobWatch> watch;
+        };
+        std::vector<Run> runs(std::size(cases));
+        for (size_t n = 0; n < runs.size(); ++n) {
+            const Case &c = cases[n];
+            Run &run = runs[n];
+            const DiscDeviceRef device = deviceFor(service, addresses[int(n)]);
+            QVERIFY(device);
+            QTRY_VERIFY_WITH_TIMEOUT(device->status() && device->status()->blank, 10000);
+            for (int i = 0; i < std::max(c.audioTracks, 1); ++i) {
+                const quint32 size = c.audioTracks ? 2352 : 2048;
+                run.producers.append(std::make_shared<PatternProducer>(400 + i, size, i + 1));
+                run.layout.tracks.append({c.audioTracks ? BurnTrack::Kind::audio : BurnTrack::Kind::data,
+                                          run.producers.last(), quint64(400 + i), size, c.audioTracks && i > 0 ? 150u : 0u});
+            }
+            BurnProperties properties = keepDisc();
+            properties.sao = c.sao;
+            properties.test = c.test;
+            properties.verify = true;
+            properties.requestedSpeed = c.speed;
+            if (c.audioTracks)
+                properties.cdText = CDText{QStringLiteral("en"), QStringLiteral("Album"), QStringLiteral("Artist"),
+                                           {QStringLiteral("One"), QStringLiteral("Deux \u00e9t\u00e9"), QStringLiteral("Three")}, {}};
+            run.job = service.burn(device, properties, run.layout);
+            QVERIFY(run.job);
+            run.watch = std::make_unique<JobWatch>(run.job.get());
+        }
+        for (size_t n = 0; n < runs.size(); ++n) {
+            const Case &c = cases[n];
+            const Run &run = runs[n];
+            const int d = int(n);
+            QVERIFY2(run.watch->endsOnce(30000, 0), c.name);
+            QVERIFY2(run.watch->last().errorText.isEmpty(), qPrintable(c.name + (": " + run.watch->last().errorText)));
+            QVERIFY2(drives.writes(d).value(drives.writes(d).size() - 1).startsWith(QLatin1String(c.recorded)),
+                     qPrintable(c.name + (": " + drives.writes(d).join(QLatin1Char('\n')))));
+            const QList<EmulatedDrives::Track> tracks = drives.tracks(d);
+            QCOMPARE(tracks.size(), c.test ? 0 : run.producers.size());
+            QCOMPARE(run.watch->last().readBack.has_value(), !c.test);
+            for (int i = 0; i < tracks.size(); ++i) {
+                // Disc-at-once puts each gap before its track's start;
+                // track-at-once writes it at the start of the track.
+                const int gap = int(run.layout.tracks[i].preGapFrames);
+                if (c.sao)
+                    QCOMPARE(tracks[i].start - tracks[i].pregap, i == 0 ? 150 : gap);
+                QVERIFY2(drives.sectors(d, tracks[i].start + (c.sao ? 0 : gap), 400 + i) == run.producers[i]->data(), c.name);
+            }
+            QCOMPARE(drives.hasCdText(d), c.audioTracks > 0 && c.sao && !c.test);
+        }
+    }
+
     // Stopping a burn half-way, by abort() or by dropping the job, ends it
     // once and leaves the drive free for the next burn.
     void stopMidBurn_data()
@@ -164,55 +248,6 @@ private Q_SLOTS:
         QVERIFY(second.endsOnce());
         QCOMPARE(second.last().state, DiscJobState::done);
         QVERIFY(readFile(drive.file).left(100 * 2048) == next->data());
-    }
-
-    // libburn writes no audio into a file: the burn fails once, with its
-    // reason, before the producer is asked for a block.
-    void audioOnPseudoDriveFails()
-    {
-        Drive drive(m_dir.filePath(QStringLiteral("audio.bin")));
-        auto producer = std::make_shared<PatternProducer>(300, 2352, 5);
-        BurnLayout layout;
-        layout.tracks = {{BurnTrack::Kind::audio, producer, 300, 2352, 150}, {BurnTrack::Kind::audio, producer, 300, 2352, 75}};
-        BurnProperties properties = keepDisc();
-        properties.sao = true;
-        properties.cdText = CDText{QStringLiteral("en"), QStringLiteral("Album"), QStringLiteral("Artist"),
-                                   {QStringLiteral("One"), QStringLiteral("Two")}, {}};
-        std::unique_ptr<DiscJob> job = drive.service.burn(drive.device, properties, layout);
-        QVERIFY(job);
-        JobWatch watch(job.get());
-        QVERIFY(watch.endsOnce(10000, 200));
-        QCOMPARE(watch.last().state, DiscJobState::failed);
-        QVERIFY2(watch.last().errorText.contains(QLatin1String("audio track prohibited")),
-                 qPrintable(watch.last().errorText));
-        QCOMPARE(producer->produced.load(), quint64(0));
-        QCOMPARE(producer->closed.load(), 2); // one producer, two tracks
-    }
-
-    // libburn erases only real drives and write-only files: a pseudo-drive
-    // over a regular file refuses, and says so once; abort() can't stop an
-    // erase and changes nothing.
-    void eraseOnPseudoDrive_data()
-    {
-        QTest::addColumn<EraseType>("type");
-        QTest::newRow("quick") << EraseType::quick;
-        QTest::newRow("complete") << EraseType::complete;
-    }
-    void eraseOnPseudoDrive()
-    {
-        QFETCH(EraseType, type);
-        const QString target = m_dir.filePath(QStringLiteral("erase.iso"));
-        QVERIFY(writeFile(target, patternBytes(8 * 2048, 6)));
-        Drive drive(target);
-        std::unique_ptr<DiscJob> job = drive.service.erase(drive.device, type);
-        QVERIFY(job);
-        JobWatch watch(job.get());
-        job->abort();
-        QVERIFY(watch.endsOnce(10000, 200));
-        QCOMPARE(watch.last().state, DiscJobState::failed);
-        QVERIFY2(watch.last().errorText.contains(QLatin1String("unsuitable for blanking")),
-                 qPrintable(watch.last().errorText));
-        QVERIFY(readFile(target) == patternBytes(8 * 2048, 6));
     }
 
     void refusedJobs_data()

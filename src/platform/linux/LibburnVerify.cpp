@@ -15,6 +15,16 @@ namespace {
 // Blocks the read-back compares in one go.
 constexpr int verifyChunkBlocks = 32;
 
+// DVD-RAM, DVD-RW restricted overwrite, DVD+RW, BD-RE: written in place.
+bool overwritable(burn_drive *drive)
+{
+    int profile = 0;
+    char name[80];
+    if (burn_disc_get_profile(drive, &profile, name) != 1)
+        return false;
+    return profile == 0x12 || profile == 0x13 || profile == 0x1a || profile == 0x43;
+}
+
 } // namespace
 
 void LibburnBurn::locateTracks()
@@ -29,13 +39,13 @@ void LibburnBurn::locateTracks()
     if (!m_run.grab()) {
         m_run.release(false);
         m_error = m_run.complaint(QStringLiteral("The burner could not be opened again to check the disc."));
-    } else if (burn_drive_get_drive_role(m_run.drive) == 1) {
+    } else if (burn_drive_get_drive_role(m_run.drive) == 1 && !overwritable(m_run.drive)) {
         readTrackStarts();
         if (m_starts.size() != m_feeds.size())
             m_error = QStringLiteral("The burner couldn't tell where the tracks were written.");
     } else {
-        // A file has no table of contents: the tracks lie one after the
-        // other from its start.
+        // A file, a DVD+RW or a BD-RE has no table of contents: libburn
+        // writes the tracks one after the other from the start.
         qint64 at = 0;
         for (const auto &feed : std::as_const(m_feeds)) {
             m_starts.append(at);

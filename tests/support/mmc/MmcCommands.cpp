@@ -4,6 +4,8 @@
 #include "MmcDrive.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -349,7 +351,7 @@ struct Commands
 
     static void setStreaming(Drive &d, Call &c)
     {
-        if (c.cdb[10] != 0 || c.length < 28) // only the performance descriptor
+        if (c.cdb[8] != 0 || c.length < 28) // only the performance descriptor
             return;
         const unsigned size = be32(c.data + 20), ms = be32(c.data + 24);
         if (ms > 0)
@@ -1245,6 +1247,13 @@ struct Commands
                 abortWrite(d);
             return;
         }
+        // On CD, track-at-once ends each track with a flush.
+        if (d.isCd()) {
+            if (!d.m_pending.empty())
+                d.m_pending.back().end = d.m_writeNext;
+            d.m_writing = false;
+            return;
+        }
         // Disc-at-once on DVD-R and BD-R ends with the reserved track.
         if (writeType(d) == 2 && !d.m_pending.empty() && d.m_reservedEnd > 0 && d.m_writeNext >= d.m_reservedEnd) {
             d.m_pending.back().end = d.m_writeNext;
@@ -1456,6 +1465,12 @@ Result Drive::execute(const uint8_t *cdb, unsigned cdbLen, Direction dir, uint8_
         return c.r;
     }
     entry->fn(*this, c);
+    // TANDOR_MMC_TRACE=1 lists every command, as a drive's bus analyser would.
+    static const bool trace = std::getenv("TANDOR_MMC_TRACE") != nullptr;
+    if (trace)
+        std::fprintf(stderr, "mmc %s %.3f %02X -> %d %X/%02X/%02X\n", m_device.c_str(),
+                     std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(), op,
+                     c.r.status, c.r.sense.key, c.r.sense.asc, c.r.sense.ascq);
     if (dir == Direction::fromDrive && c.r.status == 0 && !c.reply.empty()) {
         const unsigned n = std::min<unsigned>({unsigned(c.reply.size()), c.allocation, length});
         std::memcpy(data, c.reply.data(), n);

@@ -1,0 +1,101 @@
+#pragma once
+// Emulated burners for a test: each gets a state folder of its own, and
+// TANDOR_EMULATED_DRIVES names them all before anything opens a device, in
+// this process and in the programs it starts with childEnvironment().
+
+#include "MmcDrive.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcessEnvironment>
+#include <QStringList>
+#include <QTemporaryDir>
+
+class EmulatedDrives
+{
+public:
+    // `media` one per drive ("CD-R", "DVD+RW", "none", ...), named /dev/sr50,
+    // /dev/sr51, ...; `timeFactor` makes recording that much faster than real time.
+    explicit EmulatedDrives(const QStringList &media, double timeFactor = 400)
+    {
+        QStringList entries;
+        for (int i = 0; i < media.size(); ++i) {
+            const QString folder = m_dir.filePath(QStringLiteral("drive%1").arg(i));
+            QDir().mkpath(folder);
+            QFile conf(folder + QStringLiteral("/drive.conf"));
+            if (conf.open(QIODevice::WriteOnly))
+                conf.write("time_factor=" + QByteArray::number(timeFactor) + '\n');
+            entries.append(device(i) + QLatin1Char('=') + media[i] + QLatin1Char('@') + folder);
+        }
+        m_entries = entries.join(QLatin1Char(';'));
+        qputenv("TANDOR_EMULATED_DRIVES", m_entries.toLocal8Bit());
+    }
+    ~EmulatedDrives() { qunsetenv("TANDOR_EMULATED_DRIVES"); }
+
+    static QString device(int i) { return QStringLiteral("/dev/sr%1").arg(50 + i); }
+    QString folder(int i) const { return m_dir.filePath(QStringLiteral("drive%1").arg(i)); }
+    mmc::Drive &operator[](int i) const { return *mmc::driveFor(device(i).toLocal8Bit().constData()); }
+
+    // The recordings the drive made, one line each (see MmcDrive.h).
+    QStringList writes(int i) const { return readLines(folder(i) + QStringLiteral("/writes.log")); }
+
+    // The disc's tracks as the drive keeps them (see MmcDrive.h).
+    struct Track
+    {
+        int pregap = 0, start = 0, end = 0;
+        bool audio = false;
+    };
+    QList<Track> tracks(int i) const
+    {
+        QList<Track> found;
+        for (const QString &line : disc(i)) {
+            const QStringList w = line.split(QLatin1Char(' '));
+            if (w.value(0) == QLatin1String("track") && w.size() >= 8)
+                found.append({w[3].toInt(), w[4].toInt(), w[5].toInt(), w[7] == QLatin1String("audio")});
+        }
+        return found;
+    }
+    QStringList disc(int i) const { return readLines(folder(i) + QStringLiteral("/disc.txt")); }
+    bool hasCdText(int i) const { return QFile::exists(folder(i) + QStringLiteral("/cdtext.bin")); }
+
+    // What `count` sectors from `lba` on hold: 2352 bytes each when audio,
+    // the 2048 user bytes of a data sector otherwise.
+    QByteArray sectors(int i, int lba, int count) const
+    {
+        const bool cd = disc(i).value(0).startsWith(QLatin1String("medium CD"));
+        const int slot = cd ? 2352 : 2048;
+        QByteArray out;
+        QFile file(folder(i) + QStringLiteral("/sectors.bin"));
+        if (!file.open(QIODevice::ReadOnly))
+            return out;
+        for (const Track &t : tracks(i))
+            if (lba >= t.pregap && lba < t.end) {
+                for (int s = 0; s < count && file.seek(qint64(lba + 150 + s) * slot); ++s)
+                    out += file.read(slot).left(t.audio ? 2352 : 2048);
+            }
+        return out;
+    }
+
+    // For a program that should see the same drives, holding what they hold now.
+    QProcessEnvironment childEnvironment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(TANDOR_MMC_PRELOAD));
+        QString kept = m_entries;
+        for (const char *medium : {"CD-RW", "CD-R", "DVD-R", "DVD+RW", "BD-R", "none"})
+            kept.replace(QLatin1Char('=') + QLatin1String(medium) + QLatin1Char('@'), QStringLiteral("=disc@"));
+        env.insert(QStringLiteral("TANDOR_EMULATED_DRIVES"), kept);
+        return env;
+    }
+
+private:
+    static QStringList readLines(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)
+                                              : QStringList{};
+    }
+
+    QTemporaryDir m_dir;
+    QString m_entries;
+};
