@@ -14,7 +14,7 @@
 class EmulatedDrives
 {
 public:
-    // `media` one per drive ("CD-R", "DVD+RW", "none", ...), named /dev/sr50,
+    // `media` one per drive ("CD-R", "DVD+RW written", "none", ...), named /dev/sr50,
     // /dev/sr51, ...; `timeFactor` makes recording that much faster than real time.
     explicit EmulatedDrives(const QStringList &media, double timeFactor = 400)
     {
@@ -25,10 +25,22 @@ public:
             QFile conf(folder + QStringLiteral("/drive.conf"));
             if (conf.open(QIODevice::WriteOnly))
                 conf.write("time_factor=" + QByteArray::number(timeFactor) + '\n');
-            entries.append(device(i) + QLatin1Char('=') + media[i] + QLatin1Char('@') + folder);
+            // "CD-RW written": a closed disc with one data track of 300 sectors.
+            QString medium = media[i];
+            if (medium.endsWith(QLatin1String(" written"))) {
+                medium.chop(8);
+                QFile disc(folder + QStringLiteral("/disc.txt"));
+                if (disc.open(QIODevice::WriteOnly))
+                    disc.write("medium " + medium.toLatin1() + "\nstatus 2\nformatted 1\nsession 1 300\ntrack 1 1 0 0 300 4 data -\n");
+                medium = QStringLiteral("disc");
+            }
+            entries.append(device(i) + QLatin1Char('=') + medium + QLatin1Char('@') + folder);
         }
         m_entries = entries.join(QLatin1Char(';'));
         qputenv("TANDOR_EMULATED_DRIVES", m_entries.toLocal8Bit());
+        // Made now, each drive puts its disc in its folder for other programs too.
+        for (int i = 0; i < media.size(); ++i)
+            mmc::driveFor(device(i).toLocal8Bit().constData());
     }
     ~EmulatedDrives() { qunsetenv("TANDOR_EMULATED_DRIVES"); }
 
