@@ -201,6 +201,52 @@ private Q_SLOTS:
         }
     }
 
+    // Erases on emulated drives, all at once; abort() can't stop an erase.
+    void emulatedErases()
+    {
+        struct Case
+        {
+            const char *medium;
+            EraseType type;
+            const char *recorded; // the drive's last log line; empty: refused
+        };
+        static const Case cases[] = {
+            {"CD-RW written", EraseType::quick, "blank minimal"},
+            {"CD-RW written", EraseType::complete, "blank full"},
+            {"DVD+RW written", EraseType::quick, "random"},
+            {"DVD+RW written", EraseType::complete, "format"},
+            {"CD-R written", EraseType::quick, ""},
+        };
+        QStringList media, addresses;
+        for (const Case &c : cases)
+            media.append(QLatin1String(c.medium));
+        EmulatedDrives drives(media);
+        for (int i = 0; i < media.size(); ++i)
+            addresses.append(EmulatedDrives::device(i));
+        HardwareDiscService service(addresses);
+        std::vector<std::unique_ptr<DiscJob>> jobs;
+        std::vector<std::unique_ptr<JobWatch>> watches;
+        for (size_t n = 0; n < std::size(cases); ++n) {
+            const DiscDeviceRef device = deviceFor(service, addresses[int(n)]);
+            QTRY_VERIFY_WITH_TIMEOUT(device->status().has_value(), 10000);
+            jobs.push_back(service.erase(device, cases[n].type));
+            QVERIFY(jobs.back());
+            watches.push_back(std::make_unique<JobWatch>(jobs.back().get()));
+            jobs.back()->abort();
+        }
+        for (size_t n = 0; n < std::size(cases); ++n) {
+            const Case &c = cases[n];
+            QVERIFY(watches[n]->endsOnce(30000, 0));
+            const bool erased = *c.recorded != '\0';
+            QVERIFY2(watches[n]->last().state == (erased ? DiscJobState::done : DiscJobState::failed),
+                     qPrintable(c.medium + (": " + watches[n]->last().errorText + drives.writes(int(n)).join(" "))));
+            QCOMPARE(drives.writes(int(n)).value(0).left(int(strlen(c.recorded))), QLatin1String(c.recorded));
+            // What was on the disc is gone, or for a refused erase still there.
+            const QByteArray start = drives.sectors(int(n), 0, 32);
+            QCOMPARE(start.isEmpty() || !start.contains('\xff'), erased);
+        }
+    }
+
     // Stopping a burn half-way, by abort() or by dropping the job, ends it
     // once and leaves the drive free for the next burn.
     void stopMidBurn_data()

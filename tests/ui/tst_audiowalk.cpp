@@ -6,11 +6,15 @@
 #include "MainWindowRig.h"
 #include "audio/DiscProject.h"
 #include "drives/Deck.h"
+#include "platform/linux/HardwareDiscService.h"
 #include "platform/virtual/VirtualDiscService.h"
+#include "EmulatedDrives.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QMimeData>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QQuickItem>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -173,6 +177,72 @@ private Q_SLOTS:
         const QRegularExpression settled(QStringLiteral("^(Ready|Copy [123] of 3 — Done\\. Disc ejecting\\.)$"));
         for (const QString &phase : phases)
             QVERIFY2(settled.match(phase).hasMatch(), qPrintable(phases.join(u'|')));
+    }
+
+    // The same walk on three emulated burners through the hardware service
+    // (libburn), in Mirror with verify on; cdrdao and cdrskin read the discs back.
+    void mirrorOnEmulatedBurners()
+    {
+        EmulatedDrives drives({QStringLiteral("CD-R"), QStringLiteral("CD-R"), QStringLiteral("CD-R")});
+        HardwareDiscService burners({EmulatedDrives::device(0), EmulatedDrives::device(1), EmulatedDrives::device(2)});
+        MainWindowRig rig(0, {}, &burners);
+        QVERIFY(rig.window);
+        rig.window->resize(1900, 1060);
+        QVERIFY(rig.show());
+
+        const QStringList files{rig.env.path("One.wav"), rig.env.path("Two.wav"), rig.env.path("Three.wav")};
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(TestEnv::writeWav(files[i], 1.0 + i));
+        dropFiles(rig.window, rig.reveal(rig.item(QStringLiteral("trackList"))), files, rig.item(QStringLiteral("discEditor")));
+        QTRY_COMPARE(rig.findAll(QStringLiteral("titleField")).size(), 3);
+        const auto typeInto = [&](QQuickItem *field, const QString &text) {
+            rig.click(field);
+            rig.key(Qt::Key_A, Qt::ControlModifier);
+            rig.type(text);
+            rig.key(Qt::Key_Tab);
+        };
+        typeInto(rig.rows(QStringLiteral("titleField")).at(1), QStringLiteral("Deux été"));
+        typeInto(rig.item(QStringLiteral("albumField")), QStringLiteral("Bench Album"));
+        typeInto(rig.item(QStringLiteral("artistField")), QStringLiteral("The Deck"));
+        QCOMPARE(rig.item(QStringLiteral("gapKnob"))->property("valueText").toString(), QStringLiteral("2 s"));
+        // Bit for bit: no loudness matching.
+        rig.click(rig.item(QStringLiteral("loudnessBox")));
+        QVERIFY(rig.item(QStringLiteral("verifyBox"))->property("checked").toBool());
+        const QList<Deck *> decks = rig.model->decks().mid(0, 3);
+        QTRY_VERIFY_WITH_TIMEOUT(std::all_of(decks.begin(), decks.end(), [](Deck *d) { return d->blankLoaded(); }), 20000);
+
+        QList<QSignalSpy *> ended;
+        for (Deck *deck : decks)
+            ended.append(new QSignalSpy(deck, &Deck::audioBurnEnded));
+        rig.click(rig.item(QStringLiteral("burnAllButton")));
+        QTRY_VERIFY_WITH_TIMEOUT(std::all_of(ended.begin(), ended.end(), [](QSignalSpy *s) { return s->count() == 1; }),
+                                 90000);
+        qDeleteAll(ended);
+        QStringList logged;
+        for (const auto &line : rig.model->logLines()->lines())
+            logged.append(line.text);
+
+        const QByteArray pcm = readAll(files[0]).mid(44);
+        for (int d = 0; d < 3; ++d) {
+            const QList<EmulatedDrives::Track> tracks = drives.tracks(d);
+            QVERIFY2(tracks.size() == 3, qPrintable(logged.join('\n') + drives.writes(d).join('\n')));
+            QVERIFY2(drives.sectors(d, tracks[0].start, 75) == pcm.leftJustified(75 * 2352, '\0'), qPrintable(logged.join('\n')));
+            QCOMPARE(readAll(drives.folder(d) + "/sectors.bin"), readAll(drives.folder(0) + "/sectors.bin"));
+        }
+        if (QStandardPaths::findExecutable(QStringLiteral("cdrdao")).isEmpty())
+            QSKIP("cdrdao is not installed: the discs were not read back independently");
+        drives[2].closeTray(); // the deck ejected the disc when it was done
+        QProcess cdrdao;
+        cdrdao.setProcessEnvironment(drives.childEnvironment());
+        cdrdao.setWorkingDirectory(rig.env.path(QString()));
+        cdrdao.setProcessChannelMode(QProcess::MergedChannels);
+        cdrdao.start(QStringLiteral("cdrdao"), {"read-toc", "--device", EmulatedDrives::device(2), "deck-c.toc"});
+        QVERIFY2(cdrdao.waitForFinished(60000) && cdrdao.exitCode() == 0, cdrdao.readAll().constData());
+        const QString toc = QString::fromLatin1(readAll(rig.env.path("deck-c.toc")));
+        for (const char *line : {"TITLE \"Bench Album\"", "PERFORMER \"The Deck\"", "TITLE \"One\"", "TITLE \"Deux \\351t\\351\"",
+                                 "TITLE \"Three\""})
+            QVERIFY2(toc.contains(QLatin1String(line)), qPrintable(toc));
+        QCOMPARE(toc.count(QStringLiteral("START 00:02:00")), 2);
     }
 };
 

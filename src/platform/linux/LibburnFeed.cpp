@@ -22,12 +22,15 @@ int feedRead(burn_source *source, unsigned char *buffer, int size)
 
 off_t feedSize(burn_source *source)
 {
-    return off_t(feedOf(source)->totalBytes());
+    return off_t(feedOf(source)->totalBytes() + feedOf(source)->padBytes);
 }
 
-int feedSetSize(burn_source *, off_t)
+// libburn lengthens a track shorter than four seconds in the cue sheet it
+// sends the drive, and then writes as much as the source says it holds.
+int feedSetSize(burn_source *source, off_t size)
 {
-    // The size is fixed by the layout; libburn pads or trims by itself.
+    LibburnFeed *feed = feedOf(source);
+    feed->padBytes = quint64(std::max<off_t>(0, size - off_t(feed->totalBytes())));
     return 1;
 }
 
@@ -53,6 +56,12 @@ int LibburnFeed::read(unsigned char *buffer, int size)
     if (m_closed)
         return -1;
     const quint64 total = totalBytes();
+    if (m_position >= total && m_position < total + padBytes && size > 0) {
+        const quint64 zeros = std::min<quint64>(quint64(size), total + padBytes - m_position);
+        std::memset(buffer, 0, zeros);
+        m_position += zeros;
+        return int(zeros);
+    }
     if (m_position >= total || size <= 0)
         return 0;
     const quint64 wanted = std::min<quint64>(quint64(size), total - m_position);

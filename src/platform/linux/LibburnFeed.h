@@ -33,6 +33,9 @@ public:
     quint64 dataBlocks = 0;
 
     quint64 totalBytes() const { return (gapBlocks + dataBlocks) * blockSize; }
+    // Silence after the data, when libburn lengthens a short track; set
+    // before the fifo starts reading.
+    quint64 padBytes = 0;
 
     // Copies up to `size` bytes from the current position; -1 once closed,
     // 0 at the end.

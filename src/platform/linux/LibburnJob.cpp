@@ -1,5 +1,7 @@
 #include "platform/linux/LibburnJob.h"
 
+#include "platform/linux/Libburn.h"
+
 #include "platform/linux/DriveAccess.h"
 #include "platform/linux/LibburnRun.h"
 #include "platform/linux/LibburnWorker.h"
@@ -8,6 +10,8 @@
 #include <algorithm>
 #include <chrono>
 #include <thread>
+
+#include <vector>
 
 #include <libburn/libburn.h>
 
@@ -146,7 +150,20 @@ QString LibburnJob::Run::erase()
         return QStringLiteral("There is no disc in the burner.");
     }
     const quint64 eraseMark = LibburnWorker::messageMark();
-    burn_disc_erase(drive, eraseType == EraseType::quick ? 1 : 0);
+    const bool inPlace = Libburn::overwritable(drive);
+    if (inPlace && eraseType == EraseType::quick) {
+        // Zeros over the file system's descriptors, as other programs blank
+        // a DVD+RW: every reader then finds it empty.
+        std::vector<char> zeros(64 * 1024, 0);
+        const bool wiped = burn_random_access_write(drive, 0, zeros.data(), off_t(zeros.size()), 1) == 1;
+        const QString said = LibburnWorker::lastMessageSince(eraseMark);
+        release(false);
+        return wiped ? QString() : (said.isEmpty() ? QStringLiteral("The erase failed.") : said);
+    }
+    if (inPlace)
+        burn_disc_format(drive, 0, 1 << 4); // formatted afresh, de-iced
+    else
+        burn_disc_erase(drive, eraseType == EraseType::quick ? 1 : 0);
     burn_progress progress{};
     burn_drive_status status;
     // libburn may still be starting the erase when the call returns.
@@ -165,7 +182,9 @@ QString LibburnJob::Run::erase()
         waitForThread(eraseMark);
         said = LibburnWorker::lastMessageSince(eraseMark);
     }
-    const bool ok = burn_drive_wrote_well(drive) == 1 && said.isEmpty();
+    // libburn's messages are shared by every drive, so the drive itself
+    // tells whether the erase took: a refused one leaves the disc as it was.
+    const bool ok = burn_drive_wrote_well(drive) == 1 && burn_disc_get_status(drive) == BURN_DISC_BLANK;
     release(false);
     return ok ? QString() : (said.isEmpty() ? QStringLiteral("The erase failed.") : said);
 }

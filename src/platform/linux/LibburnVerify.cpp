@@ -3,6 +3,7 @@
 // producer to compare.
 
 #include "platform/linux/LibburnBurn.h"
+#include "platform/linux/Libburn.h"
 
 #include <algorithm>
 
@@ -14,16 +15,6 @@ namespace {
 
 // Blocks the read-back compares in one go.
 constexpr int verifyChunkBlocks = 32;
-
-// DVD-RAM, DVD-RW restricted overwrite, DVD+RW, BD-RE: written in place.
-bool overwritable(burn_drive *drive)
-{
-    int profile = 0;
-    char name[80];
-    if (burn_disc_get_profile(drive, &profile, name) != 1)
-        return false;
-    return profile == 0x12 || profile == 0x13 || profile == 0x1a || profile == 0x43;
-}
 
 } // namespace
 
@@ -39,7 +30,7 @@ void LibburnBurn::locateTracks()
     if (!m_run.grab()) {
         m_run.release(false);
         m_error = m_run.complaint(QStringLiteral("The burner could not be opened again to check the disc."));
-    } else if (burn_drive_get_drive_role(m_run.drive) == 1 && !overwritable(m_run.drive)) {
+    } else if (burn_drive_get_drive_role(m_run.drive) == 1 && !Libburn::overwritable(m_run.drive)) {
         readTrackStarts();
         if (m_starts.size() != m_feeds.size())
             m_error = QStringLiteral("The burner couldn't tell where the tracks were written.");

@@ -25,13 +25,17 @@ public:
             QFile conf(folder + QStringLiteral("/drive.conf"));
             if (conf.open(QIODevice::WriteOnly))
                 conf.write("time_factor=" + QByteArray::number(timeFactor) + '\n');
-            // "CD-RW written": a closed disc with one data track of 300 sectors.
+            // "CD-RW written": a closed disc with one data track of 300 sectors of 0xff.
             QString medium = media[i];
             if (medium.endsWith(QLatin1String(" written"))) {
                 medium.chop(8);
                 QFile disc(folder + QStringLiteral("/disc.txt"));
                 if (disc.open(QIODevice::WriteOnly))
                     disc.write("medium " + medium.toLatin1() + "\nstatus 2\nformatted 1\nsession 1 300\ntrack 1 1 0 0 300 4 data -\n");
+                QFile sectors(folder + QStringLiteral("/sectors.bin"));
+                const int slot = medium.startsWith(QLatin1String("CD")) ? 2352 : 2048;
+                if (sectors.open(QIODevice::WriteOnly))
+                    sectors.write(QByteArray(450 * slot, '\xff'));
                 medium = QStringLiteral("disc");
             }
             entries.append(device(i) + QLatin1Char('=') + medium + QLatin1Char('@') + folder);

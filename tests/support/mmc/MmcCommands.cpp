@@ -1219,7 +1219,7 @@ struct Commands
         d.finishRecording(what);
     }
 
-    static void synchronizeCache(Drive &d, Call &)
+    static void synchronizeCache(Drive &d, Call &c)
     {
         if (d.m_medium == Medium::dvdprw) {
             if (d.m_recording) {
@@ -1241,10 +1241,18 @@ struct Commands
             if (d.m_cue.empty())
                 return;
             skipGenerated(d);
-            if (d.m_writeNext >= d.m_cue.back().lba)
+            if (d.m_writeNext >= d.m_cue.back().lba) {
                 commitSession(d, "SAO");
-            else
+            } else {
+                if (std::getenv("TANDOR_MMC_TRACE")) {
+                    std::fprintf(stderr, "mmc SAO short: next %d lead-out %d; cue:", d.m_writeNext, d.m_cue.back().lba);
+                    for (const auto &p : d.m_cue)
+                        std::fprintf(stderr, " [%d.%d form %02X at %d]", p.track, p.index, p.form, p.lba);
+                    std::fprintf(stderr, "\n");
+                }
                 abortWrite(d);
+                c.fail(0x05, 0x2C, 0x00); // the cue sheet promised more
+            }
             return;
         }
         // On CD, track-at-once ends each track with a flush.
@@ -1468,9 +1476,10 @@ Result Drive::execute(const uint8_t *cdb, unsigned cdbLen, Direction dir, uint8_
     // TANDOR_MMC_TRACE=1 lists every command, as a drive's bus analyser would.
     static const bool trace = std::getenv("TANDOR_MMC_TRACE") != nullptr;
     if (trace)
-        std::fprintf(stderr, "mmc %s %.3f %02X -> %d %X/%02X/%02X\n", m_device.c_str(),
+        std::fprintf(stderr, "mmc %s %.3f %02X -> %d %X/%02X/%02X %d+%u\n", m_device.c_str(),
                      std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(), op,
-                     c.r.status, c.r.sense.key, c.r.sense.asc, c.r.sense.ascq);
+                     c.r.status, c.r.sense.key, c.r.sense.asc, c.r.sense.ascq, cdbLen >= 6 ? int(be32(cdb + 2)) : 0,
+                     length);
     if (dir == Direction::fromDrive && c.r.status == 0 && !c.reply.empty()) {
         const unsigned n = std::min<unsigned>({unsigned(c.reply.size()), c.allocation, length});
         std::memcpy(data, c.reply.data(), n);
