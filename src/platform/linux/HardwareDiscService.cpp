@@ -2,9 +2,12 @@
 #include "platform/udif/UdifTrack.h"
 
 #include "base/TDError.h"
+#include "platform/linux/DriveAccess.h"
 #include "platform/linux/DriveFacts.h"
 #include "platform/linux/LibburnJob.h"
 #include "platform/linux/LibburnWorker.h"
+#include "platform/linux/OpticalDiscs.h"
+#include "base/OffMain.h"
 #include "platform/sheets/DiscSheet.h"
 
 #include <QDir>
@@ -21,6 +24,10 @@
 Q_LOGGING_CATEGORY(lcHardwareDiscs, "tandor.drives", QtWarningMsg)
 
 namespace {
+
+// Drives udev doesn't know are asked about their tray this often, as the
+// kernel asks the drives it knows.
+constexpr int trayPollMs = 2000;
 
 // A drive still settling its disc is asked again this often, a few times.
 constexpr int settleRetryMs = 1000;
@@ -85,6 +92,7 @@ public:
     bool readAgain = false;
     bool ejectAgain = false;
     int unsettled = 0;
+    std::optional<OpticalDiscs::Tray> tray; // an extra drive's, as last polled
 };
 
 HardwareDiscService::HardwareDiscService(const QStringList &extraAddresses, QObject *parent)
@@ -136,6 +144,46 @@ HardwareDiscService::HardwareDiscService(const QStringList &extraAddresses, QObj
         request(drive, false);
     for (const DriveRef &drive : m_extraDrives)
         request(drive, false);
+
+    if (std::any_of(m_extraDrives.begin(), m_extraDrives.end(),
+                    [](const DriveRef &d) { return !DriveAccess::nodeOf(d->address).isEmpty(); })) {
+        auto *poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, &HardwareDiscService::pollTrays);
+        poll->start(trayPollMs);
+    }
+}
+
+void HardwareDiscService::pollTrays()
+{
+    QList<DriveRef> idle;
+    for (const DriveRef &drive : std::as_const(m_extraDrives))
+        if (!drive->busy && !drive->inJob && !DriveAccess::nodeOf(drive->address).isEmpty())
+            idle.append(drive);
+    if (idle.isEmpty() || m_polling)
+        return;
+    m_polling = true;
+    QStringList nodes;
+    for (const DriveRef &drive : idle)
+        nodes.append(drive->address);
+    offMain(this, [nodes] {
+        QList<std::optional<OpticalDiscs::Tray>> trays;
+        for (const QString &node : nodes)
+            trays.append(OpticalDiscs::tray(node));
+        return trays;
+    }, [this, idle](const QList<std::optional<OpticalDiscs::Tray>> &trays) {
+        m_polling = false;
+        for (int i = 0; i < idle.size(); ++i) {
+            const DriveRef &drive = idle[i];
+            const std::optional<OpticalDiscs::Tray> &now = trays[i];
+            const bool moved = now && drive->tray
+                               && (now->changed || now->present != drive->tray->present || now->open != drive->tray->open);
+            if (now)
+                drive->tray = now;
+            // A disc went in or out while nothing of ours held the drive.
+            if (moved && drive->plugged && !drive->inJob)
+                request(drive, false);
+        }
+    });
 }
 
 HardwareDiscService::~HardwareDiscService()

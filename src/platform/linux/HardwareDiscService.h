@@ -10,7 +10,8 @@
 // the main thread by a queued call. Nothing here waits on a drive.
 //
 // Readings: each drive is read (grab, read, release) when it appears, when
-// udev reports a medium change, after an eject and on refresh(). Until its first reading
+// udev reports a medium change (for an extra device path: when its tray,
+// asked every two seconds, reports one), after an eject and on refresh(). Until its first reading
 // is back, a device's status() is absent; while a read is under way the last
 // reading stays visible. A drive that can't be grabbed (busy in another
 // program, no permission) has an absent status. A drive addressed by a
@@ -93,10 +94,14 @@ private:
     // The drive `device` names, when a job may start on it.
     DriveRef jobDrive(const DiscDeviceRef &device) const;
     void jobEnded(const DriveRef &drive);
+    // Extra drives that are device nodes have no udev to tell of a disc put
+    // in or taken out: their trays are asked in the background instead.
+    void pollTrays();
 
     std::shared_ptr<LibburnWorker> m_worker;
     std::unique_ptr<Udev> m_udev;
     QSocketNotifier *m_notifier = nullptr;
     QList<DriveRef> m_udevDrives;  // sorted by device node
     QList<DriveRef> m_extraDrives;
+    bool m_polling = false;
 };

@@ -213,25 +213,24 @@ std::optional<DiscInfo> describe(const QString &name)
                           MountTable::current(), partitions);
 }
 
-int dvdCopyProtection(const QString &devicePath)
+namespace {
+
+// Sends one command that reads `bytes` into `answer`; false when the device
+// can't be opened or the command fails.
+bool ask(const QString &devicePath, unsigned char *cdb, unsigned char cdbBytes, unsigned char *answer, unsigned bytes)
 {
     // O_NONBLOCK: opening a drive must not wait for the tray or the disc.
     const int fd = ::open(QFile::encodeName(devicePath).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return -1;
-
-    // MMC READ DISC STRUCTURE (ADh), format 01h: the 4-byte header and the
-    // copyright information; byte 4 is the copy protection system type.
-    unsigned char cdb[12] = {0xAD, 0, 0, 0, 0, 0, 0, 0x01, 0, 8, 0, 0};
-    unsigned char answer[8] = {};
+        return false;
     unsigned char sense[32] = {};
     sg_io_hdr_t io = {};
     io.interface_id = 'S';
     io.dxfer_direction = SG_DXFER_FROM_DEV;
-    io.cmd_len = sizeof cdb;
+    io.cmd_len = cdbBytes;
     io.cmdp = cdb;
     io.dxferp = answer;
-    io.dxfer_len = sizeof answer;
+    io.dxfer_len = bytes;
     io.sbp = sense;
     io.mx_sb_len = sizeof sense;
     io.timeout = 10000; // ms: a drive may have to spin the disc up first
@@ -241,9 +240,29 @@ int dvdCopyProtection(const QString &devicePath)
         rc = ::ioctl(fd, SG_IO, &io);
     while (rc < 0 && errno == EINTR);
     ::close(fd);
-    if (rc < 0 || (io.info & SG_INFO_OK_MASK) != SG_INFO_OK)
-        return -1;
-    return answer[4];
+    return rc == 0 && (io.info & SG_INFO_OK_MASK) == SG_INFO_OK;
+}
+
+} // namespace
+
+int dvdCopyProtection(const QString &devicePath)
+{
+    // MMC READ DISC STRUCTURE (ADh), format 01h: the 4-byte header and the
+    // copyright information; byte 4 is the copy protection system type.
+    unsigned char cdb[12] = {0xAD, 0, 0, 0, 0, 0, 0, 0x01, 0, 8, 0, 0};
+    unsigned char answer[8] = {};
+    return ask(devicePath, cdb, sizeof cdb, answer, sizeof answer) ? answer[4] : -1;
+}
+
+std::optional<Tray> tray(const QString &devicePath)
+{
+    // GET EVENT STATUS NOTIFICATION (4Ah), polled, media class: byte 4 is
+    // the event (2 new medium, 3 removal), byte 5 bit 1 a disc in, bit 0 open.
+    unsigned char cdb[10] = {0x4A, 0x01, 0, 0, 0x10, 0, 0, 0, 8, 0};
+    unsigned char answer[8] = {};
+    if (!ask(devicePath, cdb, sizeof cdb, answer, sizeof answer) || (answer[2] & 0x07) != 0x04)
+        return std::nullopt;
+    return Tray{bool(answer[5] & 2), bool(answer[5] & 1), (answer[4] & 0x0f) == 2 || (answer[4] & 0x0f) == 3};
 }
 
 } // namespace OpticalDiscs

@@ -1,11 +1,11 @@
 #pragma once
 // Optical discs as the system sees them: libudev for the drives and what
 // they hold, /proc/self/mountinfo for where their volumes are, SG_IO for the
-// DVD copy-protection query. No system headers here.
+// DVD copy-protection query and the tray. No system headers here.
 //
 // list() and describe() read udev's database and sysfs (no device is opened,
-// so they never spin up a drive); dvdCopyProtection() sends one command to
-// the drive and waits for it. All block briefly; call them on a worker
+// so they never spin up a drive); dvdCopyProtection() and tray() send one
+// command to the drive and wait for it. All block briefly; call them on a worker
 // thread. Any thread; nothing is kept between calls.
 
 #include "platform/api/DiscInfo.h"
@@ -42,5 +42,17 @@ std::optional<DiscInfo> fromProperties(const QString &name, const QMap<QString, 
 // `devicePath`: the copy protection system type, or -1 when the device can't
 // be opened or the command fails.
 int dvdCopyProtection(const QString &devicePath);
+
+// The tray of the drive at `devicePath`, by GET EVENT STATUS NOTIFICATION
+// (what the kernel polls drives with): whether a disc is in, whether the
+// tray is open, and whether the drive reported a new or removed medium since
+// it was last asked. Absent when the drive can't be asked.
+struct Tray
+{
+    bool present = false;
+    bool open = false;
+    bool changed = false;
+};
+std::optional<Tray> tray(const QString &devicePath);
 
 } // namespace OpticalDiscs
