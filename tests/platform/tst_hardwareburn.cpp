@@ -239,21 +239,38 @@ private Q_SLOTS:
     }
 
     // A cue sheet is burned by libburn's own reader, straight from its file;
-    // a toc sheet goes to it as the cue sheet it amounts to.
+    // a toc sheet goes to it as the cue sheet it amounts to. The read-back
+    // compares the disc with the sheet's files as the sheet describes them:
+    // a file is written from its INDEX 00, without the zeros of a PREGAP.
     void cueSheetBurn_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("text");
-        QTest::newRow("cue") << "disc.cue"
-                             << QByteArray("FILE \"disc image.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n");
-        QTest::newRow("toc") << "disc.toc" << QByteArray("CD_ROM\nTRACK MODE1\nDATAFILE \"disc image.bin\"\n");
+        QTest::addColumn<int>("gapSectors"); // of the file, before INDEX 01
+        QTest::addColumn<bool>("changeFile"); // the file changes once the disc holds its start
+        const QByteArray cue("FILE \"disc image.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n");
+        QTest::newRow("cue") << "disc.cue" << cue << 0 << false;
+        QTest::newRow("toc") << "disc.toc" << QByteArray("CD_ROM\nTRACK MODE1\nDATAFILE \"disc image.bin\"\n") << 0
+                             << false;
+        QTest::newRow("cue with pre-gap and INDEX 00")
+            << "disc.cue"
+            << QByteArray("FILE \"disc image.bin\" BINARY\n  TRACK 01 MODE1/2048\n    PREGAP 00:00:30\n"
+                          "    INDEX 00 00:00:00\n    INDEX 01 00:00:10\n")
+            << 10 << false;
+        QTest::newRow("file changed during the burn") << "disc.cue" << cue << 0 << true;
     }
     void cueSheetBurn()
     {
         QFETCH(QString, name);
         QFETCH(QByteArray, text);
-        const QByteArray image = patternBytes(150 * 2048, 7);
-        QVERIFY(writeFile(m_dir.filePath(QStringLiteral("disc image.bin")), image));
+        QFETCH(int, gapSectors);
+        QFETCH(bool, changeFile);
+        // libburn holds a pseudo-drive to its speed every 16 MiB: with all of
+        // its data written, this burn then waits a second for the file to change.
+        const int sectors = changeFile ? 8192 : 150;
+        const QByteArray image = patternBytes(sectors * 2048, 7);
+        const QString source = m_dir.filePath(QStringLiteral("disc image.bin"));
+        QVERIFY(writeFile(source, image));
         const QString cue = m_dir.filePath(name);
         QVERIFY(writeFile(cue, text));
         Drive drive(m_dir.filePath(QStringLiteral("from-%1.iso").arg(QTest::currentDataTag())));
@@ -262,15 +279,27 @@ private Q_SLOTS:
         QCOMPARE(layout->cueSheet, QFileInfo(cue).absoluteFilePath());
         BurnProperties properties = keepDisc();
         properties.verify = true;
+        if (changeFile)
+            properties.requestedSpeed = 16384;
         std::unique_ptr<DiscJob> job = drive.service.burn(drive.device, properties, *layout);
         QVERIFY(job);
         JobWatch watch(job.get());
+        if (changeFile) {
+            QTRY_VERIFY_WITH_TIMEOUT(watch.saw(DiscJobState::trackWrite), 5000);
+            QFile file(source);
+            QVERIFY(file.open(QIODevice::ReadWrite) && file.write(QByteArray(2048, 'x')) == 2048);
+        }
         QVERIFY(watch.endsOnce());
-        QCOMPARE(watch.last().errorText, QString());
-        QCOMPARE(watch.last().state, DiscJobState::done);
+        QCOMPARE(watch.last().errorText,
+                 changeFile ? QStringLiteral("The disc didn't match what was written (track 1).") : QString());
         QVERIFY(readFile(drive.file) == image);
-        // libburn reads the sheet's files itself: nothing of ours can compare.
-        QVERIFY(watch.last().readBack && !watch.last().readBack->skipped.isEmpty());
+        QVERIFY(watch.saw(DiscJobState::verifying));
+        if (!changeFile) {
+            const quint64 bytes = quint64(sectors - gapSectors) * 2048;
+            QVERIFY(watch.last().readBack && watch.last().readBack->skipped.isEmpty());
+            QCOMPARE(watch.last().readBack->comparedBytes, bytes);
+            QCOMPARE(watch.last().readBack->totalBytes, bytes);
+        }
     }
 
     // A DMG reaches libburn as one data track decoded block by block: the
