@@ -4,11 +4,13 @@
 #include "BurnFixtures.h"
 #include "ImageFixtures.h"
 #include "platform/linux/DriveFacts.h"
+#include "platform/linux/DriveTrouble.h"
 #include "platform/linux/HardwareDiscService.h"
 #include "platform/udif/Udif.h"
 
 #include <QTemporaryDir>
 
+#include <cerrno>
 #include <numeric>
 
 Q_DECLARE_METATYPE(EraseType)
@@ -210,8 +212,9 @@ private Q_SLOTS:
         job->abort();
         QVERIFY(watch.endsOnce(10000, 200));
         QCOMPARE(watch.last().state, DiscJobState::failed);
-        QVERIFY2(watch.last().errorText.contains(QLatin1String("unsuitable for blanking")),
-                 qPrintable(watch.last().errorText));
+        QCOMPARE(watch.last().errorText, QStringLiteral("The erase failed."));
+        QVERIFY2(watch.last().errorDetail.contains(QLatin1String("unsuitable for blanking")),
+                 qPrintable(watch.last().errorDetail));
         QVERIFY(readFile(target) == patternBytes(8 * 2048, 6));
     }
 
@@ -394,6 +397,47 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(QString, result);
         QCOMPARE(DriveFacts::cueSheetWithFilesIn(text, QStringLiteral("/discs")), result);
+    }
+
+    // A drive's fault as libburn words it, and the errno it gives with it.
+    void driveTrouble_data()
+    {
+        QTest::addColumn<QString>("said");
+        QTest::addColumn<int>("osErrno");
+        QTest::addColumn<QString>("sentence");
+        const QString fallback = QStringLiteral("The burn failed.");
+        QTest::newRow("write error mid-track") << "SCSI error on write(16384,16): [3 0C 00] Medium error. Write error." << 0
+                                               << "The burner couldn't write to the disc. Try another disc.";
+        QTest::newRow("buffer underrun")
+            << "SCSI error on write(8000,16): [3 0C 09] Medium error. Write error, loss of streaming." << 0
+            << "The burner ran out of data to write (a buffer underrun). Try a lower speed.";
+        QTest::newRow("disc taken out mid-burn")
+            << "SCSI error on write(20480,16): [2 3A 02] Drive not ready. Medium not present, tray open." << 0
+            << "The disc was taken out of the burner.";
+        QTest::newRow("stays becoming ready")
+            << "SCSI error on write(0,16): [2 04 01] Drive not ready. Logical unit is in the process of becoming ready."
+            << 0 << "The burner didn't get ready. Wait a moment, then try again.";
+        QTest::newRow("not ready for another reason")
+            << "SCSI error on write(0,16): [2 04 02] Drive not ready. Logical unit is not ready." << 0 << fallback;
+        QTest::newRow("command timed out")
+            << "SCSI command 2Ah yielded host problem: 0x3 SG_ERR_DID_TIME_OUT (Timed out for miscellaneous reasons)"
+            << 0 << "The burner took too long to answer.";
+        QTest::newRow("drive lost mid-burn") << "Lost connection to drive" << 0 << "The burner was disconnected.";
+        QTest::newRow("drive gone before the grab") << "Could not grab drive" << ENODEV << "The burner was disconnected.";
+        QTest::newRow("no permission") << "Could not grab drive" << EACCES << "No permission to use the burner.";
+        QTest::newRow("held by another program") << "Could not grab drive - already in use" << 0
+                                                 << "Another program is using the burner.";
+        // libburn's own bookkeeping, not another program.
+        QTest::newRow("busy with this program's work") << "Drive is busy on attempt to close" << 0 << fallback;
+        QTest::newRow("not a drive fault") << "audio track prohibited by non-CD" << 0 << fallback;
+    }
+    void driveTrouble()
+    {
+        QFETCH(QString, said);
+        QFETCH(int, osErrno);
+        QFETCH(QString, sentence);
+        QCOMPARE(DriveTrouble::sentence(DriveTrouble::withSystemError(said, osErrno), QStringLiteral("The burn failed.")),
+                 sentence);
     }
 
     void writePercent_data()

@@ -1,6 +1,7 @@
 #include "platform/linux/LibburnJob.h"
 
 #include "platform/linux/DriveAccess.h"
+#include "platform/linux/DriveTrouble.h"
 #include "platform/linux/LibburnRun.h"
 #include "platform/linux/LibburnWorker.h"
 
@@ -42,6 +43,8 @@ void LibburnJob::Run::finish(const QString &error)
     JobStatus status;
     status.state = error.isEmpty() ? DiscJobState::done : DiscJobState::failed;
     status.errorText = error;
+    if (!error.isEmpty())
+        status.errorDetail = said;
     if (status.state == DiscJobState::done) {
         status.percent = 1;
         status.readBack = readBack;
@@ -50,12 +53,13 @@ void LibburnJob::Run::finish(const QString &error)
     post(status);
 }
 
-QString LibburnJob::Run::complaint(const QString &fallback) const
+QString LibburnJob::Run::complaint(const QString &fallback)
 {
+    said.clear();
     if (!problem.isEmpty())
         return problem;
-    const QString text = LibburnWorker::lastMessageSince(mark);
-    return text.isEmpty() ? fallback : text;
+    said = LibburnWorker::lastMessageSince(mark);
+    return DriveTrouble::sentence(said, fallback);
 }
 
 void LibburnJob::Run::pause()
@@ -160,14 +164,14 @@ QString LibburnJob::Run::erase()
     }
     // A refused erase leaves the drive idle without touching the outcome of
     // the previous job on it; libburn's complaint tells.
-    QString said = LibburnWorker::lastMessageSince(eraseMark);
+    said = LibburnWorker::lastMessageSince(eraseMark);
     if (said.isEmpty()) {
         waitForThread(eraseMark);
         said = LibburnWorker::lastMessageSince(eraseMark);
     }
     const bool ok = burn_drive_wrote_well(drive) == 1 && said.isEmpty();
     release(false);
-    return ok ? QString() : (said.isEmpty() ? QStringLiteral("The erase failed.") : said);
+    return ok ? QString() : DriveTrouble::sentence(said, QStringLiteral("The erase failed."));
 }
 
 LibburnJob::LibburnJob(const std::shared_ptr<LibburnWorker> &worker, std::shared_ptr<Run> run)
