@@ -399,45 +399,66 @@ private Q_SLOTS:
         QCOMPARE(DriveFacts::cueSheetWithFilesIn(text, QStringLiteral("/discs")), result);
     }
 
-    // A drive's fault as libburn words it, and the errno it gives with it.
+    // A failed operation's complaints as libburn words them, oldest first; the
+    // first that names a drive fault is the cause, and libburn's words for it.
     void driveTrouble_data()
     {
-        QTest::addColumn<QString>("said");
-        QTest::addColumn<int>("osErrno");
+        QTest::addColumn<QStringList>("said");
         QTest::addColumn<QString>("sentence");
+        QTest::addColumn<int>("words"); // which complaint goes under the sentence; -1: none
         const QString fallback = QStringLiteral("The burn failed.");
-        QTest::newRow("write error mid-track") << "SCSI error on write(16384,16): [3 0C 00] Medium error. Write error." << 0
-                                               << "The burner couldn't write to the disc. Try another disc.";
+        const QString write = QStringLiteral("CDB= WRITE(10) : 2a 00 00 00 00 a0 00 00 10 00  : dxfer_len= 32768");
+        const QString runFailed = QStringLiteral("Burn run failed");
+        QTest::newRow("write error mid-track")
+            << QStringList{"SCSI error on write(160,16): [3 0C 00] Medium error. Write error.", write, runFailed}
+            << "The burner couldn't write to the disc. Try another disc." << 0;
         QTest::newRow("buffer underrun")
-            << "SCSI error on write(8000,16): [3 0C 09] Medium error. Write error, loss of streaming." << 0
-            << "The burner ran out of data to write (a buffer underrun). Try a lower speed.";
+            << QStringList{"SCSI error on write(8000,16): [3 0C 09] Medium error. Write error, loss of streaming.",
+                           write, runFailed}
+            << "The burner ran out of data to write (a buffer underrun). Try a lower speed." << 0;
         QTest::newRow("disc taken out mid-burn")
-            << "SCSI error on write(20480,16): [2 3A 02] Drive not ready. Medium not present, tray open." << 0
-            << "The disc was taken out of the burner.";
+            << QStringList{"SCSI error on write(160,16): [2 3A 02] Drive not ready. Medium not present, tray open.", write,
+                           "Failed to synchronize drive cache. SCSI error : [2 3A 02] Drive not ready. Medium not "
+                           "present, tray open.",
+                           runFailed}
+            << "The disc was taken out of the burner." << 0;
         QTest::newRow("stays becoming ready")
-            << "SCSI error on write(0,16): [2 04 01] Drive not ready. Logical unit is in the process of becoming ready."
-            << 0 << "The burner didn't get ready. Wait a moment, then try again.";
+            << QStringList{"SCSI error on write(0,16): [2 04 01] Drive not ready. Logical unit is in the process of "
+                           "becoming ready.",
+                           runFailed}
+            << "The burner didn't get ready. Wait a moment, then try again." << 0;
         QTest::newRow("not ready for another reason")
-            << "SCSI error on write(0,16): [2 04 02] Drive not ready. Logical unit is not ready." << 0 << fallback;
+            << QStringList{"SCSI error on write(0,16): [2 04 02] Drive not ready. Logical unit is not ready.", runFailed}
+            << fallback << 1;
         QTest::newRow("command timed out")
-            << "SCSI command 2Ah yielded host problem: 0x3 SG_ERR_DID_TIME_OUT (Timed out for miscellaneous reasons)"
-            << 0 << "The burner took too long to answer.";
-        QTest::newRow("drive lost mid-burn") << "Lost connection to drive" << 0 << "The burner was disconnected.";
-        QTest::newRow("drive gone before the grab") << "Could not grab drive" << ENODEV << "The burner was disconnected.";
-        QTest::newRow("no permission") << "Could not grab drive" << EACCES << "No permission to use the burner.";
-        QTest::newRow("held by another program") << "Could not grab drive - already in use" << 0
-                                                 << "Another program is using the burner.";
+            << QStringList{"SCSI command 2Ah yielded host problem: 0x3 SG_ERR_DID_TIME_OUT (Timed out for "
+                           "miscellaneous reasons)",
+                           "SCSI error on write(176,16): [5 21 02] Illegal request. Invalid address for write.", runFailed}
+            << "The burner took too long to answer." << 0;
+        QTest::newRow("drive lost mid-burn")
+            << QStringList{DriveTrouble::withSystemError("Failed to transfer command to drive", ENODEV),
+                           "Lost connection to drive", runFailed}
+            << "The burner was disconnected." << 0;
+        QTest::newRow("drive gone before the grab")
+            << QStringList{"File object '/dev/sr1' not found", "Cannot access '/dev/sr1' as SG_IO CDROM drive"}
+            << "The burner was disconnected." << 0;
+        QTest::newRow("no permission") << QStringList{DriveTrouble::withSystemError("Could not grab drive", EACCES)}
+                                       << "No permission to use the burner." << 0;
+        QTest::newRow("held by another program") << QStringList{"Could not grab drive - already in use"}
+                                                 << "Another program is using the burner." << 0;
         // libburn's own bookkeeping, not another program.
-        QTest::newRow("busy with this program's work") << "Drive is busy on attempt to close" << 0 << fallback;
-        QTest::newRow("not a drive fault") << "audio track prohibited by non-CD" << 0 << fallback;
+        QTest::newRow("busy with this program's work") << QStringList{"Drive is busy on attempt to close"} << fallback << 0;
+        QTest::newRow("not a drive fault") << QStringList{"audio track prohibited by non-CD"} << fallback << 0;
+        QTest::newRow("nothing said") << QStringList{} << fallback << -1;
     }
     void driveTrouble()
     {
-        QFETCH(QString, said);
-        QFETCH(int, osErrno);
+        QFETCH(QStringList, said);
         QFETCH(QString, sentence);
-        QCOMPARE(DriveTrouble::sentence(DriveTrouble::withSystemError(said, osErrno), QStringLiteral("The burn failed.")),
-                 sentence);
+        QFETCH(int, words);
+        const DriveTrouble::Explained explained = DriveTrouble::explain(said, QStringLiteral("The burn failed."));
+        QCOMPARE(explained.sentence, sentence);
+        QCOMPARE(explained.words, said.value(words));
     }
 
     void writePercent_data()

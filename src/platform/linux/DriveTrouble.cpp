@@ -49,34 +49,39 @@ QString forSystemError(int error)
 
 namespace DriveTrouble {
 
-QString sentence(const QString &said, const QString &fallback)
+QString sentence(const QString &said)
 {
     static const QRegularExpression sense(QStringLiteral("\\[([0-9A-F]) ([0-9A-F]{2}) ([0-9A-F]{2})\\]"));
     if (const QRegularExpressionMatch m = sense.match(said); m.hasMatch()) {
-        const QString text = forSense(m.captured(1).toInt(nullptr, 16), m.captured(2).toInt(nullptr, 16),
-                                      m.captured(3).toInt(nullptr, 16));
-        if (!text.isEmpty())
-            return text;
+        return forSense(m.captured(1).toInt(nullptr, 16), m.captured(2).toInt(nullptr, 16),
+                        m.captured(3).toInt(nullptr, 16));
     }
     const auto has = [&said](const char *part) { return said.contains(QLatin1String(part), Qt::CaseInsensitive); };
     // A command the drive didn't answer in time, waited for by libburn or
     // given up on by the kernel.
     if (said.startsWith(QLatin1String("Timeout")) || has("SG_ERR_DID_TIME_OUT") || has("SG_ERR_DRIVER_TIMEOUT"))
         return timedOut;
+    static const QRegularExpression noNode(QStringLiteral("^File object '.*' not found"));
     if (has("Lost connection to drive") || has("Failed to transfer command to drive") || has("SG_ERR_DID_NO_CONNECT")
-        || has("SG_ERR_DID_BAD_TARGET"))
+        || has("SG_ERR_DID_BAD_TARGET") || noNode.match(said).hasMatch())
         return gone;
     // Held by another program; not libburn's own "Drive is busy on attempt
     // to …", which is about this program's use of it.
     if (has("already in use") || has("busy device") || said.startsWith(QLatin1String("Device busy")))
         return busy;
     static const QRegularExpression system(QStringLiteral("Most recent system error: (\\d+)"));
-    if (const QRegularExpressionMatch m = system.match(said); m.hasMatch()) {
-        const QString text = forSystemError(m.captured(1).toInt());
-        if (!text.isEmpty())
-            return text;
+    if (const QRegularExpressionMatch m = system.match(said); m.hasMatch())
+        return forSystemError(m.captured(1).toInt());
+    return {};
+}
+
+Explained explain(const QStringList &complaints, const QString &fallback)
+{
+    for (const QString &said : complaints) {
+        if (const QString text = sentence(said); !text.isEmpty())
+            return {text, said};
     }
-    return fallback;
+    return {fallback, complaints.isEmpty() ? QString() : complaints.last()};
 }
 
 QString withSystemError(const QString &text, int osErrno)

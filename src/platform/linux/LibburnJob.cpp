@@ -58,8 +58,9 @@ QString LibburnJob::Run::complaint(const QString &fallback)
     said.clear();
     if (!problem.isEmpty())
         return problem;
-    said = LibburnWorker::lastMessageSince(mark);
-    return DriveTrouble::sentence(said, fallback);
+    const DriveTrouble::Explained explained = DriveTrouble::explain(LibburnWorker::complaintsSince(mark), fallback);
+    said = explained.words;
+    return explained.sentence;
 }
 
 void LibburnJob::Run::pause()
@@ -164,14 +165,18 @@ QString LibburnJob::Run::erase()
     }
     // A refused erase leaves the drive idle without touching the outcome of
     // the previous job on it; libburn's complaint tells.
-    said = LibburnWorker::lastMessageSince(eraseMark);
-    if (said.isEmpty()) {
+    QStringList complaints = LibburnWorker::complaintsSince(eraseMark);
+    if (complaints.isEmpty()) {
         waitForThread(eraseMark);
-        said = LibburnWorker::lastMessageSince(eraseMark);
+        complaints = LibburnWorker::complaintsSince(eraseMark);
     }
-    const bool ok = burn_drive_wrote_well(drive) == 1 && said.isEmpty();
+    const bool ok = burn_drive_wrote_well(drive) == 1 && complaints.isEmpty();
     release(false);
-    return ok ? QString() : DriveTrouble::sentence(said, QStringLiteral("The erase failed."));
+    if (ok)
+        return {};
+    const DriveTrouble::Explained explained = DriveTrouble::explain(complaints, QStringLiteral("The erase failed."));
+    said = explained.words;
+    return explained.sentence;
 }
 
 LibburnJob::LibburnJob(const std::shared_ptr<LibburnWorker> &worker, std::shared_ptr<Run> run)

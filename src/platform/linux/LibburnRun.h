@@ -69,7 +69,8 @@ struct LibburnJob::Run : std::enable_shared_from_this<LibburnJob::Run>
     // Waits until libburn's thread for the write or erase begun after
     // `mark` has let go of the drive.
     void waitForThread(quint64 mark);
-    // `problem`, else the plain sentence for libburn's last complaint since
-    // `mark` (DriveTrouble; its words kept in `said`), else `fallback`.
+    // `problem`, else the plain sentence for libburn's complaints since
+    // `mark` (DriveTrouble::explain, with `fallback`; the complaint behind
+    // it kept in `said`).
     QString complaint(const QString &fallback);
 };

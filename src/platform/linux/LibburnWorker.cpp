@@ -319,6 +319,18 @@ QString LibburnWorker::lastMessageSince(quint64 mark)
     return {};
 }
 
+QStringList LibburnWorker::complaintsSince(quint64 mark)
+{
+    QMutexLocker lock(&messageLog.lock);
+    messageLog.drain();
+    QStringList complaints;
+    for (const MessageLog::Entry &entry : std::as_const(messageLog.recent)) {
+        if (entry.number > mark && entry.complaint)
+            complaints.append(entry.text);
+    }
+    return complaints;
+}
+
 bool LibburnWorker::messageSince(quint64 mark, const QString &part, const QString &end)
 {
     QMutexLocker lock(&messageLog.lock);
