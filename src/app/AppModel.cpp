@@ -109,7 +109,7 @@ AppModel::AppModel(const Config &config, QObject *parent)
         connect(deck, &Deck::blankReady, this, [this, deck] { queueDeckReady(deck); });
         connect(deck, &Deck::audioBurnEnded, this, [this, deck] { deckFinished(deck); });
         connect(deck, &Deck::audioBurnStopped, this, [this, deck] { deckStopped(deck); });
-        connect(deck, &Deck::logged, this, [this](const QString &line) { log(line); });
+        connect(deck, &Deck::logged, this, &AppModel::log);
     }
     m_queue->setDecks(m_decks);
     m_queue->setDemo(m_demo);

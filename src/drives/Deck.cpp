@@ -243,7 +243,7 @@ void Deck::setCurrentTrack(int track) { assign(this, m_currentTrack, track, &Dec
 void Deck::setBuffer(double fill) { assign(this, m_buffer, fill, &Deck::bufferChanged); }
 void Deck::setJobName(const QString &job) { assign(this, m_jobName, job, &Deck::jobNameChanged); }
 
-void Deck::logLine(const QString &text) const
+void Deck::logLine(const QString &text, const QString &detail) const
 {
-    Q_EMIT logged(QStringLiteral("Deck ") + letter() + text);
+    Q_EMIT logged(QStringLiteral("Deck ") + letter() + text, detail);
 }

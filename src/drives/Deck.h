@@ -212,8 +212,9 @@ Q_SIGNALS:
     void audioBurnStopped();
     // The deck is waiting for a blank and one has gone in.
     void blankReady();
-    // A line for the burn log, "Deck X…".
-    void logged(const QString &line) const;
+    // A line for the burn log, "Deck X…", and a tool's own words behind it
+    // (often empty), shown under it.
+    void logged(const QString &line, const QString &detail = {}) const;
 
 protected:
     void setState(State s);
@@ -224,8 +225,8 @@ protected:
     void setCurrentTrack(int track);
     void setBuffer(double fill);
     void setJobName(const QString &job);
-    // Says "Deck X" + text through logged().
-    void logLine(const QString &text) const;
+    // Says "Deck X" + text, and `detail` under it, through logged().
+    void logLine(const QString &text, const QString &detail = {}) const;
 
 private:
     struct AudioBurn
@@ -246,8 +247,9 @@ private:
     // The audio burn is over (done or failed): the op is cleared and the end said.
     void endAudioBurn();
     void watch(std::unique_ptr<DiscJob> job, bool erase);
-    // The burn or erase ended in failure with `message`.
-    void failed(const QString &message);
+    // The burn or erase ended in failure with `message`; `detail` is the
+    // burner's own words behind it, for the log only.
+    void failed(const QString &message, const QString &detail = {});
     // The main-thread half of burnImage(), once the image's layout is read:
     // checks the blank and starts the burn, or ends the op with why not.
     void startImageBurn(const ImageInfo &info, bool test, bool verify, const std::optional<ImageBurn::Layout> &layout,

@@ -297,14 +297,14 @@ void Deck::logReadBack(bool finished) const
                 + fmtBytes(qint64(total)) + QStringLiteral(" was compared; the rest of the disc is unchecked."));
 }
 
-void Deck::failed(const QString &message)
+void Deck::failed(const QString &message, const QString &detail)
 {
     if (m_op == Op::audio)
         logReadBack(false);
     setState(State::failed);
     setActualX(0);
     setPhase(message);
-    logLine(QStringLiteral(": failed. ") + message);
+    logLine(QStringLiteral(": failed. ") + message, detail);
     finishDR();
     if (m_op == Op::audio) {
         endAudioBurn();
@@ -396,7 +396,8 @@ void Deck::apply(const JobStatus &status)
     case DiscJobState::failed:
         failed(!status.errorText.isEmpty() ? status.errorText
                : m_erase                   ? QStringLiteral("The erase failed.")
-                                           : QStringLiteral("The burn failed."));
+                                           : QStringLiteral("The burn failed."),
+               status.errorDetail);
         return;
     }
 

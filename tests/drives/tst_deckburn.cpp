@@ -32,12 +32,16 @@ class TestDeckBurn : public QObject
         Deck *deck = &deckObject;
         DiscProject *project = &projectObject;
         QStringList lines; // what the deck logged, newest first
+        QStringList details; // the tools' words under them
 
         explicit Rig(int tracks = 2)
         {
             deck->setService(&service);
             deck->attach(device);
-            QObject::connect(deck, &Deck::logged, [this](const QString &line) { lines.prepend(line); });
+            QObject::connect(deck, &Deck::logged, [this](const QString &line, const QString &detail) {
+                lines.prepend(line);
+                details.prepend(detail);
+            });
             if (tracks > 0) {
                 QStringList files;
                 for (int i = 0; i < tracks; ++i) {
@@ -260,21 +264,32 @@ private Q_SLOTS:
     void failures_data()
     {
         QTest::addColumn<QString>("error");
+        QTest::addColumn<QString>("detail"); // the burner's own words: in the log, under the line
         QTest::addColumn<QString>("phase");
-        QTest::newRow("service text") << "Medium not writable" << "Medium not writable";
-        QTest::newRow("no text") << "" << "The burn failed.";
+        QTest::newRow("service text") << "Medium not writable" << "" << "Medium not writable";
+        QTest::newRow("no text") << "" << "" << "The burn failed.";
+        QTest::newRow("the burner's own words")
+            << "The disc was taken out of the burner."
+            << "SCSI error on write(20480,16): [2 3A 02] Drive not ready. Medium not present, tray open."
+            << "The disc was taken out of the burner.";
     }
     void failures()
     {
         QFETCH(QString, error);
+        QFETCH(QString, detail);
         QFETCH(QString, phase);
         Rig rig;
         ScriptedJob *job = rig.burn();
         QVERIFY(job);
-        job->send(DiscJobState::failed, -1, 0, 0, error);
+        JobStatus failed;
+        failed.state = DiscJobState::failed;
+        failed.errorText = error;
+        failed.errorDetail = detail;
+        Q_EMIT job->statusChanged(failed);
         QCOMPARE(rig.deck->state(), Deck::State::failed);
         QCOMPARE(rig.deck->phase(), phase);
         QCOMPARE(rig.last(), QStringLiteral("Deck A: failed. ") + phase);
+        QCOMPARE(rig.details.value(0), detail);
         QCOMPARE(rig.deck->op(), Deck::Op::none);
         QTRY_COMPARE(rig.cacheFiles(), 0);
     }

@@ -4,12 +4,14 @@
 #include "BurnFixtures.h"
 #include "ImageFixtures.h"
 #include "platform/linux/DriveFacts.h"
+#include "platform/linux/DriveTrouble.h"
 #include "platform/linux/HardwareDiscService.h"
 #include "platform/udif/Udif.h"
 #include "EmulatedDrives.h"
 
 #include <QTemporaryDir>
 
+#include <cerrno>
 #include <numeric>
 
 Q_DECLARE_METATYPE(EraseType)
@@ -244,6 +246,10 @@ private Q_SLOTS:
             // What was on the disc is gone, or for a refused erase still there.
             const QByteArray start = drives.sectors(int(n), 0, 32);
             QCOMPARE(start.isEmpty() || !start.contains('\xff'), erased);
+            // A refusal is said plainly, libburn's words kept below it.
+            if (!erased)
+                QVERIFY(watches[n]->last().errorText == QLatin1String("The erase failed.")
+                        && watches[n]->last().errorDetail.contains(QLatin1String("unsuitable for blanking")));
         }
     }
 
@@ -320,21 +326,38 @@ private Q_SLOTS:
     }
 
     // A cue sheet is burned by libburn's own reader, straight from its file;
-    // a toc sheet goes to it as the cue sheet it amounts to.
+    // a toc sheet goes to it as the cue sheet it amounts to. The read-back
+    // compares the disc with the sheet's files as the sheet describes them:
+    // a file is written from its INDEX 00, without the zeros of a PREGAP.
     void cueSheetBurn_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("text");
-        QTest::newRow("cue") << "disc.cue"
-                             << QByteArray("FILE \"disc image.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n");
-        QTest::newRow("toc") << "disc.toc" << QByteArray("CD_ROM\nTRACK MODE1\nDATAFILE \"disc image.bin\"\n");
+        QTest::addColumn<int>("gapSectors"); // of the file, before INDEX 01
+        QTest::addColumn<bool>("changeFile"); // the file changes once the disc holds its start
+        const QByteArray cue("FILE \"disc image.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n");
+        QTest::newRow("cue") << "disc.cue" << cue << 0 << false;
+        QTest::newRow("toc") << "disc.toc" << QByteArray("CD_ROM\nTRACK MODE1\nDATAFILE \"disc image.bin\"\n") << 0
+                             << false;
+        QTest::newRow("cue with pre-gap and INDEX 00")
+            << "disc.cue"
+            << QByteArray("FILE \"disc image.bin\" BINARY\n  TRACK 01 MODE1/2048\n    PREGAP 00:00:30\n"
+                          "    INDEX 00 00:00:00\n    INDEX 01 00:00:10\n")
+            << 10 << false;
+        QTest::newRow("file changed during the burn") << "disc.cue" << cue << 0 << true;
     }
     void cueSheetBurn()
     {
         QFETCH(QString, name);
         QFETCH(QByteArray, text);
-        const QByteArray image = patternBytes(150 * 2048, 7);
-        QVERIFY(writeFile(m_dir.filePath(QStringLiteral("disc image.bin")), image));
+        QFETCH(int, gapSectors);
+        QFETCH(bool, changeFile);
+        // libburn holds a pseudo-drive to its speed every 16 MiB: with all of
+        // its data written, this burn then waits a second for the file to change.
+        const int sectors = changeFile ? 8192 : 150;
+        const QByteArray image = patternBytes(sectors * 2048, 7);
+        const QString source = m_dir.filePath(QStringLiteral("disc image.bin"));
+        QVERIFY(writeFile(source, image));
         const QString cue = m_dir.filePath(name);
         QVERIFY(writeFile(cue, text));
         Drive drive(m_dir.filePath(QStringLiteral("from-%1.iso").arg(QTest::currentDataTag())));
@@ -343,15 +366,27 @@ private Q_SLOTS:
         QCOMPARE(layout->cueSheet, QFileInfo(cue).absoluteFilePath());
         BurnProperties properties = keepDisc();
         properties.verify = true;
+        if (changeFile)
+            properties.requestedSpeed = 16384;
         std::unique_ptr<DiscJob> job = drive.service.burn(drive.device, properties, *layout);
         QVERIFY(job);
         JobWatch watch(job.get());
+        if (changeFile) {
+            QTRY_VERIFY_WITH_TIMEOUT(watch.saw(DiscJobState::trackWrite), 5000);
+            QFile file(source);
+            QVERIFY(file.open(QIODevice::ReadWrite) && file.write(QByteArray(2048, 'x')) == 2048);
+        }
         QVERIFY(watch.endsOnce());
-        QCOMPARE(watch.last().errorText, QString());
-        QCOMPARE(watch.last().state, DiscJobState::done);
+        QCOMPARE(watch.last().errorText,
+                 changeFile ? QStringLiteral("The disc didn't match what was written (track 1).") : QString());
         QVERIFY(readFile(drive.file) == image);
-        // libburn reads the sheet's files itself: nothing of ours can compare.
-        QVERIFY(watch.last().readBack && !watch.last().readBack->skipped.isEmpty());
+        QVERIFY(watch.saw(DiscJobState::verifying));
+        if (!changeFile) {
+            const quint64 bytes = quint64(sectors - gapSectors) * 2048;
+            QVERIFY(watch.last().readBack && watch.last().readBack->skipped.isEmpty());
+            QCOMPARE(watch.last().readBack->comparedBytes, bytes);
+            QCOMPARE(watch.last().readBack->totalBytes, bytes);
+        }
     }
 
     // A DMG reaches libburn as one data track decoded block by block: the
@@ -446,6 +481,68 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(QString, result);
         QCOMPARE(DriveFacts::cueSheetWithFilesIn(text, QStringLiteral("/discs")), result);
+    }
+
+    // A failed operation's complaints as libburn words them, oldest first; the
+    // first that names a drive fault is the cause, and libburn's words for it.
+    void driveTrouble_data()
+    {
+        QTest::addColumn<QStringList>("said");
+        QTest::addColumn<QString>("sentence");
+        QTest::addColumn<int>("words"); // which complaint goes under the sentence; -1: none
+        const QString fallback = QStringLiteral("The burn failed.");
+        const QString write = QStringLiteral("CDB= WRITE(10) : 2a 00 00 00 00 a0 00 00 10 00  : dxfer_len= 32768");
+        const QString runFailed = QStringLiteral("Burn run failed");
+        QTest::newRow("write error mid-track")
+            << QStringList{"SCSI error on write(160,16): [3 0C 00] Medium error. Write error.", write, runFailed}
+            << "The burner couldn't write to the disc. Try another disc." << 0;
+        QTest::newRow("buffer underrun")
+            << QStringList{"SCSI error on write(8000,16): [3 0C 09] Medium error. Write error, loss of streaming.",
+                           write, runFailed}
+            << "The burner ran out of data to write (a buffer underrun). Try a lower speed." << 0;
+        QTest::newRow("disc taken out mid-burn")
+            << QStringList{"SCSI error on write(160,16): [2 3A 02] Drive not ready. Medium not present, tray open.", write,
+                           "Failed to synchronize drive cache. SCSI error : [2 3A 02] Drive not ready. Medium not "
+                           "present, tray open.",
+                           runFailed}
+            << "The disc was taken out of the burner." << 0;
+        QTest::newRow("stays becoming ready")
+            << QStringList{"SCSI error on write(0,16): [2 04 01] Drive not ready. Logical unit is in the process of "
+                           "becoming ready.",
+                           runFailed}
+            << "The burner didn't get ready. Wait a moment, then try again." << 0;
+        QTest::newRow("not ready for another reason")
+            << QStringList{"SCSI error on write(0,16): [2 04 02] Drive not ready. Logical unit is not ready.", runFailed}
+            << fallback << 1;
+        QTest::newRow("command timed out")
+            << QStringList{"SCSI command 2Ah yielded host problem: 0x3 SG_ERR_DID_TIME_OUT (Timed out for "
+                           "miscellaneous reasons)",
+                           "SCSI error on write(176,16): [5 21 02] Illegal request. Invalid address for write.", runFailed}
+            << "The burner took too long to answer." << 0;
+        QTest::newRow("drive lost mid-burn")
+            << QStringList{DriveTrouble::withSystemError("Failed to transfer command to drive", ENODEV),
+                           "Lost connection to drive", runFailed}
+            << "The burner was disconnected." << 0;
+        QTest::newRow("drive gone before the grab")
+            << QStringList{"File object '/dev/sr1' not found", "Cannot access '/dev/sr1' as SG_IO CDROM drive"}
+            << "The burner was disconnected." << 0;
+        QTest::newRow("no permission") << QStringList{DriveTrouble::withSystemError("Could not grab drive", EACCES)}
+                                       << "No permission to use the burner." << 0;
+        QTest::newRow("held by another program") << QStringList{"Could not grab drive - already in use"}
+                                                 << "Another program is using the burner." << 0;
+        // libburn's own bookkeeping, not another program.
+        QTest::newRow("busy with this program's work") << QStringList{"Drive is busy on attempt to close"} << fallback << 0;
+        QTest::newRow("not a drive fault") << QStringList{"audio track prohibited by non-CD"} << fallback << 0;
+        QTest::newRow("nothing said") << QStringList{} << fallback << -1;
+    }
+    void driveTrouble()
+    {
+        QFETCH(QStringList, said);
+        QFETCH(QString, sentence);
+        QFETCH(int, words);
+        const DriveTrouble::Explained explained = DriveTrouble::explain(said, QStringLiteral("The burn failed."));
+        QCOMPARE(explained.sentence, sentence);
+        QCOMPARE(explained.words, said.value(words));
     }
 
     void writePercent_data()

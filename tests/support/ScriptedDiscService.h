@@ -49,7 +49,7 @@ public:
     void send(DiscJobState state, double percent = -1, double speed = 0, int track = 0, const QString &error = {},
               const std::optional<ReadBack> &readBack = {})
     {
-        Q_EMIT statusChanged(JobStatus{state, percent, speed, track, error, readBack});
+        Q_EMIT statusChanged(JobStatus{state, percent, speed, track, error, readBack, {}});
     }
     int aborts = 0;
 };

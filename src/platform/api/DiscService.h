@@ -174,6 +174,7 @@ struct JobStatus
     int currentTrack = 0; // from 1; 0 when none
     QString errorText;    // with `failed`; empty when the service gave none
     std::optional<ReadBack> readBack; // with `done` of a burn asked to verify
+    QString errorDetail;  // with `errorText`: the burner's own words behind it, for the log; often empty
 };
 
 // A running burn or erase. It emits statusChanged on the main thread and

@@ -3,7 +3,6 @@
 #include "base/TDError.h"
 #include "platform/linux/DriveFacts.h"
 #include "platform/linux/LibburnWorker.h"
-#include "platform/sheets/DiscSheet.h"
 
 #include <QDir>
 #include <QFile>
@@ -157,15 +156,13 @@ QString LibburnBurn::run()
     endBurnPass();
 
     if (m_run.properties.verify && !m_run.properties.test) {
-        // libburn's cue reader feeds the sheet's files itself: no producer
-        // of ours sees those blocks to compare them with the disc.
         m_run.readBack = ReadBack{};
-        if (m_fromCue)
-            m_run.readBack->skipped = QStringLiteral("a disc burned from a cue or toc sheet can't be read back here");
-        else if (m_error.isEmpty())
+        if (m_error.isEmpty() && m_fromCue)
+            takeSheetTracks();
+        if (m_error.isEmpty())
             locateTracks();
     }
-    if (m_error.isEmpty() && !m_starts.isEmpty())
+    if (m_error.isEmpty() && !m_places.isEmpty())
         readBack();
     return releaseAll();
 }
@@ -244,6 +241,10 @@ void LibburnBurn::copyCueSheet()
     try {
         // A .toc comes as the cue sheet it amounts to.
         text = DiscSheet::cueTextFor(cueSheet);
+        // libburn's cue reader feeds the sheet's files itself: the
+        // read-back compares the disc with them as the sheet describes them.
+        if (m_run.properties.verify && !m_run.properties.test)
+            m_sheet = DiscSheet::read(cueSheet);
     } catch (const TDError &e) {
         m_error = e.text();
         return;

@@ -3,6 +3,7 @@
 #include "platform/linux/Libburn.h"
 
 #include "platform/linux/DriveAccess.h"
+#include "platform/linux/DriveTrouble.h"
 #include "platform/linux/LibburnRun.h"
 #include "platform/linux/LibburnWorker.h"
 
@@ -46,6 +47,8 @@ void LibburnJob::Run::finish(const QString &error)
     JobStatus status;
     status.state = error.isEmpty() ? DiscJobState::done : DiscJobState::failed;
     status.errorText = error;
+    if (!error.isEmpty())
+        status.errorDetail = said;
     if (status.state == DiscJobState::done) {
         status.percent = 1;
         status.readBack = readBack;
@@ -54,12 +57,14 @@ void LibburnJob::Run::finish(const QString &error)
     post(status);
 }
 
-QString LibburnJob::Run::complaint(const QString &fallback) const
+QString LibburnJob::Run::complaint(const QString &fallback)
 {
+    said.clear();
     if (!problem.isEmpty())
         return problem;
-    const QString text = LibburnWorker::lastMessageSince(mark);
-    return text.isEmpty() ? fallback : text;
+    const DriveTrouble::Explained explained = DriveTrouble::explain(LibburnWorker::complaintsSince(mark), fallback);
+    said = explained.words;
+    return explained.sentence;
 }
 
 void LibburnJob::Run::pause()
@@ -156,9 +161,13 @@ QString LibburnJob::Run::erase()
         // a DVD+RW: every reader then finds it empty.
         std::vector<char> zeros(64 * 1024, 0);
         const bool wiped = burn_random_access_write(drive, 0, zeros.data(), off_t(zeros.size()), 1) == 1;
-        const QString said = LibburnWorker::lastMessageSince(eraseMark);
         release(false);
-        return wiped ? QString() : (said.isEmpty() ? QStringLiteral("The erase failed.") : said);
+        if (wiped)
+            return {};
+        const DriveTrouble::Explained explained =
+            DriveTrouble::explain(LibburnWorker::complaintsSince(eraseMark), QStringLiteral("The erase failed."));
+        said = explained.words;
+        return explained.sentence;
     }
     if (inPlace)
         burn_disc_format(drive, 0, 1 << 4); // formatted afresh, de-iced
@@ -176,17 +185,21 @@ QString LibburnJob::Run::erase()
         std::this_thread::sleep_for(pollInterval);
     }
     // A refused erase leaves the drive idle without touching the outcome of
-    // the previous job on it; libburn's complaint tells.
-    QString said = LibburnWorker::lastMessageSince(eraseMark);
-    if (said.isEmpty()) {
+    // the previous job on it; libburn's complaints say why.
+    QStringList complaints = LibburnWorker::complaintsSince(eraseMark);
+    if (complaints.isEmpty()) {
         waitForThread(eraseMark);
-        said = LibburnWorker::lastMessageSince(eraseMark);
+        complaints = LibburnWorker::complaintsSince(eraseMark);
     }
     // libburn's messages are shared by every drive, so the drive itself
     // tells whether the erase took: a refused one leaves the disc as it was.
     const bool ok = burn_drive_wrote_well(drive) == 1 && burn_disc_get_status(drive) == BURN_DISC_BLANK;
     release(false);
-    return ok ? QString() : (said.isEmpty() ? QStringLiteral("The erase failed.") : said);
+    if (ok)
+        return {};
+    const DriveTrouble::Explained explained = DriveTrouble::explain(complaints, QStringLiteral("The erase failed."));
+    said = explained.words;
+    return explained.sentence;
 }
 
 LibburnJob::LibburnJob(const std::shared_ptr<LibburnWorker> &worker, std::shared_ptr<Run> run)

@@ -6,7 +6,9 @@
 // producers through a libburn fifo, or a cue sheet read by libburn itself)
 // or erases the disc, reads the disc back through the producers when asked
 // to verify, and releases the drive (ejecting it when the burn asks so). The
-// drive is held only while the job runs.
+// drive is held only while the job runs. A failure caused by the drive says
+// so in a plain sentence (DriveTrouble), with libburn's own words beside it
+// as the status's errorDetail.
 //
 // Threading: create, abort and destroy on the main thread. The job runs on a
 // thread of its own (LibburnWorker::startJob); libburn writes on its threads

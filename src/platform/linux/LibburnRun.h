@@ -48,6 +48,7 @@ struct LibburnJob::Run : std::enable_shared_from_this<LibburnJob::Run>
     burn::burn_drive *drive = nullptr;
     quint64 mark = 0;
     QString problem; // why the last grab() found the drive unusable (DriveAccess)
+    QString said;    // libburn's own words behind the error complaint() made, for the log
     JobStatus last;
     bool posted = false;
     std::optional<ReadBack> readBack; // goes out with `done`
@@ -68,6 +69,8 @@ struct LibburnJob::Run : std::enable_shared_from_this<LibburnJob::Run>
     // Waits until libburn's thread for the write or erase begun after
     // `mark` has let go of the drive.
     void waitForThread(quint64 mark);
-    // `problem`, else libburn's last complaint since `mark`, else `fallback`.
-    QString complaint(const QString &fallback) const;
+    // `problem`, else the plain sentence for libburn's complaints since
+    // `mark` (DriveTrouble::explain, with `fallback`; the complaint behind
+    // it kept in `said`).
+    QString complaint(const QString &fallback);
 };

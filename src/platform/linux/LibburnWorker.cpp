@@ -2,6 +2,7 @@
 
 #include "platform/linux/DriveAccess.h"
 #include "platform/linux/DriveFacts.h"
+#include "platform/linux/DriveTrouble.h"
 
 #include <QFileInfo>
 #include <QLoggingCategory>
@@ -66,7 +67,9 @@ struct MessageLog
             qCDebug(lcLibburnWorker) << severity << text;
             const QByteArray sev(severity);
             const bool complaint = sev == "SORRY" || sev == "FAILURE" || sev == "FATAL" || sev == "ABORT";
-            recent.append({++taken, complaint, QString::fromLocal8Bit(text).trimmed()});
+            const QString said = QString::fromLocal8Bit(text).trimmed();
+            // The system error behind a complaint often tells which fault it is.
+            recent.append({++taken, complaint, complaint ? DriveTrouble::withSystemError(said, osErrno) : said});
             if (recent.size() > 256)
                 recent.removeFirst();
         }
@@ -314,6 +317,18 @@ QString LibburnWorker::lastMessageSince(quint64 mark)
             return it->text;
     }
     return {};
+}
+
+QStringList LibburnWorker::complaintsSince(quint64 mark)
+{
+    QMutexLocker lock(&messageLog.lock);
+    messageLog.drain();
+    QStringList complaints;
+    for (const MessageLog::Entry &entry : std::as_const(messageLog.recent)) {
+        if (entry.number > mark && entry.complaint)
+            complaints.append(entry.text);
+    }
+    return complaints;
 }
 
 bool LibburnWorker::messageSince(quint64 mark, const QString &part, const QString &end)

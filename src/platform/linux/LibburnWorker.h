@@ -33,6 +33,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -94,6 +95,8 @@ public:
     // comes at the same moment can be taken for this one.
     static quint64 messageMark();
     static QString lastMessageSince(quint64 mark);
+    // Every complaint after `mark`, oldest first.
+    static QStringList complaintsSince(quint64 mark);
     // Whether any message after `mark`, whatever its severity, contains
     // `part` and ends with `end`.
     static bool messageSince(quint64 mark, const QString &part, const QString &end);

@@ -8,6 +8,8 @@ namespace RawSector {
 
 inline constexpr quint32 bytes = 2352;
 inline constexpr quint32 userBytes = 2048;
+// Where a Mode 1 sector's user data begins: after its sync and header.
+inline constexpr quint32 userOffset = 16;
 // Logical block 0 sits 2 seconds (150 sectors) into the disc's address space.
 inline constexpr quint32 msfOffset = 150;
 

@@ -77,7 +77,7 @@ void VirtualReporter::post(double percent, double speed)
 {
     if (m_moving && pacedSpeed > 0)
         speed = pacedSpeed;
-    m_send({m_state, percent, speed, track, {}, {}}, false);
+    m_send({m_state, percent, speed, track, {}, {}, {}}, false);
     m_lastPost = Clock::now();
     m_sectors = 0;
 }
@@ -107,7 +107,7 @@ JobStatus VirtualBurnWorker::burn()
         return failed(m_error);
     if (!m_plan.test && !commit())
         return failed(m_error);
-    JobStatus done{DiscJobState::done, 1, 0, m_report.track, {}, {}};
+    JobStatus done{DiscJobState::done, 1, 0, m_report.track, {}, {}, {}};
     if (m_plan.verify && !m_plan.test)
         done.readBack = m_readBack;
     return done;
@@ -424,7 +424,7 @@ JobStatus VirtualBurnWorker::failed(const QString &text)
         why = stoppedText;
     else if (m_control.stop() == VirtualControl::unplugged)
         why = unpluggedText;
-    return {DiscJobState::failed, percent(), 0, m_report.track, why, {}};
+    return {DiscJobState::failed, percent(), 0, m_report.track, why, {}, {}};
 }
 
 void VirtualBurnWorker::erase(double seconds, VirtualControl &control, const VirtualSend &send)
@@ -440,11 +440,11 @@ void VirtualBurnWorker::erase(double seconds, VirtualControl &control, const Vir
             report.end({DiscJobState::failed, done, 0, 0,
                         control.stop() == VirtualControl::unplugged ? unpluggedText
                                                                     : QStringLiteral("The erase was stopped."),
-                        {}});
+                        {}, {}});
             return;
         }
         done = seconds > 0 ? std::min(1.0, std::chrono::duration<double>(Clock::now() - start).count() / seconds) : 1.0;
         report.state(DiscJobState::erasing, done);
     }
-    report.end({DiscJobState::done, 1, 0, 0, {}, {}});
+    report.end({DiscJobState::done, 1, 0, 0, {}, {}, {}});
 }

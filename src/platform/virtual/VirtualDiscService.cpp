@@ -389,7 +389,7 @@ std::unique_ptr<DiscJob> VirtualDiscService::start(const std::shared_ptr<Run> &r
     m_runs.append(run);
     if (!refusal.isEmpty()) {
         // Reported later: a job emits nothing before it is handed out.
-        const JobStatus status{DiscJobState::failed, -1, 0, 0, refusal, {}};
+        const JobStatus status{DiscJobState::failed, -1, 0, 0, refusal, {}, {}};
         QMetaObject::invokeMethod(this, [this, run, status] { finish(run, status); }, Qt::QueuedConnection);
     }
     return job;
