@@ -248,8 +248,9 @@ private Q_SLOTS:
             QCOMPARE(start.isEmpty() || !start.contains('\xff'), erased);
             // A refusal is said plainly, libburn's words kept below it.
             if (!erased)
-                QVERIFY(watches[n]->last().errorText == QLatin1String("The erase failed.")
-                        && watches[n]->last().errorDetail.contains(QLatin1String("unsuitable for blanking")));
+                QVERIFY2(watches[n]->last().errorText == QLatin1String("The erase failed.")
+                             && watches[n]->last().errorDetail.contains(QLatin1String("Cannot write medium")),
+                         qPrintable(watches[n]->last().errorText + " / " + watches[n]->last().errorDetail));
         }
     }
 
@@ -533,6 +534,9 @@ private Q_SLOTS:
         // libburn's own bookkeeping, not another program.
         QTest::newRow("busy with this program's work") << QStringList{"Drive is busy on attempt to close"} << fallback << 0;
         QTest::newRow("not a drive fault") << QStringList{"audio track prohibited by non-CD"} << fallback << 0;
+        QTest::newRow("not a drive fault, the command's bytes after it")
+            << QStringList{"SCSI error on command A1h BLANK: [5 30 05] Illegal request. Cannot write medium", "CDB= a1 11"}
+            << fallback << 0;
         QTest::newRow("nothing said") << QStringList{} << fallback << -1;
     }
     void driveTrouble()

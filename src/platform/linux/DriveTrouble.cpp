@@ -81,6 +81,11 @@ Explained explain(const QStringList &complaints, const QString &fallback)
         if (const QString text = sentence(said); !text.isEmpty())
             return {text, said};
     }
+    // libburn follows a failed command with its bytes ("CDB= …"): the words
+    // are the complaint before them.
+    for (auto it = complaints.crbegin(); it != complaints.crend(); ++it)
+        if (!it->startsWith(QLatin1String("CDB=")))
+            return {fallback, *it};
     return {fallback, complaints.isEmpty() ? QString() : complaints.last()};
 }
 
