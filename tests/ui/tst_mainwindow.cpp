@@ -42,14 +42,9 @@ class TestMainWindow : public QObject
         // Starts deck A on a short track; the scripted burner keeps it burning.
         bool startBurn()
         {
-            const QString file = env.path(QStringLiteral("t.wav"));
-            TestEnv::writeWav(file, 0.3);
-            DiscProject *p = model->projects().at(0);
-            QSignalSpy added(p, &DiscProject::tracksAdded);
-            p->add({file});
-            if (!added.wait())
+            if (!addTones(0, {QStringLiteral("t")}))
                 return false;
-            model->start(model->decks().at(0));
+            model->start(deck(0));
             return model->anyBusy();
         }
     };
@@ -458,8 +453,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("placed");
         // The test screen is 1920 × 1080 (see main below).
         QTest::newRow("nothing saved") << QString() << QRect(0, 0, 1440, 960) << false;
-        QTest::newRow("partly off the screen")
-            << QStringLiteral("{{1500, 700}, {1200, 800}}") << QRect(720, 280, 1200, 800) << true;
+        QTest::newRow("partly off the screen") << QStringLiteral("{{1500, 700}, {1200, 800}}") << QRect(720, 280, 1200, 800) << true;
     }
 
     void frame()
