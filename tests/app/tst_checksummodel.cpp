@@ -23,6 +23,7 @@ private Q_SLOTS:
         sums.checksum(image);
         QTRY_VERIFY(sums.sums().has_value());
         QCOMPARE(sums.sums()->sha256, opensslSha256(image));
+        QTRY_COMPARE(queue.jobs().first().detail, QStringLiteral("MD5 ") + sums.sums()->md5 + QStringLiteral(" · SHA-256 ") + sums.sums()->sha256);
         QCOMPARE(sums.saveName(), QStringLiteral("image.iso.sha256"));
         QSignalSpy saved(&sums, &ChecksumModel::saved);
         const QString target = env.path(QStringLiteral("image.iso.sha256"));
