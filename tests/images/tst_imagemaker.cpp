@@ -94,8 +94,7 @@ private slots:
         QTest::newRow("only symbols") << "!@#$" << "____";
         QTest::newRow("only spaces") << "   " << "DISC";
         QTest::newRow("empty") << "" << "DISC";
-        QTest::newRow("40 characters cut to 32 then trimmed")
-            << "abcdefghijklmnopqrstuvwxyz12345 ABCDEFGH" << "abcdefghijklmnopqrstuvwxyz12345";
+        QTest::newRow("40 characters cut to 32 then trimmed") << "abcdefghijklmnopqrstuvwxyz12345 ABCDEFGH" << "abcdefghijklmnopqrstuvwxyz12345";
         QTest::newRow("accents are not ASCII") << "Café Noël" << "Caf_ No_l";
         QTest::newRow("a character outside the BMP is one underscore") << "A😀B" << "A_B";
         QTest::newRow("tab inside becomes underscore") << "a\tb" << "a_b";
@@ -198,18 +197,12 @@ private slots:
         QTest::addColumn<QString>("error");
 
         const QString out = m_env.path(QStringLiteral("out-refused"));
-        QTest::newRow("folder missing") << m_env.path(QStringLiteral("Gone Folder")) << out + "/x.iso"
-                                        << int(ImageFormat::iso) << "The folder Gone Folder can't be found.";
-        QTest::newRow("folder is a file") << m_folder + "/readme.txt" << out + "/x.iso" << int(ImageFormat::iso)
-                                          << "The folder readme.txt can't be found.";
-        QTest::newRow("dmg, folder missing") << m_env.path(QStringLiteral("Gone Folder")) << out + "/x.dmg"
-                                             << int(ImageFormat::dmg) << "The folder Gone Folder can't be found.";
-        QTest::newRow("dmg, output folder missing") << m_folder << out + "/nowhere/x.dmg" << int(ImageFormat::dmg)
-                                                    << "The folder to save the image in doesn't exist.";
-        QTest::newRow("output folder missing") << m_folder << out + "/nowhere/x.iso" << int(ImageFormat::iso)
-                                               << "The folder to save the image in doesn't exist.";
-        QTest::newRow("output folder is a file") << m_folder << m_folder + "/readme.txt/x.iso" << int(ImageFormat::iso)
-                                                 << "The place to save the image in isn't a folder.";
+        QTest::newRow("folder missing") << m_env.path(QStringLiteral("Gone Folder")) << out + "/x.iso" << int(ImageFormat::iso) << "The folder Gone Folder can't be found.";
+        QTest::newRow("folder is a file") << m_folder + "/readme.txt" << out + "/x.iso" << int(ImageFormat::iso) << "The folder readme.txt can't be found.";
+        QTest::newRow("dmg, folder missing") << m_env.path(QStringLiteral("Gone Folder")) << out + "/x.dmg" << int(ImageFormat::dmg) << "The folder Gone Folder can't be found.";
+        QTest::newRow("dmg, output folder missing") << m_folder << out + "/nowhere/x.dmg" << int(ImageFormat::dmg) << "The folder to save the image in doesn't exist.";
+        QTest::newRow("output folder missing") << m_folder << out + "/nowhere/x.iso" << int(ImageFormat::iso) << "The folder to save the image in doesn't exist.";
+        QTest::newRow("output folder is a file") << m_folder << m_folder + "/readme.txt/x.iso" << int(ImageFormat::iso) << "The place to save the image in isn't a folder.";
     }
 
     void refuses()
