@@ -288,33 +288,6 @@ private slots:
         QCOMPARE(readFile(target), QByteArray("older"));
     }
 
-    void copyToAFullDisk()
-    {
-        // A 1 MiB file system for a 3 MiB copy, with an older image already there.
-        const QString small = m_env.path(QStringLiteral("small-disk"));
-        SmallDisk disk(small, mib);
-        if (!disk.mounted())
-            QSKIP("can't mount a small tmpfs here (needs root)");
-        const QString target = small + "/Disc.iso";
-        const QByteArray older(64 * 1024, 'o');
-        QVERIFY(writeFile(target, older));
-
-        const QString device = m_env.path(QStringLiteral("disc.raw"));
-        QVERIFY(TestEnv::writePattern(device, 3 * mib));
-        const BlockReader disc(device);
-        const auto read = [&](qint64 offset, char *into, qint64 count) { return disc.read(offset, into, count); };
-        QCOMPARE(thrown([&] { DiscReader::copy(3 * mib, target, {}, nullptr, read); }).text(),
-                 QStringLiteral("Couldn't save the file: No space left on device"));
-        QCOMPARE(leftovers(small), QStringList{"Disc.iso"});
-        QCOMPARE(readFile(target), older);
-
-        // And through makeISO, which says the same.
-        QCOMPARE(thrown([&] { DiscReader::makeISO(dataCD(3 * mib), device, target, {}, nullptr); }),
-                 TDError::writeFailed(QStringLiteral("No space left on device")));
-        QCOMPARE(leftovers(small), QStringList{"Disc.iso"});
-        QCOMPARE(readFile(target), older);
-    }
-
     void makeISO_data()
     {
         QTest::addColumn<DiscInfo>("disc");

@@ -219,37 +219,6 @@ private slots:
         QCOMPARE(leftovers(outDir), QStringList());
     }
 
-    void diskFullLeavesTheOlderImage()
-    {
-        // A 1 MiB file system for the output: xorriso sees the 3 MiB image won't fit.
-        const QString small = m_env.path(QStringLiteral("small-disk"));
-        SmallDisk disk(small, mib);
-        if (!disk.mounted())
-            QSKIP("can't mount a small tmpfs here (needs root)");
-        const QString output = small + "/backup.iso";
-        const QByteArray older(100 * 1024, 'o');
-        QVERIFY(writeFile(output, older));
-
-        QCOMPARE(thrown([&] { ImageMaker::make(m_folder, output, ImageFormat::iso, QStringLiteral("Backup"), {}, nullptr); }).text(),
-                 QStringLiteral("Couldn't save the file: No space left on device"));
-        QCOMPARE(leftovers(small), QStringList{QStringLiteral("backup.iso")});
-        QCOMPARE(readFile(output), older);
-    }
-
-    void readOnlyPlaceSaysSo()
-    {
-        // Read-only for root too, unlike a folder without write permission.
-        const QString place = m_env.path(QStringLiteral("read-only"));
-        SmallDisk disk(place, 64 * mib, MS_RDONLY); // room enough that xorriso tries to write
-        if (!disk.mounted())
-            QSKIP("can't mount a read-only tmpfs here (needs root)");
-        const TDError e = thrown([&] { ImageMaker::make(m_folder, place + "/x.iso", ImageFormat::iso, QStringLiteral("V"), {}, nullptr); });
-        QCOMPARE(e.text(), QStringLiteral("That place is read-only. Choose another folder to save the image in."));
-        // xorriso's own last word stays with it, for the log.
-        QCOMPARE(e.detail(), QStringLiteral("xorriso: libburn indicates failure with writing."));
-        QCOMPARE(leftovers(place), QStringList());
-    }
-
     void reportsProgressAndCancels()
     {
         // Big enough that xorriso prints its percentages (it does about once a
