@@ -4,6 +4,7 @@
 // gets, no half-written file anywhere, older files left alone, and the next
 // run of the same kind working once the fault is gone.
 
+#include "AudioFixtures.h"
 #include "FaultInjection.h"
 #include "ImageFixtures.h"
 #include "VirtualRig.h"
@@ -148,10 +149,7 @@ private Q_SLOTS:
         QVERIFY(rig.blank(0));
         const QString wav = rig.env.path(QStringLiteral("music/tone.wav"));
         QVERIFY(QDir().mkpath(QFileInfo(wav).path()));
-        QVERIFY(TestEnv::writeWav(wav, 1.5));
-        QSignalSpy added(rig.model->projects().at(0), &DiscProject::tracksAdded);
-        rig.model->projects().at(0)->add({wav});
-        QVERIFY(added.wait(10000));
+        QVERIFY(addTones(rig.env, rig.model->projects().at(0), {QStringLiteral("music/tone")}, 1.5));
         const QString cache = AudioPrep::cacheDir();
         const Kept nearby = Kept::make(cache + QStringLiteral("/notes.txt"), "not ours to touch\n");
         const QStringList before = filesUnder(rig.env.root());

@@ -3,32 +3,14 @@
 // service) in a private home: the set-up the model, card and window tests
 // share.
 
+#include "AudioFixtures.h"
 #include "ImageFixtures.h"
 #include "ScriptedDiscService.h"
 #include "TestEnv.h"
 #include "app/AppModel.h"
 #include "app/LogModel.h"
-#include "audio/DiscProject.h"
 #include "drives/Deck.h"
 #include "queue/JobQueue.h"
-
-#include <QSignalSpy>
-
-// Adds a short tone named after each of `names` to `project` and waits until
-// the tracks are in and measured.
-inline bool addTones(const TestEnv &env, DiscProject *project, const QStringList &names, double seconds = 0.3,
-                     int rate = 44100, int channels = 2)
-{
-    QStringList files;
-    for (const QString &name : names) {
-        files.append(env.path(name + QStringLiteral(".wav")));
-        if (!TestEnv::writeWav(files.last(), seconds, rate, channels))
-            return false;
-    }
-    QSignalSpy added(project, &DiscProject::tracksAdded), measured(project, &DiscProject::measured);
-    project->add(files);
-    return added.wait(10000) && added.first().first().toInt() == names.size() && (measured.count() || measured.wait());
-}
 
 struct ModelRig
 {
