@@ -26,18 +26,6 @@ QString unreadableText(qint64 offset)
                             "sectors.");
 }
 
-DiscInfo dataCD(qint64 bytes)
-{
-    DiscInfo d;
-    d.bsdName = QStringLiteral("sr7");
-    d.mediaKind = QStringLiteral("CD");
-    d.mediaName = QStringLiteral("CD-R");
-    d.bytes = bytes;
-    d.volumeKind = QStringLiteral("iso9660");
-    d.volumeName = QStringLiteral("PHOTOS");
-    return d;
-}
-
 } // namespace
 
 class TstDiscReader : public QObject

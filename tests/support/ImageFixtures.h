@@ -3,6 +3,7 @@
 
 #include "base/TDError.h"
 #include "images/Mounter.h"
+#include "platform/api/DiscInfo.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -58,6 +59,19 @@ inline QByteArray readFile(const QString &path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
+}
+
+// A data CD in drive sr7, as the system lists it.
+inline DiscInfo dataCD(qint64 bytes, const QString &volume = QStringLiteral("PHOTOS"))
+{
+    DiscInfo d;
+    d.bsdName = QStringLiteral("sr7");
+    d.mediaKind = QStringLiteral("CD");
+    d.mediaName = QStringLiteral("CD-R");
+    d.bytes = bytes;
+    d.volumeKind = QStringLiteral("iso9660");
+    d.volumeName = volume;
+    return d;
 }
 
 // Whether images can be made and mounted here the way the tests do it:

@@ -2,6 +2,7 @@
 // A real application model on `count` unthrottled virtual burners, each
 // writing its discs under the test's own folders.
 
+#include "ImageFixtures.h"
 #include "TestEnv.h"
 #include "app/AppModel.h"
 #include "app/CopyDiscModel.h"
@@ -33,13 +34,7 @@ struct VirtualRig
     // the copy card is shown it.
     DiscInfo insertDisc(const QString &device, qint64 bytes)
     {
-        DiscInfo info;
-        info.bsdName = QStringLiteral("sr7");
-        info.mediaKind = QStringLiteral("CD");
-        info.mediaName = QStringLiteral("CD-ROM");
-        info.bytes = bytes;
-        info.volumeKind = QStringLiteral("iso9660");
-        info.volumeName = QStringLiteral("Holiday");
+        const DiscInfo info = dataCD(bytes, QStringLiteral("Holiday"));
         model->queue()->setDiscLookup([info, device](const QString &bsd) -> std::optional<JobQueue::DiscSource> {
             return bsd == info.bsdName ? std::optional(JobQueue::DiscSource{info, device}) : std::nullopt;
         });
