@@ -1,8 +1,8 @@
 // A deck's audio burns and erases against a scripted burner service:
 // refusals, the service's statuses, endings, stop and demo runs.
 
-#include "AudioFixtures.h"
 #include "ScriptedDiscService.h"
+#include "TestEnv.h"
 #include "audio/AudioPrep.h"
 #include "audio/DiscProject.h"
 #include "base/Format.h"
@@ -38,8 +38,16 @@ class TestDeckBurn : public QObject
             deck->setService(&service);
             deck->attach(device);
             QObject::connect(deck, &Deck::logged, [this](const QString &line) { lines.prepend(line); });
-            for (int i = 0; i < tracks; ++i)
-                addTones(env, project, {QStringLiteral("t%1").arg(i)}, 0.5 + i);
+            if (tracks > 0) {
+                QStringList files;
+                for (int i = 0; i < tracks; ++i) {
+                    files.append(env.path(QStringLiteral("t%1.wav").arg(i)));
+                    TestEnv::writeWav(files.last(), 0.5 + i);
+                }
+                QSignalSpy added(project, &DiscProject::tracksAdded);
+                project->add(files);
+                added.wait();
+            }
         }
         // An end line's time reads 0:00: the scripted jobs end at once, but a
         // sanitizer build can take a second or two getting there.
