@@ -1,14 +1,22 @@
 #pragma once
-// A private folder for the files a target hands to the code under test,
-// in /dev/shm when there is one so that runs cost no disk I/O. Made once per
-// process and removed when it exits normally.
+// What the targets share: a private folder for the files a target hands to
+// the code under test, in /dev/shm when there is one so that runs cost no
+// disk I/O (made once per process and removed when it exits normally), and
+// the stop when the code breaks a promise.
 
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QString>
 
+#include <cstdio>
 #include <cstdlib>
+
+[[noreturn]] inline void broken(const char *what)
+{
+    fprintf(stderr, "broken promise: %s\n", what);
+    std::abort();
+}
 
 namespace Fuzz {
 

@@ -22,12 +22,6 @@ namespace {
 // Decoding stops here: a tiny file may claim hours of silence.
 constexpr size_t mostSamples = size_t(44100) * 2 * 30;
 
-[[noreturn]] void broken(const char *what)
-{
-    fprintf(stderr, "broken promise: %s\n", what);
-    std::abort();
-}
-
 struct Decoded
 {
     FFmpegAudio::StereoDecoder::Status opened = FFmpegAudio::StereoDecoder::Status::ok;

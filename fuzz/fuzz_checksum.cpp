@@ -17,12 +17,6 @@
 
 namespace {
 
-[[noreturn]] void broken(const char *what)
-{
-    fprintf(stderr, "broken promise: %s\n", what);
-    std::abort();
-}
-
 void expect(const QString &pasted, const Digests &digests, ChecksumMatch wanted, const char *what)
 {
     if (Checksums::match(pasted, digests) != wanted) {

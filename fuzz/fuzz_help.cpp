@@ -18,12 +18,6 @@
 
 namespace {
 
-[[noreturn]] void broken(const char *what)
-{
-    fprintf(stderr, "broken promise: %s\n", what);
-    std::abort();
-}
-
 bool blank(QChar c)
 {
     return c == u' ' || c == u'\t';

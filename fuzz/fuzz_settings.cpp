@@ -20,12 +20,6 @@
 
 namespace {
 
-[[noreturn]] void broken(const char *what)
-{
-    fprintf(stderr, "broken promise: %s\n", what);
-    std::abort();
-}
-
 bool finite(const QRectF &r)
 {
     return std::isfinite(r.x()) && std::isfinite(r.y()) && std::isfinite(r.width()) && std::isfinite(r.height());

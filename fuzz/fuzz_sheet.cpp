@@ -53,12 +53,6 @@ std::optional<qint64> sizeByName(const QString &path)
     return qint64(3010560);
 }
 
-[[noreturn]] void broken(const char *what)
-{
-    fprintf(stderr, "broken promise: %s\n", what);
-    std::abort();
-}
-
 // Where the track's sectors lie, against the file they come from.
 void checkTrack(const SheetTrack &t, const DiscSheet::FileSize &size)
 {

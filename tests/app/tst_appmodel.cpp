@@ -26,12 +26,10 @@ private Q_SLOTS:
         const QVariant none;
         QTest::newRow("nothing stored") << none << none << MainTab::audio << "Audio CD" << 0;
         QTest::newRow("data screen") << QVariant("Data & ISO") << QVariant(4) << MainTab::data << "Data & ISO" << 4;
-        QTest::newRow("tools screen") << QVariant("Checksums & Mount") << QVariant(6) << MainTab::tools
-                                      << "Checksums & Mount" << 6;
+        QTest::newRow("tools screen") << QVariant("Checksums & Mount") << QVariant(6) << MainTab::tools << "Checksums & Mount" << 6;
         QTest::newRow("case differs") << QVariant("data & iso") << QVariant(2) << MainTab::audio << "Audio CD" << 2;
         QTest::newRow("case name, not raw") << QVariant("data") << none << MainTab::audio << "Audio CD" << 0;
-        QTest::newRow("decks not a number") << QVariant("Audio CD") << QVariant("lots") << MainTab::audio
-                                            << "Audio CD" << 0;
+        QTest::newRow("decks not a number") << QVariant("Audio CD") << QVariant("lots") << MainTab::audio << "Audio CD" << 0;
         QTest::newRow("decks as text number") << none << QVariant("4") << MainTab::audio << "Audio CD" << 4;
     }
 
@@ -198,6 +196,23 @@ private Q_SLOTS:
         QCOMPARE(first->tracks().at(0).seconds, 1.5);
         QCOMPARE(first->tracks().at(1).path, mono);
         QCOMPARE(first->tracks().at(1).seconds, 2.0);
+    }
+
+    // A long list of files left out names the first ten.
+    void leftOutFilesAreNamed()
+    {
+        TestEnv env;
+        auto settings = env.settings();
+        AppModel model({settings.get(), false, env.path(QStringLiteral("log.txt"))});
+        model.setMode(BurnMode::independent);
+        DiscProject *p = model.projects().at(2);
+        QSignalSpy added(p, &DiscProject::tracksAdded);
+        QStringList many;
+        for (int i = 1; i <= 12; ++i)
+            many << env.path(QStringLiteral("n%1.txt").arg(i, 2, 10, QLatin1Char('0')));
+        p->add(many);
+        QVERIFY(added.wait(10000));
+        QCOMPARE(model.logLines()->lines().first().text, QStringLiteral("Left out 12 files that can't be read: “n01.txt”, “n02.txt”, “n03.txt”, “n04.txt”, “n05.txt”, “n06.txt”, “n07.txt”, “n08.txt”, “n09.txt”, “n10.txt” and 2 more."));
     }
 
     void onlyImagesStayOnDataScreen()

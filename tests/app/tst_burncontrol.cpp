@@ -1,11 +1,7 @@
 // Audio burns across decks: which disc each deck burns, the stagger of
 // "Burn all", and the Copies counters as copies succeed, fail and stop.
 
-#include "ScriptedDiscService.h"
-#include "TestEnv.h"
-#include "app/AppModel.h"
-#include "audio/DiscProject.h"
-#include "drives/Deck.h"
+#include "ModelRig.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -15,38 +11,14 @@ class TestBurnControl : public QObject
 {
     Q_OBJECT
 
-    struct Rig
+    struct Rig : ModelRig
     {
-        TestEnv env;
-        std::unique_ptr<QSettings> settings = env.settings();
-        ScriptedDiscService service;
-        std::unique_ptr<AppModel> model;
-
         explicit Rig(int burners)
+            : ModelRig(burners)
         {
-            for (int i = 0; i < burners; ++i)
-                service.plug(QStringLiteral("B%1").arg(i), QStringLiteral("p%1").arg(i));
-            model = std::make_unique<AppModel>(
-                AppModel::Config{settings.get(), true, env.path(QStringLiteral("log.txt")), &service});
             model->setDemoSeconds(0.4);
         }
-        void addTrack(int project)
-        {
-            const QString file = env.path(QStringLiteral("p%1.wav").arg(project));
-            TestEnv::writeWav(file, 0.3);
-            DiscProject *p = model->projects().at(project);
-            QSignalSpy added(p, &DiscProject::tracksAdded);
-            p->add({file});
-            QVERIFY(added.wait());
-        }
-        Deck *deck(int i) const { return model->decks().at(i); }
-        QStringList texts() const
-        {
-            QStringList out;
-            for (const auto &l : model->logLines()->lines())
-                out.prepend(l.text);
-            return out;
-        }
+        void addTrack(int project) { QVERIFY(addTones(project, {QStringLiteral("p%1").arg(project)})); }
     };
 
 private Q_SLOTS:

@@ -222,75 +222,6 @@ private Q_SLOTS:
         QCOMPARE(rig.texts().filter(clipped).size(), 2);
     }
 
-    // Files that can't become tracks are named, whichever way they came in.
-    void filesLeftOutAreNamed()
-    {
-        if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
-            QSKIP("ffmpeg makes the picture");
-        Rig rig(1);
-        const QString wav = rig.env.path(QStringLiteral("song.wav"));
-        const QString notes = rig.env.path(QStringLiteral("notes.mp3"));
-        const QString cover = rig.env.path(QStringLiteral("cover.jpg"));
-        QVERIFY(TestEnv::writeWav(wav, 0.5));
-        QFile text(notes);
-        QVERIFY(text.open(QIODevice::WriteOnly));
-        text.write(QByteArray("These are my notes, not a song.\n").repeated(100));
-        text.close();
-        QVERIFY(ffmpeg({"-f", "lavfi", "-i", "testsrc=size=32x32", "-frames:v", "1", cover}));
-
-        rig.model->openFiles({wav, notes, cover});
-        QTRY_VERIFY_WITH_TIMEOUT(rig.texts().contains(QStringLiteral("Added 1 track(s) to the disc.")), 10000);
-        QVERIFY2(rig.texts().contains(QStringLiteral("Left out 2 files that aren't audio: “notes.mp3”, “cover.jpg”.")),
-                 qPrintable(rig.texts().join(QLatin1Char('\n'))));
-
-        // Added from the screen, to another project, with a file gone meanwhile.
-        rig.model->setMode(BurnMode::independent);
-        QSignalSpy added(rig.model->projects().at(2), &DiscProject::tracksAdded);
-        rig.model->projects().at(2)->add({notes, rig.env.path(QStringLiteral("gone.wav")), wav});
-        QVERIFY(added.wait(10000));
-        QCOMPARE(rig.model->projects().at(2)->count(), 1);
-        QVERIFY(rig.texts().contains(QStringLiteral("Left out 1 file that isn't audio: “notes.mp3”.")));
-        QVERIFY(rig.texts().contains(QStringLiteral("Left out 1 file that can't be read: “gone.wav”.")));
-
-        // A long list names the first ten.
-        QStringList many;
-        for (int i = 1; i <= 12; ++i)
-            many << rig.env.path(QStringLiteral("n%1.txt").arg(i, 2, 10, QLatin1Char('0')));
-        rig.model->projects().at(2)->add(many);
-        QVERIFY(added.wait(10000));
-        QCOMPARE(rig.texts().last(), QStringLiteral("Left out 12 files that can't be read: “n01.txt”, “n02.txt”, "
-                                                    "“n03.txt”, “n04.txt”, “n05.txt”, “n06.txt”, “n07.txt”, "
-                                                    "“n08.txt”, “n09.txt”, “n10.txt” and 2 more."));
-    }
-
-    // The read-back of an audio disc ends in a line of its own.
-    void audioVerifySaysItsResult()
-    {
-        Rig rig(1);
-        const QString one = rig.env.path(QStringLiteral("one.wav"));
-        const QString two = rig.env.path(QStringLiteral("two.wav"));
-        QVERIFY(TestEnv::writeWav(one, 0.7));
-        QVERIFY(TestEnv::writeWav(two, 1.3, 22050, 1));
-        rig.add({one, two});
-        QVERIFY(rig.burn(true));
-        // Every block of both tracks was compared.
-        const qint64 checked = rig.track(1).size() + rig.track(2).size();
-        QVERIFY(checked > 2 * 44100 * 4);
-        const QStringList log = rig.texts();
-        const qsizetype result = log.indexOf(QStringLiteral("Deck A: read back — Match — every track is the same on "
-                                                           "the disc as written (")
-                                             + fmtBytes(checked) + QStringLiteral(" checked)."));
-        QVERIFY2(result >= 0, qPrintable(log.join(QLatin1Char('\n'))));
-        QVERIFY(log.indexOf(QRegularExpression(QStringLiteral("Deck A: disc finished in \\d+:\\d\\d\\."))) > result);
-
-        // Without verification nothing is claimed.
-        rig.burners->insertBlank(rig.burners->burnerNumbers().first());
-        rig.model->refreshDrives();
-        QTRY_VERIFY(rig.deck(0)->blankLoaded());
-        QVERIFY(rig.burn(false));
-        QCOMPARE(rig.texts().filter(QStringLiteral("read back")).size(), 1);
-    }
-
     void copiesOnTwoBurnersWithAutoInsert()
     {
         Rig rig(2);
@@ -323,14 +254,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("phase");
         QTest::addColumn<QString>("start"); // the start line's size and how the burner reads the image
         const QString read = QStringLiteral("Done and read back: the disc matches. Disc ejecting.");
-        QTest::newRow("ISO") << "backup.iso" << QByteArray() << qint64(2048 * 512)
-                             << "Done and checked. Disc ejecting." << "(1 MB, raw data track)";
+        QTest::newRow("ISO") << "backup.iso" << QByteArray() << qint64(2048 * 512) << "Done and checked. Disc ejecting." << "(1 MB, raw data track)";
         QTest::newRow("DMG") << "backup.dmg" << QByteArray() << qint64(2048 * 512) << read << ", disk image reader)";
-        QTest::newRow("cue") << "backup.cue"
-                             << QByteArray("FILE \"data.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n")
-                             << qint64(2352 * 512) << read << "(1 MB, cue sheet)";
-        QTest::newRow("toc") << "backup.toc" << QByteArray("CD_ROM\nTRACK MODE1\nDATAFILE \"data.bin\"\n")
-                             << qint64(2352 * 512) << read << "(1 MB, cue sheet made from the toc)";
+        QTest::newRow("cue") << "backup.cue" << QByteArray("FILE \"data.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n") << qint64(2352 * 512) << read << "(1 MB, cue sheet)";
+        QTest::newRow("toc") << "backup.toc" << QByteArray("CD_ROM\nTRACK MODE1\nDATAFILE \"data.bin\"\n") << qint64(2352 * 512) << read << "(1 MB, cue sheet made from the toc)";
     }
     void imageBurnSaysItsReadBack()
     {

@@ -1,6 +1,6 @@
 // A burner the user may not open, end to end: the hardware service pointed
 // at a node this user is refused (see Unprivileged.h), the application's deck
-// showing why, the burn log saying it once, and the deck refusing to start.
+// showing why and the burn log saying it once.
 
 #include "ImageFixtures.h"
 #include "LibburnBarrier.h"
@@ -8,7 +8,6 @@
 #include "Unprivileged.h"
 #include "app/AppModel.h"
 #include "drives/Deck.h"
-#include "images/ImageInfo.h"
 #include "platform/linux/HardwareDiscService.h"
 
 #include <QCoreApplication>
@@ -25,12 +24,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("rootNode"); // made by root; empty: a file of our own without rights
         QTest::addColumn<QString>("text");     // %1: the node
-        QTest::newRow("ours, no rights")
-            << "" << "No permission to use %1: its mode doesn't let you read and write it (see ls -l %1), so ask your "
-                     "administrator for access.";
-        QTest::newRow("cdrom group") << "cdrom"
-                                     << "No permission to use %1: add yourself to the cdrom group (sudo usermod -aG "
-                                        "cdrom $USER), then log out and back in.";
+        QTest::newRow("ours, no rights") << "" << "No permission to use %1: its mode doesn't let you read and write it (see ls -l %1), so ask your " "administrator for access.";
+        QTest::newRow("cdrom group") << "cdrom" << "No permission to use %1: add yourself to the cdrom group (sudo usermod -aG " "cdrom $USER), then log out and back in.";
     }
     void unusableBurner()
     {
@@ -65,15 +60,6 @@ private Q_SLOTS:
         for (const auto &line : model.logLines()->lines())
             times += line.text == said;
         QCOMPARE(times, 1);
-
-        QList<std::pair<bool, QString>> ends;
-        const auto ended = [&ends](bool ok, const QString &message) { ends.append({ok, message}); };
-        const QString image = env.path(QStringLiteral("image.iso"));
-        QVERIFY(TestEnv::writePattern(image, 40960));
-        a->burnImage(*ImageInfo::inspect(image), false, true, true, false, QStringLiteral("Burn"), ended);
-        a->eraseDisc(false, false, QStringLiteral("Erase"), ended);
-        QCOMPARE(ends, (QList<std::pair<bool, QString>>{{false, said}, {false, said}}));
-        QCOMPARE(a->phase(), said);
     }
 };
 

@@ -1,6 +1,6 @@
 // The burn-image card: the burns it queues, on which decks, and its refusals.
 
-#include "CardRig.h"
+#include "ModelRig.h"
 #include "app/BurnImageModel.h"
 #include "platform/udif/Udif.h"
 #include <QTest>
@@ -22,15 +22,11 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("titles");
         QTest::addColumn<bool>("checksum");
         const QStringList both{"Burn disc.iso on Deck A", "Burn disc.iso on Deck B"};
-        QTest::newRow("A and B, C not shown") << "disc.iso" << 2 << false << QList<int>{2, 1, 0} << false << both
-                                              << true;
-        QTest::newRow("B has no burner") << "disc.iso" << 1 << false << QList<int>{0, 1} << false
-                                         << QStringList{"Burn disc.iso on Deck A"} << true;
+        QTest::newRow("A and B, C not shown") << "disc.iso" << 2 << false << QList<int>{2, 1, 0} << false << both << true;
+        QTest::newRow("B has no burner") << "disc.iso" << 1 << false << QList<int>{0, 1} << false << QStringList{"Burn disc.iso on Deck A"} << true;
         QTest::newRow("no burner, demo") << "disc.iso" << 0 << true << QList<int>{0, 1} << false << both << true;
-        QTest::newRow("test burn on B") << "disc.iso" << 2 << false << QList<int>{1} << true
-                                        << QStringList{"Test-burn disc.iso on Deck B"} << true;
-        QTest::newRow("a Mac disk image skips the checksum") << "mac.dmg" << 2 << false << QList<int>{0} << false
-                                                             << QStringList{"Burn mac.dmg on Deck A"} << false;
+        QTest::newRow("test burn on B") << "disc.iso" << 2 << false << QList<int>{1} << true << QStringList{"Test-burn disc.iso on Deck B"} << true;
+        QTest::newRow("a Mac disk image skips the checksum") << "mac.dmg" << 2 << false << QList<int>{0} << false << QStringList{"Burn mac.dmg on Deck A"} << false;
     }
     void queuesOneBurnPerUsableTarget()
     {

@@ -64,19 +64,6 @@ private Q_SLOTS:
         QCOMPARE(fileLines(path), QStringList{QStringLiteral("two")});
     }
 
-    void unwritableFolderLosesOnlyTheFileCopy()
-    {
-        TestEnv env;
-        QFile blocker(env.path(QStringLiteral("blocker")));
-        QVERIFY(blocker.open(QIODevice::WriteOnly)); // a file where the folder should be
-        blocker.close();
-        auto settings = env.settings();
-        AppModel model({settings.get(), false, env.path(QStringLiteral("blocker/Burn Log.txt"))});
-        model.log(QStringLiteral("still listed"));
-        model.logFile().flush();
-        QCOMPARE(model.logLines()->lines().first().text, QStringLiteral("still listed"));
-    }
-
     void listIsNewestFirstCappedAtFiveHundredFileKeepsAll()
     {
         TestEnv env;
@@ -192,22 +179,6 @@ private Q_SLOTS:
         const auto &lines = model.logLines()->lines(); // newest first
         QCOMPARE(fileLines(target), (QStringList{lines.at(2).time + "  " + lines.at(2).text, lines.at(1).time + "  alpha",
                                                  lines.at(0).time + "  beta"}));
-    }
-
-    void failedSaveIsLoggedAndLeavesLogAlone()
-    {
-        TestEnv env;
-        auto settings = env.settings();
-        const QString path = env.path(QStringLiteral("log.txt"));
-        AppModel model({settings.get(), false, path});
-        QSignalSpy saved(&model, &AppModel::logCopySaved);
-        model.saveLogCopy(env.path(QStringLiteral("no/such/folder/copy.txt")));
-        QVERIFY(saved.wait());
-        QCOMPARE(saved.first().at(1).toBool(), false);
-        const QString last = model.logLines()->lines().first().text;
-        QVERIFY2(last.startsWith(QStringLiteral("Couldn't save the log: ")) && last.size() > 23, qPrintable(last));
-        model.logFile().flush();
-        QCOMPARE(fileLines(path).size(), 2);
     }
 };
 

@@ -14,7 +14,6 @@ struct V
 {
     double r, g, b;
 };
-V up(V c, double t) { return {c.r + (1 - c.r) * t, c.g + (1 - c.g) * t, c.b + (1 - c.b) * t}; }
 double lum(V c)
 {
     auto f = [](double x) { return x <= 0.03928 ? x / 12.92 : std::pow((x + 0.055) / 1.055, 2.4); };
@@ -42,24 +41,12 @@ private Q_SLOTS:
         QVERIFY(std::abs(RGB{0.5, 0.5, 0.5}.luminance() - 0.21404114048223255) < 1e-12);
     }
 
-    void everyThemeLightOrDarkByItsBase()
+    // Every colour words are drawn in reads on the panels: at least 4.5 : 1 at both ends.
+    void everyThemesWordsReadOnItsPanels()
     {
-        // Which side of 0.22 each base falls on, and what follows from it.
-        const QSet<QString> light = {"canary", "pearl", "lavender", "orange", "tan", "beige",
-                                     "silver", "gold", "chromegold", "opal"};
         for (const ChromeTheme &t : ChromeThemes::all()) {
-            const V base{t.base.r, t.base.g, t.base.b};
             const ChromeColors c = ChromeColors::of(t);
-            QVERIFY2(c.isLight == (lum(base) > 0.22), qPrintable(t.id));
-            QVERIFY2(c.isLight == light.contains(t.id), qPrintable(t.id));
-            QCOMPARE(c.mirror, t.mirror);
-            QCOMPARE(c.glossTop, t.mirror ? 0.75 : 0.55);
-            QVERIFY2(near(c.capTop, up(base, t.mirror ? 0.75 : 0.45)), qPrintable(t.id));
-            // Every colour words are drawn in reads on the panels: at least
-            // 4.5 : 1 at both ends.
-            const std::pair<const char *, RGB> words[] = {{"text", c.text},       {"dimText", c.dimText},
-                                                          {"ok", c.ok},           {"stop", c.stop},
-                                                          {"waiting", c.waiting}, {"accentLabel", c.accentLabel}};
+            const std::pair<const char *, RGB> words[] = {{"text", c.text}, {"dimText", c.dimText}, {"ok", c.ok}, {"stop", c.stop}, {"waiting", c.waiting}, {"accentLabel", c.accentLabel}};
             for (const auto &[role, colour] : words) {
                 for (const RGB &panel : {c.panelTop, c.panelBottom}) {
                     const double a = lum({colour.r, colour.g, colour.b});
@@ -68,12 +55,6 @@ private Q_SLOTS:
                              qPrintable(t.id + QLatin1Char(' ') + QLatin1String(role)));
                 }
             }
-            // Cap text is whichever of the two contrasts more with the base.
-            const double lb = lum(base);
-            const double white = 1.05 / (lb + 0.05);
-            const double dark = (std::max(lb, 0.005062232844546803) + 0.05)
-                / (std::min(lb, 0.005062232844546803) + 0.05);
-            QVERIFY2(near(c.capText, white > dark ? V{1, 1, 1} : V{0.06, 0.06, 0.08}), qPrintable(t.id));
         }
     }
 

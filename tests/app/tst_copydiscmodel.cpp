@@ -1,6 +1,6 @@
 // The copy-disc card: the chosen disc, the refusals, the copy-then-burn chain.
 
-#include "CardRig.h"
+#include "ModelRig.h"
 #include "app/BurnImageModel.h"
 #include "app/CopyDiscModel.h"
 #include "drives/Deck.h"

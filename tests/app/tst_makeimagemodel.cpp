@@ -1,6 +1,6 @@
 // The make-image card: the disc name, the refusal, the make-then-burn chain.
 
-#include "CardRig.h"
+#include "ModelRig.h"
 #include "app/BurnImageModel.h"
 #include "app/MakeImageModel.h"
 #include <QTest>
@@ -45,8 +45,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("burnAfter");
         QTest::addColumn<QStringList>("titles");
         const QString make = QStringLiteral("Make Photos.dmg from “Photos”");
-        QTest::newRow("then burn") << true
-                                   << QStringList{make, "Burn Photos.dmg on Deck A", "Burn Photos.dmg on Deck B"};
+        QTest::newRow("then burn") << true << QStringList{make, "Burn Photos.dmg on Deck A", "Burn Photos.dmg on Deck B"};
         QTest::newRow("make only") << false << QStringList{make};
     }
     void chainsBurnsWhenAsked()

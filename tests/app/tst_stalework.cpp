@@ -55,34 +55,12 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("removed");
         QTest::addColumn<qint64>("bytes");
 
-        QTest::newRow("a crashed run's work")
-            << QStringList{"KLVO Tandor/5F0C53B2-8C3E-4F0A-9D61-1B2C3D4E5F60.cdda=1000",
-                           "KLVO Tandor/0A1B2C3D-0000-4000-8000-000000000001.cdda=2000",
-                           "KLVO Tandor/Disc.iso.partial=500", "KLVO Tandor/mounts/Backup.x1Y2z3.img=4000"}
-            << QStringList{"KLVO Tandor/5F0C53B2-8C3E-4F0A-9D61-1B2C3D4E5F60.cdda",
-                           "KLVO Tandor/0A1B2C3D-0000-4000-8000-000000000001.cdda",
-                           "KLVO Tandor/Disc.iso.partial", "KLVO Tandor/mounts/Backup.x1Y2z3.img"}
-            << qint64(7500);
-        QTest::newRow("other names and places stay")
-            << QStringList{"KLVO Tandor/notes.txt=10", "KLVO Tandor/.cdda=10", "KLVO Tandor/song.cdda.txt=10",
-                           "KLVO Tandor/partial=10", "KLVO Tandor/Disc.partial.iso=10",
-                           "KLVO Tandor/mounts/Backup.img=10", "KLVO Tandor/mounts/A.cdda=10",
-                           "KLVO Tandor/mounts/Backup.x1Y2z.img=10", "KLVO Tandor/sub/A.cdda=10",
-                           "KLVO Tandor/folder.cdda/", "outside/B.cdda=10"}
-            << QStringList{} << qint64(0);
-        QTest::newRow("symlinks lead nowhere")
-            << QStringList{"outside/A.cdda=100", "outside/Backup.x1Y2z3.img=100",
-                           "KLVO Tandor/link.cdda->../outside/A.cdda", "KLVO Tandor/mounts->../outside",
-                           "KLVO Tandor/dangling.partial->../outside/none"}
-            << QStringList{} << qint64(0);
-        QTest::newRow("a symlink for the cache folder")
-            << QStringList{"outside/A.cdda=100", "KLVO Tandor->outside"} << QStringList{} << qint64(0);
-        QTest::newRow("a second name of a file elsewhere")
-            << QStringList{"outside/data=100", "KLVO Tandor/A.cdda=>outside/data"} << QStringList{} << qint64(0);
-        QTest::newRow("this run's files stay")
-            << QStringList{"KLVO Tandor/A.cdda=100 new", "KLVO Tandor/B.cdda=300",
-                           "KLVO Tandor/mounts/Backup.x1Y2z3.img=100 new"}
-            << QStringList{"KLVO Tandor/B.cdda"} << qint64(300);
+        QTest::newRow("a crashed run's work") << QStringList{"KLVO Tandor/5F0C53B2-8C3E-4F0A-9D61-1B2C3D4E5F60.cdda=1000", "KLVO Tandor/0A1B2C3D-0000-4000-8000-000000000001.cdda=2000", "KLVO Tandor/Disc.iso.partial=500", "KLVO Tandor/mounts/Backup.x1Y2z3.img=4000"} << QStringList{"KLVO Tandor/5F0C53B2-8C3E-4F0A-9D61-1B2C3D4E5F60.cdda", "KLVO Tandor/0A1B2C3D-0000-4000-8000-000000000001.cdda", "KLVO Tandor/Disc.iso.partial", "KLVO Tandor/mounts/Backup.x1Y2z3.img"} << qint64(7500);
+        QTest::newRow("other names and places stay") << QStringList{"KLVO Tandor/notes.txt=10", "KLVO Tandor/.cdda=10", "KLVO Tandor/song.cdda.txt=10", "KLVO Tandor/partial=10", "KLVO Tandor/Disc.partial.iso=10", "KLVO Tandor/mounts/Backup.img=10", "KLVO Tandor/mounts/A.cdda=10", "KLVO Tandor/mounts/Backup.x1Y2z.img=10", "KLVO Tandor/sub/A.cdda=10", "KLVO Tandor/folder.cdda/", "outside/B.cdda=10"} << QStringList{} << qint64(0);
+        QTest::newRow("symlinks lead nowhere") << QStringList{"outside/A.cdda=100", "outside/Backup.x1Y2z3.img=100", "KLVO Tandor/link.cdda->../outside/A.cdda", "KLVO Tandor/mounts->../outside", "KLVO Tandor/dangling.partial->../outside/none"} << QStringList{} << qint64(0);
+        QTest::newRow("a symlink for the cache folder") << QStringList{"outside/A.cdda=100", "KLVO Tandor->outside"} << QStringList{} << qint64(0);
+        QTest::newRow("a second name of a file elsewhere") << QStringList{"outside/data=100", "KLVO Tandor/A.cdda=>outside/data"} << QStringList{} << qint64(0);
+        QTest::newRow("this run's files stay") << QStringList{"KLVO Tandor/A.cdda=100 new", "KLVO Tandor/B.cdda=300", "KLVO Tandor/mounts/Backup.x1Y2z3.img=100 new"} << QStringList{"KLVO Tandor/B.cdda"} << qint64(300);
     }
     void sweep()
     {
@@ -128,10 +106,8 @@ private Q_SLOTS:
         QTest::addColumn<qint64>("bytes");
         QTest::addColumn<QString>("line");
         QTest::newRow("nothing") << 0 << qint64(0) << QString();
-        QTest::newRow("one file") << 1 << qint64(700000000)
-                                  << "Removed 1 file (700 MB) left in the cache by an earlier run.";
-        QTest::newRow("several") << 3 << qint64(1200000000)
-                                 << "Removed 3 files (1.2 GB) left in the cache by an earlier run.";
+        QTest::newRow("one file") << 1 << qint64(700000000) << "Removed 1 file (700 MB) left in the cache by an earlier run.";
+        QTest::newRow("several") << 3 << qint64(1200000000) << "Removed 3 files (1.2 GB) left in the cache by an earlier run.";
         QTest::newRow("empty files") << 2 << qint64(0) << "Removed 2 files (0 KB) left in the cache by an earlier run.";
     }
     void message()

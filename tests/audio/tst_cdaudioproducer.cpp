@@ -41,22 +41,14 @@ private slots:
         QTest::addColumn<quint32>("length");
         QTest::addColumn<quint32>("blockSize");
         QTest::addColumn<qint64>("audioBytes"); // file bytes expected at the start of the buffer; zeros after
-        QTest::newRow("first block") << qint64(3 * block) << quint64(3) << quint64(0) << block << block
-                                     << qint64(block);
-        QTest::newRow("several blocks at once") << qint64(5 * block) << quint64(5) << quint64(1) << 3 * block
-                                                << block << qint64(3 * block);
-        QTest::newRow("2353 bytes: the second block is 1 byte and zeros")
-            << qint64(block + 1) << quint64(2) << quint64(1) << block << block << qint64(1);
-        QTest::newRow("read running over the end") << qint64(2 * block + 100) << quint64(3) << quint64(1)
-                                                   << 2 * block << block << qint64(block + 100);
-        QTest::newRow("past the end is silence") << qint64(block) << quint64(1) << quint64(1000000) << block
-                                                 << block << qint64(0);
-        QTest::newRow("offset beyond 64 bits") << qint64(block) << quint64(1) << quint64(UINT64_MAX / 2) << 64u
-                                               << block << qint64(0);
-        QTest::newRow("the block size given is used") << qint64(4096) << quint64(2) << quint64(2) << 2048u << 1024u
-                                                      << qint64(2048);
-        QTest::newRow("empty file, 0 blocks") << qint64(0) << quint64(0) << quint64(0) << block << block
-                                              << qint64(0);
+        QTest::newRow("first block") << qint64(3 * block) << quint64(3) << quint64(0) << block << block << qint64(block);
+        QTest::newRow("several blocks at once") << qint64(5 * block) << quint64(5) << quint64(1) << 3 * block << block << qint64(3 * block);
+        QTest::newRow("2353 bytes: the second block is 1 byte and zeros") << qint64(block + 1) << quint64(2) << quint64(1) << block << block << qint64(1);
+        QTest::newRow("read running over the end") << qint64(2 * block + 100) << quint64(3) << quint64(1) << 2 * block << block << qint64(block + 100);
+        QTest::newRow("past the end is silence") << qint64(block) << quint64(1) << quint64(1000000) << block << block << qint64(0);
+        QTest::newRow("offset beyond 64 bits") << qint64(block) << quint64(1) << quint64(UINT64_MAX / 2) << 64u << block << qint64(0);
+        QTest::newRow("the block size given is used") << qint64(4096) << quint64(2) << quint64(2) << 2048u << 1024u << qint64(2048);
+        QTest::newRow("empty file, 0 blocks") << qint64(0) << quint64(0) << quint64(0) << block << block << qint64(0);
     }
 
     void produce()

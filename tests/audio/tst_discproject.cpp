@@ -51,9 +51,7 @@ private slots:
         QTest::newRow("exactly 80:00 fits") << QList<double>{2398, 2398} << 4.0 << 4800.0 << true << -1.0 << "";
         QTest::newRow("4800.01 s does not") << QList<double>{4800.01} << 2.0 << 4800.01 << false << -1.0 << "";
         QTest::newRow("the gaps tip it over") << QList<double>{1600, 1600, 1598} << 2.0 << 4802.0 << false << -1.0 << "";
-        QTest::newRow("a cut file counts what it holds")
-            << QList<double>{2400, 2401} << 2.0 << 3402.0 << true << 1000.0
-            << "“t1.aif” ends early — only 16:40 of 40:01 can be read, so the track is 16:40 long.";
+        QTest::newRow("a cut file counts what it holds") << QList<double>{2400, 2401} << 2.0 << 3402.0 << true << 1000.0 << "“t1.aif” ends early — only 16:40 of 40:01 can be read, so the track is 16:40 long.";
         QTest::newRow("cut by half a second: shorter, not early") << QList<double>{100} << 2.0 << 99.5 << true << 99.5 << "";
     }
 
@@ -250,13 +248,9 @@ private slots:
         QTest::addColumn<QStringList>("unreadable");
         QTest::addColumn<int>("added");
         QTest::newRow("all audio") << QStringList{"a.wav", "b.wav"} << QStringList{} << QStringList{} << 2;
-        QTest::newRow("text named .mp3 and an empty file")
-            << QStringList{"notes.mp3", "a.wav", "empty.flac"} << QStringList{"notes.mp3", "empty.flac"}
-            << QStringList{} << 1;
-        QTest::newRow("gone, and a folder") << QStringList{"gone.wav", "folder", "a.wav"} << QStringList{}
-                                            << QStringList{"gone.wav", "folder"} << 1;
-        QTest::newRow("both reasons, nothing added")
-            << QStringList{"gone.wav", "notes.mp3"} << QStringList{"notes.mp3"} << QStringList{"gone.wav"} << 0;
+        QTest::newRow("text named .mp3 and an empty file") << QStringList{"notes.mp3", "a.wav", "empty.flac"} << QStringList{"notes.mp3", "empty.flac"} << QStringList{} << 1;
+        QTest::newRow("gone, and a folder") << QStringList{"gone.wav", "folder", "a.wav"} << QStringList{} << QStringList{"gone.wav", "folder"} << 1;
+        QTest::newRow("both reasons, nothing added") << QStringList{"gone.wav", "notes.mp3"} << QStringList{"notes.mp3"} << QStringList{"gone.wav"} << 0;
     }
 
     void leftOut()

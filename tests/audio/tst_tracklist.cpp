@@ -1,4 +1,4 @@
-#include "TestEnv.h"
+#include "AudioFixtures.h"
 #include "audio/DiscProject.h"
 #include "audio/TrackListModel.h"
 
@@ -15,18 +15,7 @@ class TstTrackList : public QObject
     TestEnv env;
 
     // One real file per title, `seconds` long, added and waited for.
-    bool add(DiscProject &p, const QStringList &names, double seconds = 1)
-    {
-        QStringList paths;
-        for (const QString &name : names) {
-            paths << env.path(name + QStringLiteral(".wav"));
-            if (!TestEnv::writeWav(paths.last(), seconds, 8000, 1))
-                return false;
-        }
-        QSignalSpy added(&p, &DiscProject::tracksAdded);
-        p.add(paths);
-        return added.wait(10000);
-    }
+    bool add(DiscProject &p, const QStringList &names, double seconds = 1) { return addTones(env, &p, names, seconds, 8000, 1); }
     static QStringList column(const QAbstractItemModel &m, int role)
     {
         QStringList out;

@@ -66,12 +66,9 @@ private Q_SLOTS:
         const QString held = QStringLiteral("/dev/sr0 is in use by writer (PID 9). Close it, then Refresh Drives.");
         QTest::addColumn<QStringList>("readings"); // the burner's problem at each refresh
         QTest::addColumn<QStringList>("logged");
-        QTest::newRow("the same at every reading") << QStringList{denied, denied, denied, denied}
-                                                   << QStringList{"Deck A: " + denied};
-        QTest::newRow("fixed, then back") << QStringList{denied, "", "", denied}
-                                          << QStringList{"Deck A: " + denied, "Deck A: " + denied};
-        QTest::newRow("another reason") << QStringList{denied, held, held}
-                                        << QStringList{"Deck A: " + denied, "Deck A: " + held};
+        QTest::newRow("the same at every reading") << QStringList{denied, denied, denied, denied} << QStringList{"Deck A: " + denied};
+        QTest::newRow("fixed, then back") << QStringList{denied, "", "", denied} << QStringList{"Deck A: " + denied, "Deck A: " + denied};
+        QTest::newRow("another reason") << QStringList{denied, held, held} << QStringList{"Deck A: " + denied, "Deck A: " + held};
         QTest::newRow("none") << QStringList{"", ""} << QStringList{};
     }
     void accessProblemLoggedOnChange()
@@ -118,8 +115,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("phase");
         QTest::newRow("saved") << false << true << int(Deck::State::done) << "Image saved";
         QTest::newRow("failed") << false << false << int(Deck::State::failed) << "The disc couldn't be read.";
-        QTest::newRow("stopped, not failed") << true << false << int(Deck::State::stopped)
-                                             << "The disc couldn't be read.";
+        QTest::newRow("stopped, not failed") << true << false << int(Deck::State::stopped) << "The disc couldn't be read.";
     }
     void readEndings()
     {

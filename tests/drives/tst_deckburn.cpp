@@ -302,24 +302,10 @@ private Q_SLOTS:
         QTest::addColumn<bool>("secondTrackRead"); // the service compared track 2 at all
         QTest::addColumn<QString>("line");        // %1: the bytes of both tracks
         QTest::addColumn<QString>("last");
-        QTest::newRow("every byte matches")
-            << qint64(-1) << true
-            << "Deck A: read back — Match — every track is the same on the disc as written (%1 checked)."
-            << "Deck A: disc finished in 0:00.";
-        QTest::newRow("a byte differs 1.2 s into track 2")
-            << qint64(90 * 2352 + 7) << true
-            << "Deck A: read back — NO MATCH — first difference in track 2 at 0:01 (byte 211687 of the track). "
-               "The disc is not the same as what was written."
-            << "Deck A: failed. The disc didn't match what was written (track 2).";
-        QTest::newRow("the very first byte differs")
-            << qint64(0) << true
-            << "Deck A: read back — NO MATCH — first difference in track 2 at 0:00 (byte 0 of the track). "
-               "The disc is not the same as what was written."
-            << "Deck A: failed. The disc didn't match what was written (track 2).";
-        QTest::newRow("track 2 never read back")
-            << qint64(-1) << false
-            << "Deck A: read back — only %2 of %1 was compared; the rest of the disc is unchecked."
-            << "Deck A: disc finished in 0:00.";
+        QTest::newRow("every byte matches") << qint64(-1) << true << "Deck A: read back — Match — every track is the same on the disc as written (%1 checked)." << "Deck A: disc finished in 0:00.";
+        QTest::newRow("a byte differs 1.2 s into track 2") << qint64(90 * 2352 + 7) << true << "Deck A: read back — NO MATCH — first difference in track 2 at 0:01 (byte 211687 of the track). " "The disc is not the same as what was written." << "Deck A: failed. The disc didn't match what was written (track 2).";
+        QTest::newRow("the very first byte differs") << qint64(0) << true << "Deck A: read back — NO MATCH — first difference in track 2 at 0:00 (byte 0 of the track). " "The disc is not the same as what was written." << "Deck A: failed. The disc didn't match what was written (track 2).";
+        QTest::newRow("track 2 never read back") << qint64(-1) << false << "Deck A: read back — only %2 of %1 was compared; the rest of the disc is unchecked." << "Deck A: disc finished in 0:00.";
     }
     void audioReadBack()
     {
@@ -411,8 +397,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("complete");
         QTest::addColumn<bool>("ok");
         QTest::addColumn<QString>("message");
-        QTest::newRow("not erasable") << false << false << false
-                                      << "Deck A: CD-R — can't be erased (only CD-RW, DVD-RW, DVD+RW and BD-RE can)";
+        QTest::newRow("not erasable") << false << false << false << "Deck A: CD-R — can't be erased (only CD-RW, DVD-RW, DVD+RW and BD-RE can)";
         QTest::newRow("quick") << true << false << true << "Deck A: disc erased in 0:00.";
         QTest::newRow("complete") << true << true << true << "Deck A: disc erased in 0:00.";
     }
@@ -502,24 +487,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
         QTest::addColumn<QByteArray>("trailer"); // the last bytes of the file, when not all zeros
         QTest::newRow("no burner") << qint64(4096) << false << false << TDMessages::noBurner << QByteArray();
-        QTest::newRow("too big for the disc") << qint64(2048) * 360001 << true << false
-                                              << "Deck A: Blank CD-R — too small for this image (needs 737.3 MB, holds 737.3 MB)"
-                                              << QByteArray();
-        QTest::newRow("not whole sectors") << qint64(4097) << true << false
-                                           << "KLVO Tandor can't burn image.iso. Use an ISO, CDR, DMG or CUE image."
-                                           << QByteArray();
+        QTest::newRow("too big for the disc") << qint64(2048) * 360001 << true << false << "Deck A: Blank CD-R — too small for this image (needs 737.3 MB, holds 737.3 MB)" << QByteArray();
+        QTest::newRow("not whole sectors") << qint64(4097) << true << false << "KLVO Tandor can't burn image.iso. Use an ISO, CDR, DMG or CUE image." << QByteArray();
         // A UDIF the reader turns down is never burned raw, and the refusal
         // says what is wrong with it instead of suggesting a DMG.
         QByteArray koly("koly");
         koly.append(508, '\0');
-        QTest::newRow("DMG the reader can't open")
-            << qint64(8192) << true << false
-            << "KLVO Tandor can't burn image.iso: This DMG is damaged: its trailer has version 0 and size 0, not "
-               "version 4 and size 512."
-            << koly;
-        QTest::newRow("no test burns") << qint64(4096) << true << true
-                                       << "Deck A: this burner can't do test burns. Stopped so no disc is used."
-                                       << QByteArray();
+        QTest::newRow("DMG the reader can't open") << qint64(8192) << true << false << "KLVO Tandor can't burn image.iso: This DMG is damaged: its trailer has version 0 and size 0, not " "version 4 and size 512." << koly;
+        QTest::newRow("no test burns") << qint64(4096) << true << true << "Deck A: this burner can't do test burns. Stopped so no disc is used." << QByteArray();
     }
     void imageRefusals()
     {
@@ -558,15 +533,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("phase");
         QTest::addColumn<ReadBack>("readBack");
         QTest::addColumn<QString>("said");
-        QTest::newRow("disc matches") << true << true << "Done and checked. Disc ejecting."
-                                      << ReadBack{2048 * 100, 2048 * 100, {}}
-                                      << "read back — Match — the disc is the same as the image (205 KB checked).";
-        QTest::newRow("disc differs") << false << false << "Check failed" << ReadBack{2048 * 40, 2048 * 100, {}}
-                                      << "read back — only 82 KB of 205 KB was compared; the rest of the disc is "
-                                         "unchecked.";
-        QTest::newRow("read-back skipped") << true << true << "Done and checked. Disc ejecting."
-                                           << ReadBack{0, 0, QStringLiteral("the burner can't read")}
-                                           << "read back skipped — the burner can't read, so the disc is unchecked.";
+        QTest::newRow("disc matches") << true << true << "Done and checked. Disc ejecting." << ReadBack{2048 * 100, 2048 * 100, {}} << "read back — Match — the disc is the same as the image (205 KB checked).";
+        QTest::newRow("disc differs") << false << false << "Check failed" << ReadBack{2048 * 40, 2048 * 100, {}} << "read back — only 82 KB of 205 KB was compared; the rest of the disc is " "unchecked.";
+        QTest::newRow("read-back skipped") << true << true << "Done and checked. Disc ejecting." << ReadBack{0, 0, QStringLiteral("the burner can't read")} << "read back skipped — the burner can't read, so the disc is unchecked.";
     }
     void imageBurnWithReadBack()
     {

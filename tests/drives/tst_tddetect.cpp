@@ -69,20 +69,12 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("drives");
         QTest::addColumn<QStringList>("expected");
         const QString e;
-        QTest::newRow("first burners fill in order") << QStringList{e, e, e, e, e, e} << QStringList{"a", "b"}
-                                                     << QStringList{"a", "b", e, e, e, e};
-        QTest::newRow("unplug keeps the other in place") << QStringList{"a", "b", e, e, e, e} << QStringList{"b"}
-                                                         << QStringList{e, "b", e, e, e, e};
-        QTest::newRow("newcomer takes lowest free deck") << QStringList{e, "b", e, e, e, e} << QStringList{"b", "c"}
-                                                         << QStringList{"c", "b", e, e, e, e};
-        QTest::newRow("k1 leaves, k3 arrives in the same check") << QStringList{"k1", "k2", e} << QStringList{"k2", "k3"}
-                                                                << QStringList{"k3", "k2", e};
-        QTest::newRow("seventh gets none") << QStringList{e, e, e, e, e, e}
-                                           << QStringList{"1", "2", "3", "4", "5", "6", "7"}
-                                           << QStringList{"1", "2", "3", "4", "5", "6"};
-        QTest::newRow("seventh waits for a free deck") << QStringList{"1", "2", "3", "4", "5", "6"}
-                                                       << QStringList{"7", "2", "3", "4", "5", "6"}
-                                                       << QStringList{"7", "2", "3", "4", "5", "6"};
+        QTest::newRow("first burners fill in order") << QStringList{e, e, e, e, e, e} << QStringList{"a", "b"} << QStringList{"a", "b", e, e, e, e};
+        QTest::newRow("unplug keeps the other in place") << QStringList{"a", "b", e, e, e, e} << QStringList{"b"} << QStringList{e, "b", e, e, e, e};
+        QTest::newRow("newcomer takes lowest free deck") << QStringList{e, "b", e, e, e, e} << QStringList{"b", "c"} << QStringList{"c", "b", e, e, e, e};
+        QTest::newRow("k1 leaves, k3 arrives in the same check") << QStringList{"k1", "k2", e} << QStringList{"k2", "k3"} << QStringList{"k3", "k2", e};
+        QTest::newRow("seventh gets none") << QStringList{e, e, e, e, e, e} << QStringList{"1", "2", "3", "4", "5", "6", "7"} << QStringList{"1", "2", "3", "4", "5", "6"};
+        QTest::newRow("seventh waits for a free deck") << QStringList{"1", "2", "3", "4", "5", "6"} << QStringList{"7", "2", "3", "4", "5", "6"} << QStringList{"7", "2", "3", "4", "5", "6"};
         QTest::newRow("all gone") << QStringList{"a", e, "c"} << QStringList{} << QStringList{e, e, e};
     }
     void deckSlots()
@@ -127,12 +119,9 @@ private Q_SLOTS:
         QTest::newRow("no state") << Snap(withState(std::nullopt)) << "No disc — insert a blank CD-R" << false;
         QTest::newRow("blank with minutes") << Snap(withMinutes(tray("CDR", true), 79)) << "Blank CD-R ready · 79 min" << true;
         QTest::newRow("blank without minutes") << Snap(tray("CDR", true)) << "Blank CD-R ready" << true;
-        QTest::newRow("DVD refused before caps") << Snap(tray("DVDR", true, false, noCD))
-                                                 << "DVD-R — not usable for audio CD" << false;
-        QTest::newRow("drive can't write CDs") << Snap(tray("CDRW", true, true, noCD))
-                                               << "Blank CD-RW — this drive can't write CDs" << false;
-        QTest::newRow("empty caps is unknown, not refused") << Snap(tray("CDR", true, false, QMap<QString, bool>{}))
-                                                            << "Blank CD-R ready" << true;
+        QTest::newRow("DVD refused before caps") << Snap(tray("DVDR", true, false, noCD)) << "DVD-R — not usable for audio CD" << false;
+        QTest::newRow("drive can't write CDs") << Snap(tray("CDRW", true, true, noCD)) << "Blank CD-RW — this drive can't write CDs" << false;
+        QTest::newRow("empty caps is unknown, not refused") << Snap(tray("CDR", true, false, QMap<QString, bool>{})) << "Blank CD-R ready" << true;
         QTest::newRow("written") << Snap(tray("CDR", false)) << "CD-R — already written, not blank" << false;
     }
     void audioReport()
@@ -152,21 +141,14 @@ private Q_SLOTS:
         const qint64 none = -1;
         const auto dvd = withBlocks(tray("DVDR", true), 2'298'496);
         QMap<QString, bool> cdOnly{{DRCaps::canWriteCDR, true}};
-        QTest::newRow("no disc") << Snap(withState(MediaState::none)) << none
-                                 << "No disc — insert a blank CD-R, DVD-R or DVD+R" << false;
-        QTest::newRow("fits exactly") << Snap(withBlocks(tray("CDR", true), 1000)) << qint64(2'048'000)
-                                      << "Blank CD-R ready · 2 MB" << true;
-        QTest::newRow("one byte too big") << Snap(withBlocks(tray("CDR", true), 1000)) << qint64(2'048'001)
-                                          << "Blank CD-R — too small for this image (needs 2 MB, holds 2 MB)" << false;
+        QTest::newRow("no disc") << Snap(withState(MediaState::none)) << none << "No disc — insert a blank CD-R, DVD-R or DVD+R" << false;
+        QTest::newRow("fits exactly") << Snap(withBlocks(tray("CDR", true), 1000)) << qint64(2'048'000) << "Blank CD-R ready · 2 MB" << true;
+        QTest::newRow("one byte too big") << Snap(withBlocks(tray("CDR", true), 1000)) << qint64(2'048'001) << "Blank CD-R — too small for this image (needs 2 MB, holds 2 MB)" << false;
         QTest::newRow("DVD free space") << Snap(dvd) << qint64(4'000'000'000) << "Blank DVD-R ready · 4.71 GB" << true;
-        QTest::newRow("drive can't write DVDs") << Snap(withBlocks(tray("DVDPlusR", true, false, cdOnly), 100)) << none
-                                                << "Blank DVD+R — this drive can't write DVDs" << false;
-        QTest::newRow("drive can't write Blu-rays") << Snap(tray("BDR", true, false, cdOnly)) << none
-                                                    << "Blank BD-R — this drive can't write Blu-rays" << false;
-        QTest::newRow("unknown family skips caps") << Snap(tray("Image file", true, false, cdOnly)) << none
-                                                   << "Blank Image file ready" << true;
-        QTest::newRow("rewritable with data") << Snap(tray("DVDPlusRW", false, true)) << none
-                                              << "DVD+RW — has data on it. Erase it first (it's rewritable)" << false;
+        QTest::newRow("drive can't write DVDs") << Snap(withBlocks(tray("DVDPlusR", true, false, cdOnly), 100)) << none << "Blank DVD+R — this drive can't write DVDs" << false;
+        QTest::newRow("drive can't write Blu-rays") << Snap(tray("BDR", true, false, cdOnly)) << none << "Blank BD-R — this drive can't write Blu-rays" << false;
+        QTest::newRow("unknown family skips caps") << Snap(tray("Image file", true, false, cdOnly)) << none << "Blank Image file ready" << true;
+        QTest::newRow("rewritable with data") << Snap(tray("DVDPlusRW", false, true)) << none << "DVD+RW — has data on it. Erase it first (it's rewritable)" << false;
         QTest::newRow("written") << Snap(tray("DVDR", false)) << none << "DVD-R — already written, not blank" << false;
     }
     void dataReport()
@@ -187,20 +169,12 @@ private Q_SLOTS:
         auto named = [](DriveSnapshot s) { s.bsdName = QStringLiteral("sr0"); return s; };
         const MediaReport noRw{QStringLiteral("No disc — insert a rewritable disc (CD-RW, DVD-RW, DVD+RW)"), false};
         const MediaReport noCopy{QStringLiteral("No disc — insert the CD or DVD to copy"), false};
-        QTest::newRow("no burner") << Snap() << MediaReport{QStringLiteral("No burner connected"), false}
-                                   << MediaReport{QStringLiteral("No drive connected"), false};
+        QTest::newRow("no burner") << Snap() << MediaReport{QStringLiteral("No burner connected"), false} << MediaReport{QStringLiteral("No drive connected"), false};
         QTest::newRow("empty tray") << Snap(withState(MediaState::none)) << noRw << noCopy;
         QTest::newRow("not read yet") << Snap(withState(std::nullopt, false)) << noRw << noCopy;
-        QTest::newRow("rewritable") << Snap(tray("CDRW", false, true))
-                                    << MediaReport{QStringLiteral("CD-RW ready to erase"), true}
-                                    << MediaReport{QStringLiteral("CD-RW — waiting for the system to read it"), false};
-        QTest::newRow("pressed disc, read")
-            << Snap(named(tray("DVDROM", false)))
-            << MediaReport{QStringLiteral("DVD-ROM — can't be erased (only CD-RW, DVD-RW, DVD+RW and BD-RE can)"), false}
-            << MediaReport{QStringLiteral("DVD-ROM ready to copy"), true};
-        QTest::newRow("blank") << Snap(tray("CDR", true))
-                               << MediaReport{QStringLiteral("CD-R — can't be erased (only CD-RW, DVD-RW, DVD+RW and BD-RE can)"), false}
-                               << MediaReport{QStringLiteral("CD-R is blank — nothing to copy"), false};
+        QTest::newRow("rewritable") << Snap(tray("CDRW", false, true)) << MediaReport{QStringLiteral("CD-RW ready to erase"), true} << MediaReport{QStringLiteral("CD-RW — waiting for the system to read it"), false};
+        QTest::newRow("pressed disc, read") << Snap(named(tray("DVDROM", false))) << MediaReport{QStringLiteral("DVD-ROM — can't be erased (only CD-RW, DVD-RW, DVD+RW and BD-RE can)"), false} << MediaReport{QStringLiteral("DVD-ROM ready to copy"), true};
+        QTest::newRow("blank") << Snap(tray("CDR", true)) << MediaReport{QStringLiteral("CD-R — can't be erased (only CD-RW, DVD-RW, DVD+RW and BD-RE can)"), false} << MediaReport{QStringLiteral("CD-R is blank — nothing to copy"), false};
     }
     void eraseAndReadReports()
     {

@@ -73,15 +73,7 @@ private Q_SLOTS:
                "    INDEX 00 00:04:14\n"
                "    INDEX 01 00:06:14\n";
         // No gaps after the first track's, and its partial last sector padded.
-        QTest::newRow("no gaps, past a minute") << QList<qint64>{4600 * 2352 - 1, 2352, 2352} << 0 << false << false
-            << "FILE \"Disc 001.bin\" BINARY\n"
-               "  TRACK 01 AUDIO\n"
-               "    INDEX 00 00:00:00\n"
-               "    INDEX 01 00:02:00\n"
-               "  TRACK 02 AUDIO\n"
-               "    INDEX 01 01:03:25\n"
-               "  TRACK 03 AUDIO\n"
-               "    INDEX 01 01:03:26\n";
+        QTest::newRow("no gaps, past a minute") << QList<qint64>{4600 * 2352 - 1, 2352, 2352} << 0 << false << false << "FILE \"Disc 001.bin\" BINARY\n" "  TRACK 01 AUDIO\n" "    INDEX 00 00:00:00\n" "    INDEX 01 00:02:00\n" "  TRACK 02 AUDIO\n" "    INDEX 01 01:03:25\n" "  TRACK 03 AUDIO\n" "    INDEX 01 01:03:26\n";
     }
     void audioBurn()
     {
@@ -159,8 +151,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("eject");
         QTest::addColumn<bool>("erasable");
         QTest::newRow("one block on a CD-R") << VirtualDiscService::CDR << qint64(1) << false << false << false;
-        QTest::newRow("several producer calls, verified")
-            << VirtualDiscService::DVDR << qint64(1300) << true << false << false;
+        QTest::newRow("several producer calls, verified") << VirtualDiscService::DVDR << qint64(1300) << true << false << false;
         QTest::newRow("DVD+RW stays erasable") << VirtualDiscService::DVDPlusRW << qint64(70) << true << false << true;
         QTest::newRow("ejected afterwards") << VirtualDiscService::BDR << qint64(5) << false << true << false;
     }
@@ -423,10 +414,8 @@ private Q_SLOTS:
         QTest::newRow("blank DVD+RW") << VirtualDiscService::DVDPlusRW << false << false << "" << false;
         QTest::newRow("written BD-RE") << VirtualDiscService::BDRE << true << true << "" << false;
         QTest::newRow("CD-R") << VirtualDiscService::CDR << false << false << "This disc can't be erased." << false;
-        QTest::newRow("no disc") << VirtualDiscService::NoDisc << false << false
-                                 << "There's no disc in the burner." << false;
-        QTest::newRow("unplugged while erasing") << VirtualDiscService::CDRW << false << false
-                                                 << "The burner was unplugged." << true;
+        QTest::newRow("no disc") << VirtualDiscService::NoDisc << false << false << "There's no disc in the burner." << false;
+        QTest::newRow("unplugged while erasing") << VirtualDiscService::CDRW << false << false << "The burner was unplugged." << true;
     }
     void erase()
     {

@@ -24,8 +24,7 @@ private Q_SLOTS:
         QTest::newRow("none") << 0 << QStringList{};
         QTest::newRow("negative") << -2 << QStringList{};
         QTest::newRow("one") << 1 << QStringList{"virtual:1"};
-        QTest::newRow("seven, more than the decks") << 7
-            << QStringList{"virtual:1", "virtual:2", "virtual:3", "virtual:4", "virtual:5", "virtual:6", "virtual:7"};
+        QTest::newRow("seven, more than the decks") << 7 << QStringList{"virtual:1", "virtual:2", "virtual:3", "virtual:4", "virtual:5", "virtual:6", "virtual:7"};
     }
     void constructed()
     {
@@ -57,8 +56,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("notifications");
         QTest::newRow("plug two") << 0 << QStringList{"+", "+"} << QStringList{"virtual:1", "virtual:2"} << 2;
         QTest::newRow("unplug the first") << 0 << QStringList{"+", "+", "-1"} << QStringList{"virtual:2"} << 3;
-        QTest::newRow("a new one after an unplug has a new identity")
-            << 0 << QStringList{"+", "+", "-1", "+"} << QStringList{"virtual:2", "virtual:3"} << 4;
+        QTest::newRow("a new one after an unplug has a new identity") << 0 << QStringList{"+", "+", "-1", "+"} << QStringList{"virtual:2", "virtual:3"} << 4;
         QTest::newRow("unplug the last one, plug again") << 1 << QStringList{"-1", "+"} << QStringList{"virtual:2"} << 2;
         QTest::newRow("unplugging twice tells once") << 2 << QStringList{"-2", "-2"} << QStringList{"virtual:1"} << 1;
         QTest::newRow("unknown burner") << 1 << QStringList{"-5"} << QStringList{"virtual:1"} << 0;
@@ -123,16 +121,11 @@ private Q_SLOTS:
         QTest::addColumn<qint64>("blocksFree"); // -1: absent
         QTest::addColumn<qint64>("freeFrames"); // -1: absent
         QTest::addColumn<double>("topSpeed");
-        QTest::newRow("CD-R") << VirtualDiscService::CDR << "CDR" << false << qint64(360000) << qint64(360000)
-                              << 48 * 176.4;
-        QTest::newRow("CD-RW") << VirtualDiscService::CDRW << "CDRW" << true << qint64(360000) << qint64(360000)
-                               << 48 * 176.4;
-        QTest::newRow("DVD-R") << VirtualDiscService::DVDR << "DVDR" << false << qint64(2298496) << qint64(-1)
-                               << 16 * 1385.0;
-        QTest::newRow("DVD+RW") << VirtualDiscService::DVDPlusRW << "DVDPlusRW" << true << qint64(2295104)
-                                << qint64(-1) << 16 * 1385.0;
-        QTest::newRow("BD-R") << VirtualDiscService::BDR << "BDR" << false << qint64(12219392) << qint64(-1)
-                              << 6 * 4496.0;
+        QTest::newRow("CD-R") << VirtualDiscService::CDR << "CDR" << false << qint64(360000) << qint64(360000) << 48 * 176.4;
+        QTest::newRow("CD-RW") << VirtualDiscService::CDRW << "CDRW" << true << qint64(360000) << qint64(360000) << 48 * 176.4;
+        QTest::newRow("DVD-R") << VirtualDiscService::DVDR << "DVDR" << false << qint64(2298496) << qint64(-1) << 16 * 1385.0;
+        QTest::newRow("DVD+RW") << VirtualDiscService::DVDPlusRW << "DVDPlusRW" << true << qint64(2295104) << qint64(-1) << 16 * 1385.0;
+        QTest::newRow("BD-R") << VirtualDiscService::BDR << "BDR" << false << qint64(12219392) << qint64(-1) << 6 * 4496.0;
         QTest::newRow("no disc") << VirtualDiscService::NoDisc << "" << false << qint64(-1) << qint64(-1) << 0.0;
     }
     void medium()

@@ -150,24 +150,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("body");
         QTest::addColumn<QList<KLVOHelp::Block>>("blocks");
 
-        QTest::newRow("bullet, indented") << QStringLiteral("  • Choose Folder…")
-                                          << QList<KLVOHelp::Block>{{Kind::bullet, QStringLiteral("Choose Folder…")}};
+        QTest::newRow("bullet, indented") << QStringLiteral("  • Choose Folder…") << QList<KLVOHelp::Block>{{Kind::bullet, QStringLiteral("Choose Folder…")}};
         QTest::newRow("heading") << "## Copies" << QList<KLVOHelp::Block>{{Kind::heading, "Copies"}};
         QTest::newRow("blank line") << "" << QList<KLVOHelp::Block>{};
         QTest::newRow("spaces and tabs only") << " \t \n\t" << QList<KLVOHelp::Block>{};
-        QTest::newRow("tabs trimmed") << "\t## Gap\t\n\tPlain words \t"
-                                      << QList<KLVOHelp::Block>{{Kind::heading, "Gap"}, {Kind::paragraph, "Plain words"}};
-        QTest::newRow("marks need their space")
-            << QStringLiteral("##Copies\n•Bullet\n#  One hash")
-            << QList<KLVOHelp::Block>{{Kind::paragraph, "##Copies"},
-                                      {Kind::paragraph, QStringLiteral("•Bullet")},
-                                      {Kind::paragraph, "#  One hash"}};
-        QTest::newRow("order kept, blanks skipped")
-            << QStringLiteral("First\n\n## Head\n• one\n\n• two\nLast")
-            << QList<KLVOHelp::Block>{{Kind::paragraph, "First"}, {Kind::heading, "Head"}, {Kind::bullet, "one"},
-                                      {Kind::bullet, "two"}, {Kind::paragraph, "Last"}};
-        QTest::newRow("marks only at the start") << QStringLiteral("Say • and ## here")
-                                                 << QList<KLVOHelp::Block>{{Kind::paragraph, QStringLiteral("Say • and ## here")}};
+        QTest::newRow("tabs trimmed") << "\t## Gap\t\n\tPlain words \t" << QList<KLVOHelp::Block>{{Kind::heading, "Gap"}, {Kind::paragraph, "Plain words"}};
+        QTest::newRow("marks need their space") << QStringLiteral("##Copies\n•Bullet\n#  One hash") << QList<KLVOHelp::Block>{{Kind::paragraph, "##Copies"}, {Kind::paragraph, QStringLiteral("•Bullet")}, {Kind::paragraph, "#  One hash"}};
+        QTest::newRow("order kept, blanks skipped") << QStringLiteral("First\n\n## Head\n• one\n\n• two\nLast") << QList<KLVOHelp::Block>{{Kind::paragraph, "First"}, {Kind::heading, "Head"}, {Kind::bullet, "one"}, {Kind::bullet, "two"}, {Kind::paragraph, "Last"}};
+        QTest::newRow("marks only at the start") << QStringLiteral("Say • and ## here") << QList<KLVOHelp::Block>{{Kind::paragraph, QStringLiteral("Say • and ## here")}};
     }
 
     void markup()

@@ -94,20 +94,13 @@ private slots:
 
         using Change = std::function<bool(const QString &)>;
         QTest::newRow("identical") << Change([](const QString &) { return true; }) << QStringList() << QStringList();
-        QTest::newRow("one file changed") << Change([](const QString &c) { return writeFile(c + "/d/x.txt", "X!"); })
-                                          << QStringList() << QStringList{"d/x.txt"};
-        QTest::newRow("one file missing") << Change([](const QString &c) { return QFile::remove(c + "/a.txt"); })
-                                          << QStringList{"a.txt"} << QStringList();
-        QTest::newRow("hidden file changed is not checked")
-            << Change([](const QString &c) { return writeFile(c + "/.hidden", "changed"); }) << QStringList()
-            << QStringList();
-        QTest::newRow("extra file in the image is fine")
-            << Change([](const QString &c) { return writeFile(c + "/extra.txt", "+"); }) << QStringList() << QStringList();
-        QTest::newRow("a folder where a file was") << Change([](const QString &c) {
-            return QFile::remove(c + "/b.bin") && QDir().mkpath(c + "/b.bin");
+        QTest::newRow("one file changed") << Change([](const QString &c) { return writeFile(c + "/d/x.txt", "X!"); }) << QStringList() << QStringList{"d/x.txt"};
+        QTest::newRow("one file missing") << Change([](const QString &c) { return QFile::remove(c + "/a.txt"); }) << QStringList{"a.txt"} << QStringList();
+        QTest::newRow("hidden file changed is not checked") << Change([](const QString &c) { return writeFile(c + "/.hidden", "changed"); }) << QStringList() << QStringList();
+        QTest::newRow("extra file in the image is fine") << Change([](const QString &c) { return writeFile(c + "/extra.txt", "+"); }) << QStringList() << QStringList();
+        QTest::newRow("a folder where a file was") << Change([](const QString &c) { return QFile::remove(c + "/b.bin") && QDir().mkpath(c + "/b.bin");
         }) << QStringList() << QStringList{"b.bin"};
-        QTest::newRow("missing and different together") << Change([](const QString &c) {
-            return QDir(c + "/d").removeRecursively() && writeFile(c + "/a.txt", "A");
+        QTest::newRow("missing and different together") << Change([](const QString &c) { return QDir(c + "/d").removeRecursively() && writeFile(c + "/a.txt", "A");
         }) << QStringList{"d/x.txt", "d/y.txt"} << QStringList{"a.txt"};
     }
 
@@ -147,17 +140,11 @@ private slots:
         QTest::addColumn<QString>("text");
 
         QTest::newRow("empty folder") << FolderCompareResult{} << false << "The folder has no files to check.";
-        QTest::newRow("one file") << FolderCompareResult{1, 1500, {}, {}} << true
-                                  << "All 1 file (2 KB) match the folder byte for byte.";
-        QTest::newRow("many files") << FolderCompareResult{12, 4700000000, {}, {}} << true
-                                    << "All 12 files (4.7 GB) match the folder byte for byte.";
-        QTest::newRow("five missing, one different")
-            << FolderCompareResult{9, 10, {"a.txt", "b.txt", "c.txt", "e.txt", "f.txt"}, {"d.jpg"}} << false
-            << "Image does NOT match the folder: 5 missing (a.txt, b.txt, c.txt…); 1 different (d.jpg)";
-        QTest::newRow("exactly three missing") << FolderCompareResult{3, 10, {"a", "b", "c"}, {}} << false
-                                               << "Image does NOT match the folder: 3 missing (a, b, c)";
-        QTest::newRow("four different") << FolderCompareResult{4, 10, {}, {"a", "b", "c", "d"}} << false
-                                        << "Image does NOT match the folder: 4 different (a, b, c…)";
+        QTest::newRow("one file") << FolderCompareResult{1, 1500, {}, {}} << true << "All 1 file (2 KB) match the folder byte for byte.";
+        QTest::newRow("many files") << FolderCompareResult{12, 4700000000, {}, {}} << true << "All 12 files (4.7 GB) match the folder byte for byte.";
+        QTest::newRow("five missing, one different") << FolderCompareResult{9, 10, {"a.txt", "b.txt", "c.txt", "e.txt", "f.txt"}, {"d.jpg"}} << false << "Image does NOT match the folder: 5 missing (a.txt, b.txt, c.txt…); 1 different (d.jpg)";
+        QTest::newRow("exactly three missing") << FolderCompareResult{3, 10, {"a", "b", "c"}, {}} << false << "Image does NOT match the folder: 3 missing (a, b, c)";
+        QTest::newRow("four different") << FolderCompareResult{4, 10, {}, {"a", "b", "c", "d"}} << false << "Image does NOT match the folder: 4 different (a, b, c…)";
     }
 
     void summary()

@@ -131,43 +131,26 @@ private slots:
         cut.truncate(34815);
 
         QTest::newRow("2 KiB text file named .cue") << QByteArray(2048, 'x') << "disc.cue" << raw << false << "";
-        QTest::newRow("primary MYDISC, Joliet My Disc")
-            << image({mydisc, joliet(17, jolietField("My Disc")), {18, 255, "CD001"}}) << "a.iso" << iso << false << "My Disc";
-        QTest::newRow("empty Joliet name falls back to primary")
-            << image({mydisc, joliet(17, jolietField(""))}) << "a.iso" << iso << false << "MYDISC";
-        QTest::newRow("primary name padded with NULs and a tab")
-            << image({{16, 1, "CD001", padded("\t NUL PADDED", '\0')}}) << "a.iso" << iso << false << "NUL PADDED";
-        QTest::newRow("undecodable Joliet name falls back to primary")
-            << image({mydisc, joliet(17, lone)}) << "a.iso" << iso << false << "MYDISC";
-        QTest::newRow("blank primary name is no name")
-            << image({{16, 1, "CD001", padded("", ' ')}}) << "a.iso" << iso << false << "";
-        QTest::newRow("first primary name wins")
-            << image({{16, 1, "CD001", padded("FIRST", ' ')}, {17, 1, "CD001", padded("SECOND", ' ')}}) << "a.iso" << iso
-            << false << "FIRST";
-        QTest::newRow("supplementary without Joliet escape is ignored")
-            << image({mydisc, {17, 2, "CD001", jolietField("Not Joliet")}}) << "a.iso" << iso << false << "MYDISC";
-        QTest::newRow("scan goes past the terminator")
-            << image({mydisc, end, joliet(18, jolietField("After End"))}) << "a.iso" << iso << false << "After End";
-        QTest::newRow("hybrid CD001 + BEA01/NSR02")
-            << image({mydisc, {18, 0, "BEA01"}, {19, 0, "NSR02"}}) << "a.iso" << hybrid << false << "MYDISC";
+        QTest::newRow("primary MYDISC, Joliet My Disc") << image({mydisc, joliet(17, jolietField("My Disc")), {18, 255, "CD001"}}) << "a.iso" << iso << false << "My Disc";
+        QTest::newRow("empty Joliet name falls back to primary") << image({mydisc, joliet(17, jolietField(""))}) << "a.iso" << iso << false << "MYDISC";
+        QTest::newRow("primary name padded with NULs and a tab") << image({{16, 1, "CD001", padded("\t NUL PADDED", '\0')}}) << "a.iso" << iso << false << "NUL PADDED";
+        QTest::newRow("undecodable Joliet name falls back to primary") << image({mydisc, joliet(17, lone)}) << "a.iso" << iso << false << "MYDISC";
+        QTest::newRow("blank primary name is no name") << image({{16, 1, "CD001", padded("", ' ')}}) << "a.iso" << iso << false << "";
+        QTest::newRow("first primary name wins") << image({{16, 1, "CD001", padded("FIRST", ' ')}, {17, 1, "CD001", padded("SECOND", ' ')}}) << "a.iso" << iso << false << "FIRST";
+        QTest::newRow("supplementary without Joliet escape is ignored") << image({mydisc, {17, 2, "CD001", jolietField("Not Joliet")}}) << "a.iso" << iso << false << "MYDISC";
+        QTest::newRow("scan goes past the terminator") << image({mydisc, end, joliet(18, jolietField("After End"))}) << "a.iso" << iso << false << "After End";
+        QTest::newRow("hybrid CD001 + BEA01/NSR02") << image({mydisc, {18, 0, "BEA01"}, {19, 0, "NSR02"}}) << "a.iso" << hybrid << false << "MYDISC";
         QTest::newRow("NSR03 in the last sector of the window") << image({{23, 0, "NSR03"}}) << "a.img" << udf << false << "";
-        QTest::newRow("CD001 beyond sector 23 is not seen")
-            << image({{24, 1, "CD001", padded("MYDISC", ' ')}}) << "a.iso" << raw << false << "";
+        QTest::newRow("CD001 beyond sector 23 is not seen") << image({{24, 1, "CD001", padded("MYDISC", ' ')}}) << "a.iso" << raw << false << "";
         QTest::newRow("koly over compressed data") << withKoly(noise(64 * 1024, 7)) << "a.dmg" << dmg << true << "";
-        QTest::newRow("koly with NSR02 is UDF, not UDIF")
-            << withKoly(image({{17, 0, "NSR02"}})) << "a.dmg" << udf << false << "";
-        QTest::newRow("koly with CD001 and BEA01")
-            << withKoly(image({mydisc, {17, 0, "BEA01"}})) << "a.dmg" << hybrid << false << "MYDISC";
-        QTest::newRow("koly with CD001 only is still UDIF")
-            << withKoly(image({mydisc})) << "a.dmg" << dmg << true << "MYDISC";
-        QTest::newRow("koly in a file under 512 bytes") << QByteArray("koly and a little more") << "tiny.dmg" << dmg
-                                                        << true << "";
-        QTest::newRow("koly not at the trailer start")
-            << (noise(4096, 3) + QByteArray("xkoly") + QByteArray(507, '\0')) << "a.dmg" << raw << false << "";
+        QTest::newRow("koly with NSR02 is UDF, not UDIF") << withKoly(image({{17, 0, "NSR02"}})) << "a.dmg" << udf << false << "";
+        QTest::newRow("koly with CD001 and BEA01") << withKoly(image({mydisc, {17, 0, "BEA01"}})) << "a.dmg" << hybrid << false << "MYDISC";
+        QTest::newRow("koly with CD001 only is still UDIF") << withKoly(image({mydisc})) << "a.dmg" << dmg << true << "MYDISC";
+        QTest::newRow("koly in a file under 512 bytes") << QByteArray("koly and a little more") << "tiny.dmg" << dmg << true << "";
+        QTest::newRow("koly not at the trailer start") << (noise(4096, 3) + QByteArray("xkoly") + QByteArray(507, '\0')) << "a.dmg" << raw << false << "";
         QTest::newRow("34 815 bytes: one byte short of a whole descriptor") << cut << "a.iso" << raw << false << "";
         QTest::newRow("34 816 bytes: exactly one descriptor") << image({mydisc}) << "a.iso" << iso << false << "MYDISC";
-        QTest::newRow("CDR extension in upper case") << QByteArray(4096, '\0') << "master.CDR" << "CD/DVD master (CDR)"
-                                                     << false << "";
+        QTest::newRow("CDR extension in upper case") << QByteArray(4096, '\0') << "master.CDR" << "CD/DVD master (CDR)" << false << "";
     }
 
     void inspectsDescriptors()
@@ -211,29 +194,19 @@ private slots:
         QTest::newRow("zeros named .img") << QByteArray(40 * sector, '\0') << "blank.img" << true;
         QTest::newRow("random bytes named .cdr") << random << "master.cdr" << true;
         QTest::newRow("random bytes named .dmg (never burned raw)") << random << "noise.dmg" << false;
-        QTest::newRow("ISO 9660") << with({{16 * sector, image({{16, 1, "CD001", padded("DISC", ' ')}}).right(sector)}})
-                                  << "disc.iso" << false;
-        QTest::newRow("UDF") << with({{16 * sector, image({{16, 0, "BEA01"}, {17, 0, "NSR02"}}).right(2 * sector)}})
-                             << "disc.img" << false;
+        QTest::newRow("ISO 9660") << with({{16 * sector, image({{16, 1, "CD001", padded("DISC", ' ')}}).right(sector)}}) << "disc.iso" << false;
+        QTest::newRow("UDF") << with({{16 * sector, image({{16, 0, "BEA01"}, {17, 0, "NSR02"}}).right(2 * sector)}}) << "disc.img" << false;
         QTest::newRow("UDIF container") << withKoly(random) << "mac.dmg" << false;
         QTest::newRow("HFS+ volume header") << with({{1024, QByteArray("H+\x00\x04", 4)}}) << "master.cdr" << false;
         QTest::newRow("HFSX volume header") << with({{1024, QByteArray("HX\x00\x05", 4)}}) << "master.iso" << false;
-        QTest::newRow("HFS+ signature with the HFSX version")
-            << with({{1024, QByteArray("H+\x00\x05", 4)}}) << "master.cdr" << true;
-        QTest::newRow("HFS volume with 512-byte blocks")
-            << with({{1024, QByteArray("BD", 2)}, {1044, QByteArray("\x00\x00\x02\x00", 4)}}) << "old.cdr" << false;
-        QTest::newRow("HFS signature with no block size")
-            << with({{1024, QByteArray("BD", 2)}, {1044, QByteArray(4, '\0')}}) << "old.cdr" << true;
-        QTest::newRow("Apple partition map, 512-byte blocks")
-            << with({{0, QByteArray("ER\x02\x00", 4)}, {512, QByteArray("PM", 2)}}) << "master.cdr" << false;
-        QTest::newRow("Apple partition map, 2048-byte blocks")
-            << with({{0, QByteArray("ER\x08\x00", 4)}, {2048, QByteArray("PM", 2)}}) << "master.cdr" << false;
-        QTest::newRow("driver descriptor without a map")
-            << with({{0, QByteArray("ER\x02\x00", 4)}, {512, QByteArray("XX", 2)}}) << "master.cdr" << true;
-        QTest::newRow("audio cue sheet") << QByteArray("FILE \"disc.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n")
-                                         << "disc.cue" << false;
-        QTest::newRow("TOC file, upper-case extension") << QByteArray("CD_DA\nTRACK AUDIO\nFILE \"a.wav\" 0\n")
-                                                        << "disc.TOC" << false;
+        QTest::newRow("HFS+ signature with the HFSX version") << with({{1024, QByteArray("H+\x00\x05", 4)}}) << "master.cdr" << true;
+        QTest::newRow("HFS volume with 512-byte blocks") << with({{1024, QByteArray("BD", 2)}, {1044, QByteArray("\x00\x00\x02\x00", 4)}}) << "old.cdr" << false;
+        QTest::newRow("HFS signature with no block size") << with({{1024, QByteArray("BD", 2)}, {1044, QByteArray(4, '\0')}}) << "old.cdr" << true;
+        QTest::newRow("Apple partition map, 512-byte blocks") << with({{0, QByteArray("ER\x02\x00", 4)}, {512, QByteArray("PM", 2)}}) << "master.cdr" << false;
+        QTest::newRow("Apple partition map, 2048-byte blocks") << with({{0, QByteArray("ER\x08\x00", 4)}, {2048, QByteArray("PM", 2)}}) << "master.cdr" << false;
+        QTest::newRow("driver descriptor without a map") << with({{0, QByteArray("ER\x02\x00", 4)}, {512, QByteArray("XX", 2)}}) << "master.cdr" << true;
+        QTest::newRow("audio cue sheet") << QByteArray("FILE \"disc.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n") << "disc.cue" << false;
+        QTest::newRow("TOC file, upper-case extension") << QByteArray("CD_DA\nTRACK AUDIO\nFILE \"a.wav\" 0\n") << "disc.TOC" << false;
     }
 
     void warnsWithoutAFileSystem()
@@ -318,10 +291,7 @@ private slots:
                 << file(QStringLiteral("noise%1.iso").arg(seed), noise(size, seed)) << true << "Raw disc image" << false
                 << "" << qint64(-1);
         }
-        QTest::newRow("random bytes named .dmg")
-            << file("noise.dmg", noise(40000, 5)) << true << "Raw disc image" << false
-            << "KLVO Tandor can't burn noise.dmg: This file is not a DMG: it has no UDIF trailer (\"koly\")."
-            << qint64(-1);
+        QTest::newRow("random bytes named .dmg") << file("noise.dmg", noise(40000, 5)) << true << "Raw disc image" << false << "KLVO Tandor can't burn noise.dmg: This file is not a DMG: it has no UDIF trailer (\"koly\")." << qint64(-1);
         // A sheet's disc is its tracks, not the sheet's own few bytes.
         const auto sheet = [](const QString &name, const QByteArray &text, int sectors) -> Make {
             return [=](const QString &dir) {
@@ -331,35 +301,24 @@ private slots:
             };
         };
         const QByteArray cue("FILE \"disc.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n");
-        QTest::newRow("cue sheet") << sheet("disc.cue", cue, 300) << true << "Raw disc image" << false << ""
-                                   << qint64(300 * 2048);
-        QTest::newRow("toc sheet") << sheet("disc.toc", "CD_ROM\nTRACK MODE1\nDATAFILE \"disc.bin\"\n", 301) << true
-                                   << "Raw disc image" << false << "" << qint64(301 * 2048);
-        QTest::newRow("cue naming a missing file")
-            << sheet("disc.cue", cue, 0) << true << "Raw disc image" << false
-            << "KLVO Tandor can't burn disc.cue: Line 1 of disc.cue: the file disc.bin is missing." << qint64(-1);
-        QTest::newRow("zero-byte file") << file("empty.iso", {}) << false << "" << false
-                                        << "empty.iso is empty: there is nothing in it to burn." << qint64(0);
-        QTest::newRow("directory") << Make([](const QString &dir) {
-            const QString path = QDir(dir).filePath(QStringLiteral("folder.iso"));
+        QTest::newRow("cue sheet") << sheet("disc.cue", cue, 300) << true << "Raw disc image" << false << "" << qint64(300 * 2048);
+        QTest::newRow("toc sheet") << sheet("disc.toc", "CD_ROM\nTRACK MODE1\nDATAFILE \"disc.bin\"\n", 301) << true << "Raw disc image" << false << "" << qint64(301 * 2048);
+        QTest::newRow("cue naming a missing file") << sheet("disc.cue", cue, 0) << true << "Raw disc image" << false << "KLVO Tandor can't burn disc.cue: Line 1 of disc.cue: the file disc.bin is missing." << qint64(-1);
+        QTest::newRow("zero-byte file") << file("empty.iso", {}) << false << "" << false << "empty.iso is empty: there is nothing in it to burn." << qint64(0);
+        QTest::newRow("directory") << Make([](const QString &dir) { const QString path = QDir(dir).filePath(QStringLiteral("folder.iso"));
             return QDir().mkpath(path) ? path : QString();
         }) << false << "" << false << "folder.iso isn't a file." << qint64(0);
-        QTest::newRow("missing file") << Make([](const QString &dir) { return QDir(dir).filePath("gone.iso"); })
-                                      << false << "" << false << "gone.iso can't be found." << qint64(0);
-        QTest::newRow("named pipe (would block on open)") << Make([](const QString &dir) {
-            const QString path = QDir(dir).filePath(QStringLiteral("pipe.iso"));
+        QTest::newRow("missing file") << Make([](const QString &dir) { return QDir(dir).filePath("gone.iso"); }) << false << "" << false << "gone.iso can't be found." << qint64(0);
+        QTest::newRow("named pipe (would block on open)") << Make([](const QString &dir) { const QString path = QDir(dir).filePath(QStringLiteral("pipe.iso"));
             return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0 ? path : QString();
         }) << false << "" << false << "pipe.iso isn't a file." << qint64(0);
-        QTest::newRow("character device") << Make([](const QString &) { return QStringLiteral("/dev/zero"); })
-                                          << false << "" << false << "zero isn't a file." << qint64(0);
-        QTest::newRow("symbolic link to an image") << Make([](const QString &dir) {
-            const QString target = QDir(dir).filePath(QStringLiteral("target.iso"));
+        QTest::newRow("character device") << Make([](const QString &) { return QStringLiteral("/dev/zero"); }) << false << "" << false << "zero isn't a file." << qint64(0);
+        QTest::newRow("symbolic link to an image") << Make([](const QString &dir) { const QString target = QDir(dir).filePath(QStringLiteral("target.iso"));
             const QString link = QDir(dir).filePath(QStringLiteral("link.iso"));
             return writeFile(target, image({{16, 1, "CD001", padded("LINKED", ' ')}})) && QFile::link(target, link)
                 ? link : QString();
         }) << true << "ISO 9660 image" << false << "" << qint64(-1);
-        QTest::newRow("file without read permission") << Make([](const QString &dir) {
-            const QString path = QDir(dir).filePath(QStringLiteral("secret.iso"));
+        QTest::newRow("file without read permission") << Make([](const QString &dir) { const QString path = QDir(dir).filePath(QStringLiteral("secret.iso"));
             return writeFile(path, image({{16, 1, "CD001", padded("SECRET", ' ')}}))
                     && QFile::setPermissions(path, QFileDevice::WriteOwner) ? path : QString();
         }) << false << "" << true << "Couldn't open %1 (Permission denied)." << qint64(0);

@@ -33,30 +33,17 @@ private slots:
         QTest::addColumn<QString>("output");
         QTest::addColumn<QString>("message");
 
-        QTest::newRow("one line on stderr") << "xorriso: create failed - Resource busy\n" << ""
-                                            << "xorriso: create failed - Resource busy";
+        QTest::newRow("one line on stderr") << "xorriso: create failed - Resource busy\n" << "" << "xorriso: create failed - Resource busy";
         QTest::newRow("nothing at all") << "" << "" << "xorriso: xorriso failed";
         QTest::newRow("only blank lines") << "\n  \n\t\n" << "\n" << "xorriso: xorriso failed";
         QTest::newRow("output comes after errors") << "first problem\n" << "last words\n" << "xorriso: last words";
-        QTest::newRow("progress lines are never the message")
-            << "real problem\nxorriso : UPDATE :  42.00% done\n" << "" << "xorriso: real problem";
-        QTest::newRow("abort notice and NOTE lines are chatter")
-            << "xorriso : FAILURE : Cannot determine attributes of source file '/nope' : No such file or directory\n"
-               "xorriso : aborting : -abort_on 'FAILURE' encountered 'FAILURE'\n"
-               "xorriso : NOTE : -return_with SORRY 32 triggered by problem severity FAILURE\n"
-            << "" << "xorriso: Cannot determine attributes of source file '/nope' : No such file or directory";
-        QTest::newRow("banner and drive report are chatter")
-            << "xorriso 1.5.4 : RockRidge filesystem manipulator, libburnia project.\n\n"
-               "Drive current: -outdev 'stdio:/x.iso'\nMedia summary: 0 sessions\n"
-            << "" << "xorriso: xorriso failed";
-        QTest::newRow("library severity is dropped, library name kept")
-            << "libburn : SORRY : Neither stdio-path nor its directory exist\n" << ""
-            << "xorriso: libburn : Neither stdio-path nor its directory exist";
-        QTest::newRow("every own prefix removed")
-            << "xorriso: xorriso : said xorriso: twice\n" << "" << "xorriso: said twice";
+        QTest::newRow("progress lines are never the message") << "real problem\nxorriso : UPDATE :  42.00% done\n" << "" << "xorriso: real problem";
+        QTest::newRow("abort notice and NOTE lines are chatter") << "xorriso : FAILURE : Cannot determine attributes of source file '/nope' : No such file or directory\n" "xorriso : aborting : -abort_on 'FAILURE' encountered 'FAILURE'\n" "xorriso : NOTE : -return_with SORRY 32 triggered by problem severity FAILURE\n" << "" << "xorriso: Cannot determine attributes of source file '/nope' : No such file or directory";
+        QTest::newRow("banner and drive report are chatter") << "xorriso 1.5.4 : RockRidge filesystem manipulator, libburnia project.\n\n" "Drive current: -outdev 'stdio:/x.iso'\nMedia summary: 0 sessions\n" << "" << "xorriso: xorriso failed";
+        QTest::newRow("library severity is dropped, library name kept") << "libburn : SORRY : Neither stdio-path nor its directory exist\n" << "" << "xorriso: libburn : Neither stdio-path nor its directory exist";
+        QTest::newRow("every own prefix removed") << "xorriso: xorriso : said xorriso: twice\n" << "" << "xorriso: said twice";
         QTest::newRow("CRLF endings") << "broken pipe\r\n" << "" << "xorriso: broken pipe";
-        QTest::newRow("last line kept untrimmed inside") << "  indented  text\n" << ""
-                                                         << "xorriso:   indented  text";
+        QTest::newRow("last line kept untrimmed inside") << "  indented  text\n" << "" << "xorriso:   indented  text";
     }
 
     void failureMessage()
@@ -94,27 +81,14 @@ private slots:
         QTest::addColumn<QString>("error");    // the TDError text on failure
         QTest::addColumn<QList<double>>("progress");
 
-        QTest::newRow("success returns stdout") << "echo one; echo two >&2; printf 'two\\nthree'" << "one\ntwo\nthree"
-                                                << "" << QList<double>{};
-        QTest::newRow("status 1 with a message on stderr")
-            << "echo 'xorriso: create failed - Resource busy' >&2; exit 1" << "" << "xorriso: create failed - Resource busy"
-            << QList<double>{};
+        QTest::newRow("success returns stdout") << "echo one; echo two >&2; printf 'two\\nthree'" << "one\ntwo\nthree" << "" << QList<double>{};
+        QTest::newRow("status 1 with a message on stderr") << "echo 'xorriso: create failed - Resource busy' >&2; exit 1" << "" << "xorriso: create failed - Resource busy" << QList<double>{};
         QTest::newRow("status 1 and silent") << "exit 1" << "" << "xorriso: xorriso failed" << QList<double>{};
-        QTest::newRow("killed by a signal") << "echo 'about to die' >&2; kill -SEGV $$" << ""
-                                            << "xorriso: about to die" << QList<double>{};
-        QTest::newRow("progress on both streams, clamped, negatives ignored")
-            << "echo 'xorriso : UPDATE :  42.5% done' >&2; echo 'xorriso : UPDATE : -1% done';"
-               " echo 'xorriso : UPDATE : 150% done' >&2; printf 'xorriso : UPDATE : 99%% done'"
-            << "xorriso : UPDATE : -1% done\nxorriso : UPDATE : 99% done" << ""
-            << QList<double>{0.425, 1.0, 0.99};
-        QTest::newRow("a line split across writes is one line")
-            << "printf 'xorriso : UPDATE :  1' >&2; sleep 0.3; printf '2.5%% done\\n' >&2" << "" << ""
-            << QList<double>{0.125};
-        QTest::newRow("much output does not block the tool") << "head -c 3000000 /dev/zero | tr '\\0' 'x'; echo"
-                                                             << QString(3000000, QLatin1Char('x')) + "\n" << ""
-                                                             << QList<double>{};
-        QTest::newRow("invalid UTF-8 is repaired") << "printf 'caf\\351\\n'" << QString::fromUtf8("caf\xEF\xBF\xBD\n")
-                                                   << "" << QList<double>{};
+        QTest::newRow("killed by a signal") << "echo 'about to die' >&2; kill -SEGV $$" << "" << "xorriso: about to die" << QList<double>{};
+        QTest::newRow("progress on both streams, clamped, negatives ignored") << "echo 'xorriso : UPDATE :  42.5% done' >&2; echo 'xorriso : UPDATE : -1% done';" " echo 'xorriso : UPDATE : 150% done' >&2; printf 'xorriso : UPDATE : 99%% done'" << "xorriso : UPDATE : -1% done\nxorriso : UPDATE : 99% done" << "" << QList<double>{0.425, 1.0, 0.99};
+        QTest::newRow("a line split across writes is one line") << "printf 'xorriso : UPDATE :  1' >&2; sleep 0.3; printf '2.5%% done\\n' >&2" << "" << "" << QList<double>{0.125};
+        QTest::newRow("much output does not block the tool") << "head -c 3000000 /dev/zero | tr '\\0' 'x'; echo" << QString(3000000, QLatin1Char('x')) + "\n" << "" << QList<double>{};
+        QTest::newRow("invalid UTF-8 is repaired") << "printf 'caf\\351\\n'" << QString::fromUtf8("caf\xEF\xBF\xBD\n") << "" << QList<double>{};
     }
 
     void runs()
@@ -147,17 +121,9 @@ private slots:
         QTest::addColumn<QString>("detail"); // the tool's line kept for the log; empty: none
 
         // What the failed run printed as a whole is read, not only its last line.
-        QTest::newRow("known failure")
-            << "echo 'libburn : SORRY : Neither stdio-path nor its directory exist' >&2;"
-               " echo \"xorriso : FAILURE : Cannot acquire drive 'stdio:/gone/x.iso'\" >&2;"
-               " echo \"xorriso : aborting : -abort_on 'FAILURE' encountered 'FAILURE'\" >&2; exit 5"
-            << "The folder to save the image in doesn't exist." << "xorriso: Cannot acquire drive 'stdio:/gone/x.iso'";
-        QTest::newRow("known words on standard output")
-            << "echo 'xorriso : FAILURE : Image size 673s exceeds free space on media 32s'; exit 32"
-            << TDError::writeFailed(QString::fromLocal8Bit(std::strerror(ENOSPC))).text()
-            << "xorriso: Image size 673s exceeds free space on media 32s";
-        QTest::newRow("unknown failure keeps the tool's line, once")
-            << "echo 'xorriso : FAILURE : Something new' >&2; exit 5" << "xorriso: Something new" << "";
+        QTest::newRow("known failure") << "echo 'libburn : SORRY : Neither stdio-path nor its directory exist' >&2;" " echo \"xorriso : FAILURE : Cannot acquire drive 'stdio:/gone/x.iso'\" >&2;" " echo \"xorriso : aborting : -abort_on 'FAILURE' encountered 'FAILURE'\" >&2; exit 5" << "The folder to save the image in doesn't exist." << "xorriso: Cannot acquire drive 'stdio:/gone/x.iso'";
+        QTest::newRow("known words on standard output") << "echo 'xorriso : FAILURE : Image size 673s exceeds free space on media 32s'; exit 32" << TDError::writeFailed(QString::fromLocal8Bit(std::strerror(ENOSPC))).text() << "xorriso: Image size 673s exceeds free space on media 32s";
+        QTest::newRow("unknown failure keeps the tool's line, once") << "echo 'xorriso : FAILURE : Something new' >&2; exit 5" << "xorriso: Something new" << "";
     }
 
     void failuresInPlainWords()

@@ -37,25 +37,11 @@ private slots:
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QList<MountTable::Entry>>("entries");
 
-        QTest::newRow("a disc and a FUSE image")
-            << QByteArray("36 25 11:0 / /media/me/MY\\040DISC ro,nosuid shared:1 - iso9660 /dev/sr0 ro,uid=1000\n"
-                          "44 26 0:39 / /run/user/0/KLVO\\040Tandor/mounts/x rw,nosuid,nodev - fuse.fuseiso fuseiso "
-                          "rw,user_id=0\n")
-            << QList<MountTable::Entry>{{11, 0, "/", "/media/me/MY DISC", "iso9660", "/dev/sr0"},
-                                        {0, 39, "/", "/run/user/0/KLVO Tandor/mounts/x", "fuse.fuseiso", "fuseiso"}};
-        QTest::newRow("no optional fields, bind of a sub-folder")
-            << QByteArray("50 1 8:1 /home/me /srv/home rw - ext4 /dev/sda1 rw")
-            << QList<MountTable::Entry>{{8, 1, "/home/me", "/srv/home", "ext4", "/dev/sda1"}};
-        QTest::newRow("tab, newline and backslash escapes")
-            << QByteArray("1 1 7:0 / /a\\011b\\012c\\134d rw - udf /dev/loop0 ro")
-            << QList<MountTable::Entry>{{7, 0, "/", "/a\tb\nc\\d", "udf", "/dev/loop0"}};
-        QTest::newRow("a backslash that is no escape stays")
-            << QByteArray("1 1 7:0 / /a\\9 rw - udf /dev/loop0 ro")
-            << QList<MountTable::Entry>{{7, 0, "/", "/a\\9", "udf", "/dev/loop0"}};
-        QTest::newRow("malformed lines are skipped")
-            << QByteArray("garbage\n1 1 x:y / /m rw - t s o\n1 1 7:0 / /m rw no dash here\n\n"
-                          "1 1 7:1 / /ok rw - t s o\n")
-            << QList<MountTable::Entry>{{7, 1, "/", "/ok", "t", "s"}};
+        QTest::newRow("a disc and a FUSE image") << QByteArray("36 25 11:0 / /media/me/MY\\040DISC ro,nosuid shared:1 - iso9660 /dev/sr0 ro,uid=1000\n" "44 26 0:39 / /run/user/0/KLVO\\040Tandor/mounts/x rw,nosuid,nodev - fuse.fuseiso fuseiso " "rw,user_id=0\n") << QList<MountTable::Entry>{{11, 0, "/", "/media/me/MY DISC", "iso9660", "/dev/sr0"}, {0, 39, "/", "/run/user/0/KLVO Tandor/mounts/x", "fuse.fuseiso", "fuseiso"}};
+        QTest::newRow("no optional fields, bind of a sub-folder") << QByteArray("50 1 8:1 /home/me /srv/home rw - ext4 /dev/sda1 rw") << QList<MountTable::Entry>{{8, 1, "/home/me", "/srv/home", "ext4", "/dev/sda1"}};
+        QTest::newRow("tab, newline and backslash escapes") << QByteArray("1 1 7:0 / /a\\011b\\012c\\134d rw - udf /dev/loop0 ro") << QList<MountTable::Entry>{{7, 0, "/", "/a\tb\nc\\d", "udf", "/dev/loop0"}};
+        QTest::newRow("a backslash that is no escape stays") << QByteArray("1 1 7:0 / /a\\9 rw - udf /dev/loop0 ro") << QList<MountTable::Entry>{{7, 0, "/", "/a\\9", "udf", "/dev/loop0"}};
+        QTest::newRow("malformed lines are skipped") << QByteArray("garbage\n1 1 x:y / /m rw - t s o\n1 1 7:0 / /m rw no dash here\n\n" "1 1 7:1 / /ok rw - t s o\n") << QList<MountTable::Entry>{{7, 1, "/", "/ok", "t", "s"}};
     }
 
     void parsesMountInfo()
@@ -162,16 +148,9 @@ private slots:
         QTest::addColumn<QByteArray>("sheet");
         QTest::addColumn<bool>("raw"); // the data track as 2352-byte Mode 1 sectors
         QTest::addColumn<bool>("copied");
-        QTest::newRow("cue of the ISO itself")
-            << "plain.cue" << QByteArray("FILE \"Holiday.iso\" BINARY\n TRACK 01 MODE1/2048\n  INDEX 01 00:00:00\n")
-            << false << false;
-        QTest::newRow("toc of the ISO itself")
-            << "plain.toc" << QByteArray("CD_ROM\nTRACK MODE1\nDATAFILE \"Holiday.iso\"\n") << false << false;
-        QTest::newRow("raw data track, then audio")
-            << "raw.cue"
-            << QByteArray("FILE \"Holiday.bin\" BINARY\n TRACK 01 MODE1/2352\n  INDEX 01 00:00:00\n"
-                          "FILE \"tune.bin\" BINARY\n TRACK 02 AUDIO\n  INDEX 01 00:00:00\n")
-            << true << true;
+        QTest::newRow("cue of the ISO itself") << "plain.cue" << QByteArray("FILE \"Holiday.iso\" BINARY\n TRACK 01 MODE1/2048\n  INDEX 01 00:00:00\n") << false << false;
+        QTest::newRow("toc of the ISO itself") << "plain.toc" << QByteArray("CD_ROM\nTRACK MODE1\nDATAFILE \"Holiday.iso\"\n") << false << false;
+        QTest::newRow("raw data track, then audio") << "raw.cue" << QByteArray("FILE \"Holiday.bin\" BINARY\n TRACK 01 MODE1/2352\n  INDEX 01 00:00:00\n" "FILE \"tune.bin\" BINARY\n TRACK 02 AUDIO\n  INDEX 01 00:00:00\n") << true << true;
     }
     void sheetOpensItsDataTrack()
     {
@@ -229,24 +208,12 @@ private slots:
         QTest::newRow("DMG of random bytes") << noise << true << true << noFileSystem << wrongIdentifier;
         QByteArray koly("koly");
         koly.append(508, '\0');
-        QTest::newRow("damaged DMG") << QByteArray(4096, '\0') + koly << false << true
-                                     << "This DMG is damaged: its trailer has version 0 and size 0, not version 4 and "
-                                        "size 512."
-                                     << "";
-        QTest::newRow("short run of one byte")
-            << QByteArray(100000, '\x5a') << false << true << noFileSystem
-            << "fuseiso: only 0 bytes read from position 339968, 2048 required; is it really supported file?";
-        QTest::newRow("empty file") << QByteArray("") << false << true << noFileSystem
-                                    << "fuseiso: only 0 bytes read from position 32768, 2048 required; is it really "
-                                       "supported file?";
-        QTest::newRow("missing file") << QByteArray() << false << true << "The image file can't be found."
-                                      << "fuseiso: Can`t open image file: No such file or directory";
-        QTest::newRow("attach without mounting needs udisks2")
-            << QByteArray(4096, '\0') << false << false
-            << "The image can't be attached without opening it here: that needs udisks2, which isn't running." << "";
-        QTest::newRow("DMG attached without mounting")
-            << QByteArray(4096, '\0') << true << false
-            << "The image can't be attached without opening it here: that needs udisks2, which isn't running." << "";
+        QTest::newRow("damaged DMG") << QByteArray(4096, '\0') + koly << false << true << "This DMG is damaged: its trailer has version 0 and size 0, not version 4 and " "size 512." << "";
+        QTest::newRow("short run of one byte") << QByteArray(100000, '\x5a') << false << true << noFileSystem << "fuseiso: only 0 bytes read from position 339968, 2048 required; is it really supported file?";
+        QTest::newRow("empty file") << QByteArray("") << false << true << noFileSystem << "fuseiso: only 0 bytes read from position 32768, 2048 required; is it really " "supported file?";
+        QTest::newRow("missing file") << QByteArray() << false << true << "The image file can't be found." << "fuseiso: Can`t open image file: No such file or directory";
+        QTest::newRow("attach without mounting needs udisks2") << QByteArray(4096, '\0') << false << false << "The image can't be attached without opening it here: that needs udisks2, which isn't running." << "";
+        QTest::newRow("DMG attached without mounting") << QByteArray(4096, '\0') << true << false << "The image can't be attached without opening it here: that needs udisks2, which isn't running." << "";
     }
 
     void refusesWhatCantBeMounted()

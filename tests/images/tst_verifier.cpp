@@ -41,8 +41,7 @@ private slots:
         const QByteArray img = pattern(6 * mib + 777); // several chunks and a partial last one
 
         QTest::newRow("identical") << img << img << true << qint64(-1) << qint64(-1);
-        QTest::newRow("disc longer than the image") << img << (img + QByteArray(300 * 1024, '\x55')) << true << qint64(-1)
-                                                    << qint64(-1);
+        QTest::newRow("disc longer than the image") << img << (img + QByteArray(300 * 1024, '\x55')) << true << qint64(-1) << qint64(-1);
         {
             QByteArray other = img;
             other[5000000] = char(other[5000000] ^ 0x01);
@@ -61,16 +60,13 @@ private slots:
         }
         // The disc side is zero-filled where it ended, so the first difference
         // is where the image has a non-zero byte there.
-        QTest::newRow("disc 2048 bytes short") << img << img.left(img.size() - 2048) << false
-                                               << firstNonZero(img, img.size() - 2048) << qint64(2048);
+        QTest::newRow("disc 2048 bytes short") << img << img.left(img.size() - 2048) << false << firstNonZero(img, img.size() - 2048) << qint64(2048);
         {
             QByteArray zeroTail = img;
             zeroTail.replace(zeroTail.size() - 4096, 4096, QByteArray(4096, '\0'));
-            QTest::newRow("disc short only by zero bytes") << zeroTail << zeroTail.left(zeroTail.size() - 4096) << false
-                                                           << qint64(-1) << qint64(4096);
+            QTest::newRow("disc short only by zero bytes") << zeroTail << zeroTail.left(zeroTail.size() - 4096) << false << qint64(-1) << qint64(4096);
         }
-        QTest::newRow("disc ends on a chunk boundary") << img << img.left(2 * mib) << false << firstNonZero(img, 2 * mib)
-                                                       << qint64(img.size() - 2 * mib);
+        QTest::newRow("disc ends on a chunk boundary") << img << img.left(2 * mib) << false << firstNonZero(img, 2 * mib) << qint64(img.size() - 2 * mib);
         QTest::newRow("empty disc") << img << QByteArray() << false << firstNonZero(img, 0) << qint64(img.size());
         QTest::newRow("empty image") << QByteArray() << img << true << qint64(-1) << qint64(-1);
         QTest::newRow("empty image, empty disc") << QByteArray() << QByteArray() << true << qint64(-1) << qint64(-1);
@@ -121,15 +117,10 @@ private slots:
         QTest::addColumn<QString>("text");
 
         const QString sha = QStringLiteral("0123456789abcdef") + QString(48, QLatin1Char('e'));
-        QTest::newRow("match") << VerifyResult{true, 4700000000, sha, sha, {}, {}}
-                               << "Match — SHA-256 0123456789abcdef… is the same on both (4.7 GB checked).";
-        QTest::newRow("short") << VerifyResult{false, 5 * mib, sha, QString(), 3000000, 2048}
-                               << "NO MATCH — the disc ends 2 KB too early (it is shorter than the image).";
-        QTest::newRow("difference at 5 000 000")
-            << VerifyResult{false, 6 * mib, sha, QString(), 5000000, {}}
-            << "NO MATCH — first difference at 5 MB (byte 5000000). The copy is not the same as the image.";
-        QTest::newRow("checksums differ, nothing else known") << VerifyResult{false, 10, sha, QString(), {}, {}}
-                                                              << "NO MATCH — the checksums differ.";
+        QTest::newRow("match") << VerifyResult{true, 4700000000, sha, sha, {}, {}} << "Match — SHA-256 0123456789abcdef… is the same on both (4.7 GB checked).";
+        QTest::newRow("short") << VerifyResult{false, 5 * mib, sha, QString(), 3000000, 2048} << "NO MATCH — the disc ends 2 KB too early (it is shorter than the image).";
+        QTest::newRow("difference at 5 000 000") << VerifyResult{false, 6 * mib, sha, QString(), 5000000, {}} << "NO MATCH — first difference at 5 MB (byte 5000000). The copy is not the same as the image.";
+        QTest::newRow("checksums differ, nothing else known") << VerifyResult{false, 10, sha, QString(), {}, {}} << "NO MATCH — the checksums differ.";
     }
 
     void summary()

@@ -38,8 +38,6 @@ public:
         QAccessibleInterface *iface = item ? QAccessible::queryAccessibleInterface(item) : nullptr;
         return iface ? iface->text(QAccessible::Name) : QString();
     }
-    // Where to save pictures of the controls, when asked for (KIT_SHOTS).
-    Q_INVOKABLE QString shotDir() const { return qEnvironmentVariable("KIT_SHOTS"); }
 };
 
 class Setup : public QObject

@@ -48,25 +48,6 @@ private Q_SLOTS:
         }
     }
 
-    void everySymbolTheScreensUse_data()
-    {
-        QTest::addColumn<QString>("symbol");
-        for (const char *s : {"flame.fill", "flame", "opticaldisc", "opticaldiscdrive.fill", "eraser",
-                              "eraser.fill", "number", "number.square.fill", "checkmark.shield",
-                              "checkmark.shield.fill", "checkmark.seal.fill", "xmark.octagon.fill",
-                              "folder.badge.plus", "questionmark.circle", "arrow.clockwise", "list.number",
-                              "list.bullet.rectangle", "stop.circle", "xmark.circle", "arrow.up",
-                              "cable.connector", "checkmark.circle.fill", "circle.dashed", "externaldrive.fill",
-                              "externaldrive.fill.badge.plus", "square.stack.3d.up.fill", "chevron.up",
-                              "chevron.down", "xmark", "checkmark"})
-            QTest::newRow(s) << QString::fromLatin1(s);
-    }
-    void everySymbolTheScreensUse()
-    {
-        QFETCH(QString, symbol);
-        QCOMPARE(ChromeIcons::glyph(symbol).size(), 1);
-    }
-
     void unknownSymbolsDrawNothingAndNamesAreUnique()
     {
         QCOMPARE(ChromeIcons::glyph(QStringLiteral("no.such.symbol")), QString());

@@ -63,66 +63,23 @@ private Q_SLOTS:
         const QString before = QStringLiteral("Waits for the job before it");
 
         QTest::newRow("empty") << Rows{} << QList<int>{} << Reasons{} << QList<int>{} << Reasons{} << Reasons{};
-        QTest::newRow("per-deck order; B never waits for A")
-            << Rows{{burn(0)}, {burn(1)}, {burn(0)}, {erase(1)}} << QList<int>{} << Reasons{}
-            << QList<int>{0, 1} << Reasons{{2, waitsA}, {3, waitsB}} << Reasons{};
-        QTest::newRow("running erase holds its deck")
-            << Rows{{erase(0), JobState::running}, {burn(0)}, {burn(2)}} << QList<int>{} << Reasons{}
-            << QList<int>{2} << Reasons{{1, waitsA}} << Reasons{};
-        QTest::newRow("finished jobs hold nothing")
-            << Rows{{burn(0), JobState::done}, {erase(0), JobState::failed}, {burn(0)}} << QList<int>{} << Reasons{}
-            << QList<int>{2} << Reasons{} << Reasons{};
-        QTest::newRow("audio burn on the deck; the next one waits behind it")
-            << Rows{{burn(0)}, {burn(0)}, {burn(1)}} << QList<int>{0} << Reasons{}
-            << QList<int>{2} << Reasons{{0, QStringLiteral("Deck A is busy with an audio CD")}, {1, waitsA}}
-            << Reasons{};
-        QTest::newRow("not ready: the reason verbatim, and the deck stays held")
-            << Rows{{burn(0)}, {erase(0)}} << QList<int>{} << Reasons{{0, QStringLiteral("Deck A: no blank disc")}}
-            << QList<int>{} << Reasons{{0, QStringLiteral("Deck A: no blank disc")}, {1, waitsA}} << Reasons{};
-        QTest::newRow("computer jobs one at a time")
-            << Rows{{sum()}, {make()}, {sum()}} << QList<int>{} << Reasons{}
-            << QList<int>{0} << Reasons{{1, before}, {2, before}} << Reasons{};
-        QTest::newRow("a running checksum keeps all computer jobs waiting, not the burns")
-            << Rows{{sum(), JobState::running}, {sum()}, {burn(3)}, {make()}} << QList<int>{} << Reasons{}
-            << QList<int>{2} << Reasons{{1, before}, {3, before}} << Reasons{};
-        QTest::newRow("computer jobs ignore busy decks and readiness")
-            << Rows{{sum()}} << QList<int>{0, 1, 2} << Reasons{{0, QStringLiteral("never asked")}}
-            << QList<int>{0} << Reasons{} << Reasons{};
-        QTest::newRow("dependency running: starts after it, and holds its deck")
-            << Rows{{make(), JobState::running}, {burn(0), JobState::waiting, 0}, {burn(0)}} << QList<int>{}
-            << Reasons{} << QList<int>{} << Reasons{{1, QStringLiteral("Starts after “Job 0”")}, {2, waitsA}}
-            << Reasons{};
-        QTest::newRow("dependency waiting")
-            << Rows{{sum(), JobState::running}, {make()}, {burn(1), JobState::waiting, 1}} << QList<int>{}
-            << Reasons{} << QList<int>{} << Reasons{{1, before}, {2, QStringLiteral("Starts after “Job 1”")}}
-            << Reasons{};
-        QTest::newRow("dependency done: like any other burn")
-            << Rows{{make(), JobState::done}, {burn(0), JobState::waiting, 0}, {burn(1), JobState::waiting, 0}}
-            << QList<int>{1} << Reasons{} << QList<int>{1}
-            << Reasons{{2, QStringLiteral("Deck B is busy with an audio CD")}} << Reasons{};
-        QTest::newRow("dependency failed or cancelled")
-            << Rows{{make(), JobState::failed}, {burn(0), JobState::waiting, 0}, {copyOnDeck(1), JobState::cancelled},
-                    {burn(2), JobState::waiting, 2}}
-            << QList<int>{} << Reasons{} << QList<int>{} << Reasons{}
-            << Reasons{{1, QStringLiteral("Skipped: “Job 0” didn't finish.")},
-                       {3, QStringLiteral("Skipped: “Job 2” didn't finish.")}};
-        QTest::newRow("dependency removed")
-            << Rows{{burn(0), JobState::waiting, -2}, {burn(0)}} << QList<int>{} << Reasons{} << QList<int>{1}
-            << Reasons{} << Reasons{{0, QStringLiteral("Skipped: the job it needed was removed.")}};
-        QTest::newRow("a copy on a burner deck conflicts with burns there")
-            << Rows{{copyOnDeck(0)}, {burn(0)}, {erase(0)}} << QList<int>{} << Reasons{} << QList<int>{0}
-            << Reasons{{1, waitsA}, {2, waitsA}} << Reasons{};
-        QTest::newRow("copies from plain drives: only the same drive waits")
-            << Rows{{copyFromDrive(QStringLiteral("sr1")), JobState::running}, {copyFromDrive(QStringLiteral("sr1"))},
-                    {copyFromDrive(QStringLiteral("sr2"))}, {burn(0)}}
-            << QList<int>{} << Reasons{} << QList<int>{2, 3}
-            << Reasons{{1, QStringLiteral("Waits for the drive (a job before it uses it)")}} << Reasons{};
-        QTest::newRow("a copy from a plain drive is never asked about decks")
-            << Rows{{copyFromDrive(QStringLiteral("sr1"))}} << QList<int>{0, 1, 2, 3, 4, 5} << Reasons{}
-            << QList<int>{0} << Reasons{} << Reasons{};
-        QTest::newRow("running and finished jobs appear nowhere")
-            << Rows{{burn(0), JobState::running}, {sum(), JobState::done}, {burn(5)}} << QList<int>{} << Reasons{}
-            << QList<int>{2} << Reasons{} << Reasons{};
+        QTest::newRow("per-deck order; B never waits for A") << Rows{{burn(0)}, {burn(1)}, {burn(0)}, {erase(1)}} << QList<int>{} << Reasons{} << QList<int>{0, 1} << Reasons{{2, waitsA}, {3, waitsB}} << Reasons{};
+        QTest::newRow("running erase holds its deck") << Rows{{erase(0), JobState::running}, {burn(0)}, {burn(2)}} << QList<int>{} << Reasons{} << QList<int>{2} << Reasons{{1, waitsA}} << Reasons{};
+        QTest::newRow("finished jobs hold nothing") << Rows{{burn(0), JobState::done}, {erase(0), JobState::failed}, {burn(0)}} << QList<int>{} << Reasons{} << QList<int>{2} << Reasons{} << Reasons{};
+        QTest::newRow("audio burn on the deck; the next one waits behind it") << Rows{{burn(0)}, {burn(0)}, {burn(1)}} << QList<int>{0} << Reasons{} << QList<int>{2} << Reasons{{0, QStringLiteral("Deck A is busy with an audio CD")}, {1, waitsA}} << Reasons{};
+        QTest::newRow("not ready: the reason verbatim, and the deck stays held") << Rows{{burn(0)}, {erase(0)}} << QList<int>{} << Reasons{{0, QStringLiteral("Deck A: no blank disc")}} << QList<int>{} << Reasons{{0, QStringLiteral("Deck A: no blank disc")}, {1, waitsA}} << Reasons{};
+        QTest::newRow("computer jobs one at a time") << Rows{{sum()}, {make()}, {sum()}} << QList<int>{} << Reasons{} << QList<int>{0} << Reasons{{1, before}, {2, before}} << Reasons{};
+        QTest::newRow("a running checksum keeps all computer jobs waiting, not the burns") << Rows{{sum(), JobState::running}, {sum()}, {burn(3)}, {make()}} << QList<int>{} << Reasons{} << QList<int>{2} << Reasons{{1, before}, {3, before}} << Reasons{};
+        QTest::newRow("computer jobs ignore busy decks and readiness") << Rows{{sum()}} << QList<int>{0, 1, 2} << Reasons{{0, QStringLiteral("never asked")}} << QList<int>{0} << Reasons{} << Reasons{};
+        QTest::newRow("dependency running: starts after it, and holds its deck") << Rows{{make(), JobState::running}, {burn(0), JobState::waiting, 0}, {burn(0)}} << QList<int>{} << Reasons{} << QList<int>{} << Reasons{{1, QStringLiteral("Starts after “Job 0”")}, {2, waitsA}} << Reasons{};
+        QTest::newRow("dependency waiting") << Rows{{sum(), JobState::running}, {make()}, {burn(1), JobState::waiting, 1}} << QList<int>{} << Reasons{} << QList<int>{} << Reasons{{1, before}, {2, QStringLiteral("Starts after “Job 1”")}} << Reasons{};
+        QTest::newRow("dependency done: like any other burn") << Rows{{make(), JobState::done}, {burn(0), JobState::waiting, 0}, {burn(1), JobState::waiting, 0}} << QList<int>{1} << Reasons{} << QList<int>{1} << Reasons{{2, QStringLiteral("Deck B is busy with an audio CD")}} << Reasons{};
+        QTest::newRow("dependency failed or cancelled") << Rows{{make(), JobState::failed}, {burn(0), JobState::waiting, 0}, {copyOnDeck(1), JobState::cancelled}, {burn(2), JobState::waiting, 2}} << QList<int>{} << Reasons{} << QList<int>{} << Reasons{} << Reasons{{1, QStringLiteral("Skipped: “Job 0” didn't finish.")}, {3, QStringLiteral("Skipped: “Job 2” didn't finish.")}};
+        QTest::newRow("dependency removed") << Rows{{burn(0), JobState::waiting, -2}, {burn(0)}} << QList<int>{} << Reasons{} << QList<int>{1} << Reasons{} << Reasons{{0, QStringLiteral("Skipped: the job it needed was removed.")}};
+        QTest::newRow("a copy on a burner deck conflicts with burns there") << Rows{{copyOnDeck(0)}, {burn(0)}, {erase(0)}} << QList<int>{} << Reasons{} << QList<int>{0} << Reasons{{1, waitsA}, {2, waitsA}} << Reasons{};
+        QTest::newRow("copies from plain drives: only the same drive waits") << Rows{{copyFromDrive(QStringLiteral("sr1")), JobState::running}, {copyFromDrive(QStringLiteral("sr1"))}, {copyFromDrive(QStringLiteral("sr2"))}, {burn(0)}} << QList<int>{} << Reasons{} << QList<int>{2, 3} << Reasons{{1, QStringLiteral("Waits for the drive (a job before it uses it)")}} << Reasons{};
+        QTest::newRow("a copy from a plain drive is never asked about decks") << Rows{{copyFromDrive(QStringLiteral("sr1"))}} << QList<int>{0, 1, 2, 3, 4, 5} << Reasons{} << QList<int>{0} << Reasons{} << Reasons{};
+        QTest::newRow("running and finished jobs appear nowhere") << Rows{{burn(0), JobState::running}, {sum(), JobState::done}, {burn(5)}} << QList<int>{} << Reasons{} << QList<int>{2} << Reasons{} << Reasons{};
     }
 
     void plan()
@@ -190,11 +147,9 @@ private Q_SLOTS:
         QTest::newRow("demo: burn needs no burner") << burn(2) << QList<int>{} << true << QString();
         QTest::newRow("demo: erase needs no burner") << erase(4) << QList<int>{0} << true << QString();
         QTest::newRow("demo: a copy on a deck still needs it") << copyOnDeck(2) << QList<int>{0, 1} << true << noC;
-        QTest::newRow("demo: copy with no burner at all") << copyOnDeck(0) << QList<int>{} << true
-                                                          << TDMessages::noBurner;
+        QTest::newRow("demo: copy with no burner at all") << copyOnDeck(0) << QList<int>{} << true << TDMessages::noBurner;
         QTest::newRow("computer job with no burner") << sum() << QList<int>{} << false << QString();
-        QTest::newRow("copy from a plain drive") << copyFromDrive(QStringLiteral("sr3")) << QList<int>{} << false
-                                                 << QString();
+        QTest::newRow("copy from a plain drive") << copyFromDrive(QStringLiteral("sr3")) << QList<int>{} << false << QString();
     }
 
     void refusal()

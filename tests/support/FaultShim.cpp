@@ -138,18 +138,6 @@ bool writes(int flags)
     return (flags & O_ACCMODE) != O_RDONLY || (flags & (O_CREAT | O_TRUNC)) || (flags & O_TMPFILE) == O_TMPFILE;
 }
 
-bool refuseOpen(int dirfd, const char *path, int flags)
-{
-    if (!active() || !writes(flags))
-        return false;
-    Inside inside;
-    if (!rule(denied, atPath(dirfd, path)))
-        return false;
-    std::lock_guard lock(g_mutex);
-    strike();
-    return true;
-}
-
 bool refusePath(int dirfd, const char *path)
 {
     if (!active())
@@ -161,6 +149,8 @@ bool refusePath(int dirfd, const char *path)
     strike();
     return true;
 }
+
+bool refuseOpen(int dirfd, const char *path, int flags) { return writes(flags) && refusePath(dirfd, path); }
 
 // How many of `want` bytes may be written to `fd` now: `want` when no rule
 // covers it, fewer up to the limit, or -1 with errno set when none may.
@@ -269,6 +259,27 @@ mode_t modeArg(int flags, va_list args)
     return (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? mode_t(va_arg(args, int)) : 0;
 }
 
+// Reserving room past the disk-full limit fails as the file system would.
+bool reserveFails(int fd, long long length)
+{
+    if (!active())
+        return false;
+    Inside inside;
+    if (!fdRule(diskFull, fd))
+        return false;
+    std::lock_guard lock(g_mutex);
+    if (g_count + length <= g_after)
+        return false;
+    strike();
+    return true;
+}
+
+bool missing(const char *path)
+{
+    struct stat there;
+    return ::stat(path, &there) != 0;
+}
+
 } // namespace
 
 extern "C" {
@@ -319,143 +330,61 @@ DIR *opendir(const char *path)
     return real(path);
 }
 
-int open(const char *path, int flags, ...)
-{
-    va_list args;
-    va_start(args, flags);
-    const mode_t mode = modeArg(flags, args);
-    va_end(args);
-    REAL(open)
-    if (refuseOpen(AT_FDCWD, path, flags))
-        return errno = EACCES, -1;
-    return real(path, flags, mode);
-}
+// A call that fails with `error` when `refused`, else goes on to the C library.
+#define GUARDED(name, params, refused, error, args)                                                                  \
+    int name params                                                                                                  \
+    {                                                                                                                \
+        REAL(name)                                                                                                   \
+        if (refused)                                                                                                 \
+            return errno = error, -1;                                                                                \
+        return real args;                                                                                            \
+    }
 
-int open64(const char *path, int flags, ...)
-{
-    va_list args;
-    va_start(args, flags);
-    const mode_t mode = modeArg(flags, args);
-    va_end(args);
-    REAL(open64)
-    if (refuseOpen(AT_FDCWD, path, flags))
-        return errno = EACCES, -1;
-    return real(path, flags, mode);
-}
+// open() and openat() take a mode only with O_CREAT or O_TMPFILE.
+#define OPENER(name, params, dirfd, args)                                                                            \
+    int name params                                                                                                  \
+    {                                                                                                                \
+        va_list va;                                                                                                  \
+        va_start(va, flags);                                                                                         \
+        const mode_t mode = modeArg(flags, va);                                                                      \
+        va_end(va);                                                                                                  \
+        REAL(name)                                                                                                   \
+        if (refuseOpen(dirfd, path, flags))                                                                          \
+            return errno = EACCES, -1;                                                                               \
+        return real args;                                                                                            \
+    }
 
-int openat(int dirfd, const char *path, int flags, ...)
-{
-    va_list args;
-    va_start(args, flags);
-    const mode_t mode = modeArg(flags, args);
-    va_end(args);
-    REAL(openat)
-    if (refuseOpen(dirfd, path, flags))
-        return errno = EACCES, -1;
-    return real(dirfd, path, flags, mode);
-}
+// A read or write cut short by the byte budget of the armed rule.
+#define COUNTED(name, take, params, args)                                                                            \
+    ssize_t name params                                                                                              \
+    {                                                                                                                \
+        REAL(name)                                                                                                   \
+        bool counted;                                                                                                \
+        const long long granted = take(fd, (long long)size, counted);                                                \
+        return limited(granted, counted, size, [&](size_t n) { return real args; });                                 \
+    }
 
-int openat64(int dirfd, const char *path, int flags, ...)
-{
-    va_list args;
-    va_start(args, flags);
-    const mode_t mode = modeArg(flags, args);
-    va_end(args);
-    REAL(openat64)
-    if (refuseOpen(dirfd, path, flags))
-        return errno = EACCES, -1;
-    return real(dirfd, path, flags, mode);
-}
-
-int creat(const char *path, mode_t mode)
-{
-    REAL(creat)
-    if (refuseOpen(AT_FDCWD, path, O_CREAT | O_WRONLY | O_TRUNC))
-        return errno = EACCES, -1;
-    return real(path, mode);
-}
-
-int creat64(const char *path, mode_t mode)
-{
-    REAL(creat64)
-    if (refuseOpen(AT_FDCWD, path, O_CREAT | O_WRONLY | O_TRUNC))
-        return errno = EACCES, -1;
-    return real(path, mode);
-}
-
-int mkdir(const char *path, mode_t mode)
-{
-    REAL(mkdir)
-    // An existing folder is EEXIST, whatever the permissions.
-    struct stat there;
-    if (::stat(path, &there) != 0 && refusePath(AT_FDCWD, path))
-        return errno = EACCES, -1;
-    return real(path, mode);
-}
-
-int rename(const char *from, const char *to)
-{
-    REAL(rename)
-    if (refusePath(AT_FDCWD, to) || refusePath(AT_FDCWD, from))
-        return errno = EACCES, -1;
-    return real(from, to);
-}
-
-int renameat(int fromDir, const char *from, int toDir, const char *to)
-{
-    REAL(renameat)
-    if (refusePath(toDir, to) || refusePath(fromDir, from))
-        return errno = EACCES, -1;
-    return real(fromDir, from, toDir, to);
-}
-
-int renameat2(int fromDir, const char *from, int toDir, const char *to, unsigned int flags)
-{
-    REAL(renameat2)
-    if (refusePath(toDir, to) || refusePath(fromDir, from))
-        return errno = EACCES, -1;
-    return real(fromDir, from, toDir, to, flags);
-}
-
-int link(const char *from, const char *to)
-{
-    REAL(link)
-    if (refusePath(AT_FDCWD, to))
-        return errno = EACCES, -1;
-    return real(from, to);
-}
-
-int linkat(int fromDir, const char *from, int toDir, const char *to, int flags)
-{
-    REAL(linkat)
-    if (refusePath(toDir, to))
-        return errno = EACCES, -1;
-    return real(fromDir, from, toDir, to, flags);
-}
-
-ssize_t write(int fd, const void *data, size_t size)
-{
-    REAL(write)
-    bool counted;
-    const long long granted = takeWrite(fd, (long long)size, counted);
-    return limited(granted, counted, size, [&](size_t n) { return real(fd, data, n); });
-}
-
-ssize_t pwrite(int fd, const void *data, size_t size, off_t offset)
-{
-    REAL(pwrite)
-    bool counted;
-    const long long granted = takeWrite(fd, (long long)size, counted);
-    return limited(granted, counted, size, [&](size_t n) { return real(fd, data, n, offset); });
-}
-
-ssize_t pwrite64(int fd, const void *data, size_t size, off64_t offset)
-{
-    REAL(pwrite64)
-    bool counted;
-    const long long granted = takeWrite(fd, (long long)size, counted);
-    return limited(granted, counted, size, [&](size_t n) { return real(fd, data, n, offset); });
-}
+OPENER(open, (const char *path, int flags, ...), AT_FDCWD, (path, flags, mode))
+OPENER(openat, (int dirfd, const char *path, int flags, ...), dirfd, (dirfd, path, flags, mode))
+GUARDED(creat, (const char *path, mode_t mode), refuseOpen(AT_FDCWD, path, O_CREAT | O_WRONLY | O_TRUNC), EACCES,
+        (path, mode))
+// An existing folder is EEXIST, whatever the permissions.
+GUARDED(mkdir, (const char *path, mode_t mode), missing(path) && refusePath(AT_FDCWD, path), EACCES, (path, mode))
+GUARDED(rename, (const char *from, const char *to), refusePath(AT_FDCWD, to) || refusePath(AT_FDCWD, from), EACCES,
+        (from, to))
+GUARDED(renameat, (int fromDir, const char *from, int toDir, const char *to),
+        refusePath(toDir, to) || refusePath(fromDir, from), EACCES, (fromDir, from, toDir, to))
+GUARDED(renameat2, (int fromDir, const char *from, int toDir, const char *to, unsigned int flags),
+        refusePath(toDir, to) || refusePath(fromDir, from), EACCES, (fromDir, from, toDir, to, flags))
+GUARDED(link, (const char *from, const char *to), refusePath(AT_FDCWD, to), EACCES, (from, to))
+GUARDED(linkat, (int fromDir, const char *from, int toDir, const char *to, int flags), refusePath(toDir, to), EACCES,
+        (fromDir, from, toDir, to, flags))
+GUARDED(fallocate, (int fd, int mode, off_t offset, off_t length), reserveFails(fd, length), ENOSPC,
+        (fd, mode, offset, length))
+COUNTED(write, takeWrite, (int fd, const void *data, size_t size), (fd, data, n))
+COUNTED(pwrite, takeWrite, (int fd, const void *data, size_t size, off_t offset), (fd, data, n, offset))
+COUNTED(read, takeRead, (int fd, void *data, size_t size), (fd, data, n))
+COUNTED(pread, takeRead, (int fd, void *data, size_t size, off_t offset), (fd, data, n, offset))
 
 ssize_t writev(int fd, const iovec *iov, int count)
 {
@@ -471,62 +400,14 @@ ssize_t writev(int fd, const iovec *iov, int count)
     });
 }
 
-namespace {
-// Reserving room past the disk-full limit fails as the file system would.
-bool reserveFails(int fd, long long length)
-{
-    if (!active())
-        return false;
-    Inside inside;
-    if (!fdRule(diskFull, fd))
-        return false;
-    std::lock_guard lock(g_mutex);
-    if (g_count + length <= g_after)
-        return false;
-    strike();
-    return true;
-}
-} // namespace
-
-int fallocate(int fd, int mode, off_t offset, off_t length)
-{
-    REAL(fallocate)
-    if (reserveFails(fd, length))
-        return errno = ENOSPC, -1;
-    return real(fd, mode, offset, length);
-}
-
-int fallocate64(int fd, int mode, off64_t offset, off64_t length)
-{
-    REAL(fallocate64)
-    if (reserveFails(fd, length))
-        return errno = ENOSPC, -1;
-    return real(fd, mode, offset, length);
-}
-
-ssize_t read(int fd, void *data, size_t size)
-{
-    REAL(read)
-    bool counted;
-    const long long granted = takeRead(fd, (long long)size, counted);
-    return limited(granted, counted, size, [&](size_t n) { return real(fd, data, n); });
-}
-
-ssize_t pread(int fd, void *data, size_t size, off_t offset)
-{
-    REAL(pread)
-    bool counted;
-    const long long granted = takeRead(fd, (long long)size, counted);
-    return limited(granted, counted, size, [&](size_t n) { return real(fd, data, n, offset); });
-}
-
-ssize_t pread64(int fd, void *data, size_t size, off64_t offset)
-{
-    REAL(pread64)
-    bool counted;
-    const long long granted = takeRead(fd, (long long)size, counted);
-    return limited(granted, counted, size, [&](size_t n) { return real(fd, data, n, offset); });
-}
+// With a 64-bit off_t the large-file entry points are the same calls.
+static_assert(sizeof(off_t) == sizeof(off64_t));
+int open64(const char *, int, ...) __attribute__((alias("open")));
+int openat64(int, const char *, int, ...) __attribute__((alias("openat")));
+int creat64(const char *, mode_t) __attribute__((alias("creat")));
+int fallocate64(int, int, off64_t, off64_t) __attribute__((alias("fallocate")));
+ssize_t pwrite64(int, const void *, size_t, off64_t) __attribute__((alias("pwrite")));
+ssize_t pread64(int, void *, size_t, off64_t) __attribute__((alias("pread")));
 
 } // extern "C"
 

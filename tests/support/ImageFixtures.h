@@ -3,6 +3,7 @@
 
 #include "base/TDError.h"
 #include "images/Mounter.h"
+#include "platform/api/DiscInfo.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -13,7 +14,6 @@
 #include <QStandardPaths>
 #include <QTest>
 
-#include <sys/mount.h>
 
 // QCOMPARE prints a TDError as its text.
 inline char *toString(const TDError &e)
@@ -61,32 +61,18 @@ inline QByteArray readFile(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
 }
 
-// A folder that is a tmpfs of `bytes`, to run out of space on purpose (or,
-// with MS_RDONLY in `flags`, to be read-only even for root); unmounted when
-// this goes away. Mounting needs root: check mounted().
-class SmallDisk
+// A data CD in drive sr7, as the system lists it.
+inline DiscInfo dataCD(qint64 bytes, const QString &volume = QStringLiteral("PHOTOS"))
 {
-public:
-    SmallDisk(const QString &where, qint64 bytes, unsigned long flags = 0)
-        : m_path(where)
-    {
-        QDir().mkpath(where);
-        const QByteArray options = "size=" + QByteArray::number(bytes);
-        m_mounted = ::mount("tmpfs", QFile::encodeName(where).constData(), "tmpfs", flags, options.constData()) == 0;
-    }
-    ~SmallDisk()
-    {
-        if (m_mounted)
-            ::umount2(QFile::encodeName(m_path).constData(), MNT_DETACH);
-    }
-    SmallDisk(const SmallDisk &) = delete;
-    SmallDisk &operator=(const SmallDisk &) = delete;
-    bool mounted() const { return m_mounted; }
-
-private:
-    QString m_path;
-    bool m_mounted = false;
-};
+    DiscInfo d;
+    d.bsdName = QStringLiteral("sr7");
+    d.mediaKind = QStringLiteral("CD");
+    d.mediaName = QStringLiteral("CD-R");
+    d.bytes = bytes;
+    d.volumeKind = QStringLiteral("iso9660");
+    d.volumeName = volume;
+    return d;
+}
 
 // Whether images can be made and mounted here the way the tests do it:
 // FUSE with fuseiso and xorriso (udisks2, where its daemon runs, is another

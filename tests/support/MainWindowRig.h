@@ -3,9 +3,7 @@
 // any other burner service), for the window tests. The test program imports
 // the QML plugins itself.
 
-#include "ScriptedDiscService.h"
-#include "TestEnv.h"
-#include "app/AppModel.h"
+#include "ModelRig.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -14,6 +12,7 @@
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QRegularExpression>
 #include <QTest>
 #include <QtQuickTest/quicktest.h>
 
@@ -21,25 +20,18 @@
 
 #include <functional>
 
-struct MainWindowRig
+struct MainWindowRig : ModelRig
 {
-    TestEnv env;
-    std::unique_ptr<QSettings> settings = env.settings();
-    ScriptedDiscService service;
-    std::unique_ptr<AppModel> model;
     std::unique_ptr<QQmlApplicationEngine> engine;
     QQuickWindow *window = nullptr;
 
     // `beforeLoad` sets up the model and settings before the window is made.
-    // With `burnerService`, the model takes its burners from there (it must
-    // outlive the rig) and `burners` is ignored.
     explicit MainWindowRig(int burners, const std::function<void(MainWindowRig &)> &beforeLoad = {},
                            DiscService *burnerService = nullptr)
+        : ModelRig(burners, burnerService)
     {
-        for (int i = 0; i < burners && !burnerService; ++i)
-            service.plug(QStringLiteral("B%1").arg(i), env.path(QStringLiteral("dev%1").arg(i)));
-        model = std::make_unique<AppModel>(AppModel::Config{settings.get(), true, env.path(QStringLiteral("log.txt")),
-                                                            burnerService ? burnerService : &service});
+        // A symbol a screen shows but the icon table lacks would draw nothing.
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("no glyph for the symbol")));
         if (beforeLoad)
             beforeLoad(*this);
         engine = std::make_unique<QQmlApplicationEngine>();

@@ -86,22 +86,12 @@ private Q_SLOTS:
         QTest::addColumn<bool>("image");
         QTest::addColumn<int>("tracks");
 
-        QTest::newRow("an image") << QStringList{"disc.iso"}
-                                  << "KLVO Tandor is already running; handed it 1 file.\n" << Tandor::MainTab::data
-                                  << true << 0;
-        QTest::newRow("nothing") << QStringList{}
-                                 << "KLVO Tandor is already running; brought its window to the front.\n"
-                                 << Tandor::MainTab::audio << false << 0;
-        QTest::newRow("an image and a track")
-            << QStringList{"disc.iso", "tone.wav"} << "KLVO Tandor is already running; handed it 2 files.\n"
-            << Tandor::MainTab::audio << true << 1;
+        QTest::newRow("an image") << QStringList{"disc.iso"} << "KLVO Tandor is already running; handed it 1 file.\n" << Tandor::MainTab::data << true << 0;
+        QTest::newRow("nothing") << QStringList{} << "KLVO Tandor is already running; brought its window to the front.\n" << Tandor::MainTab::audio << false << 0;
+        QTest::newRow("an image and a track") << QStringList{"disc.iso", "tone.wav"} << "KLVO Tandor is already running; handed it 2 files.\n" << Tandor::MainTab::audio << true << 1;
         // The desktop entry's actions.
-        QTest::newRow("burn an image") << QStringList{"--screen", "data"}
-                                       << "KLVO Tandor is already running; brought its window to the front.\n"
-                                       << Tandor::MainTab::data << false << 0;
-        QTest::newRow("the tools screen") << QStringList{"--screen", "tools"}
-                                          << "KLVO Tandor is already running; brought its window to the front.\n"
-                                          << Tandor::MainTab::tools << false << 0;
+        QTest::newRow("burn an image") << QStringList{"--screen", "data"} << "KLVO Tandor is already running; brought its window to the front.\n" << Tandor::MainTab::data << false << 0;
+        QTest::newRow("the tools screen") << QStringList{"--screen", "tools"} << "KLVO Tandor is already running; brought its window to the front.\n" << Tandor::MainTab::tools << false << 0;
     }
     void handsItsFilesToTheRunningWindow()
     {
