@@ -506,7 +506,12 @@ private Q_SLOTS:
                            "Failed to synchronize drive cache. SCSI error : [2 3A 02] Drive not ready. Medium not "
                            "present, tray open.",
                            runFailed}
-            << "The disc was taken out of the burner." << 0;
+            << "The disc was taken out of the burner." << 2;
+        // libburn's complaints are shared: another deck's came first.
+        QTest::newRow("another deck's fault before this one's")
+            << QStringList{"SCSI error on write(160,16): [3 0C 00] Medium error. Write error.", write,
+                           "SCSI error on write(96,16): [2 3A 02] Drive not ready. Medium not present, tray open.", runFailed}
+            << "The disc was taken out of the burner." << 2;
         QTest::newRow("stays becoming ready")
             << QStringList{"SCSI error on write(0,16): [2 04 01] Drive not ready. Logical unit is in the process of "
                            "becoming ready.",
@@ -523,7 +528,7 @@ private Q_SLOTS:
         QTest::newRow("drive lost mid-burn")
             << QStringList{DriveTrouble::withSystemError("Failed to transfer command to drive", ENODEV),
                            "Lost connection to drive", runFailed}
-            << "The burner was disconnected." << 0;
+            << "The burner was disconnected." << 1;
         QTest::newRow("drive gone before the grab")
             << QStringList{"File object '/dev/sr1' not found", "Cannot access '/dev/sr1' as SG_IO CDROM drive"}
             << "The burner was disconnected." << 0;

@@ -243,6 +243,76 @@ private Q_SLOTS:
                                  "TITLE \"Three\""})
             QVERIFY2(toc.contains(QLatin1String(line)), qPrintable(toc));
         QCOMPARE(toc.count(QStringLiteral("START 00:02:00")), 2);
+
+        // Two copies in Copies mode on the one deck given a blank: the second
+        // starts by itself when the burnt disc is swapped for a blank.
+        QQuickItem *modes = rig.item(QStringLiteral("modeSelector"));
+        rig.click(modes, QPointF(2 + modes->property("segmentWidth").toDouble() * 2.5, modes->height() / 2));
+        for (int i = 0; i < 8; ++i)
+            rig.click(rig.item(QStringLiteral("stepDown"), rig.item(QStringLiteral("copiesStepper"))));
+        QCOMPARE(rig.model->copies(), 2);
+        drives[0].insert(mmc::Medium::cdr);
+        QTRY_VERIFY_WITH_TIMEOUT(decks[0]->blankLoaded(), 20000);
+        rig.click(rig.item(QStringLiteral("burnAllButton")));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.item(QStringLiteral("copiesLine"))->property("text").toString(),
+                                  QStringLiteral("1 DONE · 0 BURNING · 1 WAITING"), 60000);
+        drives[0].insert(mmc::Medium::cdr);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.item(QStringLiteral("copiesLine"))->property("text").toString(),
+                                  QStringLiteral("2 DONE · 0 BURNING · 0 WAITING"), 60000);
+        QCOMPARE(drives.tracks(0).size(), 3);
+    }
+
+    // Two emulated decks burn at once: one meets a drive fault and says so
+    // plainly (libburn's words only under it); the other, whose drive takes
+    // a while to get ready, burns on. A fresh blank readies the failed deck.
+    // (One fault a time: libburn's complaints are shared by every drive.)
+    void faultOnADeck_data()
+    {
+        QTest::addColumn<QString>("medium");
+        QTest::addColumn<int>("fault"); // mmc::Fault, after 20 WRITE commands
+        QTest::addColumn<QString>("said");
+        QTest::newRow("write error") << "CD-R" << int(mmc::Fault::writeError) << "The burner couldn't write to the disc. Try another disc.";
+        QTest::newRow("disc taken out") << "CD-R" << int(mmc::Fault::mediumRemoved) << "The disc was taken out of the burner.";
+        QTest::newRow("underrun, no BURN-Free") << "CD-R,burnfree=0" << int(mmc::Fault::underrun) << "The burner ran out of data to write (a buffer underrun). Try a lower speed.";
+        QTest::newRow("command times out") << "CD-R" << int(mmc::Fault::timeout) << "The burner took too long to answer.";
+        QTest::newRow("drive vanishes") << "CD-R" << int(mmc::Fault::vanish) << "The burner was disconnected.";
+    }
+    void faultOnADeck()
+    {
+        QFETCH(QString, medium);
+        QFETCH(int, fault);
+        QFETCH(QString, said);
+        EmulatedDrives drives({QStringLiteral("CD-R"), medium});
+        HardwareDiscService burners({EmulatedDrives::device(0), EmulatedDrives::device(1)});
+        MainWindowRig rig(0, {}, &burners);
+        QVERIFY(rig.window && rig.show());
+        const QList<Deck *> decks = rig.model->decks().mid(0, 2);
+        QTRY_VERIFY_WITH_TIMEOUT(decks[0]->blankLoaded() && decks[1]->blankLoaded(), 20000);
+        const QStringList files{rig.env.path("One.wav"), rig.env.path("Two.wav")};
+        for (const QString &file : files)
+            QVERIFY(TestEnv::writeWav(file, 4.0));
+        dropFiles(rig.window, rig.reveal(rig.item(QStringLiteral("trackList"))), files, rig.item(QStringLiteral("discEditor")));
+        QTRY_COMPARE(rig.findAll(QStringLiteral("titleField")).size(), 2);
+        drives[0].arm(mmc::Fault::becomingReady, 0, 3);
+        drives[1].arm(mmc::Fault(fault), 20);
+
+        QSignalSpy endedA(decks[0], &Deck::audioBurnEnded), endedB(decks[1], &Deck::audioBurnEnded);
+        rig.click(rig.item(QStringLiteral("burnAllButton")));
+        QTRY_VERIFY_WITH_TIMEOUT(endedA.count() == 1 && endedB.count() == 1, 60000);
+        const QList<LogLine> &lines = rig.model->logLines()->lines();
+        const auto failed = [&](const QString &deck) {
+            return std::find_if(lines.begin(), lines.end(), [&](const LogLine &l) { return l.text.startsWith(deck + QStringLiteral(": failed.")); });
+        };
+        QVERIFY(failed(QStringLiteral("Deck A")) == lines.end() && drives.tracks(0).size() == 2);
+        const auto line = failed(QStringLiteral("Deck B"));
+        QVERIFY(line != lines.end());
+        QCOMPARE(line->text, QStringLiteral("Deck B: failed. ") + said);
+        QVERIFY2(!line->detail.isEmpty() && !line->detail.contains(said), qPrintable(line->detail));
+        // The drive was let go: a new blank readies the deck (unless it vanished).
+        if (mmc::Fault(fault) != mmc::Fault::vanish) {
+            drives[1].insert(mmc::Medium::cdr);
+            QTRY_VERIFY_WITH_TIMEOUT(decks[1]->blankLoaded(), 20000);
+        }
     }
 };
 

@@ -77,9 +77,12 @@ QString sentence(const QString &said)
 
 Explained explain(const QStringList &complaints, const QString &fallback)
 {
-    for (const QString &said : complaints) {
-        if (const QString text = sentence(said); !text.isEmpty())
-            return {text, said};
+    // libburn's complaints are shared by every drive: of those since this
+    // job began, the latest that names a fault is the likeliest to be this
+    // drive's, since a deck that failed earlier complained earlier.
+    for (auto it = complaints.crbegin(); it != complaints.crend(); ++it) {
+        if (const QString text = sentence(*it); !text.isEmpty())
+            return {text, *it};
     }
     // libburn follows a failed command with its bytes ("CDB= …"): the words
     // are the complaint before them.

@@ -22,9 +22,10 @@ struct Explained
 };
 
 // What an operation that failed with `complaints` (oldest first) says: the
-// first complaint naming a known fault, as libburn follows the cause with
-// its consequences ("Burn run failed"); else `fallback`, the operation's own
-// sentence, with libburn's last complaint.
+// latest complaint naming a known fault (libburn follows the cause with
+// consequences that name none, such as "Burn run failed", and another
+// drive's complaints may come before); else `fallback`, the operation's own
+// sentence, with libburn's last complaint other than a command dump.
 Explained explain(const QStringList &complaints, const QString &fallback);
 
 // `text` followed by the system error libburn gave with it, in libburn's

@@ -91,6 +91,9 @@ public:
     bool inJob = false; // a burn or erase holds the drive
     bool readAgain = false;
     bool ejectAgain = false;
+    // The first reading after a job is told even when it looks the same: a
+    // blank swapped in at once for the disc just burnt reads like the last.
+    bool afterJob = false;
     int unsettled = 0;
     std::optional<OpticalDiscs::Tray> tray; // an extra drive's, as last polled
 };
@@ -175,8 +178,12 @@ void HardwareDiscService::pollTrays()
         for (int i = 0; i < idle.size(); ++i) {
             const DriveRef &drive = idle[i];
             const std::optional<OpticalDiscs::Tray> &now = trays[i];
+            // Against the last poll, and against the last reading: libburn asks
+            // for the drive's events too, and may take one first.
+            const bool seen = drive->reading && drive->reading->mediaState == MediaState::present;
             const bool moved = now && drive->tray
-                               && (now->changed || now->present != drive->tray->present || now->open != drive->tray->open);
+                               && (now->changed || now->present != drive->tray->present || now->open != drive->tray->open
+                                   || now->present != seen);
             if (now)
                 drive->tray = now;
             // A disc went in or out while nothing of ours held the drive.
@@ -219,6 +226,7 @@ HardwareDiscService::DriveRef HardwareDiscService::jobDrive(const DiscDeviceRef 
 void HardwareDiscService::jobEnded(const DriveRef &drive)
 {
     drive->inJob = false;
+    drive->afterJob = true;
     // The disc has changed (or left): read it again, after any eject asked
     // for meanwhile.
     if (drive->ejectAgain) {
@@ -451,7 +459,8 @@ void HardwareDiscService::received(const DriveRef &drive, bool wasEject, const D
         drive->unsettled = 0;
     }
 
-    if (wasEject || drive->info() != infoBefore || drive->status() != statusBefore || drive->problem != problemBefore)
+    if (std::exchange(drive->afterJob, false) || wasEject || drive->info() != infoBefore
+        || drive->status() != statusBefore || drive->problem != problemBefore)
         Q_EMIT deviceStatusChanged();
 
     if (drive->ejectAgain) {

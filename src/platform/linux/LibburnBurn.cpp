@@ -405,8 +405,10 @@ void LibburnBurn::followWrite()
             for (const auto &f : std::as_const(m_feeds))
                 f->close();
         }
-        if (status == BURN_DRIVE_IDLE)
+        if (status == BURN_DRIVE_IDLE) {
+            m_run.stopped = LibburnWorker::messageMark();
             break;
+        }
         m_run.post(writeStatus(status, progress, m_trackBlocks, speed));
         m_run.pause();
     }

@@ -62,7 +62,7 @@ QString LibburnJob::Run::complaint(const QString &fallback)
     said.clear();
     if (!problem.isEmpty())
         return problem;
-    const DriveTrouble::Explained explained = DriveTrouble::explain(LibburnWorker::complaintsSince(mark), fallback);
+    const DriveTrouble::Explained explained = DriveTrouble::explain(LibburnWorker::complaintsSince(mark, stopped), fallback);
     said = explained.words;
     return explained.sentence;
 }

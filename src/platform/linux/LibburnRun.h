@@ -47,6 +47,9 @@ struct LibburnJob::Run : std::enable_shared_from_this<LibburnJob::Run>
     burn::burn_drive_info *infos = nullptr;
     burn::burn_drive *drive = nullptr;
     quint64 mark = 0;
+    // When the write stopped: complaints after it are another drive's or the
+    // aftermath's, so a failure is explained from those before.
+    quint64 stopped = ~quint64(0);
     QString problem; // why the last grab() found the drive unusable (DriveAccess)
     QString said;    // libburn's own words behind the error complaint() made, for the log
     JobStatus last;
@@ -69,8 +72,8 @@ struct LibburnJob::Run : std::enable_shared_from_this<LibburnJob::Run>
     // Waits until libburn's thread for the write or erase begun after
     // `mark` has let go of the drive.
     void waitForThread(quint64 mark);
-    // `problem`, else the plain sentence for libburn's complaints since
-    // `mark` (DriveTrouble::explain, with `fallback`; the complaint behind
-    // it kept in `said`).
+    // `problem`, else the plain sentence for libburn's complaints between
+    // `mark` and `stopped` (DriveTrouble::explain, with `fallback`; the
+    // complaint behind it kept in `said`).
     QString complaint(const QString &fallback);
 };

@@ -319,13 +319,13 @@ QString LibburnWorker::lastMessageSince(quint64 mark)
     return {};
 }
 
-QStringList LibburnWorker::complaintsSince(quint64 mark)
+QStringList LibburnWorker::complaintsSince(quint64 mark, quint64 until)
 {
     QMutexLocker lock(&messageLog.lock);
     messageLog.drain();
     QStringList complaints;
     for (const MessageLog::Entry &entry : std::as_const(messageLog.recent)) {
-        if (entry.number > mark && entry.complaint)
+        if (entry.number > mark && entry.number <= until && entry.complaint)
             complaints.append(entry.text);
     }
     return complaints;

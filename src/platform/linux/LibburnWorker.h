@@ -96,7 +96,8 @@ public:
     static quint64 messageMark();
     static QString lastMessageSince(quint64 mark);
     // Every complaint after `mark`, oldest first.
-    static QStringList complaintsSince(quint64 mark);
+    // Those up to `until` (a later mark) only, when given.
+    static QStringList complaintsSince(quint64 mark, quint64 until = ~quint64(0));
     // Whether any message after `mark`, whatever its severity, contains
     // `part` and ends with `end`.
     static bool messageSince(quint64 mark, const QString &part, const QString &end);

@@ -22,11 +22,14 @@ public:
         for (int i = 0; i < media.size(); ++i) {
             const QString folder = m_dir.filePath(QStringLiteral("drive%1").arg(i));
             QDir().mkpath(folder);
+            // "CD-R,burnfree=0": drive.conf settings after the medium.
+            QStringList settings = media[i].split(QLatin1Char(','));
+            QString medium = settings.takeFirst();
             QFile conf(folder + QStringLiteral("/drive.conf"));
             if (conf.open(QIODevice::WriteOnly))
-                conf.write("time_factor=" + QByteArray::number(timeFactor) + '\n');
+                conf.write(("time_factor=" + QString::number(timeFactor) + QLatin1Char('\n') + settings.join(QLatin1Char('\n')))
+                               .toLatin1());
             // "CD-RW written": a closed disc with one data track of 300 sectors of 0xff.
-            QString medium = media[i];
             if (medium.endsWith(QLatin1String(" written"))) {
                 medium.chop(8);
                 QFile disc(folder + QStringLiteral("/disc.txt"));

@@ -203,7 +203,7 @@ struct Commands
             body[1] = uint8_t(body.size() - 2);
             body[2] = 0x3B;  // reads CD-R, CD-RW, DVD-ROM, DVD-R, DVD-RAM
             body[3] = 0x17;  // writes CD-R, CD-RW, DVD-R; test write
-            body[4] = 0xF1;  // BUF, multi-session, mode 2 forms, audio
+            body[4] = d.m_burnFree ? 0xF1 : 0x71; // BUF, multi-session, mode 2 forms, audio
             body[5] = 0x67;  // CD-DA, accurate stream, R-W, ISRC, UPC
             body[6] = 0x29;  // tray, eject, lock
             const int fastest = speeds.empty() ? 7056 : speeds.front();
@@ -295,9 +295,10 @@ struct Commands
                 {0x01, 0x01, 0x01, 0x01, uint8_t(cd ? 7 : 16)});
         feature(0x0023, profile == 0x1A || profile == 0x41, 0, {});
         feature(0x002A, profile == 0x1A, 1, {0x01, 0x00, 0, 0});
-        feature(0x002D, writableCd, 2, {0x46, 0, 0x01, 0x01});
-        feature(0x002E, writableCd && d.m_status == DiscStatus::blank, 0, {0x67, 0x01, 0x00, 0x00});
-        feature(0x002F, profile == 0x11 && d.m_status == DiscStatus::blank, 1, {0x44, 0, 0, 0});
+        const uint8_t buf = d.m_burnFree ? 0x40 : 0x00;
+        feature(0x002D, writableCd, 2, {uint8_t(buf | 0x06), 0, 0x01, 0x01});
+        feature(0x002E, writableCd && d.m_status == DiscStatus::blank, 0, {uint8_t(buf | 0x27), 0x01, 0x00, 0x00});
+        feature(0x002F, profile == 0x11 && d.m_status == DiscStatus::blank, 1, {uint8_t(buf | 0x04), 0, 0, 0});
         feature(0x0040, profile == 0x41 || profile == 0x40, 0, std::vector<uint8_t>(28, 0));
         feature(0x0041, profile == 0x41, 0, std::vector<uint8_t>(24, 0));
         feature(0x0100, true, 0, {});
@@ -1417,7 +1418,8 @@ Result Drive::execute(const uint8_t *cdb, unsigned cdbLen, Direction dir, uint8_
     const bool isWrite = op == 0x2A || op == 0xAA;
 
     if (m_fault != Fault::none) {
-        const bool counts = m_fault == Fault::becomingReady ? (op != 0x12 && op != 0x03) : isWrite;
+        // A drive spinning up says so to whoever polls it with TEST UNIT READY.
+        const bool counts = m_fault == Fault::becomingReady ? op == 0x00 : isWrite;
         if (counts && m_faultAfter > 0) {
             --m_faultAfter;
         } else if (counts) {
@@ -1443,6 +1445,10 @@ Result Drive::execute(const uint8_t *cdb, unsigned cdbLen, Direction dir, uint8_
                 sleepScaled(timeoutMs / 1000.0);
                 c.r.timedOut = true;
                 return c.r;
+            case Fault::underrun:
+                m_filledOnce = true;
+                m_fill = 0;
+                break;
             case Fault::vanish:
                 m_gone = true;
                 m_writing = false;

@@ -77,6 +77,8 @@ Drive::Drive(std::string device, std::string folder, Medium medium, bool keepDis
             m_timeFactor = value;
         else if (key == "buffer_kib" && value >= 64)
             m_bufferBytes = unsigned(value) * 1024;
+        else if (key == "burnfree")
+            m_burnFree = value != 0;
     }
     if (keepDisc)
         loadDisc();
@@ -328,7 +330,7 @@ bool Drive::feedBuffer(unsigned bytes, Result &r)
     if (m_filledOnce) {
         m_lowestFill = std::min(m_lowestFill, m_fill / m_bufferBytes);
         if (m_fill <= 0) {
-            if (m_bufe) {
+            if (m_bufe && m_burnFree) {
                 ++m_burnFreeEvents; // the drive pauses and links on
                 m_filledOnce = false;
             } else {

@@ -15,7 +15,7 @@
 //                lowest buffer fill, underruns, BURN-Free events
 //   drive.conf   optional settings a test writes before the drive is made:
 //                time_factor=N (recording N times faster than real time),
-//                buffer_kib=N
+//                buffer_kib=N, burnfree=0 (a drive without underrun protection)
 //
 // Threading: a drive serialises its commands with its own mutex, as a real
 // drive handles one command at a time; commands that take time (a full
@@ -62,9 +62,10 @@ enum class Fault {
     none,
     writeError,       // a WRITE fails with MEDIUM ERROR, write error
     mediumRemoved,    // the disc leaves the drive during a WRITE
-    becomingReady,    // NOT READY, becoming ready, for `count` commands
+    becomingReady,    // NOT READY, becoming ready, to `count` TEST UNIT READYs
     timeout,          // the command never answers: the caller's timeout ends it
     vanish,           // the device disappears: every call fails with ENODEV
+    underrun,         // the host falls behind: the buffer runs dry at a WRITE
 };
 
 struct Sense
@@ -153,6 +154,7 @@ private:
     int m_handles = 0;
     double m_timeFactor = 1;
     unsigned m_bufferBytes = 4u << 20;
+    bool m_burnFree = true; // the drive offers underrun protection
 
     // Tray and disc.
     bool m_trayOpen = false;
