@@ -6,7 +6,6 @@
 #include "platform/linux/DriveFacts.h"
 #include "platform/linux/DriveTrouble.h"
 #include "platform/linux/HardwareDiscService.h"
-#include "platform/udif/Udif.h"
 #include "EmulatedDrives.h"
 
 #include <QTemporaryDir>
@@ -388,31 +387,6 @@ private Q_SLOTS:
             QCOMPARE(watch.last().readBack->comparedBytes, bytes);
             QCOMPARE(watch.last().readBack->totalBytes, bytes);
         }
-    }
-
-    // A DMG reaches libburn as one data track decoded block by block: the
-    // disc holds the decoded image, and the read-back checks it.
-    void dmgBurn()
-    {
-        const QByteArray image = patternBytes(300 * 2048, 11) + QByteArray(64 * 2048, '\0');
-        const QString raw = m_dir.filePath(QStringLiteral("inner.iso"));
-        QVERIFY(writeFile(raw, image));
-        const QString dmg = m_dir.filePath(QStringLiteral("disc.dmg"));
-        Udif::write(raw, dmg);
-        Drive drive(m_dir.filePath(QStringLiteral("from-dmg.iso")));
-        const std::optional<BurnLayout> layout = drive.service.layoutForImageFile(dmg);
-        QVERIFY(layout && layout->cueSheet.isEmpty());
-        QCOMPARE(layout->tracks.size(), 1);
-        QCOMPARE(layout->tracks[0].lengthBlocks, quint64(364));
-        BurnProperties properties = keepDisc();
-        properties.verify = true;
-        std::unique_ptr<DiscJob> job = drive.service.burn(drive.device, properties, *layout);
-        QVERIFY(job);
-        JobWatch watch(job.get());
-        QVERIFY(watch.endsOnce());
-        QCOMPARE(watch.last().errorText, QString());
-        QCOMPARE(watch.last().state, DiscJobState::done);
-        QVERIFY(readFile(drive.file) == image);
     }
 
     void layoutForImageFile_data()

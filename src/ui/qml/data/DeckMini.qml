@@ -74,7 +74,10 @@ Rectangle {
                 Text {
                     id: status
                     anchors { left: parent.left; right: parent.right; verticalCenter: parent.verticalCenter; leftMargin: mini.showsPhase ? 0 : 5; rightMargin: 5 }
-                    text: mini.showsPhase ? mini.deck.phase : mini.deck.dataReportText(mini.imageBytes)
+                    // Reading interconnect makes the line follow each new read of the tray,
+                    // which the report depends on but a call can't announce.
+                    text: mini.showsPhase ? mini.deck.phase
+                          : (mini.deck.interconnect, mini.deck.dataReportText(mini.imageBytes))
                     color: mini.stateName === "failed" ? Chrome.palette.stop
                            : mini.stateName === "done" ? Chrome.palette.ok
                            : Chrome.palette.text
