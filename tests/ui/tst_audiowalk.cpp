@@ -311,7 +311,7 @@ private Q_SLOTS:
         // The drive was let go: a new blank readies the deck (unless it vanished).
         if (mmc::Fault(fault) != mmc::Fault::vanish) {
             drives[1].insert(mmc::Medium::cdr);
-            QTRY_VERIFY_WITH_TIMEOUT(decks[1]->blankLoaded(), 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(decks[1]->blankLoaded(), 60000);
         }
     }
 };
