@@ -295,6 +295,9 @@ private Q_SLOTS:
         QTRY_COMPARE(rig.findAll(QStringLiteral("titleField")).size(), 2);
         drives[0].arm(mmc::Fault::becomingReady, 0, 3);
         drives[1].arm(mmc::Fault(fault), 20);
+        // Deck A at 24x: the speed picked on the deck reaches its drive.
+        QQuickItem *speeds = rig.item(QStringLiteral("speedSelector"), rig.item(QStringLiteral("deckCardA")));
+        rig.click(speeds, QPointF(2 + speeds->property("segmentWidth").toDouble() * 3.5, speeds->height() / 2));
 
         QSignalSpy endedA(decks[0], &Deck::audioBurnEnded), endedB(decks[1], &Deck::audioBurnEnded);
         rig.click(rig.item(QStringLiteral("burnAllButton")));
@@ -304,6 +307,7 @@ private Q_SLOTS:
             return std::find_if(lines.begin(), lines.end(), [&](const LogLine &l) { return l.text.startsWith(deck + QStringLiteral(": failed.")); });
         };
         QVERIFY(failed(QStringLiteral("Deck A")) == lines.end() && drives.tracks(0).size() == 2);
+        QVERIFY2(drives.writes(0).value(0).startsWith(QLatin1String("SAO speed=4234")), qPrintable(drives.writes(0).join(' ')));
         const auto line = failed(QStringLiteral("Deck B"));
         QVERIFY(line != lines.end());
         QCOMPARE(line->text, QStringLiteral("Deck B: failed. ") + said);
@@ -312,6 +316,9 @@ private Q_SLOTS:
         if (mmc::Fault(fault) != mmc::Fault::vanish) {
             drives[1].insert(mmc::Medium::cdr);
             QTRY_VERIFY_WITH_TIMEOUT(decks[1]->blankLoaded(), 60000);
+            // Eject opens the tray.
+            rig.click(rig.item(QStringLiteral("ejectButton"), rig.item(QStringLiteral("deckCardB"))));
+            QTRY_COMPARE_WITH_TIMEOUT(drives[1].trayStatus(), 2, 20000);
         }
     }
 };
