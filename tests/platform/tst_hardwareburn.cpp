@@ -139,12 +139,11 @@ private Q_SLOTS:
             {"data on BD-R, 6x", "BD-R", 0, false, false, 26973, "sequential speed=26973"},
             {"data on DVD+RW", "DVD+RW", 0, false, false, 0, "random"},
         };
-        QStringList media, addresses;
+        QStringList media;
         for (const Case &c : cases)
             media.append(QLatin1String(c.medium));
         EmulatedDrives drives(media);
-        for (int i = 0; i < media.size(); ++i)
-            addresses.append(EmulatedDrives::device(i));
+        const QStringList addresses = drives.devices();
         HardwareDiscService service(addresses);
 
         struct Run
@@ -218,12 +217,11 @@ private Q_SLOTS:
             {"DVD+RW written", EraseType::complete, "format"},
             {"CD-R written", EraseType::quick, ""},
         };
-        QStringList media, addresses;
+        QStringList media;
         for (const Case &c : cases)
             media.append(QLatin1String(c.medium));
         EmulatedDrives drives(media);
-        for (int i = 0; i < media.size(); ++i)
-            addresses.append(EmulatedDrives::device(i));
+        const QStringList addresses = drives.devices();
         HardwareDiscService service(addresses);
         std::vector<std::unique_ptr<DiscJob>> jobs;
         std::vector<std::unique_ptr<JobWatch>> watches;

@@ -184,7 +184,7 @@ private Q_SLOTS:
     void mirrorOnEmulatedBurners()
     {
         EmulatedDrives drives({QStringLiteral("CD-R"), QStringLiteral("CD-R"), QStringLiteral("CD-R")});
-        HardwareDiscService burners({EmulatedDrives::device(0), EmulatedDrives::device(1), EmulatedDrives::device(2)});
+        HardwareDiscService burners(drives.devices());
         MainWindowRig rig(0, {}, &burners);
         QVERIFY(rig.window);
         rig.window->resize(1900, 1060);
@@ -283,7 +283,7 @@ private Q_SLOTS:
         QFETCH(int, fault);
         QFETCH(QString, said);
         EmulatedDrives drives({QStringLiteral("CD-R"), medium});
-        HardwareDiscService burners({EmulatedDrives::device(0), EmulatedDrives::device(1)});
+        HardwareDiscService burners(drives.devices());
         MainWindowRig rig(0, {}, &burners);
         QVERIFY(rig.window && rig.show());
         const QList<Deck *> decks = rig.model->decks().mid(0, 2);

@@ -170,9 +170,7 @@ private Q_SLOTS:
         QFETCH(QList<int>, starts);
         QFETCH(QList<int>, silence);
         EmulatedDrives drives(media);
-        QStringList addresses;
-        for (int d = 0; d < media.size(); ++d)
-            addresses << EmulatedDrives::device(d);
+        const QStringList addresses = drives.devices();
         HardwareDiscService burners(addresses);
         MainWindowRig rig(0, [](MainWindowRig &r) { r.model->setTab(MainTab::data); }, &burners);
         QVERIFY(rig.window);

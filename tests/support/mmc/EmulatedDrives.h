@@ -44,6 +44,7 @@ public:
             entries.append(device(i) + QLatin1Char('=') + medium + QLatin1Char('@') + folder);
         }
         m_entries = entries.join(QLatin1Char(';'));
+        m_count = int(media.size());
         qputenv("TANDOR_EMULATED_DRIVES", m_entries.toLocal8Bit());
         // Made now, each drive puts its disc in its folder for other programs too.
         for (int i = 0; i < media.size(); ++i)
@@ -52,6 +53,14 @@ public:
     ~EmulatedDrives() { qunsetenv("TANDOR_EMULATED_DRIVES"); }
 
     static QString device(int i) { return QStringLiteral("/dev/sr%1").arg(50 + i); }
+    // Every drive's device path, the hardware service's extra addresses.
+    QStringList devices() const
+    {
+        QStringList all;
+        for (int i = 0; i < m_count; ++i)
+            all.append(device(i));
+        return all;
+    }
     QString folder(int i) const { return m_dir.filePath(QStringLiteral("drive%1").arg(i)); }
     mmc::Drive &operator[](int i) const { return *mmc::driveFor(device(i).toLocal8Bit().constData()); }
 
@@ -117,4 +126,5 @@ private:
 
     QTemporaryDir m_dir;
     QString m_entries;
+    int m_count = 0;
 };
