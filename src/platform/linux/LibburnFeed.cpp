@@ -107,7 +107,7 @@ burn_source *LibburnFeed::fifo(const std::shared_ptr<LibburnFeed> &feed)
     source->set_size = feedSetSize;
     source->free_data = feedFree;
     source->data = new std::shared_ptr<LibburnFeed>(feed);
-    const int chunk = int(feed->blockSize) * chunkBlocks;
+    const int chunk = int(feed->blockSize);
     burn_source *fifo = burn_fifo_source_new(source, chunk, std::max(2, fifoBytes / chunk), 1);
     burn_source_free(source);
     return fifo;

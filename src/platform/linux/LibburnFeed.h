@@ -23,12 +23,9 @@ struct burn_source;
 class LibburnFeed
 {
 public:
-    // libburn's fifo between a producer and the writer. The writer sleeps
-    // 50 ms whenever it finds the fifo dry, so the fifo must outlast the
-    // drive's own buffer (4 MiB is common): its first gulp must not empty it.
-    static constexpr int fifoBytes = 16 * 1024 * 1024;
-    // Blocks moved per fifo chunk: single blocks cost a round trip each.
-    static constexpr int chunkBlocks = 32;
+    // libburn's fifo between a producer and the writer. A small one starves
+    // the writer (it sleeps whenever the fifo runs dry); 4 MiB keeps it busy.
+    static constexpr int fifoBytes = 4 * 1024 * 1024;
 
     std::shared_ptr<TrackProducer> producer;
     quint32 blockSize = 2048;
