@@ -293,17 +293,9 @@ __attribute__((visibility("default"))) int open(const char *path, int flags, ...
     return real(path, flags, mode);
 }
 
-__attribute__((visibility("default"))) int open64(const char *path, int flags, ...)
-{
-    va_list args;
-    va_start(args, flags);
-    const mode_t mode = modeArg(flags, args);
-    va_end(args);
-    if (Drive *d = lookup(path))
-        return openDrive(d, flags);
-    static const auto real = next<int (*)(const char *, int, ...)>("open64");
-    return real(path, flags, mode);
-}
+// On x86-64 the 64-bit names are the same calls.
+static_assert(sizeof(off_t) == 8, "open64 is open only where off_t is 64 bits");
+__attribute__((visibility("default"))) int open64(const char *path, int flags, ...) __attribute__((alias("open")));
 
 __attribute__((visibility("default"))) int openat(int dirfd, const char *path, int flags, ...)
 {
@@ -326,13 +318,7 @@ __attribute__((visibility("default"))) int __open_2(const char *path, int flags)
     return real(path, flags);
 }
 
-__attribute__((visibility("default"))) int __open64_2(const char *path, int flags)
-{
-    if (Drive *d = lookup(path))
-        return openDrive(d, flags);
-    static const auto real = next<int (*)(const char *, int)>("__open64_2");
-    return real(path, flags);
-}
+__attribute__((visibility("default"))) int __open64_2(const char *path, int flags) __attribute__((alias("__open_2")));
 
 __attribute__((visibility("default"))) int close(int fd)
 {
