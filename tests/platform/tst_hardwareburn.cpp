@@ -130,11 +130,12 @@ private Q_SLOTS:
             bool sao, test;
             double speed;    // kB/s asked; 0: the top speed
             const char *recorded; // the drive's last log line starts so
+            int slowSource = 0;   // ms per block made: the drive waits on the source mid-sector
         };
         static const Case cases[] = {
             {"audio disc-at-once with CD-Text, 16x", "CD-R", 3, true, false, 2822, "SAO speed=2822"},
             {"audio test burn", "CD-R", 3, true, true, 0, "SAO test"},
-            {"audio track-at-once on CD-RW, 16x", "CD-RW", 2, false, false, 2822, "TAO speed=2822"},
+            {"audio track-at-once on CD-RW, 16x, slow source", "CD-RW", 2, false, false, 2822, "TAO speed=2822", 1},
             {"data on DVD-R", "DVD-R", 0, false, false, 0, "sequential"},
             {"data on BD-R, 6x", "BD-R", 0, false, false, 26973, "sequential speed=26973"},
             {"data on DVD+RW", "DVD+RW", 0, false, false, 0, "random"},
@@ -162,7 +163,7 @@ private Q_SLOTS:
             QTRY_VERIFY_WITH_TIMEOUT(device->status() && device->status()->blank, 10000);
             for (int i = 0; i < std::max(c.audioTracks, 1); ++i) {
                 const quint32 size = c.audioTracks ? 2352 : 2048;
-                run.producers.append(std::make_shared<PatternProducer>(400 + i, size, i + 1));
+                run.producers.append(std::make_shared<PatternProducer>(400 + i, size, i + 1, 0, c.slowSource));
                 run.layout.tracks.append({c.audioTracks ? BurnTrack::Kind::audio : BurnTrack::Kind::data,
                                           run.producers.last(), quint64(400 + i), size, c.audioTracks && i > 0 ? 150u : 0u});
             }

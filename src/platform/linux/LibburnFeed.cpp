@@ -108,7 +108,10 @@ burn_source *LibburnFeed::fifo(const std::shared_ptr<LibburnFeed> &feed)
     source->free_data = feedFree;
     source->data = new std::shared_ptr<LibburnFeed>(feed);
     const int chunk = int(feed->blockSize);
-    burn_source *fifo = burn_fifo_source_new(source, chunk, std::max(2, fifoBytes / chunk), 1);
+    // Fed a whole block at a time (flag 0): when the writer drains the fifo
+    // and finds only part of a block, libburn 1.5 copies the rest of it from
+    // the wrong place, and a 2352-byte audio sector goes out scrambled.
+    burn_source *fifo = burn_fifo_source_new(source, chunk, std::max(2, fifoBytes / chunk), 0);
     burn_source_free(source);
     return fifo;
 }
