@@ -178,12 +178,13 @@ void HardwareDiscService::pollTrays()
         for (int i = 0; i < idle.size(); ++i) {
             const DriveRef &drive = idle[i];
             const std::optional<OpticalDiscs::Tray> &now = trays[i];
-            // Against the last poll, and against the last reading: libburn asks
-            // for the drive's events too, and may take one first.
+            // Against the last poll (if one ran while the drive was idle), and
+            // against the last reading: libburn asks for the drive's events
+            // too, and may take one first.
             const bool seen = drive->reading && drive->reading->mediaState == MediaState::present;
-            const bool moved = now && drive->tray
-                               && (now->changed || now->present != drive->tray->present || now->open != drive->tray->open
-                                   || now->present != seen);
+            const bool moved = now
+                               && (now->changed || now->present != seen
+                                   || (drive->tray && (now->present != drive->tray->present || now->open != drive->tray->open)));
             if (now)
                 drive->tray = now;
             // A disc went in or out while nothing of ours held the drive.
