@@ -470,6 +470,12 @@ void Drive::arm(Fault fault, int afterCommands, int count)
     m_faultCount = count;
 }
 
+double Drive::timeFactor() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_timeFactor;
+}
+
 void Drive::setTimeFactor(double factor)
 {
     std::lock_guard lock(m_mutex);

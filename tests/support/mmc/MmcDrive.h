@@ -113,6 +113,7 @@ public:
     void insert(Medium medium);
     void arm(Fault fault, int afterCommands = 0, int count = 1);
     void setTimeFactor(double factor);
+    double timeFactor() const;
 
 private:
     friend struct Commands;

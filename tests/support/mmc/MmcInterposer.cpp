@@ -80,6 +80,9 @@ struct Registry
     static constexpr int maxFd = 65536;
     std::atomic<Drive *> byFd[maxFd] = {};
     std::map<Drive *, int> reserved;
+    // Drives replaced by a new configuration: a descriptor opened before may
+    // still be in use on another thread, so they are never freed.
+    std::vector<std::unique_ptr<Drive>> retired;
 };
 
 Registry &registry()
@@ -108,6 +111,8 @@ Drive *lookup(const char *path)
             const std::string key = e.folder + '\n' + mediumName(e.medium) + (e.keepDisc ? "+" : "");
             auto &drive = r.drives[e.device];
             if (!drive || r.made[e.device] != key) {
+                if (drive)
+                    r.retired.push_back(std::move(drive));
                 drive.reset(new Drive(e.device, e.folder, e.medium, e.keepDisc));
                 r.made[e.device] = key;
             }
@@ -169,6 +174,9 @@ mode_t modeArg(int flags, va_list args)
     return (flags & (O_CREAT | O_TMPFILE)) ? mode_t(va_arg(args, int)) : 0;
 }
 
+// Set on a thread once it has sent a command to an emulated drive.
+thread_local bool drivesThread = false;
+
 int scsiIo(Drive *d, sg_io_hdr_t *h)
 {
     if (!h || h->interface_id != 'S' || h->iovec_count != 0) {
@@ -183,6 +191,7 @@ int scsiIo(Drive *d, sg_io_hdr_t *h)
     const unsigned length = dir == Direction::none ? 0 : h->dxfer_len;
     if (dir == Direction::fromDrive && length > 0)
         std::memset(h->dxferp, 0, length);
+    drivesThread = true;
     const Result r = d->execute(h->cmdp, h->cmd_len, dir, static_cast<uint8_t *>(h->dxferp), length, h->timeout);
     if (r.gone) {
         errno = ENODEV;
@@ -266,6 +275,28 @@ int driveIoctl(Drive *d, unsigned long request, void *arg)
         errno = ENOTTY;
         return -1;
     }
+}
+
+// libburn polls a drive that is busy with a long command (START UNIT,
+// CLOSE TRACK, SYNCHRONIZE CACHE, ...) with TEST UNIT READY every half
+// second. On a thread that talks to emulated drives that interval runs on
+// the drives' clock: divided by the slowest one's time factor, no shorter
+// than a millisecond. libburn's other sleeps keep their length: some of
+// them give its own threads time to settle.
+constexpr useconds_t drivePollInterval = 500000;
+
+useconds_t drivesClock(useconds_t us, const void *caller)
+{
+    Dl_info info;
+    if (!drivesThread || us != drivePollInterval || !dladdr(caller, &info) || !info.dli_fname
+        || !std::strstr(info.dli_fname, "/libburn"))
+        return us;
+    Registry &r = registry();
+    std::lock_guard lock(r.mutex);
+    double factor = 0;
+    for (const auto &[device, drive] : r.drives)
+        factor = factor == 0 ? drive->timeFactor() : std::min(factor, drive->timeFactor());
+    return factor > 1 ? std::max<useconds_t>(1000, useconds_t(us / factor)) : us;
 }
 
 Drive *byFd(int fd) { return fd >= 0 && fd < Registry::maxFd ? registry().byFd[fd].load() : nullptr; }
@@ -389,6 +420,12 @@ __attribute__((visibility("default"))) int __fxstat(int, int fd, struct stat *st
 __attribute__((visibility("default"))) int __xstat64(int, const char *path, struct stat64 *st) { return stat64(path, st); }
 __attribute__((visibility("default"))) int __lxstat64(int, const char *path, struct stat64 *st) { return lstat64(path, st); }
 __attribute__((visibility("default"))) int __fxstat64(int, int fd, struct stat64 *st) { return fstat64(fd, st); }
+
+__attribute__((visibility("default"))) int usleep(useconds_t us)
+{
+    static const auto real = next<int (*)(useconds_t)>("usleep");
+    return real(drivesClock(us, __builtin_return_address(0)));
+}
 
 __attribute__((visibility("default"))) int access(const char *path, int mode)
 {
