@@ -1418,8 +1418,16 @@ Result Drive::execute(const uint8_t *cdb, unsigned cdbLen, Direction dir, uint8_
     const bool isWrite = op == 0x2A || op == 0xAA;
 
     if (m_fault != Fault::none) {
-        // A drive spinning up says so to whoever polls it with TEST UNIT READY.
+        // A drive spinning up says so to whoever polls it with TEST UNIT READY,
+        // and turns away whatever needs the disc meanwhile.
         const bool counts = m_fault == Fault::becomingReady ? op == 0x00 : isWrite;
+        if (m_fault == Fault::becomingReady && m_faultAfter == 0 && !counts) {
+            const Commands::Entry *entry = Commands::find(op);
+            if (entry && entry->needsMedium) {
+                c.fail(0x02, 0x04, 0x01);
+                return c.r;
+            }
+        }
         if (counts && m_faultAfter > 0) {
             --m_faultAfter;
         } else if (counts) {

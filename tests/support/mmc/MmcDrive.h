@@ -14,7 +14,8 @@
 //   writes.log   one line per recording: mode, test write, BUFE, speed,
 //                lowest buffer fill, underruns, BURN-Free events
 //   drive.conf   optional settings a test writes before the drive is made:
-//                time_factor=N (recording N times faster than real time),
+//                time_factor=N (recording, and libburn's readiness polls,
+//                N times faster than real time),
 //                buffer_kib=N, burnfree=0 (a drive without underrun protection)
 //
 // Threading: a drive serialises its commands with its own mutex, as a real
@@ -62,7 +63,7 @@ enum class Fault {
     none,
     writeError,       // a WRITE fails with MEDIUM ERROR, write error
     mediumRemoved,    // the disc leaves the drive during a WRITE
-    becomingReady,    // NOT READY, becoming ready, to `count` TEST UNIT READYs
+    becomingReady,    // NOT READY, becoming ready, to `count` TEST UNIT READYs and what needs the disc
     timeout,          // the command never answers: the caller's timeout ends it
     vanish,           // the device disappears: every call fails with ENODEV
     underrun,         // the host falls behind: the buffer runs dry at a WRITE
