@@ -269,12 +269,14 @@ private Q_SLOTS:
     void faultOnADeck_data()
     {
         QTest::addColumn<QString>("medium");
-        QTest::addColumn<int>("fault"); // mmc::Fault, after 20 WRITE commands
+        QTest::addColumn<int>("fault"); // mmc::Fault, after 20 WRITE commands (becoming ready: at once, for good)
         QTest::addColumn<QString>("said");
         QTest::newRow("write error") << "CD-R" << int(mmc::Fault::writeError) << "The burner couldn't write to the disc. Try another disc.";
         QTest::newRow("disc taken out") << "CD-R" << int(mmc::Fault::mediumRemoved) << "The disc was taken out of the burner.";
         QTest::newRow("underrun, no BURN-Free") << "CD-R,burnfree=0" << int(mmc::Fault::underrun) << "The burner ran out of data to write (a buffer underrun). Try a lower speed.";
         QTest::newRow("command times out") << "CD-R" << int(mmc::Fault::timeout) << "The burner took too long to answer.";
+        QTest::newRow("stays becoming ready") << "CD-R" << int(mmc::Fault::becomingReady)
+                                              << "The burner didn't get ready. Wait a moment, then try again.";
         QTest::newRow("drive vanishes") << "CD-R" << int(mmc::Fault::vanish) << "The burner was disconnected.";
     }
     void faultOnADeck()
@@ -294,7 +296,8 @@ private Q_SLOTS:
         dropFiles(rig.window, rig.reveal(rig.item(QStringLiteral("trackList"))), files, rig.item(QStringLiteral("discEditor")));
         QTRY_COMPARE(rig.findAll(QStringLiteral("titleField")).size(), 2);
         drives[0].arm(mmc::Fault::becomingReady, 0, 3);
-        drives[1].arm(mmc::Fault(fault), 20);
+        const bool neverReady = mmc::Fault(fault) == mmc::Fault::becomingReady;
+        drives[1].arm(mmc::Fault(fault), neverReady ? 0 : 20, neverReady ? 0 : 1);
         // Deck A at 24x: the speed picked on the deck reaches its drive.
         QQuickItem *speeds = rig.item(QStringLiteral("speedSelector"), rig.item(QStringLiteral("deckCardA")));
         rig.click(speeds, QPointF(2 + speeds->property("segmentWidth").toDouble() * 3.5, speeds->height() / 2));
@@ -314,6 +317,7 @@ private Q_SLOTS:
         QVERIFY2(!line->detail.isEmpty() && !line->detail.contains(said), qPrintable(line->detail));
         // The drive was let go: a new blank readies the deck (unless it vanished).
         if (mmc::Fault(fault) != mmc::Fault::vanish) {
+            drives[1].arm(mmc::Fault::none);
             drives[1].insert(mmc::Medium::cdr);
             QTRY_VERIFY_WITH_TIMEOUT(decks[1]->blankLoaded(), 60000);
             // Eject opens the tray.

@@ -1,11 +1,13 @@
 #include "platform/linux/LibburnJob.h"
 
 #include "platform/linux/Libburn.h"
+#include "platform/linux/LibburnBurn.h"
 
 #include "platform/linux/DriveAccess.h"
 #include "platform/linux/DriveTrouble.h"
 #include "platform/linux/LibburnRun.h"
 #include "platform/linux/LibburnWorker.h"
+#include "platform/linux/OpticalDiscs.h"
 
 #include <QLoggingCategory>
 #include <algorithm>
@@ -23,6 +25,10 @@ Q_LOGGING_CATEGORY(lcLibburnJob, "tandor.burn", QtWarningMsg)
 namespace {
 
 constexpr auto pollInterval = std::chrono::milliseconds(200);
+// How long a drive may stay "becoming ready" before a job gives up on it.
+// libburn itself would wait up to 35 minutes (five to load, thirty to start),
+// holding the thread every drive's reading needs.
+constexpr auto readyWait = std::chrono::seconds(20);
 
 } // namespace
 
@@ -59,7 +65,7 @@ void LibburnJob::Run::finish(const QString &error)
 
 QString LibburnJob::Run::complaint(const QString &fallback)
 {
-    said.clear();
+    said = problemWords;
     if (!problem.isEmpty())
         return problem;
     const DriveTrouble::Explained explained = DriveTrouble::explain(LibburnWorker::complaintsSince(mark, stopped), fallback);
@@ -96,11 +102,29 @@ void LibburnJob::Run::waitForThread(quint64 mark)
 bool LibburnJob::Run::grab()
 {
     problem.clear();
-    const bool started = worker->call([this] {
+    problemWords.clear();
+    // Asked here, on the job's thread, so that a drive that never gets ready
+    // holds up this deck only.
+    const QString node = DriveAccess::nodeOf(QString::fromLocal8Bit(address));
+    if (!node.isEmpty() && OpticalDiscs::becomingReady(node)) {
+        const auto deadline = std::chrono::steady_clock::now() + readyWait;
+        do
+            pause();
+        while (!abortRequested && std::chrono::steady_clock::now() < deadline && OpticalDiscs::becomingReady(node));
+        if (abortRequested) {
+            problem = LibburnBurn::stoppedText;
+            return false;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            problem = QStringLiteral("The burner didn't get ready. Wait a moment, then try again.");
+            problemWords = QStringLiteral("Drive not ready. Logical unit is in the process of becoming ready.");
+            return false;
+        }
+    }
+    const bool started = worker->call([this, node] {
         if (address.size() >= BURN_DRIVE_ADR_LEN)
             return;
         // The drive may have changed hands since it was last read.
-        const QString node = DriveAccess::nodeOf(QString::fromLocal8Bit(address));
         if (!node.isEmpty()) {
             problem = DriveAccess::check(node);
             if (!problem.isEmpty())

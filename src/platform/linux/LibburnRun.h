@@ -50,7 +50,8 @@ struct LibburnJob::Run : std::enable_shared_from_this<LibburnJob::Run>
     // When the write stopped: complaints after it are another drive's or the
     // aftermath's, so a failure is explained from those before.
     quint64 stopped = ~quint64(0);
-    QString problem; // why the last grab() found the drive unusable (DriveAccess)
+    QString problem; // why the last grab() found the drive unusable (DriveAccess, never ready)
+    QString problemWords; // the drive's own words behind `problem`, if any
     QString said;    // libburn's own words behind the error complaint() made, for the log
     JobStatus last;
     bool posted = false;
@@ -63,8 +64,9 @@ struct LibburnJob::Run : std::enable_shared_from_this<LibburnJob::Run>
 
     void post(const JobStatus &status);
     void finish(const QString &error);
-    // Checks a drive addressed by a path first, and leaves it alone when
-    // `problem` says it can't be used.
+    // Checks a drive addressed by a path first (waiting a while for one that
+    // is becoming ready), and leaves it alone when `problem` says it can't
+    // be used.
     bool grab();
     void release(bool eject);
     // Waits one poll interval, or less when an abort comes.

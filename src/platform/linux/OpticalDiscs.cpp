@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <libudev.h>
 #include <scsi/sg.h>
@@ -215,24 +216,26 @@ std::optional<DiscInfo> describe(const QString &name)
 
 namespace {
 
-// Sends one command that reads `bytes` into `answer`; false when the device
-// can't be opened or the command fails.
-bool ask(const QString &devicePath, unsigned char *cdb, unsigned char cdbBytes, unsigned char *answer, unsigned bytes)
+// Sends one command that reads `bytes` (none: no data) into `answer`; false
+// when the device can't be opened or the command fails. `sense`, if given,
+// gets the fixed-format sense data of a failed command.
+bool ask(const QString &devicePath, unsigned char *cdb, unsigned char cdbBytes, unsigned char *answer, unsigned bytes,
+         unsigned char (*sense)[18] = nullptr)
 {
     // O_NONBLOCK: opening a drive must not wait for the tray or the disc.
     const int fd = ::open(QFile::encodeName(devicePath).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
-    unsigned char sense[32] = {};
+    unsigned char senseData[32] = {};
     sg_io_hdr_t io = {};
     io.interface_id = 'S';
-    io.dxfer_direction = SG_DXFER_FROM_DEV;
+    io.dxfer_direction = bytes > 0 ? SG_DXFER_FROM_DEV : SG_DXFER_NONE;
     io.cmd_len = cdbBytes;
     io.cmdp = cdb;
     io.dxferp = answer;
     io.dxfer_len = bytes;
-    io.sbp = sense;
-    io.mx_sb_len = sizeof sense;
+    io.sbp = senseData;
+    io.mx_sb_len = sizeof senseData;
     io.timeout = 10000; // ms: a drive may have to spin the disc up first
 
     int rc;
@@ -240,6 +243,8 @@ bool ask(const QString &devicePath, unsigned char *cdb, unsigned char cdbBytes, 
         rc = ::ioctl(fd, SG_IO, &io);
     while (rc < 0 && errno == EINTR);
     ::close(fd);
+    if (sense)
+        std::memcpy(*sense, senseData, sizeof *sense);
     return rc == 0 && (io.info & SG_INFO_OK_MASK) == SG_INFO_OK;
 }
 
@@ -263,6 +268,16 @@ std::optional<Tray> tray(const QString &devicePath)
     if (!ask(devicePath, cdb, sizeof cdb, answer, sizeof answer) || (answer[2] & 0x07) != 0x04)
         return std::nullopt;
     return Tray{bool(answer[5] & 2), bool(answer[5] & 1), (answer[4] & 0x0f) == 2 || (answer[4] & 0x0f) == 3};
+}
+
+bool becomingReady(const QString &devicePath)
+{
+    unsigned char cdb[6] = {0x00, 0, 0, 0, 0, 0};
+    unsigned char sense[18] = {};
+    if (ask(devicePath, cdb, sizeof cdb, nullptr, 0, &sense))
+        return false;
+    // Fixed format (70h/71h): key in byte 2, ASC and ASCQ in bytes 12 and 13.
+    return (sense[0] & 0x7e) == 0x70 && (sense[2] & 0x0f) == 0x02 && sense[12] == 0x04 && sense[13] == 0x01;
 }
 
 } // namespace OpticalDiscs

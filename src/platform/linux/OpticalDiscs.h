@@ -5,7 +5,7 @@
 //
 // list() and describe() read udev's database and sysfs (no device is opened,
 // so they never spin up a drive); dvdCopyProtection() and tray() send one
-// command to the drive and wait for it. All block briefly; call them on a worker
+// command to the drive and wait for it (so does becomingReady()). All block briefly; call them on a worker
 // thread. Any thread; nothing is kept between calls.
 
 #include "platform/api/DiscInfo.h"
@@ -54,5 +54,10 @@ struct Tray
     bool changed = false;
 };
 std::optional<Tray> tray(const QString &devicePath);
+
+// TEST UNIT READY on the drive at `devicePath`: true only when it answers
+// NOT READY, becoming ready (02/04/01), as a drive spinning a disc up does.
+// A drive that can't be asked, or answers anything else, is not waiting.
+bool becomingReady(const QString &devicePath);
 
 } // namespace OpticalDiscs
