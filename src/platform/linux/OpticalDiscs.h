@@ -4,9 +4,10 @@
 // DVD copy-protection query and the tray. No system headers here.
 //
 // list() and describe() read udev's database and sysfs (no device is opened,
-// so they never spin up a drive); dvdCopyProtection() and tray() send one
-// command to the drive and wait for it (so does becomingReady()). All block briefly; call them on a worker
-// thread. Any thread; nothing is kept between calls.
+// so they never spin up a drive); dvdCopyProtection(), tray() and
+// becomingReady() send one command to the drive and wait for it. All block
+// briefly; call them on a worker thread. Any thread; nothing is kept between
+// calls.
 
 #include "platform/api/DiscInfo.h"
 #include "platform/linux/MountTable.h"
