@@ -1,7 +1,8 @@
 // The hardware burner service against real libburn, through stdio: pseudo-
-// drives (this machine has no optical drive), and the tables that turn what
-// udev and libburn report into device values.
+// drives and an emulated burner (this machine has no optical drive), and the
+// tables that turn what udev and libburn report into device values.
 
+#include "EmulatedDrives.h"
 #include "ImageFixtures.h"
 #include "ScriptedDiscService.h"
 #include "platform/linux/DriveFacts.h"
@@ -325,6 +326,22 @@ private Q_SLOTS:
         // Requests are answered in order: the bad one's answer came first.
         QVERIFY(!badDrive->status());
         QCOMPARE(badDrive->info().ioPath, bad);
+    }
+
+    // A drive still spinning its disc up is said to be so at once: its
+    // reading doesn't wait in libburn's grab (on the drive's own time here),
+    // and it is read again once the disc is up.
+    void driveBecomingReady()
+    {
+        EmulatedDrives drives({QStringLiteral("CD-R")}, 1);
+        drives[0].arm(mmc::Fault::becomingReady, 0, 0);
+        HardwareDiscService service(drives.devices());
+        const DiscDeviceRef drive = service.devices().last();
+        QTRY_VERIFY_WITH_TIMEOUT(drive->status().has_value(), 5000);
+        QCOMPARE(drive->status()->mediaState, MediaState::inTransition);
+        drives[0].arm(mmc::Fault::none);
+        QTRY_VERIFY_WITH_TIMEOUT(drive->status() && drive->status()->blank, 5000);
+        QVERIFY(drive->info().writeCaps && drive->info().writeCaps->value(DRCaps::canWriteCD));
     }
 
     void ejectNotifies()

@@ -441,7 +441,8 @@ void HardwareDiscService::received(const DriveRef &drive, bool wasEject, const D
     const QString problemBefore = drive->problem;
     drive->problem = reading.grabbed ? QString() : reading.problem;
     if (reading.grabbed) {
-        drive->infoValue.writeCaps = reading.writeCaps;
+        if (!reading.writeCaps.isEmpty()) // empty: not asked of a drive still spinning up
+            drive->infoValue.writeCaps = reading.writeCaps;
         drive->reading = reading.status;
     } else {
         // Capabilities stay as last read: they don't change while plugged in.

@@ -3,6 +3,7 @@
 #include "platform/linux/DriveAccess.h"
 #include "platform/linux/DriveFacts.h"
 #include "platform/linux/DriveTrouble.h"
+#include "platform/linux/OpticalDiscs.h"
 
 #include <QFileInfo>
 #include <QLoggingCategory>
@@ -235,6 +236,17 @@ DriveReading perform(const QByteArray &address, LibburnWorker::Action action)
             refused.problem = refused.error = problem;
             return refused;
         }
+    }
+    // A drive spinning its disc up would keep libburn's grab waiting, here on
+    // the thread every drive's reading needs, for as long as it takes: half
+    // an hour for one that never gets there. It is read again shortly, as a
+    // disc still being assessed is.
+    if (!node.isEmpty() && action == LibburnWorker::Action::read && OpticalDiscs::becomingReady(node)) {
+        DriveReading spinning;
+        spinning.grabbed = true; // the drive answered; its capabilities weren't asked
+        spinning.status.mediaState = MediaState::inTransition;
+        spinning.settled = false;
+        return spinning;
     }
     const quint64 mark = LibburnWorker::messageMark();
     if (action == LibburnWorker::Action::ejectThenRead) {

@@ -45,9 +45,9 @@ struct DriveReading
     bool grabbed = false;          // false: libburn couldn't take the drive; `error` says why
     QString error;                 // libburn's last complaint, when it had one
     QString problem;               // not grabbed because of this (DriveAccess); empty when unknown
-    QMap<QString, bool> writeCaps; // DRCaps flags; empty when not grabbed
+    QMap<QString, bool> writeCaps; // DRCaps flags; empty when not grabbed or not asked
     DeviceStatus status;           // bsdName is left empty: only udev knows it
-    bool settled = true;           // false: the drive was still assessing the disc
+    bool settled = true;           // false: the drive was still spinning up or assessing the disc
 };
 
 class LibburnWorker
