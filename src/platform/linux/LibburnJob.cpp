@@ -79,7 +79,7 @@ void LibburnJob::Run::pause()
     wake.wait_for(guard, pollInterval, [this] { return abortRequested.load(); });
 }
 
-void LibburnJob::Run::waitForThread(quint64 mark)
+void LibburnJob::Run::waitForThread(quint64 mark, std::chrono::seconds patience, bool expected)
 {
     // libburn reports the drive idle a little before its write thread lets
     // go of it (after a cancel, once the fifo has wound down: up to about a
@@ -87,10 +87,11 @@ void LibburnJob::Run::waitForThread(quint64 mark)
     // thread, and the next write on it would be refused, so wait for the
     // thread's farewell.
     using namespace std::chrono;
-    const auto deadline = steady_clock::now() + seconds(10);
+    const auto deadline = steady_clock::now() + patience;
     while (!LibburnWorker::messageSince(mark, QStringLiteral("thread on drive"), QStringLiteral("ended"))) {
         if (steady_clock::now() > deadline) {
-            qCWarning(lcLibburnJob) << "libburn's write thread did not say it ended";
+            if (expected)
+                qCWarning(lcLibburnJob) << "libburn's write thread did not say it ended";
             return;
         }
         std::this_thread::sleep_for(milliseconds(20));

@@ -16,6 +16,7 @@
 #include <QByteArray>
 #include <QPointer>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 
@@ -72,8 +73,9 @@ struct LibburnJob::Run : std::enable_shared_from_this<LibburnJob::Run>
     // Waits one poll interval, or less when an abort comes.
     void pause();
     // Waits until libburn's thread for the write or erase begun after
-    // `mark` has let go of the drive.
-    void waitForThread(quint64 mark);
+    // `mark` has let go of the drive, `patience` at most (a warning then,
+    // when a thread was `expected`).
+    void waitForThread(quint64 mark, std::chrono::seconds patience = std::chrono::seconds(10), bool expected = true);
     // `problem`, else the plain sentence for libburn's complaints between
     // `mark` and `stopped` (DriveTrouble::explain, with `fallback`; the
     // complaint behind it kept in `said`).
