@@ -54,6 +54,15 @@ void dropFiles(QWindow *window, QPoint at, const QStringList &files, QQuickItem 
     QVERIFY(!highlightOwner->property("dragging").toBool());
 }
 
+// Replaces a field's text as a user does: click, select all, type, Tab on.
+void typeInto(MainWindowRig &rig, QQuickItem *field, const QString &text)
+{
+    rig.click(field);
+    rig.key(Qt::Key_A, Qt::ControlModifier);
+    rig.type(text);
+    rig.key(Qt::Key_Tab);
+}
+
 } // namespace
 
 class TestAudioWalk : public QObject
@@ -85,14 +94,8 @@ private Q_SLOTS:
         QCOMPARE(project->tracks().at(0).title, QStringLiteral("Opening"));
 
         // Rename the first two, then move the last one up.
-        const auto typeInto = [&](QQuickItem *field, const QString &text) {
-            rig.click(field);
-            rig.key(Qt::Key_A, Qt::ControlModifier);
-            rig.type(text);
-            rig.key(Qt::Key_Tab);
-        };
-        typeInto(rig.rows(QStringLiteral("titleField")).at(0), QStringLiteral("Sunrise Ω"));
-        typeInto(rig.rows(QStringLiteral("titleField")).at(1), QStringLiteral("Über den Wolken"));
+        typeInto(rig, rig.rows(QStringLiteral("titleField")).at(0), QStringLiteral("Sunrise Ω"));
+        typeInto(rig, rig.rows(QStringLiteral("titleField")).at(1), QStringLiteral("Über den Wolken"));
         // Ω is past Latin-1 and is said under its field; Ü is not.
         const QList<QQuickItem *> warnings = rig.rows(QStringLiteral("titleWarning"));
         QVERIFY(warnings.at(0)->isVisible());
@@ -109,8 +112,8 @@ private Q_SLOTS:
         rig.key(Qt::Key_Down);
         QCOMPARE(knob->property("valueText").toString(), QStringLiteral("0 s"));
 
-        typeInto(rig.item(QStringLiteral("albumField")), QStringLiteral("Walk Album"));
-        typeInto(rig.item(QStringLiteral("artistField")), QStringLiteral("The Walkers"));
+        typeInto(rig, rig.item(QStringLiteral("albumField")), QStringLiteral("Walk Album"));
+        typeInto(rig, rig.item(QStringLiteral("artistField")), QStringLiteral("The Walkers"));
 
         QSignalSpy endedA(rig.model->decks().at(0), &Deck::audioBurnEnded);
         QSignalSpy endedB(rig.model->decks().at(1), &Deck::audioBurnEnded);
@@ -195,15 +198,9 @@ private Q_SLOTS:
             QVERIFY(TestEnv::writeWav(files[i], 1.0 + i));
         dropFiles(rig.window, rig.reveal(rig.item(QStringLiteral("trackList"))), files, rig.item(QStringLiteral("discEditor")));
         QTRY_COMPARE(rig.findAll(QStringLiteral("titleField")).size(), 3);
-        const auto typeInto = [&](QQuickItem *field, const QString &text) {
-            rig.click(field);
-            rig.key(Qt::Key_A, Qt::ControlModifier);
-            rig.type(text);
-            rig.key(Qt::Key_Tab);
-        };
-        typeInto(rig.rows(QStringLiteral("titleField")).at(1), QStringLiteral("Deux été"));
-        typeInto(rig.item(QStringLiteral("albumField")), QStringLiteral("Bench Album"));
-        typeInto(rig.item(QStringLiteral("artistField")), QStringLiteral("The Deck"));
+        typeInto(rig, rig.rows(QStringLiteral("titleField")).at(1), QStringLiteral("Deux été"));
+        typeInto(rig, rig.item(QStringLiteral("albumField")), QStringLiteral("Bench Album"));
+        typeInto(rig, rig.item(QStringLiteral("artistField")), QStringLiteral("The Deck"));
         QCOMPARE(rig.item(QStringLiteral("gapKnob"))->property("valueText").toString(), QStringLiteral("2 s"));
         // Bit for bit: no loudness matching.
         rig.click(rig.item(QStringLiteral("loudnessBox")));
