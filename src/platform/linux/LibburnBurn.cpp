@@ -378,14 +378,11 @@ void LibburnBurn::write()
 {
     const quint64 writeMark = LibburnWorker::messageMark();
     burn_disc_write(m_opts, m_disc);
-    // An accepted write leaves the drive busy before the call returns.
-    const bool refused = burn_drive_get_status(m_run.drive, nullptr) == BURN_DRIVE_IDLE;
-    if (!refused)
+    const bool refused = LibburnWorker::writeRefusedSince(writeMark);
+    if (!refused) {
         followWrite();
-    // A write thread that failed at once leaves the drive idle before the
-    // question above, and still has half a second of its own to go: libburn
-    // must not be let go of under it. A write refused outright has no thread.
-    m_run.waitForThread(writeMark, refused ? std::chrono::seconds(1) : std::chrono::seconds(10), !refused);
+        m_run.waitForThread(writeMark);
+    }
     m_wrote = !refused && burn_drive_wrote_well(m_run.drive) == 1;
     if (m_run.abortRequested)
         m_error = stoppedText;

@@ -79,19 +79,18 @@ void LibburnJob::Run::pause()
     wake.wait_for(guard, pollInterval, [this] { return abortRequested.load(); });
 }
 
-void LibburnJob::Run::waitForThread(quint64 mark, std::chrono::seconds patience, bool expected)
+void LibburnJob::Run::waitForThread(quint64 mark)
 {
     // libburn reports the drive idle a little before its write thread lets
     // go of it (after a cancel, once the fifo has wound down: up to about a
-    // second). Releasing the drive in between would pull it from under that
-    // thread, and the next write on it would be refused, so wait for the
-    // thread's farewell.
+    // second; on a lost drive, half a second). Releasing the drive in
+    // between would pull it from under that thread, and the next write on
+    // it would be refused, so wait for the thread's farewell.
     using namespace std::chrono;
-    const auto deadline = steady_clock::now() + patience;
-    while (!LibburnWorker::messageSince(mark, QStringLiteral("thread on drive"), QStringLiteral("ended"))) {
+    const auto deadline = steady_clock::now() + seconds(10);
+    while (!LibburnWorker::claimFarewell(mark)) {
         if (steady_clock::now() > deadline) {
-            if (expected)
-                qCWarning(lcLibburnJob) << "libburn's write thread did not say it ended";
+            qCWarning(lcLibburnJob) << "libburn's write thread did not say it ended";
             return;
         }
         std::this_thread::sleep_for(milliseconds(20));
@@ -211,11 +210,8 @@ QString LibburnJob::Run::erase()
     }
     // A refused erase leaves the drive idle without touching the outcome of
     // the previous job on it; libburn's complaints say why.
-    QStringList complaints = LibburnWorker::complaintsSince(eraseMark);
-    if (complaints.isEmpty()) {
-        waitForThread(eraseMark);
-        complaints = LibburnWorker::complaintsSince(eraseMark);
-    }
+    // The erase thread's last act is to make the drive idle.
+    const QStringList complaints = LibburnWorker::complaintsSince(eraseMark);
     // libburn's messages are shared by every drive, so the drive itself
     // tells whether the erase took: a refused one leaves the disc as it was.
     const bool ok = burn_drive_wrote_well(drive) == 1 && burn_disc_get_status(drive) == BURN_DISC_BLANK;

@@ -72,10 +72,9 @@ struct LibburnJob::Run : std::enable_shared_from_this<LibburnJob::Run>
     void release(bool eject);
     // Waits one poll interval, or less when an abort comes.
     void pause();
-    // Waits until libburn's thread for the write or erase begun after
-    // `mark` has let go of the drive, `patience` at most (a warning then,
-    // when a thread was `expected`).
-    void waitForThread(quint64 mark, std::chrono::seconds patience = std::chrono::seconds(10), bool expected = true);
+    // Waits until libburn's thread for the write begun after `mark` has let
+    // go of the drive, 10 s at most (a warning then).
+    void waitForThread(quint64 mark);
     // `problem`, else the plain sentence for libburn's complaints between
     // `mark` and `stopped` (DriveTrouble::explain, with `fallback`; the
     // complaint behind it kept in `said`).

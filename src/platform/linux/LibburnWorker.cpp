@@ -37,12 +37,32 @@ protected:
             burn_msgs_set_severities(queue, print, prefix);
         }
         exec();
-        if (ready)
+        if (ready) {
+            // A write thread that failed still has half a second to go and
+            // posts to libburn's queue on its way out: finishing libburn
+            // under it would crash.
+            LibburnWorker::awaitWriteThreads(std::chrono::seconds(5));
             burn_finish();
+        }
     }
 };
 
 namespace {
+
+// libburn's "Write thread on drive N ended". N is libburn's own index of the
+// drive, which its API doesn't tell.
+constexpr int farewellCode = 0x00020178;
+
+// burn_disc_write's reasons to start no thread at all.
+constexpr int writeRefusals[] = {
+    0x00020102, // a drive operation is still going on
+    0x0002017c, // no valid write type
+    0x00020146, // null drive
+    0x00020181, // read-only pseudo-drive
+    0x00020113, // capabilities not inquired yet
+    0x00020139, // job parameters unsuitable
+    0x00020168, // unformatted BD-RE
+};
 
 // libburn's queue is global: every taker goes through this log, so a job
 // can still find its complaint after a reading took it off the queue.
@@ -50,11 +70,16 @@ struct MessageLog
 {
     QMutex lock;
     quint64 taken = 0;                 // complaints taken so far
+    quint64 writeThreads = 0;          // started by our jobs
+    quint64 farewells = 0;             // said by libburn's write threads
     struct Entry
     {
         quint64 number;
         bool complaint; // SORRY or worse
         QString text;
+        int code = 0;
+        bool farewell = false; // a write thread ended
+        bool claimed = false;  // by a job, for its own thread
     };
     QList<Entry> recent;
 
@@ -69,8 +94,11 @@ struct MessageLog
             const QByteArray sev(severity);
             const bool complaint = sev == "SORRY" || sev == "FAILURE" || sev == "FATAL" || sev == "ABORT";
             const QString said = QString::fromLocal8Bit(text).trimmed();
+            const bool farewell = code == farewellCode;
+            farewells += farewell ? 1 : 0;
             // The system error behind a complaint often tells which fault it is.
-            recent.append({++taken, complaint, complaint ? DriveTrouble::withSystemError(said, osErrno) : said});
+            recent.append({++taken, complaint, complaint ? DriveTrouble::withSystemError(said, osErrno) : said, code,
+                           farewell});
             if (recent.size() > 256)
                 recent.removeFirst();
         }
@@ -343,15 +371,46 @@ QStringList LibburnWorker::complaintsSince(quint64 mark, quint64 until)
     return complaints;
 }
 
-bool LibburnWorker::messageSince(quint64 mark, const QString &part, const QString &end)
+bool LibburnWorker::writeRefusedSince(quint64 mark)
 {
     QMutexLocker lock(&messageLog.lock);
     messageLog.drain();
-    for (auto it = messageLog.recent.crbegin(); it != messageLog.recent.crend() && it->number > mark; ++it) {
-        if (it->text.contains(part) && it->text.endsWith(end))
+    const bool refused = std::any_of(messageLog.recent.cbegin(), messageLog.recent.cend(), [mark](const auto &e) {
+        return e.number > mark && std::find(std::begin(writeRefusals), std::end(writeRefusals), e.code) != std::end(writeRefusals);
+    });
+    messageLog.writeThreads += refused ? 0 : 1;
+    return refused;
+}
+
+bool LibburnWorker::claimFarewell(quint64 mark)
+{
+    QMutexLocker lock(&messageLog.lock);
+    messageLog.drain();
+    for (MessageLog::Entry &entry : messageLog.recent) {
+        if (entry.number > mark && entry.farewell && !entry.claimed) {
+            entry.claimed = true;
             return true;
+        }
     }
     return false;
+}
+
+void LibburnWorker::awaitWriteThreads(std::chrono::milliseconds patience)
+{
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    for (;;) {
+        {
+            QMutexLocker lock(&messageLog.lock);
+            messageLog.drain();
+            if (messageLog.farewells >= messageLog.writeThreads)
+                return;
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            qCWarning(lcLibburnWorker) << "libburn's write threads did not all end";
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
 }
 
 bool LibburnWorker::call(const std::function<void()> &work)

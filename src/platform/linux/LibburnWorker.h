@@ -35,6 +35,7 @@
 #include <QString>
 #include <QStringList>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -98,9 +99,19 @@ public:
     // Every complaint after `mark`, oldest first.
     // Those up to `until` (a later mark) only, when given.
     static QStringList complaintsSince(quint64 mark, quint64 until = ~quint64(0));
-    // Whether any message after `mark`, whatever its severity, contains
-    // `part` and ends with `end`.
-    static bool messageSince(quint64 mark, const QString &part, const QString &end);
+
+    // libburn's write thread outlives the drive's idle status when the drive
+    // is lost or the write fails, and its farewell names the drive by an
+    // index libburn doesn't give out. So write threads are counted:
+    // writeRefusedSince() tells, right after burn_disc_write() returned,
+    // whether it refused (else one more thread is counted as started);
+    // claimFarewell() takes one farewell after `mark` that no other job has
+    // taken, for the caller's own thread; awaitWriteThreads() waits until
+    // every started thread has said farewell, `patience` at most.
+    // Any thread; the waits block.
+    static bool writeRefusedSince(quint64 mark);
+    static bool claimFarewell(quint64 mark);
+    static void awaitWriteThreads(std::chrono::milliseconds patience);
 
 private:
     class Thread;
