@@ -13,7 +13,16 @@ CopyDiscModel::CopyDiscModel(JobQueue *queue, const QList<Deck *> &decks, LogFn 
     , m_queue(queue)
     , m_decks(decks)
     , m_log(std::move(log))
+    , m_deckDiscs(decks.size())
 {
+    for (qsizetype i = 0; i < decks.size(); ++i) {
+        connect(decks[i], &Deck::snapshotChanged, this, [this, i] {
+            const Deck *d = m_decks[i];
+            const QString disc = d->snapshot() ? d->snapshot()->bsdName.value_or(QString()) : QString();
+            if (std::exchange(m_deckDiscs[i], disc) != disc)
+                look(false);
+        });
+    }
 }
 
 QVariantList CopyDiscModel::discsList() const
@@ -29,23 +38,30 @@ QVariantList CopyDiscModel::discsList() const
 
 void CopyDiscModel::setDiscBSD(const QString &bsd) { setField(this, m_discBSD, bsd, &CopyDiscModel::discBSDChanged); }
 
-void CopyDiscModel::refreshDiscs()
+QStringList CopyDiscModel::unlistedDrives() const
+{
+    // A burner given by its path has no udev record: its deck names its disc.
+    QStringList paths;
+    for (const Deck *d : std::as_const(m_decks)) {
+        if (d->snapshot() && d->snapshot()->bsdName.value_or(QString()).startsWith(QLatin1Char('/')))
+            paths << *d->snapshot()->bsdName;
+    }
+    return paths;
+}
+
+void CopyDiscModel::look(bool logIt)
 {
     offMain(
-        this, [] { return DiscReader::opticalDiscs(); },
-        [this](const QList<DiscInfo> &found) { applyDiscs(found, true); });
+        this, [paths = unlistedDrives()] { return DiscReader::opticalDiscs(paths); },
+        [this, logIt](const QList<DiscInfo> &found) { applyDiscs(found, logIt); });
 }
+
+void CopyDiscModel::refreshDiscs() { look(true); }
 
 void CopyDiscModel::lookForDiscsQuietly()
 {
-    if (!m_discs.isEmpty())
-        return;
-    offMain(
-        this, [] { return DiscReader::opticalDiscs(); },
-        [this](const QList<DiscInfo> &found) {
-            if (m_discs.isEmpty())
-                applyDiscs(found, false);
-        });
+    if (m_discs.isEmpty())
+        look(false);
 }
 
 void CopyDiscModel::applyDiscs(const QList<DiscInfo> &found, bool logIt)

@@ -47,7 +47,8 @@ public:
     // "Look for Discs": lists the discs on a worker, then logs what it found.
     Q_INVOKABLE void refreshDiscs();
     // The first look when a card that lists discs is shown: the same, without
-    // a log line, and only while none are known.
+    // a log line, and only while none are known. A disc coming to or going
+    // from a deck looks again, quietly, too.
     Q_INVOKABLE void lookForDiscsQuietly();
     // What a look does with the list it found: keeps the chosen disc when it
     // is still there, else chooses the first.
@@ -65,9 +66,13 @@ Q_SIGNALS:
     void imageQueued(const QString &output, const QUuid &job, std::optional<int> fromDeck);
 
 private:
+    // Device paths of the decks' discs that udev doesn't list.
+    QStringList unlistedDrives() const;
+    void look(bool logIt);
     JobQueue *m_queue;
     QList<Deck *> m_decks;
     LogFn m_log;
     QList<DiscInfo> m_discs;
     QString m_discBSD;
+    QList<QString> m_deckDiscs; // each deck's disc as last seen
 };

@@ -76,11 +76,11 @@ QString copyInto(int fd, qint64 length, const std::function<void(double)> &progr
 
 } // namespace
 
-QList<DiscInfo> opticalDiscs()
+QList<DiscInfo> opticalDiscs(const QStringList &alsoAsk)
 {
     // A drive udev reports twice still gives one entry; sorting the names
     // sorts the list.
-    QStringList names = OpticalDiscs::names();
+    QStringList names = OpticalDiscs::names() + alsoAsk;
     names.sort();
     names.removeDuplicates();
     QList<DiscInfo> discs;
@@ -95,7 +95,10 @@ std::optional<DiscInfo> info(const QString &bsd)
     QString name = bsd;
     if (name.startsWith(QLatin1String("/dev/")))
         name.remove(0, 5);
-    return OpticalDiscs::describe(name);
+    if (std::optional<DiscInfo> disc = OpticalDiscs::describe(name))
+        return disc;
+    // A drive given by its path that udev doesn't know.
+    return bsd.startsWith(QLatin1Char('/')) ? OpticalDiscs::askDrive(bsd) : std::nullopt;
 }
 
 int dvdProtection(const BlockReader &reader)

@@ -14,6 +14,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -38,12 +39,13 @@ struct Outcome
 // (fewer only at the end); throws TDError::readFailed. BlockReader::read fits.
 using ReadFunction = std::function<qint64(qint64 offset, char *into, qint64 count)>;
 
-// Every optical disc in a drive now, sorted by bsdName, each once. Reads
-// udev's records only, so it is quick and takes no token.
-QList<DiscInfo> opticalDiscs();
+// Every optical disc in a drive now, sorted by bsdName, each once: those
+// udev knows, from its records (quick), and those in the drives at the
+// device paths `alsoAsk`, from the drives themselves. Takes no token.
+QList<DiscInfo> opticalDiscs(const QStringList &alsoAsk = {});
 
 // The disc in drive `bsd` ("sr0", "/dev/sr0"); nothing when there is no such
-// drive or no disc in it.
+// drive or no disc in it. A path udev doesn't know is asked directly.
 std::optional<DiscInfo> info(const QString &bsd);
 
 // The DVD's copy protection system as the drive reports it (0 none, 1 CSS,

@@ -8,7 +8,7 @@
 
 struct DiscInfo
 {
-    QString bsdName;                    // the whole disc's device name: "sr0"
+    QString bsdName;                    // the whole disc's device name: "sr0", or a path for a drive udev doesn't know
     QString mediaKind;                  // "CD", "DVD" or "BD"
     QString mediaName;                  // "CD-R", "DVD+RW", "BD-ROM", ...
     qint64 bytes = 0;                   // medium size
@@ -22,8 +22,8 @@ struct DiscInfo
 
     bool isOptical() const;
     bool isDVD() const { return mediaKind == QLatin1String("DVD"); }
-    // The device to read: "/dev/" + bsdName.
-    QString rawPath() const { return QStringLiteral("/dev/") + bsdName; }
+    // The device to read: "/dev/" + bsdName, or bsdName when it is a path.
+    QString rawPath() const { return bsdName.startsWith(QLatin1Char('/')) ? bsdName : QStringLiteral("/dev/") + bsdName; }
     // "Photos 2019 (sr0, 700 MB)": volume name, else media name, else "Disc".
     QString label() const;
 };

@@ -66,8 +66,14 @@ public:
         if (!reading)
             return std::nullopt;
         DeviceStatus s = *reading;
-        if (medium.systemHasDisc && s.mediaState == MediaState::present)
-            s.bsdName = devnodeName;
+        if (s.mediaState == MediaState::present) {
+            // A drive udev doesn't know is read by its path as soon as
+            // libburn sees the disc.
+            if (syspath.isEmpty())
+                s.bsdName = DriveAccess::nodeOf(address);
+            else if (medium.systemHasDisc)
+                s.bsdName = devnodeName;
+        }
         return s;
     }
     void ejectMedia() override

@@ -9,6 +9,7 @@
 #include <libudev.h>
 #include <scsi/sg.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
@@ -249,6 +250,105 @@ bool ask(const QString &devicePath, unsigned char *cdb, unsigned char cdbBytes, 
 }
 
 } // namespace
+
+namespace {
+
+quint32 be32(const unsigned char *p) { return quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | p[3]; }
+
+// udev's name for the medium of an MMC profile, as cdrom_id gives it.
+const char *mediumKey(int profile)
+{
+    switch (profile) {
+    case 0x08: return "CD";
+    case 0x09: return "CD_R";
+    case 0x0a: return "CD_RW";
+    case 0x10: return "DVD";
+    case 0x11: return "DVD_R";
+    case 0x12: return "DVD_RAM";
+    case 0x13:
+    case 0x14: return "DVD_RW";
+    case 0x15:
+    case 0x16: return "DVD_R_DL";
+    case 0x1a: return "DVD_PLUS_RW";
+    case 0x1b: return "DVD_PLUS_R";
+    case 0x2a: return "DVD_PLUS_RW_DL";
+    case 0x2b: return "DVD_PLUS_R_DL";
+    case 0x40: return "BD";
+    case 0x41:
+    case 0x42: return "BD_R";
+    case 0x43: return "BD_RE";
+    default: return nullptr;
+    }
+}
+
+} // namespace
+
+std::optional<DiscInfo> askDrive(const QString &devicePath)
+{
+    // The properties udev's cdrom_id and blkid would have given, so that the
+    // disc is described as udev's are.
+    QMap<QString, QString> p;
+    // GET CONFIGURATION (46h), current features only: the profile in bytes 6-7.
+    unsigned char getConfiguration[10] = {0x46, 0x01, 0, 0, 0, 0, 0, 0, 8, 0};
+    unsigned char config[8] = {};
+    if (!ask(devicePath, getConfiguration, sizeof getConfiguration, config, sizeof config))
+        return std::nullopt;
+    const char *key = mediumKey(config[6] << 8 | config[7]);
+    if (!key)
+        return std::nullopt; // no disc, or none we know
+    p.insert(QStringLiteral("ID_CDROM"), QStringLiteral("1"));
+    p.insert(QStringLiteral("ID_CDROM_MEDIA"), QStringLiteral("1"));
+    p.insert(mediaPrefix + QLatin1String(key), QStringLiteral("1"));
+
+    // READ DISC INFORMATION (51h): byte 2, bits 0-1, the disc's status.
+    unsigned char discInformation[10] = {0x51, 0, 0, 0, 0, 0, 0, 0, 34, 0};
+    unsigned char disc[34] = {};
+    if (ask(devicePath, discInformation, sizeof discInformation, disc, sizeof disc)) {
+        static const char *states[] = {"blank", "appendable", "complete", "other"};
+        p.insert(QStringLiteral("ID_CDROM_MEDIA_STATE"), QLatin1String(states[disc[2] & 3]));
+    }
+
+    // READ TOC (43h), format 0: the tracks, a data track by bit 2 of its control.
+    unsigned char readToc[10] = {0x43, 0, 0, 0, 0, 0, 0, 0x03, 0x24, 0};
+    unsigned char toc[804] = {};
+    int audio = 0, data = 0;
+    if (ask(devicePath, readToc, sizeof readToc, toc, sizeof toc)) {
+        const int length = std::min<int>(sizeof toc, (toc[0] << 8 | toc[1]) + 2);
+        for (int at = 4; at + 8 <= length; at += 8) {
+            if (toc[at + 2] == 0xaa)
+                continue; // the lead-out
+            (toc[at + 1] & 0x04 ? data : audio) += 1;
+        }
+    }
+    p.insert(QStringLiteral("ID_CDROM_MEDIA_TRACK_COUNT_AUDIO"), QString::number(audio));
+    p.insert(QStringLiteral("ID_CDROM_MEDIA_TRACK_COUNT_DATA"), QString::number(data));
+
+    // READ CAPACITY (25h): the last block and the block length, as the
+    // kernel sizes the device.
+    unsigned char readCapacity[10] = {0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    unsigned char capacity[8] = {};
+    qint64 bytes = 0;
+    int blockSize = 0;
+    if (data > 0 && ask(devicePath, readCapacity, sizeof readCapacity, capacity, sizeof capacity)) {
+        blockSize = int(be32(capacity + 4));
+        bytes = (qint64(be32(capacity)) + 1) * blockSize;
+    }
+
+    // READ(10) of block 16: an ISO 9660 primary volume descriptor names the volume.
+    unsigned char read10[10] = {0x28, 0, 0, 0, 0, 16, 0, 0, 1, 0};
+    unsigned char descriptor[2048] = {};
+    if (bytes > 16 * 2048 && ask(devicePath, read10, sizeof read10, descriptor, sizeof descriptor)
+        && std::memcmp(descriptor, "\x01" "CD001", 6) == 0) {
+        p.insert(QStringLiteral("ID_FS_TYPE"), QStringLiteral("iso9660"));
+        p.insert(QStringLiteral("ID_FS_LABEL"),
+                 QString::fromLatin1(reinterpret_cast<const char *>(descriptor + 40), 32).trimmed());
+    }
+
+    struct stat node = {};
+    const bool isNode = ::stat(QFile::encodeName(devicePath).constData(), &node) == 0 && S_ISBLK(node.st_mode);
+    return fromProperties(devicePath, p, bytes, blockSize, isNode ? major(node.st_rdev) : 0,
+                          isNode ? minor(node.st_rdev) : 0, isNode ? MountTable::current() : QList<MountTable::Entry>());
+}
 
 int dvdCopyProtection(const QString &devicePath)
 {

@@ -1,14 +1,14 @@
 #pragma once
 // Optical discs as the system sees them: libudev for the drives and what
 // they hold, /proc/self/mountinfo for where their volumes are, SG_IO for the
-// DVD copy-protection query and the tray. No system headers here.
+// DVD copy-protection query, the tray and the drives udev doesn't know.
+// No system headers here.
 //
 // list() and describe() read udev's database and sysfs (no device is opened,
 // so they never spin up a drive); dvdCopyProtection(), tray() and
-// becomingReady() send one command to the drive and wait for it. All block
-// briefly; call them on a worker thread. Any thread; nothing is kept between
-// calls.
-
+// becomingReady() send one command to the drive and wait for it, askDrive()
+// a few. All block briefly; call them on a worker thread. Any thread;
+// nothing is kept between calls.
 #include "platform/api/DiscInfo.h"
 #include "platform/linux/MountTable.h"
 
@@ -38,6 +38,12 @@ std::optional<DiscInfo> fromProperties(const QString &name, const QMap<QString, 
                                        int blockSize, unsigned major, unsigned minor,
                                        const QList<MountTable::Entry> &mounts,
                                        const QList<Partition> &partitions = {});
+
+// The disc in the drive at `devicePath`, described by the drive itself
+// (GET CONFIGURATION, READ DISC INFORMATION, READ TOC, READ CAPACITY and the
+// volume descriptor), for a drive udev doesn't know. bsdName is the path.
+// Nothing when the drive can't be asked or holds no disc.
+std::optional<DiscInfo> askDrive(const QString &devicePath);
 
 // READ DISC STRUCTURE, format 01h (copyright information) on the device at
 // `devicePath`: the copy protection system type, or -1 when the device can't
