@@ -1,4 +1,5 @@
 #include "FuzzSeeds.h"
+#include "ImageFixtures.h"
 #include "TestEnv.h"
 #include "audio/AudioPrep.h"
 #include "audio/DiscProject.h"
@@ -26,26 +27,17 @@ namespace {
 std::vector<QByteArray> reference(const std::vector<std::vector<float>> &tracks, const std::vector<bool> &exact,
                                   bool matchLoudness)
 {
-    std::vector<float> gain(tracks.size(), 1.0f), rms(tracks.size(), 0.0f), peak(tracks.size(), 0.0f);
-    float total = 0;
-    int audible = 0;
-    for (size_t t = 0; t < tracks.size(); ++t) {
+    std::vector<AudioPrep::Level> levels;
+    for (const std::vector<float> &track : tracks) {
         double sum = 0;
-        for (float s : tracks[t]) {
-            const float square = s * s;
-            sum += square;
-            peak[t] = std::max(peak[t], std::abs(s));
+        float peak = 0;
+        for (float s : track) {
+            sum += s * s;
+            peak = std::max(peak, std::abs(s));
         }
-        rms[t] = tracks[t].empty() ? 0.0f : float(std::sqrt(sum / double(tracks[t].size())));
-        if (rms[t] > 0.0005f) {
-            total += rms[t];
-            ++audible;
-        }
+        levels.push_back({track.empty() ? 0.0f : float(std::sqrt(sum / double(track.size()))), peak});
     }
-    for (size_t t = 0; matchLoudness && audible > 0 && t < tracks.size(); ++t) {
-        if (rms[t] > 0.0005f)
-            gain[t] = std::min(total / float(audible) / rms[t], peak[t] > 0 ? 0.966f / peak[t] : 1.0f);
-    }
+    const std::vector<float> gain = matchLoudness ? AudioPrep::gains(levels) : std::vector<float>(tracks.size(), 1.0f);
     std::vector<QByteArray> out;
     for (size_t t = 0; t < tracks.size(); ++t) {
         QByteArray bytes(qsizetype(tracks[t].size() * 2), Qt::Uninitialized);
@@ -121,11 +113,6 @@ class TstAudioPrep : public QObject
                                            "-ac", "2", "-"});
         return p.waitForFinished(60000) && p.exitCode() == 0 ? p.readAllStandardOutput() : QByteArray();
     }
-    bool write(const QString &name, const QByteArray &bytes)
-    {
-        QFile f(at(name));
-        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-    }
 
 private slots:
     void initTestCase()
@@ -157,9 +144,9 @@ private slots:
         QVERIFY(ffmpeg({"-f", "lavfi", "-i", "testsrc=size=64x64:d=1", "-c:v", "mpeg4"}, "video.mp4"));
         QFile flac(at("tones.flac"));
         QVERIFY(flac.open(QIODevice::ReadOnly));
-        QVERIFY(write("truncated.flac", flac.read(flac.size() / 2)));
-        QVERIFY(write("empty.wav", {}));
-        QVERIFY(write("notes.mp3", QByteArray("These are my notes, not a song.\n").repeated(200)));
+        QVERIFY(writeFile(at("truncated.flac"), flac.read(flac.size() / 2)));
+        QVERIFY(writeFile(at("empty.wav"), {}));
+        QVERIFY(writeFile(at("notes.mp3"), QByteArray("These are my notes, not a song.\n").repeated(200)));
 
         // The audio target's input: a byte naming the extension, then the
         // file, cut to the 64 KiB the target reads.
@@ -518,8 +505,18 @@ private slots:
         // Both kinds of track are in the mix (ffmpeg writes these tones as 24-bit FLAC).
         QCOMPARE(exact, (std::vector<bool>{true, false, false, false, false, true, true, false, false}));
         const std::vector<QByteArray> expected = reference(decoded, exact, matchLoudness);
-        const QStringList files = AudioPrep::prepare(tracks, matchLoudness);
+        QList<double> seen;
+        bool onCaller = true;
+        const QStringList files =
+            AudioPrep::prepare(tracks, matchLoudness, [&, caller = QThread::currentThread()](double p) {
+                seen.append(p);
+                onCaller = onCaller && QThread::currentThread() == caller;
+            });
         QCOMPARE(files.size(), names.size());
+        // Progress rises at every track, to 1.0, on the caller's thread.
+        QVERIFY(onCaller);
+        QVERIFY(seen.size() >= names.size() && seen.first() > 0 && seen.last() == 1.0);
+        QVERIFY(std::is_sorted(seen.begin(), seen.end()) && std::adjacent_find(seen.begin(), seen.end()) == seen.end());
         const QRegularExpression uuidName(QStringLiteral("^[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\\.cdda$"));
         for (qsizetype i = 0; i < files.size(); ++i) {
             QCOMPARE(QFileInfo(files[i]).path(), cache());
@@ -532,33 +529,6 @@ private slots:
         QVERIFY(reference(decoded, exact, !matchLoudness)[1] != expected[1]);
         AudioPrep::cleanup(files);
         QVERIFY(cached().isEmpty());
-    }
-
-    // Two steps a track, rising to 1.0, on the caller's thread.
-    void progress_data()
-    {
-        QTest::addColumn<bool>("matchLoudness");
-        QTest::newRow("matched") << true;
-        QTest::newRow("as recorded") << false;
-    }
-
-    void progress()
-    {
-        QFETCH(bool, matchLoudness);
-        QList<double> seen;
-        bool onCaller = true;
-        const QStringList files = AudioPrep::prepare(
-            {track(at("stereo.wav"), 1.5), track(at("tones.flac"), 2), track(at("mono8k.wav")), track(at("tones.aiff"))},
-            matchLoudness, [&, caller = QThread::currentThread()](double p) {
-                seen.append(p);
-                onCaller = onCaller && QThread::currentThread() == caller;
-            });
-        AudioPrep::cleanup(files);
-        QVERIFY(onCaller);
-        QCOMPARE(seen.size(), 8);
-        QVERIFY2(std::is_sorted(seen.begin(), seen.end()) && std::adjacent_find(seen.begin(), seen.end()) == seen.end(), qPrintable(QString::number(seen[0])));
-        QVERIFY(seen.first() > 0);
-        QCOMPARE(seen.last(), 1.0);
     }
 
     void failures_data()
@@ -604,7 +574,7 @@ private slots:
     {
         // A file where the cache folder should be: nothing can be written.
         QVERIFY(QDir(cache()).removeRecursively());
-        QVERIFY(write("xdg_cache_home/KLVO Tandor", "in the way"));
+        QVERIFY(writeFile(cache(), "in the way"));
         TDError::Kind kind = TDError::Kind::cancelled;
         try {
             AudioPrep::prepare({track(at("stereo.wav")), track(at("tones.flac"))}, true);
