@@ -1,7 +1,6 @@
 // The application model: settings, modes, deck counts and files handed to the program.
 
-#include "TestEnv.h"
-#include "app/AppModel.h"
+#include "AppModelAlone.h"
 #include "app/BurnImageModel.h"
 #include "audio/DiscProject.h"
 #include "drives/Deck.h"
@@ -17,75 +16,71 @@ class TestAppModel : public QObject
 private Q_SLOTS:
     void storedSettings_data()
     {
-        QTest::addColumn<QVariant>("tab");
-        QTest::addColumn<QVariant>("decks");
+        QTest::addColumn<QVariantMap>("stored");
         QTest::addColumn<MainTab>("expectedTab");
         QTest::addColumn<QString>("storedTab");
         QTest::addColumn<int>("expectedDecks");
+        QTest::addColumn<bool>("notifications");
 
-        const QVariant none;
-        QTest::newRow("nothing stored") << none << none << MainTab::audio << "Audio CD" << 0;
-        QTest::newRow("data screen") << QVariant("Data & ISO") << QVariant(4) << MainTab::data << "Data & ISO" << 4;
-        QTest::newRow("tools screen") << QVariant("Checksums & Mount") << QVariant(6) << MainTab::tools << "Checksums & Mount" << 6;
-        QTest::newRow("case differs") << QVariant("data & iso") << QVariant(2) << MainTab::audio << "Audio CD" << 2;
-        QTest::newRow("case name, not raw") << QVariant("data") << none << MainTab::audio << "Audio CD" << 0;
-        QTest::newRow("decks not a number") << QVariant("Audio CD") << QVariant("lots") << MainTab::audio << "Audio CD" << 0;
-        QTest::newRow("decks as text number") << none << QVariant("4") << MainTab::audio << "Audio CD" << 4;
+        const QString tab = QStringLiteral("klvo.td.tab"), decks = QStringLiteral("decks");
+        const QString notes = QStringLiteral("klvo.td.notifications");
+        QTest::newRow("nothing stored") << QVariantMap{} << MainTab::audio << "Audio CD" << 0 << true;
+        QTest::newRow("data screen") << QVariantMap{{tab, "Data & ISO"}, {decks, 4}} << MainTab::data << "Data & ISO" << 4 << true;
+        QTest::newRow("tools screen") << QVariantMap{{tab, "Checksums & Mount"}, {decks, 6}} << MainTab::tools << "Checksums & Mount" << 6 << true;
+        QTest::newRow("case differs") << QVariantMap{{tab, "data & iso"}, {decks, 2}} << MainTab::audio << "Audio CD" << 2 << true;
+        QTest::newRow("case name, not raw") << QVariantMap{{tab, "data"}} << MainTab::audio << "Audio CD" << 0 << true;
+        QTest::newRow("decks not a number") << QVariantMap{{tab, "Audio CD"}, {decks, "lots"}} << MainTab::audio << "Audio CD" << 0 << true;
+        QTest::newRow("decks as text number") << QVariantMap{{decks, "4"}} << MainTab::audio << "Audio CD" << 4 << true;
+        QTest::newRow("notifications off") << QVariantMap{{notes, false}} << MainTab::audio << "Audio CD" << 0 << false;
+        QTest::newRow("notifications on") << QVariantMap{{notes, true}} << MainTab::audio << "Audio CD" << 0 << true;
     }
 
     void storedSettings()
     {
-        QFETCH(QVariant, tab);
-        QFETCH(QVariant, decks);
+        QFETCH(QVariantMap, stored);
         QFETCH(MainTab, expectedTab);
         QFETCH(QString, storedTab);
         QFETCH(int, expectedDecks);
-
-        TestEnv env;
-        auto settings = env.settings();
-        if (tab.isValid())
-            settings->setValue(QStringLiteral("klvo.td.tab"), tab);
-        if (decks.isValid())
-            settings->setValue(QStringLiteral("decks"), decks);
-        AppModel model({settings.get(), false, env.path(QStringLiteral("log.txt"))});
-        QCOMPARE(model.tab(), expectedTab);
-        QCOMPARE(model.deckSetting(), expectedDecks);
-        QCOMPARE(settings->value(QStringLiteral("klvo.td.tab")).toString(), storedTab);
-        QCOMPARE(settings->value(QStringLiteral("decks")).toInt(), expectedDecks);
+        QFETCH(bool, notifications);
+        AppModelAlone app(stored);
+        QCOMPARE(app.model->tab(), expectedTab);
+        QCOMPARE(app.model->deckSetting(), expectedDecks);
+        QCOMPARE(app.model->notifications(), notifications);
+        QCOMPARE(app.settings->value(QStringLiteral("klvo.td.tab")).toString(), storedTab);
+        QCOMPARE(app.settings->value(QStringLiteral("decks")).toInt(), expectedDecks);
     }
 
     void changesAreWrittenBack()
     {
-        TestEnv env;
-        auto settings = env.settings();
-        {
-            AppModel model({settings.get(), false, env.path(QStringLiteral("log.txt"))});
-            QSignalSpy tabSpy(&model, &AppModel::tabChanged);
-            model.setTab(MainTab::tools);
-            model.setTab(MainTab::tools);
-            QCOMPARE(tabSpy.size(), 1);
-            model.setDeckSetting(4);
-            model.themes()->select(QStringLiteral("gold"));
-        }
-        AppModel again({settings.get(), false, env.path(QStringLiteral("log.txt"))});
-        QCOMPARE(again.tab(), MainTab::tools);
-        QCOMPARE(again.deckSetting(), 4);
-        QCOMPARE(again.theme().name, QStringLiteral("Gold"));
+        AppModelAlone app;
+        QSignalSpy tabSpy(app.model.get(), &AppModel::tabChanged);
+        QSignalSpy notesSpy(app.model.get(), &AppModel::notificationsChanged);
+        app.model->setTab(MainTab::tools);
+        app.model->setTab(MainTab::tools);
+        QCOMPARE(tabSpy.size(), 1);
+        app.model->setNotifications(false);
+        app.model->setNotifications(false);
+        QCOMPARE(notesSpy.size(), 1);
+        app.model->setDeckSetting(4);
+        app.model->themes()->select(QStringLiteral("gold"));
+        app.reopen();
+        QCOMPARE(app.model->tab(), MainTab::tools);
+        QCOMPARE(app.model->deckSetting(), 4);
+        QCOMPARE(app.model->theme().name, QStringLiteral("Gold"));
+        QCOMPARE(app.model->notifications(), false);
     }
 
     void modeChangeLogsOnlyRealChanges()
     {
-        TestEnv env;
-        auto settings = env.settings();
-        AppModel model({settings.get(), false, env.path(QStringLiteral("log.txt"))});
-        const int before = model.logLines()->rowCount();
-        model.setMode(BurnMode::mirror);
-        QCOMPARE(model.logLines()->rowCount(), before);
-        model.setMode(BurnMode::queue);
-        QCOMPARE(model.logLines()->lines().first().text, QStringLiteral("Mode set to Copies."));
-        model.setMode(BurnMode::independent);
-        QCOMPARE(model.logLines()->lines().first().text, QStringLiteral("Mode set to Independent."));
-        QCOMPARE(model.logLines()->rowCount(), before + 2);
+        AppModelAlone app;
+        const qsizetype before = app.lines().size();
+        app.model->setMode(BurnMode::mirror);
+        QCOMPARE(app.lines().size(), before);
+        app.model->setMode(BurnMode::queue);
+        QCOMPARE(app.lines().first().text, QStringLiteral("Mode set to Copies."));
+        app.model->setMode(BurnMode::independent);
+        QCOMPARE(app.lines().first().text, QStringLiteral("Mode set to Independent."));
+        QCOMPARE(app.lines().size(), before + 2);
     }
 
     void copiesStayWithinTheirRange_data()
@@ -100,18 +95,15 @@ private Q_SLOTS:
     {
         QFETCH(int, asked);
         QFETCH(int, kept);
-        TestEnv env;
-        auto settings = env.settings();
-        AppModel model({settings.get(), false, env.path(QStringLiteral("log.txt"))});
-        model.setCopies(asked);
-        QCOMPARE(model.copies(), kept);
+        AppModelAlone app;
+        app.model->setCopies(asked);
+        QCOMPARE(app.model->copies(), kept);
     }
 
     void editingProjectFollowsMode()
     {
-        TestEnv env;
-        auto settings = env.settings();
-        AppModel model({settings.get(), false, env.path(QStringLiteral("log.txt"))});
+        AppModelAlone app;
+        AppModel &model = *app.model;
         model.setEditingIndex(2);
         QCOMPARE(model.editingProject(), model.projects().at(0));
         model.setMode(BurnMode::independent);
@@ -123,74 +115,64 @@ private Q_SLOTS:
 
     void visibleCount_data()
     {
-        QTest::addColumn<QList<bool>>("active");
+        QTest::addColumn<int>("burner"); // the deck with one; -1: none
         QTest::addColumn<int>("setting");
         QTest::addColumn<int>("expected");
-        const QList<bool> none(6, false);
-        QList<bool> onE = none;
-        onE[4] = true;
-        QList<bool> onA = none;
-        onA[0] = true;
-        QList<bool> onF = none;
-        onF[5] = true;
-        QTest::newRow("auto, no burner") << none << 0 << 2;
-        QTest::newRow("auto, burner on A") << onA << 0 << 2;
-        QTest::newRow("auto, burner on E") << onE << 0 << 5;
-        QTest::newRow("auto, burner on F") << onF << 0 << 6;
-        QTest::newRow("two, burner on E") << onE << 2 << 5;
-        QTest::newRow("four, burner on A") << onA << 4 << 4;
-        QTest::newRow("six, no burner") << none << 6 << 6;
-        QTest::newRow("out-of-range setting") << none << 9 << 6;
+        QTest::newRow("auto, no burner") << -1 << 0 << 2;
+        QTest::newRow("auto, burner on A") << 0 << 0 << 2;
+        QTest::newRow("auto, burner on E") << 4 << 0 << 5;
+        QTest::newRow("auto, burner on F") << 5 << 0 << 6;
+        QTest::newRow("two, burner on E") << 4 << 2 << 5;
+        QTest::newRow("four, burner on A") << 0 << 4 << 4;
+        QTest::newRow("six, no burner") << -1 << 6 << 6;
+        QTest::newRow("out-of-range setting") << -1 << 9 << 6;
     }
 
     void visibleCount()
     {
-        QFETCH(QList<bool>, active);
+        QFETCH(int, burner);
         QFETCH(int, setting);
         QFETCH(int, expected);
+        QList<bool> active(6, false);
+        if (burner >= 0)
+            active[burner] = true;
         QCOMPARE(AppModel::visibleCountFor(active, setting), expected);
     }
 
     void visibleDecksOfModel()
     {
-        TestEnv env;
-        auto settings = env.settings();
-        AppModel model({settings.get(), false, env.path(QStringLiteral("log.txt"))});
-        QCOMPARE(model.visibleDecks().size(), 2);
-        QSignalSpy changed(&model, &AppModel::decksChanged);
-        model.setDeckSetting(6);
+        AppModelAlone app;
+        QCOMPARE(app.model->visibleDecks().size(), 2);
+        QSignalSpy changed(app.model.get(), &AppModel::decksChanged);
+        app.model->setDeckSetting(6);
         QCOMPARE(changed.size(), 1);
-        QCOMPARE(model.visibleDecks(), model.decks());
+        QCOMPARE(app.model->visibleDecks(), app.model->decks());
     }
 
     void openedFilesSplitIntoImageAndTracks()
     {
-        TestEnv env;
-        auto settings = env.settings();
-        AppModel model({settings.get(), false, env.path(QStringLiteral("log.txt"))});
-        const QString iso = env.path(QStringLiteral("Backup.ISO"));
-        const QString song = env.path(QStringLiteral("First Song.wav"));
-        const QString mono = env.path(QStringLiteral("mono.wav"));
-        const QString notes = env.path(QStringLiteral("notes.mp3")); // text, not audio
+        AppModelAlone app;
+        const QString iso = app.env.path(QStringLiteral("Backup.ISO"));
+        const QString song = app.env.path(QStringLiteral("First Song.wav"));
+        const QString mono = app.env.path(QStringLiteral("mono.wav"));
+        const QString notes = app.env.path(QStringLiteral("notes.mp3")); // text, not audio
         QVERIFY(TestEnv::writePattern(iso, 64 * 1024));
         QVERIFY(TestEnv::writeWav(song, 1.5));
         QVERIFY(TestEnv::writeWav(mono, 2.0, 22050, 1));
         QFile text(notes);
-        QVERIFY(text.open(QIODevice::WriteOnly));
-        text.write("this is not an MP3\n");
+        QVERIFY(text.open(QIODevice::WriteOnly) && text.write("this is not an MP3\n") > 0);
         text.close();
 
-        DiscProject *first = model.projects().at(0);
+        DiscProject *first = app.model->projects().at(0);
         QSignalSpy added(first, &DiscProject::tracksAdded);
-        model.openFiles({song, iso, notes, mono});
-        QCOMPARE(model.burnImage()->image(), iso);
-        QCOMPARE(model.tab(), MainTab::data);
+        app.model->openFiles({song, iso, notes, mono});
+        QCOMPARE(app.model->burnImage()->image(), iso);
+        QCOMPARE(app.model->tab(), MainTab::data);
         QVERIFY(added.wait());
-        QCOMPARE(model.tab(), MainTab::audio);
+        QCOMPARE(app.model->tab(), MainTab::audio);
         // Newest first: the text file is named after the count.
-        QCOMPARE(model.logLines()->lines().at(1).text, QStringLiteral("Added 2 track(s) to the disc."));
-        QCOMPARE(model.logLines()->lines().at(0).text,
-                 QStringLiteral("Left out 1 file that isn't audio: “notes.mp3”."));
+        QCOMPARE(app.lines().at(1).text, QStringLiteral("Added 2 track(s) to the disc."));
+        QCOMPARE(app.lines().at(0).text, QStringLiteral("Left out 1 file that isn't audio: “notes.mp3”."));
         QCOMPARE(first->count(), 2);
         QCOMPARE(first->tracks().at(0).title, QStringLiteral("First Song"));
         QCOMPARE(first->tracks().at(0).seconds, 1.5);
@@ -201,30 +183,26 @@ private Q_SLOTS:
     // A long list of files left out names the first ten.
     void leftOutFilesAreNamed()
     {
-        TestEnv env;
-        auto settings = env.settings();
-        AppModel model({settings.get(), false, env.path(QStringLiteral("log.txt"))});
-        model.setMode(BurnMode::independent);
-        DiscProject *p = model.projects().at(2);
+        AppModelAlone app;
+        app.model->setMode(BurnMode::independent);
+        DiscProject *p = app.model->projects().at(2);
         QSignalSpy added(p, &DiscProject::tracksAdded);
         QStringList many;
         for (int i = 1; i <= 12; ++i)
-            many << env.path(QStringLiteral("n%1.txt").arg(i, 2, 10, QLatin1Char('0')));
+            many << app.env.path(QStringLiteral("n%1.txt").arg(i, 2, 10, QLatin1Char('0')));
         p->add(many);
         QVERIFY(added.wait(10000));
-        QCOMPARE(model.logLines()->lines().first().text, QStringLiteral("Left out 12 files that can't be read: “n01.txt”, “n02.txt”, “n03.txt”, “n04.txt”, “n05.txt”, “n06.txt”, “n07.txt”, “n08.txt”, “n09.txt”, “n10.txt” and 2 more."));
+        QCOMPARE(app.lines().first().text, QStringLiteral("Left out 12 files that can't be read: “n01.txt”, “n02.txt”, “n03.txt”, “n04.txt”, “n05.txt”, “n06.txt”, “n07.txt”, “n08.txt”, “n09.txt”, “n10.txt” and 2 more."));
     }
 
     void onlyImagesStayOnDataScreen()
     {
-        TestEnv env;
-        auto settings = env.settings();
-        AppModel model({settings.get(), false, env.path(QStringLiteral("log.txt"))});
-        const int before = model.logLines()->rowCount();
-        model.openFiles({env.path(QStringLiteral("a.cue")), env.path(QStringLiteral("b.iso"))});
-        QCOMPARE(model.burnImage()->image(), env.path(QStringLiteral("a.cue")));
-        QCOMPARE(model.tab(), MainTab::data);
-        QCOMPARE(model.logLines()->rowCount(), before);
+        AppModelAlone app;
+        const qsizetype before = app.lines().size();
+        app.model->openFiles({app.env.path(QStringLiteral("a.cue")), app.env.path(QStringLiteral("b.iso"))});
+        QCOMPARE(app.model->burnImage()->image(), app.env.path(QStringLiteral("a.cue")));
+        QCOMPARE(app.model->tab(), MainTab::data);
+        QCOMPARE(app.lines().size(), before);
     }
 };
 

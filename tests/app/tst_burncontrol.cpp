@@ -19,6 +19,11 @@ class TestBurnControl : public QObject
             model->setDemoSeconds(0.4);
         }
         void addTrack(int project) { QVERIFY(addTones(project, {QStringLiteral("p%1").arg(project)})); }
+        void stack(int copies)
+        {
+            model->setMode(BurnMode::queue);
+            model->setCopies(copies);
+        }
     };
 
 private Q_SLOTS:
@@ -49,33 +54,31 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("burners");
         QTest::addColumn<bool>("blank");
+        QTest::addColumn<bool>("demo"); // with decks A and B busy
         QTest::addColumn<QString>("line");
-        QTest::newRow("no burner") << 0 << true << TDMessages::noBurner;
-        QTest::newRow("no blank") << 2 << false << "No deck has a blank CD-R loaded yet.";
+        QTest::newRow("no burner") << 0 << true << false << TDMessages::noBurner;
+        QTest::newRow("no blank") << 2 << false << false << "No deck has a blank CD-R loaded yet.";
+        QTest::newRow("demo, every deck busy") << 0 << true << true << "Nothing to start.";
     }
     void burnAllRefusals()
     {
         QFETCH(int, burners);
         QFETCH(bool, blank);
+        QFETCH(bool, demo);
         QFETCH(QString, line);
         Rig rig(burners);
         if (!blank) {
-            for (const auto &d : rig.service.list)
-                static_cast<ScriptedDevice *>(d.get())->m_status = ScriptedDevice::emptyTray();
+            for (const auto &d : rig.devices)
+                d->m_status = ScriptedDevice::emptyTray();
             rig.model->refreshDrives();
+        }
+        if (demo) {
+            rig.model->setDemo(true);
+            rig.deck(0)->beginRead(QStringLiteral("a"));
+            rig.deck(1)->beginRead(QStringLiteral("b"));
         }
         rig.model->burnAll();
         QCOMPARE(rig.texts().last(), line);
-    }
-
-    void nothingToStartInDemoWhenAllBusy()
-    {
-        Rig rig(0);
-        rig.model->setDemo(true);
-        rig.model->decks().at(0)->beginRead(QStringLiteral("a"));
-        rig.model->decks().at(1)->beginRead(QStringLiteral("b"));
-        rig.model->burnAll();
-        QCOMPARE(rig.texts().last(), QStringLiteral("Nothing to start."));
     }
 
     void independentDecksBurnTheirOwnDisc()
@@ -88,18 +91,22 @@ private Q_SLOTS:
         QCOMPARE(rig.texts().last(), QStringLiteral("Deck A: add some tracks first."));
         rig.model->start(rig.deck(2));
         QCOMPARE(rig.deck(2)->state(), Deck::State::burning);
-        rig.model->setMode(BurnMode::mirror);
-        QCOMPARE(rig.model->projectFor(rig.deck(2)), rig.model->projects().at(0));
     }
 
+    // A refused start, or a second start on a deck already burning a copy
+    // (a staggered Burn All reaching a deck a blank has just started), takes
+    // no copy; a stopped deck gives its copy back.
     void copiesAreHandedOutInOrder()
     {
         Rig rig(0);
-        rig.addTrack(0);
         rig.model->setDemo(true);
         rig.model->setDemoSeconds(30);
-        rig.model->setMode(BurnMode::queue);
-        rig.model->setCopies(2);
+        rig.stack(2);
+        rig.model->start(rig.deck(0)); // no tracks
+        QCOMPARE(rig.model->copiesStarted(), 0);
+        rig.addTrack(0);
+        rig.model->start(rig.deck(0));
+        QVERIFY(rig.deck(0)->busy());
         for (int i = 0; i < 4; ++i)
             rig.model->start(rig.deck(i));
         QCOMPARE(rig.deck(0)->jobName(), QStringLiteral("Copy 1 of 2"));
@@ -108,37 +115,10 @@ private Q_SLOTS:
         QCOMPARE(rig.texts().count(QStringLiteral("Copies: all 2 copies are started or done.")), 2);
         QCOMPARE(rig.model->copiesStarted(), 2);
 
-        rig.deck(1)->stop(); // gives its copy back
+        rig.deck(1)->stop();
         QCOMPARE(rig.model->copiesStarted(), 1);
         rig.model->start(rig.deck(2));
         QCOMPARE(rig.deck(2)->jobName(), QStringLiteral("Copy 2 of 2"));
-    }
-
-    void refusedCopyIsNotTaken()
-    {
-        Rig rig(1);
-        rig.model->setMode(BurnMode::queue);
-        rig.model->start(rig.deck(0)); // no tracks
-        QCOMPARE(rig.model->copiesStarted(), 0);
-    }
-
-    // A second start on a deck already burning a copy (a staggered Burn All
-    // reaching a deck a blank has just started) takes no copy of its own.
-    void busyDeckTakesNoSecondCopy()
-    {
-        Rig rig(0);
-        rig.addTrack(0);
-        rig.model->setDemo(true);
-        rig.model->setDemoSeconds(30);
-        rig.model->setMode(BurnMode::queue);
-        rig.model->setCopies(3);
-        rig.model->start(rig.deck(0));
-        QVERIFY(rig.deck(0)->busy());
-        rig.model->start(rig.deck(0));
-        QCOMPARE(rig.model->copiesStarted(), 1);
-        QCOMPARE(rig.deck(0)->jobName(), QStringLiteral("Copy 1 of 3"));
-        rig.deck(0)->stop();
-        QCOMPARE(rig.model->copiesStarted(), 0);
     }
 
     void demoStackRunsToTheEnd()
@@ -146,8 +126,7 @@ private Q_SLOTS:
         Rig rig(0);
         rig.addTrack(0);
         rig.model->setDemo(true);
-        rig.model->setMode(BurnMode::queue);
-        rig.model->setCopies(3);
+        rig.stack(3);
         rig.model->start(rig.deck(0));
         QTRY_COMPARE_WITH_TIMEOUT(rig.model->copiesDone(), 1, 3000);
         QCOMPARE(rig.deck(0)->state(), Deck::State::waiting);
@@ -164,9 +143,7 @@ private Q_SLOTS:
     {
         Rig rig(1);
         rig.addTrack(0);
-        rig.model->setMode(BurnMode::queue);
-        rig.model->setCopies(3);
-        auto device = std::static_pointer_cast<ScriptedDevice>(rig.service.list.first());
+        rig.stack(3);
         rig.model->start(rig.deck(0));
         QTRY_COMPARE(rig.service.jobs.size(), 1);
         rig.service.jobs.last().job->send(DiscJobState::done);
@@ -180,10 +157,10 @@ private Q_SLOTS:
         QCOMPARE(rig.deck(0)->state(), Deck::State::waiting);
         QCOMPARE(rig.deck(0)->phase(), QStringLiteral("Insert a blank CD-R for copy 2"));
 
-        device->m_status = ScriptedDevice::emptyTray();
+        rig.devices[0]->m_status = ScriptedDevice::emptyTray();
         rig.deck(0)->refreshStatus();
         QCOMPARE(rig.deck(0)->state(), Deck::State::waiting); // no blank yet
-        device->m_status = ScriptedDevice::blankCDR();
+        rig.devices[0]->m_status = ScriptedDevice::blankCDR();
         rig.service.notifyStatus();
         QTRY_VERIFY(rig.deck(0)->busy());
         QCOMPARE(rig.deck(0)->jobName(), QStringLiteral("Copy 2 of 3"));
@@ -203,16 +180,12 @@ private Q_SLOTS:
         QFETCH(bool, reset);
         Rig rig(2);
         rig.addTrack(0);
-        rig.model->setMode(BurnMode::queue);
-        rig.model->setCopies(3);
+        rig.stack(3);
         rig.model->start(rig.deck(0));
         rig.model->start(rig.deck(1));
         QTRY_COMPARE(rig.service.jobs.size(), 2);
-        QList<std::shared_ptr<ScriptedDevice>> devices;
-        for (const auto &d : rig.service.list) {
-            devices.append(std::static_pointer_cast<ScriptedDevice>(d));
-            devices.last()->m_status = ScriptedDevice::emptyTray();
-        }
+        for (const auto &d : rig.devices)
+            d->m_status = ScriptedDevice::emptyTray();
         rig.service.jobs.at(0).job->send(DiscJobState::done);
         rig.service.jobs.at(1).job->send(DiscJobState::done);
         for (int i : {0, 1}) {
@@ -222,7 +195,7 @@ private Q_SLOTS:
         if (reset) {
             rig.model->resetQueue();
         } else {
-            devices[0]->m_status = ScriptedDevice::blankCDR();
+            rig.devices[0]->m_status = ScriptedDevice::blankCDR();
             rig.deck(0)->refreshStatus();
             QVERIFY(rig.deck(0)->busy());
             QCOMPARE(rig.deck(0)->jobName(), QStringLiteral("Copy 3 of 3"));
@@ -233,7 +206,7 @@ private Q_SLOTS:
             QCOMPARE(rig.deck(i)->jobName(), QString());
         }
         // A blank arriving later starts nothing by itself.
-        devices[1]->m_status = ScriptedDevice::blankCDR();
+        rig.devices[1]->m_status = ScriptedDevice::blankCDR();
         rig.deck(1)->refreshStatus();
         QCOMPARE(rig.deck(1)->state(), Deck::State::idle);
     }
@@ -242,8 +215,7 @@ private Q_SLOTS:
     {
         Rig rig(1);
         rig.addTrack(0);
-        rig.model->setMode(BurnMode::queue);
-        rig.model->setCopies(3);
+        rig.stack(3);
         rig.model->start(rig.deck(0));
         QTRY_COMPARE(rig.service.jobs.size(), 1);
         rig.model->setCopies(1);

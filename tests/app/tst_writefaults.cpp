@@ -4,26 +4,18 @@
 // gets, no half-written file anywhere, older files left alone, and the next
 // run of the same kind working once the fault is gone.
 
+#include "AppModelAlone.h"
 #include "AudioFixtures.h"
 #include "FaultInjection.h"
-#include "ImageFixtures.h"
-#include "VirtualRig.h"
-#include "app/AppModel.h"
+#include "AppVirtualRig.h"
 #include "app/ChecksumModel.h"
-#include "app/CopyDiscModel.h"
-#include "app/LogModel.h"
 #include "app/MakeImageModel.h"
 #include "app/SaveFile.h"
 #include "audio/AudioPrep.h"
-#include "audio/DiscProject.h"
 #include "base/Format.h"
-#include "drives/Deck.h"
 #include "images/Checksums.h"
 #include "images/ImageInfo.h"
-#include "queue/JobQueue.h"
 
-#include <QDateTime>
-#include <QDirIterator>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
@@ -38,28 +30,6 @@ using Fault::Kind;
 const QString noSpace = QString::fromLocal8Bit(std::strerror(ENOSPC));
 const QString noAccess = QString::fromLocal8Bit(std::strerror(EACCES));
 const QString noEntry = QString::fromLocal8Bit(std::strerror(ENOENT));
-
-// Every file under `root`, relative to it, hidden ones included.
-QStringList filesUnder(const QString &root)
-{
-    QStringList out;
-    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        out.append(QDir(root).relativeFilePath(it.next()));
-    out.sort();
-    return out;
-}
-
-// Files under `root` now that were not in `before`, leaving out `ignored`.
-QStringList newFiles(const QString &root, const QStringList &before,
-                     const QStringList &ignored = {QStringLiteral("log.txt"), QStringLiteral("settings.ini")})
-{
-    QStringList out;
-    for (const QString &f : filesUnder(root))
-        if (!before.contains(f) && !ignored.contains(QFileInfo(f).fileName()))
-            out.append(f);
-    return out;
-}
 
 // A file whose bytes and modification time must stay as they are.
 struct Kept
@@ -85,33 +55,41 @@ struct Kept
     }
 };
 
-struct Rig : VirtualRig
+struct Rig : AppVirtualRig
 {
-    explicit Rig(int burners)
-        : VirtualRig(burners)
+    using AppVirtualRig::AppVirtualRig;
+    QStringList before; // the files there were when the fault was armed
+    // `rule` for this process, or with `child` for the tools it starts.
+    void arm(const Fault::Rule &rule, bool child = false)
     {
-        model->refreshDrives();
+        before = filesUnder(env.root());
+        if (!child)
+            return Fault::arm(rule);
+        qputenv("LD_PRELOAD", Fault::preloadModule());
+        qputenv("TANDOR_FAULT", Fault::childRule(rule));
     }
-    JobQueue *queue() const { return model->queue(); }
-    int lines(const QString &text) const { return int(texts().count(text)); }
-    QString log() const { return texts().join(QLatin1Char('\n')); }
-    // Runs the job just added to the end and returns its detail once it ended.
-    QString runLastJob(JobState *state)
+    // What a failed write left: new files (but the log and the settings),
+    // and, unless the folder went, any of `kept` that changed. Empty: nothing.
+    QString leftBehind(Kind kind, const QList<Kept> &kept) const
     {
-        const QUuid id = queue()->jobs().last().id;
-        if (!QTest::qWaitFor([&] { return queue()->job(id)->finished(); }, 30000))
-            return QStringLiteral("(still running)");
-        *state = queue()->job(id)->state;
-        return queue()->job(id)->detail;
-    }
-    bool blank(int d)
-    {
-        if (!deck(d)->blankLoaded())
-            burners->insertBlank(burners->burnerNumbers().at(d));
-        model->refreshDrives();
-        return QTest::qWaitFor([&] { return deck(d)->blankLoaded(); }, 10000);
+        QStringList out;
+        for (const QString &f : filesUnder(env.root()))
+            if (!before.contains(f) && !QStringList{"log.txt", "settings.ini"}.contains(QFileInfo(f).fileName()))
+                out.append(f);
+        for (const Kept &k : kept)
+            if (kind != Kind::vanish && !k.intact())
+                out.append(k.path + QStringLiteral(" changed"));
+        return out.join(QStringLiteral(", "));
     }
 };
+
+// Whether the armed fault struck; it is disarmed either way.
+bool struck()
+{
+    const bool hit = Fault::strikes() > 0;
+    Fault::disarm();
+    return hit;
+}
 
 void addRows()
 {
@@ -152,18 +130,14 @@ private Q_SLOTS:
         QVERIFY(addTones(rig.env, rig.model->projects().at(0), {QStringLiteral("music/tone")}, 1.5));
         const QString cache = AudioPrep::cacheDir();
         const Kept nearby = Kept::make(cache + QStringLiteral("/notes.txt"), "not ours to touch\n");
-        const QStringList before = filesUnder(rig.env.root());
 
-        Fault::arm({Kind(kind), Kind(kind) == Kind::readError ? wav : cache, after});
+        rig.arm({Kind(kind), Kind(kind) == Kind::readError ? wav : cache, after});
         rig.model->start(rig.deck(0));
         QVERIFY(QTest::qWaitFor([&] { return !rig.deck(0)->busy(); }, 30000));
-        QVERIFY(Fault::strikes() > 0);
-        Fault::disarm();
+        QVERIFY(struck());
         QCOMPARE(rig.deck(0)->state(), Deck::State::failed);
         QVERIFY2(rig.lines(said) == 1, qPrintable(rig.log()));
-        QCOMPARE(newFiles(rig.env.root(), before).join(", "), QString());
-        if (Kind(kind) != Kind::vanish)
-            QVERIFY(nearby.intact());
+        QCOMPARE(rig.leftBehind(Kind(kind), {nearby}), QString());
         QCOMPARE(filesUnder(rig.folder(0)), QStringList());
 
         // The same burn once the fault is gone.
@@ -203,27 +177,24 @@ private Q_SLOTS:
         // The user chose to replace the older copy; its neighbour is not theirs to lose.
         const Kept older = Kept::make(out + QStringLiteral("/Holiday.iso"), "the older copy");
         const Kept nearby = Kept::make(out + QStringLiteral("/Other.iso"), "another image");
-        const QStringList before = filesUnder(rig.env.root());
 
-        Fault::arm({Kind(kind), Kind(kind) == Kind::readError ? device : out, after});
+        rig.arm({Kind(kind), Kind(kind) == Kind::readError ? device : out, after});
         copy->copy(older.path);
         JobState state {};
         const QString detail = rig.runLastJob(&state);
-        QVERIFY(Fault::strikes() > 0);
-        Fault::disarm();
+        QVERIFY(struck());
         QCOMPARE(state, JobState::failed);
         QCOMPARE(detail, said.arg(out));
         QCOMPARE(rig.lines(QStringLiteral("Queue: FAILED — “Copy Holiday to Holiday.iso”. ") + detail), 1);
-        QCOMPARE(newFiles(rig.env.root(), before).join(", "), QString());
-        if (Kind(kind) != Kind::vanish) {
-            QVERIFY(older.intact());
-            QVERIFY(nearby.intact());
-        }
+        QCOMPARE(rig.leftBehind(Kind(kind), {older, nearby}), QString());
 
         QVERIFY(QDir().mkpath(out));
         copy->copy(older.path);
-        QCOMPARE(rig.runLastJob(&state).left(14), QStringLiteral("Saved Holiday."));
+        const QString saved = rig.runLastJob(&state);
         QCOMPARE(state, JobState::done);
+        QVERIFY2(saved.startsWith(QStringLiteral("Saved Holiday.iso. "))
+                     && saved.endsWith(QStringLiteral(" SHA-256 ") + Checksums::compute(device, {}, nullptr).sha256),
+                 qPrintable(saved));
         QCOMPARE(readFile(older.path), readFile(device));
     }
 
@@ -273,24 +244,16 @@ private Q_SLOTS:
         const QString ext = format.toLower();
         const Kept older = Kept::make(out + QStringLiteral("/Photos.") + ext, "the older image");
         const Kept nearby = Kept::make(out + QStringLiteral("/Other.iso"), "another image");
-        const QStringList before = filesUnder(rig.env.root());
 
         const QString source = Kind(kind) == Kind::unlisted ? folder : folder + "/b.bin";
         const Fault::Rule rule {Kind(kind), Kind(kind) == Kind::readError || Kind(kind) == Kind::unlisted
                                                 ? (child ? source : out) : out,
                                 after};
-        if (child) {
-            qputenv("LD_PRELOAD", Fault::preloadModule());
-            qputenv("TANDOR_FAULT", Fault::childRule(rule));
-        } else {
-            Fault::arm(rule);
-        }
+        rig.arm(rule, child);
         rig.model->makeImage()->make(older.path);
         JobState state {};
         const QString detail = rig.runLastJob(&state);
-        if (!child)
-            QVERIFY(Fault::strikes() > 0);
-        Fault::disarm();
+        QVERIFY(struck() || child);
         qunsetenv("LD_PRELOAD");
         qunsetenv("TANDOR_FAULT");
         QCOMPARE(state, JobState::failed);
@@ -298,11 +261,7 @@ private Q_SLOTS:
         const QString about = Kind(kind) == Kind::readError ? QStringLiteral("/Photos.partial.hfs")
                                                             : QStringLiteral("/Photos.partial.") + ext;
         QCOMPARE(detail, said.contains(QLatin1String("%1")) ? said.arg(out + about) : said);
-        QCOMPARE(newFiles(rig.env.root(), before).join(", "), QString());
-        if (Kind(kind) != Kind::vanish) {
-            QVERIFY(older.intact());
-            QVERIFY(nearby.intact());
-        }
+        QCOMPARE(rig.leftBehind(Kind(kind), {older, nearby}), QString());
 
         QVERIFY(QDir().mkpath(out));
         rig.model->makeImage()->make(older.path);
@@ -336,10 +295,9 @@ private Q_SLOTS:
         const QString folder = rig.folder(0);
         QVERIFY(QDir().mkpath(folder));
         const Kept nearby = Kept::make(folder + QStringLiteral("/notes.txt"), "not a disc\n");
-        const QStringList before = filesUnder(rig.env.root());
 
         const bool source = Kind(kind) == Kind::readError;
-        Fault::arm({Kind(kind), source ? image : folder, after, source ? 1 : 0});
+        rig.arm({Kind(kind), source ? image : folder, after, source ? 1 : 0});
         QList<std::pair<bool, QString>> ends;
         const auto burn = [&] {
             rig.deck(0)->burnImage(*ImageInfo::inspect(image), false, source, false, false, QStringLiteral("Burn"),
@@ -347,13 +305,10 @@ private Q_SLOTS:
         };
         burn();
         QVERIFY(QTest::qWaitFor([&] { return ends.size() == 1; }, 20000));
-        QVERIFY2(Fault::strikes() > 0, qPrintable(ends.first().second));
-        Fault::disarm();
+        QVERIFY2(struck(), qPrintable(ends.first().second));
         QVERIFY(!ends.first().first);
         QCOMPARE(ends.first().second, said.arg(folder));
-        QCOMPARE(newFiles(rig.env.root(), before).join(", "), QString());
-        if (Kind(kind) != Kind::vanish)
-            QVERIFY(nearby.intact());
+        QCOMPARE(rig.leftBehind(Kind(kind), {nearby}), QString());
 
         QVERIFY(QDir().mkpath(folder));
         QVERIFY(rig.blank(0));
@@ -378,11 +333,9 @@ private Q_SLOTS:
         QFETCH(int, kind);
         QFETCH(qint64, after);
 
-        TestEnv env;
-        const std::unique_ptr<QSettings> settings = env.settings();
-        const QString logFolder = env.path(QStringLiteral("state/KLVO Tandor"));
-        const QString logPath = logFolder + QStringLiteral("/Burn Log.txt");
-        AppModel model({settings.get(), false, logPath, nullptr});
+        AppModelAlone app({}, QStringLiteral("state/KLVO Tandor/Burn Log.txt"));
+        AppModel &model = *app.model;
+        const QString logPath = app.logPath, logFolder = QFileInfo(logPath).path();
         model.log(QStringLiteral("Before the fault."));
         model.logFile().flush();
         const QByteArray written = readFile(logPath);
@@ -392,8 +345,7 @@ private Q_SLOTS:
         Fault::arm({Kind(kind), logFolder, after});
         model.log(QStringLiteral("A line the disk has no room for, and a long one at that."));
         model.logFile().flush();
-        QVERIFY(Fault::strikes() > 0);
-        Fault::disarm();
+        QVERIFY(struck());
         QCOMPARE(model.logLines()->rowCount(), shown + 1);
         QCOMPARE(model.logLines()->lines().first().text,
                  QStringLiteral("A line the disk has no room for, and a long one at that."));
@@ -436,16 +388,14 @@ private Q_SLOTS:
         const Kept nearby = Kept::make(out + QStringLiteral("/notes.txt"), "notes\n");
         rig.model->logFile().flush();
         const QByteArray logBefore = readFile(logPath);
-        const QStringList before = filesUnder(rig.env.root());
 
         QSignalSpy saved(rig.model.get(), &AppModel::logCopySaved);
-        Fault::arm({Kind(kind), Kind(kind) == Kind::readError ? logPath : out, after});
+        rig.arm({Kind(kind), Kind(kind) == Kind::readError ? logPath : out, after});
         rig.model->saveLogCopy(older.path);
         QVERIFY(saved.wait(10000));
-        QVERIFY(Fault::strikes() > 0);
-        Fault::disarm();
+        QVERIFY(struck());
         rig.model->logFile().flush();
-        QCOMPARE(newFiles(rig.env.root(), before).join(", "), QString());
+        QCOMPARE(rig.leftBehind(Kind(kind), {nearby}), QString());
         if (said.isEmpty()) {
             // The file couldn't be read to its end: the copy is made of the lines in memory.
             QCOMPARE(saved.first().at(1).toBool(), true);
@@ -454,11 +404,8 @@ private Q_SLOTS:
             QCOMPARE(saved.first().at(1).toBool(), false);
             QCOMPARE(rig.texts().last(), said);
             QCOMPARE(rig.lines(said), 1);
-            if (Kind(kind) != Kind::vanish)
-                QVERIFY(older.intact());
+            QCOMPARE(rig.leftBehind(Kind(kind), {older}), QString());
         }
-        if (Kind(kind) != Kind::vanish)
-            QVERIFY(nearby.intact());
         QVERIFY(readFile(logPath).startsWith(logBefore));
 
         QVERIFY(QDir().mkpath(out));
@@ -518,21 +465,17 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitFor([&] { return sums->sums().has_value(); }, 10000));
         const QString out = rig.env.path(QStringLiteral("out"));
         const Kept older = Kept::make(out + QStringLiteral("/disc.iso.sha256"), "an older file\n");
-        const QStringList before = filesUnder(rig.env.root());
 
         QSignalSpy saved(sums, &ChecksumModel::saved);
-        Fault::arm({Kind(kind), out, after});
+        rig.arm({Kind(kind), out, after});
         sums->save(older.path);
         QVERIFY(saved.wait(10000));
-        QVERIFY(Fault::strikes() > 0);
-        Fault::disarm();
+        QVERIFY(struck());
         QCOMPARE(saved.first().at(1).toBool(), false);
         QCOMPARE(rig.texts().last(), said);
-        QCOMPARE(newFiles(rig.env.root(), before).join(", "), QString());
-        if (Kind(kind) != Kind::vanish) {
-            QVERIFY(older.intact());
+        QCOMPARE(rig.leftBehind(Kind(kind), {older}), QString());
+        if (Kind(kind) != Kind::vanish)
             QCOMPARE(readFile(image).size(), 100000);
-        }
 
         QVERIFY(QDir().mkpath(out));
         sums->save(older.path);

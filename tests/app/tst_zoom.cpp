@@ -57,6 +57,8 @@ private Q_SLOTS:
         if (saved.isValid())
             settings->setValue(KVZoom::key, saved);
         KVZoom zoom(settings.get());
+        const double before = zoom.value();
+        QSignalSpy changed(&zoom, &KVZoom::valueChanged);
         if (command == QLatin1String("in"))
             zoom.zoomIn();
         else if (command == QLatin1String("out"))
@@ -66,23 +68,11 @@ private Q_SLOTS:
         else if (!command.isEmpty())
             zoom.setLevel(command.toInt());
         QCOMPARE(zoom.value(), expected);
+        QCOMPARE(changed.size(), int(expected != before));
         // Nothing is written until a command changes something.
         QCOMPARE(settings->contains(KVZoom::key), saved.isValid() || !command.isEmpty());
         if (!command.isEmpty())
             QCOMPARE(settings->value(KVZoom::key).toDouble(), expected);
-    }
-
-    void inFromNinetyTwiceStaysAtTop()
-    {
-        TestEnv env;
-        auto settings = env.settings();
-        settings->setValue(KVZoom::key, 1.9);
-        KVZoom zoom(settings.get());
-        QSignalSpy changed(&zoom, &KVZoom::valueChanged);
-        zoom.zoomIn();
-        zoom.zoomIn();
-        QCOMPARE(zoom.value(), 2.0);
-        QCOMPARE(changed.size(), 1);
     }
 };
 
