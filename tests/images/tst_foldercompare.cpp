@@ -1,18 +1,7 @@
+#include "ImageBytes.h"
 #include "ImageFixtures.h"
 #include "TestEnv.h"
 #include "images/FolderCompare.h"
-
-namespace {
-
-QByteArray pattern(qint64 size, int seed)
-{
-    QByteArray data(size, Qt::Uninitialized);
-    for (qint64 i = 0; i < size; ++i)
-        data[i] = char((i * 131 + seed) & 0xff);
-    return data;
-}
-
-} // namespace
 
 class TstFolderCompare : public QObject
 {
@@ -44,7 +33,7 @@ private slots:
         QTest::addColumn<QByteArray>("b");
         QTest::addColumn<bool>("same");
 
-        const QByteArray big = pattern(2 * mib + 100, 1);
+        const QByteArray big = patterned(2 * mib + 100, 1);
         QByteArray lastByte = big;
         lastByte[big.size() - 1] = 'Z';
         QByteArray secondChunk = big;
@@ -74,7 +63,7 @@ private slots:
     void sameBytesStopsWhenCancelled()
     {
         const QString pa = m_env.path(QStringLiteral("cancel.bin"));
-        QVERIFY(writeFile(pa, pattern(3 * mib, 2)));
+        QVERIFY(writeFile(pa, patterned(3 * mib, 2)));
         CancelToken token;
         token.cancel();
         QCOMPARE(thrown([&] { FolderCompare::sameBytes(pa, pa, &token); }), TDError::cancelled());
@@ -115,7 +104,7 @@ private slots:
         const QString copy = tmp.filePath(QStringLiteral("copy"));
         for (const QString &root : {folder, copy}) {
             QVERIFY(writeFile(root + "/a.txt", "a"));
-            QVERIFY(writeFile(root + "/b.bin", pattern(mib + 3, 5)));
+            QVERIFY(writeFile(root + "/b.bin", patterned(mib + 3, 5)));
             QVERIFY(writeFile(root + "/d/x.txt", "xx"));
             QVERIFY(writeFile(root + "/d/y.txt", "yyy"));
             QVERIFY(writeFile(root + "/.hidden", "h"));

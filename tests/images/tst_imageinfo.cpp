@@ -1,8 +1,8 @@
+#include "ImageBytes.h"
 #include "ImageFixtures.h"
 #include "TestEnv.h"
 #include "images/ImageInfo.h"
 
-#include <QRandomGenerator>
 
 #include <functional>
 #include <sys/fsuid.h>
@@ -14,39 +14,29 @@ namespace {
 
 constexpr qint64 sector = 2048;
 
-// A volume descriptor in sector `index` of `image`: type byte, identifier,
-// and optionally a 32-byte name field at offset 40 and the Joliet escape.
-void putDescriptor(QByteArray &image, int index, quint8 type, const char *id, const QByteArray &name = {},
-                   bool jolietEscape = false)
-{
-    const qint64 s = index * sector;
-    if (image.size() < s + sector)
-        image.resize(s + sector, '\0');
-    image[s] = char(type);
-    std::memcpy(image.data() + s + 1, id, 5);
-    if (!name.isEmpty())
-        std::memcpy(image.data() + s + 40, name.constData(), size_t(std::min<qsizetype>(name.size(), 32)));
-    if (jolietEscape) {
-        image[s + 88] = '%';
-        image[s + 89] = '/';
-        image[s + 90] = 'E';
-    }
-}
-
 struct Descriptor
 {
     int sector;
     quint8 type;
     const char *id;
-    QByteArray name = {};
-    bool joliet = false;
+    QByteArray name = {}; // the 32-byte name field at offset 40
+    bool joliet = false;  // with the Joliet escape
 };
 
+// Volume descriptors in the sectors they name.
 QByteArray image(std::initializer_list<Descriptor> descriptors)
 {
     QByteArray img;
-    for (const Descriptor &d : descriptors)
-        putDescriptor(img, d.sector, d.type, d.id, d.name, d.joliet);
+    for (const Descriptor &d : descriptors) {
+        const qint64 s = d.sector * sector;
+        if (img.size() < s + sector)
+            img.resize(s + sector, '\0');
+        img[s] = char(d.type);
+        img.replace(s + 1, 5, d.id);
+        img.replace(s + 40, std::min<qsizetype>(d.name.size(), 32), d.name.left(32));
+        if (d.joliet)
+            img.replace(s + 88, 3, "%/E");
+    }
     return img;
 }
 
@@ -81,15 +71,6 @@ QByteArray withKoly(QByteArray image)
     std::memcpy(trailer.data(), "koly", 4);
     image += trailer;
     return image;
-}
-
-QByteArray noise(qint64 size, quint32 seed)
-{
-    QRandomGenerator rng(seed);
-    QByteArray data(size, Qt::Uninitialized);
-    for (qint64 i = 0; i < size; ++i)
-        data[i] = char(rng.generate() & 0xff);
-    return data;
 }
 
 // Runs `fn` on a thread whose file-system identity is `uid`: as root the

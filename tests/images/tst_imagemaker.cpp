@@ -4,8 +4,6 @@
 #include "images/ImageMaker.h"
 #include "platform/udif/Udif.h"
 
-#include <QCryptographicHash>
-#include <QRandomGenerator>
 
 #include <thread>
 
@@ -40,25 +38,6 @@ int toolsMentioning(const QString &text)
             ++count;
     }
     return count;
-}
-
-// `size` bytes quickly: one MiB of noise, each copy stamped with its index
-// so no two chunks are alike.
-bool writeBulk(const QString &path, qint64 size)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    QByteArray block(mib, Qt::Uninitialized);
-    QRandomGenerator rng(42);
-    rng.fillRange(reinterpret_cast<quint32 *>(block.data()), block.size() / 4);
-    for (qint64 done = 0; done < size; done += mib) {
-        std::memcpy(block.data(), &done, sizeof done);
-        const qint64 n = std::min(mib, size - done);
-        if (f.write(block.constData(), n) != n)
-            return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -221,12 +200,14 @@ private slots:
 
     void reportsProgressAndCancels()
     {
-        // Big enough that xorriso prints its percentages (it does about once a
-        // second) and that cancelling lands while it writes.
+        // Big enough that xorriso prints a percentage and that cancelling lands
+        // while it writes; sparse, so only xorriso's image takes real room.
         const QString folder = m_env.path(QStringLiteral("Big"));
         QVERIFY(QDir().mkpath(folder));
-        QVERIFY(writeBulk(folder + "/one.bin", 120 * mib));
-        QVERIFY(writeBulk(folder + "/two.bin", 120 * mib));
+        for (const char *name : {"/one.bin", "/two.bin"}) {
+            QFile f(folder + name);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.resize(120 * mib));
+        }
         const QString outDir = m_env.path(QStringLiteral("out-big"));
         QVERIFY(QDir().mkpath(outDir));
         const QString output = outDir + "/big.iso";
@@ -239,7 +220,9 @@ private slots:
         for (int i = 1; i < reports.size(); ++i)
             QVERIFY(reports[i] >= reports[i - 1]);
         QCOMPARE(reports.last(), 1.0);
-        const QByteArray made = QCryptographicHash::hash(readFile(output), QCryptographicHash::Sha256);
+        // Which file is there, without hashing 240 MiB: a replacement is newer.
+        const auto stamp = [&] { return std::pair(QFileInfo(output).size(), QFileInfo(output).lastModified()); };
+        const auto made = stamp();
 
         // Again over the finished image, cancelled once xorriso has begun writing.
         const QString work = ImageMaker::workPath(output, ImageFormat::iso);
@@ -258,7 +241,7 @@ private slots:
         QCOMPARE(runningWhenCancelled, 1);
         QCOMPARE(toolsMentioning(work), 0);
         QCOMPARE(leftovers(outDir), QStringList{QStringLiteral("big.iso")});
-        QCOMPARE(QCryptographicHash::hash(readFile(output), QCryptographicHash::Sha256), made);
+        QVERIFY(stamp() == made);
         QVERIFY(QDir(outDir).removeRecursively());
         QVERIFY(QDir(folder).removeRecursively());
     }

@@ -1,3 +1,4 @@
+#include "ImageBytes.h"
 #include "ImageFixtures.h"
 #include "TestEnv.h"
 #include "images/Verifier.h"
@@ -5,14 +6,6 @@
 #include <cerrno>
 
 namespace {
-
-QByteArray pattern(qint64 size)
-{
-    QByteArray data(size, Qt::Uninitialized);
-    for (qint64 i = 0; i < size; ++i)
-        data[i] = char((i * 131 + (i >> 12)) & 0xff);
-    return data;
-}
 
 // Where an image first differs from a disc that ended at `from`: the disc
 // side reads as zeros from there.
@@ -38,7 +31,7 @@ private slots:
         QTest::addColumn<qint64>("firstDifference"); // -1: none
         QTest::addColumn<qint64>("shortBy");         // -1: none
 
-        const QByteArray img = pattern(6 * mib + 777); // several chunks and a partial last one
+        const QByteArray img = patterned(6 * mib + 777); // several chunks and a partial last one
 
         QTest::newRow("identical") << img << img << true << qint64(-1) << qint64(-1);
         QTest::newRow("disc longer than the image") << img << (img + QByteArray(300 * 1024, '\x55')) << true << qint64(-1) << qint64(-1);
@@ -137,7 +130,7 @@ private slots:
         QTest::addColumn<TDError>("error");
 
         const QString image = m_env.path(QStringLiteral("fine.iso"));
-        QVERIFY(writeFile(image, pattern(3 * mib)));
+        QVERIFY(writeFile(image, patterned(3 * mib)));
         const QString missing = m_env.path(QStringLiteral("missing.iso"));
         const QString folder = m_env.root();
 

@@ -152,11 +152,9 @@ bool refusePath(int dirfd, const char *path)
 
 bool refuseOpen(int dirfd, const char *path, int flags) { return writes(flags) && refusePath(dirfd, path); }
 
-// How many of `want` bytes may be written to `fd` now: `want` when no rule
-// covers it, fewer up to the limit, or -1 with errno set when none may.
-// Takes them from the budget; give back what the real call didn't use.
-// With g_mutex held: as many bytes as the limit leaves (counted), or -1
-// with `error` once it is reached.
+// With g_mutex held: as many of `want` bytes as the limit leaves, taken
+// from the budget (give back what the real call didn't use), or -1 with
+// `error` once it is reached.
 long long grantUpTo(long long want, int error, bool &counted)
 {
     const long long room = g_after - g_count;
@@ -400,8 +398,8 @@ ssize_t writev(int fd, const iovec *iov, int count)
     });
 }
 
-// With a 64-bit off_t the large-file entry points are the same calls.
-static_assert(sizeof(off_t) == sizeof(off64_t));
+// With a 64-bit off_t (x86-64) the large-file entry points are the same calls.
+static_assert(sizeof(off_t) == 8, "the large-file aliases need a 64-bit off_t");
 int open64(const char *, int, ...) __attribute__((alias("open")));
 int openat64(int, const char *, int, ...) __attribute__((alias("openat")));
 int creat64(const char *, mode_t) __attribute__((alias("creat")));
