@@ -1,8 +1,6 @@
 // Runs the kit's Qt Quick tests against the statically linked modules, with a
 // helper that reaches the controls the way assistive technology does.
 
-#include "app/ChromeThemes.h"
-
 #include <QAccessible>
 #include <QQmlContext>
 #include <QQmlEngine>
@@ -16,11 +14,8 @@ Q_IMPORT_QML_PLUGIN(Tandor_KitPlugin)
 class AccessHelper : public QObject
 {
     Q_OBJECT
-    // A theme as the application model hands it to the window.
-    Q_PROPERTY(ChromeTheme pearl READ pearl CONSTANT)
 public:
     using QObject::QObject;
-    ChromeTheme pearl() const { return ChromeThemes::named(QStringLiteral("pearl")); }
     // Performs an accessibility action ("Press", "Toggle", …) on an item's
     // accessible interface, as a screen reader would.
     Q_INVOKABLE bool perform(QQuickItem *item, const QString &action) const

@@ -56,8 +56,7 @@ struct Rig : MainWindowRig
 };
 
 namespace Setup {
-constexpr int idle = 0, burningAudio = 1, burningImage = 2, done = 3, waiting = 4, imageDone = 5, blankAfterDone = 6,
-              noBurner = 7;
+constexpr int idle = 0, burningAudio = 1, burningImage = 2, done = 3, waiting = 4, imageDone = 5, noBurner = 6;
 }
 
 } // namespace
@@ -89,7 +88,6 @@ private Q_SLOTS:
         QTest::newRow("waiting for a blank") << copies << false << false << Setup::waiting << "Burn next" << true << "Insert a blank CD-R for copy 2";
         // Its outcome is the image's, not this disc's, which wasn't burned.
         QTest::newRow("done with a queued image") << mirror << false << false << Setup::imageDone << "Burn" << true << ready;
-        QTest::newRow("a blank in after done") << mirror << false << false << Setup::blankAfterDone << "Burn" << true << ready;
         QTest::newRow("no burner") << mirror << false << false << Setup::noBurner << "Burn" << false << ready;
         QTest::newRow("no burner, demo") << mirror << false << true << Setup::noBurner << "Demo" << true << ready;
     }
@@ -108,21 +106,11 @@ private Q_SLOTS:
         // Copies: one copy ends the stack at done, two leave the deck waiting for the next.
         rig.model->setCopies(setup == Setup::waiting ? 2 : 1);
         QVERIFY(rig.addTracks(rig.model->projects().at(0), 1));
-        if (setup == Setup::burningAudio || setup == Setup::done || setup == Setup::waiting
-            || setup == Setup::blankAfterDone) {
+        if (setup == Setup::burningAudio || setup == Setup::done || setup == Setup::waiting) {
             ScriptedJob *job = rig.startBurning(0);
             QVERIFY(job);
             if (setup != Setup::burningAudio)
                 job->send(DiscJobState::done);
-            if (setup == Setup::blankAfterDone) {
-                // The written disc comes out and a blank goes in.
-                auto *tray = static_cast<ScriptedDevice *>(rig.service.list.first().get());
-                for (const bool blank : {false, true}) {
-                    tray->m_status = blank ? ScriptedDevice::blankCDR() : ScriptedDevice::emptyTray();
-                    rig.service.notifyStatus();
-                    QTRY_COMPARE(rig.deck(0)->blankLoaded(), blank);
-                }
-            }
         } else if (setup == Setup::burningImage || setup == Setup::imageDone) {
             const QString image = rig.env.path(QStringLiteral("disc.iso"));
             QVERIFY(TestEnv::writePattern(image, 2048 * 64));
@@ -156,6 +144,12 @@ private Q_SLOTS:
         Rig rig(1);
         QVERIFY(rig.window && rig.show());
         QVERIFY(rig.addTracks(rig.model->projects().at(0), 3));
+        // The speed selector's ends: "Max" is 0.
+        QCOMPARE(rig.textOf(rig.inCard(0, QStringLiteral("speedCaption"))), QStringLiteral("SPEED · drive max 48x"));
+        rig.pick(QStringLiteral("speedSelector"), 4);
+        QCOMPARE(rig.deck(0)->speedX(), 0);
+        rig.pick(QStringLiteral("speedSelector"), 0);
+        QCOMPARE(rig.deck(0)->speedX(), 4);
         QQuickItem *button = rig.inCard(0, QStringLiteral("mainButton"));
         rig.click(button);
         QTRY_COMPARE(rig.service.jobs.size(), 1);
@@ -190,9 +184,6 @@ private Q_SLOTS:
         QCOMPARE(rig.textOf(all), QStringLiteral("Burn all decks"));
         rig.model->setTest(true);
         QCOMPARE(rig.textOf(all), QStringLiteral("Test all decks"));
-        rig.model->setTest(false);
-        QCOMPARE(rig.textOf(all), QStringLiteral("Burn all decks"));
-
         rig.click(all);
         QTRY_VERIFY(rig.model->anyBusy());
         QVERIFY(!all->isEnabled());
@@ -206,7 +197,6 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("property");
         QTest::newRow("Test burn") << "testBox" << QByteArray("test");
         QTest::newRow("Verify") << "verifyBox" << QByteArray("verify");
-        QTest::newRow("Match loudness") << "loudnessBox" << QByteArray("matchLoudness");
     }
     void optionBoxesReachTheModel()
     {
@@ -256,22 +246,30 @@ private Q_SLOTS:
                  QStringLiteral("Disc for every deck"));
     }
 
-    // Clicks and keys reach the model's bounds, and the buttons that can't go
-    // further grey out there.
-    void copiesStepper()
+    // The stepper's clicks and keys reach the model's bounds and grey out
+    // there; a count lowered below the copies already started leaves none
+    // waiting, never fewer.
+    void copiesCard()
     {
-        Rig rig(0);
+        Rig rig(2);
         QVERIFY(rig.window && rig.show());
         rig.model->setMode(BurnMode::queue);
-        rig.model->setCopies(10);
+        rig.model->setCopies(3);
+        QVERIFY(rig.addTracks(rig.model->projects().at(0), 1));
+        QVERIFY(rig.startBurning(0));
+        QVERIFY(rig.startBurning(1));
+        rig.service.jobs.first().job->send(DiscJobState::done);
+        QCOMPARE(rig.text(QStringLiteral("copiesLine")), QStringLiteral("1 DONE · 1 BURNING · 1 WAITING"));
+        QCOMPARE(rig.item(QStringLiteral("copiesBar"))->property("value").toDouble(), 1.0 / 3);
         QQuickItem *stepper = rig.item(QStringLiteral("copiesStepper"));
-        QVERIFY(stepper && stepper->isVisible());
         QQuickItem *down = rig.item(QStringLiteral("stepDown"), stepper), *up = rig.item(QStringLiteral("stepUp"), stepper);
-        for (int i = 0; i < 3; ++i)
-            rig.click(down);
+        rig.click(down);
+        rig.click(down);
+        QCOMPARE(rig.model->copies(), 1);
+        QCOMPARE(rig.text(QStringLiteral("copiesLine")), QStringLiteral("1 DONE · 1 BURNING · 0 WAITING"));
+        QVERIFY(up->isEnabled() && !down->isEnabled());
         rig.click(up);
-        QCOMPARE(rig.model->copies(), 8);
-        QCOMPARE(rig.textOf(rig.item(QStringLiteral("stepValue"), stepper)), QStringLiteral("8"));
+        QCOMPARE(rig.textOf(rig.item(QStringLiteral("stepValue"), stepper)), QStringLiteral("2"));
         stepper->forceActiveFocus();
         rig.key(Qt::Key_End);
         QCOMPARE(rig.model->copies(), 500);
@@ -280,30 +278,6 @@ private Q_SLOTS:
         QCOMPARE(rig.model->copies(), 490);
         rig.key(Qt::Key_Home);
         QCOMPARE(rig.model->copies(), 1);
-        QVERIFY(up->isEnabled() && !down->isEnabled());
-    }
-
-    // Lowering the count below the copies already started shows no negative
-    // number of copies waiting.
-    void copiesLineNeverNegative()
-    {
-        Rig rig(2);
-        QVERIFY(rig.window && rig.show());
-        rig.model->setMode(BurnMode::queue);
-        rig.model->setCopies(3);
-        QVERIFY(rig.addTracks(rig.model->projects().at(0), 1));
-        QCOMPARE(rig.text(QStringLiteral("copiesLine")), QStringLiteral("0 DONE · 0 BURNING · 3 WAITING"));
-        QVERIFY(rig.startBurning(0));
-        QVERIFY(rig.startBurning(1));
-        QCOMPARE(rig.text(QStringLiteral("copiesLine")), QStringLiteral("0 DONE · 2 BURNING · 1 WAITING"));
-        rig.service.jobs.first().job->send(DiscJobState::done);
-        QCOMPARE(rig.text(QStringLiteral("copiesLine")), QStringLiteral("1 DONE · 1 BURNING · 1 WAITING"));
-        QCOMPARE(rig.item(QStringLiteral("copiesBar"))->property("value").toDouble(), 1.0 / 3);
-        QQuickItem *stepper = rig.item(QStringLiteral("copiesStepper"));
-        rig.click(rig.item(QStringLiteral("stepDown"), stepper));
-        rig.click(rig.item(QStringLiteral("stepDown"), stepper));
-        QCOMPARE(rig.model->copies(), 1);
-        QCOMPARE(rig.text(QStringLiteral("copiesLine")), QStringLiteral("1 DONE · 1 BURNING · 0 WAITING"));
     }
 
     void deckGrid_data()
@@ -341,45 +315,6 @@ private Q_SLOTS:
         // Cards of one row share the width (to the pixel the layout rounds).
         QVERIFY(qAbs(rig.card(0)->width() - rig.card(1)->width()) <= 1);
         QCOMPARE(rig.card(1)->x() > rig.card(0)->x(), true);
-    }
-
-    // Without a burner the card says how to plug one in; decks alternate
-    // their accent tone.
-    void deckCardWithoutBurner()
-    {
-        Rig rig(0);
-        QVERIFY(rig.window);
-        QVERIFY(rig.inCard(0, QStringLiteral("plugHint"))->isVisible());
-        QCOMPARE(rig.textOf(rig.inCard(0, QStringLiteral("plugHint"))),
-                 QStringLiteral("Plug a burner straight into the computer, then Refresh Drives"));
-        QVERIFY(!rig.inCard(0, QStringLiteral("ejectButton"))->isEnabled());
-        QCOMPARE(rig.textOf(rig.inCard(0, QStringLiteral("trackStat"))->findChild<QQuickItem *>("value")),
-                 QStringLiteral("—"));
-        QVERIFY(rig.inCard(0, QStringLiteral("disc"))->property("color")
-                != rig.inCard(1, QStringLiteral("disc"))->property("color"));
-    }
-
-    void speedCaption_data()
-    {
-        QTest::addColumn<int>("burners");
-        QTest::addColumn<QString>("caption");
-        QTest::newRow("no drive maximum") << 0 << "SPEED";
-        QTest::newRow("48x drive") << 1 << "SPEED · drive max 48x";
-    }
-    void speedCaption()
-    {
-        QFETCH(int, burners);
-        QFETCH(QString, caption);
-        Rig rig(burners);
-        QVERIFY(rig.window && rig.show());
-        QCOMPARE(rig.textOf(rig.inCard(0, QStringLiteral("speedCaption"))), caption);
-        // Its selector writes the deck's speed: "Max" is 0.
-        QQuickItem *speeds = rig.inCard(0, QStringLiteral("speedSelector"));
-        const double w = speeds->property("segmentWidth").toDouble();
-        rig.click(speeds, QPointF(2 + w * 4.5, speeds->height() / 2));
-        QCOMPARE(rig.deck(0)->speedX(), 0);
-        rig.click(speeds, QPointF(2 + w * 0.5, speeds->height() / 2));
-        QCOMPARE(rig.deck(0)->speedX(), 4);
     }
 
     void editorLock_data()
@@ -420,9 +355,9 @@ private Q_SLOTS:
     {
         Rig rig(0);
         QVERIFY(rig.window);
-        const QColor red = QColor::fromRgbF(1.0f, 0.36f, 0.4f);
         const auto isRed = [&](const char *name) {
-            return rig.item(QString::fromLatin1(name))->property("color").value<QColor>().rgb() == red.rgb();
+            const auto rgb = [](QQuickItem *it, const char *p) { return it->property(p).value<QColor>().rgb(); };
+            return rgb(rig.item(QString::fromLatin1(name)), "color") == rgb(rig.item("fitRow"), "overColor");
         };
         QCOMPARE(rig.text(QStringLiteral("fitTime")), QStringLiteral("0:00 of 80:00"));
         // A long file kept small: mono at 1 kHz.
@@ -447,14 +382,7 @@ private Q_SLOTS:
         QVERIFY(rig.addTracks(project, 3));
         QTRY_COMPARE(rig.rows(QStringLiteral("titleField")).size(), 3);
         QVERIFY(!rig.item(QStringLiteral("emptyText"))->isVisible());
-        const QString first = project->tracks().at(0).title, last = project->tracks().at(2).title;
-        QList<QQuickItem *> ups = rig.rows(QStringLiteral("moveUp"));
-        QList<QQuickItem *> downs = rig.rows(QStringLiteral("moveDown"));
-        QCOMPARE(ups.size(), 3);
-        QVERIFY(!ups.first()->isEnabled());
-        QVERIFY(!downs.last()->isEnabled());
-        rig.click(ups.last());
-        QCOMPARE(project->tracks().at(1).title, last);
+        const QString first = project->tracks().at(0).title;
         rig.click(rig.rows(QStringLiteral("moveDown")).first());
         QCOMPARE(project->tracks().at(1).title, first);
         rig.click(rig.rows(QStringLiteral("removeTrack")).first());
@@ -512,56 +440,18 @@ private Q_SLOTS:
         QCOMPARE(knob->property("valueText").toString(), QStringLiteral("5 s"));
         QTest::mouseDClick(rig.window, Qt::LeftButton, {}, rig.reveal(knob));
         QCOMPARE(project->gapSeconds(), 2.0);
-        // The knob follows the project it shows.
-        project->setGapSeconds(0);
-        QCOMPARE(knob->property("valueText").toString(), QStringLiteral("0 s"));
-    }
-
-    // What assistive technology reads: every control on the screen is named
-    // after its label (icon buttons after their help), and the disc picture
-    // reads its progress.
-    void accessibleNames()
-    {
-        Rig rig(2);
-        QVERIFY(rig.window && rig.show());
-        rig.model->setMode(BurnMode::independent);
-        QVERIFY(rig.addTracks(rig.model->projects().at(0), 1));
-        QQuickItem *screen = rig.item(QStringLiteral("screen"));
-        QVERIFY(screen);
-        int buttons = 0;
-        QList<QQuickItem *> todo{screen};
-        while (!todo.isEmpty()) {
-            QQuickItem *item = todo.takeFirst();
-            todo += item->childItems();
-            if (!item->isVisible())
-                continue;
-            QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(item);
-            if (!iface)
-                continue;
-            const QAccessible::Role role = iface->role();
-            const QString name = iface->text(QAccessible::Name);
-            if (role == QAccessible::Button || role == QAccessible::CheckBox) {
-                ++buttons;
-                const QString label = item->property("text").toString();
-                QVERIFY2(!name.isEmpty(), item->metaObject()->className());
-                if (!label.isEmpty())
-                    QCOMPARE(name, label);
-            }
-        }
-        QVERIFY2(buttons >= 15, qPrintable(QString::number(buttons)));
-        QCOMPARE(QAccessible::queryAccessibleInterface(rig.inCard(0, QStringLiteral("disc")))->text(QAccessible::Name),
-                 QStringLiteral("Progress 0 percent"));
     }
 
     // An empty slot doesn't read "Ready": the plug hint speaks for it, except
-    // in demo mode, where every deck can burn.
-    void emptySlotIsNotReady_data()
+    // in demo mode, where every deck can burn. It has nothing to eject or
+    // count, and decks alternate their accent tone.
+    void emptySlot_data()
     {
         QTest::addColumn<bool>("demo");
         QTest::newRow("burners only") << false;
         QTest::newRow("demo mode") << true;
     }
-    void emptySlotIsNotReady()
+    void emptySlot()
     {
         QFETCH(bool, demo);
         Rig rig(1);
@@ -569,29 +459,28 @@ private Q_SLOTS:
         rig.model->setDeckSetting(2);
         rig.model->setDemo(demo);
         rig.settle();
-        QQuickItem *phase = rig.inCard(1, QStringLiteral("phaseLine"));
-        QVERIFY(phase);
-        QCOMPARE(phase->isVisible(), demo);
-        QVERIFY(rig.inCard(1, QStringLiteral("plugHint"))->isVisible());
+        QCOMPARE(rig.inCard(1, QStringLiteral("phaseLine"))->isVisible(), demo);
         QVERIFY(rig.inCard(0, QStringLiteral("phaseLine"))->isVisible());
+        QVERIFY(rig.inCard(1, QStringLiteral("plugHint"))->isVisible());
+        QCOMPARE(rig.textOf(rig.inCard(1, QStringLiteral("plugHint"))),
+                 QStringLiteral("Plug a burner straight into the computer, then Refresh Drives"));
+        QVERIFY(!rig.inCard(1, QStringLiteral("ejectButton"))->isEnabled());
+        QCOMPARE(rig.textOf(rig.inCard(1, QStringLiteral("speedCaption"))), QStringLiteral("SPEED"));
+        QCOMPARE(rig.textOf(rig.inCard(1, QStringLiteral("trackStat"))->findChild<QQuickItem *>("value")),
+                 QStringLiteral("—"));
+        QVERIFY(rig.inCard(0, QStringLiteral("disc"))->property("color")
+                != rig.inCard(1, QStringLiteral("disc"))->property("color"));
     }
 
     // A deck's capability line is read whole: it wraps inside its card at
-    // the narrowest page, however many decks share a row.
-    void capabilityLineStaysInItsCard_data()
-    {
-        QTest::addColumn<int>("burners");
-        QTest::newRow("2 decks") << 2;
-        QTest::newRow("6 decks") << 6;
-    }
+    // the narrowest page with six decks to a row.
     void capabilityLineStaysInItsCard()
     {
-        QFETCH(int, burners);
-        Rig rig(burners);
+        Rig rig(6);
         QVERIFY(rig.window && rig.show());
         rig.window->resize(900, 700);
         rig.settle();
-        for (int i = 0; i < burners; ++i) {
+        for (int i = 0; i < 6; ++i) {
             QQuickItem *card = rig.card(i);
             QQuickItem *caps = rig.inCard(i, QStringLiteral("capsLine"));
             QVERIFY(card && caps && caps->isVisible());
@@ -645,13 +534,10 @@ private Q_SLOTS:
         QCOMPARE(disabled.value(QStringLiteral("Move up")), (QList<bool>{true, false}));
         QCOMPARE(disabled.value(QStringLiteral("Move down")), (QList<bool>{false, true}));
         QCOMPARE(disabled.value(QStringLiteral("Remove")), (QList<bool>{false, false}));
+        QCOMPARE(QAccessible::queryAccessibleInterface(rig.inCard(0, QStringLiteral("disc")))->text(QAccessible::Name),
+                 QStringLiteral("Progress 0 percent"));
     }
 };
 
-int main(int argc, char **argv)
-{
-    QApplication app(argc, argv);
-    TestAudioScreen test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(TestAudioScreen)
 #include "tst_audioscreen.moc"

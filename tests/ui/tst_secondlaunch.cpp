@@ -1,6 +1,6 @@
 // Launching the program while it runs: the real built program, started a
 // second time, hands its files to the running window, which comes to the
-// front; only the running copy clears the cache of a crashed run's work.
+// front as it was before it was minimized; only the running copy clears the cache of a crashed run's work.
 
 #include "ImageFixtures.h"
 #include "MainWindowRig.h"
@@ -85,13 +85,14 @@ private Q_SLOTS:
         QTest::addColumn<Tandor::MainTab>("tab");
         QTest::addColumn<bool>("image");
         QTest::addColumn<int>("tracks");
+        QTest::addColumn<QWindow::Visibility>("shown"); // before it was minimized, and again once back
 
-        QTest::newRow("an image") << QStringList{"disc.iso"} << "KLVO Tandor is already running; handed it 1 file.\n" << Tandor::MainTab::data << true << 0;
-        QTest::newRow("nothing") << QStringList{} << "KLVO Tandor is already running; brought its window to the front.\n" << Tandor::MainTab::audio << false << 0;
-        QTest::newRow("an image and a track") << QStringList{"disc.iso", "tone.wav"} << "KLVO Tandor is already running; handed it 2 files.\n" << Tandor::MainTab::audio << true << 1;
+        QTest::newRow("an image") << QStringList{"disc.iso"} << "KLVO Tandor is already running; handed it 1 file.\n" << Tandor::MainTab::data << true << 0 << QWindow::Windowed;
+        QTest::newRow("nothing, maximized") << QStringList{} << "KLVO Tandor is already running; brought its window to the front.\n" << Tandor::MainTab::audio << false << 0 << QWindow::Maximized;
+        QTest::newRow("an image and a track") << QStringList{"disc.iso", "tone.wav"} << "KLVO Tandor is already running; handed it 2 files.\n" << Tandor::MainTab::audio << true << 1 << QWindow::Windowed;
         // The desktop entry's actions.
-        QTest::newRow("burn an image") << QStringList{"--screen", "data"} << "KLVO Tandor is already running; brought its window to the front.\n" << Tandor::MainTab::data << false << 0;
-        QTest::newRow("the tools screen") << QStringList{"--screen", "tools"} << "KLVO Tandor is already running; brought its window to the front.\n" << Tandor::MainTab::tools << false << 0;
+        QTest::newRow("burn an image") << QStringList{"--screen", "data"} << "KLVO Tandor is already running; brought its window to the front.\n" << Tandor::MainTab::data << false << 0 << QWindow::Windowed;
+        QTest::newRow("the tools screen") << QStringList{"--screen", "tools"} << "KLVO Tandor is already running; brought its window to the front.\n" << Tandor::MainTab::tools << false << 0 << QWindow::Windowed;
     }
     void handsItsFilesToTheRunningWindow()
     {
@@ -100,6 +101,7 @@ private Q_SLOTS:
         QFETCH(Tandor::MainTab, tab);
         QFETCH(bool, image);
         QFETCH(int, tracks);
+        QFETCH(QWindow::Visibility, shown);
 
         MainWindowRig rig(1);
         QVERIFY(rig.window);
@@ -117,8 +119,16 @@ private Q_SLOTS:
         QCOMPARE(first.start({}), SingleInstance::Role::first);
         first.serve(*rig.model);
         QVERIFY(rig.show());
+        rig.window->setVisibility(shown);
+        QTRY_COMPARE(rig.window->visibility(), shown);
         rig.window->showMinimized();
         QTRY_COMPARE(rig.window->visibility(), QWindow::Minimized);
+        // Another window has the focus meanwhile.
+        QWindow other;
+        other.resize(200, 200);
+        other.show();
+        other.requestActivate();
+        QTRY_VERIFY(other.isActive());
         QSignalSpy asked(rig.model.get(), &AppModel::activationRequested);
 
         const Launch second = launch(arguments, rig.env.root());
@@ -126,8 +136,9 @@ private Q_SLOTS:
         QCOMPARE(second.out, line);
 
         QTRY_COMPARE(asked.size(), 1);
-        QTRY_COMPARE(rig.window->visibility(), QWindow::Windowed);
+        QTRY_COMPARE(rig.window->visibility(), shown);
         QTRY_VERIFY(rig.window->isActive());
+        QVERIFY(!other.isActive());
         QTRY_COMPARE(rig.model->tab(), tab);
         QCOMPARE(rig.model->burnImage()->image(), image ? iso : QString());
         QTRY_COMPARE(rig.model->projects().first()->count(), tracks);
@@ -154,35 +165,6 @@ private Q_SLOTS:
         QCOMPARE(second.exitCode, 2);
         QCOMPARE(second.err, QStringLiteral("There is no screen \"burn\": use audio, data or tools.\n"));
         QCOMPARE(received.size(), 0);
-    }
-
-    // The window comes back as it was before it was minimized.
-    void comesToTheFront_data()
-    {
-        QTest::addColumn<QWindow::Visibility>("shown");
-        QTest::newRow("windowed") << QWindow::Windowed;
-        QTest::newRow("maximized") << QWindow::Maximized;
-    }
-    void comesToTheFront()
-    {
-        QFETCH(QWindow::Visibility, shown);
-        MainWindowRig rig(1);
-        QVERIFY(rig.show());
-        rig.window->setVisibility(shown);
-        QTRY_COMPARE(rig.window->visibility(), shown);
-        rig.window->showMinimized();
-        QTRY_COMPARE(rig.window->visibility(), QWindow::Minimized);
-        // Another window has the focus meanwhile.
-        QWindow other;
-        other.resize(200, 200);
-        other.show();
-        other.requestActivate();
-        QTRY_VERIFY(other.isActive());
-
-        Q_EMIT rig.model->activationRequested();
-        QTRY_COMPARE(rig.window->visibility(), shown);
-        QTRY_VERIFY(rig.window->isActive());
-        QVERIFY(!other.isActive());
     }
 
     // The built program as the first copy: a crashed run's work goes, its

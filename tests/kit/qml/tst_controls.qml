@@ -33,8 +33,6 @@ Item {
         name: "Controls"
         when: windowShown
 
-        function cleanup() { Chrome.theme = "midnight" }
-
         function test_deckChipsToggleKeepsSortedUniqueIndices() {
             const chips = createTemporaryObject(chipsComponent, root, { selection: [2, 0, 2] })
             const edited = spyOn(chips, "edited")
@@ -91,17 +89,22 @@ Item {
             compare(activated.count, 4)
         }
 
-        function test_checkboxTogglesByClickSpaceAndEnter() {
-            const box = createTemporaryObject(checkboxComponent, root)
-            const toggled = spyOn(box, "toggled")
-            mouseClick(box)
-            verify(box.checked)
-            box.forceActiveFocus(Qt.TabFocusReason)
+        // A click, Space and Enter each act once.
+        function test_keysAndClicks_data() {
+            return [
+                { tag: "button", component: buttonComponent, signal: "clicked" },
+                { tag: "checkbox", component: checkboxComponent, signal: "toggled" },
+            ]
+        }
+        function test_keysAndClicks(data) {
+            const control = createTemporaryObject(data.component, root)
+            const acted = spyOn(control, data.signal)
+            mouseClick(control)
+            control.forceActiveFocus(Qt.TabFocusReason)
             keyClick(Qt.Key_Space)
-            verify(!box.checked)
             keyClick(Qt.Key_Return)
-            verify(box.checked)
-            compare(toggled.count, 3)
+            compare(acted.count, 3)
+            compare(!!control.checked, data.signal === "toggled")
         }
 
         function test_knobClampsAtBothEnds() {
@@ -165,43 +168,21 @@ Item {
             verify(!help.visible)
         }
 
-        function test_accessibleNamesAreLabelsOrHelp() {
-            const icon = createTemporaryObject(iconButtonComponent, root)
-            compare(access.name(icon), "Cancel")
-            const button = createTemporaryObject(buttonComponent, root)
-            compare(access.name(button), "Burn Image")
-            const box = createTemporaryObject(checkboxComponent, root)
-            compare(access.name(box), "Verify")
+        // Named after the label (an icon button after its help), and a
+        // screen reader's action acts once.
+        function test_screenReader_data() {
+            return [
+                { tag: "button", component: buttonComponent, name: "Burn Image", action: "Press", signal: "clicked" },
+                { tag: "icon button", component: iconButtonComponent, name: "Cancel", action: "Press", signal: "clicked" },
+                { tag: "checkbox", component: checkboxComponent, name: "Verify", action: "Toggle", signal: "toggled" },
+            ]
         }
-
-        function test_screenReaderPressClicksOnce() {
-            const button = createTemporaryObject(buttonComponent, root)
-            const clicked = spyOn(button, "clicked")
-            verify(access.perform(button, "Press"))
-            compare(clicked.count, 1)
-            const icon = createTemporaryObject(iconButtonComponent, root)
-            const iconClicked = spyOn(icon, "clicked")
-            verify(access.perform(icon, "Press"))
-            compare(iconClicked.count, 1)
-            const box = createTemporaryObject(checkboxComponent, root)
-            verify(access.perform(box, "Toggle"))
-            verify(box.checked)
-        }
-
-        function test_buttonAnswersEnterAndSpace() {
-            const button = createTemporaryObject(buttonComponent, root)
-            const clicked = spyOn(button, "clicked")
-            button.forceActiveFocus(Qt.TabFocusReason)
-            keyClick(Qt.Key_Return)
-            keyClick(Qt.Key_Space)
-            compare(clicked.count, 2)
-        }
-
-        function test_themeFromTheModelIsTaken() {
-            Chrome.theme = access.pearl
-            compare(Chrome.themeId, "pearl")
-            verify(Chrome.palette.isLight)
-            compare(Chrome.theme.name, "Pearl White")
+        function test_screenReader(data) {
+            const control = createTemporaryObject(data.component, root)
+            const acted = spyOn(control, data.signal)
+            compare(access.name(control), data.name)
+            verify(access.perform(control, data.action))
+            compare(acted.count, 1)
         }
     }
 }
