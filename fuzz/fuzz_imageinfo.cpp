@@ -1,39 +1,24 @@
 // Feeds arbitrary bytes to ImageInfo::inspect as the contents of a file and
 // uses everything it answers. Any crash, leak or undefined behaviour the
 // sanitizers see is a finding.
-//
-// The file is a memfd, reached through /proc/self/fd, so each run costs no
-// disk I/O; inspect() sees an ordinary regular file.
+
+#include "Scratch.h"
 
 #include "images/ImageInfo.h"
 
-#include <QString>
-
-#include <cstdint>
-#include <cstdlib>
-#include <sys/mman.h>
-#include <unistd.h>
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const int fd = ::memfd_create("fuzz-image", MFD_CLOEXEC);
-    static const QString path = QStringLiteral("/proc/self/fd/%1").arg(fd);
-    if (fd < 0)
-        std::abort();
-
-    if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, data, size, 0) != ssize_t(size))
-        std::abort();
-
-    const std::optional<ImageInfo> info = ImageInfo::inspect(path);
+    static const Fuzz::MemFile file("fuzz-image");
+    const std::optional<ImageInfo> info = ImageInfo::inspect(file.hold(data, size));
     if (size == 0 && info)
-        std::abort(); // an empty file is never an image
+        broken("an empty file taken for an image");
     if (info) {
         if (info->bytes != qint64(size))
-            std::abort();
+            broken("an image size that isn't the file's");
         if (info->volumeName && info->volumeName->isEmpty())
-            std::abort(); // a name is never empty
+            broken("an empty volume name");
         if (info->isUDIF && info->hasUDF)
-            std::abort();
+            broken("an image both UDIF and UDF");
         (void)info->formatName().size();
         (void)info->fitsOn().size();
     }

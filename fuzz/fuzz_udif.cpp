@@ -2,20 +2,13 @@
 // reads at the start, the end and across the middle, then verify() and
 // decodeTo() when the image is small. Any crash, leak, hang or undefined
 // behaviour the sanitizers see is a finding; a TDError is an answer.
-//
-// The file is a memfd, reached through /proc/self/fd, so each run costs no
-// disk I/O.
+
+#include "Scratch.h"
 
 #include "base/TDError.h"
 #include "platform/udif/Udif.h"
 
-#include <QString>
-
 #include <algorithm>
-#include <cstdint>
-#include <cstdlib>
-#include <sys/mman.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -24,39 +17,38 @@ namespace {
 // claiming a petabyte can't stall the fuzzer.
 constexpr qint64 wholeLimit = qint64(8) << 20;
 
+// A TDError is an answer.
+template<typename F>
+void answered(F &&run)
+{
+    try {
+        run();
+    } catch (const TDError &) {
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const int fd = ::memfd_create("fuzz-udif", MFD_CLOEXEC);
-    static const int outFd = ::memfd_create("fuzz-udif-out", MFD_CLOEXEC);
-    static const QString path = QStringLiteral("/proc/self/fd/%1").arg(fd);
-    static const QString outPath = QStringLiteral("/proc/self/fd/%1").arg(outFd);
-    if (fd < 0 || outFd < 0)
-        std::abort();
-    if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, data, size, 0) != ssize_t(size))
-        std::abort();
-
+    static const Fuzz::MemFile file("fuzz-udif"), out("fuzz-udif-out");
     std::unique_ptr<Udif::Reader> reader;
     try {
-        reader = Udif::Reader::open(path);
+        reader = Udif::Reader::open(file.hold(data, size));
     } catch (const TDError &e) {
         if (e.text().isEmpty())
-            std::abort();
+            broken("an error without a text");
         return 0;
     }
     const qint64 total = reader->size();
     if (total < 0 || total % 512 != 0)
-        std::abort(); // the tables describe whole sectors
+        broken("a size that isn't whole sectors");
     if (size < 512)
-        std::abort(); // nothing shorter than a trailer opens
+        broken("something shorter than a trailer opened");
 
     std::vector<char> buffer(64 * 1024);
     const auto readAt = [&](qint64 offset, qint64 length) {
-        try {
-            reader->read(offset, buffer.data(), length);
-        } catch (const TDError &) {
-        }
+        answered([&] { reader->read(offset, buffer.data(), length); });
     };
     const qint64 step = qint64(buffer.size());
     const qint64 sampled = std::min(total, wholeLimit);
@@ -74,17 +66,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         refused = true;
     }
     if (!refused)
-        std::abort();
+        broken("a read past the end served");
 
     if (total <= wholeLimit) {
-        try {
-            reader->verify();
-        } catch (const TDError &) {
-        }
-        try {
-            reader->decodeTo(outPath);
-        } catch (const TDError &) {
-        }
+        answered([&] { reader->verify(); });
+        answered([&] { reader->decodeTo(out.path()); });
     }
     return 0;
 }

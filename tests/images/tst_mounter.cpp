@@ -1,3 +1,4 @@
+#include "ImageBytes.h"
 #include "ImageFixtures.h"
 #include "TestEnv.h"
 #include "images/FolderCompare.h"
@@ -8,7 +9,6 @@
 #include "platform/sheets/RawSector.h"
 #include "platform/udif/Udif.h"
 
-#include <QRandomGenerator>
 #include <QStandardPaths>
 
 namespace {
@@ -92,20 +92,7 @@ private slots:
         QVERIFY(QFile::exists(root + "/photos/.thumbs/beach.jpg"));
 
         const FolderCompareResult same = FolderCompare::compare(m_folder, root, {}, nullptr);
-        QCOMPARE(same.files, 4);
         QVERIFY2(same.ok(), qPrintable(same.summary()));
-        QCOMPARE(same.summary(), QStringLiteral("All 4 files (2.4 MB) match the folder byte for byte."));
-
-        // A file changed after the image was made, and one added, are reported.
-        QVERIFY(writeFile(m_folder + "/notes.txt", "day two\n"));
-        QVERIFY(writeFile(m_folder + "/photos/new.jpg", "n"));
-        const FolderCompareResult changed = FolderCompare::compare(m_folder, root, {}, nullptr);
-        QCOMPARE(changed.different, QStringList{"notes.txt"});
-        QCOMPARE(changed.missing, QStringList{"photos/new.jpg"});
-        QCOMPARE(changed.summary(),
-                 QStringLiteral("Image does NOT match the folder: 1 missing (photos/new.jpg); 1 different (notes.txt)"));
-        QVERIFY(writeFile(m_folder + "/notes.txt", "day one\n"));
-        QVERIFY(QFile::remove(m_folder + "/photos/new.jpg"));
 
         // A second attach of the same image gets a folder of its own.
         const MountedImage again = Mounter::attach(m_image, true, true);
@@ -119,40 +106,21 @@ private slots:
         QVERIFY(!QFileInfo::exists(again.device));
     }
 
-    void dmgMountsThroughADecodedCopy()
-    {
-        if (!m_canMount)
-            QSKIP("no FUSE, fuseiso or xorriso here");
-        const QString dmg = m_env.path(QStringLiteral("Holiday.dmg"));
-        ImageMaker::make(m_folder, dmg, ImageFormat::dmg, QStringLiteral("Holiday"), {}, nullptr);
-
-        const MountedImage m = Mounter::attach(dmg, false, true);
-        QCOMPARE(m.image, dmg);
-        QCOMPARE(decodedCopies().size(), 1);
-        QVERIFY(QFileInfo(m.decodedCopy).isFile());
-        // The folder is named after the DMG, not after its decoded copy.
-        QCOMPARE(QFileInfo(m.device).fileName(), QStringLiteral("Holiday"));
-        const FolderCompareResult same = FolderCompare::compare(m_folder, m.mountPoints.value(0), {}, nullptr);
-        QVERIFY2(same.ok(), qPrintable(same.summary()));
-
-        Mounter::detach(m);
-        QVERIFY(!mounted(m.device));
-        QCOMPARE(decodedCopies(), QStringList());
-    }
-
-    // A sheet opens its first data track: the track's own file when it is a
-    // plain image, else a copy of its user data that goes when it is ejected.
-    void sheetOpensItsDataTrack_data()
+    // A DMG opens as a decoded copy; a sheet opens its first data track: the
+    // track's own file when it is a plain image, else a copy of its user data.
+    // Copies go when the image is ejected.
+    void opensThroughACopyWhenNeeded_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("sheet");
+        QTest::addColumn<QByteArray>("sheet"); // empty: a DMG of the folder
         QTest::addColumn<bool>("raw"); // the data track as 2352-byte Mode 1 sectors
         QTest::addColumn<bool>("copied");
+        QTest::newRow("DMG") << "Holiday.dmg" << QByteArray() << false << true;
         QTest::newRow("cue of the ISO itself") << "plain.cue" << QByteArray("FILE \"Holiday.iso\" BINARY\n TRACK 01 MODE1/2048\n  INDEX 01 00:00:00\n") << false << false;
         QTest::newRow("toc of the ISO itself") << "plain.toc" << QByteArray("CD_ROM\nTRACK MODE1\nDATAFILE \"Holiday.iso\"\n") << false << false;
         QTest::newRow("raw data track, then audio") << "raw.cue" << QByteArray("FILE \"Holiday.bin\" BINARY\n TRACK 01 MODE1/2352\n  INDEX 01 00:00:00\n" "FILE \"tune.bin\" BINARY\n TRACK 02 AUDIO\n  INDEX 01 00:00:00\n") << true << true;
     }
-    void sheetOpensItsDataTrack()
+    void opensThroughACopyWhenNeeded()
     {
         if (!m_canMount)
             QSKIP("no FUSE, fuseiso or xorriso here");
@@ -169,12 +137,17 @@ private slots:
             QVERIFY(writeFile(m_env.path(QStringLiteral("tune.bin")), QByteArray(2352 * 75, '\0')));
         }
         const QString path = m_env.path(name);
-        QVERIFY(writeFile(path, sheet));
+        if (sheet.isEmpty())
+            ImageMaker::make(m_folder, path, ImageFormat::dmg, QStringLiteral("Holiday"), {}, nullptr);
+        else
+            QVERIFY(writeFile(path, sheet));
 
         const MountedImage m = Mounter::attach(path, false, true);
         QCOMPARE(m.image, path);
-        QCOMPARE(!m.decodedCopy.isEmpty(), copied);
+        QCOMPARE(QFileInfo(m.decodedCopy).isFile(), copied);
         QCOMPARE(decodedCopies().size(), copied ? 1 : 0);
+        // The folder is named after the image, not after its decoded copy.
+        QCOMPARE(QFileInfo(m.device).fileName(), QFileInfo(path).completeBaseName());
         const FolderCompareResult same = FolderCompare::compare(m_folder, m.mountPoints.value(0), {}, nullptr);
         QVERIFY2(same.ok(), qPrintable(same.summary()));
         Mounter::detach(m);
@@ -201,11 +174,10 @@ private slots:
         QTest::addColumn<QString>("detail"); // fuseiso's own words, kept for the log
 
         const QString noFileSystem = QStringLiteral("This image holds no file system Linux can mount.");
-        QByteArray noise(2 * 1048576, Qt::Uninitialized);
-        QRandomGenerator(5).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
+        const QByteArray random = noise(2 * mib, 5);
         const QString wrongIdentifier = "fuseiso: init: wrong standard identifier in volume descriptor 17, exiting..";
-        QTest::newRow("random bytes past the descriptors") << noise << false << true << noFileSystem << wrongIdentifier;
-        QTest::newRow("DMG of random bytes") << noise << true << true << noFileSystem << wrongIdentifier;
+        QTest::newRow("random bytes past the descriptors") << random << false << true << noFileSystem << wrongIdentifier;
+        QTest::newRow("DMG of random bytes") << random << true << true << noFileSystem << wrongIdentifier;
         QByteArray koly("koly");
         koly.append(508, '\0');
         QTest::newRow("damaged DMG") << QByteArray(4096, '\0') + koly << false << true << "This DMG is damaged: its trailer has version 0 and size 0, not version 4 and " "size 512." << "";

@@ -11,60 +11,28 @@
 
 namespace {
 
-class NullDevice final : public DiscDevice
+// What each started job was asked, as "burn PATH" or "erase PATH".
+QStringList calls(const ScriptedDiscService &service)
 {
-public:
-    explicit NullDevice(QString path) : m_path(std::move(path)) {}
-    DeviceInfo info() const override { return {m_path, {}, {}}; }
-    QString displayName() const override { return m_path; }
-    std::optional<DeviceStatus> status() const override { return std::nullopt; }
-    void ejectMedia() override {}
+    QStringList out;
+    for (const ScriptedDiscService::Started &s : service.jobs)
+        out << (s.erase ? "erase " : "burn ") + s.device->info().ioPath;
+    return out;
+}
 
-private:
-    QString m_path;
-};
-
-class StartedJob final : public DiscJob
+// Lays out any file as `cue`; nothing when that is empty.
+struct SheetService final : ScriptedDiscService
 {
-public:
-    void abort() override {}
-};
-
-// Records which jobs it was asked for.
-class RecordingService final : public DiscService
-{
-public:
-    RecordingService(const QStringList &paths, std::optional<QString> cueSheet)
-        : m_cueSheet(std::move(cueSheet))
-    {
-        for (const QString &path : paths)
-            m_devices.append(std::make_shared<NullDevice>(path));
-    }
-    QList<DiscDeviceRef> devices() const override { return m_devices; }
-    std::unique_ptr<DiscJob> burn(const DiscDeviceRef &device, const BurnProperties &, const BurnLayout &) override
-    {
-        calls.append("burn " + device->info().ioPath);
-        return std::make_unique<StartedJob>();
-    }
-    std::unique_ptr<DiscJob> erase(const DiscDeviceRef &device, EraseType) override
-    {
-        calls.append("erase " + device->info().ioPath);
-        return std::make_unique<StartedJob>();
-    }
+    explicit SheetService(QString cue) : cue(std::move(cue)) {}
     std::optional<BurnLayout> layoutForImageFile(const QString &) override
     {
-        if (!m_cueSheet)
+        if (cue.isEmpty())
             return std::nullopt;
         BurnLayout layout;
-        layout.cueSheet = *m_cueSheet;
+        layout.cueSheet = cue;
         return layout;
     }
-
-    QStringList calls;
-
-private:
-    QList<DiscDeviceRef> m_devices;
-    std::optional<QString> m_cueSheet;
+    QString cue;
 };
 
 } // namespace
@@ -76,7 +44,9 @@ class TestCombinedDiscService : public QObject
 private Q_SLOTS:
     void order()
     {
-        auto *hardware = new RecordingService({"pci-0000:00:1f.2-ata-2", "stdio:/tmp/a.iso"}, std::nullopt);
+        auto *hardware = new ScriptedDiscService;
+        hardware->plug("sata", "pci-0000:00:1f.2-ata-2");
+        hardware->plug("file", "stdio:/tmp/a.iso");
         auto *virtualBurners = new VirtualDiscService(2);
         CombinedDiscService combined({hardware, nullptr, virtualBurners});
         QCOMPARE(ioPaths(combined),
@@ -137,11 +107,14 @@ private Q_SLOTS:
         QFETCH(QString, device);
         QFETCH(QStringList, firstCalls);
         QFETCH(QStringList, secondCalls);
-        auto *first = new RecordingService({"a", "b"}, std::nullopt);
-        auto *second = new RecordingService({"c"}, std::nullopt);
+        auto *first = new ScriptedDiscService;
+        auto *second = new ScriptedDiscService;
+        first->plug("a", "a");
+        first->plug("b", "b");
+        second->plug("c", "c");
         CombinedDiscService combined({first, second});
 
-        DiscDeviceRef target = std::make_shared<NullDevice>("b"); // same path, other device
+        DiscDeviceRef target = std::make_shared<ScriptedDevice>("b", "b"); // same path, other device
         if (device.startsWith("first"))
             target = first->devices().at(device.mid(6).toInt());
         else if (device.startsWith("second"))
@@ -150,8 +123,8 @@ private Q_SLOTS:
         const bool owned = device != QLatin1String("gone");
         QCOMPARE(combined.burn(target, {}, {}) != nullptr, owned);
         QCOMPARE(combined.erase(target, EraseType::quick) != nullptr, owned);
-        QCOMPARE(first->calls, firstCalls);
-        QCOMPARE(second->calls, secondCalls);
+        QCOMPARE(calls(*first), firstCalls);
+        QCOMPARE(calls(*second), secondCalls);
     }
 
     void layoutFromTheFirstThatCan_data()
@@ -168,9 +141,7 @@ private Q_SLOTS:
         QFETCH(QString, firstCue);
         QFETCH(QString, secondCue);
         QFETCH(QString, expected);
-        const auto cue = [](const QString &s) { return s.isEmpty() ? std::nullopt : std::optional<QString>(s); };
-        CombinedDiscService combined(
-            {new RecordingService({}, cue(firstCue)), new RecordingService({}, cue(secondCue))});
+        CombinedDiscService combined({new SheetService(firstCue), new SheetService(secondCue)});
         const std::optional<BurnLayout> layout = combined.layoutForImageFile("/disc.cue");
         QCOMPARE(layout.has_value(), !expected.isEmpty());
         if (layout)

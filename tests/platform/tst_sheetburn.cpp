@@ -1,5 +1,5 @@
 // Virtual burners burning cue and toc sheets: the BIN/CUE pair they write,
-// what bchunk makes of it, stops, and sheets refused before or at the burn.
+// stops, and sheets refused before or at the burn.
 
 #include "BurnFixtures.h"
 #include "ImageFixtures.h"
@@ -154,32 +154,6 @@ private Q_SLOTS:
         QCOMPARE(QString::fromUtf8(rig.disc("Disc 001.cue")), disc.cue());
         // The disc took every sector, the silence too.
         QCOMPARE(rig.burner->status()->freeFrames.value_or(-1), 0);
-    }
-
-    // bchunk splits the written pair back into the ISO and the PCM.
-    void bchunkSplits()
-    {
-        if (!haveXorriso() || QStandardPaths::findExecutable("bchunk").isEmpty())
-            QSKIP("bchunk and xorriso are needed");
-        Rig rig;
-        Disc disc(rig.env.path("source"));
-        QVERIFY2(disc.error.isEmpty(), qPrintable(disc.error));
-        QCOMPARE(rig.burn(keepDisc(), *rig.service.layoutForImageFile(disc.folder + "/disc.cue")), DiscJobState::done);
-        const QString out = rig.env.path("split");
-        QVERIFY(QDir().mkpath(out));
-        QProcess bchunk;
-        bchunk.setWorkingDirectory(out);
-        bchunk.start("bchunk", {"-w", rig.folder + "/Disc 001.bin", rig.folder + "/Disc 001.cue", "track"});
-        QVERIFY(bchunk.waitForFinished(30000));
-        QVERIFY2(bchunk.exitCode() == 0, bchunk.readAllStandardOutput().constData());
-        QCOMPARE(QDir(out).entryList(QDir::Files, QDir::Name), (QStringList{"track01.iso", "track02.wav", "track03.wav"}));
-        QVERIFY(readFile(out + "/track01.iso") == disc.iso);
-        // bchunk's WAV holds the BIN's little-endian samples from INDEX 01
-        // up to the next track's INDEX 00, after a 44-byte header.
-        const QByteArray two = readFile(out + "/track02.wav"), three = readFile(out + "/track03.wav");
-        QCOMPARE(two.mid(36, 4), QByteArray("data"));
-        QVERIFY(two.mid(44) == disc.two);
-        QVERIFY(three.mid(44) == disc.three);
     }
 
     // Stopping half-way, and a test burn, leave nothing in the folder.
