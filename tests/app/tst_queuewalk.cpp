@@ -88,8 +88,7 @@ private Q_SLOTS:
         rig.model->makeImage()->make(output);
         const QList<QJob> jobs = rig.queue()->jobs();
         QCOMPARE(jobs.size(), 1 + decks);
-        QCOMPARE(rig.queue()->waitReasons().value(jobs.last().id),
-                 QStringLiteral("Starts after “Make %1 from “Photos””").arg(name));
+        QCOMPARE(rig.queue()->waitReasons().value(jobs.last().id), QStringLiteral("Starts after “Make %1 from “Photos””").arg(name));
         QTRY_VERIFY_WITH_TIMEOUT(rig.job(jobs[0].id).finished(), 60000);
         QVERIFY2(rig.state(jobs[0].id) == JobState::done, qPrintable(rig.job(jobs[0].id).detail));
         QVERIFY2(rig.job(jobs[0].id).detail.contains(checked), qPrintable(rig.job(jobs[0].id).detail));
@@ -272,8 +271,7 @@ private Q_SLOTS:
         const auto sum = rig.queue()->add(Jobs::Checksum{image}, QStringLiteral("Checksums of small.iso"));
         QList<QUuid> burns;
         for (int d = 0; d < 3; ++d)
-            burns.append(*rig.queue()->add(Jobs::BurnImage{image, d, false, false, false},
-                                           QStringLiteral("Burn on %1").arg(d)));
+            burns.append(*rig.queue()->add(Jobs::BurnImage{image, d, false, false, false}, QStringLiteral("Burn on %1").arg(d)));
         for (const QJob &j : rig.queue()->jobs())
             QCOMPARE(j.state, JobState::waiting);
 

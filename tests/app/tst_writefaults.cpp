@@ -96,6 +96,13 @@ void addRows()
     QTest::addColumn<int>("kind");
     QTest::addColumn<qint64>("after");
 }
+// The row's fault and the bytes written before it strikes.
+std::pair<Kind, qint64> fault()
+{
+    QFETCH(int, kind);
+    QFETCH(qint64, after);
+    return {Kind(kind), after};
+}
 
 } // namespace
 
@@ -119,10 +126,8 @@ private Q_SLOTS:
 
     void preparedAudio()
     {
-        QFETCH(int, kind);
-        QFETCH(qint64, after);
+        const auto [kind, after] = fault();
         QFETCH(QString, said);
-
         Rig rig(1);
         QVERIFY(rig.blank(0));
         const QString wav = rig.env.path(QStringLiteral("music/tone.wav"));
@@ -131,13 +136,13 @@ private Q_SLOTS:
         const QString cache = AudioPrep::cacheDir();
         const Kept nearby = Kept::make(cache + QStringLiteral("/notes.txt"), "not ours to touch\n");
 
-        rig.arm({Kind(kind), Kind(kind) == Kind::readError ? wav : cache, after});
+        rig.arm({kind, kind == Kind::readError ? wav : cache, after});
         rig.model->start(rig.deck(0));
         QVERIFY(QTest::qWaitFor([&] { return !rig.deck(0)->busy(); }, 30000));
         QVERIFY(struck());
         QCOMPARE(rig.deck(0)->state(), Deck::State::failed);
         QVERIFY2(rig.lines(said) == 1, qPrintable(rig.log()));
-        QCOMPARE(rig.leftBehind(Kind(kind), {nearby}), QString());
+        QCOMPARE(rig.leftBehind(kind, {nearby}), QString());
         QCOMPARE(filesUnder(rig.folder(0)), QStringList());
 
         // The same burn once the fault is gone.
@@ -162,10 +167,8 @@ private Q_SLOTS:
 
     void discCopy()
     {
-        QFETCH(int, kind);
-        QFETCH(qint64, after);
+        const auto [kind, after] = fault();
         QFETCH(QString, said);
-
         Rig rig(0);
         const qint64 size = 2048 * 1400;
         const QString device = rig.env.path(QStringLiteral("dev/sr7"));
@@ -178,7 +181,7 @@ private Q_SLOTS:
         const Kept older = Kept::make(out + QStringLiteral("/Holiday.iso"), "the older copy");
         const Kept nearby = Kept::make(out + QStringLiteral("/Other.iso"), "another image");
 
-        rig.arm({Kind(kind), Kind(kind) == Kind::readError ? device : out, after});
+        rig.arm({kind, kind == Kind::readError ? device : out, after});
         copy->copy(older.path);
         JobState state {};
         const QString detail = rig.runLastJob(&state);
@@ -186,15 +189,13 @@ private Q_SLOTS:
         QCOMPARE(state, JobState::failed);
         QCOMPARE(detail, said.arg(out));
         QCOMPARE(rig.lines(QStringLiteral("Queue: FAILED — “Copy Holiday to Holiday.iso”. ") + detail), 1);
-        QCOMPARE(rig.leftBehind(Kind(kind), {older, nearby}), QString());
+        QCOMPARE(rig.leftBehind(kind, {older, nearby}), QString());
 
         QVERIFY(QDir().mkpath(out));
         copy->copy(older.path);
         const QString saved = rig.runLastJob(&state);
         QCOMPARE(state, JobState::done);
-        QVERIFY2(saved.startsWith(QStringLiteral("Saved Holiday.iso. "))
-                     && saved.endsWith(QStringLiteral(" SHA-256 ") + Checksums::compute(device, {}, nullptr).sha256),
-                 qPrintable(saved));
+        QVERIFY2(saved.startsWith("Saved Holiday.iso. ") && saved.endsWith(" SHA-256 " + Checksums::compute(device, {}, nullptr).sha256), qPrintable(saved));
         QCOMPARE(readFile(older.path), readFile(device));
     }
 
@@ -223,8 +224,7 @@ private Q_SLOTS:
 
     void imageMaking()
     {
-        QFETCH(int, kind);
-        QFETCH(qint64, after);
+        const auto [kind, after] = fault();
         QFETCH(QString, format);
         QFETCH(bool, child);
         QFETCH(QString, said);
@@ -245,11 +245,8 @@ private Q_SLOTS:
         const Kept older = Kept::make(out + QStringLiteral("/Photos.") + ext, "the older image");
         const Kept nearby = Kept::make(out + QStringLiteral("/Other.iso"), "another image");
 
-        const QString source = Kind(kind) == Kind::unlisted ? folder : folder + "/b.bin";
-        const Fault::Rule rule {Kind(kind), Kind(kind) == Kind::readError || Kind(kind) == Kind::unlisted
-                                                ? (child ? source : out) : out,
-                                after};
-        rig.arm(rule, child);
+        const QString source = kind == Kind::unlisted ? folder : folder + "/b.bin";
+        rig.arm({kind, child && (kind == Kind::readError || kind == Kind::unlisted) ? source : out, after}, child);
         rig.model->makeImage()->make(older.path);
         JobState state {};
         const QString detail = rig.runLastJob(&state);
@@ -258,10 +255,9 @@ private Q_SLOTS:
         qunsetenv("TANDOR_FAULT");
         QCOMPARE(state, JobState::failed);
         // "%1": the file the row is about, the work file or the HFS+ hybrid read back.
-        const QString about = Kind(kind) == Kind::readError ? QStringLiteral("/Photos.partial.hfs")
-                                                            : QStringLiteral("/Photos.partial.") + ext;
+        const QString about = kind == Kind::readError ? QStringLiteral("/Photos.partial.hfs") : "/Photos.partial." + ext;
         QCOMPARE(detail, said.contains(QLatin1String("%1")) ? said.arg(out + about) : said);
-        QCOMPARE(rig.leftBehind(Kind(kind), {older, nearby}), QString());
+        QCOMPARE(rig.leftBehind(kind, {older, nearby}), QString());
 
         QVERIFY(QDir().mkpath(out));
         rig.model->makeImage()->make(older.path);
@@ -284,10 +280,8 @@ private Q_SLOTS:
 
     void burnerOutput()
     {
-        QFETCH(int, kind);
-        QFETCH(qint64, after);
+        const auto [kind, after] = fault();
         QFETCH(QString, said);
-
         Rig rig(1);
         QVERIFY(rig.blank(0));
         const QString image = rig.env.path(QStringLiteral("backup.iso"));
@@ -296,19 +290,18 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(folder));
         const Kept nearby = Kept::make(folder + QStringLiteral("/notes.txt"), "not a disc\n");
 
-        const bool source = Kind(kind) == Kind::readError;
-        rig.arm({Kind(kind), source ? image : folder, after, source ? 1 : 0});
+        const bool source = kind == Kind::readError;
+        rig.arm({kind, source ? image : folder, after, source ? 1 : 0});
         QList<std::pair<bool, QString>> ends;
         const auto burn = [&] {
-            rig.deck(0)->burnImage(*ImageInfo::inspect(image), false, source, false, false, QStringLiteral("Burn"),
-                                   [&](bool ok, const QString &m) { ends.append({ok, m}); });
+            rig.deck(0)->burnImage(*ImageInfo::inspect(image), false, source, false, false, QStringLiteral("Burn"), [&](bool ok, const QString &m) { ends.append({ok, m}); });
         };
         burn();
         QVERIFY(QTest::qWaitFor([&] { return ends.size() == 1; }, 20000));
         QVERIFY2(struck(), qPrintable(ends.first().second));
         QVERIFY(!ends.first().first);
         QCOMPARE(ends.first().second, said.arg(folder));
-        QCOMPARE(rig.leftBehind(Kind(kind), {nearby}), QString());
+        QCOMPARE(rig.leftBehind(kind, {nearby}), QString());
 
         QVERIFY(QDir().mkpath(folder));
         QVERIFY(rig.blank(0));
@@ -330,8 +323,7 @@ private Q_SLOTS:
 
     void logFile()
     {
-        QFETCH(int, kind);
-        QFETCH(qint64, after);
+        const auto [kind, after] = fault();
 
         AppModelAlone app({}, QStringLiteral("state/KLVO Tandor/Burn Log.txt"));
         AppModel &model = *app.model;
@@ -342,17 +334,14 @@ private Q_SLOTS:
         QVERIFY(written.endsWith("  Before the fault.\n"));
         const int shown = model.logLines()->rowCount();
 
-        Fault::arm({Kind(kind), logFolder, after});
+        Fault::arm({kind, logFolder, after});
         model.log(QStringLiteral("A line the disk has no room for, and a long one at that."));
         model.logFile().flush();
         QVERIFY(struck());
         QCOMPARE(model.logLines()->rowCount(), shown + 1);
-        QCOMPARE(model.logLines()->lines().first().text,
-                 QStringLiteral("A line the disk has no room for, and a long one at that."));
-        if (Kind(kind) != Kind::vanish) {
-            // Not a byte of the line went in (a torn line would be worse than none).
+        QCOMPARE(model.logLines()->lines().first().text, QStringLiteral("A line the disk has no room for, and a long one at that."));
+        if (kind != Kind::vanish) // not a byte of the line went in: a torn line would be worse than none
             QCOMPARE(readFile(logPath), written);
-        }
 
         model.log(QStringLiteral("After the fault."));
         model.logFile().flush();
@@ -375,10 +364,8 @@ private Q_SLOTS:
 
     void logCopy()
     {
-        QFETCH(int, kind);
-        QFETCH(qint64, after);
+        const auto [kind, after] = fault();
         QFETCH(QString, said);
-
         Rig rig(0);
         rig.model->log(QStringLiteral("First line."));
         rig.model->log(QStringLiteral("Second line, long enough to be read in more than one piece."));
@@ -390,12 +377,12 @@ private Q_SLOTS:
         const QByteArray logBefore = readFile(logPath);
 
         QSignalSpy saved(rig.model.get(), &AppModel::logCopySaved);
-        rig.arm({Kind(kind), Kind(kind) == Kind::readError ? logPath : out, after});
+        rig.arm({kind, kind == Kind::readError ? logPath : out, after});
         rig.model->saveLogCopy(older.path);
         QVERIFY(saved.wait(10000));
         QVERIFY(struck());
         rig.model->logFile().flush();
-        QCOMPARE(rig.leftBehind(Kind(kind), {nearby}), QString());
+        QCOMPARE(rig.leftBehind(kind, {nearby}), QString());
         if (said.isEmpty()) {
             // The file couldn't be read to its end: the copy is made of the lines in memory.
             QCOMPARE(saved.first().at(1).toBool(), true);
@@ -404,7 +391,7 @@ private Q_SLOTS:
             QCOMPARE(saved.first().at(1).toBool(), false);
             QCOMPARE(rig.texts().last(), said);
             QCOMPARE(rig.lines(said), 1);
-            QCOMPARE(rig.leftBehind(Kind(kind), {older}), QString());
+            QCOMPARE(rig.leftBehind(kind, {older}), QString());
         }
         QVERIFY(readFile(logPath).startsWith(logBefore));
 
@@ -452,10 +439,8 @@ private Q_SLOTS:
 
     void checksumFile()
     {
-        QFETCH(int, kind);
-        QFETCH(qint64, after);
+        const auto [kind, after] = fault();
         QFETCH(QString, said);
-
         Rig rig(0);
         const QString image = rig.env.path(QStringLiteral("out/disc.iso"));
         QVERIFY(QDir().mkpath(QFileInfo(image).path()));
@@ -467,14 +452,14 @@ private Q_SLOTS:
         const Kept older = Kept::make(out + QStringLiteral("/disc.iso.sha256"), "an older file\n");
 
         QSignalSpy saved(sums, &ChecksumModel::saved);
-        rig.arm({Kind(kind), out, after});
+        rig.arm({kind, out, after});
         sums->save(older.path);
         QVERIFY(saved.wait(10000));
         QVERIFY(struck());
         QCOMPARE(saved.first().at(1).toBool(), false);
         QCOMPARE(rig.texts().last(), said);
-        QCOMPARE(rig.leftBehind(Kind(kind), {older}), QString());
-        if (Kind(kind) != Kind::vanish)
+        QCOMPARE(rig.leftBehind(kind, {older}), QString());
+        if (kind != Kind::vanish)
             QCOMPARE(readFile(image).size(), 100000);
 
         QVERIFY(QDir().mkpath(out));

@@ -62,6 +62,15 @@ class TestDeckBurn : public QObject
         }
         // The deck follows what the service has plugged now.
         void replug() { deck->attach(service.devices().value(0)); }
+        // A written CD-RW in the tray.
+        void rewritable()
+        {
+            device->m_status = ScriptedDevice::blankCDR();
+            device->m_status->mediaType = QStringLiteral("CDRW");
+            device->m_status->blank = false;
+            device->m_status->erasable = true;
+            deck->refreshStatus();
+        }
         int cacheFiles() const
         {
             return int(QDir(AudioPrep::cacheDir()).entryList(QDir::Files).size());
@@ -141,13 +150,8 @@ private Q_SLOTS:
             "log out and back in.");
         const QString refusal = QStringLiteral("Deck A: ") + problem;
         Rig rig(1);
-        DeviceStatus disc = ScriptedDevice::blankCDR();
-        if (op == int(Deck::Op::erase)) {
-            disc.mediaType = QStringLiteral("CDRW");
-            disc.blank = false;
-            disc.erasable = true;
-        }
-        rig.device->m_status = disc;
+        if (op == int(Deck::Op::erase))
+            rig.rewritable();
         rig.device->m_problem = problem;
         rig.deck->refreshStatus();
         QCOMPARE(rig.deck->mediaText(), problem);
@@ -159,8 +163,7 @@ private Q_SLOTS:
             QCOMPARE(rig.lines, QStringList{refusal} + logged);
         } else {
             if (op == int(Deck::Op::image))
-                rig.deck->burnImage(rig.image(QStringLiteral("image.iso"), 40960), false, true, true, false, {},
-                                    rig.ended());
+                rig.deck->burnImage(rig.image(QStringLiteral("image.iso"), 40960), false, true, true, false, {}, rig.ended());
             else
                 rig.deck->eraseDisc(false, false, QStringLiteral("Erase"), rig.ended());
             QCOMPARE(rig.ends, (QList<std::pair<bool, QString>>{{false, refusal}}));
@@ -400,19 +403,12 @@ private Q_SLOTS:
         QFETCH(bool, ok);
         QFETCH(QString, message);
         Rig rig(0);
-        if (rewritable) {
-            DeviceStatus rw = ScriptedDevice::blankCDR();
-            rw.mediaType = QStringLiteral("CDRW");
-            rw.blank = false;
-            rw.erasable = true;
-            rig.device->m_status = rw;
-            rig.deck->refreshStatus();
-        }
+        if (rewritable)
+            rig.rewritable();
         rig.deck->eraseDisc(complete, false, QStringLiteral("Erase"), rig.ended());
         if (rewritable) {
             QCOMPARE(rig.deck->phase(), complete ? QStringLiteral("Erasing the whole disc") : QStringLiteral("Quick erase"));
-            QCOMPARE(rig.last(), complete ? QStringLiteral("Deck A: complete erase started.")
-                                          : QStringLiteral("Deck A: quick erase started."));
+            QCOMPARE(rig.last(), complete ? QStringLiteral("Deck A: complete erase started.") : QStringLiteral("Deck A: quick erase started."));
             QCOMPARE(*rig.service.jobs.last().erase, complete ? EraseType::complete : EraseType::quick);
             rig.deck->stop(); // an erase can't be stopped
             QCOMPARE(rig.last(), QStringLiteral("Deck A: the erase can't be stopped part-way; it will finish on its own."));
@@ -604,8 +600,7 @@ private Q_SLOTS:
         QFETCH(bool, unplug);
         QFETCH(QString, message);
         Rig rig(0);
-        rig.deck->burnImage(rig.image(QStringLiteral("data.iso"), 2048 * 10), false, true, true, false, {},
-                            rig.ended());
+        rig.deck->burnImage(rig.image(QStringLiteral("data.iso"), 2048 * 10), false, true, true, false, {}, rig.ended());
         QCOMPARE(rig.deck->state(), Deck::State::preparing);
         if (unplug) {
             rig.service.unplug(QStringLiteral("p1"));
@@ -656,8 +651,7 @@ private Q_SLOTS:
         rig.deck->burnImage(rig.image(QStringLiteral("demo.iso"), 2048 * 4), false, true, true, true, {}, rig.ended());
         QCOMPARE(rig.last(), QStringLiteral("Deck A: demo burn of demo.iso. No disc is used."));
         QTRY_COMPARE(rig.ends.size(), 1);
-        QCOMPARE(rig.ends.first(),
-                 std::make_pair(true, QStringLiteral("Deck A: demo burn of demo.iso finished (SHA-256 check simulated).")));
+        QCOMPARE(rig.ends.first(), std::make_pair(true, QStringLiteral("Deck A: demo burn of demo.iso finished (SHA-256 check simulated).")));
         QVERIFY(rig.service.jobs.isEmpty());
     }
 

@@ -53,24 +53,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("withText");
         QTest::addColumn<bool>("verify");
         QTest::addColumn<QString>("cue");
-        QTest::newRow("2 s gaps, CD-Text, verified") << QList<quint64>{10, 4, 1} << 2 << true << true
-            << "TITLE \"Album 'Q'\"\n"
-               "PERFORMER \"Band\"\n"
-               "FILE \"Disc 001.bin\" BINARY\n"
-               "  TRACK 01 AUDIO\n"
-               "    TITLE \"One\"\n"
-               "    PERFORMER \"Band\"\n"
-               "    INDEX 00 00:00:00\n"
-               "    INDEX 01 00:02:00\n"
-               "  TRACK 02 AUDIO\n"
-               "    TITLE \"Two ?\"\n"
-               "    INDEX 00 00:02:10\n"
-               "    INDEX 01 00:04:10\n"
-               "  TRACK 03 AUDIO\n"
-               "    TITLE \"Trois é\"\n"
-               "    PERFORMER \"Band\"\n"
-               "    INDEX 00 00:04:14\n"
-               "    INDEX 01 00:06:14\n";
+        QTest::newRow("2 s gaps, CD-Text, verified") << QList<quint64>{10, 4, 1} << 2 << true << true << "TITLE \"Album 'Q'\"\n" "PERFORMER \"Band\"\n" "FILE \"Disc 001.bin\" BINARY\n" "  TRACK 01 AUDIO\n" "    TITLE \"One\"\n" "    PERFORMER \"Band\"\n" "    INDEX 00 00:00:00\n" "    INDEX 01 00:02:00\n" "  TRACK 02 AUDIO\n" "    TITLE \"Two ?\"\n" "    INDEX 00 00:02:10\n" "    INDEX 01 00:04:10\n" "  TRACK 03 AUDIO\n" "    TITLE \"Trois é\"\n" "    PERFORMER \"Band\"\n" "    INDEX 00 00:04:14\n" "    INDEX 01 00:06:14\n";
         QTest::newRow("no gaps after the first, past a minute") << QList<quint64>{4600, 1, 1} << 0 << false << false << "FILE \"Disc 001.bin\" BINARY\n" "  TRACK 01 AUDIO\n" "    INDEX 00 00:00:00\n" "    INDEX 01 00:02:00\n" "  TRACK 02 AUDIO\n" "    INDEX 01 01:03:25\n" "  TRACK 03 AUDIO\n" "    INDEX 01 01:03:26\n";
     }
     void audioBurn()
@@ -225,9 +208,7 @@ private Q_SLOTS:
         QFETCH(bool, audio);
         Rig rig;
         auto producer = std::make_shared<PatternProducer>(40, audio ? 2352 : 2048, 3);
-        BurnLayout layout;
-        layout.tracks = {{audio ? BurnTrack::Kind::audio : BurnTrack::Kind::data, producer, 40, audio ? 2352u : 2048u,
-                          audio ? 150u : 0u}};
+        const BurnLayout layout{{{audio ? BurnTrack::Kind::audio : BurnTrack::Kind::data, producer, 40, audio ? 2352u : 2048u, audio ? 150u : 0u}}, {}};
         BurnProperties properties;
         properties.test = true;
         properties.verify = true;

@@ -242,8 +242,7 @@ private Q_SLOTS:
         QVERIFY(!rig.inCard(0, QStringLiteral("editButton"))->isVisible());
         QCOMPARE(rig.item(QStringLiteral("discEditor"))->property("title").toString(), QStringLiteral("Disc to copy"));
         rig.pick(QStringLiteral("modeSelector"), 0);
-        QCOMPARE(rig.item(QStringLiteral("discEditor"))->property("title").toString(),
-                 QStringLiteral("Disc for every deck"));
+        QCOMPARE(rig.item(QStringLiteral("discEditor"))->property("title").toString(), QStringLiteral("Disc for every deck"));
     }
 
     // The stepper's clicks and keys reach the model's bounds and grey out
@@ -466,10 +465,8 @@ private Q_SLOTS:
                  QStringLiteral("Plug a burner straight into the computer, then Refresh Drives"));
         QVERIFY(!rig.inCard(1, QStringLiteral("ejectButton"))->isEnabled());
         QCOMPARE(rig.textOf(rig.inCard(1, QStringLiteral("speedCaption"))), QStringLiteral("SPEED"));
-        QCOMPARE(rig.textOf(rig.inCard(1, QStringLiteral("trackStat"))->findChild<QQuickItem *>("value")),
-                 QStringLiteral("—"));
-        QVERIFY(rig.inCard(0, QStringLiteral("disc"))->property("color")
-                != rig.inCard(1, QStringLiteral("disc"))->property("color"));
+        QCOMPARE(rig.textOf(rig.inCard(1, QStringLiteral("trackStat"))->findChild<QQuickItem *>("value")), QStringLiteral("—"));
+        QVERIFY(rig.inCard(0, QStringLiteral("disc"))->property("color") != rig.inCard(1, QStringLiteral("disc"))->property("color"));
     }
 
     // A deck's capability line is read whole: it wraps inside its card at
@@ -511,8 +508,7 @@ private Q_SLOTS:
                 row = row->parentItem();
             QVERIFY(row);
             expected << QStringLiteral("Track %1: %2, %3")
-                            .arg(row->property("number").toString(), field->property("text").toString(),
-                                 row->property("lengthText").toString());
+                            .arg(row->property("number").toString(), field->property("text").toString(), row->property("lengthText").toString());
         }
         QCOMPARE(expected.size(), 2);
 

@@ -146,8 +146,7 @@ private Q_SLOTS:
     void pageScalesAndReturnsToTop()
     {
         Rig rig(3);
-        QVERIFY(rig.window);
-        QVERIFY(rig.show());
+        QVERIFY(rig.window && rig.show());
         rig.window->resize(900, 560);
         auto *host = rig.find(QStringLiteral("zoomHost"));
         auto *page = rig.find(QStringLiteral("page"));
@@ -435,8 +434,7 @@ private Q_SLOTS:
             QCOMPARE(rig.window->position(), expected.topLeft());
         QVERIFY(rig.show());
         rig.window->setGeometry(200, 100, 1000, 700);
-        QTRY_COMPARE(rig.settings->value(QStringLiteral("klvo.td.windowFrame")).toString(),
-                     QStringLiteral("{{200, 100}, {1000, 700}}"));
+        QTRY_COMPARE(rig.settings->value(QStringLiteral("klvo.td.windowFrame")).toString(), QStringLiteral("{{200, 100}, {1000, 700}}"));
     }
 
     // The queue card counts only unfinished jobs, says "Waiting" for a job
