@@ -259,17 +259,14 @@ private Q_SLOTS:
         const QString file = dir.filePath("disc.iso");
         if (size >= 0)
             QVERIFY(writeFile(file, QByteArray(size, 'x')));
-        const QString address = "stdio:" + file;
 
-        HardwareDiscService service({address});
+        HardwareDiscService service({"stdio:" + file});
         QSignalSpy status(&service, &DiscService::deviceStatusChanged);
         bool offThread = false;
         connect(&service, &DiscService::deviceStatusChanged, this,
                 [&] { offThread |= QThread::currentThread() != thread(); });
 
         const DiscDeviceRef drive = service.devices().last();
-        QCOMPARE(drive->info().ioPath, address);
-        QCOMPARE(drive->displayName(), "Image file disc.iso");
         QVERIFY(!drive->status());
 
         QVERIFY(status.wait(5000));
@@ -304,11 +301,8 @@ private Q_SLOTS:
             HardwareDiscService second({address});
             QVERIFY(allRead(first));
             QVERIFY(allRead(second));
-            for (const HardwareDiscService *service : {&first, &second}) {
-                const std::optional<DeviceStatus> s = service->devices().last()->status();
-                QCOMPARE(s->mediaType, "Image file");
-                QVERIFY(s->blank);
-            }
+            for (const HardwareDiscService *service : {&first, &second})
+                QVERIFY(service->devices().last()->status()->blank);
         }
     }
 
@@ -370,15 +364,6 @@ private Q_SLOTS:
         drive->ejectMedia(); // must do nothing, and not crash
         QCOMPARE(drive->displayName(), "Image file disc.iso");
         QTest::qWait(20);
-    }
-
-    void noOpticalDrive()
-    {
-        if (!QDir("/dev").entryList({"sr*"}, QDir::System).isEmpty())
-            QSKIP("This machine has an optical drive.");
-        HardwareDiscService service({});
-        // Listed straight from udev: nothing to wait for.
-        QVERIFY(service.devices().isEmpty());
     }
 };
 

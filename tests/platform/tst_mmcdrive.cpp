@@ -5,30 +5,11 @@
 #include "EmulatedDrives.h"
 #include "ImageFixtures.h"
 
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
 namespace {
-
-struct Ran
-{
-    int code = -1;
-    QString output;
-};
-
-Ran run(const EmulatedDrives &drives, const QString &program, const QStringList &args, const QString &folder)
-{
-    QProcess p;
-    p.setProcessEnvironment(drives.childEnvironment());
-    p.setWorkingDirectory(folder);
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(program, args);
-    if (!p.waitForFinished(60000))
-        return {};
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromLatin1(p.readAll())};
-}
 
 // 16-bit stereo samples swapped to big-endian, as cdrdao's raw files hold them.
 QByteArray swapped(QByteArray audio)
@@ -74,10 +55,10 @@ private Q_SLOTS:
                           "    INDEX 02 00:14:38\n"));
         EmulatedDrives drives({QStringLiteral("CD-R"), QStringLiteral("CD-R")});
         const QString first = QStringLiteral("dev=") + EmulatedDrives::device(0);
-        Ran burned = run(drives, QStringLiteral("cdrskin"), {first, "-sao", "-text", "cuefile=disc.cue"}, dir);
+        const auto burned = drives.run(QStringLiteral("cdrskin"), {first, "-sao", "-text", "cuefile=disc.cue"}, dir);
         QVERIFY2(burned.code == 0, qPrintable(burned.output));
 
-        Ran toc = run(drives, QStringLiteral("cdrdao"), {"read-toc", "--device", EmulatedDrives::device(0), "read.toc"}, dir);
+        const auto toc = drives.run(QStringLiteral("cdrdao"), {"read-toc", "--device", EmulatedDrives::device(0), "read.toc"}, dir);
         QVERIFY2(toc.code == 0, qPrintable(toc.output));
         QString text = QString::fromLatin1(readFile(dir + QStringLiteral("/read.toc")));
         for (const char *line : {"CATALOG \"0123456789012\"", "TITLE \"Album\"", "PERFORMER \"The Band\"", "TITLE \"One\"",
@@ -85,7 +66,7 @@ private Q_SLOTS:
                                  "START 00:02:00", "START 00:01:00", "INDEX 00:03:00"})
             QVERIFY2(text.contains(QLatin1String(line)), line);
 
-        Ran read = run(drives, QStringLiteral("cdrdao"),
+        const auto read = drives.run(QStringLiteral("cdrdao"),
                        {"read-cd", "--device", EmulatedDrives::device(0), "--datafile", "read.bin", "copy.toc"}, dir);
         QVERIFY2(read.code == 0, qPrintable(read.output));
         // Track 2's pre-gap was made by the drive: silence between the tracks.
@@ -93,13 +74,13 @@ private Q_SLOTS:
         QVERIFY(swapped(readFile(dir + QStringLiteral("/read.bin"))) == expected);
 
         QVERIFY(writeFile(dir + QStringLiteral("/again.toc"), text.replace(QLatin1String("\"data.wav\""), QLatin1String("\"read.bin\"")).toLatin1()));
-        Ran again = run(drives, QStringLiteral("cdrdao"),
+        const auto again = drives.run(QStringLiteral("cdrdao"),
                         {"write", "--device", EmulatedDrives::device(1), "--driver", "generic-mmc:0x10", "-n", "again.toc"}, dir);
         QVERIFY2(again.code == 0, qPrintable(again.output));
         for (const char *file : {"/sectors.bin", "/cdtext.bin"})
             QVERIFY2(readFile(drives.folder(0) + QLatin1String(file)) == readFile(drives.folder(1) + QLatin1String(file)), file);
-        const Ran one = run(drives, QStringLiteral("cdrskin"), {first, "-toc"}, dir);
-        const Ran two = run(drives, QStringLiteral("cdrskin"), {QStringLiteral("dev=") + EmulatedDrives::device(1), "-toc"}, dir);
+        const auto one = drives.run(QStringLiteral("cdrskin"), {first, "-toc"}, dir);
+        const auto two = drives.run(QStringLiteral("cdrskin"), {QStringLiteral("dev=") + EmulatedDrives::device(1), "-toc"}, dir);
         QCOMPARE(two.output.section(QLatin1String("\nfirst:"), 1), one.output.section(QLatin1String("\nfirst:"), 1));
         QVERIFY(one.output.contains(QLatin1String("track:   3 lba:      1013")));
     }
@@ -126,14 +107,14 @@ private Q_SLOTS:
         EmulatedDrives drives({medium});
         const QString dev = QStringLiteral("dev=") + EmulatedDrives::device(0);
         const bool blank = args.removeAll(QStringLiteral("blank=fast")) > 0;
-        Ran burned = run(drives, QStringLiteral("cdrskin"), QStringList{dev} + args + QStringList{"-data", "data.iso"}, dir);
+        const auto burned = drives.run(QStringLiteral("cdrskin"), QStringList{dev} + args + QStringList{"-data", "data.iso"}, dir);
         QVERIFY2(burned.code == 0, qPrintable(burned.output));
         QVERIFY(drives.sectors(0, 0, 1465) == patternBytes(1465 * 2048, 3));
         if (blank) {
-            Ran blanked = run(drives, QStringLiteral("cdrskin"), {dev, "blank=fast"}, dir);
+            const auto blanked = drives.run(QStringLiteral("cdrskin"), {dev, "blank=fast"}, dir);
             QVERIFY2(blanked.code == 0, qPrintable(blanked.output));
         }
-        const Ran toc = run(drives, QStringLiteral("cdrskin"), {dev, "-toc"}, dir);
+        const auto toc = drives.run(QStringLiteral("cdrskin"), {dev, "-toc"}, dir);
         QVERIFY2(toc.output.contains(QStringLiteral("Media summary: ") + summary), qPrintable(toc.output));
     }
 

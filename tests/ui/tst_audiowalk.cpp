@@ -3,6 +3,7 @@
 // track moved, the gap knob turned, album and artist typed, Burn all decks;
 // then a stack of copies. The discs the burners wrote are checked afterwards.
 
+#include "ImageFixtures.h"
 #include "MainWindowRig.h"
 #include "audio/DiscProject.h"
 #include "drives/Deck.h"
@@ -13,7 +14,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QMimeData>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QQuickItem>
 #include <QRegularExpression>
@@ -28,30 +28,60 @@ Q_IMPORT_QML_PLUGIN(TandorPlugin)
 
 namespace {
 
-QByteArray readAll(const QString &path)
+// The window wide enough for every deck, shown and active.
+bool open(MainWindowRig &rig)
 {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    if (!rig.window)
+        return false;
+    rig.window->resize(1900, 1060);
+    return rig.show();
 }
 
-// Sends the drag-and-drop events a file manager's drop causes, at `at`.
-void dropFiles(QWindow *window, QPoint at, const QStringList &files, QQuickItem *highlightOwner)
+// WAVs of the given seconds, named after their titles, dropped on the track
+// list with the events a file manager's drop causes.
+void dropWavs(MainWindowRig &rig, std::initializer_list<std::pair<const char *, double>> wavs)
 {
     QMimeData mime;
     QList<QUrl> urls;
-    for (const QString &f : files)
-        urls.append(QUrl::fromLocalFile(f));
+    for (const auto &[name, seconds] : wavs) {
+        urls << QUrl::fromLocalFile(rig.env.path(QLatin1String(name) + QStringLiteral(".wav")));
+        QVERIFY(TestEnv::writeWav(urls.last().toLocalFile(), seconds));
+    }
     mime.setUrls(urls);
+    const QPoint at = rig.reveal(rig.item(QStringLiteral("trackList")));
+    QQuickItem *editor = rig.item(QStringLiteral("discEditor"));
     QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(window, &enter);
+    QCoreApplication::sendEvent(rig.window, &enter);
     QDragMoveEvent move(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(window, &move);
+    QCoreApplication::sendEvent(rig.window, &move);
     // The editor lights up while the files are over it.
-    QVERIFY(highlightOwner->property("dragging").toBool());
+    QVERIFY(editor->property("dragging").toBool());
     QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(window, &drop);
+    QCoreApplication::sendEvent(rig.window, &drop);
     QVERIFY(drop.isAccepted());
-    QVERIFY(!highlightOwner->property("dragging").toBool());
+    QVERIFY(!editor->property("dragging").toBool());
+    QTRY_COMPARE(rig.findAll(QStringLiteral("titleField")).size(), urls.size());
+}
+
+// Clicks the middle of segment `n` (from 0) of a segmented selector.
+void clickSegment(MainWindowRig &rig, QQuickItem *selector, int n)
+{
+    rig.click(selector, QPointF(2 + selector->property("segmentWidth").toDouble() * (n + 0.5), selector->height() / 2));
+}
+
+// Copies mode, the stepper taken `down` steps down from where it starts.
+void copies(MainWindowRig &rig, int down)
+{
+    clickSegment(rig, rig.item(QStringLiteral("modeSelector")), 2);
+    for (int i = 0; i < down; ++i)
+        rig.click(rig.item(QStringLiteral("stepDown"), rig.item(QStringLiteral("copiesStepper"))));
+}
+
+// The text of the item called `name`, on the card of `deck` if given.
+QString text(const MainWindowRig &rig, const char *name, const char *deck = nullptr)
+{
+    QQuickItem *card = deck ? rig.item(QStringLiteral("deckCard") + QLatin1String(deck)) : nullptr;
+    return rig.item(QLatin1String(name), card)->property("text").toString();
 }
 
 // Replaces a field's text as a user does: click, select all, type, Tab on.
@@ -77,21 +107,9 @@ private Q_SLOTS:
         burners->setUnthrottled(true);
         burners->setAutoInsertSeconds(1);
         MainWindowRig rig(0, {}, burners);
-        QVERIFY(rig.window);
-        rig.window->resize(1900, 1060);
-        QVERIFY(rig.show());
-
-        const QStringList files{rig.env.path("Opening.wav"), rig.env.path("Middle.wav"), rig.env.path("Closing.wav")};
-        QVERIFY(TestEnv::writeWav(files[0], 1.0));
-        QVERIFY(TestEnv::writeWav(files[1], 1.5));
-        QVERIFY(TestEnv::writeWav(files[2], 0.5));
-
-        QQuickItem *editor = rig.item(QStringLiteral("discEditor"));
-        QVERIFY(editor);
-        dropFiles(rig.window, rig.reveal(rig.item(QStringLiteral("trackList"))), files, editor);
-        DiscProject *project = rig.model->projects().at(0);
-        QTRY_COMPARE(rig.findAll(QStringLiteral("titleField")).size(), 3);
-        QCOMPARE(project->tracks().at(0).title, QStringLiteral("Opening"));
+        QVERIFY(open(rig));
+        dropWavs(rig, {{"Opening", 1.0}, {"Middle", 1.5}, {"Closing", 0.5}});
+        QCOMPARE(rig.model->projects().at(0)->tracks().at(0).title, QStringLiteral("Opening"));
 
         // Rename the first two, then move the last one up.
         typeInto(rig, rig.rows(QStringLiteral("titleField")).at(0), QStringLiteral("Sunrise Ω"));
@@ -107,9 +125,8 @@ private Q_SLOTS:
         // The gap down to nothing with the knob.
         QQuickItem *knob = rig.item(QStringLiteral("gapKnob"));
         rig.click(knob);
-        rig.key(Qt::Key_Down);
-        rig.key(Qt::Key_Down);
-        rig.key(Qt::Key_Down);
+        for (int i = 0; i < 3; ++i)
+            rig.key(Qt::Key_Down);
         QCOMPARE(knob->property("valueText").toString(), QStringLiteral("0 s"));
 
         typeInto(rig, rig.item(QStringLiteral("albumField")), QStringLiteral("Walk Album"));
@@ -118,20 +135,15 @@ private Q_SLOTS:
         QSignalSpy endedA(rig.model->decks().at(0), &Deck::audioBurnEnded);
         QSignalSpy endedB(rig.model->decks().at(1), &Deck::audioBurnEnded);
         rig.click(rig.item(QStringLiteral("burnAllButton")));
-        const auto mainButton = [&](const char *letter) {
-            return rig.item(QStringLiteral("mainButton"), rig.item(QStringLiteral("deckCard") + QLatin1String(letter)))
-                ->property("text")
-                .toString();
-        };
         QTRY_VERIFY_WITH_TIMEOUT(endedA.count() == 1 && endedB.count() == 1, 60000);
         // The blank that goes in after each disc readies its deck for a new burn.
-        QTRY_COMPARE_WITH_TIMEOUT(mainButton("A"), QStringLiteral("Burn"), 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(mainButton("B"), QStringLiteral("Burn"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(text(rig, "mainButton", "A"), QStringLiteral("Burn"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(text(rig, "mainButton", "B"), QStringLiteral("Burn"), 10000);
 
         const QString folderA = burners->outputFolder(burners->burnerNumbers().at(0));
         const QString folderB = burners->outputFolder(burners->burnerNumbers().at(1));
         for (const QString &folder : {folderA, folderB}) {
-            const QString cue = QString::fromUtf8(readAll(folder + QStringLiteral("/Disc 001.cue")));
+            const QString cue = QString::fromUtf8(readFile(folder + QStringLiteral("/Disc 001.cue")));
             QStringList titles;
             const QRegularExpression titleLine(QStringLiteral("^    TITLE \"(.*)\"$"), QRegularExpression::MultilineOption);
             for (auto it = titleLine.globalMatch(cue); it.hasNext();)
@@ -143,43 +155,31 @@ private Q_SLOTS:
             // Only the first track has the pause every disc starts with.
             QCOMPARE(cue.count(QStringLiteral("INDEX 00")), 1);
         }
-        QStringList logged;
-        for (const auto &line : rig.model->logLines()->lines())
-            logged.append(line.text);
+        const QStringList logged = rig.texts();
         for (const char *deck : {"A", "B"})
             QVERIFY2(logged.contains(QStringLiteral("Deck %1: CD-Text can't hold “Ω”; it becomes “?” on the disc (track 1).")
                                          .arg(QLatin1String(deck))),
                      qPrintable(logged.join(u'\n')));
-        const QByteArray binA = readAll(folderA + QStringLiteral("/Disc 001.bin"));
+        const QByteArray binA = readFile(folderA + QStringLiteral("/Disc 001.bin"));
         QVERIFY(binA.size() > 2352 * 75 * 3);
-        QCOMPARE(binA, readAll(folderB + QStringLiteral("/Disc 001.bin")));
+        QCOMPARE(binA, readFile(folderB + QStringLiteral("/Disc 001.bin")));
 
         // A stack of three copies over the two decks; each new blank goes in by itself.
-        QQuickItem *modes = rig.item(QStringLiteral("modeSelector"));
-        rig.click(modes, QPointF(2 + modes->property("segmentWidth").toDouble() * 2.5, modes->height() / 2));
+        copies(rig, 7);
         QCOMPARE(rig.model->mode(), BurnMode::queue);
-        QQuickItem *stepper = rig.item(QStringLiteral("copiesStepper"));
-        for (int i = 0; i < 7; ++i)
-            rig.click(rig.item(QStringLiteral("stepDown"), stepper));
         QCOMPARE(rig.model->copies(), 3);
         // The blanks inserted after the first burns are in by now.
         QTRY_VERIFY_WITH_TIMEOUT(rig.model->decks().at(0)->blankLoaded() && rig.model->decks().at(1)->blankLoaded(),
                                  10000);
         rig.click(rig.item(QStringLiteral("burnAllButton")));
-        QTRY_COMPARE_WITH_TIMEOUT(rig.item(QStringLiteral("copiesLine"))->property("text").toString(),
-                                  QStringLiteral("3 DONE · 0 BURNING · 0 WAITING"), 90000);
+        QTRY_COMPARE_WITH_TIMEOUT(text(rig, "copiesLine"), QStringLiteral("3 DONE · 0 BURNING · 0 WAITING"), 90000);
         const QStringList discs = QDir(folderA).entryList({"Disc *.bin"}) + QDir(folderB).entryList({"Disc *.bin"});
         QCOMPARE(discs.size(), 2 + 3);
         // The stack is done: no deck still asks for a blank, nor names a
         // copy it isn't making.
-        QStringList phases;
-        for (const char *letter : {"A", "B"})
-            phases.append(rig.item(QStringLiteral("phaseLine"), rig.item(QStringLiteral("deckCard") + QLatin1String(letter)))
-                              ->property("text")
-                              .toString());
         const QRegularExpression settled(QStringLiteral("^(Ready|Copy [123] of 3 — Done\\. Disc ejecting\\.)$"));
-        for (const QString &phase : phases)
-            QVERIFY2(settled.match(phase).hasMatch(), qPrintable(phases.join(u'|')));
+        for (const char *deck : {"A", "B"})
+            QVERIFY2(settled.match(text(rig, "phaseLine", deck)).hasMatch(), qPrintable(text(rig, "phaseLine", deck)));
     }
 
     // The same walk on three emulated burners through the hardware service
@@ -189,15 +189,8 @@ private Q_SLOTS:
         EmulatedDrives drives({QStringLiteral("CD-R"), QStringLiteral("CD-R"), QStringLiteral("CD-R")});
         HardwareDiscService burners(drives.devices());
         MainWindowRig rig(0, {}, &burners);
-        QVERIFY(rig.window);
-        rig.window->resize(1900, 1060);
-        QVERIFY(rig.show());
-
-        const QStringList files{rig.env.path("One.wav"), rig.env.path("Two.wav"), rig.env.path("Three.wav")};
-        for (int i = 0; i < 3; ++i)
-            QVERIFY(TestEnv::writeWav(files[i], 1.0 + i));
-        dropFiles(rig.window, rig.reveal(rig.item(QStringLiteral("trackList"))), files, rig.item(QStringLiteral("discEditor")));
-        QTRY_COMPARE(rig.findAll(QStringLiteral("titleField")).size(), 3);
+        QVERIFY(open(rig));
+        dropWavs(rig, {{"One", 1.0}, {"Two", 2.0}, {"Three", 3.0}});
         typeInto(rig, rig.rows(QStringLiteral("titleField")).at(1), QStringLiteral("Deux été"));
         typeInto(rig, rig.item(QStringLiteral("albumField")), QStringLiteral("Bench Album"));
         typeInto(rig, rig.item(QStringLiteral("artistField")), QStringLiteral("The Deck"));
@@ -215,27 +208,21 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(std::all_of(ended.begin(), ended.end(), [](QSignalSpy *s) { return s->count() == 1; }),
                                  90000);
         qDeleteAll(ended);
-        QStringList logged;
-        for (const auto &line : rig.model->logLines()->lines())
-            logged.append(line.text);
-
-        const QByteArray pcm = readAll(files[0]).mid(44);
+        const QStringList logged = rig.texts();
+        const QByteArray pcm = readFile(rig.env.path("One.wav")).mid(44);
         for (int d = 0; d < 3; ++d) {
             const QList<EmulatedDrives::Track> tracks = drives.tracks(d);
             QVERIFY2(tracks.size() == 3, qPrintable(logged.join('\n') + drives.writes(d).join('\n')));
             QVERIFY2(drives.sectors(d, tracks[0].start, 75) == pcm.leftJustified(75 * 2352, '\0'), qPrintable(logged.join('\n')));
-            QCOMPARE(readAll(drives.folder(d) + "/sectors.bin"), readAll(drives.folder(0) + "/sectors.bin"));
+            QCOMPARE(readFile(drives.folder(d) + "/sectors.bin"), readFile(drives.folder(0) + "/sectors.bin"));
         }
         if (QStandardPaths::findExecutable(QStringLiteral("cdrdao")).isEmpty())
             QSKIP("cdrdao is not installed: the discs were not read back independently");
         drives[2].closeTray(); // the deck ejected the disc when it was done
-        QProcess cdrdao;
-        cdrdao.setProcessEnvironment(drives.childEnvironment());
-        cdrdao.setWorkingDirectory(rig.env.path(QString()));
-        cdrdao.setProcessChannelMode(QProcess::MergedChannels);
-        cdrdao.start(QStringLiteral("cdrdao"), {"read-toc", "--device", EmulatedDrives::device(2), "deck-c.toc"});
-        QVERIFY2(cdrdao.waitForFinished(60000) && cdrdao.exitCode() == 0, cdrdao.readAll().constData());
-        const QString toc = QString::fromLatin1(readAll(rig.env.path("deck-c.toc")));
+        const auto read = drives.run(QStringLiteral("cdrdao"), {"read-toc", "--device", EmulatedDrives::device(2), "deck-c.toc"},
+                                     rig.env.path(QString()));
+        QVERIFY2(read.code == 0, qPrintable(read.output));
+        const QString toc = QString::fromLatin1(readFile(rig.env.path("deck-c.toc")));
         for (const char *line : {"TITLE \"Bench Album\"", "PERFORMER \"The Deck\"", "TITLE \"One\"", "TITLE \"Deux \\351t\\351\"",
                                  "TITLE \"Three\""})
             QVERIFY2(toc.contains(QLatin1String(line)), qPrintable(toc));
@@ -243,19 +230,14 @@ private Q_SLOTS:
 
         // Two copies in Copies mode on the one deck given a blank: the second
         // starts by itself when the burnt disc is swapped for a blank.
-        QQuickItem *modes = rig.item(QStringLiteral("modeSelector"));
-        rig.click(modes, QPointF(2 + modes->property("segmentWidth").toDouble() * 2.5, modes->height() / 2));
-        for (int i = 0; i < 8; ++i)
-            rig.click(rig.item(QStringLiteral("stepDown"), rig.item(QStringLiteral("copiesStepper"))));
+        copies(rig, 8);
         QCOMPARE(rig.model->copies(), 2);
         drives[0].insert(mmc::Medium::cdr);
         QTRY_VERIFY_WITH_TIMEOUT(decks[0]->blankLoaded(), 20000);
         rig.click(rig.item(QStringLiteral("burnAllButton")));
-        QTRY_COMPARE_WITH_TIMEOUT(rig.item(QStringLiteral("copiesLine"))->property("text").toString(),
-                                  QStringLiteral("1 DONE · 0 BURNING · 1 WAITING"), 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(text(rig, "copiesLine"), QStringLiteral("1 DONE · 0 BURNING · 1 WAITING"), 60000);
         drives[0].insert(mmc::Medium::cdr);
-        QTRY_COMPARE_WITH_TIMEOUT(rig.item(QStringLiteral("copiesLine"))->property("text").toString(),
-                                  QStringLiteral("2 DONE · 0 BURNING · 0 WAITING"), 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(text(rig, "copiesLine"), QStringLiteral("2 DONE · 0 BURNING · 0 WAITING"), 60000);
         QCOMPARE(drives.tracks(0).size(), 3);
     }
 
@@ -287,17 +269,12 @@ private Q_SLOTS:
         QVERIFY(rig.window && rig.show());
         const QList<Deck *> decks = rig.model->decks().mid(0, 2);
         QTRY_VERIFY_WITH_TIMEOUT(decks[0]->blankLoaded() && decks[1]->blankLoaded(), 20000);
-        const QStringList files{rig.env.path("One.wav"), rig.env.path("Two.wav")};
-        for (const QString &file : files)
-            QVERIFY(TestEnv::writeWav(file, 4.0));
-        dropFiles(rig.window, rig.reveal(rig.item(QStringLiteral("trackList"))), files, rig.item(QStringLiteral("discEditor")));
-        QTRY_COMPARE(rig.findAll(QStringLiteral("titleField")).size(), 2);
+        dropWavs(rig, {{"One", 4.0}, {"Two", 4.0}});
         drives[0].arm(mmc::Fault::becomingReady, 0, 3);
         const bool neverReady = mmc::Fault(fault) == mmc::Fault::becomingReady;
         drives[1].arm(mmc::Fault(fault), neverReady ? 0 : 20, neverReady ? 0 : 1);
         // Deck A at 24x: the speed picked on the deck reaches its drive.
-        QQuickItem *speeds = rig.item(QStringLiteral("speedSelector"), rig.item(QStringLiteral("deckCardA")));
-        rig.click(speeds, QPointF(2 + speeds->property("segmentWidth").toDouble() * 3.5, speeds->height() / 2));
+        clickSegment(rig, rig.item(QStringLiteral("speedSelector"), rig.item(QStringLiteral("deckCardA"))), 3);
 
         QSignalSpy endedA(decks[0], &Deck::audioBurnEnded), endedB(decks[1], &Deck::audioBurnEnded);
         rig.click(rig.item(QStringLiteral("burnAllButton")));

@@ -1,12 +1,13 @@
 #pragma once
 // Emulated burners for a test: each gets a state folder of its own, and
 // TANDOR_EMULATED_DRIVES names them all before anything opens a device, in
-// this process and in the programs it starts with childEnvironment().
+// this process and in the programs it starts with run().
 
 #include "MmcDrive.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -41,26 +42,20 @@ public:
                     sectors.write(QByteArray(450 * slot, '\xff'));
                 medium = QStringLiteral("disc");
             }
+            m_devices.append(device(i));
             entries.append(device(i) + QLatin1Char('=') + medium + QLatin1Char('@') + folder);
         }
         m_entries = entries.join(QLatin1Char(';'));
-        m_count = int(media.size());
         qputenv("TANDOR_EMULATED_DRIVES", m_entries.toLocal8Bit());
         // Made now, each drive puts its disc in its folder for other programs too.
-        for (int i = 0; i < media.size(); ++i)
-            mmc::driveFor(device(i).toLocal8Bit().constData());
+        for (const QString &d : std::as_const(m_devices))
+            mmc::driveFor(d.toLocal8Bit().constData());
     }
     ~EmulatedDrives() { qunsetenv("TANDOR_EMULATED_DRIVES"); }
 
     static QString device(int i) { return QStringLiteral("/dev/sr%1").arg(50 + i); }
     // Every drive's device path, the hardware service's extra addresses.
-    QStringList devices() const
-    {
-        QStringList all;
-        for (int i = 0; i < m_count; ++i)
-            all.append(device(i));
-        return all;
-    }
+    QStringList devices() const { return m_devices; }
     QString folder(int i) const { return m_dir.filePath(QStringLiteral("drive%1").arg(i)); }
     mmc::Drive &operator[](int i) const { return *mmc::driveFor(device(i).toLocal8Bit().constData()); }
 
@@ -104,7 +99,26 @@ public:
         return out;
     }
 
-    // For a program that should see the same drives, holding what they hold now.
+    // Runs `program` in `folder`, seeing the same drives holding what they
+    // hold now: its exit code (-1: crashed or hung) and its output.
+    struct Ran
+    {
+        int code = -1;
+        QString output;
+    };
+    Ran run(const QString &program, const QStringList &args, const QString &folder) const
+    {
+        QProcess p;
+        p.setProcessEnvironment(childEnvironment());
+        p.setWorkingDirectory(folder);
+        p.setProcessChannelMode(QProcess::MergedChannels);
+        p.start(program, args);
+        if (!p.waitForFinished(60000))
+            return {};
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromLatin1(p.readAll())};
+    }
+
+private:
     QProcessEnvironment childEnvironment() const
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -115,8 +129,6 @@ public:
         env.insert(QStringLiteral("TANDOR_EMULATED_DRIVES"), kept);
         return env;
     }
-
-private:
     static QStringList readLines(const QString &path)
     {
         QFile file(path);
@@ -126,5 +138,5 @@ private:
 
     QTemporaryDir m_dir;
     QString m_entries;
-    int m_count = 0;
+    QStringList m_devices;
 };
