@@ -11,6 +11,11 @@
 
 #include <QStandardPaths>
 
+// Readable QCOMPARE failures; found by argument-dependent lookup.
+namespace MountTable {
+static char *toString(const Entry &e) { return QTest::toString(QStringLiteral("%1:%2 %3 %4 %5 %6").arg(e.major).arg(e.minor).arg(e.root, e.mountPoint, e.fsType, e.source)); }
+} // namespace MountTable
+
 namespace {
 
 bool mounted(const QString &path)
@@ -48,14 +53,7 @@ private slots:
     {
         QFETCH(QByteArray, text);
         QFETCH(QList<MountTable::Entry>, entries);
-        const QList<MountTable::Entry> got = MountTable::parse(text);
-        QCOMPARE(got.size(), entries.size());
-        for (qsizetype i = 0; i < got.size(); ++i) {
-            const MountTable::Entry &g = got[i], &e = entries[i];
-            QCOMPARE(QList<unsigned>({g.major, g.minor}), QList<unsigned>({e.major, e.minor}));
-            QCOMPARE(QStringList({g.root, g.mountPoint, g.fsType, g.source}),
-                     QStringList({e.root, e.mountPoint, e.fsType, e.source}));
-        }
+        QCOMPARE(MountTable::parse(text), entries);
     }
 
     void initTestCase()
@@ -181,11 +179,9 @@ private slots:
         QByteArray koly("koly");
         koly.append(508, '\0');
         QTest::newRow("damaged DMG") << QByteArray(4096, '\0') + koly << false << true << "This DMG is damaged: its trailer has version 0 and size 0, not version 4 and " "size 512." << "";
-        QTest::newRow("short run of one byte") << QByteArray(100000, '\x5a') << false << true << noFileSystem << "fuseiso: only 0 bytes read from position 339968, 2048 required; is it really supported file?";
         QTest::newRow("empty file") << QByteArray("") << false << true << noFileSystem << "fuseiso: only 0 bytes read from position 32768, 2048 required; is it really " "supported file?";
         QTest::newRow("missing file") << QByteArray() << false << true << "The image file can't be found." << "fuseiso: Can`t open image file: No such file or directory";
         QTest::newRow("attach without mounting needs udisks2") << QByteArray(4096, '\0') << false << false << "The image can't be attached without opening it here: that needs udisks2, which isn't running." << "";
-        QTest::newRow("DMG attached without mounting") << QByteArray(4096, '\0') << true << false << "The image can't be attached without opening it here: that needs udisks2, which isn't running." << "";
     }
 
     void refusesWhatCantBeMounted()

@@ -124,31 +124,18 @@ Chunk chunkOf(quint32 type, const QByteArray &plain)
     c.sectors = quint64(plain.size() / 512);
     c.plain = plain;
     switch (type) {
-    case tRaw:
-        c.stored = plain;
-        break;
-    case tZlib:
-        c.stored = zlibOf(plain);
-        break;
-    case tBzip2:
-        c.stored = bzip2Of(plain);
-        break;
-    case tLzma:
-        c.stored = xzOf(plain);
-        break;
-    default:
-        c.stored = "not a stream of any known kind";
+    case tRaw: c.stored = plain; break;
+    case tZlib: c.stored = zlibOf(plain); break;
+    case tBzip2: c.stored = bzip2Of(plain); break;
+    case tLzma: c.stored = xzOf(plain); break;
+    default: c.stored = "not a stream of any known kind";
     }
     return c;
 }
 
 Chunk zeros(quint32 type, quint64 sectors)
 {
-    Chunk c;
-    c.type = type;
-    c.sectors = sectors;
-    c.plain = QByteArray(qsizetype(sectors * 512), '\0');
-    return c;
+    return {type, sectors, QByteArray(qsizetype(sectors * 512), '\0')};
 }
 
 struct Table
@@ -268,27 +255,17 @@ QByteArray decodedOf(const QList<Table> &tables)
 
 Table tableAt(quint64 first, QList<Chunk> chunks)
 {
-    Table t;
-    t.first = first;
-    t.chunks = std::move(chunks);
-    return t;
+    return {first, std::nullopt, std::move(chunks)};
 }
 
 Image oneTable(QList<Chunk> chunks)
 {
-    Image image;
-    image.tables = {tableAt(0, std::move(chunks))};
-    return image;
+    return {{tableAt(0, std::move(chunks))}};
 }
 
 Chunk &first(Image &image)
 {
     return image.tables[0].chunks[0];
-}
-
-QString toolPath(const QString &name)
-{
-    return QStandardPaths::findExecutable(name);
 }
 
 // Runs a program to the end; its exit status and error output in one string
@@ -325,7 +302,7 @@ private slots:
 // into a DMG and back by us and by dmg2img.
 void TestUdif::roundTrip()
 {
-    if (toolPath(QStringLiteral("xorriso")).isEmpty())
+    if (QStandardPaths::findExecutable(QStringLiteral("xorriso")).isEmpty())
         QSKIP("needs xorriso");
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("src/sub")));
@@ -369,7 +346,7 @@ void TestUdif::roundTrip()
         QVERIFY2(got == isoBytes.mid(offset, length), qPrintable(QStringLiteral("%1 at %2").arg(length).arg(offset)));
     }
 
-    if (toolPath(QStringLiteral("dmg2img")).isEmpty())
+    if (QStandardPaths::findExecutable(QStringLiteral("dmg2img")).isEmpty())
         QSKIP("needs dmg2img for the cross-check");
     const QString theirs = dir.filePath(QStringLiteral("dmg2img.iso"));
     QCOMPARE(run(QStringLiteral("dmg2img"), {QStringLiteral("-i"), dmg, QStringLiteral("-o"), theirs}), QString());
@@ -409,7 +386,7 @@ void TestUdif::writerSizes()
     reader->read(0, all.data(), all.size());
     QVERIFY(all == expected);
 
-    if (!toolPath(QStringLiteral("dmg2img")).isEmpty() && !input.isEmpty()) {
+    if (!QStandardPaths::findExecutable(QStringLiteral("dmg2img")).isEmpty() && !input.isEmpty()) {
         const QString theirs = dir.filePath(QStringLiteral("theirs.img"));
         QCOMPARE(run(QStringLiteral("dmg2img"), {QStringLiteral("-i"), dmg, QStringLiteral("-o"), theirs}), QString());
         QVERIFY(readFile(theirs) == expected);
@@ -488,11 +465,9 @@ void TestUdif::handBuilt_data()
 
     const QByteArray good = build(oneTable(zlib));
     fails("truncated trailer", good.left(good.size() - 100), "open", "it has no UDIF trailer (\"koly\")");
-    fails("shorter than a trailer", good.right(300), "open", "This file is too short to be a DMG.");
-    fails("no koly", QByteArray(8192, '\0'), "open", "it has no UDIF trailer");
-    fails("empty file", QByteArray(), "open", "too short");
+    fails("a byte short of a trailer", good.right(511), "open", "This file is too short to be a DMG.");
+    fails("only a trailer", good.right(512), "open", "lies outside the file");
     broken("trailer version 3", raw, [](Image &i) { i.version = 3; }, "open", "its trailer has version 3 and size 512");
-    broken("chunk past the data fork", zlib, [](Image &i) { first(i).offset = 1 << 20; }, "open", "points past the end of the data fork");
     broken("chunk one byte past the data fork", zlib, [](Image &i) { first(i).offset = 1; }, "open", "points past the end of the data fork");
     broken("data fork one byte into the trailer", raw, [](Image &i) { i.forkIntoTrailer = 1; }, "open", "its data fork lies outside the file");
     broken("raw chunk stores too little", raw, [](Image &i) { first(i).stored.chop(512); }, "open", "stores less data than it covers");
