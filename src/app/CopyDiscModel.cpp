@@ -17,8 +17,11 @@ CopyDiscModel::CopyDiscModel(JobQueue *queue, const QList<Deck *> &decks, LogFn 
 {
     for (qsizetype i = 0; i < decks.size(); ++i) {
         connect(decks[i], &Deck::snapshotChanged, this, [this, i] {
-            const Deck *d = m_decks[i];
-            const QString disc = d->snapshot() ? d->snapshot()->bsdName.value_or(QString()) : QString();
+            const std::optional<DriveSnapshot> &now = m_decks[i]->snapshot();
+            // A disc still being read by its burner is not gone yet.
+            if (now && now->mediaState == MediaState::inTransition)
+                return;
+            const QString disc = now ? now->bsdName.value_or(QString()) : QString();
             if (std::exchange(m_deckDiscs[i], disc) != disc)
                 look(false);
         });
@@ -51,9 +54,22 @@ QStringList CopyDiscModel::unlistedDrives() const
 
 void CopyDiscModel::look(bool logIt)
 {
+    // Looks can overlap; only the latest one's answer counts.
     offMain(
         this, [paths = unlistedDrives()] { return DiscReader::opticalDiscs(paths); },
-        [this, logIt](const QList<DiscInfo> &found) { applyDiscs(found, logIt); });
+        [this, logIt, look = ++m_looks](QList<DiscInfo> found) {
+            if (look != m_looks)
+                return;
+            // A burner busy with its own reading may not answer the look;
+            // the disc its deck still holds stays listed.
+            for (const DiscInfo &known : std::as_const(m_discs)) {
+                const auto same = [&](const DiscInfo &d) { return d.bsdName == known.bsdName; };
+                if (m_deckDiscs.contains(known.bsdName) && std::none_of(found.cbegin(), found.cend(), same))
+                    found.append(known);
+            }
+            std::sort(found.begin(), found.end(), [](const DiscInfo &a, const DiscInfo &b) { return a.bsdName < b.bsdName; });
+            applyDiscs(found, logIt);
+        });
 }
 
 void CopyDiscModel::refreshDiscs() { look(true); }

@@ -75,4 +75,5 @@ private:
     QList<DiscInfo> m_discs;
     QString m_discBSD;
     QList<QString> m_deckDiscs; // each deck's disc as last seen
+    quint64 m_looks = 0;        // looks begun
 };

@@ -1,9 +1,8 @@
 // The application model: settings, modes, deck counts and files handed to the program.
 
-#include "AppModelAlone.h"
+#include "ModelRig.h"
 #include "app/BurnImageModel.h"
 #include "audio/DiscProject.h"
-#include "drives/Deck.h"
 
 #include <QFile>
 #include <QSignalSpy>

@@ -2,7 +2,7 @@
 // reaches the disc from each kind of file and what the log says about it, an
 // image with its SHA-256 read-back, and a burner unplugged mid-burn.
 
-#include "VirtualRig.h"
+#include "ModelRig.h"
 #include "audio/AudioPrep.h"
 #include "audio/DiscProject.h"
 #include "base/Format.h"

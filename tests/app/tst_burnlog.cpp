@@ -1,6 +1,6 @@
 // The burn log: the list in memory, the file on disk, and saving a copy.
 
-#include "AppModelAlone.h"
+#include "ModelRig.h"
 #include "app/LogFile.h"
 
 #include <QAbstractItemModelTester>

@@ -1,11 +1,7 @@
 // Burners coming and going, matched to decks by the application model.
 
-#include "ScriptedDiscService.h"
-#include "TestEnv.h"
-#include "app/AppModel.h"
-#include "drives/Deck.h"
+#include "ModelRig.h"
 #include "platform/linux/HardwareDiscService.h"
-#include "platform/virtual/VirtualDiscService.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -15,26 +11,12 @@ class TestDeckAssignment : public QObject
 {
     Q_OBJECT
 
-    struct Fixture
+    struct Fixture : AppRig
     {
-        TestEnv env;
-        std::unique_ptr<QSettings> settings = env.settings();
         ScriptedDiscService service;
-        std::unique_ptr<AppModel> model;
 
-        void start(bool watch = true)
-        {
-            model = std::make_unique<AppModel>(
-                AppModel::Config{settings.get(), watch, env.path(QStringLiteral("log.txt")), &service});
-        }
-        QStringList texts() const
-        {
-            QStringList out;
-            const auto &lines = model->logLines()->lines();
-            for (auto it = lines.crbegin(); it != lines.crend(); ++it)
-                out.append(it->text);
-            return out;
-        }
+        ~Fixture() { model.reset(); }
+        void start(bool watch = true) { open(&service, watch); }
         QStringList keys() const
         {
             QStringList out;

@@ -2,7 +2,7 @@
 // files: chains, the burn stagger, cancelling and removing running work, the
 // alert on failure, and a stress run of many jobs with random cancels.
 
-#include "AppVirtualRig.h"
+#include "ModelRig.h"
 #include "app/BurnImageModel.h"
 #include "app/ChecksumModel.h"
 #include "app/MakeImageModel.h"
@@ -21,9 +21,9 @@
 
 namespace {
 
-struct Rig : AppVirtualRig
+struct Rig : VirtualRig
 {
-    using AppVirtualRig::AppVirtualRig;
+    using VirtualRig::VirtualRig;
     QAbstractItemModelTester tester{queue()->model(), QAbstractItemModelTester::FailureReportingMode::QtTest};
 };
 
@@ -35,7 +35,7 @@ bool sparse(const QString &path, qint64 size)
     return f.open(QIODevice::WriteOnly) && f.resize(size);
 }
 
-QStringList partials(const QString &root) { return filesUnder(root, {QStringLiteral("*.partial")}); }
+QStringList partials(const QString &root) { return leftovers(root, QDir::Files, {QStringLiteral("*.partial")}); }
 
 } // namespace
 

@@ -1,13 +1,12 @@
 // Work files a crashed run left in the cache folder go at the next start;
 // nothing else there, and nothing a symlink leads to, is touched.
 
-#include "AppModelAlone.h"
+#include "ModelRig.h"
 #include "app/StaleWork.h"
 #include "audio/AudioPrep.h"
 #include "base/Format.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTest>
@@ -17,18 +16,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Everything under `root`, without following symlinks, sorted.
-QStringList listing(const QString &root)
-{
-    QStringList names;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        names << QDir(root).relativeFilePath(it.next());
-    names.sort();
-    return names;
-}
 
 bool touch(const QString &path, const QDateTime &when)
 {
@@ -88,7 +75,7 @@ private Q_SLOTS:
                 QVERIFY(touch(path, size.endsWith(QStringLiteral(" new")) ? start.addSecs(5) : start.addSecs(-3600)));
             }
         }
-        const QStringList before = listing(root);
+        const QStringList before = leftovers(root);
 
         const StaleWork::Freed freed = StaleWork::sweep(root + QStringLiteral("/KLVO Tandor"), start);
         QCOMPARE(freed.files, int(removed.size()));
@@ -96,7 +83,7 @@ private Q_SLOTS:
         QStringList expected = before;
         for (const QString &gone : removed)
             expected.removeOne(gone);
-        QCOMPARE(listing(root), expected);
+        QCOMPARE(leftovers(root), expected);
     }
 
     void message_data()
@@ -135,7 +122,7 @@ private Q_SLOTS:
         StaleWork::sweepLater(*app.model);
         QTRY_COMPARE(app.lines().first().text, QStringLiteral("Removed 2 files (3 MB) left in the cache by an earlier run."));
         QCOMPARE(app.lines().size(), linesBefore + 1);
-        QCOMPARE(listing(cache), (QStringList{QStringLiteral("keep.txt"), QStringLiteral("mounts")}));
+        QCOMPARE(leftovers(cache), (QStringList{QStringLiteral("keep.txt"), QStringLiteral("mounts")}));
 
         // A second sweep finds nothing and says nothing.
         StaleWork::sweepLater(*app.model);

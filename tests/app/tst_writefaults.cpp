@@ -4,10 +4,8 @@
 // gets, no half-written file anywhere, older files left alone, and the next
 // run of the same kind working once the fault is gone.
 
-#include "AppModelAlone.h"
-#include "AudioFixtures.h"
 #include "FaultInjection.h"
-#include "AppVirtualRig.h"
+#include "ModelRig.h"
 #include "app/ChecksumModel.h"
 #include "app/MakeImageModel.h"
 #include "app/SaveFile.h"
@@ -55,14 +53,14 @@ struct Kept
     }
 };
 
-struct Rig : AppVirtualRig
+struct Rig : VirtualRig
 {
-    using AppVirtualRig::AppVirtualRig;
+    using VirtualRig::VirtualRig;
     QStringList before; // the files there were when the fault was armed
     // `rule` for this process, or with `child` for the tools it starts.
     void arm(const Fault::Rule &rule, bool child = false)
     {
-        before = filesUnder(env.root());
+        before = leftovers(env.root(), QDir::Files);
         if (!child)
             return Fault::arm(rule);
         qputenv("LD_PRELOAD", Fault::preloadModule());
@@ -73,7 +71,7 @@ struct Rig : AppVirtualRig
     QString leftBehind(Kind kind, const QList<Kept> &kept) const
     {
         QStringList out;
-        for (const QString &f : filesUnder(env.root()))
+        for (const QString &f : leftovers(env.root(), QDir::Files))
             if (!before.contains(f) && !QStringList{"log.txt", "settings.ini"}.contains(QFileInfo(f).fileName()))
                 out.append(f);
         for (const Kept &k : kept)
@@ -143,14 +141,14 @@ private Q_SLOTS:
         QCOMPARE(rig.deck(0)->state(), Deck::State::failed);
         QVERIFY2(rig.lines(said) == 1, qPrintable(rig.log()));
         QCOMPARE(rig.leftBehind(kind, {nearby}), QString());
-        QCOMPARE(filesUnder(rig.folder(0)), QStringList());
+        QCOMPARE(leftovers(rig.folder(0), QDir::Files), QStringList());
 
         // The same burn once the fault is gone.
         QVERIFY(rig.blank(0));
         rig.model->start(rig.deck(0));
         QVERIFY(QTest::qWaitFor([&] { return !rig.deck(0)->busy(); }, 30000));
         QVERIFY2(rig.deck(0)->state() == Deck::State::done, qPrintable(rig.log()));
-        QCOMPARE(filesUnder(rig.folder(0)), QStringList({"Disc 001.bin", "Disc 001.cue"}));
+        QCOMPARE(leftovers(rig.folder(0), QDir::Files), QStringList({"Disc 001.bin", "Disc 001.cue"}));
         QTRY_COMPARE(QDir(cache).entryList({QStringLiteral("*.cdda")}, QDir::Files), QStringList());
     }
 
@@ -348,7 +346,7 @@ private Q_SLOTS:
         QCOMPARE(model.logLines()->rowCount(), shown + 2);
         QVERIFY(readFile(logPath).endsWith("  After the fault.\n"));
         QVERIFY(!readFile(logPath).contains("no room"));
-        QCOMPARE(filesUnder(logFolder), QStringList{"Burn Log.txt"});
+        QCOMPARE(leftovers(logFolder, QDir::Files), QStringList{"Burn Log.txt"});
     }
 
     // "Save Burn Log…": a copy of the log file at a place the user chose.
@@ -424,7 +422,7 @@ private Q_SLOTS:
         QCOMPARE(SaveFile::replace(link, "new\n"), QString());
         QVERIFY(QFileInfo(link).isSymLink());
         QCOMPARE(readFile(real), QByteArray("new\n"));
-        QCOMPARE(filesUnder(env.path(QStringLiteral("elsewhere"))), QStringList{"sums.sha256"});
+        QCOMPARE(leftovers(env.path(QStringLiteral("elsewhere")), QDir::Files), QStringList{"sums.sha256"});
     }
 
     // A .sha256 file saved from the Checksums card.

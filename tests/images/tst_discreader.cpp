@@ -1,3 +1,4 @@
+#include "EmulatedDrives.h"
 #include "ImageFixtures.h"
 #include "TestEnv.h"
 #include "base/Format.h"
@@ -333,6 +334,42 @@ private slots:
         QVERIFY(writeFile(file, QByteArray(4096, '\0')));
         QCOMPARE(DiscReader::dvdProtection(BlockReader(file)), -1);
         QCOMPARE(OpticalDiscs::dvdCopyProtection(m_env.path(QStringLiteral("missing"))), -1);
+    }
+
+    // A burner udev doesn't know is asked what it holds, and its disc is
+    // read through the device node as the kernel reads it.
+    void burnerUnknownToUdev_data()
+    {
+        QTest::addColumn<QString>("medium");
+        QTest::addColumn<QString>("name"); // empty: nothing listed
+        QTest::addColumn<qint64>("bytes");
+        QTest::newRow("written CD-R") << "CD-R written" << "CD-R" << qint64(300 * 2048);
+        QTest::newRow("blank DVD-R") << "DVD-R" << "DVD-R" << qint64(0);
+        QTest::newRow("no disc") << "none" << "" << qint64(0);
+    }
+    void burnerUnknownToUdev()
+    {
+        QFETCH(QString, medium);
+        QFETCH(QString, name);
+        QFETCH(qint64, bytes);
+        EmulatedDrives drives({medium});
+        const QList<DiscInfo> listed = DiscReader::opticalDiscs({EmulatedDrives::device(0)});
+        QCOMPARE(listed.size(), name.isEmpty() ? 0 : 1);
+        if (listed.isEmpty())
+            return;
+        QCOMPARE(listed[0].bsdName, EmulatedDrives::device(0));
+        QCOMPARE(listed[0].mediaName, name);
+        QCOMPARE(listed[0].bytes, bytes);
+        QCOMPARE(listed[0].writable, bytes == 0);
+        QTemporaryDir tmp;
+        const QString target = tmp.filePath(QStringLiteral("copy.iso"));
+        if (bytes == 0) {
+            QCOMPARE(thrown([&] { DiscReader::makeISO(listed[0], target, {}, nullptr); }).kind(), TDError::Kind::refused);
+            return;
+        }
+        const DiscReader::Outcome copied = DiscReader::makeISO(listed[0], target, {}, nullptr);
+        QCOMPARE(readFile(target), QByteArray(bytes, '\xff'));
+        QCOMPARE(copied.sha256.value_or(QString()), opensslSha256(target));
     }
 
 private:

@@ -14,7 +14,6 @@
 #include <QStandardPaths>
 #include <QTest>
 
-
 // QCOMPARE prints a TDError as its text.
 inline char *toString(const TDError &e)
 {
@@ -35,15 +34,16 @@ TDError thrown(F &&run)
     return TDError::tool(QStringLiteral("(nothing was thrown)"));
 }
 
-// Everything in `dir`, recursively and sorted, to prove nothing was left.
-inline QStringList leftovers(const QString &dir)
+// What is under `dir` (of `kinds`, named like `names`), recursively and
+// sorted, hidden ones included, symlinks not followed: to prove nothing was left.
+inline QStringList leftovers(const QString &dir, QDir::Filters kinds = QDir::AllEntries, const QStringList &names = {})
 {
-    QStringList names;
-    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    QStringList out;
+    QDirIterator it(dir, names, kinds | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
     while (it.hasNext())
-        names << QDir(dir).relativeFilePath(it.next());
-    names.sort();
-    return names;
+        out << QDir(dir).relativeFilePath(it.next());
+    out.sort();
+    return out;
 }
 
 // Writes `data` as the whole file, making its folder first.

@@ -23,34 +23,23 @@ const char *const nodesVar = "TANDOR_TEST_NODES";
 constexpr uid_t nobody = 65534;
 constexpr gid_t nogroup = 65534;
 
-void makeFile(const std::string &dir, const char *name, const char *group, mode_t mode)
+// `name` in `dir`, of root and `group` (root's when null), with `mode`: a
+// block node when `block`, else a file. Left out when the group is missing.
+void make(const std::string &dir, const char *name, const char *group, mode_t mode, bool block = false)
 {
-    gid_t gid = 0;
-    if (group) {
-        const ::group *g = getgrnam(group);
-        if (!g)
-            return; // rows that need it skip
-        gid = g->gr_gid;
-    }
+    const ::group *g = group ? getgrnam(group) : nullptr;
+    if (group && !g)
+        return; // rows that need it skip
     const std::string path = dir + "/" + name;
-    if (std::FILE *f = std::fopen(path.c_str(), "w")) {
+    if (block) {
+        // Major 240 is set aside for local use: no driver answers it.
+        if (mknod(path.c_str(), S_IFBLK | mode, makedev(240, 0)) != 0)
+            return;
+    } else if (std::FILE *f = std::fopen(path.c_str(), "w")) {
         std::fputs("not a disc\n", f);
         std::fclose(f);
     }
-    if (chown(path.c_str(), 0, gid) != 0 || chmod(path.c_str(), mode) != 0)
-        unlink(path.c_str());
-}
-
-void makeBlockNode(const std::string &dir, const char *name)
-{
-    const ::group *g = getgrnam("cdrom");
-    if (!g)
-        return;
-    const std::string path = dir + "/" + name;
-    // Major 240 is set aside for local use: no driver answers it.
-    if (mknod(path.c_str(), S_IFBLK | 0660, makedev(240, 0)) != 0)
-        return;
-    if (chown(path.c_str(), 0, g->gr_gid) != 0 || chmod(path.c_str(), 0660) != 0)
+    if (chown(path.c_str(), 0, g ? g->gr_gid : 0) != 0 || chmod(path.c_str(), mode) != 0)
         unlink(path.c_str());
 }
 
@@ -70,10 +59,10 @@ int run(int argc, char **argv, const std::function<int(int, char **)> &tests)
     }
     const std::string dir = dirTemplate;
     chmod(dir.c_str(), 0755);
-    makeFile(dir, "cdrom", "cdrom", 0660);
-    makeFile(dir, "tape", "tape", 0660);
-    makeFile(dir, "root-only", nullptr, 0600);
-    makeBlockNode(dir, "cdrom-block");
+    make(dir, "cdrom", "cdrom", 0660);
+    make(dir, "tape", "tape", 0660);
+    make(dir, "root-only", nullptr, 0600);
+    make(dir, "cdrom-block", "cdrom", 0660, true);
 
     const pid_t child = fork();
     if (child < 0) {

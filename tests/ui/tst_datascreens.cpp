@@ -217,11 +217,11 @@ private Q_SLOTS:
         QTRY_VERIFY2_WITH_TIMEOUT(minis().filter(QRegularExpression(QStringLiteral("^Blank .* ready"))).size() == media.size(),
                                   qPrintable(minis().join(u'|')), 20000);
         rig.click(rig.item(QStringLiteral("burnImageButton")));
-        const auto ended = [&](qsizetype count) {
+        const auto ended = [&] {
             const QList<QJob> jobs = rig.model->queue()->jobs();
-            return jobs.size() == count && std::all_of(jobs.begin(), jobs.end(), [](const QJob &j) { return j.finished(); });
+            return jobs.size() == media.size() && std::all_of(jobs.begin(), jobs.end(), [](const QJob &j) { return j.finished(); });
         };
-        QTRY_VERIFY_WITH_TIMEOUT(ended(media.size()), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(ended(), 60000);
         const QStringList log = rig.texts();
         for (const QJob &job : rig.model->queue()->jobs())
             QVERIFY2(job.state == JobState::done, qPrintable(job.detail + u'\n' + log.join(u'\n')));
@@ -244,15 +244,6 @@ private Q_SLOTS:
             const QString sha = QStringLiteral("Deck %1: Match — SHA-256 ").arg(rig.model->decks().at(d)->letter());
             QCOMPARE(!log.filter(sha).isEmpty(), file.endsWith(u".iso"));
         }
-        if (!file.endsWith(u".iso"))
-            return;
-        // Deck A's disc, back in, shows on the Copy card by itself and is copied to an ISO.
-        drives[0].closeTray();
-        QTRY_VERIFY_WITH_TIMEOUT(rig.item(QStringLiteral("discPicker"))->isVisible(), 20000);
-        rig.click(rig.item(QStringLiteral("makeIsoFromDiscButton")));
-        QVERIFY(rig.answerFileDialog(rig.env.path("copy.iso")));
-        QTRY_VERIFY_WITH_TIMEOUT(ended(media.size() + 1), 30000);
-        QCOMPARE(readFile(rig.env.path("copy.iso")), expected);
     }
 
     // A mount that fails says so in words; fuseiso's own line sits under it in the log card.

@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -11,6 +12,7 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <thread>
 #include <unistd.h>
 
 namespace OpticalDiscs {
@@ -240,9 +242,17 @@ bool ask(const QString &devicePath, unsigned char *cdb, unsigned char cdbBytes, 
     io.timeout = 10000; // ms: a drive may have to spin the disc up first
 
     int rc;
-    do
-        rc = ::ioctl(fd, SG_IO, &io);
-    while (rc < 0 && errno == EINTR);
+    // A drive tells the first command after a disc change of the change
+    // (UNIT ATTENTION) instead of answering it; the command is sent again.
+    for (int tries = 2; tries > 0; --tries) {
+        do
+            rc = ::ioctl(fd, SG_IO, &io);
+        while (rc < 0 && errno == EINTR);
+        const bool attention = rc == 0 && (io.info & SG_INFO_OK_MASK) != SG_INFO_OK && io.sb_len_wr > 2
+            && (senseData[0] & 0x7e) == 0x70 && (senseData[2] & 0x0f) == 0x06;
+        if (!attention)
+            break;
+    }
     ::close(fd);
     if (sense)
         std::memcpy(*sense, senseData, sizeof *sense);
@@ -288,6 +298,9 @@ std::optional<DiscInfo> askDrive(const QString &devicePath)
     // The properties udev's cdrom_id and blkid would have given, so that the
     // disc is described as udev's are.
     QMap<QString, QString> p;
+    // A disc just put in is still spinning up and shows no profile yet.
+    for (int waited = 0; waited < 50 && becomingReady(devicePath); ++waited)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
     // GET CONFIGURATION (46h), current features only: the profile in bytes 6-7.
     unsigned char getConfiguration[10] = {0x46, 0x01, 0, 0, 0, 0, 0, 0, 8, 0};
     unsigned char config[8] = {};

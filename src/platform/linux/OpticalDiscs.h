@@ -42,7 +42,8 @@ std::optional<DiscInfo> fromProperties(const QString &name, const QMap<QString, 
 // The disc in the drive at `devicePath`, described by the drive itself
 // (GET CONFIGURATION, READ DISC INFORMATION, READ TOC, READ CAPACITY and the
 // volume descriptor), for a drive udev doesn't know. bsdName is the path.
-// Nothing when the drive can't be asked or holds no disc.
+// Waits up to 5 s for a disc that is spinning up. Nothing when the drive
+// can't be asked or holds no disc.
 std::optional<DiscInfo> askDrive(const QString &devicePath);
 
 // READ DISC STRUCTURE, format 01h (copyright information) on the device at
