@@ -134,18 +134,9 @@ private Q_SLOTS:
                "  track 03 audio\n    index 01 00:11:25\n    POSTGAP 00:01:00\n"
             << disc({one, two, three}, "Album", "Band");
 
-        QTest::newRow("two files, MOTOROLA, PREGAP silence")
-            << "FILE \"data image.iso\" BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\n"
-               "FILE two.raw MOTOROLA\nTRACK 02 AUDIO\nPREGAP 00:02:00\nINDEX 01 00:00:10\n"
-            << disc({track(Mode::mode1Cooked, "/discs/data image.iso", 0, 150),
-                     track(Mode::audio, "/discs/two.raw", 10 * 2352, 30, 0, 150, 0, true)});
+        QTest::newRow("two files, MOTOROLA, PREGAP silence") << "FILE \"data image.iso\" BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\n" "FILE two.raw MOTOROLA\nTRACK 02 AUDIO\nPREGAP 00:02:00\nINDEX 01 00:00:10\n" << disc({track(Mode::mode1Cooked, "/discs/data image.iso", 0, 150), track(Mode::audio, "/discs/two.raw", 10 * 2352, 30, 0, 150, 0, true)});
 
-        QTest::newRow("raw data modes and audio share a file")
-            << "FILE mixed.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n"
-               "TRACK 02 MODE2/2352\nINDEX 01 00:00:10\nTRACK 03 AUDIO\nINDEX 00 00:00:20\nINDEX 01 00:00:22\n"
-            << disc({track(Mode::mode1Raw, "/discs/mixed.bin", 0, 10),
-                     track(Mode::mode2Raw, "/discs/mixed.bin", 10 * 2352, 10),
-                     track(Mode::audio, "/discs/mixed.bin", 22 * 2352, 8, 2)});
+        QTest::newRow("raw data modes and audio share a file") << "FILE mixed.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n" "TRACK 02 MODE2/2352\nINDEX 01 00:00:10\nTRACK 03 AUDIO\nINDEX 00 00:00:20\nINDEX 01 00:00:22\n" << disc({track(Mode::mode1Raw, "/discs/mixed.bin", 0, 10), track(Mode::mode2Raw, "/discs/mixed.bin", 10 * 2352, 10), track(Mode::audio, "/discs/mixed.bin", 22 * 2352, 8, 2)});
         QTest::newRow("last second and frame") << "FILE huge.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:59:74\n" << disc({track(Mode::audio, "/discs/huge.bin", 4499 * 2352, 200'000'000'000 - 4499)});
     }
     void cue() { checkReads(QStringLiteral("album.cue")); }
@@ -316,21 +307,9 @@ private Q_SLOTS:
         // Whether a cue sheet of ours can say it: raw data and big-endian
         // audio in one file can't share a FILE line.
         QTest::addColumn<bool>("ownCue");
-        QTest::newRow("audio with START and PREGAP")
-            << "CD_DA\nTRACK AUDIO\nFILE \"audio.bin\" 0 00:01:00\nSTART 00:00:30\n"
-               "TRACK AUDIO\nPREGAP 00:02:00\nFILE \"audio.bin\" 00:01:00 00:01:10\n"
-               "TRACK AUDIO\nFILE \"audio.bin\" 00:02:10\nINDEX 00:00:20\n"
-            << "" << true;
-        QTest::newRow("data and audio")
-            << "CD_ROM\nTRACK MODE1_RAW\nDATAFILE \"disc.bin\" 00:00:10\n"
-               "TRACK AUDIO\nFILE \"disc.bin\" #23520 0 00:00:20\nSTART 00:00:05\n"
-               "TRACK AUDIO\nFILE \"disc.bin\" #70560 0\n"
-            << "" << false;
-        QTest::newRow("CD-Text")
-            << "CD_DA\nCD_TEXT { LANGUAGE_MAP { 0 : EN } LANGUAGE 0 { TITLE \"Live\" PERFORMER \"Band\" } }\n"
-               "TRACK AUDIO\nCD_TEXT { LANGUAGE 0 { TITLE \"Intro\" PERFORMER \"Band\" } }\nFILE \"audio.bin\" 0 00:02:00\n"
-               "TRACK AUDIO\nCD_TEXT { LANGUAGE 0 { TITLE \"Song\" PERFORMER \"Band\" } }\nFILE \"audio.bin\" 00:02:00\n"
-            << "Live" << true;
+        QTest::newRow("audio with START and PREGAP") << "CD_DA\nTRACK AUDIO\nFILE \"audio.bin\" 0 00:01:00\nSTART 00:00:30\n" "TRACK AUDIO\nPREGAP 00:02:00\nFILE \"audio.bin\" 00:01:00 00:01:10\n" "TRACK AUDIO\nFILE \"audio.bin\" 00:02:10\nINDEX 00:00:20\n" << "" << true;
+        QTest::newRow("data and audio") << "CD_ROM\nTRACK MODE1_RAW\nDATAFILE \"disc.bin\" 00:00:10\n" "TRACK AUDIO\nFILE \"disc.bin\" #23520 0 00:00:20\nSTART 00:00:05\n" "TRACK AUDIO\nFILE \"disc.bin\" #70560 0\n" << "" << false;
+        QTest::newRow("CD-Text") << "CD_DA\nCD_TEXT { LANGUAGE_MAP { 0 : EN } LANGUAGE 0 { TITLE \"Live\" PERFORMER \"Band\" } }\n" "TRACK AUDIO\nCD_TEXT { LANGUAGE 0 { TITLE \"Intro\" PERFORMER \"Band\" } }\nFILE \"audio.bin\" 0 00:02:00\n" "TRACK AUDIO\nCD_TEXT { LANGUAGE 0 { TITLE \"Song\" PERFORMER \"Band\" } }\nFILE \"audio.bin\" 00:02:00\n" << "Live" << true;
     }
     void tocMatchesToc2cue()
     {

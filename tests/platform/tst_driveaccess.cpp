@@ -52,18 +52,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         using R = DriveAccess::Refusal;
         const QString n = QStringLiteral("/dev/sr1");
-        QTest::newRow("joined, not logged in again")
-            << R{n, "cdrom", false, false, true, true}
-            << "No permission to use /dev/sr1 yet: you are in the cdrom group from your next login on, so log out "
-               "and back in.";
-        QTest::newRow("mode allows: a sandbox refuses")
-            << R{n, "cdrom", false, true, false, false}
-            << "No permission to use /dev/sr1 although its owner and mode allow it: if the program runs in a "
-               "sandbox (Flatpak or Snap), give it access to devices.";
-        QTest::newRow("read-only wins over everything")
-            << R{n, "cdrom", true, true, true, true}
-            << "/dev/sr1 can only be read here, not written: if the program runs in a sandbox (Flatpak or Snap), "
-               "give it access to devices.";
+        QTest::newRow("joined, not logged in again") << R{n, "cdrom", false, false, true, true} << "No permission to use /dev/sr1 yet: you are in the cdrom group from your next login on, so log out " "and back in.";
+        QTest::newRow("mode allows: a sandbox refuses") << R{n, "cdrom", false, true, false, false} << "No permission to use /dev/sr1 although its owner and mode allow it: if the program runs in a " "sandbox (Flatpak or Snap), give it access to devices.";
+        QTest::newRow("read-only wins over everything") << R{n, "cdrom", true, true, true, true} << "/dev/sr1 can only be read here, not written: if the program runs in a sandbox (Flatpak or Snap), " "give it access to devices.";
     }
     void refusalText()
     {
@@ -79,14 +70,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("mountPoint");
         QTest::addColumn<Holders>("holders");
         QTest::addColumn<QString>("text");
-        QTest::newRow("mounted disc, holders aside")
-            << "/media/me/BACKUP 1" << Holders{{"reader", 7}}
-            << "The disc in /dev/sr0 is mounted at /media/me/BACKUP 1: unmount it (Unmount in the file manager, or "
-               "udisksctl unmount -b /dev/sr0), then Refresh Drives.";
-        QTest::newRow("three programs, one without a name")
-            << "" << Holders{{"writer", 12}, {"", 13}, {"reader", 14}}
-            << "/dev/sr0 is in use by writer (PID 12), a program (PID 13) and reader (PID 14). Close them, then "
-               "Refresh Drives.";
+        QTest::newRow("mounted disc, holders aside") << "/media/me/BACKUP 1" << Holders{{"reader", 7}} << "The disc in /dev/sr0 is mounted at /media/me/BACKUP 1: unmount it (Unmount in the file manager, or " "udisksctl unmount -b /dev/sr0), then Refresh Drives.";
+        QTest::newRow("three programs, one without a name") << "" << Holders{{"writer", 12}, {"", 13}, {"reader", 14}} << "/dev/sr0 is in use by writer (PID 12), a program (PID 13) and reader (PID 14). Close them, then " "Refresh Drives.";
     }
     void inUseText()
     {

@@ -64,12 +64,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("error");  // empty: the burn ends done
         QTest::newRow("one track") << QList<int>{300} << false << false << 0 << QString();
         QTest::newRow("one track, odd length, verified") << QList<int>{301} << false << true << 0 << QString();
-        QTest::newRow("mismatch in track 1")
-            << QList<int>{120} << false << true << 1 << "The disc didn't match what was written (track 1).";
+        QTest::newRow("mismatch in track 1") << QList<int>{120} << false << true << 1 << "The disc didn't match what was written (track 1).";
         // A file takes one track only; libburn says why.
-        QTest::newRow("two tracks")
-            << QList<int>{120, 60} << false << false << 0
-            << "SAO: multi track capability lacking, TAO: multi track capability lacking";
+        QTest::newRow("two tracks") << QList<int>{120, 60} << false << false << 0 << "SAO: multi track capability lacking, TAO: multi track capability lacking";
         QTest::newRow("test burn") << QList<int>{300} << true << false << 0 << QString();
         QTest::newRow("test burn asked to verify") << QList<int>{300} << true << true << 1 << QString();
     }
@@ -327,13 +324,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("changeFile"); // the file changes once the disc holds its start
         const QByteArray cue("FILE \"disc image.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n");
         QTest::newRow("cue") << "disc.cue" << cue << 0 << false;
-        QTest::newRow("toc") << "disc.toc" << QByteArray("CD_ROM\nTRACK MODE1\nDATAFILE \"disc image.bin\"\n") << 0
-                             << false;
-        QTest::newRow("cue with pre-gap and INDEX 00")
-            << "disc.cue"
-            << QByteArray("FILE \"disc image.bin\" BINARY\n  TRACK 01 MODE1/2048\n    PREGAP 00:00:30\n"
-                          "    INDEX 00 00:00:00\n    INDEX 01 00:00:10\n")
-            << 10 << false;
+        QTest::newRow("toc") << "disc.toc" << QByteArray("CD_ROM\nTRACK MODE1\nDATAFILE \"disc image.bin\"\n") << 0 << false;
+        QTest::newRow("cue with pre-gap and INDEX 00") << "disc.cue" << QByteArray("FILE \"disc image.bin\" BINARY\n  TRACK 01 MODE1/2048\n    PREGAP 00:00:30\n" "    INDEX 00 00:00:00\n    INDEX 01 00:00:10\n") << 10 << false;
         QTest::newRow("file changed during the burn") << "disc.cue" << cue << 0 << true;
     }
     void cueSheetBurn()
@@ -410,12 +402,9 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QStringList>("files"); // empty: not burnable
-        QTest::newRow("data track") << "FILE \"a b.bin\" BINARY\r\nTRACK 01 MODE1/2048\r\nINDEX 01 00:00:00"
-                                    << QStringList{"a b.bin"};
-        QTest::newRow("audio, two files, lower case")
-            << "file one.wav wave\n track 01 audio\nFILE two.bin MOTOROLA\n TRACK 02 AUDIO" << QStringList{"one.wav", "two.bin"};
-        QTest::newRow("mixed audio and data")
-            << "FILE a.bin BINARY\nTRACK 01 MODE1/2048\nTRACK 02 AUDIO" << QStringList{};
+        QTest::newRow("data track") << "FILE \"a b.bin\" BINARY\r\nTRACK 01 MODE1/2048\r\nINDEX 01 00:00:00" << QStringList{"a b.bin"};
+        QTest::newRow("audio, two files, lower case") << "file one.wav wave\n track 01 audio\nFILE two.bin MOTOROLA\n TRACK 02 AUDIO" << QStringList{"one.wav", "two.bin"};
+        QTest::newRow("mixed audio and data") << "FILE a.bin BINARY\nTRACK 01 MODE1/2048\nTRACK 02 AUDIO" << QStringList{};
         QTest::newRow("raw data track") << "FILE a.bin BINARY\nTRACK 01 MODE2/2352" << QStringList{};
         QTest::newRow("mp3 file") << "FILE a.mp3 MP3\nTRACK 01 AUDIO" << QStringList{};
         QTest::newRow("track before file") << "TRACK 01 AUDIO\nFILE a.bin BINARY" << QStringList{};
@@ -435,8 +424,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("result");
-        QTest::newRow("relative, quoted") << "FILE \"a b.bin\" BINARY\nTRACK 01 AUDIO"
-                                          << "FILE \"/discs/a b.bin\" BINARY\nTRACK 01 AUDIO";
+        QTest::newRow("relative, quoted") << "FILE \"a b.bin\" BINARY\nTRACK 01 AUDIO" << "FILE \"/discs/a b.bin\" BINARY\nTRACK 01 AUDIO";
         QTest::newRow("relative in a subfolder") << "  file sub/../x.wav WAVE" << "FILE \"/discs/x.wav\" WAVE";
         QTest::newRow("absolute stays") << "FILE /other/x.bin BINARY" << "FILE \"/other/x.bin\" BINARY";
         QTest::newRow("no file line") << "REM FILE x\nTITLE \"t\"" << "REM FILE x\nTITLE \"t\"";
@@ -458,54 +446,22 @@ private Q_SLOTS:
         const QString fallback = QStringLiteral("The burn failed.");
         const QString write = QStringLiteral("CDB= WRITE(10) : 2a 00 00 00 00 a0 00 00 10 00  : dxfer_len= 32768");
         const QString runFailed = QStringLiteral("Burn run failed");
-        QTest::newRow("write error mid-track")
-            << QStringList{"SCSI error on write(160,16): [3 0C 00] Medium error. Write error.", write, runFailed}
-            << "The burner couldn't write to the disc. Try another disc." << 0;
-        QTest::newRow("buffer underrun")
-            << QStringList{"SCSI error on write(8000,16): [3 0C 09] Medium error. Write error, loss of streaming.",
-                           write, runFailed}
-            << "The burner ran out of data to write (a buffer underrun). Try a lower speed." << 0;
-        QTest::newRow("disc taken out mid-burn")
-            << QStringList{"SCSI error on write(160,16): [2 3A 02] Drive not ready. Medium not present, tray open.", write,
-                           "Failed to synchronize drive cache. SCSI error : [2 3A 02] Drive not ready. Medium not "
-                           "present, tray open.",
-                           runFailed}
-            << "The disc was taken out of the burner." << 2;
+        QTest::newRow("write error mid-track") << QStringList{"SCSI error on write(160,16): [3 0C 00] Medium error. Write error.", write, runFailed} << "The burner couldn't write to the disc. Try another disc." << 0;
+        QTest::newRow("buffer underrun") << QStringList{"SCSI error on write(8000,16): [3 0C 09] Medium error. Write error, loss of streaming.", write, runFailed} << "The burner ran out of data to write (a buffer underrun). Try a lower speed." << 0;
+        QTest::newRow("disc taken out mid-burn") << QStringList{"SCSI error on write(160,16): [2 3A 02] Drive not ready. Medium not present, tray open.", write, "Failed to synchronize drive cache. SCSI error : [2 3A 02] Drive not ready. Medium not " "present, tray open.", runFailed} << "The disc was taken out of the burner." << 2;
         // libburn's complaints are shared: another deck's came first.
-        QTest::newRow("another deck's fault before this one's")
-            << QStringList{"SCSI error on write(160,16): [3 0C 00] Medium error. Write error.", write,
-                           "SCSI error on write(96,16): [2 3A 02] Drive not ready. Medium not present, tray open.", runFailed}
-            << "The disc was taken out of the burner." << 2;
-        QTest::newRow("stays becoming ready")
-            << QStringList{"SCSI error on write(0,16): [2 04 01] Drive not ready. Logical unit is in the process of "
-                           "becoming ready.",
-                           runFailed}
-            << "The burner didn't get ready. Wait a moment, then try again." << 0;
-        QTest::newRow("not ready for another reason")
-            << QStringList{"SCSI error on write(0,16): [2 04 02] Drive not ready. Logical unit is not ready.", runFailed}
-            << fallback << 1;
-        QTest::newRow("command timed out")
-            << QStringList{"SCSI command 2Ah yielded host problem: 0x3 SG_ERR_DID_TIME_OUT (Timed out for "
-                           "miscellaneous reasons)",
-                           "SCSI error on write(176,16): [5 21 02] Illegal request. Invalid address for write.", runFailed}
-            << "The burner took too long to answer." << 0;
-        QTest::newRow("drive lost mid-burn")
-            << QStringList{DriveTrouble::withSystemError("Failed to transfer command to drive", ENODEV),
-                           "Lost connection to drive", runFailed}
-            << "The burner was disconnected." << 1;
-        QTest::newRow("drive gone before the grab")
-            << QStringList{"File object '/dev/sr1' not found", "Cannot access '/dev/sr1' as SG_IO CDROM drive"}
-            << "The burner was disconnected." << 0;
-        QTest::newRow("no permission") << QStringList{DriveTrouble::withSystemError("Could not grab drive", EACCES)}
-                                       << "No permission to use the burner." << 0;
-        QTest::newRow("held by another program") << QStringList{"Could not grab drive - already in use"}
-                                                 << "Another program is using the burner." << 0;
+        QTest::newRow("another deck's fault before this one's") << QStringList{"SCSI error on write(160,16): [3 0C 00] Medium error. Write error.", write, "SCSI error on write(96,16): [2 3A 02] Drive not ready. Medium not present, tray open.", runFailed} << "The disc was taken out of the burner." << 2;
+        QTest::newRow("stays becoming ready") << QStringList{"SCSI error on write(0,16): [2 04 01] Drive not ready. Logical unit is in the process of " "becoming ready.", runFailed} << "The burner didn't get ready. Wait a moment, then try again." << 0;
+        QTest::newRow("not ready for another reason") << QStringList{"SCSI error on write(0,16): [2 04 02] Drive not ready. Logical unit is not ready.", runFailed} << fallback << 1;
+        QTest::newRow("command timed out") << QStringList{"SCSI command 2Ah yielded host problem: 0x3 SG_ERR_DID_TIME_OUT (Timed out for " "miscellaneous reasons)", "SCSI error on write(176,16): [5 21 02] Illegal request. Invalid address for write.", runFailed} << "The burner took too long to answer." << 0;
+        QTest::newRow("drive lost mid-burn") << QStringList{DriveTrouble::withSystemError("Failed to transfer command to drive", ENODEV), "Lost connection to drive", runFailed} << "The burner was disconnected." << 1;
+        QTest::newRow("drive gone before the grab") << QStringList{"File object '/dev/sr1' not found", "Cannot access '/dev/sr1' as SG_IO CDROM drive"} << "The burner was disconnected." << 0;
+        QTest::newRow("no permission") << QStringList{DriveTrouble::withSystemError("Could not grab drive", EACCES)} << "No permission to use the burner." << 0;
+        QTest::newRow("held by another program") << QStringList{"Could not grab drive - already in use"} << "Another program is using the burner." << 0;
         // libburn's own bookkeeping, not another program.
         QTest::newRow("busy with this program's work") << QStringList{"Drive is busy on attempt to close"} << fallback << 0;
         QTest::newRow("not a drive fault") << QStringList{"audio track prohibited by non-CD"} << fallback << 0;
-        QTest::newRow("not a drive fault, the command's bytes after it")
-            << QStringList{"SCSI error on command A1h BLANK: [5 30 05] Illegal request. Cannot write medium", "CDB= a1 11"}
-            << fallback << 0;
+        QTest::newRow("not a drive fault, the command's bytes after it") << QStringList{"SCSI error on command A1h BLANK: [5 30 05] Illegal request. Cannot write medium", "CDB= a1 11"} << fallback << 0;
         QTest::newRow("nothing said") << QStringList{} << fallback << -1;
     }
     void driveTrouble()

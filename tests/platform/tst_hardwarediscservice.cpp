@@ -111,23 +111,16 @@ private Q_SLOTS:
         DriveFacts::WriteFacts dvd = cdrw;
         dvd.writeDvdr = true;
         dvd.profiles = {0x08, 0x09, 0x0a, 0x10, 0x11, 0x13, 0x14, 0x1a, 0x1b, 0x2b};
-        QTest::newRow("DVD writer")
-            << dvd
-            << cdCaps + QStringList{DRCaps::canTestWriteDVD, DRCaps::canUnderrunProtectDVD, DRCaps::canWriteDVDR,
-                                    DRCaps::canWriteDVDRW, DRCaps::canWriteDVDPlusR, DRCaps::canWriteDVDPlusRW,
-                                    DRCaps::canWriteDVDPlusRDoubleLayer};
+        QTest::newRow("DVD writer") << dvd << cdCaps + QStringList{DRCaps::canTestWriteDVD, DRCaps::canUnderrunProtectDVD, DRCaps::canWriteDVDR, DRCaps::canWriteDVDRW, DRCaps::canWriteDVDPlusR, DRCaps::canWriteDVDPlusRW, DRCaps::canWriteDVDPlusRDoubleLayer};
 
         DriveFacts::WriteFacts plusOnly;
         plusOnly.simulate = plusOnly.underrunProof = plusOnly.saoBlocks = true;
         plusOnly.profiles = {0x10, 0x1a, 0x1b};
-        QTest::newRow("DVD+ only: no test write, no CD modes")
-            << plusOnly
-            << QStringList{DRCaps::canUnderrunProtectDVD, DRCaps::canWriteDVDPlusR, DRCaps::canWriteDVDPlusRW};
+        QTest::newRow("DVD+ only: no test write, no CD modes") << plusOnly << QStringList{DRCaps::canUnderrunProtectDVD, DRCaps::canWriteDVDPlusR, DRCaps::canWriteDVDPlusRW};
 
         DriveFacts::WriteFacts bd;
         bd.profiles = {0x40, 0x41, 0x42, 0x43, 0x12};
-        QTest::newRow("BD writer, profiles only")
-            << bd << QStringList{DRCaps::canWriteBDR, DRCaps::canWriteBDRE, DRCaps::canWriteDVDRAM};
+        QTest::newRow("BD writer, profiles only") << bd << QStringList{DRCaps::canWriteBDR, DRCaps::canWriteBDRE, DRCaps::canWriteDVDRAM};
 
         DriveFacts::WriteFacts noSao = cdrw;
         noSao.saoBlocks = false;
@@ -185,8 +178,7 @@ private Q_SLOTS:
         QTest::newRow("our own grab and release") << "change" << blank << true << blank << P{};
         Props mediaChange = empty;
         mediaChange.insert("DISK_MEDIA_CHANGE", "1");
-        QTest::newRow("kernel's media change flag") << "change" << mediaChange << true << empty
-                                                    << P{false, false, true, false};
+        QTest::newRow("kernel's media change flag") << "change" << mediaChange << true << empty << P{false, false, true, false};
         Props ejectRequest = written;
         ejectRequest.insert("DISK_EJECT_REQUEST", "1");
         QTest::newRow("eject button") << "change" << ejectRequest << true << written << P{false, false, true, false};
@@ -214,12 +206,8 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("names");
         QTest::addColumn<QStringList>("buses");
         QTest::newRow("none") << QStringList{} << QStringList{} << QStringList{} << QStringList{};
-        QTest::newRow("blanks and repeats dropped, order kept")
-            << QStringList{"stdio:/tmp/b.iso", " ", "stdio:/tmp/a.iso", " stdio:/tmp/b.iso"}
-            << QStringList{"stdio:/tmp/b.iso", "stdio:/tmp/a.iso"}
-            << QStringList{"Image file b.iso", "Image file a.iso"} << QStringList{"File", "File"};
-        QTest::newRow("device address") << QStringList{"/dev/sr9"} << QStringList{"/dev/sr9"}
-                                        << QStringList{"/dev/sr9"} << QStringList{""};
+        QTest::newRow("blanks and repeats dropped, order kept") << QStringList{"stdio:/tmp/b.iso", " ", "stdio:/tmp/a.iso", " stdio:/tmp/b.iso"} << QStringList{"stdio:/tmp/b.iso", "stdio:/tmp/a.iso"} << QStringList{"Image file b.iso", "Image file a.iso"} << QStringList{"File", "File"};
+        QTest::newRow("device address") << QStringList{"/dev/sr9"} << QStringList{"/dev/sr9"} << QStringList{"/dev/sr9"} << QStringList{""};
     }
     void extraAddresses()
     {

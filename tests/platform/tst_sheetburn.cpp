@@ -197,10 +197,8 @@ private Q_SLOTS:
         const QByteArray cue = "FILE t.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n";
         QTest::newRow("cue") << "a.cue" << cue << true;
         QTest::newRow("upper-case toc") << "b.TOC" << QByteArray("CD_DA\nTRACK AUDIO\nFILE \"t.bin\" 0\n") << true;
-        QTest::newRow("missing file") << "c.cue" << QByteArray("FILE gone.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n")
-                                      << false;
-        QTest::newRow("mode it can't burn") << "d.cue" << QByteArray("FILE t.bin BINARY\nTRACK 01 CDG\nINDEX 01 00:00:00\n")
-                                            << false;
+        QTest::newRow("missing file") << "c.cue" << QByteArray("FILE gone.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n") << false;
+        QTest::newRow("mode it can't burn") << "d.cue" << QByteArray("FILE t.bin BINARY\nTRACK 01 CDG\nINDEX 01 00:00:00\n") << false;
         QTest::newRow("an image, not a sheet") << "e.iso" << cue << false;
         QTest::newRow("no such sheet") << "" << QByteArray() << false;
     }
@@ -228,8 +226,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("error");
         QTest::newRow("file removed since") << "removed" << "Line 1 of disc.cue: the file t.bin is missing.";
         QTest::newRow("DVD in the tray") << "dvd" << "A cue or toc sheet burns a CD. Insert a blank CD-R.";
-        QTest::newRow("too big for the disc") << "big"
-                                              << "The disc is too small: this burn needs 360010 blocks and the disc has 360000 free.";
+        QTest::newRow("too big for the disc") << "big" << "The disc is too small: this burn needs 360010 blocks and the disc has 360000 free.";
     }
     void refusedAtBurn()
     {

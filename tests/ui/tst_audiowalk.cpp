@@ -254,8 +254,7 @@ private Q_SLOTS:
         QTest::newRow("disc taken out") << "CD-R" << int(mmc::Fault::mediumRemoved) << "The disc was taken out of the burner.";
         QTest::newRow("underrun, no BURN-Free") << "CD-R,burnfree=0" << int(mmc::Fault::underrun) << "The burner ran out of data to write (a buffer underrun). Try a lower speed.";
         QTest::newRow("command times out") << "CD-R" << int(mmc::Fault::timeout) << "The burner took too long to answer.";
-        QTest::newRow("stays becoming ready") << "CD-R" << int(mmc::Fault::becomingReady)
-                                              << "The burner didn't get ready. Wait a moment, then try again.";
+        QTest::newRow("stays becoming ready") << "CD-R" << int(mmc::Fault::becomingReady) << "The burner didn't get ready. Wait a moment, then try again.";
         QTest::newRow("drive vanishes") << "CD-R" << int(mmc::Fault::vanish) << "The burner was disconnected.";
     }
     void faultOnADeck()
