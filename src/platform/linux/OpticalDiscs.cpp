@@ -1,6 +1,7 @@
 #include "platform/linux/OpticalDiscs.h"
 
 #include <QFile>
+#include <QtEndian>
 
 #include <algorithm>
 #include <chrono>
@@ -263,8 +264,6 @@ bool ask(const QString &devicePath, unsigned char *cdb, unsigned char cdbBytes, 
 
 namespace {
 
-quint32 be32(const unsigned char *p) { return quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | p[3]; }
-
 // udev's name for the medium of an MMC profile, as cdrom_id gives it.
 const char *mediumKey(int profile)
 {
@@ -343,8 +342,8 @@ std::optional<DiscInfo> askDrive(const QString &devicePath)
     qint64 bytes = 0;
     int blockSize = 0;
     if (data > 0 && ask(devicePath, readCapacity, sizeof readCapacity, capacity, sizeof capacity)) {
-        blockSize = int(be32(capacity + 4));
-        bytes = (qint64(be32(capacity)) + 1) * blockSize;
+        blockSize = int(qFromBigEndian<quint32>(capacity + 4));
+        bytes = (qint64(qFromBigEndian<quint32>(capacity)) + 1) * blockSize;
     }
 
     // READ(10) of block 16: an ISO 9660 primary volume descriptor names the volume.
