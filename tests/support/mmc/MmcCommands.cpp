@@ -726,7 +726,7 @@ struct Commands
             c.invalidField();
             return;
         }
-        std::vector<uint8_t> slot(size_t(d.slotBytes()));
+        const std::vector<uint8_t> slots = d.readSlots(lba, count);
         for (unsigned i = 0; i < count; ++i) {
             const int at = lba + int(i);
             if (!recorded(d, at)) {
@@ -738,8 +738,7 @@ struct Commands
                 c.fail(0x05, 0x64, 0x00); // illegal mode for this track
                 return;
             }
-            d.readSlot(at, slot.data());
-            std::memcpy(c.data + i * 2048, slot.data(), 2048);
+            std::memcpy(c.data + i * 2048, slots.data() + size_t(i) * size_t(d.slotBytes()), 2048);
             c.r.transferred += 2048;
         }
     }
@@ -763,7 +762,8 @@ struct Commands
             c.fail(0x05, 0x64, 0x00);
             return;
         }
-        std::vector<uint8_t> slot(2352);
+        // Slots fetched 64 at a time: the count comes from the command.
+        std::vector<uint8_t> slots;
         unsigned at = 0;
         for (unsigned i = 0; i < count; ++i) {
             const int sector = lba + int(i);
@@ -776,11 +776,13 @@ struct Commands
                 c.fail(0x05, 0x64, 0x00);
                 return;
             }
-            d.readSlot(sector, slot.data());
+            if (i % 64 == 0)
+                slots = d.readSlots(sector, std::min(64u, count - i));
+            const auto slot = slots.begin() + ptrdiff_t(i % 64) * 2352;
             std::vector<uint8_t> out;
             if (t->audio) {
                 if (flags & 0xF8)
-                    out.assign(slot.begin(), slot.end());
+                    out.assign(slot, slot + 2352);
             } else {
                 if (flags & 0x80) { // sync
                     out.push_back(0);
@@ -792,7 +794,7 @@ struct Commands
                     out.insert(out.end(), {bcd(m.m), bcd(m.s), bcd(m.f), 1});
                 }
                 if (flags & 0x10)
-                    out.insert(out.end(), slot.begin(), slot.begin() + 2048);
+                    out.insert(out.end(), slot, slot + 2048);
                 if (flags & 0x08)
                     out.insert(out.end(), 288, 0);
             }
@@ -1064,31 +1066,30 @@ struct Commands
             if (c.r.status)
                 return;
         }
-        for (unsigned i = 0; i < count; ++i) {
-            const int at = lba + int(i);
+        // Sectors up to a refused one are on the disc, as on a drive.
+        unsigned accepted = 0;
+        for (; accepted < count; ++accepted, ++d.m_writeNext) {
+            const int at = lba + int(accepted);
             if (sao)
                 skipGenerated(d);
             if (at != d.m_writeNext) {
                 c.fail(0x05, 0x21, 0x02);
-                return;
-            }
-            if (sao) {
+            } else if (sao) {
                 const Drive::CuePoint *p = cueAt(d, at);
-                if (!p || at >= d.m_cue.back().lba || unsigned(hostBytes(p->form)) != blockBytes) {
+                if (!p || at >= d.m_cue.back().lba || unsigned(hostBytes(p->form)) != blockBytes)
                     c.fail(0x05, 0x21, 0x02);
-                    return;
-                }
             } else if (blockBytes != expectedBlockBytes(d)) {
                 c.fail(0x05, 0x24, 0x00);
-                return;
             } else if (at >= d.capacity() || (d.m_reservedEnd > 0 && at >= d.m_reservedEnd)) {
                 c.fail(0x05, 0x21, 0x00);
-                return;
             }
-            if (!d.m_test)
-                d.writeSlot(at, c.data + i * blockBytes, blockBytes);
-            ++d.m_writeNext;
+            if (c.r.status)
+                break;
         }
+        if (!d.m_test)
+            d.writeSlots(lba, c.data, blockBytes, accepted);
+        if (c.r.status)
+            return;
         if (!d.feedBuffer(c.length, c.r)) {
             abortWrite(d);
             return;
@@ -1168,8 +1169,7 @@ struct Commands
             d.m_bufe = true;
             d.startRecording(d.m_writeSpeed);
         }
-        for (unsigned i = 0; i < count; ++i)
-            d.writeSlot(lba + int(i), c.data + i * 2048, 2048);
+        d.writeSlots(lba, c.data, 2048, count);
         d.m_writeNext = std::max(d.m_writeNext, lba + int(count));
         d.feedBuffer(c.length, c.r);
         c.r.transferred = c.length;

@@ -201,28 +201,36 @@ void Drive::appendWriteLog(const std::string &line) const
 
 int Drive::slotBytes() const { return isCd() ? 2352 : 2048; }
 
-bool Drive::readSlot(int lba, uint8_t *out) const
+// One open and one transfer per command: a fast burner sends tens of
+// thousands of sectors a second, and the drive's own bookkeeping must not be
+// what starves its buffer.
+std::vector<uint8_t> Drive::readSlots(int lba, unsigned count) const
 {
+    std::vector<uint8_t> slots(size_t(count) * size_t(slotBytes()), 0);
     const int fd = rawOpen(m_folder + "/sectors.bin", O_RDONLY);
-    const int bytes = slotBytes();
-    ssize_t got = 0;
     if (fd >= 0) {
-        got = ::pread(fd, out, size_t(bytes), off_t(lba + 150) * bytes);
+        [[maybe_unused]] const ssize_t got = ::pread(fd, slots.data(), slots.size(), off_t(lba + 150) * slotBytes());
         ::close(fd);
     }
-    if (got < bytes)
-        std::memset(out + std::max<ssize_t>(got, 0), 0, size_t(bytes - std::max<ssize_t>(got, 0)));
-    return fd >= 0;
+    return slots;
 }
 
-void Drive::writeSlot(int lba, const uint8_t *in, unsigned bytes)
+void Drive::writeSlots(int lba, const uint8_t *in, unsigned blockBytes, unsigned count)
 {
+    if (count == 0)
+        return;
     const int fd = rawOpen(m_folder + "/sectors.bin", O_WRONLY | O_CREAT);
     if (fd < 0)
         return;
-    std::vector<uint8_t> slot(size_t(slotBytes()), 0);
-    std::memcpy(slot.data(), in, std::min<size_t>(bytes, slot.size()));
-    [[maybe_unused]] const ssize_t put = ::pwrite(fd, slot.data(), slot.size(), off_t(lba + 150) * slotBytes());
+    const size_t slot = size_t(slotBytes());
+    std::vector<uint8_t> padded;
+    if (blockBytes != slot) {
+        padded.assign(count * slot, 0);
+        for (unsigned i = 0; i < count; ++i)
+            std::memcpy(padded.data() + i * slot, in + size_t(i) * blockBytes, std::min<size_t>(blockBytes, slot));
+        in = padded.data();
+    }
+    [[maybe_unused]] const ssize_t put = ::pwrite(fd, in, count * slot, off_t(lba + 150) * off_t(slot));
     ::close(fd);
 }
 

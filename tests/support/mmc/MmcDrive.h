@@ -128,8 +128,8 @@ private:
     void freshDisc(Medium medium);
     void appendWriteLog(const std::string &line) const;
     int slotBytes() const;
-    bool readSlot(int lba, uint8_t *out) const;
-    void writeSlot(int lba, const uint8_t *in, unsigned bytes);
+    std::vector<uint8_t> readSlots(int lba, unsigned count) const; // zeros where nothing was written
+    void writeSlots(int lba, const uint8_t *in, unsigned blockBytes, unsigned count);
 
     // Medium facts.
     bool isCd() const;
