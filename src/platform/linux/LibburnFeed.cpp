@@ -92,8 +92,10 @@ int LibburnFeed::read(unsigned char *buffer, int size)
 
 void LibburnFeed::close()
 {
-    std::lock_guard guard(m_lock);
+    // Flagged before locking: a fifo that is never full reads again the
+    // moment a read returns, and would otherwise keep the lock from us.
     m_closed = true;
+    std::lock_guard guard(m_lock); // a read under way ends first
 }
 
 burn_source *LibburnFeed::fifo(const std::shared_ptr<LibburnFeed> &feed)

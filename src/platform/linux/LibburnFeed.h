@@ -13,6 +13,7 @@
 #include "platform/api/DiscService.h"
 
 #include <QByteArray>
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -50,7 +51,7 @@ private:
     void produce(quint64 block, quint64 count, char *out);
 
     std::mutex m_lock;
-    bool m_closed = false;
+    std::atomic<bool> m_closed = false;
     quint64 m_position = 0;          // bytes handed out
     QByteArray m_staging;            // one block, for reads that split a block
     quint64 m_stagedBlock = ~quint64(0);
