@@ -29,6 +29,7 @@
 #include <sys/types.h>
 
 namespace burn {
+struct burn_source;
 struct burn_disc;
 struct burn_session;
 struct burn_track;
@@ -70,6 +71,7 @@ private:
     void chooseWriteType();
     void addCdText();
     void precheck();
+    void fillFirstFifo();
     void write();
     void followWrite();
 
@@ -97,6 +99,8 @@ private:
     QList<std::shared_ptr<LibburnFeed>> m_feeds;
     QList<bool> m_verified;
     bool m_burnPassEnded = false;
+    // The first track's fifo, filled before the write starts; one reference.
+    burn::burn_source *m_firstFifo = nullptr;
 
     QString m_error;
     burn::burn_disc *m_disc = nullptr;

@@ -113,7 +113,7 @@ burn_source *LibburnFeed::fifo(const std::shared_ptr<LibburnFeed> &feed)
     // drains the fifo and finds only part of a block, libburn 1.5 copies the
     // rest of it from the wrong place, and a 2352-byte audio sector goes out
     // scrambled. Sixteen blocks a read keep the fifo ahead of a fast burner.
-    const int chunk = int(feed->blockSize) * 16;
+    const int chunk = readBytes(feed->blockSize);
     burn_source *fifo = burn_fifo_source_new(source, chunk, std::max(2, fifoBytes / chunk), 0);
     burn_source_free(source);
     return fifo;

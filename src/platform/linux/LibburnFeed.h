@@ -24,9 +24,12 @@ struct burn_source;
 class LibburnFeed
 {
 public:
-    // libburn's fifo between a producer and the writer. A small one starves
-    // the writer (it sleeps whenever the fifo runs dry); 4 MiB keeps it busy.
-    static constexpr int fifoBytes = 4 * 1024 * 1024;
+    // libburn's fifo between a producer and the writer. The writer sleeps
+    // 50 ms whenever the fifo runs dry, so it holds several times a drive's
+    // buffer: 16 MiB is 0.3 s of a BD-R at 12x.
+    static constexpr int fifoBytes = 16 * 1024 * 1024;
+    // The fifo reads whole blocks, 16 at a time.
+    static constexpr int readBytes(quint32 blockSize) { return int(blockSize) * 16; }
 
     std::shared_ptr<TrackProducer> producer;
     quint32 blockSize = 2048;

@@ -73,10 +73,10 @@ QString LibburnJob::Run::complaint(const QString &fallback)
     return explained.sentence;
 }
 
-void LibburnJob::Run::pause()
+void LibburnJob::Run::pause(std::chrono::milliseconds interval)
 {
     std::unique_lock guard(wakeLock);
-    wake.wait_for(guard, pollInterval, [this] { return abortRequested.load(); });
+    wake.wait_for(guard, interval, [this] { return abortRequested.load(); });
 }
 
 void LibburnJob::Run::waitForThread(quint64 mark)
