@@ -13,11 +13,7 @@ class TestBurnControl : public QObject
 
     struct Rig : ModelRig
     {
-        explicit Rig(int burners)
-            : ModelRig(burners)
-        {
-            model->setDemoSeconds(0.4);
-        }
+        explicit Rig(int burners) : ModelRig(burners) { model->setDemoSeconds(0.4); }
         void addTrack(int project) { QVERIFY(addTones(project, {QStringLiteral("p%1").arg(project)})); }
         void stack(int copies)
         {

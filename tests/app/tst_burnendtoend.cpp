@@ -118,8 +118,7 @@ private Q_SLOTS:
             QVERIFY(bin == expected);
             const QString cue = QString::fromUtf8(readFile(rig.folder(i) + QStringLiteral("/Disc 001.cue")));
             QVERIFY2(cue.contains(QStringLiteral("TITLE \"Sunday Service\"")) && cue.contains(QStringLiteral("TITLE \"three\""))
-                         && cue.contains(QStringLiteral("PERFORMER \"St. Mary's Choir\"")),
-                     qPrintable(cue));
+                         && cue.contains(QStringLiteral("PERFORMER \"St. Mary's Choir\"")), qPrintable(cue));
         }
     }
 

@@ -76,9 +76,7 @@ public:
     QList<Call> calls;
 
     explicit NotificationService(const QString &address)
-        : m_bus(QDBusConnection::connectToBus(address, QStringLiteral("stand-in")))
-    {
-    }
+        : m_bus(QDBusConnection::connectToBus(address, QStringLiteral("stand-in"))) {}
     ~NotificationService() override
     {
         m_bus.unregisterService(QStringLiteral("org.freedesktop.Notifications"));
@@ -115,10 +113,7 @@ class TestNotifications : public QObject
     {
         explicit Rig(const QString &busAddress, int burners = 1)
             : Notifying{DesktopNotifier(busAddress)}
-            , ModelRig(burners, nullptr, &notifier)
-        {
-            model->setWindowActive(false);
-        }
+            , ModelRig(burners, nullptr, &notifier) { model->setWindowActive(false); }
         bool addTrack() { return addTones(0, {QStringLiteral("t")}); }
         // A burn on deck A that ends done: the known note that tells a test
         // every earlier note has arrived (one connection keeps its order).
@@ -267,8 +262,7 @@ private Q_SLOTS:
         } else if (how == QLatin1String("job stopped")) {
             QSignalSpy ended(rig.model->queue(), &JobQueue::jobEnded);
             const QString big = rig.env.path(QStringLiteral("big.bin"));
-            QFile sparse(big); // no disk space, and long enough to hash that the stop lands
-            QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(qint64(8) << 30));
+            QVERIFY(TestEnv::writeSparse(big, qint64(8) << 30));
             rig.model->checksums()->checksum(big);
             QTRY_COMPARE(rig.model->queue()->runningCount(), 1);
             rig.model->queue()->cancelJob(rig.model->queue()->jobs().first().id.toString());

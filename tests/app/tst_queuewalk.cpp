@@ -27,14 +27,6 @@ struct Rig : VirtualRig
     QAbstractItemModelTester tester{queue()->model(), QAbstractItemModelTester::FailureReportingMode::QtTest};
 };
 
-// A file of `size` bytes that takes no disk space: quick to make, slow
-// enough to hash that a cancel lands while it runs.
-bool sparse(const QString &path, qint64 size)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.resize(size);
-}
-
 QStringList partials(const QString &root) { return leftovers(root, QDir::Files, {QStringLiteral("*.partial")}); }
 
 } // namespace
@@ -66,7 +58,6 @@ private Q_SLOTS:
         Rig rig(decks);
         const QString folder = rig.env.path(QStringLiteral("Photos"));
         QVERIFY(writeFile(folder + QStringLiteral("/a.txt"), "first\n"));
-        QVERIFY(QDir().mkpath(folder + QStringLiteral("/sub")));
         QVERIFY(TestEnv::writePattern(folder + QStringLiteral("/sub/b.bin"), 3 * mib + 5));
         rig.model->makeImage()->setFolder(folder);
         rig.model->makeImage()->setFormat(format);
@@ -135,8 +126,7 @@ private Q_SLOTS:
         const QString image = rig.env.path(QStringLiteral("x.iso"));
         rig.queue()->setAutoStart(false);
         const auto make = rig.queue()->add(Jobs::MakeImage{rig.env.path(QStringLiteral("Gone")), image, ImageFormat::iso,
-                                                           QStringLiteral("X"), false},
-                                           QStringLiteral("Make x.iso"));
+                                                           QStringLiteral("X"), false}, QStringLiteral("Make x.iso"));
         const auto burn = rig.queue()->add(Jobs::BurnImage{image, 0, false, true, true}, QStringLiteral("Burn x.iso on Deck A"), make);
         const auto after = rig.queue()->add(Jobs::Checksum{image}, QStringLiteral("Checksums of x.iso"), burn);
         QVERIFY(make && burn && after);
@@ -199,7 +189,7 @@ private Q_SLOTS:
         Rig rig(0);
         QSignalSpy alert(rig.queue(), &JobQueue::failureAlert);
         const QString big = rig.env.path(QStringLiteral("big.bin"));
-        QVERIFY(sparse(big, 8LL * 1024 * mib));
+        QVERIFY(TestEnv::writeSparse(big, 8LL * 1024 * mib));
         rig.model->checksums()->checksum(big);
         const QUuid id = rig.queue()->jobs().first().id;
         QTRY_VERIFY(rig.job(id).progress > 0);
@@ -229,7 +219,7 @@ private Q_SLOTS:
         QFETCH(QString, ending);
         Rig rig(1);
         QTRY_VERIFY(rig.deck(0)->blankLoaded());
-        QVERIFY(sparse(rig.env.path(QStringLiteral("data.bin")), binBytes));
+        QVERIFY(TestEnv::writeSparse(rig.env.path(QStringLiteral("data.bin")), binBytes));
         const QString cue = rig.env.path(QStringLiteral("disc.cue"));
         QVERIFY(writeFile(cue, "FILE \"data.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n"));
         const auto burn = rig.queue()->add(Jobs::BurnImage{cue, 0, false, false, false}, QStringLiteral("Burn disc.cue"));

@@ -113,7 +113,7 @@ private Q_SLOTS:
         QCOMPARE(cache, app.env.path(QStringLiteral("xdg_cache_home/KLVO Tandor")));
         for (const QString &name : {QStringLiteral("A.cdda"), QStringLiteral("mounts/Disc.abcdef.img")}) {
             const QString path = cache + QLatin1Char('/') + name;
-            QVERIFY(QDir().mkpath(QFileInfo(path).path()) && TestEnv::writePattern(path, 1500000));
+            QVERIFY(TestEnv::writePattern(path, 1500000));
             QVERIFY(touch(path, QDateTime::currentDateTimeUtc().addSecs(-3600)));
         }
         QVERIFY(TestEnv::writePattern(cache + QStringLiteral("/keep.txt"), 10));

@@ -129,7 +129,6 @@ private Q_SLOTS:
         Rig rig(1);
         QVERIFY(rig.blank(0));
         const QString wav = rig.env.path(QStringLiteral("music/tone.wav"));
-        QVERIFY(QDir().mkpath(QFileInfo(wav).path()));
         QVERIFY(addTones(rig.env, rig.model->projects().at(0), {QStringLiteral("music/tone")}, 1.5));
         const QString cache = AudioPrep::cacheDir();
         const Kept nearby = Kept::make(cache + QStringLiteral("/notes.txt"), "not ours to touch\n");
@@ -170,7 +169,6 @@ private Q_SLOTS:
         Rig rig(0);
         const qint64 size = 2048 * 1400;
         const QString device = rig.env.path(QStringLiteral("dev/sr7"));
-        QVERIFY(QDir().mkpath(QFileInfo(device).path()));
         QVERIFY(TestEnv::writePattern(device, size));
         rig.insertDisc(device, size);
         CopyDiscModel *copy = rig.model->copyDisc();
@@ -441,7 +439,6 @@ private Q_SLOTS:
         QFETCH(QString, said);
         Rig rig(0);
         const QString image = rig.env.path(QStringLiteral("out/disc.iso"));
-        QVERIFY(QDir().mkpath(QFileInfo(image).path()));
         QVERIFY(TestEnv::writePattern(image, 100000));
         ChecksumModel *sums = rig.model->checksums();
         sums->checksum(image);

@@ -71,10 +71,7 @@ class TestDeckBurn : public QObject
             device->m_status->erasable = true;
             deck->refreshStatus();
         }
-        int cacheFiles() const
-        {
-            return int(QDir(AudioPrep::cacheDir()).entryList(QDir::Files).size());
-        }
+        int cacheFiles() const { return int(QDir(AudioPrep::cacheDir()).entryList(QDir::Files).size()); }
         // How image burns and erases ended, as their callbacks said.
         QList<std::pair<bool, QString>> ends;
         std::function<void(bool, const QString &)> ended()
@@ -89,10 +86,7 @@ class TestDeckBurn : public QObject
             return *ImageInfo::inspect(path);
         }
         // Waits while the deck reads an image's layout on its workers.
-        bool imageRead()
-        {
-            return QTest::qWaitFor([&] { return deck->state() != Deck::State::preparing; }, 10000);
-        }
+        bool imageRead() { return QTest::qWaitFor([&] { return deck->state() != Deck::State::preparing; }, 10000); }
         // Starts an audio burn and waits until the burner has the job.
         ScriptedJob *burn(bool test = false, bool verify = true)
         {
@@ -287,13 +281,8 @@ private Q_SLOTS:
         rig.service.refuse = refused;
         ScriptedJob *job = rig.burn();
         QCOMPARE(!job, refused);
-        if (job) {
-            JobStatus failed;
-            failed.state = DiscJobState::failed;
-            failed.errorText = error;
-            failed.errorDetail = detail;
-            Q_EMIT job->statusChanged(failed);
-        }
+        if (job)
+            job->send(DiscJobState::failed, -1, 0, 0, error, {}, detail);
         QCOMPARE(rig.deck->state(), Deck::State::failed);
         QCOMPARE(rig.deck->phase(), phase);
         QCOMPARE(rig.last(), QStringLiteral("Deck A: failed. ") + phase);

@@ -33,17 +33,8 @@ DriveSnapshot withState(std::optional<MediaState> state, bool statusAvailable = 
     return s;
 }
 
-DriveSnapshot withBlocks(DriveSnapshot s, qint64 blocks)
-{
-    s.freeBlocks = blocks;
-    return s;
-}
-
-DriveSnapshot withMinutes(DriveSnapshot s, int minutes)
-{
-    s.freeMinutes = minutes;
-    return s;
-}
+DriveSnapshot withBlocks(DriveSnapshot s, qint64 blocks) { s.freeBlocks = blocks; return s; }
+DriveSnapshot withMinutes(DriveSnapshot s, int minutes) { s.freeMinutes = minutes; return s; }
 } // namespace
 
 class TestTDDetect : public QObject

@@ -9,10 +9,7 @@
 namespace {
 
 // The help target's input: the query, the topic's title, then its body.
-void keepFuzzSeed(const QString &input)
-{
-    ::keepFuzzSeed(QStringLiteral("help"), input.toUtf8());
-}
+void keepFuzzSeed(const QString &input) { ::keepFuzzSeed(QStringLiteral("help"), input.toUtf8()); }
 
 QStringList ids(const QList<KLVOHelpTopic> &topics)
 {

@@ -35,16 +35,10 @@ struct Viewer
             window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
     }
 
-    void show(const QVariant &topic) const
-    {
-        QMetaObject::invokeMethod(window, "show", Q_ARG(QVariant, topic));
-    }
+    void show(const QVariant &topic) const { QMetaObject::invokeMethod(window, "show", Q_ARG(QVariant, topic)); }
     QString topicId() const { return window->property("topicId").toString(); }
     template<typename T = QQuickItem>
-    T *find(const char *name) const
-    {
-        return window->findChild<T *>(QLatin1String(name));
-    }
+    T *find(const char *name) const { return window->findChild<T *>(QLatin1String(name)); }
     // Visible items of that name, in drawing order. Loaded items are not
     // QObject children of their loader, so the item tree is walked.
     QList<QQuickItem *> all(const char *name) const

@@ -261,8 +261,7 @@ private slots:
         // The ASCII neighbours of the hex digits' ranges.
         for (const char c : {'/', ':', '`', 'g'})
             QTest::addRow("32 ending in %c", c) << md5.left(31) + QLatin1Char(c) << ChecksumMatch::notAChecksum;
-        QTest::newRow("32 with a non-ASCII digit")
-            << md5.left(31) + QChar(0x0663) << ChecksumMatch::notAChecksum; // ARABIC-INDIC DIGIT THREE
+        QTest::newRow("32 with a non-ASCII digit") << md5.left(31) + QChar(0x0663) << ChecksumMatch::notAChecksum; // ARABIC-INDIC DIGIT THREE
         QTest::newRow("31") << md5.left(31) << ChecksumMatch::notAChecksum;
         QTest::newRow("33") << md5 + QLatin1Char('0') << ChecksumMatch::notAChecksum;
         QTest::newRow("63") << sha.left(63) << ChecksumMatch::notAChecksum;
@@ -321,8 +320,7 @@ private slots:
         const QList<Tool> tools = {{"sha256sum", 2, 1}, {"md5sum", 1, 2}, {"cksum", 2, 1}};
         for (const QString &name : names)
             for (const Tool &tool : tools)
-                QTest::addRow("%s, %s", tool.name,
-                              qPrintable(QString(name).replace(QLatin1Char('\n'), QLatin1String("\\n"))))
+                QTest::addRow("%s, %s", tool.name, qPrintable(QString(name).replace(QLatin1Char('\n'), QLatin1String("\\n"))))
                     << name << QString::fromLatin1(tool.name) << tool.checked << tool.unreadable;
     }
 

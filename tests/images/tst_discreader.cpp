@@ -119,10 +119,7 @@ private slots:
 
         using P = QMap<QString, QString>;
         const P drive{{"ID_CDROM", "1"}, {"ID_CDROM_DVD", "1"}, {"ID_CDROM_BD", "1"}};
-        const auto with = [&](P extra) {
-            extra.insert(drive);
-            return extra;
-        };
+        const auto with = [&](P extra) { extra.insert(drive); return extra; };
 
         QTest::newRow("pressed data CD, mounted") << with({{"ID_CDROM_MEDIA", "1"}, {"ID_CDROM_MEDIA_CD", "1"}, {"ID_CDROM_MEDIA_STATE", "complete"}, {"ID_FS_TYPE", "iso9660"}, {"ID_FS_LABEL", "PHOTOS"}, {"ID_FS_LABEL_ENC", "PHOTOS\\x202019"}, {"ID_CDROM_MEDIA_TRACK_COUNT_DATA", "1"}}) << QList<OpticalDiscs::Partition>{} << true << "CD" << "CD-ROM" << "iso9660" << "PHOTOS 2019" << "/media/me/PHOTOS 2019" << false;
         QTest::newRow("audio CD") << with({{"ID_CDROM_MEDIA", "1"}, {"ID_CDROM_MEDIA_CD_R", "1"}, {"ID_CDROM_MEDIA_TRACK_COUNT_AUDIO", "12"}, {"ID_CDROM_MEDIA_TRACK_COUNT_DATA", "0"}}) << QList<OpticalDiscs::Partition>{} << true << "CD" << "CD-R" << "cdda" << "" << "/media/me/PHOTOS 2019" << false;
@@ -257,11 +254,7 @@ private slots:
         const QString filesNote = "The system didn't allow a sector-by-sector read, so the ISO was built from the disc's files (same files and folders, new layout).";
 
         // dataCD(size) as `change` leaves it.
-        const auto cd = [&](auto change) {
-            DiscInfo d = dataCD(size);
-            change(d);
-            return d;
-        };
+        const auto cd = [&](auto change) { DiscInfo d = dataCD(size); change(d); return d; };
         const auto mounted = [](DiscInfo &d) { d.mountPoint = QStringLiteral("(the disc's files)"); };
         const int raw = int(DiscReader::Method::rawCopy);
         QTest::newRow("data CD, raw copy") << dataCD(size) << size << raw << rawNote;

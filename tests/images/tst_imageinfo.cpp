@@ -3,7 +3,6 @@
 #include "TestEnv.h"
 #include "images/ImageInfo.h"
 
-
 #include <functional>
 #include <sys/fsuid.h>
 #include <sys/stat.h>
@@ -40,10 +39,7 @@ QByteArray image(std::initializer_list<Descriptor> descriptors)
     return img;
 }
 
-QByteArray padded(const QByteArray &text, char pad)
-{
-    return text.leftJustified(32, pad, true);
-}
+QByteArray padded(const QByteArray &text, char pad) { return text.leftJustified(32, pad, true); }
 
 QByteArray utf16be(const QString &text)
 {
@@ -55,15 +51,9 @@ QByteArray utf16be(const QString &text)
     return out;
 }
 
-QByteArray jolietField(const QString &text)
-{
-    return utf16be(text.leftJustified(16, QLatin1Char(' '), true));
-}
+QByteArray jolietField(const QString &text) { return utf16be(text.leftJustified(16, QLatin1Char(' '), true)); }
 
-QByteArray withKoly(const QByteArray &image)
-{
-    return image + "koly" + QByteArray(508, '\0');
-}
+QByteArray withKoly(const QByteArray &image) { return image + "koly" + QByteArray(508, '\0'); }
 
 // Runs `fn` on a thread whose file-system identity is `uid`: as root the
 // permission bits are otherwise ignored, so a file without read permission
@@ -225,10 +215,7 @@ private slots:
 
         // The same through a real (sparse) file of that size.
         const QString path = m_env.path(QStringLiteral("sized.iso"));
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        QVERIFY(f.resize(bytes));
-        f.close();
+        QVERIFY(TestEnv::writeSparse(path, bytes));
         const std::optional<ImageInfo> info = ImageInfo::inspect(path);
         QVERIFY(info);
         QCOMPARE(info->bytes, bytes);

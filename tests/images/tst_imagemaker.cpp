@@ -59,7 +59,6 @@ private slots:
         QVERIFY(writeFile(m_folder + "/a name that is longer than sixty-four characters so Joliet must be long.txt",
                           "long\n"));
         QVERIFY(writeFile(m_folder + "/empty.txt", {}));
-        QVERIFY(QDir().mkpath(m_folder + "/data"));
         QVERIFY(TestEnv::writePattern(m_folder + "/data/big.bin", 3 * mib + 5));
         QVERIFY(QFile::link(m_folder + "/readme.txt", m_folder + "/link-to-readme"));
     }
@@ -101,8 +100,7 @@ private slots:
 
         QList<double> reports;
         QCOMPARE(ImageMaker::make(m_folder, output, ImageFormat::iso, QStringLiteral("My Files / 2024!"),
-                                  [&](double p) { reports << p; }, nullptr),
-                 output);
+                                  [&](double p) { reports << p; }, nullptr), output);
         QCOMPARE(reports.value(reports.size() - 1), 1.0);
         QCOMPARE(leftovers(outDir), QStringList{QStringLiteral("My Files.iso")});
 
@@ -193,11 +191,8 @@ private slots:
         // Big enough that xorriso prints a percentage and that cancelling lands
         // while it writes; sparse, so only xorriso's image takes real room.
         const QString folder = m_env.path(QStringLiteral("Big"));
-        QVERIFY(QDir().mkpath(folder));
-        for (const char *name : {"/one.bin", "/two.bin"}) {
-            QFile f(folder + name);
-            QVERIFY(f.open(QIODevice::WriteOnly) && f.resize(120 * mib));
-        }
+        for (const char *name : {"/one.bin", "/two.bin"})
+            QVERIFY(TestEnv::writeSparse(folder + name, 120 * mib));
         const QString outDir = m_env.path(QStringLiteral("out-big"));
         QVERIFY(QDir().mkpath(outDir));
         const QString output = outDir + "/big.iso";
@@ -238,10 +233,7 @@ private slots:
 
 private:
     // `output`, where an older image already is (writeFile makes its folder).
-    static QString overOlder(const QString &output)
-    {
-        return writeFile(output, "an older image") ? output : QString();
-    }
+    static QString overOlder(const QString &output) { return writeFile(output, "an older image") ? output : QString(); }
 
     TestEnv m_env;
     QString m_folder; // nested and hidden files

@@ -18,10 +18,7 @@ static char *toString(const Entry &e) { return QTest::toString(QStringLiteral("%
 
 namespace {
 
-bool mounted(const QString &path)
-{
-    return MountTable::isMountPoint(MountTable::current(), path);
-}
+bool mounted(const QString &path) { return MountTable::isMountPoint(MountTable::current(), path); }
 
 // What is in the cache folder where DMGs are decoded for mounting.
 QStringList decodedCopies()
@@ -65,7 +62,6 @@ private slots:
         QVERIFY(writeFile(m_folder + "/.hidden", "not compared\n"));
         QVERIFY(writeFile(m_folder + "/photos/2024/beach.jpg", QByteArray(300000, 'b')));
         QVERIFY(writeFile(m_folder + "/photos/.thumbs/beach.jpg", QByteArray(3000, 't')));
-        QVERIFY(QDir().mkpath(m_folder + "/data"));
         QVERIFY(TestEnv::writePattern(m_folder + "/data/track.bin", 2 * 1048576 + 17));
         QVERIFY(writeFile(m_folder + "/Überlänge mit Leerzeichen und einem sehr langen Namen für Joliet.txt", "ü"));
         m_image = m_env.path(QStringLiteral("Holiday.iso"));

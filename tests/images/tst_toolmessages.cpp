@@ -28,8 +28,7 @@ private Q_SLOTS:
                                              "Added to ISO image: directory '/'='/home/me/Photos'\n"
                                              "xorriso : UPDATE :       1 files added in 1 seconds\n");
         const QString noFileSystem = QStringLiteral("This image holds no file system Linux can mount.");
-        const QString diskFull =
-            TDError::writeFailed(QString::fromLocal8Bit(std::strerror(ENOSPC))).text();
+        const QString diskFull = TDError::writeFailed(QString::fromLocal8Bit(std::strerror(ENOSPC))).text();
         const QString busy = QStringLiteral("The image is busy: close the files and windows that use it, then try again.");
         const QString noFuse = QStringLiteral("FUSE isn't available on this computer, so the image can't be mounted.");
 

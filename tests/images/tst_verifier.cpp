@@ -35,30 +35,21 @@ private slots:
 
         QTest::newRow("identical") << img << img << true << qint64(-1) << qint64(-1);
         QTest::newRow("disc longer than the image") << img << (img + QByteArray(300 * 1024, '\x55')) << true << qint64(-1) << qint64(-1);
-        {
+        const auto flipped = [&](std::initializer_list<qint64> at) {
             QByteArray other = img;
-            other[5000000] = char(other[5000000] ^ 0x01);
-            QTest::newRow("one byte differs at 5 000 000") << img << other << false << qint64(5000000) << qint64(-1);
-        }
-        {
-            QByteArray other = img;
-            other[1048575] = char(~other[1048575]); // last byte of the first chunk
-            other[3 * mib] = char(~other[3 * mib]);
-            QTest::newRow("two differences: only the first") << img << other << false << qint64(1048575) << qint64(-1);
-        }
-        {
-            QByteArray other = img;
-            other[img.size() - 1] = char(~other[img.size() - 1]);
-            QTest::newRow("last byte differs") << img << other << false << qint64(img.size() - 1) << qint64(-1);
-        }
+            for (qint64 i : at)
+                other[i] = char(other[i] ^ 0x01);
+            return other;
+        };
+        QTest::newRow("one byte differs at 5 000 000") << img << flipped({5000000}) << false << qint64(5000000) << qint64(-1);
+        // The last byte of the first chunk, and one further on.
+        QTest::newRow("two differences: only the first") << img << flipped({mib - 1, 3 * mib}) << false << qint64(1048575) << qint64(-1);
+        QTest::newRow("last byte differs") << img << flipped({img.size() - 1}) << false << qint64(img.size() - 1) << qint64(-1);
         // The disc side is zero-filled where it ended, so the first difference
         // is where the image has a non-zero byte there.
         QTest::newRow("disc 2048 bytes short") << img << img.left(img.size() - 2048) << false << firstNonZero(img, img.size() - 2048) << qint64(2048);
-        {
-            QByteArray zeroTail = img;
-            zeroTail.replace(zeroTail.size() - 4096, 4096, QByteArray(4096, '\0'));
-            QTest::newRow("disc short only by zero bytes") << zeroTail << zeroTail.left(zeroTail.size() - 4096) << false << qint64(-1) << qint64(4096);
-        }
+        const QByteArray zeroTail = img.left(img.size() - 4096) + QByteArray(4096, '\0');
+        QTest::newRow("disc short only by zero bytes") << zeroTail << zeroTail.left(zeroTail.size() - 4096) << false << qint64(-1) << qint64(4096);
         QTest::newRow("disc ends on a chunk boundary") << img << img.left(2 * mib) << false << firstNonZero(img, 2 * mib) << qint64(img.size() - 2 * mib);
         QTest::newRow("empty disc") << img << QByteArray() << false << firstNonZero(img, 0) << qint64(img.size());
         QTest::newRow("empty image") << QByteArray() << img << true << qint64(-1) << qint64(-1);

@@ -21,9 +21,7 @@ public:
     Q_INVOKABLE bool perform(QQuickItem *item, const QString &action) const
     {
         QAccessibleInterface *iface = item ? QAccessible::queryAccessibleInterface(item) : nullptr;
-        if (!iface || !iface->actionInterface())
-            return false;
-        if (!iface->actionInterface()->actionNames().contains(action))
+        if (!iface || !iface->actionInterface() || !iface->actionInterface()->actionNames().contains(action))
             return false;
         iface->actionInterface()->doAction(action);
         return true;

@@ -30,8 +30,7 @@ private Q_SLOTS:
     {
         // The font package lists each glyph's name and code point; a typo in
         // the table would show a different icon than the one named.
-        QFile list(QStringLiteral(
-            "/usr/share/fonts-material-design-icons-iconfont/scss/_variables.scss"));
+        QFile list(QStringLiteral("/usr/share/fonts-material-design-icons-iconfont/scss/_variables.scss"));
         if (!list.open(QIODevice::ReadOnly))
             QSKIP("the font's code point list is not installed");
         QHash<QString, uint> byName;

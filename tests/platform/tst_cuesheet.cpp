@@ -86,10 +86,7 @@ void checkRefused(const QString &name)
 }
 
 // GF(2^8) as the CD's Reed-Solomon codes use it: x^8 + x^4 + x^3 + x^2 + 1.
-quint8 timesAlpha(quint8 v)
-{
-    return quint8((v << 1) ^ ((v & 0x80) ? 0x1d : 0));
-}
+quint8 timesAlpha(quint8 v) { return quint8((v << 1) ^ ((v & 0x80) ? 0x1d : 0)); }
 
 // Both syndromes of one codeword, from the parity-check matrix
 // [1 … 1; a^(n-1) … a 1]: zero for a codeword.

@@ -190,20 +190,11 @@ private Q_SLOTS:
         QCOMPARE(watch.last().state, DiscJobState::failed);
         QCOMPARE(watch.last().errorText, text.arg(node));
         QCOMPARE(producer->produced.load(), quint64(0));
-    }
 
-    // The user fixes the node and refreshes: the explanation goes, and comes
-    // back when the node is closed again.
-    void refreshFindsTheFix()
-    {
-        QTemporaryDir dir;
-        const QString node = ownNode(dir, "node", 0);
-        HardwareDiscService service({node});
-        const DiscDeviceRef drive = service.devices().last();
-        QVERIFY(libburnCaughtUp(dir.path()));
-        QCOMPARE(drive->accessProblem(), modeText.arg(node));
-
-        QSignalSpy changed(&service, &DiscService::deviceStatusChanged);
+        // The user fixes a node of their own and refreshes: the explanation
+        // goes, and comes back when the node is closed again.
+        if (!rootNode.isEmpty())
+            return;
         QVERIFY(QFile::setPermissions(node, QFile::ReadOwner | QFile::WriteOwner));
         service.refresh();
         QVERIFY(changed.wait(10000));
@@ -216,7 +207,7 @@ private Q_SLOTS:
         QVERIFY(QFile::setPermissions(node, {}));
         service.refresh();
         QVERIFY(changed.wait(10000));
-        QCOMPARE(drive->accessProblem(), modeText.arg(node));
+        QCOMPARE(drive->accessProblem(), text.arg(node));
     }
 };
 

@@ -141,8 +141,7 @@ private Q_SLOTS:
         for (const Case &c : cases)
             media.append(QLatin1String(c.medium));
         EmulatedDrives drives(media);
-        const QStringList addresses = drives.devices();
-        HardwareDiscService service(addresses);
+        HardwareDiscService service(drives.devices());
 
         struct Run
         {
@@ -155,7 +154,7 @@ private Q_SLOTS:
         for (size_t n = 0; n < runs.size(); ++n) {
             const Case &c = cases[n];
             Run &run = runs[n];
-            const DiscDeviceRef device = deviceFor(service, addresses[int(n)]);
+            const DiscDeviceRef device = deviceFor(service, EmulatedDrives::device(int(n)));
             QVERIFY(device);
             QTRY_VERIFY_WITH_TIMEOUT(device->status() && device->status()->blank, 10000);
             for (int i = 0; i < std::max(c.audioTracks, 1); ++i) {
@@ -219,12 +218,11 @@ private Q_SLOTS:
         for (const Case &c : cases)
             media.append(QLatin1String(c.medium));
         EmulatedDrives drives(media);
-        const QStringList addresses = drives.devices();
-        HardwareDiscService service(addresses);
+        HardwareDiscService service(drives.devices());
         std::vector<std::unique_ptr<DiscJob>> jobs;
         std::vector<std::unique_ptr<JobWatch>> watches;
         for (size_t n = 0; n < std::size(cases); ++n) {
-            const DiscDeviceRef device = deviceFor(service, addresses[int(n)]);
+            const DiscDeviceRef device = deviceFor(service, EmulatedDrives::device(int(n)));
             QTRY_VERIFY_WITH_TIMEOUT(device->status().has_value(), 10000);
             jobs.push_back(service.erase(device, cases[n].type));
             QVERIFY(jobs.back());

@@ -9,18 +9,6 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
-namespace {
-
-// 16-bit stereo samples swapped to big-endian, as cdrdao's raw files hold them.
-QByteArray swapped(QByteArray audio)
-{
-    for (qsizetype i = 0; i + 1 < audio.size(); i += 2)
-        std::swap(audio[i], audio[i + 1]);
-    return audio;
-}
-
-} // namespace
-
 class TestMmcDrive : public QObject
 {
     Q_OBJECT

@@ -20,13 +20,6 @@ QString msf(qint64 sectors)
     return QString::asprintf("%02lld:%02lld:%02lld", sectors / 4500, (sectors / 75) % 60, sectors % 75);
 }
 
-QByteArray swapped(QByteArray pcm)
-{
-    for (qsizetype i = 0; i + 1 < pcm.size(); i += 2)
-        std::swap(pcm[i], pcm[i + 1]);
-    return pcm;
-}
-
 // A disc of three tracks: an ISO made by xorriso (MODE1/2048), 2 s of PCM
 // after 2 s of PREGAP silence, and 2 s of big-endian PCM after a 1 s INDEX
 // 00 gap that its file holds. Both sheets describe it; `bin` is the image a
@@ -110,10 +103,7 @@ struct Rig
     }
 };
 
-bool haveXorriso()
-{
-    return !QStandardPaths::findExecutable("xorriso").isEmpty();
-}
+bool haveXorriso() { return !QStandardPaths::findExecutable("xorriso").isEmpty(); }
 
 } // namespace
 

@@ -21,10 +21,7 @@ namespace {
 const QString nothingThrown = QStringLiteral("(nothing was thrown)");
 
 // The images of these tests are the udif target's seed corpus.
-void keepSeed(const QByteArray &bytes)
-{
-    keepFuzzSeed(QStringLiteral("udif"), bytes);
-}
+void keepSeed(const QByteArray &bytes) { keepFuzzSeed(QStringLiteral("udif"), bytes); }
 
 void put32(QByteArray &b, qsizetype at, quint32 v)
 {
@@ -45,16 +42,8 @@ quint32 crcOf(const QByteArray &b)
 // ---- a hand-written UDIF builder -----------------------------------------
 
 enum : quint32 {
-    tZero = 0,
-    tRaw = 1,
-    tIgnore = 2,
-    tAdc = 0x80000004,
-    tZlib = 0x80000005,
-    tBzip2 = 0x80000006,
-    tLzfse = 0x80000007,
-    tLzma = 0x80000008,
-    tComment = 0x7ffffffe,
-    tEnd = 0xffffffff,
+    tZero = 0, tRaw = 1, tIgnore = 2, tAdc = 0x80000004, tZlib = 0x80000005, tBzip2 = 0x80000006,
+    tLzfse = 0x80000007, tLzma = 0x80000008, tComment = 0x7ffffffe, tEnd = 0xffffffff,
 };
 
 QByteArray zlibOf(const QByteArray &plain)
@@ -71,8 +60,7 @@ QByteArray bzip2Of(const QByteArray &plain)
 {
     unsigned n = unsigned(plain.size() + plain.size() / 100 + 700);
     QByteArray out(n, Qt::Uninitialized);
-    BZ2_bzBuffToBuffCompress(out.data(), &n, const_cast<char *>(plain.constData()), unsigned(plain.size()), 9, 0,
-                             0);
+    BZ2_bzBuffToBuffCompress(out.data(), &n, const_cast<char *>(plain.constData()), unsigned(plain.size()), 9, 0, 0);
     out.truncate(n);
     return out;
 }
@@ -133,10 +121,7 @@ Chunk chunkOf(quint32 type, const QByteArray &plain)
     return c;
 }
 
-Chunk zeros(quint32 type, quint64 sectors)
-{
-    return {type, sectors, QByteArray(qsizetype(sectors * 512), '\0')};
-}
+Chunk zeros(quint32 type, quint64 sectors) { return {type, sectors, QByteArray(qsizetype(sectors * 512), '\0')}; }
 
 struct Table
 {
@@ -253,20 +238,11 @@ QByteArray decodedOf(const QList<Table> &tables)
     return out;
 }
 
-Table tableAt(quint64 first, QList<Chunk> chunks)
-{
-    return {first, std::nullopt, std::move(chunks)};
-}
+Table tableAt(quint64 first, QList<Chunk> chunks) { return {first, std::nullopt, std::move(chunks)}; }
 
-Image oneTable(QList<Chunk> chunks)
-{
-    return {{tableAt(0, std::move(chunks))}};
-}
+Image oneTable(QList<Chunk> chunks) { return {{tableAt(0, std::move(chunks))}}; }
 
-Chunk &first(Image &image)
-{
-    return image.tables[0].chunks[0];
-}
+Chunk &first(Image &image) { return image.tables[0].chunks[0]; }
 
 // Runs a program to the end; its exit status and error output in one string
 // when it fails, empty when it succeeds.
@@ -597,14 +573,12 @@ void TestUdif::cancelled()
 
     // A token cancelled from progress stops the writer and the reader's walk.
     CancelToken midway;
-    QCOMPARE(thrown([&] { Udif::write(raw, dmg, [&](double) { midway.cancel(); }, &midway); }),
-             TDError::cancelled());
+    QCOMPARE(thrown([&] { Udif::write(raw, dmg, [&](double) { midway.cancel(); }, &midway); }), TDError::cancelled());
     CancelToken fresh;
     Udif::write(raw, dmg, {}, &fresh);
     auto reader = Udif::Reader::open(dmg);
     QCOMPARE(thrown([&] { reader->verify({}, &token); }), TDError::cancelled());
-    QCOMPARE(thrown([&] { reader->decodeTo(dir.filePath(QStringLiteral("x")), {}, &token); }),
-             TDError::cancelled());
+    QCOMPARE(thrown([&] { reader->decodeTo(dir.filePath(QStringLiteral("x")), {}, &token); }), TDError::cancelled());
 }
 
 QTEST_GUILESS_MAIN(TestUdif)

@@ -7,7 +7,6 @@
 #include "queue/ChecksumJob.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTest>
@@ -55,10 +54,7 @@ private Q_SLOTS:
     {
         TestEnv env;
         const QString big = env.path(QStringLiteral("big.bin"));
-        {
-            QFile f(big);
-            QVERIFY(f.open(QIODevice::WriteOnly) && f.resize(8LL * 1024 * 1024 * 1024));
-        }
+        QVERIFY(TestEnv::writeSparse(big, 8LL * 1024 * 1024 * 1024));
         QThreadPool pool;
         auto job = std::make_unique<ChecksumJob>(big, &pool);
         QSignalSpy progressed(job.get(), &QueuedJob::progressed);

@@ -27,6 +27,14 @@ inline QByteArray patternBytes(quint64 bytes, int seed)
     return data;
 }
 
+// 16-bit samples swapped to big-endian, as the raw audio files of cue and toc sheets hold them.
+inline QByteArray swapped(QByteArray pcm)
+{
+    for (qsizetype i = 0; i + 1 < pcm.size(); i += 2)
+        std::swap(pcm[i], pcm[i + 1]);
+    return pcm;
+}
+
 // Produces the pattern and checks what the disc gives back against it. Its
 // pre-gap is `gapByte`, so a test can tell the gap came from the producer.
 // Counters are atomic: the services call producers on their own threads.
@@ -34,9 +42,7 @@ class PatternProducer final : public TrackProducer
 {
 public:
     PatternProducer(quint64 blocks, quint32 blockSize, int seed, char gapByte = 0, int delayMs = 0)
-        : m_blocks(blocks), m_blockSize(blockSize), m_seed(seed), m_gapByte(gapByte), m_delayMs(delayMs)
-    {
-    }
+        : m_blocks(blocks), m_blockSize(blockSize), m_seed(seed), m_gapByte(gapByte), m_delayMs(delayMs) {}
     QByteArray data() const { return patternBytes(m_blocks * m_blockSize, m_seed); }
 
     bool failPrepare = false;

@@ -15,15 +15,9 @@ void arm(const Rule &rule)
     tandor_fault_arm(int(rule.kind), QFile::encodeName(rule.path).constData(), rule.after, rule.times);
 }
 
-void disarm()
-{
-    tandor_fault_disarm();
-}
+void disarm() { tandor_fault_disarm(); }
 
-int strikes()
-{
-    return tandor_fault_strikes();
-}
+int strikes() { return tandor_fault_strikes(); }
 
 QByteArray preloadModule()
 {

@@ -55,10 +55,7 @@ struct Inside
 };
 
 template <class F>
-F next(const char *name)
-{
-    return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
-}
+F next(const char *name) { return reinterpret_cast<F>(dlsym(RTLD_NEXT, name)); }
 
 #define REAL(name)                                                                                                   \
     static const auto real = next<decltype(&::name)>(#name);                                                       \

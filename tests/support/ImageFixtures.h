@@ -15,10 +15,7 @@
 #include <QTest>
 
 // QCOMPARE prints a TDError as its text.
-inline char *toString(const TDError &e)
-{
-    return QTest::toString(e.text());
-}
+inline char *toString(const TDError &e) { return QTest::toString(e.text()); }
 
 inline constexpr qint64 mib = 1048576;
 
@@ -94,7 +91,4 @@ inline QString openssl(const char *algorithm, const QString &file)
         return QStringLiteral("openssl failed");
     return QString::fromLatin1(p.readAllStandardOutput()).section(QLatin1Char(' '), 0, 0);
 }
-inline QString opensslSha256(const QString &file)
-{
-    return openssl("-sha256", file);
-}
+inline QString opensslSha256(const QString &file) { return openssl("-sha256", file); }

@@ -17,7 +17,6 @@
 #include <QtQuickTest/quicktest.h>
 
 #include <algorithm>
-
 #include <functional>
 
 struct MainWindowRig : ModelRig
@@ -45,10 +44,7 @@ struct MainWindowRig : ModelRig
     ~MainWindowRig() { engine.reset(); }
 
     template<typename T = QQuickItem>
-    T *find(const QString &name) const
-    {
-        return window ? window->findChild<T *>(name) : nullptr;
-    }
+    T *find(const QString &name) const { return window ? window->findChild<T *>(name) : nullptr; }
 
     // Items made by repeaters and list views are visual children only, so
     // these walk the item tree (from `root`, or the whole window).

@@ -58,11 +58,7 @@ struct AppModelAlone : AppRig
         reopen();
     }
     // A new model on the same settings and log, as at the next start.
-    void reopen()
-    {
-        model.reset();
-        open(nullptr, false);
-    }
+    void reopen() { model.reset(); open(nullptr, false); }
     const QList<LogLine> &lines() const { return model->logLines()->lines(); } // newest first
 };
 
@@ -99,8 +95,7 @@ struct ModelRig : AppRig
 // can be read off the queue.
 struct CardRig : ModelRig
 {
-    explicit CardRig(int burners = 0)
-        : ModelRig(burners)
+    explicit CardRig(int burners = 0) : ModelRig(burners)
     {
         model->refreshDrives();
         queue()->setAutoStart(false);
@@ -120,8 +115,7 @@ struct VirtualRig : AppRig
 {
     std::unique_ptr<VirtualDiscService> burners;
 
-    explicit VirtualRig(int count)
-        : burners(std::make_unique<VirtualDiscService>(count))
+    explicit VirtualRig(int count) : burners(std::make_unique<VirtualDiscService>(count))
     {
         burners->setUnthrottled(true);
         open(burners.get());

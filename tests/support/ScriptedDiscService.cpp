@@ -3,9 +3,7 @@
 ScriptedDevice::ScriptedDevice(QString name, QString ioPath, QString bus)
     : m_info{std::move(ioPath), std::move(bus), allCaps()}
     , m_name(std::move(name))
-    , m_status(blankCDR())
-{
-}
+    , m_status(blankCDR()) {}
 
 QMap<QString, bool> ScriptedDevice::allCaps()
 {

@@ -47,9 +47,9 @@ class ScriptedJob : public DiscJob
 public:
     void abort() override { ++aborts; }
     void send(DiscJobState state, double percent = -1, double speed = 0, int track = 0, const QString &error = {},
-              const std::optional<ReadBack> &readBack = {})
+              const std::optional<ReadBack> &readBack = {}, const QString &detail = {})
     {
-        Q_EMIT statusChanged(JobStatus{state, percent, speed, track, error, readBack, {}});
+        Q_EMIT statusChanged(JobStatus{state, percent, speed, track, error, readBack, detail});
     }
     int aborts = 0;
 };

@@ -25,6 +25,7 @@ std::unique_ptr<QSettings> TestEnv::settings(const QString &name) const
 
 bool TestEnv::writePattern(const QString &file, qint64 size)
 {
+    QDir().mkpath(QFileInfo(file).path());
     QFile f(file);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
@@ -40,63 +41,70 @@ bool TestEnv::writePattern(const QString &file, qint64 size)
     return true;
 }
 
-bool TestEnv::writeWav(const QString &file, double seconds, int rate, int channels)
+bool TestEnv::writeSparse(const QString &file, qint64 size)
 {
-    const quint32 frames = quint32(std::llround(seconds * rate));
-    const quint32 dataBytes = frames * quint32(channels) * 2;
-    QByteArray out;
-    auto u32 = [&out](quint32 v) { char b[4]; qToLittleEndian(v, b); out.append(b, 4); };
-    auto u16 = [&out](quint16 v) { char b[2]; qToLittleEndian(v, b); out.append(b, 2); };
-    out.append("RIFF");
-    u32(36 + dataBytes);
-    out.append("WAVEfmt ");
-    u32(16);
-    u16(1);
-    u16(quint16(channels));
-    u32(quint32(rate));
-    u32(quint32(rate * channels * 2));
-    u16(quint16(channels * 2));
-    u16(16);
-    out.append("data");
-    u32(dataBytes);
-    for (quint32 i = 0; i < frames; ++i) {
-        const auto v = qint16(std::lround(std::sin(2 * M_PI * 440.0 * i / rate) * 12000));
-        for (int c = 0; c < channels; ++c)
-            u16(quint16(v));
-    }
+    QDir().mkpath(QFileInfo(file).path());
     QFile f(file);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(out) == out.size();
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.resize(size);
 }
 
-bool TestEnv::writeCutAiff(const QString &file, double seconds, double holds, int rate, int channels)
+// One 440 Hz sine writer for both containers: a WAV is little-endian, an AIFF
+// big-endian; `holds` may cut the samples short of what the header gives.
+static bool writeSine(const QString &file, bool aiff, double seconds, double holds, int rate, int channels)
 {
     const quint32 frames = quint32(std::llround(seconds * rate));
     const quint32 dataBytes = frames * quint32(channels) * 2;
     QByteArray out;
-    auto u32 = [&out](quint32 v) { char b[4]; qToBigEndian(v, b); out.append(b, 4); };
-    auto u16 = [&out](quint16 v) { char b[2]; qToBigEndian(v, b); out.append(b, 2); };
-    out.append("FORM");
-    u32(4 + 26 + 16 + dataBytes);
-    out.append("AIFFCOMM");
-    u32(18);
-    u16(quint16(channels));
-    u32(frames);
-    u16(16);
-    // The rate as an 80-bit extended float: exponent, then the mantissa with its leading 1.
-    const int shift = int(std::floor(std::log2(rate)));
-    u16(quint16(16383 + shift));
-    u32(quint32(quint64(rate) << (31 - shift)));
-    u32(0);
-    out.append("SSND");
-    u32(8 + dataBytes);
-    u32(0);
-    u32(0);
+    auto u32 = [&](quint32 v) { char b[4]; aiff ? qToBigEndian(v, b) : qToLittleEndian(v, b); out.append(b, 4); };
+    auto u16 = [&](quint16 v) { char b[2]; aiff ? qToBigEndian(v, b) : qToLittleEndian(v, b); out.append(b, 2); };
+    if (aiff) {
+        out.append("FORM");
+        u32(4 + 26 + 16 + dataBytes);
+        out.append("AIFFCOMM");
+        u32(18);
+        u16(quint16(channels));
+        u32(frames);
+        u16(16);
+        // The rate as an 80-bit extended float: exponent, then the mantissa with its leading 1.
+        const int shift = int(std::floor(std::log2(rate)));
+        u16(quint16(16383 + shift));
+        u32(quint32(quint64(rate) << (31 - shift)));
+        u32(0);
+        out.append("SSND");
+        u32(8 + dataBytes);
+        u32(0);
+        u32(0);
+    } else {
+        out.append("RIFF");
+        u32(36 + dataBytes);
+        out.append("WAVEfmt ");
+        u32(16);
+        u16(1);
+        u16(quint16(channels));
+        u32(quint32(rate));
+        u32(quint32(rate * channels * 2));
+        u16(quint16(channels * 2));
+        u16(16);
+        out.append("data");
+        u32(dataBytes);
+    }
     const auto held = quint32(std::llround(holds * rate));
     for (quint32 i = 0; i < held; ++i) {
         const auto v = qint16(std::lround(std::sin(2 * M_PI * 440.0 * i / rate) * 12000));
         for (int c = 0; c < channels; ++c)
             u16(quint16(v));
     }
+    QDir().mkpath(QFileInfo(file).path());
     QFile f(file);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(out) == out.size();
+}
+
+bool TestEnv::writeWav(const QString &file, double seconds, int rate, int channels)
+{
+    return writeSine(file, false, seconds, seconds, rate, channels);
+}
+
+bool TestEnv::writeCutAiff(const QString &file, double seconds, double holds, int rate, int channels)
+{
+    return writeSine(file, true, seconds, holds, rate, channels);
 }

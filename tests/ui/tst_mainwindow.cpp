@@ -31,9 +31,7 @@ class TestMainWindow : public QObject
             : MainWindowRig(burners, [&](MainWindowRig &rig) {
                 if (!savedFrame.isEmpty())
                     rig.settings->setValue(QStringLiteral("klvo.td.windowFrame"), savedFrame);
-            })
-        {
-        }
+            }) {}
         QString status() const
         {
             auto *text = find(QStringLiteral("statusText"));

@@ -174,7 +174,6 @@ private Q_SLOTS:
         TestEnv env;
         const QString cache = env.path(QStringLiteral("xdg_cache_home/KLVO Tandor"));
         const QString stale = cache + QStringLiteral("/0C0FFEE0-0000-4000-8000-000000000001.cdda");
-        QVERIFY(QDir().mkpath(cache));
         QVERIFY(TestEnv::writePattern(stale, 2500000));
         QVERIFY(writeFile(cache + QStringLiteral("/keep.txt"), "mine"));
         QVERIFY(ageFile(stale, 3600));

@@ -124,10 +124,7 @@ Drive *lookup(const char *path)
 }
 
 template <class F>
-F next(const char *name)
-{
-    return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
-}
+F next(const char *name) { return reinterpret_cast<F>(dlsym(RTLD_NEXT, name)); }
 
 int minorOf(const Drive &d)
 {
@@ -170,10 +167,7 @@ int openDrive(Drive *d, int flags)
     return fd;
 }
 
-mode_t modeArg(int flags, va_list args)
-{
-    return (flags & (O_CREAT | O_TMPFILE)) ? mode_t(va_arg(args, int)) : 0;
-}
+mode_t modeArg(int flags, va_list args) { return (flags & (O_CREAT | O_TMPFILE)) ? mode_t(va_arg(args, int)) : 0; }
 
 // Set on a thread once it has sent a command to an emulated drive.
 thread_local bool drivesThread = false;
@@ -363,7 +357,7 @@ __attribute__((visibility("default"))) int open(const char *path, int flags, ...
 }
 
 // On x86-64 the 64-bit names are the same calls.
-static_assert(sizeof(off_t) == 8, "open64 is open only where off_t is 64 bits");
+static_assert(sizeof(off_t) == 8 && sizeof(struct stat64) == sizeof(struct stat), "the 64-bit names need 64-bit types");
 __attribute__((visibility("default"))) int open64(const char *path, int flags, ...) __attribute__((alias("open")));
 
 __attribute__((visibility("default"))) int openat(int dirfd, const char *path, int flags, ...)
@@ -440,15 +434,7 @@ __attribute__((visibility("default"))) int fstat(int fd, struct stat *st)
     return real(fd, st);
 }
 
-__attribute__((visibility("default"))) int fstat64(int fd, struct stat64 *st)
-{
-    if (Drive *d = byFd(fd)) {
-        fillStat(*d, reinterpret_cast<struct stat *>(st));
-        return 0;
-    }
-    static const auto real = next<int (*)(int, struct stat64 *)>("fstat64");
-    return real(fd, st);
-}
+__attribute__((visibility("default"))) int fstat64(int fd, struct stat64 *st) __attribute__((alias("fstat")));
 
 // The stat entry points of programs built against older C libraries
 // (libburn among them); the version argument names the same layout on x86-64.
