@@ -244,6 +244,25 @@ private Q_SLOTS:
             const QString sha = QStringLiteral("Deck %1: Match — SHA-256 ").arg(rig.model->decks().at(d)->letter());
             QCOMPARE(!log.filter(sha).isEmpty(), file.endsWith(u".iso"));
         }
+        if (!file.endsWith(u".iso"))
+            return;
+
+        // The DVD back in its tray is listed by itself on the Copy card, and copied to an .iso.
+        drives[1].closeTray();
+        const QString listed = QStringLiteral("DVD-R (%1, ").arg(drives.devices()[1]);
+        QQuickItem *picker = rig.item(QStringLiteral("discPicker"));
+        QTRY_VERIFY_WITH_TIMEOUT(picker->isVisible() && picker->property("text").toString().startsWith(listed), 20000);
+        rig.click(rig.item(QStringLiteral("lookForDiscsButton")));
+        QTRY_VERIFY_WITH_TIMEOUT(rig.texts().contains(QStringLiteral("Discs found: ") + picker->property("text").toString()), 20000);
+        const QString copy = rig.env.path("copy.iso");
+        rig.click(rig.item(QStringLiteral("makeIsoFromDiscButton")));
+        QVERIFY(rig.answerFileDialog(copy));
+        const auto copied = [&] { return rig.model->queue()->jobs().size() > media.size() && rig.model->queue()->jobs().last().finished(); };
+        QTRY_VERIFY_WITH_TIMEOUT(copied(), 30000);
+        QVERIFY2(rig.model->queue()->jobs().last().state == JobState::done, qPrintable(rig.texts().join(u'\n')));
+        // The disc's track ends where libburn padded it.
+        const QByteArray disc = readFile(copy);
+        QCOMPARE(disc, expected + QByteArray(disc.size() - expected.size(), '\0'));
     }
 
     // A mount that fails says so in words; fuseiso's own line sits under it in the log card.

@@ -78,6 +78,7 @@ Card {
             font.italic: true
         }
         ChromeButton {
+            objectName: "lookForDiscsButton"
             text: "Look for Discs"
             onClicked: card.dp.refreshDiscs()
         }
