@@ -199,6 +199,24 @@ private Q_SLOTS:
     }
 
     // Erases on emulated drives, all at once; abort() can't stop an erase.
+    // Stop while the drive is still getting ready: the burn ends within a
+    // poll, not after the 20 s wait, and nothing reaches the disc.
+    void stopWhileGettingReady()
+    {
+        EmulatedDrives drives({QStringLiteral("CD-R")});
+        HardwareDiscService service(drives.devices());
+        const DiscDeviceRef device = deviceFor(service, EmulatedDrives::device(0));
+        QTRY_VERIFY_WITH_TIMEOUT(device && device->status() && device->status()->blank, 10000);
+        drives[0].arm(mmc::Fault::becomingReady, 0, 0);
+        std::unique_ptr<DiscJob> job = service.burn(device, keepDisc(), dataLayout({std::make_shared<PatternProducer>(100, 2048, 1)}, {100}));
+        JobWatch watch(job.get());
+        QTest::qWait(500);
+        job->abort();
+        QVERIFY(watch.endsOnce(3000, 0));
+        QCOMPARE(watch.last().errorText, QStringLiteral("The burn was stopped."));
+        QVERIFY(drives.writes(0).isEmpty());
+    }
+
     void emulatedErases()
     {
         struct Case
