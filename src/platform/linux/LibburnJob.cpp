@@ -24,7 +24,6 @@ Q_LOGGING_CATEGORY(lcLibburnJob, "tandor.burn", QtWarningMsg)
 
 namespace {
 
-constexpr auto pollInterval = std::chrono::milliseconds(200);
 // How long a drive may stay "becoming ready" before a job gives up on it.
 // libburn itself would wait up to 35 minutes (five to load, thirty to start),
 // holding the thread every drive's reading needs.
@@ -206,7 +205,7 @@ QString LibburnJob::Run::erase()
         if (status == BURN_DRIVE_ERASING && progress.sectors > 0)
             s.percent = std::clamp(double(progress.sector) / double(progress.sectors), 0.0, 1.0);
         post(s);
-        std::this_thread::sleep_for(pollInterval);
+        std::this_thread::sleep_for(Run::pollInterval);
     }
     // A refused erase leaves the drive idle without touching the outcome of
     // the previous job on it; libburn's complaints say why.

@@ -70,9 +70,9 @@ struct LibburnJob::Run : std::enable_shared_from_this<LibburnJob::Run>
     // be used.
     bool grab();
     void release(bool eject);
-    // Waits one poll interval (200 ms unless told), or less when an abort
-    // comes.
-    void pause(std::chrono::milliseconds interval = std::chrono::milliseconds(200));
+    // Waits `interval`, or less when an abort comes.
+    static constexpr std::chrono::milliseconds pollInterval{200};
+    void pause(std::chrono::milliseconds interval = pollInterval);
     // Waits until libburn's thread for the write begun after `mark` has let
     // go of the drive, 10 s at most (a warning then).
     void waitForThread(quint64 mark);
