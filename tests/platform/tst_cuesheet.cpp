@@ -38,23 +38,23 @@ DiscSheet::FileSize sizes()
 SheetTrack track(Mode mode, const QString &file, qint64 start, quint64 length, quint32 fileGap = 0,
                  quint32 preGap = 0, quint32 postGap = 0, bool bigEndian = false)
 {
-    return {mode, file, bigEndian, 0, start, length, fileGap, preGap, postGap};
+    return {mode, file, bigEndian, 0, start, length, fileGap, preGap, postGap, {}, {}, {}};
 }
 
-DiscSheet disc(QList<SheetTrack> tracks, const QString &title = {}, const QString &performer = {})
+DiscSheet disc(QList<SheetTrack> tracks, const QString &title = {}, const QString &performer = {}, const QString &catalog = {})
 {
-    return {title, performer, std::move(tracks)};
+    return {title, performer, std::move(tracks), catalog};
 }
 
 // One line per track, so a failed comparison shows where they differ.
 QString describe(const DiscSheet &d)
 {
-    QString s = QStringLiteral("disc '%1' / '%2'\n").arg(d.title, d.performer);
+    QString s = QStringLiteral("disc '%1' / '%2' %3\n").arg(d.title, d.performer, d.catalog);
     for (const SheetTrack &t : d.tracks)
-        s += QStringLiteral("%1 %2%3 (header %11) start %4 length %5 fileGap %6 preGap %7 postGap %8 '%9' / '%10'\n")
+        s += QStringLiteral("%1 %2%3 (header %11) start %4 length %5 fileGap %6 preGap %7 postGap %8 '%9' / '%10' %12\n")
                  .arg(DiscSheet::modeName(t.mode), t.file, t.bigEndian ? QStringLiteral(" (big-endian)") : QString())
                  .arg(t.start).arg(t.length).arg(t.fileGap).arg(t.preGap).arg(t.postGap)
-                 .arg(t.title, t.performer).arg(t.waveHeader);
+                 .arg(t.title, t.performer).arg(t.waveHeader).arg(t.isrc);
     return s;
 }
 
@@ -118,6 +118,7 @@ private Q_SLOTS:
         SheetTrack one = track(Mode::audio, album, 0, 300);
         one.title = "First";
         one.performer = "Band A";
+        one.isrc = "ABCDE1234567";
         SheetTrack two = track(Mode::audio, album, 450 * 2352, 400, 150);
         two.title = "Second";
         SheetTrack three = track(Mode::audio, album, 850 * 2352, 150, 0, 0, 75);
@@ -129,7 +130,7 @@ private Q_SLOTS:
                "  TRACK 02 AUDIO\n    TITLE \"Second\"\n    INDEX 00 00:04:00\n    INDEX 01 00:06:00\n"
                "    INDEX 02 00:07:00\n"
                "  track 03 audio\n    index 01 00:11:25\n    POSTGAP 00:01:00\n"
-            << disc({one, two, three}, "Album", "Band");
+            << disc({one, two, three}, "Album", "Band", "0000000000000");
 
         QTest::newRow("two files, MOTOROLA, PREGAP silence") << "FILE \"data image.iso\" BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\n" "FILE two.raw MOTOROLA\nTRACK 02 AUDIO\nPREGAP 00:02:00\nINDEX 01 00:00:10\n" << disc({track(Mode::mode1Cooked, "/discs/data image.iso", 0, 150), track(Mode::audio, "/discs/two.raw", 10 * 2352, 30, 0, 150, 0, true)});
 
@@ -159,6 +160,9 @@ private Q_SLOTS:
         QTest::newRow("track numbers skip") << head + "TRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 03 AUDIO\n" << "Line 4 of album.cue: track 03 should be track 2.";
         QTest::newRow("sector sizes share a file") << head + "TRACK 01 MODE1/2048\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:01:00\n" << "Line 4 of album.cue: tracks of 2048- and 2352-byte sectors share the file album.bin.";
         QTest::newRow("index past the file") << head + "TRACK 01 AUDIO\nINDEX 01 20:00:00\n" << "Line 2 of album.cue: track 01 has no sectors in album.bin.";
+        QTest::newRow("ISRC of 13 characters") << head + "TRACK 01 AUDIO\nISRC DEA1234000012\n" << "Line 3 of album.cue: \"DEA1234000012\" isn't right: an ISRC is 12 characters, like DEA123400001.";
+        QTest::newRow("catalogue number of 14 digits") << "CATALOG 40063813339310\n" + head << "Line 1 of album.cue: \"40063813339310\" isn't right: a catalogue number is 13 digits.";
+        QTest::newRow("ISRC before a track") << head + "ISRC DEA123400001\n" << "Line 2 of album.cue: ISRC belongs in a track.";
         QTest::newRow("index in the next file") << head + "TRACK 01 AUDIO\nINDEX 01 00:00:00\nFILE two.raw BINARY\nINDEX 02 00:00:00\n" << "Line 5 of album.cue: an index of track 1 lies in another file than its TRACK line.";
     }
     void cueErrors() { checkRefused(QStringLiteral("album.cue")); }
@@ -170,6 +174,7 @@ private Q_SLOTS:
         SheetTrack first = track(Mode::audio, "/discs/album.bin", 30 * 2352, 270, 30, 0, 0, true);
         first.title = "One";
         first.performer = "P1";
+        first.isrc = "DEXXX9800001";
         QTest::newRow("audio: START, PREGAP, samples, CD-Text, flags, comments")
             << "CD_DA // an album\nCATALOG \"1234567890123\"\n"
                "CD_TEXT { LANGUAGE_MAP { 0 : EN }\n LANGUAGE 0 { TITLE \"Disc\" PERFORMER \"Band\" "
@@ -182,7 +187,7 @@ private Q_SLOTS:
                "TRACK AUDIO\nFILE \"album.bin\" #2352 00:06:00 588\n"
             << disc({first, track(Mode::audio, "/discs/album.bin", 300 * 2352, 150, 0, 150, 0, true),
                      track(Mode::audio, "/discs/album.bin", 451 * 2352, 1, 0, 0, 0, true)},
-                    "Disc", "Band");
+                    "Disc", "Band", "1234567890123");
         QTest::newRow("data then audio, ZERO gaps, byte lengths")
             << "CD_ROM\nTRACK MODE1\nDATAFILE \"data image.iso\" 204800\nZERO 00:02:00 // post-gap\n"
                "TRACK MODE1_RAW\nZERO MODE1 00:01:00\nSTART\nDATAFILE \"mixed.bin\" 00:00:10\n"
@@ -214,6 +219,8 @@ private Q_SLOTS:
         QTest::newRow("frame 75") << "TRACK AUDIO\nFILE \"album.bin\" 0 00:00:75\n" << "Line 2 of album.toc: 00:00:75 isn't a length (mm:ss:ff or a number).";
         QTest::newRow("endless silence") << "TRACK AUDIO\nSILENCE 99999999999999\nSTART\nFILE \"album.bin\" 0\n" << "Line 1 of album.toc: track 1 has more silence than any disc holds.";
         QTest::newRow("unknown header") << "CD_I\nTRACK AUDIO\n" << "Line 1 of album.toc: CD_I isn't understood here.";
+        QTest::newRow("catalogue number of 12 digits") << "CATALOG \"400638133393\"\nTRACK AUDIO\n" << "Line 1 of album.toc: \"400638133393\" isn't right: a catalogue number is 13 digits.";
+        QTest::newRow("ISRC with a letter in its year") << "TRACK AUDIO\nISRC \"DEA12A400001\"\n" << "Line 2 of album.toc: \"DEA12A400001\" isn't right: an ISRC is 12 characters, like DEA123400001.";
         QTest::newRow("cut short") << "CD_TEXT { LANGUAGE 0 { TITLE \"x\"" << "Line 1 of album.toc: the sheet ends too early.";
         // Amounts that would overflow 64 bits once turned into bytes or added up.
         QTest::newRow("minutes past counting") << "TRACK AUDIO\nFILE \"album.bin\" 99999999999999:00:00\n" << "Line 2 of album.toc: 99999999999999:00:00 isn't a length (mm:ss:ff or a number).";

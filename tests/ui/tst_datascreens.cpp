@@ -164,8 +164,8 @@ private Q_SLOTS:
         QTest::addColumn<QList<int>>("silence");
         QTest::newRow("ISO on CD-R, DVD-R and BD-R at once") << "disc.iso" << QStringList{"CD-R", "DVD-R", "BD-R"} << QByteArray() << QList<int>{0} << QList<int>{};
         QTest::newRow("DMG on CD-R") << "mac.dmg" << QStringList{"CD-R"} << QByteArray() << QList<int>{0} << QList<int>{};
-        QTest::newRow("cue, audio with PREGAP and INDEX 00") << "album.cue" << QStringList{"CD-R"} << QByteArray("FILE \"tracks.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n    PREGAP 00:01:00\n    INDEX 00 00:06:00\n    INDEX 01 00:07:00\n") << QList<int>{0, 600} << QList<int>{450, 75};
-        QTest::newRow("toc, audio with silence before START") << "album.toc" << QStringList{"CD-R"} << QByteArray("CD_DA\nTRACK AUDIO\nFILE \"tracks.bin\" 0 00:06:00\nTRACK AUDIO\nSILENCE 00:01:00\nFILE \"tracks.bin\" 00:06:00\nSTART 00:02:00\n") << QList<int>{0, 600} << QList<int>{450, 75};
+        QTest::newRow("cue, audio with PREGAP and INDEX 00") << "album.cue" << QStringList{"CD-R"} << QByteArray("CATALOG 4006381333931\nFILE \"tracks.bin\" BINARY\n  TRACK 01 AUDIO\n    ISRC DEA123400001\n    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n    PREGAP 00:01:00\n    INDEX 00 00:06:00\n    INDEX 01 00:07:00\n") << QList<int>{0, 600} << QList<int>{450, 75};
+        QTest::newRow("toc, audio with silence before START") << "album.toc" << QStringList{"CD-R"} << QByteArray("CD_DA\nCATALOG \"4006381333931\"\nTRACK AUDIO\nISRC \"DEA123400001\"\nFILE \"tracks.bin\" 0 00:06:00\nTRACK AUDIO\nSILENCE 00:01:00\nFILE \"tracks.bin\" 00:06:00\nSTART 00:02:00\n") << QList<int>{0, 600} << QList<int>{450, 75};
     }
     void burnOnEmulatedBurners()
     {
@@ -237,6 +237,9 @@ private Q_SLOTS:
                 gaps += t > 0 ? tracks[t].start - tracks[t].pregap : 0;
             }
             QVERIFY2(drives.sectors(d, tracks[0].start, int(expected.size() / slot)) == expected, qPrintable(media[d]));
+            // A sheet's catalogue number and ISRC reach the disc.
+            const QStringList held = drives.disc(d);
+            QCOMPARE(held.contains(QStringLiteral("mcn 4006381333931")) && held.filter(QRegularExpression(QStringLiteral("^track 1 .* DEA123400001$"))).size() == 1, audio);
             const QString said = QStringLiteral("Deck %1: read back — Match — the disc is the same as the image (%2 checked).")
                                      .arg(rig.model->decks().at(d)->letter(), fmtBytes(expected.size() - gaps * slot));
             QVERIFY2(log.contains(said), qPrintable(said + u'\n' + log.join(u'\n')));

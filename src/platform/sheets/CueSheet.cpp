@@ -133,8 +133,9 @@ private:
             gap(words, key == QLatin1String("PREGAP"));
         else if (key == QLatin1String("TITLE") || key == QLatin1String("PERFORMER"))
             text(words, key == QLatin1String("TITLE"));
-        else if (key != QLatin1String("REM") && key != QLatin1String("CATALOG") && key != QLatin1String("ISRC")
-                 && key != QLatin1String("FLAGS") && key != QLatin1String("SONGWRITER")
+        else if (key == QLatin1String("CATALOG") || key == QLatin1String("ISRC"))
+            code(words, key == QLatin1String("CATALOG"));
+        else if (key != QLatin1String("REM") && key != QLatin1String("FLAGS") && key != QLatin1String("SONGWRITER")
                  && key != QLatin1String("CDTEXTFILE"))
             fail(QStringLiteral("the command %1 isn't understood.").arg(words[0]));
     }
@@ -285,6 +286,19 @@ private:
             (title ? m_disc.title : m_disc.performer) = value;
         else
             (title ? m_pending.last().track.title : m_pending.last().track.performer) = value;
+    }
+
+    void code(const QStringList &words, bool catalog)
+    {
+        need(words, 2);
+        if (const QString problem = DiscSheet::codeProblem(words[1], catalog); !problem.isEmpty())
+            fail(problem);
+        if (catalog)
+            m_disc.catalog = words[1];
+        else if (m_pending.isEmpty())
+            fail(QStringLiteral("ISRC belongs in a track."));
+        else
+            m_pending.last().track.isrc = words[1];
     }
 
     DiscSheet finish()

@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -158,6 +159,18 @@ QString DiscSheet::cueTextFor(const QString &path)
     return sheetText(info);
 }
 
+QString DiscSheet::codeProblem(const QString &code, bool catalog)
+{
+    // An ISRC: country, registrant, year, designation (DE-A12-34-00001 without its hyphens).
+    static const QRegularExpression catalogForm(QStringLiteral("^[0-9]{13}$")),
+        isrcForm(QStringLiteral("^[A-Z]{2}[A-Z0-9]{3}[0-9]{7}$"));
+    if ((catalog ? catalogForm : isrcForm).match(code).hasMatch())
+        return {};
+    return QStringLiteral("\"%1\" isn't right: %2.")
+        .arg(code, catalog ? QStringLiteral("a catalogue number is 13 digits")
+                           : QStringLiteral("an ISRC is 12 characters, like DEA123400001"));
+}
+
 QString DiscSheet::modeName(SheetTrack::Mode mode)
 {
     switch (mode) {
@@ -191,6 +204,8 @@ QString DiscSheet::toCueText(const FileSize &size) const
         cue += QStringLiteral("TITLE %1\n").arg(quoted(title));
     if (!performer.isEmpty())
         cue += QStringLiteral("PERFORMER %1\n").arg(quoted(performer));
+    if (!catalog.isEmpty())
+        cue += QStringLiteral("CATALOG %1\n").arg(catalog);
     for (int i = 0; i < tracks.size(); ++i) {
         const SheetTrack &t = tracks[i];
         const quint32 bytes = t.sectorBytes();
@@ -227,6 +242,8 @@ QString DiscSheet::toCueText(const FileSize &size) const
             cue += QStringLiteral("    TITLE %1\n").arg(quoted(t.title));
         if (!t.performer.isEmpty())
             cue += QStringLiteral("    PERFORMER %1\n").arg(quoted(t.performer));
+        if (!t.isrc.isEmpty())
+            cue += QStringLiteral("    ISRC %1\n").arg(t.isrc);
         if (t.preGap > 0)
             cue += QStringLiteral("    PREGAP %1\n").arg(msf(t.preGap));
         if (t.fileGap > 0)

@@ -32,6 +32,7 @@ struct SheetTrack
     quint32 postGap = 0;    // silence after the track that no file holds
     QString title;
     QString performer;
+    QString isrc; // 12 characters, no hyphens; empty when none
 
     // Bytes a sector of this track takes in its file: 2048 or 2352.
     quint32 sectorBytes() const { return mode == Mode::mode1Cooked ? 2048 : 2352; }
@@ -45,6 +46,7 @@ struct DiscSheet
     QString title;
     QString performer;
     QList<SheetTrack> tracks;
+    QString catalog; // the disc's catalogue number (MCN), 13 digits; empty when none
 
     quint64 discSectors() const;
     bool hasText() const;
@@ -78,6 +80,9 @@ struct DiscSheet
 
     // Sheet-language name of a mode ("MODE1/2048").
     static QString modeName(SheetTrack::Mode mode);
+    // Why `code` can't be a disc's catalogue number (`catalog`) or a track's
+    // ISRC, for a sheet's reader to name its line; empty when it can.
+    static QString codeProblem(const QString &code, bool catalog);
 
     // A cue sheet for the same disc: absolute FILE names (MOTOROLA for
     // big-endian audio, WAVE for WAVE files), PREGAP/POSTGAP and INDEX 00 for the gaps, CD-Text as

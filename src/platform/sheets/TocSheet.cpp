@@ -48,7 +48,7 @@ public:
                                     || key == QLatin1String("CD_ROM_XA")))
                 continue;
             else if (!m_inTrack && key == QLatin1String("CATALOG"))
-                string(t);
+                m_disc.catalog = code(t, true);
             else if (key == QLatin1String("CD_TEXT"))
                 cdText(t);
             else if (m_inTrack)
@@ -124,6 +124,16 @@ private:
         if (t.kind != Token::string)
             fail(t.line, QStringLiteral("%1 needs a quoted value.").arg(after.text));
         return t.text;
+    }
+
+    // A quoted code the disc carries in its sub-channel, checked here so that
+    // the burn isn't refused later in libburn's words.
+    QString code(const Token &after, bool catalog)
+    {
+        const QString value = string(after);
+        if (const QString problem = DiscSheet::codeProblem(value, catalog); !problem.isEmpty())
+            fail(after.line, problem);
+        return value;
     }
 
     void expectOpen(const Token &after)
@@ -253,7 +263,7 @@ private:
             || key == QLatin1String("TWO_CHANNEL_AUDIO") || key == QLatin1String("FOUR_CHANNEL_AUDIO"))
             return;
         if (key == QLatin1String("ISRC")) {
-            string(t);
+            m_track.isrc = code(t, false);
         } else if (key == QLatin1String("SILENCE") || key == QLatin1String("ZERO")) {
             // ZERO may name a data mode before its length.
             if (key == QLatin1String("ZERO") && peekWord() && !peekAmount())

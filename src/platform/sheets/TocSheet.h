@@ -4,8 +4,8 @@
 // MODE2_RAW; FILE/AUDIOFILE "name" [#offset] start [length], DATAFILE
 // "name" [#offset] [length]; SILENCE, ZERO and PREGAP before the track's
 // data (its pre-gap) or after it (its post-gap); START and INDEX; CD_TEXT
-// blocks (language 0's TITLE and PERFORMER are kept); // comments. Flags
-// (COPY, PRE_EMPHASIS, …), ISRC and CATALOG are passed over.
+// blocks (language 0's TITLE and PERFORMER are kept); ISRC and CATALOG;
+// // comments. Flags (COPY, PRE_EMPHASIS, …) are passed over.
 //
 // As cdrdao reads them, raw audio files hold big-endian samples; ".wav"
 // files are refused.
