@@ -17,8 +17,6 @@
 #include <cmath>
 #include <limits>
 
-Q_DECLARE_METATYPE(AudioPrep::Level)
-
 namespace {
 
 // The preparation as first written: the whole disc in memory, levels from
@@ -174,72 +172,61 @@ private slots:
     // The CD sample is the float scaled by 32768 and rounded to nearest, so
     // k / 32768 gives k back for every 16-bit k; the clip lets -32768 through.
     // A sample counts as clipped when rounding alone would leave the range.
-    void quantisation_data()
-    {
-        QTest::addColumn<float>("sample");
-        QTest::addColumn<float>("gain");
-        QTest::addColumn<int>("expected");
-        QTest::addColumn<bool>("clipped");
-        QTest::newRow("-1.2 clips to the bottom") << -1.2f << 1.0f << -32768 << true;
-        QTest::newRow("exactly 1.0") << 1.0f << 1.0f << 32767 << true;
-        QTest::newRow("half a step over the top") << 32767.5f / 32768 << 1.0f << 32767 << true;
-        QTest::newRow("the top sample") << 32767.0f / 32768 << 1.0f << 32767 << false;
-        QTest::newRow("-1.0 is the bottom sample") << -1.0f << 1.0f << -32768 << false;
-        QTest::newRow("a 16-bit value comes back") << -12345.0f / 32768 << 1.0f << -12345 << false;
-        QTest::newRow("0.6 of a step rounds up") << 0.6f / 32768 << 1.0f << 1 << false;
-        QTest::newRow("-0.4 of a step rounds to zero") << -0.4f / 32768 << 1.0f << 0 << false;
-        QTest::newRow("gain applies before the clip") << 0.6f << 2.0f << 32767 << true;
-        QTest::newRow("NaN is silence") << std::numeric_limits<float>::quiet_NaN() << 1.0f << 0 << false;
-        QTest::newRow("minus infinity") << -std::numeric_limits<float>::infinity() << 1.0f << -32768 << true;
-    }
-
     void quantisation()
     {
-        QFETCH(float, sample);
-        QFETCH(float, gain);
-        QFETCH(int, expected);
-        QFETCH(bool, clipped);
-        QCOMPARE(int(AudioPrep::toCD(sample, gain)), expected);
-        // Long enough for the blocks of several samples and a remainder.
-        const std::vector<float> run(19, sample);
-        char bytes[2 * 19];
-        QCOMPARE(AudioPrep::toCD(run, gain, bytes), qint64(clipped ? 19 : 0));
-        for (int i = 0; i < 19; ++i)
-            QCOMPARE(int(qFromLittleEndian<qint16>(bytes + 2 * i)), expected);
+        const struct { float sample; float gain; int expected; bool clipped; } rows[] = {
+            {-1.2f, 1.0f, -32768, true}, // -1.2 clips to the bottom
+            {1.0f, 1.0f, 32767, true}, // exactly 1.0
+            {32767.5f / 32768, 1.0f, 32767, true}, // half a step over the top
+            {32767.0f / 32768, 1.0f, 32767, false}, // the top sample
+            {-1.0f, 1.0f, -32768, false}, // -1.0 is the bottom sample
+            {-12345.0f / 32768, 1.0f, -12345, false}, // a 16-bit value comes back
+            {0.6f / 32768, 1.0f, 1, false}, // 0.6 of a step rounds up
+            {-0.4f / 32768, 1.0f, 0, false}, // -0.4 of a step rounds to zero
+            {0.6f, 2.0f, 32767, true}, // gain applies before the clip
+            {std::numeric_limits<float>::quiet_NaN(), 1.0f, 0, false}, // NaN is silence
+            {-std::numeric_limits<float>::infinity(), 1.0f, -32768, true}, // minus infinity
+        };
+        for (auto [sample, gain, expected, clipped] : rows) {
+            QCOMPARE(int(AudioPrep::toCD(sample, gain)), expected);
+            // Long enough for the blocks of several samples and a remainder.
+            const std::vector<float> run(19, sample);
+            char bytes[2 * 19];
+            QCOMPARE(AudioPrep::toCD(run, gain, bytes), qint64(clipped ? 19 : 0));
+            for (int i = 0; i < 19; ++i)
+                QCOMPARE(int(qFromLittleEndian<qint16>(bytes + 2 * i)), expected);
+        }
     }
 
     // Dither turns a level between two steps into the right average, with
     // the noise of a triangular offset of up to a step either way plus the
     // rounding (1/6 + 1/12 = 1/4 of a step squared). Plain rounding can't
     // give the average; a flat offset would give too little noise.
-    void ditherLinearises_data()
-    {
-        QTest::addColumn<double>("steps"); // the level, in steps of the 16-bit scale
-        QTest::addColumn<float>("gain");
-        QTest::newRow("a quarter step") << 0.25 << 1.0f;
-        QTest::newRow("loud, between steps") << 20000.3 << 1.0f;
-        QTest::newRow("through a gain") << 1000.7 << 0.5f;
-    }
-
     void ditherLinearises()
     {
-        QFETCH(double, steps);
-        QFETCH(float, gain);
-        const int n = 200000;
-        const std::vector<float> samples(n, float(steps / 32768 / gain));
-        std::vector<char> bytes(2 * n);
-        AudioPrep::Dither dither;
-        AudioPrep::toCD(samples, gain, bytes.data(), &dither);
-        const double level = double(gain * samples[0]) * 32768;
-        double sum = 0, squares = 0;
-        for (int i = 0; i < n; ++i) {
-            const double error = qFromLittleEndian<qint16>(bytes.data() + 2 * i) - level;
-            QVERIFY2(std::abs(error) < 1.5, qPrintable(QString::number(error)));
-            sum += error;
-            squares += error * error;
+        // steps: the level, in steps of the 16-bit scale
+        const struct { double steps; float gain; } rows[] = {
+            {0.25, 1.0f}, // a quarter step
+            {20000.3, 1.0f}, // loud, between steps
+            {1000.7, 0.5f}, // through a gain
+        };
+        for (auto [steps, gain] : rows) {
+            const int n = 200000;
+            const std::vector<float> samples(n, float(steps / 32768 / gain));
+            std::vector<char> bytes(2 * n);
+            AudioPrep::Dither dither;
+            AudioPrep::toCD(samples, gain, bytes.data(), &dither);
+            const double level = double(gain * samples[0]) * 32768;
+            double sum = 0, squares = 0;
+            for (int i = 0; i < n; ++i) {
+                const double error = qFromLittleEndian<qint16>(bytes.data() + 2 * i) - level;
+                QVERIFY2(std::abs(error) < 1.5, qPrintable(QString::number(error)));
+                sum += error;
+                squares += error * error;
+            }
+            QVERIFY2(std::abs(sum / n) < 0.01, qPrintable(QString::number(sum / n)));
+            QVERIFY2(std::abs(squares / n - 0.25) < 0.02, qPrintable(QString::number(squares / n)));
         }
-        QVERIFY2(std::abs(sum / n) < 0.01, qPrintable(QString::number(sum / n)));
-        QVERIFY2(std::abs(squares / n - 0.25) < 0.02, qPrintable(QString::number(squares / n)));
     }
 
     // The same seed gives the same bytes, however the samples are cut up
@@ -274,58 +261,52 @@ private slots:
 
     // A CD-quality source with nothing to change is written untouched; any
     // change of level, rate or depth is dithered, never by more than a step.
-    void ditherOnlyWhenNeeded_data()
-    {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<bool>("matchLoudness");
-        QTest::addColumn<bool>("exact");
-        QTest::newRow("16-bit WAV") << "noise.wav" << false << true;
-        QTest::newRow("16-bit FLAC") << "noise.flac" << false << true;
-        QTest::newRow("matched alone, under the ceiling: gain 1.0") << "noise.wav" << true << true;
-        QTest::newRow("matched, held under the ceiling") << "loud.wav" << true << false;
-        QTest::newRow("24-bit FLAC") << "noise24.flac" << false << false;
-        QTest::newRow("16-bit at 48 kHz") << "noise48k.wav" << false << false;
-        QTest::newRow("MP3") << "tones48k.mp3" << false << false;
-    }
-
     void ditherOnlyWhenNeeded()
     {
-        QFETCH(QString, file);
-        QFETCH(bool, matchLoudness);
-        QFETCH(bool, exact);
-        const std::vector<float> decoded = AudioPrep::decode(at(file));
-        AudioPrep::LevelMeter meter;
-        meter.add(decoded);
-        const float gain = matchLoudness ? AudioPrep::gains({meter.level()}).at(0) : 1.0f;
-        QCOMPARE(gain == 1.0f, !matchLoudness || file == QLatin1String("noise.wav"));
+        const struct { QString file; bool matchLoudness; bool exact; } rows[] = {
+            {"noise.wav", false, true}, // 16-bit WAV
+            {"noise.flac", false, true}, // 16-bit FLAC
+            {"noise.wav", true, true}, // matched alone, under the ceiling: gain 1.0
+            {"loud.wav", true, false}, // matched, held under the ceiling
+            {"noise24.flac", false, false}, // 24-bit FLAC
+            {"noise48k.wav", false, false}, // 16-bit at 48 kHz
+            {"tones48k.mp3", false, false}, // MP3
+        };
+        for (auto [file, matchLoudness, exact] : rows) {
+            const std::vector<float> decoded = AudioPrep::decode(at(file));
+            AudioPrep::LevelMeter meter;
+            meter.add(decoded);
+            const float gain = matchLoudness ? AudioPrep::gains({meter.level()}).at(0) : 1.0f;
+            QCOMPARE(gain == 1.0f, !matchLoudness || file == QLatin1String("noise.wav"));
 
-        QList<qint64> clipped;
-        const QByteArray bytes = prepared(file, matchLoudness, &clipped);
-        QCOMPARE(bytes.size(), qsizetype(2 * decoded.size()));
-        qsizetype changed = 0, outward = 0, over = 0;
-        for (size_t i = 0; i < decoded.size(); ++i) {
-            const double rounded = std::nearbyint(double(gain * decoded[i]) * 32768);
-            const double plain = std::clamp(rounded, -32768.0, 32767.0);
-            over += rounded != plain;
-            const int got = qFromLittleEndian<qint16>(bytes.constData() + 2 * i);
-            QVERIFY2(std::abs(got - plain) <= 1, qPrintable(QStringLiteral("sample %1: %2 for %3").arg(i).arg(got).arg(plain)));
-            changed += got != plain;
-            outward += std::abs(got) > std::abs(plain);
-        }
-        // Every sample that had to be clipped is counted: resampled, the loud
-        // noise at 48 kHz overshoots full scale.
-        QCOMPARE(clipped, QList<qint64>{over});
-        QCOMPARE(over > 0, file == QLatin1String("noise48k.wav"));
-        if (exact) {
-            QCOMPARE(changed, 0);
-            // …and that is the source's own PCM, as ffmpeg reads it.
-            QVERIFY(bytes == pcm(file));
-        } else {
-            // TPDF dither moves a good share of the samples by a step, away
-            // from zero as often as towards it.
-            const auto share = [&](qsizetype n) { return double(n) / double(decoded.size()); };
-            QVERIFY2(share(changed) > 0.2 && share(outward) > 0.4 * share(changed),
-                     qPrintable(QStringLiteral("%1 changed, %2 outward").arg(changed).arg(outward)));
+            QList<qint64> clipped;
+            const QByteArray bytes = prepared(file, matchLoudness, &clipped);
+            QCOMPARE(bytes.size(), qsizetype(2 * decoded.size()));
+            qsizetype changed = 0, outward = 0, over = 0;
+            for (size_t i = 0; i < decoded.size(); ++i) {
+                const double rounded = std::nearbyint(double(gain * decoded[i]) * 32768);
+                const double plain = std::clamp(rounded, -32768.0, 32767.0);
+                over += rounded != plain;
+                const int got = qFromLittleEndian<qint16>(bytes.constData() + 2 * i);
+                QVERIFY2(std::abs(got - plain) <= 1, qPrintable(QStringLiteral("sample %1: %2 for %3").arg(i).arg(got).arg(plain)));
+                changed += got != plain;
+                outward += std::abs(got) > std::abs(plain);
+            }
+            // Every sample that had to be clipped is counted: resampled, the loud
+            // noise at 48 kHz overshoots full scale.
+            QCOMPARE(clipped, QList<qint64>{over});
+            QCOMPARE(over > 0, file == QLatin1String("noise48k.wav"));
+            if (exact) {
+                QCOMPARE(changed, 0);
+                // …and that is the source's own PCM, as ffmpeg reads it.
+                QVERIFY(bytes == pcm(file));
+            } else {
+                // TPDF dither moves a good share of the samples by a step, away
+                // from zero as often as towards it.
+                const auto share = [&](qsizetype n) { return double(n) / double(decoded.size()); };
+                QVERIFY2(share(changed) > 0.2 && share(outward) > 0.4 * share(changed),
+                         qPrintable(QStringLiteral("%1 changed, %2 outward").arg(changed).arg(outward)));
+            }
         }
     }
 
@@ -375,187 +356,165 @@ private slots:
         QVERIFY2(std::abs(peak[1] - right * 32768) <= std::max(1.0, right * 32768 * 0.01), qPrintable(QString::number(peak[1])));
     }
 
-    void gains_data()
-    {
-        using L = std::vector<AudioPrep::Level>;
-        QTest::addColumn<L>("levels");
-        QTest::addColumn<std::vector<float>>("expected");
-        QTest::newRow("quiet raised to its peak limit, loud lowered") << L{{0.1f, 0.5f}, {0.3f, 0.9f}} << std::vector<float>{1.932f, 0.6667f};
-        QTest::newRow("a silent track keeps 1.0 and doesn't pull the target down") << L{{0.1f, 0.5f}, {0.0004f, 0.01f}, {0.3f, 0.9f}} << std::vector<float>{1.932f, 1.0f, 0.6667f};
-        QTest::newRow("rms at the threshold is inaudible") << L{{0.0005f, 0.001f}, {0.2f, 0.5f}} << std::vector<float>{1.0f, 1.0f};
-        QTest::newRow("nothing audible") << L{{0.0f, 0.0f}, {0.0001f, 0.2f}} << std::vector<float>{1.0f, 1.0f};
-        QTest::newRow("one loud track is held under the ceiling") << L{{0.5f, 1.0f}} << std::vector<float>{0.966f};
-    }
-
     void gains()
     {
-        QFETCH(std::vector<AudioPrep::Level>, levels);
-        QFETCH(std::vector<float>, expected);
-        const std::vector<float> got = AudioPrep::gains(levels);
-        QCOMPARE(got.size(), expected.size());
-        for (size_t i = 0; i < got.size(); ++i)
-            QVERIFY2(std::abs(got[i] - expected[i]) < 5e-4f, qPrintable(QString::number(got[i])));
+        using L = std::vector<AudioPrep::Level>;
+        const struct { L levels; std::vector<float> expected; } rows[] = {
+            {L{{0.1f, 0.5f}, {0.3f, 0.9f}}, {1.932f, 0.6667f}}, // quiet raised to its peak limit, loud lowered
+            {L{{0.1f, 0.5f}, {0.0004f, 0.01f}, {0.3f, 0.9f}}, {1.932f, 1.0f, 0.6667f}}, // silence keeps 1.0, pulls nothing down
+            {L{{0.0005f, 0.001f}, {0.2f, 0.5f}}, {1.0f, 1.0f}}, // rms at the threshold is inaudible
+            {L{{0.0f, 0.0f}, {0.0001f, 0.2f}}, {1.0f, 1.0f}}, // nothing audible
+            {L{{0.5f, 1.0f}}, {0.966f}}, // one loud track is held under the ceiling
+        };
+        for (const auto &r : rows) {
+            const std::vector<float> got = AudioPrep::gains(r.levels);
+            QCOMPARE(got.size(), r.expected.size());
+            for (size_t i = 0; i < got.size(); ++i)
+                QVERIFY2(std::abs(got[i] - r.expected[i]) < 5e-4f, qPrintable(QString::number(got[i])));
+        }
     }
 
     // Every kind of file a user might pick: its length, what it decodes to,
     // and what preparing it does. No row may leave a file in the cache.
-    void files_data()
-    {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<double>("seconds");
-        QTest::addColumn<bool>("sidesEqual");
-        QTest::addColumn<QString>("error"); // empty: prepares
-        QTest::addColumn<bool>("endsEarly"); // plays well short of its announced length
-        QTest::newRow("WAV") << "stereo.wav" << 1.5 << true << "" << false;
-        QTest::newRow("mono 22 050 Hz feeds both sides") << "mono22050.wav" << 1.0 << true << "" << false;
-        QTest::newRow("mono 32 kHz MP3") << "mono32k.mp3" << 1.0 << true << "" << false;
-        QTest::newRow("FLAC") << "tones.flac" << 2.0 << false << "" << false;
-        QTest::newRow("MP3 at 48 kHz") << "tones48k.mp3" << 7.0 << false << "" << false;
-        QTest::newRow("M4A") << "tones.m4a" << 1.2 << false << "" << false;
-        QTest::newRow("AIFF") << "tones.aiff" << 1.0 << false << "" << false;
-        QTest::newRow("7.1 folds to stereo") << "surround71.flac" << 1.0 << false << "" << false;
-        QTest::newRow("truncated FLAC plays what is there") << "truncated.flac" << -1.0 << false << "" << true;
-        QTest::newRow("zero-byte file") << "empty.wav" << -1.0 << true << unreadable("empty.wav") << false;
-        QTest::newRow("text named .mp3") << "notes.mp3" << -1.0 << true << unreadable("notes.mp3") << false;
-        QTest::newRow("video without sound") << "video.mp4" << -1.0 << true << unreadable("video.mp4") << false;
-        QTest::newRow("missing file") << "gone.flac" << -1.0 << true << unreadable("gone.flac") << false;
-        QTest::newRow("a rate no recording has") << "absurd.wav" << -1.0 << true << unreadable("absurd.wav") << false;
-    }
-
     void files()
     {
-        QFETCH(QString, file);
-        QFETCH(double, seconds);
-        QFETCH(bool, sidesEqual);
-        QFETCH(QString, error);
-        QFETCH(bool, endsEarly);
-        const std::optional<double> length = AudioPrep::duration(at(file));
-        QCOMPARE(length.has_value(), error.isEmpty());
-        // Lossy encoders and resamplers add or drop a few milliseconds.
-        if (seconds >= 0)
-            QVERIFY2(std::abs(*length - seconds) < 0.06, qPrintable(QString::number(*length)));
-
-        std::vector<float> s;
-        QCOMPARE(errorText([&] { s = AudioPrep::decode(at(file)); }), error);
-        const std::optional<double> counted = AudioPrep::playedSeconds(at(file));
-        QCOMPARE(counted.has_value(), error.isEmpty());
-        if (error.isEmpty()) {
-            // Counting the decoded samples comes to what converting them gives.
-            QVERIFY2(std::abs(*counted - double(s.size()) / 2 / 44100) < 0.01, qPrintable(QString::number(*counted)));
+        // error: empty: prepares; endsEarly: plays well short of its announced length
+        const struct { QString file; double seconds; bool sidesEqual; QString error; bool endsEarly; } rows[] = {
+            {"stereo.wav", 1.5, true, "", false}, // WAV
+            {"mono22050.wav", 1.0, true, "", false}, // mono 22 050 Hz feeds both sides
+            {"mono32k.mp3", 1.0, true, "", false}, // mono 32 kHz MP3
+            {"tones.flac", 2.0, false, "", false}, // FLAC
+            {"tones48k.mp3", 7.0, false, "", false}, // MP3 at 48 kHz
+            {"tones.m4a", 1.2, false, "", false}, // M4A
+            {"tones.aiff", 1.0, false, "", false}, // AIFF
+            {"surround71.flac", 1.0, false, "", false}, // 7.1 folds to stereo
+            {"truncated.flac", -1.0, false, "", true}, // truncated FLAC plays what is there
+            {"empty.wav", -1.0, true, unreadable("empty.wav"), false}, // zero-byte file
+            {"notes.mp3", -1.0, true, unreadable("notes.mp3"), false}, // text named .mp3
+            {"video.mp4", -1.0, true, unreadable("video.mp4"), false}, // video without sound
+            {"gone.flac", -1.0, true, unreadable("gone.flac"), false}, // missing file
+            {"absurd.wav", -1.0, true, unreadable("absurd.wav"), false}, // a rate no recording has
+        };
+        for (auto [file, seconds, sidesEqual, error, endsEarly] : rows) {
+            const std::optional<double> length = AudioPrep::duration(at(file));
+            QCOMPARE(length.has_value(), error.isEmpty());
+            // Lossy encoders and resamplers add or drop a few milliseconds.
             if (seconds >= 0)
-                QVERIFY(std::abs(double(s.size() / 2) - seconds * 44100) < 0.06 * 44100);
-            bool equal = true;
-            float left = 0, right = 0;
-            for (size_t i = 0; i + 1 < s.size(); i += 2) {
-                equal = equal && s[i] == s[i + 1];
-                left = std::max(left, std::abs(s[i]));
-                right = std::max(right, std::abs(s[i + 1]));
-            }
-            QCOMPARE(equal, sidesEqual);
-            QVERIFY(left > 0.05f && right > 0.05f);
-            if (file == QLatin1String("mono22050.wav")) // the sine keeps its level: no -3 dB pan
-                QVERIFY(std::abs(left - 12000.0f / 32768) < 0.01f);
-        }
-        for (const bool match : {false, true}) {
-            QStringList files;
-            QList<double> played;
-            QCOMPARE(errorText([&] { files = AudioPrep::prepare({track(at(file))}, match, {}, nullptr, &played); }), error);
+                QVERIFY2(std::abs(*length - seconds) < 0.06, qPrintable(QString::number(*length)));
+
+            std::vector<float> s;
+            QCOMPARE(errorText([&] { s = AudioPrep::decode(at(file)); }), error);
+            const std::optional<double> counted = AudioPrep::playedSeconds(at(file));
+            QCOMPARE(counted.has_value(), error.isEmpty());
             if (error.isEmpty()) {
-                QCOMPARE(QFileInfo(files.value(0)).size(), qint64(2 * s.size()));
-                QCOMPARE(played, QList<double>{double(s.size()) / 2 / 44100});
-                QCOMPARE(played[0] < *length - AudioPrep::earlyEndSeconds, endsEarly);
+                // Counting the decoded samples comes to what converting them gives.
+                QVERIFY2(std::abs(*counted - double(s.size()) / 2 / 44100) < 0.01, qPrintable(QString::number(*counted)));
+                if (seconds >= 0)
+                    QVERIFY(std::abs(double(s.size() / 2) - seconds * 44100) < 0.06 * 44100);
+                bool equal = true;
+                float left = 0, right = 0;
+                for (size_t i = 0; i + 1 < s.size(); i += 2) {
+                    equal = equal && s[i] == s[i + 1];
+                    left = std::max(left, std::abs(s[i]));
+                    right = std::max(right, std::abs(s[i + 1]));
+                }
+                QCOMPARE(equal, sidesEqual);
+                QVERIFY(left > 0.05f && right > 0.05f);
+                if (file == QLatin1String("mono22050.wav")) // the sine keeps its level: no -3 dB pan
+                    QVERIFY(std::abs(left - 12000.0f / 32768) < 0.01f);
             }
+            for (const bool match : {false, true}) {
+                QStringList files;
+                QList<double> played;
+                QCOMPARE(errorText([&] { files = AudioPrep::prepare({track(at(file))}, match, {}, nullptr, &played); }), error);
+                if (error.isEmpty()) {
+                    QCOMPARE(QFileInfo(files.value(0)).size(), qint64(2 * s.size()));
+                    QCOMPARE(played, QList<double>{double(s.size()) / 2 / 44100});
+                    QCOMPARE(played[0] < *length - AudioPrep::earlyEndSeconds, endsEarly);
+                }
+                AudioPrep::cleanup(files);
+                QVERIFY(cached().isEmpty());
+            }
+        }
+    }
+
+    void matchesReference()
+    {
+        const struct { bool matchLoudness; } rows[] = {
+            {true}, // loudness matched
+            {false}, // as recorded
+        };
+        for (auto [matchLoudness] : rows) {
+            const QStringList names{"stereo.wav", "tones.flac",    "tones48k.mp3", "tones.m4a",      "mono22050.wav",
+                                    "quiet.wav",  "tones.aiff",    "mono32k.mp3",  "surround71.flac"};
+            QList<TrackItem> tracks;
+            std::vector<std::vector<float>> decoded;
+            std::vector<bool> exact;
+            for (const QString &name : names) {
+                tracks.append(track(at(name), AudioPrep::duration(at(name)).value_or(0)));
+                bool e = false;
+                decoded.push_back(AudioPrep::decode(at(name), nullptr, &e));
+                exact.push_back(e);
+            }
+            // Both kinds of track are in the mix (ffmpeg writes these tones as 24-bit FLAC).
+            QCOMPARE(exact, (std::vector<bool>{true, false, false, false, false, true, true, false, false}));
+            const std::vector<QByteArray> expected = reference(decoded, exact, matchLoudness);
+            QList<double> seen;
+            bool onCaller = true;
+            const QStringList files =
+                AudioPrep::prepare(tracks, matchLoudness, [&, caller = QThread::currentThread()](double p) {
+                    seen.append(p);
+                    onCaller = onCaller && QThread::currentThread() == caller;
+                });
+            QCOMPARE(files.size(), names.size());
+            // Progress rises at every track, to 1.0, on the caller's thread.
+            QVERIFY(onCaller);
+            QVERIFY(seen.size() >= names.size() && seen.first() > 0 && seen.last() == 1.0);
+            QVERIFY(std::is_sorted(seen.begin(), seen.end()) && std::adjacent_find(seen.begin(), seen.end()) == seen.end());
+            const QRegularExpression uuidName(QStringLiteral("^[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\\.cdda$"));
+            for (qsizetype i = 0; i < files.size(); ++i) {
+                QCOMPARE(QFileInfo(files[i]).path(), cache());
+                QVERIFY(uuidName.match(QFileInfo(files[i]).fileName()).hasMatch());
+                QFile f(files[i]);
+                QVERIFY(f.open(QIODevice::ReadOnly));
+                QVERIFY2(f.readAll() == expected[size_t(i)], qPrintable(names[i]));
+            }
+            // Matching has to change something, or the comparison proves little.
+            QVERIFY(reference(decoded, exact, !matchLoudness)[1] != expected[1]);
             AudioPrep::cleanup(files);
             QVERIFY(cached().isEmpty());
         }
     }
 
-    void matchesReference_data()
-    {
-        QTest::addColumn<bool>("matchLoudness");
-        QTest::newRow("loudness matched") << true;
-        QTest::newRow("as recorded") << false;
-    }
-
-    void matchesReference()
-    {
-        QFETCH(bool, matchLoudness);
-        const QStringList names{"stereo.wav", "tones.flac",    "tones48k.mp3", "tones.m4a",      "mono22050.wav",
-                                "quiet.wav",  "tones.aiff",    "mono32k.mp3",  "surround71.flac"};
-        QList<TrackItem> tracks;
-        std::vector<std::vector<float>> decoded;
-        std::vector<bool> exact;
-        for (const QString &name : names) {
-            tracks.append(track(at(name), AudioPrep::duration(at(name)).value_or(0)));
-            bool e = false;
-            decoded.push_back(AudioPrep::decode(at(name), nullptr, &e));
-            exact.push_back(e);
-        }
-        // Both kinds of track are in the mix (ffmpeg writes these tones as 24-bit FLAC).
-        QCOMPARE(exact, (std::vector<bool>{true, false, false, false, false, true, true, false, false}));
-        const std::vector<QByteArray> expected = reference(decoded, exact, matchLoudness);
-        QList<double> seen;
-        bool onCaller = true;
-        const QStringList files =
-            AudioPrep::prepare(tracks, matchLoudness, [&, caller = QThread::currentThread()](double p) {
-                seen.append(p);
-                onCaller = onCaller && QThread::currentThread() == caller;
-            });
-        QCOMPARE(files.size(), names.size());
-        // Progress rises at every track, to 1.0, on the caller's thread.
-        QVERIFY(onCaller);
-        QVERIFY(seen.size() >= names.size() && seen.first() > 0 && seen.last() == 1.0);
-        QVERIFY(std::is_sorted(seen.begin(), seen.end()) && std::adjacent_find(seen.begin(), seen.end()) == seen.end());
-        const QRegularExpression uuidName(QStringLiteral("^[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\\.cdda$"));
-        for (qsizetype i = 0; i < files.size(); ++i) {
-            QCOMPARE(QFileInfo(files[i]).path(), cache());
-            QVERIFY(uuidName.match(QFileInfo(files[i]).fileName()).hasMatch());
-            QFile f(files[i]);
-            QVERIFY(f.open(QIODevice::ReadOnly));
-            QVERIFY2(f.readAll() == expected[size_t(i)], qPrintable(names[i]));
-        }
-        // Matching has to change something, or the comparison proves little.
-        QVERIFY(reference(decoded, exact, !matchLoudness)[1] != expected[1]);
-        AudioPrep::cleanup(files);
-        QVERIFY(cached().isEmpty());
-    }
-
-    void failures_data()
-    {
-        QTest::addColumn<QStringList>("files");
-        QTest::addColumn<QList<double>>("seconds");
-        QTest::addColumn<int>("cancelAfter"); // progress steps before the stop button; -1: never
-        QTest::addColumn<QString>("error");
-        // The later bad file claims to be the longest, so it is started first.
-        QTest::newRow("the lower-numbered bad track wins") << QStringList{"stereo.wav", "notes.mp3", "video.mp4"} << QList<double>{1, 2, 500} << -1 << unreadable("notes.mp3");
-        QTest::newRow("bad last track") << QStringList{"tones.flac", "stereo.wav", "empty.wav"} << QList<double>{2, 1.5, 0} << -1 << unreadable("empty.wav");
-        const QStringList four{"tones48k.mp3", "tones.flac", "stereo.wav", "mono22050.wav"};
-        const QList<double> lengths{7, 2, 1.5, 1};
-        QTest::newRow("stopped before the start") << four << lengths << 0 << TDError::cancelled().text();
-        QTest::newRow("stopped while measuring") << four << lengths << 1 << TDError::cancelled().text();
-        QTest::newRow("stopped while writing") << four << lengths << 5 << TDError::cancelled().text();
-    }
-
     void failures()
     {
-        QFETCH(QStringList, files);
-        QFETCH(QList<double>, seconds);
-        QFETCH(int, cancelAfter);
-        QFETCH(QString, error);
-        QList<TrackItem> tracks;
-        for (qsizetype i = 0; i < files.size(); ++i)
-            tracks.append(track(at(files[i]), seconds[i]));
-        for (const bool match : {true, false}) {
-            CancelToken token;
-            if (cancelAfter == 0)
-                token.cancel();
-            int steps = 0;
-            const auto progress = [&](double) {
-                if (++steps == cancelAfter)
+        // The later bad file claims to be the longest, so it is started first.
+        const QStringList four{"tones48k.mp3", "tones.flac", "stereo.wav", "mono22050.wav"};
+        const QList<double> lengths{7, 2, 1.5, 1};
+        // cancelAfter: progress steps before the stop button; -1: never
+        const struct { QStringList files; QList<double> seconds; int cancelAfter; QString error; } rows[] = {
+            {QStringList{"stereo.wav", "notes.mp3", "video.mp4"}, QList<double>{1, 2, 500}, -1, unreadable("notes.mp3")}, // the lower-numbered bad track wins
+            {QStringList{"tones.flac", "stereo.wav", "empty.wav"}, QList<double>{2, 1.5, 0}, -1, unreadable("empty.wav")}, // bad last track
+            {four, lengths, 0, TDError::cancelled().text()}, // stopped before the start
+            {four, lengths, 1, TDError::cancelled().text()}, // stopped while measuring
+            {four, lengths, 5, TDError::cancelled().text()}, // stopped while writing
+        };
+        for (auto [files, seconds, cancelAfter, error] : rows) {
+            QList<TrackItem> tracks;
+            for (qsizetype i = 0; i < files.size(); ++i)
+                tracks.append(track(at(files[i]), seconds[i]));
+            for (const bool match : {true, false}) {
+                CancelToken token;
+                if (cancelAfter == 0)
                     token.cancel();
-            };
-            QCOMPARE(errorText([&] { AudioPrep::prepare(tracks, match, progress, &token); }), error);
-            QVERIFY(cached().isEmpty());
+                int steps = 0;
+                const auto progress = [&](double) {
+                    if (++steps == cancelAfter)
+                        token.cancel();
+                };
+                QCOMPARE(errorText([&] { AudioPrep::prepare(tracks, match, progress, &token); }), error);
+                QVERIFY(cached().isEmpty());
+            }
         }
     }
 

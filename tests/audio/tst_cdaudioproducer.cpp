@@ -33,48 +33,37 @@ class TstCDAudioProducer : public QObject
     }
 
 private slots:
-    void produce_data()
-    {
-        QTest::addColumn<qint64>("size");
-        QTest::addColumn<quint64>("frames");
-        QTest::addColumn<quint64>("address");
-        QTest::addColumn<quint32>("length");
-        QTest::addColumn<quint32>("blockSize");
-        QTest::addColumn<qint64>("audioBytes"); // file bytes expected at the start of the buffer; zeros after
-        QTest::newRow("first block") << qint64(3 * block) << quint64(3) << quint64(0) << block << block << qint64(block);
-        QTest::newRow("several blocks at once") << qint64(5 * block) << quint64(5) << quint64(1) << 3 * block << block << qint64(3 * block);
-        QTest::newRow("2353 bytes: the second block is 1 byte and zeros") << qint64(block + 1) << quint64(2) << quint64(1) << block << block << qint64(1);
-        QTest::newRow("read running over the end") << qint64(2 * block + 100) << quint64(3) << quint64(1) << 2 * block << block << qint64(block + 100);
-        QTest::newRow("past the end is silence") << qint64(block) << quint64(1) << quint64(1000000) << block << block << qint64(0);
-        QTest::newRow("offset beyond 64 bits") << qint64(block) << quint64(1) << quint64(UINT64_MAX / 2) << 64u << block << qint64(0);
-        QTest::newRow("the block size given is used") << qint64(4096) << quint64(2) << quint64(2) << 2048u << 1024u << qint64(2048);
-        QTest::newRow("empty file, 0 blocks") << qint64(0) << quint64(0) << quint64(0) << block << block << qint64(0);
-    }
-
     void produce()
     {
-        QFETCH(qint64, size);
-        QFETCH(quint64, frames);
-        QFETCH(quint64, address);
-        QFETCH(quint32, length);
-        QFETCH(quint32, blockSize);
-        QFETCH(qint64, audioBytes);
-        const QByteArray content = pattern(size);
-        CDAudioProducer p(write(content));
-        QCOMPARE(p.byteLength(), quint64(size));
-        QCOMPARE(p.estimateLength(), frames);
-        QVERIFY(p.prepareTrack());
+        // audioBytes: file bytes expected at the start of the buffer; zeros after
+        const struct { qint64 size; quint64 frames; quint64 address; quint32 length; quint32 blockSize; qint64 audioBytes; } rows[] = {
+            {qint64(3 * block), quint64(3), quint64(0), block, block, qint64(block)}, // first block
+            {qint64(5 * block), quint64(5), quint64(1), 3 * block, block, qint64(3 * block)}, // several blocks at once
+            {qint64(block + 1), quint64(2), quint64(1), block, block, qint64(1)}, // 2353 bytes: the second block is 1 byte and zeros
+            {qint64(2 * block + 100), quint64(3), quint64(1), 2 * block, block, qint64(block + 100)}, // read running over the end
+            {qint64(block), quint64(1), quint64(1000000), block, block, qint64(0)}, // past the end is silence
+            {qint64(block), quint64(1), quint64(UINT64_MAX / 2), 64u, block, qint64(0)}, // offset beyond 64 bits
+            {qint64(4096), quint64(2), quint64(2), 2048u, 1024u, qint64(2048)}, // the block size given is used
+            {qint64(0), quint64(0), quint64(0), block, block, qint64(0)}, // empty file, 0 blocks
+        };
+        for (auto [size, frames, address, length, blockSize, audioBytes] : rows) {
+            const QByteArray content = pattern(size);
+            CDAudioProducer p(write(content));
+            QCOMPARE(p.byteLength(), quint64(size));
+            QCOMPARE(p.estimateLength(), frames);
+            QVERIFY(p.prepareTrack());
 
-        QByteArray buffer(length, char(0x55)); // stale bytes that must not survive
-        QCOMPARE(p.produceData(buffer.data(), length, address, blockSize), length);
-        const qint64 offset = audioBytes > 0 ? qint64(address * blockSize) : 0;
-        QCOMPARE(buffer.left(audioBytes), content.mid(offset, audioBytes));
-        QCOMPARE(buffer.mid(audioBytes), QByteArray(length - audioBytes, '\0'));
+            QByteArray buffer(length, char(0x55)); // stale bytes that must not survive
+            QCOMPARE(p.produceData(buffer.data(), length, address, blockSize), length);
+            const qint64 offset = audioBytes > 0 ? qint64(address * blockSize) : 0;
+            QCOMPARE(buffer.left(audioBytes), content.mid(offset, audioBytes));
+            QCOMPARE(buffer.mid(audioBytes), QByteArray(length - audioBytes, '\0'));
 
-        // The disc holding exactly these bytes verifies; one changed byte doesn't.
-        QVERIFY(p.verifyData(buffer.constData(), length, address, blockSize));
-        buffer[length - 1] = char(buffer[length - 1] ^ 1);
-        QVERIFY(!p.verifyData(buffer.constData(), length, address, blockSize));
+            // The disc holding exactly these bytes verifies; one changed byte doesn't.
+            QVERIFY(p.verifyData(buffer.constData(), length, address, blockSize));
+            buffer[length - 1] = char(buffer[length - 1] ^ 1);
+            QVERIFY(!p.verifyData(buffer.constData(), length, address, blockSize));
+        }
     }
 
     void burnThenVerify()
@@ -125,24 +114,17 @@ private slots:
         QCOMPARE(CDAudioProducer(p.path()).frames(), quint64(0));
     }
 
-    void preGapFrames_data()
-    {
-        QTest::addColumn<int>("index");
-        QTest::addColumn<double>("gap");
-        QTest::addColumn<quint32>("frames");
-        QTest::newRow("first track is always 2 s") << 0 << 5.0 << 150u;
-        QTest::newRow("later track, no gap") << 3 << 0.0 << 0u;
-        QTest::newRow("later track, 5 s") << 2 << 5.0 << 375u;
-        QTest::newRow("fractions truncate") << 1 << 1.999 << 149u;
-        QTest::newRow("negative is no gap") << 1 << -2.0 << 0u;
-    }
-
     void preGapFrames()
     {
-        QFETCH(int, index);
-        QFETCH(double, gap);
-        QFETCH(quint32, frames);
-        QCOMPARE(CDAudioProducer::preGapFrames(index, gap), frames);
+        const struct { int index; double gap; quint32 frames; } rows[] = {
+            {0, 5.0, 150}, // the first track always has 2 s
+            {3, 0.0, 0},
+            {2, 5.0, 375},
+            {1, 1.999, 149}, // fractions truncate
+            {1, -2.0, 0}, // negative is no gap
+        };
+        for (const auto &r : rows)
+            QCOMPARE(CDAudioProducer::preGapFrames(r.index, r.gap), r.frames);
     }
 };
 

@@ -25,56 +25,51 @@ class TstTrackList : public QObject
     }
 
 private slots:
-    void followsEdits_data()
-    {
-        QTest::addColumn<QString>("edit");
-        QTest::addColumn<QStringList>("titles");
-        QTest::addColumn<QString>("signal"); // the one change the views are told of
-        QTest::newRow("add") << "add" << QStringList{"a", "b", "c", "d", "e"} << "rowsInserted";
-        QTest::newRow("move down") << "move 0 1" << QStringList{"b", "a", "c"} << "rowsMoved";
-        QTest::newRow("move up at the end") << "move 2 -1" << QStringList{"a", "c", "b"} << "rowsMoved";
-        QTest::newRow("move outside") << "move 0 -1" << QStringList{"a", "b", "c"} << "";
-        QTest::newRow("remove middle") << "remove 1" << QStringList{"a", "c"} << "rowsRemoved";
-        QTest::newRow("clear") << "clear" << QStringList{} << "rowsRemoved";
-        QTest::newRow("rename") << "rename 2 Finale" << QStringList{"a", "b", "Finale"} << "dataChanged";
-        QTest::newRow("edit in the list") << "setData 0 Opening" << QStringList{"Opening", "b", "c"} << "dataChanged";
-    }
-
     void followsEdits()
     {
-        QFETCH(QString, edit);
-        QFETCH(QStringList, titles);
-        QFETCH(QString, signal);
-        DiscProject p;
-        QVERIFY(add(p, {"a", "b", "c"}));
-        TrackListModel model;
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        model.setProject(&p);
-        QHash<QString, std::shared_ptr<QSignalSpy>> spies;
-        spies["rowsInserted"] = std::make_shared<QSignalSpy>(&model, &QAbstractItemModel::rowsInserted);
-        spies["rowsRemoved"] = std::make_shared<QSignalSpy>(&model, &QAbstractItemModel::rowsRemoved);
-        spies["rowsMoved"] = std::make_shared<QSignalSpy>(&model, &QAbstractItemModel::rowsMoved);
-        spies["dataChanged"] = std::make_shared<QSignalSpy>(&model, &QAbstractItemModel::dataChanged);
-        spies["modelReset"] = std::make_shared<QSignalSpy>(&model, &QAbstractItemModel::modelReset);
+        // signal: the one change the views are told of
+        const struct { QString edit; QStringList titles; QString signal; } rows[] = {
+            {"add", QStringList{"a", "b", "c", "d", "e"}, "rowsInserted"}, // add
+            {"move 0 1", QStringList{"b", "a", "c"}, "rowsMoved"}, // move down
+            {"move 2 -1", QStringList{"a", "c", "b"}, "rowsMoved"}, // move up at the end
+            {"move 0 -1", QStringList{"a", "b", "c"}, ""}, // move outside
+            {"remove 1", QStringList{"a", "c"}, "rowsRemoved"}, // remove middle
+            {"clear", QStringList{}, "rowsRemoved"}, // clear
+            {"rename 2 Finale", QStringList{"a", "b", "Finale"}, "dataChanged"}, // rename
+            {"setData 0 Opening", QStringList{"Opening", "b", "c"}, "dataChanged"}, // edit in the list
+        };
+        for (auto [edit, titles, signal] : rows) {
+            DiscProject p;
+            QVERIFY(add(p, {"a", "b", "c"}));
+            TrackListModel model;
+            QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+            model.setProject(&p);
+            QHash<QString, std::shared_ptr<QSignalSpy>> spies;
+            spies["rowsInserted"] = std::make_shared<QSignalSpy>(&model, &QAbstractItemModel::rowsInserted);
+            spies["rowsRemoved"] = std::make_shared<QSignalSpy>(&model, &QAbstractItemModel::rowsRemoved);
+            spies["rowsMoved"] = std::make_shared<QSignalSpy>(&model, &QAbstractItemModel::rowsMoved);
+            spies["dataChanged"] = std::make_shared<QSignalSpy>(&model, &QAbstractItemModel::dataChanged);
+            spies["modelReset"] = std::make_shared<QSignalSpy>(&model, &QAbstractItemModel::modelReset);
 
-        const QStringList w = edit.split(QLatin1Char(' '));
-        if (w[0] == QLatin1String("add"))
-            QVERIFY(add(p, {"d", "e"}));
-        else if (w[0] == QLatin1String("move"))
-            p.move(w[1].toInt(), w[2].toInt());
-        else if (w[0] == QLatin1String("remove"))
-            p.remove(w[1].toInt());
-        else if (w[0] == QLatin1String("clear"))
-            p.clear();
-        else if (w[0] == QLatin1String("rename"))
-            p.rename(w[1].toInt(), w[2]);
-        else
-            QVERIFY(model.setData(model.index(w[1].toInt()), w[2]));
+            const QStringList w = edit.split(QLatin1Char(' '));
+            if (w[0] == QLatin1String("add"))
+                QVERIFY(add(p, {"d", "e"}));
+            else if (w[0] == QLatin1String("move"))
+                p.move(w[1].toInt(), w[2].toInt());
+            else if (w[0] == QLatin1String("remove"))
+                p.remove(w[1].toInt());
+            else if (w[0] == QLatin1String("clear"))
+                p.clear();
+            else if (w[0] == QLatin1String("rename"))
+                p.rename(w[1].toInt(), w[2]);
+            else
+                QVERIFY(model.setData(model.index(w[1].toInt()), w[2]));
 
-        QCOMPARE(column(model, TrackListModel::TitleRole), titles);
-        QCOMPARE(column(model, Qt::DisplayRole), titles);
-        for (auto it = spies.cbegin(); it != spies.cend(); ++it)
-            QCOMPARE(it.value()->count(), it.key() == signal ? 1 : 0);
+            QCOMPARE(column(model, TrackListModel::TitleRole), titles);
+            QCOMPARE(column(model, Qt::DisplayRole), titles);
+            for (auto it = spies.cbegin(); it != spies.cend(); ++it)
+                QCOMPARE(it.value()->count(), it.key() == signal ? 1 : 0);
+        }
     }
 
     void rolesAndEditing()

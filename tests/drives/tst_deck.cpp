@@ -58,42 +58,40 @@ private Q_SLOTS:
     // A burner that can't be used says why on its media line at every
     // reading, but in the log only when the reason first shows, changes or
     // comes back.
-    void accessProblemLoggedOnChange_data()
+    void accessProblemLoggedOnChange()
     {
         const QString denied = QStringLiteral(
             "No permission to use /dev/sr0: add yourself to the cdrom group (sudo usermod -aG cdrom $USER), then log "
             "out and back in.");
         const QString held = QStringLiteral("/dev/sr0 is in use by writer (PID 9). Close it, then Refresh Drives.");
-        QTest::addColumn<QStringList>("readings"); // the burner's problem at each refresh
-        QTest::addColumn<QStringList>("logged");
-        QTest::newRow("the same at every reading") << QStringList{denied, denied, denied, denied} << QStringList{"Deck A: " + denied};
-        QTest::newRow("fixed, then back") << QStringList{denied, "", "", denied} << QStringList{"Deck A: " + denied, "Deck A: " + denied};
-        QTest::newRow("another reason") << QStringList{denied, held, held} << QStringList{"Deck A: " + denied, "Deck A: " + held};
-        QTest::newRow("none") << QStringList{"", ""} << QStringList{};
-    }
-    void accessProblemLoggedOnChange()
-    {
-        QFETCH(QStringList, readings);
-        QFETCH(QStringList, logged);
-        Deck deck(0);
-        auto device = std::make_shared<ScriptedDevice>(QStringLiteral("DRW-24"), QStringLiteral("pci-1"));
-        QStringList lines;
-        connect(&deck, &Deck::logged, this, [&lines](const QString &line) { lines.append(line); });
-        for (int i = 0; i < readings.size(); ++i) {
-            device->m_problem = readings[i];
-            if (i == 0)
-                deck.attach(device);
-            else
-                deck.refreshStatus();
-            QCOMPARE(deck.mediaText(), readings[i].isEmpty() ? QStringLiteral("Blank CD-R ready · 80 min") : readings[i]);
-            QCOMPARE(deck.blankLoaded(), readings[i].isEmpty());
-            QCOMPARE(deck.eraseReport().text,
-                     readings[i].isEmpty() ? QStringLiteral("CD-R — can't be erased (only CD-RW, DVD-RW, DVD+RW and BD-RE can)")
-                                           : readings[i]);
+        // readings: the burner's problem at each refresh
+        const struct { QStringList readings; QStringList logged; } rows[] = {
+            {QStringList{denied, denied, denied, denied}, QStringList{"Deck A: " + denied}}, // the same at every reading
+            {QStringList{denied, "", "", denied}, QStringList{"Deck A: " + denied, "Deck A: " + denied}}, // fixed, then back
+            {QStringList{denied, held, held}, QStringList{"Deck A: " + denied, "Deck A: " + held}}, // another reason
+            {QStringList{"", ""}, QStringList{}}, // none
+        };
+        for (auto [readings, logged] : rows) {
+            Deck deck(0);
+            auto device = std::make_shared<ScriptedDevice>(QStringLiteral("DRW-24"), QStringLiteral("pci-1"));
+            QStringList lines;
+            connect(&deck, &Deck::logged, this, [&lines](const QString &line) { lines.append(line); });
+            for (int i = 0; i < readings.size(); ++i) {
+                device->m_problem = readings[i];
+                if (i == 0)
+                    deck.attach(device);
+                else
+                    deck.refreshStatus();
+                QCOMPARE(deck.mediaText(), readings[i].isEmpty() ? QStringLiteral("Blank CD-R ready · 80 min") : readings[i]);
+                QCOMPARE(deck.blankLoaded(), readings[i].isEmpty());
+                QCOMPARE(deck.eraseReport().text,
+                         readings[i].isEmpty() ? QStringLiteral("CD-R — can't be erased (only CD-RW, DVD-RW, DVD+RW and BD-RE can)")
+                                               : readings[i]);
+            }
+            QCOMPARE(lines, logged);
+            // A copy reads the disc through the system, so the reason doesn't stop it.
+            QCOMPARE(deck.readReport().text, QStringLiteral("CD-R is blank — nothing to copy"));
         }
-        QCOMPARE(lines, logged);
-        // A copy reads the disc through the system, so the reason doesn't stop it.
-        QCOMPARE(deck.readReport().text, QStringLiteral("CD-R is blank — nothing to copy"));
     }
 
     void settlesOnlyOnRealChange()
@@ -107,36 +105,29 @@ private Q_SLOTS:
         QCOMPARE(settled.size(), 1);
     }
 
-    void readEndings_data()
-    {
-        QTest::addColumn<bool>("stopFirst");
-        QTest::addColumn<bool>("ok");
-        QTest::addColumn<int>("state");
-        QTest::addColumn<QString>("phase");
-        QTest::newRow("saved") << false << true << int(Deck::State::done) << "Image saved";
-        QTest::newRow("failed") << false << false << int(Deck::State::failed) << "The disc couldn't be read.";
-        QTest::newRow("stopped, not failed") << true << false << int(Deck::State::stopped) << "The disc couldn't be read.";
-    }
     void readEndings()
     {
-        QFETCH(bool, stopFirst);
-        QFETCH(bool, ok);
-        QFETCH(int, state);
-        QFETCH(QString, phase);
-        Deck deck(0);
-        const auto token = deck.beginRead(QStringLiteral("Copy disc"));
-        QCOMPARE(deck.phase(), QStringLiteral("Reading the disc"));
-        QCOMPARE(deck.op(), Deck::Op::read);
-        if (stopFirst) {
-            deck.stop();
-            QVERIFY(token->isCancelled());
-            QCOMPARE(deck.phase(), QStringLiteral("Stopped"));
+        const struct { bool stopFirst; bool ok; int state; QString phase; } rows[] = {
+            {false, true, int(Deck::State::done), "Image saved"}, // saved
+            {false, false, int(Deck::State::failed), "The disc couldn't be read."}, // failed
+            {true, false, int(Deck::State::stopped), "The disc couldn't be read."}, // stopped, not failed
+        };
+        for (auto [stopFirst, ok, state, phase] : rows) {
+            Deck deck(0);
+            const auto token = deck.beginRead(QStringLiteral("Copy disc"));
+            QCOMPARE(deck.phase(), QStringLiteral("Reading the disc"));
+            QCOMPARE(deck.op(), Deck::Op::read);
+            if (stopFirst) {
+                deck.stop();
+                QVERIFY(token->isCancelled());
+                QCOMPARE(deck.phase(), QStringLiteral("Stopped"));
+            }
+            deck.endRead(ok, QStringLiteral("The disc couldn't be read."));
+            QCOMPARE(int(deck.state()), state);
+            QCOMPARE(deck.phase(), phase);
+            QCOMPARE(deck.op(), Deck::Op::none);
+            QCOMPARE(deck.progress(), ok ? 1.0 : 0.0);
         }
-        deck.endRead(ok, QStringLiteral("The disc couldn't be read."));
-        QCOMPARE(int(deck.state()), state);
-        QCOMPARE(deck.phase(), phase);
-        QCOMPARE(deck.op(), Deck::Op::none);
-        QCOMPARE(deck.progress(), ok ? 1.0 : 0.0);
     }
 
     void ejectLogsAndResets()

@@ -16,8 +16,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-Q_DECLARE_METATYPE(ReadBack)
-
 class TestDeckBurn : public QObject
 {
     Q_OBJECT
@@ -98,76 +96,68 @@ class TestDeckBurn : public QObject
     };
 
 private Q_SLOTS:
-    void audioRefusals_data()
-    {
-        QTest::addColumn<int>("tracks");
-        QTest::addColumn<bool>("plugged");
-        QTest::addColumn<bool>("blank");
-        QTest::addColumn<QString>("line");
-        QTest::newRow("no tracks") << 0 << true << true << "Deck A: add some tracks first.";
-        QTest::newRow("no burner") << 1 << false << true << QString("Deck A: ") + TDMessages::noBurner;
-        QTest::newRow("no blank") << 1 << true << false << "Deck A: insert a blank CD-R first.";
-    }
     void audioRefusals()
     {
-        QFETCH(int, tracks);
-        QFETCH(bool, plugged);
-        QFETCH(bool, blank);
-        QFETCH(QString, line);
-        Rig rig(tracks);
-        if (!blank)
-            rig.device->m_status = ScriptedDevice::emptyTray();
-        if (!plugged)
-            rig.service.unplug(QStringLiteral("p1"));
-        rig.replug();
-        rig.deck->start(rig.project, false, true, true, false, {});
-        QCOMPARE(rig.last(), line);
-        QVERIFY(!rig.deck->busy());
-        QCOMPARE(rig.deck->op(), Deck::Op::none);
-        QVERIFY(rig.service.jobs.isEmpty());
+        const struct { int tracks; bool plugged; bool blank; QString line; } rows[] = {
+            {0, true, true, "Deck A: add some tracks first."}, // no tracks
+            {1, false, true, QString("Deck A: ") + TDMessages::noBurner}, // no burner
+            {1, true, false, "Deck A: insert a blank CD-R first."}, // no blank
+        };
+        for (auto [tracks, plugged, blank, line] : rows) {
+            Rig rig(tracks);
+            if (!blank)
+                rig.device->m_status = ScriptedDevice::emptyTray();
+            if (!plugged)
+                rig.service.unplug(QStringLiteral("p1"));
+            rig.replug();
+            rig.deck->start(rig.project, false, true, true, false, {});
+            QCOMPARE(rig.last(), line);
+            QVERIFY(!rig.deck->busy());
+            QCOMPARE(rig.deck->op(), Deck::Op::none);
+            QVERIFY(rig.service.jobs.isEmpty());
+        }
     }
 
     // A burner the user may not use refuses every operation with the reason
     // it shows, even with the right disc in, and nothing reaches the burner.
-    void unusableBurnerRefuses_data()
-    {
-        QTest::addColumn<int>("op");
-        QTest::newRow("audio CD") << int(Deck::Op::audio);
-        QTest::newRow("image") << int(Deck::Op::image);
-        QTest::newRow("erase") << int(Deck::Op::erase);
-    }
     void unusableBurnerRefuses()
     {
-        QFETCH(int, op);
-        const QString problem = QStringLiteral(
-            "No permission to use /dev/sr3: add yourself to the optical group (sudo usermod -aG optical $USER), then "
-            "log out and back in.");
-        const QString refusal = QStringLiteral("Deck A: ") + problem;
-        Rig rig(1);
-        if (op == int(Deck::Op::erase))
-            rig.rewritable();
-        rig.device->m_problem = problem;
-        rig.deck->refreshStatus();
-        QCOMPARE(rig.deck->mediaText(), problem);
-        QVERIFY(!rig.deck->blankLoaded());
-        const QStringList logged = rig.lines;
+        const struct { int op; } rows[] = {
+            {int(Deck::Op::audio)}, // audio CD
+            {int(Deck::Op::image)}, // image
+            {int(Deck::Op::erase)}, // erase
+        };
+        for (auto [op] : rows) {
+            const QString problem = QStringLiteral(
+                "No permission to use /dev/sr3: add yourself to the optical group (sudo usermod -aG optical $USER), then "
+                "log out and back in.");
+            const QString refusal = QStringLiteral("Deck A: ") + problem;
+            Rig rig(1);
+            if (op == int(Deck::Op::erase))
+                rig.rewritable();
+            rig.device->m_problem = problem;
+            rig.deck->refreshStatus();
+            QCOMPARE(rig.deck->mediaText(), problem);
+            QVERIFY(!rig.deck->blankLoaded());
+            const QStringList logged = rig.lines;
 
-        if (op == int(Deck::Op::audio)) {
-            rig.deck->start(rig.project, false, true, true, false, QStringLiteral("Job"));
-            QCOMPARE(rig.lines, QStringList{refusal} + logged);
-        } else {
-            if (op == int(Deck::Op::image))
-                rig.deck->burnImage(rig.image(QStringLiteral("image.iso"), 40960), false, true, true, false, {}, rig.ended());
-            else
-                rig.deck->eraseDisc(false, false, QStringLiteral("Erase"), rig.ended());
-            QCOMPARE(rig.ends, (QList<std::pair<bool, QString>>{{false, refusal}}));
-            QCOMPARE(rig.deck->state(), Deck::State::failed);
-            QCOMPARE(rig.deck->phase(), refusal);
-            QCOMPARE(rig.lines, logged);
+            if (op == int(Deck::Op::audio)) {
+                rig.deck->start(rig.project, false, true, true, false, QStringLiteral("Job"));
+                QCOMPARE(rig.lines, QStringList{refusal} + logged);
+            } else {
+                if (op == int(Deck::Op::image))
+                    rig.deck->burnImage(rig.image(QStringLiteral("image.iso"), 40960), false, true, true, false, {}, rig.ended());
+                else
+                    rig.deck->eraseDisc(false, false, QStringLiteral("Erase"), rig.ended());
+                QCOMPARE(rig.ends, (QList<std::pair<bool, QString>>{{false, refusal}}));
+                QCOMPARE(rig.deck->state(), Deck::State::failed);
+                QCOMPARE(rig.deck->phase(), refusal);
+                QCOMPARE(rig.lines, logged);
+            }
+            QCOMPARE(rig.deck->op(), Deck::Op::none);
+            QVERIFY(!rig.deck->busy());
+            QVERIFY(rig.service.jobs.isEmpty());
         }
-        QCOMPARE(rig.deck->op(), Deck::Op::none);
-        QVERIFY(!rig.deck->busy());
-        QVERIFY(rig.service.jobs.isEmpty());
     }
 
     void audioBurnEndToEnd()
@@ -260,91 +250,80 @@ private Q_SLOTS:
 
     // A burn that fails, or that the burner refuses to start: the reason on
     // the deck and in the log, and the prepared audio cleaned away.
-    void failures_data()
-    {
-        QTest::addColumn<bool>("refused");
-        QTest::addColumn<QString>("error");
-        QTest::addColumn<QString>("detail"); // the burner's own words: in the log, under the line
-        QTest::addColumn<QString>("phase");
-        QTest::newRow("service text") << false << "Medium not writable" << "" << "Medium not writable";
-        QTest::newRow("no text") << false << "" << "" << "The burn failed.";
-        QTest::newRow("the burner's own words") << false << "The disc was taken out of the burner." << "SCSI error on write(20480,16): [2 3A 02] Drive not ready. Medium not present, tray open." << "The disc was taken out of the burner.";
-        QTest::newRow("refused at the start") << true << "" << "" << "The burner couldn't start the burn.";
-    }
     void failures()
     {
-        QFETCH(bool, refused);
-        QFETCH(QString, error);
-        QFETCH(QString, detail);
-        QFETCH(QString, phase);
-        Rig rig;
-        rig.service.refuse = refused;
-        ScriptedJob *job = rig.burn();
-        QCOMPARE(!job, refused);
-        if (job)
-            job->send(DiscJobState::failed, -1, 0, 0, error, {}, detail);
-        QCOMPARE(rig.deck->state(), Deck::State::failed);
-        QCOMPARE(rig.deck->phase(), phase);
-        QCOMPARE(rig.last(), QStringLiteral("Deck A: failed. ") + phase);
-        QCOMPARE(rig.details.value(0), detail);
-        QCOMPARE(rig.deck->op(), Deck::Op::none);
-        QTRY_COMPARE(rig.cacheFiles(), 0);
+        // detail: the burner's own words: in the log, under the line
+        const struct { bool refused; QString error; QString detail; QString phase; } rows[] = {
+            {false, "Medium not writable", "", "Medium not writable"}, // service text
+            {false, "", "", "The burn failed."}, // no text
+            {false, "The disc was taken out of the burner.", "SCSI error on write(20480,16): [2 3A 02] Drive not ready. Medium not present, tray open.", "The disc was taken out of the burner."}, // the burner's own words
+            {true, "", "", "The burner couldn't start the burn."}, // refused at the start
+        };
+        for (auto [refused, error, detail, phase] : rows) {
+            Rig rig;
+            rig.service.refuse = refused;
+            ScriptedJob *job = rig.burn();
+            QCOMPARE(!job, refused);
+            if (job)
+                job->send(DiscJobState::failed, -1, 0, 0, error, {}, detail);
+            QCOMPARE(rig.deck->state(), Deck::State::failed);
+            QCOMPARE(rig.deck->phase(), phase);
+            QCOMPARE(rig.last(), QStringLiteral("Deck A: failed. ") + phase);
+            QCOMPARE(rig.details.value(0), detail);
+            QCOMPARE(rig.deck->op(), Deck::Op::none);
+            QTRY_COMPARE(rig.cacheFiles(), 0);
+        }
     }
 
     // The read-back of an audio burn ends in a line that says what it found,
     // from what the producers were actually handed.
-    void audioReadBack_data()
-    {
-        QTest::addColumn<qint64>("corruptAt");  // byte of track 2 changed on the "disc"; -1: none
-        QTest::addColumn<bool>("secondTrackRead"); // the service compared track 2 at all
-        QTest::addColumn<QString>("line");        // %1: the bytes of both tracks
-        QTest::addColumn<QString>("last");
-        QTest::newRow("every byte matches") << qint64(-1) << true << "Deck A: read back — Match — every track is the same on the disc as written (%1 checked)." << "Deck A: disc finished in 0:00.";
-        QTest::newRow("a byte differs 1.2 s into track 2") << qint64(90 * 2352 + 7) << true << "Deck A: read back — NO MATCH — first difference in track 2 at 0:01 (byte 211687 of the track). " "The disc is not the same as what was written." << "Deck A: failed. The disc didn't match what was written (track 2).";
-        QTest::newRow("the very first byte differs") << qint64(0) << true << "Deck A: read back — NO MATCH — first difference in track 2 at 0:00 (byte 0 of the track). " "The disc is not the same as what was written." << "Deck A: failed. The disc didn't match what was written (track 2).";
-        QTest::newRow("track 2 never read back") << qint64(-1) << false << "Deck A: read back — only %2 of %1 was compared; the rest of the disc is unchecked." << "Deck A: disc finished in 0:00.";
-    }
     void audioReadBack()
     {
-        QFETCH(qint64, corruptAt);
-        QFETCH(bool, secondTrackRead);
-        QFETCH(QString, line);
-        QFETCH(QString, last);
-        Rig rig;
-        ScriptedJob *job = rig.burn(false, true);
-        QVERIFY(job);
-        const QList<BurnTrack> tracks = rig.service.jobs.last().layout.tracks;
-        QCOMPARE(tracks.size(), 2);
-        qint64 all = 0, first = 0;
-        bool same = true;
-        for (int i = 0; i < tracks.size() && (i == 0 || secondTrackRead); ++i) {
-            TrackProducer &producer = *tracks[i].producer;
-            QVERIFY(producer.prepareTrack());
-            QVERIFY(producer.prepareTrackForVerification());
-            QFile prepared(dynamic_cast<FileTrackProducer &>(producer).path());
-            QVERIFY(prepared.open(QIODevice::ReadOnly));
-            QByteArray disc = prepared.readAll();
-            disc += QByteArray(qsizetype(tracks[i].lengthBlocks * 2352) - disc.size(), '\0');
-            if (i == 1 && corruptAt >= 0)
-                disc[corruptAt] = char(disc[corruptAt] ^ 0x10);
-            same = producer.verifyData(disc.constData(), quint32(disc.size()), 0, 2352);
-            producer.cleanupTrackAfterVerification();
-            all += disc.size();
-            if (i == 0)
-                first = disc.size();
+        // corruptAt: byte of track 2 changed on the "disc", -1: none; secondTrackRead: the service compared
+        // track 2 at all; line: %1 is the bytes of both tracks
+        const struct { qint64 corruptAt; bool secondTrackRead; QString line; QString last; } rows[] = {
+            {qint64(-1), true, "Deck A: read back — Match — every track is the same on the disc as written (%1 checked).", "Deck A: disc finished in 0:00."}, // every byte matches
+            {qint64(90 * 2352 + 7), true, "Deck A: read back — NO MATCH — first difference in track 2 at 0:01 (byte 211687 of the track). " "The disc is not the same as what was written.", "Deck A: failed. The disc didn't match what was written (track 2)."}, // a byte differs 1.2 s into track 2
+            {qint64(0), true, "Deck A: read back — NO MATCH — first difference in track 2 at 0:00 (byte 0 of the track). " "The disc is not the same as what was written.", "Deck A: failed. The disc didn't match what was written (track 2)."}, // the very first byte differs
+            {qint64(-1), false, "Deck A: read back — only %2 of %1 was compared; the rest of the disc is unchecked.", "Deck A: disc finished in 0:00."}, // track 2 never read back
+        };
+        for (auto [corruptAt, secondTrackRead, line, last] : rows) {
+            Rig rig;
+            ScriptedJob *job = rig.burn(false, true);
+            QVERIFY(job);
+            const QList<BurnTrack> tracks = rig.service.jobs.last().layout.tracks;
+            QCOMPARE(tracks.size(), 2);
+            qint64 all = 0, first = 0;
+            bool same = true;
+            for (int i = 0; i < tracks.size() && (i == 0 || secondTrackRead); ++i) {
+                TrackProducer &producer = *tracks[i].producer;
+                QVERIFY(producer.prepareTrack());
+                QVERIFY(producer.prepareTrackForVerification());
+                QFile prepared(dynamic_cast<FileTrackProducer &>(producer).path());
+                QVERIFY(prepared.open(QIODevice::ReadOnly));
+                QByteArray disc = prepared.readAll();
+                disc += QByteArray(qsizetype(tracks[i].lengthBlocks * 2352) - disc.size(), '\0');
+                if (i == 1 && corruptAt >= 0)
+                    disc[corruptAt] = char(disc[corruptAt] ^ 0x10);
+                same = producer.verifyData(disc.constData(), quint32(disc.size()), 0, 2352);
+                producer.cleanupTrackAfterVerification();
+                all += disc.size();
+                if (i == 0)
+                    first = disc.size();
+            }
+            if (!secondTrackRead)
+                all += qint64(tracks[1].lengthBlocks * 2352);
+            QCOMPARE(same, corruptAt < 0);
+            job->send(DiscJobState::verifying);
+            if (same)
+                job->send(DiscJobState::done);
+            else
+                job->send(DiscJobState::failed, -1, 0, 0, QStringLiteral("The disc didn't match what was written (track 2)."));
+            QCOMPARE(rig.last(), last);
+            const QStringList lines = rig.lines;
+            line.replace(QStringLiteral("%1"), fmtBytes(all)).replace(QStringLiteral("%2"), fmtBytes(first));
+            QCOMPARE(lines.value(1), line);
         }
-        if (!secondTrackRead)
-            all += qint64(tracks[1].lengthBlocks * 2352);
-        QCOMPARE(same, corruptAt < 0);
-        job->send(DiscJobState::verifying);
-        if (same)
-            job->send(DiscJobState::done);
-        else
-            job->send(DiscJobState::failed, -1, 0, 0, QStringLiteral("The disc didn't match what was written (track 2)."));
-        QCOMPARE(rig.last(), last);
-        const QStringList lines = rig.lines;
-        line.replace(QStringLiteral("%1"), fmtBytes(all)).replace(QStringLiteral("%2"), fmtBytes(first));
-        QCOMPARE(lines.value(1), line);
     }
 
     void stopAbortsAndIgnoresLaterStatus()
@@ -375,64 +354,47 @@ private Q_SLOTS:
         QCOMPARE(rig.deck->state(), Deck::State::stopped);
     }
 
-    void erase_data()
-    {
-        QTest::addColumn<bool>("rewritable");
-        QTest::addColumn<bool>("complete");
-        QTest::addColumn<bool>("ok");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("not erasable") << false << false << false << "Deck A: CD-R — can't be erased (only CD-RW, DVD-RW, DVD+RW and BD-RE can)";
-        QTest::newRow("quick") << true << false << true << "Deck A: disc erased in 0:00.";
-        QTest::newRow("complete") << true << true << true << "Deck A: disc erased in 0:00.";
-    }
     void erase()
     {
-        QFETCH(bool, rewritable);
-        QFETCH(bool, complete);
-        QFETCH(bool, ok);
-        QFETCH(QString, message);
-        Rig rig(0);
-        if (rewritable)
-            rig.rewritable();
-        rig.deck->eraseDisc(complete, false, QStringLiteral("Erase"), rig.ended());
-        if (rewritable) {
-            QCOMPARE(rig.deck->phase(), complete ? QStringLiteral("Erasing the whole disc") : QStringLiteral("Quick erase"));
-            QCOMPARE(rig.last(), complete ? QStringLiteral("Deck A: complete erase started.") : QStringLiteral("Deck A: quick erase started."));
-            QCOMPARE(*rig.service.jobs.last().erase, complete ? EraseType::complete : EraseType::quick);
-            rig.deck->stop(); // an erase can't be stopped
-            QCOMPARE(rig.last(), QStringLiteral("Deck A: the erase can't be stopped part-way; it will finish on its own."));
-            QCOMPARE(rig.deck->state(), Deck::State::working);
-            rig.service.jobs.last().job->send(DiscJobState::erasing, 0.4);
-            QCOMPARE(rig.deck->phase(), QStringLiteral("Erasing"));
-            rig.service.jobs.last().job->send(DiscJobState::done);
-            QCOMPARE(rig.deck->phase(), QStringLiteral("Erased. The disc is blank."));
-        } else {
-            QCOMPARE(rig.deck->state(), Deck::State::failed);
-            QCOMPARE(rig.deck->phase(), message);
+        const struct { bool rewritable; bool complete; bool ok; QString message; } rows[] = {
+            {false, false, false, "Deck A: CD-R — can't be erased (only CD-RW, DVD-RW, DVD+RW and BD-RE can)"}, // not erasable
+            {true, false, true, "Deck A: disc erased in 0:00."}, // quick
+            {true, true, true, "Deck A: disc erased in 0:00."}, // complete
+        };
+        for (auto [rewritable, complete, ok, message] : rows) {
+            Rig rig(0);
+            if (rewritable)
+                rig.rewritable();
+            rig.deck->eraseDisc(complete, false, QStringLiteral("Erase"), rig.ended());
+            if (rewritable) {
+                QCOMPARE(rig.deck->phase(), complete ? QStringLiteral("Erasing the whole disc") : QStringLiteral("Quick erase"));
+                QCOMPARE(rig.last(), complete ? QStringLiteral("Deck A: complete erase started.") : QStringLiteral("Deck A: quick erase started."));
+                QCOMPARE(*rig.service.jobs.last().erase, complete ? EraseType::complete : EraseType::quick);
+                rig.deck->stop(); // an erase can't be stopped
+                QCOMPARE(rig.last(), QStringLiteral("Deck A: the erase can't be stopped part-way; it will finish on its own."));
+                QCOMPARE(rig.deck->state(), Deck::State::working);
+                rig.service.jobs.last().job->send(DiscJobState::erasing, 0.4);
+                QCOMPARE(rig.deck->phase(), QStringLiteral("Erasing"));
+                rig.service.jobs.last().job->send(DiscJobState::done);
+                QCOMPARE(rig.deck->phase(), QStringLiteral("Erased. The disc is blank."));
+            } else {
+                QCOMPARE(rig.deck->state(), Deck::State::failed);
+                QCOMPARE(rig.deck->phase(), message);
+            }
+            QCOMPARE(rig.ends, (QList<std::pair<bool, QString>>{{ok, message}}));
+            QCOMPARE(rig.deck->op(), Deck::Op::none);
+            // A busy deck refuses at once.
+            rig.deck->beginRead(QStringLiteral("Copy"));
+            rig.deck->eraseDisc(false, false, {}, rig.ended());
+            QCOMPARE(rig.ends.last(), std::make_pair(false, QStringLiteral("Deck A is busy.")));
         }
-        QCOMPARE(rig.ends, (QList<std::pair<bool, QString>>{{ok, message}}));
-        QCOMPARE(rig.deck->op(), Deck::Op::none);
-        // A busy deck refuses at once.
-        rig.deck->beginRead(QStringLiteral("Copy"));
-        rig.deck->eraseDisc(false, false, {}, rig.ended());
-        QCOMPARE(rig.ends.last(), std::make_pair(false, QStringLiteral("Deck A is busy.")));
     }
 
-    void demoDurations_data()
-    {
-        QTest::addColumn<double>("total");
-        QTest::addColumn<int>("speed");
-        QTest::addColumn<double>("seconds");
-        QTest::newRow("60 min at 40x is raised to 25 s") << 3600.0 << 40 << 25.0;
-        QTest::newRow("80 min at 1x is capped at 90 s") << 4800.0 << 1 << 90.0;
-        QTest::newRow("in between") << 4800.0 << 4 << 75.0;
-    }
     void demoDurations()
     {
-        QFETCH(double, total);
-        QFETCH(int, speed);
-        QFETCH(double, seconds);
-        QCOMPARE(Deck::demoAudioSeconds(total, speed), seconds);
+        QCOMPARE(Deck::demoAudioSeconds(3600.0, 40), 25.0); // 60 min at 40x is raised to 25 s
+        QCOMPARE(Deck::demoAudioSeconds(4800.0, 1), 90.0); // 80 min at 1x is capped at 90 s
+        QCOMPARE(Deck::demoAudioSeconds(4800.0, 4), 75.0); // in between
     }
 
     void audioDemoRunsWithoutBurner()
@@ -455,110 +417,93 @@ private Q_SLOTS:
         QVERIFY(rig.service.jobs.isEmpty());
     }
 
-    void imageRefusals_data()
+    void imageRefusals()
     {
-        QTest::addColumn<qint64>("size");
-        QTest::addColumn<bool>("plugged");
-        QTest::addColumn<bool>("test");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<QByteArray>("trailer"); // the last bytes of the file, when not all zeros
-        QTest::newRow("no burner") << qint64(4096) << false << false << TDMessages::noBurner << QByteArray();
-        QTest::newRow("too big for the disc") << qint64(2048) * 360001 << true << false << "Deck A: Blank CD-R — too small for this image (needs 737.3 MB, holds 737.3 MB)" << QByteArray();
-        QTest::newRow("not whole sectors") << qint64(4097) << true << false << "KLVO Tandor can't burn image.iso. Use an ISO, CDR, DMG or CUE image." << QByteArray();
         // A UDIF the reader turns down is never burned raw, and the refusal
         // says what is wrong with it instead of suggesting a DMG.
         QByteArray koly("koly");
         koly.append(508, '\0');
-        QTest::newRow("DMG the reader can't open") << qint64(8192) << true << false << "KLVO Tandor can't burn image.iso: This DMG is damaged: its trailer has version 0 and size 0, not " "version 4 and size 512." << koly;
-        QTest::newRow("no test burns") << qint64(4096) << true << true << "Deck A: this burner can't do test burns. Stopped so no disc is used." << QByteArray();
-    }
-    void imageRefusals()
-    {
-        QFETCH(qint64, size);
-        QFETCH(bool, plugged);
-        QFETCH(bool, test);
-        QFETCH(QString, message);
-        QFETCH(QByteArray, trailer);
-        Rig rig(0);
-        const QString image = rig.env.path(QStringLiteral("image.iso"));
-        QFile f(image);
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.resize(size));
-        QVERIFY(f.seek(size - trailer.size()) && f.write(trailer) == trailer.size());
-        f.close();
-        DeviceStatus blank = ScriptedDevice::blankCDR();
-        blank.blocksFree = 360000;
-        rig.device->m_status = blank;
-        rig.device->m_info.writeCaps->remove(DRCaps::canTestWriteCD);
-        if (!plugged)
-            rig.service.unplug(QStringLiteral("p1"));
-        rig.replug();
-        rig.deck->burnImage(*ImageInfo::inspect(image), test, true, true, false, {}, rig.ended());
-        QVERIFY(rig.imageRead());
-        QCOMPARE(rig.ends, (QList<std::pair<bool, QString>>{{false, message}}));
-        QCOMPARE(rig.deck->state(), Deck::State::failed);
-        QCOMPARE(rig.deck->phase(), message);
-        QVERIFY(rig.service.jobs.isEmpty());
+        // trailer: the last bytes of the file, when not all zeros
+        const struct { qint64 size; bool plugged; bool test; QString message; QByteArray trailer; } rows[] = {
+            {qint64(4096), false, false, TDMessages::noBurner, QByteArray()}, // no burner
+            {qint64(2048) * 360001, true, false, "Deck A: Blank CD-R — too small for this image (needs 737.3 MB, holds 737.3 MB)", QByteArray()}, // too big for the disc
+            {qint64(4097), true, false, "KLVO Tandor can't burn image.iso. Use an ISO, CDR, DMG or CUE image.", QByteArray()}, // not whole sectors
+            {qint64(8192), true, false, "KLVO Tandor can't burn image.iso: This DMG is damaged: its trailer has version 0 and size 0, not " "version 4 and size 512.", koly}, // DMG the reader can't open
+            {qint64(4096), true, true, "Deck A: this burner can't do test burns. Stopped so no disc is used.", QByteArray()}, // no test burns
+        };
+        for (auto [size, plugged, test, message, trailer] : rows) {
+            Rig rig(0);
+            const QString image = rig.env.path(QStringLiteral("image.iso"));
+            QFile f(image);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.resize(size));
+            QVERIFY(f.seek(size - trailer.size()) && f.write(trailer) == trailer.size());
+            f.close();
+            DeviceStatus blank = ScriptedDevice::blankCDR();
+            blank.blocksFree = 360000;
+            rig.device->m_status = blank;
+            rig.device->m_info.writeCaps->remove(DRCaps::canTestWriteCD);
+            if (!plugged)
+                rig.service.unplug(QStringLiteral("p1"));
+            rig.replug();
+            rig.deck->burnImage(*ImageInfo::inspect(image), test, true, true, false, {}, rig.ended());
+            QVERIFY(rig.imageRead());
+            QCOMPARE(rig.ends, (QList<std::pair<bool, QString>>{{false, message}}));
+            QCOMPARE(rig.deck->state(), Deck::State::failed);
+            QCOMPARE(rig.deck->phase(), message);
+            QVERIFY(rig.service.jobs.isEmpty());
+        }
     }
 
     // The burner's read-back is said first, as the service reported it; the
     // end message carries it after the SHA-256 verdict.
-    void imageBurnWithReadBack_data()
-    {
-        QTest::addColumn<bool>("sameDisc");
-        QTest::addColumn<bool>("ok");
-        QTest::addColumn<QString>("phase");
-        QTest::addColumn<ReadBack>("readBack");
-        QTest::addColumn<QString>("said");
-        QTest::newRow("disc matches") << true << true << "Done and checked. Disc ejecting." << ReadBack{2048 * 100, 2048 * 100, {}} << "read back — Match — the disc is the same as the image (205 KB checked).";
-        QTest::newRow("disc differs") << false << false << "Check failed" << ReadBack{2048 * 40, 2048 * 100, {}} << "read back — only 82 KB of 205 KB was compared; the rest of the disc is " "unchecked.";
-        QTest::newRow("read-back skipped") << true << true << "Done and checked. Disc ejecting." << ReadBack{0, 0, QStringLiteral("the burner can't read")} << "read back skipped — the burner can't read, so the disc is unchecked.";
-    }
     void imageBurnWithReadBack()
     {
-        QFETCH(bool, sameDisc);
-        QFETCH(bool, ok);
-        QFETCH(QString, phase);
-        QFETCH(ReadBack, readBack);
-        QFETCH(QString, said);
-        Rig rig(0);
-        const ImageInfo image = rig.image(QStringLiteral("data.iso"), 2048 * 100);
-        const QString disc = rig.env.path(QStringLiteral("disc.bin"));
-        QVERIFY(TestEnv::writePattern(disc, 2048 * 101)); // a disc runs past the image
-        if (!sameDisc) {
-            QFile d(disc);
-            QVERIFY(d.open(QIODevice::ReadWrite));
-            d.seek(5000);
-            d.write("X");
+        const struct { bool sameDisc; bool ok; QString phase; ReadBack readBack; QString said; } rows[] = {
+            {true, true, "Done and checked. Disc ejecting.", ReadBack{2048 * 100, 2048 * 100, {}}, "read back — Match — the disc is the same as the image (205 KB checked)."}, // disc matches
+            {false, false, "Check failed", ReadBack{2048 * 40, 2048 * 100, {}}, "read back — only 82 KB of 205 KB was compared; the rest of the disc is " "unchecked."}, // disc differs
+            {true, true, "Done and checked. Disc ejecting.", ReadBack{0, 0, QStringLiteral("the burner can't read")}, "read back skipped — the burner can't read, so the disc is unchecked."}, // read-back skipped
+        };
+        for (auto [sameDisc, ok, phase, readBack, said] : rows) {
+            Rig rig(0);
+            const ImageInfo image = rig.image(QStringLiteral("data.iso"), 2048 * 100);
+            const QString disc = rig.env.path(QStringLiteral("disc.bin"));
+            QVERIFY(TestEnv::writePattern(disc, 2048 * 101)); // a disc runs past the image
+            if (!sameDisc) {
+                QFile d(disc);
+                QVERIFY(d.open(QIODevice::ReadWrite));
+                d.seek(5000);
+                d.write("X");
+            }
+            rig.deck->setSpeedX(8);
+            rig.deck->burnImage(image, false, true, true, false, QStringLiteral("Burn"), rig.ended());
+            QCOMPARE(rig.deck->state(), Deck::State::preparing);
+            QVERIFY(rig.imageRead());
+            QVERIFY(rig.service.layoutThread.load());
+            QVERIFY(rig.service.layoutThread.load() != QThread::currentThread());
+            QCOMPARE(rig.last(), QStringLiteral("Deck A: burning data.iso (205 KB, raw data track) at 8x."));
+            const auto started = rig.service.jobs.last();
+            QCOMPARE(started.properties.completion, CompletionAction::mount);
+            QCOMPARE(started.properties.requestedSpeed, 8 * DRUnits::cd1x);
+            QCOMPARE(started.layout.tracks.size(), 1);
+            QCOMPARE(started.layout.tracks[0].lengthBlocks, 100u);
+            started.job->send(DiscJobState::trackWrite, 0.5);
+            QCOMPARE(rig.deck->progress(), 0.425);
+            QCOMPARE(rig.deck->phase(), QStringLiteral("Writing data"));
+            DeviceStatus burned = ScriptedDevice::blankCDR();
+            burned.blank = false;
+            burned.bsdName = disc; // the disc as the system shows it
+            rig.device->m_status = burned;
+            started.job->send(DiscJobState::done, -1, 0, 0, {}, readBack);
+            QCOMPARE(rig.last(), QStringLiteral("Deck A: ") + said);
+            QCOMPARE(rig.deck->phase(), QStringLiteral("Checking the disc against the image (SHA-256)"));
+            QTRY_COMPARE(rig.ends.size(), 1);
+            QCOMPARE(rig.ends.first().first, ok);
+            QCOMPARE(rig.deck->phase(), phase);
+            QCOMPARE(rig.device->ejects, 1);
+            QVERIFY(rig.ends.first().second.startsWith(ok ? QStringLiteral("Deck A: Match — SHA-256 ")
+                                                          : QStringLiteral("Deck A: NO MATCH — first difference at 5 KB (byte 5000).")));
+            QCOMPARE(rig.ends.first().second, rig.last() + QStringLiteral(" R") + said.mid(1));
         }
-        rig.deck->setSpeedX(8);
-        rig.deck->burnImage(image, false, true, true, false, QStringLiteral("Burn"), rig.ended());
-        QCOMPARE(rig.deck->state(), Deck::State::preparing);
-        QVERIFY(rig.imageRead());
-        QVERIFY(rig.service.layoutThread.load());
-        QVERIFY(rig.service.layoutThread.load() != QThread::currentThread());
-        QCOMPARE(rig.last(), QStringLiteral("Deck A: burning data.iso (205 KB, raw data track) at 8x."));
-        const auto started = rig.service.jobs.last();
-        QCOMPARE(started.properties.completion, CompletionAction::mount);
-        QCOMPARE(started.properties.requestedSpeed, 8 * DRUnits::cd1x);
-        QCOMPARE(started.layout.tracks.size(), 1);
-        QCOMPARE(started.layout.tracks[0].lengthBlocks, 100u);
-        started.job->send(DiscJobState::trackWrite, 0.5);
-        QCOMPARE(rig.deck->progress(), 0.425);
-        QCOMPARE(rig.deck->phase(), QStringLiteral("Writing data"));
-        DeviceStatus burned = ScriptedDevice::blankCDR();
-        burned.blank = false;
-        burned.bsdName = disc; // the disc as the system shows it
-        rig.device->m_status = burned;
-        started.job->send(DiscJobState::done, -1, 0, 0, {}, readBack);
-        QCOMPARE(rig.last(), QStringLiteral("Deck A: ") + said);
-        QCOMPARE(rig.deck->phase(), QStringLiteral("Checking the disc against the image (SHA-256)"));
-        QTRY_COMPARE(rig.ends.size(), 1);
-        QCOMPARE(rig.ends.first().first, ok);
-        QCOMPARE(rig.deck->phase(), phase);
-        QCOMPARE(rig.device->ejects, 1);
-        QVERIFY(rig.ends.first().second.startsWith(ok ? QStringLiteral("Deck A: Match — SHA-256 ")
-                                                      : QStringLiteral("Deck A: NO MATCH — first difference at 5 KB (byte 5000).")));
-        QCOMPARE(rig.ends.first().second, rig.last() + QStringLiteral(" R") + said.mid(1));
     }
 
     void testImageBurnSkipsReadBack()
@@ -576,32 +521,28 @@ private Q_SLOTS:
 
     // A stop or an unplug while the image is read ends the op once; the
     // layout that arrives afterwards starts nothing.
-    void endedWhileTheImageIsRead_data()
-    {
-        QTest::addColumn<bool>("unplug");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("stopped") << false << QStringLiteral("Deck A: stopped.");
-        QTest::newRow("unplugged") << true << TDMessages::noBurner;
-    }
-
     void endedWhileTheImageIsRead()
     {
-        QFETCH(bool, unplug);
-        QFETCH(QString, message);
-        Rig rig(0);
-        rig.deck->burnImage(rig.image(QStringLiteral("data.iso"), 2048 * 10), false, true, true, false, {}, rig.ended());
-        QCOMPARE(rig.deck->state(), Deck::State::preparing);
-        if (unplug) {
-            rig.service.unplug(QStringLiteral("p1"));
-            rig.replug();
-        } else {
-            rig.deck->stop();
+        const struct { bool unplug; QString message; } rows[] = {
+            {false, QStringLiteral("Deck A: stopped.")}, // stopped
+            {true, TDMessages::noBurner}, // unplugged
+        };
+        for (auto [unplug, message] : rows) {
+            Rig rig(0);
+            rig.deck->burnImage(rig.image(QStringLiteral("data.iso"), 2048 * 10), false, true, true, false, {}, rig.ended());
+            QCOMPARE(rig.deck->state(), Deck::State::preparing);
+            if (unplug) {
+                rig.service.unplug(QStringLiteral("p1"));
+                rig.replug();
+            } else {
+                rig.deck->stop();
+            }
+            QVERIFY(rig.imageRead());
+            QTest::qWait(200); // time for a late layout to do harm
+            QCOMPARE(rig.ends, (QList<std::pair<bool, QString>>{{false, message}}));
+            QVERIFY(rig.service.jobs.isEmpty());
+            QVERIFY(!rig.deck->busy());
         }
-        QVERIFY(rig.imageRead());
-        QTest::qWait(200); // time for a late layout to do harm
-        QCOMPARE(rig.ends, (QList<std::pair<bool, QString>>{{false, message}}));
-        QVERIFY(rig.service.jobs.isEmpty());
-        QVERIFY(!rig.deck->busy());
     }
 
     void rawProducerBlocks()

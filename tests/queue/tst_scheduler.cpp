@@ -49,50 +49,40 @@ class TstScheduler : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void plan_data()
+    void plan()
     {
-        QTest::addColumn<Rows>("rows");
-        QTest::addColumn<QList<int>>("busyDecks");
-        QTest::addColumn<Reasons>("notReady");
-        QTest::addColumn<QList<int>>("start");
-        QTest::addColumn<Reasons>("wait");
-        QTest::addColumn<Reasons>("cancel");
-        QTest::addColumn<int>("computerSlots"); // computer jobs allowed at once
-
         const QString waitsA = QStringLiteral("Waits for Deck A (a job before it uses it)");
         const QString waitsB = QStringLiteral("Waits for Deck B (a job before it uses it)");
         const QString before = QStringLiteral("Waits for the job before it");
-
-        QTest::newRow("empty") << Rows{} << QList<int>{} << Reasons{} << QList<int>{} << Reasons{} << Reasons{} << 1;
-        QTest::newRow("per-deck order; B never waits for A") << Rows{{burn(0)}, {burn(1)}, {burn(0)}, {erase(1)}} << QList<int>{} << Reasons{} << QList<int>{0, 1} << Reasons{{2, waitsA}, {3, waitsB}} << Reasons{} << 1;
-        QTest::newRow("running erase holds its deck") << Rows{{erase(0), JobState::running}, {burn(0)}, {burn(2)}} << QList<int>{} << Reasons{} << QList<int>{2} << Reasons{{1, waitsA}} << Reasons{} << 1;
-        QTest::newRow("finished jobs hold nothing") << Rows{{burn(0), JobState::done}, {erase(0), JobState::failed}, {burn(0)}} << QList<int>{} << Reasons{} << QList<int>{2} << Reasons{} << Reasons{} << 1;
-        QTest::newRow("audio burn on the deck; the next one waits behind it") << Rows{{burn(0)}, {burn(0)}, {burn(1)}} << QList<int>{0} << Reasons{} << QList<int>{2} << Reasons{{0, QStringLiteral("Deck A is busy with an audio CD")}, {1, waitsA}} << Reasons{} << 1;
-        QTest::newRow("not ready: the reason verbatim, and the deck stays held") << Rows{{burn(0)}, {erase(0)}} << QList<int>{} << Reasons{{0, QStringLiteral("Deck A: no blank disc")}} << QList<int>{} << Reasons{{0, QStringLiteral("Deck A: no blank disc")}, {1, waitsA}} << Reasons{} << 1;
-        QTest::newRow("computer jobs one at a time") << Rows{{sum()}, {make()}, {sum()}} << QList<int>{} << Reasons{} << QList<int>{0} << Reasons{{1, before}, {2, before}} << Reasons{} << 1;
-        QTest::newRow("a running checksum keeps all computer jobs waiting, not the burns") << Rows{{sum(), JobState::running}, {sum()}, {burn(3)}, {make()}} << QList<int>{} << Reasons{} << QList<int>{2} << Reasons{{1, before}, {3, before}} << Reasons{} << 1;
-        QTest::newRow("two computer jobs when allowed") << Rows{{sum()}, {make()}, {sum()}} << QList<int>{} << Reasons{} << QList<int>{0, 1} << Reasons{{2, before}} << Reasons{} << 2;
-        QTest::newRow("computer jobs ignore busy decks and readiness") << Rows{{sum()}} << QList<int>{0, 1, 2} << Reasons{{0, QStringLiteral("never asked")}} << QList<int>{0} << Reasons{} << Reasons{} << 1;
-        QTest::newRow("dependency running: starts after it, and holds its deck") << Rows{{make(), JobState::running}, {burn(0), JobState::waiting, 0}, {burn(0)}} << QList<int>{} << Reasons{} << QList<int>{} << Reasons{{1, QStringLiteral("Starts after “Job 0”")}, {2, waitsA}} << Reasons{} << 1;
-        QTest::newRow("dependency waiting") << Rows{{sum(), JobState::running}, {make()}, {burn(1), JobState::waiting, 1}} << QList<int>{} << Reasons{} << QList<int>{} << Reasons{{1, before}, {2, QStringLiteral("Starts after “Job 1”")}} << Reasons{} << 1;
-        QTest::newRow("dependency done: like any other burn") << Rows{{make(), JobState::done}, {burn(0), JobState::waiting, 0}, {burn(1), JobState::waiting, 0}} << QList<int>{1} << Reasons{} << QList<int>{1} << Reasons{{2, QStringLiteral("Deck B is busy with an audio CD")}} << Reasons{} << 1;
-        QTest::newRow("dependency failed or cancelled") << Rows{{make(), JobState::failed}, {burn(0), JobState::waiting, 0}, {copyOnDeck(1), JobState::cancelled}, {burn(2), JobState::waiting, 2}} << QList<int>{} << Reasons{} << QList<int>{} << Reasons{} << Reasons{{1, QStringLiteral("Skipped: “Job 0” didn't finish.")}, {3, QStringLiteral("Skipped: “Job 2” didn't finish.")}} << 1;
-        QTest::newRow("dependency removed") << Rows{{burn(0), JobState::waiting, -2}, {burn(0)}} << QList<int>{} << Reasons{} << QList<int>{1} << Reasons{} << Reasons{{0, QStringLiteral("Skipped: the job it needed was removed.")}} << 1;
-        QTest::newRow("a copy on a burner deck conflicts with burns there") << Rows{{copyOnDeck(0)}, {burn(0)}, {erase(0)}} << QList<int>{} << Reasons{} << QList<int>{0} << Reasons{{1, waitsA}, {2, waitsA}} << Reasons{} << 1;
-        QTest::newRow("copies from plain drives: only the same drive waits") << Rows{{copyFromDrive(QStringLiteral("sr1")), JobState::running}, {copyFromDrive(QStringLiteral("sr1"))}, {copyFromDrive(QStringLiteral("sr2"))}, {burn(0)}} << QList<int>{} << Reasons{} << QList<int>{2, 3} << Reasons{{1, QStringLiteral("Waits for the drive (a job before it uses it)")}} << Reasons{} << 1;
-        QTest::newRow("a copy from a plain drive is never asked about decks") << Rows{{copyFromDrive(QStringLiteral("sr1"))}} << QList<int>{0, 1, 2, 3, 4, 5} << Reasons{} << QList<int>{0} << Reasons{} << Reasons{} << 1;
-        QTest::newRow("running and finished jobs appear nowhere") << Rows{{burn(0), JobState::running}, {sum(), JobState::done}, {burn(5)}} << QList<int>{} << Reasons{} << QList<int>{2} << Reasons{} << Reasons{} << 1;
+        // computerSlots: computer jobs allowed at once
+        const struct { Rows rows; QList<int> busyDecks; Reasons notReady; QList<int> start; Reasons wait, cancel; int computerSlots; } table[] = {
+            {Rows{}, QList<int>{}, Reasons{}, QList<int>{}, Reasons{}, Reasons{}, 1}, // empty
+            {Rows{{burn(0)}, {burn(1)}, {burn(0)}, {erase(1)}}, QList<int>{}, Reasons{}, QList<int>{0, 1}, Reasons{{2, waitsA}, {3, waitsB}}, Reasons{}, 1}, // per-deck order; B never waits for A
+            {Rows{{erase(0), JobState::running}, {burn(0)}, {burn(2)}}, QList<int>{}, Reasons{}, QList<int>{2}, Reasons{{1, waitsA}}, Reasons{}, 1}, // running erase holds its deck
+            {Rows{{burn(0), JobState::done}, {erase(0), JobState::failed}, {burn(0)}}, QList<int>{}, Reasons{}, QList<int>{2}, Reasons{}, Reasons{}, 1}, // finished jobs hold nothing
+            {Rows{{burn(0)}, {burn(0)}, {burn(1)}}, QList<int>{0}, Reasons{}, QList<int>{2}, Reasons{{0, QStringLiteral("Deck A is busy with an audio CD")}, {1, waitsA}}, Reasons{}, 1}, // audio burn on the deck; the next one waits behind it
+            {Rows{{burn(0)}, {erase(0)}}, QList<int>{}, Reasons{{0, QStringLiteral("Deck A: no blank disc")}}, QList<int>{}, Reasons{{0, QStringLiteral("Deck A: no blank disc")}, {1, waitsA}}, Reasons{}, 1}, // not ready: the reason verbatim, and the deck stays held
+            {Rows{{sum()}, {make()}, {sum()}}, QList<int>{}, Reasons{}, QList<int>{0}, Reasons{{1, before}, {2, before}}, Reasons{}, 1}, // computer jobs one at a time
+            {Rows{{sum(), JobState::running}, {sum()}, {burn(3)}, {make()}}, QList<int>{}, Reasons{}, QList<int>{2}, Reasons{{1, before}, {3, before}}, Reasons{}, 1}, // a running checksum keeps all computer jobs waiting, not the burns
+            {Rows{{sum()}, {make()}, {sum()}}, QList<int>{}, Reasons{}, QList<int>{0, 1}, Reasons{{2, before}}, Reasons{}, 2}, // two computer jobs when allowed
+            {Rows{{sum()}}, QList<int>{0, 1, 2}, Reasons{{0, QStringLiteral("never asked")}}, QList<int>{0}, Reasons{}, Reasons{}, 1}, // computer jobs ignore busy decks and readiness
+            {Rows{{make(), JobState::running}, {burn(0), JobState::waiting, 0}, {burn(0)}}, QList<int>{}, Reasons{}, QList<int>{}, Reasons{{1, QStringLiteral("Starts after “Job 0”")}, {2, waitsA}}, Reasons{}, 1}, // dependency running: starts after it, and holds its deck
+            {Rows{{sum(), JobState::running}, {make()}, {burn(1), JobState::waiting, 1}}, QList<int>{}, Reasons{}, QList<int>{}, Reasons{{1, before}, {2, QStringLiteral("Starts after “Job 1”")}}, Reasons{}, 1}, // dependency waiting
+            {Rows{{make(), JobState::done}, {burn(0), JobState::waiting, 0}, {burn(1), JobState::waiting, 0}}, QList<int>{1}, Reasons{}, QList<int>{1}, Reasons{{2, QStringLiteral("Deck B is busy with an audio CD")}}, Reasons{}, 1}, // dependency done: like any other burn
+            {Rows{{make(), JobState::failed}, {burn(0), JobState::waiting, 0}, {copyOnDeck(1), JobState::cancelled}, {burn(2), JobState::waiting, 2}}, QList<int>{}, Reasons{}, QList<int>{}, Reasons{}, Reasons{{1, QStringLiteral("Skipped: “Job 0” didn't finish.")}, {3, QStringLiteral("Skipped: “Job 2” didn't finish.")}}, 1}, // dependency failed or cancelled
+            {Rows{{burn(0), JobState::waiting, -2}, {burn(0)}}, QList<int>{}, Reasons{}, QList<int>{1}, Reasons{}, Reasons{{0, QStringLiteral("Skipped: the job it needed was removed.")}}, 1}, // dependency removed
+            {Rows{{copyOnDeck(0)}, {burn(0)}, {erase(0)}}, QList<int>{}, Reasons{}, QList<int>{0}, Reasons{{1, waitsA}, {2, waitsA}}, Reasons{}, 1}, // a copy on a burner deck conflicts with burns there
+            {Rows{{copyFromDrive(QStringLiteral("sr1")), JobState::running}, {copyFromDrive(QStringLiteral("sr1"))}, {copyFromDrive(QStringLiteral("sr2"))}, {burn(0)}}, QList<int>{}, Reasons{}, QList<int>{2, 3}, Reasons{{1, QStringLiteral("Waits for the drive (a job before it uses it)")}}, Reasons{}, 1}, // copies from plain drives: only the same drive waits
+            {Rows{{copyFromDrive(QStringLiteral("sr1"))}}, QList<int>{0, 1, 2, 3, 4, 5}, Reasons{}, QList<int>{0}, Reasons{}, Reasons{}, 1}, // a copy from a plain drive is never asked about decks
+            {Rows{{burn(0), JobState::running}, {sum(), JobState::done}, {burn(5)}}, QList<int>{}, Reasons{}, QList<int>{2}, Reasons{}, Reasons{}, 1}, // running and finished jobs appear nowhere
+        };
+        for (const auto &[rows, busyDecks, notReady, start, wait, cancel, computerSlots] : table)
+            check(rows, busyDecks, notReady, start, wait, cancel, computerSlots);
     }
 
-    void plan()
+    void check(const Rows &rows, const QList<int> &busyDecks, const Reasons &notReady, const QList<int> &start,
+               const Reasons &wait, const Reasons &cancel, int computerSlots)
     {
-        QFETCH(Rows, rows);
-        QFETCH(QList<int>, busyDecks);
-        QFETCH(Reasons, notReady);
-        QFETCH(QList<int>, start);
-        QFETCH(Reasons, wait);
-        QFETCH(Reasons, cancel);
-        QFETCH(int, computerSlots);
         const QList<QJob> jobs = jobsFrom(rows);
         const auto indexOf = [&](const QUuid &id) {
             for (int i = 0; i < jobs.size(); ++i)
@@ -127,56 +117,39 @@ private Q_SLOTS:
         }
     }
 
-    void refusal_data()
-    {
-        QTest::addColumn<JobKind>("kind");
-        QTest::addColumn<QList<int>>("withDrive");
-        QTest::addColumn<bool>("demo");
-        QTest::addColumn<QString>("expected"); // empty: accepted
-
-        const QString noC = QStringLiteral("Deck C has no burner. Pick a deck that shows a burner, or plug one in "
-                                           "(straight into the computer) and click Refresh Drives.");
-        QTest::newRow("burn on a deck with a burner") << burn(0) << QList<int>{0, 1} << false << QString();
-        QTest::newRow("burn on a deck without one") << burn(2) << QList<int>{0, 1} << false << noC;
-        QTest::newRow("erase with no burner at all") << erase(2) << QList<int>{} << false << TDMessages::noBurner;
-        QTest::newRow("demo: burn needs no burner") << burn(2) << QList<int>{} << true << QString();
-        QTest::newRow("demo: erase needs no burner") << erase(4) << QList<int>{0} << true << QString();
-        QTest::newRow("demo: a copy on a deck still needs it") << copyOnDeck(2) << QList<int>{0, 1} << true << noC;
-        QTest::newRow("demo: copy with no burner at all") << copyOnDeck(0) << QList<int>{} << true << TDMessages::noBurner;
-        QTest::newRow("computer job with no burner") << sum() << QList<int>{} << false << QString();
-        QTest::newRow("copy from a plain drive") << copyFromDrive(QStringLiteral("sr3")) << QList<int>{} << false << QString();
-    }
-
     void refusal()
     {
-        QFETCH(JobKind, kind);
-        QFETCH(QList<int>, withDrive);
-        QFETCH(bool, demo);
-        QFETCH(QString, expected);
-        const auto got = TDScheduler::refusal(kind, QSet<int>(withDrive.cbegin(), withDrive.cend()), demo);
-        QCOMPARE(got.value_or(QString()), expected);
+        const QString noC = QStringLiteral("Deck C has no burner. Pick a deck that shows a burner, or plug one in "
+                                           "(straight into the computer) and click Refresh Drives.");
+        const struct { JobKind kind; QList<int> withDrive; bool demo; QString expected; } rows[] = { // expected empty: accepted
+            {burn(0), {0, 1}, false, {}}, // burn on a deck with a burner
+            {burn(2), {0, 1}, false, noC}, // on a deck without one
+            {erase(2), {}, false, TDMessages::noBurner}, // erase with no burner at all
+            {burn(2), {}, true, {}}, // demo: a burn needs no burner
+            {erase(4), {0}, true, {}}, // demo: nor does an erase
+            {copyOnDeck(2), {0, 1}, true, noC}, // demo: a copy on a deck still needs it
+            {copyOnDeck(0), {}, true, TDMessages::noBurner},
+            {sum(), {}, false, {}}, // computer job with no burner
+            {copyFromDrive(QStringLiteral("sr3")), {}, false, {}}, // copy from a plain drive
+        };
+        for (const auto &r : rows)
+            QCOMPARE(TDScheduler::refusal(r.kind, QSet<int>(r.withDrive.cbegin(), r.withDrive.cend()), r.demo).value_or(QString()), r.expected);
     }
 
     // What a job holds, as the scheduler sees it.
-    void kindMembers_data()
-    {
-        QTest::addColumn<JobKind>("kind");
-        QTest::addColumn<int>("deck"); // -1: none
-        QTest::addColumn<QString>("resource");
-        QTest::newRow("make") << make() << -1 << QString();
-        QTest::newRow("copy on deck C") << copyOnDeck(2) << 2 << "deck:2";
-        QTest::newRow("copy from a drive") << copyFromDrive(QStringLiteral("sr1")) << -1 << "disc:sr1";
-        QTest::newRow("burn on F") << burn(5) << 5 << "deck:5";
-        QTest::newRow("erase on A") << erase(0) << 0 << "deck:0";
-    }
-
     void kindMembers()
     {
-        QFETCH(JobKind, kind);
-        QFETCH(int, deck);
-        QFETCH(QString, resource);
-        QCOMPARE(kind.deck().value_or(-1), deck);
-        QCOMPARE(kind.resource().value_or(QString()), resource);
+        const struct { JobKind kind; int deck; QString resource; } rows[] = { // deck -1: none
+            {make(), -1, {}},
+            {copyOnDeck(2), 2, "deck:2"},
+            {copyFromDrive(QStringLiteral("sr1")), -1, "disc:sr1"},
+            {burn(5), 5, "deck:5"},
+            {erase(0), 0, "deck:0"},
+        };
+        for (const auto &r : rows) {
+            QCOMPARE(r.kind.deck().value_or(-1), r.deck);
+            QCOMPARE(r.kind.resource().value_or(QString()), r.resource);
+        }
     }
 
     // States are saved by name; a name of another spelling is no state.
