@@ -42,7 +42,6 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("queries");
         QTest::addColumn<QStringList>("expected");
         QTest::addColumn<int>("resets");
-
         QTest::newRow("one word") << QStringList{"wipe"} << QStringList{"erase"} << 1;
         // "w" is in all three; "wi" drops one; "wip" already gives the final list.
         QTest::newRow("typed letter by letter") << QStringList{"w", "wi", "wip", "wipe"} << QStringList{"erase"} << 2;
@@ -56,7 +55,6 @@ private Q_SLOTS:
         QFETCH(QStringList, queries);
         QFETCH(QStringList, expected);
         QFETCH(int, resets);
-
         HelpModel model({{"burn", "Burning", "Put a disc in. Watch the window.", {}},
                          {"erase", "Erase a disc", "wipe it", {"wipe"}},
                          {"log", "Log", "What happened", {}}});
@@ -93,7 +91,6 @@ private Q_SLOTS:
         QCOMPARE(all.topic("verify").value("title").toString(), QStringLiteral("Verifying an image against a disc"));
         QCOMPARE(all.indexOf("erase"), 0);
     }
-
 };
 
 QTEST_GUILESS_MAIN(TestHelpModel)

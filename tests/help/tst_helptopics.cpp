@@ -110,7 +110,6 @@ private Q_SLOTS:
         using Kind = KLVOHelp::Block::Kind;
         QTest::addColumn<QString>("body");
         QTest::addColumn<QList<KLVOHelp::Block>>("blocks");
-
         QTest::newRow("bullet, indented") << QStringLiteral("  • Choose Folder…") << QList<KLVOHelp::Block>{{Kind::bullet, QStringLiteral("Choose Folder…")}};
         QTest::newRow("heading") << "## Copies" << QList<KLVOHelp::Block>{{Kind::heading, "Copies"}};
         QTest::newRow("blank line") << "" << QList<KLVOHelp::Block>{};

@@ -31,8 +31,7 @@ struct Viewer
         // The modules' qmldir files are compiled in under qrc:/<URI path>.
         engine.addImportPath(QStringLiteral("qrc:/"));
         engine.loadData("import Tandor.Help\nHelpWindow {}\n");
-        if (!engine.rootObjects().isEmpty())
-            window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
+        window = qobject_cast<QQuickWindow *>(engine.rootObjects().value(0));
     }
 
     void show(const QVariant &topic) const { QMetaObject::invokeMethod(window, "show", Q_ARG(QVariant, topic)); }
@@ -55,6 +54,8 @@ struct Viewer
         }
         return out;
     }
+    // QTest types into widgets only; a window gets the keys one by one.
+    void type(const char *text) const { for (const char *c = text; *c; ++c) QTest::keyClick(window, *c); }
     int currentRow() const { return find("helpList")->property("currentIndex").toInt(); }
     QString titleShown() const { return find("helpTitle")->property("text").toString(); }
     QString nothingFound() const
@@ -63,13 +64,6 @@ struct Viewer
         return text->isVisible() ? text->property("text").toString() : QString();
     }
 };
-
-// QTest types into widgets only; a window gets the keys one by one.
-void type(QWindow *window, const char *text)
-{
-    for (const char *c = text; *c; ++c)
-        QTest::keyClick(window, *c);
-}
 
 } // namespace
 
@@ -92,7 +86,6 @@ private Q_SLOTS:
         QTest::addColumn<QVariant>("asked");
         QTest::addColumn<QString>("id");
         QTest::addColumn<QString>("title");
-
         QTest::newRow("verify") << QVariant("verify") << "verify" << "Verifying an image against a disc";
         QTest::newRow("about, last") << QVariant("about") << "about" << "About KLVO";
         QTest::newRow("nothing passed") << QVariant() << "quickstart" << "Quick start";
@@ -103,7 +96,6 @@ private Q_SLOTS:
         QFETCH(QVariant, asked);
         QFETCH(QString, id);
         QFETCH(QString, title);
-
         Viewer v;
         v.show(asked);
         QVERIFY(v.window->isVisible());
@@ -123,7 +115,7 @@ private Q_SLOTS:
         v.show("verify");
         const int windows = int(QGuiApplication::topLevelWindows().size());
         // The user searched, then closed the window; help is asked for again.
-        type(v.window, "zzzz");
+        v.type("zzzz");
         v.window->close();
         QVERIFY(!v.window->isVisible());
         v.show("erase");
@@ -143,13 +135,13 @@ private Q_SLOTS:
         QQuickItem *list = v.find("helpList");
         const int all = list->property("count").toInt();
 
-        type(v.window, "wipe");
+        v.type("wipe");
         QCOMPARE(list->property("count").toInt(), 1);
         // The shown topic follows the only result.
         QTRY_COMPARE(v.topicId(), QStringLiteral("erase"));
         QTRY_COMPARE(v.currentRow(), 0);
 
-        type(v.window, " zzzz");
+        v.type(" zzzz");
         QCOMPARE(list->property("count").toInt(), 0);
         QCOMPARE(v.nothingFound(), QStringLiteral("Nothing found for \"wipe zzzz\""));
         // The text stays until something else is chosen.
@@ -245,8 +237,7 @@ private Q_SLOTS:
         QQmlApplicationEngine engine;
         engine.addImportPath(QStringLiteral("qrc:/"));
         engine.loadData("import Tandor.Help\nAboutWindow {}\n");
-        QVERIFY(!engine.rootObjects().isEmpty());
-        auto *about = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
+        auto *about = qobject_cast<QQuickWindow *>(engine.rootObjects().value(0));
         QVERIFY(about);
         QMetaObject::invokeMethod(about, "show");
         QVERIFY(about->isVisible());

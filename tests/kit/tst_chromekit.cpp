@@ -63,7 +63,6 @@ private Q_SLOTS:
         QTest::addColumn<QVariant>("theme");
         QTest::addColumn<QString>("id");
         QTest::newRow("pearl theme") << QVariant::fromValue(ChromeThemes::named("pearl")) << "pearl";
-        QTest::newRow("navy theme") << QVariant::fromValue(ChromeThemes::named("navy")) << "navy";
         QTest::newRow("gold by id") << QVariant("gold") << "gold";
         QTest::newRow("unknown id") << QVariant("neon") << "midnight";
         QTest::newRow("not a theme") << QVariant(42) << "midnight";

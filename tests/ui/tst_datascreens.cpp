@@ -58,17 +58,9 @@ struct Rig : MainWindowRig
         QQuickItem *item = find(name);
         return item ? item->property("text").toString() : QStringLiteral("(no %1)").arg(name);
     }
-    bool enabled(const QString &name) const
-    {
-        QQuickItem *item = find(name);
-        return item && item->isEnabled();
-    }
+    bool enabled(const QString &name) const { return find(name) && find(name)->isEnabled(); }
     // Whether the item and everything above it is shown.
-    bool shown(const QString &name) const
-    {
-        QQuickItem *item = find(name);
-        return item && item->isVisible();
-    }
+    bool shown(const QString &name) const { return find(name) && find(name)->isVisible(); }
 };
 
 // The "Burn on" chips, one a deck (the row holds other items too).
@@ -406,10 +398,9 @@ private Q_SLOTS:
         rig.click(rig.find(QStringLiteral("makeImageButton")));
         QVERIFY(rig.answerFileDialog(QStringLiteral("")));
         const QString dmg = rig.env.path(QStringLiteral("discs/Holiday.dmg"));
-        QTRY_VERIFY_WITH_TIMEOUT(!rig.model->queue()->jobs().isEmpty() && rig.model->queue()->jobs().first().finished(),
-                                 30000);
-        QVERIFY2(rig.model->queue()->jobs().first().state == JobState::done,
-                 qPrintable(rig.model->queue()->jobs().first().detail));
+        const auto made = [&] { return rig.model->queue()->jobs().value(0); };
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.model->queue()->jobs().isEmpty() && made().finished(), 30000);
+        QVERIFY2(made().state == JobState::done, qPrintable(made().detail));
         QCOMPARE(ImageInfo::inspect(dmg)->formatName(), QStringLiteral("Mac disk image (DMG)"));
 
         rig.model->setTab(MainTab::tools);
@@ -478,8 +469,7 @@ private Q_SLOTS:
             QVERIFY(TestEnv::writeWav(rig.env.path(QLatin1String(name)), 0.2));
         if (making) {
             rig.model->makeImage()->setFolder(rig.env.path(QStringLiteral("discs/Holiday")));
-            rig.model->makeImage()->setFormat(opener == QLatin1String("makeDmg") ? QStringLiteral("DMG")
-                                                                                 : QStringLiteral("ISO"));
+            rig.model->makeImage()->setFormat(opener == QLatin1String("makeDmg") ? "DMG" : "ISO");
             opener = QStringLiteral("makeImageButton");
         }
         if (opener == QLatin1String("saveSumsButton")) {
@@ -543,8 +533,7 @@ private Q_SLOTS:
         QFETCH(QString, icon);
         Rig rig(MainTab::tools);
         QVERIFY(rig.window);
-        QVERIFY(!rig.shown(QStringLiteral("sumRows")));
-        QVERIFY(!rig.enabled(QStringLiteral("copySha256Button")));
+        QVERIFY(!rig.shown(QStringLiteral("sumRows")) && !rig.enabled(QStringLiteral("copySha256Button")));
         QVERIFY(!rig.enabled(QStringLiteral("saveSumsButton")));
 
         rig.model->checksums()->setSums(Digests{md5, sha, 1234567});
@@ -552,16 +541,14 @@ private Q_SLOTS:
         QCOMPARE(rig.text(QStringLiteral("md5Value")), md5);
         QCOMPARE(rig.text(QStringLiteral("sha256Value")), sha);
         QCOMPARE(rig.text(QStringLiteral("sizeValue")), QStringLiteral("1.2 MB (1234567 bytes)"));
-        QVERIFY(rig.enabled(QStringLiteral("copySha256Button")));
-        QVERIFY(rig.enabled(QStringLiteral("saveSumsButton")));
+        QVERIFY(rig.enabled(QStringLiteral("copySha256Button")) && rig.enabled(QStringLiteral("saveSumsButton")));
         QVERIFY(!rig.shown(QStringLiteral("verdictLine")));
 
         rig.model->checksums()->setExpected(expected);
         QVERIFY(rig.shown(QStringLiteral("verdictLine")));
         QCOMPARE(rig.text(QStringLiteral("verdictText")), verdict);
         QQuickItem *mark = rig.find(QStringLiteral("verdictIcon"));
-        QVERIFY(mark);
-        QCOMPARE(mark->isVisible(), !icon.isEmpty());
+        QVERIFY(mark && mark->isVisible() == !icon.isEmpty());
         if (!icon.isEmpty())
             QCOMPARE(mark->property("symbol").toString(), icon);
     }
@@ -578,8 +565,7 @@ private Q_SLOTS:
         QVERIFY(rig.shown(QStringLiteral("checksumProgress")));
         QCOMPARE(rig.text(QStringLiteral("checksumProgressText")), QStringLiteral("Working out the checksums… 0%"));
         // Once the job is gone, so is its bar.
-        const QList<QJob> jobs = rig.model->queue()->jobs();
-        for (const QJob &job : jobs)
+        for (const QJob &job : rig.model->queue()->jobs())
             rig.model->queue()->cancel(job.id);
         QVERIFY(!rig.shown(QStringLiteral("checksumProgress")));
     }

@@ -60,10 +60,9 @@ class TestMainWindow : public QObject
     // nothing to assistive technology are skipped).
     static void collectNames(QQuickItem *item, QList<QPair<int, QString>> &out)
     {
-        for (QObject *child : item->children()) {
+        for (QObject *child : item->children())
             if (qstrcmp(child->metaObject()->className(), "QQuickAccessibleAttached") == 0)
                 out.append({child->property("role").toInt(), child->property("name").toString()});
-        }
         for (QQuickItem *child : item->childItems())
             collectNames(child, out);
     }
@@ -115,16 +114,14 @@ private Q_SLOTS:
         Rig rig(1);
         QVERIFY(rig.window && rig.show());
         QList<QAccessibleInterface *> tabs;
-        for (QQuickItem *item : rig.findAll(QString(), rig.find(QStringLiteral("screenSelector")))) {
+        for (QQuickItem *item : rig.findAll(QString(), rig.find(QStringLiteral("screenSelector"))))
             if (QAccessibleInterface *tab = QAccessible::queryAccessibleInterface(item); tab && tab->role() == QAccessible::PageTab)
                 tabs.append(tab);
-        }
         QCOMPARE(tabs.size(), 3);
         const auto shows = [&](MainTab tab) {
-            for (int i = 0; i < 3; ++i) {
+            for (int i = 0; i < 3; ++i)
                 if (tabs[i]->state().checked != (i == int(tab)))
                     return false;
-            }
             return rig.model->tab() == tab;
         };
         rig.click(qobject_cast<QQuickItem *>(tabs[(int(from) + 1) % 3]->object()));
@@ -236,8 +233,7 @@ private Q_SLOTS:
         QTRY_VERIFY(rig.window->width() > before.width());
         QVERIFY(rig.window->height() >= before.height());
         QVERIFY2(rig.window->screen()->availableGeometry().contains(rig.window->frameGeometry()),
-                 qPrintable(QStringLiteral("%1,%2 %3x%4").arg(rig.window->x()).arg(rig.window->y())
-                                .arg(rig.window->width()).arg(rig.window->height())));
+                 qPrintable(QDebug::toString(rig.window->frameGeometry())));
         if (whole) {
             QTRY_VERIFY(host->property("contentWidth").toDouble() <= host->width() + 1);
             const QRectF shown = burnAll->mapRectToItem(host, QRectF(0, 0, burnAll->width(), burnAll->height()));
@@ -386,16 +382,15 @@ private Q_SLOTS:
                 all.append(n.second);
             return all;
         };
+        const QList<int> roles{QAccessible::Button, QAccessible::CheckBox, QAccessible::Link, QAccessible::PageTab};
         for (const MainTab tab : {MainTab::audio, MainTab::tools, MainTab::data}) {
             rig.model->setTab(tab);
             rig.settle();
             listen();
             int controls = 0;
-            for (const auto &n : names) {
-                if (n.first == QAccessible::Button || n.first == QAccessible::CheckBox || n.first == QAccessible::Link
-                    || n.first == QAccessible::PageTab)
+            for (const auto &n : names)
+                if (roles.contains(n.first))
                     QVERIFY2(!n.second.isEmpty() && ++controls, "a control without a name");
-            }
             QVERIFY(controls >= 4); // the screen tabs at least
         }
         for (const QString &expected :
@@ -444,9 +439,8 @@ private Q_SLOTS:
         JobQueue *queue = rig.model->queue();
         queue->setAutoStart(false);
         QList<QUuid> ids;
-        for (const char *name : {"a", "b", "c"})
-            ids.append(*queue->add(Jobs::Checksum{rig.env.path(QString::fromLatin1(name))},
-                                   QStringLiteral("Checksums of ") + QString::fromLatin1(name)));
+        for (const QString name : {"a", "b", "c"})
+            ids.append(*queue->add(Jobs::Checksum{rig.env.path(name)}, QStringLiteral("Checksums of ") + name));
         queue->cancel(ids[0]);
         queue->cancel(ids[1]);
         auto *card = rig.find(QStringLiteral("queueCard"));
@@ -454,10 +448,9 @@ private Q_SLOTS:
         QTRY_COMPARE(card->property("title").toString(), QStringLiteral("Queue (1 to do)"));
 
         QStringList details;
-        for (QQuickItem *detail : rig.findAll(QStringLiteral("jobDetail"), card)) {
+        for (QQuickItem *detail : rig.findAll(QStringLiteral("jobDetail"), card))
             if (detail->isVisible())
                 details.append(detail->property("text").toString());
-        }
         details.sort();
         QCOMPARE(details, (QStringList{"Cancelled", "Cancelled", "Waiting"}));
 

@@ -32,9 +32,7 @@ bool makeIso(const QString &iso, const QString &work)
     if (!writeFile(folder + QStringLiteral("/readme.txt"), "hello\n"))
         return false;
     QProcess xorriso;
-    xorriso.start(QStringLiteral("xorriso"), {QStringLiteral("-as"), QStringLiteral("mkisofs"), QStringLiteral("-quiet"),
-                                              QStringLiteral("-V"), QStringLiteral("HANDED"), QStringLiteral("-o"), iso,
-                                              folder});
+    xorriso.start("xorriso", {"-as", "mkisofs", "-quiet", "-V", "HANDED", "-o", iso, folder});
     return xorriso.waitForFinished(60000) && xorriso.exitCode() == 0 && QFileInfo(iso).size() > 0;
 }
 
@@ -49,8 +47,7 @@ bool ageFile(const QString &path, int seconds)
 struct Launch
 {
     int exitCode = -1;
-    QString out;
-    QString err;
+    QString out, err;
 };
 Launch launch(const QStringList &arguments, const QString &folder)
 {
@@ -64,11 +61,9 @@ Launch launch(const QStringList &arguments, const QString &folder)
         program.waitForFinished();
         return {};
     }
-    Launch result;
-    result.exitCode = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -2;
-    result.out = QString::fromLocal8Bit(program.readAllStandardOutput());
-    result.err = QString::fromLocal8Bit(program.readAllStandardError());
-    return result;
+    return {program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -2,
+            QString::fromLocal8Bit(program.readAllStandardOutput()),
+            QString::fromLocal8Bit(program.readAllStandardError())};
 }
 
 } // namespace
@@ -146,9 +141,8 @@ private Q_SLOTS:
             // The Burn Image card shows it, inspected.
             rig.model->setTab(Tandor::MainTab::data);
             rig.settle();
-            QQuickItem *well = rig.item(QStringLiteral("imageWell"));
-            QVERIFY(well);
-            QCOMPARE(well->property("path").toString(), iso);
+            QVERIFY(rig.item(QStringLiteral("imageWell")));
+            QCOMPARE(rig.item(QStringLiteral("imageWell"))->property("path").toString(), iso);
             QTRY_VERIFY(rig.item(QStringLiteral("imageFacts"))->isVisible());
         }
         QVERIFY(QFile::exists(work));
