@@ -1,11 +1,6 @@
-// Feeds small arbitrary files to the FFmpeg wrapper (FFmpeg itself is not
-// instrumented, only our code around it). The first input byte picks the
-// file's extension (.wav .aiff .mp3 .m4a .flac), the rest is the file.
-//
-// Checks what the decoder promises: whole stereo frames, the same samples
-// chunk for chunk from a second decoder over the same file, and while
-// exact() holds, every sample a 16-bit value k / 32768 unchanged. The
-// duration is finite and not negative.
+// Feeds small arbitrary files to the FFmpeg wrapper: the first byte picks
+// the extension, the rest is the file. Checks whole stereo frames, the same
+// samples from a second decoder, exact samples 16-bit, a finite duration.
 
 #include "Scratch.h"
 

@@ -1,12 +1,6 @@
-// Feeds arbitrary text to the pasted-checksum comparison. The input's first
-// 48 bytes are the file's MD5 and SHA-256 (as their hex), the rest is what
-// the user pasted.
-//
-// Checks: a match is exactly the pasted first word equal to that digest;
-// the digests themselves match whatever follows them after spaces or tabs,
-// in capitals or not, with blank lines round them; the plain sha256sum line
-// of a checksum file (digest, two spaces, name) matches its SHA-256; every
-// result has a verdict.
+// Feeds arbitrary text to the pasted-checksum comparison: the first 48 bytes
+// are the file's MD5 and SHA-256, the rest is what the user pasted. A match
+// is exactly the pasted first word equal to a digest, whatever follows it.
 
 #include "Scratch.h"
 

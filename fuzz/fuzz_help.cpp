@@ -1,13 +1,7 @@
-// Feeds arbitrary text to the help markup parser and to the search, and
-// checks what they promise. The input's first line is a search query; the
-// second is a topic's title and the rest its body.
-//
-// parse(): one block per line with more than spaces and tabs, in order,
-// none empty, none holding a line break or ending in a space or tab, and no
-// paragraph starting with one. search(): a query without words lists every
-// topic unchanged; any other lists a subsequence of the topics titled by a
-// query word first, each holding every word; a word of a topic's own title
-// always finds it.
+// Feeds arbitrary text to the help markup parser and the search: the first
+// line is a query, the second a topic's title, the rest its body. Checks
+// parse() gives one trimmed block per line with text, and search() keeps
+// the topics' order, titled ones first, each holding every query word.
 
 #include "Scratch.h"
 
@@ -18,10 +12,7 @@
 
 namespace {
 
-bool blank(QChar c)
-{
-    return c == u' ' || c == u'\t';
-}
+bool blank(QChar c) { return c == u' ' || c == u'\t'; }
 
 void checkParse(const QString &body)
 {

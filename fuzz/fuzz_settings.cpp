@@ -1,9 +1,5 @@
-// Feeds arbitrary bytes as the program's settings file and reads back every
-// stored value the program trusts at start: the zoom, the theme, the main
-// window's frame and the help window's frame. Checks what each reader
-// promises: a zoom in 85 %…200 % in whole percent, a theme that exists, a
-// saved frame of finite numbers at least 100 × 100 that fits on a screen
-// and survives being saved again.
+// Feeds arbitrary bytes as the settings file and reads back each value the
+// program trusts at start: the zoom, the theme and the two window frames.
 
 #include "Scratch.h"
 
@@ -25,10 +21,7 @@ bool finite(const QRectF &r)
     return std::isfinite(r.x()) && std::isfinite(r.y()) && std::isfinite(r.width()) && std::isfinite(r.height());
 }
 
-bool close(double a, double b)
-{
-    return std::abs(a - b) <= 1e-9 * std::max({1.0, std::abs(a), std::abs(b)});
-}
+bool close(double a, double b) { return std::abs(a - b) <= 1e-9 * std::max({1.0, std::abs(a), std::abs(b)}); }
 
 void checkZoom(QSettings &store)
 {

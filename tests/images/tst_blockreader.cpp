@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <functional>
 #include <random>
 #include <thread>
 #include <vector>
@@ -16,37 +17,29 @@ class TstBlockReader : public QObject
 private slots:
     void cantOpen_data()
     {
-        QTest::addColumn<QString>("setup");
+        // Each row makes `path` unopenable, or fails.
+        QTest::addColumn<std::function<bool(const QString &path)>>("make");
+        QTest::addColumn<QString>("name");
         QTest::addColumn<int>("err");
 
-        QTest::newRow("missing") << "missing" << ENOENT;
-        QTest::newRow("inside a regular file") << "under-file" << ENOTDIR;
-        QTest::newRow("symlink loop") << "loop" << ELOOP;
-        QTest::newRow("no read permission") << "unreadable" << EACCES;
+        using Make = std::function<bool(const QString &)>;
+        QTest::newRow("missing") << Make([](const QString &) { return true; }) << "no such.iso" << ENOENT;
+        QTest::newRow("inside a regular file") << Make([](const QString &p) { return TestEnv::writePattern(QFileInfo(p).path(), 10); }) << "plain/child.iso" << ENOTDIR;
+        QTest::newRow("symlink loop") << Make([](const QString &p) { return QFile::link(p, p); }) << "loop" << ELOOP;
+        QTest::newRow("no read permission") << Make([](const QString &p) { return TestEnv::writePattern(p, 10) && QFile::setPermissions(p, QFileDevice::WriteOwner); }) << "locked.iso" << EACCES;
     }
 
     void cantOpen()
     {
-        QFETCH(QString, setup);
+        QFETCH(std::function<bool(const QString &)>, make);
+        QFETCH(QString, name);
         QFETCH(int, err);
+        // root reads anything, so denial can't be staged for it.
+        if (err == EACCES && ::geteuid() == 0)
+            QSKIP("running as root: file permissions don't stop reads");
         TestEnv env;
-        QString path;
-        if (setup == QLatin1String("missing")) {
-            path = env.path(QStringLiteral("no such.iso"));
-        } else if (setup == QLatin1String("under-file")) {
-            QVERIFY(TestEnv::writePattern(env.path(QStringLiteral("plain")), 10));
-            path = env.path(QStringLiteral("plain/child.iso"));
-        } else if (setup == QLatin1String("loop")) {
-            path = env.path(QStringLiteral("loop"));
-            QVERIFY(QFile::link(path, path));
-        } else {
-            // root reads anything, so denial can't be staged for it.
-            if (::geteuid() == 0)
-                QSKIP("running as root: file permissions don't stop reads");
-            path = env.path(QStringLiteral("locked.iso"));
-            QVERIFY(TestEnv::writePattern(path, 10));
-            QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner));
-        }
+        const QString path = env.path(name);
+        QVERIFY(make(path));
 
         QCOMPARE(thrown([&] { BlockReader reader(path); }), TDError::cantOpen(path, err));
         if (err == ENOENT)

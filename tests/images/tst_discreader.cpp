@@ -8,6 +8,8 @@
 #include <cerrno>
 
 using Properties = QMap<QString, QString>;
+// What a described disc says of itself.
+struct Described { QString kind, mediaName, volumeKind, volumeName, mountPoint; bool writable; };
 
 namespace {
 
@@ -110,26 +112,21 @@ private slots:
         QTest::addColumn<Properties>("props");
         QTest::addColumn<QList<OpticalDiscs::Partition>>("partitions");
         QTest::addColumn<bool>("described");
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("mediaName");
-        QTest::addColumn<QString>("volumeKind");
-        QTest::addColumn<QString>("volumeName");
-        QTest::addColumn<QString>("mountPoint");
-        QTest::addColumn<bool>("writable");
+        QTest::addColumn<Described>("want");
 
         using P = QMap<QString, QString>;
         const P drive{{"ID_CDROM", "1"}, {"ID_CDROM_DVD", "1"}, {"ID_CDROM_BD", "1"}};
         const auto with = [&](P extra) { extra.insert(drive); return extra; };
 
-        QTest::newRow("pressed data CD, mounted") << with({{"ID_CDROM_MEDIA", "1"}, {"ID_CDROM_MEDIA_CD", "1"}, {"ID_CDROM_MEDIA_STATE", "complete"}, {"ID_FS_TYPE", "iso9660"}, {"ID_FS_LABEL", "PHOTOS"}, {"ID_FS_LABEL_ENC", "PHOTOS\\x202019"}, {"ID_CDROM_MEDIA_TRACK_COUNT_DATA", "1"}}) << QList<OpticalDiscs::Partition>{} << true << "CD" << "CD-ROM" << "iso9660" << "PHOTOS 2019" << "/media/me/PHOTOS 2019" << false;
-        QTest::newRow("audio CD") << with({{"ID_CDROM_MEDIA", "1"}, {"ID_CDROM_MEDIA_CD_R", "1"}, {"ID_CDROM_MEDIA_TRACK_COUNT_AUDIO", "12"}, {"ID_CDROM_MEDIA_TRACK_COUNT_DATA", "0"}}) << QList<OpticalDiscs::Partition>{} << true << "CD" << "CD-R" << "cdda" << "" << "/media/me/PHOTOS 2019" << false;
-        QTest::newRow("enhanced CD with a data track is not cdda") << with({{"ID_CDROM_MEDIA", "1"}, {"ID_CDROM_MEDIA_CD", "1"}, {"ID_CDROM_MEDIA_TRACK_COUNT_AUDIO", "10"}, {"ID_CDROM_MEDIA_TRACK_COUNT_DATA", "1"}, {"ID_FS_TYPE", "iso9660"}}) << QList<OpticalDiscs::Partition>{} << true << "CD" << "CD-ROM" << "iso9660" << "" << "/media/me/PHOTOS 2019" << false;
-        QTest::newRow("blank DVD+R DL") << with({{"ID_CDROM_MEDIA", "1"}, {"ID_CDROM_MEDIA_DVD_PLUS_R_DL", "1"}, {"ID_CDROM_MEDIA_STATE", "blank"}}) << QList<OpticalDiscs::Partition>{} << true << "DVD" << "DVD+R DL" << "" << "" << "" << true;
-        QTest::newRow("appendable BD-RE") << with({{"ID_CDROM_MEDIA", "1"}, {"ID_CDROM_MEDIA_BD_RE", "1"}, {"ID_CDROM_MEDIA_STATE", "appendable"}, {"ID_FS_TYPE", "udf"}}) << QList<OpticalDiscs::Partition>{} << true << "BD" << "BD-RE" << "udf" << "" << "/media/me/PHOTOS 2019" << true;
-        QTest::newRow("volume on a partition fills in") << with({{"ID_CDROM_MEDIA", "1"}, {"ID_CDROM_MEDIA_DVD", "1"}}) << QList<OpticalDiscs::Partition>{{{{"ID_FS_TYPE", "hfsplus"}}, 11, 9}, {{{"ID_FS_TYPE", "iso9660"}, {"ID_FS_LABEL", "HYBRID"}}, 11, 2}} << true << "DVD" << "DVD-ROM" << "hfsplus" << "HYBRID" << "/media/me/HYBRID" << false;
-        QTest::newRow("drive without a disc") << with({{"ID_CDROM_MEDIA", "0"}}) << QList<OpticalDiscs::Partition>{} << false << "" << "" << "" << "" << "" << false;
-        QTest::newRow("not an optical drive") << P{{"ID_CDROM_MEDIA", "1"}, {"ID_CDROM_MEDIA_CD", "1"}} << QList<OpticalDiscs::Partition>{} << false << "" << "" << "" << "" << "" << false;
-        QTest::newRow("a medium of no known class") << with({{"ID_CDROM_MEDIA", "1"}, {"ID_CDROM_MEDIA_MO", "1"}}) << QList<OpticalDiscs::Partition>{} << false << "" << "" << "" << "" << "" << false;
+        QTest::newRow("pressed data CD, mounted") << with({{"ID_CDROM_MEDIA", "1"}, {"ID_CDROM_MEDIA_CD", "1"}, {"ID_CDROM_MEDIA_STATE", "complete"}, {"ID_FS_TYPE", "iso9660"}, {"ID_FS_LABEL", "PHOTOS"}, {"ID_FS_LABEL_ENC", "PHOTOS\\x202019"}, {"ID_CDROM_MEDIA_TRACK_COUNT_DATA", "1"}}) << QList<OpticalDiscs::Partition>{} << true << Described{"CD", "CD-ROM", "iso9660", "PHOTOS 2019", "/media/me/PHOTOS 2019", false};
+        QTest::newRow("audio CD") << with({{"ID_CDROM_MEDIA", "1"}, {"ID_CDROM_MEDIA_CD_R", "1"}, {"ID_CDROM_MEDIA_TRACK_COUNT_AUDIO", "12"}, {"ID_CDROM_MEDIA_TRACK_COUNT_DATA", "0"}}) << QList<OpticalDiscs::Partition>{} << true << Described{"CD", "CD-R", "cdda", "", "/media/me/PHOTOS 2019", false};
+        QTest::newRow("enhanced CD with a data track is not cdda") << with({{"ID_CDROM_MEDIA", "1"}, {"ID_CDROM_MEDIA_CD", "1"}, {"ID_CDROM_MEDIA_TRACK_COUNT_AUDIO", "10"}, {"ID_CDROM_MEDIA_TRACK_COUNT_DATA", "1"}, {"ID_FS_TYPE", "iso9660"}}) << QList<OpticalDiscs::Partition>{} << true << Described{"CD", "CD-ROM", "iso9660", "", "/media/me/PHOTOS 2019", false};
+        QTest::newRow("blank DVD+R DL") << with({{"ID_CDROM_MEDIA", "1"}, {"ID_CDROM_MEDIA_DVD_PLUS_R_DL", "1"}, {"ID_CDROM_MEDIA_STATE", "blank"}}) << QList<OpticalDiscs::Partition>{} << true << Described{"DVD", "DVD+R DL", "", "", "", true};
+        QTest::newRow("appendable BD-RE") << with({{"ID_CDROM_MEDIA", "1"}, {"ID_CDROM_MEDIA_BD_RE", "1"}, {"ID_CDROM_MEDIA_STATE", "appendable"}, {"ID_FS_TYPE", "udf"}}) << QList<OpticalDiscs::Partition>{} << true << Described{"BD", "BD-RE", "udf", "", "/media/me/PHOTOS 2019", true};
+        QTest::newRow("volume on a partition fills in") << with({{"ID_CDROM_MEDIA", "1"}, {"ID_CDROM_MEDIA_DVD", "1"}}) << QList<OpticalDiscs::Partition>{{{{"ID_FS_TYPE", "hfsplus"}}, 11, 9}, {{{"ID_FS_TYPE", "iso9660"}, {"ID_FS_LABEL", "HYBRID"}}, 11, 2}} << true << Described{"DVD", "DVD-ROM", "hfsplus", "HYBRID", "/media/me/HYBRID", false};
+        QTest::newRow("drive without a disc") << with({{"ID_CDROM_MEDIA", "0"}}) << QList<OpticalDiscs::Partition>{} << false << Described{};
+        QTest::newRow("not an optical drive") << P{{"ID_CDROM_MEDIA", "1"}, {"ID_CDROM_MEDIA_CD", "1"}} << QList<OpticalDiscs::Partition>{} << false << Described{};
+        QTest::newRow("a medium of no known class") << with({{"ID_CDROM_MEDIA", "1"}, {"ID_CDROM_MEDIA_MO", "1"}}) << QList<OpticalDiscs::Partition>{} << false << Described{};
     }
 
     void fromUdevProperties()
@@ -137,12 +134,8 @@ private slots:
         QFETCH(Properties, props);
         QFETCH(QList<OpticalDiscs::Partition>, partitions);
         QFETCH(bool, described);
-        QFETCH(QString, kind);
-        QFETCH(QString, mediaName);
-        QFETCH(QString, volumeKind);
-        QFETCH(QString, volumeName);
-        QFETCH(QString, mountPoint);
-        QFETCH(bool, writable);
+        QFETCH(Described, want);
+        const auto &[kind, mediaName, volumeKind, volumeName, mountPoint, writable] = want;
 
         // 11:0 is mounted (the CD and BD rows use it), 11:1 is not (the DVD
         // rows); partition 11:2 is mounted too.

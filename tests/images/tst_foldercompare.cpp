@@ -34,15 +34,12 @@ private slots:
         QTest::addColumn<bool>("same");
 
         const QByteArray big = patterned(2 * mib + 100, 1);
-        QByteArray lastByte = big;
-        lastByte[big.size() - 1] = 'Z';
-        QByteArray secondChunk = big;
-        secondChunk[mib + 1] = char(~secondChunk[mib + 1]);
+        const auto flipped = [&](qsizetype at) { QByteArray b = big; b[at] = char(~b[at]); return b; };
 
         QTest::newRow("both empty") << QByteArray() << QByteArray() << true;
         QTest::newRow("equal over several chunks") << big << big << true;
-        QTest::newRow("differ in the last byte") << big << lastByte << false;
-        QTest::newRow("differ in the second chunk") << big << secondChunk << false;
+        QTest::newRow("differ in the last byte") << big << flipped(big.size() - 1) << false;
+        QTest::newRow("differ in the second chunk") << big << flipped(mib + 1) << false;
         QTest::newRow("one byte longer") << big << (big + "x") << false;
         QTest::newRow("empty and not") << QByteArray() << QByteArray("x") << false;
     }

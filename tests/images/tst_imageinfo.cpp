@@ -3,6 +3,8 @@
 #include "TestEnv.h"
 #include "images/ImageInfo.h"
 
+#include <QStringEncoder>
+
 #include <functional>
 #include <sys/fsuid.h>
 #include <sys/stat.h>
@@ -41,15 +43,7 @@ QByteArray image(std::initializer_list<Descriptor> descriptors)
 
 QByteArray padded(const QByteArray &text, char pad) { return text.leftJustified(32, pad, true); }
 
-QByteArray utf16be(const QString &text)
-{
-    QByteArray out;
-    for (const QChar c : text) {
-        out += char(c.unicode() >> 8);
-        out += char(c.unicode() & 0xff);
-    }
-    return out;
-}
+QByteArray utf16be(const QString &text) { return QStringEncoder(QStringEncoder::Utf16BE)(text); }
 
 QByteArray jolietField(const QString &text) { return utf16be(text.leftJustified(16, QLatin1Char(' '), true)); }
 
@@ -70,6 +64,14 @@ void asUser(uid_t uid, Fn fn)
 
 } // namespace
 
+// Whether inspect() answers and with what format, looked at as uid 65534 or as
+// ourselves; examine()'s problem or why (%1: the path) and its discBytes()
+// (-1: the file's own size).
+struct Examined { bool answers; QString format; bool otherUser; QString problem; qint64 disc; };
+
+// What inspect() makes of an image; an empty volume: none.
+struct Seen { QString format; bool udif; QString volume; };
+
 class TstImageInfo : public QObject
 {
     Q_OBJECT
@@ -79,9 +81,7 @@ private slots:
     {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("format");
-        QTest::addColumn<bool>("udif");
-        QTest::addColumn<QString>("volume"); // empty: none
+        QTest::addColumn<Seen>("want");
 
         const QString iso = QStringLiteral("ISO 9660 image"), raw = QStringLiteral("Raw disc image"),
                       udf = QStringLiteral("UDF image"), hybrid = QStringLiteral("ISO 9660 + UDF image"),
@@ -90,39 +90,36 @@ private slots:
         const auto joliet = [](int sector, const QByteArray &name) { return Descriptor{sector, 2, "CD001", name, true}; };
         QByteArray lone = utf16be(QStringLiteral("AB")) + QByteArray("\xD8\x00", 2); // a high surrogate, alone
         lone.append(32 - lone.size(), '\0');
-        QByteArray cut = image({mydisc});
-        cut.truncate(34815);
 
-        QTest::newRow("2 KiB text file named .cue") << QByteArray(2048, 'x') << "disc.cue" << raw << false << "";
-        QTest::newRow("primary MYDISC, Joliet My Disc") << image({mydisc, joliet(17, jolietField("My Disc")), {18, 255, "CD001"}}) << "a.iso" << iso << false << "My Disc";
-        QTest::newRow("empty Joliet name falls back to primary") << image({mydisc, joliet(17, jolietField(""))}) << "a.iso" << iso << false << "MYDISC";
-        QTest::newRow("primary name padded with NULs and a tab") << image({{16, 1, "CD001", padded("\t NUL PADDED", '\0')}}) << "a.iso" << iso << false << "NUL PADDED";
-        QTest::newRow("undecodable Joliet name falls back to primary") << image({mydisc, joliet(17, lone)}) << "a.iso" << iso << false << "MYDISC";
-        QTest::newRow("blank primary name is no name") << image({{16, 1, "CD001", padded("", ' ')}}) << "a.iso" << iso << false << "";
-        QTest::newRow("first primary name wins") << image({{16, 1, "CD001", padded("FIRST", ' ')}, {17, 1, "CD001", padded("SECOND", ' ')}}) << "a.iso" << iso << false << "FIRST";
-        QTest::newRow("supplementary without Joliet escape is ignored") << image({mydisc, {17, 2, "CD001", jolietField("Not Joliet")}}) << "a.iso" << iso << false << "MYDISC";
-        QTest::newRow("scan goes past the terminator") << image({mydisc, end, joliet(18, jolietField("After End"))}) << "a.iso" << iso << false << "After End";
-        QTest::newRow("hybrid CD001 + BEA01/NSR02") << image({mydisc, {18, 0, "BEA01"}, {19, 0, "NSR02"}}) << "a.iso" << hybrid << false << "MYDISC";
-        QTest::newRow("NSR03 in the last sector of the window") << image({{23, 0, "NSR03"}}) << "a.img" << udf << false << "";
-        QTest::newRow("CD001 beyond sector 23 is not seen") << image({{24, 1, "CD001", padded("MYDISC", ' ')}}) << "a.iso" << raw << false << "";
-        QTest::newRow("koly over compressed data") << withKoly(noise(64 * 1024, 7)) << "a.dmg" << dmg << true << "";
-        QTest::newRow("koly with NSR02 is UDF, not UDIF") << withKoly(image({{17, 0, "NSR02"}})) << "a.dmg" << udf << false << "";
-        QTest::newRow("koly with CD001 and BEA01") << withKoly(image({mydisc, {17, 0, "BEA01"}})) << "a.dmg" << hybrid << false << "MYDISC";
-        QTest::newRow("koly with CD001 only is still UDIF") << withKoly(image({mydisc})) << "a.dmg" << dmg << true << "MYDISC";
-        QTest::newRow("koly in a file under 512 bytes") << QByteArray("koly and a little more") << "tiny.dmg" << dmg << true << "";
-        QTest::newRow("koly not at the trailer start") << (noise(4096, 3) + QByteArray("xkoly") + QByteArray(507, '\0')) << "a.dmg" << raw << false << "";
-        QTest::newRow("34 815 bytes: one byte short of a whole descriptor") << cut << "a.iso" << raw << false << "";
-        QTest::newRow("34 816 bytes: exactly one descriptor") << image({mydisc}) << "a.iso" << iso << false << "MYDISC";
-        QTest::newRow("CDR extension in upper case") << QByteArray(4096, '\0') << "master.CDR" << "CD/DVD master (CDR)" << false << "";
+        QTest::newRow("2 KiB text file named .cue") << QByteArray(2048, 'x') << "disc.cue" << Seen{raw, false, ""};
+        QTest::newRow("primary MYDISC, Joliet My Disc") << image({mydisc, joliet(17, jolietField("My Disc")), {18, 255, "CD001"}}) << "a.iso" << Seen{iso, false, "My Disc"};
+        QTest::newRow("empty Joliet name falls back to primary") << image({mydisc, joliet(17, jolietField(""))}) << "a.iso" << Seen{iso, false, "MYDISC"};
+        QTest::newRow("primary name padded with NULs and a tab") << image({{16, 1, "CD001", padded("\t NUL PADDED", '\0')}}) << "a.iso" << Seen{iso, false, "NUL PADDED"};
+        QTest::newRow("undecodable Joliet name falls back to primary") << image({mydisc, joliet(17, lone)}) << "a.iso" << Seen{iso, false, "MYDISC"};
+        QTest::newRow("blank primary name is no name") << image({{16, 1, "CD001", padded("", ' ')}}) << "a.iso" << Seen{iso, false, ""};
+        QTest::newRow("first primary name wins") << image({{16, 1, "CD001", padded("FIRST", ' ')}, {17, 1, "CD001", padded("SECOND", ' ')}}) << "a.iso" << Seen{iso, false, "FIRST"};
+        QTest::newRow("supplementary without Joliet escape is ignored") << image({mydisc, {17, 2, "CD001", jolietField("Not Joliet")}}) << "a.iso" << Seen{iso, false, "MYDISC"};
+        QTest::newRow("scan goes past the terminator") << image({mydisc, end, joliet(18, jolietField("After End"))}) << "a.iso" << Seen{iso, false, "After End"};
+        QTest::newRow("hybrid CD001 + BEA01/NSR02") << image({mydisc, {18, 0, "BEA01"}, {19, 0, "NSR02"}}) << "a.iso" << Seen{hybrid, false, "MYDISC"};
+        QTest::newRow("NSR03 in the last sector of the window") << image({{23, 0, "NSR03"}}) << "a.img" << Seen{udf, false, ""};
+        QTest::newRow("CD001 beyond sector 23 is not seen") << image({{24, 1, "CD001", padded("MYDISC", ' ')}}) << "a.iso" << Seen{raw, false, ""};
+        QTest::newRow("koly over compressed data") << withKoly(noise(64 * 1024, 7)) << "a.dmg" << Seen{dmg, true, ""};
+        QTest::newRow("koly with NSR02 is UDF, not UDIF") << withKoly(image({{17, 0, "NSR02"}})) << "a.dmg" << Seen{udf, false, ""};
+        QTest::newRow("koly with CD001 and BEA01") << withKoly(image({mydisc, {17, 0, "BEA01"}})) << "a.dmg" << Seen{hybrid, false, "MYDISC"};
+        QTest::newRow("koly with CD001 only is still UDIF") << withKoly(image({mydisc})) << "a.dmg" << Seen{dmg, true, "MYDISC"};
+        QTest::newRow("koly in a file under 512 bytes") << QByteArray("koly and a little more") << "tiny.dmg" << Seen{dmg, true, ""};
+        QTest::newRow("koly not at the trailer start") << (noise(4096, 3) + QByteArray("xkoly") + QByteArray(507, '\0')) << "a.dmg" << Seen{raw, false, ""};
+        QTest::newRow("34 815 bytes: one byte short of a whole descriptor") << image({mydisc}).left(34815) << "a.iso" << Seen{raw, false, ""};
+        QTest::newRow("34 816 bytes: exactly one descriptor") << image({mydisc}) << "a.iso" << Seen{iso, false, "MYDISC"};
+        QTest::newRow("CDR extension in upper case") << QByteArray(4096, '\0') << "master.CDR" << Seen{"CD/DVD master (CDR)", false, ""};
     }
 
     void inspectsDescriptors()
     {
         QFETCH(QByteArray, content);
         QFETCH(QString, name);
-        QFETCH(QString, format);
-        QFETCH(bool, udif);
-        QFETCH(QString, volume);
+        QFETCH(Seen, want);
+        const auto &[format, udif, volume] = want;
 
         const QString path = m_env.path(name);
         QVERIFY(writeFile(path, content));
@@ -228,11 +225,7 @@ private slots:
         // answers; either way it must return. examine() then says what is
         // wrong with it, if anything, and the size its disc takes.
         QTest::addColumn<std::function<QString(const QString &dir)>>("make");
-        QTest::addColumn<bool>("answers");
-        QTest::addColumn<QString>("format");
-        QTest::addColumn<bool>("otherUser"); // inspect as uid 65534 rather than as ourselves
-        QTest::addColumn<QString>("problem"); // examine()'s problem, or its why; %1: the path
-        QTest::addColumn<qint64>("disc");     // examine()'s discBytes(); -1: the file's own size
+        QTest::addColumn<Examined>("want");
 
         using Make = std::function<QString(const QString &)>;
         // The path of `name` in the folder, when `create` makes it there.
@@ -241,34 +234,31 @@ private slots:
         };
         const auto file = [&](const QString &name, const QByteArray &data) { return made(name, [=](const QString &p) { return writeFile(p, data); }); };
 
-        QTest::newRow("random bytes, short of the descriptors") << file("noise1.iso", noise(13331, 1)) << true << "Raw disc image" << false << "" << qint64(-1);
-        QTest::newRow("random bytes past the descriptors") << file("noise4.iso", noise(93324, 4)) << true << "Raw disc image" << false << "" << qint64(-1);
-        QTest::newRow("random bytes named .dmg") << file("noise.dmg", noise(40000, 5)) << true << "Raw disc image" << false << "KLVO Tandor can't burn noise.dmg: This file is not a DMG: it has no UDIF trailer (\"koly\")." << qint64(-1);
+        QTest::newRow("random bytes, short of the descriptors") << file("noise1.iso", noise(13331, 1)) << Examined{true, "Raw disc image", false, "", qint64(-1)};
+        QTest::newRow("random bytes past the descriptors") << file("noise4.iso", noise(93324, 4)) << Examined{true, "Raw disc image", false, "", qint64(-1)};
+        QTest::newRow("random bytes named .dmg") << file("noise.dmg", noise(40000, 5)) << Examined{true, "Raw disc image", false, "KLVO Tandor can't burn noise.dmg: This file is not a DMG: it has no UDIF trailer (\"koly\").", qint64(-1)};
         // A sheet's disc is its tracks, not the sheet's own few bytes.
         const auto sheet = [&](const QString &name, const QByteArray &text, int sectors) {
             return made(name, [=](const QString &p) { return writeFile(p, text) && (sectors == 0 || TestEnv::writePattern(QFileInfo(p).dir().filePath("disc.bin"), 2048 * sectors)); });
         };
         const QByteArray cue("FILE \"disc.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n");
-        QTest::newRow("cue sheet") << sheet("disc.cue", cue, 300) << true << "Raw disc image" << false << "" << qint64(300 * 2048);
-        QTest::newRow("toc sheet") << sheet("disc.toc", "CD_ROM\nTRACK MODE1\nDATAFILE \"disc.bin\"\n", 301) << true << "Raw disc image" << false << "" << qint64(301 * 2048);
-        QTest::newRow("cue naming a missing file") << sheet("disc.cue", cue, 0) << true << "Raw disc image" << false << "KLVO Tandor can't burn disc.cue: Line 1 of disc.cue: the file disc.bin is missing." << qint64(-1);
-        QTest::newRow("zero-byte file") << file("empty.iso", {}) << false << "" << false << "empty.iso is empty: there is nothing in it to burn." << qint64(0);
-        QTest::newRow("directory") << made("folder.iso", [](const QString &p) { return QDir().mkpath(p); }) << false << "" << false << "folder.iso isn't a file." << qint64(0);
-        QTest::newRow("missing file") << Make([](const QString &dir) { return QDir(dir).filePath("gone.iso"); }) << false << "" << false << "gone.iso can't be found." << qint64(0);
-        QTest::newRow("named pipe (would block on open)") << made("pipe.iso", [](const QString &p) { return ::mkfifo(QFile::encodeName(p).constData(), 0600) == 0; }) << false << "" << false << "pipe.iso isn't a file." << qint64(0);
-        QTest::newRow("character device") << Make([](const QString &) { return QStringLiteral("/dev/zero"); }) << false << "" << false << "zero isn't a file." << qint64(0);
-        QTest::newRow("symbolic link to an image") << made("link.iso", [](const QString &p) { const QString target = QFileInfo(p).dir().filePath("target.iso"); return writeFile(target, image({{16, 1, "CD001", padded("LINKED", ' ')}})) && QFile::link(target, p); }) << true << "ISO 9660 image" << false << "" << qint64(-1);
-        QTest::newRow("file without read permission") << made("secret.iso", [](const QString &p) { return writeFile(p, image({{16, 1, "CD001", padded("SECRET", ' ')}})) && QFile::setPermissions(p, QFileDevice::WriteOwner); }) << false << "" << true << "Couldn't open %1 (Permission denied)." << qint64(0);
+        QTest::newRow("cue sheet") << sheet("disc.cue", cue, 300) << Examined{true, "Raw disc image", false, "", qint64(300 * 2048)};
+        QTest::newRow("toc sheet") << sheet("disc.toc", "CD_ROM\nTRACK MODE1\nDATAFILE \"disc.bin\"\n", 301) << Examined{true, "Raw disc image", false, "", qint64(301 * 2048)};
+        QTest::newRow("cue naming a missing file") << sheet("disc.cue", cue, 0) << Examined{true, "Raw disc image", false, "KLVO Tandor can't burn disc.cue: Line 1 of disc.cue: the file disc.bin is missing.", qint64(-1)};
+        QTest::newRow("zero-byte file") << file("empty.iso", {}) << Examined{false, "", false, "empty.iso is empty: there is nothing in it to burn.", qint64(0)};
+        QTest::newRow("directory") << made("folder.iso", [](const QString &p) { return QDir().mkpath(p); }) << Examined{false, "", false, "folder.iso isn't a file.", qint64(0)};
+        QTest::newRow("missing file") << Make([](const QString &dir) { return QDir(dir).filePath("gone.iso"); }) << Examined{false, "", false, "gone.iso can't be found.", qint64(0)};
+        QTest::newRow("named pipe (would block on open)") << made("pipe.iso", [](const QString &p) { return ::mkfifo(QFile::encodeName(p).constData(), 0600) == 0; }) << Examined{false, "", false, "pipe.iso isn't a file.", qint64(0)};
+        QTest::newRow("character device") << Make([](const QString &) { return QStringLiteral("/dev/zero"); }) << Examined{false, "", false, "zero isn't a file.", qint64(0)};
+        QTest::newRow("symbolic link to an image") << made("link.iso", [](const QString &p) { const QString target = QFileInfo(p).dir().filePath("target.iso"); return writeFile(target, image({{16, 1, "CD001", padded("LINKED", ' ')}})) && QFile::link(target, p); }) << Examined{true, "ISO 9660 image", false, "", qint64(-1)};
+        QTest::newRow("file without read permission") << made("secret.iso", [](const QString &p) { return writeFile(p, image({{16, 1, "CD001", padded("SECRET", ' ')}})) && QFile::setPermissions(p, QFileDevice::WriteOwner); }) << Examined{false, "", true, "Couldn't open %1 (Permission denied).", qint64(0)};
     }
 
     void badInput()
     {
         QFETCH(std::function<QString(const QString &)>, make);
-        QFETCH(bool, answers);
-        QFETCH(QString, format);
-        QFETCH(bool, otherUser);
-        QFETCH(QString, problem);
-        QFETCH(qint64, disc);
+        QFETCH(Examined, want);
+        const auto &[answers, format, otherUser, problem, disc] = want;
 
         QTemporaryDir dir;
         QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner

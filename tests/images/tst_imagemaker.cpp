@@ -4,7 +4,6 @@
 #include "images/ImageMaker.h"
 #include "platform/udif/Udif.h"
 
-
 #include <thread>
 
 namespace {
@@ -13,8 +12,7 @@ namespace {
 QStringList filesInImage(const QString &image)
 {
     QProcess p;
-    p.start(QStringLiteral("xorriso"), {QStringLiteral("-indev"), image, QStringLiteral("-find"), QStringLiteral("/"),
-                                        QStringLiteral("-type"), QStringLiteral("f")});
+    p.start(QStringLiteral("xorriso"), {"-indev", image, "-find", "/", "-type", "f"});
     if (!p.waitForFinished(30000))
         return {QStringLiteral("xorriso did not finish")};
     QStringList files;

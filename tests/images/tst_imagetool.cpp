@@ -13,14 +13,16 @@ namespace {
 // A tool that is /bin/sh running `script`, read with xorriso's rules: the
 // runner's own behaviour (exit status, streams, lines, cancellation) is what
 // these tests are about.
-QString runScript(const QString &script, const std::function<void(double)> &progress = {},
-                  CancelToken *cancel = nullptr)
+QString runScript(const QString &script, const std::function<void(double)> &progress = {}, CancelToken *cancel = {})
 {
-    return ImageTool::xorriso().withProgram(QStringLiteral("/bin/sh")).run({QStringLiteral("-c"), script}, progress,
-                                                                          cancel);
+    return ImageTool::xorriso().withProgram(QStringLiteral("/bin/sh")).run({"-c", script}, progress, cancel);
 }
 
 } // namespace
+
+// A script, and its stdout on success, or the error text and the tool line kept
+// for the log on failure; and the progress reported.
+struct Run { QString script, result, error, detail; QList<double> progress; };
 
 class TstImageTool : public QObject
 {
@@ -76,33 +78,26 @@ private slots:
 
     void runs_data()
     {
-        QTest::addColumn<QString>("script");
-        QTest::addColumn<QString>("result");   // standard output on success
-        QTest::addColumn<QString>("error");    // the TDError text on failure
-        QTest::addColumn<QString>("detail");   // the tool's line kept for the log; empty: none
-        QTest::addColumn<QList<double>>("progress");
+        QTest::addColumn<Run>("want");
 
-        QTest::newRow("success returns stdout") << "echo one; echo two >&2; printf 'two\\nthree'" << "one\ntwo\nthree" << "" << "" << QList<double>{};
-        QTest::newRow("status 1 with a message on stderr") << "echo 'xorriso: create failed - Resource busy' >&2; exit 1" << "" << "xorriso: create failed - Resource busy" << "" << QList<double>{};
-        QTest::newRow("status 1 and silent") << "exit 1" << "" << "xorriso: xorriso failed" << "" << QList<double>{};
-        QTest::newRow("killed by a signal") << "echo 'about to die' >&2; kill -SEGV $$" << "" << "xorriso: about to die" << "" << QList<double>{};
-        QTest::newRow("progress on both streams, clamped, negatives ignored") << "echo 'xorriso : UPDATE :  42.5% done' >&2; echo 'xorriso : UPDATE : -1% done';" " echo 'xorriso : UPDATE : 150% done' >&2; printf 'xorriso : UPDATE : 99%% done'" << "xorriso : UPDATE : -1% done\nxorriso : UPDATE : 99% done" << "" << "" << QList<double>{0.425, 1.0, 0.99};
-        QTest::newRow("a line split across writes is one line") << "printf 'xorriso : UPDATE :  1' >&2; sleep 0.3; printf '2.5%% done\\n' >&2" << "" << "" << "" << QList<double>{0.125};
-        QTest::newRow("much output does not block the tool") << "head -c 3000000 /dev/zero | tr '\\0' 'x'; echo" << QString(3000000, QLatin1Char('x')) + "\n" << "" << "" << QList<double>{};
-        QTest::newRow("invalid UTF-8 is repaired") << "printf 'caf\\351\\n'" << QString::fromUtf8("caf\xEF\xBF\xBD\n") << "" << "" << QList<double>{};
+        QTest::newRow("success returns stdout") << Run{"echo one; echo two >&2; printf 'two\\nthree'", "one\ntwo\nthree", "", "", {}};
+        QTest::newRow("status 1 with a message on stderr") << Run{"echo 'xorriso: create failed - Resource busy' >&2; exit 1", "", "xorriso: create failed - Resource busy", "", {}};
+        QTest::newRow("status 1 and silent") << Run{"exit 1", "", "xorriso: xorriso failed", "", {}};
+        QTest::newRow("killed by a signal") << Run{"echo 'about to die' >&2; kill -SEGV $$", "", "xorriso: about to die", "", {}};
+        QTest::newRow("progress on both streams, clamped, negatives ignored") << Run{"echo 'xorriso : UPDATE :  42.5% done' >&2; echo 'xorriso : UPDATE : -1% done';" " echo 'xorriso : UPDATE : 150% done' >&2; printf 'xorriso : UPDATE : 99%% done'", "xorriso : UPDATE : -1% done\nxorriso : UPDATE : 99% done", "", "", QList<double>{0.425, 1.0, 0.99}};
+        QTest::newRow("a line split across writes is one line") << Run{"printf 'xorriso : UPDATE :  1' >&2; sleep 0.3; printf '2.5%% done\\n' >&2", "", "", "", {0.125}};
+        QTest::newRow("much output does not block the tool") << Run{"head -c 3000000 /dev/zero | tr '\\0' 'x'; echo", QString(3000000, QLatin1Char('x')) + "\n", "", "", {}};
+        QTest::newRow("invalid UTF-8 is repaired") << Run{"printf 'caf\\351\\n'", QString::fromUtf8("caf\xEF\xBF\xBD\n"), "", "", {}};
         // What the failed run printed as a whole is read, not only its last line.
-        QTest::newRow("known failure") << "echo 'libburn : SORRY : Neither stdio-path nor its directory exist' >&2;" " echo \"xorriso : FAILURE : Cannot acquire drive 'stdio:/gone/x.iso'\" >&2;" " echo \"xorriso : aborting : -abort_on 'FAILURE' encountered 'FAILURE'\" >&2; exit 5" << "" << "The folder to save the image in doesn't exist." << "xorriso: Cannot acquire drive 'stdio:/gone/x.iso'" << QList<double>{};
-        QTest::newRow("known words on standard output") << "echo 'xorriso : FAILURE : Image size 673s exceeds free space on media 32s'; exit 32" << "" << TDError::writeFailed(QString::fromLocal8Bit(std::strerror(ENOSPC))).text() << "xorriso: Image size 673s exceeds free space on media 32s" << QList<double>{};
-        QTest::newRow("unknown failure keeps the tool's line, once") << "echo 'xorriso : FAILURE : Something new' >&2; exit 5" << "" << "xorriso: Something new" << "" << QList<double>{};
+        QTest::newRow("known failure") << Run{"echo 'libburn : SORRY : Neither stdio-path nor its directory exist' >&2;" " echo \"xorriso : FAILURE : Cannot acquire drive 'stdio:/gone/x.iso'\" >&2;" " echo \"xorriso : aborting : -abort_on 'FAILURE' encountered 'FAILURE'\" >&2; exit 5", "", "The folder to save the image in doesn't exist.", "xorriso: Cannot acquire drive 'stdio:/gone/x.iso'", {}};
+        QTest::newRow("known words on standard output") << Run{"echo 'xorriso : FAILURE : Image size 673s exceeds free space on media 32s'; exit 32", "", TDError::writeFailed(QString::fromLocal8Bit(std::strerror(ENOSPC))).text(), "xorriso: Image size 673s exceeds free space on media 32s", {}};
+        QTest::newRow("unknown failure keeps the tool's line, once") << Run{"echo 'xorriso : FAILURE : Something new' >&2; exit 5", "", "xorriso: Something new", "", {}};
     }
 
     void runs()
     {
-        QFETCH(QString, script);
-        QFETCH(QString, result);
-        QFETCH(QString, error);
-        QFETCH(QString, detail);
-        QFETCH(QList<double>, progress);
+        QFETCH(Run, want);
+        auto &[script, result, error, detail, progress] = want;
 
         QList<double> reports;
         // Progress lines reach the callback in stream order; the two streams'
@@ -171,8 +166,8 @@ private slots:
     {
         const ImageTool tool(QStringLiteral("no-such-image-tool"), {}, {}, {});
         const TDError missing = thrown([&] { tool.run({}); });
-        QCOMPARE(missing.text(), QStringLiteral("Tandor needs no-such-image-tool for this, and it isn't installed. "
-                                                "Install the no-such-image-tool package."));
+        QCOMPARE(missing.text(), "Tandor needs no-such-image-tool for this, and it isn't installed. "
+                                 "Install the no-such-image-tool package.");
         QCOMPARE(missing.detail(), QStringLiteral("Couldn't start no-such-image-tool: No such file or directory"));
         const ImageTool notExecutable(QStringLiteral("fuseiso"), QStringLiteral("/etc/hostname"), {}, {});
         const QString text = thrown([&] { notExecutable.run({}); }).text();

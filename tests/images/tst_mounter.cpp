@@ -172,9 +172,7 @@ private slots:
         const QString wrongIdentifier = "fuseiso: init: wrong standard identifier in volume descriptor 17, exiting..";
         QTest::newRow("random bytes past the descriptors") << random << false << true << noFileSystem << wrongIdentifier;
         QTest::newRow("DMG of random bytes") << random << true << true << noFileSystem << wrongIdentifier;
-        QByteArray koly("koly");
-        koly.append(508, '\0');
-        QTest::newRow("damaged DMG") << QByteArray(4096, '\0') + koly << false << true << "This DMG is damaged: its trailer has version 0 and size 0, not version 4 and " "size 512." << "";
+        QTest::newRow("damaged DMG") << QByteArray(4096, '\0') + "koly" + QByteArray(508, '\0') << false << true << "This DMG is damaged: its trailer has version 0 and size 0, not version 4 and " "size 512." << "";
         QTest::newRow("empty file") << QByteArray("") << false << true << noFileSystem << "fuseiso: only 0 bytes read from position 32768, 2048 required; is it really " "supported file?";
         QTest::newRow("missing file") << QByteArray() << false << true << "The image file can't be found." << "fuseiso: Can`t open image file: No such file or directory";
         QTest::newRow("attach without mounting needs udisks2") << QByteArray(4096, '\0') << false << false << "The image can't be attached without opening it here: that needs udisks2, which isn't running." << "";

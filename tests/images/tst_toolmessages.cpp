@@ -22,11 +22,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("sentence"); // empty: none is known
 
         const QString banner = QStringLiteral("xorriso 1.5.4 : RockRidge filesystem manipulator, libburnia project.\n\n");
-        const QString drive = QStringLiteral("Drive current: -outdev 'stdio:/home/me/out/x.partial.iso'\n"
-                                             "Media current: stdio file, overwriteable\n"
-                                             "Media status : is blank\n"
-                                             "Added to ISO image: directory '/'='/home/me/Photos'\n"
-                                             "xorriso : UPDATE :       1 files added in 1 seconds\n");
+        const QString drive = QStringLiteral("Drive current: -outdev 'stdio:/home/me/out/x.partial.iso'\nMedia current: stdio file, "
+                                             "overwriteable\nMedia status : is blank\nAdded to ISO image: directory '/'="
+                                             "'/home/me/Photos'\nxorriso : UPDATE :       1 files added in 1 seconds\n");
         const QString noFileSystem = QStringLiteral("This image holds no file system Linux can mount.");
         const QString diskFull = TDError::writeFailed(QString::fromLocal8Bit(std::strerror(ENOSPC))).text();
         const QString busy = QStringLiteral("The image is busy: close the files and windows that use it, then try again.");

@@ -18,6 +18,9 @@ qint64 firstNonZero(const QByteArray &data, qint64 from)
 
 } // namespace
 
+// What comparing an image with a disc finds; -1: no difference, or not short.
+struct Compared { bool match; qint64 firstDifference, shortBy; };
+
 class TstVerifier : public QObject
 {
     Q_OBJECT
@@ -27,42 +30,39 @@ private slots:
     {
         QTest::addColumn<QByteArray>("image");
         QTest::addColumn<QByteArray>("other");
-        QTest::addColumn<bool>("match");
-        QTest::addColumn<qint64>("firstDifference"); // -1: none
-        QTest::addColumn<qint64>("shortBy");         // -1: none
+        QTest::addColumn<Compared>("want");
 
         const QByteArray img = patterned(6 * mib + 777); // several chunks and a partial last one
 
-        QTest::newRow("identical") << img << img << true << qint64(-1) << qint64(-1);
-        QTest::newRow("disc longer than the image") << img << (img + QByteArray(300 * 1024, '\x55')) << true << qint64(-1) << qint64(-1);
+        QTest::newRow("identical") << img << img << Compared{true, -1, -1};
+        QTest::newRow("disc longer than the image") << img << (img + QByteArray(300 * 1024, '\x55')) << Compared{true, -1, -1};
         const auto flipped = [&](std::initializer_list<qint64> at) {
             QByteArray other = img;
             for (qint64 i : at)
                 other[i] = char(other[i] ^ 0x01);
             return other;
         };
-        QTest::newRow("one byte differs at 5 000 000") << img << flipped({5000000}) << false << qint64(5000000) << qint64(-1);
+        QTest::newRow("one byte differs at 5 000 000") << img << flipped({5000000}) << Compared{false, 5000000, -1};
         // The last byte of the first chunk, and one further on.
-        QTest::newRow("two differences: only the first") << img << flipped({mib - 1, 3 * mib}) << false << qint64(1048575) << qint64(-1);
-        QTest::newRow("last byte differs") << img << flipped({img.size() - 1}) << false << qint64(img.size() - 1) << qint64(-1);
+        QTest::newRow("two differences: only the first") << img << flipped({mib - 1, 3 * mib}) << Compared{false, 1048575, -1};
+        QTest::newRow("last byte differs") << img << flipped({img.size() - 1}) << Compared{false, qint64(img.size() - 1), -1};
         // The disc side is zero-filled where it ended, so the first difference
         // is where the image has a non-zero byte there.
-        QTest::newRow("disc 2048 bytes short") << img << img.left(img.size() - 2048) << false << firstNonZero(img, img.size() - 2048) << qint64(2048);
+        QTest::newRow("disc 2048 bytes short") << img << img.left(img.size() - 2048) << Compared{false, firstNonZero(img, img.size() - 2048), 2048};
         const QByteArray zeroTail = img.left(img.size() - 4096) + QByteArray(4096, '\0');
-        QTest::newRow("disc short only by zero bytes") << zeroTail << zeroTail.left(zeroTail.size() - 4096) << false << qint64(-1) << qint64(4096);
-        QTest::newRow("disc ends on a chunk boundary") << img << img.left(2 * mib) << false << firstNonZero(img, 2 * mib) << qint64(img.size() - 2 * mib);
-        QTest::newRow("empty disc") << img << QByteArray() << false << firstNonZero(img, 0) << qint64(img.size());
-        QTest::newRow("empty image") << QByteArray() << img << true << qint64(-1) << qint64(-1);
-        QTest::newRow("empty image, empty disc") << QByteArray() << QByteArray() << true << qint64(-1) << qint64(-1);
+        QTest::newRow("disc short only by zero bytes") << zeroTail << zeroTail.left(zeroTail.size() - 4096) << Compared{false, -1, 4096};
+        QTest::newRow("disc ends on a chunk boundary") << img << img.left(2 * mib) << Compared{false, firstNonZero(img, 2 * mib), qint64(img.size() - 2 * mib)};
+        QTest::newRow("empty disc") << img << QByteArray() << Compared{false, firstNonZero(img, 0), qint64(img.size())};
+        QTest::newRow("empty image") << QByteArray() << img << Compared{true, -1, -1};
+        QTest::newRow("empty image, empty disc") << QByteArray() << QByteArray() << Compared{true, -1, -1};
     }
 
     void compares()
     {
         QFETCH(QByteArray, image);
         QFETCH(QByteArray, other);
-        QFETCH(bool, match);
-        QFETCH(qint64, firstDifference);
-        QFETCH(qint64, shortBy);
+        QFETCH(Compared, want);
+        const auto [match, firstDifference, shortBy] = want;
 
         const QString imagePath = m_env.path(QStringLiteral("image.iso"));
         const QString otherPath = m_env.path(QStringLiteral("disc.bin"));
