@@ -15,10 +15,14 @@ class TestBurnControl : public QObject
     {
         explicit Rig(int burners) : ModelRig(burners) { model->setDemoSeconds(0.4); }
         void addTrack(int project) { QVERIFY(addTones(project, {QStringLiteral("p%1").arg(project)})); }
-        void stack(int copies)
+        // A stack of `copies` of a track, started on the first `decks` decks.
+        void startStack(int copies, int decks)
         {
+            addTrack(0);
             model->setMode(BurnMode::queue);
             model->setCopies(copies);
+            for (int i = 0; i < decks; ++i)
+                model->start(deck(i));
         }
     };
 
@@ -97,7 +101,8 @@ private Q_SLOTS:
         Rig rig(0);
         rig.model->setDemo(true);
         rig.model->setDemoSeconds(30);
-        rig.stack(2);
+        rig.model->setMode(BurnMode::queue);
+        rig.model->setCopies(2);
         rig.model->start(rig.deck(0)); // no tracks
         QCOMPARE(rig.model->copiesStarted(), 0);
         rig.addTrack(0);
@@ -120,10 +125,8 @@ private Q_SLOTS:
     void demoStackRunsToTheEnd()
     {
         Rig rig(0);
-        rig.addTrack(0);
         rig.model->setDemo(true);
-        rig.stack(3);
-        rig.model->start(rig.deck(0));
+        rig.startStack(3, 1);
         QTRY_COMPARE_WITH_TIMEOUT(rig.model->copiesDone(), 1, 3000);
         QCOMPARE(rig.deck(0)->state(), Deck::State::waiting);
         QCOMPARE(rig.deck(0)->phase(), QStringLiteral("Insert a blank CD-R for copy 2"));
@@ -138,9 +141,7 @@ private Q_SLOTS:
     void failedCopyIsMadeAgain()
     {
         Rig rig(1);
-        rig.addTrack(0);
-        rig.stack(3);
-        rig.model->start(rig.deck(0));
+        rig.startStack(3, 1);
         QTRY_COMPARE(rig.service.jobs.size(), 1);
         rig.service.jobs.last().job->send(DiscJobState::done);
         QCOMPARE(rig.model->copiesDone(), 1);
@@ -175,10 +176,7 @@ private Q_SLOTS:
     {
         QFETCH(bool, reset);
         Rig rig(2);
-        rig.addTrack(0);
-        rig.stack(3);
-        rig.model->start(rig.deck(0));
-        rig.model->start(rig.deck(1));
+        rig.startStack(3, 2);
         QTRY_COMPARE(rig.service.jobs.size(), 2);
         for (const auto &d : rig.devices)
             d->m_status = ScriptedDevice::emptyTray();
@@ -210,9 +208,7 @@ private Q_SLOTS:
     void loweringCopiesEndsTheStack()
     {
         Rig rig(1);
-        rig.addTrack(0);
-        rig.stack(3);
-        rig.model->start(rig.deck(0));
+        rig.startStack(3, 1);
         QTRY_COMPARE(rig.service.jobs.size(), 1);
         rig.model->setCopies(1);
         rig.service.jobs.last().job->send(DiscJobState::done);

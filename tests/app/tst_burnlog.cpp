@@ -15,13 +15,8 @@ class TestBurnLog : public QObject
 
     static QStringList fileLines(const QString &path)
     {
-        QFile f(path);
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        QString text = QString::fromUtf8(f.readAll());
-        if (text.endsWith(QLatin1Char('\n')))
-            text.chop(1);
-        return text.split(QLatin1Char('\n'));
+        const QString text = QString::fromUtf8(readFile(path));
+        return (text.endsWith(u'\n') ? text.chopped(1) : text).split(u'\n');
     }
 
     // The message part of a file line: everything after the stamp and two spaces.
@@ -74,8 +69,7 @@ private Q_SLOTS:
         for (int i = 1; i <= 500; ++i)
             QCOMPARE(message(file.at(i)), QStringLiteral("line %1").arg(i));
         QVERIFY(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d  line 1$"))
-                    .match(file.at(1))
-                    .hasMatch());
+                    .match(file.at(1)).hasMatch());
     }
 
     // A message of several lines goes in as it is; a tool's own words ride
@@ -132,9 +126,7 @@ private Q_SLOTS:
         app.model->logFile().flush();
         QVERIFY(QFile::remove(app.logPath));
         const QString target = app.env.path(QStringLiteral("copy.txt"));
-        QFile old(target);
-        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("an older copy that is replaced\n") > 0);
-        old.close();
+        QVERIFY(writeFile(target, "an older copy that is replaced\n"));
 
         QSignalSpy saved(app.model.get(), &AppModel::logCopySaved);
         app.model->saveLogCopy(target);

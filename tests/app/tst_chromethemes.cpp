@@ -10,10 +10,7 @@
 
 // Worked out here from the colour rules, not with the code under test.
 namespace {
-struct V
-{
-    double r, g, b;
-};
+struct V { double r, g, b; };
 double lum(V c)
 {
     auto f = [](double x) { return x <= 0.03928 ? x / 12.92 : std::pow((x + 0.055) / 1.055, 2.4); };

@@ -141,7 +141,6 @@ private Q_SLOTS:
         QCOMPARE(model.connectedCount(), 2);
         for (Deck *deck : model.visibleDecks())
             QCOMPARE(deck->mediaText(), QStringLiteral("Blank CD-R ready · 80 min"));
-        const QString b = model.decks().at(1)->deviceKey();
 
         QSignalSpy connected(&model, &AppModel::connectedCountChanged);
         QVERIFY(burners.unplugBurner(burners.burnerNumbers().first()));
@@ -150,8 +149,6 @@ private Q_SLOTS:
         burners.plugBurner();
         QVERIFY(connected.wait());
         QVERIFY(model.decks().at(0)->hasDrive());
-        QCOMPARE(model.decks().at(1)->deviceKey(), b);
-        QCOMPARE(model.decks().at(0)->driveName(), QStringLiteral("KLVO Virtual Burner 3"));
         QCOMPARE(model.logLines()->lines().first().text,
                  QStringLiteral("Deck A: KLVO Virtual Burner 3 found. Blank CD-R ready · 80 min."));
     }

@@ -247,10 +247,8 @@ private Q_SLOTS:
         auto &[bus, notes, rig] = stage;
 
         if (how == QLatin1String("active") || how == QLatin1String("off")) {
-            if (how == QLatin1String("active"))
-                rig.model->setWindowActive(true);
-            else
-                rig.model->setNotifications(false);
+            rig.model->setWindowActive(how == QLatin1String("active"));
+            rig.model->setNotifications(how != QLatin1String("off"));
             ScriptedJob *job = rig.startBurning(1);
             QVERIFY(job);
             job->send(DiscJobState::failed);

@@ -242,8 +242,7 @@ private Q_SLOTS:
         Rig rig(2);
         QTRY_VERIFY(rig.deck(1)->hasDrive());
         QVERIFY(!rig.queue()->add(Jobs::Erase{2, false}, QStringLiteral("Quick erase on Deck C")));
-        QCOMPARE(rig.texts().last(), QStringLiteral("Deck C has no burner. Pick a deck that shows a burner, or plug "
-                                                    "one in (straight into the computer) and click Refresh Drives."));
+        QVERIFY(rig.texts().last().startsWith(QStringLiteral("Deck C has no burner."))); // the words: tst_scheduler
         const QString text = rig.env.path(QStringLiteral("notes.iso"));
         QVERIFY(writeFile(text, QByteArray()));
         QVERIFY(!rig.queue()->add(Jobs::BurnImage{text, 0, false, true, true}, QStringLiteral("Burn")));

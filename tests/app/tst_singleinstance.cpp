@@ -148,10 +148,8 @@ private Q_SLOTS:
         const mode_t tempModeBefore = modeOf(temp);
 
         const QString path = SingleInstance::defaultSocketPath();
-        const QString folder = expected == QLatin1String("runtime") ? runtime
-                               : expected == QLatin1String("temp")  ? temp
-                               : expected == QLatin1String("cache") ? cache
-                                                                    : QString();
+        const QMap<QString, QString> folders{{"runtime", runtime}, {"temp", temp}, {"cache", cache}};
+        const QString folder = folders.value(expected);
         if (folder.isEmpty()) {
             QCOMPARE(path, QString());
         } else {

@@ -77,7 +77,6 @@ private Q_SLOTS:
         QTest::newRow("grows to the page") << QRectF(100, 60, 1440, 960) << QSizeF(1711.1, 980) << QRectF(100, 60, 1712, 980);
         QTest::newRow("grown past the edge moves back") << QRectF(400, 100, 1440, 960) << QSizeF(1711, 960) << QRectF(209, 100, 1711, 960);
         QTest::newRow("no bigger than the screen") << QRectF(0, 25, 1440, 960) << QSizeF(2400, 1500) << QRectF(0, 25, 1920, 1055);
-        QTest::newRow("never shrinks") << QRectF(0, 25, 1600, 1000) << QSizeF(1000, 700) << QRectF(0, 25, 1600, 1000);
     }
     void grownToShow()
     {
@@ -100,7 +99,6 @@ private Q_SLOTS:
         QTest::newRow("three numbers") << QVariant("{{1, 2}, {300}}") << none;
         QTest::newRow("trailing text") << QVariant("{{1, 2}, {300, 400}} x") << none;
         QTest::newRow("empty") << QVariant("") << none;
-        QTest::newRow("50 x 50 ignored") << QVariant("{{10, 10}, {50, 50}}") << none;
         QTest::newRow("narrow ignored") << QVariant("{{10, 10}, {99, 800}}") << none;
         QTest::newRow("low ignored") << QVariant("{{10, 10}, {800, 99.5}}") << none;
         QTest::newRow("100 x 100 kept") << QVariant("{{0, 0}, {100, 100}}") << QVariant(QRectF(0, 0, 100, 100));
@@ -169,7 +167,6 @@ private Q_SLOTS:
         QTest::addColumn<double>("zoom");
         QTest::addColumn<double>("expected");
         QTest::newRow("wide at 100%") << 1440.0 << 1.0 << 1440.0;
-        QTest::newRow("wide at 150%") << 1920.0 << 1.5 << 1280.0;
         QTest::newRow("narrow at 100%") << 900.0 << 1.0 << 1180.0;
         QTest::newRow("zoom makes it narrow") << 1440.0 << 2.0 << 1180.0;
         QTest::newRow("zoom out widens") << 1440.0 << 0.85 << 1440.0 / 0.85;

@@ -89,10 +89,13 @@ bool struck()
     return hit;
 }
 
-void addRows()
+// With `said`: the words the user gets.
+void addRows(bool said = true)
 {
     QTest::addColumn<int>("kind");
     QTest::addColumn<qint64>("after");
+    if (said)
+        QTest::addColumn<QString>("said");
 }
 // The row's fault and the bytes written before it strikes.
 std::pair<Kind, qint64> fault()
@@ -115,7 +118,6 @@ private Q_SLOTS:
     void preparedAudio_data()
     {
         addRows();
-        QTest::addColumn<QString>("said");
         QTest::newRow("disk full") << int(Kind::diskFull) << qint64(64 * 1024) << QStringLiteral("Deck A: Couldn't save the file: ") + noSpace;
         QTest::newRow("permission denied") << int(Kind::denied) << qint64(0) << QStringLiteral("Deck A: Couldn't save the file: ") + noAccess;
         QTest::newRow("folder vanishes") << int(Kind::vanish) << qint64(64 * 1024) << QStringLiteral("Deck A: Couldn't save the file: ") + noEntry;
@@ -154,8 +156,7 @@ private Q_SLOTS:
     // A disc copied to an .iso by the queue, from a drive whose device is a file.
     void discCopy_data()
     {
-        addRows();
-        QTest::addColumn<QString>("said"); // "%1": the output folder
+        addRows(); // "%1": the output folder
         QTest::newRow("disk full") << int(Kind::diskFull) << qint64(mib + 4096) << QStringLiteral("Couldn't save the file: ") + noSpace;
         QTest::newRow("permission denied") << int(Kind::denied) << qint64(0) << QStringLiteral("Couldn't save the file: can't create Holiday.iso.partial in %1");
         QTest::newRow("folder vanishes") << int(Kind::vanish) << qint64(mib) << QStringLiteral("Couldn't save the file: ") + noEntry;
@@ -200,7 +201,7 @@ private Q_SLOTS:
     // (reached in this process) writes the DMG.
     void imageMaking_data()
     {
-        addRows();
+        addRows(false);
         QTest::addColumn<QString>("format");
         QTest::addColumn<bool>("child"); // the fault is the child's
         QTest::addColumn<QString>("said"); // "%1": the file it is about
@@ -265,8 +266,7 @@ private Q_SLOTS:
     // An image burned on a virtual burner, which writes the disc into its folder.
     void burnerOutput_data()
     {
-        addRows();
-        QTest::addColumn<QString>("said"); // "%1": the burner's folder
+        addRows(); // "%1": the burner's folder
         QTest::newRow("disk full") << int(Kind::diskFull) << qint64(256 * 1024) << QStringLiteral("Couldn't write the disc image: ") + noSpace + ".";
         QTest::newRow("permission denied") << int(Kind::denied) << qint64(0) << QStringLiteral("Couldn't write to %1: ") + noAccess + ".";
         QTest::newRow("folder vanishes") << int(Kind::vanish) << qint64(256 * 1024) << QStringLiteral("Couldn't save %1/Disc 001.iso: ") + noEntry + ".";
@@ -311,7 +311,7 @@ private Q_SLOTS:
     // nothing is said about it, and the program goes on.
     void logFile_data()
     {
-        addRows();
+        addRows(false);
         QTest::newRow("disk full") << int(Kind::diskFull) << qint64(10);
         QTest::newRow("permission denied") << int(Kind::denied) << qint64(0);
         QTest::newRow("folder vanishes") << int(Kind::vanish) << qint64(0);
@@ -351,7 +351,6 @@ private Q_SLOTS:
     void logCopy_data()
     {
         addRows();
-        QTest::addColumn<QString>("said");
         QTest::newRow("disk full") << int(Kind::diskFull) << qint64(20) << QStringLiteral("Couldn't save the log: ") + noSpace;
         QTest::newRow("permission denied") << int(Kind::denied) << qint64(0) << QStringLiteral("Couldn't save the log: ") + noAccess;
         QTest::newRow("folder vanishes") << int(Kind::vanish) << qint64(0) << QStringLiteral("Couldn't save the log: ") + noEntry;
@@ -427,7 +426,6 @@ private Q_SLOTS:
     void checksumFile_data()
     {
         addRows();
-        QTest::addColumn<QString>("said");
         QTest::newRow("disk full") << int(Kind::diskFull) << qint64(40) << QStringLiteral("Couldn't save: ") + noSpace;
         QTest::newRow("permission denied") << int(Kind::denied) << qint64(0) << QStringLiteral("Couldn't save: ") + noAccess;
         QTest::newRow("folder vanishes") << int(Kind::vanish) << qint64(0) << QStringLiteral("Couldn't save: ") + noEntry;
