@@ -1,7 +1,8 @@
 // Feeds arbitrary text to the cue sheet reader (fuzz_cue) or the toc reader
 // (fuzz_toc, built with FUZZ_TOC=1) and checks what a read sheet promises:
 // 1 to 99 tracks, each with sectors, lying inside its file with its file
-// gap in front of it, and toCueText() reading back as the same sheet. A
+// gap in front of it and its indexes rising inside it, and toCueText()
+// reading back as the same sheet. A
 // TDError with a text is an answer; anything else is a finding.
 //
 // Input: the sheet, then optionally a NUL and the bytes of "a.wav", the one
@@ -85,6 +86,10 @@ void checkTrack(const SheetTrack &t, const DiscSheet::FileSize &size)
         broken("a file gap reaching before the file");
     if (last > end)
         broken("a track running past the end of its file");
+    for (qsizetype i = 0; i < t.indexes.size(); ++i) {
+        if (i >= 98 || t.indexes[i] <= (i > 0 ? t.indexes[i - 1] : 0) || t.indexes[i] >= t.length)
+            broken("an index out of order, outside its track or past INDEX 99");
+    }
 }
 
 void check(const DiscSheet &sheet, const DiscSheet::FileSize &size)
@@ -121,9 +126,13 @@ void check(const DiscSheet &sheet, const DiscSheet::FileSize &size)
     const auto unquote = [](QString &text) { text.replace(u'"', u'\''); };
     unquote(expected.title);
     unquote(expected.performer);
+    unquote(expected.songwriter);
+    unquote(expected.message);
     for (SheetTrack &t : expected.tracks) {
         unquote(t.title);
         unquote(t.performer);
+        unquote(t.songwriter);
+        unquote(t.message);
     }
     if (!(again == expected)) {
         fprintf(stderr, "%s\n", qPrintable(cue));

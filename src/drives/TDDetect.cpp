@@ -48,6 +48,7 @@ DriveSnapshot DriveSnapshot::read(const DiscDevice &device)
     s.erasable = status->erasable;
     if (!status->bsdName.isEmpty())
         s.bsdName = status->bsdName;
+    s.audioTracks = status->audioTracks;
     return s;
 }
 

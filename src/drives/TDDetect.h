@@ -30,6 +30,7 @@ struct DriveSnapshot
     std::optional<qint64> freeBlocks;
     bool erasable = false;
     std::optional<QString> bsdName;
+    int audioTracks = 0; // of a written CD in the tray
 
     bool operator==(const DriveSnapshot &) const = default;
 

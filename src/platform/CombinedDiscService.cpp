@@ -45,6 +45,30 @@ std::unique_ptr<DiscJob> CombinedDiscService::erase(const DiscDeviceRef &device,
     return service ? service->erase(device, type) : nullptr;
 }
 
+std::unique_ptr<CdReader> CombinedDiscService::openCd(const DiscDeviceRef &device)
+{
+    DiscService *service = owner(device);
+    return service ? service->openCd(device) : nullptr;
+}
+
+QStringList CombinedDiscService::trayMedia(const DiscDeviceRef &device) const
+{
+    DiscService *service = owner(device);
+    return service ? service->trayMedia(device) : QStringList();
+}
+
+QString CombinedDiscService::insertMedium(const DiscDeviceRef &device, const QString &medium)
+{
+    DiscService *service = owner(device);
+    return service ? service->insertMedium(device, medium) : QStringLiteral("The burner isn't connected any more.");
+}
+
+QString CombinedDiscService::insertImage(const DiscDeviceRef &device, const QString &path)
+{
+    DiscService *service = owner(device);
+    return service ? service->insertImage(device, path) : QStringLiteral("The burner isn't connected any more.");
+}
+
 std::optional<BurnLayout> CombinedDiscService::layoutForImageFile(const QString &path)
 {
     for (DiscService *service : std::as_const(m_services)) {

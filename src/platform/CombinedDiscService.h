@@ -30,6 +30,12 @@ public:
     std::unique_ptr<DiscJob> burn(const DiscDeviceRef &device, const BurnProperties &properties,
                                   const BurnLayout &layout) override;
     std::unique_ptr<DiscJob> erase(const DiscDeviceRef &device, EraseType type) override;
+    // Passed to the owner of `device` too; a burner no service lists has
+    // no disc to read and no tray to load.
+    std::unique_ptr<CdReader> openCd(const DiscDeviceRef &device) override;
+    QStringList trayMedia(const DiscDeviceRef &device) const override;
+    QString insertMedium(const DiscDeviceRef &device, const QString &medium) override;
+    QString insertImage(const DiscDeviceRef &device, const QString &path) override;
     // The first service, in order, that can make a layout of the file.
     std::optional<BurnLayout> layoutForImageFile(const QString &path) override;
     // Every inner service reads its burners again.

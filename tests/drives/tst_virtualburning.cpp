@@ -62,7 +62,7 @@ private Q_SLOTS:
                 const char gapByte = char(0x51 + i);
                 producers.append(std::make_shared<PatternProducer>(blocks[i], 2352, i, gapByte));
                 const quint32 gap = CDAudioProducer::preGapFrames(i, gapSeconds);
-                layout.tracks.append({BurnTrack::Kind::audio, producers.last(), blocks[i], 2352, gap});
+                layout.tracks.append({BurnTrack::Kind::audio, producers.last(), blocks[i], 2352, gap, {}});
                 expected += QByteArray(qsizetype(gap) * 2352, gapByte) + producers.last()->data();
             }
             BurnProperties properties = keepDisc();
@@ -97,6 +97,17 @@ private Q_SLOTS:
             QCOMPARE(QString::fromUtf8(rig.disc("Disc 001.cue")), cue);
             for (const auto &producer : producers)
                 QCOMPARE(producer->verifyCalls > 0, verify);
+            // The disc stays in and reads back as a drive gives it: from track
+            // 1's INDEX 01 on, its pre-gap hidden in the lead-in.
+            QCOMPARE(rig.burner->status()->bsdName, rig.folder + "/Disc 001.cue");
+            QCOMPARE(rig.burner->status()->audioTracks, 3);
+            const auto reader = rig.service.openCd(rig.burner);
+            QVERIFY(reader);
+            QByteArray back(expected.size() - 150 * 2352, 0);
+            for (qint64 lba = 0; lba * 2352 < back.size(); ++lba)
+                QVERIFY(reader->read(lba, 1, back.data() + lba * 2352));
+            QCOMPARE(back, expected.mid(150 * 2352));
+            QCOMPARE(reader->contents().tracks.first().fileGap, 0u);
         }
     }
 
@@ -140,6 +151,7 @@ private Q_SLOTS:
                 QVERIFY(!tray.blank);
                 QCOMPARE(tray.erasable, erasable);
                 QCOMPARE(tray.blocksFree.value_or(-1), 0);
+                QCOMPARE(tray.bsdName, rig.folder + "/Disc 001.iso");
             }
             // A written disc takes no second burn.
             QCOMPARE(rig.burn(properties, layout), DiscJobState::failed);
@@ -181,7 +193,7 @@ private Q_SLOTS:
         for (auto [audio] : rows) {
             Rig rig;
             auto producer = std::make_shared<PatternProducer>(40, audio ? 2352 : 2048, 3);
-            const BurnLayout layout{{{audio ? BurnTrack::Kind::audio : BurnTrack::Kind::data, producer, 40, audio ? 2352u : 2048u, audio ? 150u : 0u}}, {}};
+            const BurnLayout layout{{{audio ? BurnTrack::Kind::audio : BurnTrack::Kind::data, producer, 40, audio ? 2352u : 2048u, audio ? 150u : 0u, {}}}, {}};
             BurnProperties properties;
             properties.test = true;
             properties.verify = true;
@@ -226,7 +238,7 @@ private Q_SLOTS:
             const quint64 blocks = how == "tooBig" ? 120'000 : midway ? 100 : 40;
             for (int i = 0; i < 3; ++i) {
                 producers.append(std::make_shared<PatternProducer>(blocks, 2352, i));
-                layout.tracks.append({BurnTrack::Kind::audio, producers.last(), blocks, 2352, i == 0 ? 150u : 0u});
+                layout.tracks.append({BurnTrack::Kind::audio, producers.last(), blocks, 2352, i == 0 ? 150u : 0u, {}});
             }
             producers[1]->badVerify = how == "badVerify";
             producers[1]->failPrepare = how == "prepare";

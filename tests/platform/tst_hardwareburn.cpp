@@ -161,16 +161,19 @@ private Q_SLOTS:
                 const quint32 size = c.audioTracks ? 2352 : 2048;
                 run.producers.append(std::make_shared<PatternProducer>(400 + i, size, i + 1, 0, c.slowSource));
                 run.layout.tracks.append({c.audioTracks ? BurnTrack::Kind::audio : BurnTrack::Kind::data,
-                                          run.producers.last(), quint64(400 + i), size, c.audioTracks && i > 0 ? 150u : 0u});
+                                          run.producers.last(), quint64(400 + i), size, c.audioTracks && i > 0 ? 150u : 0u,
+                                          c.audioTracks && i == 1 ? QStringLiteral("DEA123400002") : QString()});
             }
             BurnProperties properties = keepDisc();
             properties.sao = c.sao;
             properties.test = c.test;
             properties.verify = true;
             properties.requestedSpeed = c.speed;
-            if (c.audioTracks)
+            if (c.audioTracks) {
                 properties.cdText = CDText{QStringLiteral("en"), QStringLiteral("Album"), QStringLiteral("Artist"),
                                            {QStringLiteral("One"), QStringLiteral("Deux \u00e9t\u00e9"), QStringLiteral("Three")}, {}};
+                properties.catalog = QStringLiteral("4006381333931");
+            }
             run.job = service.burn(device, properties, run.layout);
             QVERIFY(run.job);
             run.watch = std::make_unique<JobWatch>(run.job.get());
@@ -195,6 +198,15 @@ private Q_SLOTS:
                 QVERIFY2(drives.sectors(d, tracks[i].start + (c.sao ? 0 : gap), 400 + i) == run.producers[i]->data(), c.name);
             }
             QCOMPARE(drives.hasCdText(d), c.audioTracks > 0 && c.sao && !c.test);
+            // The subchannel codes, at once and track at once alike; a track line ends in its ISRC.
+            if (c.audioTracks && !c.test) {
+                QStringList isrcs;
+                for (const QString &line : drives.disc(d))
+                    if (line.startsWith(QLatin1String("track ")))
+                        isrcs << line.section(QLatin1Char(' '), -1);
+                QVERIFY2(drives.disc(d).contains(QStringLiteral("mcn 4006381333931")), c.name);
+                QCOMPARE(isrcs, QStringList({"-", "DEA123400002", "-"}).mid(0, c.audioTracks));
+            }
         }
     }
 

@@ -7,8 +7,11 @@
 #include "ScriptedDiscService.h"
 #include "platform/linux/DriveFacts.h"
 #include "platform/linux/HardwareDiscService.h"
+#include "platform/linux/ScsiCdReader.h"
 
+#include <QRandomGenerator>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -324,6 +327,97 @@ private Q_SLOTS:
         drives[0].arm(mmc::Fault::none);
         QTRY_VERIFY_WITH_TIMEOUT(drive->status() && drive->status()->blank, 5000);
         QVERIFY(drive->info().writeCaps && drive->info().writeCaps->value(DRCaps::canWriteCD));
+    }
+
+    // A master cdrskin burnt (it shares none of our code) read back through
+    // the service's reader: all that is on it, then its sectors, also where
+    // the disc is damaged or taken out.
+    void readsWrittenCd()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("cdrskin")).isEmpty())
+            QSKIP("cdrskin is not installed (scripts/install-deps installs it)");
+        QTemporaryDir dir;
+        // 1100 sectors: 75 hidden before track 1, pre-gaps of 2 s and 4 s, an INDEX 02.
+        QByteArray bin(1100 * 2352, Qt::Uninitialized);
+        QRandomGenerator(5).fillRange(reinterpret_cast<quint32 *>(bin.data()), bin.size() / 4);
+        QVERIFY(writeFile(dir.filePath("disc.bin"), bin));
+        QVERIFY(writeFile(dir.filePath("disc.cue"),
+                          "CATALOG 0123456789012\nPERFORMER \"The Band\"\nTITLE \"Album\"\nSONGWRITER \"Writer\"\n"
+                          "FILE \"disc.bin\" BINARY\n"
+                          "TRACK 01 AUDIO\nFLAGS DCP\nTITLE \"One\"\nISRC USABC2600001\nINDEX 00 00:00:00\nINDEX 01 00:01:00\n"
+                          "TRACK 02 AUDIO\nFLAGS PRE\nTITLE \"Two\"\nSONGWRITER \"Composer\"\nISRC USABC2600002\n"
+                          "INDEX 00 00:05:00\nINDEX 01 00:07:00\nINDEX 02 00:08:00\n"
+                          "TRACK 03 AUDIO\nTITLE \"Three\"\nMESSAGE \"Note\"\nINDEX 00 00:09:00\nINDEX 01 00:13:00\n"));
+        EmulatedDrives drives({QStringLiteral("CD-R"), QStringLiteral("CD-R")});
+        const auto burned = drives.run(QStringLiteral("cdrskin"),
+                                       {"dev=" + EmulatedDrives::device(0), "-sao", "-text", "cuefile=disc.cue"}, dir.path());
+        QVERIFY2(burned.code == 0, qPrintable(burned.output));
+
+        HardwareDiscService service(drives.devices());
+        QVERIFY(allRead(service));
+        const DiscDeviceRef master = service.devices().at(service.devices().size() - 2);
+        QCOMPARE(master->status()->audioTracks, 3);
+        QVERIFY(!service.openCd(service.devices().last())); // blank
+        QCOMPARE(thrown([] { ScsiCdReader(EmulatedDrives::device(1)).contents(); }).kind(), TDError::Kind::refused);
+        const std::unique_ptr<CdReader> reader = service.openCd(master);
+        QVERIFY(reader);
+
+        const auto track = [](qint64 start, quint32 gap, quint64 length, const char *title, const char *isrc) {
+            SheetTrack t;
+            t.start = start * CdReader::sectorBytes;
+            t.fileGap = gap;
+            t.length = length;
+            t.title = QLatin1String(title);
+            t.isrc = QLatin1String(isrc);
+            return t;
+        };
+        DiscSheet expected{"Album", "The Band", "Writer", {},
+                           {track(75, 75, 300, "One", "USABC2600001"), track(525, 150, 150, "Two", "USABC2600002"),
+                            track(975, 300, 125, "Three", "")}, "0123456789012"};
+        expected.tracks[0].copyPermitted = expected.tracks[1].preEmphasis = true;
+        expected.tracks[1].indexes = {75};
+        expected.tracks[1].songwriter = QStringLiteral("Composer");
+        expected.tracks[2].message = QStringLiteral("Note");
+        QCOMPARE(reader->contents(), expected);
+
+        QByteArray disc(bin.size(), '\0');
+        for (int lba = 0; lba < 1100; lba += 64)
+            QVERIFY(reader->read(lba, std::min(64, 1100 - lba), disc.data() + qint64(lba) * CdReader::sectorBytes));
+        QVERIFY(disc == bin);
+
+        // Sectors 500 to 515, read twice.
+        enum Outcome { asBurnt, unreadable, differs, gone };
+        const struct
+        {
+            const char *what;
+            mmc::Fault fault;
+            int damagedFrom;
+            Outcome outcome;
+        } rows[] = {
+            {"damage just after", mmc::Fault::unreadable, 516, asBurnt},
+            {"damage from the last sector", mmc::Fault::unreadable, 515, unreadable},
+            {"unstable sector", mmc::Fault::unstable, 500, differs},
+            {"disc taken out", mmc::Fault::mediumRemoved, -1, gone},
+        };
+        for (const auto &row : rows) {
+            if (row.damagedFrom >= 0)
+                drives[0].damage(row.fault, row.damagedFrom, 10);
+            else
+                drives[0].arm(row.fault);
+            QByteArray first(16 * CdReader::sectorBytes, '\0'), second = first;
+            try {
+                const bool read = reader->read(500, 16, first.data()) && reader->read(500, 16, second.data());
+                QVERIFY2(read == (row.outcome != unreadable), row.what);
+                if (read) {
+                    QVERIFY2((first == bin.mid(500 * CdReader::sectorBytes, first.size())) == (row.outcome == asBurnt), row.what);
+                    QVERIFY2((first == second) == (row.outcome == asBurnt), row.what);
+                }
+            } catch (const TDError &e) {
+                QVERIFY2(row.outcome == gone && e.kind() == TDError::Kind::readFailed && e.errorNumber() == ENOMEDIUM, row.what);
+                continue;
+            }
+            QVERIFY2(row.outcome != gone, row.what);
+        }
     }
 
     void ejectNotifies()

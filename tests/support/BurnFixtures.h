@@ -122,7 +122,7 @@ private:
 
 inline BurnTrack dataTrack(const std::shared_ptr<TrackProducer> &p, quint64 blocks)
 {
-    return {BurnTrack::Kind::data, p, blocks, 2048, 0};
+    return {BurnTrack::Kind::data, p, blocks, 2048, 0, {}};
 }
 
 // Keeps the disc in the tray afterwards.

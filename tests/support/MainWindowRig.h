@@ -71,6 +71,17 @@ struct MainWindowRig : ModelRig
                   [](QQuickItem *a, QQuickItem *b) { return a->mapToScene({}).y() < b->mapToScene({}).y(); });
         return all;
     }
+    // The entry of an open Menu that reads `text`.
+    static QQuickItem *menuEntry(QObject *menu, const QString &text)
+    {
+        QQuickItem *item = nullptr;
+        for (int i = 0; i < menu->property("count").toInt(); ++i) {
+            QMetaObject::invokeMethod(menu, "itemAt", Q_RETURN_ARG(QQuickItem *, item), Q_ARG(int, i));
+            if (item->property("text").toString() == text)
+                return item;
+        }
+        return nullptr;
+    }
     QQuickItem *item(const QString &name, QQuickItem *root = nullptr) const
     {
         const QList<QQuickItem *> all = findAll(name, root);

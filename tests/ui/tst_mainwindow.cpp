@@ -8,6 +8,7 @@
 #include "app/Zoom.h"
 #include "audio/DiscProject.h"
 #include "drives/Deck.h"
+#include "platform/CombinedDiscService.h"
 #include "queue/JobQueue.h"
 
 #include <QAccessible>
@@ -428,6 +429,45 @@ private Q_SLOTS:
         QVERIFY(rig.show());
         rig.window->setGeometry(200, 100, 1000, 700);
         QTRY_COMPARE(rig.settings->value(QStringLiteral("klvo.td.windowFrame")).toString(), QStringLiteral("{{200, 100}, {1000, 700}}"));
+    }
+
+    // Only a virtual burner's card has the Tray menu: a blank chosen there,
+    // and an image chosen in the file dialog, go into its tray.
+    void trayMenuLoadsAVirtualBurner()
+    {
+        auto *hardware = new ScriptedDiscService;
+        hardware->plug(QStringLiteral("Real"), QStringLiteral("pci-real"));
+        auto *virtuals = new VirtualDiscService(1);
+        CombinedDiscService burners({hardware, virtuals});
+        MainWindowRig rig(0, {}, &burners);
+        QVERIFY(rig.window && rig.show());
+        const int v = rig.deck(0)->deviceKey() == QLatin1String("virtual:1") ? 0 : 1;
+        Deck *deck = rig.deck(v);
+        QQuickItem *tray = rig.item(QStringLiteral("trayButton"), rig.item(QStringLiteral("deckCard") + deck->letter()));
+        QQuickItem *realTray = rig.item(QStringLiteral("trayButton"), rig.item(QStringLiteral("deckCard") + rig.deck(1 - v)->letter()));
+        QVERIFY(tray && tray->isVisible() && realTray && !realTray->isVisible());
+        auto *menu = tray->findChild<QObject *>(QStringLiteral("trayMenu"));
+        auto *blanks = tray->findChild<QObject *>(QStringLiteral("insertBlankMenu"));
+        const auto entry = &MainWindowRig::menuEntry;
+
+        rig.click(tray);
+        QTRY_VERIFY(menu->property("opened").toBool());
+        rig.click(entry(menu, QStringLiteral("Insert Blank")));
+        QTRY_VERIFY(blanks->property("opened").toBool());
+        rig.click(entry(blanks, QStringLiteral("DVD-R")));
+        QTRY_COMPARE(deck->snapshot()->mediaType, QStringLiteral("DVDR"));
+        QVERIFY(deck->snapshot()->blank);
+        QCOMPARE(rig.lastLine(), QStringLiteral("Deck ") + deck->letter() + QStringLiteral(": blank DVD-R inserted."));
+
+        const QString iso = rig.env.path(QStringLiteral("disc.iso"));
+        QVERIFY(TestEnv::writeSparse(iso, 2048 * 16));
+        rig.click(tray);
+        QTRY_VERIFY(menu->property("opened").toBool());
+        rig.click(entry(menu, QStringLiteral("Insert Disc Image…")));
+        QVERIFY(rig.answerFileDialog(iso));
+        QTRY_COMPARE(deck->snapshot()->bsdName, iso);
+        QCOMPARE(deck->snapshot()->mediaType, QStringLiteral("CDR"));
+        QVERIFY(!deck->snapshot()->blank);
     }
 
     // The queue card counts only unfinished jobs, says "Waiting" for a job

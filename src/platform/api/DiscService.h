@@ -13,6 +13,7 @@
 // Ownership: the service owns its devices; callers hold them through
 // shared_ptr so a device unplugged mid-burn stays valid until they let go.
 
+#include "platform/api/CdReader.h"
 #include "platform/api/TrackProducer.h"
 
 #include <QList>
@@ -74,6 +75,7 @@ struct DeviceStatus
     QList<double> burnSpeeds;           // kB/s the drive offers for this medium
     bool erasable = false;
     QString bsdName;                    // block device ("sr0") once the system has read the disc
+    int audioTracks = 0;                // audio tracks of a written CD in the tray, once read
     bool operator==(const DeviceStatus &) const = default;
 };
 
@@ -114,6 +116,7 @@ struct BurnTrack
     quint64 lengthBlocks = 0;
     quint32 blockSize = 2048;  // 2352 for audio, 2048 for a Mode 1 data track
     quint32 preGapFrames = 0;  // silence before the track, in blocks
+    QString isrc;              // audio: 12 characters, no hyphens; empty when none
 };
 
 // What a burn writes: tracks fed by producers, or a cue sheet the service
@@ -148,6 +151,7 @@ struct BurnProperties
     bool strategyRequired = false;     // false: fall back to track-at-once
     double requestedSpeed = 0;         // kB/s; 0 asks for the drive's top speed
     std::optional<CDText> cdText;
+    QString catalog;                   // audio: the disc's catalogue number (MCN), 13 digits; empty when none
 };
 
 enum class EraseType { quick, complete };
@@ -211,9 +215,34 @@ public:
     // or nothing when it can't read that file. Any thread, unlike the rest:
     // it reads the file and must touch no state of the service.
     virtual std::optional<BurnLayout> layoutForImageFile(const QString &path) = 0;
+    // A reader of the written CD in the burner's tray (audio, data or both),
+    // to be used on a worker thread; nullptr when the burner holds none, or
+    // is busy. Main thread; returns at once: the reader asks the drive only
+    // when called.
+    virtual std::unique_ptr<CdReader> openCd(const DiscDeviceRef &device) { Q_UNUSED(device); return nullptr; }
     // Reads every burner again, for when the user has fixed what kept one
     // from being used. Returns at once; the usual notifications follow.
     virtual void refresh() {}
+
+    // A tray the program loads itself (a virtual burner's). Main thread;
+    // each returns at once, the status notification following a change.
+    // The media insertMedium() takes ("CD-R", "DVD+RW", …), in menu order;
+    // empty for a burner whose tray only a hand can load.
+    virtual QStringList trayMedia(const DiscDeviceRef &device) const { Q_UNUSED(device); return {}; }
+    // Puts a blank of `medium` in the tray. Why it can't, as one sentence;
+    // empty when it did.
+    virtual QString insertMedium(const DiscDeviceRef &device, const QString &medium)
+    {
+        Q_UNUSED(device); Q_UNUSED(medium);
+        return QStringLiteral("Only a virtual burner's tray can be loaded from here.");
+    }
+    // Puts the written disc an image describes in the tray (.cue, .toc,
+    // .iso). Why it can't, as one sentence; empty when it did.
+    virtual QString insertImage(const DiscDeviceRef &device, const QString &path)
+    {
+        Q_UNUSED(device); Q_UNUSED(path);
+        return QStringLiteral("Only a virtual burner's tray can be loaded from here.");
+    }
 
 Q_SIGNALS:
     // A burner appeared or disappeared.

@@ -7,6 +7,7 @@
 #include "platform/linux/LibburnJob.h"
 #include "platform/linux/LibburnWorker.h"
 #include "platform/linux/OpticalDiscs.h"
+#include "platform/linux/ScsiCdReader.h"
 #include "base/OffMain.h"
 #include "platform/sheets/DiscSheet.h"
 
@@ -312,6 +313,19 @@ std::optional<BurnLayout> HardwareDiscService::layoutForImageFile(const QString 
     } catch (const TDError &) {
     }
     return layout;
+}
+
+std::unique_ptr<CdReader> HardwareDiscService::openCd(const DiscDeviceRef &device)
+{
+    const DriveRef drive = jobDrive(device);
+    if (!drive)
+        return nullptr;
+    const QString node = DriveAccess::nodeOf(drive->address);
+    const std::optional<DeviceStatus> s = drive->status();
+    if (node.isEmpty() || !s || s->mediaState != MediaState::present || s->blank
+        || !s->mediaType.startsWith(QLatin1String("CD")))
+        return nullptr;
+    return std::make_unique<ScsiCdReader>(node);
 }
 
 void HardwareDiscService::refresh()

@@ -72,6 +72,10 @@ public:
     // whose files exist: a layout holding its absolute path. Reads only the
     // files, never a drive; main thread.
     std::optional<BurnLayout> layoutForImageFile(const QString &path) override;
+    // A reader of the CD in a plugged burner no job holds, by the burner's
+    // device node (ScsiCdReader), when its last reading shows a written CD;
+    // nullptr for a pseudo-drive, a blank or no disc. Asks nothing here.
+    std::unique_ptr<CdReader> openCd(const DiscDeviceRef &device) override;
     // Reads every drive again (an eject or a job under way goes first).
     void refresh() override;
 

@@ -194,6 +194,24 @@ QMap<QString, bool> capabilities(const Grab &grab)
     return DriveFacts::writeCaps(facts);
 }
 
+// The audio tracks of the table of contents libburn read at the grab.
+int audioTracks(burn_drive *d)
+{
+    burn_disc *disc = burn_drive_get_disc(d);
+    if (!disc)
+        return 0;
+    int found = 0, sessionCount = 0;
+    burn_session **sessions = burn_disc_get_sessions(disc, &sessionCount);
+    for (int i = 0; i < sessionCount; ++i) {
+        int trackCount = 0;
+        burn_track **tracks = burn_session_get_tracks(sessions[i], &trackCount);
+        for (int j = 0; j < trackCount; ++j)
+            found += (burn_track_get_mode(tracks[j]) & BURN_AUDIO) != 0;
+    }
+    burn_disc_free(disc);
+    return found;
+}
+
 DriveReading readGrabbed(const Grab &grab, const QByteArray &address)
 {
     burn_drive *d = grab.drive();
@@ -250,6 +268,8 @@ DriveReading readGrabbed(const Grab &grab, const QByteArray &address)
         s.freeFrames = s.blocksFree; // a CD sector is one frame
     s.erasable = burn_disc_erasable(d) != 0;
     s.burnSpeeds = writeSpeeds(d, profile);
+    if (role == 1 && DriveFacts::isCdProfile(profile) && (state == BURN_DISC_FULL || state == BURN_DISC_APPENDABLE))
+        s.audioTracks = audioTracks(d);
     return r;
 }
 

@@ -49,6 +49,18 @@ std::optional<quint64> sectorsOf(const QString &msf)
     return (m.captured(1).toULongLong() * 60 + s) * 75 + f;
 }
 
+// The CD-Text field a TITLE, PERFORMER, SONGWRITER or MESSAGE line sets,
+// of the disc or of a track.
+template <typename Holder>
+QString &textField(Holder &holder, const QString &key)
+{
+    if (key == QLatin1String("TITLE"))
+        return holder.title;
+    if (key == QLatin1String("PERFORMER"))
+        return holder.performer;
+    return key == QLatin1String("SONGWRITER") ? holder.songwriter : holder.message;
+}
+
 struct FileEntry
 {
     QString path;
@@ -70,6 +82,8 @@ struct Pending
     std::optional<quint64> index0;
     std::optional<quint64> index1;
     quint64 lastIndex = 0;
+    int lastNumber = -1;
+    int lastIndexLine = 0;
     bool anyIndex = false;
 };
 
@@ -131,12 +145,14 @@ private:
             index(words);
         else if (key == QLatin1String("PREGAP") || key == QLatin1String("POSTGAP"))
             gap(words, key == QLatin1String("PREGAP"));
-        else if (key == QLatin1String("TITLE") || key == QLatin1String("PERFORMER"))
-            text(words, key == QLatin1String("TITLE"));
+        else if (key == QLatin1String("TITLE") || key == QLatin1String("PERFORMER")
+                 || key == QLatin1String("SONGWRITER") || key == QLatin1String("MESSAGE"))
+            text(words, key);
         else if (key == QLatin1String("CATALOG") || key == QLatin1String("ISRC"))
             code(words, key == QLatin1String("CATALOG"));
-        else if (key != QLatin1String("REM") && key != QLatin1String("FLAGS") && key != QLatin1String("SONGWRITER")
-                 && key != QLatin1String("CDTEXTFILE"))
+        else if (key == QLatin1String("FLAGS"))
+            flags(words);
+        else if (key != QLatin1String("REM") && key != QLatin1String("CDTEXTFILE"))
             fail(QStringLiteral("the command %1 isn't understood.").arg(words[0]));
     }
 
@@ -248,12 +264,19 @@ private:
             fail(QStringLiteral("INDEX %1 comes before INDEX 01.").arg(words[1]));
         if (number == 1 && p.index1)
             fail(QStringLiteral("track %1 has two INDEX 01 lines.").arg(p.number));
+        // libburn takes indexes one by one, none left out.
+        if (number > 1 && number != p.lastNumber + 1)
+            fail(QStringLiteral("INDEX %1 should be INDEX %2.").arg(words[1]).arg(p.lastNumber + 1, 2, 10, QChar(u'0')));
         if (number == 0)
             p.index0 = at;
         else if (number == 1)
             p.index1 = at;
+        else
+            p.track.indexes.append(at - *p.index1);
         p.anyIndex = true;
         p.lastIndex = at;
+        p.lastNumber = number;
+        p.lastIndexLine = m_line;
     }
 
     // Where the previous track of the same file had its last index.
@@ -278,14 +301,29 @@ private:
         (pre ? p.track.preGap : p.track.postGap) = quint32(time(words[1]));
     }
 
-    void text(const QStringList &words, bool title)
+    void text(const QStringList &words, const QString &key)
     {
         need(words, 2);
         const QString value = words.mid(1).join(u' ');
-        if (m_pending.isEmpty())
-            (title ? m_disc.title : m_disc.performer) = value;
-        else
-            (title ? m_pending.last().track.title : m_pending.last().track.performer) = value;
+        (m_pending.isEmpty() ? textField(m_disc, key) : textField(m_pending.last().track, key)) = value;
+    }
+
+    // SCMS (serial copy management) is libburn's to take; nothing here
+    // depends on it.
+    void flags(const QStringList &words)
+    {
+        SheetTrack &t = current(QStringLiteral("FLAGS")).track;
+        for (const QString &word : words.mid(1)) {
+            const QString flag = word.toUpper();
+            if (flag == QLatin1String("DCP"))
+                t.copyPermitted = true;
+            else if (flag == QLatin1String("PRE"))
+                t.preEmphasis = true;
+            else if (flag == QLatin1String("4CH"))
+                t.fourChannel = true;
+            else if (flag != QLatin1String("SCMS"))
+                fail(QStringLiteral("the flag %1 isn't understood.").arg(word));
+        }
     }
 
     void code(const QStringList &words, bool catalog)
@@ -334,6 +372,10 @@ private:
                 failAt(p.line, QStringLiteral("track %1 has no sectors in %2.")
                                    .arg(p.number, 2, 10, QChar(u'0'))
                                    .arg(f.shownName));
+            if (!p.track.indexes.isEmpty() && *p.index1 + p.track.indexes.last() >= end)
+                failAt(p.lastIndexLine, QStringLiteral("INDEX %1 lies past the end of track %2.")
+                                            .arg(p.lastNumber, 2, 10, QChar(u'0'))
+                                            .arg(p.number, 2, 10, QChar(u'0')));
             p.track.length = end - *p.index1;
             m_disc.tracks.append(p.track);
         }

@@ -1,11 +1,12 @@
 #pragma once
 // The program's own cue sheet reader. FILE types BINARY, MOTOROLA and WAVE
 // (16-bit stereo 44.1 kHz PCM; the file itself is read for where its samples
-// lie, and positions count from the first sample); TRACK modes AUDIO, MODE1/2048, MODE1/2352 and MODE2/2352; INDEX 00 and 01
-// (higher indexes are read and dropped); PREGAP and POSTGAP; TITLE and
-// PERFORMER for the disc and each track; CATALOG and each track's ISRC;
-// REM, FLAGS, SONGWRITER and CDTEXTFILE are passed over. Names may be quoted or not;
-// lines may end in CRLF.
+// lie, and positions count from the first sample); TRACK modes AUDIO,
+// MODE1/2048, MODE1/2352 and MODE2/2352; INDEX 00 to 99, numbered one after another as libburn wants them; PREGAP and
+// POSTGAP; FLAGS DCP, PRE and 4CH (SCMS is taken and dropped); TITLE,
+// PERFORMER, SONGWRITER and MESSAGE for the disc and each track; CATALOG and
+// each track's ISRC; REM and CDTEXTFILE are passed over. Names may be quoted
+// or not; lines may end in CRLF.
 //
 // A track runs from its INDEX 01 to the next track's first index in the same
 // file, or to the end of its file.

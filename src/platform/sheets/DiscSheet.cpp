@@ -112,13 +112,11 @@ quint64 DiscSheet::discSectors() const
 
 bool DiscSheet::hasText() const
 {
-    if (!title.isEmpty() || !performer.isEmpty())
+    if (!title.isEmpty() || !performer.isEmpty() || !songwriter.isEmpty() || !message.isEmpty())
         return true;
-    for (const SheetTrack &t : tracks) {
-        if (!t.title.isEmpty() || !t.performer.isEmpty())
-            return true;
-    }
-    return false;
+    return std::any_of(tracks.begin(), tracks.end(), [](const SheetTrack &t) {
+        return !t.title.isEmpty() || !t.performer.isEmpty() || !t.songwriter.isEmpty() || !t.message.isEmpty();
+    });
 }
 
 DiscSheet::FileSize DiscSheet::fileSystem()
@@ -200,10 +198,14 @@ QString DiscSheet::toCueText(const FileSize &size) const
                                     .arg(QLatin1String(what), QFileInfo(file).fileName()));
     };
     QString cue;
-    if (!title.isEmpty())
-        cue += QStringLiteral("TITLE %1\n").arg(quoted(title));
-    if (!performer.isEmpty())
-        cue += QStringLiteral("PERFORMER %1\n").arg(quoted(performer));
+    const auto text = [&cue](const char *indent, const char *key, const QString &value) {
+        if (!value.isEmpty())
+            cue += QLatin1String(indent) + QLatin1String(key) + u' ' + quoted(value) + u'\n';
+    };
+    text("", "TITLE", title);
+    text("", "PERFORMER", performer);
+    text("", "SONGWRITER", songwriter);
+    text("", "MESSAGE", message);
     if (!catalog.isEmpty())
         cue += QStringLiteral("CATALOG %1\n").arg(catalog);
     for (int i = 0; i < tracks.size(); ++i) {
@@ -220,6 +222,8 @@ QString DiscSheet::toCueText(const FileSize &size) const
         constexpr qint64 lastCueSector = (999 * 60 + 59) * 75 + 74;
         if (start / bytes > lastCueSector)
             throw cantSay(i + 1, t.file, "starts further into");
+        if (!t.indexes.isEmpty() && quint64(start / bytes) + t.indexes.last() > quint64(lastCueSector))
+            throw cantSay(i + 1, t.file, "has an index further into");
         // A quoted name ends at the next quote, and nothing escapes one.
         if (t.file.contains(u'"'))
             throw cantSay(i + 1, t.file, "comes from a file named");
@@ -238,10 +242,19 @@ QString DiscSheet::toCueText(const FileSize &size) const
         if (!continues(i + 1) && end != t.start + qint64(t.length) * bytes)
             throw cantSay(i + 1, t.file, "stops before the end of");
         cue += QStringLiteral("  TRACK %1 %2\n").arg(i + 1, 2, 10, QChar(u'0')).arg(modeName(t.mode));
-        if (!t.title.isEmpty())
-            cue += QStringLiteral("    TITLE %1\n").arg(quoted(t.title));
-        if (!t.performer.isEmpty())
-            cue += QStringLiteral("    PERFORMER %1\n").arg(quoted(t.performer));
+        QStringList flags;
+        if (t.copyPermitted)
+            flags << QStringLiteral("DCP");
+        if (t.preEmphasis)
+            flags << QStringLiteral("PRE");
+        if (t.fourChannel)
+            flags << QStringLiteral("4CH");
+        if (!flags.isEmpty())
+            cue += QStringLiteral("    FLAGS %1\n").arg(flags.join(u' '));
+        text("    ", "TITLE", t.title);
+        text("    ", "PERFORMER", t.performer);
+        text("    ", "SONGWRITER", t.songwriter);
+        text("    ", "MESSAGE", t.message);
         if (!t.isrc.isEmpty())
             cue += QStringLiteral("    ISRC %1\n").arg(t.isrc);
         if (t.preGap > 0)
@@ -249,6 +262,10 @@ QString DiscSheet::toCueText(const FileSize &size) const
         if (t.fileGap > 0)
             cue += QStringLiteral("    INDEX 00 %1\n").arg(msf(quint64(first / bytes)));
         cue += QStringLiteral("    INDEX 01 %1\n").arg(msf(quint64(start / bytes)));
+        for (int n = 0; n < t.indexes.size(); ++n)
+            cue += QStringLiteral("    INDEX %1 %2\n")
+                       .arg(n + 2, 2, 10, QChar(u'0'))
+                       .arg(msf(quint64(start / bytes) + t.indexes[n]));
         if (t.postGap > 0)
             cue += QStringLiteral("    POSTGAP %1\n").arg(msf(t.postGap));
     }

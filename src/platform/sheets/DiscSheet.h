@@ -30,8 +30,14 @@ struct SheetTrack
     quint32 fileGap = 0;    // INDEX 00 sectors, in `file` just before `start`
     quint32 preGap = 0;     // silence before the track that no file holds
     quint32 postGap = 0;    // silence after the track that no file holds
+    QList<quint64> indexes; // INDEX 02, 03, ...: sectors after INDEX 01, rising
+    bool copyPermitted = false; // FLAGS DCP
+    bool preEmphasis = false;   // FLAGS PRE
+    bool fourChannel = false;   // FLAGS 4CH
     QString title;
     QString performer;
+    QString songwriter;
+    QString message;
     QString isrc; // 12 characters, no hyphens; empty when none
 
     // Bytes a sector of this track takes in its file: 2048 or 2352.
@@ -45,6 +51,8 @@ struct DiscSheet
 {
     QString title;
     QString performer;
+    QString songwriter;
+    QString message;
     QList<SheetTrack> tracks;
     QString catalog; // the disc's catalogue number (MCN), 13 digits; empty when none
 
@@ -85,11 +93,13 @@ struct DiscSheet
     static QString codeProblem(const QString &code, bool catalog);
 
     // A cue sheet for the same disc: absolute FILE names (MOTOROLA for
-    // big-endian audio, WAVE for WAVE files), PREGAP/POSTGAP and INDEX 00 for the gaps, CD-Text as
-    // TITLE/PERFORMER. Reading it back gives an equal sheet. Throws
-    // TDError::refused when a cue sheet can't say where a track lies (part of
-    // a file, a start inside a sector or past 999:59:74, or a file whose name
-    // holds a double quote), naming the track. A double quote in CD-Text becomes a single
-    // one.
+    // big-endian audio, WAVE for WAVE files), PREGAP/POSTGAP and INDEX 00 for
+    // the gaps, INDEX 02 on, FLAGS, CATALOG and ISRC, CD-Text as
+    // TITLE/PERFORMER/SONGWRITER/MESSAGE: only what libburn's cue reader
+    // takes. Reading it back gives an equal sheet. Throws TDError::refused
+    // when a cue sheet can't say where a track lies (part of a file, a start
+    // inside a sector, a start or index past 999:59:74, or a file whose name
+    // holds a double quote), naming the track. A double quote in CD-Text becomes a
+    // single one.
     QString toCueText(const FileSize &size = fileSystem()) const;
 };

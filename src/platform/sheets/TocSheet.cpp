@@ -26,6 +26,13 @@ struct Segment
     qint64 waveHeader = 0;
 };
 
+struct Index
+{
+    quint64 sectors = 0; // after the track's start
+    QString text;
+    int line = 0;
+};
+
 class Reader
 {
 public:
@@ -173,7 +180,8 @@ private:
         }
     }
 
-    // Items of one language; only language 0's title and performer are kept.
+    // Items of one language; only language 0's title, performer, songwriter
+    // and message are kept.
     void language(bool keep)
     {
         for (;;) {
@@ -197,6 +205,10 @@ private:
                 field = m_inTrack ? &m_track.title : &m_disc.title;
             else if (key == QLatin1String("PERFORMER"))
                 field = m_inTrack ? &m_track.performer : &m_disc.performer;
+            else if (key == QLatin1String("SONGWRITER"))
+                field = m_inTrack ? &m_track.songwriter : &m_disc.songwriter;
+            else if (key == QLatin1String("MESSAGE"))
+                field = m_inTrack ? &m_track.message : &m_disc.message;
             if (field)
                 *field = value.text;
         }
@@ -226,6 +238,7 @@ private:
         m_inTrack = true;
         m_trackLine = keyword.line;
         m_segments.clear();
+        m_indexes.clear();
         m_startBytes.reset();
         m_position = 0;
     }
@@ -259,10 +272,19 @@ private:
 
     void trackStatement(const Token &t, const QString &key)
     {
-        if (key == QLatin1String("NO") || key == QLatin1String("COPY") || key == QLatin1String("PRE_EMPHASIS")
-            || key == QLatin1String("TWO_CHANNEL_AUDIO") || key == QLatin1String("FOUR_CHANNEL_AUDIO"))
-            return;
-        if (key == QLatin1String("ISRC")) {
+        if (key == QLatin1String("NO") || key == QLatin1String("COPY") || key == QLatin1String("PRE_EMPHASIS")) {
+            const bool on = key != QLatin1String("NO");
+            const Token &flag = on ? t : next();
+            const QString name = flag.text.toUpper();
+            if (flag.kind == Token::word && name == QLatin1String("COPY"))
+                m_track.copyPermitted = on;
+            else if (flag.kind == Token::word && name == QLatin1String("PRE_EMPHASIS"))
+                m_track.preEmphasis = on;
+            else
+                fail(flag.line, QStringLiteral("NO %1 isn't understood.").arg(flag.text));
+        } else if (key == QLatin1String("TWO_CHANNEL_AUDIO") || key == QLatin1String("FOUR_CHANNEL_AUDIO")) {
+            m_track.fourChannel = key == QLatin1String("FOUR_CHANNEL_AUDIO");
+        } else if (key == QLatin1String("ISRC")) {
             m_track.isrc = code(t, false);
         } else if (key == QLatin1String("SILENCE") || key == QLatin1String("ZERO")) {
             // ZERO may name a data mode before its length.
@@ -287,10 +309,23 @@ private:
             grow(t, bytes);
             m_startBytes = bytes;
         } else if (key == QLatin1String("INDEX")) {
-            amount(next()); // further indexes are not burned
+            index(next());
         } else {
             fail(t.line, QStringLiteral("%1 can't be burned from a toc sheet.").arg(t.text));
         }
+    }
+
+    // INDEX 02 on, counted from the track's start.
+    void index(const Token &at)
+    {
+        const qint64 bytes = amount(at), sb = m_track.sectorBytes();
+        if (bytes % sb != 0)
+            fail(at.line, QStringLiteral("INDEX %1 lies part-way into a sector.").arg(at.text));
+        if (bytes == 0 || (!m_indexes.isEmpty() && bytes / sb <= qint64(m_indexes.last().sectors)))
+            fail(at.line, QStringLiteral("INDEX %1 lies before the index above it.").arg(at.text));
+        if (m_indexes.size() == 98)
+            fail(at.line, QStringLiteral("a track holds at most 99 indexes."));
+        m_indexes.append({quint64(bytes / sb), at.text, at.line});
     }
 
     void file(const Token &t, bool data)
@@ -404,6 +439,11 @@ private:
         m_track.start = run->offset + inFile;
         m_track.length = quint64((run->bytes - inFile) / sb);
         m_track.postGap = quint32(tail / sb);
+        for (const Index &i : std::as_const(m_indexes)) {
+            if (i.sectors >= m_track.length)
+                fail(i.line, QStringLiteral("INDEX %1 lies past the end of track %2.").arg(i.text, number));
+            m_track.indexes.append(i.sectors);
+        }
         m_disc.tracks.append(m_track);
         if (m_disc.tracks.size() > 99)
             fail(m_trackLine, QStringLiteral("a disc holds at most 99 tracks."));
@@ -419,6 +459,7 @@ private:
     int m_trackLine = 0;
     SheetTrack m_track;
     QList<Segment> m_segments;
+    QList<Index> m_indexes;
     std::optional<qint64> m_startBytes;
     qint64 m_position = 0;
 };

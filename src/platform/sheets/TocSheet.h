@@ -3,12 +3,13 @@
 // types CD_DA, CD_ROM and CD_ROM_XA; TRACK modes AUDIO, MODE1, MODE1_RAW and
 // MODE2_RAW; FILE/AUDIOFILE "name" [#offset] start [length], DATAFILE
 // "name" [#offset] [length]; SILENCE, ZERO and PREGAP before the track's
-// data (its pre-gap) or after it (its post-gap); START and INDEX; CD_TEXT
-// blocks (language 0's TITLE and PERFORMER are kept); ISRC and CATALOG;
-// // comments. Flags (COPY, PRE_EMPHASIS, …) are passed over.
+// data (its pre-gap) or after it (its post-gap); START and INDEX (counted
+// from the track's start); CD_TEXT blocks (language 0's TITLE, PERFORMER,
+// SONGWRITER and MESSAGE are kept); ISRC and CATALOG; [NO] COPY,
+// [NO] PRE_EMPHASIS, TWO_CHANNEL_AUDIO and FOUR_CHANNEL_AUDIO; // comments.
 //
-// As cdrdao reads them, raw audio files hold big-endian samples; ".wav"
-// files are refused.
+// As cdrdao reads them, raw audio files hold big-endian samples, and a
+// ".wav" name makes a WAVE file of CD audio.
 //
 // Threading: pure apart from `size` and the WAVE headers; any thread.
 

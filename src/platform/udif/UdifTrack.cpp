@@ -69,7 +69,7 @@ std::optional<BurnLayout> layout(const QString &path)
         return std::nullopt;
     auto producer = std::make_shared<UdifProducer>(path, bytes);
     BurnLayout result;
-    result.tracks.append({BurnTrack::Kind::data, producer, producer->blocks(), UdifProducer::blockBytes, 0});
+    result.tracks.append({BurnTrack::Kind::data, producer, producer->blocks(), UdifProducer::blockBytes, 0, {}});
     return result;
 }
 

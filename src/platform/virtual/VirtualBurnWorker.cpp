@@ -161,7 +161,7 @@ bool VirtualBurnWorker::closeSession()
     if (!m_plan.test && m_plan.audio) {
         const QString bin = QFileInfo(QFile::decodeName(m_outputs[0].final)).fileName();
         const QByteArray cue = m_plan.sheet ? VirtualCueSheet::forSheet(bin, *m_plan.sheet)
-                                            : VirtualCueSheet::forAudio(bin, m_plan.tracks, m_plan.cdText);
+                                            : VirtualCueSheet::forAudio(bin, m_plan.tracks, m_plan.cdText, m_plan.catalog);
         if (!writeAll(m_outputs[1].fd, cue.constData(), cue.size()))
             return false;
     }
@@ -401,7 +401,8 @@ bool VirtualBurnWorker::commit()
         }
         out.renamed = true;
     }
-    m_control.written = QFile::decodeName(m_outputs[0].final);
+    // The cue sheet, not the BIN, is what describes a BIN/CUE disc.
+    m_control.written = QFile::decodeName(m_outputs.back().final);
     return true;
 }
 

@@ -40,8 +40,8 @@ public:
     // The first request wins.
     void requestStop(Stop why);
     Stop stop() const { return Stop(m_stop.load()); }
-    // The disc file a finished burn wrote. Set by the worker before its last
-    // post and read after the join, so it needs no lock.
+    // The image a finished burn wrote: its .cue or .iso. Set by the worker
+    // before its last post and read after the join, so it needs no lock.
     QString written;
     // False when a stop was asked for before `until`.
     bool sleepUntil(Clock::time_point until);
@@ -96,6 +96,7 @@ struct VirtualBurnPlan
     bool test = false;
     bool verify = false;
     std::optional<CDText> cdText;
+    QString catalog; // an audio burn's MCN, for its cue sheet
     QString folder;
     double writeSpeed = 0;  // kB/s to keep to; 0: unthrottled
     double verifySpeed = 0; // kB/s to keep to while reading back; 0: unthrottled

@@ -14,13 +14,16 @@ namespace VirtualCueSheet {
 
 // The cue sheet of an audio burn whose sectors, pre-gaps included, all lie
 // in `binName` one after the other: CD-Text as TITLE/PERFORMER, each pre-gap
-// as INDEX 00. UTF-8.
-QByteArray forAudio(const QString &binName, const QList<BurnTrack> &tracks, const std::optional<CDText> &cdText);
+// as INDEX 00, `catalog` (the disc's MCN) as CATALOG when not empty and each
+// track's ISRC. UTF-8.
+QByteArray forAudio(const QString &binName, const QList<BurnTrack> &tracks, const std::optional<CDText> &cdText,
+                    const QString &catalog);
 
 // The cue sheet of a disc burned from `sheet` into `binName`, every sector
 // 2352 bytes: MODE1/2352 for both kinds of Mode 1 track, MODE2/2352, AUDIO;
 // each track's pre-gap (silence and INDEX 00 sectors alike) as INDEX 00, its
-// post-gap inside the track; the sheet's CD-Text. UTF-8.
+// post-gap inside the track; the sheet's CD-Text, CATALOG, ISRCs, FLAGS and
+// INDEX 02 on. UTF-8.
 QByteArray forSheet(const QString &binName, const DiscSheet &sheet);
 
 } // namespace VirtualCueSheet

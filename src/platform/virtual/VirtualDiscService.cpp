@@ -4,6 +4,7 @@
 #include "platform/sheets/SheetProducer.h"
 #include "platform/udif/UdifTrack.h"
 #include "platform/virtual/VirtualBurnWorker.h"
+#include "platform/virtual/VirtualCdReader.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -13,6 +14,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cerrno>
 #include <thread>
 
 namespace {
@@ -42,6 +44,25 @@ QMap<QString, bool> everyCapability()
     caps.insert(DRCaps::canWriteDVDPlusRDoubleLayer, false);
     caps.insert(DRCaps::canWriteDVDRDualLayer, false);
     return caps;
+}
+
+// The media a tray takes by name, in menu order.
+struct MediumName
+{
+    VirtualDiscService::Medium medium;
+    const char *name;
+};
+constexpr MediumName mediumNames[] = {
+    {VirtualDiscService::CDR, "CD-R"},   {VirtualDiscService::CDRW, "CD-RW"}, {VirtualDiscService::DVDR, "DVD-R"},
+    {VirtualDiscService::DVDPlusRW, "DVD+RW"}, {VirtualDiscService::BDR, "BD-R"}, {VirtualDiscService::BDRE, "BD-RE"},
+};
+
+const QString notConnected = QStringLiteral("The burner isn't connected any more.");
+
+int audioTracks(const DiscSheet &sheet)
+{
+    return int(std::count_if(sheet.tracks.cbegin(), sheet.tracks.cend(),
+                             [](const SheetTrack &t) { return t.mode == SheetTrack::Mode::audio; }));
 }
 
 bool isCD(VirtualDiscService::Medium medium)
@@ -107,6 +128,20 @@ std::optional<LayoutNeeds> needsOf(const BurnLayout &layout)
     return LayoutNeeds{audio > 0, sectors};
 }
 
+// The tracks of a sheet as a burner writes them. Track 1's PREGAP lies in
+// the lead-in, before LBA 0, so disc addresses (which Mode 1 headers carry)
+// count from the sector after it; the lead-in's own wrap below zero.
+QList<BurnTrack> burnTracks(const DiscSheet &sheet)
+{
+    QList<BurnTrack> tracks = SheetProducer::tracksOf(sheet);
+    qint64 at = sheet.tracks.isEmpty() ? 0 : -qint64(sheet.tracks.first().preGap);
+    for (int i = 0; i < tracks.size(); ++i) {
+        tracks[i].producer = std::make_shared<SheetProducer>(sheet.tracks[i], quint32(at));
+        at += qint64(sheet.tracks[i].discSectors());
+    }
+    return tracks;
+}
+
 // Why a burn of `sectors` can't go on the disc in `tray`; empty when it can.
 // `needsCd` says why the burn needs a CD, when it does.
 QString burnRefusal(const DeviceStatus &tray, bool cd, const QString &needsCd, quint64 sectors)
@@ -166,6 +201,8 @@ public:
     bool busy = false;
     std::optional<double> failAt;
     int ejects = 0; // tells an auto-insert whether another eject came since
+    std::optional<DiscSheet> sheet; // the CD in the tray, when a sheet describes it
+    std::shared_ptr<VirtualTrayStamp> stamp = std::make_shared<VirtualTrayStamp>();
 };
 
 // One burn or erase. The worker touches only the VirtualControl part; the
@@ -186,6 +223,9 @@ struct VirtualDiscService::Run : VirtualControl
     bool eject = false;
     bool appendable = false;
     quint64 sectors = 0; // what the burn takes of the disc
+    // Track 1's pre-gap sectors a drive writes into the lead-in, before LBA
+    // 0: the BIN holds them, a read of the disc doesn't give them.
+    quint32 leadIn = 0;
     Medium kind = NoDisc;
     std::thread thread;
     // Set by the worker thread once it has nothing left to do but exit.
@@ -300,6 +340,10 @@ std::unique_ptr<DiscJob> VirtualDiscService::burn(const DiscDeviceRef &device, c
     run->eject = properties.completion == CompletionAction::eject;
     run->appendable = properties.appendable;
     run->sectors = needs->sectors;
+    if (sheet && !sheet->tracks.isEmpty())
+        run->leadIn = sheet->tracks.first().preGap;
+    else if (!layout.tracks.isEmpty() && needs->audio)
+        run->leadIn = layout.tracks.first().preGapFrames;
     run->kind = burner->loaded;
 
     const DeviceStatus &tray = burner->tray;
@@ -311,13 +355,14 @@ std::unique_ptr<DiscJob> VirtualDiscService::burn(const DiscDeviceRef &device, c
         !sheetError.isEmpty() ? sheetError : burnRefusal(tray, isCD(burner->loaded), needsCd, needs->sectors);
 
     VirtualBurnPlan plan;
-    plan.tracks = sheet ? SheetProducer::tracksOf(*sheet) : layout.tracks;
+    plan.tracks = sheet ? burnTracks(*sheet) : layout.tracks;
     plan.audio = needs->audio;
     plan.sheet = sheet;
     plan.test = properties.test;
     plan.verify = properties.verify;
     // A sheet carries its own CD-Text, as it does for a real burner.
     plan.cdText = sheet ? std::nullopt : properties.cdText;
+    plan.catalog = properties.catalog;
     plan.folder = folderFor(burner->number);
     plan.unitBytes = isCD(burner->loaded) ? VirtualBurnPlan::cdSectorBytes : 2048;
     if (!m_unthrottled) {
@@ -387,6 +432,9 @@ std::unique_ptr<DiscJob> VirtualDiscService::start(const std::shared_ptr<Run> &r
     run->job = job.get();
     run->burner->busy = true;
     m_runs.append(run);
+    // A reader of the disc must not go on as if nothing was happening to it.
+    if (refusal.isEmpty())
+        ++run->burner->stamp->changes;
     if (!refusal.isEmpty()) {
         // Reported later: a job emits nothing before it is handed out.
         const JobStatus status{DiscJobState::failed, -1, 0, 0, refusal, {}, {}};
@@ -428,7 +476,22 @@ void VirtualDiscService::finish(const std::shared_ptr<Run> &run, const JobStatus
             // where a real disc's block device would.
             DeviceStatus written = writtenDisc(burner->tray, run->appendable, run->sectors);
             written.bsdName = run->written;
-            setTray(*burner, run->kind, written);
+            std::optional<DiscSheet> sheet;
+            if (DiscSheet::isSheetName(run->written)) {
+                try {
+                    sheet = DiscSheet::read(run->written);
+                    written.audioTracks = audioTracks(*sheet);
+                    if (!sheet->tracks.isEmpty()) {
+                        SheetTrack &first = sheet->tracks.first();
+                        const quint32 hidden = std::min(first.fileGap, run->leadIn);
+                        first.fileGap -= hidden;
+                        first.preGap += hidden;
+                    }
+                } catch (const TDError &) {
+                    // Gone already: the disc reads as data, like one a drive can't make out.
+                }
+            }
+            setTray(*burner, run->kind, written, std::move(sheet));
         }
         post(&DiscService::deviceStatusChanged);
     }
@@ -465,6 +528,98 @@ std::optional<BurnLayout> VirtualDiscService::sheetLayout(const QString &path)
     return layout;
 }
 
+std::unique_ptr<CdReader> VirtualDiscService::openCd(const DiscDeviceRef &device)
+{
+    const auto burner = ours(device);
+    if (!burner || burner->busy || !burner->sheet)
+        return nullptr;
+    return std::make_unique<VirtualCdReader>(*burner->sheet, burner->displayName(), burner->stamp);
+}
+
+QStringList VirtualDiscService::trayMedia(const DiscDeviceRef &device) const
+{
+    QStringList names;
+    if (ours(device)) {
+        for (const MediumName &m : mediumNames)
+            names.append(QLatin1String(m.name));
+    }
+    return names;
+}
+
+QString VirtualDiscService::insertMedium(const DiscDeviceRef &device, const QString &medium)
+{
+    const auto burner = ours(device);
+    return burner ? insertMedium(burner->number, medium) : notConnected;
+}
+
+QString VirtualDiscService::insertMedium(int number, const QString &medium)
+{
+    const auto burner = find(number);
+    if (!burner)
+        return notConnected;
+    for (const MediumName &m : mediumNames) {
+        if (medium.compare(QLatin1String(m.name), Qt::CaseInsensitive) != 0)
+            continue;
+        return setMedium(number, m.medium) ? QString()
+                                           : QStringLiteral("The burner is busy: change its disc once its job has ended.");
+    }
+    return QStringLiteral("A virtual burner takes no medium called “%1”: choose CD-R, CD-RW, DVD-R, DVD+RW, BD-R or BD-RE.")
+        .arg(medium);
+}
+
+QString VirtualDiscService::insertImage(const DiscDeviceRef &device, const QString &path)
+{
+    const auto burner = ours(device);
+    return burner ? insertImage(burner->number, path) : notConnected;
+}
+
+QString VirtualDiscService::insertImage(int number, const QString &path)
+{
+    const auto burner = find(number);
+    if (!burner)
+        return notConnected;
+    if (burner->busy)
+        return QStringLiteral("The burner is busy: change its disc once its job has ended.");
+    const QFileInfo info(path);
+    const QString file = info.absoluteFilePath();
+    const QString quoted = QStringLiteral("“") + info.fileName() + QStringLiteral("”");
+
+    Medium kind = CDR;
+    std::optional<DiscSheet> sheet;
+    if (DiscSheet::isSheetName(file)) {
+        try {
+            sheet = DiscSheet::read(file);
+        } catch (const TDError &e) {
+            return e.text();
+        }
+    } else if (info.suffix().compare(QLatin1String("iso"), Qt::CaseInsensitive) == 0) {
+        QFile iso(file);
+        errno = 0;
+        if (info.isDir() || !iso.open(QIODevice::ReadOnly))
+            return TDError::cantOpen(file, info.isDir() ? EISDIR : errno ? errno : EIO).text();
+        const qint64 bytes = iso.size();
+        if (bytes <= 0 || bytes % 2048 != 0)
+            return quoted + QStringLiteral(" isn't an ISO image: its size isn't a whole number of 2048-byte blocks.");
+        const auto fits = [bytes](Medium m) { return bytes / 2048 <= *blankStatus(m).blocksFree; };
+        kind = fits(CDR) ? CDR : fits(DVDR) ? DVDR : BDR;
+        if (!fits(kind))
+            return quoted + QStringLiteral(" is larger than a BD-R, the largest disc a virtual burner takes.");
+    } else {
+        return quoted + QStringLiteral(" isn't an image a virtual burner takes: choose a .cue, .toc or .iso file.");
+    }
+
+    DeviceStatus status = blankStatus(kind);
+    status.blank = false;
+    if (status.freeFrames)
+        status.freeFrames = 0;
+    status.blocksFree = 0;
+    status.bsdName = file;
+    status.audioTracks = sheet ? audioTracks(*sheet) : 0;
+    setTray(*burner, kind, status, std::move(sheet));
+    post(&DiscService::deviceStatusChanged);
+    return {};
+}
+
 void VirtualDiscService::setUnthrottled(bool unthrottled)
 {
     m_unthrottled = unthrottled;
@@ -477,10 +632,38 @@ void VirtualDiscService::setAutoInsertSeconds(int seconds)
     m_autoInsertSeconds = std::clamp(seconds, 0, 24 * 60 * 60);
 }
 
-void VirtualDiscService::readSettings(const QSettings &settings)
+QStringList VirtualDiscService::readSettings(const QSettings &settings)
 {
     setUnthrottled(settings.value(QStringLiteral("klvo.td.virtualUnthrottled"), false).toBool());
     setAutoInsertSeconds(settings.value(QStringLiteral("klvo.td.virtualAutoInsert"), 0).toInt());
+
+    // An INI file gives a comma-separated value back as a list already.
+    const QVariant discs = settings.value(QStringLiteral("klvo.td.virtualDiscs"));
+    const QStringList entries = discs.typeId() == QMetaType::QString ? discs.toString().split(u',') : discs.toStringList();
+    QStringList problems;
+    for (const QString &raw : entries) {
+        const QString entry = raw.trimmed();
+        if (entry.isEmpty())
+            continue;
+        const qsizetype equals = entry.indexOf(u'=');
+        bool numbered = false;
+        const int number = entry.left(equals).trimmed().toInt(&numbered);
+        QString what = entry.mid(equals + 1).trimmed();
+        if (what.startsWith(QLatin1String("~/")))
+            what = QDir::homePath() + what.mid(1);
+        QString problem;
+        if (equals < 0 || !numbered || what.isEmpty())
+            problem = QStringLiteral("Write each as “1=/path/disc.cue” or “1=blank:CD-R”.");
+        else if (!find(number))
+            problem = QStringLiteral("There is no virtual burner %1.").arg(number);
+        else if (what.startsWith(QLatin1String("blank:"), Qt::CaseInsensitive))
+            problem = insertMedium(number, what.mid(6).trimmed());
+        else
+            problem = insertImage(number, what);
+        if (!problem.isEmpty())
+            problems.append(QStringLiteral("The virtual disc “%1” wasn't loaded. %2").arg(entry, problem));
+    }
+    return problems;
 }
 
 DeviceStatus VirtualDiscService::blankStatus(Medium medium)
@@ -542,10 +725,13 @@ void VirtualDiscService::post(void (DiscService::*signal)())
     QMetaObject::invokeMethod(this, [this, signal] { (this->*signal)(); }, Qt::QueuedConnection);
 }
 
-void VirtualDiscService::setTray(Burner &burner, Medium kind, const DeviceStatus &status)
+void VirtualDiscService::setTray(Burner &burner, Medium kind, const DeviceStatus &status,
+                                 std::optional<DiscSheet> sheet)
 {
     burner.loaded = kind;
     burner.tray = status;
+    burner.sheet = std::move(sheet);
+    ++burner.stamp->changes;
 }
 
 void VirtualDiscService::scheduleAutoInsert(const std::shared_ptr<Burner> &burner)
@@ -580,6 +766,7 @@ bool VirtualDiscService::unplugBurner(int number)
     if (!burner)
         return false;
     burner->service = nullptr;
+    burner->stamp->unplugged = true;
     m_burners.removeOne(burner);
     for (const auto &run : m_runs) {
         if (run->burner == burner)

@@ -13,8 +13,14 @@
 //   pre-gap as INDEX 00);
 // - one data track: "Disc NNN.iso" (the track's blocks, without its pre-gap);
 // - a cue or toc sheet: "Disc NNN.bin" (every sector 2352 bytes, gaps
-//   included, MODE1/2048 sectors encoded into full Mode 1 sectors, big-endian
-//   audio swapped) and "Disc NNN.cue" (see VirtualCueSheet::forSheet).
+//   included, MODE1/2048 sectors encoded into full Mode 1 sectors headed by
+//   their disc address, track 1's PREGAP lying before LBA 0 in the lead-in;
+//   big-endian audio swapped) and "Disc NNN.cue" (see
+//   VirtualCueSheet::forSheet).
+// A disc left in the tray is that image: its .cue or .iso stands where a
+// real disc's block device would (DeviceStatus::bsdName), and a CD described
+// by a sheet reads back through openCd(). insertImage() puts any such image
+// in a tray.
 // Files are written as "… .partial" and renamed only once the burn (and its
 // verify pass) has succeeded; a failed, stopped or test burn leaves nothing,
 // and no existing file is ever replaced.
@@ -84,8 +90,9 @@ public:
     // each state change is sent, and progress at most every 100 ms. percent
     // is that of the writing, then of the verify pass; speed is in kB/s
     // (achieved, or the write speed while paced); currentTrack counts from 1.
-    // A successful real burn leaves a written disc in the tray, or none with
-    // CompletionAction::eject.
+    // A successful real burn leaves the disc it wrote in the tray (as
+    // insertImage() of its .cue or .iso would, free space kept for an
+    // appendable one), or none with CompletionAction::eject.
     std::unique_ptr<DiscJob> burn(const DiscDeviceRef &device, const BurnProperties &properties,
                                   const BurnLayout &layout) override;
     // Blanks an erasable disc (quick or complete): preparing, erasing with
@@ -98,6 +105,18 @@ public:
     // track decoded as it burns (UdifTrack). Nothing for anything else.
     // Reads the sheet and looks up its files, or the DMG's tables; main thread.
     std::optional<BurnLayout> layoutForImageFile(const QString &path) override;
+    // A reader of the CD a sheet describes in the tray (inserted or burned);
+    // nullptr for anything else (an ISO too: its file is read directly) or
+    // while the burner is busy. Any change of the tray, a burn starting on it
+    // or the burner's unplugging makes the reader's next call throw
+    // TDError::readFailed.
+    std::unique_ptr<CdReader> openCd(const DiscDeviceRef &device) override;
+    // "CD-R", "CD-RW", "DVD-R", "DVD+RW", "BD-R", "BD-RE"; empty for a device
+    // that isn't one of this service's plugged burners.
+    QStringList trayMedia(const DiscDeviceRef &device) const override;
+    // setMedium() for one of trayMedia() by name (any case).
+    QString insertMedium(const DiscDeviceRef &device, const QString &medium) override;
+    QString insertImage(const DiscDeviceRef &device, const QString &path) override;
 
     // Settings, for jobs started afterwards.
 
@@ -113,8 +132,13 @@ public:
     void setAutoInsertSeconds(int seconds);
     int autoInsertSeconds() const { return m_autoInsertSeconds; }
     // Takes both from "klvo.td.virtualUnthrottled" (bool) and
-    // "klvo.td.virtualAutoInsert" (seconds).
-    void readSettings(const QSettings &settings);
+    // "klvo.td.virtualAutoInsert" (seconds), and loads the trays
+    // "klvo.td.virtualDiscs" names: "1=/home/me/master.cue, 2=blank:CD-R"
+    // (a string, or its entries as a list), an image by its path ("~/" for
+    // home) or a blank by its trayMedia() name. An entry that can't be
+    // followed is skipped, and said in the list returned, one sentence each,
+    // for the caller to log.
+    QStringList readSettings(const QSettings &settings);
 
     // Control. Each returns at once; the notification follows from the event
     // loop. Calls naming a burner that isn't plugged do nothing and return
@@ -136,6 +160,14 @@ public:
     Q_INVOKABLE bool insertBlank(int number);
     // Empties the tray, as ejectMedia() does. Posts deviceStatusChanged.
     Q_INVOKABLE bool eject(int number);
+    // Puts a written disc described by an image in the tray: a .cue or .toc
+    // sheet (read as DiscSheet::read does) is a CD-R holding its tracks, an
+    // .iso (whole 2048-byte blocks) the smallest of CD-R, DVD-R and BD-R it
+    // fits on. The status shows no free space, the image's absolute path as
+    // bsdName and the sheet's audio tracks. Returns why it can't, as one
+    // sentence (a sheet's own error for one that doesn't read), the tray
+    // left as it was; empty when it did, and deviceStatusChanged is posted.
+    Q_INVOKABLE QString insertImage(int number, const QString &path);
     // The next burn on the burner (test burns too) fails with a write error
     // once `percent` (0…1) of it is written. False for an unknown burner.
     Q_INVOKABLE bool failNextBurnAt(int number, double percent);
@@ -170,7 +202,9 @@ private:
     void finish(const std::shared_ptr<Run> &run, const JobStatus &status);
     // Joins the ended workers' threads that have exited.
     void reap();
-    void setTray(Burner &burner, Medium kind, const DeviceStatus &status);
+    // Every change of a tray goes through here, so its readers see it.
+    void setTray(Burner &burner, Medium kind, const DeviceStatus &status, std::optional<DiscSheet> sheet = {});
+    QString insertMedium(int number, const QString &medium);
     // Changes an idle burner's tray: a blank of `chosen` (or of its kind), or empty.
     bool loadTray(int number, std::optional<Medium> chosen, bool eject);
     void scheduleAutoInsert(const std::shared_ptr<Burner> &burner);

@@ -37,6 +37,7 @@ ColumnLayout {
                 objectName: "deckCard" + modelData.letter
                 app: screen.app
                 deck: modelData
+                panels: screen.panels
                 large: deckGrid.count === 2
                 Layout.fillWidth: true
                 Layout.fillHeight: true

@@ -1,4 +1,5 @@
 import QtQuick
+import QtQuick.Controls
 import QtQuick.Layouts
 import Tandor.App
 import Tandor.Kit
@@ -9,6 +10,8 @@ Card {
     id: card
     required property AppModel app
     required property Deck deck
+    // Where the tray's Insert Disc Image… asks for the image.
+    property Panels panels: null
     // Two decks get roomy cards; three or more share the width.
     property bool large: false
 
@@ -219,6 +222,45 @@ Card {
             compact: true
             enabled: card.deck.hasDrive && !card.deck.busy
             onClicked: card.deck.eject()
+        }
+        ChromeButton {
+            id: trayButton
+            objectName: "trayButton"
+            // Only a burner the program loads itself (a virtual one) has these.
+            visible: card.deck.trayMedia.length > 0
+            text: "Tray"
+            symbol: "opticaldisc"
+            help: "Put a blank or a disc image in this virtual burner"
+            compact: true
+            enabled: !card.deck.busy
+            onClicked: trayMenu.popup(trayButton, 0, trayButton.height + 4)
+            FittedMenu {
+                id: trayMenu
+                objectName: "trayMenu"
+                FittedMenu {
+                    id: blankMenu
+                    objectName: "insertBlankMenu"
+                    title: "Insert Blank"
+                    Instantiator {
+                        model: card.deck.trayMedia
+                        delegate: MenuEntry {
+                            required property string modelData
+                            objectName: "blank " + modelData
+                            text: modelData
+                            onTriggered: card.deck.insertMedium(modelData)
+                        }
+                        onObjectAdded: (index, entry) => blankMenu.insertItem(index, entry)
+                        onObjectRemoved: (index, entry) => blankMenu.removeItem(entry)
+                    }
+                }
+                MenuEntry {
+                    objectName: "insertImageEntry"
+                    text: "Insert Disc Image…"
+                    enabled: card.panels !== null
+                    onTriggered: card.panels.chooseFile("Choose a .cue, .toc or .iso image to put in Deck " + card.deck.letter,
+                                                        path => card.deck.insertImage(path))
+                }
+            }
         }
         Item { Layout.fillWidth: true }
         ChromeButton {

@@ -657,13 +657,17 @@ struct Commands
         c.allocation = alloc;
     }
 
-    // Formatted Q of one sector, as the disc's sub-channel carries it.
+    // Formatted Q of one sector, as the disc's sub-channel carries it. The
+    // catalogue number and ISRCs take a frame in a hundred, never the first
+    // of an index: that one says where it begins.
     static std::array<uint8_t, 12> subQ(const Drive &d, int lba)
     {
         std::array<uint8_t, 12> q{};
         const Track *t = d.trackAt(lba);
         const Msf abs = msfOf(lba);
-        if (t && !t->isrc.empty() && (lba - t->start) % 100 == 50 && lba >= t->start) {
+        const bool first = t && (lba == t->pregap || lba == t->start
+                                 || std::find(t->indexes.begin(), t->indexes.end(), lba) != t->indexes.end());
+        if (t && !first && !t->isrc.empty() && (lba - t->start) % 100 == 50 && lba >= t->start) {
             q[0] = uint8_t(t->control << 4 | 3);
             uint64_t bits = 0;
             for (int i = 0; i < 5; ++i)
@@ -675,7 +679,7 @@ struct Commands
             for (int i = 0; i < 8; ++i)
                 q[size_t(1 + i)] = uint8_t(bits >> (56 - 8 * i));
             q[9] = bcd(abs.f);
-        } else if (t && !d.m_mcn.empty() && (lba + 150) % 100 == 25) {
+        } else if (t && !first && !d.m_mcn.empty() && (lba + 150) % 100 == 25) {
             q[0] = uint8_t(t->control << 4 | 2);
             for (int i = 0; i < 13; ++i) {
                 const uint8_t digit = uint8_t(d.m_mcn[size_t(i)] - '0');
@@ -738,6 +742,10 @@ struct Commands
                 c.fail(0x05, 0x64, 0x00); // illegal mode for this track
                 return;
             }
+            if (d.unreadable(at)) {
+                c.fail(0x03, 0x11, 0x00);
+                return;
+            }
             std::memcpy(c.data + i * 2048, slots.data() + size_t(i) * size_t(d.slotBytes()), 2048);
             c.r.transferred += 2048;
         }
@@ -774,6 +782,10 @@ struct Commands
             }
             if ((expected == 1 && !t->audio) || (expected == 2 && t->audio)) {
                 c.fail(0x05, 0x64, 0x00);
+                return;
+            }
+            if (d.unreadable(sector)) {
+                c.fail(0x03, 0x11, 0x00); // unrecovered read error
                 return;
             }
             if (i % 64 == 0)
@@ -1420,7 +1432,10 @@ Result Drive::execute(const uint8_t *cdb, unsigned cdbLen, Direction dir, uint8_
     if (m_fault != Fault::none) {
         // A drive spinning up says so to whoever polls it with TEST UNIT READY,
         // and turns away whatever needs the disc meanwhile.
-        const bool counts = m_fault == Fault::becomingReady ? op == 0x00 : isWrite;
+        const bool readCd = op == 0xBE || op == 0xB9;
+        const bool counts = m_fault == Fault::becomingReady ? op == 0x00
+                            : m_fault == Fault::mediumRemoved ? isWrite || readCd
+                                                              : isWrite;
         if (m_fault == Fault::becomingReady && m_faultAfter == 0 && !counts) {
             const Commands::Entry *entry = Commands::find(op);
             if (entry && entry->needsMedium) {
@@ -1440,7 +1455,8 @@ Result Drive::execute(const uint8_t *cdb, unsigned cdbLen, Direction dir, uint8_
                 Commands::abortWrite(*this);
                 return c.r;
             case Fault::mediumRemoved:
-                Commands::abortWrite(*this);
+                if (isWrite)
+                    Commands::abortWrite(*this);
                 m_trayOpen = true;
                 m_mediaEvent = true;
                 saveDisc();
@@ -1462,7 +1478,9 @@ Result Drive::execute(const uint8_t *cdb, unsigned cdbLen, Direction dir, uint8_
                 m_writing = false;
                 c.r.gone = true;
                 return c.r;
-            case Fault::none: break;
+            case Fault::none:
+            case Fault::unreadable:
+            case Fault::unstable: break;
             }
         }
     }

@@ -212,7 +212,21 @@ std::vector<uint8_t> Drive::readSlots(int lba, unsigned count) const
         [[maybe_unused]] const ssize_t got = ::pread(fd, slots.data(), slots.size(), off_t(lba + 150) * slotBytes());
         ::close(fd);
     }
+    if (m_damage == Fault::unstable)
+        for (unsigned i = 0; i < count; ++i)
+            if (lba + int(i) >= m_damageFrom && lba + int(i) < m_damageFrom + m_damageCount)
+                for (size_t b = 0; b < size_t(slotBytes()); ++b) { // xorshift, never restarted
+                    m_noise ^= m_noise << 13;
+                    m_noise ^= m_noise >> 17;
+                    m_noise ^= m_noise << 5;
+                    slots[i * size_t(slotBytes()) + b] = uint8_t(m_noise);
+                }
     return slots;
+}
+
+bool Drive::unreadable(int lba) const
+{
+    return m_damage == Fault::unreadable && lba >= m_damageFrom && lba < m_damageFrom + m_damageCount;
 }
 
 void Drive::writeSlots(int lba, const uint8_t *in, unsigned blockBytes, unsigned count)
@@ -476,6 +490,14 @@ void Drive::arm(Fault fault, int afterCommands, int count)
     m_fault = fault;
     m_faultAfter = afterCommands;
     m_faultCount = count;
+}
+
+void Drive::damage(Fault fault, int lba, int count)
+{
+    std::lock_guard lock(m_mutex);
+    m_damage = fault;
+    m_damageFrom = lba;
+    m_damageCount = count;
 }
 
 double Drive::timeFactor() const

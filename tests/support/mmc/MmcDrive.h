@@ -62,11 +62,14 @@ struct Session
 enum class Fault {
     none,
     writeError,       // a WRITE fails with MEDIUM ERROR, write error
-    mediumRemoved,    // the disc leaves the drive during a WRITE
+    mediumRemoved,    // the disc leaves the drive during a WRITE or a READ CD
     becomingReady,    // NOT READY, becoming ready, to `count` TEST UNIT READYs and what needs the disc
     timeout,          // the command never answers: the caller's timeout ends it
     vanish,           // the device disappears: every call fails with ENODEV
     underrun,         // the host falls behind: the buffer runs dry at a WRITE
+    // Damage to sectors of the disc (Drive::damage), not to one command:
+    unreadable,       // READ CD and READ(10) of them fail with MEDIUM ERROR, unrecovered read error
+    unstable,         // they read back different bytes every time
 };
 
 struct Sense
@@ -113,6 +116,9 @@ public:
     // Opens the tray, puts a fresh disc of `medium` in and closes it.
     void insert(Medium medium);
     void arm(Fault fault, int afterCommands = 0, int count = 1);
+    // Sectors [lba, lba + count) become unreadable or unstable until damaged
+    // again (Fault::none heals them). Kept by this process's drive only.
+    void damage(Fault fault, int lba, int count);
     void setTimeFactor(double factor);
     double timeFactor() const;
 
@@ -128,7 +134,9 @@ private:
     void freshDisc(Medium medium);
     void appendWriteLog(const std::string &line) const;
     int slotBytes() const;
-    std::vector<uint8_t> readSlots(int lba, unsigned count) const; // zeros where nothing was written
+    // Zeros where nothing was written, noise in unstable sectors.
+    std::vector<uint8_t> readSlots(int lba, unsigned count) const;
+    bool unreadable(int lba) const;
     void writeSlots(int lba, const uint8_t *in, unsigned blockBytes, unsigned count);
 
     // Medium facts.
@@ -174,6 +182,9 @@ private:
     // Faults.
     Fault m_fault = Fault::none;
     int m_faultAfter = 0, m_faultCount = 0;
+    Fault m_damage = Fault::none;
+    int m_damageFrom = 0, m_damageCount = 0;
+    mutable uint32_t m_noise = 1; // a new pattern for every read of an unstable sector
 
     // Long operations.
     std::chrono::steady_clock::time_point m_busyFrom, m_busyUntil;
