@@ -57,7 +57,7 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "not audio: %s\n", qPrintable(path));
             return 1;
         }
-        tracks.append({QUuid::createUuid(), path, TrackItem::titleFor(path), *length});
+        tracks.append({QUuid::createUuid(), path, TrackItem::titleFor(path), *length, 0, {}, {}});
         seconds += *length;
     }
     std::printf("%lld tracks, %.1f minutes\n", qlonglong(tracks.size()), seconds / 60);

@@ -4,8 +4,10 @@
 #include "base/CancelToken.h"
 #include "base/Format.h"
 #include "base/OffMain.h"
+#include "platform/sheets/DiscSheet.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -38,6 +40,44 @@ void DiscProject::setArtist(const QString &artist)
         return;
     m_artist = artist;
     Q_EMIT artistChanged();
+}
+
+QString DiscProject::normalCode(const QString &typed)
+{
+    static const QRegularExpression separators(QStringLiteral("[\\s-]"));
+    return typed.toUpper().remove(separators);
+}
+
+QString DiscProject::codeProblem(const QString &typed, bool catalog)
+{
+    const QString code = normalCode(typed);
+    if (code.isEmpty())
+        return {};
+    if (QString problem = DiscSheet::codeProblem(code, catalog); !problem.isEmpty())
+        return problem;
+    if (!catalog)
+        return {};
+    // EAN-13: the first twelve digits weighed 1, 3, 1, 3, ...; the last
+    // brings their sum to a multiple of ten.
+    int sum = 0;
+    for (int i = 0; i < 12; ++i)
+        sum += code[i].digitValue() * (i % 2 ? 3 : 1);
+    const int check = (10 - sum % 10) % 10;
+    if (code[12].digitValue() == check)
+        return {};
+    return QStringLiteral("\"%1\" isn't right: its check digit (the last) should be %2.").arg(code).arg(check);
+}
+
+bool DiscProject::setCatalog(const QString &typed)
+{
+    if (!codeProblem(typed, true).isEmpty())
+        return false;
+    const QString code = normalCode(typed);
+    if (code != m_catalog) {
+        m_catalog = code;
+        Q_EMIT catalogChanged();
+    }
+    return true;
 }
 
 void DiscProject::setGapSeconds(double seconds)
@@ -101,7 +141,7 @@ ReadBatch readTracks(const QStringList &paths)
     ReadBatch batch;
     for (const QString &path : paths) {
         if (const auto seconds = AudioPrep::duration(path)) {
-            batch.items.append({QUuid::createUuid(), path, TrackItem::titleFor(path), *seconds, *seconds});
+            batch.items.append({QUuid::createUuid(), path, TrackItem::titleFor(path), *seconds, *seconds, {}, {}});
             continue;
         }
         const QFileInfo file(path);
@@ -217,12 +257,30 @@ void DiscProject::clear()
     changeTracks(true);
 }
 
+void DiscProject::editTrack(int index, QString TrackItem::*field, const QString &value)
+{
+    if (index < 0 || index >= count() || m_tracks[index].*field == value)
+        return;
+    m_tracks[index].*field = value;
+    changeTracks(false);
+}
+
 void DiscProject::rename(int index, const QString &title)
 {
-    if (index < 0 || index >= count() || m_tracks[index].title == title)
-        return;
-    m_tracks[index].title = title;
-    changeTracks(false);
+    editTrack(index, &TrackItem::title, title);
+}
+
+void DiscProject::setPerformer(int index, const QString &performer)
+{
+    editTrack(index, &TrackItem::performer, performer);
+}
+
+bool DiscProject::setIsrc(int index, const QString &typed)
+{
+    if (index < 0 || index >= count() || !codeProblem(typed, false).isEmpty())
+        return false;
+    editTrack(index, &TrackItem::isrc, normalCode(typed));
+    return true;
 }
 
 void DiscProject::setTrackSeconds(const QUuid &id, double seconds)

@@ -1,6 +1,6 @@
 #pragma once
-// One audio CD: its tracks in burn order, the CD-Text album and artist, and the
-// silence between tracks.
+// One audio CD: its tracks in burn order, the CD-Text album and artist, the
+// mastering codes (catalogue number, ISRCs) and the silence between tracks.
 //
 // Threading: a project lives on the main thread and every member is called
 // there; only add() reads files, on a worker of Qt's global pool (offMain),
@@ -8,6 +8,9 @@
 // decoded once on the project's own worker to find its real length; a track
 // removed meanwhile, or the project going, stops that. A burn copies what it
 // needs when it starts, so later edits never reach a running burn.
+//
+// Errors: a mastering code that can't be one is refused by its setter, which
+// keeps the code it had; codeProblem() says why, for the field it was typed in.
 //
 // Ownership: the application model owns its six projects for its whole life;
 // screens and list models hold them weakly.
@@ -33,6 +36,8 @@ struct TrackItem
     // The length the file's header gave when it was added; `seconds` becomes
     // the length found by decoding it, which a cut or damaged file falls short of.
     double headerSeconds = 0;
+    QString performer; // CD-Text performer; empty: the disc's artist
+    QString isrc;      // 12 characters, upper case, no hyphens; empty when none
     bool operator==(const TrackItem &) const = default;
 
     // The file plays well short of what its header said.
@@ -48,6 +53,7 @@ class DiscProject : public QObject
     Q_OBJECT
     Q_PROPERTY(QString album READ album WRITE setAlbum NOTIFY albumChanged)
     Q_PROPERTY(QString artist READ artist WRITE setArtist NOTIFY artistChanged)
+    Q_PROPERTY(QString catalog READ catalog NOTIFY catalogChanged)
     Q_PROPERTY(double gapSeconds READ gapSeconds WRITE setGapSeconds NOTIFY gapSecondsChanged)
     Q_PROPERTY(int count READ count NOTIFY tracksChanged)
     Q_PROPERTY(double totalSeconds READ totalSeconds NOTIFY totalSecondsChanged)
@@ -73,6 +79,12 @@ public:
     void setAlbum(const QString &album);
     QString artist() const { return m_artist; }
     void setArtist(const QString &artist);
+    // The disc's catalogue number (UPC/EAN, 13 digits) or empty.
+    QString catalog() const { return m_catalog; }
+    // Takes `typed` as the catalogue number, empty for none; hyphens, spaces
+    // and case don't matter. A code codeProblem() finds fault with is not
+    // taken: returns false and the number stays as it was.
+    Q_INVOKABLE bool setCatalog(const QString &typed);
     double gapSeconds() const { return m_gap; }
     // Rounded to whole seconds and kept within 0…5.
     void setGapSeconds(double seconds);
@@ -104,16 +116,28 @@ public:
     Q_INVOKABLE void remove(int index);
     Q_INVOKABLE void clear();
     Q_INVOKABLE void rename(int index, const QString &title);
+    Q_INVOKABLE void setPerformer(int index, const QString &performer);
+    // As setCatalog(), for the track's ISRC; false too for an index outside.
+    Q_INVOKABLE bool setIsrc(int index, const QString &typed);
     // The length of track `id` as found by reading its file to the end, for a
     // file that holds less than it claimed. Does nothing for a track that is
     // no longer in the list.
     void setTrackSeconds(const QUuid &id, double seconds);
 
+    // `typed` as stored: upper case, without hyphens and spaces.
+    static QString normalCode(const QString &typed);
+    // Why `typed` can't be the disc's catalogue number (`catalog`: an EAN-13
+    // whose check digit is right) or a track's ISRC (CC-XXX-YY-NNNNN), in one
+    // sentence; empty when it can, or when it is empty (no code).
+    Q_INVOKABLE static QString codeProblem(const QString &typed, bool catalog);
+
 Q_SIGNALS:
     void albumChanged();
     void artistChanged();
+    void catalogChanged();
     void gapSecondsChanged();
-    // Any change of the track list: added, moved, removed, cleared, renamed.
+    // Any change of the track list: added, moved, removed, cleared, or a
+    // track's title, performer or ISRC edited.
     void tracksChanged();
     // The total (and so the fit) changed: the tracks or the gap did.
     void totalSecondsChanged();
@@ -133,6 +157,9 @@ private:
     // Decodes the track's file on m_workers for its real length.
     void measure(const TrackItem &track);
     void stopMeasuring(const QUuid &id);
+    // Sets a field of track `index` when the index is in the list and the
+    // value is new.
+    void editTrack(int index, QString TrackItem::*field, const QString &value);
 
     QList<std::shared_ptr<PendingAdd>> m_pending;
     QHash<QUuid, std::shared_ptr<CancelToken>> m_measuring;
@@ -141,6 +168,7 @@ private:
     QThreadPool m_workers;
     QString m_album;
     QString m_artist;
+    QString m_catalog;
     QList<TrackItem> m_tracks;
     double m_gap = 2.0;
 };

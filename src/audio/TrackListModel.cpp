@@ -56,6 +56,10 @@ QVariant TrackListModel::data(const QModelIndex &index, int role) const
         return track.endsEarly() ? QStringLiteral("Ends early — only ") + fmt(track.seconds) + QStringLiteral(" of ")
                                        + fmt(track.headerSeconds) + QStringLiteral(" can be read.")
                                  : QString();
+    case PerformerRole:
+        return track.performer;
+    case IsrcRole:
+        return track.isrc;
     default:
         return {};
     }
@@ -87,6 +91,8 @@ QHash<int, QByteArray> TrackListModel::roleNames() const
         {SecondsRole, "seconds"},
         {LengthTextRole, "lengthText"},
         {NoteRole, "note"},
+        {PerformerRole, "performer"},
+        {IsrcRole, "isrc"},
     };
 }
 

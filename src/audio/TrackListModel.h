@@ -1,7 +1,7 @@
 #pragma once
 // The tracks of one disc project as a list the screens bind to: one row per
-// track in burn order, with its title (editable), its seconds, its length
-// as "m:ss" and a note when the file ends early.
+// track in burn order, with its title (editable), performer and ISRC, its
+// seconds, its length as "m:ss" and a note when the file ends early.
 //
 // Threading: main thread only, like the project it shows.
 //
@@ -29,6 +29,8 @@ public:
         SecondsRole,                  // double
         LengthTextRole,               // fmt(seconds), "3:07"
         NoteRole,                     // what is wrong with the file, or empty
+        PerformerRole,                // string; empty: the disc's artist
+        IsrcRole,                     // string, as stored (no hyphens)
     };
     Q_ENUM(Role)
 

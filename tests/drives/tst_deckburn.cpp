@@ -166,6 +166,9 @@ private Q_SLOTS:
         rig.project->setAlbum(QStringLiteral("Live"));
         rig.project->setArtist(QStringLiteral("The Band"));
         rig.project->setGapSeconds(3);
+        rig.project->setCatalog(QStringLiteral("4006381333931"));
+        rig.project->setPerformer(1, QStringLiteral("A Guest"));
+        rig.project->setIsrc(1, QStringLiteral("DE-A12-34-00001"));
         rig.deck->setSpeedX(16);
         QSignalSpy progress(rig.deck, &Deck::progressChanged);
         ScriptedJob *job = rig.burn();
@@ -183,8 +186,10 @@ private Q_SLOTS:
         QVERIFY(started.properties.cdText);
         QCOMPARE(started.properties.cdText->discTitle, QStringLiteral("Live"));
         QCOMPARE(started.properties.cdText->trackTitles, (QStringList{"t0", "t1"}));
-        QCOMPARE(started.properties.cdText->trackPerformers, (QStringList{"The Band", "The Band"}));
+        QCOMPARE(started.properties.cdText->trackPerformers, (QStringList{"The Band", "A Guest"}));
+        QCOMPARE(started.properties.catalog, QStringLiteral("4006381333931"));
         QCOMPARE(started.layout.tracks.size(), 2);
+        QCOMPARE(started.layout.tracks[1].isrc, QStringLiteral("DEA123400001"));
         QCOMPARE(started.layout.tracks[0].preGapFrames, 150u);
         QCOMPARE(started.layout.tracks[1].preGapFrames, 225u);
         QCOMPARE(started.layout.tracks[0].blockSize, 2352u);

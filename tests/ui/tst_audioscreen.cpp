@@ -339,8 +339,8 @@ private Q_SLOTS:
             QVERIFY(rig.addTracks(p, 2));
         QTRY_COMPARE(rig.rows(QStringLiteral("titleField")).size(), 2);
         QVERIFY(rig.startBurning(1));
-        for (const char *name : {"albumField", "artistField", "gapKnob", "addTracksButton", "clearButton", "titleField",
-                                 "moveDown", "removeTrack"})
+        for (const char *name : {"albumField", "artistField", "catalogField", "gapKnob", "addTracksButton", "clearButton",
+                                 "titleField", "performerField", "isrcField", "moveDown", "removeTrack"})
             QVERIFY2(rig.item(QString::fromLatin1(name))->isEnabled() == !locked, name);
         QCOMPARE(rig.item(QStringLiteral("trackDrop"))->isEnabled(), !locked);
         QCOMPARE(rig.item(QStringLiteral("lockedText"))->isVisible(), locked);
@@ -421,6 +421,41 @@ private Q_SLOTS:
         rig.key(Qt::Key_A, Qt::ControlModifier);
         rig.type(QStringLiteral("Ärzte"));
         QVERIFY(!line->isVisible());
+    }
+
+    // A mastering code typed into its field: a good one is taken as stored;
+    // a bad one is not, and once the field is left the reason shows by it.
+    void codeFields_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("refusal"); // empty: taken
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("catalogue number") << "catalog" << "4006381333931" << "" << "4006381333931";
+        QTest::newRow("catalogue number, wrong check digit") << "catalog" << "4006381333932" << "\"4006381333932\" isn't right: its check digit (the last) should be 1." << "";
+        QTest::newRow("ISRC, lower case with hyphens") << "isrc" << "us-rc1-76-07839" << "" << "USRC17607839";
+        QTest::newRow("ISRC, a character short") << "isrc" << "USRC1760783" << "\"USRC1760783\" isn't right: an ISRC is 12 characters, like DEA123400001." << "";
+    }
+    void codeFields()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(QString, refusal);
+        QFETCH(QString, stored);
+        Rig rig(0);
+        QVERIFY(rig.window && rig.show());
+        DiscProject *project = rig.model->projects().at(0);
+        QVERIFY(rig.addTracks(project, 1));
+        QTRY_COMPARE(rig.rows(QStringLiteral("isrcField")).size(), 1);
+        QQuickItem *input = rig.item(field + QStringLiteral("Field")), *line = rig.item(field + QStringLiteral("Problem"));
+        rig.click(input);
+        rig.type(typed);
+        QVERIFY(!line->isVisible()); // not while the code is typed
+        rig.key(Qt::Key_Tab);
+        QCOMPARE(line->isVisible(), !refusal.isEmpty());
+        QCOMPARE(rig.textOf(line), refusal);
+        QCOMPARE(field == QLatin1String("catalog") ? project->catalog() : project->tracks()[0].isrc, stored);
+        QCOMPARE(rig.textOf(input), stored.isEmpty() ? typed : stored);
     }
 
     // The gap knob: arrow keys in whole seconds from 0 to 5, and a double

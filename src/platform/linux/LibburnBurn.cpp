@@ -274,6 +274,11 @@ void LibburnBurn::addTracks()
         const BurnTrack &track = m_tracks[i];
         burn_track *t = burn_track_create();
         burn_track_define_data(t, 0, 0, 1, track.kind == BurnTrack::Kind::audio ? BURN_AUDIO : BURN_MODE1);
+        if (!track.isrc.isEmpty()) {
+            QByteArray isrc = track.isrc.toLatin1();
+            if (burn_track_set_isrc_string(t, isrc.data(), 0) <= 0)
+                m_error = QStringLiteral("The ISRC of track %1, %2, can't be written.").arg(i + 1).arg(track.isrc);
+        }
         if (i == 0 && track.preGapFrames > firstGap)
             burn_track_set_pregap_size(t, int(track.preGapFrames), 0);
         if (m_feeds[i]->gapBlocks > 0) {
@@ -310,6 +315,12 @@ void LibburnBurn::setWriteOptions()
     burn_write_opts_set_perform_opc(m_opts, 1);
     if (m_textPacks && m_packCount > 0)
         burn_write_opts_set_leadin_text(m_opts, m_textPacks, m_packCount, 0);
+    // A cue sheet brings its own CATALOG line.
+    if (!m_fromCue && properties.catalog.size() == 13) {
+        QByteArray mcn = properties.catalog.toLatin1();
+        burn_write_opts_set_mediacatalog(m_opts, reinterpret_cast<unsigned char *>(mcn.data()));
+        burn_write_opts_set_has_mediacatalog(m_opts, 1);
+    }
     burn_drive_set_speed(m_run.drive, 0,
                          properties.requestedSpeed > 0 ? int(std::ceil(properties.requestedSpeed)) : 0);
 }

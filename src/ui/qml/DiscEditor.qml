@@ -3,9 +3,10 @@ import QtQuick.Layouts
 import Tandor.App
 import Tandor.Kit
 
-// The disc being prepared: CD-Text, the gap, the tracks in burn order and
-// whether they fit on an 80-minute CD-R. Files dropped from the file manager
-// are added as they arrive. Locked while a deck burns the disc.
+// The disc being prepared: CD-Text, its catalogue number, the gap, the
+// tracks in burn order and whether they fit on an 80-minute CD-R. Files
+// dropped from the file manager are added as they arrive. Locked while a deck
+// burns the disc.
 Card {
     id: editor
     required property AppModel app
@@ -97,17 +98,48 @@ Card {
                 objectName: "albumWarning"
                 source: editor.project.album
             }
-            TDTextField {
-                objectName: "artistField"
-                placeholderText: "Artist (CD-Text)"
-                text: editor.project.artist
-                enabled: !editor.locked
-                onTextEdited: editor.project.artist = text
+            RowLayout {
+                spacing: 8
                 Layout.fillWidth: true
+                TDTextField {
+                    objectName: "artistField"
+                    placeholderText: "Artist (CD-Text)"
+                    text: editor.project.artist
+                    enabled: !editor.locked
+                    onTextEdited: editor.project.artist = text
+                    Layout.fillWidth: true
+                }
+                TDTextField {
+                    id: catalogField
+                    objectName: "catalogField"
+                    // Said once the field is left (or Enter pressed), not while a number is half typed.
+                    property bool judged: false
+                    readonly property string problem: editor.project.codeProblem(text, true)
+                    placeholderText: "Catalogue no. (UPC/EAN)"
+                    text: editor.project.catalog
+                    font.family: Chrome.monoFamily
+                    enabled: !editor.locked
+                    onTextEdited: {
+                        judged = false
+                        editor.project.setCatalog(text)
+                    }
+                    onEditingFinished: judged = true
+                    Layout.preferredWidth: 210
+                }
             }
             CDTextNote {
                 objectName: "artistWarning"
                 source: editor.project.artist
+            }
+            Text {
+                objectName: "catalogProblem"
+                visible: catalogField.judged && text !== ""
+                text: catalogField.problem
+                color: Chrome.palette.stop
+                font.pixelSize: 11
+                wrapMode: Text.Wrap
+                horizontalAlignment: Text.AlignRight
+                Layout.fillWidth: true
             }
         }
         Knob {
@@ -145,6 +177,24 @@ Card {
                 font.weight: Font.DemiBold
                 font.letterSpacing: 1
                 Layout.fillWidth: true
+                Layout.preferredWidth: 100
+            }
+            Text {
+                text: "PERFORMER"
+                color: Chrome.palette.dimText
+                font.pixelSize: 10
+                font.weight: Font.DemiBold
+                font.letterSpacing: 1
+                Layout.fillWidth: true
+                Layout.preferredWidth: 100
+            }
+            Text {
+                text: "ISRC"
+                color: Chrome.palette.dimText
+                font.pixelSize: 10
+                font.weight: Font.DemiBold
+                font.letterSpacing: 1
+                Layout.preferredWidth: 136
             }
             Text {
                 text: "LENGTH"

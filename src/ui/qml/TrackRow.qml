@@ -3,14 +3,17 @@ import QtQuick.Layouts
 import Tandor.App
 import Tandor.Kit
 
-// One track of the disc editor: its place, its CD-Text title (typed in
-// place), its length, and the buttons that move and remove it.
+// One track of the disc editor: its place, its CD-Text title and performer
+// and its ISRC (typed in place), its length, and the buttons that move and
+// remove it.
 Rectangle {
     id: row
     required property int index
     required property string title
     required property string lengthText
     required property string note
+    required property string performer
+    required property string isrc
     required property DiscProject project
     required property int count
     required property bool locked
@@ -46,6 +49,37 @@ Rectangle {
                 // leaving the field still gets the typed title.
                 onTextEdited: row.project.rename(row.index, text)
                 Layout.fillWidth: true
+                Layout.preferredWidth: 100
+                background.implicitHeight: 26
+            }
+            TDTextField {
+                objectName: "performerField"
+                text: row.performer
+                // Empty, the track takes the disc's artist.
+                placeholderText: row.project.artist !== "" ? row.project.artist : "Performer"
+                Accessible.name: "Performer"
+                enabled: !row.locked
+                onTextEdited: row.project.setPerformer(row.index, text)
+                Layout.fillWidth: true
+                Layout.preferredWidth: 100
+                background.implicitHeight: 26
+            }
+            TDTextField {
+                id: isrcField
+                objectName: "isrcField"
+                // Said once the field is left (or Enter pressed), not while a code is half typed.
+                property bool judged: false
+                readonly property string problem: row.project.codeProblem(text, false)
+                text: row.isrc
+                placeholderText: "ISRC"
+                font.family: Chrome.monoFamily
+                enabled: !row.locked
+                onTextEdited: {
+                    judged = false
+                    row.project.setIsrc(row.index, text)
+                }
+                onEditingFinished: judged = true
+                Layout.preferredWidth: 136
                 background.implicitHeight: 26
             }
             Text {
@@ -92,9 +126,24 @@ Rectangle {
             Layout.leftMargin: 30
             Layout.bottomMargin: 2
         }
+        Text {
+            objectName: "isrcProblem"
+            visible: isrcField.judged && text !== ""
+            text: isrcField.problem
+            color: Chrome.palette.stop
+            font.pixelSize: 11
+            wrapMode: Text.Wrap
+            horizontalAlignment: Text.AlignRight
+            Layout.fillWidth: true
+            Layout.leftMargin: 30
+            // Ends under the ISRC field: past the length and the buttons.
+            Layout.rightMargin: 8 + 56 + 8 + 3 * 26 + 2 * 2
+            Layout.bottomMargin: 2
+        }
         CDTextNote {
             objectName: "titleWarning"
-            source: row.title
+            // Title and performer both go to CD-Text.
+            source: row.title + row.performer
             // Under the title field: past the number column and its spacing.
             Layout.leftMargin: 30
             Layout.bottomMargin: 2
