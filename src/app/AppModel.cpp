@@ -133,6 +133,7 @@ AppModel::AppModel(const Config &config, QObject *parent)
     connect(m_makeImage, &MakeImageModel::imageQueued, m_burnImage,
             [this](const QString &output, const QUuid &job) { m_burnImage->burnWhenMade(output, job, std::nullopt); });
     connect(m_copyDisc, &CopyDiscModel::imageQueued, m_burnImage, &BurnImageModel::burnWhenMade);
+    connect(m_copyDisc, &CopyDiscModel::burnNow, m_burnImage, &BurnImageModel::burnCopy);
 
     connect(m_themes, &ChromeThemeStore::themeChanged, this, &AppModel::themeChanged);
 

@@ -152,8 +152,17 @@ void BurnImageModel::burn()
 
 void BurnImageModel::burnWhenMade(const QString &output, const QUuid &job, std::optional<int> skipDeck)
 {
-    if (!m_burnAfter)
-        return;
+    if (m_burnAfter)
+        burnOn(output, job, skipDeck);
+}
+
+void BurnImageModel::burnCopy(const QString &image, std::optional<int> skipDeck)
+{
+    burnOn(image, std::nullopt, skipDeck);
+}
+
+void BurnImageModel::burnOn(const QString &output, const std::optional<QUuid> &job, std::optional<int> skipDeck)
+{
     // The image doesn't exist yet, so the checksum choice goes by its name.
     const bool compare = m_checksumCheck && QFileInfo(output).suffix().toLower() != QLatin1String("dmg");
     for (int d : targetList()) {

@@ -76,6 +76,9 @@ public:
     // `job` will make the image `output`. With burnAfter on, queues a burn of
     // it on each of targetList() but `skipDeck`, each waiting for `job`.
     void burnWhenMade(const QString &output, const QUuid &job, std::optional<int> skipDeck);
+    // Queues a burn of the existing `image` on each of targetList() but
+    // `skipDeck`, whatever burnAfter says (Copy Anyway).
+    void burnCopy(const QString &image, std::optional<int> skipDeck);
 
 Q_SIGNALS:
     void imageChanged();
@@ -88,6 +91,7 @@ Q_SIGNALS:
 
 private:
     bool targetUsable(int deck) const;
+    void burnOn(const QString &output, const std::optional<QUuid> &job, std::optional<int> skipDeck);
 
     AppModel *m_app;
     QString m_image;

@@ -5,6 +5,12 @@
 #include "images/DiscReader.h"
 #include "images/ImageMaker.h"
 #include "queue/JobQueue.h"
+#include "audio/AudioPrep.h"
+#include "base/Decks.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -21,11 +27,21 @@ CopyDiscModel::CopyDiscModel(JobQueue *queue, const QList<Deck *> &decks, LogFn 
             // A disc still being read by its burner is not gone yet.
             if (now && now->mediaState == MediaState::inTransition)
                 return;
-            const QString disc = now ? now->bsdName.value_or(QString()) : QString();
+            const QString disc = now ? now->bsdName.value_or(QString()) + QString::number(now->audioTracks) : QString();
             if (std::exchange(m_deckDiscs[i], disc) != disc)
                 look(false);
         });
     }
+    connect(queue, &JobQueue::jobEnded, this, [this](const QJob &job) {
+        if (!m_reading || job.id != m_reading->job)
+            return;
+        const Pending read = *std::exchange(m_reading, std::nullopt);
+        // A read that kept its copy despite unreadable sectors waits for Copy Anyway.
+        const bool kept = job.state == JobState::failed && QFileInfo::exists(read.cue);
+        m_kept = kept ? std::optional(read) : std::nullopt;
+        const QString unreadable = kept ? job.detail : QString();
+        setField(this, m_unreadable, unreadable, &CopyDiscModel::unreadableChanged);
+    });
 }
 
 QVariantList CopyDiscModel::discsList() const
@@ -33,9 +49,10 @@ QVariantList CopyDiscModel::discsList() const
     QVariantList out;
     for (const DiscInfo &disc : m_discs)
         out.append(QVariantMap{{QStringLiteral("bsdName"), disc.bsdName},
-                               {QStringLiteral("label"), disc.label()},
+                               {QStringLiteral("label"), masterDeck(disc.bsdName) ? *disc.volumeName : disc.label()},
                                {QStringLiteral("volumeName"), disc.volumeName.value_or(QString())},
-                               {QStringLiteral("device"), disc.rawPath()}});
+                               {QStringLiteral("device"), disc.rawPath()},
+                               {QStringLiteral("master"), masterDeck(disc.bsdName).has_value()}});
     return out;
 }
 
@@ -68,8 +85,58 @@ void CopyDiscModel::look(bool logIt)
                     found.append(known);
             }
             std::sort(found.begin(), found.end(), [](const DiscInfo &a, const DiscInfo &b) { return a.bsdName < b.bsdName; });
-            applyDiscs(found, logIt);
+            applyDiscs(withMasters(found), logIt);
         });
+}
+
+std::optional<int> CopyDiscModel::masterDeck(const QString &bsd) const
+{
+    if (!bsd.startsWith(QLatin1String("deck:")))
+        return std::nullopt;
+    return bsd.mid(5).toInt();
+}
+
+QList<DiscInfo> CopyDiscModel::withMasters(QList<DiscInfo> found) const
+{
+    for (const Deck *d : std::as_const(m_decks)) {
+        const std::optional<DriveSnapshot> &s = d->snapshot();
+        if (!s || s->audioTracks <= 0)
+            continue;
+        const QString held = s->bsdName.value_or(QString());
+        found.removeIf([&](const DiscInfo &disc) { return !held.isEmpty() && disc.bsdName == held; });
+        DiscInfo master;
+        master.bsdName = QStringLiteral("deck:") + QString::number(d->index());
+        master.mediaKind = QStringLiteral("CD");
+        master.mediaName = QStringLiteral("Audio CD");
+        master.volumeKind = QStringLiteral("cdda");
+        master.volumeName = QStringLiteral("Audio CD in Deck %1 (%2 audio track%3)")
+                                .arg(deckLetters[size_t(d->index())])
+                                .arg(s->audioTracks)
+                                .arg(s->audioTracks == 1 ? QString() : QStringLiteral("s"));
+        found.prepend(master);
+    }
+    return found;
+}
+
+bool CopyDiscModel::masterChosen() const { return masterDeck(m_discBSD).has_value(); }
+
+QString CopyDiscModel::cacheFolder()
+{
+    const QString dir = AudioPrep::cacheDir() + QStringLiteral("/Masters");
+    QDir().mkpath(dir);
+    return dir;
+}
+
+void CopyDiscModel::copyAnyway()
+{
+    if (!m_kept) {
+        m_log(QStringLiteral("No master copy is waiting to be burned."), {});
+        return;
+    }
+    const Pending kept = *std::exchange(m_kept, std::nullopt);
+    setField(this, m_unreadable, QString(), &CopyDiscModel::unreadableChanged);
+    m_log(QStringLiteral("Copying ") + fileNameOf(kept.cue) + QStringLiteral(" anyway, with silence where it couldn't be read."), {});
+    Q_EMIT burnNow(kept.cue, kept.deck);
 }
 
 void CopyDiscModel::refreshDiscs() { look(true); }
@@ -111,6 +178,20 @@ void CopyDiscModel::copy(const QString &output)
                   ? QStringLiteral("No CD or DVD is in any drive. Insert the disc to copy, then click Look for Discs.")
                   : QStringLiteral("Choose the disc to copy."),
               {});
+        return;
+    }
+    if (const std::optional<int> from = masterDeck(m_discBSD)) {
+        const QString cue = output.isEmpty()
+            ? cacheFolder() + QStringLiteral("/Master ")
+                + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH.mm.ss")) + QStringLiteral(".cue")
+            : output;
+        const std::optional<QUuid> job = m_queue->add(Jobs::ReadDisc{m_discBSD, from, cue, true},
+                                                      QStringLiteral("Read the CD in Deck ") + deckLetters[size_t(*from)]
+                                                          + QStringLiteral(" into ") + fileNameOf(cue));
+        if (!job)
+            return;
+        m_reading = Pending{*job, cue, from};
+        Q_EMIT imageQueued(cue, *job, from);
         return;
     }
     std::optional<int> deck;

@@ -1,6 +1,8 @@
 #pragma once
 // The "Make an ISO from a CD or DVD" card: the discs found in the drives,
-// the one chosen, and Make ISO, which queues the copy. The same disc list
+// the one chosen, and Make ISO, which queues the copy. An audio or mixed CD
+// in a deck is a master instead: it is read into a BIN/CUE (in the cache,
+// or where the user keeps it), which the burn card then burns. The same disc list
 // feeds the verify card's "Against…" menu. Whether the copy is burned after
 // is the burn-image card's choice: this model only says what it queued
 // (imageQueued).
@@ -32,9 +34,12 @@ class CopyDiscModel : public QObject
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("The copy-disc card's model belongs to the application model")
-    // [{bsdName, label, volumeName, device}]
+    // [{bsdName, label, volumeName, device, master}]; a master's bsdName is "deck:N"
     Q_PROPERTY(QVariantList discs READ discsList NOTIFY discsChanged)
     Q_PROPERTY(QString discBSD READ discBSD WRITE setDiscBSD NOTIFY discBSDChanged)
+    // The last master read's unreadable sectors, as the log said them; empty
+    // when it read cleanly or none was read. Copy Anyway burns it all the same.
+    Q_PROPERTY(QString unreadable READ unreadable NOTIFY unreadableChanged)
 
 public:
     CopyDiscModel(JobQueue *queue, const QList<Deck *> &decks, LogFn log, QObject *parent);
@@ -53,14 +58,26 @@ public:
     // What a look does with the list it found: keeps the chosen disc when it
     // is still there, else chooses the first.
     void applyDiscs(const QList<DiscInfo> &found, bool logIt);
-    // Queues copying the chosen disc into the image `output`.
+    // Queues copying the chosen disc into the image `output` (a master:
+    // the cue of its BIN/CUE; empty: a new one in the cache).
     Q_INVOKABLE void copy(const QString &output);
+    // Whether the chosen disc is a master (an audio or mixed CD in a deck).
+    Q_INVOKABLE bool masterChosen() const;
+    QString unreadable() const { return m_unreadable; }
+    // Burns the master read last despite its unreadable sectors.
+    Q_INVOKABLE void copyAnyway();
+    // Where masters read without Keep the image go.
+    static QString cacheFolder();
     // The name the save dialog proposes.
     Q_INVOKABLE QString imageName() const;
 
 Q_SIGNALS:
     void discsChanged();
     void discBSDChanged();
+    void unreadableChanged();
+    // copyAnyway(): `image` is to be burned now, on every chosen deck but
+    // `skipDeck`.
+    void burnNow(const QString &image, std::optional<int> skipDeck);
     // copy() queued `job`, which will write the image `output`, reading the
     // disc in `fromDeck` when the disc is in one of the decks.
     void imageQueued(const QString &output, const QUuid &job, std::optional<int> fromDeck);
@@ -74,6 +91,19 @@ private:
     LogFn m_log;
     QList<DiscInfo> m_discs;
     QString m_discBSD;
+    // Adds the masters the decks hold; a drive's own entry for the same disc
+    // gives way.
+    QList<DiscInfo> withMasters(QList<DiscInfo> found) const;
+    std::optional<int> masterDeck(const QString &bsd) const;
     QList<QString> m_deckDiscs; // each deck's disc as last seen
+    struct Pending
+    {
+        QUuid job;
+        QString cue;
+        std::optional<int> deck;
+    };
+    std::optional<Pending> m_reading; // the master read queued last
+    std::optional<Pending> m_kept;    // a read that left unreadable sectors
+    QString m_unreadable;
     quint64 m_looks = 0;        // looks begun
 };

@@ -4,6 +4,8 @@
 #include "base/CancelToken.h"
 #include "base/Format.h"
 
+#include <QFileInfo>
+
 namespace {
 template<typename T, typename Signal>
 bool assign(Deck *deck, T &field, const T &value, Signal changed)
@@ -182,6 +184,24 @@ void Deck::eject()
     logLine(QStringLiteral(": eject."));
 }
 
+QStringList Deck::trayMedia() const
+{
+    return m_service && m_device ? m_service->trayMedia(m_device) : QStringList();
+}
+
+void Deck::insertMedium(const QString &medium)
+{
+    const QString refusal = m_service ? m_service->insertMedium(m_device, medium) : TDMessages::noBurner;
+    logLine(QStringLiteral(": ") + (refusal.isEmpty() ? QStringLiteral("blank ") + medium + QStringLiteral(" inserted.") : refusal));
+}
+
+void Deck::insertImage(const QString &path)
+{
+    const QString refusal = m_service ? m_service->insertImage(m_device, path) : TDMessages::noBurner;
+    logLine(QStringLiteral(": ")
+            + (refusal.isEmpty() ? QStringLiteral("“") + QFileInfo(path).fileName() + QStringLiteral("” inserted.") : refusal));
+}
+
 void Deck::waitForBlank(const QString &phase)
 {
     setState(State::waiting);
@@ -246,4 +266,9 @@ void Deck::setJobName(const QString &job) { assign(this, m_jobName, job, &Deck::
 void Deck::logLine(const QString &text, const QString &detail) const
 {
     Q_EMIT logged(QStringLiteral("Deck ") + letter() + text, detail);
+}
+
+std::unique_ptr<CdReader> Deck::openCd() const
+{
+    return m_service && m_device ? m_service->openCd(m_device) : nullptr;
 }

@@ -63,6 +63,7 @@ class Deck : public QObject
     Q_PROPERTY(int currentTrack READ currentTrack NOTIFY currentTrackChanged)
     Q_PROPERTY(double buffer READ buffer NOTIFY bufferChanged)
     Q_PROPERTY(QString jobName READ jobName NOTIFY jobNameChanged)
+    Q_PROPERTY(QStringList trayMedia READ trayMedia NOTIFY deviceChanged)
     Q_PROPERTY(QString etaText READ etaText NOTIFY etaTextChanged)
 
 public:
@@ -140,6 +141,9 @@ public:
     // stopped deck back to idle and "Ready".
     Q_INVOKABLE void refreshStatus();
 
+    // A reader of the written CD in the tray, for a worker thread; nullptr
+    // without a burner, a CD or a service that reads one (DiscService::openCd).
+    std::unique_ptr<CdReader> openCd() const;
     // A disc copy shown on this deck. beginRead returns the token the copy
     // polls; endRead reports its end exactly once.
     std::shared_ptr<CancelToken> beginRead(const QString &job);
@@ -167,6 +171,15 @@ public:
     Q_INVOKABLE void stop();
     // Opens the tray when the deck is not busy.
     Q_INVOKABLE void eject();
+    // The blanks the program can put in the burner's tray itself (a virtual
+    // burner's: "CD-R", …); empty for a burner loaded by hand, or none.
+    QStringList trayMedia() const;
+    // Load the tray through the service: a blank of one of trayMedia(), or
+    // the written disc an image (.cue, .toc, .iso) describes. Each logs what
+    // it did, or the service's refusal; the new tray is read when the
+    // service says it changed.
+    Q_INVOKABLE void insertMedium(const QString &medium);
+    Q_INVOKABLE void insertImage(const QString &path);
     // Copies mode: the deck waits for a blank, showing `phase`; the next
     // reading of its tray that finds one says blankReady().
     void waitForBlank(const QString &phase);
@@ -232,7 +245,7 @@ private:
     struct AudioBurn
     {
         QList<TrackItem> tracks;
-        QString album, artist;
+        QString album, artist, catalog;
         double gap = 2;
         bool test = false, verify = false;
     };
@@ -256,6 +269,8 @@ private:
                         const QString &refusal);
     // Waits for the new disc's device, then compares it with the image.
     void checkDisc(const QString &image);
+    // The burned copy of a cue or toc sheet against the sheet, track by track.
+    void checkCopy(const QString &sheet);
     void checkDiscEnded(bool ok, const QString &message);
     // Releases the running burn or erase, its producers and prepared files.
     void finishDR();

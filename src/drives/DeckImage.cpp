@@ -7,6 +7,7 @@
 #include "base/OffMain.h"
 #include "base/TDError.h"
 #include "drives/ImageBurn.h"
+#include "images/MasterCopy.h"
 #include "images/Verifier.h"
 
 #include <QFileInfo>
@@ -47,7 +48,8 @@ void Deck::burnImage(const ImageInfo &info, bool test, bool verify, bool checksu
     m_imageToCheck.reset();
     m_imageVerify = false;
     m_readBackSaid.clear();
-    if (checksum && !test && info.sha256Checkable())
+    // A disc image is checked by its SHA-256, a sheet's disc track by track.
+    if (checksum && !test && (info.sha256Checkable() || info.isTrackSheet()))
         m_imageToCheck = info.path;
 
     if (demo) {
@@ -132,6 +134,14 @@ void Deck::startImageBurn(const ImageInfo &info, bool test, bool verify, const s
         finishOp(false, deckPrefix + report.text);
         return;
     }
+    // A sheet describes a CD; a DVD or BD blank can't hold its tracks.
+    if (const DiscFamily family = TDDetect::family(m_snapshot ? m_snapshot->mediaType : std::nullopt);
+        layout && !layout->layout.cueSheet.isEmpty() && family != DiscFamily::cd && family != DiscFamily::unknown) {
+        finishOp(false, deckPrefix + name + QStringLiteral(" describes a CD, and a ")
+                            + TDDetect::mediaTypeName(m_snapshot->mediaType)
+                            + QStringLiteral(" can't take its tracks. Put in a blank CD-R or CD-RW."));
+        return;
+    }
     if (test && !m_caps.testBurn) {
         finishOp(false, deckPrefix + QStringLiteral("this burner can't do test burns. Stopped so no disc is used."));
         return;
@@ -176,6 +186,10 @@ void Deck::startImageBurn(const ImageInfo &info, bool test, bool verify, const s
 
 void Deck::checkDisc(const QString &image)
 {
+    if (DiscSheet::isSheetName(image)) {
+        checkCopy(image);
+        return;
+    }
     setState(State::working);
     setPhase(QStringLiteral("Checking the disc against the image (SHA-256)"));
     setProgress(0.85);
@@ -246,6 +260,60 @@ void Deck::checkDisc(const QString &image)
     tick();
 }
 
+void Deck::checkCopy(const QString &sheet)
+{
+    setState(State::working);
+    setPhase(QStringLiteral("Comparing the copy with the master, track by track"));
+    setProgress(0.85);
+    // As for the SHA-256 check: the burner is asked on the main thread until
+    // it can read the new disc, the comparison runs in the background.
+    const auto token = m_cancel;
+    auto *poll = new QTimer(this);
+    poll->setInterval(discPollMs);
+    auto tries = std::make_shared<int>(0);
+    auto tick = [this, poll, tries, token, sheet] {
+        if (token->isCancelled()) {
+            poll->deleteLater();
+            checkDiscEnded(false, QStringLiteral("Stopped."));
+            return;
+        }
+        std::shared_ptr<CdReader> reader = openCd();
+        if (!reader) {
+            if (++*tries < discPolls)
+                return;
+            poll->deleteLater();
+            checkDiscEnded(true, QStringLiteral("Burned. The comparison with the master was skipped because the "
+                                                "burner didn't report the new disc."));
+            return;
+        }
+        poll->stop();
+        poll->deleteLater();
+        const QPointer<QObject> self(this);
+        offMain(
+            this,
+            [this, self, token, sheet, reader] {
+                try {
+                    const MasterCopy::Comparison c = MasterCopy::compare(
+                        *reader, DiscSheet::read(sheet),
+                        [this, self](double f) {
+                            postToMain(self, [this, f] {
+                                if (m_state == State::working)
+                                    setProgress(0.85 + 0.15 * f);
+                            });
+                        },
+                        token.get());
+                    return MasterCopy::Comparison{c.identical, c.text};
+                } catch (const TDError &e) {
+                    return MasterCopy::Comparison{false, e.text()};
+                }
+            },
+            [this](const MasterCopy::Comparison &c) { checkDiscEnded(c.identical, c.text); }, &m_workers);
+    };
+    connect(poll, &QTimer::timeout, this, tick);
+    poll->start();
+    tick();
+}
+
 void Deck::checkDiscEnded(bool ok, const QString &message)
 {
     m_imageToCheck.reset();
@@ -267,7 +335,11 @@ void Deck::checkDiscEnded(bool ok, const QString &message)
 
 QString Deck::withReadBack(const QString &line, const QString &readBack)
 {
-    return readBack.isEmpty() ? line : line + QStringLiteral(" ") + readBack.left(1).toUpper() + readBack.mid(1);
+    if (readBack.isEmpty())
+        return line;
+    // "identical to the master (3 tracks)" is a line of its own without a full stop.
+    return line + (line.endsWith(u'.') ? QStringLiteral(" ") : QStringLiteral(". ")) + readBack.left(1).toUpper()
+        + readBack.mid(1);
 }
 
 QString Deck::imageReadBack(const std::optional<ReadBack> &readBack)

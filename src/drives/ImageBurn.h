@@ -24,7 +24,7 @@ public:
     quint64 blocks() const { return byteLength() / blockBytes; }
     BurnTrack makeTrack(const std::shared_ptr<RawImageProducer> &self) const
     {
-        return {BurnTrack::Kind::data, self, blocks(), blockBytes, 0};
+        return {BurnTrack::Kind::data, self, blocks(), blockBytes, 0, {}};
     }
     quint64 estimateLength() override { return blocks(); }
 };

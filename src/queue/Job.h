@@ -33,6 +33,9 @@ struct ReadDisc
     QString bsd;             // "sr0"
     std::optional<int> deck; // when the drive is one of our decks
     QString output;
+    // An audio or mixed CD in `deck`, read securely into the BIN/CUE pair
+    // whose cue is `output`; otherwise a data disc copied into an ISO.
+    bool master = false;
     bool operator==(const ReadDisc &) const = default;
 };
 

@@ -3,6 +3,7 @@
 #include "base/CancelToken.h"
 #include "base/TDError.h"
 #include "drives/Deck.h"
+#include "images/MasterCopy.h"
 
 #include <QFileInfo>
 
@@ -18,6 +19,10 @@ ReadDiscJob::ReadDiscJob(const Jobs::ReadDisc &params, Deck *deck, const QString
 
 void ReadDiscJob::start()
 {
+    if (m_params.master) {
+        readMaster();
+        return;
+    }
     const std::shared_ptr<CancelToken> token = m_deck ? m_deck->beginRead(m_title) : std::make_shared<CancelToken>();
     if (m_deck)
         connect(this, &QueuedJob::progressed, m_deck.data(), &Deck::readProgress);
@@ -30,6 +35,28 @@ void ReadDiscJob::start()
         if (outcome.sha256)
             text += QStringLiteral(" SHA-256 ") + *outcome.sha256;
         return text;
+    });
+}
+
+void ReadDiscJob::readMaster()
+{
+    // The reader is made before the deck turns busy: a busy burner has none.
+    std::shared_ptr<CdReader> reader = m_deck ? m_deck->openCd() : nullptr;
+    const std::shared_ptr<CancelToken> token = m_deck ? m_deck->beginRead(m_title) : std::make_shared<CancelToken>();
+    if (m_deck)
+        connect(this, &QueuedJob::progressed, m_deck.data(), &Deck::readProgress);
+    run(token, [reader, output = m_params.output](CancelToken *token, const std::function<void(double)> &progress) {
+        if (!reader)
+            throw TDError::refused(QStringLiteral("There is no CD to copy in that burner."));
+        const MasterCopy::Outcome outcome = MasterCopy::read(*reader, output, progress, token);
+        const QString name = QFileInfo(output).fileName();
+        const qsizetype tracks = outcome.sheet.tracks.size();
+        if (!outcome.unreadable.isEmpty())
+            throw TDError::refused(MasterCopy::unreadableText(outcome.unreadable) + QStringLiteral(" ") + name
+                                   + QStringLiteral(" is kept with silence there; it is burned only with Copy Anyway."));
+        return QStringLiteral("Read %1 track%2 into %3; every sector read twice and the same both times.")
+            .arg(tracks)
+            .arg(tracks == 1 ? QString() : QStringLiteral("s"), name);
     });
 }
 

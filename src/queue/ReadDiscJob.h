@@ -1,5 +1,6 @@
 #pragma once
-// Copies a disc into an image file. When the drive is one of our decks, the
+// Copies a disc into an image file: a data disc into an ISO, an audio or
+// mixed CD in a deck into a BIN/CUE. When the drive is one of our decks, the
 // deck shows the copy: it is marked reading at the start, follows the
 // progress and hears the end one event before the queue does.
 //
@@ -35,6 +36,9 @@ protected:
     void workEnded(const JobOutcome &outcome) override;
 
 private:
+    // An audio master into a BIN/CUE, through the deck's CD reader.
+    void readMaster();
+
     const Jobs::ReadDisc m_params;
     QPointer<Deck> m_deck;
     const QString m_title;

@@ -205,7 +205,8 @@ private Q_SLOTS:
     }
 
     // Whatever the image, the burner's read-back is said in the log, on the
-    // deck and in the end message; an ISO is then checked by SHA-256 too.
+    // deck and in the end message; an ISO is then checked by SHA-256 too, a
+    // sheet's disc against the sheet, track by track.
     void imageBurnSaysItsReadBack_data()
     {
         QTest::addColumn<QString>("name");
@@ -216,8 +217,8 @@ private Q_SLOTS:
         const QString read = QStringLiteral("Done and read back: the disc matches. Disc ejecting.");
         QTest::newRow("ISO") << "backup.iso" << QByteArray() << qint64(2048 * 512) << "Done and checked. Disc ejecting." << "(1 MB, raw data track)";
         QTest::newRow("DMG") << "backup.dmg" << QByteArray() << qint64(2048 * 512) << read << ", disk image reader)";
-        QTest::newRow("cue") << "backup.cue" << QByteArray("FILE \"data.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n") << qint64(2352 * 512) << read << "(1 MB, cue sheet)";
-        QTest::newRow("toc") << "backup.toc" << QByteArray("CD_ROM\nTRACK MODE1\nDATAFILE \"data.bin\"\n") << qint64(2352 * 512) << read << "(1 MB, cue sheet made from the toc)";
+        QTest::newRow("cue") << "backup.cue" << QByteArray("FILE \"data.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n") << qint64(2352 * 512) << "Done and checked. Disc ejecting." << "(1 MB, cue sheet)";
+        QTest::newRow("toc") << "backup.toc" << QByteArray("CD_ROM\nTRACK MODE1\nDATAFILE \"data.bin\"\n") << qint64(2352 * 512) << "Done and checked. Disc ejecting." << "(1 MB, cue sheet made from the toc)";
     }
     void imageBurnSaysItsReadBack()
     {
@@ -247,6 +248,7 @@ private Q_SLOTS:
             + fmtBytes(checked) + QStringLiteral(" checked).");
         QVERIFY2(rig.texts().contains(QStringLiteral("Deck A: r") + readBack), qPrintable(rig.texts().join(u'\n')));
         QVERIFY2(ends.first().second.endsWith(QStringLiteral(". R") + readBack), qPrintable(ends.first().second));
+        QCOMPARE(rig.texts().contains(QStringLiteral("Deck A: identical to the master (1 track)")), !sheet.isEmpty());
         if (sheet.isEmpty())
             QVERIFY(readFile(rig.folder(0) + QStringLiteral("/Disc 001.iso")) == readFile(data));
     }

@@ -7,6 +7,7 @@
 #include "MainWindowRig.h"
 #include "app/BurnImageModel.h"
 #include "app/ChecksumModel.h"
+#include "app/CopyDiscModel.h"
 #include "app/MakeImageModel.h"
 #include "app/MountModel.h"
 #include "app/VerifyModel.h"
@@ -16,6 +17,8 @@
 #include "images/Checksums.h"
 #include "images/ImageInfo.h"
 #include "platform/linux/HardwareDiscService.h"
+#include "platform/sheets/DiscSheet.h"
+#include "platform/virtual/VirtualDiscService.h"
 #include "platform/udif/Udif.h"
 #include "queue/JobQueue.h"
 #include "EmulatedDrives.h"
@@ -261,6 +264,107 @@ private Q_SLOTS:
     }
 
     // A mount that fails says so in words; fuseiso's own line sits under it in the log card.
+    // A master with CD-Text, ISRCs, a catalogue number, hidden audio before
+    // track 1, pre-gaps of 2 s and 4 s and an INDEX 02, copied from the
+    // window onto decks B and C: each copy holds what the master holds, as
+    // Tandor's comparison says and as cdrdao and bchunk read it.
+    void copyMasterOntoEveryDeck_data()
+    {
+        QTest::addColumn<bool>("hardware");
+        QTest::newRow("virtual burners") << false;
+        QTest::newRow("emulated drives through libburn") << true;
+    }
+    void copyMasterOntoEveryDeck()
+    {
+        QFETCH(bool, hardware);
+        TestEnv files;
+        const QString cue = files.path("master.cue");
+        const QByteArray bin = patternBytes(1100 * 2352, 5);
+        QVERIFY(writeFile(files.path("master.bin"), bin));
+        QVERIFY(writeFile(cue, "CATALOG 4006381333931\nPERFORMER \"The Choir\"\nTITLE \"Evensong\"\n"
+                               "FILE \"master.bin\" BINARY\n"
+                               "TRACK 01 AUDIO\nFLAGS DCP\nTITLE \"Introit\"\nISRC DEA122600001\nINDEX 00 00:00:00\nINDEX 01 00:01:00\n"
+                               "TRACK 02 AUDIO\nFLAGS PRE\nTITLE \"Psalm\"\nSONGWRITER \"Tallis\"\nISRC DEA122600002\n"
+                               "INDEX 00 00:05:00\nINDEX 01 00:07:00\nINDEX 02 00:08:00\n"
+                               "TRACK 03 AUDIO\nTITLE \"Anthem\"\nMESSAGE \"Live\"\nINDEX 00 00:09:00\nINDEX 01 00:13:00\n"));
+        const DiscSheet master = DiscSheet::read(cue);
+        EmulatedDrives drives({"CD-R", "CD-R", "CD-R"});
+        std::unique_ptr<DiscService> service;
+        if (hardware) {
+            const auto burned = drives.run("cdrskin", {"dev=" + EmulatedDrives::device(0), "-sao", "-text", "cuefile=master.cue"}, files.path({}));
+            QVERIFY2(burned.code == 0, qPrintable(burned.output));
+            service = std::make_unique<HardwareDiscService>(drives.devices());
+        } else {
+            auto virtuals = std::make_unique<VirtualDiscService>(3);
+            virtuals->setUnthrottled(true);
+            service = std::move(virtuals);
+        }
+        MainWindowRig rig(0, [](MainWindowRig &r) { r.model->setTab(MainTab::data); }, service.get());
+        QVERIFY(rig.window);
+        rig.window->resize(1400, 900);
+        QVERIFY(rig.show());
+        if (!hardware) { // the master goes into A's tray from its card on the Audio CD screen
+            rig.model->setTab(MainTab::audio);
+            QQuickItem *tray = rig.item(QStringLiteral("trayButton"), rig.item(QStringLiteral("deckCardA")));
+            QTRY_VERIFY(tray && tray->isVisible());
+            rig.click(tray);
+            auto *menu = tray->findChild<QObject *>(QStringLiteral("trayMenu"));
+            QTRY_VERIFY(menu->property("opened").toBool());
+            rig.click(MainWindowRig::menuEntry(menu, QStringLiteral("Insert Disc Image…")));
+            QVERIFY(rig.answerFileDialog(cue));
+            rig.model->setTab(MainTab::data);
+        }
+
+        const QList<QQuickItem *> chip = burnOnChips(rig);
+        rig.click(chip.at(0)); // A holds the master; B is chosen already
+        rig.click(chip.at(2));
+        QCOMPARE(rig.model->burnImage()->targets(), (QList<int>{1, 2}));
+        rig.click(rig.item(QStringLiteral("copyThenBurnBox")));
+        QQuickItem *picker = rig.item(QStringLiteral("discPicker"));
+        QTRY_COMPARE_WITH_TIMEOUT(picker->property("text").toString(), QStringLiteral("Audio CD in Deck A (3 audio tracks)"), 20000);
+        rig.click(rig.item(QStringLiteral("copyMasterButton")));
+        const auto ended = [&] {
+            const QList<QJob> jobs = rig.model->queue()->jobs();
+            return jobs.size() == 3 && std::all_of(jobs.begin(), jobs.end(), [](const QJob &j) { return j.finished(); });
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(ended(), 120000);
+        const QStringList log = rig.texts();
+        for (const QJob &job : rig.model->queue()->jobs())
+            QVERIFY2(job.state == JobState::done, qPrintable(job.detail + u'\n' + log.join(u'\n')));
+        for (const QString deck : {"B", "C"})
+            QVERIFY2(log.contains("Deck " + deck + ": identical to the master (3 tracks)"), qPrintable(log.join(u'\n')));
+
+        // bchunk reads the cached BIN/CUE's indexes and splits it (a track from its last index to the next track's first).
+        const QFileInfo cached = QDir(CopyDiscModel::cacheFolder()).entryInfoList({"*.cue"}).value(0);
+        const auto split = drives.run("bchunk", {"-w", cached.path() + "/" + cached.completeBaseName() + ".bin", cached.filePath(), "t"}, files.path({}));
+        QVERIFY2(split.output.contains("Track  2: AUDIO         00 00:05:00 01 00:07:00 02 00:08:00"), qPrintable(split.output));
+        QVERIFY(readFile(files.path("t02.wav")).mid(44) == bin.mid(600 * 2352, 75 * 2352));
+        const auto same = [&](DiscSheet copy, const QString &file) {
+            for (SheetTrack &t : copy.tracks)
+                t.file = file;
+            return copy;
+        };
+        // cdrdao reads the same table of contents, codes and CD-Text off each copy as off the master.
+        const auto tocOf = [&](int d) {
+            const auto read = drives.run("cdrdao", {"read-toc", "--device", EmulatedDrives::device(d), QStringLiteral("%1.toc").arg(d)}, files.path({}));
+            return read.code == 0 ? readFile(files.path(QStringLiteral("%1.toc").arg(d))) : read.output.toLatin1();
+        };
+        const QByteArray masterToc = hardware ? tocOf(0) : QByteArray();
+        for (const char *held : {"CATALOG \"4006381333931\"", "ISRC \"DEA122600002\"", "SONGWRITER \"Tallis\"", "START 00:04:00", "INDEX 00:01:00"})
+            QVERIFY2(!hardware || masterToc.contains(held), masterToc.constData());
+        for (int d : {1, 2}) {
+            if (!hardware) {
+                const QString copy = static_cast<VirtualDiscService *>(service.get())->outputFolder(d + 1) + "/Disc 001.cue";
+                QCOMPARE(same(DiscSheet::read(copy), master.tracks[0].file), master);
+                QVERIFY(readFile(QFileInfo(copy).path() + "/Disc 001.bin") == bin);
+                continue;
+            }
+            QVERIFY(drives.sectors(d, 0, 1100) == bin);
+            drives[d].closeTray(); // each copy was ejected once compared
+            QCOMPARE(tocOf(d).replace(QByteArray::number(d) + ".toc", "0.toc"), masterToc);
+        }
+    }
+
     void failedMountShowsTheToolsLineUnderTheSentence()
     {
         if (!canMountWithFuse())

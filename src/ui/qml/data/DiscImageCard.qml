@@ -83,19 +83,69 @@ Card {
             onClicked: card.dp.refreshDiscs()
         }
     }
+    readonly property bool master: picked !== null && picked.master
+    // A master read goes to the cache unless the user keeps it somewhere.
+    property bool keepImage: false
+    Hint {
+        visible: card.master
+        text: "An audio CD is copied with everything on it: every track bit for bit, pre-gaps and indexes, CD-Text, ISRCs and the catalogue number. Each sector is read until two reads agree."
+    }
     ChromeCheckbox {
+        objectName: "copyThenBurnBox"
         text: "Then burn it"
-        help: "Burns the new ISO on each deck chosen under “Burn on” (not the deck it was read from)."
+        help: card.master ? "Burns the copy on each deck chosen under “Burn on” and compares each burned disc with the master, track by track."
+                          : "Burns the new ISO on each deck chosen under “Burn on” (not the deck it was read from)."
         checked: card.app.burnImage.burnAfter
         onToggled: card.app.burnImage.burnAfter = checked
     }
-    ChromeButton {
-        objectName: "makeIsoFromDiscButton"
+    ChromeCheckbox {
+        objectName: "keepImageCheckbox"
+        visible: card.master
+        text: "Keep the image"
+        help: "Saves the copy as a BIN/CUE pair where you choose, instead of only in the cache."
+        checked: card.keepImage
+        onToggled: card.keepImage = checked
+    }
+    Text {
+        objectName: "unreadableText"
+        visible: card.dp.unreadable !== ""
+        Layout.fillWidth: true
+        text: card.dp.unreadable
+        color: Chrome.palette.stop
+        font.pixelSize: 12
+        wrapMode: Text.Wrap
+    }
+    RowLayout {
         Layout.alignment: Qt.AlignRight
-        text: "Make ISO…"
-        symbol: "opticaldisc"
-        prominent: true
-        enabled: card.picked !== null
-        onClicked: card.panels.saveImage(card.dp.imageName(), "ISO", path => card.dp.copy(path))
+        spacing: 8
+        ChromeButton {
+            objectName: "copyAnywayButton"
+            visible: card.dp.unreadable !== ""
+            text: "Copy Anyway"
+            help: "Burns the copy with silence where the master couldn't be read."
+            onClicked: card.dp.copyAnyway()
+        }
+        ChromeButton {
+            objectName: "copyMasterButton"
+            visible: card.master
+            text: card.keepImage ? "Copy CD…" : "Copy CD"
+            symbol: "opticaldisc"
+            prominent: true
+            onClicked: {
+                if (card.keepImage)
+                    card.panels.saveImage("Audio CD", "CUE", path => card.dp.copy(path))
+                else
+                    card.dp.copy("")
+            }
+        }
+        ChromeButton {
+            objectName: "makeIsoFromDiscButton"
+            visible: !card.master
+            text: "Make ISO…"
+            symbol: "opticaldisc"
+            prominent: true
+            enabled: card.picked !== null
+            onClicked: card.panels.saveImage(card.dp.imageName(), "ISO", path => card.dp.copy(path))
+        }
     }
 }

@@ -60,7 +60,8 @@ Card {
                 }
             }
             Instantiator {
-                model: card.copyDisc.discs
+                // A master is compared track by track when it is burned, not here.
+                model: card.copyDisc.discs.filter(d => !d.master)
                 delegate: MenuEntry {
                     required property var modelData
                     text: "Disc: " + modelData.label
