@@ -7,9 +7,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 #include <cstring>
 #include <vector>
 
@@ -180,43 +183,48 @@ Outcome read(CdReader &reader, const QString &cue, const std::function<void(doub
             out.unreadable.append({t + 1, 0, fromStart});
         ++out.unreadable.last().sectors;
     };
-    DiscReader::copy(total * sectorBytes, bin + QStringLiteral(".copying"), progress, cancel,
-                     [&](qint64 offset, char *into, qint64 count) {
-                         qint64 given = 0;
-                         while (given < count) {
-                             const qint64 at = offset + given;
-                             const qint64 lba = at / sectorBytes;
-                             const qint64 first = lba / chunkSectors * chunkSectors;
-                             if (first != chunkAt) {
-                                 const int n = int(std::min<qint64>(chunkSectors, total - first));
-                                 secureRead(reader, first, n, chunk.data(), spare, bad, cancel);
-                                 chunkAt = first;
-                             }
-                             const qint64 inChunk = at - first * sectorBytes;
-                             const qint64 n = std::min(count - given, std::min<qint64>(chunkSectors, total - first) * sectorBytes - inChunk);
-                             std::memcpy(into + given, chunk.data() + inChunk, size_t(n));
-                             given += n;
-                         }
-                         return given;
-                     });
-    const QString work = bin + QStringLiteral(".copying");
+    const auto readBytes = [&](qint64 offset, char *into, qint64 count) {
+        qint64 given = 0;
+        while (given < count) {
+            const qint64 at = offset + given;
+            const qint64 first = at / sectorBytes / chunkSectors * chunkSectors;
+            const qint64 chunkBytes = std::min<qint64>(chunkSectors, total - first) * sectorBytes;
+            if (first != chunkAt) {
+                secureRead(reader, first, int(chunkBytes / sectorBytes), chunk.data(), spare, bad, cancel);
+                chunkAt = first;
+            }
+            const qint64 inChunk = at - first * sectorBytes;
+            const qint64 n = std::min(count - given, chunkBytes - inChunk);
+            std::memcpy(into + given, chunk.data() + inChunk, size_t(n));
+            given += n;
+        }
+        return given;
+    };
+    DiscReader::copy(total * sectorBytes, bin, progress, cancel, readBytes);
     try {
         // The cue names its BIN by file name, so the pair can be moved together.
-        DiscSheet written = disc;
-        for (SheetTrack &t : written.tracks)
+        DiscSheet named = disc;
+        for (SheetTrack &t : named.tracks)
             t.file = QFileInfo(bin).fileName();
-        const QString text = written.toCueText([total](const QString &) { return std::optional<qint64>(total * sectorBytes); });
-        QSaveFile file(cue);
-        if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit())
-            throw TDError::writeFailed(file.errorString());
-        QFile::remove(bin);
-        if (!QFile::rename(work, bin)) {
-            QFile::remove(cue);
-            throw TDError::writeFailed(QStringLiteral("can't rename ") + QFileInfo(work).fileName()
-                                       + QStringLiteral(" in ") + QFileInfo(bin).absolutePath());
+        const QString text = named.toCueText([total](const QString &) { return std::optional<qint64>(total * sectorBytes); });
+        // Like the BIN: a work file, renamed over an older cue only once whole.
+        const QByteArray work = QFile::encodeName(cue + QStringLiteral(".partial")), bytes = text.toUtf8();
+        const int fd = ::open(work.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        qsizetype done = 0;
+        for (ssize_t n = 0; fd >= 0 && done < bytes.size(); done += n)
+            if ((n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done))) < 0)
+                break;
+        const bool saved = fd >= 0 && done == bytes.size();
+        const int error = errno;
+        if (fd >= 0)
+            ::close(fd);
+        if (!saved || ::rename(work.constData(), QFile::encodeName(cue).constData()) != 0) {
+            const int why = saved ? errno : error;
+            ::unlink(work.constData());
+            throw TDError::writeFailed(QString::fromLocal8Bit(std::strerror(why)));
         }
     } catch (...) {
-        QFile::remove(work);
+        QFile::remove(bin); // a BIN without its cue is no image
         throw;
     }
     for (SheetTrack &t : disc.tracks)

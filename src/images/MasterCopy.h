@@ -47,9 +47,9 @@ QString unreadableText(const QList<Unreadable> &unreadable);
 // Reads the disc into `cue` and a BIN of the same name beside it. Every chunk
 // is read twice; where the two reads differ or fail, each sector is read
 // again until two reads agree, at most maxTries times, and one that never
-// agrees is kept as silence and reported. The BIN and the cue are written
-// as ".partial" files and renamed over older files of the same names only
-// once both are complete; on any error or a stop nothing is left.
+// agrees is kept as silence and reported. The BIN is written as a ".partial"
+// file and renamed over an older one of its name once complete, then the cue
+// is saved whole; on any error or a stop nothing is left.
 // `progress` (0…1, on the calling thread) after every chunk.
 // Throws TDError: refused (no track, as the reader refuses), readFailed (the
 // disc or the drive gone), writeFailed (e.g. a full disk), cancelled.

@@ -7,6 +7,8 @@
 
 #include <QFileInfo>
 
+#include <cerrno>
+
 ReadDiscJob::ReadDiscJob(const Jobs::ReadDisc &params, Deck *deck, const QString &title, DiscLookup lookup,
                          QThreadPool *pool, QObject *parent)
     : WorkerJob(pool, parent)
@@ -48,7 +50,14 @@ void ReadDiscJob::readMaster()
     run(token, [reader, output = m_params.output](CancelToken *token, const std::function<void(double)> &progress) {
         if (!reader)
             throw TDError::refused(QStringLiteral("There is no CD to copy in that burner."));
-        const MasterCopy::Outcome outcome = MasterCopy::read(*reader, output, progress, token);
+        MasterCopy::Outcome outcome;
+        try {
+            outcome = MasterCopy::read(*reader, output, progress, token);
+        } catch (const TDError &e) {
+            if (e.kind() == TDError::Kind::readFailed && e.errorNumber() == ENOMEDIUM)
+                throw TDError::refused(QStringLiteral("The CD was taken out while it was being read, so nothing was kept."));
+            throw;
+        }
         const QString name = QFileInfo(output).fileName();
         const qsizetype tracks = outcome.sheet.tracks.size();
         if (!outcome.unreadable.isEmpty())

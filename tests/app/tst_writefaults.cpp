@@ -196,6 +196,39 @@ private Q_SLOTS:
         QCOMPARE(readFile(older.path), readFile(device));
     }
 
+    // A master read that the disk can't hold, in its BIN or in the cue saved
+    // after it: nothing is left, and the next read keeps both.
+    void masterRead_data()
+    {
+        addRows();
+        QTest::newRow("disk full in the BIN") << int(Kind::diskFull) << qint64(300 * 2352 - 4096) << QStringLiteral("Couldn't save the file: ") + noSpace;
+        QTest::newRow("disk full in the cue") << int(Kind::diskFull) << qint64(300 * 2352 + 10) << QStringLiteral("Couldn't save the file: ") + noSpace;
+    }
+    void masterRead()
+    {
+        const auto [kind, after] = fault();
+        QFETCH(QString, said);
+        Rig rig(1);
+        QVERIFY(TestEnv::writePattern(rig.env.path("m.bin"), 300 * 2352));
+        QVERIFY(writeFile(rig.env.path("m.cue"), "FILE \"m.bin\" BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"));
+        QCOMPARE(rig.burners->insertImage(1, rig.env.path("m.cue")), QString());
+        CopyDiscModel *copy = rig.model->copyDisc();
+        QTRY_VERIFY(copy->discs().size() == 1);
+        const QString out = rig.env.path("out");
+        QVERIFY(QDir().mkpath(out));
+        rig.arm({kind, out, after});
+        copy->copy(out + "/Album.cue");
+        JobState state {};
+        QCOMPARE(rig.runLastJob(&state), said);
+        QVERIFY(struck());
+        QCOMPARE(state, JobState::failed);
+        QCOMPARE(rig.leftBehind(kind, {}), QString());
+
+        copy->copy(out + "/Album.cue");
+        QVERIFY2(rig.runLastJob(&state).startsWith("Read 1 track into Album.cue"), qPrintable(rig.log()));
+        QCOMPARE(leftovers(out, QDir::Files), (QStringList{"Album.bin", "Album.cue"}));
+    }
+
     // An image made of a folder: xorriso (a child process, reached through
     // LD_PRELOAD) writes the ISO or the HFS+ hybrid; our own UDIF writer
     // (reached in this process) writes the DMG.

@@ -76,6 +76,40 @@ QList<QQuickItem *> burnOnChips(const MainWindowRig &rig)
     return chips;
 }
 
+// A master audio CD: 1100 sectors of pattern with CD-Text, ISRCs, a catalogue
+// number, audio hidden before track 1, pre-gaps of 2 s and 4 s and an INDEX 02,
+// as a BIN/CUE and, on emulated drives, burned into drive 0 by cdrskin.
+struct Master
+{
+    TestEnv files;
+    QString cue = files.path("master.cue");
+    QByteArray bin = patternBytes(1100 * 2352, 5);
+    EmulatedDrives drives;
+    std::unique_ptr<DiscService> service;
+    bool written = false;
+
+    Master(const QStringList &media, bool hardware)
+        : drives(media)
+    {
+        written = writeFile(files.path("master.bin"), bin)
+            && writeFile(cue, "CATALOG 4006381333931\nPERFORMER \"The Choir\"\nTITLE \"Evensong\"\n"
+                              "FILE \"master.bin\" BINARY\n"
+                              "TRACK 01 AUDIO\nFLAGS DCP\nTITLE \"Introit\"\nISRC DEA122600001\nINDEX 00 00:00:00\nINDEX 01 00:01:00\n"
+                              "TRACK 02 AUDIO\nFLAGS PRE\nTITLE \"Psalm\"\nSONGWRITER \"Tallis\"\nISRC DEA122600002\n"
+                              "INDEX 00 00:05:00\nINDEX 01 00:07:00\nINDEX 02 00:08:00\n"
+                              "TRACK 03 AUDIO\nTITLE \"Anthem\"\nMESSAGE \"Live\"\nINDEX 00 00:09:00\nINDEX 01 00:13:00\n");
+        if (!hardware) {
+            auto virtuals = std::make_unique<VirtualDiscService>(int(media.size()));
+            virtuals->setUnthrottled(true);
+            service = std::move(virtuals);
+            return;
+        }
+        const auto burned = drives.run("cdrskin", {"dev=" + EmulatedDrives::device(0), "-sao", "-text", "cuefile=master.cue"}, files.path({}));
+        written = written && burned.code == 0;
+        service = std::make_unique<HardwareDiscService>(drives.devices());
+    }
+};
+
 } // namespace
 
 class TestDataScreens : public QObject
@@ -263,7 +297,6 @@ private Q_SLOTS:
         QCOMPARE(disc, expected + QByteArray(disc.size() - expected.size(), '\0'));
     }
 
-    // A mount that fails says so in words; fuseiso's own line sits under it in the log card.
     // A master with CD-Text, ISRCs, a catalogue number, hidden audio before
     // track 1, pre-gaps of 2 s and 4 s and an INDEX 02, copied from the
     // window onto decks B and C: each copy holds what the master holds, as
@@ -277,28 +310,14 @@ private Q_SLOTS:
     void copyMasterOntoEveryDeck()
     {
         QFETCH(bool, hardware);
-        TestEnv files;
-        const QString cue = files.path("master.cue");
-        const QByteArray bin = patternBytes(1100 * 2352, 5);
-        QVERIFY(writeFile(files.path("master.bin"), bin));
-        QVERIFY(writeFile(cue, "CATALOG 4006381333931\nPERFORMER \"The Choir\"\nTITLE \"Evensong\"\n"
-                               "FILE \"master.bin\" BINARY\n"
-                               "TRACK 01 AUDIO\nFLAGS DCP\nTITLE \"Introit\"\nISRC DEA122600001\nINDEX 00 00:00:00\nINDEX 01 00:01:00\n"
-                               "TRACK 02 AUDIO\nFLAGS PRE\nTITLE \"Psalm\"\nSONGWRITER \"Tallis\"\nISRC DEA122600002\n"
-                               "INDEX 00 00:05:00\nINDEX 01 00:07:00\nINDEX 02 00:08:00\n"
-                               "TRACK 03 AUDIO\nTITLE \"Anthem\"\nMESSAGE \"Live\"\nINDEX 00 00:09:00\nINDEX 01 00:13:00\n"));
+        Master m({"CD-R", "CD-R", "CD-R"}, hardware);
+        QVERIFY(m.written);
+        const QString &cue = m.cue;
+        const QByteArray &bin = m.bin;
         const DiscSheet master = DiscSheet::read(cue);
-        EmulatedDrives drives({"CD-R", "CD-R", "CD-R"});
-        std::unique_ptr<DiscService> service;
-        if (hardware) {
-            const auto burned = drives.run("cdrskin", {"dev=" + EmulatedDrives::device(0), "-sao", "-text", "cuefile=master.cue"}, files.path({}));
-            QVERIFY2(burned.code == 0, qPrintable(burned.output));
-            service = std::make_unique<HardwareDiscService>(drives.devices());
-        } else {
-            auto virtuals = std::make_unique<VirtualDiscService>(3);
-            virtuals->setUnthrottled(true);
-            service = std::move(virtuals);
-        }
+        TestEnv &files = m.files;
+        EmulatedDrives &drives = m.drives;
+        std::unique_ptr<DiscService> &service = m.service;
         MainWindowRig rig(0, [](MainWindowRig &r) { r.model->setTab(MainTab::data); }, service.get());
         QVERIFY(rig.window);
         rig.window->resize(1400, 900);
@@ -365,6 +384,67 @@ private Q_SLOTS:
         }
     }
 
+    // A master that can't be copied whole, on emulated drives: a plain
+    // sentence, and nothing burned that shouldn't be or kept half-read.
+    void masterThatCantBeCopiedWhole()
+    {
+        enum Trouble { unstable, takenOut, dvdTarget };
+        const struct
+        {
+            const char *name;
+            Trouble trouble;
+            QString said; // the read job's or the burn's ending, from its start
+        } rows[] = {
+            {"12 sectors never read the same twice, copied anyway", unstable, "Track 2: 12 sectors couldn't be read, around 0:01. "},
+            {"the disc taken out while it is read", takenOut, "The CD was taken out while it was being read, so nothing was kept."},
+            {"a DVD-R in the deck to burn on, the image kept", dvdTarget, "Deck B: kept.cue describes a CD, and a DVD-R can't take its tracks. Put in a blank CD-R or CD-RW."},
+        };
+        for (const auto &row : rows) {
+            Master m({"CD-R", row.trouble == dvdTarget ? "DVD-R" : "CD-R"}, true);
+            QVERIFY2(m.written, row.name);
+            MainWindowRig rig(0, [](MainWindowRig &r) { r.model->setTab(MainTab::data); }, m.service.get());
+            QVERIFY(rig.window && rig.show());
+            if (row.trouble == unstable)
+                m.drives[0].damage(mmc::Fault::unstable, 600, 12);
+            rig.click(burnOnChips(rig).at(0)); // B alone
+            rig.click(rig.item(QStringLiteral("copyThenBurnBox")));
+            QQuickItem *picker = rig.item(QStringLiteral("discPicker"));
+            QTRY_VERIFY_WITH_TIMEOUT(picker->property("text").toString().startsWith(u"Audio CD in Deck A"), 20000);
+            if (row.trouble == takenOut)
+                m.drives[0].arm(mmc::Fault::mediumRemoved);
+            if (row.trouble == dvdTarget)
+                rig.click(rig.item(QStringLiteral("keepImageCheckbox")));
+            rig.click(rig.item(QStringLiteral("copyMasterButton")));
+            if (row.trouble == dvdTarget)
+                QVERIFY(rig.answerFileDialog(m.files.path("kept.cue")));
+            const auto ended = [&] {
+                const QList<QJob> jobs = rig.model->queue()->jobs();
+                return jobs.size() == 2 && std::all_of(jobs.begin(), jobs.end(), [](const QJob &j) { return j.finished(); });
+            };
+            QTRY_VERIFY_WITH_TIMEOUT(ended(), 60000);
+            const QList<QJob> jobs = rig.model->queue()->jobs();
+            QVERIFY2(jobs[row.trouble == dvdTarget].detail.startsWith(row.said), qPrintable(jobs[0].detail + u'\n' + jobs[1].detail));
+            QCOMPARE(jobs[0].state, row.trouble == dvdTarget ? JobState::done : JobState::failed);
+            QCOMPARE(jobs[1].state, row.trouble == dvdTarget ? JobState::failed : JobState::cancelled);
+            QVERIFY2(m.drives.disc(1).filter(u"track").isEmpty(), row.name);
+            const QStringList cached = QDir(CopyDiscModel::cacheFolder()).entryList(QDir::Files);
+            if (row.trouble == takenOut)
+                QVERIFY2(cached.isEmpty(), qPrintable(cached.join(u' ')));
+            if (row.trouble == dvdTarget)
+                QVERIFY(readFile(m.files.path("kept.bin")) == m.bin && cached.isEmpty());
+            if (row.trouble != unstable)
+                continue;
+            // The card says what is missing; Copy Anyway burns the copy with silence there.
+            QCOMPARE(rig.item(QStringLiteral("unreadableText"))->property("text").toString(), jobs[0].detail);
+            rig.click(rig.item(QStringLiteral("copyAnywayButton")));
+            QTRY_VERIFY_WITH_TIMEOUT(rig.model->queue()->jobs().size() == 3 && rig.model->queue()->jobs().last().finished(), 60000);
+            QVERIFY2(rig.texts().contains(u"Deck B: identical to the master (3 tracks)"), qPrintable(rig.texts().join(u'\n')));
+            QVERIFY(m.drives.sectors(1, 600, 12) == QByteArray(12 * 2352, '\0'));
+            QVERIFY(!rig.item(QStringLiteral("copyAnywayButton"))->isVisible());
+        }
+    }
+
+    // A mount that fails says so in words; fuseiso's own line sits under it in the log card.
     void failedMountShowsTheToolsLineUnderTheSentence()
     {
         if (!canMountWithFuse())
