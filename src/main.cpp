@@ -83,13 +83,15 @@ int main(int argc, char *argv[])
         virtualCount = parser.value(virtualBurners).toInt();
     // The combined service owns the two it shows as one.
     auto *virtuals = new VirtualDiscService(std::clamp(virtualCount, 0, 8));
-    virtuals->readSettings(settings);
+    const QStringList unloaded = virtuals->readSettings(settings);
     CombinedDiscService service(
         {new HardwareDiscService(settings.value(QStringLiteral("klvo.td.extraDrives")).toStringList()), virtuals});
 
     DesktopNotifier notifier;
     AppModel model({&settings, true, TDLogFile::defaultPath(), &service, &notifier});
     instance.serve(model);
+    for (const QString &line : unloaded)
+        model.log(line);
     // Only the running copy clears the cache: any other would take its work files away.
     if (role == SingleInstance::Role::first)
         StaleWork::sweepLater(model);
