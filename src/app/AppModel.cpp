@@ -13,11 +13,12 @@
 #include "app/Zoom.h"
 #include "audio/DiscProject.h"
 #include "base/OffMain.h"
+#include "base/TDError.h"
 #include "drives/Deck.h"
 #include "drives/TDDetect.h"
-#include "images/ImageInfo.h"
 #include "platform/linux/FileManager.h"
 #include "platform/linux/Libburn.h"
+#include "platform/sheets/DiscSheet.h"
 #include "queue/JobQueue.h"
 
 #include <QDateTime>
@@ -110,6 +111,11 @@ AppModel::AppModel(const Config &config, QObject *parent)
         connect(deck, &Deck::audioBurnEnded, this, [this, deck] { deckFinished(deck); });
         connect(deck, &Deck::audioBurnStopped, this, [this, deck] { deckStopped(deck); });
         connect(deck, &Deck::logged, this, &AppModel::log);
+        // Any other work the deck takes on is no copy of the stack.
+        connect(deck, &Deck::opChanged, this, [this, deck] {
+            if (deck->op() != Deck::Op::none && !m_startingCopy)
+                setStackDeck(deck, false);
+        });
     }
     m_queue->setDecks(m_decks);
     m_queue->setDemo(m_demo);
@@ -134,6 +140,7 @@ AppModel::AppModel(const Config &config, QObject *parent)
             [this](const QString &output, const QUuid &job) { m_burnImage->burnWhenMade(output, job, std::nullopt); });
     connect(m_copyDisc, &CopyDiscModel::imageQueued, m_burnImage, &BurnImageModel::burnWhenMade);
     connect(m_copyDisc, &CopyDiscModel::burnNow, m_burnImage, &BurnImageModel::burnCopy);
+    connect(m_copyDisc, &CopyDiscModel::stackReady, this, &AppModel::copyFromSheet);
 
     connect(m_themes, &ChromeThemeStore::themeChanged, this, &AppModel::themeChanged);
 
@@ -346,6 +353,8 @@ void AppModel::setDemoSeconds(double seconds)
 
 void AppModel::deckStateChanged()
 {
+    if (m_pendingSource && !copiesRunning())
+        applyCopySource(std::exchange(m_pendingSource, std::nullopt));
     Q_EMIT decksChanged();
     m_queue->pump();
 }
@@ -372,13 +381,140 @@ void AppModel::start(Deck *deck)
         log(QStringLiteral("Copies: all ") + QString::number(m_copies) + QStringLiteral(" copies are started or done."));
         return;
     }
+    // A refusal the deck would give at once is given here, before a copy is taken.
+    if (const MediaReport report = deck->dataReport(std::nullopt); m_copySource && !m_demo && !report.ready) {
+        log(QStringLiteral("Deck ") + deck->letter() + QStringLiteral(": ") + report.text + QStringLiteral("."));
+        return;
+    }
     setCopiesStarted(m_copiesStarted + 1);
-    deck->start(m_projects[0], m_test, m_verify, m_matchLoudness, m_demo,
-                QStringLiteral("Copy %1 of %2").arg(m_copiesStarted).arg(m_copies));
+    const QString job = QStringLiteral("Copy %1 of %2").arg(m_copiesStarted).arg(m_copies);
+    if (m_copySource)
+        burnStackCopy(deck, job);
+    else
+        deck->start(m_projects[0], m_test, m_verify, m_matchLoudness, m_demo, job);
     if (!deck->busy())
         setCopiesStarted(m_copiesStarted - 1); // refused: the copy is not taken
     else if (m_copiesStarted >= m_copies)
         stopWaitingDecks();
+}
+
+void AppModel::burnStackCopy(Deck *deck, const QString &job)
+{
+    setStackDeck(deck, true);
+    const QPointer<AppModel> self(this);
+    const QPointer<Deck> guard(deck);
+    m_startingCopy = true;
+    // The comparison with the master reads every sector, so the burner's
+    // own read-back would only read the disc twice: Verify means the comparison.
+    deck->burnImage(m_copySource->info, m_test, false, m_verify, m_demo, job,
+                    [self, guard, job](bool ok, const QString &message) {
+                        if (!self || !guard || self->m_mode != BurnMode::queue)
+                            return;
+                        if (guard->state() == Deck::State::stopped) {
+                            self->setCopiesStarted(self->m_copiesStarted - 1);
+                            return;
+                        }
+                        if (!ok) {
+                            const QString prefix = QStringLiteral("Deck ") + guard->letter() + QStringLiteral(": ");
+                            self->log(QStringLiteral("Copies: ") + job + QStringLiteral(" failed on ") + prefix
+                                      + (message.startsWith(prefix) ? message.mid(prefix.size()) : message)
+                                      + QStringLiteral(" It is made again on the next blank."));
+                        }
+                        self->copyEnded(guard, ok);
+                    });
+    m_startingCopy = false;
+}
+
+void AppModel::setStackDeck(const Deck *deck, bool on)
+{
+    if (m_stackDecks.contains(deck->index()) == on)
+        return;
+    if (on)
+        m_stackDecks.append(deck->index());
+    else
+        m_stackDecks.removeOne(deck->index());
+    Q_EMIT stackDecksChanged();
+}
+
+bool AppModel::copiesRunning() const
+{
+    return std::any_of(m_decks.cbegin(), m_decks.cend(), [this](const Deck *d) {
+        return d->busy() && (d->op() == Deck::Op::audio || m_stackDecks.contains(d->index()));
+    });
+}
+
+void AppModel::copyFromSheet(const QString &sheet)
+{
+    struct Look
+    {
+        std::optional<ImageInfo> info;
+        QString why;
+        QString name;
+    };
+    offMain(
+        this,
+        [sheet] {
+            Look look;
+            look.info = ImageInfo::examine(sheet, &look.why);
+            if (!look.info || !look.info->problem.isEmpty())
+                return look;
+            // The master is named by its CD-Text when it has some.
+            QString name = QStringLiteral("“") + fileNameOf(sheet) + QStringLiteral("”");
+            qsizetype tracks = 0;
+            try {
+                const DiscSheet disc = DiscSheet::read(sheet);
+                tracks = disc.tracks.size();
+                if (!disc.title.isEmpty())
+                    name = QStringLiteral("“") + disc.title + QStringLiteral("”")
+                        + (disc.performer.isEmpty() ? QString() : QStringLiteral(" by ") + disc.performer);
+            } catch (const TDError &) {
+                // examine() read it a moment ago; the file name will do.
+            }
+            if (tracks > 0)
+                name += QStringLiteral(" (%1 track%2)").arg(tracks).arg(tracks == 1 ? QString() : QStringLiteral("s"));
+            look.name = name;
+            return look;
+        },
+        [this, sheet](const Look &look) {
+            if (!look.info || !look.info->problem.isEmpty()) {
+                log(QStringLiteral("Copies: ") + fileNameOf(sheet) + QStringLiteral(" can't be copied. ")
+                    + (look.info ? look.info->problem : look.why));
+                return;
+            }
+            const CopySource source{*look.info, look.name};
+            if (!copiesRunning()) {
+                applyCopySource(source);
+                return;
+            }
+            m_pendingSource = source;
+            log(QStringLiteral("Copies: the master ") + source.name
+                + QStringLiteral(" is read; the stack copies it once the burns running now have ended."));
+        });
+}
+
+void AppModel::applyCopySource(const std::optional<CopySource> &source)
+{
+    m_copySource = source;
+    Q_EMIT copySourceChanged();
+    if (source) {
+        setMode(BurnMode::queue);
+        log(QStringLiteral("Copies: each new copy is of the master ") + source->name
+            + (m_verify ? QStringLiteral(", compared with it once burned.") : QStringLiteral(".")));
+    } else {
+        log(QStringLiteral("Copies: each new copy is of the audio project."));
+    }
+    resetQueue();
+}
+
+void AppModel::copyProject()
+{
+    if (!m_copySource)
+        return;
+    if (anyBusy()) {
+        log(QStringLiteral("Copies: what is copied can change once every deck is free."));
+        return;
+    }
+    applyCopySource(std::nullopt);
 }
 
 void AppModel::stopWaitingDecks()
@@ -434,7 +570,11 @@ void AppModel::deckFinished(Deck *deck)
         notify(WorkNotices::audioBurn({deck}));
         return;
     }
-    const bool done = deck->state() == Deck::State::done;
+    copyEnded(deck, deck->state() == Deck::State::done);
+}
+
+void AppModel::copyEnded(Deck *deck, bool done)
+{
     if (done)
         setCopiesDone(m_copiesDone + 1);
     else

@@ -12,6 +12,7 @@
 #include "app/LogFile.h"
 #include "app/LogModel.h"
 
+#include "images/ImageInfo.h"
 #include "platform/api/DiscService.h"
 
 #include <QHash>
@@ -21,6 +22,7 @@
 #include <QSettings>
 #include <QtQmlIntegration/qqmlintegration.h>
 #include <memory>
+#include <optional>
 
 class Deck;
 class QTimer;
@@ -66,6 +68,13 @@ class AppModel : public QObject
     Q_PROPERTY(int copies READ copies WRITE setCopies NOTIFY copiesChanged)
     Q_PROPERTY(int copiesDone READ copiesDone NOTIFY copiesDoneChanged)
     Q_PROPERTY(int copiesStarted READ copiesStarted NOTIFY copiesStartedChanged)
+    // What Copies mode burns: empty for the audio project, else the cue of a
+    // master copy (copyFromSheet), and that master as the Copies card names it.
+    Q_PROPERTY(QString copySource READ copySource NOTIFY copySourceChanged)
+    Q_PROPERTY(QString copySourceName READ copySourceName NOTIFY copySourceChanged)
+    // Decks whose image burn, running or the last one ended, is a copy of the
+    // stack: their cards tell it as the Audio CD screen's own news.
+    Q_PROPERTY(QList<int> stackDecks READ stackDecks NOTIFY stackDecksChanged)
     Q_PROPERTY(LogModel *logLines READ logLines CONSTANT)
     Q_PROPERTY(int connectedCount READ connectedCount NOTIFY connectedCountChanged)
     Q_PROPERTY(int drivesSeen READ drivesSeen NOTIFY drivesSeenChanged)
@@ -142,6 +151,19 @@ public:
     static constexpr int maxCopies = 500;
     int copiesDone() const { return m_copiesDone; }
     int copiesStarted() const { return m_copiesStarted; }
+    QString copySource() const { return m_copySource ? m_copySource->info.path : QString(); }
+    QString copySourceName() const { return m_copySource ? m_copySource->name : QString(); }
+    QList<int> stackDecks() const { return m_stackDecks; }
+    // Makes the master copy `sheet` (a cue or toc) what Copies mode burns,
+    // once it has been looked at off the main thread: each copy is an image
+    // burn of it, compared with it track by track when Verify is on. The mode
+    // becomes Copies and the count starts afresh; while audio burns or copies
+    // run, that waits until they have ended. A sheet that can't be burned is
+    // logged and the source stays as it was.
+    void copyFromSheet(const QString &sheet);
+    // Copies mode burns the audio project again (the count starts afresh).
+    // Refused with a log line while a deck is busy.
+    Q_INVOKABLE void copyProject();
     LogModel *logLines() const { return m_logLines; }
     int connectedCount() const { return m_connectedCount; }
     int drivesSeen() const { return m_drivesSeen; }
@@ -232,6 +254,8 @@ Q_SIGNALS:
     void copiesChanged();
     void copiesDoneChanged();
     void copiesStartedChanged();
+    void copySourceChanged();
+    void stackDecksChanged();
     void connectedCountChanged();
     void drivesSeenChanged();
     void themeChanged();
@@ -253,6 +277,20 @@ private:
     void deckStateChanged();
     void queueDeckReady(Deck *deck);
     void deckFinished(Deck *deck);
+    // A copy of the stack ended on `deck`, `done` or failed (not stopped):
+    // the count moves on and the deck waits for its next blank.
+    void copyEnded(Deck *deck, bool done);
+    // Copies mode with a master: the copy `job` is an image burn of it.
+    void burnStackCopy(Deck *deck, const QString &job);
+    void setStackDeck(const Deck *deck, bool on);
+    // Whether an audio burn or a copy of the stack is running on any deck.
+    bool copiesRunning() const;
+    struct CopySource
+    {
+        ImageInfo info;
+        QString name;
+    };
+    void applyCopySource(const std::optional<CopySource> &source);
     void deckStopped(Deck *deck);
     // A Mirror burn is one piece of work: its decks' ends make one note, once
     // none of them is still burning (`ending` has just ended or stopped).
@@ -277,6 +315,11 @@ private:
     int m_copies = 10;
     int m_copiesDone = 0;
     int m_copiesStarted = 0;
+    std::optional<CopySource> m_copySource;
+    // A master read while copies were running, applied once they end.
+    std::optional<CopySource> m_pendingSource;
+    QList<int> m_stackDecks;
+    bool m_startingCopy = false; // inside burnStackCopy's call to the deck
     int m_connectedCount = 0;
     int m_drivesSeen = 0;
     QList<DiscProject *> m_projects;

@@ -41,6 +41,8 @@ CopyDiscModel::CopyDiscModel(JobQueue *queue, const QList<Deck *> &decks, LogFn 
         m_kept = kept ? std::optional(read) : std::nullopt;
         const QString unreadable = kept ? job.detail : QString();
         setField(this, m_unreadable, unreadable, &CopyDiscModel::unreadableChanged);
+        if (read.stack && job.state == JobState::done)
+            Q_EMIT stackReady(read.cue);
     });
 }
 
@@ -136,8 +138,13 @@ void CopyDiscModel::copyAnyway()
     const Pending kept = *std::exchange(m_kept, std::nullopt);
     setField(this, m_unreadable, QString(), &CopyDiscModel::unreadableChanged);
     m_log(QStringLiteral("Copying ") + fileNameOf(kept.cue) + QStringLiteral(" anyway, with silence where it couldn't be read."), {});
-    Q_EMIT burnNow(kept.cue, kept.deck);
+    if (kept.stack)
+        Q_EMIT stackReady(kept.cue);
+    else
+        Q_EMIT burnNow(kept.cue, kept.deck);
 }
+
+void CopyDiscModel::setStack(bool on) { setField(this, m_stack, on, &CopyDiscModel::stackChanged); }
 
 void CopyDiscModel::refreshDiscs() { look(true); }
 
@@ -190,8 +197,9 @@ void CopyDiscModel::copy(const QString &output)
                                                           + QStringLiteral(" into ") + fileNameOf(cue));
         if (!job)
             return;
-        m_reading = Pending{*job, cue, from};
-        Q_EMIT imageQueued(cue, *job, from);
+        m_reading = Pending{*job, cue, from, m_stack};
+        if (!m_stack)
+            Q_EMIT imageQueued(cue, *job, from);
         return;
     }
     std::optional<int> deck;

@@ -5,7 +5,8 @@
 // or where the user keeps it), which the burn card then burns. The same disc list
 // feeds the verify card's "Against…" menu. Whether the copy is burned after
 // is the burn-image card's choice: this model only says what it queued
-// (imageQueued).
+// (imageQueued). A master read "as a stack" goes to Copies mode instead
+// (stackReady) and is not queued for the burn card.
 //
 // Threading: main thread only. Listing the discs runs on a worker and the
 // list comes back on the main thread.
@@ -40,6 +41,9 @@ class CopyDiscModel : public QObject
     // The last master read's unreadable sectors, as the log said them; empty
     // when it read cleanly or none was read. Copy Anyway burns it all the same.
     Q_PROPERTY(QString unreadable READ unreadable NOTIFY unreadableChanged)
+    // A master read from now on becomes the disc of Copies mode instead of
+    // being burned on the burn card's decks.
+    Q_PROPERTY(bool stack READ stack WRITE setStack NOTIFY stackChanged)
 
 public:
     CopyDiscModel(JobQueue *queue, const QList<Deck *> &decks, LogFn log, QObject *parent);
@@ -64,7 +68,10 @@ public:
     // Whether the chosen disc is a master (an audio or mixed CD in a deck).
     Q_INVOKABLE bool masterChosen() const;
     QString unreadable() const { return m_unreadable; }
-    // Burns the master read last despite its unreadable sectors.
+    bool stack() const { return m_stack; }
+    void setStack(bool on);
+    // Burns the master read last despite its unreadable sectors (read as a
+    // stack: hands it to Copies mode).
     Q_INVOKABLE void copyAnyway();
     // Where masters read without Keep the image go.
     static QString cacheFolder();
@@ -75,6 +82,10 @@ Q_SIGNALS:
     void discsChanged();
     void discBSDChanged();
     void unreadableChanged();
+    void stackChanged();
+    // A master read as a stack has ended well (or Copy Anyway was clicked):
+    // the BIN/CUE whose cue is `sheet` is what Copies mode is to burn.
+    void stackReady(const QString &sheet);
     // copyAnyway(): `image` is to be burned now, on every chosen deck but
     // `skipDeck`.
     void burnNow(const QString &image, std::optional<int> skipDeck);
@@ -101,9 +112,11 @@ private:
         QUuid job;
         QString cue;
         std::optional<int> deck;
+        bool stack = false;
     };
     std::optional<Pending> m_reading; // the master read queued last
     std::optional<Pending> m_kept;    // a read that left unreadable sectors
     QString m_unreadable;
+    bool m_stack = false;
     quint64 m_looks = 0;        // looks begun
 };

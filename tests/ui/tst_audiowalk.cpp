@@ -1,7 +1,8 @@
 // One walk through the real window on two virtual burners, driven only the
 // way a user drives it: files dropped on the disc editor, titles typed, a
 // track moved, the gap knob turned, album and artist typed, Burn all decks;
-// then a stack of copies. The discs the burners wrote are checked afterwards.
+// then a stack of copies, and a stack of copies of a master CD read from the
+// Data & ISO screen. The discs the burners wrote are checked afterwards.
 
 #include "ImageFixtures.h"
 #include "MainWindowRig.h"
@@ -180,6 +181,41 @@ private Q_SLOTS:
         const QRegularExpression settled(QStringLiteral("^(Ready|Copy [123] of 3 — Done\\. Disc ejecting\\.)$"));
         for (const char *deck : {"A", "B"})
             QVERIFY2(settled.match(text(rig, "phaseLine", deck)).hasMatch(), qPrintable(text(rig, "phaseLine", deck)));
+
+        // A's first disc back in its tray as a master, read as a stack of two
+        // copies, which B burns and compares one after the other.
+        rig.model->decks().at(0)->insertImage(folderA + QStringLiteral("/Disc 001.cue"));
+        rig.model->setTab(MainTab::data);
+        QTRY_COMPARE_WITH_TIMEOUT(text(rig, "discPicker"), QStringLiteral("Audio CD in Deck A (3 audio tracks)"), 20000);
+        // The stack takes the place of "Then burn it": nothing is queued for B.
+        rig.click(rig.item(QStringLiteral("copyThenBurnBox")));
+        rig.click(rig.item(QStringLiteral("copiesStackBox")));
+        QVERIFY(!rig.item(QStringLiteral("copyThenBurnBox"))->isVisible());
+        rig.click(rig.item(QStringLiteral("copyMasterButton")));
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.model->copySource().isEmpty(), 60000);
+        QCOMPARE(rig.model->mode(), BurnMode::queue);
+        QCOMPARE(rig.model->queue()->jobs().size(), 1);
+        rig.model->setTab(MainTab::audio);
+        QCOMPARE(text(rig, "copiesSourceLine"),
+                 QStringLiteral("Each copy is of the master “Walk Album” by The Walkers (3 tracks), not of the audio project below."));
+        rig.click(rig.item(QStringLiteral("stepDown"), rig.item(QStringLiteral("copiesStepper"))));
+        // A, holding the master, is refused without taking a copy.
+        rig.click(rig.item(QStringLiteral("mainButton"), rig.item(QStringLiteral("deckCardA"))));
+        QCOMPARE(rig.lastLine(), QStringLiteral("Deck A: CD-R — already written, not blank."));
+        QCOMPARE(rig.model->copiesStarted(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.model->decks().at(1)->blankLoaded(), 10000);
+        rig.click(rig.item(QStringLiteral("burnAllButton")));
+        // The copy is this screen's: its deck's Stop works.
+        QTRY_VERIFY(rig.model->decks().at(1)->busy());
+        QVERIFY(rig.item(QStringLiteral("mainButton"), rig.item(QStringLiteral("deckCardB")))->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(text(rig, "copiesLine"), QStringLiteral("2 DONE · 0 BURNING · 0 WAITING"), 90000);
+        QCOMPARE(rig.texts().count(QStringLiteral("Deck B: identical to the master (3 tracks)")), 2);
+        const QStringList copiesB = QDir(folderB).entryList({"Disc *.bin"});
+        for (const QString &copy : copiesB.mid(copiesB.size() - 2))
+            QVERIFY(readFile(folderB + u'/' + copy) == binA);
+        // Back to the project: the source line goes.
+        rig.click(rig.item(QStringLiteral("copiesFromProjectButton")));
+        QVERIFY(rig.model->copySource().isEmpty() && !rig.item(QStringLiteral("copiesSourceLine"))->isVisible());
     }
 
     // The same walk on three emulated burners through the hardware service

@@ -40,6 +40,29 @@ Card {
             text: card.app.copiesDone + " DONE · " + card.burning + " BURNING · " + card.waiting + " WAITING"
         }
     }
+    // A master read as a stack on the Data & ISO screen is copied in place of the project.
+    RowLayout {
+        visible: card.app.copySource !== ""
+        Layout.fillWidth: true
+        spacing: 10
+        Text {
+            objectName: "copiesSourceLine"
+            Layout.fillWidth: true
+            text: "Each copy is of the master " + card.app.copySourceName + ", not of the audio project below."
+            color: Chrome.palette.text
+            font.pixelSize: 12
+            font.bold: true
+            wrapMode: Text.Wrap
+        }
+        ChromeButton {
+            objectName: "copiesFromProjectButton"
+            text: "Copy the project instead"
+            compact: true
+            enabled: !card.app.anyBusy
+            help: "Copies mode burns the audio project again; the count starts afresh."
+            onClicked: card.app.copyProject()
+        }
+    }
     Hint {
         text: "After each copy, put a blank CD-R in that deck and it starts on its own."
     }

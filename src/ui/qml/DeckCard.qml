@@ -24,12 +24,14 @@ Card {
         return app.projectForDeck(deck)
     }
     readonly property var speeds: [4, 8, 16, 24, 0]
+    // A copy of a master in Copies mode is an image burn, but this screen's own.
+    readonly property bool stackCopy: app.stackDecks.includes(deck.index)
     // A queued image burn, erase or disc copy is stopped from the queue.
-    readonly property bool queueOwnsDeck: deck.busy && deck.opName !== "none" && deck.opName !== "audio"
+    readonly property bool queueOwnsDeck: deck.busy && deck.opName !== "none" && deck.opName !== "audio" && !stackCopy
     // A resting deck whose last job was no audio burn: that job's outcome is
     // told on the Data & ISO screen, not here as if it were this disc's.
     readonly property bool othersNews: ["done", "failed", "stopped"].includes(deck.stateName)
-                                       && deck.lastOpName !== "audio"
+                                       && deck.lastOpName !== "audio" && !stackCopy
 
     function mainLabel() {
         if (deck.busy)

@@ -90,13 +90,26 @@ Card {
         visible: card.master
         text: "An audio CD is copied with everything on it: every track bit for bit, pre-gaps and indexes, CD-Text, ISRCs and the catalogue number. Each sector is read until two reads agree."
     }
+    // A stack of copies takes the place of the burns on the “Burn on” decks.
+    readonly property bool stacked: master && dp.stack
     ChromeCheckbox {
         objectName: "copyThenBurnBox"
         text: "Then burn it"
+        visible: !card.stacked
         help: card.master ? "Burns the copy on each deck chosen under “Burn on” and compares each burned disc with the master, track by track."
                           : "Burns the new ISO on each deck chosen under “Burn on” (not the deck it was read from)."
         checked: card.app.burnImage.burnAfter
         onToggled: card.app.burnImage.burnAfter = checked
+    }
+    ChromeCheckbox {
+        objectName: "copiesStackBox"
+        visible: card.master
+        text: "As a stack of copies"
+        help: "Once the CD is read, Copies mode on the Audio CD screen burns it instead of the audio project: "
+              + card.app.copies + (card.app.copies === 1 ? " copy" : " copies")
+              + " (the Copies card sets how many), each deck taking the next one when a blank goes in, each compared with the master when Verify is on. The “Burn on” decks aren't used."
+        checked: card.dp.stack
+        onToggled: card.dp.stack = checked
     }
     ChromeCheckbox {
         objectName: "keepImageCheckbox"
