@@ -50,9 +50,10 @@ Pick the mode with the Mode selector on the Audio CD screen or from the Burn men
 • The card counts DONE, BURNING and WAITING copies.
 • After each copy the deck ejects the disc and waits: put a blank CD-R in that deck and the next copy starts on its own.
 • A copy that fails or is stopped is made again by the next free deck.
+• To make the stack of a master CD rather than of the disc in the editor, copy the master from the Data & ISO screen with “As a stack of copies”: the Copies card then names the master, and Copy the project instead goes back.
 ## How many decks are shown
 The Decks selector shows Auto (one card per burner plugged in, at least two), 2, 4 or 6 decks. A deck with a burner or a running burn is never hidden.)",
-            {"mirror", "independent", "copies", "queue", "decks", "burn all"}),
+            {"mirror", "independent", "copies", "queue", "decks", "burn all", "master"}),
 
         topic("audio-tracks", "Audio CD: the track list and CD-Text",
 R"(The disc editor under the decks holds the tracks of the disc being prepared.
@@ -63,14 +64,17 @@ R"(The disc editor under the decks holds the tracks of the disc being prepared.
 • Tracks are burned in list order. Use the up and down arrows of a row to move a track, × to remove it, and Clear to empty the list.
 ## CD-Text
 • “Album title (CD-Text)” and “Artist (CD-Text)” go onto the disc as CD-Text; each track's title is its CD-Text title. A new track is titled after its file name — click the title to change it.
+• Each track also has its own Performer (for a compilation; empty means the album's artist) and ISRC field.
 • CD-Text is written only when the burner can write CD-Text and burn disc-at-once. The deck's capability line says what the burner can do.
 • CD-Text holds Western European letters (ISO Latin-1): accents such as é, ü and ñ are fine, but Greek, Cyrillic, Asian scripts, emoji and symbols such as ✓ reach the disc as “?”. A line under the field names the characters that won't survive, and the burn log says it again when the burn starts.
+## ISRCs and the catalogue number
+A pressing plant and the collecting societies ask for them. Each track's ISRC is two letters, three letters or digits, two digits and five digits (DE-A12-26-00001; hyphens are optional). The disc's “Catalogue no. (UPC/EAN)” is 13 digits whose last is a check digit. A code that can't be one is refused under its field. Both are written to the disc whatever the burner's CD-Text support, and are read from cue and toc sheets too.
 ## Gap between tracks
 The Gap knob sets the silence between tracks: 0 to 5 seconds, in whole seconds. Double-click the knob to set it back to 2 seconds. The first track always starts after the 2-second pause every audio CD has.
 ## The 80-minute bar
 “Fits on an 80-minute CD-R” shows the disc's total time, gaps included, against 80:00. Past 80:00 the bar turns red and the decks refuse to burn — remove a track. Exactly 80:00 still fits.
 While a deck burns the disc, its editor is locked (“Locked while burning”).)",
-            {"tracks", "cd-text", "album", "artist", "gap", "add", "drag", "80 minutes"}),
+            {"tracks", "cd-text", "album", "artist", "gap", "add", "drag", "80 minutes", "isrc", "catalogue", "upc", "ean", "performer"}),
 
         topic("audio-options", "Audio CD: Test burn, Verify, Match loudness, speed",
 R"(The row above the decks holds the options for every audio burn.
@@ -133,15 +137,24 @@ R"(The “Make an ISO from a CD or DVD” card copies a data CD or DVD sector by
 • Pick the disc from the list and click Make ISO…, then choose where to save it.
 • When the copy is done, the burn log names the file and gives the SHA-256 of the copy.
 • Tick “Then burn it” to burn the new ISO on each deck chosen under “Burn on” (not the deck it was read from).
+## Copying an audio master onto every deck
+An audio or mixed CD in one of the decks shows as “Audio CD in Deck A (… audio tracks)”. Choose it and click Copy CD:
+• Everything on it comes along: every track bit for bit, the pre-gaps (with any audio hidden before track 1), the indexes, CD-Text, each track's ISRC, the catalogue number and the pre-emphasis and copy flags.
+• Every sector is read twice; where the reads differ, it is read again until two reads agree. A sector that never agrees is named in the log by track and time (“Track 3: 12 sectors couldn't be read, around 2:31.”) and the copy isn't burned unless you click Copy Anyway, which burns silence there.
+• The copy is kept as a BIN/CUE in the cache, or where you choose with “Keep the image”.
+• “Then burn it” burns it on each deck chosen under “Burn on”; “As a stack of copies” hands it to Copies mode instead, one copy per blank. Each burned copy is read back and compared with the master, track by track: the log says “Deck B: identical to the master (14 tracks)” or where it first differs.
+• A master is refused on a DVD or Blu-ray blank and on a blank too small for it, before anything is burned.
+Virtual burners hold a master too: their deck card's Tray menu puts a .cue, .toc or .iso in the tray (Insert Disc Image…) or a blank of any kind (Insert Blank).
 ## What can't be copied
 • Copy-protected discs — DVD movies with CSS or CPRM, Blu-ray discs with AACS — are refused. Nothing is ever decrypted or worked around.
-• An audio CD holds music tracks, not files, so it can't be saved as an ISO. To copy an audio CD, use the Audio CD screen with the songs as files.
+• An audio CD in a drive that isn't one of the decks (a drive that can't burn) can't be copied as a master; an audio CD can never be saved as an ISO.
 • A blank or empty disc has nothing to copy.
 ## When a sector can't be read
 The copy stops at the first unreadable sector and the unfinished file is removed: Tandor doesn't skip unreadable or protected sectors. The disc may be scratched, dirty, an audio CD or copy-protected. Clean it and try again, or try another drive.
 ## When the drive can't be read directly
 Reading a disc sector by sector needs read access to the drive (/dev/sr0 and so on; see “Burners, decks and discs” for the cdrom group). Without it, Tandor builds the ISO from the disc's files instead — same files and folders, new layout — if your desktop has mounted the disc. Make sure the disc shows in the file manager, then try again.)",
-            {"disc", "copy", "rip", "iso", "dvd", "cd", "protected", "drm", "css", "aacs", "copy protection", "audio cd"}),
+            {"disc", "copy", "rip", "iso", "dvd", "cd", "protected", "drm", "css", "aacs", "copy protection", "audio cd",
+             "master", "duplicate", "isrc", "catalogue", "bin", "cue", "copy anyway", "virtual"}),
 
         topic("protection", "Copy protection and DRM",
 R"(KLVO Tandor only copies discs that are not protected, and never gets around copy protection.
@@ -152,7 +165,7 @@ The burn log then says “This disc is copy-protected.” and names the protecti
 ## What works
 Discs you made yourself and data discs without protection: backups, software discs, photo and document discs. Copy them with Make an ISO from a CD or DVD.
 ## Audio CDs
-Audio CDs have no files to copy into an ISO. To make another audio CD, put the songs on the computer as files and burn them from the Audio CD screen.
+Audio CDs have no files to copy into an ISO. To make more of an audio CD you own, put it in one of the decks and copy it as a master (see “Making an ISO from a CD or DVD”).
 Whether you may copy a disc at all is a legal question that depends on where you live and who owns the content; Tandor leaves protected discs alone either way.)",
             {"copy protection", "drm", "css", "aacs", "cprm", "protected", "legal", "movie"}),
 
