@@ -269,8 +269,17 @@ private:
                         const QString &refusal);
     // Waits for the new disc's device, then compares it with the image.
     void checkDisc(const QString &image);
-    // The burned copy of a cue or toc sheet against the sheet, track by track.
-    void checkCopy(const QString &sheet);
+    // A burned disc's check: whether it matched, and the sentence for the log.
+    struct Checked
+    {
+        bool ok = false;
+        QString message;
+    };
+    using DiscCheck = std::function<Checked(CancelToken *token, const std::function<void(double)> &progress)>;
+    // Asks every half second until `ready` gives the check of the new disc
+    // (nothing while the burner hasn't reported it; after 30 s the op ends
+    // well with `skipped`), then runs the check on a worker.
+    void checkWhenBack(const QString &phase, const QString &skipped, const std::function<DiscCheck()> &ready);
     void checkDiscEnded(bool ok, const QString &message);
     // Releases the running burn or erase, its producers and prepared files.
     void finishDR();

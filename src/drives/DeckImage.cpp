@@ -186,104 +186,74 @@ void Deck::startImageBurn(const ImageInfo &info, bool test, bool verify, const s
 
 void Deck::checkDisc(const QString &image)
 {
+    using Progress = std::function<void(double)>;
     if (DiscSheet::isSheetName(image)) {
-        checkCopy(image);
+        // A sheet's disc is compared with the sheet, track by track.
+        checkWhenBack(QStringLiteral("Comparing the copy with the master, track by track"),
+                      QStringLiteral("Burned. The comparison with the master was skipped because the burner didn't "
+                                     "report the new disc."),
+                      [this, image]() -> DiscCheck {
+                          std::shared_ptr<CdReader> reader = openCd();
+                          if (!reader)
+                              return {};
+                          return [reader, image](CancelToken *token, const Progress &progress) {
+                              const MasterCopy::Comparison c =
+                                  MasterCopy::compare(*reader, DiscSheet::read(image), progress, token);
+                              return Checked{c.identical, c.text};
+                          };
+                      });
         return;
     }
-    setState(State::working);
-    setPhase(QStringLiteral("Checking the disc against the image (SHA-256)"));
-    setProgress(0.85);
-
-    // Polled on the main thread (the device is read there); the comparison
-    // itself runs in the background.
-    const auto token = m_cancel;
-    auto *poll = new QTimer(this);
-    poll->setInterval(discPollMs);
-    auto tries = std::make_shared<int>(0);
-    auto tick = [this, poll, tries, token, image] {
-        if (token->isCancelled()) {
-            poll->deleteLater();
-            checkDiscEnded(false, QStringLiteral("Stopped."));
-            return;
-        }
-        const auto status = m_device ? m_device->status() : std::nullopt;
-        if (!status || status->bsdName.isEmpty()) {
-            if (++*tries < discPolls)
-                return;
-            poll->deleteLater();
-            checkDiscEnded(true, QStringLiteral("Burned. The SHA-256 read-back was skipped because the system "
-                                                "didn't report the new disc."));
-            return;
-        }
-        poll->stop();
-        poll->deleteLater();
-        const QString disc = status->bsdName.startsWith(QLatin1Char('/')) ? status->bsdName
-                                                                          : QStringLiteral("/dev/") + status->bsdName;
-        const QPointer<QObject> self(this);
-        struct Checked
-        {
-            bool ok = false;
-            QString message;
-        };
-        offMain(
-            this,
-            [this, self, token, image, disc] {
-                Checked out;
-                try {
-                    const VerifyResult result = Verifier::compare(
-                        image, disc,
-                        [this, self](double f) {
-                            postToMain(self, [this, f] {
-                                if (m_state == State::working)
-                                    setProgress(0.85 + 0.15 * f);
-                            });
-                        },
-                        token.get());
-                    out.ok = result.match;
-                    out.message = result.summary();
-                } catch (const TDError &e) {
-                    if (e.kind() == TDError::Kind::cantOpen) {
-                        out.ok = true;
-                        out.message = QStringLiteral("Burned and verified by the burner. The extra SHA-256 read-back "
-                                                     "couldn't open the disc (")
-                            + QString::fromLocal8Bit(std::strerror(e.errorNumber())) + QStringLiteral(").");
-                    } else {
-                        out.message = e.text();
-                    }
-                }
-                return out;
-            },
-            [this](const Checked &checked) { checkDiscEnded(checked.ok, checked.message); }, &m_workers);
-    };
-    connect(poll, &QTimer::timeout, this, tick);
-    poll->start();
-    tick();
+    checkWhenBack(QStringLiteral("Checking the disc against the image (SHA-256)"),
+                  QStringLiteral("Burned. The SHA-256 read-back was skipped because the system didn't report the "
+                                 "new disc."),
+                  [this, image]() -> DiscCheck {
+                      const auto status = m_device ? m_device->status() : std::nullopt;
+                      if (!status || status->bsdName.isEmpty())
+                          return {};
+                      const QString disc = status->bsdName.startsWith(QLatin1Char('/'))
+                          ? status->bsdName
+                          : QStringLiteral("/dev/") + status->bsdName;
+                      return [image, disc](CancelToken *token, const Progress &progress) {
+                          try {
+                              const VerifyResult result = Verifier::compare(image, disc, progress, token);
+                              return Checked{result.match, result.summary()};
+                          } catch (const TDError &e) {
+                              if (e.kind() != TDError::Kind::cantOpen)
+                                  throw;
+                              return Checked{true, QStringLiteral("Burned and verified by the burner. The extra "
+                                                                  "SHA-256 read-back couldn't open the disc (")
+                                                       + QString::fromLocal8Bit(std::strerror(e.errorNumber()))
+                                                       + QStringLiteral(").")};
+                          }
+                      };
+                  });
 }
 
-void Deck::checkCopy(const QString &sheet)
+void Deck::checkWhenBack(const QString &phase, const QString &skipped, const std::function<DiscCheck()> &ready)
 {
     setState(State::working);
-    setPhase(QStringLiteral("Comparing the copy with the master, track by track"));
+    setPhase(phase);
     setProgress(0.85);
-    // As for the SHA-256 check: the burner is asked on the main thread until
-    // it can read the new disc, the comparison runs in the background.
+
+    // Polled on the main thread (the device is read there); the check itself
+    // runs in the background.
     const auto token = m_cancel;
     auto *poll = new QTimer(this);
     poll->setInterval(discPollMs);
     auto tries = std::make_shared<int>(0);
-    auto tick = [this, poll, tries, token, sheet] {
+    auto tick = [this, poll, tries, token, skipped, ready] {
         if (token->isCancelled()) {
             poll->deleteLater();
             checkDiscEnded(false, QStringLiteral("Stopped."));
             return;
         }
-        std::shared_ptr<CdReader> reader = openCd();
-        if (!reader) {
+        const DiscCheck check = ready();
+        if (!check) {
             if (++*tries < discPolls)
                 return;
             poll->deleteLater();
-            checkDiscEnded(true, QStringLiteral("Burned. The comparison with the master was skipped because the "
-                                                "burner didn't report the new disc."));
+            checkDiscEnded(true, skipped);
             return;
         }
         poll->stop();
@@ -291,23 +261,19 @@ void Deck::checkCopy(const QString &sheet)
         const QPointer<QObject> self(this);
         offMain(
             this,
-            [this, self, token, sheet, reader] {
+            [this, self, token, check] {
                 try {
-                    const MasterCopy::Comparison c = MasterCopy::compare(
-                        *reader, DiscSheet::read(sheet),
-                        [this, self](double f) {
-                            postToMain(self, [this, f] {
-                                if (m_state == State::working)
-                                    setProgress(0.85 + 0.15 * f);
-                            });
-                        },
-                        token.get());
-                    return MasterCopy::Comparison{c.identical, c.text};
+                    return check(token.get(), [this, self](double f) {
+                        postToMain(self, [this, f] {
+                            if (m_state == State::working)
+                                setProgress(0.85 + 0.15 * f);
+                        });
+                    });
                 } catch (const TDError &e) {
-                    return MasterCopy::Comparison{false, e.text()};
+                    return Checked{false, e.text()};
                 }
             },
-            [this](const MasterCopy::Comparison &c) { checkDiscEnded(c.identical, c.text); }, &m_workers);
+            [this](const Checked &checked) { checkDiscEnded(checked.ok, checked.message); }, &m_workers);
     };
     connect(poll, &QTimer::timeout, this, tick);
     poll->start();

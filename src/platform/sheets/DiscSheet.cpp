@@ -180,6 +180,18 @@ QString DiscSheet::modeName(SheetTrack::Mode mode)
     return {};
 }
 
+QString DiscSheet::flagsLine(const SheetTrack &t)
+{
+    QStringList flags;
+    if (t.copyPermitted)
+        flags << QStringLiteral("DCP");
+    if (t.preEmphasis)
+        flags << QStringLiteral("PRE");
+    if (t.fourChannel)
+        flags << QStringLiteral("4CH");
+    return flags.isEmpty() ? QString() : QStringLiteral("    FLAGS %1\n").arg(flags.join(u' '));
+}
+
 QString DiscSheet::toCueText(const FileSize &size) const
 {
     // Whether track i's sectors follow track i-1's in the same file, so one
@@ -242,15 +254,7 @@ QString DiscSheet::toCueText(const FileSize &size) const
         if (!continues(i + 1) && end != t.start + qint64(t.length) * bytes)
             throw cantSay(i + 1, t.file, "stops before the end of");
         cue += QStringLiteral("  TRACK %1 %2\n").arg(i + 1, 2, 10, QChar(u'0')).arg(modeName(t.mode));
-        QStringList flags;
-        if (t.copyPermitted)
-            flags << QStringLiteral("DCP");
-        if (t.preEmphasis)
-            flags << QStringLiteral("PRE");
-        if (t.fourChannel)
-            flags << QStringLiteral("4CH");
-        if (!flags.isEmpty())
-            cue += QStringLiteral("    FLAGS %1\n").arg(flags.join(u' '));
+        cue += flagsLine(t);
         text("    ", "TITLE", t.title);
         text("    ", "PERFORMER", t.performer);
         text("    ", "SONGWRITER", t.songwriter);

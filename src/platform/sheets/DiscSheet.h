@@ -88,6 +88,9 @@ struct DiscSheet
 
     // Sheet-language name of a mode ("MODE1/2048").
     static QString modeName(SheetTrack::Mode mode);
+    // The cue sheet's FLAGS line of a track ("    FLAGS DCP PRE\n"); empty
+    // when it has none.
+    static QString flagsLine(const SheetTrack &track);
     // Why `code` can't be a disc's catalogue number (`catalog`) or a track's
     // ISRC, for a sheet's reader to name its line; empty when it can.
     static QString codeProblem(const QString &code, bool catalog);

@@ -57,15 +57,7 @@ QByteArray write(const QString &binName, const DiscSheet &disc, const QList<Entr
     for (int i = 0; i < tracks.size(); ++i) {
         const SheetTrack &t = tracks[i].sheet;
         cue += QStringLiteral("  TRACK %1 %2\n").arg(i + 1, 2, 10, QChar(u'0')).arg(tracks[i].mode);
-        QStringList flags;
-        if (t.copyPermitted)
-            flags << QStringLiteral("DCP");
-        if (t.preEmphasis)
-            flags << QStringLiteral("PRE");
-        if (t.fourChannel)
-            flags << QStringLiteral("4CH");
-        if (!flags.isEmpty())
-            cue += QStringLiteral("    FLAGS %1\n").arg(flags.join(u' '));
+        cue += DiscSheet::flagsLine(t);
         text(QStringLiteral("    "), t);
         if (!t.isrc.isEmpty())
             cue += QStringLiteral("    ISRC %1\n").arg(t.isrc);
