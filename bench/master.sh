@@ -139,6 +139,7 @@ bench_master() {
     printf '  %-40s %8s %8s\n' "  (the disc alone at 52x)" "" "$(ideal 9173000)"
     printf '  %-40s %8s %8s\n' "ours / baseline, emulated" "$(share "$er" "$cdrdao_read")" "$(share "$eb" "$cdrskin_burn")"
     echo "  (cdrdao reads with paranoia, mode 3; cdrskin doesn't compare its copies)"
+    echo "  (no read speed is modelled: the reads measure the programs and the disk, not a drive)"
     local why=()
     [[ $fr != - && $pr != - && $er != - ]] || why+=("a Tandor run failed")
     [[ $cdrdao_read != - && $cdrskin_burn != - ]] || why+=("a baseline failed")
