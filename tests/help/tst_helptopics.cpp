@@ -3,6 +3,8 @@
 #include "FuzzSeeds.h"
 #include "help/HelpTopics.h"
 
+#include <QDirIterator>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTest>
 
@@ -49,14 +51,22 @@ private Q_SLOTS:
         QCOMPARE(own.first().title, QStringLiteral("Ours"));
     }
 
-    // Unique, and every card's help button finds its topic.
+    // Unique, and every card's help button (a helpTopic in the screens' QML) finds its topic.
     void topicIds()
     {
         const QStringList all = ids(KLVOHelp::allTopics());
         QCOMPARE(QSet<QString>(all.begin(), all.end()).size(), all.size());
-        for (const char *id : {"burn-image", "make-folder", "make-disc", "erase", "checksums", "verify", "mount", "queue",
-                               "burners"})
-            QVERIFY2(all.contains(QLatin1String(id)), id);
+        static const QRegularExpression named(QStringLiteral("helpTopic:\\s*\"([^\"]*)\""));
+        int buttons = 0;
+        for (QDirIterator it(QStringLiteral(TANDOR_QML_DIR), {"*.qml"}, QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
+            QFile qml(it.next());
+            QVERIFY(qml.open(QIODevice::ReadOnly));
+            for (const QRegularExpressionMatch &m : named.globalMatch(QString::fromUtf8(qml.readAll()))) {
+                QVERIFY2(all.contains(m.captured(1)), qPrintable(it.fileName() + ": " + m.captured(1)));
+                ++buttons;
+            }
+        }
+        QVERIFY(buttons > 0);
     }
 
     // Every word must match somewhere, accents and case folded; a word in
@@ -117,6 +127,8 @@ private Q_SLOTS:
         QTest::newRow("tabs trimmed") << "\t## Gap\t\n\tPlain words \t" << QList<KLVOHelp::Block>{{Kind::heading, "Gap"}, {Kind::paragraph, "Plain words"}};
         QTest::newRow("marks need their space") << QStringLiteral("##Copies\n•Bullet\n#  One hash") << QList<KLVOHelp::Block>{{Kind::paragraph, "##Copies"}, {Kind::paragraph, QStringLiteral("•Bullet")}, {Kind::paragraph, "#  One hash"}};
         QTest::newRow("order kept, blanks skipped") << QStringLiteral("First\n\n## Head\n• one\n\n• two\nLast") << QList<KLVOHelp::Block>{{Kind::paragraph, "First"}, {Kind::heading, "Head"}, {Kind::bullet, "one"}, {Kind::bullet, "two"}, {Kind::paragraph, "Last"}};
+        QTest::newRow("one letter after a mark, or none") << QStringLiteral("## x\n## \n• y\n• ") << QList<KLVOHelp::Block>{{Kind::heading, "x"}, {Kind::paragraph, "##"}, {Kind::bullet, "y"}, {Kind::paragraph, QStringLiteral("•")}};
+        QTest::newRow("other white space is text") << QStringLiteral(" \v\u00a0Word\r\x1f ") << QList<KLVOHelp::Block>{{Kind::paragraph, QStringLiteral("\v\u00a0Word\r\x1f")}};
         QTest::newRow("marks only at the start") << QStringLiteral("Say • and ## here") << QList<KLVOHelp::Block>{{Kind::paragraph, QStringLiteral("Say • and ## here")}};
     }
 

@@ -20,7 +20,7 @@ struct Descriptor
     int sector;
     quint8 type;
     const char *id;
-    QByteArray name = {}; // the 32-byte name field at offset 40
+    QByteArray name = {}; // written at offset 40: the 32-byte name field, and on past it if longer
     bool joliet = false;  // with the Joliet escape
 };
 
@@ -34,7 +34,7 @@ QByteArray image(std::initializer_list<Descriptor> descriptors)
             img.resize(s + sector, '\0');
         img[s] = char(d.type);
         img.replace(s + 1, 5, d.id);
-        img.replace(s + 40, std::min<qsizetype>(d.name.size(), 32), d.name.left(32));
+        img.replace(s + 40, d.name.size(), d.name);
         if (d.joliet)
             img.replace(s + 88, 3, "%/E");
     }
@@ -97,8 +97,12 @@ private slots:
         QTest::newRow("primary name padded with NULs and a tab") << image({{16, 1, "CD001", padded("\t NUL PADDED", '\0')}}) << "a.iso" << Seen{iso, false, "NUL PADDED"};
         QTest::newRow("undecodable Joliet name falls back to primary") << image({mydisc, joliet(17, lone)}) << "a.iso" << Seen{iso, false, "MYDISC"};
         QTest::newRow("blank primary name is no name") << image({{16, 1, "CD001", padded("", ' ')}}) << "a.iso" << Seen{iso, false, ""};
+        QTest::newRow("32-letter primary name, what follows unread") << image({{16, 1, "CD001", "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345X"}}) << "a.iso" << Seen{iso, false, "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345"};
+        QTest::newRow("16-letter Joliet name, what follows unread") << image({mydisc, joliet(17, utf16be("abcdefghijklmnopQ"))}) << "a.iso" << Seen{iso, false, "abcdefghijklmnop"};
         QTest::newRow("first primary name wins") << image({{16, 1, "CD001", padded("FIRST", ' ')}, {17, 1, "CD001", padded("SECOND", ' ')}}) << "a.iso" << Seen{iso, false, "FIRST"};
         QTest::newRow("supplementary without Joliet escape is ignored") << image({mydisc, {17, 2, "CD001", jolietField("Not Joliet")}}) << "a.iso" << Seen{iso, false, "MYDISC"};
+        QTest::newRow("half a Joliet escape is none") << image({mydisc, {17, 2, "CD001", jolietField("Half") + QByteArray(16, '\0') + "%E"}}) << "a.iso" << Seen{iso, false, "MYDISC"};
+        QTest::newRow("first Joliet descriptor wins, even undecodable") << image({mydisc, joliet(17, lone), joliet(18, jolietField("Second"))}) << "a.iso" << Seen{iso, false, "MYDISC"};
         QTest::newRow("scan goes past the terminator") << image({mydisc, end, joliet(18, jolietField("After End"))}) << "a.iso" << Seen{iso, false, "After End"};
         QTest::newRow("hybrid CD001 + BEA01/NSR02") << image({mydisc, {18, 0, "BEA01"}, {19, 0, "NSR02"}}) << "a.iso" << Seen{hybrid, false, "MYDISC"};
         QTest::newRow("NSR03 in the last sector of the window") << image({{23, 0, "NSR03"}}) << "a.img" << Seen{udf, false, ""};
@@ -160,9 +164,12 @@ private slots:
         QTest::newRow("HFSX volume header") << with({{1024, QByteArray("HX\x00\x05", 4)}}) << "master.iso" << false;
         QTest::newRow("HFS+ signature with the HFSX version") << with({{1024, QByteArray("H+\x00\x05", 4)}}) << "master.cdr" << true;
         QTest::newRow("HFS volume with 512-byte blocks") << with({{1024, QByteArray("BD", 2)}, {1044, QByteArray("\x00\x00\x02\x00", 4)}}) << "old.cdr" << false;
+        QTest::newRow("HFS volume header ending at the file's end") << with({{1024, QByteArray("BD", 2)}, {1044, QByteArray("\x00\x00\x02\x00", 4)}}).left(1048) << "old.cdr" << false;
+        QTest::newRow("HFS volume header one byte past the end") << with({{1024, QByteArray("BD", 2)}, {1044, QByteArray("\x00\x00\x02\x00", 4)}}).left(1047) << "old.cdr" << true;
         QTest::newRow("HFS signature with no block size") << with({{1024, QByteArray("BD", 2)}, {1044, QByteArray(4, '\0')}}) << "old.cdr" << true;
         QTest::newRow("Apple partition map, 512-byte blocks") << with({{0, QByteArray("ER\x02\x00", 4)}, {512, QByteArray("PM", 2)}}) << "master.cdr" << false;
         QTest::newRow("Apple partition map, 2048-byte blocks") << with({{0, QByteArray("ER\x08\x00", 4)}, {2048, QByteArray("PM", 2)}}) << "master.cdr" << false;
+        QTest::newRow("partition map entry ending at the file's end") << with({{0, QByteArray("ER\x02\x00", 4)}, {512, QByteArray("PM", 2)}}).left(514) << "master.cdr" << false;
         QTest::newRow("driver descriptor without a map") << with({{0, QByteArray("ER\x02\x00", 4)}, {512, QByteArray("XX", 2)}}) << "master.cdr" << true;
         QTest::newRow("audio cue sheet") << QByteArray("FILE \"disc.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n") << "disc.cue" << false;
         QTest::newRow("TOC file, upper-case extension") << QByteArray("CD_DA\nTRACK AUDIO\nFILE \"a.wav\" 0\n") << "disc.TOC" << false;
