@@ -67,12 +67,29 @@ QString describe(const DiscSheet &d)
     return s;
 }
 
-// What a sheet says besides where its tracks' sectors lie.
-DiscSheet withoutLayout(DiscSheet d)
+// The disc a virtual burner writes of `d` into `bin`: every sector 2352
+// bytes, one track after another, each with its silence and INDEX 00 sectors
+// before INDEX 01 and its post-gap inside it.
+DiscSheet burned(DiscSheet d, const QString &bin)
 {
-    for (SheetTrack &t : d.tracks)
-        t = {Mode::audio, {}, false, 0, 0, 0, 0, 0, 0, t.indexes, t.copyPermitted, t.preEmphasis, t.fourChannel, t.title, t.performer, t.songwriter, t.message, t.isrc};
+    quint64 at = 0;
+    for (SheetTrack &t : d.tracks) {
+        const quint32 gap = t.preGap + t.fileGap;
+        t = {t.mode == Mode::mode1Cooked ? Mode::mode1Raw : t.mode, bin, false, 0, qint64(at + gap) * 2352, t.length + t.postGap, gap, 0, 0, t.indexes, t.copyPermitted, t.preEmphasis, t.fourChannel, t.title, t.performer, t.songwriter, t.message, t.isrc};
+        at += t.discSectors();
+    }
     return d;
+}
+
+// `count` INDEX lines one sector apart: a cue's from INDEX 01 at 00:00:00,
+// a toc's (INDEX 02 on) from one sector into the track.
+QString indexLines(int count, bool cue)
+{
+    QString s;
+    for (int i = 1; i <= count; ++i)
+        s += (cue ? QStringLiteral("INDEX %1 ").arg(i, 2, 10, QChar(u'0')) : QStringLiteral("INDEX "))
+             + QString::asprintf("00:%02d:%02d\n", (i - cue) / 75, (i - cue) % 75);
+    return s;
 }
 
 DiscSheet parse(const QString &name, const QString &text)
@@ -81,7 +98,8 @@ DiscSheet parse(const QString &name, const QString &text)
                                                : TocSheet::parse(text, name, "/discs", sizes());
 }
 
-// A row of a sheet's _data: it reads as `expected`.
+// A row of a sheet's _data: it reads as `expected`, and a virtual burner's
+// cue sheet of it reads as the BIN that burner writes.
 void checkReads(const QString &name)
 {
     QFETCH(QString, text);
@@ -91,6 +109,10 @@ void checkReads(const QString &name)
     QCOMPARE(thrown([&] { got = parse(name, text); }).text(), nothingThrown);
     QCOMPARE(describe(got), describe(expected));
     QVERIFY(got == expected);
+    const DiscSheet bin = burned(expected, "/discs/burned.bin");
+    const auto binSize = [&](const QString &) { return std::optional(qint64(bin.discSectors()) * 2352); };
+    QCOMPARE(thrown([&] { got = CueSheet::parse(VirtualCueSheet::forSheet("burned.bin", expected), "burned.cue", "/discs", binSize); }).text(), nothingThrown);
+    QCOMPARE(describe(got), describe(bin));
 }
 
 // A row of a sheet's _data: it fails with `error`.
@@ -160,8 +182,12 @@ private Q_SLOTS:
 
         QTest::newRow("two files, MOTOROLA, PREGAP silence") << "FILE \"data image.iso\" BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\n" "FILE two.raw MOTOROLA\nTRACK 02 AUDIO\nPREGAP 00:02:00\nINDEX 01 00:00:10\n" << disc({track(Mode::mode1Cooked, "/discs/data image.iso", 0, 150), track(Mode::audio, "/discs/two.raw", 10 * 2352, 30, 0, 150, 0, true)});
 
-        QTest::newRow("raw data modes and audio share a file") << "FILE mixed.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n" "TRACK 02 MODE2/2352\nINDEX 01 00:00:10\nTRACK 03 AUDIO\nINDEX 00 00:00:20\nINDEX 01 00:00:22\n" << disc({track(Mode::mode1Raw, "/discs/mixed.bin", 0, 10), track(Mode::mode2Raw, "/discs/mixed.bin", 10 * 2352, 10), track(Mode::audio, "/discs/mixed.bin", 22 * 2352, 8, 2)});
-        QTest::newRow("last second and frame") << "FILE huge.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:59:74\n" << disc({track(Mode::audio, "/discs/huge.bin", 4499 * 2352, 200'000'000'000 - 4499)});
+        QTest::newRow("raw data modes and audio share a file") << "FILE mixed.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n" "TRACK 02 MODE2/2352\nINDEX 01 00:00:10\nTRACK 03 AUDIO\nINDEX 00 00:00:20\nINDEX 01 00:00:21\n" << disc({track(Mode::mode1Raw, "/discs/mixed.bin", 0, 10), track(Mode::mode2Raw, "/discs/mixed.bin", 10 * 2352, 10), track(Mode::audio, "/discs/mixed.bin", 21 * 2352, 9, 1)});
+        QTest::newRow("last minute, second and frame; track 99") << "FILE huge.bin BINARY\nTRACK 99 AUDIO\nINDEX 01 999:59:74\n" << disc({track(Mode::audio, "/discs/huge.bin", 4'499'999LL * 2352, 200'000'000'000 - 4'499'999)});
+        SheetTrack many = track(Mode::audio, album, 0, 1000);
+        for (quint32 i = 1; i <= 98; ++i)
+            many.indexes.append(i);
+        QTest::newRow("INDEX 99") << "FILE album.bin BINARY\nTRACK 01 AUDIO\n" + indexLines(99, true) << disc({many});
     }
     void cue()
     {
@@ -171,18 +197,18 @@ private Q_SLOTS:
         DiscSheet again;
         QCOMPARE(thrown([&] { again = CueSheet::parse(expected.toCueText(sizes()), "again.cue", "/", sizes()); }).text(), nothingThrown);
         QCOMPARE(describe(again), describe(expected));
-        // So does a virtual burner's cue sheet of it, but for the layout of its BIN.
-        QCOMPARE(thrown([&] { again = CueSheet::parse(VirtualCueSheet::forSheet("huge.bin", expected), "burned.cue", "/discs", sizes()); }).text(), nothingThrown);
-        QCOMPARE(describe(withoutLayout(again)), describe(withoutLayout(expected)));
     }
 
-    // An audio burn's cue sheet on a virtual burner carries its MCN and ISRCs.
+    // An audio burn's cue sheet on a virtual burner carries its MCN and ISRCs,
+    // and CD-Text as Latin-1 on one line: a control character becomes a
+    // space, a quote an apostrophe, what Latin-1 lacks a question mark.
     void virtualAudioCue()
     {
         const BurnTrack one{BurnTrack::Kind::audio, {}, 75, 2352, 0, "DEA123400001"}, two{BurnTrack::Kind::audio, {}, 75, 2352, 0, {}};
-        QCOMPARE(VirtualCueSheet::forAudio("t.bin", {one, two}, std::nullopt, "4006381333931"),
-                 "CATALOG 4006381333931\nFILE \"t.bin\" BINARY\n  TRACK 01 AUDIO\n    ISRC DEA123400001\n    INDEX 01 00:00:00\n"
-                 "  TRACK 02 AUDIO\n    INDEX 01 00:01:00\n");
+        const CDText text{"en", QString("A\x1f\"B\" ") + QChar(0xff) + QChar(0x100), {}, {}, {}};
+        QCOMPARE(VirtualCueSheet::forAudio("t.bin", {one, two}, text, "4006381333931"),
+                 "TITLE \"A 'B' \u00ff?\"\nCATALOG 4006381333931\nFILE \"t.bin\" BINARY\n  TRACK 01 AUDIO\n    ISRC DEA123400001\n"
+                 "    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n    INDEX 01 00:01:00\n");
     }
 
     void cueErrors_data()
@@ -193,25 +219,35 @@ private Q_SLOTS:
         QTest::newRow("mode") << head + "TRACK 01 MODE2/2336\n" << "Line 2 of album.cue: the track mode MODE2/2336 can't be burned.";
         QTest::newRow("missing file") << "FILE gone.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n" << "Line 1 of album.cue: the file gone.bin is missing.";
         QTest::newRow("partial sector") << "\nFILE odd.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n" << "Line 2 of album.cue: odd.bin isn't a whole number of 2352-byte sectors.";
-        QTest::newRow("index backwards") << head + "TRACK 01 AUDIO\nINDEX 01 00:00:20\nTRACK 02 AUDIO\nINDEX 01 00:00:10\n" << "Line 5 of album.cue: INDEX 01 00:00:10 lies before the index above it.";
+        QTest::newRow("index on the last one of the track before") << head + "TRACK 01 AUDIO\nINDEX 01 00:00:20\nTRACK 02 AUDIO\nINDEX 01 00:00:20\n" << "Line 5 of album.cue: INDEX 01 00:00:20 lies before the index above it.";
+        QTest::newRow("two indexes at one time") << head + "TRACK 01 AUDIO\nINDEX 01 00:00:20\nINDEX 02 00:00:20\n" << "Line 4 of album.cue: INDEX 02 00:00:20 lies before the index above it.";
         QTest::newRow("index 00 after 01") << head + "TRACK 01 AUDIO\nINDEX 01 00:00:20\nINDEX 00 00:00:30\n" << "Line 4 of album.cue: INDEX 00 comes after another index.";
         QTest::newRow("no tracks") << head + "REM nothing\n" << "album.cue has no tracks.";
         QTest::newRow("mp3") << "FILE a.mp3 MP3\n" << "Line 1 of album.cue: the file type MP3 can't be burned.";
         QTest::newRow("unknown command") << head + "TRACK 01 AUDIO\nINDEX 01 00:00:00\nSPEED 4\n" << "Line 4 of album.cue: the command SPEED isn't understood.";
         QTest::newRow("track before file") << "TRACK 01 AUDIO\n" + head << "Line 1 of album.cue: TRACK comes before any FILE.";
         QTest::newRow("no index 01") << head + "TRACK 01 AUDIO\nINDEX 00 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:01:00\n" << "Line 2 of album.cue: track 01 has no INDEX 01.";
-        QTest::newRow("bad time") << head + "TRACK 01 AUDIO\nINDEX 01 00:60:00\n" << "Line 3 of album.cue: 00:60:00 isn't a time (mm:ss:ff).";
+        QTest::newRow("second 60") << head + "TRACK 01 AUDIO\nINDEX 01 00:60:00\n" << "Line 3 of album.cue: 00:60:00 isn't a time (mm:ss:ff).";
+        QTest::newRow("minute 1000") << head + "TRACK 01 AUDIO\nINDEX 01 1000:00:00\n" << "Line 3 of album.cue: 1000:00:00 isn't a time (mm:ss:ff).";
         QTest::newRow("frame 75") << head + "TRACK 01 AUDIO\nINDEX 01 00:00:75\n" << "Line 3 of album.cue: 00:00:75 isn't a time (mm:ss:ff).";
         QTest::newRow("unclosed quote") << "FILE \"album.bin BINARY\n" << "Line 1 of album.cue: a quote isn't closed.";
+        QTest::newRow("track 00") << head + "TRACK 00 AUDIO\n" << "Line 2 of album.cue: 00 isn't a track number.";
+        QTest::newRow("track 100") << head + "TRACK 100 AUDIO\n" << "Line 2 of album.cue: 100 isn't a track number.";
+        QTest::newRow("INDEX 100") << head + "TRACK 01 AUDIO\n" + indexLines(100, true) << "Line 102 of album.cue: 100 isn't an index number.";
         QTest::newRow("track numbers skip") << head + "TRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 03 AUDIO\n" << "Line 4 of album.cue: track 03 should be track 2.";
         QTest::newRow("sector sizes share a file") << head + "TRACK 01 MODE1/2048\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:01:00\n" << "Line 4 of album.cue: tracks of 2048- and 2352-byte sectors share the file album.bin.";
-        QTest::newRow("index past the file") << head + "TRACK 01 AUDIO\nINDEX 01 20:00:00\n" << "Line 2 of album.cue: track 01 has no sectors in album.bin.";
+        QTest::newRow("index on the file's end") << head + "TRACK 01 AUDIO\nINDEX 01 00:13:25\n" << "Line 2 of album.cue: track 01 has no sectors in album.bin.";
         QTest::newRow("ISRC of 13 characters") << head + "TRACK 01 AUDIO\nISRC DEA1234000012\n" << "Line 3 of album.cue: \"DEA1234000012\" isn't right: an ISRC is 12 characters, like DEA123400001.";
         QTest::newRow("catalogue number of 14 digits") << "CATALOG 40063813339310\n" + head << "Line 1 of album.cue: \"40063813339310\" isn't right: a catalogue number is 13 digits.";
         QTest::newRow("ISRC before a track") << head + "ISRC DEA123400001\n" << "Line 2 of album.cue: ISRC belongs in a track.";
         QTest::newRow("unknown flag") << head + "TRACK 01 AUDIO\nFLAGS DCP COPY\n" << "Line 3 of album.cue: the flag COPY isn't understood.";
+        QTest::newRow("INDEX 02 twice") << head + "TRACK 01 AUDIO\nINDEX 01 00:00:00\nINDEX 02 00:01:00\nINDEX 02 00:02:00\n" << "Line 5 of album.cue: INDEX 02 should be INDEX 03.";
+        QTest::newRow("INDEX 02 before INDEX 01") << head + "TRACK 01 AUDIO\nINDEX 00 00:00:00\nINDEX 02 00:01:00\n" << "Line 4 of album.cue: INDEX 02 comes before INDEX 01.";
+        QTest::newRow("INDEX 01 twice") << head + "TRACK 01 AUDIO\nINDEX 01 00:00:00\nINDEX 01 00:01:00\n" << "Line 4 of album.cue: track 1 has two INDEX 01 lines.";
+        QTest::newRow("POSTGAP before INDEX 01") << head + "TRACK 01 AUDIO\nPOSTGAP 00:01:00\n" << "Line 3 of album.cue: POSTGAP comes before INDEX 01.";
+        QTest::newRow("PREGAP after an index") << head + "TRACK 01 AUDIO\nINDEX 00 00:00:00\nPREGAP 00:01:00\n" << "Line 4 of album.cue: PREGAP comes after an index.";
         QTest::newRow("index number skipped") << head + "TRACK 01 AUDIO\nINDEX 01 00:00:00\nINDEX 03 00:01:00\n" << "Line 4 of album.cue: INDEX 03 should be INDEX 02.";
-        QTest::newRow("index on the file's end") << head + "TRACK 01 AUDIO\nINDEX 01 00:00:00\nINDEX 02 00:13:25\n" << "Line 4 of album.cue: INDEX 02 lies past the end of track 01.";
+        QTest::newRow("INDEX 02 on the file's end") << head + "TRACK 01 AUDIO\nINDEX 01 00:00:00\nINDEX 02 00:13:25\n" << "Line 4 of album.cue: INDEX 02 lies past the end of track 01.";
         QTest::newRow("index in the next file") << head + "TRACK 01 AUDIO\nINDEX 01 00:00:00\nFILE two.raw BINARY\nINDEX 02 00:00:00\n" << "Line 5 of album.cue: an index of track 1 lies in another file than its TRACK line.";
     }
     void cueErrors() { checkRefused(QStringLiteral("album.cue")); }
@@ -232,7 +268,7 @@ private Q_SLOTS:
         second.indexes = {75, 149}; // the track's last sector
         QTest::newRow("audio: START, PREGAP, INDEX, samples, CD-Text, flags, comments")
             << "CD_DA // an album\nCATALOG \"1234567890123\"\n"
-               "CD_TEXT { LANGUAGE_MAP { 0 : EN }\n LANGUAGE 0 { TITLE \"Disc\" PERFORMER \"Band\" "
+               "CD_TEXT { LANGUAGE_MAP { 0 : EN }\n LANGUAGE 0 { TITLE \"\\351t\\351 \\378\" PERFORMER \"Band\" "
                "GENRE { 0, 8 } } }\n"
                "TRACK AUDIO\nNO COPY\nPRE_EMPHASIS\nISRC \"DEXXX9800001\"\n"
                "CD_TEXT { LANGUAGE 0 { TITLE \"One\" PERFORMER \"P1\" SONGWRITER \"S1\" MESSAGE \"M1\" }"
@@ -242,7 +278,7 @@ private Q_SLOTS:
                "AUDIOFILE \"album.bin\" 176400 00:02:00 // 4 s in samples\nINDEX 00:01:00\nINDEX 00:01:74\n"
                "TRACK AUDIO\nFILE \"album.bin\" #2352 00:06:00 588\n"
             << disc({first, second, track(Mode::audio, "/discs/album.bin", 451 * 2352, 1, 0, 0, 0, true)},
-                    "Disc", "Band", "1234567890123");
+                    QStringLiteral("\u00e9t\u00e9 378"), "Band", "1234567890123"); // cdrdao's octal escapes
         QTest::newRow("data then audio, ZERO gaps, byte lengths")
             << "CD_ROM\nTRACK MODE1\nDATAFILE \"data image.iso\" 204800\nZERO 00:02:00 // post-gap\n"
                "TRACK MODE1_RAW\nZERO MODE1 00:01:00\nSTART\nDATAFILE \"mixed.bin\" 00:00:10\n"
@@ -250,7 +286,12 @@ private Q_SLOTS:
             << disc({track(Mode::mode1Cooked, "/discs/data image.iso", 0, 100, 0, 0, 150),
                      track(Mode::mode1Raw, "/discs/mixed.bin", 0, 10, 0, 75),
                      track(Mode::mode2Raw, "/discs/mixed.bin", 10 * 2352, 20)});
-        QTest::newRow("last second and frame") << "TRACK AUDIO\nFILE \"huge.bin\" 00:59:74 00:00:01\n" << disc({track(Mode::audio, "/discs/huge.bin", 4499 * 2352, 1, 0, 0, 0, true)});
+        QTest::newRow("last minute, second and frame") << "TRACK AUDIO\nFILE \"huge.bin\" 99999:59:74 00:00:01\n" << disc({track(Mode::audio, "/discs/huge.bin", 449'999'999LL * 2352, 1, 0, 0, 0, true)});
+        QTest::newRow("100 minutes of every gap, START at the data's last sector") << "TRACK AUDIO\nSILENCE 100:00:00\nFILE \"huge.bin\" 0 100:00:01\nSTART 200:00:00\nSILENCE 100:00:00\n" << disc({track(Mode::audio, "/discs/huge.bin", 450'000LL * 2352, 1, 450'000, 450'000, 450'000, true)});
+        SheetTrack many = track(Mode::audio, "/discs/album.bin", 0, 1000, 0, 0, 0, true);
+        for (quint32 i = 1; i <= 98; ++i)
+            many.indexes.append(i);
+        QTest::newRow("99 indexes") << "TRACK AUDIO\nFILE \"album.bin\" 0\n" + indexLines(98, false) << disc({many});
     }
     void toc() { checkReads(QStringLiteral("album.toc")); }
 
@@ -266,24 +307,31 @@ private Q_SLOTS:
         QTest::newRow("silence that isn't a gap") << "TRACK AUDIO\nSILENCE 00:02:00\nFILE \"album.bin\" 0\n" << "Line 1 of album.toc: track 1 begins with silence that isn't its pre-gap; add START after it.";
         QTest::newRow("no tracks") << "CD_DA\n// nothing\n" << "album.toc has no tracks.";
         QTest::newRow("no file") << "TRACK AUDIO\nSILENCE 00:02:00\nTRACK AUDIO\n" << "Line 1 of album.toc: track 1 has no file.";
-        QTest::newRow("past the end") << "TRACK AUDIO\nFILE \"album.bin\" 00:10:00 00:10:00\n" << "Line 2 of album.toc: the part of album.bin it names lies past the end of the file.";
+        QTest::newRow("a byte past the end") << "TRACK MODE1\nDATAFILE \"data image.iso\" #1 307200\n" << "Line 2 of album.toc: the part of data image.iso it names lies past the end of the file.";
+        QTest::newRow("nothing after the offset") << "TRACK MODE1\nDATAFILE \"data image.iso\" #307200\n" << "Line 2 of album.toc: the part of data image.iso it names lies past the end of the file.";
         QTest::newRow("partial sector") << "TRACK MODE1\nDATAFILE \"data image.iso\" 1000\n" << "Line 2 of album.toc: track 1 isn't a whole number of 2048-byte sectors.";
         QTest::newRow("datafile in audio") << "TRACK AUDIO\nDATAFILE \"album.bin\"\n" << "Line 2 of album.toc: DATAFILE belongs in a data track.";
         QTest::newRow("unclosed quote") << "TRACK AUDIO\nFILE \"album.bin 0\n" << "Line 2 of album.toc: a quote isn't closed.";
         QTest::newRow("second 60") << "TRACK AUDIO\nFILE \"album.bin\" 0 00:60:00\n" << "Line 2 of album.toc: 00:60:00 isn't a length (mm:ss:ff or a number).";
         QTest::newRow("frame 75") << "TRACK AUDIO\nFILE \"album.bin\" 0 00:00:75\n" << "Line 2 of album.toc: 00:00:75 isn't a length (mm:ss:ff or a number).";
-        QTest::newRow("endless silence") << "TRACK AUDIO\nSILENCE 99999999999999\nSTART\nFILE \"album.bin\" 0\n" << "Line 1 of album.toc: track 1 has more silence than any disc holds.";
+        QTest::newRow("silence of 100 minutes and a sector") << "TRACK AUDIO\nSILENCE 100:00:01\nSTART\nFILE \"album.bin\" 0\n" << "Line 1 of album.toc: track 1 has more silence than any disc holds.";
+        QTest::newRow("post-gap of 100 minutes and a sector") << "TRACK AUDIO\nFILE \"album.bin\" 0\nZERO 100:00:01\n" << "Line 1 of album.toc: track 1 has more silence than any disc holds.";
+        QTest::newRow("START at the data's end") << "TRACK AUDIO\nFILE \"album.bin\" 0 00:00:10\nSTART 00:00:10\n" << "Line 1 of album.toc: track 1 starts after its data.";
         QTest::newRow("unknown header") << "CD_I\nTRACK AUDIO\n" << "Line 1 of album.toc: CD_I isn't understood here.";
         QTest::newRow("catalogue number of 12 digits") << "CATALOG \"400638133393\"\nTRACK AUDIO\n" << "Line 1 of album.toc: \"400638133393\" isn't right: a catalogue number is 13 digits.";
         QTest::newRow("ISRC with a letter in its year") << "TRACK AUDIO\nISRC \"DEA12A400001\"\n" << "Line 2 of album.toc: \"DEA12A400001\" isn't right: an ISRC is 12 characters, like DEA123400001.";
         QTest::newRow("index at the track's start") << "TRACK AUDIO\nFILE \"album.bin\" 0\nINDEX 00:00:00\n" << "Line 3 of album.toc: INDEX 00:00:00 lies before the index above it.";
+        QTest::newRow("two indexes at one time") << "TRACK AUDIO\nFILE \"album.bin\" 0\nINDEX 00:01:00\nINDEX 00:01:00\n" << "Line 4 of album.toc: INDEX 00:01:00 lies before the index above it.";
+        QTest::newRow("index part-way into a sector") << "TRACK AUDIO\nFILE \"album.bin\" 0\nINDEX 1\n" << "Line 3 of album.toc: INDEX 1 lies part-way into a sector.";
+        QTest::newRow("100 indexes") << "TRACK AUDIO\nFILE \"album.bin\" 0\n" + indexLines(99, false) << "Line 101 of album.toc: a track holds at most 99 indexes.";
+        QTest::newRow("100 tracks") << QString("TRACK AUDIO\nFILE \"album.bin\" 0 00:00:01\n").repeated(100) << "Line 199 of album.toc: a disc holds at most 99 tracks.";
         QTest::newRow("index at the track's end") << "TRACK AUDIO\nFILE \"album.bin\" 0 00:02:00\nINDEX 00:02:00\n" << "Line 3 of album.toc: INDEX 00:02:00 lies past the end of track 1.";
         QTest::newRow("cut short") << "CD_TEXT { LANGUAGE 0 { TITLE \"x\"" << "Line 1 of album.toc: the sheet ends too early.";
         // Amounts that would overflow 64 bits once turned into bytes or added up.
-        QTest::newRow("minutes past counting") << "TRACK AUDIO\nFILE \"album.bin\" 99999999999999:00:00\n" << "Line 2 of album.toc: 99999999999999:00:00 isn't a length (mm:ss:ff or a number).";
+        QTest::newRow("minute 100000") << "TRACK AUDIO\nFILE \"album.bin\" 100000:00:00\n" << "Line 2 of album.toc: 100000:00:00 isn't a length (mm:ss:ff or a number).";
+        QTest::newRow("a number of 15 digits") << "TRACK AUDIO\nSILENCE 100000000000000\n" << "Line 2 of album.toc: 100000000000000 isn't a length (mm:ss:ff or a number).";
         QTest::newRow("silence past counting") << "TRACK AUDIO\n" + QString("SILENCE 99999999999999\n").repeated(25000) << "Line 182 of album.toc: track 1 is longer than any disc holds.";
-        // 170 billion sectors of file before its START: more than 32 bits hold.
-        QTest::newRow("pre-gap past any disc") << "TRACK AUDIO\nFILE \"huge.bin\" 0\nSTART 99960000000000\n" << "Line 1 of album.toc: track 1 has a longer pre-gap than any disc holds.";
+        QTest::newRow("pre-gap of 100 minutes and a sector") << "TRACK AUDIO\nFILE \"huge.bin\" 0\nSTART 100:00:01\n" << "Line 1 of album.toc: track 1 has a longer pre-gap than any disc holds.";
         QTest::newRow("offset past counting") << "TRACK AUDIO\nFILE \"album.bin\" #9223372036854775807 00:00:01\n" << "Line 2 of album.toc: the part of album.bin it names lies past the end of the file.";
     }
     // Tracks the toc reader takes but a cue sheet, and so the burner, can't be told.
@@ -291,8 +339,10 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("error");
-        QTest::newRow("start past 999 minutes") << "TRACK MODE1\nDATAFILE \"huge.bin\" #10240000000\n" << "Track 1 starts further into huge.bin, which a cue sheet can't say.";
-        QTest::newRow("start at 999:59:74 is fine") << "TRACK MODE1\nDATAFILE \"huge.bin\" #9215997952\n" << nothingThrown;
+        QTest::newRow("start at 999:59:74") << "TRACK MODE1\nDATAFILE \"huge.bin\" #9215997952\n" << nothingThrown;
+        QTest::newRow("start a sector past 999:59:74") << "TRACK MODE1\nDATAFILE \"huge.bin\" #9216000000\n" << "Track 1 starts further into huge.bin, which a cue sheet can't say.";
+        QTest::newRow("index at 999:59:74") << "TRACK MODE1\nDATAFILE \"huge.bin\" #9215995904\nINDEX 00:00:01\n" << nothingThrown;
+        QTest::newRow("index a sector past 999:59:74") << "TRACK MODE1\nDATAFILE \"huge.bin\" #9215995904\nINDEX 00:00:02\n" << "Track 1 has an index further into huge.bin, which a cue sheet can't say.";
     }
     void tocCueTextLimits()
     {
@@ -454,6 +504,8 @@ private Q_SLOTS:
         // Titles take packs 0 ("Album\0One\0Tw") and 1 ("o\0Three\0"): with pack 0
         // lost, pack 1 picks up at the next whole title.
         QTest::newRow("bad CRC") << third << 0 << disc({text({}, "P1"), text({}, "P2"), text("Three", "P3")});
+        // Whatever the disc holds, a text stays on one line of a cue sheet.
+        QTest::newRow("control characters") << disc({text("A\x1f" "B\tC", "P")}) << -1 << disc({text("A B C", "P")});
     }
     void cdTextPacks()
     {

@@ -101,7 +101,8 @@ struct Chunk
     QByteArray plain;      // what the chunk decodes to (zeros for zero chunks)
     QByteArray stored;     // what goes into the data fork
     std::optional<quint64> sector;  // the entry's sector, when not the running one
-    std::optional<quint64> offset;  // the entry's stored offset, when not the real one
+    std::optional<quint64> offset;  // the entry's offset in its table's data, when not the real one
+    std::optional<quint64> length;  // the entry's stored length, when not the real one
 };
 
 // A chunk whose entry is made from `plain` stored as `type`.
@@ -131,6 +132,7 @@ struct Table
     bool checksum = true;
     quint32 crcXor = 0;             // flips bits of the stored checksum
     QByteArray mish;                // when set, the Data verbatim
+    std::optional<quint64> dataOffset; // when not where its data starts
 };
 
 struct Image
@@ -145,11 +147,12 @@ struct Image
     qint64 xmlLengthExtra = 0;
     // Bytes the data fork's length reaches past the start of the trailer.
     std::optional<qint64> forkIntoTrailer;
+    qsizetype forkAt = 0;           // other bytes before the data fork
 };
 
 // Writes the data fork, the property list and the trailer the way the
-// format lays them out, and returns the file's bytes. `decoded` gets the
-// image they stand for, table by table in sector order.
+// format lays them out, and returns the file's bytes. Each table's data
+// starts where the one before it ended.
 QByteArray build(const Image &image)
 {
     QByteArray fork;
@@ -159,6 +162,7 @@ QByteArray build(const Image &image)
     quint64 total = 0;
     for (const Table &t : image.tables) {
         QByteArray entries;
+        const quint64 dataOffset = t.dataOffset.value_or(quint64(fork.size()));
         quint64 running = 0;
         QByteArray plain;
         for (const Chunk &c : t.chunks) {
@@ -166,8 +170,8 @@ QByteArray build(const Image &image)
             put32(e, 0, c.type);
             put64(e, 8, c.sector.value_or(running));
             put64(e, 16, c.sectors);
-            put64(e, 24, c.offset.value_or(quint64(fork.size())));
-            put64(e, 32, quint64(c.stored.size()));
+            put64(e, 24, c.offset.value_or(quint64(fork.size()) - dataOffset));
+            put64(e, 32, c.length.value_or(quint64(c.stored.size())));
             entries += e;
             fork += c.stored;
             plain += c.plain;
@@ -184,6 +188,7 @@ QByteArray build(const Image &image)
         put32(mish, 4, 1);
         put64(mish, 8, t.first);
         put64(mish, 16, count);
+        put64(mish, 24, dataOffset);
         put32(mish, 32, 2056);
         const quint32 crc = crcOf(plain) ^ t.crcXor;
         if (t.checksum) {
@@ -210,6 +215,7 @@ QByteArray build(const Image &image)
     put32(koly, 4, image.version);
     put32(koly, 8, 512);
     put32(koly, 12, 1);
+    put64(koly, 24, quint64(image.forkAt));
     put64(koly, 32, quint64(image.forkIntoTrailer ? fork.size() + xml.size() + *image.forkIntoTrailer : fork.size()));
     put32(koly, 56, 1);
     put32(koly, 60, 1);
@@ -221,10 +227,19 @@ QByteArray build(const Image &image)
         put32(koly, 356, 32);
         put32(koly, 360, crcOf(tableCrcs) ^ image.masterCrcXor);
     }
-    put64(koly, 216, quint64(fork.size()));
+    put64(koly, 216, quint64(image.forkAt + fork.size()));
     put64(koly, 224, quint64(xml.size() + image.xmlLengthExtra));
     put64(koly, 492, image.sectorCount.value_or(total));
-    return fork + xml + koly;
+    return QByteArray(image.forkAt, 'j') + fork + xml + koly;
+}
+
+// The file of `image` with a field of its trailer changed.
+QByteArray withTrailer(const Image &image, int at, quint64 value, int bytes = 4)
+{
+    QByteArray file = build(image);
+    const qsizetype koly = file.size() - 512;
+    bytes == 8 ? put64(file, koly + at, value) : put32(file, koly + at, quint32(value));
+    return file;
 }
 
 QByteArray decodedOf(const QList<Table> &tables)
@@ -417,7 +432,21 @@ void TestUdif::handBuilt_data()
         ok("no checksums", image);
         image.forkIntoTrailer = 0;
         ok("data fork up to the trailer", image);
+        image = oneTable({chunkOf(tZlib, text)});
+        image.forkAt = 100;
+        ok("data fork after other bytes", image);
     }
+    // The trailer's fields at their limits: the data fork and the property
+    // list lie before it, the first byte past that is outside.
+    const Image zeroOnly = oneTable({zeros(tZero, 2)}), rawOnly = oneTable({chunkOf(tRaw, text)});
+    const qint64 beforeTrailer = build(zeroOnly).size() - 512;
+    QTest::newRow("empty data fork at the trailer") << withTrailer(zeroOnly, 24, beforeTrailer, 8) << QByteArray(1024, '\0') << QString() << QString();
+    fails("empty data fork a byte into the trailer", withTrailer(zeroOnly, 24, beforeTrailer + 1, 8), "open", "its data fork lies outside the file");
+    fails("property list a byte into the trailer", withTrailer(zeroOnly, 216, beforeTrailer + 1, 8), "open", "its property list lies outside the file");
+    fails("no property list", withTrailer(rawOnly, 224, 0, 8), "open", "This DMG has no property list");
+    fails("trailer size 511", withTrailer(rawOnly, 8, 511), "open", "its trailer has version 4 and size 511");
+    fails("two segments", withTrailer(rawOnly, 60, 2), "open", "This DMG is split into 2 segments");
+    fails("2^50 sectors and one", withTrailer(rawOnly, 492, (quint64(1) << 50) + 1, 8), "open", "its trailer claims 1125899906842625 sectors");
 
     // One table of `chunks`, then `change`d.
     const auto broken = [&](const char *name, QList<Chunk> chunks, const std::function<void(Image &)> &change,
@@ -445,8 +474,12 @@ void TestUdif::handBuilt_data()
     fails("only a trailer", good.right(512), "open", "lies outside the file");
     broken("trailer version 3", raw, [](Image &i) { i.version = 3; }, "open", "its trailer has version 3 and size 512");
     broken("chunk one byte past the data fork", zlib, [](Image &i) { first(i).offset = 1; }, "open", "points past the end of the data fork");
+    broken("chunk starting one byte past the data fork", zlib, [](Image &i) { first(i).offset = first(i).stored.size() + 1; }, "open", "points past the end of the data fork");
+    // The second table's data starts part-way into the fork.
+    broken("table 2's chunk one byte past the data fork", twoTables, [&](Image &i) { i.tables << tableAt(2, twoTables); i.tables[1].chunks[0].offset = 1; }, "open", "points past the end of the data fork");
+    broken("table data one byte past the data fork", {zeros(tZero, 2)}, [](Image &i) { i.tables[0].dataOffset = 1; }, "open", "points past the data fork");
     broken("data fork one byte into the trailer", raw, [](Image &i) { i.forkIntoTrailer = 1; }, "open", "its data fork lies outside the file");
-    broken("raw chunk stores too little", raw, [](Image &i) { first(i).stored.chop(512); }, "open", "stores less data than it covers");
+    broken("raw chunk stores a byte too little", raw, [](Image &i) { first(i).stored.chop(1); }, "open", "stores less data than it covers");
     broken("zlib inflates to more", zlib, [](Image &i) { first(i).sectors -= 1; first(i).plain.chop(512); }, "read", more);
     broken("bzip2 inflates to more", {chunkOf(tBzip2, text)}, [](Image &i) { first(i).sectors -= 2; }, "read", more);
     broken("lzma inflates to more", {chunkOf(tLzma, text)}, [](Image &i) { first(i).sectors -= 1; }, "read", more);
@@ -458,18 +491,26 @@ void TestUdif::handBuilt_data()
     broken("lzma garbage", {chunkOf(tLzma, text)}, [](Image &i) { first(i).stored = "not xz at all"; }, "read", "is not a valid LZMA stream");
     broken("gap between tables", twoTables, [&](Image &i) { i.tables << tableAt(3, twoTables); i.sectorCount = 5; }, "open", "its blkx tables leave a gap at sector 2 (table 2)");
     broken("overlapping tables", twoTables, [&](Image &i) { i.tables << tableAt(1, twoTables); }, "open", "its blkx tables overlap at sector 1 (table 2)");
-    broken("trailer sector count", raw, [](Image &i) { i.sectorCount = 9; }, "open", "its blkx tables cover 8 sectors but the trailer says the image has 9");
+    broken("trailer a sector past its tables", raw, [](Image &i) { i.sectorCount = 9; }, "open", "its blkx tables cover 8 sectors but the trailer says the image has 9");
+    broken("trailer a sector short of its tables", raw, [](Image &i) { i.sectorCount = 7; }, "open", "its blkx tables cover 8 sectors but the trailer says the image has 7");
     broken("gap between chunks", {chunkOf(tRaw, textPattern(512)), chunkOf(tRaw, textPattern(512))}, [](Image &i) { i.tables[0].chunks[1].sector = 2; i.tables[0].count = 3; }, "open", "blkx table 1, chunk 2, leaves a gap before it");
     broken("overlapping chunks", {chunkOf(tRaw, textPattern(1024)), chunkOf(tRaw, textPattern(512))}, [](Image &i) { i.tables[0].chunks[1].sector = 1; }, "open", "blkx table 1, chunk 2, overlaps the one before it");
-    broken("chunk past its table", {zeros(tZero, 4)}, [](Image &i) { i.tables[0].count = 2; }, "open", "reaches past the end of its table");
-    // 512 MiB from a few bytes.
-    broken("huge chunk", zlib, [](Image &i) { first(i).sectors = 1 << 20; i.tables[0].count = 1 << 20; }, "open", "is larger than any real DMG chunk");
+    broken("chunk a sector past its table", {zeros(tZero, 4)}, [](Image &i) { i.tables[0].count = 3; }, "open", "reaches past the end of its table");
+    broken("table of 2^50 sectors and one", raw, [](Image &i) { i.tables[0].count = (quint64(1) << 50) + 1; i.sectorCount = 8; }, "open", "blkx table 1 claims sectors beyond any disk");
+    broken("table a sector past its chunks", {zeros(tZero, 4)}, [](Image &i) { i.tables[0].count = 5; }, "open", "blkx table 1 has chunks for 4 of its 5 sectors");
+    // 64 MiB from a few bytes is the most a chunk may hold, or store.
+    broken("chunk of 64 MiB", zlib, [](Image &i) { first(i).sectors = 1 << 17; }, "read", less);
+    broken("chunk of 64 MiB and a sector", zlib, [](Image &i) { first(i).sectors = (1 << 17) + 1; }, "open", "is larger than any real DMG chunk");
+    broken("chunk storing 64 MiB and a byte", zlib, [](Image &i) { first(i).length = (1 << 26) + 1; }, "open", "is larger than any real DMG chunk");
     broken("not a mish table", raw, [](Image &i) { i.tables[0].mish = QByteArray("mash") + QByteArray(300, '\0'); }, "open", "blkx table 1 is not a mish table");
     QByteArray mish(204, '\0');
     mish.replace(0, 4, "mish");
     put32(mish, 4, 1);
-    put32(mish, 200, 1000);
-    broken("chunk count past the table", raw, [&](Image &i) { i.tables[0].mish = mish; }, "open", "blkx table 1 is shorter than its 1000 chunks");
+    put32(mish, 200, 1);
+    broken("a chunk past the table", raw, [&](Image &i) { i.tables[0].mish = mish; }, "open", "blkx table 1 is shorter than its 1 chunks");
+    broken("table a byte short of its header", raw, [&](Image &i) { i.tables[0].mish = mish.left(203); }, "open", "blkx table 1 is not a mish table");
+    put32(mish, 4, 2);
+    broken("table version 2", raw, [&](Image &i) { i.tables[0].mish = mish; }, "open", "blkx table 1 has version 2, not 1");
     const auto plist = [](const QByteArray &xml) { return [xml](Image &i) { i.xmlOverride = xml; }; };
     broken("no blkx", raw, plist("<plist><dict><key>resource-fork</key><dict></dict></dict></plist>"), "open", "its property list has no blkx tables");
     broken("bad base64", raw, plist("<plist><dict><key>resource-fork</key><dict><key>blkx</key><array><dict><key>Data</key><data>@@not base64@@</data></dict></array></dict></dict></plist>"), "open", "holds data that isn't valid base64");

@@ -95,7 +95,14 @@ private:
             } else if (c == u'"') {
                 QString s;
                 qsizetype j = i + 1;
+                const auto octal = [&](qsizetype at) { return at < n && text[at] >= u'0' && text[at] <= u'7'; };
                 for (; j < n && text[j] != u'"' && text[j] != u'\n'; ++j) {
+                    // cdrdao writes a Latin-1 letter as three octal digits ("\351" for é).
+                    if (text[j] == u'\\' && octal(j + 1) && octal(j + 2) && octal(j + 3)) {
+                        s.append(QChar(text.mid(j + 1, 3).toInt(nullptr, 8) & 0xff));
+                        j += 3;
+                        continue;
+                    }
                     if (text[j] == u'\\' && j + 1 < n && text[j + 1] != u'\n')
                         ++j;
                     s.append(text[j]);
