@@ -179,9 +179,7 @@ private Q_SLOTS:
             ScriptedJob *a = rig.startBurning(0);
             ScriptedJob *b = rig.startBurning(1);
             QVERIFY(a && b);
-            a->send(DiscJobState::done);
-            QTest::qWait(200); // deck B still burns: nothing yet
-            QCOMPARE(notes.calls.size(), 0);
+            a->send(DiscJobState::done); // a note for A alone would be the first seen below
             if (work == QLatin1String("mirror done"))
                 b->send(DiscJobState::done);
             else if (work == QLatin1String("mirror failed"))

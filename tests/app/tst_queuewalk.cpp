@@ -10,7 +10,6 @@
 #include "platform/virtual/VirtualDiscService.h"
 
 #include <QAbstractItemModelTester>
-#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -66,16 +65,6 @@ private Q_SLOTS:
         const QString name = QStringLiteral("Photos.") + format.toLower();
         const QString output = rig.env.path(name);
 
-        // When each deck really starts burning.
-        QList<qint64> began(decks, -1);
-        QElapsedTimer clock;
-        clock.start();
-        for (int i = 0; i < decks; ++i)
-            connect(rig.deck(i), &Deck::opChanged, this, [&, i] {
-                if (rig.deck(i)->op() == Deck::Op::image && began[i] < 0)
-                    began[i] = clock.elapsed();
-            });
-
         rig.model->makeImage()->make(output);
         const QList<QJob> jobs = rig.queue()->jobs();
         QCOMPARE(jobs.size(), 1 + decks);
@@ -100,10 +89,8 @@ private Q_SLOTS:
         QVERIFY(!image.isEmpty());
         for (int d = 0; d < decks; ++d)
             QCOMPARE(readFile(rig.folder(d) + QStringLiteral("/Disc 001.iso")), image);
-        if (decks == 2) {
-            QVERIFY2(began[1] - began[0] >= 1400, qPrintable(QString::number(began[1] - began[0])));
+        if (decks == 2)
             QCOMPARE(rig.lines(QStringLiteral("Queue: done — “Burn Photos.iso on Deck B”. ") + rig.job(jobs[2].id).detail), 1);
-        }
         // Nothing decoded for the check stays in the cache.
         QCOMPARE(QDir(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
                       + QStringLiteral("/KLVO Tandor/mounts")).entryList(QDir::Files), QStringList());

@@ -63,6 +63,15 @@ int run(int argc, char **argv, const std::function<int(int, char **)> &tests)
     make(dir, "tape", "tape", 0660);
     make(dir, "root-only", nullptr, 0600);
     make(dir, "cdrom-block", "cdrom", 0660, true);
+    // The child's TMPDIR and HOME: the caller's TMPDIR may be closed to
+    // nobody, and a QTemporaryDir that can't be made fails far from here.
+    const std::string home = dir + "/home";
+    if (mkdir(home.c_str(), 0700) != 0 || chown(home.c_str(), nobody, nogroup) != 0) {
+        std::perror("home for nobody");
+        std::error_code ignored;
+        std::filesystem::remove_all(dir, ignored);
+        return 1;
+    }
 
     const pid_t child = fork();
     if (child < 0) {
@@ -80,7 +89,8 @@ int run(int argc, char **argv, const std::function<int(int, char **)> &tests)
             _exit(1);
         setenv(nodesVar, dir.c_str(), 1);
         // Root's home and runtime folder are closed to nobody.
-        setenv("HOME", "/tmp", 1);
+        setenv("HOME", home.c_str(), 1);
+        setenv("TMPDIR", home.c_str(), 1);
         unsetenv("XDG_RUNTIME_DIR");
         std::exit(tests(argc, argv));
     }

@@ -2,8 +2,9 @@
 // For tests of what an ordinary user may not open. Root passes every
 // permission check, so a test run as root (as CI runs) first makes the nodes
 // an ordinary user is refused, then runs its tests in a child process that
-// has given up root for good (user and group nobody). Run as an ordinary
-// user, the tests run as they are and the cases that need root's nodes skip.
+// has given up root for good (user and group nobody), with HOME and TMPDIR
+// in a folder of its own. Run as an ordinary user, the tests run as they are
+// and the cases that need root's nodes skip.
 
 #include <QString>
 #include <functional>
