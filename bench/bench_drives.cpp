@@ -10,6 +10,7 @@
 //
 // usage: bench_drives WORKDIR HASHFILE DVDIMAGE BDIMAGE AUDIO...
 
+#include "BenchWait.h"
 #include "app/AppModel.h"
 #include "audio/DiscProject.h"
 #include "drives/Deck.h"
@@ -29,23 +30,6 @@
 namespace {
 
 constexpr int deckCount = 6;
-
-// Runs the event loop until `done` holds or `ms` pass; false on a timeout.
-bool waitFor(const std::function<bool()> &done, int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    QTimer tick;
-    tick.setInterval(50);
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        if (done() || clock.elapsed() > ms)
-            QCoreApplication::quit();
-    });
-    tick.start();
-    if (!done())
-        QCoreApplication::exec();
-    return done();
-}
 
 } // namespace
 

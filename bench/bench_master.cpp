@@ -14,6 +14,7 @@
 //
 // usage: bench_master WORKDIR MASTER.cue fast|paced|DEVICE...
 
+#include "BenchWait.h"
 #include "app/AppModel.h"
 #include "app/CopyDiscModel.h"
 #include "drives/Deck.h"
@@ -32,23 +33,6 @@
 #include <memory>
 
 namespace {
-
-// Runs the event loop until `done` holds or `ms` pass; false on a timeout.
-bool waitFor(const std::function<bool()> &done, int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    QTimer tick;
-    tick.setInterval(50);
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        if (done() || clock.elapsed() > ms)
-            QCoreApplication::quit();
-    });
-    tick.start();
-    if (!done())
-        QCoreApplication::exec();
-    return done();
-}
 
 bool allEnded(JobQueue *queue, const QList<QUuid> &ids)
 {
