@@ -122,12 +122,7 @@ QList<DiscInfo> CopyDiscModel::withMasters(QList<DiscInfo> found) const
 
 bool CopyDiscModel::masterChosen() const { return masterDeck(m_discBSD).has_value(); }
 
-QString CopyDiscModel::cacheFolder()
-{
-    const QString dir = AudioPrep::cacheDir() + QStringLiteral("/Masters");
-    QDir().mkpath(dir);
-    return dir;
-}
+QString CopyDiscModel::cacheFolder() { return AudioPrep::cacheDir() + QStringLiteral("/Masters"); }
 
 void CopyDiscModel::copyAnyway()
 {
@@ -188,6 +183,8 @@ void CopyDiscModel::copy(const QString &output)
         return;
     }
     if (const std::optional<int> from = masterDeck(m_discBSD)) {
+        if (output.isEmpty())
+            QDir().mkpath(cacheFolder());
         const QString cue = output.isEmpty()
             ? cacheFolder() + QStringLiteral("/Master ")
                 + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH.mm.ss")) + QStringLiteral(".cue")

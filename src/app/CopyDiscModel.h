@@ -73,7 +73,7 @@ public:
     // Burns the master read last despite its unreadable sectors (read as a
     // stack: hands it to Copies mode).
     Q_INVOKABLE void copyAnyway();
-    // Where masters read without Keep the image go.
+    // Where masters read without Keep the image go (made by the first such read).
     static QString cacheFolder();
     // The name the save dialog proposes.
     Q_INVOKABLE QString imageName() const;

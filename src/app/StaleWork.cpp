@@ -1,5 +1,7 @@
 #include "app/StaleWork.h"
 
+#include "app/CopyDiscModel.h"
+
 #include "app/AppModel.h"
 #include "audio/AudioPrep.h"
 #include "base/Format.h"
@@ -60,6 +62,12 @@ bool isWorkFile(const QString &name)
     return false;
 }
 
+// A master read into the cache: "Master " and a time, as a BIN or its cue.
+bool isMasterCopy(const QString &name)
+{
+    return name.startsWith(QLatin1String("Master ")) && (name.endsWith(QLatin1String(".bin")) || name.endsWith(QLatin1String(".cue")));
+}
+
 // The decoded copies' names: the image's name, six random letters or digits, ".img".
 bool isDecodedCopy(const QString &name)
 {
@@ -78,12 +86,16 @@ Freed sweep(const QString &cacheDir, const QDateTime &before)
     if (dir < 0)
         return freed;
     sweepFolder(dir, isWorkFile, beforeNs, freed);
-    const QByteArray mounts = QFile::encodeName(QFileInfo(Mounter::decodedCopyFolder()).fileName());
-    const int copies = ::openat(dir, mounts.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (copies >= 0) {
-        sweepFolder(copies, isDecodedCopy, beforeNs, freed);
-        ::close(copies);
-    }
+    const auto sweepSub = [&](const QString &folder, bool (*ours)(const QString &)) {
+        const QByteArray name = QFile::encodeName(QFileInfo(folder).fileName());
+        const int sub = ::openat(dir, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (sub >= 0) {
+            sweepFolder(sub, ours, beforeNs, freed);
+            ::close(sub);
+        }
+    };
+    sweepSub(Mounter::decodedCopyFolder(), isDecodedCopy);
+    sweepSub(CopyDiscModel::cacheFolder(), isMasterCopy);
     ::close(dir);
     return freed;
 }

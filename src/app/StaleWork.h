@@ -1,8 +1,9 @@
 #pragma once
 // Work files an earlier run left in the cache folder when it crashed or was
 // killed: prepared audio ("*.cdda") and unfinished files ("*.partial") in the
-// folder itself, and decoded images ("NAME.XXXXXX.img") in its "mounts"
-// folder. Only the running copy removes them, once, at start-up: a copy that
+// folder itself, decoded images ("NAME.XXXXXX.img") in its "mounts" folder;
+// and the masters read into its "Masters" folder ("Master TIME.bin/.cue"),
+// which an earlier run kept only for its own burns. Only the running copy removes them, once, at start-up: a copy that
 // hands its files over and quits would take the running copy's files away.
 
 #include <QDateTime>
