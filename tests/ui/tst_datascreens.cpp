@@ -76,6 +76,13 @@ QList<QQuickItem *> burnOnChips(const MainWindowRig &rig)
     return chips;
 }
 
+// Whether the queue holds `count` jobs and every one has ended.
+bool allEnded(const MainWindowRig &rig, qsizetype count)
+{
+    const QList<QJob> jobs = rig.model->queue()->jobs();
+    return jobs.size() == count && std::all_of(jobs.begin(), jobs.end(), [](const QJob &j) { return j.finished(); });
+}
+
 // A master audio CD: 1100 sectors of pattern with CD-Text, ISRCs, a catalogue
 // number, audio hidden before track 1, pre-gaps of 2 s and 4 s and an INDEX 02,
 // as a BIN/CUE and, on emulated drives, burned into drive 0 by cdrskin.
@@ -246,11 +253,7 @@ private Q_SLOTS:
         QTRY_VERIFY2_WITH_TIMEOUT(minis().filter(QRegularExpression(QStringLiteral("^Blank .* ready"))).size() == media.size(),
                                   qPrintable(minis().join(u'|')), 20000);
         rig.click(rig.item(QStringLiteral("burnImageButton")));
-        const auto ended = [&] {
-            const QList<QJob> jobs = rig.model->queue()->jobs();
-            return jobs.size() == media.size() && std::all_of(jobs.begin(), jobs.end(), [](const QJob &j) { return j.finished(); });
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(ended(), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(allEnded(rig, media.size()), 60000);
         const QStringList log = rig.texts();
         for (const QJob &job : rig.model->queue()->jobs())
             QVERIFY2(job.state == JobState::done, qPrintable(job.detail + u'\n' + log.join(u'\n')));
@@ -311,13 +314,9 @@ private Q_SLOTS:
     {
         QFETCH(bool, hardware);
         Master m({"CD-R", "CD-R", "CD-R"}, hardware);
-        QVERIFY(m.written);
-        const QString &cue = m.cue;
-        const QByteArray &bin = m.bin;
+        auto &[files, cue, bin, drives, service, written] = m;
+        QVERIFY(written);
         const DiscSheet master = DiscSheet::read(cue);
-        TestEnv &files = m.files;
-        EmulatedDrives &drives = m.drives;
-        std::unique_ptr<DiscService> &service = m.service;
         MainWindowRig rig(0, [](MainWindowRig &r) { r.model->setTab(MainTab::data); }, service.get());
         QVERIFY(rig.window);
         rig.window->resize(1400, 900);
@@ -342,11 +341,7 @@ private Q_SLOTS:
         QQuickItem *picker = rig.item(QStringLiteral("discPicker"));
         QTRY_COMPARE_WITH_TIMEOUT(picker->property("text").toString(), QStringLiteral("Audio CD in Deck A (3 audio tracks)"), 20000);
         rig.click(rig.item(QStringLiteral("copyMasterButton")));
-        const auto ended = [&] {
-            const QList<QJob> jobs = rig.model->queue()->jobs();
-            return jobs.size() == 3 && std::all_of(jobs.begin(), jobs.end(), [](const QJob &j) { return j.finished(); });
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(ended(), 120000);
+        QTRY_VERIFY_WITH_TIMEOUT(allEnded(rig, 3), 120000);
         const QStringList log = rig.texts();
         for (const QJob &job : rig.model->queue()->jobs())
             QVERIFY2(job.state == JobState::done, qPrintable(job.detail + u'\n' + log.join(u'\n')));
@@ -417,11 +412,7 @@ private Q_SLOTS:
             rig.click(rig.item(QStringLiteral("copyMasterButton")));
             if (row.trouble == dvdTarget)
                 QVERIFY(rig.answerFileDialog(m.files.path("kept.cue")));
-            const auto ended = [&] {
-                const QList<QJob> jobs = rig.model->queue()->jobs();
-                return jobs.size() == 2 && std::all_of(jobs.begin(), jobs.end(), [](const QJob &j) { return j.finished(); });
-            };
-            QTRY_VERIFY_WITH_TIMEOUT(ended(), 60000);
+            QTRY_VERIFY_WITH_TIMEOUT(allEnded(rig, 2), 60000);
             const QList<QJob> jobs = rig.model->queue()->jobs();
             QVERIFY2(jobs[row.trouble == dvdTarget].detail.startsWith(row.said), qPrintable(jobs[0].detail + u'\n' + jobs[1].detail));
             QCOMPARE(jobs[0].state, row.trouble == dvdTarget ? JobState::done : JobState::failed);
