@@ -13,7 +13,7 @@ class TestBurnControl : public QObject
 
     struct Rig : ModelRig
     {
-        explicit Rig(int burners) : ModelRig(burners) { model->setDemoSeconds(0.4); }
+        explicit Rig(int burners) : ModelRig(burners) { model->setDemoSeconds(0.1); }
         void addTrack(int project) { QVERIFY(addTones(project, {QStringLiteral("p%1").arg(project)})); }
         // A stack of `copies` of a track, started on the first `decks` decks.
         void startStack(int copies, int decks)
@@ -29,23 +29,22 @@ class TestBurnControl : public QObject
 private Q_SLOTS:
     void burnAllStaggersDecks()
     {
-        Rig rig(3);
+        Rig rig(2);
         rig.addTrack(0);
-        rig.model->setDeckSetting(4);
+        rig.model->setDeckSetting(3);
         QElapsedTimer clock;
         clock.start();
         rig.model->burnAll();
         QCOMPARE(rig.deck(0)->state(), Deck::State::idle); // scheduled, not run inside the call
         QTRY_VERIFY(rig.deck(0)->state() != Deck::State::idle);
+        const qint64 a = clock.elapsed();
         QCOMPARE(rig.deck(1)->state(), Deck::State::idle);
         QTRY_VERIFY_WITH_TIMEOUT(rig.deck(1)->state() != Deck::State::idle, 3000);
         const qint64 b = clock.elapsed();
-        QTRY_VERIFY_WITH_TIMEOUT(rig.deck(2)->state() != Deck::State::idle, 4000);
-        const qint64 c = clock.elapsed();
+        QVERIFY2(a < 1400, qPrintable(QString::number(a)));
         QVERIFY2(b >= 1400, qPrintable(QString::number(b)));
-        QVERIFY2(c >= 2900, qPrintable(QString::number(c)));
-        QCOMPARE(rig.deck(3)->state(), Deck::State::idle); // no burner
-        QTRY_COMPARE(rig.service.jobs.size(), 3);
+        QCOMPARE(rig.deck(2)->state(), Deck::State::idle); // no burner
+        QTRY_COMPARE(rig.service.jobs.size(), 2);
         for (const auto &job : rig.service.jobs)
             QCOMPARE(job.properties.cdText->trackTitles, QStringList{"p0"});
     }
@@ -126,13 +125,13 @@ private Q_SLOTS:
     {
         Rig rig(0);
         rig.model->setDemo(true);
-        rig.startStack(3, 1);
+        rig.startStack(2, 1);
         QTRY_COMPARE_WITH_TIMEOUT(rig.model->copiesDone(), 1, 3000);
         QCOMPARE(rig.deck(0)->state(), Deck::State::waiting);
         QCOMPARE(rig.deck(0)->phase(), QStringLiteral("Insert a blank CD-R for copy 2"));
-        QTRY_COMPARE_WITH_TIMEOUT(rig.model->copiesDone(), 3, 10000);
-        QCOMPARE(rig.texts().count(QStringLiteral("Copies: all 3 copies are done.")), 1);
-        QCOMPARE(rig.model->copiesStarted(), 3);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.model->copiesDone(), 2, 5000);
+        QCOMPARE(rig.texts().count(QStringLiteral("Copies: all 2 copies are done.")), 1);
+        QCOMPARE(rig.model->copiesStarted(), 2);
         QCOMPARE(rig.deck(0)->state(), Deck::State::done);
         rig.model->resetQueue();
         QCOMPARE(rig.model->copiesDone(), 0);

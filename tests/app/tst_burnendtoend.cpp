@@ -1,9 +1,7 @@
-// Whole burns on virtual burners: audio CDs in Mirror mode, what
-// reaches the disc from each kind of file and what the log says about it, an
-// image with its SHA-256 read-back, and a burner unplugged mid-burn.
+// Whole burns on virtual burners: what reaches the disc from each kind of
+// file and what the log says about it, and an image with its read-back.
 
 #include "ModelRig.h"
-#include "audio/AudioPrep.h"
 #include "audio/DiscProject.h"
 #include "base/Format.h"
 #include "images/ImageInfo.h"
@@ -81,47 +79,6 @@ class TestBurnEndToEnd : public QObject
     }
 
 private Q_SLOTS:
-    void mirrorBurnsTheSameDiscOnTwoDecks()
-    {
-        if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
-            QSKIP("ffmpeg makes the FLAC and MP3 fixtures");
-        Rig rig(2);
-        const QString wav = rig.env.path(QStringLiteral("one.wav"));
-        const QString flac = rig.env.path(QStringLiteral("two.flac"));
-        const QString mp3 = rig.env.path(QStringLiteral("three.mp3"));
-        QVERIFY(TestEnv::writeWav(wav, 1.2));
-        QVERIFY(ffmpeg({"-f", "lavfi", "-i", "sine=frequency=330:duration=0.8:sample_rate=44100", "-ac", "2", flac}));
-        QVERIFY(ffmpeg({"-f", "lavfi", "-i", "sine=frequency=550:duration=1.0:sample_rate=48000", "-ac", "1", mp3}));
-        rig.add({wav, flac, mp3});
-        DiscProject *project = rig.model->projects().at(0);
-        QCOMPARE(project->count(), 3);
-        project->setAlbum(QStringLiteral("Sunday Service"));
-        project->setArtist(QStringLiteral("St. Mary's Choir"));
-        project->setGapSeconds(2);
-
-        rig.model->burnAll();
-        QTRY_VERIFY_WITH_TIMEOUT(rig.bothDone(), 30000);
-
-        // The disc is what the preparation makes of the tracks, with its pre-gaps.
-        const QStringList prepared = AudioPrep::prepare(project->tracks(), true);
-        QByteArray expected;
-        for (int i = 0; i < prepared.size(); ++i) {
-            expected += QByteArray((i == 0 ? 150 : 2 * 75) * 2352, '\0');
-            QByteArray track = readFile(prepared[i]);
-            track += QByteArray((2352 - track.size() % 2352) % 2352, '\0');
-            expected += track;
-        }
-        AudioPrep::cleanup(prepared);
-        for (int i = 0; i < 2; ++i) {
-            const QByteArray bin = readFile(rig.folder(i) + QStringLiteral("/Disc 001.bin"));
-            QCOMPARE(bin.size(), expected.size());
-            QVERIFY(bin == expected);
-            const QString cue = QString::fromUtf8(readFile(rig.folder(i) + QStringLiteral("/Disc 001.cue")));
-            QVERIFY2(cue.contains(QStringLiteral("TITLE \"Sunday Service\"")) && cue.contains(QStringLiteral("TITLE \"three\""))
-                         && cue.contains(QStringLiteral("PERFORMER \"St. Mary's Choir\"")), qPrintable(cue));
-        }
-    }
-
     // With loudness matching off, a CD-quality source reaches the disc bit
     // for bit, full-scale samples included. (WAV and FLAC are exact in the
     // preparation; these are the other lossless kinds.)
@@ -145,12 +102,12 @@ private Q_SLOTS:
         const QString master = rig.env.path(QStringLiteral("master.wav"));
         QVERIFY(ffmpeg({"-f", "lavfi", "-i",
                         "aevalsrc=0.97*sin(2*PI*(60+3000*t)*t)|if(lt(t\\,0.25)\\,if(gt(sin(2*PI*441*t)\\,0)\\,1\\,-1)"
-                        "\\,0.9*(2*random(0)-1)):s=44100:d=3",
+                        "\\,0.9*(2*random(0)-1)):s=44100:d=1",
                         "-c:a", "pcm_s16le", master}));
         const QString source = rig.env.path(file);
         QVERIFY(ffmpeg(QStringList{"-i", master} + codec + QStringList{source}));
         const QByteArray expected = cdAudio(source);
-        QCOMPARE(expected.size(), 3 * 44100 * 4);
+        QCOMPARE(expected.size(), 44100 * 4);
         rig.add({source});
         rig.model->setMatchLoudness(false);
         QVERIFY(rig.burn(false));
@@ -174,7 +131,7 @@ private Q_SLOTS:
         Rig rig(2);
         const QString cut = rig.env.path(QStringLiteral("cut.flac"));
         QVERIFY(ffmpeg({"-f", "lavfi", "-i",
-                        "aevalsrc=0.5*sin(2*PI*(200+50*t)*t)+0.2*(2*random(0)-1)|if(gt(sin(2*PI*330*t)\\,0)\\,1\\,-1):s=48000:d=20",
+                        "aevalsrc=0.5*sin(2*PI*(200+50*t)*t)+0.2*(2*random(0)-1)|if(gt(sin(2*PI*330*t)\\,0)\\,1\\,-1):s=48000:d=8",
                         "-c:a", "flac", cut}));
         DiscProject *project = rig.model->projects().at(0);
         QSignalSpy measured(project, &DiscProject::measured);
@@ -182,14 +139,14 @@ private Q_SLOTS:
         QVERIFY(measured.count() || measured.wait(10000));
         QVERIFY(QFile::resize(cut, QFileInfo(cut).size() / 4));
         const double listed = project->tracks().value(0).seconds;
-        QVERIFY2(std::abs(listed - 20) < 0.1, qPrintable(QString::number(listed)));
+        QVERIFY2(std::abs(listed - 8) < 0.1, qPrintable(QString::number(listed)));
         rig.model->setMatchLoudness(false);
         rig.model->burnAll();
         QTRY_VERIFY_WITH_TIMEOUT(rig.bothDone(), 30000);
 
         const double real = project->tracks().value(0).seconds;
         const double burned = double(rig.track(1).size()) / (2352 * 75);
-        QVERIFY2(real > 2 && real < 10, qPrintable(QString::number(real)));
+        QVERIFY2(real > 1 && real < 4, qPrintable(QString::number(real)));
         QVERIFY2(std::abs(burned - real) <= 1.0 / 75, qPrintable(QString::number(burned) + " " + QString::number(real)));
         QCOMPARE(project->totalSeconds(), real);
         const QString line = QStringLiteral(": track 1, “cut.flac”, ends early — only %1 of %2 could be read, "
@@ -251,26 +208,6 @@ private Q_SLOTS:
         QCOMPARE(rig.texts().contains(QStringLiteral("Deck A: identical to the master (1 track)")), !sheet.isEmpty());
         if (sheet.isEmpty())
             QVERIFY(readFile(rig.folder(0) + QStringLiteral("/Disc 001.iso")) == readFile(data));
-    }
-
-    void unpluggedBurnerStopsOnlyItsDeck()
-    {
-        Rig rig(2);
-        rig.burners->setUnthrottled(false);
-        const QString wav = rig.env.path(QStringLiteral("long.wav"));
-        QVERIFY(TestEnv::writeWav(wav, 6.0));
-        rig.add({wav});
-        rig.deck(0)->setSpeedX(4);
-        rig.deck(1)->setSpeedX(24);
-        rig.model->setVerify(false);
-        rig.model->start(rig.deck(0));
-        rig.model->start(rig.deck(1));
-        QTRY_VERIFY_WITH_TIMEOUT(rig.deck(0)->state() == Deck::State::burning, 10000);
-        QVERIFY(rig.burners->unplugBurner(rig.burners->burnerNumbers().first()));
-        QTRY_VERIFY_WITH_TIMEOUT(!rig.deck(0)->busy(), 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(rig.deck(1)->state(), Deck::State::done, 15000);
-        QVERIFY(rig.texts().contains(QStringLiteral("Deck A: KLVO Virtual Burner 1 was unplugged.")));
-        QVERIFY(rig.deck(0)->state() == Deck::State::stopped || rig.deck(0)->state() == Deck::State::failed);
     }
 };
 

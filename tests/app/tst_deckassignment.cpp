@@ -1,9 +1,7 @@
 // Burners coming and going, matched to decks by the application model.
 
 #include "ModelRig.h"
-#include "platform/linux/HardwareDiscService.h"
 
-#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -130,47 +128,6 @@ private Q_SLOTS:
         QCOMPARE(f.model->drivesSeen(), 1);
         QCOMPARE(f.keys().first(), QStringLiteral("drive:Same|USB"));
         QCOMPARE(f.model->connectedCount(), 1);
-    }
-
-    void virtualBurnersComeAndGoAtRunTime()
-    {
-        TestEnv env;
-        auto settings = env.settings();
-        VirtualDiscService burners(2);
-        AppModel model({settings.get(), true, env.path(QStringLiteral("log.txt")), &burners});
-        QCOMPARE(model.connectedCount(), 2);
-        for (Deck *deck : model.visibleDecks())
-            QCOMPARE(deck->mediaText(), QStringLiteral("Blank CD-R ready · 80 min"));
-
-        QSignalSpy connected(&model, &AppModel::connectedCountChanged);
-        QVERIFY(burners.unplugBurner(burners.burnerNumbers().first()));
-        QVERIFY(connected.wait());
-        QVERIFY(!model.decks().at(0)->hasDrive());
-        burners.plugBurner();
-        QVERIFY(connected.wait());
-        QVERIFY(model.decks().at(0)->hasDrive());
-        QCOMPARE(model.logLines()->lines().first().text,
-                 QStringLiteral("Deck A: KLVO Virtual Burner 3 found. Blank CD-R ready · 80 min."));
-    }
-
-    void libburnAddressFromSettingsIsADeck()
-    {
-        TestEnv env;
-        auto settings = env.settings();
-        const QString image = env.path(QStringLiteral("disc.iso"));
-        settings->setValue(QStringLiteral("klvo.td.extraDrives"), QStringList{QStringLiteral("stdio:") + image});
-        HardwareDiscService hardware(settings->value(QStringLiteral("klvo.td.extraDrives")).toStringList());
-        AppModel model({settings.get(), true, env.path(QStringLiteral("log.txt")), &hardware});
-        Deck *a = model.decks().at(0);
-        QVERIFY(a->hasDrive());
-        QCOMPARE(a->deviceKey(), QStringLiteral("stdio:") + image);
-        // libburn reads the pseudo-drive in the background; the status
-        // notification brings the tray line.
-        QTRY_COMPARE_WITH_TIMEOUT(a->mediaText(), QStringLiteral("Image file — not usable for audio CD"), 10000);
-        QVERIFY(a->dataReport(2048 * 10).ready);
-        QVERIFY(a->dataReport(2048 * 10).text.startsWith(QStringLiteral("Blank Image file ready · ")));
-        QCOMPARE(a->interconnect(), QStringLiteral("File"));
-        QVERIFY(!QFile::exists(image)); // reading a drive writes nothing
     }
 };
 

@@ -455,19 +455,11 @@ private Q_SLOTS:
         QCOMPARE(leftovers(env.path(QStringLiteral("elsewhere")), QDir::Files), QStringList{"sums.sha256"});
     }
 
-    // A .sha256 file saved from the Checksums card.
-    void checksumFile_data()
-    {
-        addRows();
-        QTest::newRow("disk full") << int(Kind::diskFull) << qint64(40) << QStringLiteral("Couldn't save: ") + noSpace;
-        QTest::newRow("permission denied") << int(Kind::denied) << qint64(0) << QStringLiteral("Couldn't save: ") + noAccess;
-        QTest::newRow("folder vanishes") << int(Kind::vanish) << qint64(0) << QStringLiteral("Couldn't save: ") + noEntry;
-    }
-
+    // A .sha256 file saved from the Checksums card: its own words over the
+    // save's, whose every failure logCopy walks through.
     void checksumFile()
     {
-        const auto [kind, after] = fault();
-        QFETCH(QString, said);
+        const Kind kind = Kind::diskFull;
         Rig rig(0);
         const QString image = rig.env.path(QStringLiteral("out/disc.iso"));
         QVERIFY(TestEnv::writePattern(image, 100000));
@@ -478,17 +470,15 @@ private Q_SLOTS:
         const Kept older = Kept::make(out + QStringLiteral("/disc.iso.sha256"), "an older file\n");
 
         QSignalSpy saved(sums, &ChecksumModel::saved);
-        rig.arm({kind, out, after});
+        rig.arm({kind, out, 40});
         sums->save(older.path);
         QVERIFY(saved.wait(10000));
         QVERIFY(struck());
         QCOMPARE(saved.first().at(1).toBool(), false);
-        QCOMPARE(rig.texts().last(), said);
+        QCOMPARE(rig.texts().last(), QStringLiteral("Couldn't save: ") + noSpace);
         QCOMPARE(rig.leftBehind(kind, {older}), QString());
-        if (kind != Kind::vanish)
-            QCOMPARE(readFile(image).size(), 100000);
+        QCOMPARE(readFile(image).size(), 100000);
 
-        QVERIFY(QDir().mkpath(out));
         sums->save(older.path);
         QVERIFY(saved.wait(10000));
         QCOMPARE(saved.last().at(1).toBool(), true);
