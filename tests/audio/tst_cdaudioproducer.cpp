@@ -1,3 +1,4 @@
+#include "ImageFixtures.h"
 #include "TestEnv.h"
 #include "audio/CDAudioProducer.h"
 
@@ -28,8 +29,7 @@ class TstCDAudioProducer : public QObject
     QString write(const QByteArray &bytes)
     {
         const QString path = env.path(QStringLiteral("track.cdda"));
-        QFile f(path);
-        return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size() ? path : QString();
+        return writeFile(path, bytes) ? path : QString();
     }
 
 private slots:

@@ -14,8 +14,9 @@ class TstTrackList : public QObject
 
     TestEnv env;
 
-    // One real file per title, `seconds` long, added and waited for.
-    bool add(DiscProject &p, const QStringList &names, double seconds = 1) { return addTones(env, &p, names, seconds, 8000, 1); }
+    // One real file per title, `seconds` long, added and waited for; at
+    // 100 Hz a three-minute track is quick to write and to measure.
+    bool add(DiscProject &p, const QStringList &names, double seconds = 1) { return addTones(env, &p, names, seconds, 100, 1); }
     static QStringList column(const QAbstractItemModel &m, int role)
     {
         QStringList out;

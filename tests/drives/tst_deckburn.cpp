@@ -122,30 +122,23 @@ private Q_SLOTS:
     // it shows, even with the right disc in, and nothing reaches the burner.
     void unusableBurnerRefuses()
     {
-        const struct { int op; } rows[] = {
-            {int(Deck::Op::audio)}, // audio CD
-            {int(Deck::Op::image)}, // image
-            {int(Deck::Op::erase)}, // erase
-        };
-        for (auto [op] : rows) {
+        for (const Deck::Op op : {Deck::Op::audio, Deck::Op::image, Deck::Op::erase}) {
             const QString problem = QStringLiteral(
                 "No permission to use /dev/sr3: add yourself to the optical group (sudo usermod -aG optical $USER), then "
                 "log out and back in.");
             const QString refusal = QStringLiteral("Deck A: ") + problem;
             Rig rig(1);
-            if (op == int(Deck::Op::erase))
+            if (op == Deck::Op::erase)
                 rig.rewritable();
             rig.device->m_problem = problem;
             rig.deck->refreshStatus();
-            QCOMPARE(rig.deck->mediaText(), problem);
-            QVERIFY(!rig.deck->blankLoaded());
             const QStringList logged = rig.lines;
 
-            if (op == int(Deck::Op::audio)) {
+            if (op == Deck::Op::audio) {
                 rig.deck->start(rig.project, false, true, true, false, QStringLiteral("Job"));
                 QCOMPARE(rig.lines, QStringList{refusal} + logged);
             } else {
-                if (op == int(Deck::Op::image))
+                if (op == Deck::Op::image)
                     rig.deck->burnImage(rig.image(QStringLiteral("image.iso"), 40960), false, true, true, false, {}, rig.ended());
                 else
                     rig.deck->eraseDisc(false, false, QStringLiteral("Erase"), rig.ended());

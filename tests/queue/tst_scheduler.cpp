@@ -136,22 +136,6 @@ private Q_SLOTS:
             QCOMPARE(TDScheduler::refusal(r.kind, QSet<int>(r.withDrive.cbegin(), r.withDrive.cend()), r.demo).value_or(QString()), r.expected);
     }
 
-    // What a job holds, as the scheduler sees it.
-    void kindMembers()
-    {
-        const struct { JobKind kind; int deck; QString resource; } rows[] = { // deck -1: none
-            {make(), -1, {}},
-            {copyOnDeck(2), 2, "deck:2"},
-            {copyFromDrive(QStringLiteral("sr1")), -1, "disc:sr1"},
-            {burn(5), 5, "deck:5"},
-            {erase(0), 0, "deck:0"},
-        };
-        for (const auto &r : rows) {
-            QCOMPARE(r.kind.deck().value_or(-1), r.deck);
-            QCOMPARE(r.kind.resource().value_or(QString()), r.resource);
-        }
-    }
-
     // States are saved by name; a name of another spelling is no state.
     void statesByName()
     {
