@@ -2,8 +2,8 @@
 // (fuzz_toc, built with FUZZ_TOC=1) and checks what a read sheet promises:
 // 1 to 99 tracks, each with sectors, lying inside its file with its file
 // gap in front of it and its indexes rising inside it, and toCueText()
-// reading back as the same sheet. A
-// TDError with a text is an answer; anything else is a finding.
+// reading back as the same sheet. A TDError with a text is an answer;
+// anything else is a finding.
 //
 // Input: the sheet, then optionally a NUL and the bytes of "a.wav", the one
 // file that exists beside the sheet. Other files exist by their names alone
@@ -123,17 +123,11 @@ void check(const DiscSheet &sheet, const DiscSheet::FileSize &size)
     }
     // The writer turns double quotes in CD-Text into single ones.
     DiscSheet expected = sheet;
-    const auto unquote = [](QString &text) { text.replace(u'"', u'\''); };
-    unquote(expected.title);
-    unquote(expected.performer);
-    unquote(expected.songwriter);
-    unquote(expected.message);
-    for (SheetTrack &t : expected.tracks) {
-        unquote(t.title);
-        unquote(t.performer);
-        unquote(t.songwriter);
-        unquote(t.message);
-    }
+    QList<QString *> texts = {&expected.title, &expected.performer, &expected.songwriter, &expected.message};
+    for (SheetTrack &t : expected.tracks)
+        texts << &t.title << &t.performer << &t.songwriter << &t.message;
+    for (QString *text : texts)
+        text->replace(u'"', u'\'');
     if (!(again == expected)) {
         fprintf(stderr, "%s\n", qPrintable(cue));
         broken("toCueText() read back as another disc");

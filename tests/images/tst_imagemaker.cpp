@@ -90,51 +90,49 @@ private slots:
         QCOMPARE(ImageMaker::folderBytes(m_env.path(QStringLiteral("no such folder"))), 0);
     }
 
-    void makesAnIsoOfNestedAndHiddenFiles()
+    // An ISO holds the nested and hidden files under the cleaned volume name.
+    // A DMG is the HFS+ hybrid xorriso made, compressed: decoded, it holds the
+    // same. Either way the older image is replaced and the work files are gone.
+    void makes_data()
     {
-        const QString outDir = m_env.path(QStringLiteral("out-good")), output = overOlder(outDir + "/My Files.iso");
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("formatName");
+        QTest::newRow("ISO") << int(ImageFormat::iso) << "My Files.iso" << "ISO 9660 image";
+        QTest::newRow("DMG") << int(ImageFormat::dmg) << "My Files.dmg" << "Mac disk image (DMG)";
+    }
+
+    void makes()
+    {
+        QFETCH(int, format);
+        QFETCH(QString, name);
+        QFETCH(QString, formatName);
+        const QString outDir = m_env.path(QStringLiteral("out-") + name), output = overOlder(outDir + u'/' + name);
 
         QList<double> reports;
-        QCOMPARE(ImageMaker::make(m_folder, output, ImageFormat::iso, QStringLiteral("My Files / 2024!"),
+        QCOMPARE(ImageMaker::make(m_folder, output, ImageFormat(format), QStringLiteral("My Files / 2024!"),
                                   [&](double p) { reports << p; }, nullptr), output);
+        for (int i = 1; i < reports.size(); ++i)
+            QVERIFY(reports[i] >= reports[i - 1]);
         QCOMPARE(reports.value(reports.size() - 1), 1.0);
-        QCOMPARE(leftovers(outDir), QStringList{QStringLiteral("My Files.iso")});
+        QCOMPARE(leftovers(outDir), QStringList{name});
+        QCOMPARE(ImageInfo::inspect(output)->formatName(), formatName);
 
-        const std::optional<ImageInfo> info = ImageInfo::inspect(output);
+        QString image = output;
+        if (ImageFormat(format) == ImageFormat::dmg) {
+            image = outDir + QStringLiteral("/decoded.img");
+            Udif::Reader::open(output)->decodeTo(image);
+            QVERIFY(ImageInfo::inspect(image)->hasHFS);
+        }
+        const std::optional<ImageInfo> info = ImageInfo::inspect(image);
         QVERIFY(info);
-        QCOMPARE(info->formatName(), QStringLiteral("ISO 9660 image"));
+        QVERIFY(info->hasISO9660);
         QCOMPARE(info->volumeName, QStringLiteral("My Files _ 2024_"));
-
-        QCOMPARE(filesInImage(output),
+        QCOMPARE(filesInImage(image),
                  QStringList({"/.hidden-note",
                               "/a name that is longer than sixty-four characters so Joliet must be long.txt",
                               "/data/big.bin", "/empty.txt", "/photos/.cache/thumb.bin",
                               "/photos/2024/Grüße aus Köln.jpg", "/readme.txt"}));
-    }
-
-    // A DMG is the HFS+ hybrid xorriso made, compressed: decoded, it holds
-    // the same files under the same volume name, and the work files are gone.
-    void makesADmgThatDecodesToTheHybrid()
-    {
-        const QString outDir = m_env.path(QStringLiteral("out-dmg")), output = overOlder(outDir + "/My Files.dmg");
-
-        QList<double> reports;
-        ImageMaker::make(m_folder, output, ImageFormat::dmg, QStringLiteral("My Files"), [&](double p) { reports << p; },
-                         nullptr);
-        for (int i = 1; i < reports.size(); ++i)
-            QVERIFY(reports[i] >= reports[i - 1]);
-        QCOMPARE(reports.value(reports.size() - 1), 1.0);
-        QCOMPARE(leftovers(outDir), QStringList{QStringLiteral("My Files.dmg")});
-        QCOMPARE(ImageInfo::inspect(output)->formatName(), QStringLiteral("Mac disk image (DMG)"));
-
-        const QString decoded = m_env.path(QStringLiteral("decoded.img"));
-        Udif::Reader::open(output)->decodeTo(decoded);
-        const std::optional<ImageInfo> inner = ImageInfo::inspect(decoded);
-        QVERIFY(inner);
-        QVERIFY(inner->hasHFS);
-        QVERIFY(inner->hasISO9660);
-        QCOMPARE(inner->volumeName, QStringLiteral("My Files"));
-        QCOMPARE(filesInImage(decoded).size(), 7);
     }
 
     void cancelledDmgKeepsTheOlderOne()

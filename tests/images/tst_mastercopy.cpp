@@ -61,22 +61,15 @@ class TstMasterCopy : public QObject
     Q_OBJECT
 
 private slots:
-
     // The read, what it keeps and what it reports.
     void read()
     {
-        const struct Row
-        {
-            const char *name;
-            qint64 failsOnce, noisy, removedAt;
-            QString unreadable;       // the report; "-" when the read throws
-        } rows[] = {
+        // `unreadable`: the report; "-" when the read throws.
+        const struct Row { const char *name; qint64 failsOnce, noisy, removedAt; QString unreadable; } rows[] = {
             {"clean", -1, -1, -1, {}},
             {"a chunk that fails once, read again sector by sector", 70, -1, -1, {}},
-            {"two sectors that never agree, first second of track 2's pre-gap", -1, 160, -1,
-             QStringLiteral("Track 2: 2 sectors couldn't be read, around 0:00.")},
-            {"two sectors that never agree, 1 s into track 3", -1, 425, -1,
-             QStringLiteral("Track 3: 2 sectors couldn't be read, around 0:01.")},
+            {"two sectors that never agree, first second of track 2's pre-gap", -1, 160, -1, QStringLiteral("Track 2: 2 sectors couldn't be read, around 0:00.")},
+            {"two sectors that never agree, 1 s into track 3", -1, 425, -1, QStringLiteral("Track 3: 2 sectors couldn't be read, around 0:01.")},
             {"the tray opened on the last chunk", -1, -1, 449, QStringLiteral("-")},
         };
         for (const Row &row : rows) {
@@ -111,23 +104,13 @@ private slots:
         const QString dir = m_env.path(QStringLiteral("master"));
         QVERIFY(QDir().mkpath(dir));
         const DiscSheet sheet = MasterCopy::read(master, dir + "/Master.cue", {}, nullptr).sheet;
-        const struct Row
-        {
-            const char *name;
-            std::function<void(ScriptedCd &)> change;
-            QString text;
-        } rows[] = {
+        const struct Row { const char *name; std::function<void(ScriptedCd &)> change; QString text; } rows[] = {
             {"the same", [](ScriptedCd &) {}, QStringLiteral("identical to the master (3 tracks)")},
-            {"a byte of track 3's last sector", [](ScriptedCd &c) { c.bytes[450 * raw - 1] ^= 1; },
-             QStringLiteral("Track 3 differs from the master around 0:01.")},
-            {"a byte of track 2's pre-gap", [](ScriptedCd &c) { c.bytes[100 * raw] ^= 1; },
-             QStringLiteral("Track 2 differs from the master around 0:00.")},
-            {"an ISRC", [](ScriptedCd &c) { c.sheet.tracks[1].isrc.clear(); },
-             QStringLiteral("differs from the master: track 2's ISRC differs.")},
-            {"an index", [](ScriptedCd &c) { c.sheet.tracks[2].indexes = {41}; },
-             QStringLiteral("differs from the master: track 3's indexes differ.")},
-            {"the catalogue number", [](ScriptedCd &c) { c.sheet.catalog.clear(); },
-             QStringLiteral("differs from the master: the catalogue number differs.")},
+            {"a byte of track 3's last sector", [](ScriptedCd &c) { c.bytes[450 * raw - 1] ^= 1; }, QStringLiteral("Track 3 differs from the master around 0:01.")},
+            {"a byte of track 2's pre-gap", [](ScriptedCd &c) { c.bytes[100 * raw] ^= 1; }, QStringLiteral("Track 2 differs from the master around 0:00.")},
+            {"an ISRC", [](ScriptedCd &c) { c.sheet.tracks[1].isrc.clear(); }, QStringLiteral("differs from the master: track 2's ISRC differs.")},
+            {"an index", [](ScriptedCd &c) { c.sheet.tracks[2].indexes = {41}; }, QStringLiteral("differs from the master: track 3's indexes differ.")},
+            {"the catalogue number", [](ScriptedCd &c) { c.sheet.catalog.clear(); }, QStringLiteral("differs from the master: the catalogue number differs.")},
         };
         for (const Row &row : rows) {
             ScriptedCd copy;

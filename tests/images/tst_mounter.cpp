@@ -69,52 +69,24 @@ private slots:
             ImageMaker::make(m_folder, m_image, ImageFormat::iso, QStringLiteral("Holiday"), {}, nullptr);
     }
 
-    void makesMountsComparesAndDetaches()
-    {
-        if (!m_canMount)
-            QSKIP("no FUSE, fuseiso or xorriso here");
-
-        const MountedImage m = Mounter::attach(m_image, false, true);
-        QCOMPARE(m.image, m_image);
-        QCOMPARE(m.mountPoints, QStringList{m.device});
-        QVERIFY(m.device.startsWith(Mounter::fuseMountRoot() + QLatin1Char('/')));
-        QVERIFY(mounted(m.device));
-        const QString root = m.mountPoints.first();
-
-        // Hidden files are in the image, even though the compare skips them.
-        QVERIFY(QFile::exists(root + "/.hidden"));
-        QVERIFY(QFile::exists(root + "/photos/.thumbs/beach.jpg"));
-
-        const FolderCompareResult same = FolderCompare::compare(m_folder, root, {}, nullptr);
-        QVERIFY2(same.ok(), qPrintable(same.summary()));
-
-        // A second attach of the same image gets a folder of its own.
-        const MountedImage again = Mounter::attach(m_image, true, true);
-        QVERIFY(again.device != m.device);
-
-        Mounter::detach(m.device);
-        Mounter::detach(again.device, true);
-        QVERIFY(!mounted(m.device));
-        QVERIFY(!mounted(again.device));
-        QVERIFY(!QFileInfo::exists(m.device));
-        QVERIFY(!QFileInfo::exists(again.device));
-    }
-
-    // A DMG opens as a decoded copy; a sheet opens its first data track: the
-    // track's own file when it is a plain image, else a copy of its user data.
-    // Copies go when the image is ejected.
-    void opensThroughACopyWhenNeeded_data()
+    // An image opens in a folder of its own under the FUSE root, named after
+    // the image, hidden files and all. A DMG opens as a decoded copy; a sheet
+    // opens its first data track: the track's own file when it is a plain
+    // image, else a copy of its user data. Copies and folders go when the
+    // image is ejected.
+    void opensAndDetaches_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("sheet"); // empty: a DMG of the folder
+        QTest::addColumn<QByteArray>("sheet"); // empty: the ISO itself, or a DMG of the folder
         QTest::addColumn<bool>("raw"); // the data track as 2352-byte Mode 1 sectors
         QTest::addColumn<bool>("copied");
+        QTest::newRow("ISO") << "Holiday.iso" << QByteArray() << false << false;
         QTest::newRow("DMG") << "Holiday.dmg" << QByteArray() << false << true;
         QTest::newRow("cue of the ISO itself") << "plain.cue" << QByteArray("FILE \"Holiday.iso\" BINARY\n TRACK 01 MODE1/2048\n  INDEX 01 00:00:00\n") << false << false;
         QTest::newRow("toc of the ISO itself") << "plain.toc" << QByteArray("CD_ROM\nTRACK MODE1\nDATAFILE \"Holiday.iso\"\n") << false << false;
         QTest::newRow("raw data track, then audio") << "raw.cue" << QByteArray("FILE \"Holiday.bin\" BINARY\n TRACK 01 MODE1/2352\n  INDEX 01 00:00:00\n" "FILE \"tune.bin\" BINARY\n TRACK 02 AUDIO\n  INDEX 01 00:00:00\n") << true << true;
     }
-    void opensThroughACopyWhenNeeded()
+    void opensAndDetaches()
     {
         if (!m_canMount)
             QSKIP("no FUSE, fuseiso or xorriso here");
@@ -131,21 +103,35 @@ private slots:
             QVERIFY(writeFile(m_env.path(QStringLiteral("tune.bin")), QByteArray(2352 * 75, '\0')));
         }
         const QString path = m_env.path(name);
-        if (sheet.isEmpty())
+        if (name.endsWith(QLatin1String(".dmg")))
             ImageMaker::make(m_folder, path, ImageFormat::dmg, QStringLiteral("Holiday"), {}, nullptr);
-        else
+        else if (!sheet.isEmpty())
             QVERIFY(writeFile(path, sheet));
 
         const MountedImage m = Mounter::attach(path, false, true);
         QCOMPARE(m.image, path);
+        QCOMPARE(m.mountPoints, QStringList{m.device});
+        QVERIFY(m.device.startsWith(Mounter::fuseMountRoot() + QLatin1Char('/')));
+        QVERIFY(mounted(m.device));
         QCOMPARE(QFileInfo(m.decodedCopy).isFile(), copied);
         QCOMPARE(decodedCopies().size(), copied ? 1 : 0);
         // The folder is named after the image, not after its decoded copy.
         QCOMPARE(QFileInfo(m.device).fileName(), QFileInfo(path).completeBaseName());
-        const FolderCompareResult same = FolderCompare::compare(m_folder, m.mountPoints.value(0), {}, nullptr);
+        // Hidden files are in the image, even though the compare skips them.
+        QVERIFY(QFile::exists(m.device + "/.hidden"));
+        QVERIFY(QFile::exists(m.device + "/photos/.thumbs/beach.jpg"));
+        const FolderCompareResult same = FolderCompare::compare(m_folder, m.device, {}, nullptr);
         QVERIFY2(same.ok(), qPrintable(same.summary()));
+
+        // A second attach of the same image gets a folder of its own.
+        const MountedImage again = Mounter::attach(path, true, true);
+        QVERIFY(again.device != m.device);
         Mounter::detach(m);
-        QVERIFY(!mounted(m.device));
+        Mounter::detach(again, true);
+        for (const QString &device : {m.device, again.device}) {
+            QVERIFY(!mounted(device));
+            QVERIFY(!QFileInfo::exists(device));
+        }
         QCOMPARE(decodedCopies(), QStringList());
     }
 

@@ -3,6 +3,7 @@
 #include "TestEnv.h"
 #include "images/Verifier.h"
 
+#include <QCryptographicHash>
 #include <cerrno>
 
 namespace {
@@ -32,7 +33,7 @@ private slots:
         QTest::addColumn<QByteArray>("other");
         QTest::addColumn<Compared>("want");
 
-        const QByteArray img = patterned(6 * mib + 777); // several chunks and a partial last one
+        const QByteArray img = patterned(3 * mib + 777); // several chunks and a partial last one
 
         QTest::newRow("identical") << img << img << Compared{true, -1, -1};
         QTest::newRow("disc longer than the image") << img << (img + QByteArray(300 * 1024, '\x55')) << Compared{true, -1, -1};
@@ -42,9 +43,9 @@ private slots:
                 other[i] = char(other[i] ^ 0x01);
             return other;
         };
-        QTest::newRow("one byte differs at 5 000 000") << img << flipped({5000000}) << Compared{false, 5000000, -1};
+        QTest::newRow("one byte differs at 2 500 000") << img << flipped({2500000}) << Compared{false, 2500000, -1};
         // The last byte of the first chunk, and one further on.
-        QTest::newRow("two differences: only the first") << img << flipped({mib - 1, 3 * mib}) << Compared{false, 1048575, -1};
+        QTest::newRow("two differences: only the first") << img << flipped({mib - 1, 2 * mib}) << Compared{false, mib - 1, -1};
         QTest::newRow("last byte differs") << img << flipped({img.size() - 1}) << Compared{false, qint64(img.size() - 1), -1};
         // The disc side is zero-filled where it ended, so the first difference
         // is where the image has a non-zero byte there.
@@ -75,18 +76,17 @@ private slots:
             shortBy < 0 ? image.size() : std::min<qint64>(image.size(), (other.size() / mib + 1) * mib);
         QByteArray expectedOther = other.left(expectedBytes);
         expectedOther.append(expectedBytes - expectedOther.size(), '\0');
-        const QString expectedImagePath = m_env.path(QStringLiteral("expected-image.bin"));
-        const QString expectedOtherPath = m_env.path(QStringLiteral("expected-other.bin"));
-        QVERIFY(writeFile(expectedImagePath, image.left(expectedBytes)));
-        QVERIFY(writeFile(expectedOtherPath, expectedOther));
+        const auto sha256 = [](const QByteArray &bytes) {
+            return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+        };
 
         QList<double> reports;
         const VerifyResult r = Verifier::compare(imagePath, otherPath, [&](double p) { reports << p; }, nullptr);
 
         QCOMPARE(r.match, match);
         QCOMPARE(r.bytes, expectedBytes);
-        QCOMPARE(r.imageSHA256, opensslSha256(expectedImagePath));
-        QCOMPARE(r.otherSHA256, opensslSha256(expectedOtherPath));
+        QCOMPARE(r.imageSHA256, sha256(image.left(expectedBytes)));
+        QCOMPARE(r.otherSHA256, sha256(expectedOther));
         QCOMPARE(r.firstDifference.value_or(-1), firstDifference);
         QCOMPARE(r.shortBy.value_or(-1), shortBy);
         for (int i = 1; i < reports.size(); ++i)

@@ -27,6 +27,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -54,15 +55,21 @@ struct Inside
     ~Inside() { --t_inside; }
 };
 
-template <class F>
-F next(const char *name) { return reinterpret_cast<F>(dlsym(RTLD_NEXT, name)); }
+// What a failed call returns: -1, or a null pointer for opendir().
+template <class T>
+T failure()
+{
+    if constexpr (std::is_pointer_v<T>)
+        return nullptr;
+    else
+        return T(-1);
+}
 
-#define REAL(name)                                                                                                   \
-    static const auto real = next<decltype(&::name)>(#name);                                                       \
-    if (!real) {                                                                                                     \
-        errno = ENOSYS;                                                                                              \
-        return -1;                                                                                                   \
-    }
+// The C library's `name`, as `real`; ENOSYS when there is none.
+#define REAL(type, name)                                                                                             \
+    static const auto real = reinterpret_cast<decltype(&::name)>(dlsym(RTLD_NEXT, #name));                        \
+    if (!real)                                                                                                       \
+        return errno = ENOSYS, failure<type>();
 
 // Counts a failed call; a rule that strikes only so often then clears.
 void strike()
@@ -113,13 +120,11 @@ std::string atPath(int dirfd, const char *path)
     return base + '/' + path;
 }
 
-// The armed rule if it is of `kind` and covers `path`.
-bool rule(int kind, const std::string &path)
-{
-    std::lock_guard lock(g_mutex);
-    return g_armed.load() && g_kind == kind && under(path, g_path);
-}
+// With g_mutex held: whether the armed rule is of `kind` and covers `path`.
+bool rule(int kind, const std::string &path) { return g_armed.load() && g_kind == kind && under(path, g_path); }
 
+// Whether the armed rule is of `kind` and covers the file open on `fd`
+// (resolved only for a rule of that kind: it costs a readlink).
 bool fdRule(int kind, int fd)
 {
     {
@@ -127,7 +132,9 @@ bool fdRule(int kind, int fd)
         if (g_kind != kind)
             return false;
     }
-    return rule(kind, fdPath(fd));
+    const std::string path = fdPath(fd);
+    std::lock_guard lock(g_mutex);
+    return rule(kind, path);
 }
 
 bool writes(int flags)
@@ -135,14 +142,16 @@ bool writes(int flags)
     return (flags & O_ACCMODE) != O_RDONLY || (flags & (O_CREAT | O_TRUNC)) || (flags & O_TMPFILE) == O_TMPFILE;
 }
 
-bool refusePath(int dirfd, const char *path)
+// A call on `path` that the armed rule of `kind` refuses, counted as a strike.
+bool refusePath(int dirfd, const char *path, int kind = denied)
 {
     if (!active())
         return false;
     Inside inside;
-    if (!rule(denied, atPath(dirfd, path)))
-        return false;
+    const std::string where = atPath(dirfd, path);
     std::lock_guard lock(g_mutex);
+    if (!rule(kind, where))
+        return false;
     strike();
     return true;
 }
@@ -172,9 +181,8 @@ long long takeWrite(int fd, long long want, bool &counted)
     if (!active())
         return want;
     Inside inside;
-    bool full = fdRule(diskFull, fd);
-    bool gone = !full && fdRule(vanish, fd);
-    if (!full && !gone)
+    const bool full = fdRule(diskFull, fd);
+    if (!full && !fdRule(vanish, fd))
         return want;
     std::string folder;
     {
@@ -197,14 +205,6 @@ long long takeWrite(int fd, long long want, bool &counted)
     return want;
 }
 
-void giveBack(long long unused)
-{
-    if (unused <= 0)
-        return;
-    std::lock_guard lock(g_mutex);
-    g_count -= unused;
-}
-
 long long takeRead(int fd, long long want, bool &counted)
 {
     counted = false;
@@ -217,14 +217,18 @@ long long takeRead(int fd, long long want, bool &counted)
     return grantUpTo(want, EIO, counted);
 }
 
+// Runs `call` on at most the granted bytes and gives back what it didn't use.
 template <class Call>
 ssize_t limited(long long granted, bool counted, size_t want, Call call)
 {
     if (granted < 0)
         return -1;
     const ssize_t n = call(size_t(std::min<long long>(granted, (long long)want)));
-    if (counted)
-        giveBack(granted - (n > 0 ? n : 0));
+    const long long unused = granted - (n > 0 ? n : 0);
+    if (counted && unused > 0) {
+        std::lock_guard lock(g_mutex);
+        g_count -= unused;
+    }
     return n;
 }
 
@@ -241,19 +245,6 @@ std::vector<iovec> cut(const iovec *iov, int count, size_t limit)
     return out;
 }
 
-size_t total(const iovec *iov, int count)
-{
-    size_t sum = 0;
-    for (int i = 0; i < count; ++i)
-        sum += iov[i].iov_len;
-    return sum;
-}
-
-mode_t modeArg(int flags, va_list args)
-{
-    return (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? mode_t(va_arg(args, int)) : 0;
-}
-
 // Reserving room past the disk-full limit fails as the file system would.
 bool reserveFails(int fd, long long length)
 {
@@ -267,12 +258,6 @@ bool reserveFails(int fd, long long length)
         return false;
     strike();
     return true;
-}
-
-bool missing(const char *path)
-{
-    struct stat there;
-    return ::stat(path, &there) != 0;
 }
 
 } // namespace
@@ -308,30 +293,14 @@ int tandor_fault_strikes()
     return g_strikes;
 }
 
-// glibc opens the folder inside opendir(), where no open() of ours sees it.
-DIR *opendir(const char *path)
-{
-    static const auto real = next<decltype(&::opendir)>("opendir");
-    if (!real)
-        return errno = ENOSYS, nullptr;
-    if (active()) {
-        Inside inside;
-        if (rule(unlisted, atPath(AT_FDCWD, path))) {
-            std::lock_guard lock(g_mutex);
-            strike();
-            return errno = EACCES, nullptr;
-        }
-    }
-    return real(path);
-}
-
-// A call that fails with `error` when `refused`, else goes on to the C library.
-#define GUARDED(name, params, refused, error, args)                                                                  \
-    int name params                                                                                                  \
+// The wrappers, one row each. A refused call fails with `error` when
+// `refused`, else goes on to the C library.
+#define REFUSED(type, name, params, refused, error, args)                                                            \
+    type name params                                                                                                 \
     {                                                                                                                \
-        REAL(name)                                                                                                   \
+        REAL(type, name)                                                                                             \
         if (refused)                                                                                                 \
-            return errno = error, -1;                                                                                \
+            return errno = error, failure<type>();                                                                   \
         return real args;                                                                                            \
     }
 
@@ -341,9 +310,9 @@ DIR *opendir(const char *path)
     {                                                                                                                \
         va_list va;                                                                                                  \
         va_start(va, flags);                                                                                         \
-        const mode_t mode = modeArg(flags, va);                                                                      \
+        const mode_t mode = (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? mode_t(va_arg(va, int)) : 0;    \
         va_end(va);                                                                                                  \
-        REAL(name)                                                                                                   \
+        REAL(int, name)                                                                                              \
         if (refuseOpen(dirfd, path, flags))                                                                          \
             return errno = EACCES, -1;                                                                               \
         return real args;                                                                                            \
@@ -353,7 +322,7 @@ DIR *opendir(const char *path)
 #define COUNTED(name, take, params, args)                                                                            \
     ssize_t name params                                                                                              \
     {                                                                                                                \
-        REAL(name)                                                                                                   \
+        REAL(ssize_t, name)                                                                                          \
         bool counted;                                                                                                \
         const long long granted = take(fd, (long long)size, counted);                                                \
         return limited(granted, counted, size, [&](size_t n) { return real args; });                                 \
@@ -361,20 +330,23 @@ DIR *opendir(const char *path)
 
 OPENER(open, (const char *path, int flags, ...), AT_FDCWD, (path, flags, mode))
 OPENER(openat, (int dirfd, const char *path, int flags, ...), dirfd, (dirfd, path, flags, mode))
-GUARDED(creat, (const char *path, mode_t mode), refuseOpen(AT_FDCWD, path, O_CREAT | O_WRONLY | O_TRUNC), EACCES,
-        (path, mode))
+REFUSED(int, creat, (const char *path, mode_t mode), refuseOpen(AT_FDCWD, path, O_CREAT | O_WRONLY | O_TRUNC),
+        EACCES, (path, mode))
 // An existing folder is EEXIST, whatever the permissions.
-GUARDED(mkdir, (const char *path, mode_t mode), missing(path) && refusePath(AT_FDCWD, path), EACCES, (path, mode))
-GUARDED(rename, (const char *from, const char *to), refusePath(AT_FDCWD, to) || refusePath(AT_FDCWD, from), EACCES,
-        (from, to))
-GUARDED(renameat, (int fromDir, const char *from, int toDir, const char *to),
+REFUSED(int, mkdir, (const char *path, mode_t mode), ::access(path, F_OK) != 0 && refusePath(AT_FDCWD, path),
+        EACCES, (path, mode))
+// glibc opens the folder inside opendir(), where no open() of ours sees it.
+REFUSED(DIR *, opendir, (const char *path), refusePath(AT_FDCWD, path, unlisted), EACCES, (path))
+REFUSED(int, rename, (const char *from, const char *to), refusePath(AT_FDCWD, to) || refusePath(AT_FDCWD, from),
+        EACCES, (from, to))
+REFUSED(int, renameat, (int fromDir, const char *from, int toDir, const char *to),
         refusePath(toDir, to) || refusePath(fromDir, from), EACCES, (fromDir, from, toDir, to))
-GUARDED(renameat2, (int fromDir, const char *from, int toDir, const char *to, unsigned int flags),
+REFUSED(int, renameat2, (int fromDir, const char *from, int toDir, const char *to, unsigned int flags),
         refusePath(toDir, to) || refusePath(fromDir, from), EACCES, (fromDir, from, toDir, to, flags))
-GUARDED(link, (const char *from, const char *to), refusePath(AT_FDCWD, to), EACCES, (from, to))
-GUARDED(linkat, (int fromDir, const char *from, int toDir, const char *to, int flags), refusePath(toDir, to), EACCES,
-        (fromDir, from, toDir, to, flags))
-GUARDED(fallocate, (int fd, int mode, off_t offset, off_t length), reserveFails(fd, length), ENOSPC,
+REFUSED(int, link, (const char *from, const char *to), refusePath(AT_FDCWD, to), EACCES, (from, to))
+REFUSED(int, linkat, (int fromDir, const char *from, int toDir, const char *to, int flags), refusePath(toDir, to),
+        EACCES, (fromDir, from, toDir, to, flags))
+REFUSED(int, fallocate, (int fd, int mode, off_t offset, off_t length), reserveFails(fd, length), ENOSPC,
         (fd, mode, offset, length))
 COUNTED(write, takeWrite, (int fd, const void *data, size_t size), (fd, data, n))
 COUNTED(pwrite, takeWrite, (int fd, const void *data, size_t size, off_t offset), (fd, data, n, offset))
@@ -383,8 +355,10 @@ COUNTED(pread, takeRead, (int fd, void *data, size_t size, off_t offset), (fd, d
 
 ssize_t writev(int fd, const iovec *iov, int count)
 {
-    REAL(writev)
-    const size_t size = total(iov, count);
+    REAL(ssize_t, writev)
+    size_t size = 0;
+    for (int i = 0; i < count; ++i)
+        size += iov[i].iov_len;
     bool counted;
     const long long granted = takeWrite(fd, (long long)size, counted);
     return limited(granted, counted, size, [&](size_t n) {
