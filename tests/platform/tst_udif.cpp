@@ -399,12 +399,6 @@ void TestUdif::handBuilt_data()
         QTest::newRow(name) << file << QByteArray() << QString::fromLatin1(at) << QString::fromUtf8(error);
     };
 
-    ok("raw", oneTable({chunkOf(tRaw, text)}));
-    ok("zero fill", oneTable({zeros(tZero, 9)}));
-    ok("ignore", oneTable({zeros(tIgnore, 3)}));
-    ok("zlib", oneTable({chunkOf(tZlib, text)}));
-    ok("bzip2", oneTable({chunkOf(tBzip2, text)}));
-    ok("lzma (xz)", oneTable({chunkOf(tLzma, text)}));
     {
         Chunk c = chunkOf(tLzma, text);
         c.stored = lzmaAloneOf(text);

@@ -16,7 +16,8 @@ class EmulatedDrives
 {
 public:
     // `media` one per drive ("CD-R", "DVD+RW written", "none", ...), named /dev/sr50,
-    // /dev/sr51, ...; `timeFactor` makes recording that much faster than real time.
+    // /dev/sr51, ...; `timeFactor` makes recording, and the waits of the programs
+    // driving the drives, that much faster than real time.
     explicit EmulatedDrives(const QStringList &media, double timeFactor = 400)
     {
         QStringList entries;

@@ -18,15 +18,27 @@ namespace mmc {
 
 namespace {
 
-struct MediumName
+struct MediumFacts
 {
     Medium medium;
     const char *name;
+    int profile;
+    int capacity; // user-addressable sectors
+    int speeds[8]; // kB/s, fastest first; 0 after the last
 };
-constexpr MediumName mediumNames[] = {
-    {Medium::none, "none"},   {Medium::cdr, "CD-R"},     {Medium::cdrw, "CD-RW"},
-    {Medium::dvdr, "DVD-R"},  {Medium::dvdprw, "DVD+RW"}, {Medium::bdr, "BD-R"},
+constexpr MediumFacts media[] = {
+    {Medium::none, "none", 0, 0, {}},
+    {Medium::cdr, "CD-R", 0x09, 359849, {9173, 8467, 7056, 5645, 4234, 2822, 1764, 706}}, // 79:59:74, less the first pre-gap
+    {Medium::cdrw, "CD-RW", 0x0A, 359849, {5645, 4234, 2822, 1764, 706}},
+    {Medium::dvdr, "DVD-R", 0x11, 2298496, {22160, 16620, 11080, 5540}}, // 4.7 GB
+    {Medium::dvdprw, "DVD+RW", 0x1A, 2295104, {11080, 5540, 3324}},
+    {Medium::bdr, "BD-R", 0x41, 12219392, {53946, 26973, 17982, 8991}}, // 25 GB
 };
+
+const MediumFacts &factsOf(Medium m)
+{
+    return *std::find_if(std::begin(media), std::end(media), [m](const MediumFacts &f) { return f.medium == m; });
+}
 
 // Opens through the C library's own entry points: our interposed open must
 // not see the drive's own files.
@@ -37,17 +49,11 @@ int rawOpen(const std::string &path, int flags, mode_t mode = 0644)
 
 } // namespace
 
-const char *mediumName(Medium m)
-{
-    for (const auto &n : mediumNames)
-        if (n.medium == m)
-            return n.name;
-    return "none";
-}
+const char *mediumName(Medium m) { return factsOf(m).name; }
 
 bool parseMedium(const std::string &name, Medium &out)
 {
-    for (const auto &n : mediumNames)
+    for (const auto &n : media)
         if (name == n.name) {
             out = n.medium;
             return true;
@@ -149,25 +155,19 @@ void Drive::loadDisc()
     m_cdText.clear();
     for (std::string line; std::getline(in, line);) {
         std::istringstream words(line);
-        std::string key;
+        std::string key, word;
+        int n = 0;
         words >> key;
         if (key == "medium") {
-            std::string name;
-            words >> name;
-            if (!parseMedium(name, m_medium))
+            words >> word;
+            if (!parseMedium(word, m_medium))
                 m_medium = Medium::none;
-        } else if (key == "status") {
-            int s = 0;
-            words >> s;
-            m_status = DiscStatus(std::clamp(s, 0, 2));
-        } else if (key == "formatted") {
-            int f = 0;
-            words >> f;
-            m_formatted = f != 0;
-        } else if (key == "tray") {
-            std::string state;
-            words >> state;
-            m_trayOpen = state == "open";
+        } else if (key == "status" && words >> n) {
+            m_status = DiscStatus(std::clamp(n, 0, 2));
+        } else if (key == "formatted" && words >> n) {
+            m_formatted = n != 0;
+        } else if (key == "tray" && words >> word) {
+            m_trayOpen = word == "open";
         } else if (key == "mcn") {
             words >> m_mcn;
         } else if (key == "session") {
@@ -176,15 +176,13 @@ void Drive::loadDisc()
             m_sessions.push_back(s);
         } else if (key == "track") {
             Track t;
-            std::string kind, isrc;
-            words >> t.number >> t.session >> t.pregap >> t.start >> t.end >> t.control >> kind >> isrc;
-            t.audio = kind == "audio";
+            std::string isrc;
+            words >> t.number >> t.session >> t.pregap >> t.start >> t.end >> t.control >> word >> isrc;
+            t.audio = word == "audio";
             t.isrc = isrc == "-" ? std::string() : isrc;
             m_tracks.push_back(t);
-        } else if (key == "index" && !m_tracks.empty()) {
-            int lba = 0;
-            words >> lba;
-            m_tracks.back().indexes.push_back(lba);
+        } else if (key == "index" && !m_tracks.empty() && words >> n) {
+            m_tracks.back().indexes.push_back(n);
         }
     }
     std::ifstream text(m_folder + "/cdtext.bin", std::ios::binary);
@@ -252,55 +250,13 @@ void Drive::writeSlots(int lba, const uint8_t *in, unsigned blockBytes, unsigned
 
 bool Drive::isCd() const { return m_medium == Medium::cdr || m_medium == Medium::cdrw; }
 
-int Drive::profile() const
-{
-    switch (m_medium) {
-    case Medium::cdr: return 0x09;
-    case Medium::cdrw: return 0x0A;
-    case Medium::dvdr: return 0x11;
-    case Medium::dvdprw: return 0x1A;
-    case Medium::bdr: return 0x41;
-    case Medium::none: break;
-    }
-    return 0;
-}
-
-int Drive::capacity() const
-{
-    switch (m_medium) {
-    case Medium::cdr:
-    case Medium::cdrw: return 359849;  // 79:59:74, less the first pre-gap
-    case Medium::dvdr: return 2298496; // 4.7 GB
-    case Medium::dvdprw: return 2295104;
-    case Medium::bdr: return 12219392; // 25 GB
-    case Medium::none: break;
-    }
-    return 0;
-}
-
+int Drive::profile() const { return factsOf(m_medium).profile; }
+int Drive::capacity() const { return factsOf(m_medium).capacity; }
 int Drive::leadInStart() const { return -12375; } // 97:15:00
-
-double Drive::oneXBytesPerSecond() const
-{
-    if (isCd())
-        return 176400; // 75 sectors of 2352 bytes
-    if (m_medium == Medium::bdr)
-        return 4495500;
-    return 1385000;
-}
-
 std::vector<int> Drive::writeSpeeds() const
 {
-    if (isCd())
-        return m_medium == Medium::cdrw ? std::vector<int>{5645, 4234, 2822, 1764, 706}
-                                        : std::vector<int>{9173, 8467, 7056, 5645, 4234, 2822, 1764, 706};
-    if (m_medium == Medium::bdr)
-        return {53946, 26973, 17982, 8991};
-    if (m_medium == Medium::dvdr)
-        return {22160, 16620, 11080, 5540};
-    if (m_medium == Medium::dvdprw)
-        return {11080, 5540, 3324};
-    return {};
+    const MediumFacts &f = factsOf(m_medium);
+    return {f.speeds, std::find(f.speeds, std::end(f.speeds), 0)};
 }
 
 // ---- Buffer model ----------------------------------------------------------
@@ -504,13 +460,6 @@ double Drive::timeFactor() const
 {
     std::lock_guard lock(m_mutex);
     return m_timeFactor;
-}
-
-void Drive::setTimeFactor(double factor)
-{
-    std::lock_guard lock(m_mutex);
-    if (factor > 0)
-        m_timeFactor = factor;
 }
 
 } // namespace mmc

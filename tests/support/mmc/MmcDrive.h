@@ -14,17 +14,17 @@
 //   writes.log   one line per recording: mode, test write, BUFE, speed,
 //                lowest buffer fill, underruns, BURN-Free events
 //   drive.conf   optional settings a test writes before the drive is made:
-//                time_factor=N (recording, and libburn's readiness polls,
-//                N times faster than real time),
+//                time_factor=N (recording, and the waits of the programs
+//                driving it, N times faster than real time),
 //                buffer_kib=N, burnfree=0 (a drive without underrun protection)
 //
 // Threading: a drive serialises its commands with its own mutex, as a real
 // drive handles one command at a time; commands that take time (a full
-// buffer, blanking, closing) sleep on the calling thread.
+// buffer, closing) sleep on the calling thread, while blanking and
+// formatting answer at once and leave the drive busy.
 
 #include <array>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -119,7 +119,6 @@ public:
     // Sectors [lba, lba + count) become unreadable or unstable until damaged
     // again (Fault::none heals them). Kept by this process's drive only.
     void damage(Fault fault, int lba, int count);
-    void setTimeFactor(double factor);
     double timeFactor() const;
 
 private:
@@ -144,7 +143,6 @@ private:
     int profile() const;
     int capacity() const;     // user-addressable sectors
     int leadInStart() const;  // ATIP lead-in LBA on CD-R/RW
-    double oneXBytesPerSecond() const;
     std::vector<int> writeSpeeds() const; // kB/s, fastest first
 
     // Buffer model.
@@ -191,7 +189,7 @@ private:
 
     // Writing.
     std::array<uint8_t, 64> m_page05{};
-    int m_readSpeed = 0, m_writeSpeed = 0; // kB/s as asked
+    int m_writeSpeed = 0; // kB/s as asked
     struct CuePoint
     {
         int track, index, form, lba;

@@ -253,45 +253,36 @@ int driveIoctl(Drive *d, unsigned long request, void *arg)
         return 0;
     case CDROM_DRIVE_STATUS:
         return d->trayStatus() == 4 ? CDS_DISC_OK : d->trayStatus() == 2 ? CDS_TRAY_OPEN : CDS_NO_DISC;
-    case CDROM_MEDIA_CHANGED:
-    case CDROM_LOCKDOOR:
-    case BLKFLSBUF:
-        return 0;
-    case CDROMEJECT:
-        d->openTray();
-        return 0;
-    case CDROMCLOSETRAY:
-        d->closeTray();
-        return 0;
-    case CDROM_GET_CAPABILITY:
-        return CDC_CLOSE_TRAY | CDC_OPEN_TRAY | CDC_LOCK | CDC_MEDIA_CHANGED | CDC_CD_R | CDC_CD_RW | CDC_DVD
-            | CDC_DVD_R | CDC_GENERIC_PACKET;
     default:
         errno = ENOTTY;
         return -1;
     }
 }
 
-// libburn polls a drive that is busy with a long command (START UNIT,
-// CLOSE TRACK, SYNCHRONIZE CACHE, ...) with TEST UNIT READY every half
-// second. On a thread that talks to emulated drives that interval runs on
-// the drives' clock: divided by the slowest one's time factor, no shorter
-// than a millisecond. libburn's other sleeps keep their length: some of
-// them give its own threads time to settle.
-constexpr useconds_t drivePollInterval = 500000;
-
-useconds_t drivesClock(useconds_t us, const void *caller)
+// `us` on the drives' clock: divided by the slowest one's time factor, no
+// shorter than a millisecond.
+useconds_t drivesClock(useconds_t us)
 {
-    Dl_info info;
-    if (!drivesThread || us != drivePollInterval || !dladdr(caller, &info) || !info.dli_fname
-        || !std::strstr(info.dli_fname, "/libburn"))
-        return us;
     Registry &r = registry();
     std::lock_guard lock(r.mutex);
     double factor = 0;
     for (const auto &[device, drive] : r.drives)
         factor = factor == 0 ? drive->timeFactor() : std::min(factor, drive->timeFactor());
     return factor > 1 ? std::max<useconds_t>(1000, useconds_t(us / factor)) : us;
+}
+
+// libburn polls a drive that is busy with a long command (START UNIT,
+// CLOSE TRACK, SYNCHRONIZE CACHE, FORMAT UNIT, ...) every half second or
+// second; on a thread that talks to emulated drives that interval runs on
+// the drives' clock. libburn's shorter usleeps keep their length: some of
+// them give its own threads time to settle.
+useconds_t pollInterval(useconds_t us, const void *caller)
+{
+    Dl_info info;
+    if (!drivesThread || us < 500000 || !dladdr(caller, &info) || !info.dli_fname
+        || !std::strstr(info.dli_fname, "/libburn"))
+        return us;
+    return drivesClock(us);
 }
 
 // What reading the block device gives, as the kernel's sr driver reads a
@@ -359,18 +350,6 @@ __attribute__((visibility("default"))) int open(const char *path, int flags, ...
 // On x86-64 the 64-bit names are the same calls.
 static_assert(sizeof(off_t) == 8 && sizeof(struct stat64) == sizeof(struct stat), "the 64-bit names need 64-bit types");
 __attribute__((visibility("default"))) int open64(const char *path, int flags, ...) __attribute__((alias("open")));
-
-__attribute__((visibility("default"))) int openat(int dirfd, const char *path, int flags, ...)
-{
-    va_list args;
-    va_start(args, flags);
-    const mode_t mode = modeArg(flags, args);
-    va_end(args);
-    if (Drive *d = lookup(path))
-        return openDrive(d, flags);
-    static const auto real = next<int (*)(int, const char *, int, ...)>("openat");
-    return real(dirfd, path, flags, mode);
-}
 
 // What fortified callers reach for open (libburn among them).
 __attribute__((visibility("default"))) int __open_2(const char *path, int flags)
@@ -460,7 +439,19 @@ __attribute__((visibility("default"))) ssize_t pread64(int fd, void *into, size_
 __attribute__((visibility("default"))) int usleep(useconds_t us)
 {
     static const auto real = next<int (*)(useconds_t)>("usleep");
-    return real(drivesClock(us, __builtin_return_address(0)));
+    return real(pollInterval(us, __builtin_return_address(0)));
+}
+
+// Whole seconds are waits on a drive: libburn's after it starts a blank,
+// cdrskin's between looks at a blank's or a burn's progress.
+__attribute__((visibility("default"))) unsigned sleep(unsigned seconds)
+{
+    static const auto real = next<unsigned (*)(unsigned)>("sleep");
+    if (!drivesThread || seconds == 0)
+        return real(seconds);
+    static const auto realUsleep = next<int (*)(useconds_t)>("usleep");
+    realUsleep(drivesClock(useconds_t(seconds) * 1000000));
+    return 0;
 }
 
 __attribute__((visibility("default"))) int access(const char *path, int mode)
