@@ -1,5 +1,5 @@
 // The kit's C++ side: the icon table against the installed font, and the
-// Chrome singleton's theme, palette and help request.
+// Chrome singleton's theme and palette.
 
 #include "Chrome.h"
 #include "ChromeIcons.h"
@@ -81,17 +81,6 @@ private Q_SLOTS:
         QCOMPARE(chrome.property("palette").value<ChromePalette>(), chrome.palette());
         chrome.setTheme(theme);
         QCOMPARE(changed.size(), 1);
-    }
-
-    void helpRequestCarriesTheTopic()
-    {
-        Chrome chrome;
-        QSignalSpy asked(&chrome, &Chrome::helpRequested);
-        chrome.showHelp(QStringLiteral("burn-image"));
-        chrome.showHelp();
-        QCOMPARE(asked.size(), 2);
-        QCOMPARE(asked.at(0).at(0).toString(), QStringLiteral("burn-image"));
-        QCOMPARE(asked.at(1).at(0).toString(), QString());
     }
 };
 

@@ -25,17 +25,6 @@ Q_IMPORT_QML_PLUGIN(TandorPlugin)
 
 namespace {
 
-// A small real ISO made by xorriso from a folder holding one file.
-bool makeIso(const QString &iso, const QString &work)
-{
-    const QString folder = work + QStringLiteral("/iso-source");
-    if (!writeFile(folder + QStringLiteral("/readme.txt"), "hello\n"))
-        return false;
-    QProcess xorriso;
-    xorriso.start("xorriso", {"-as", "mkisofs", "-quiet", "-V", "HANDED", "-o", iso, folder});
-    return xorriso.waitForFinished(60000) && xorriso.exitCode() == 0 && QFileInfo(iso).size() > 0;
-}
-
 bool ageFile(const QString &path, int seconds)
 {
     const qint64 when = QDateTime::currentSecsSinceEpoch() - seconds;
@@ -101,7 +90,7 @@ private Q_SLOTS:
         MainWindowRig rig(1);
         QVERIFY(rig.window);
         const QString iso = rig.env.path(QStringLiteral("disc.iso"));
-        QVERIFY(makeIso(iso, rig.env.root()));
+        QVERIFY(TestEnv::writePattern(iso, 2048 * 16));
         QVERIFY(TestEnv::writeWav(rig.env.path(QStringLiteral("tone.wav")), 2.0));
         // Work of the running copy's that looks old: a second copy must not take it.
         const QString work = AudioPrep::cacheDir() + QStringLiteral("/1B3F1F5E-0000-4000-8000-00000000000A.cdda");
