@@ -73,10 +73,13 @@ QStringList CopyDiscModel::unlistedDrives() const
 
 void CopyDiscModel::look(bool logIt)
 {
-    // Looks can overlap; only the latest one's answer counts.
+    // Looks can overlap; only the latest one's answer counts. A quiet look
+    // (a deck's disc changed) can overtake the user's, so the answer the user
+    // asked for is owed until some look comes back.
+    m_answerOwed = m_answerOwed || logIt;
     offMain(
         this, [paths = unlistedDrives()] { return DiscReader::opticalDiscs(paths); },
-        [this, logIt, look = ++m_looks](QList<DiscInfo> found) {
+        [this, look = ++m_looks](QList<DiscInfo> found) {
             if (look != m_looks)
                 return;
             // A burner busy with its own reading may not answer the look;
@@ -87,7 +90,7 @@ void CopyDiscModel::look(bool logIt)
                     found.append(known);
             }
             std::sort(found.begin(), found.end(), [](const DiscInfo &a, const DiscInfo &b) { return a.bsdName < b.bsdName; });
-            applyDiscs(withMasters(found), logIt);
+            applyDiscs(withMasters(found), std::exchange(m_answerOwed, false));
         });
 }
 

@@ -119,4 +119,5 @@ private:
     QString m_unreadable;
     bool m_stack = false;
     quint64 m_looks = 0;        // looks begun
+    bool m_answerOwed = false;  // Look for Discs clicked, no look back since
 };
