@@ -170,12 +170,10 @@ private slots:
         // The audio target's input: a byte naming the extension, then the
         // file, cut to the 64 KiB the target reads.
         const QStringList extensions{"wav", "aiff", "mp3", "m4a", "flac"};
-        for (const char *name : {"stereo.wav", "mono22050.wav", "mono8k.wav", "tones.flac", "tones48k.mp3", "tones.m4a",
-                                 "tones.aiff", "mono32k.mp3", "surround71.flac", "quiet.wav", "noise.flac",
-                                 "noise24.flac", "noise48k.wav", "loud.wav", "truncated.flac", "notes.mp3"}) {
-            QFile f(at(name));
-            if (f.open(QIODevice::ReadOnly))
-                keepFuzzSeed(QStringLiteral("audio"), char(extensions.indexOf(QFileInfo(f.fileName()).suffix())) + f.read(65535));
+        for (const QFileInfo &file : QDir(env.root()).entryInfoList(QDir::Files)) {
+            QFile f(file.filePath());
+            if (extensions.contains(file.suffix()) && f.open(QIODevice::ReadOnly))
+                keepFuzzSeed(QStringLiteral("audio"), char(extensions.indexOf(file.suffix())) + f.read(65535));
         }
     }
 
@@ -279,50 +277,42 @@ private slots:
 
     // Surround folds to stereo at the standard levels (centre and surrounds
     // -3 dB, no LFE), scaled so that the fold can't clip.
-    void surroundFold_data()
-    {
-        QTest::addColumn<QString>("layout");
-        QTest::addColumn<int>("rate");
-        QTest::addColumn<QList<double>>("levels"); // per channel, in the layout's order
-        QTest::addColumn<double>("left");          // expected peaks, as a fraction of full scale
-        QTest::addColumn<double>("right");
-        const double a = std::pow(10.0, -1.0 / 20); // -1 dBFS
-        const double fold = 1 + 2 * M_SQRT1_2;
-        QTest::newRow("5.1, all at -1 dBFS") << "5.1" << 44100 << QList<double>{a, a, a, a, a, a} << a << a;
-        QTest::newRow("5.1(side) at 48 kHz, all at -1 dBFS") << "5.1(side)" << 48000 << QList<double>{a, a, a, a, a, a} << a << a;
-        QTest::newRow("front left only") << "5.1" << 44100 << QList<double>{a, 0, 0, 0, 0, 0} << a / fold << 0.0;
-        QTest::newRow("centre only") << "5.1" << 44100 << QList<double>{0, 0, a, 0, 0, 0} << a * M_SQRT1_2 / fold << a * M_SQRT1_2 / fold;
-        QTest::newRow("LFE is dropped") << "5.1" << 44100 << QList<double>{0, 0, 0, a, 0, 0} << 0.0 << 0.0;
-        QTest::newRow("right surround only") << "5.1" << 48000 << QList<double>{0, 0, 0, 0, 0, a} << 0.0 << a * M_SQRT1_2 / fold;
-        QTest::newRow("7.1, all at -1 dBFS") << "7.1" << 48000 << QList<double>{a, a, a, a, a, a, a, a} << a << a;
-    }
-
     void surroundFold()
     {
-        QFETCH(QString, layout);
-        QFETCH(int, rate);
-        QFETCH(QList<double>, levels);
-        QFETCH(double, left);
-        QFETCH(double, right);
-        QStringList channels;
-        for (double level : levels)
-            channels << QStringLiteral("%1*sin(2*PI*1000*t)").arg(level, 0, 'f', 6);
-        const QString name = QStringLiteral("fold%1.flac").arg(QTest::currentDataTag()).remove(QRegularExpression("[^a-z0-9.]"));
+        const double a = std::pow(10.0, -1.0 / 20); // -1 dBFS
+        const double fold = 1 + 2 * M_SQRT1_2;
+        // levels: per channel, in the layout's order; left, right: expected peaks, as a fraction of full scale
+        const struct { QString layout; int rate; QList<double> levels; double left, right; } rows[] = {
+            {"5.1", 44100, {a, a, a, a, a, a}, a, a}, // all at -1 dBFS
+            {"5.1(side)", 48000, {a, a, a, a, a, a}, a, a},
+            {"5.1", 44100, {a, 0, 0, 0, 0, 0}, a / fold, 0.0}, // front left only
+            {"5.1", 44100, {0, 0, a, 0, 0, 0}, a * M_SQRT1_2 / fold, a * M_SQRT1_2 / fold}, // centre only
+            {"5.1", 44100, {0, 0, 0, a, 0, 0}, 0.0, 0.0}, // LFE is dropped
+            {"5.1", 48000, {0, 0, 0, 0, 0, a}, 0.0, a * M_SQRT1_2 / fold}, // right surround only
+            {"7.1", 48000, {a, a, a, a, a, a, a, a}, a, a},
+        };
         // A third of a second holds hundreds of the tone's peaks.
-        const QString source = "aevalsrc=" + channels.join(QLatin1Char('|')) + QStringLiteral(":c=%1:s=%2:d=0.3").arg(layout).arg(rate);
-        ffmpeg({"-f", "lavfi", "-i", source, "-c:a", "flac", "-sample_fmt", "s32"}, name);
-        QCOMPARE(made(), QStringList());
-        const QByteArray bytes = prepared(name, false);
-        QVERIFY(bytes.size() > 44100 * 4 * 3 / 10 * 9 / 10);
-        int peak[2] = {0, 0};
-        for (qsizetype i = 0; i + 1 < bytes.size(); i += 2) {
-            const int v = qFromLittleEndian<qint16>(bytes.constData() + i);
-            peak[(i / 2) % 2] = std::max(peak[(i / 2) % 2], std::abs(v));
+        for (int r = 0; r < int(std::size(rows)); ++r) {
+            QStringList channels;
+            for (double level : rows[r].levels)
+                channels << QStringLiteral("%1*sin(2*PI*1000*t)").arg(level, 0, 'f', 6);
+            const QString source = "aevalsrc=" + channels.join(QLatin1Char('|')) + QStringLiteral(":c=%1:s=%2:d=0.3").arg(rows[r].layout).arg(rows[r].rate);
+            ffmpeg({"-f", "lavfi", "-i", source, "-c:a", "flac", "-sample_fmt", "s32"}, QStringLiteral("fold%1.flac").arg(r));
         }
-        QVERIFY2(std::max(peak[0], peak[1]) < 32767, "the fold clipped");
-        // Within a step of dither, or 1 % of the level.
-        QVERIFY2(std::abs(peak[0] - left * 32768) <= std::max(1.0, left * 32768 * 0.01), qPrintable(QString::number(peak[0])));
-        QVERIFY2(std::abs(peak[1] - right * 32768) <= std::max(1.0, right * 32768 * 0.01), qPrintable(QString::number(peak[1])));
+        QCOMPARE(made(), QStringList());
+        for (int r = 0; r < int(std::size(rows)); ++r) {
+            const QByteArray bytes = prepared(QStringLiteral("fold%1.flac").arg(r), false);
+            QVERIFY(bytes.size() > 44100 * 4 * 3 / 10 * 9 / 10);
+            int peak[2] = {0, 0};
+            for (qsizetype i = 0; i + 1 < bytes.size(); i += 2) {
+                const int v = qFromLittleEndian<qint16>(bytes.constData() + i);
+                peak[(i / 2) % 2] = std::max(peak[(i / 2) % 2], std::abs(v));
+            }
+            QVERIFY2(std::max(peak[0], peak[1]) < 32767, "the fold clipped");
+            // Within a step of dither, or 1 % of the level.
+            for (const auto &[got, want] : {std::pair(peak[0], rows[r].left), std::pair(peak[1], rows[r].right)})
+                QVERIFY2(std::abs(got - want * 32768) <= std::max(1.0, want * 32768 * 0.01), qPrintable(QString::number(got)));
+        }
     }
 
     void gains()

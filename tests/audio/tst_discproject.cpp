@@ -1,11 +1,15 @@
+#include "AudioFixtures.h"
 #include "ImageFixtures.h"
-#include "TestEnv.h"
 #include "audio/DiscProject.h"
+#include "audio/TrackListModel.h"
 
+#include <QAbstractItemModelTester>
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <memory>
 
 class TstDiscProject : public QObject
 {
@@ -35,6 +39,13 @@ class TstDiscProject : public QObject
         for (const TrackItem &i : p.tracks())
             t << i.title;
         return t;
+    }
+    static QStringList column(const QAbstractItemModel &m, int role)
+    {
+        QStringList out;
+        for (int r = 0; r < m.rowCount(); ++r)
+            out << m.index(r, 0).data(role).toString();
+        return out;
     }
 
 private slots:
@@ -160,27 +171,39 @@ private slots:
         QCOMPARE(p.tracks().last().title, QStringLiteral("fast"));
     }
 
+    // An edit of the project, and the one change the track list tells its
+    // views of (`signal`).
     void edits()
     {
         const QStringList same{"t0", "t1", "t2"};
-        const struct { QString edit; QStringList after; double total; } rows[] = {
-            {"move 0 -1", same, 10.0}, // first up does nothing
-            {"move 2 1", same, 10.0}, // last down does nothing
-            {"move 3 -1", same, 10.0}, // move from outside
-            {"move 0 1", QStringList{"t1", "t0", "t2"}, 10.0}, // down swaps with the next
-            {"move 2 -1", QStringList{"t0", "t2", "t1"}, 10.0}, // up swaps with the previous
-            {"remove 0", QStringList{"t1", "t2"}, 8.0}, // remove the first
-            {"remove 3", same, 10.0}, // remove past the end
-            {"rename 1 Middle", QStringList{"t0", "Middle", "t2"}, 10.0}, // rename
-            {"rename -1 x", same, 10.0}, // rename a row that is gone
-            {"clear", QStringList{}, 0.0}, // clear
+        const struct { QString edit; QStringList after; double total; QString signal; } rows[] = {
+            {"move 0 -1", same, 10.0, ""}, // first up does nothing
+            {"move 2 1", same, 10.0, ""}, // last down does nothing
+            {"move 3 -1", same, 10.0, ""}, // move from outside
+            {"move 0 1", QStringList{"t1", "t0", "t2"}, 10.0, "rowsMoved"}, // down swaps with the next
+            {"move 2 -1", QStringList{"t0", "t2", "t1"}, 10.0, "rowsMoved"}, // up swaps with the previous, at the end
+            {"remove 0", QStringList{"t1", "t2"}, 8.0, "rowsRemoved"}, // remove the first
+            {"remove 1", QStringList{"t0", "t2"}, 7.0, "rowsRemoved"}, // remove the middle
+            {"remove 3", same, 10.0, ""}, // remove past the end
+            {"rename 1 Middle", QStringList{"t0", "Middle", "t2"}, 10.0, "dataChanged"}, // rename
+            {"setData 0 Opening", QStringList{"Opening", "t1", "t2"}, 10.0, "dataChanged"}, // edited in the list
+            {"rename -1 x", same, 10.0, ""}, // rename a row that is gone
+            {"clear", QStringList{}, 0.0, "rowsRemoved"}, // clear
+            {"add", QStringList{"t0", "t1", "t2", "t3", "t4"}, 14.0, "rowsInserted"}, // add
         };
-        for (auto [edit, after, total] : rows) {
+        for (auto [edit, after, total, signal] : rows) {
             DiscProject p;
             p.setGapSeconds(1);
             QVERIFY(fill(p, {1, 2, 5}));
-            for (int i = 0; i < 3; ++i)
-                p.rename(i, QStringLiteral("t%1").arg(i));
+            TrackListModel model;
+            QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+            model.setProject(&p);
+            QHash<QString, std::shared_ptr<QSignalSpy>> spies;
+            spies["rowsInserted"] = std::make_shared<QSignalSpy>(&model, &QAbstractItemModel::rowsInserted);
+            spies["rowsRemoved"] = std::make_shared<QSignalSpy>(&model, &QAbstractItemModel::rowsRemoved);
+            spies["rowsMoved"] = std::make_shared<QSignalSpy>(&model, &QAbstractItemModel::rowsMoved);
+            spies["dataChanged"] = std::make_shared<QSignalSpy>(&model, &QAbstractItemModel::dataChanged);
+            spies["modelReset"] = std::make_shared<QSignalSpy>(&model, &QAbstractItemModel::modelReset);
             QSignalSpy changed(&p, &DiscProject::tracksChanged);
             QSignalSpy totalChanged(&p, &DiscProject::totalSecondsChanged);
             const QStringList w = edit.split(QLatin1Char(' '));
@@ -190,13 +213,62 @@ private slots:
                 p.remove(w[1].toInt());
             else if (w[0] == QLatin1String("rename"))
                 p.rename(w[1].toInt(), w[2]);
+            else if (w[0] == QLatin1String("setData"))
+                QVERIFY(model.setData(model.index(w[1].toInt()), w[2]));
+            else if (w[0] == QLatin1String("add"))
+                QVERIFY(addTones(env, &p, {"t3", "t4"}, 1, 100, 1));
             else
                 p.clear();
             QCOMPARE(titles(p), after);
             QVERIFY(qFuzzyCompare(1 + p.totalSeconds(), 1 + total));
-            QCOMPARE(changed.count(), after == QStringList({"t0", "t1", "t2"}) ? 0 : 1);
+            QCOMPARE(changed.count(), after == same ? 0 : 1);
             QCOMPARE(totalChanged.count(), total == 10.0 ? 0 : 1);
+            QCOMPARE(column(model, TrackListModel::TitleRole), after);
+            QCOMPARE(column(model, Qt::DisplayRole), after);
+            for (auto it = spies.cbegin(); it != spies.cend(); ++it)
+                QCOMPARE(it.value()->count(), it.key() == signal ? 1 : 0);
         }
+    }
+
+    void listRolesAndEditing()
+    {
+        DiscProject p;
+        QVERIFY(addTones(env, &p, {"long one"}, 187.4, 100, 1)); // at 100 Hz three minutes are quick to write
+        TrackListModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.setProject(&p);
+        const QModelIndex row = model.index(0);
+        QVERIFY(std::abs(row.data(TrackListModel::SecondsRole).toDouble() - 187.4) < 1e-3);
+        QCOMPARE(row.data(TrackListModel::LengthTextRole).toString(), QStringLiteral("3:07"));
+        QVERIFY(model.flags(row) & Qt::ItemIsEditable);
+        QVERIFY(!model.setData(row, 12.0, TrackListModel::SecondsRole)); // only the title is editable
+        QVERIFY(!model.setData(model.index(1), QStringLiteral("x")));
+        QCOMPARE(p.tracks()[0].title, QStringLiteral("long one"));
+    }
+
+    void listFollowsItsProject()
+    {
+        DiscProject first, second;
+        QVERIFY(addTones(env, &first, {"a", "b"}, 1, 100, 1));
+        QVERIFY(addTones(env, &second, {"x"}, 1, 100, 1));
+        TrackListModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy projectChanged(&model, &TrackListModel::projectChanged);
+        model.setProject(&first);
+        model.setProject(&first);
+        QCOMPARE(projectChanged.count(), 1);
+        model.setProject(&second);
+        first.clear(); // no longer shown: nothing reaches the model
+        QCOMPARE(column(model, TrackListModel::TitleRole), QStringList{"x"});
+
+        auto gone = std::make_unique<DiscProject>();
+        QVERIFY(addTones(env, gone.get(), {"y", "z"}, 1, 100, 1));
+        model.setProject(gone.get());
+        QCOMPARE(model.rowCount(), 2);
+        gone.reset();
+        QCOMPARE(model.rowCount(), 0);
+        QCOMPARE(model.project(), nullptr);
+        QCOMPARE(projectChanged.count(), 4);
     }
 
     // A burn that found a track shorter than listed corrects the list.

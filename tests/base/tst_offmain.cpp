@@ -15,46 +15,11 @@
 
 namespace {
 
-struct ChildOutcome
-{
-    bool started = false;
-    bool attached = false;
-    bool ended = false; // within the wait, rather than running its 30 s
-    QProcess::ExitStatus status = QProcess::NormalExit;
-};
-
 // Starts a child that would run for 30 s unless something ends it.
 bool startSleeper(QProcess &child)
 {
     child.start(QStringLiteral("sleep"), {QStringLiteral("30")});
     return child.waitForStarted(10000);
-}
-
-// A job's worker running a long child under the token's protocol. `ready` is
-// set once the attach was tried; the worker then waits for the child.
-ChildOutcome runChild(const std::shared_ptr<CancelToken> &token, std::promise<void> &ready)
-{
-    ChildOutcome out;
-    QProcess child;
-    out.started = startSleeper(child);
-    if (!out.started) {
-        ready.set_value();
-        return out;
-    }
-    {
-        CancelToken::ProcessScope scope(token.get(), child.processId());
-        out.attached = scope.attached();
-        if (!out.attached)
-            child.terminate();
-        ready.set_value();
-        out.ended = child.waitForFinished(15000);
-    }
-    if (!out.ended) {
-        child.kill();
-        child.waitForFinished();
-    }
-    out.status = child.exitStatus();
-    return out;
 }
 
 } // namespace
@@ -125,26 +90,45 @@ private slots:
     void cancelEndsTheChild()
     {
         for (const bool cancelFirst : {false, true}) {
-            auto token = std::make_shared<CancelToken>();
-            QVERIFY(!token->isCancelled());
+            CancelToken token;
+            QVERIFY(!token.isCancelled());
             if (cancelFirst)
-                token->cancel();
-
+                token.cancel();
+            // A job's worker running a long child under the token's protocol;
+            // `ready` once the attach was tried, then it waits for the child.
             std::promise<void> ready;
-            std::future<void> attachTried = ready.get_future();
-            ChildOutcome out;
-            std::thread worker([&] { out = runChild(token, ready); });
-            attachTried.wait();
+            bool started = false, attached = false, ended = false; // ended: within the wait, not after its 30 s
+            QProcess::ExitStatus status = QProcess::NormalExit;
+            std::thread worker([&] {
+                QProcess child;
+                started = startSleeper(child);
+                if (started) {
+                    CancelToken::ProcessScope scope(&token, child.processId());
+                    attached = scope.attached();
+                    if (!attached)
+                        child.terminate();
+                    ready.set_value();
+                    ended = child.waitForFinished(15000);
+                } else {
+                    ready.set_value();
+                }
+                if (started && !ended) {
+                    child.kill();
+                    child.waitForFinished();
+                }
+                status = child.exitStatus();
+            });
+            ready.get_future().wait();
             if (!cancelFirst)
-                token->cancel();
+                token.cancel();
             worker.join();
 
-            QVERIFY(out.started);
-            QCOMPARE(out.attached, !cancelFirst);
-            QVERIFY2(out.ended, "the child was still running");
-            QCOMPARE(out.status, QProcess::CrashExit); // ended by a signal
-            token->cancel(); // a second cancel, with nothing attached, is harmless
-            QVERIFY(token->isCancelled());
+            QVERIFY(started);
+            QCOMPARE(attached, !cancelFirst);
+            QVERIFY2(ended, "the child was still running");
+            QCOMPARE(status, QProcess::CrashExit); // ended by a signal
+            token.cancel(); // a second cancel, with nothing attached, is harmless
+            QVERIFY(token.isCancelled());
         }
     }
 

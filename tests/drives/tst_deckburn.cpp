@@ -1,8 +1,8 @@
 // A deck's audio burns and erases against a scripted burner service:
 // refusals, the service's statuses, endings, stop and demo runs.
 
+#include "AudioFixtures.h"
 #include "ScriptedDiscService.h"
-#include "TestEnv.h"
 #include "audio/AudioPrep.h"
 #include "audio/DiscProject.h"
 #include "base/Format.h"
@@ -40,16 +40,8 @@ class TestDeckBurn : public QObject
                 lines.prepend(line);
                 details.prepend(detail);
             });
-            if (tracks > 0) {
-                QStringList files;
-                for (int i = 0; i < tracks; ++i) {
-                    files.append(env.path(QStringLiteral("t%1.wav").arg(i)));
-                    TestEnv::writeWav(files.last(), 0.5 + i);
-                }
-                QSignalSpy added(project, &DiscProject::tracksAdded);
-                project->add(files);
-                added.wait();
-            }
+            for (int i = 0; i < tracks; ++i)
+                addTones(env, project, {QStringLiteral("t%1").arg(i)}, 0.5 + i);
         }
         // An end line's time reads 0:00: the scripted jobs end at once, but a
         // sanitizer build can take a second or two getting there.
@@ -484,6 +476,7 @@ private Q_SLOTS:
             QCOMPARE(started.properties.requestedSpeed, 8 * DRUnits::cd1x);
             QCOMPARE(started.layout.tracks.size(), 1);
             QCOMPARE(started.layout.tracks[0].lengthBlocks, 100u);
+            QCOMPARE(started.layout.tracks[0].producer->estimateLength(), 100u);
             started.job->send(DiscJobState::trackWrite, 0.5);
             QCOMPARE(rig.deck->progress(), 0.425);
             QCOMPARE(rig.deck->phase(), QStringLiteral("Writing data"));
@@ -541,35 +534,6 @@ private Q_SLOTS:
             QVERIFY(rig.service.jobs.isEmpty());
             QVERIFY(!rig.deck->busy());
         }
-    }
-
-    void rawProducerBlocks()
-    {
-        TestEnv env;
-        const QString image = env.path(QStringLiteral("three.iso"));
-        QVERIFY(TestEnv::writePattern(image, 2048 * 3));
-        QFile f(image);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QByteArray bytes = f.readAll();
-        RawImageProducer producer(image, bytes.size());
-        QCOMPARE(producer.estimateLength(), 3u);
-        QVERIFY(producer.prepareTrack());
-        QByteArray buffer(2048 * 2, 'x');
-        // The last request runs past the end: the rest is zeros, the length full.
-        QCOMPARE(producer.produceData(buffer.data(), 4096, 2, 2048), 4096u);
-        QCOMPARE(buffer.left(2048), bytes.mid(4096));
-        QCOMPARE(buffer.mid(2048), QByteArray(2048, '\0'));
-        QCOMPARE(producer.produceData(buffer.data(), 2048, 9, 2048), 2048u);
-        QCOMPARE(buffer.left(2048), QByteArray(2048, '\0'));
-        QVERIFY(producer.prepareTrackForVerification());
-        QVERIFY(producer.verifyData(bytes.constData() + 2048, 2048, 1, 2048));
-        QByteArray changed = bytes.mid(2048, 2048);
-        changed[100] = char(changed[100] ^ 1);
-        QVERIFY(!producer.verifyData(changed.constData(), 2048, 1, 2048));
-        QVERIFY(producer.cleanupTrackAfterVerification());
-        QVERIFY(producer.cleanupTrackAfterVerification()); // twice is harmless
-        RawImageProducer missing(env.path(QStringLiteral("gone.iso")), 2048);
-        QVERIFY(!missing.prepareTrack());
     }
 
     void imageDemoSimulatesTheCheck()

@@ -15,35 +15,27 @@ class TstBlockReader : public QObject
     Q_OBJECT
 
 private slots:
-    void cantOpen_data()
-    {
-        // Each row makes `path` unopenable, or fails.
-        QTest::addColumn<std::function<bool(const QString &path)>>("make");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("err");
-
-        using Make = std::function<bool(const QString &)>;
-        QTest::newRow("missing") << Make([](const QString &) { return true; }) << "no such.iso" << ENOENT;
-        QTest::newRow("inside a regular file") << Make([](const QString &p) { return TestEnv::writePattern(QFileInfo(p).path(), 10); }) << "plain/child.iso" << ENOTDIR;
-        QTest::newRow("symlink loop") << Make([](const QString &p) { return QFile::link(p, p); }) << "loop" << ELOOP;
-        QTest::newRow("no read permission") << Make([](const QString &p) { return TestEnv::writePattern(p, 10) && QFile::setPermissions(p, QFileDevice::WriteOwner); }) << "locked.iso" << EACCES;
-    }
-
     void cantOpen()
     {
-        QFETCH(std::function<bool(const QString &)>, make);
-        QFETCH(QString, name);
-        QFETCH(int, err);
-        // root reads anything, so denial can't be staged for it.
-        if (err == EACCES && ::geteuid() == 0)
-            QSKIP("running as root: file permissions don't stop reads");
-        TestEnv env;
-        const QString path = env.path(name);
-        QVERIFY(make(path));
-
-        QCOMPARE(thrown([&] { BlockReader reader(path); }), TDError::cantOpen(path, err));
-        if (err == ENOENT)
-            QVERIFY(!::fileSize(path));
+        // Each row makes `path` unopenable, or fails.
+        using Make = std::function<bool(const QString &path)>;
+        const struct { Make make; QString name; int err; } rows[] = {
+            {[](const QString &) { return true; }, "no such.iso", ENOENT}, // missing
+            {[](const QString &p) { return TestEnv::writePattern(QFileInfo(p).path(), 10); }, "plain/child.iso", ENOTDIR}, // inside a regular file
+            {[](const QString &p) { return QFile::link(p, p); }, "loop", ELOOP}, // symlink loop
+            {[](const QString &p) { return TestEnv::writePattern(p, 10) && QFile::setPermissions(p, QFileDevice::WriteOwner); }, "locked.iso", EACCES}, // no read permission
+        };
+        for (const auto &[make, name, err] : rows) {
+            // root reads anything, so denial can't be staged for it.
+            if (err == EACCES && ::geteuid() == 0)
+                continue;
+            TestEnv env;
+            const QString path = env.path(name);
+            QVERIFY(make(path));
+            QCOMPARE(thrown([&] { BlockReader reader(path); }), TDError::cantOpen(path, err));
+            if (err == ENOENT)
+                QVERIFY(!::fileSize(path));
+        }
     }
 
     // open() accepts a directory; the failure shows up at the first read.
@@ -56,47 +48,37 @@ private slots:
         QCOMPARE(thrown([&] { reader.read(0, 10); }), TDError::readFailed(dir, 0, EISDIR));
     }
 
-    void read_data()
-    {
-        QTest::addColumn<qint64>("size");
-        QTest::addColumn<qint64>("offset");
-        QTest::addColumn<qint64>("count");
-        QTest::addColumn<qint64>("expected");
-
-        const qint64 mib = BlockReader::chunk;
-        QTest::newRow("whole small file") << qint64(100) << qint64(0) << qint64(100) << qint64(100);
-        QTest::newRow("short at end") << qint64(100) << qint64(90) << qint64(20) << qint64(10);
-        QTest::newRow("at end") << qint64(100) << qint64(100) << qint64(5) << qint64(0);
-        QTest::newRow("past end") << qint64(100) << qint64(5000) << qint64(5) << qint64(0);
-        QTest::newRow("nothing asked") << qint64(100) << qint64(3) << qint64(0) << qint64(0);
-        QTest::newRow("empty file") << qint64(0) << qint64(0) << qint64(mib) << qint64(0);
-        QTest::newRow("one chunk, unaligned") << 3 * mib << qint64(12345) << mib << mib;
-        QTest::newRow("several chunks at once") << 3 * mib + 7 << qint64(1) << 4 * mib << 3 * mib + 6;
-    }
-
     void read()
     {
-        QFETCH(qint64, size);
-        QFETCH(qint64, offset);
-        QFETCH(qint64, count);
-        QFETCH(qint64, expected);
+        const qint64 mib = BlockReader::chunk;
+        const struct { qint64 size, offset, count, expected; } rows[] = {
+            {100, 0, 100, 100}, // whole small file
+            {100, 90, 20, 10}, // short at end
+            {100, 100, 5, 0}, // at end
+            {100, 5000, 5, 0}, // past end
+            {100, 3, 0, 0}, // nothing asked
+            {0, 0, mib, 0}, // empty file
+            {3 * mib, 12345, mib, mib}, // one chunk, unaligned
+            {3 * mib + 7, 1, 4 * mib, 3 * mib + 6}, // several chunks at once
+        };
+        for (const auto &[size, offset, count, expected] : rows) {
+            TestEnv env;
+            const QString path = env.path(QStringLiteral("data ü ✓.bin")); // names are not Latin-1
+            QVERIFY(TestEnv::writePattern(path, size));
+            const QByteArray file = readFile(path);
+            QCOMPARE(::fileSize(path), std::optional<qint64>(size));
 
-        TestEnv env;
-        const QString path = env.path(QStringLiteral("data ü ✓.bin")); // names are not Latin-1
-        QVERIFY(TestEnv::writePattern(path, size));
-        const QByteArray file = readFile(path);
-        QCOMPARE(::fileSize(path), std::optional<qint64>(size));
+            const BlockReader reader(path);
+            const QByteArray got = reader.read(offset, count);
+            QCOMPARE(got.size(), expected);
+            QVERIFY(got == file.mid(offset, expected));
 
-        const BlockReader reader(path);
-        const QByteArray got = reader.read(offset, count);
-        QCOMPARE(got.size(), expected);
-        QVERIFY(got == file.mid(offset, expected));
-
-        // The buffer form must not write past what it reports.
-        QByteArray buffer(count + 16, '\xa5');
-        QCOMPARE(reader.read(offset, buffer.data(), count), expected);
-        QVERIFY(buffer.first(expected) == got);
-        QVERIFY(buffer.sliced(expected) == QByteArray(buffer.size() - expected, '\xa5'));
+            // The buffer form must not write past what it reports.
+            QByteArray buffer(count + 16, '\xa5');
+            QCOMPARE(reader.read(offset, buffer.data(), count), expected);
+            QVERIFY(buffer.first(expected) == got);
+            QVERIFY(buffer.sliced(expected) == QByteArray(buffer.size() - expected, '\xa5'));
+        }
     }
 
     // A sparse file with data past 4 GiB: offsets must stay 64-bit all the way.
