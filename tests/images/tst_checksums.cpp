@@ -4,6 +4,7 @@
 #include "images/BlockReader.h"
 #include "images/Checksums.h"
 
+#include <QCryptographicHash>
 #include <QRegularExpression>
 
 #include <atomic>
@@ -27,9 +28,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-Digests expectedFor(const QString &file, qint64 size)
+// The digests of `data` as another implementation than ours makes them.
+Digests expectedFor(const QByteArray &data)
 {
-    return {openssl("-md5", file), openssl("-sha256", file), size};
+    const auto hash = [&](QCryptographicHash::Algorithm a) { return QString::fromLatin1(QCryptographicHash::hash(data, a).toHex()); };
+    return {hash(QCryptographicHash::Md5), hash(QCryptographicHash::Sha256), data.size()};
 }
 
 // Bytes this process has read through read()-like calls so far.
@@ -146,11 +149,9 @@ private slots:
         const auto progress = [&](double f) { reports.push_back(f); };
         if (where.isEmpty()) {
             const qint64 hashed = length == whole ? size : std::max<qint64>(length, 0);
-            const QString prefix = env.path(QStringLiteral("prefix.bin"));
-            QVERIFY(TestEnv::writePattern(prefix, hashed));
             const Digests d = length == whole ? Checksums::compute(path, progress, nullptr)
                                               : Checksums::compute(path, length, progress, nullptr);
-            QCOMPARE(d, expectedFor(prefix, hashed));
+            QCOMPARE(d, expectedFor(readFile(path).left(hashed)));
             // A report needs 0.1 s to pass; the last one is always the end.
             QVERIFY(!reports.empty());
             QCOMPARE(reports.back(), 1.0);
@@ -167,13 +168,6 @@ private slots:
         QVERIFY(std::find(reports.begin(), reports.end(), 1.0) == reports.end());
         QCOMPARE(started.load(), 1);
         QCOMPARE(running.load(), 0);
-    }
-
-    void missingFile()
-    {
-        TestEnv env;
-        const QString path = env.path(QStringLiteral("gone.iso"));
-        QCOMPARE(thrown([&] { Checksums::compute(path, nullptr, nullptr); }), TDError::cantOpen(path, ENOENT));
     }
 
     void cancelledWhileHashing_data()

@@ -161,7 +161,6 @@ private slots:
         const QString out = m_env.path(QStringLiteral("out-refused"));
         QTest::newRow("folder missing") << m_env.path(QStringLiteral("Gone Folder")) << out + "/x.iso" << int(ImageFormat::iso) << "The folder Gone Folder can't be found.";
         QTest::newRow("folder is a file") << m_folder + "/readme.txt" << out + "/x.iso" << int(ImageFormat::iso) << "The folder readme.txt can't be found.";
-        QTest::newRow("dmg, output folder missing") << m_folder << out + "/nowhere/x.dmg" << int(ImageFormat::dmg) << "The folder to save the image in doesn't exist.";
         QTest::newRow("output folder missing") << m_folder << out + "/nowhere/x.iso" << int(ImageFormat::iso) << "The folder to save the image in doesn't exist.";
         QTest::newRow("output folder is a file") << m_folder << m_folder + "/readme.txt/x.iso" << int(ImageFormat::iso) << "The place to save the image in isn't a folder.";
     }

@@ -259,19 +259,6 @@ Image oneTable(QList<Chunk> chunks) { return {{tableAt(0, std::move(chunks))}}; 
 
 Chunk &first(Image &image) { return image.tables[0].chunks[0]; }
 
-// Runs a program to the end; its exit status and error output in one string
-// when it fails, empty when it succeeds.
-QString run(const QString &program, const QStringList &args)
-{
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(120000))
-        return program + QStringLiteral(" did not finish");
-    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
-        return program + QStringLiteral(" failed: ") + QString::fromLocal8Bit(p.readAllStandardError());
-    return {};
-}
-
 } // namespace
 
 class TestUdif : public QObject
@@ -279,7 +266,6 @@ class TestUdif : public QObject
     Q_OBJECT
 
 private slots:
-    void roundTrip();
     void writerSizes_data();
     void writerSizes();
     void handBuilt_data();
@@ -289,83 +275,39 @@ private slots:
     void cancelled();
 };
 
-// A real ISO/HFS+ hybrid with compressible, random and empty stretches, made
-// into a DMG and back by us and by dmg2img.
-void TestUdif::roundTrip()
-{
-    if (QStandardPaths::findExecutable(QStringLiteral("xorriso")).isEmpty())
-        QSKIP("needs xorriso");
-    QTemporaryDir dir;
-    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("src/sub")));
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("src/text.txt")), textPattern(3 << 20)));
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("src/sub/random.bin")), noise(1536 * 1024 + 100, 7)));
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("src/sub/zeros.bin")), QByteArray(3 << 20, '\0')));
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("src/small.txt")), "small\n"));
-    const QString iso = dir.filePath(QStringLiteral("img.iso"));
-    const QString dmg = dir.filePath(QStringLiteral("img.dmg"));
-    QCOMPARE(run(QStringLiteral("xorriso"), {QStringLiteral("-as"), QStringLiteral("mkisofs"), QStringLiteral("-hfsplus"),
-                                             QStringLiteral("-V"), QStringLiteral("Name"), QStringLiteral("-o"), iso,
-                                             dir.filePath(QStringLiteral("src"))}),
-             QString());
-    const QByteArray isoBytes = readFile(iso);
-
-    double last = -1;
-    bool ordered = true;
-    Udif::write(iso, dmg, [&](double p) {
-        ordered = ordered && p >= last && p <= 1.0;
-        last = p;
-    });
-    QVERIFY(ordered);
-    QCOMPARE(last, 1.0);
-    QVERIFY(QFileInfo(dmg).size() < isoBytes.size() / 2); // zeros and text compress
-    keepSeed(readFile(dmg));
-
-    auto reader = Udif::Reader::open(dmg);
-    QCOMPARE(reader->size(), isoBytes.size());
-    reader->verify();
-    const QString decoded = dir.filePath(QStringLiteral("decoded.iso"));
-    reader->decodeTo(decoded);
-    QVERIFY(readFile(decoded) == isoBytes);
-
-    // Reads of every size at random places, some crossing chunk edges.
-    QRandomGenerator gen(42);
-    for (int i = 0; i < 300; ++i) {
-        const qint64 length = gen.bounded(qint64(1) << (i % 21 + 1));
-        const qint64 offset = gen.bounded(isoBytes.size() - length + 1);
-        QByteArray got(length, Qt::Uninitialized);
-        reader->read(offset, got.data(), length);
-        QVERIFY2(got == isoBytes.mid(offset, length), qPrintable(QStringLiteral("%1 at %2").arg(length).arg(offset)));
-    }
-
-    if (QStandardPaths::findExecutable(QStringLiteral("dmg2img")).isEmpty())
-        QSKIP("needs dmg2img for the cross-check");
-    const QString theirs = dir.filePath(QStringLiteral("dmg2img.iso"));
-    QCOMPARE(run(QStringLiteral("dmg2img"), {QStringLiteral("-i"), dmg, QStringLiteral("-o"), theirs}), QString());
-    QVERIFY(readFile(theirs) == isoBytes);
-}
-
-// Inputs that are not whole chunks or not whole sectors; the last sector is
-// padded with zeros.
+// Inputs that are not whole chunks or not whole sectors, written and read
+// back (and by dmg2img); the last sector is padded with zeros.
 void TestUdif::writerSizes_data()
 {
     QTest::addColumn<QByteArray>("input");
-    QTest::newRow("empty") << QByteArray();
-    QTest::newRow("one byte") << QByteArray("x");
-    QTest::newRow("one sector") << textPattern(512);
-    QTest::newRow("part of a sector") << textPattern(1000);
-    QTest::newRow("a chunk and a sector") << textPattern((1 << 20) + 512);
-    QTest::newRow("random, two chunks and a bit") << noise((2 << 20) + 4096, 3);
-    QTest::newRow("zeros then text") << QByteArray(1 << 20, '\0') + textPattern(2048);
+    QTest::addColumn<bool>("compresses"); // to less than half its size
+    QTest::newRow("empty") << QByteArray() << false;
+    QTest::newRow("one byte") << QByteArray("x") << false;
+    QTest::newRow("one sector") << textPattern(512) << false;
+    QTest::newRow("part of a sector") << textPattern(1000) << false;
+    QTest::newRow("a chunk and a sector") << textPattern((1 << 20) + 512) << true;
+    QTest::newRow("random, two chunks and a bit") << noise((2 << 20) + 4096, 3) << false;
+    QTest::newRow("zeros, text, random, text") << QByteArray(1 << 20, '\0') + textPattern(1 << 20) + noise((1 << 20) + 100, 7) + textPattern(2048) << true;
 }
 
 void TestUdif::writerSizes()
 {
     QFETCH(QByteArray, input);
+    QFETCH(bool, compresses);
     QTemporaryDir dir;
     const QString raw = dir.filePath(QStringLiteral("in.img"));
     const QString dmg = dir.filePath(QStringLiteral("out.dmg"));
     QVERIFY(writeFile(raw, input));
-    Udif::write(raw, dmg);
+    double last = -1;
+    bool ordered = true;
+    Udif::write(raw, dmg, [&](double p) {
+        ordered = ordered && p >= last && p <= 1.0;
+        last = p;
+    });
+    QVERIFY(ordered);
+    QCOMPARE(last, 1.0);
+    if (compresses)
+        QVERIFY(QFileInfo(dmg).size() < input.size() / 2);
     keepSeed(readFile(dmg));
 
     QByteArray expected = input;
@@ -376,10 +318,22 @@ void TestUdif::writerSizes()
     QByteArray all(expected.size(), Qt::Uninitialized);
     reader->read(0, all.data(), all.size());
     QVERIFY(all == expected);
+    // Reads of every size at random places, some crossing chunk edges.
+    QRandomGenerator gen(42);
+    for (int i = 0; i < 100 && !expected.isEmpty(); ++i) {
+        const qint64 length = gen.bounded(std::min(qint64(1) << (i % 21 + 1), qint64(expected.size())) + 1);
+        const qint64 offset = gen.bounded(expected.size() - length + 1);
+        QByteArray got(length, Qt::Uninitialized);
+        reader->read(offset, got.data(), length);
+        QVERIFY2(got == expected.mid(offset, length), qPrintable(QStringLiteral("%1 at %2").arg(length).arg(offset)));
+    }
 
     if (!QStandardPaths::findExecutable(QStringLiteral("dmg2img")).isEmpty() && !input.isEmpty()) {
         const QString theirs = dir.filePath(QStringLiteral("theirs.img"));
-        QCOMPARE(run(QStringLiteral("dmg2img"), {QStringLiteral("-i"), dmg, QStringLiteral("-o"), theirs}), QString());
+        QProcess dmg2img;
+        dmg2img.start(QStringLiteral("dmg2img"), {QStringLiteral("-i"), dmg, QStringLiteral("-o"), theirs});
+        QVERIFY(dmg2img.waitForFinished(120000));
+        QVERIFY2(dmg2img.exitStatus() == QProcess::NormalExit && dmg2img.exitCode() == 0, dmg2img.readAllStandardError().constData());
         QVERIFY(readFile(theirs) == expected);
     }
 }
