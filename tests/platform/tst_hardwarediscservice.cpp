@@ -281,22 +281,6 @@ private Q_SLOTS:
         QCOMPARE(status.count(), 1);
     }
 
-    // The libburn thread is shared between services, and shuts libburn
-    // down and starts it again as services come and go.
-    void servicesShareLibburn()
-    {
-        QTemporaryDir dir;
-        const QString address = "stdio:" + dir.filePath("shared.iso");
-        for (int round = 0; round < 2; ++round) {
-            HardwareDiscService first({address});
-            HardwareDiscService second({address});
-            QVERIFY(allRead(first));
-            QVERIFY(allRead(second));
-            for (const HardwareDiscService *service : {&first, &second})
-                QVERIFY(service->devices().last()->status()->blank);
-        }
-    }
-
     // A drive libburn can't take is listed without a status; the drives
     // after it are still read.
     void unreadableAddress()

@@ -1,11 +1,9 @@
 // Virtual burners burning cue and toc sheets: the BIN/CUE pair they write,
-// stops, and sheets refused before or at the burn.
+// stops, and sheets refused before or at the burn; which sheets either
+// service takes.
 
-#include "BurnFixtures.h"
-#include "ImageFixtures.h"
-#include "TestEnv.h"
+#include "BurnRig.h"
 #include "platform/sheets/RawSector.h"
-#include "platform/virtual/VirtualDiscService.h"
 
 #include <QDir>
 #include <QProcess>
@@ -82,27 +80,6 @@ struct Disc
     }
 };
 
-struct Rig
-{
-    TestEnv env;
-    VirtualDiscService service{1};
-    DiscDeviceRef burner = service.devices().first();
-    QString folder = service.outputFolder(1);
-    std::unique_ptr<JobWatch> watch;
-
-    explicit Rig(bool unthrottled = true) { service.setUnthrottled(unthrottled); }
-    QStringList files() const { return QDir(folder).entryList(QDir::Files, QDir::Name); }
-    QByteArray disc(const QString &name) const { return readFile(folder + "/" + name); }
-    DiscJobState burn(const BurnProperties &properties, const BurnLayout &layout)
-    {
-        auto job = service.burn(burner, properties, layout);
-        if (!job)
-            return DiscJobState::none;
-        watch = std::make_unique<JobWatch>(job.get());
-        return watch->endsOnce() ? watch->last().state : DiscJobState::none;
-    }
-};
-
 bool haveXorriso() { return !QStandardPaths::findExecutable("xorriso").isEmpty(); }
 
 } // namespace
@@ -127,7 +104,7 @@ private Q_SLOTS:
         QFETCH(bool, verify);
         if (!haveXorriso())
             QSKIP("xorriso is not installed");
-        Rig rig;
+        BurnRig rig;
         Disc disc(rig.env.path("source"));
         QVERIFY2(disc.error.isEmpty(), qPrintable(disc.error));
         const std::optional<BurnLayout> layout = rig.service.layoutForImageFile(disc.folder + "/" + sheet);
@@ -158,7 +135,7 @@ private Q_SLOTS:
         QFETCH(bool, test);
         if (!haveXorriso())
             QSKIP("xorriso is not installed");
-        Rig rig(test);
+        BurnRig rig(test);
         Disc disc(rig.env.path("source"));
         QVERIFY2(disc.error.isEmpty(), qPrintable(disc.error));
         BurnProperties properties = keepDisc();
@@ -178,34 +155,48 @@ private Q_SLOTS:
         QCOMPARE(rig.files(), QStringList{});
     }
 
-    // Only sheets that read cleanly and whose files are there get a layout.
+    // Only sheets that read cleanly, whose files are there and that the
+    // service can burn get a layout; each row asks both services.
     void layoutForImageFile_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<bool>("usable");
+        QTest::addColumn<bool>("virtualBurns");
+        QTest::addColumn<bool>("libburnBurns");
         const QByteArray cue = "FILE t.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n";
-        QTest::newRow("cue") << "a.cue" << cue << true;
-        QTest::newRow("upper-case toc") << "b.TOC" << QByteArray("CD_DA\nTRACK AUDIO\nFILE \"t.bin\" 0\n") << true;
-        QTest::newRow("missing file") << "c.cue" << QByteArray("FILE gone.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n") << false;
-        QTest::newRow("mode it can't burn") << "d.cue" << QByteArray("FILE t.bin BINARY\nTRACK 01 CDG\nINDEX 01 00:00:00\n") << false;
-        QTest::newRow("an image, not a sheet") << "e.iso" << cue << false;
-        QTest::newRow("no such sheet") << "" << QByteArray() << false;
+        QTest::newRow("cue") << "a.cue" << cue << true << true;
+        QTest::newRow("upper-case suffix") << "b.CUE" << cue << true << true;
+        QTest::newRow("upper-case toc") << "c.TOC" << QByteArray("CD_DA\nTRACK AUDIO\nFILE \"t.bin\" 0\n") << true << true;
+        QTest::newRow("missing file") << "d.cue" << QByteArray("FILE gone.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n") << false << false;
+        QTest::newRow("mode no burner burns") << "e.cue" << QByteArray("FILE t.bin BINARY\nTRACK 01 CDG\nINDEX 01 00:00:00\n") << false << false;
+        QTest::newRow("an image, not a sheet") << "f.iso" << cue << false << false;
+        // Audio from the second sample on: not whole sectors.
+        QTest::newRow("toc of part sectors") << "g.toc" << QByteArray("CD_DA\nTRACK AUDIO\nFILE \"t.bin\" 1\n") << false << false;
+        // libburn's cue reader takes no raw data tracks.
+        QTest::newRow("toc libburn can't burn") << "h.toc" << QByteArray("CD_ROM\nTRACK MODE1_RAW\nDATAFILE \"t.bin\"\n") << true << false;
+        QTest::newRow("no such sheet") << "" << QByteArray() << false << false;
     }
     void layoutForImageFile()
     {
         QFETCH(QString, name);
         QFETCH(QByteArray, text);
-        QFETCH(bool, usable);
-        Rig rig;
-        QVERIFY(writeFile(rig.env.path("t.bin"), QByteArray(10 * sector, 'x')));
-        const QString path = rig.env.path(name.isEmpty() ? "absent.cue" : name);
+        QFETCH(bool, virtualBurns);
+        QFETCH(bool, libburnBurns);
+        TestEnv env;
+        // Whole sectors of 2048 and of 2352 bytes.
+        QVERIFY(writeFile(env.path("t.bin"), QByteArray(147 * 2048, 'x')));
+        const QString path = env.path(name.isEmpty() ? "absent.cue" : name);
         if (!name.isEmpty())
             QVERIFY(writeFile(path, text));
-        const std::optional<BurnLayout> layout = rig.service.layoutForImageFile(path);
-        QCOMPARE(layout.has_value(), usable);
-        if (usable)
-            QCOMPARE(layout->cueSheet, QFileInfo(path).absoluteFilePath());
+        VirtualDiscService virtualService(1);
+        HardwareDiscService hardware({});
+        for (DiscService *service : {static_cast<DiscService *>(&virtualService), static_cast<DiscService *>(&hardware)}) {
+            const bool usable = service == &hardware ? libburnBurns : virtualBurns;
+            const std::optional<BurnLayout> layout = service->layoutForImageFile(path);
+            QCOMPARE(layout.has_value(), usable);
+            if (usable)
+                QCOMPARE(layout->cueSheet, QFileInfo(path).absoluteFilePath());
+        }
     }
 
     // A sheet is read again when the burn starts; what went wrong since is
@@ -222,7 +213,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, how);
         QFETCH(QString, error);
-        Rig rig;
+        BurnRig rig;
         const QString bin = rig.env.path("t.bin");
         QVERIFY(writeFile(bin, QByteArray(10 * sector, 'x')));
         const QString cue = rig.env.path("disc.cue");
