@@ -307,8 +307,8 @@ private Q_SLOTS:
     void mountsShowsAndEjects()
     {
         TestEnv env;
-        QStringList lines, opened;
-        MountModel mounts([&](const QString &text, const QString &) { lines << text; }, nullptr);
+        QStringList lines, details, opened;
+        MountModel mounts([&](const QString &text, const QString &detail) { lines << text; details << detail; }, nullptr);
         // The second time, no file manager takes the folder.
         mounts.setFolderOpener([&](const QString &folder, const auto &failed) {
             if ((opened << folder).size() == 2)
@@ -321,6 +321,8 @@ private Q_SLOTS:
         QVERIFY(mounts.mounted().isEmpty());
         if (!canMountWithFuse())
             QSKIP("mounting needs FUSE, fuseiso and xorriso");
+        // The tool's own words ride with the sentence, for the log card to show under it.
+        QVERIFY2(details.first().startsWith(QLatin1String("fuseiso: ")), qPrintable(details.first()));
         const QString folder = env.path(QStringLiteral("Trip")), image = folder + QStringLiteral(".iso");
         QVERIFY(writeFile(folder + QStringLiteral("/note.txt"), "hello\n"));
         ImageMaker::make(folder, image, ImageFormat::iso, QStringLiteral("Trip"), {}, nullptr);

@@ -161,7 +161,6 @@ private Q_SLOTS:
         QTest::newRow("window active") << "active" << "" << "" << 0;
         QTest::newRow("notifications off") << "off" << "" << "" << 0;
         QTest::newRow("burn stopped by the user") << "stopped" << "" << "" << 0;
-        QTest::newRow("queued job stopped") << "job stopped" << "" << "" << 0;
         QTest::newRow("one copy of a stack done") << "one copy" << "" << "" << 0;
     }
     void endIsTold()
@@ -226,15 +225,6 @@ private Q_SLOTS:
         } else if (work == QLatin1String("stopped")) {
             QVERIFY(rig.startBurning(1));
             rig.model->decks().at(1)->stop();
-        } else if (work == QLatin1String("job stopped")) {
-            QSignalSpy ended(rig.model->queue(), &JobQueue::jobEnded);
-            const QString big = rig.env.path(QStringLiteral("big.bin"));
-            QVERIFY(TestEnv::writeSparse(big, qint64(8) << 30));
-            rig.model->checksums()->checksum(big);
-            QTRY_COMPARE(rig.model->queue()->runningCount(), 1);
-            rig.model->queue()->cancelJob(rig.model->queue()->jobs().first().id.toString());
-            QTRY_COMPARE(ended.count(), 1);
-            QCOMPARE(ended.first().first().value<QJob>().state, JobState::cancelled);
         } else {
             rig.model->setMode(BurnMode::queue);
             rig.model->setCopies(2);

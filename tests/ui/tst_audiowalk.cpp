@@ -6,7 +6,7 @@
 // afterwards.
 
 #include "ImageFixtures.h"
-#include "MainWindowRig.h"
+#include "WindowTest.h"
 #include "audio/DiscProject.h"
 #include "drives/Deck.h"
 #include "platform/linux/HardwareDiscService.h"
@@ -22,12 +22,6 @@
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
-#include <QtQml/qqmlextensionplugin.h>
-
-Q_IMPORT_QML_PLUGIN(Tandor_AppPlugin)
-Q_IMPORT_QML_PLUGIN(Tandor_KitPlugin)
-Q_IMPORT_QML_PLUGIN(Tandor_HelpPlugin)
-Q_IMPORT_QML_PLUGIN(TandorPlugin)
 
 namespace {
 
@@ -64,12 +58,6 @@ void dropWavs(MainWindowRig &rig, std::initializer_list<std::pair<const char *, 
     QVERIFY(drop.isAccepted());
     QVERIFY(!editor->property("dragging").toBool());
     QTRY_COMPARE(rig.findAll(QStringLiteral("titleField")).size(), urls.size());
-}
-
-// Clicks the middle of segment `n` (from 0) of a segmented selector.
-void clickSegment(MainWindowRig &rig, QQuickItem *selector, int n)
-{
-    rig.click(selector, QPointF(2 + selector->property("segmentWidth").toDouble() * (n + 0.5), selector->height() / 2));
 }
 
 // The text of the item called `name`, on the card of `deck` if given.

@@ -3,7 +3,7 @@
 // front as it was before it was minimized; only the running copy clears the cache of a crashed run's work.
 
 #include "ImageFixtures.h"
-#include "MainWindowRig.h"
+#include "WindowTest.h"
 #include "app/AppModel.h"
 #include "app/BurnImageModel.h"
 #include "app/SingleInstance.h"
@@ -13,15 +13,9 @@
 #include <QApplication>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QtQml/qqmlextensionplugin.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
-
-Q_IMPORT_QML_PLUGIN(Tandor_AppPlugin)
-Q_IMPORT_QML_PLUGIN(Tandor_KitPlugin)
-Q_IMPORT_QML_PLUGIN(Tandor_HelpPlugin)
-Q_IMPORT_QML_PLUGIN(TandorPlugin)
 
 namespace {
 
@@ -91,7 +85,7 @@ private Q_SLOTS:
         QVERIFY(rig.window);
         const QString iso = rig.env.path(QStringLiteral("disc.iso"));
         QVERIFY(TestEnv::writePattern(iso, 2048 * 16));
-        QVERIFY(TestEnv::writeWav(rig.env.path(QStringLiteral("tone.wav")), 2.0));
+        QVERIFY(TestEnv::writeWav(rig.env.path(QStringLiteral("tone.wav")), 0.2));
         // Work of the running copy's that looks old: a second copy must not take it.
         const QString work = AudioPrep::cacheDir() + QStringLiteral("/1B3F1F5E-0000-4000-8000-00000000000A.cdda");
         QVERIFY(TestEnv::writePattern(work, 1000));
@@ -99,7 +93,6 @@ private Q_SLOTS:
 
         // The first copy, wired as the program wires it.
         SingleInstance first;
-        QCOMPARE(first.socketPath(), rig.env.path(QStringLiteral("xdg_runtime_dir/klvo-tandor.socket")));
         QCOMPARE(first.start({}), SingleInstance::Role::first);
         first.serve(*rig.model);
         QVERIFY(rig.show());
@@ -126,14 +119,6 @@ private Q_SLOTS:
         QTRY_COMPARE(rig.model->tab(), tab);
         QCOMPARE(rig.model->burnImage()->image(), image ? iso : QString());
         QTRY_COMPARE(rig.model->projects().first()->count(), tracks);
-        if (image) {
-            // The Burn Image card shows it, inspected.
-            rig.model->setTab(Tandor::MainTab::data);
-            rig.settle();
-            QVERIFY(rig.item(QStringLiteral("imageWell")));
-            QCOMPARE(rig.item(QStringLiteral("imageWell"))->property("path").toString(), iso);
-            QTRY_VERIFY(rig.item(QStringLiteral("imageFacts"))->isVisible());
-        }
         QVERIFY(QFile::exists(work));
     }
 
