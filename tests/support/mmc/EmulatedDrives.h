@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -24,13 +25,10 @@ public:
         for (int i = 0; i < media.size(); ++i) {
             const QString folder = m_dir.filePath(QStringLiteral("drive%1").arg(i));
             QDir().mkpath(folder);
-            // "CD-R,burnfree=0": drive.conf settings after the medium.
-            QStringList settings = media[i].split(QLatin1Char(','));
-            QString medium = settings.takeFirst();
+            QString medium = media[i];
             QFile conf(folder + QStringLiteral("/drive.conf"));
             if (conf.open(QIODevice::WriteOnly))
-                conf.write(("time_factor=" + QString::number(timeFactor) + QLatin1Char('\n') + settings.join(QLatin1Char('\n')))
-                               .toLatin1());
+                conf.write("time_factor=" + QByteArray::number(timeFactor) + '\n');
             // "CD-RW written": a closed disc with one data track of 300 sectors of 0xff.
             if (medium.endsWith(QLatin1String(" written"))) {
                 medium.chop(8);
@@ -86,17 +84,15 @@ public:
     // the 2048 user bytes of a data sector otherwise.
     QByteArray sectors(int i, int lba, int count) const
     {
-        const bool cd = disc(i).value(0).startsWith(QLatin1String("medium CD"));
-        const int slot = cd ? 2352 : 2048;
+        const int slot = disc(i).value(0).startsWith(QLatin1String("medium CD")) ? 2352 : 2048;
         QByteArray out;
         QFile file(folder(i) + QStringLiteral("/sectors.bin"));
         if (!file.open(QIODevice::ReadOnly))
             return out;
         for (const Track &t : tracks(i))
-            if (lba >= t.pregap && lba < t.end) {
+            if (lba >= t.pregap && lba < t.end)
                 for (int s = 0; s < count && file.seek(qint64(lba + 150 + s) * slot); ++s)
                     out += file.read(slot).left(t.audio ? 2352 : 2048);
-            }
         return out;
     }
 
@@ -124,9 +120,8 @@ private:
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(TANDOR_MMC_PRELOAD));
-        QString kept = m_entries;
-        for (const char *medium : {"CD-RW", "CD-R", "DVD-R", "DVD+RW", "BD-R", "none"})
-            kept.replace(QLatin1Char('=') + QLatin1String(medium) + QLatin1Char('@'), QStringLiteral("=disc@"));
+        // Every drive keeps the disc it holds now.
+        const QString kept = QString(m_entries).replace(QRegularExpression(QStringLiteral("=[^@;]*@")), QStringLiteral("=disc@"));
         env.insert(QStringLiteral("TANDOR_EMULATED_DRIVES"), kept);
         return env;
     }

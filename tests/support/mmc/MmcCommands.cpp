@@ -6,7 +6,6 @@
 #include "MmcDrive.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -30,6 +29,8 @@ void put32(std::vector<uint8_t> &v, size_t at, unsigned x)
 }
 
 uint8_t bcd(int x) { return uint8_t((x / 10) << 4 | (x % 10)); }
+
+constexpr int leadInStart = -12375; // 97:15:00, as the ATIP of CD-R and CD-RW gives it
 
 struct Msf
 {
@@ -106,26 +107,16 @@ struct Call
 
 struct Commands
 {
-    using Fn = void (*)(Drive &, Call &);
     struct Entry
     {
         uint8_t opcode;
         bool needsMedium;
-        Fn fn;
+        void (*fn)(Drive &, Call &);
     };
 
     // ---- Identity and state ---------------------------------------------
-
     // TEST UNIT READY, PREVENT ALLOW MEDIUM REMOVAL, SEND OPC: nothing to do.
     static void accept(Drive &, Call &) {}
-
-    static unsigned progress(const Drive &d)
-    {
-        const auto now = std::chrono::steady_clock::now();
-        const double all = std::chrono::duration<double>(d.m_busyUntil - d.m_busyFrom).count();
-        const double done = std::chrono::duration<double>(now - d.m_busyFrom).count();
-        return all > 0 ? unsigned(std::clamp(done / all, 0.0, 1.0) * 65535) : 0;
-    }
 
     static void inquiry(Drive &, Call &c)
     {
@@ -167,7 +158,6 @@ struct Commands
     }
 
     // ---- Mode pages -----------------------------------------------------
-
     static void modeSense(Drive &d, Call &c)
     {
         const int page = c.cdb[2] & 0x3f;
@@ -181,7 +171,7 @@ struct Commands
             body[1] = uint8_t(body.size() - 2);
             body[2] = 0x3B;  // reads CD-R, CD-RW, DVD-ROM, DVD-R, DVD-RAM
             body[3] = 0x17;  // writes CD-R, CD-RW, DVD-R; test write
-            body[4] = d.m_burnFree ? 0xF1 : 0x71; // BUF, multi-session, mode 2 forms, audio
+            body[4] = 0xF1;  // BUF, multi-session, mode 2 forms, audio
             body[5] = 0x67;  // CD-DA, accurate stream, R-W, ISRC, UPC
             body[6] = 0x29;  // tray, eject, lock
             const unsigned fastest = speeds.empty() ? 7056 : unsigned(speeds.front());
@@ -213,15 +203,12 @@ struct Commands
         if (at + 2 > n || (c.data[at] & 0x3f) != 0x05)
             return;
         const uint8_t *page = c.data + at;
-        if ((page[2] & 0x0f) > 3) // write type
-            return c.badParameters();
         const unsigned len = std::min<unsigned>({unsigned(page[1]) + 2, n - at, unsigned(d.m_page05.size())});
         std::copy(page, page + len, d.m_page05.begin());
         d.m_page05[0] = 0x05;
     }
 
     // ---- Features -------------------------------------------------------
-
     static void getConfiguration(Drive &d, Call &c)
     {
         const int rt = c.cdb[1] & 3;
@@ -257,10 +244,9 @@ struct Commands
                 {0x01, 0x01, 0x01, 0x01, uint8_t(cd ? 7 : 16)});
         feature(0x0023, profile == 0x1A || profile == 0x41, 0, {});
         feature(0x002A, profile == 0x1A, 1, {0x01, 0x00, 0, 0});
-        const uint8_t buf = d.m_burnFree ? 0x40 : 0x00;
-        feature(0x002D, writableCd, 2, {uint8_t(buf | 0x06), 0, 0x01, 0x01});
-        feature(0x002E, writableCd && d.m_status == DiscStatus::blank, 0, {uint8_t(buf | 0x27), 0x01, 0x00, 0x00});
-        feature(0x002F, profile == 0x11 && d.m_status == DiscStatus::blank, 1, {uint8_t(buf | 0x04), 0, 0, 0});
+        feature(0x002D, writableCd, 2, {0x46, 0, 0x01, 0x01}); // BUF set in each write feature
+        feature(0x002E, writableCd && d.m_status == DiscStatus::blank, 0, {0x67, 0x01, 0x00, 0x00});
+        feature(0x002F, profile == 0x11 && d.m_status == DiscStatus::blank, 1, {0x44, 0, 0, 0});
         feature(0x0040, profile == 0x41 || profile == 0x40, 0, std::vector<uint8_t>(28, 0));
         feature(0x0041, profile == 0x41, 0, std::vector<uint8_t>(24, 0));
         feature(0x0100, true, 0, {});
@@ -273,10 +259,9 @@ struct Commands
     // Asked for the header alone: the drive's speeds come from page 2A.
     static void getPerformance(Drive &, Call &c)
     {
-        std::vector<uint8_t> out(8, 0);
-        put32(out, 0, 4);
-        out[4] = c.cdb[10] == 0x00 && (c.cdb[1] & 4) ? 2 : 0; // write performance
-        c.send(out, 8);
+        auto &v = c.answer(8, 8);
+        put32(v, 0, 4);
+        v[4] = c.cdb[10] == 0x00 && (c.cdb[1] & 4) ? 2 : 0; // write performance
     }
 
     static void setCdSpeed(Drive &d, Call &c)
@@ -296,8 +281,7 @@ struct Commands
 
     static void readBufferCapacity(Drive &d, Call &c)
     {
-        if (d.m_recording)
-            d.drainBuffer();
+        d.drainBuffer();
         auto &v = c.answer(12, be16(c.cdb + 7));
         put16(v, 0, 10);
         put32(v, 4, d.m_bufferBytes);
@@ -305,7 +289,6 @@ struct Commands
     }
 
     // ---- Reading the disc's structure ------------------------------------
-
     static void readDiscInformation(Drive &d, Call &c)
     {
         auto &v = c.answer(34, be16(c.cdb + 7));
@@ -321,21 +304,16 @@ struct Commands
         const int next = d.lastTrackNumber() + 1;
         int firstInLast = next, lastInLast = next;
         if (status == DiscStatus::complete && !d.m_tracks.empty()) {
-            const int s = d.m_sessions.empty() ? 1 : d.m_sessions.back().number;
-            firstInLast = 99;
-            lastInLast = 1;
-            for (const Track &t : d.m_tracks)
-                if (t.session == s) {
-                    firstInLast = std::min(firstInLast, t.number);
-                    lastInLast = std::max(lastInLast, t.number);
-                }
+            const int last = d.m_tracks.back().session;
+            firstInLast = std::find_if(d.m_tracks.begin(), d.m_tracks.end(), [last](const Track &t) { return t.session == last; })->number;
+            lastInLast = d.m_tracks.back().number;
         }
         v[4] = uint8_t(std::max(1, sessions));
         v[5] = uint8_t(firstInLast);
         v[6] = uint8_t(lastInLast);
         v[7] = 0x20 | (d.m_medium == Medium::dvdprw && d.m_formatted ? 3 : 0);
         if (d.isCd() && status != DiscStatus::complete) {
-            putMsf(v, 17, msfOf(d.m_sessions.empty() ? d.leadInStart() : d.nextWritable() - 4650));
+            putMsf(v, 17, msfOf(d.m_sessions.empty() ? leadInStart : d.nextWritable() - 4650));
             putMsf(v, 21, msfOf(d.capacity()));
         } else {
             put32(v, 16, 0xFFFFFFFF);
@@ -348,18 +326,26 @@ struct Commands
     {
         const unsigned address = be32(c.cdb + 2);
         const int next = d.lastTrackNumber() + 1;
-        const bool open = d.m_status != DiscStatus::complete && d.m_medium != Medium::dvdprw;
-        if (d.m_medium == Medium::dvdprw && (address == 1 || address == 0xFF))
-            return dvdPlusRwTrack(d, c);
+        const bool plusRw = d.m_medium == Medium::dvdprw;
+        const bool open = d.m_status != DiscStatus::complete && !plusRw;
+        const bool wholeDisc = plusRw && (address == 1 || address == 0xFF);
         const Track *track = nullptr;
         const bool invisible = open && (address == 0xFF || int(address) == next);
         for (const Track &t : d.m_tracks)
-            if (!invisible && t.number == int(address))
+            if (!invisible && !wholeDisc && t.number == int(address))
                 track = &t;
-        if (!track && !invisible)
+        if (!track && !invisible && !wholeDisc)
             return c.invalidField();
         auto &v = c.answer(36, be16(c.cdb + 7));
         put16(v, 0, 34);
+        if (wholeDisc) { // DVD+RW: one track over the whole disc
+            v[2] = v[3] = 1;
+            v[5] = 0x04;
+            v[6] = v[7] = 0x01;
+            put32(v, 16, unsigned(d.capacity()));
+            put32(v, 24, unsigned(d.capacity()));
+            return;
+        }
         if (track) {
             v[2] = uint8_t(track->number);
             v[3] = uint8_t(track->session);
@@ -382,17 +368,6 @@ struct Commands
         const int free = std::max(0, d.capacity() - nwa - (d.isCd() ? 150 : 0));
         put32(v, 16, unsigned(free));
         put32(v, 24, unsigned(d.m_reservedEnd > nwa ? d.m_reservedEnd - nwa : free));
-    }
-
-    static void dvdPlusRwTrack(Drive &d, Call &c)
-    {
-        auto &v = c.answer(36, be16(c.cdb + 7));
-        put16(v, 0, 34);
-        v[2] = v[3] = 1;
-        v[5] = 0x04;
-        v[6] = v[7] = 0x01;
-        put32(v, 16, unsigned(d.capacity()));
-        put32(v, 24, unsigned(d.capacity()));
     }
 
     static void readCapacity(Drive &d, Call &c)
@@ -439,7 +414,6 @@ struct Commands
         int format = c.cdb[2] & 0x0f;
         if (format == 0)
             format = c.cdb[9] >> 6;
-        const unsigned alloc = be16(c.cdb + 7);
         std::vector<uint8_t> out(4, 0);
         auto entry = [&out](int ctl, int number, int lba) {
             out.insert(out.end(), {0, uint8_t(0x10 | ctl), uint8_t(number), 0, uint8_t(unsigned(lba) >> 24),
@@ -449,15 +423,12 @@ struct Commands
             if (!d.isCd())
                 return c.invalidField();
             out.resize(28, 0);
-            put16(out, 0, 26);
             out[4] = 0x80 | 0x50 | 0x05;
             out[5] = 0x40;
             out[6] = uint8_t(0x80 | (d.m_medium == Medium::cdrw ? 0x40 : 0));
-            putMsf(out, 8, msfOf(d.leadInStart()));
+            putMsf(out, 8, msfOf(leadInStart));
             putMsf(out, 12, msfOf(d.capacity()));
-            return c.send(out, alloc);
-        }
-        if (format == 5) {
+        } else if (format == 5) {
             for (const auto &pack : d.m_cdText)
                 out.insert(out.end(), pack.begin(), pack.end());
         } else if (d.m_tracks.empty()) {
@@ -468,24 +439,22 @@ struct Commands
             for (const Track &t : d.m_tracks)
                 if (t.number >= c.cdb[6])
                     entry(t.control, t.number, t.start);
-            entry(d.m_tracks.back().control, 0xAA, d.m_sessions.empty() ? d.m_tracks.back().end : d.m_sessions.back().leadOut);
+            entry(d.m_tracks.back().control, 0xAA, d.m_sessions.back().leadOut);
         } else if (format == 1) {
-            const int last = d.m_sessions.empty() ? 1 : d.m_sessions.back().number;
+            // A disc with tracks has sessions; each session has tracks.
+            const int last = d.m_sessions.back().number;
             out[2] = 1;
             out[3] = uint8_t(last);
-            const auto first = std::find_if(d.m_tracks.begin(), d.m_tracks.end(), [last](const Track &t) { return t.session == last; });
-            const Track &t = first == d.m_tracks.end() ? d.m_tracks.front() : *first;
+            const Track &t = *std::find_if(d.m_tracks.begin(), d.m_tracks.end(), [last](const Track &t) { return t.session == last; });
             entry(t.control, t.number, t.start);
         } else if (format == 2) {
             out[2] = 1;
-            out[3] = uint8_t(d.m_sessions.empty() ? 1 : d.m_sessions.back().number);
+            out[3] = uint8_t(d.m_sessions.back().number);
             for (const Session &s : d.m_sessions) {
                 std::vector<const Track *> tracks;
                 for (const Track &t : d.m_tracks)
                     if (t.session == s.number)
                         tracks.push_back(&t);
-                if (tracks.empty())
-                    continue;
                 auto point = [&](int ctl, int pointCode, Msf p) {
                     out.insert(out.end(), {uint8_t(s.number), uint8_t(0x10 | ctl), 0, uint8_t(pointCode), 0, 0, 0, 0,
                                            uint8_t(p.m), uint8_t(p.s), uint8_t(p.f)});
@@ -500,7 +469,7 @@ struct Commands
             return c.invalidField();
         }
         put16(out, 0, unsigned(out.size() - 2));
-        c.send(out, alloc);
+        c.send(out, be16(c.cdb + 7));
     }
 
     // Formatted Q of one sector, as the disc's sub-channel carries it. The
@@ -509,45 +478,37 @@ struct Commands
     static std::array<uint8_t, 12> subQ(const Drive &d, int lba)
     {
         std::array<uint8_t, 12> q{};
-        const Track *t = d.trackAt(lba);
+        const Track &t = *d.trackAt(lba); // readCd has refused sectors off the disc
         const Msf abs = msfOf(lba);
-        const bool first = t && (lba == t->pregap || lba == t->start
-                                 || std::find(t->indexes.begin(), t->indexes.end(), lba) != t->indexes.end());
-        if (t && !first && !t->isrc.empty() && (lba - t->start) % 100 == 50 && lba >= t->start) {
-            q[0] = uint8_t(t->control << 4 | 3);
+        const bool first = lba == t.pregap || lba == t.start
+                           || std::find(t.indexes.begin(), t.indexes.end(), lba) != t.indexes.end();
+        if (!first && !t.isrc.empty() && (lba - t.start) % 100 == 50 && lba >= t.start) {
+            q[0] = uint8_t(t.control << 4 | 3);
             uint64_t bits = 0;
             for (int i = 0; i < 5; ++i)
-                bits = bits << 6 | sixBit(t->isrc[size_t(i)]);
+                bits = bits << 6 | sixBit(t.isrc[size_t(i)]);
             bits <<= 2;
             for (int i = 5; i < 12; ++i)
-                bits = bits << 4 | uint64_t(t->isrc[size_t(i)] - '0');
+                bits = bits << 4 | uint64_t(t.isrc[size_t(i)] - '0');
             bits <<= 4;
             for (int i = 0; i < 8; ++i)
                 q[size_t(1 + i)] = uint8_t(bits >> (56 - 8 * i));
             q[9] = bcd(abs.f);
-        } else if (t && !first && !d.m_mcn.empty() && (lba + 150) % 100 == 25) {
-            q[0] = uint8_t(t->control << 4 | 2);
+        } else if (!first && !d.m_mcn.empty() && (lba + 150) % 100 == 25) {
+            q[0] = uint8_t(t.control << 4 | 2);
             for (int i = 0; i < 13; ++i) {
                 const uint8_t digit = uint8_t(d.m_mcn[size_t(i)] - '0');
                 q[size_t(1 + i / 2)] |= i % 2 ? digit : uint8_t(digit << 4);
             }
             q[9] = bcd(abs.f);
         } else {
-            q[0] = uint8_t((t ? t->control : 0) << 4 | 1);
-            int index = 1, rel = 0;
-            if (t) {
-                if (lba < t->start) {
-                    index = 0;
-                    rel = t->start - lba;
-                } else {
-                    rel = lba - t->start;
-                    for (int at : t->indexes)
-                        if (lba >= at)
-                            ++index;
-                }
-            }
-            const Msf r = msfOf(rel - 150);
-            q[1] = bcd(t ? t->number : 0);
+            q[0] = uint8_t(t.control << 4 | 1);
+            int index = lba < t.start ? 0 : 1;
+            for (int at : t.indexes)
+                if (lba >= at)
+                    ++index;
+            const Msf r = msfOf(std::abs(lba - t.start) - 150); // counts down through the pre-gap
+            q[1] = bcd(t.number);
             q[2] = bcd(index);
             q[3] = bcd(r.m), q[4] = bcd(r.s), q[5] = bcd(r.f);
             q[7] = bcd(abs.m), q[8] = bcd(abs.s), q[9] = bcd(abs.f);
@@ -559,7 +520,6 @@ struct Commands
     }
 
     // ---- Reading sectors ------------------------------------------------
-
     // Refuses a sector that isn't on the disc, isn't of the kind asked for
     // (audio or data) or can't be read.
     static bool readable(const Drive &d, Call &c, int lba, bool audio)
@@ -597,7 +557,6 @@ struct Commands
         const int lba = int(be32(c.cdb + 2));
         const unsigned count = be24(c.cdb + 6);
         const int expected = (c.cdb[1] >> 2) & 7;
-        const uint8_t flags = c.cdb[9];
         const int sub = c.cdb[10] & 7;
         if (!d.isCd() || expected == 2) // asked for data
             return c.wrongMode();
@@ -608,24 +567,16 @@ struct Commands
             const int sector = lba + int(i);
             if (!readable(d, c, sector, true))
                 return;
-            const Track *t = d.trackAt(sector);
             if (i % 64 == 0)
                 slots = d.readSlots(sector, std::min(64u, count - i));
             const auto slot = slots.begin() + ptrdiff_t(i % 64) * 2352;
-            std::vector<uint8_t> out;
-            if (flags & 0xF8)
-                out.assign(slot, slot + 2352);
-            if (sub == 1 || sub == 4) {
-                const std::array<uint8_t, 12> q = subQ(d, sector);
-                const bool pause = sector < t->start;
-                for (int b = 0; b < 96; ++b) {
-                    uint8_t symbol = 0;
-                    if (sub == 1)
-                        symbol = uint8_t((pause ? 0x80 : 0) | (q[size_t(b / 8)] & (0x80 >> (b % 8)) ? 0x40 : 0));
-                    out.push_back(symbol);
-                }
+            std::vector<uint8_t> out(slot, slot + 2352);
+            const std::array<uint8_t, 12> q = subQ(d, sector);
+            if (sub == 1 || sub == 4) { // P and Q in each symbol's top bits; R-W stay blank
+                const bool pause = sector < d.trackAt(sector)->start;
+                for (int b = 0; b < 96; ++b)
+                    out.push_back(sub == 4 ? 0 : uint8_t((pause ? 0x80 : 0) | (q[size_t(b / 8)] & (0x80 >> (b % 8)) ? 0x40 : 0)));
             } else if (sub == 2) {
-                const std::array<uint8_t, 12> q = subQ(d, sector);
                 out.insert(out.end(), q.begin(), q.end());
                 out.insert(out.end(), 4, 0);
             }
@@ -643,7 +594,7 @@ struct Commands
         const int format = c.cdb[3];
         if (format != 2 && format != 3)
             return c.invalidField();
-        std::vector<uint8_t> out(24, 0);
+        auto &out = c.answer(24, be16(c.cdb + 7));
         out[1] = 0x15;
         out[3] = 20;
         out[4] = uint8_t(format);
@@ -660,11 +611,9 @@ struct Commands
                     std::memcpy(&out[9], t.isrc.data(), 12);
                 }
             }
-        c.send(out, be16(c.cdb + 7));
     }
 
     // ---- Writing --------------------------------------------------------
-
     static int writeType(const Drive &d) { return d.m_page05[2] & 0x0f; }
 
     static bool canWrite(Drive &d, Call &c)
@@ -691,9 +640,7 @@ struct Commands
         d.m_writeNext = d.m_cue[1].lba;
         d.m_writing = true;
         d.m_sessionDirty = false;
-        d.m_test = d.m_page05[2] & 0x10;
-        d.m_bufe = d.m_page05[2] & 0x40;
-        d.startRecording(d.m_writeSpeed);
+        d.startRecording(d.m_page05[2] & 0x10, d.m_page05[2] & 0x40);
     }
 
     // The sheet's entries into cue points and tracks; false when it doesn't
@@ -701,8 +648,8 @@ struct Commands
     static bool readCueSheet(Drive &d, const uint8_t *p, unsigned n, std::vector<Track> &tracks)
     {
         d.m_cue.clear();
-        d.m_cueIsrc.clear();
         d.m_cueMcn.clear();
+        std::vector<std::pair<int, std::string>> isrcs; // track, ISRC
         for (unsigned i = 0; i < n; i += 8, p += 8) {
             const int adr = p[0] & 0x0f;
             if ((adr == 2 || adr == 3) && i + 8 >= n) // each takes two entries
@@ -710,7 +657,7 @@ struct Commands
             if (adr == 2)
                 d.m_cueMcn = std::string(reinterpret_cast<const char *>(p + 1), 7) + std::string(reinterpret_cast<const char *>(p + 9), 6);
             else if (adr == 3)
-                d.m_cueIsrc.emplace_back(p[1], std::string(reinterpret_cast<const char *>(p + 2), 6) + std::string(reinterpret_cast<const char *>(p + 10), 6));
+                isrcs.emplace_back(p[1], std::string(reinterpret_cast<const char *>(p + 2), 6) + std::string(reinterpret_cast<const char *>(p + 10), 6));
             else if (adr == 1)
                 d.m_cue.push_back({p[1], p[2], p[3], lbaOf(p[5], p[6], p[7]), uint8_t(p[0] >> 4)});
             else
@@ -727,14 +674,13 @@ struct Commands
             if (tracks.empty() || tracks.back().number != p.track) {
                 if (!tracks.empty() && p.track != tracks.back().number + 1)
                     return false;
-                Track t;
+                Track &t = tracks.emplace_back();
                 t.number = p.track;
                 t.session = int(d.m_sessions.size()) + 1;
                 t.pregap = p.lba;
                 t.start = p.index == 0 ? -1 : p.lba;
                 t.control = p.ctl & 0x0f;
                 t.audio = !(t.control & 4);
-                tracks.push_back(t);
             } else if (p.index == 1) {
                 tracks.back().start = p.lba;
             } else if (p.index >= 2) {
@@ -745,7 +691,7 @@ struct Commands
             tracks[i].end = i + 1 < tracks.size() ? tracks[i + 1].pregap : d.m_cue.back().lba;
             if (tracks[i].start < 0 || tracks[i].end <= tracks[i].start)
                 return false;
-            for (const auto &[number, isrc] : d.m_cueIsrc)
+            for (const auto &[number, isrc] : isrcs)
                 if (number == tracks[i].number)
                     tracks[i].isrc = isrc;
         }
@@ -803,7 +749,7 @@ struct Commands
         if (sao && d.m_cue.empty())
             return c.outOfSequence();
         if (sao && lba < -150) {
-            if (blockBytes != 96 || lba < d.leadInStart() || !(d.m_cue.front().form & 0x40) || !takeLeadIn(d, c.data, count))
+            if (blockBytes != 96 || lba < leadInStart || !(d.m_cue.front().form & 0x40) || !takeLeadIn(d, c.data, count))
                 return c.badParameters();
             if (!d.feedBuffer(c.length, c.r))
                 abortWrite(d);
@@ -862,11 +808,8 @@ struct Commands
             t.isrc.assign(reinterpret_cast<const char *>(&d.m_page05[33]), 12);
         if (d.isCd() && (d.m_page05[16] & 0x80))
             d.m_cueMcn.assign(reinterpret_cast<const char *>(&d.m_page05[17]), 13);
-        if (d.m_pending.empty()) {
-            d.m_test = d.m_page05[2] & 0x10;
-            d.m_bufe = d.m_page05[2] & 0x40;
-            d.startRecording(d.m_writeSpeed);
-        }
+        if (d.m_pending.empty())
+            d.startRecording(d.m_page05[2] & 0x10, d.m_page05[2] & 0x40);
         d.m_pending.push_back(t);
         d.m_writeNext = lba;
         d.m_writing = true;
@@ -876,11 +819,8 @@ struct Commands
     {
         if (lba < 0 || lba + int(count) > d.capacity() || c.length != count * 2048)
             return c.badAddress();
-        if (!d.m_recording) {
-            d.m_test = false;
-            d.m_bufe = true;
-            d.startRecording(d.m_writeSpeed);
-        }
+        if (!d.m_recording)
+            d.startRecording(false, true);
         d.writeSlots(lba, c.data, 2048, count);
         d.m_writeNext = std::max(d.m_writeNext, lba + int(count));
         d.feedBuffer(c.length, c.r);
@@ -895,21 +835,24 @@ struct Commands
             d.m_status = DiscStatus::complete;
             d.saveDisc();
         }
+        endSession(d, "aborted");
+    }
+
+    // The open session is over, on the disc or not.
+    static void endSession(Drive &d, const std::string &what)
+    {
         d.m_pending.clear();
         d.m_cue.clear();
+        d.m_pendingText.clear();
         d.m_writing = false;
-        d.finishRecording("aborted");
+        d.finishRecording(what);
     }
 
     static void commitSession(Drive &d, const std::string &what)
     {
         d.m_writing = false;
-        if (d.m_test) {
-            d.m_pending.clear();
-            d.m_cue.clear();
-            d.finishRecording(what + " test");
-            return;
-        }
+        if (d.m_test)
+            return endSession(d, what + " test");
         if (d.m_pending.empty())
             return;
         d.m_sessions.push_back(Session{int(d.m_sessions.size()) + 1, d.m_pending.back().end});
@@ -918,22 +861,18 @@ struct Commands
             d.m_mcn = d.m_cueMcn;
         if (!d.m_pendingText.empty())
             d.m_cdText = d.m_pendingText;
-        const bool multi = (d.m_page05[3] >> 6) == 3;
-        d.m_status = multi ? DiscStatus::appendable : DiscStatus::complete;
-        d.m_pending.clear();
-        d.m_cue.clear();
-        d.m_pendingText.clear();
+        const bool multiSession = (d.m_page05[3] >> 6) == 3;
+        d.m_status = multiSession ? DiscStatus::appendable : DiscStatus::complete;
         d.m_reservedEnd = 0;
         d.saveDisc();
-        d.finishRecording(what);
+        endSession(d, what);
     }
 
     static void synchronizeCache(Drive &d, Call &c)
     {
         if (d.m_medium == Medium::dvdprw) {
             if (d.m_recording) {
-                Track t;
-                t.start = t.pregap = 0;
+                Track t; // one data track from LBA 0 to the furthest write
                 t.end = std::max(d.m_writeNext, d.m_tracks.empty() ? 0 : d.m_tracks.front().end);
                 t.control = 4;
                 t.audio = false;
@@ -956,8 +895,7 @@ struct Commands
         }
         // On CD, track-at-once ends each track with a flush.
         if (d.isCd()) {
-            if (!d.m_pending.empty())
-                d.m_pending.back().end = d.m_writeNext;
+            d.m_pending.back().end = d.m_writeNext;
             d.m_writing = false;
             return;
         }
@@ -971,9 +909,7 @@ struct Commands
 
     static void closeTrackSession(Drive &d, Call &c)
     {
-        const int function = c.cdb[2] & 7;
-        if (function != 1 && function != 2 && function != 5 && function != 6)
-            return c.invalidField();
+        const int function = c.cdb[2] & 7; // 1 closes the track; 2, 5 and 6 the session, 6 finalizing it
         const bool wasWriting = d.m_writing && !d.m_pending.empty();
         if (wasWriting) {
             d.m_pending.back().end = d.m_writeNext;
@@ -1006,9 +942,7 @@ struct Commands
     {
         if (d.m_medium != Medium::cdrw)
             return c.fail(0x05, 0x30, 0x05); // cannot write medium, incompatible format
-        const int type = c.cdb[1] & 7;
-        if (type > 1)
-            return c.invalidField();
+        const int type = c.cdb[1] & 7; // 0 full, 1 minimal
         // A full blank rewrites the whole disc at 10x; a minimal one only the
         // lead-in and the table of contents.
         d.freshDisc(Medium::cdrw);
@@ -1071,32 +1005,24 @@ struct Commands
             {0xBB, false, setCdSpeed},
             {0xBE, true, readCd},
         };
-        for (const Entry &e : table)
-            if (e.opcode == opcode)
-                return &e;
-        return nullptr;
+        const Entry *e = std::find_if(std::begin(table), std::end(table), [opcode](const Entry &e) { return e.opcode == opcode; });
+        return e == std::end(table) ? nullptr : e;
     }
 };
 
-Result Drive::execute(const uint8_t *cdb, unsigned cdbLen, Direction dir, uint8_t *data, unsigned length,
-                      unsigned timeoutMs)
+Result Drive::execute(const uint8_t *cdb, unsigned cdbLen, Direction dir, uint8_t *data, unsigned length)
 {
     std::lock_guard lock(m_mutex);
     Call c{cdb, data, length, {}, {}, 0};
-    if (m_gone) {
-        c.r.gone = true;
-        return c.r;
-    }
     const uint8_t op = cdbLen > 0 ? cdb[0] : 0xff;
-    const bool isWrite = op == 0x2A;
     const Commands::Entry *entry = Commands::find(op);
 
     if (m_fault != Fault::none) {
         // A drive spinning up says so to whoever polls it with TEST UNIT READY,
         // and turns away whatever needs the disc meanwhile.
         const bool counts = m_fault == Fault::becomingReady ? op == 0x00
-                            : m_fault == Fault::mediumRemoved ? isWrite || op == 0xBE
-                                                              : isWrite;
+                            : m_fault == Fault::mediumRemoved ? op == 0xBE
+                                                              : op == 0x2A;
         if (m_fault == Fault::becomingReady && m_faultAfter == 0 && !counts && entry && entry->needsMedium) {
             c.fail(0x02, 0x04, 0x01);
             return c.r;
@@ -1107,45 +1033,27 @@ Result Drive::execute(const uint8_t *cdb, unsigned cdbLen, Direction dir, uint8_
             const Fault fault = m_fault;
             if (m_faultCount > 0 && --m_faultCount == 0)
                 m_fault = Fault::none;
-            switch (fault) {
-            case Fault::writeError:
+            if (fault == Fault::writeError) {
                 c.fail(0x03, 0x0C, 0x00);
                 Commands::abortWrite(*this);
-                return c.r;
-            case Fault::mediumRemoved:
-                if (isWrite)
-                    Commands::abortWrite(*this);
-                m_trayOpen = true;
-                m_mediaEvent = true;
+            } else if (fault == Fault::mediumRemoved) {
+                m_trayOpen = m_mediaEvent = true;
                 saveDisc();
                 c.fail(0x02, 0x3A, 0x02);
-                return c.r;
-            case Fault::becomingReady:
-                c.fail(0x02, 0x04, 0x01);
-                return c.r;
-            case Fault::timeout:
-                sleepScaled(timeoutMs / 1000.0);
-                c.r.timedOut = true;
-                return c.r;
-            case Fault::underrun:
-                m_filledOnce = true;
-                m_fill = 0;
-                break;
-            case Fault::vanish:
-                m_gone = true;
-                m_writing = false;
-                c.r.gone = true;
-                return c.r;
-            default: break;
+            } else {
+                c.fail(0x02, 0x04, 0x01); // becoming ready
             }
+            return c.r;
         }
     }
 
     if (!entry) {
         c.fail(0x05, 0x20, 0x00); // invalid command operation code
-    } else if (m_busyUntil > std::chrono::steady_clock::now() && op != 0x12 && op != 0x4A && op != 0x46) {
-        c.fail(0x02, 0x04, 0x07);
-        c.r.sense.progress = int(Commands::progress(*this));
+    } else if (const auto now = std::chrono::steady_clock::now(); m_busyUntil > now && op != 0x12 && op != 0x4A && op != 0x46) {
+        c.fail(0x02, 0x04, 0x07); // operation in progress, and how far it got
+        const double all = std::chrono::duration<double>(m_busyUntil - m_busyFrom).count();
+        const double done = std::chrono::duration<double>(now - m_busyFrom).count();
+        c.r.sense.progress = all > 0 ? int(std::clamp(done / all, 0.0, 1.0) * 65535) : 0;
     } else if (m_unitAttention && op != 0x12 && op != 0x4A) {
         m_unitAttention = false;
         c.fail(0x06, 0x28, 0x00); // not ready to ready change, medium may have changed
@@ -1154,25 +1062,12 @@ Result Drive::execute(const uint8_t *cdb, unsigned cdbLen, Direction dir, uint8_
     } else {
         entry->fn(*this, c);
     }
-    // TANDOR_MMC_TRACE=1 lists every command, as a drive's bus analyser would.
-    static const bool trace = std::getenv("TANDOR_MMC_TRACE") != nullptr;
-    if (trace)
-        std::fprintf(stderr, "mmc %s %.3f %02X -> %d %X/%02X/%02X %d+%u\n", m_device.c_str(),
-                     std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(), op,
-                     c.r.status, c.r.sense.key, c.r.sense.asc, c.r.sense.ascq, cdbLen >= 6 ? int(be32(cdb + 2)) : 0,
-                     length);
     if (dir == Direction::fromDrive && c.r.status == 0 && !c.reply.empty()) {
         const unsigned n = std::min<unsigned>({unsigned(c.reply.size()), c.allocation, length});
         std::memcpy(data, c.reply.data(), n);
         c.r.transferred = n;
     }
     return c.r;
-}
-
-void Drive::closedWhileWriting()
-{
-    if (m_writing || !m_pending.empty())
-        Commands::abortWrite(*this);
 }
 
 } // namespace mmc

@@ -1,15 +1,12 @@
 #include "MmcDrive.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
-#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
@@ -64,14 +61,6 @@ bool parseMedium(const std::string &name, Medium &out)
 Drive::Drive(std::string device, std::string folder, Medium medium, bool keepDisc)
     : m_device(std::move(device)), m_folder(std::move(folder))
 {
-    ::mkdir(m_folder.c_str(), 0755);
-    // The write parameters page as a drive starts: track at once, data.
-    m_page05[0] = 0x05;
-    m_page05[1] = 0x32;
-    m_page05[2] = 0x01;
-    m_page05[3] = 0x04;
-    m_page05[4] = 0x08;
-    m_page05[15] = 150;
     std::ifstream conf(m_folder + "/drive.conf");
     for (std::string line; std::getline(conf, line);) {
         const auto eq = line.find('=');
@@ -83,16 +72,12 @@ Drive::Drive(std::string device, std::string folder, Medium medium, bool keepDis
             m_timeFactor = value;
         else if (key == "buffer_kib" && value >= 64)
             m_bufferBytes = unsigned(value) * 1024;
-        else if (key == "burnfree")
-            m_burnFree = value != 0;
     }
     if (keepDisc)
         loadDisc();
     else
         freshDisc(medium);
 }
-
-// ---- State folder ----------------------------------------------------------
 
 void Drive::freshDisc(Medium medium)
 {
@@ -246,20 +231,15 @@ void Drive::writeSlots(int lba, const uint8_t *in, unsigned blockBytes, unsigned
     ::close(fd);
 }
 
-// ---- Medium facts ----------------------------------------------------------
-
 bool Drive::isCd() const { return m_medium == Medium::cdr || m_medium == Medium::cdrw; }
 
 int Drive::profile() const { return factsOf(m_medium).profile; }
 int Drive::capacity() const { return factsOf(m_medium).capacity; }
-int Drive::leadInStart() const { return -12375; } // 97:15:00
 std::vector<int> Drive::writeSpeeds() const
 {
     const MediumFacts &f = factsOf(m_medium);
     return {f.speeds, std::find(f.speeds, std::end(f.speeds), 0)};
 }
-
-// ---- Buffer model ----------------------------------------------------------
 
 void Drive::sleepScaled(double realSeconds)
 {
@@ -267,16 +247,18 @@ void Drive::sleepScaled(double realSeconds)
         std::this_thread::sleep_for(std::chrono::duration<double>(realSeconds / m_timeFactor));
 }
 
-void Drive::startRecording(int speedKBs)
+void Drive::startRecording(bool test, bool bufe)
 {
     const std::vector<int> speeds = writeSpeeds();
     int speed = speeds.empty() ? 176 : speeds.front();
-    if (speedKBs > 0 && speedKBs < 0xFFFF)
+    if (m_writeSpeed > 0 && m_writeSpeed < 0xFFFF)
         for (int s : speeds)
-            if (s <= speedKBs + speedKBs / 20) {
+            if (s <= m_writeSpeed + m_writeSpeed / 20) {
                 speed = s;
                 break;
             }
+    m_test = test;
+    m_bufe = bufe;
     m_recording = true;
     m_fill = 0;
     m_filledOnce = false;
@@ -308,7 +290,7 @@ bool Drive::feedBuffer(unsigned bytes, Result &r)
     if (m_filledOnce) {
         m_lowestFill = std::min(m_lowestFill, m_fill / m_bufferBytes);
         if (m_fill <= 0) {
-            if (m_bufe && m_burnFree) {
+            if (m_bufe) {
                 ++m_burnFreeEvents; // the drive pauses and links on
                 m_filledOnce = false;
             } else {
@@ -348,8 +330,6 @@ void Drive::finishRecording(const std::string &what)
     appendWriteLog(line);
 }
 
-// ---- Tracks ----------------------------------------------------------------
-
 const Track *Drive::trackAt(int lba) const
 {
     for (const Track &t : m_tracks)
@@ -360,10 +340,9 @@ const Track *Drive::trackAt(int lba) const
 
 int Drive::lastTrackNumber() const
 {
-    int n = m_tracks.empty() ? 0 : m_tracks.back().number;
     if (!m_pending.empty())
-        n = m_pending.back().number;
-    return n;
+        return m_pending.back().number;
+    return m_tracks.empty() ? 0 : m_tracks.back().number;
 }
 
 int Drive::nextWritable() const
@@ -378,8 +357,6 @@ int Drive::nextWritable() const
     return leadOut + (m_sessions.size() == 1 ? 11400 : 6900);
 }
 
-// ---- Control ---------------------------------------------------------------
-
 void Drive::opened()
 {
     std::lock_guard lock(m_mutex);
@@ -390,34 +367,13 @@ void Drive::opened()
 void Drive::closed()
 {
     std::lock_guard lock(m_mutex);
-    if (m_handles > 0 && --m_handles == 0)
-        closedWhileWriting();
-}
-
-bool Drive::gone() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_gone;
+    --m_handles; // only handles opened() are closed
 }
 
 int Drive::trayStatus() const
 {
     std::lock_guard lock(m_mutex);
-    if (m_trayOpen)
-        return 2;
-    return m_medium == Medium::none ? 1 : 4;
-}
-
-void Drive::openTray()
-{
-    std::lock_guard lock(m_mutex);
-    if (m_trayOpen)
-        return;
-    m_trayOpen = true;
-    m_writing = false;
-    m_pending.clear();
-    m_mediaEvent = true;
-    saveDisc();
+    return m_trayOpen ? 2 : m_medium == Medium::none ? 1 : 4;
 }
 
 void Drive::closeTray()
@@ -432,12 +388,12 @@ void Drive::closeTray()
 
 void Drive::insert(Medium medium)
 {
-    openTray();
-    {
-        std::lock_guard lock(m_mutex);
-        freshDisc(medium);
-    }
-    closeTray();
+    std::lock_guard lock(m_mutex);
+    m_writing = false;
+    m_pending.clear();
+    m_trayOpen = false;
+    m_unitAttention = m_mediaEvent = true;
+    freshDisc(medium);
 }
 
 void Drive::arm(Fault fault, int afterCommands, int count)

@@ -13,10 +13,9 @@
 //   cdtext.bin   the CD-Text packs found in the lead-in, 18 bytes each
 //   writes.log   one line per recording: mode, test write, BUFE, speed,
 //                lowest buffer fill, underruns, BURN-Free events
-//   drive.conf   optional settings a test writes before the drive is made:
+//   drive.conf   optional settings written before the drive is made:
 //                time_factor=N (recording, and the waits of the programs
-//                driving it, N times faster than real time),
-//                buffer_kib=N, burnfree=0 (a drive without underrun protection)
+//                driving it, N times faster than real time), buffer_kib=N
 //
 // Threading: a drive serialises its commands with its own mutex, as a real
 // drive handles one command at a time; commands that take time (a full
@@ -62,11 +61,8 @@ struct Session
 enum class Fault {
     none,
     writeError,       // a WRITE fails with MEDIUM ERROR, write error
-    mediumRemoved,    // the disc leaves the drive during a WRITE or a READ CD
+    mediumRemoved,    // the disc leaves the drive during a READ CD
     becomingReady,    // NOT READY, becoming ready, to `count` TEST UNIT READYs and what needs the disc
-    timeout,          // the command never answers: the caller's timeout ends it
-    vanish,           // the device disappears: every call fails with ENODEV
-    underrun,         // the host falls behind: the buffer runs dry at a WRITE
     // Damage to sectors of the disc (Drive::damage), not to one command:
     unreadable,       // READ CD and READ(10) of them fail with MEDIUM ERROR, unrecovered read error
     unstable,         // they read back different bytes every time
@@ -83,8 +79,6 @@ struct Result
     uint8_t status = 0; // 0 GOOD, 2 CHECK CONDITION
     Sense sense;
     unsigned transferred = 0; // bytes moved to or from the host
-    bool timedOut = false;
-    bool gone = false;
 };
 
 enum class Direction { none, toDrive, fromDrive };
@@ -99,19 +93,16 @@ public:
     const std::string &device() const { return m_device; }
     const std::string &folder() const { return m_folder; }
 
-    Result execute(const uint8_t *cdb, unsigned cdbLen, Direction dir, uint8_t *data, unsigned length,
-                   unsigned timeoutMs);
+    Result execute(const uint8_t *cdb, unsigned cdbLen, Direction dir, uint8_t *data, unsigned length);
 
     // The device was opened by a process: the disc is read again from the
     // folder when no handle was open, so another process's burn shows.
     void opened();
     void closed();
-    bool gone() const;
     // CDROM_DRIVE_STATUS: 1 no disc, 2 tray open, 4 disc ok.
     int trayStatus() const;
 
     // Control, as a person at the drive would: a test calls these directly.
-    void openTray();
     void closeTray();
     // Opens the tray, puts a fresh disc of `medium` in and closes it.
     void insert(Medium medium);
@@ -123,9 +114,6 @@ public:
 
 private:
     friend struct Commands;
-
-    // The last handle went while a recording was open: it broke off.
-    void closedWhileWriting();
 
     // State folder.
     void loadDisc();
@@ -142,11 +130,10 @@ private:
     bool isCd() const;
     int profile() const;
     int capacity() const;     // user-addressable sectors
-    int leadInStart() const;  // ATIP lead-in LBA on CD-R/RW
     std::vector<int> writeSpeeds() const; // kB/s, fastest first
 
-    // Buffer model.
-    void startRecording(int speedKBs);
+    // Buffer model. A recording starts at the speed asked for (m_writeSpeed).
+    void startRecording(bool test, bool bufe);
     bool feedBuffer(unsigned bytes, Result &r); // false: underrun stopped the write
     void drainBuffer();
     void finishRecording(const std::string &what);
@@ -162,7 +149,6 @@ private:
     int m_handles = 0;
     double m_timeFactor = 1;
     unsigned m_bufferBytes = 4u << 20;
-    bool m_burnFree = true; // the drive offers underrun protection
 
     // Tray and disc.
     bool m_trayOpen = false;
@@ -175,7 +161,6 @@ private:
     std::vector<std::array<uint8_t, 18>> m_cdText;
     bool m_unitAttention = false;  // the next command learns of a medium change
     bool m_mediaEvent = false;     // for GET EVENT STATUS NOTIFICATION
-    bool m_gone = false;
 
     // Faults.
     Fault m_fault = Fault::none;
@@ -188,7 +173,8 @@ private:
     std::chrono::steady_clock::time_point m_busyFrom, m_busyUntil;
 
     // Writing.
-    std::array<uint8_t, 64> m_page05{};
+    // The write parameters page as a drive starts: track at once, data.
+    std::array<uint8_t, 64> m_page05{0x05, 0x32, 0x01, 0x04, 0x08, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 150};
     int m_writeSpeed = 0; // kB/s as asked
     struct CuePoint
     {
@@ -196,7 +182,6 @@ private:
         uint8_t ctl;
     };
     std::vector<CuePoint> m_cue;
-    std::vector<std::pair<int, std::string>> m_cueIsrc;
     std::string m_cueMcn;
     int m_writeNext = 0;           // next LBA the host must write
     bool m_writing = false;        // a track or session is open
@@ -216,19 +201,8 @@ private:
     bool m_test = false, m_bufe = false;
 };
 
-// Parses TANDOR_EMULATED_DRIVES ("DEVICE=MEDIUM@FOLDER;..."); entries that
-// don't parse are skipped with a line on stderr.
-struct Entry
-{
-    std::string device, folder;
-    Medium medium = Medium::none;
-    bool keepDisc = false;
-};
-std::vector<Entry> parseEntries(const char *text);
-
 // The drives of this process, made from TANDOR_EMULATED_DRIVES on first use.
 // nullptr for a path that is not an emulated device.
 Drive *driveFor(const char *path);
-Drive *driveForFd(int fd);
 
 } // namespace mmc

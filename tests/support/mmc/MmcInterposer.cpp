@@ -17,11 +17,8 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <linux/cdrom.h>
-#include <linux/fs.h>
 #include <scsi/scsi.h>
-#include <scsi/scsi_ioctl.h>
 #include <scsi/sg.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -30,7 +27,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdarg>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -41,15 +37,22 @@
 
 namespace mmc {
 
+namespace {
+
+struct Entry
+{
+    std::string device, folder;
+    Medium medium = Medium::none;
+    bool keepDisc = false;
+};
+
+// TANDOR_EMULATED_DRIVES, "DEVICE=MEDIUM@FOLDER;...": an entry that doesn't
+// parse is skipped.
 std::vector<Entry> parseEntries(const char *text)
 {
     std::vector<Entry> entries;
-    if (!text)
-        return entries;
     std::stringstream all(text);
     for (std::string item; std::getline(all, item, ';');) {
-        if (item.empty())
-            continue;
         const auto eq = item.find('='), at = item.find('@');
         Entry e;
         std::string medium;
@@ -59,31 +62,27 @@ std::vector<Entry> parseEntries(const char *text)
             e.folder = item.substr(at + 1);
         }
         e.keepDisc = medium == "disc";
-        if (e.device.empty() || e.device[0] != '/' || e.folder.empty()
-            || (!e.keepDisc && !parseMedium(medium, e.medium))) {
-            std::fprintf(stderr, "TANDOR_EMULATED_DRIVES: can't use \"%s\"; write DEVICE=MEDIUM@FOLDER\n",
-                         item.c_str());
-            continue;
-        }
-        entries.push_back(e);
+        if (e.device.starts_with('/') && !e.folder.empty() && (e.keepDisc || parseMedium(medium, e.medium)))
+            entries.push_back(e);
+        else if (!item.empty()) // a typo in a script would otherwise leave a drive missing unexplained
+            std::fprintf(stderr, "TANDOR_EMULATED_DRIVES: can't use \"%s\"; write DEVICE=MEDIUM@FOLDER\n", item.c_str());
     }
     return entries;
 }
-
-namespace {
 
 struct Registry
 {
     std::mutex mutex;
     std::string text; // TANDOR_EMULATED_DRIVES as last read
-    std::map<std::string, std::unique_ptr<Drive>> drives;
-    std::map<std::string, std::string> made; // device → the entry it was made from
+    // Every drive made, by the entry it was made from. None is freed: a
+    // descriptor opened before a new configuration may still be in use.
+    std::map<std::string, std::unique_ptr<Drive>> made;
+    std::map<std::string, Drive *> drives; // by device, as last configured
     static constexpr int maxFd = 65536;
     std::atomic<Drive *> byFd[maxFd] = {};
-    std::map<Drive *, int> reserved;
-    // Drives replaced by a new configuration: a descriptor opened before may
-    // still be in use on another thread, so they are never freed.
-    std::vector<std::unique_ptr<Drive>> retired;
+    // SG_SET_RESERVED_SIZE, clamped as the sg driver does. One for all
+    // drives: a program sets the same size on each before it reads it back.
+    std::atomic<int> reserved = 65536;
 };
 
 Registry &registry()
@@ -92,7 +91,9 @@ Registry &registry()
     return *r;
 }
 
-Drive *lookup(const char *path)
+} // namespace
+
+Drive *driveFor(const char *path)
 {
     if (!path || std::strncmp(path, "/dev/", 5) != 0)
         return nullptr;
@@ -109,19 +110,17 @@ Drive *lookup(const char *path)
     if (r.text != env) {
         r.text = env;
         for (const Entry &e : parseEntries(env)) {
-            const std::string key = e.folder + '\n' + mediumName(e.medium) + (e.keepDisc ? "+" : "");
-            auto &drive = r.drives[e.device];
-            if (!drive || r.made[e.device] != key) {
-                if (drive)
-                    r.retired.push_back(std::move(drive));
+            auto &drive = r.made[e.device + '=' + (e.keepDisc ? "disc" : mediumName(e.medium)) + '@' + e.folder];
+            if (!drive)
                 drive.reset(new Drive(e.device, e.folder, e.medium, e.keepDisc));
-                r.made[e.device] = key;
-            }
+            r.drives[e.device] = drive.get();
         }
     }
     const auto it = r.drives.find(path);
-    return it == r.drives.end() ? nullptr : it->second.get();
+    return it == r.drives.end() ? nullptr : it->second;
 }
+
+namespace {
 
 template <class F>
 F next(const char *name) { return reinterpret_cast<F>(dlsym(RTLD_NEXT, name)); }
@@ -129,10 +128,7 @@ F next(const char *name) { return reinterpret_cast<F>(dlsym(RTLD_NEXT, name)); }
 int minorOf(const Drive &d)
 {
     const std::string &dev = d.device();
-    size_t i = dev.size();
-    while (i > 0 && dev[i - 1] >= '0' && dev[i - 1] <= '9')
-        --i;
-    return i < dev.size() ? std::atoi(dev.c_str() + i) : 200;
+    return std::atoi(dev.c_str() + dev.find_last_not_of("0123456789") + 1);
 }
 
 void fillStat(const Drive &d, struct stat *st)
@@ -150,10 +146,6 @@ void fillStat(const Drive &d, struct stat *st)
 
 int openDrive(Drive *d, int flags)
 {
-    if (d->gone()) {
-        errno = ENOENT;
-        return -1;
-    }
     // A real file stands for the device, so fcntl locks and close work as
     // on a node, and two processes that open the drive see each other's locks.
     static const auto realOpen = next<int (*)(const char *, int, ...)>("open");
@@ -167,17 +159,11 @@ int openDrive(Drive *d, int flags)
     return fd;
 }
 
-mode_t modeArg(int flags, va_list args) { return (flags & (O_CREAT | O_TMPFILE)) ? mode_t(va_arg(args, int)) : 0; }
-
 // Set on a thread once it has sent a command to an emulated drive.
 thread_local bool drivesThread = false;
 
 int scsiIo(Drive *d, sg_io_hdr_t *h)
 {
-    if (!h || h->interface_id != 'S' || h->iovec_count != 0) {
-        errno = EINVAL;
-        return -1;
-    }
     Direction dir = Direction::none;
     if (h->dxfer_direction == SG_DXFER_TO_DEV)
         dir = Direction::toDrive;
@@ -187,20 +173,16 @@ int scsiIo(Drive *d, sg_io_hdr_t *h)
     if (dir == Direction::fromDrive && length > 0)
         std::memset(h->dxferp, 0, length);
     drivesThread = true;
-    const Result r = d->execute(h->cmdp, h->cmd_len, dir, static_cast<uint8_t *>(h->dxferp), length, h->timeout);
-    if (r.gone) {
-        errno = ENODEV;
-        return -1;
-    }
+    const Result r = d->execute(h->cmdp, h->cmd_len, dir, static_cast<uint8_t *>(h->dxferp), length);
     h->status = r.status;
     h->masked_status = uint8_t(r.status >> 1);
     h->msg_status = 0;
-    h->host_status = r.timedOut ? 0x03 : 0; // DID_TIME_OUT
-    h->driver_status = r.timedOut ? 0x06 : (r.status ? 0x08 : 0); // DRIVER_TIMEOUT, DRIVER_SENSE
+    h->host_status = 0;
+    h->driver_status = r.status ? 0x08 : 0; // DRIVER_SENSE
     h->sb_len_wr = 0;
     h->resid = int(length - std::min(length, dir == Direction::fromDrive ? r.transferred : length));
     h->duration = 0;
-    h->info = (r.status || r.timedOut) ? SG_INFO_CHECK : SG_INFO_OK;
+    h->info = r.status ? SG_INFO_CHECK : SG_INFO_OK;
     if (r.status == 2 && h->sbp && h->mx_sb_len > 0) {
         uint8_t sense[18] = {0x70, 0, r.sense.key, 0, 0, 0, 0, 10, 0, 0, 0, 0, r.sense.asc, r.sense.ascq, 0, 0, 0, 0};
         if (r.sense.progress >= 0) {
@@ -217,10 +199,6 @@ int scsiIo(Drive *d, sg_io_hdr_t *h)
 
 int driveIoctl(Drive *d, unsigned long request, void *arg)
 {
-    if (d->gone()) {
-        errno = ENODEV;
-        return -1;
-    }
     auto *number = static_cast<int *>(arg);
     switch (request) {
     case SG_IO:
@@ -228,19 +206,12 @@ int driveIoctl(Drive *d, unsigned long request, void *arg)
     case SG_GET_VERSION_NUM:
         *number = 30527;
         return 0;
-    case SG_SET_RESERVED_SIZE: {
-        Registry &r = registry();
-        std::lock_guard lock(r.mutex);
-        r.reserved[d] = std::clamp(*number, 32768, 1 << 20);
+    case SG_SET_RESERVED_SIZE:
+        registry().reserved = std::clamp(*number, 32768, 1 << 20);
         return 0;
-    }
-    case SG_GET_RESERVED_SIZE: {
-        Registry &r = registry();
-        std::lock_guard lock(r.mutex);
-        const auto it = r.reserved.find(d);
-        *number = it == r.reserved.end() ? 65536 : it->second;
+    case SG_GET_RESERVED_SIZE:
+        *number = registry().reserved;
         return 0;
-    }
     case SCSI_IOCTL_GET_IDLUN: {
         // Each drive on a host of its own, as USB burners are.
         auto *idlun = static_cast<int *>(arg);
@@ -251,8 +222,8 @@ int driveIoctl(Drive *d, unsigned long request, void *arg)
     case SCSI_IOCTL_GET_BUS_NUMBER:
         *number = 20 + minorOf(*d);
         return 0;
-    case CDROM_DRIVE_STATUS:
-        return d->trayStatus() == 4 ? CDS_DISC_OK : d->trayStatus() == 2 ? CDS_TRAY_OPEN : CDS_NO_DISC;
+    case CDROM_DRIVE_STATUS: // the drive's numbers are CDS_NO_DISC, CDS_TRAY_OPEN and CDS_DISC_OK
+        return d->trayStatus();
     default:
         errno = ENOTTY;
         return -1;
@@ -290,15 +261,12 @@ useconds_t pollInterval(useconds_t us, const void *caller)
 ssize_t blockRead(Drive *d, uint8_t *into, size_t count, off_t offset)
 {
     constexpr unsigned block = 2048, perCommand = 32;
-    const auto fail = [](const Result &r) {
-        errno = r.gone ? ENODEV : r.sense.asc == 0x3a ? ENOMEDIUM : EIO;
-        return -1;
-    };
     const uint8_t readCapacity[10] = {0x25};
     uint8_t capacity[8] = {};
-    const Result sized = d->execute(readCapacity, sizeof readCapacity, Direction::fromDrive, capacity, sizeof capacity, 10000);
-    if (sized.status || sized.gone)
-        return fail(sized);
+    if (d->execute(readCapacity, sizeof readCapacity, Direction::fromDrive, capacity, sizeof capacity).status) {
+        errno = EIO;
+        return -1;
+    }
     const uint64_t end = (uint64_t(capacity[0]) << 24 | capacity[1] << 16 | capacity[2] << 8 | capacity[3]) * block + block;
     if (offset < 0 || uint64_t(offset) >= end)
         return 0;
@@ -312,9 +280,10 @@ ssize_t blockRead(Drive *d, uint8_t *into, size_t count, off_t offset)
         const unsigned blocks = unsigned(std::min<uint64_t>(perCommand, (skip + count - done + block - 1) / block));
         const uint8_t read10[10] = {0x28, 0, uint8_t(lba >> 24), uint8_t(lba >> 16), uint8_t(lba >> 8), uint8_t(lba), 0, 0,
                                     uint8_t(blocks), 0};
-        const Result r = d->execute(read10, sizeof read10, Direction::fromDrive, chunk.data(), blocks * block, 10000);
-        if (r.status || r.gone)
-            return done > 0 ? ssize_t(done) : fail(r);
+        if (d->execute(read10, sizeof read10, Direction::fromDrive, chunk.data(), blocks * block).status) {
+            errno = EIO;
+            return done > 0 ? ssize_t(done) : -1;
+        }
         const size_t n = std::min(count - done, blocks * block - skip);
         std::memcpy(into + done, chunk.data() + skip, n);
         done += n;
@@ -326,9 +295,6 @@ Drive *byFd(int fd) { return fd >= 0 && fd < Registry::maxFd ? registry().byFd[f
 
 } // namespace
 
-Drive *driveFor(const char *path) { return lookup(path); }
-Drive *driveForFd(int fd) { return byFd(fd); }
-
 } // namespace mmc
 
 using namespace mmc;
@@ -339,9 +305,9 @@ __attribute__((visibility("default"))) int open(const char *path, int flags, ...
 {
     va_list args;
     va_start(args, flags);
-    const mode_t mode = modeArg(flags, args);
+    const mode_t mode = (flags & (O_CREAT | O_TMPFILE)) ? mode_t(va_arg(args, int)) : 0;
     va_end(args);
-    if (Drive *d = lookup(path))
+    if (Drive *d = driveFor(path))
         return openDrive(d, flags);
     static const auto real = next<int (*)(const char *, int, ...)>("open");
     return real(path, flags, mode);
@@ -354,7 +320,7 @@ __attribute__((visibility("default"))) int open64(const char *path, int flags, .
 // What fortified callers reach for open (libburn among them).
 __attribute__((visibility("default"))) int __open_2(const char *path, int flags)
 {
-    if (Drive *d = lookup(path))
+    if (Drive *d = driveFor(path))
         return openDrive(d, flags);
     static const auto real = next<int (*)(const char *, int)>("__open_2");
     return real(path, flags);
@@ -364,10 +330,9 @@ __attribute__((visibility("default"))) int __open64_2(const char *path, int flag
 
 __attribute__((visibility("default"))) int close(int fd)
 {
-    if (fd >= 0 && fd < Registry::maxFd) {
+    if (fd >= 0 && fd < Registry::maxFd)
         if (Drive *d = registry().byFd[fd].exchange(nullptr))
             d->closed();
-    }
     static const auto real = next<int (*)(int)>("close");
     return real(fd);
 }
@@ -384,45 +349,25 @@ __attribute__((visibility("default"))) int ioctl(int fd, unsigned long request, 
     return real(fd, request, arg);
 }
 
+// stat, lstat and stat64 of a device path; no program stats the descriptor.
 #define TANDOR_STAT_BY_PATH(name, type)                                                                              \
-    __attribute__((visibility("default"))) int name(const char *path, struct type *st)                             \
-    {                                                                                                              \
-        if (Drive *d = lookup(path)) {                                                                             \
-            if (d->gone()) {                                                                                       \
-                errno = ENOENT;                                                                                    \
-                return -1;                                                                                         \
-            }                                                                                                      \
-            fillStat(*d, reinterpret_cast<struct stat *>(st));                                                     \
-            return 0;                                                                                              \
-        }                                                                                                          \
-        static const auto real = next<int (*)(const char *, struct type *)>(#name);                                \
-        return real(path, st);                                                                                     \
+    __attribute__((visibility("default"))) int name(const char *path, struct type *st)                               \
+    {                                                                                                                \
+        if (Drive *d = driveFor(path)) {                                                                             \
+            fillStat(*d, reinterpret_cast<struct stat *>(st));                                                       \
+            return 0;                                                                                                \
+        }                                                                                                            \
+        static const auto real = next<int (*)(const char *, struct type *)>(#name);                                  \
+        return real(path, st);                                                                                       \
     }
 TANDOR_STAT_BY_PATH(stat, stat)
 TANDOR_STAT_BY_PATH(lstat, stat)
 TANDOR_STAT_BY_PATH(stat64, stat64)
-TANDOR_STAT_BY_PATH(lstat64, stat64)
-
-__attribute__((visibility("default"))) int fstat(int fd, struct stat *st)
-{
-    if (Drive *d = byFd(fd)) {
-        fillStat(*d, st);
-        return 0;
-    }
-    static const auto real = next<int (*)(int, struct stat *)>("fstat");
-    return real(fd, st);
-}
-
-__attribute__((visibility("default"))) int fstat64(int fd, struct stat64 *st) __attribute__((alias("fstat")));
 
 // The stat entry points of programs built against older C libraries
 // (libburn among them); the version argument names the same layout on x86-64.
 __attribute__((visibility("default"))) int __xstat(int, const char *path, struct stat *st) { return stat(path, st); }
 __attribute__((visibility("default"))) int __lxstat(int, const char *path, struct stat *st) { return lstat(path, st); }
-__attribute__((visibility("default"))) int __fxstat(int, int fd, struct stat *st) { return fstat(fd, st); }
-__attribute__((visibility("default"))) int __xstat64(int, const char *path, struct stat64 *st) { return stat64(path, st); }
-__attribute__((visibility("default"))) int __lxstat64(int, const char *path, struct stat64 *st) { return lstat64(path, st); }
-__attribute__((visibility("default"))) int __fxstat64(int, int fd, struct stat64 *st) { return fstat64(fd, st); }
 
 // The disc reader's and verifier's way into a disc.
 __attribute__((visibility("default"))) ssize_t pread(int fd, void *into, size_t count, off_t offset)
@@ -452,19 +397,6 @@ __attribute__((visibility("default"))) unsigned sleep(unsigned seconds)
     static const auto realUsleep = next<int (*)(useconds_t)>("usleep");
     realUsleep(drivesClock(useconds_t(seconds) * 1000000));
     return 0;
-}
-
-__attribute__((visibility("default"))) int access(const char *path, int mode)
-{
-    if (Drive *d = lookup(path)) {
-        if (d->gone()) {
-            errno = ENOENT;
-            return -1;
-        }
-        return 0;
-    }
-    static const auto real = next<int (*)(const char *, int)>("access");
-    return real(path, mode);
 }
 
 } // extern "C"
