@@ -245,36 +245,6 @@ private slots:
         }
     }
 
-    // The same seed gives the same bytes, however the samples are cut up
-    // and whichever path (one sample, four at a time) converts them.
-    void ditherIsReproducible()
-    {
-        std::vector<float> samples(5000);
-        for (size_t i = 0; i < samples.size(); ++i)
-            samples[i] = float(std::sin(double(i) * 0.37) * 1.1); // clips too
-        samples[17] = std::numeric_limits<float>::quiet_NaN();
-        for (const float gain : {1.0f, 0.7f}) {
-            std::vector<char> whole(2 * samples.size()), pieces(whole.size()), single(whole.size());
-            AudioPrep::Dither a, b, c;
-            AudioPrep::toCD(samples, gain, whole.data(), &a);
-            size_t at = 0;
-            for (const size_t size : {size_t(1), size_t(7), size_t(13), size_t(300), size_t(8), samples.size()}) {
-                const size_t take = std::min(size, samples.size() - at);
-                AudioPrep::toCD(std::span(samples).subspan(at, take), gain, pieces.data() + 2 * at, &b);
-                at += take;
-            }
-            for (size_t i = 0; i < samples.size(); ++i)
-                qToLittleEndian(AudioPrep::toCD(samples[i], gain, c), single.data() + 2 * i);
-            QVERIFY(whole == pieces);
-            QVERIFY(whole == single);
-            // Another seed is other noise.
-            AudioPrep::Dither other(7);
-            std::vector<char> elsewhere(whole.size());
-            AudioPrep::toCD(samples, gain, elsewhere.data(), &other);
-            QVERIFY(elsewhere != whole);
-        }
-    }
-
     // Surround folds to stereo at the standard levels (centre and surrounds
     // -3 dB, no LFE), scaled so that the fold can't clip.
     void surroundFold()

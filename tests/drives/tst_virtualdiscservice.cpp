@@ -1,6 +1,6 @@
 // Virtual burners at run time: plugging, unplugging, the media in their trays,
 // the written discs images put there and how they read back, and where their
-// discs go.
+// discs go; the settings that fill their trays at start.
 
 #include "BurnFixtures.h"
 #include "ImageFixtures.h"
@@ -56,37 +56,14 @@ class TestVirtualDiscService : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void constructed()
-    {
-        const struct { int count; QStringList expected; } rows[] = {
-            {0, QStringList{}}, // none
-            {-2, QStringList{}}, // negative
-            {1, QStringList{"virtual:1"}}, // one
-            {7, QStringList{"virtual:1", "virtual:2", "virtual:3", "virtual:4", "virtual:5", "virtual:6", "virtual:7"}}, // seven, more than the decks
-        };
-        for (auto [count, expected] : rows) {
-            VirtualDiscService service(count);
-            QSignalSpy changed(&service, &DiscService::devicesChanged);
-            QCOMPARE(ioPaths(service), expected);
-            for (const DiscDeviceRef &device : service.devices()) {
-                const DriveSnapshot snapshot = DriveSnapshot::read(*device);
-                const QString number = device->info().ioPath.mid(8);
-                QCOMPARE(snapshot.name, "KLVO Virtual Burner " + number);
-                QCOMPARE(snapshot.bus, "Virtual");
-                QCOMPARE(TDDetect::key(snapshot), "virtual:" + number);
-                QCOMPARE(DriveCaps::from(snapshot).summary(),
-                         "Writes CD/DVD/Blu-ray · Disc-at-once · CD-Text · Test burn · Underrun protection");
-            }
-            // Burners present from the start are not news.
-            QTest::qWait(0);
-            QCOMPARE(changed.count(), 0);
-        }
-    }
-
-    // Each script step: "+" plugs a burner, "-N" unplugs burner N.
+    // Each script step: "+" plugs a burner, "-N" unplugs burner N. Burners
+    // present from the start are not news.
     void plugAndUnplug()
     {
         const struct { int initial; QStringList steps; QStringList expected; int notifications; } rows[] = {
+            {0, QStringList{}, QStringList{}, 0}, // none
+            {-2, QStringList{}, QStringList{}, 0}, // negative
+            {7, QStringList{}, QStringList{"virtual:1", "virtual:2", "virtual:3", "virtual:4", "virtual:5", "virtual:6", "virtual:7"}, 0}, // seven, more than the decks
             {0, QStringList{"+", "+", "-1"}, QStringList{"virtual:2"}, 3}, // unplug the first
             {0, QStringList{"+", "+", "-1", "+"}, QStringList{"virtual:2", "virtual:3"}, 4}, // a new one after an unplug has a new identity
             {1, QStringList{"-1", "+"}, QStringList{"virtual:2"}, 2}, // unplug the last one, plug again
@@ -122,6 +99,15 @@ private Q_SLOTS:
             QCOMPARE(inside, 0);
             QCOMPARE(offThread, 0);
             QCOMPARE(status.count(), 0);
+            for (const DiscDeviceRef &device : service.devices()) {
+                const DriveSnapshot snapshot = DriveSnapshot::read(*device);
+                const QString number = device->info().ioPath.mid(8);
+                QCOMPARE(snapshot.name, "KLVO Virtual Burner " + number);
+                QCOMPARE(snapshot.bus, "Virtual");
+                QCOMPARE(TDDetect::key(snapshot), "virtual:" + number);
+                QCOMPARE(DriveCaps::from(snapshot).summary(),
+                         "Writes CD/DVD/Blu-ray · Disc-at-once · CD-Text · Test burn · Underrun protection");
+            }
         }
     }
 
@@ -140,18 +126,12 @@ private Q_SLOTS:
         QCOMPARE(ioPaths(service), QStringList{"virtual:2"});
     }
 
+    // What each medium holds is blankStatus's table; here, that the one
+    // chosen goes to the right tray and its news follows from the event loop.
     void medium()
     {
-        // blocksFree: -1: absent; freeFrames: -1: absent
-        const struct { VirtualDiscService::Medium medium; QString mediaType; bool erasable; qint64 blocksFree; qint64 freeFrames; double topSpeed; } rows[] = {
-            {VirtualDiscService::CDR, "CDR", false, qint64(360000), qint64(360000), 48 * 176.4}, // CD-R
-            {VirtualDiscService::CDRW, "CDRW", true, qint64(360000), qint64(360000), 48 * 176.4}, // CD-RW
-            {VirtualDiscService::DVDR, "DVDR", false, qint64(2298496), qint64(-1), 16 * 1385.0}, // DVD-R
-            {VirtualDiscService::DVDPlusRW, "DVDPlusRW", true, qint64(2295104), qint64(-1), 16 * 1385.0}, // DVD+RW
-            {VirtualDiscService::BDR, "BDR", false, qint64(12219392), qint64(-1), 6 * 4496.0}, // BD-R
-            {VirtualDiscService::NoDisc, "", false, qint64(-1), qint64(-1), 0.0}, // no disc
-        };
-        for (auto [medium, mediaType, erasable, blocksFree, freeFrames, topSpeed] : rows) {
+        using V = VirtualDiscService;
+        for (const V::Medium medium : {V::CDR, V::CDRW, V::DVDR, V::DVDPlusRW, V::BDR, V::BDRE, V::NoDisc}) {
             // The second burner, so a mix-up between burners shows.
             VirtualDiscService service(2);
             QSignalSpy status(&service, &DiscService::deviceStatusChanged);
@@ -159,18 +139,11 @@ private Q_SLOTS:
             QCOMPARE(status.count(), 0);
             QVERIFY(status.wait(1000));
             QCOMPARE(service.medium(2), medium);
-            QCOMPARE(service.hasDisc(2), medium != VirtualDiscService::NoDisc);
-
-            const std::optional<DeviceStatus> s = service.devices().at(1)->status();
-            QVERIFY(s);
-            QCOMPARE(s->mediaState, medium == VirtualDiscService::NoDisc ? MediaState::none : MediaState::present);
-            QCOMPARE(s->mediaType, mediaType);
-            QCOMPARE(s->blank, medium != VirtualDiscService::NoDisc);
-            QCOMPARE(s->erasable, erasable);
-            QCOMPARE(s->blocksFree.value_or(-1), blocksFree);
-            QCOMPARE(s->freeFrames.value_or(-1), freeFrames);
-            QCOMPARE(s->burnSpeeds.isEmpty() ? 0.0 : s->burnSpeeds.last(), topSpeed);
-            QVERIFY(std::is_sorted(s->burnSpeeds.begin(), s->burnSpeeds.end()));
+            QCOMPARE(service.hasDisc(2), medium != V::NoDisc);
+            const DeviceStatus s = *service.devices().at(1)->status();
+            QCOMPARE(s, V::blankStatus(medium));
+            QCOMPARE(s.mediaState, medium == V::NoDisc ? MediaState::none : MediaState::present);
+            QVERIFY(std::is_sorted(s.burnSpeeds.begin(), s.burnSpeeds.end()));
             // The first burner kept its CD-R.
             QCOMPARE(service.devices().at(0)->status()->mediaType, "CDR");
         }
@@ -216,7 +189,9 @@ private Q_SLOTS:
             {"broken.cue", 0, "sheet", "", 0}, // a sheet that doesn't read
             {"cd.iso", cd, "", "CDR", 0}, // fills a CD
             {"dvd.iso", cd + 2048, "", "DVDR", 0}, // a block more than a CD
+            {"fulldvd.iso", dvd, "", "DVDR", 0}, // fills a DVD
             {"bd.iso", dvd + 2048, "", "BDR", 0}, // a block more than a DVD
+            {"fullbd.iso", bd, "", "BDR", 0}, // fills a BD-R
             {"huge.iso", bd + 2048, "“huge.iso” is larger than a BD-R, the largest disc a virtual burner takes.", "", 0}, // a block more than a BD-R
             {"odd.iso", 2049, "“odd.iso” isn't an ISO image: its size isn't a whole number of 2048-byte blocks.", "", 0}, // part of a block
             {"notes.txt", 0, "“notes.txt” isn't an image a virtual burner takes: choose a .cue, .toc or .iso file.", "", 0}, // other file
@@ -349,61 +324,56 @@ private Q_SLOTS:
     }
 
     // "klvo.td.virtualDiscs" loads the trays at start; an entry that can't be
-    // followed is said and skipped, the others still load.
-    void preloadedTrays()
+    // followed is said and skipped, the others still load. The seconds before
+    // a blank goes back in are read beside them; milliseconds of more than a
+    // day would overflow the timer's int.
+    void settings()
     {
         // {cue}: the test's cue sheet; trays: each burner's mediaType, "*" after a written one
-        const struct { QVariant stored; QStringList trays; QStringList problems; } rows[] = {
-            {QVariant("1={cue}, 2=blank:DVD-R"), QStringList{"CDR*", "DVDR"}, QStringList{}}, // one string
-            {QVariant(QStringList{"2=blank:bd-r"}), QStringList{"CDR", "BDR"}, QStringList{}}, // a list, any case
+        const struct { QVariant stored; QStringList trays; QStringList problems; QVariant autoInsert; int seconds; } rows[] = {
+            {QVariant("1={cue}, 2=blank:DVD-R"), QStringList{"CDR*", "DVDR"}, QStringList{}, QVariant(7), 7}, // one string
+            {QVariant(QStringList{"2=blank:bd-r"}), QStringList{"CDR", "BDR"}, QStringList{}, QVariant(-3), 0}, // a list, any case; negative
             {QVariant("3=blank:CD-R, disc.cue, 1=blank:HD-DVD, 2={cue}"), QStringList{"CDR", "CDR*"},
              QStringList{"The virtual disc “3=blank:CD-R” wasn't loaded. There is no virtual burner 3.",
                          "The virtual disc “disc.cue” wasn't loaded. Write each as “1=/path/disc.cue” or “1=blank:CD-R”.",
                          "The virtual disc “1=blank:HD-DVD” wasn't loaded. A virtual burner takes no medium called “HD-DVD”: "
-                         "choose CD-R, CD-RW, DVD-R, DVD+RW, BD-R or BD-RE."}}, // bad entries
+                         "choose CD-R, CD-RW, DVD-R, DVD+RW, BD-R or BD-RE."}, QVariant(QStringLiteral("soon")), 0}, // bad entries; not a number
+            {QVariant(), QStringList{"CDR", "CDR"}, QStringList{}, QVariant(2147483647), 86400}, // nothing stored; largest int
         };
-        for (auto [stored, trays, problems] : rows) {
+        for (auto [stored, trays, problems, autoInsert, seconds] : rows) {
             TestEnv env;
             const QString cue = writeDisc(env);
             auto settings = env.settings();
             settings->setValue("klvo.td.virtualDiscs", stored.typeId() == QMetaType::QString
                                                            ? QVariant(stored.toString().replace("{cue}", cue))
                                                            : stored);
+            settings->setValue("klvo.td.virtualUnthrottled", true);
+            settings->setValue("klvo.td.virtualAutoInsert", autoInsert);
             VirtualDiscService service(2);
             QCOMPARE(service.readSettings(*settings), problems);
             QStringList seen;
             for (const DiscDeviceRef &burner : service.devices())
                 seen << burner->status()->mediaType + (burner->status()->blank ? "" : "*");
             QCOMPARE(seen, trays);
+            QVERIFY(service.unthrottled());
+            QCOMPARE(service.autoInsertSeconds(), seconds);
         }
     }
 
+    // A burner's folder is made when first asked for, and only that one.
     void outputFolder()
     {
-        // relative: empty: no folder
-        const struct { int burner; QString relative; } rows[] = {
-            {1, "Burner 1"}, // first
-            {2, "Burner 2"}, // second
-            {3, ""}, // not plugged
-        };
-        for (auto [burner, relative] : rows) {
-            TestEnv env;
-            const QString root = env.path("xdg_data_home/KLVO Tandor/Virtual Burners");
-            VirtualDiscService service(2);
-            QVERIFY(!QFileInfo::exists(root));
-
-            const QString folder = service.outputFolder(burner);
-            if (relative.isEmpty()) {
-                QVERIFY(folder.isEmpty());
-                QVERIFY(!QFileInfo::exists(root + "/Burner 3"));
-                continue;
-            }
-            QCOMPARE(folder, root + "/" + relative);
-            QVERIFY(QFileInfo(folder).isDir());
-            // Only the folder asked for is made.
-            QCOMPARE(QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{relative});
-            QCOMPARE(service.outputFolder(burner), folder);
-        }
+        TestEnv env;
+        const QString root = env.path("xdg_data_home/KLVO Tandor/Virtual Burners");
+        VirtualDiscService service(2);
+        QVERIFY(service.outputFolder(3).isEmpty()); // not plugged
+        QVERIFY(!QFileInfo::exists(root));
+        QCOMPARE(service.outputFolder(2), root + "/Burner 2");
+        QCOMPARE(QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{"Burner 2"});
+        QCOMPARE(service.outputFolder(1), root + "/Burner 1");
+        QCOMPARE(service.outputFolder(1), root + "/Burner 1");
+        QVERIFY(QFileInfo(root + "/Burner 1").isDir());
+        QCOMPARE(QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot), (QStringList{"Burner 1", "Burner 2"}));
     }
 };
 

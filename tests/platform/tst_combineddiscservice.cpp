@@ -47,115 +47,95 @@ private Q_SLOTS:
         auto *hardware = new ScriptedDiscService;
         hardware->plug("sata", "pci-0000:00:1f.2-ata-2");
         hardware->plug("file", "stdio:/tmp/a.iso");
-        auto *virtualBurners = new VirtualDiscService(2);
-        CombinedDiscService combined({hardware, nullptr, virtualBurners});
-        QCOMPARE(ioPaths(combined),
-                 (QStringList{"pci-0000:00:1f.2-ata-2", "stdio:/tmp/a.iso", "virtual:1", "virtual:2"}));
+        QPointer<VirtualDiscService> virtualBurners = new VirtualDiscService(2);
+        auto combined = std::make_unique<CombinedDiscService>(QList<DiscService *>{hardware, nullptr, virtualBurners});
+        QCOMPARE(combined->services(), (QList<DiscService *>{hardware, virtualBurners}));
+        QCOMPARE(ioPaths(*combined), (QStringList{"pci-0000:00:1f.2-ata-2", "stdio:/tmp/a.iso", "virtual:1", "virtual:2"}));
 
         // The lists are read anew each time: a burner plugged later shows.
         virtualBurners->unplugBurner(1);
         virtualBurners->plugBurner();
-        QCOMPARE(ioPaths(combined), (QStringList{"pci-0000:00:1f.2-ata-2", "stdio:/tmp/a.iso", "virtual:2", "virtual:3"}));
+        QCOMPARE(ioPaths(*combined), (QStringList{"pci-0000:00:1f.2-ata-2", "stdio:/tmp/a.iso", "virtual:2", "virtual:3"}));
+        // It owns the services it presents.
+        combined.reset();
+        QVERIFY(virtualBurners.isNull());
     }
 
-    void notificationsPassOn_data()
-    {
-        QTest::addColumn<QString>("change");
-        QTest::addColumn<int>("devicesChanged");
-        QTest::addColumn<int>("statusChanged");
-        QTest::newRow("plug into the first") << "plug first" << 1 << 0;
-        QTest::newRow("plug into the second") << "plug second" << 1 << 0;
-        QTest::newRow("eject in the second") << "eject second" << 0 << 1;
-        QTest::newRow("medium in the first") << "medium first" << 0 << 1;
-    }
     void notificationsPassOn()
     {
-        QFETCH(QString, change);
-        QFETCH(int, devicesChanged);
-        QFETCH(int, statusChanged);
-        auto *first = new VirtualDiscService(1);
-        auto *second = new VirtualDiscService(1);
-        CombinedDiscService combined({first, second});
-        QSignalSpy devices(&combined, &DiscService::devicesChanged);
-        QSignalSpy status(&combined, &DiscService::deviceStatusChanged);
+        const struct { QString change; int devicesChanged; int statusChanged; } rows[] = {
+            {"plug first", 1, 0}, // plug into the first
+            {"plug second", 1, 0}, // plug into the second
+            {"eject second", 0, 1}, // eject in the second
+            {"medium first", 0, 1}, // medium in the first
+        };
+        for (auto [change, devicesChanged, statusChanged] : rows) {
+            auto *first = new VirtualDiscService(1);
+            auto *second = new VirtualDiscService(1);
+            CombinedDiscService combined({first, second});
+            QSignalSpy devices(&combined, &DiscService::devicesChanged);
+            QSignalSpy status(&combined, &DiscService::deviceStatusChanged);
 
-        VirtualDiscService *target = change.endsWith("first") ? first : second;
-        if (change.startsWith("plug"))
-            target->plugBurner();
-        else if (change.startsWith("eject"))
-            target->devices().first()->ejectMedia();
-        else
-            target->setMedium(1, VirtualDiscService::BDR);
+            VirtualDiscService *target = change.endsWith("first") ? first : second;
+            if (change.startsWith("plug"))
+                target->plugBurner();
+            else if (change.startsWith("eject"))
+                target->devices().first()->ejectMedia();
+            else
+                target->setMedium(1, VirtualDiscService::BDR);
 
-        QTRY_COMPARE(devices.count() + status.count(), devicesChanged + statusChanged);
-        QTest::qWait(20);
-        QCOMPARE(devices.count(), devicesChanged);
-        QCOMPARE(status.count(), statusChanged);
+            QTRY_COMPARE(devices.count() + status.count(), devicesChanged + statusChanged);
+            QTest::qWait(20);
+            QCOMPARE(devices.count(), devicesChanged);
+            QCOMPARE(status.count(), statusChanged);
+        }
     }
 
-    void jobsGoToTheOwner_data()
-    {
-        QTest::addColumn<QString>("device"); // "first:i", "second:i" or "gone"
-        QTest::addColumn<QStringList>("firstCalls");
-        QTest::addColumn<QStringList>("secondCalls");
-        QTest::newRow("first service's burner") << "first:1" << QStringList{"burn b", "erase b"} << QStringList{};
-        QTest::newRow("second service's burner") << "second:0" << QStringList{} << QStringList{"burn c", "erase c"};
-        QTest::newRow("a burner no service lists") << "gone" << QStringList{} << QStringList{};
-    }
     void jobsGoToTheOwner()
     {
-        QFETCH(QString, device);
-        QFETCH(QStringList, firstCalls);
-        QFETCH(QStringList, secondCalls);
-        auto *first = new ScriptedDiscService;
-        auto *second = new ScriptedDiscService;
-        first->plug("a", "a");
-        first->plug("b", "b");
-        second->plug("c", "c");
-        CombinedDiscService combined({first, second});
+        // device: "first:i", "second:i" or "gone"
+        const struct { QString device; QStringList firstCalls, secondCalls; } rows[] = {
+            {"first:1", {"burn b", "erase b"}, {}}, // first service's burner
+            {"second:0", {}, {"burn c", "erase c"}}, // second service's burner
+            {"gone", {}, {}}, // a burner no service lists
+        };
+        for (const auto &r : rows) {
+            auto *first = new ScriptedDiscService;
+            auto *second = new ScriptedDiscService;
+            first->plug("a", "a");
+            first->plug("b", "b");
+            second->plug("c", "c");
+            CombinedDiscService combined({first, second});
 
-        DiscDeviceRef target = std::make_shared<ScriptedDevice>("b", "b"); // same path, other device
-        if (device.startsWith("first"))
-            target = first->devices().at(device.mid(6).toInt());
-        else if (device.startsWith("second"))
-            target = second->devices().at(device.mid(7).toInt());
+            DiscDeviceRef target = std::make_shared<ScriptedDevice>("b", "b"); // same path, other device
+            if (r.device.startsWith("first"))
+                target = first->devices().at(r.device.mid(6).toInt());
+            else if (r.device.startsWith("second"))
+                target = second->devices().at(r.device.mid(7).toInt());
 
-        const bool owned = device != QLatin1String("gone");
-        QCOMPARE(combined.burn(target, {}, {}) != nullptr, owned);
-        QCOMPARE(combined.erase(target, EraseType::quick) != nullptr, owned);
-        QCOMPARE(calls(*first), firstCalls);
-        QCOMPARE(calls(*second), secondCalls);
+            const bool owned = r.device != QLatin1String("gone");
+            QCOMPARE(combined.burn(target, {}, {}) != nullptr, owned);
+            QCOMPARE(combined.erase(target, EraseType::quick) != nullptr, owned);
+            QCOMPARE(calls(*first), r.firstCalls);
+            QCOMPARE(calls(*second), r.secondCalls);
+        }
     }
 
-    void layoutFromTheFirstThatCan_data()
-    {
-        QTest::addColumn<QString>("firstCue");  // empty: that service makes no layout
-        QTest::addColumn<QString>("secondCue");
-        QTest::addColumn<QString>("expected");  // empty: no layout
-        QTest::newRow("neither") << "" << "" << "";
-        QTest::newRow("only the second") << "" << "/b.cue" << "/b.cue";
-        QTest::newRow("both: the first wins") << "/a.cue" << "/b.cue" << "/a.cue";
-    }
     void layoutFromTheFirstThatCan()
     {
-        QFETCH(QString, firstCue);
-        QFETCH(QString, secondCue);
-        QFETCH(QString, expected);
-        CombinedDiscService combined({new SheetService(firstCue), new SheetService(secondCue)});
-        const std::optional<BurnLayout> layout = combined.layoutForImageFile("/disc.cue");
-        QCOMPARE(layout.has_value(), !expected.isEmpty());
-        if (layout)
-            QCOMPARE(layout->cueSheet, expected);
-    }
-
-    void ownsItsServices()
-    {
-        QPointer<DiscService> inner = new VirtualDiscService(1);
-        {
-            CombinedDiscService combined({inner.data()});
-            QCOMPARE(combined.services(), QList<DiscService *>{inner.data()});
+        // empty: that service makes no layout; expected empty: no layout
+        const struct { QString firstCue, secondCue, expected; } rows[] = {
+            {"", "", ""}, // neither
+            {"", "/b.cue", "/b.cue"}, // only the second
+            {"/a.cue", "/b.cue", "/a.cue"}, // both: the first wins
+        };
+        for (const auto &r : rows) {
+            CombinedDiscService combined({new SheetService(r.firstCue), new SheetService(r.secondCue)});
+            const std::optional<BurnLayout> layout = combined.layoutForImageFile("/disc.cue");
+            QCOMPARE(layout.has_value(), !r.expected.isEmpty());
+            if (layout)
+                QCOMPARE(layout->cueSheet, r.expected);
         }
-        QVERIFY(inner.isNull());
     }
 };
 

@@ -19,8 +19,6 @@
 
 #include <sys/stat.h>
 
-Q_DECLARE_METATYPE(DriveAccess::Refusal)
-
 namespace {
 
 const QString modeText = QStringLiteral(
@@ -46,73 +44,55 @@ class TestDriveAccess : public QObject
 
 private Q_SLOTS:
     // The cases real nodes can't stage here; the others are checked on nodes below.
-    void refusalText_data()
-    {
-        QTest::addColumn<DriveAccess::Refusal>("refusal");
-        QTest::addColumn<QString>("text");
-        using R = DriveAccess::Refusal;
-        const QString n = QStringLiteral("/dev/sr1");
-        QTest::newRow("joined, not logged in again") << R{n, "cdrom", false, false, true, true} << "No permission to use /dev/sr1 yet: you are in the cdrom group from your next login on, so log out " "and back in.";
-        QTest::newRow("mode allows: a sandbox refuses") << R{n, "cdrom", false, true, false, false} << "No permission to use /dev/sr1 although its owner and mode allow it: if the program runs in a " "sandbox (Flatpak or Snap), give it access to devices.";
-        QTest::newRow("read-only wins over everything") << R{n, "cdrom", true, true, true, true} << "/dev/sr1 can only be read here, not written: if the program runs in a sandbox (Flatpak or Snap), " "give it access to devices.";
-    }
     void refusalText()
     {
-        QFETCH(DriveAccess::Refusal, refusal);
-        QFETCH(QString, text);
-        QCOMPARE(DriveAccess::refusalText(refusal), text);
+        using R = DriveAccess::Refusal;
+        const QString n = QStringLiteral("/dev/sr1");
+        const struct { R refusal; QString text; } rows[] = {
+            {R{n, "cdrom", false, false, true, true}, "No permission to use /dev/sr1 yet: you are in the cdrom group from your next login on, so log out " "and back in."}, // joined, not logged in again
+            {R{n, "cdrom", false, true, false, false}, "No permission to use /dev/sr1 although its owner and mode allow it: if the program runs in a " "sandbox (Flatpak or Snap), give it access to devices."}, // mode allows: a sandbox refuses
+            {R{n, "cdrom", true, true, true, true}, "/dev/sr1 can only be read here, not written: if the program runs in a sandbox (Flatpak or Snap), " "give it access to devices."}, // read-only wins over everything
+        };
+        for (const auto &r : rows)
+            QCOMPARE(DriveAccess::refusalText(r.refusal), r.text);
     }
 
     // One holder and none are read from real nodes below.
-    void inUseText_data()
-    {
-        using Holders = QList<DriveAccess::Holder>;
-        QTest::addColumn<QString>("mountPoint");
-        QTest::addColumn<Holders>("holders");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("mounted disc, holders aside") << "/media/me/BACKUP 1" << Holders{{"reader", 7}} << "The disc in /dev/sr0 is mounted at /media/me/BACKUP 1: unmount it (Unmount in the file manager, or " "udisksctl unmount -b /dev/sr0), then Refresh Drives.";
-        QTest::newRow("three programs, one without a name") << "" << Holders{{"writer", 12}, {"", 13}, {"reader", 14}} << "/dev/sr0 is in use by writer (PID 12), a program (PID 13) and reader (PID 14). Close them, then " "Refresh Drives.";
-    }
     void inUseText()
     {
         using Holders = QList<DriveAccess::Holder>;
-        QFETCH(QString, mountPoint);
-        QFETCH(Holders, holders);
-        QFETCH(QString, text);
-        QCOMPARE(DriveAccess::inUseText(QStringLiteral("/dev/sr0"), mountPoint, holders), text);
+        const struct { QString mountPoint; Holders holders; QString text; } rows[] = {
+            {"/media/me/BACKUP 1", Holders{{"reader", 7}}, "The disc in /dev/sr0 is mounted at /media/me/BACKUP 1: unmount it (Unmount in the file manager, or " "udisksctl unmount -b /dev/sr0), then Refresh Drives."}, // mounted disc, holders aside
+            {"", Holders{{"writer", 12}, {"", 13}, {"reader", 14}}, "/dev/sr0 is in use by writer (PID 12), a program (PID 13) and reader (PID 14). Close them, then " "Refresh Drives."}, // three programs, one without a name
+        };
+        for (const auto &r : rows)
+            QCOMPARE(DriveAccess::inUseText(QStringLiteral("/dev/sr0"), r.mountPoint, r.holders), r.text);
     }
 
-    // Real nodes, opened as an ordinary user.
-    void check_data()
-    {
-        QTest::addColumn<QString>("rootNode"); // made by root; empty: a file of our own
-        QTest::addColumn<int>("ownMode");      // of our own file; -1: no file at all
-        QTest::addColumn<QString>("text");     // %1: the node
-        QTest::newRow("cdrom group") << "cdrom" << 0 << groupText.arg("%1", "cdrom");
-        QTest::newRow("the node's own group is named") << "tape" << 0 << groupText.arg("%1", "tape");
-        QTest::newRow("block device of the cdrom group") << "cdrom-block" << 0 << groupText.arg("%1", "cdrom");
-        QTest::newRow("root's alone") << "root-only" << 0 << modeText;
-        QTest::newRow("ours, no rights") << "" << 0000 << modeText;
-        QTest::newRow("ours, read-only; the group may write") << "" << 0460 << modeText;
-        QTest::newRow("ours, read and write") << "" << 0600 << "";
-        QTest::newRow("no such node: libburn says so") << "" << -1 << "";
-    }
+    // Real nodes, opened as an ordinary user. Rows on a node made by root
+    // are left out unless the test runs as root.
     void check()
     {
-        QFETCH(QString, rootNode);
-        QFETCH(int, ownMode);
-        QFETCH(QString, text);
-        QTemporaryDir dir;
-        QString node;
-        if (!rootNode.isEmpty()) {
-            node = Unprivileged::node(rootNode);
-            if (node.isEmpty())
-                QSKIP("Needs a node made by root: run the test as root.");
-        } else {
-            node = ownMode >= 0 ? ownNode(dir, "node", ownMode) : dir.filePath("none");
-            QVERIFY(!node.isEmpty());
+        // rootNode: made by root; empty: a file of our own; ownMode: of our own file, -1: no file at all; text: %1 the node
+        const struct { QString rootNode; int ownMode; QString text; } rows[] = {
+            {"cdrom", 0, groupText.arg("%1", "cdrom")}, // cdrom group
+            {"tape", 0, groupText.arg("%1", "tape")}, // the node's own group is named
+            {"cdrom-block", 0, groupText.arg("%1", "cdrom")}, // block device of the cdrom group
+            {"root-only", 0, modeText}, // root's alone
+            {"", 0000, modeText}, // ours, no rights
+            {"", 0460, modeText}, // ours, read-only; the group may write
+            {"", 0600, ""}, // ours, read and write
+            {"", -1, ""}, // no such node: libburn says so
+        };
+        for (auto [rootNode, ownMode, text] : rows) {
+            QTemporaryDir dir;
+            const QString node = !rootNode.isEmpty() ? Unprivileged::node(rootNode)
+                                 : ownMode >= 0      ? ownNode(dir, "node", ownMode)
+                                                     : dir.filePath("none");
+            QVERIFY(!node.isEmpty() || !rootNode.isEmpty());
+            if (!node.isEmpty())
+                QCOMPARE(DriveAccess::check(node), text.isEmpty() ? QString() : text.arg(node));
         }
-        QCOMPARE(DriveAccess::check(node), text.isEmpty() ? QString() : text.arg(node));
     }
 
     void holdersAreNamed()
