@@ -52,23 +52,6 @@ private slots:
         QCOMPARE(ImageTool::xorriso().failureMessage(errors, output), message);
     }
 
-    void progressLines_data()
-    {
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<double>("fraction"); // -1: not a progress line
-
-        QTest::newRow("with an estimate") << "xorriso : UPDATE :  2.5% done, estimate finish Thu Dec  5" << 0.025;
-        QTest::newRow("file count is not progress") << "xorriso : UPDATE :       6 files added in 1 seconds" << -1.0;
-    }
-
-    void progressLines()
-    {
-        QFETCH(QString, line);
-        QFETCH(double, fraction);
-        const std::optional<double> got = ImageTool::xorriso().progressOf(line);
-        QCOMPARE(got.value_or(-1.0), fraction);
-    }
-
     void runs_data()
     {
         QTest::addColumn<Run>("want");
@@ -77,7 +60,8 @@ private slots:
         QTest::newRow("status 1 with a message on stderr") << Run{"echo 'xorriso: create failed - Resource busy' >&2; exit 1", "", "xorriso: create failed - Resource busy", "", {}};
         QTest::newRow("status 1 and silent") << Run{"exit 1", "", "xorriso: xorriso failed", "", {}};
         QTest::newRow("killed by a signal") << Run{"echo 'about to die' >&2; kill -SEGV $$", "", "xorriso: about to die", "", {}};
-        QTest::newRow("progress on both streams, clamped, negatives ignored") << Run{"echo 'xorriso : UPDATE :  42.5% done' >&2; echo 'xorriso : UPDATE : -1% done';" " echo 'xorriso : UPDATE : 150% done' >&2; printf 'xorriso : UPDATE : 99%% done'", "xorriso : UPDATE : -1% done\nxorriso : UPDATE : 99% done", "", "", QList<double>{0.425, 1.0, 0.99}};
+        // Some xorriso versions add an estimate after "done"; a file count is no percentage.
+        QTest::newRow("progress on both streams, clamped, negatives and counts ignored") << Run{"echo 'xorriso : UPDATE :  42.5% done' >&2; echo 'xorriso : UPDATE : -1% done';" " echo 'xorriso : UPDATE : 150% done' >&2; echo 'xorriso : UPDATE :  2.5% done, estimate finish Thu Dec  5' >&2;" " echo 'xorriso : UPDATE :       6 files added in 1 seconds' >&2; printf 'xorriso : UPDATE : 99%% done'", "xorriso : UPDATE : -1% done\nxorriso : UPDATE : 99% done", "", "", QList<double>{0.425, 1.0, 0.025, 0.99}};
         QTest::newRow("a line split across writes is one line") << Run{"printf 'xorriso : UPDATE :  1' >&2; sleep 0.1; printf '2.5%% done\\n' >&2", "", "", "", {0.125}};
         QTest::newRow("much output does not block the tool") << Run{"head -c 300000 /dev/zero | tr '\\0' 'x'; echo", QString(300000, QLatin1Char('x')) + "\n", "", "", {}};
         QTest::newRow("invalid UTF-8 is repaired") << Run{"printf 'caf\\351\\n'", QString::fromUtf8("caf\xEF\xBF\xBD\n"), "", "", {}};

