@@ -1,5 +1,7 @@
 #include "TestEnv.h"
 
+#include "ImageBytes.h"
+
 #include <QDir>
 #include <QFile>
 #include <QtEndian>
@@ -23,29 +25,24 @@ std::unique_ptr<QSettings> TestEnv::settings(const QString &name) const
     return std::make_unique<QSettings>(m_dir.filePath(name + QStringLiteral(".ini")), QSettings::IniFormat);
 }
 
+// Opens `f` for writing from scratch, making its folder first.
+static bool create(QFile &f)
+{
+    QDir().mkpath(QFileInfo(f.fileName()).path());
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+}
+
 bool TestEnv::writePattern(const QString &file, qint64 size)
 {
-    QDir().mkpath(QFileInfo(file).path());
+    const QByteArray data = patterned(size);
     QFile f(file);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    QByteArray block(1 << 16, Qt::Uninitialized);
-    for (qint64 done = 0; done < size;) {
-        for (int i = 0; i < block.size(); ++i)
-            block[i] = char(((done + i) * 131 + ((done + i) >> 12)) & 0xff);
-        const qint64 n = std::min<qint64>(block.size(), size - done);
-        if (f.write(block.constData(), n) != n)
-            return false;
-        done += n;
-    }
-    return true;
+    return create(f) && f.write(data) == data.size();
 }
 
 bool TestEnv::writeSparse(const QString &file, qint64 size)
 {
-    QDir().mkpath(QFileInfo(file).path());
     QFile f(file);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.resize(size);
+    return create(f) && f.resize(size);
 }
 
 // One 440 Hz sine writer for both containers: a WAV is little-endian, an AIFF
@@ -94,9 +91,8 @@ static bool writeSine(const QString &file, bool aiff, double seconds, double hol
         for (int c = 0; c < channels; ++c)
             u16(quint16(v));
     }
-    QDir().mkpath(QFileInfo(file).path());
     QFile f(file);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(out) == out.size();
+    return create(f) && f.write(out) == out.size();
 }
 
 bool TestEnv::writeWav(const QString &file, double seconds, int rate, int channels)

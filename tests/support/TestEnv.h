@@ -16,8 +16,8 @@ public:
     QString path(const QString &relative) const { return m_dir.filePath(relative); }
     // A settings store backed by an INI file of its own (empty at first).
     std::unique_ptr<QSettings> settings(const QString &name = QStringLiteral("settings")) const;
-    // The writers below make the file's folder first. Writes `size` bytes of a
-    // repeating, position-dependent pattern.
+    // The writers below make the file's folder first. Writes `size` bytes of
+    // ImageBytes.h's patterned().
     static bool writePattern(const QString &file, qint64 size);
     // A file of `size` bytes that takes no disk space: quick to make, and slow
     // enough to read through that a cancel lands meanwhile.

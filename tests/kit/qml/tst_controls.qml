@@ -106,35 +106,30 @@ Item {
             compare(!!control.checked, data.signal === "toggled")
         }
 
-        function test_knobClampsAtBothEnds() {
-            const knob = createTemporaryObject(knobComponent, root, { value: 4 })
-            const moved = spyOn(knob, "moved")
-            knob.forceActiveFocus()
+        // Keys and setValue() stop at both ends and snap to the step; only a
+        // change reports moved().
+        function test_valueClampsAndSnaps_data() {
+            return [
+                { tag: "knob", component: knobComponent, start: 4, to: 5, between: 2.6, snapped: 3 },
+                { tag: "fader", component: faderComponent, start: 0.95, to: 1, between: 0.26, snapped: 0.3 },
+            ]
+        }
+        function test_valueClampsAndSnaps(data) {
+            const control = createTemporaryObject(data.component, root, { value: data.start })
+            const moved = spyOn(control, "moved")
+            control.forceActiveFocus()
             keyClick(Qt.Key_Up)
             keyClick(Qt.Key_Up)
             keyClick(Qt.Key_Right)
-            compare(knob.value, 5)
+            fuzzyCompare(control.value, data.to, 1e-9)
             compare(moved.count, 1)
-            for (let i = 0; i < 8; ++i)
-                keyClick(Qt.Key_Down)
-            compare(knob.value, 0)
-            keyClick(Qt.Key_End)
-            compare(knob.value, 5)
-            knob.setValue(2.6)
-            compare(knob.value, 3)
-        }
-
-        function test_faderClampsAtBothEnds() {
-            const fader = createTemporaryObject(faderComponent, root, { value: 0.95 })
-            fader.forceActiveFocus()
-            keyClick(Qt.Key_Up)
-            fuzzyCompare(fader.value, 1, 1e-9)
-            keyClick(Qt.Key_Up)
-            fuzzyCompare(fader.value, 1, 1e-9)
             for (let i = 0; i < 15; ++i)
                 keyClick(Qt.Key_Down)
-            fuzzyCompare(fader.value, 0, 1e-9)
-            verify(fader.value >= 0)
+            compare(control.value, 0)
+            keyClick(Qt.Key_End)
+            compare(control.value, data.to)
+            control.setValue(data.between)
+            fuzzyCompare(control.value, data.snapped, 1e-9)
         }
 
         function test_glowBarStaysInItsTrack_data() {
