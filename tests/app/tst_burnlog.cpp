@@ -31,21 +31,6 @@ private Q_SLOTS:
         QVERIFY(TDLogFile::defaultPath().endsWith(QStringLiteral("/.local/state/KLVO Tandor/Burn Log.txt")));
     }
 
-    // The folder and the file are made for the first line, and again after the file was deleted.
-    void missingFileIsMade()
-    {
-        TestEnv env;
-        const QString path = env.path(QStringLiteral("state/KLVO Tandor/Burn Log.txt"));
-        TDLogFile file(path);
-        file.append(QStringLiteral("2026-01-02 03:04:05  hello"));
-        file.flush();
-        QCOMPARE(fileLines(path), QStringList{QStringLiteral("2026-01-02 03:04:05  hello")});
-        QVERIFY(QFile::remove(path));
-        file.append(QStringLiteral("two"));
-        file.flush();
-        QCOMPARE(fileLines(path), QStringList{QStringLiteral("two")});
-    }
-
     void listIsNewestFirstCappedAtFiveHundredFileKeepsAll()
     {
         AppModelAlone app({}, QStringLiteral("log/Burn Log.txt"));

@@ -13,7 +13,11 @@
 #include "platform/udif/Udif.h"
 
 #include <QFile>
+#include <QSignalSpy>
 #include <QTest>
+
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -256,7 +260,8 @@ private Q_SLOTS:
     {
         TestEnv env;
         JobQueue queue;
-        ChecksumModel sums(&queue, [](const QString &, const QString &) {}, nullptr);
+        QStringList lines;
+        ChecksumModel sums(&queue, [&](const QString &text, const QString &) { lines << text; }, nullptr);
         const QString image = env.path(QStringLiteral("image.iso"));
         QVERIFY(TestEnv::writePattern(image, 4096));
         sums.checksum(image);
@@ -264,6 +269,16 @@ private Q_SLOTS:
         QCOMPARE(sums.sums()->sha256, opensslSha256(image));
         QTRY_COMPARE(queue.jobs().first().detail, QStringLiteral("MD5 ") + sums.sums()->md5 + QStringLiteral(" · SHA-256 ") + sums.sums()->sha256);
         QCOMPARE(sums.saveName(), QStringLiteral("image.iso.sha256"));
+        // The save's own failures are tst_writefaults'; the card puts its words first.
+        QSignalSpy saved(&sums, &ChecksumModel::saved);
+        sums.save(env.path(QStringLiteral("gone/image.iso.sha256")));
+        QVERIFY(saved.wait());
+        QCOMPARE(saved.last().at(1).toBool(), false);
+        QCOMPARE(lines, QStringList{QStringLiteral("Couldn't save: ") + QString::fromLocal8Bit(std::strerror(ENOENT))});
+        sums.save(env.path(QStringLiteral("image.iso.sha256")));
+        QVERIFY(saved.wait());
+        QCOMPARE(saved.last().at(1).toBool(), true);
+        QCOMPARE(readFile(env.path(QStringLiteral("image.iso.sha256"))), Checksums::fileText(*sums.sums(), QStringLiteral("image.iso")).toUtf8());
         // Another file drops the sums, and a late answer for the first file
         // is not taken as the second's.
         queue.setAutoStart(false);

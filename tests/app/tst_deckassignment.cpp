@@ -78,20 +78,6 @@ private Q_SLOTS:
         QCOMPARE(f.texts().last(), QStringLiteral("Deck A: Alpha was unplugged."));
     }
 
-    void statusChangeRefreshesEveryDeck()
-    {
-        Fixture f;
-        auto device = f.service.plug(QStringLiteral("Alpha"), QStringLiteral("pa"));
-        f.start();
-        const int lines = f.texts().size();
-        device->m_status = ScriptedDevice::emptyTray();
-        QSignalSpy media(f.model->decks().at(0), &Deck::mediaTextChanged);
-        f.service.notifyStatus();
-        QVERIFY(media.wait());
-        QCOMPARE(f.model->decks().at(0)->mediaText(), QStringLiteral("No disc — insert a blank CD-R"));
-        QCOMPARE(f.texts().size(), lines); // same burners: no assignment, no line
-    }
-
     void refreshJoinsDecks()
     {
         Fixture f;

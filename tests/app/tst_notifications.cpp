@@ -150,7 +150,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("summary"); // empty: no note
         QTest::addColumn<QString>("body"); // empty: the job's own end text
         QTest::addColumn<int>("urgency");
-        QTest::newRow("audio burn done") << "burn done" << "Burn finished on Deck B" << "Done. Disc ejecting." << 1;
+        // One deck ending done is the note of "mirror, the other deck stopped".
         QTest::newRow("audio burn failed") << "burn failed" << "Burn failed on Deck B" << "The laser lost focus." << 2;
         // A Mirror burn is one note, when its last deck ends.
         QTest::newRow("mirror on two decks") << "mirror done" << "Burn finished on Decks A and B" << "Deck A: Done. Disc ejecting.\nDeck B: Done. Disc ejecting." << 1;
@@ -173,13 +173,10 @@ private Q_SLOTS:
         QVERIFY2(stage.ready(), "the private bus, the stand-in service or the track didn't come up");
         auto &[bus, notes, rig] = stage;
 
-        if (work.startsWith(QLatin1String("burn"))) {
+        if (work == QLatin1String("burn failed")) {
             ScriptedJob *job = rig.startBurning(1);
             QVERIFY(job);
-            if (work == QLatin1String("burn done"))
-                job->send(DiscJobState::done);
-            else
-                job->send(DiscJobState::failed, -1, 0, 0, QStringLiteral("The laser lost focus."));
+            job->send(DiscJobState::failed, -1, 0, 0, QStringLiteral("The laser lost focus."));
         } else if (work.startsWith(QLatin1String("mirror"))) {
             ScriptedJob *a = rig.startBurning(0);
             ScriptedJob *b = rig.startBurning(1);

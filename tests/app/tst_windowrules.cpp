@@ -57,7 +57,6 @@ private Q_SLOTS:
         QTest::newRow("too small grows to the minimum") << QRectF(10, 30, 400, 300) << screen << QRectF(10, 30, 900, 560);
         QTest::newRow("screen smaller than minimum") << QRectF(0, 0, 400, 300) << QRectF(0, 0, 800, 500) << QRectF(0, 0, 800, 500);
         QTest::newRow("second screen to the right") << QRectF(100, 100, 1000, 700) << QRectF(1920, 0, 1280, 1024) << QRectF(1920, 100, 1000, 700);
-        QTest::newRow("rounds outwards") << QRectF(10.4, 20.6, 1000.2, 700.1) << screen << QRectF(10, 25, 1001, 701);
         QTest::newRow("rounds outwards, both edges fractional") << QRectF(10.6, 30.5, 1000.0, 700.0) << screen << QRectF(10, 30, 1001, 701);
     }
 
@@ -183,7 +182,6 @@ private Q_SLOTS:
         QTest::newRow("in from nan") << QVariant(QStringLiteral("nan")) << "in" << 1.15;
         QTest::newRow("infinity") << QVariant(QStringLiteral("inf")) << "" << 2.0;
         QTest::newRow("minus infinity") << QVariant(QStringLiteral("-inf")) << "" << 0.85;
-        QTest::newRow("in from nothing") << none << "in" << 1.15;
         QTest::newRow("out from nothing") << none << "out" << 0.85;
         QTest::newRow("in from 1.90") << QVariant(1.9) << "in" << 2.0;
         QTest::newRow("in at the top stays") << QVariant(2.0) << "in" << 2.0;
