@@ -105,9 +105,16 @@ private Q_SLOTS:
         QVERIFY(!warnings.at(1)->isVisible());
         rig.click(rig.rows(QStringLiteral("moveUp")).at(2));
 
-        // The gap down to nothing with the knob.
+        // The gap knob: arrow keys stop at 5 s, a double click goes back to
+        // 2 s, and the gap goes down to nothing.
         QQuickItem *knob = rig.item(QStringLiteral("gapKnob"));
         rig.click(knob);
+        for (int i = 0; i < 4; ++i)
+            rig.key(Qt::Key_Up);
+        QCOMPARE(rig.model->projects().at(0)->gapSeconds(), 5.0);
+        QCOMPARE(knob->property("valueText").toString(), QStringLiteral("5 s"));
+        QTest::mouseDClick(rig.window, Qt::LeftButton, {}, rig.reveal(knob));
+        QCOMPARE(rig.model->projects().at(0)->gapSeconds(), 2.0);
         for (int i = 0; i < 3; ++i)
             rig.key(Qt::Key_Down);
         QCOMPARE(knob->property("valueText").toString(), QStringLiteral("0 s"));

@@ -385,31 +385,6 @@ private Q_SLOTS:
         }
     }
 
-    // A tool's own words show under the sentence they explain, in the log
-    // card; lines without any show none.
-    void toolsWordsShowUnderTheirLine()
-    {
-        Rig rig(MainTab::tools);
-        QVERIFY(rig.window && rig.show());
-        const QString sentence = QStringLiteral("Couldn't mount noise.iso: This image holds no file system Linux can mount.");
-        const QString raw = QStringLiteral("fuseiso: init: wrong standard identifier in volume descriptor 17, exiting..");
-        rig.model->log(sentence, raw);
-        QQuickItem *detail = nullptr;
-        QTRY_VERIFY((detail = [&]() -> QQuickItem * {
-            for (QQuickItem *item : rig.findAll(QStringLiteral("logDetail")))
-                if (item->isVisible() && item->property("text").toString() == raw)
-                    return item;
-            return nullptr;
-        }()));
-        const QList<QQuickItem *> siblings = detail->parentItem()->childItems();
-        QVERIFY(siblings.size() >= 2);
-        QCOMPARE(siblings.first()->property("text").toString(), sentence);
-        QVERIFY(siblings.first()->mapToScene({}).y() < detail->mapToScene({}).y());
-        for (QQuickItem *item : rig.findAll(QStringLiteral("logDetail")))
-            if (item != detail)
-                QVERIFY(!item->isVisible());
-    }
-
     // The card's buttons follow the model: a click on Test burn reaches the
     // model, which renames Burn Image; Make ISO… needs a folder and names
     // the format.
@@ -617,20 +592,9 @@ private Q_SLOTS:
         QTRY_COMPARE(outcome(), expected);
     }
 
-    void checksumRowsAndVerdict_data()
-    {
-        QTest::addColumn<QString>("expected");
-        QTest::addColumn<QString>("verdict");
-        QTest::addColumn<QString>("icon"); // "" = no icon
-        QTest::newRow("sha256") << sha.toUpper() << "MATCH — the SHA-256 is the same." << "checkmark.seal.fill";
-        QTest::newRow("other file") << QString(64, QLatin1Char('a')) << "NO MATCH — this file is not the one that checksum belongs to." << "xmark.octagon.fill";
-        QTest::newRow("not a sum") << "hello" << "That isn't an MD5 or SHA-256 (32 or 64 letters and numbers)." << "";
-    }
+    // The sums show once worked out; what is typed to check against gets its verdict.
     void checksumRowsAndVerdict()
     {
-        QFETCH(QString, expected);
-        QFETCH(QString, verdict);
-        QFETCH(QString, icon);
         Rig rig(MainTab::tools);
         QVERIFY(rig.window);
         QVERIFY(!rig.shown(QStringLiteral("sumRows")) && !rig.enabled(QStringLiteral("copySha256Button")));
@@ -644,21 +608,32 @@ private Q_SLOTS:
         QVERIFY(rig.enabled(QStringLiteral("copySha256Button")) && rig.enabled(QStringLiteral("saveSumsButton")));
         QVERIFY(!rig.shown(QStringLiteral("verdictLine")));
 
-        rig.model->checksums()->setExpected(expected);
-        QVERIFY(rig.shown(QStringLiteral("verdictLine")));
-        QCOMPARE(rig.text(QStringLiteral("verdictText")), verdict);
-        QQuickItem *mark = rig.find(QStringLiteral("verdictIcon"));
-        QVERIFY(mark && mark->isVisible() == !icon.isEmpty());
-        if (!icon.isEmpty())
-            QCOMPARE(mark->property("symbol").toString(), icon);
+        const struct
+        {
+            QString expected, verdict;
+            QString icon; // "" = no icon
+        } rows[] = {
+            {sha.toUpper(), "MATCH — the SHA-256 is the same.", "checkmark.seal.fill"},
+            {QString(64, QLatin1Char('a')), "NO MATCH — this file is not the one that checksum belongs to.", "xmark.octagon.fill"},
+            {"hello", "That isn't an MD5 or SHA-256 (32 or 64 letters and numbers).", ""},
+        };
+        for (const auto &row : rows) {
+            rig.model->checksums()->setExpected(row.expected);
+            QVERIFY(rig.shown(QStringLiteral("verdictLine")));
+            QCOMPARE(rig.text(QStringLiteral("verdictText")), row.verdict);
+            QQuickItem *mark = rig.find(QStringLiteral("verdictIcon"));
+            QVERIFY2(mark && mark->isVisible() == !row.icon.isEmpty(), qPrintable(row.expected));
+            if (!row.icon.isEmpty())
+                QCOMPARE(mark->property("symbol").toString(), row.icon);
+        }
     }
 
     // The checksum bar shows for the chosen file's job only; Verify needs
     // both an image and what to check it against.
-    void toolsProgressAndVerify()
+    void toolsProgressVerifyAndLog()
     {
         Rig rig(MainTab::tools);
-        QVERIFY(rig.window);
+        QVERIFY(rig.window && rig.show());
         const QString file = rig.env.path(QStringLiteral("big.bin"));
         QVERIFY(TestEnv::writePattern(file, 4096));
         QVERIFY(!rig.shown(QStringLiteral("checksumProgress")));
@@ -679,6 +654,26 @@ private Q_SLOTS:
         QVERIFY(rig.enabled(QStringLiteral("verifyButton")));
         verify->setImage(QString());
         QVERIFY(!rig.enabled(QStringLiteral("verifyButton")));
+
+        // A tool's own words show under the sentence they explain, in the log
+        // card; lines without any show none.
+        const QString sentence = QStringLiteral("Couldn't mount noise.iso: This image holds no file system Linux can mount.");
+        const QString raw = QStringLiteral("fuseiso: init: wrong standard identifier in volume descriptor 17, exiting..");
+        rig.model->log(sentence, raw);
+        QQuickItem *detail = nullptr;
+        QTRY_VERIFY((detail = [&]() -> QQuickItem * {
+            for (QQuickItem *item : rig.findAll(QStringLiteral("logDetail")))
+                if (item->isVisible() && item->property("text").toString() == raw)
+                    return item;
+            return nullptr;
+        }()));
+        const QList<QQuickItem *> siblings = detail->parentItem()->childItems();
+        QVERIFY(siblings.size() >= 2);
+        QCOMPARE(siblings.first()->property("text").toString(), sentence);
+        QVERIFY(siblings.first()->mapToScene({}).y() < detail->mapToScene({}).y());
+        for (QQuickItem *item : rig.findAll(QStringLiteral("logDetail")))
+            if (item != detail)
+                QVERIFY(!item->isVisible());
     }
 };
 

@@ -201,7 +201,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("back");
         QTest::addColumn<QSize>("resized");
         QTest::addColumn<int>("in"); // Ctrl and this key zooms in
-        QTest::newRow("150 %: the page fits the screen; Actual Size") << 3 << true << "Ctrl+0" << QSize() << int(Qt::Key_Plus);
         QTest::newRow("200 %: as big as the screen; Zoom Out to 100 %") << 5 << false << "Ctrl+-" << QSize() << int(Qt::Key_Equal);
         QTest::newRow("resized at 150 %; Actual Size keeps it") << 3 << true << "Ctrl+0" << QSize(1500, 900) << int(Qt::Key_Plus);
     }
@@ -330,23 +329,6 @@ private Q_SLOTS:
         // Changed elsewhere, the entry follows.
         rig.model->setNotifications(false);
         QCOMPARE(entry->property("checked").toBool(), false);
-    }
-
-    // The model hears whether the window is the one the user works in.
-    void modelKnowsWhenTheWindowIsInTheBackground()
-    {
-        Rig rig(0);
-        QVERIFY(rig.window && rig.show());
-        QVERIFY(rig.model->windowActive());
-        QWindow other;
-        other.resize(200, 100);
-        other.show();
-        other.requestActivate();
-        QVERIFY(QTest::qWaitForWindowActive(&other));
-        QTRY_VERIFY(!rig.model->windowActive());
-        rig.window->requestActivate();
-        QVERIFY(QTest::qWaitForWindowActive(rig.window));
-        QTRY_VERIFY(rig.model->windowActive());
     }
 
     // What a screen reader finds: on every screen each control has a name,

@@ -106,6 +106,8 @@ private Q_SLOTS:
         other.show();
         other.requestActivate();
         QTRY_VERIFY(other.isActive());
+        // The model hears that the window is in the background, and when it is back.
+        QTRY_VERIFY(!rig.model->windowActive());
         QSignalSpy asked(rig.model.get(), &AppModel::activationRequested);
 
         const Launch second = launch(arguments, rig.env.root());
@@ -116,6 +118,7 @@ private Q_SLOTS:
         QTRY_COMPARE(rig.window->visibility(), shown);
         QTRY_VERIFY(rig.window->isActive());
         QVERIFY(!other.isActive());
+        QTRY_VERIFY(rig.model->windowActive());
         QTRY_COMPARE(rig.model->tab(), tab);
         QCOMPARE(rig.model->burnImage()->image(), image ? iso : QString());
         QTRY_COMPARE(rig.model->projects().first()->count(), tracks);
