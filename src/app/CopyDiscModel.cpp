@@ -27,7 +27,9 @@ CopyDiscModel::CopyDiscModel(JobQueue *queue, const QList<Deck *> &decks, LogFn 
             // A disc still being read by its burner is not gone yet.
             if (now && now->mediaState == MediaState::inTransition)
                 return;
-            const QString disc = now ? now->bsdName.value_or(QString()) + QString::number(now->audioTracks) : QString();
+            // An audio CD's tracks are read after the disc itself is known.
+            const std::pair<QString, int> disc = now ? std::pair(now->bsdName.value_or(QString()), now->audioTracks)
+                                                     : std::pair(QString(), 0);
             if (std::exchange(m_deckDiscs[i], disc) != disc)
                 look(false);
         });
@@ -86,7 +88,9 @@ void CopyDiscModel::look(bool logIt)
             // the disc its deck still holds stays listed.
             for (const DiscInfo &known : std::as_const(m_discs)) {
                 const auto same = [&](const DiscInfo &d) { return d.bsdName == known.bsdName; };
-                if (m_deckDiscs.contains(known.bsdName) && std::none_of(found.cbegin(), found.cend(), same))
+                const bool held = std::any_of(m_deckDiscs.cbegin(), m_deckDiscs.cend(),
+                                              [&](const auto &disc) { return disc.first == known.bsdName; });
+                if (held && std::none_of(found.cbegin(), found.cend(), same))
                     found.append(known);
             }
             std::sort(found.begin(), found.end(), [](const DiscInfo &a, const DiscInfo &b) { return a.bsdName < b.bsdName; });

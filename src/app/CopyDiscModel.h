@@ -26,6 +26,7 @@
 #include <QtQmlIntegration/qqmlintegration.h>
 
 #include <optional>
+#include <utility>
 
 class Deck;
 class JobQueue;
@@ -106,7 +107,7 @@ private:
     // gives way.
     QList<DiscInfo> withMasters(QList<DiscInfo> found) const;
     std::optional<int> masterDeck(const QString &bsd) const;
-    QList<QString> m_deckDiscs; // each deck's disc as last seen
+    QList<std::pair<QString, int>> m_deckDiscs; // each deck's disc and its audio tracks, as last seen
     struct Pending
     {
         QUuid job;

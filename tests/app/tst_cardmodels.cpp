@@ -235,6 +235,13 @@ private Q_SLOTS:
         QCOMPARE(rig.titles().mid(2),
                  (QStringList{"Copy disc to Disc.iso", "Burn Disc.iso on Deck A", "Burn Disc.iso on Deck B"}));
         QCOMPARE(rig.queue()->jobs()[2].kind.as<Jobs::ReadDisc>()->deck, std::nullopt);
+
+        // A look that deck B's burner doesn't answer (busy with its own
+        // reading) still lists the disc the deck holds; sr4 is gone.
+        copy->refreshDiscs();
+        QTRY_VERIFY(rig.lastLine().startsWith(QLatin1String("Discs found: ")));
+        QVERIFY(rig.lastLine().contains(holiday.label()));
+        QCOMPARE(copy->discBSD(), QStringLiteral("sr1"));
     }
 
     // The erase card: the job it queues names the deck and the kind of erase.
